@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks; each prints its figure beside a baseline measured in the same run.
+set -euo pipefail
+source "$(dirname "$0")/scripts/common.sh"
+parlewick_install_deps
+parlewick_build
+for b in "$PARLEWICK_BUILD"/bin/bench_*; do
+    [ -x "$b" ] || continue
+    echo "== $(basename "$b")"
+    "$b" "$@"
+done

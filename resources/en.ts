@@ -1,0 +1,11 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Parlewick</source>
+        <translation>Parlewick</translation>
+    </message>
+</context>
+</TS>

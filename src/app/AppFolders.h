@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The per-user data folder and its fixed entries. Paths are absolute; the data-folder
+// path is computed once per process and the folder is (re)created on every call.
+QString roamingRoot();           // HOME/AppData/Roaming, or the platform's per-user data location
+QString roamingBrandFolder();     // roamingRoot()/Talvora (not created)
+QString dataFolder();            // base folder joined with the product identifier, created
+QString localDatabasesFolder();  // dataFolder()/local_databases, created
+QString iosCacheFolder();        // dataFolder()/ios_cache, created
+QString logFolder();             // dataFolder()/qlogs (created by the log handler)

@@ -1,0 +1,129 @@
+#include "app/FileUtils.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+// Device names Windows reserves; a file called like one of them cannot be created there.
+bool isReservedDeviceName(const QString &base)
+{
+    static const QStringList reserved = {
+        QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("CLOCK$"),
+        QStringLiteral("NUL"), QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
+        QStringLiteral("COM4"), QStringLiteral("COM5"), QStringLiteral("COM6"), QStringLiteral("COM7"),
+        QStringLiteral("COM8"), QStringLiteral("COM9"), QStringLiteral("LPT1")};
+    return reserved.contains(base, Qt::CaseInsensitive);
+}
+
+QString baseBeforeFirstDot(const QString &name)
+{
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString suffixAfterLastDot(const QString &name)
+{
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+} // namespace
+
+QString sanitizeFileName(const QString &name)
+{
+    const QString base = baseBeforeFirstDot(name);
+    if (isReservedDeviceName(base)) {
+        const QString suffix = suffixAfterLastDot(name);
+        QString result = QStringLiteral("$$") + base + QStringLiteral("$$");
+        if (!suffix.isEmpty())
+            result += QLatin1Char('.') + suffix;
+        return result;
+    }
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
+    QString result = name;
+    result.remove(forbidden);
+    return result.trimmed();
+}
+
+QString uniqueFilePath(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QDir dir = info.dir();
+    const QString fileName = info.fileName();
+    const QString base = baseBeforeFirstDot(fileName);
+    const QString suffix = suffixAfterLastDot(fileName);
+    for (int n = 1;; ++n) {
+        QString candidate = QStringLiteral("%1(%2)").arg(base).arg(n);
+        if (!suffix.isEmpty())
+            candidate += QLatin1Char('.') + suffix;
+        const QString full = dir.filePath(candidate);
+        if (!QFileInfo::exists(full))
+            return full;
+    }
+}
+
+QString escapeHtml(QString &text)
+{
+    text.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
+    return text;
+}
+
+QString escapeHtml(const QString &text)
+{
+    QString copy = text;
+    return escapeHtml(copy);
+}
+
+QString md5Hex(const QString &text)
+{
+    return md5Hex(text.toUtf8(), false);
+}
+
+QString md5Hex(const QByteArray &bytes, bool asGuid)
+{
+    QString hex = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+    if (asGuid && hex.size() == 32) {
+        hex = hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4)
+            + QLatin1Char('-') + hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
+    }
+    return hex;
+}
+
+void removeFolderTree(const QString &path)
+{
+    QDir dir(path);
+    if (!dir.exists())
+        return;
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::Files | QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    for (const QFileInfo &entry : entries) {
+        // A link to a folder is removed as a link; its target is not ours to empty.
+        if (entry.isDir() && !entry.isSymLink())
+            removeFolderTree(entry.absoluteFilePath());
+        else
+            QFile::remove(entry.absoluteFilePath());
+    }
+    QDir().rmdir(dir.absolutePath());
+}
+
+QString styleSheet()
+{
+    static const QString sheet = [] {
+        QFile file(QStringLiteral(":style.css"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        const QByteArray bytes = file.readAll();
+        const int nul = bytes.indexOf('\0');
+        return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
+    }();
+    return sheet;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Text and file helpers shared by every part of the program.
+QString sanitizeFileName(const QString &name);
+QString uniqueFilePath(const QString &path);
+QString escapeHtml(QString &text);           // changes the argument and returns a copy
+QString escapeHtml(const QString &text);     // convenience for temporaries
+QString md5Hex(const QString &text);
+QString md5Hex(const QByteArray &bytes, bool asGuid);
+void removeFolderTree(const QString &path);
+QString styleSheet();                        // content of ":style.css", cached

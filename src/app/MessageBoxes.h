@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+// Every message box of the program: modal, frameless, styled and draggable.
+QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
+                                       QMessageBox::StandardButtons buttons);
+void showInformation(const QString &text);
+void showWarning(const QString &text);
+void showCritical(const QString &text);
+bool askQuestion(const QString &text);
+void reportError(const QString &detail);
+
+// Tests answer boxes through this hook instead of showing them: it receives the icon and
+// text and returns the button that "closed" the box. Pass an empty function to remove it.
+using MessageBoxTestHook = std::function<QMessageBox::StandardButton(QMessageBox::Icon, const QString &)>;
+void setMessageBoxTestHook(MessageBoxTestHook hook);

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "db/Sqlite3Cursor.h"
+#include "db/Sqlite3Sql.h"
+
+#include <QList>
+#include <QString>
+#include <memory>
+
+struct sqlite3;
+class Sqlite3StatementCache;
+
+// Version of the database access layer; start-up refuses to run unless it is 7.
+int sqlite_qt_version();
+
+struct Sqlite3Column
+{
+    QString name;
+    QString type;
+    bool notNull = false;
+    bool primaryKey = false;
+    QString defaultValue;
+};
+
+// One open SQLite connection, closed on destruction. Operations ending in Throw raise
+// std::runtime_error carrying the engine's message. Statements run through executeThrow
+// and queryThrow are prepared once per SQL text and reused.
+class Sqlite3DB
+{
+public:
+    enum OpenFlags { ReadWrite = 2, ReadWriteCreate = 6 };
+
+    Sqlite3DB();
+    virtual ~Sqlite3DB();
+    Sqlite3DB(const Sqlite3DB &) = delete;
+    Sqlite3DB &operator=(const Sqlite3DB &) = delete;
+
+    void openThrow(const QString &path, int flags);
+    bool isOpen() const;
+    void close();
+    QString filePath() const;
+
+    // Transactions. begin/commit raise on failure; rollback never does.
+    void beginTran();
+    void commitTran();
+    void rollbackTran();
+    bool inTransaction() const;
+
+    void executeThrow(const Sqlite3Sql &sql);
+    Sqlite3Cursor queryThrow(const Sqlite3Sql &sql);
+    // Runs SQL text (several statements allowed); 0 or the SQLite result code, message in *error.
+    int exec(const QString &sql, QString *error = nullptr);
+    // Runs a whole script in one sqlite3_exec call; raises on a non-zero result.
+    void execScriptThrow(const QByteArray &script);
+
+    qint64 lastInsertId() const;
+    int changes() const;
+    QList<Sqlite3Column> tbCols(const QString &table);
+
+    sqlite3 *handle() const { return m_db; }
+
+private:
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+    std::unique_ptr<Sqlite3StatementCache> m_cache;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+// SQL text plus the parameters bound to its '?' marks in the order they were added.
+// Passed by value. A null QVariant binds NULL; a QByteArray binds a BLOB.
+class Sqlite3Sql
+{
+public:
+    Sqlite3Sql() = default;
+    Sqlite3Sql(const QString &sql);
+    Sqlite3Sql(const char *sql);
+
+    Sqlite3Sql &addTextParam(const QString &value);
+    Sqlite3Sql &addIntParam(int value);
+    Sqlite3Sql &addInt64Param(qint64 value);
+    Sqlite3Sql &addDoubleParam(double value);
+    Sqlite3Sql &addBlobParam(const QByteArray &value);
+    Sqlite3Sql &addNullParam();
+    Sqlite3Sql &addParam(const QVariant &value);   // by the variant's type
+
+    const QByteArray &sql() const { return m_sql; }   // UTF-8
+    const QVariantList &params() const { return m_params; }
+
+private:
+    QByteArray m_sql;
+    QVariantList m_params;
+};

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QSharedPointer>
+#include <QString>
+
+// One property-list value (string, number, boolean, data, date, dictionary, array), backed by
+// a libplist node. Copies share the node. A value created here is owned and freed with its
+// last copy; values borrowed from a container (value(), at(), keys()) stay valid as long as
+// a wrapper of that container lives. Every accessor returns its default for a value of
+// another type, never touching the node as the wrong type.
+class CFType
+{
+public:
+    enum PlistFormat { XmlFormat = 100, BinaryFormat = 200 };
+
+    CFType();                                    // null
+    explicit CFType(const QString &text);        // string
+    explicit CFType(const char *text);           // string (UTF-8)
+    explicit CFType(const QByteArray &data);     // data
+    static CFType fromInt64(qint64 value);
+    static CFType fromDouble(double value);
+    static CFType fromBool(bool value);
+    static CFType fromDateTime(const QDateTime &value);  // wall-clock fields taken as GMT
+    static CFType newDictionary();
+    static CFType newArray();
+    // Wraps a raw libplist node (plist_t); owned: freed with the last copy.
+    static CFType wrap(void *node, bool owned);
+    virtual ~CFType();
+
+    bool isNull() const;
+    bool isNumber() const;
+    bool isBoolean() const;
+    bool isString() const;
+    bool isData() const;
+    bool isDate() const;
+    bool isDictionary() const;
+    bool isArray() const;
+    bool isUid() const;                          // keyed-archive reference
+
+    int toInt(int defaultValue = 0) const;
+    qint64 toInt64(qint64 defaultValue = 0) const;
+    double toDouble(double defaultValue = 0) const;
+    bool toBool(bool defaultValue = false) const;
+    quint64 toUid(quint64 defaultValue = 0) const;
+    QString toQString() const;
+    QByteArray toByteArray() const;
+    QDateTime toDateTime() const;
+    QString toDisplayString() const;
+    int stringLength() const;
+    int dataLength() const;
+
+    int count() const;                           // dictionary or array entries, else 0
+    CFType value(const QString &key) const;
+    CFType value(const CFType &key) const;
+    QList<CFType> keys() const;
+    CFType at(int index) const;
+
+    CFType &setValue(const QString &key, const CFType &value);
+    CFType &setValue(const CFType &key, const CFType &value);
+    CFType &append(const CFType &value);
+
+    QByteArray toPlistData(int format = XmlFormat) const;
+    static CFType fromPlistData(const QByteArray &data);
+    static CFType fromPlistFile(const QString &path);
+    static CFType deepCopy(const CFType &other);
+
+    void *ref() const;                           // the plist_t, or null
+
+private:
+    struct Holder;
+    QSharedPointer<Holder> m_holder;
+    QMap<QString, CFType> m_keptValues;
+    QList<CFType> m_keptItems;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "kik/KikEntity.h"
+#include "kik/KikMessage.h"
+
+#include <QDateTime>
+
+class _KikUser;
+
+// A conversation with one user or group; chats are identified across sources by their user.
+class _KikChat : public _KikEntity
+{
+public:
+    QDateTime last_ts;
+    _KikUser *user = nullptr;
+    KikMessageList messages;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "kik/KikChat.h"
+#include "kik/KikMessage.h"
+#include "kik/KikUser.h"
+
+#include <QList>
+#include <QMap>
+#include <QMetaType>
+#include <QSharedPointer>
+
+// Owns every record of one loaded source, keyed by the records' id. Cross references
+// always point into the same data set. Shared through KikDataSetPtr.
+class KikDataSet
+{
+public:
+    KikDataSet() = default;
+    ~KikDataSet();
+    KikDataSet(const KikDataSet &) = delete;
+    KikDataSet &operator=(const KikDataSet &) = delete;
+
+    QMap<qint64, _KikChat *> chats;
+    QMap<qint64, _KikUser *> users;
+    QMap<qint64, _KikMessage *> messages;
+
+    QList<_KikChat *> allChats() const;
+    KikMessageList allMessages() const;
+};
+
+using KikDataSetPtr = QSharedPointer<KikDataSet>;
+
+Q_DECLARE_METATYPE(KikMessageList)

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+// Base of the Kik records: the row id in the database a record came from, and the opaque
+// extra data carried unchanged between databases.
+class _KikEntity
+{
+public:
+    virtual ~_KikEntity() = default;
+
+    QByteArray other;
+    qint64 id = 0;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "kik/KikEntity.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariantHash>
+
+class _KikUser;
+class _KikChat;
+
+// One message. Messages are identified across sources by uid. References are not owned.
+class _KikMessage : public _KikEntity
+{
+public:
+    qint64 internal_id = 0;
+    QDateTime ts;
+    QDateTime rec_ts;
+    QString uid;
+    bool was_me = false;
+    QString body;
+    QString content_id;
+    QString app_id;
+    QString sub_app_id;
+    QByteArray render_ins;
+    QVariantHash attachment;
+    _KikUser *target_user = nullptr;
+    _KikChat *chat = nullptr;
+    QString preview_path;
+    QString png_preview_path;
+    QString icon_path;
+    QString content_path;
+};
+
+using KikMessageList = QList<_KikMessage *>;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "kik/KikChat.h"
+#include "kik/KikMessage.h"
+#include "kik/KikUser.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class CFType;
+
+// The small rules every consumer of Kik records applies.
+
+QString userDisplayName(const _KikUser *user);
+QString messageDisplayText(const _KikMessage *message);
+
+// Maps an emoji's upper-case hexadecimal code (E415, 2705, 1F604) to its replacement.
+using EmojiHandler = std::function<QString(const QString &code)>;
+QString replaceEmoji(const QString &text, const EmojiHandler &handler);
+
+// Maps one render-instruction record (its text, and its image reference or null) to markup.
+using RenderHandler = std::function<QString(const QString &text, const QString *image)>;
+QString applyRenderInstructions(const QString &body, const QByteArray &renderIns,
+                                const RenderHandler &handler, bool escape);
+
+bool messageLessThan(const _KikMessage *a, const _KikMessage *b);
+bool chatNewerThan(const _KikChat *a, const _KikChat *b);
+QString attachmentFileUrl(const _KikMessage *message);
+CFType buildContentDictionary(const _KikMessage *message);
+
+// Apple reference time: seconds since 2001-01-01 00:00:00 UTC.
+inline constexpr qint64 AppleEpochOffset = 978307200;
+QDateTime appleTimeToDateTime(double seconds);
+qint64 appleTimeToMSecs(double seconds);
+double msecsToAppleTime(qint64 msecs);
+double unixToAppleTime(qint64 seconds);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "kik/KikEntity.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class _KikUser;
+
+// One member entry of a group; the user is not owned and may be null.
+struct KikMember
+{
+    _KikUser *user = nullptr;
+    bool is_admin = false;
+    bool is_banned = false;
+};
+
+// A contact or a group. Users are identified across sources by jid.
+class _KikUser : public _KikEntity
+{
+public:
+    QString display_name;
+    QString jid;
+    QString photo_url;
+    QString user_name;
+    QString group_tab;
+    QDateTime photo_ts;
+    bool is_group_admin = false;
+    bool is_group = false;
+    QList<KikMember> members;
+    QString photo_path;
+};

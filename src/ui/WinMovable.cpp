@@ -1,0 +1,36 @@
+#include "ui/WinMovable.h"
+
+#include <QMouseEvent>
+#include <QWidget>
+
+WinMovable::WinMovable(QObject *parent)
+    : QObject(parent)
+{
+}
+
+bool WinMovable::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *widget = qobject_cast<QWidget *>(watched);
+    if (!widget)
+        return false;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        m_pressPos = mouse->position().toPoint();
+        m_leftPressed = mouse->button() == Qt::LeftButton;
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (m_leftPressed && !m_pressPos.isNull())
+            widget->move(widget->pos() + (mouse->position().toPoint() - m_pressPos));
+        break;
+    }
+    case QEvent::MouseButtonRelease:
+        m_leftPressed = false;
+        break;
+    default:
+        break;
+    }
+    return false;
+}

@@ -1,0 +1,39 @@
+#include "TestEnv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TestEnv::TestEnv()
+    : m_oldHome(qgetenv("HOME"))
+{
+    qputenv("HOME", m_dir.path().toUtf8());
+    qputenv("XDG_DATA_HOME", QDir(m_dir.path()).filePath(".local/share").toUtf8());
+    qputenv("XDG_CONFIG_HOME", QDir(m_dir.path()).filePath(".config").toUtf8());
+    qputenv("XDG_CACHE_HOME", QDir(m_dir.path()).filePath(".cache").toUtf8());
+}
+
+TestEnv::~TestEnv()
+{
+    qputenv("HOME", m_oldHome);
+}
+
+QString TestEnv::home() const { return m_dir.path(); }
+QString TestEnv::path(const QString &relative) const { return QDir(m_dir.path()).filePath(relative); }
+bool TestEnv::isValid() const { return m_dir.isValid(); }
+
+QString TestEnv::fixturesDir() { return QStringLiteral(PARLEWICK_FIXTURES_DIR); }
+QString TestEnv::fixturePath(const QString &name) { return QDir(fixturesDir()).filePath(name); }
+QString TestEnv::sourceDir() { return QStringLiteral(PARLEWICK_SOURCE_DIR); }
+QString TestEnv::binaryDir() { return QStringLiteral(PARLEWICK_BINARY_DIR); }
+
+QString TestEnv::copyFixture(const QString &name, const QString &dir)
+{
+    QDir().mkpath(dir);
+    const QString target = QDir(dir).filePath(QFileInfo(name).fileName());
+    QFile::remove(target);
+    if (!QFile::copy(fixturePath(name), target))
+        return QString();
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    return target;
+}

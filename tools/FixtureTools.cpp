@@ -1,0 +1,1 @@
+// Anchor of the fixture library; the generators add their own sources.
