@@ -1,0 +1,37 @@
+#include "device/MobileDeviceFrameworks.h"
+
+#include <QLibrary>
+
+namespace {
+
+QLibrary &mobileDeviceLibrary()
+{
+    // The phone library stays loaded for the whole process.
+    static QLibrary library(QStringLiteral("imobiledevice-1.0"), 6);
+    return library;
+}
+
+} // namespace
+
+bool loadMobileDeviceFrameworks(QString *error)
+{
+    QLibrary &library = mobileDeviceLibrary();
+    if (library.isLoaded() || library.load())
+        return true;
+    if (error)
+        *error = QStringLiteral("Failed to load (Mobile Device) framework.");
+    return false;
+}
+
+bool frameworksLoaded()
+{
+    return mobileDeviceLibrary().isLoaded();
+}
+
+void *resolveMD(const char *name)
+{
+    QLibrary &library = mobileDeviceLibrary();
+    if (!library.isLoaded())
+        return nullptr;
+    return reinterpret_cast<void *>(library.resolve(name));
+}
