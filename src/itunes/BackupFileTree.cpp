@@ -41,10 +41,17 @@ QString BackupFileTree::treePath(const QString &domain, const QString &path)
 
 bool BackupFileTree::isSafeTreePath(const QString &treePath)
 {
-    for (const QStringView part : QStringView(treePath).split(QLatin1Char('/'))) {
-        if (part.isEmpty() || part == u"." || part == u".." || part.contains(QLatin1Char('\\'))
-            || part.contains(QChar(0)))
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= treePath.size(); ++i) {
+        const QChar c = i < treePath.size() ? treePath[i] : QLatin1Char('/');
+        if (c == QLatin1Char('\\') || c == QChar(0))
             return false;
+        if (c != QLatin1Char('/'))
+            continue;
+        const QStringView part = QStringView(treePath).mid(start, i - start);
+        if (part.isEmpty() || part == u"." || part == u"..")
+            return false;
+        start = i + 1;
     }
     return true;
 }
@@ -79,15 +86,17 @@ void BackupFileTree::build(const MbdbIndex &index)
     m_byPath.reserve(index.size());
     m_allNodes.reserve(index.size());
     QHash<QByteArray, Place> places;  // domains repeat: work each out once
+    QString lastParentPath;           // sorted records come in runs under one folder
+    _BackupFileNode *lastParent = nullptr;
     for (const auto &it : sortedRecords(index)) {
         const _MbdbRecord &rec = it.value();
         auto place = places.find(rec.domain.bytes);
         if (place == places.end())
             place = places.insert(rec.domain.bytes, placeOf(rec.domain.toString()));
         const QString path = rec.path.toString();
-        QString full = place->prefix.isEmpty() ? path
-                       : path.isEmpty()        ? place->prefix
-                                               : place->prefix + QLatin1Char('/') + path;
+        const QString full = place->prefix.isEmpty() ? path
+                             : path.isEmpty()        ? place->prefix
+                                                     : place->prefix + QLatin1Char('/') + path;
         if (full.isEmpty())
             continue;  // a shared-root domain's own record: that is the root
         if (!isSafeTreePath(full)) {
@@ -95,19 +104,27 @@ void BackupFileTree::build(const MbdbIndex &index)
                 qWarning("Manifest.mbdb entry refused, its name leaves its folder: %s", qUtf8Printable(full));
             continue;
         }
-        if (!place->topLevel.isEmpty())
-            topLevelFor(place->topLevel);
-        if (_BackupFileNode *existing = m_byPath.value(full, nullptr)) {
+        if (!place->topLevel.isEmpty() && !place->topNode)
+            place->topNode = topLevelFor(place->topLevel);
+        _BackupFileNode *&slot = m_byPath[full];
+        if (slot) {
             // A node made up for a domain gets the domain's own record; other repeats are dropped.
-            if (existing->backupName().isEmpty())
-                existing->setRecord(rec, it.key());
+            if (slot->backupName().isEmpty())
+                slot->setRecord(rec, it.key());
             continue;
         }
         const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
-        _BackupFileNode *parent = slash < 0 ? m_root.get() : m_byPath.value(full.left(slash), m_root.get());
-        _BackupFileNode *node = parent->addChild(slash < 0 ? full : full.mid(slash + 1), rec, it.key());
-        m_byPath.insert(full, node);
-        m_allNodes.append(node);
-        m_categories.add(rec.domain.bytes, path, node);
+        _BackupFileNode *parent = m_root.get();
+        if (slash >= 0) {
+            const QStringView parentPath = QStringView(full).left(slash);
+            if (!lastParent || parentPath != lastParentPath) {
+                lastParentPath = parentPath.toString();
+                lastParent = m_byPath.value(lastParentPath, m_root.get());
+            }
+            parent = lastParent;
+        }
+        slot = parent->addChild(slash < 0 ? full : full.mid(slash + 1), rec, it.key());
+        m_allNodes.append(slot);
+        m_categories.add(rec.domain.bytes, path, slot);
     }
 }

@@ -43,6 +43,7 @@ private:
     {
         QString topLevel;  // empty for the domains sharing the root
         QString prefix;    // tree path of the domain's root
+        _BackupFileNode *topNode = nullptr;
     };
     static Place placeOf(const QString &domain);
     _BackupFileNode *topLevelFor(const QString &name);

@@ -54,6 +54,7 @@ void LoadItunesBackupDlg::buildForm()
     m_listBackups->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listBackups->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listBackups->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listBackups->header()->setStretchLastSection(false);  // widths follow the dialog instead
 
     m_lbAddOther = new QLabel(QObject::tr("IDS_NO_BACKUP_LISTED_THERE_CLICK_<a href=\"#\">Here</a>_ADD"), this);
     m_lbAddOther->setObjectName(QStringLiteral("lbAddOther"));

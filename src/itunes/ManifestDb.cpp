@@ -7,6 +7,7 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 
 namespace {
@@ -204,14 +205,54 @@ MbdbIndex readManifestDb(const QString &path)
 
 QList<MbdbIndex::const_iterator> sortedRecords(const MbdbIndex &index)
 {
-    QList<MbdbIndex::const_iterator> records;
-    records.reserve(index.size());
-    for (auto it = index.cbegin(); it != index.cend(); ++it)
-        records.append(it);
-    std::sort(records.begin(), records.end(), [](MbdbIndex::const_iterator a, MbdbIndex::const_iterator b) {
-        const int byDomain = a->domain.bytes.compare(b->domain.bytes);
-        return byDomain != 0 ? byDomain < 0 : a->path.bytes < b->path.bytes;
+    // Sorting half a million records by their strings means chasing pointers on every
+    // comparison; compact keys (the domain's rank, the path's first bytes) settle most of them.
+    constexpr int kHeadWords = 3;
+    struct Key
+    {
+        quint32 domain;                // first an arrival number, then the rank
+        quint64 head[kHeadWords];      // first bytes of the path, big-endian, zero-padded
+        QByteArrayView path;
+        MbdbIndex::const_iterator it;
+    };
+    QHash<QByteArrayView, quint32> domainNumbers;
+    QList<QByteArrayView> domains;
+    QList<Key> keys;
+    keys.reserve(index.size());
+    for (auto it = index.cbegin(); it != index.cend(); ++it) {
+        const QByteArrayView domain(it->domain.bytes);
+        auto number = domainNumbers.constFind(domain);
+        if (number == domainNumbers.cend()) {
+            number = domainNumbers.insert(domain, quint32(domains.size()));
+            domains.append(domain);
+        }
+        Key key{*number, {}, QByteArrayView(it->path.bytes), it};
+        for (qsizetype i = 0; i < 8 * kHeadWords; ++i)
+            key.head[i / 8] = key.head[i / 8] << 8 | (i < key.path.size() ? uchar(key.path[i]) : 0);
+        keys.append(key);
+    }
+    QList<quint32> byName(domains.size());
+    std::iota(byName.begin(), byName.end(), 0u);
+    std::sort(byName.begin(), byName.end(), [&](quint32 a, quint32 b) { return domains[a] < domains[b]; });
+    QList<quint32> rank(domains.size());
+    for (qsizetype i = 0; i < byName.size(); ++i)
+        rank[byName[i]] = quint32(i);
+    for (Key &key : keys)
+        key.domain = rank[key.domain];
+
+    std::sort(keys.begin(), keys.end(), [](const Key &a, const Key &b) {
+        if (a.domain != b.domain)
+            return a.domain < b.domain;
+        for (int i = 0; i < kHeadWords; ++i) {
+            if (a.head[i] != b.head[i])
+                return a.head[i] < b.head[i];
+        }
+        return a.path < b.path;
     });
+    QList<MbdbIndex::const_iterator> records;
+    records.reserve(keys.size());
+    for (const Key &key : std::as_const(keys))
+        records.append(key.it);
     return records;
 }
 
