@@ -121,6 +121,12 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(!dialog.selectedBackup());
 
+        // A row the view made current on its own (keyboard focus) is not a pick.
+        list->selectionModel()->setCurrentIndex(list->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+        dialog.findChild<QPushButton *>(QStringLiteral("btnLoad"))->click();
+        QCOMPARE(m_boxes.size(), 2);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
         list->setCurrentIndex(list->model()->index(1, 0));
         dialog.findChild<QPushButton *>(QStringLiteral("btnLoad"))->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));

@@ -146,7 +146,7 @@ void ItunesBackupBuilder::makeKeybag()
         const QByteArray key = randomBytes(32);
         // A hardware-tied key is wrapped with a key only the phone has: random bytes here.
         const QByteArray wrapped = wrap == kWrapPassword ? aesKeyWrap(passwordKey, key) : randomBytes(40);
-        m_classKeys.append({cls, wrap, key});
+        m_classKeys.append({cls, key});
         m_keybag += tlv("UUID", randomBytes(16)) + tlv("CLAS", bigEndian32(quint32(cls))) + tlv("WRAP", bigEndian32(wrap))
                     + tlv("KTYP", bigEndian32(0)) + tlv("WPKY", wrapped);
     }

@@ -73,7 +73,6 @@ private:
     struct ClassKey
     {
         int protectionClass;
-        quint32 wrap;
         QByteArray key;
     };
 

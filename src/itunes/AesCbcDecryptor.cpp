@@ -4,6 +4,7 @@
 #include <mbedtls/platform_util.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define PARLEWICK_AESNI 1
@@ -116,7 +117,8 @@ struct AesCbcDecryptor::State
 AesCbcDecryptor::AesCbcDecryptor(const QByteArray &key, const QByteArray &iv)
     : m_state(std::make_unique<State>())
 {
-    Q_ASSERT(key.size() == 32);
+    if (key.size() != 32)
+        throw std::invalid_argument("AES-256 needs a 32-byte key");
     mbedtls_aes_init(&m_state->ctx);
     mbedtls_aes_setkey_dec(&m_state->ctx, reinterpret_cast<const uchar *>(key.constData()), 256);
     if (iv.size() == 16)

@@ -10,7 +10,7 @@
 class AesCbcDecryptor
 {
 public:
-    // key: 32 bytes; iv: 16 bytes, zeros when empty.
+    // key: 32 bytes (std::invalid_argument otherwise); iv: 16 bytes, zeros when empty.
     explicit AesCbcDecryptor(const QByteArray &key, const QByteArray &iv = QByteArray());
     ~AesCbcDecryptor();
     AesCbcDecryptor(const AesCbcDecryptor &) = delete;

@@ -158,8 +158,6 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
         }
         done += got;
     }
-    if (decryptor)
-        wipeBytes(buffer);
     if (!out.commit())
         fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
     setFileTimes(destination, rec.modificationTime);
