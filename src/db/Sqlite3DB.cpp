@@ -30,7 +30,8 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
         throw sqliteError(QStringLiteral("Invalid open flags %1.").arg(flags), path);
 
     sqlite3 *db = nullptr;
-    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    // A connection is used by one thread at a time, so the engine's own locking is not needed.
+    int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
         // The file is only read on first use; read its header now so that a file that is
@@ -95,7 +96,7 @@ void Sqlite3DB::executeThrow(const Sqlite3Sql &sql)
 {
     if (!m_db)
         throw sqliteError(QString::fromLatin1(kNotOpen), QString::fromUtf8(sql.sql()));
-    const QSharedPointer<Sqlite3Statement> statement = m_cache->acquireThrow(sql.sql());
+    const Sqlite3Lease statement = m_cache->acquireThrow(sql.sql());
     statement->bindThrow(sql.params());
     statement->runThrow();
 }
@@ -104,9 +105,9 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql &sql)
 {
     if (!m_db)
         throw sqliteError(QString::fromLatin1(kNotOpen), QString::fromUtf8(sql.sql()));
-    QSharedPointer<Sqlite3Statement> statement = m_cache->acquireThrow(sql.sql());
+    Sqlite3Lease statement = m_cache->acquireThrow(sql.sql());
     statement->bindThrow(sql.params());
-    return Sqlite3Cursor(statement);
+    return Sqlite3Cursor(QSharedPointer<Sqlite3Statement>(statement.release(), &Sqlite3Statement::endLease));
 }
 
 int Sqlite3DB::exec(const QString &sql, QString *error)

@@ -37,6 +37,7 @@ public:
     Sqlite3DB(const Sqlite3DB &) = delete;
     Sqlite3DB &operator=(const Sqlite3DB &) = delete;
 
+    // flags: ReadWrite, ReadWriteCreate (or 1, read-only). Fails on a file that is not a database.
     void openThrow(const QString &path, int flags);
     bool isOpen() const;
     void close();

@@ -65,23 +65,21 @@ void Sqlite3Statement::bindOneThrow(int position, const QVariant &value)
     case QMetaType::Double:
         rc = sqlite3_bind_double(m_stmt, position, value.toDouble());
         break;
-    case QMetaType::QString: {
-        const QByteArray text = value.toString().toUtf8();
-        rc = sqlite3_bind_text64(m_stmt, position, text.constData(), quint64(text.size()),
-                                 SQLITE_TRANSIENT, SQLITE_UTF8);
+    case QMetaType::QString:
+        m_bound.append(value.toString().toUtf8());
+        rc = sqlite3_bind_text64(m_stmt, position, m_bound.last().constData(),
+                                 quint64(m_bound.last().size()), SQLITE_STATIC, SQLITE_UTF8);
         break;
-    }
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        if (bytes.isNull())
+    case QMetaType::QByteArray:
+        m_bound.append(value.toByteArray());   // shares the caller's data
+        if (m_bound.last().isNull())
             rc = sqlite3_bind_null(m_stmt, position);
-        else if (bytes.isEmpty())   // a null pointer would bind NULL, not an empty blob
+        else if (m_bound.last().isEmpty())   // a null pointer would bind NULL, not an empty blob
             rc = sqlite3_bind_zeroblob(m_stmt, position, 0);
         else
-            rc = sqlite3_bind_blob64(m_stmt, position, bytes.constData(), quint64(bytes.size()),
-                                     SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob64(m_stmt, position, m_bound.last().constData(),
+                                     quint64(m_bound.last().size()), SQLITE_STATIC);
         break;
-    }
     default:
         throw sqliteError(QStringLiteral("Parameter %1 has the unsupported type %2.")
                               .arg(position).arg(QString::fromLatin1(value.typeName())),
@@ -228,7 +226,8 @@ void Sqlite3Statement::finishRun()
     m_leased = false;
     m_hasRow = false;
     sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
+    sqlite3_clear_bindings(m_stmt);   // before m_bound lets go of the bytes
+    m_bound.clear();
 }
 
 void Sqlite3Statement::detach()
@@ -236,6 +235,7 @@ void Sqlite3Statement::detach()
     sqlite3_finalize(m_stmt);
     m_stmt = nullptr;
     m_cache = nullptr;
+    m_bound.clear();
     m_hasRow = false;
     m_namesKnown = false;
     m_names.clear();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -60,4 +61,5 @@ private:
     mutable bool m_namesKnown = false;
     mutable QStringList m_names;
     mutable QHash<QString, int> m_indexByName;
+    QList<QByteArray> m_bound;   // text and blobs bound without a copy, kept until the run ends
 };

@@ -33,7 +33,7 @@ Sqlite3StatementCache::~Sqlite3StatementCache()
     }
 }
 
-QSharedPointer<Sqlite3Statement> Sqlite3StatementCache::acquireThrow(const QByteArray &sql)
+Sqlite3Lease Sqlite3StatementCache::acquireThrow(const QByteArray &sql)
 {
     Sqlite3Statement *statement = nullptr;
     auto found = m_entries.find(sql);
@@ -49,7 +49,7 @@ QSharedPointer<Sqlite3Statement> Sqlite3StatementCache::acquireThrow(const QByte
         m_entries.insert(sql, Entry{statement, ++m_clock});
     }
     statement->startRun();
-    return QSharedPointer<Sqlite3Statement>(statement, &Sqlite3Statement::endLease);
+    return Sqlite3Lease(statement, &Sqlite3Statement::endLease);
 }
 
 Sqlite3Statement *Sqlite3StatementCache::prepareThrow(const QByteArray &sql, bool cached)

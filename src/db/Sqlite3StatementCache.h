@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
-#include <QSharedPointer>
+#include <memory>
 
 struct sqlite3;
 class Sqlite3Statement;
+
+// A statement lent for one run; handing it back resets it for the next.
+using Sqlite3Lease = std::unique_ptr<Sqlite3Statement, void (*)(Sqlite3Statement *)>;
 
 // Prepared statements of one connection, one per SQL text, the least recently used
 // dropped beyond the capacity. A statement is lent out for one run; when the cached one
@@ -22,7 +25,7 @@ public:
 
     // A statement ready for binding; raises with the engine's message when it cannot be
     // prepared, is empty, or holds more than one statement.
-    QSharedPointer<Sqlite3Statement> acquireThrow(const QByteArray &sql);
+    Sqlite3Lease acquireThrow(const QByteArray &sql);
 
     qint64 preparedCount() const { return m_prepared; }
 
