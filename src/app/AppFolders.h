@@ -10,3 +10,6 @@ QString dataFolder();            // base folder joined with the product identifi
 QString localDatabasesFolder();  // dataFolder()/local_databases, created
 QString iosCacheFolder();        // dataFolder()/ios_cache, created
 QString logFolder();             // dataFolder()/qlogs (created by the log handler)
+
+// Works the data-folder path out afresh from the redirect file (dataFolder() keeps its first answer).
+QString resolveDataFolderPath();
