@@ -303,6 +303,7 @@ private slots:
     {
         QVERIFY(CFType::fromPlistData(nestedArrays(100, 1)).isArray());
         QVERIFY(CFType::fromPlistData(nestedArrays(200000, 1)).isNull());
+        QVERIFY(CFType::fromPlistData(nestedArrays(12, 2)).isArray());  // sharing is legal
         QVERIFY(CFType::fromPlistData(nestedArrays(40, 2)).isNull());   // 2^40 nodes when expanded
         QVERIFY(CFType::fromPlistData(binaryList({arrayObject({1}), arrayObject({0})})).isNull());
         QVERIFY(CFType::fromPlistData(nestedXml(100)).isArray());

@@ -29,6 +29,25 @@ T saturatedCast(double value)
     return T(value);
 }
 
+plist_type typeOf(plist_t node)
+{
+    return node ? plist_get_node_type(node) : PLIST_NONE;
+}
+
+qint64 integerOf(plist_t node)
+{
+    uint64_t value = 0;
+    plist_get_uint_val(node, &value);
+    return qint64(value);
+}
+
+double realOf(plist_t node)
+{
+    double value = 0;
+    plist_get_real_val(node, &value);
+    return value;
+}
+
 bool isWithin(plist_t node, plist_t ancestor)
 {
     for (plist_t n = node; n; n = plist_get_parent(n)) {
@@ -195,15 +214,6 @@ void *CFType::ref() const
     return m_holder ? m_holder->node : nullptr;
 }
 
-namespace {
-
-plist_type typeOf(plist_t node)
-{
-    return node ? plist_get_node_type(node) : PLIST_NONE;
-}
-
-} // namespace
-
 bool CFType::isNull() const { return !ref(); }
 bool CFType::isNumber() const
 {
@@ -222,24 +232,6 @@ bool CFType::isDate() const { return typeOf(ref()) == PLIST_DATE; }
 bool CFType::isDictionary() const { return typeOf(ref()) == PLIST_DICT; }
 bool CFType::isArray() const { return typeOf(ref()) == PLIST_ARRAY; }
 bool CFType::isUid() const { return typeOf(ref()) == PLIST_UID; }
-
-namespace {
-
-qint64 integerOf(plist_t node)
-{
-    uint64_t value = 0;
-    plist_get_uint_val(node, &value);
-    return qint64(value);
-}
-
-double realOf(plist_t node)
-{
-    double value = 0;
-    plist_get_real_val(node, &value);
-    return value;
-}
-
-} // namespace
 
 // Numbers convert between integer and real like a lossy CFNumberGetValue: the converted value
 // is returned even when it does not represent the stored one exactly.

@@ -12,7 +12,8 @@
 // (setValue(), append()) keep the container's tree alive, so every wrapper stays valid while it
 // lives; wrappers of a dictionary entry that gets replaced move to a copy of the old value.
 // Every accessor returns its default for a value of another type, never touching the node as
-// the wrong type.
+// the wrong type. Wrappers of one tree belong to one thread at a time: even reading a child
+// records its wrapper in the tree.
 class CFType
 {
 public:

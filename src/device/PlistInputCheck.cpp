@@ -135,8 +135,9 @@ private:
 
     bool walkFromRoot()
     {
-        // Every genuine list expands to at most one node per reference it stores.
-        const quint64 nodeLimit = m_size + (quint64(1) << 16);
+        // A list without shared containers expands to at most one node per reference it stores;
+        // writers that share containers stay far below two million nodes.
+        const quint64 nodeLimit = std::max<quint64>(m_size, quint64(1) << 21);
         QList<Frame> stack;
         if (!push(stack, m_root))
             return false;

@@ -9,8 +9,8 @@ namespace PlistInputCheck {
 inline constexpr int MaxDepth = 512;
 
 // True when data is safe to hand to the parser: its nesting stays within MaxDepth and a binary
-// list would not expand into far more nodes than it has references. False also for a binary
-// list whose tables are broken (the parser would refuse it anyway).
+// list whose objects are shared does not expand beyond a bounded number of nodes. False also
+// for a binary list whose tables are broken (the parser would refuse it anyway).
 bool withinLimits(const QByteArray &data);
 
 } // namespace PlistInputCheck
