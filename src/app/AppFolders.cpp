@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,4 +78,9 @@ QString iosCacheFolder()
 QString logFolder()
 {
     return QDir(dataFolder()).filePath(QStringLiteral("qlogs"));
+}
+
+QString applicationFolder()
+{
+    return QCoreApplication::applicationDirPath();
 }
