@@ -107,8 +107,11 @@ void AfcService::run()
         case AfcPacket::Read:
             break;
         }
+        // Looked up first: a Status fault stands in for carrying the request out.
+        const std::optional<AnswerFault> fault =
+            m_context.phone->answerFault(m_context.service, QVariant::fromValue(request.operation));
         QJsonObject note;
-        const Answer answer = perform(request, note);
+        const Answer answer = fault && fault->replacesAnswer() ? status(fault->statusCode()) : perform(request, note);
         const QByteArray raw = request.header + request.payload + request.data;
         note.insert(QStringLiteral("kind"), QStringLiteral("afc"));
         note.insert(QStringLiteral("operation"), double(request.operation));
@@ -121,7 +124,7 @@ void AfcService::run()
         if (answer.operation == AfcStatus)
             note.insert(QStringLiteral("status"), double(qFromLittleEndian<quint64>(answer.payload.constData())));
         m_context.record(note);
-        if (!send(request, answer))
+        if (!send(request, answer, fault))
             return;
     }
 }
@@ -174,11 +177,9 @@ AfcService::Answer AfcService::perform(const AfcPacket &request, QJsonObject &no
     }
 }
 
-bool AfcService::send(const AfcPacket &request, const Answer &answer)
+bool AfcService::send(const AfcPacket &request, const Answer &answer, const std::optional<AnswerFault> &fault)
 {
     const QByteArray packet = AfcPacket::encode(answer.operation, request.packetNumber, answer.payload, answer.data);
-    const std::optional<AnswerFault> fault =
-        m_context.phone->answerFault(m_context.service, QVariant::fromValue(request.operation));
     if (!fault)
         return m_context.stream.write(packet);
     m_context.record({
@@ -186,6 +187,8 @@ bool AfcService::send(const AfcPacket &request, const Answer &answer)
         {QStringLiteral("fault"), fault->name()},
         {QStringLiteral("answering"), double(request.operation)},
     });
+    if (fault->replacesAnswer())
+        return m_context.stream.write(packet);
     const bool written = m_context.stream.write(fault->spoilAfcPacket(packet));
     if (fault->closesConnection()) {
         m_context.stream.close();

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <map>
+#include <optional>
 
 // The phone's side of AFC on one connection, serving one folder: the media area, or an app's
 // container behind house_arrest. Every request is recorded with its decoded arguments.
@@ -36,7 +37,7 @@ private:
     static Answer status(quint64 code);
     static Answer statusFromErrno(int error);
     Answer perform(const AfcPacket &request, QJsonObject &note);
-    bool send(const AfcPacket &request, const Answer &answer);
+    bool send(const AfcPacket &request, const Answer &answer, const std::optional<AnswerFault> &fault);
     void recordRejected(const QString &reason, const AfcPacket &packet);
 
     Answer readDirectory(const AfcPacket &request, QJsonObject &note);

@@ -5,7 +5,7 @@
 namespace {
 
 const char *const kKindNames[] = {"CloseAfter", "HugeLength", "Truncated", "MalformedPlist",
-                                  "ZeroLength", "UnknownOperation", "BadMagic"};
+                                  "ZeroLength", "UnknownOperation", "BadMagic", "Status"};
 
 QByteArray bigEndian32(quint32 value)
 {
@@ -32,6 +32,7 @@ bool AnswerFault::fromVariant(const QVariantMap &rule, AnswerFault *fault)
     fault->m_bytes = rule.value(QStringLiteral("Bytes"), -1).toLongLong();
     fault->m_length = rule.value(QStringLiteral("Length"), fault->m_length).toULongLong();
     fault->m_operation = rule.value(QStringLiteral("Operation"), fault->m_operation).toULongLong();
+    fault->m_code = rule.value(QStringLiteral("Code"), fault->m_code).toULongLong();
     fault->m_skip = rule.value(QStringLiteral("Skip"), 0).toInt();
     fault->m_count = rule.value(QStringLiteral("Count"), 0).toInt();
     return true;
@@ -71,6 +72,7 @@ QByteArray AnswerFault::spoilPlistFrame(const QByteArray &body) const
         return bigEndian32(0);
     case UnknownOperation:
     case BadMagic:
+    case Status:
         return frame;   // AFC-only faults leave property-list answers alone
     }
     return frame;
@@ -98,6 +100,7 @@ QByteArray AnswerFault::spoilAfcPacket(const QByteArray &packet) const
         spoiled.replace(0, 8, "XXXXXXXX");
         return spoiled;
     case MalformedPlist:
+    case Status:
         return packet;
     }
     return packet;

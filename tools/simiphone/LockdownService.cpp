@@ -107,7 +107,7 @@ QVariantMap LockdownService::pair(const QVariantMap &message) const
     const QByteArray deviceCertificate = record.value(QStringLiteral("DeviceCertificate")).toByteArray();
     if (text(record, "HostID").isEmpty() || record.value(QStringLiteral("HostCertificate")).toByteArray().isEmpty()
         || record.value(QStringLiteral("RootCertificate")).toByteArray().isEmpty()
-        || !PairingKeys::certificateMatchesKey(deviceCertificate, m_context.phone->folder().devicePrivateKey()))
+        || !PairingKeys::certificateCarriesKey(deviceCertificate, m_context.phone->folder().devicePrivateKey()))
         return error(QStringLiteral("InvalidPairRecord"));
     m_context.phone->folder().savePairing(record);
     return {{QStringLiteral("EscrowBag"), PairingKeys::randomBytes(32)}};
@@ -142,7 +142,8 @@ QVariantMap LockdownService::startSession(const QVariantMap &message)
 bool LockdownService::beginTls()
 {
     // The phone shows the certificate the computer made for it when pairing; should that not
-    // fit its key (a hand-made folder), a certificate of its own does.
+    // fit its key or not parse here (the phone library leaves its names empty), a certificate
+    // of its own does: the computer accepts any.
     const QByteArray key = m_context.phone->folder().devicePrivateKey();
     QByteArray certificate = m_context.phone->folder().pairing().value(QStringLiteral("DeviceCertificate")).toByteArray();
     if (!PairingKeys::certificateMatchesKey(certificate, key))

@@ -69,6 +69,21 @@ QByteArray pemFromBuffer(const unsigned char *buffer)
     return QByteArray(reinterpret_cast<const char *>(buffer));
 }
 
+// The bare RSAPublicKey (PKCS#1) of a key; empty when the key does not parse.
+QByteArray publicKeyDer(const QByteArray &keyPem)
+{
+    Key key;
+    if (!key.load(keyPem))
+        return {};
+    // mbedtls_pk_write_pubkey writes backwards from the end of the buffer.
+    unsigned char buffer[4096];
+    unsigned char *end = buffer + sizeof buffer;
+    const int length = mbedtls_pk_write_pubkey(&end, buffer, &key.pk);
+    if (length <= 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(buffer + sizeof buffer - length), length);
+}
+
 } // namespace
 
 QByteArray PairingKeys::generatePrivateKey()
@@ -85,16 +100,9 @@ QByteArray PairingKeys::generatePrivateKey()
 
 QByteArray PairingKeys::publicKeyPem(const QByteArray &privateKeyPem)
 {
-    Key key;
-    if (!key.load(privateKeyPem))
+    const QByteArray der = publicKeyDer(privateKeyPem);
+    if (der.isEmpty())
         return {};
-    // mbedtls_pk_write_pubkey writes the bare RSAPublicKey backwards from the end of the buffer.
-    unsigned char buffer[4096];
-    unsigned char *end = buffer + sizeof buffer;
-    const int length = mbedtls_pk_write_pubkey(&end, buffer, &key.pk);
-    if (length <= 0)
-        return {};
-    const QByteArray der(reinterpret_cast<const char *>(buffer + sizeof buffer - length), length);
     QByteArray pem = "-----BEGIN RSA PUBLIC KEY-----\n";
     const QByteArray base64 = der.toBase64();
     for (qsizetype i = 0; i < base64.size(); i += 64)
@@ -176,6 +184,18 @@ bool PairingKeys::certificateMatchesKey(const QByteArray &certificatePem, const 
                          && mbedtls_pk_check_pair(&certificate.pk, &key.pk) == 0;
     mbedtls_x509_crt_free(&certificate);
     return matches;
+}
+
+bool PairingKeys::certificateCarriesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem)
+{
+    const QByteArray begin = "-----BEGIN CERTIFICATE-----";
+    const qsizetype start = certificatePem.indexOf(begin);
+    const qsizetype end = certificatePem.indexOf("-----END CERTIFICATE-----");
+    const QByteArray key = publicKeyDer(privateKeyPem);
+    if (start < 0 || end < start || key.isEmpty())
+        return false;
+    const QByteArray der = QByteArray::fromBase64(certificatePem.mid(start + begin.size(), end - start - begin.size()));
+    return der.contains(key);
 }
 
 QByteArray PairingKeys::randomBytes(int count)

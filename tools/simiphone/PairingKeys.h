@@ -22,6 +22,10 @@ public:
     // HostID, SystemBUID, WiFiMACAddress.
     static QVariantMap makePairRecord(const QByteArray &devicePrivateKeyPem, const QString &systemBuid,
                                       const QString &wifiAddress);
+    // The certificate parses here and belongs to the key: fit for this side of TLS.
     static bool certificateMatchesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem);
+    // The certificate carries the key's public half. Looser than certificateMatchesKey: the phone
+    // library writes certificates with empty names, which mbed TLS does not parse.
+    static bool certificateCarriesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem);
     static QByteArray randomBytes(int count);
 };
