@@ -5,6 +5,7 @@
 
 #include "simiphone/AfcPacket.h"
 #include "simiphone/AfcRoot.h"
+#include "simiphone/PlistChannel.h"
 #include "simiphone/PlistCodec.h"
 #include "simiphone/SimulatedIPhone.h"
 
@@ -581,6 +582,28 @@ private slots:
         QCOMPARE(lockdownd_get_value(session.client, "com.apple.mobile.backup", nullptr, &value), LOCKDOWN_E_GET_PROHIBITED);
         QCOMPARE(lockdownd_get_value(session.client, nullptr, "DeviceName", &value), LOCKDOWN_E_SUCCESS);
         plist_free(value);
+    }
+
+    // A service added later plugs into StartService and is handed its connection.
+    void servicesPlugIn()
+    {
+        m_simulator->addService(QStringLiteral("com.example.echo"), [](ServiceContext &context) {
+            PlistChannel channel(context);
+            while (const std::optional<QVariantMap> message = channel.receive())
+                if (!channel.send(*message, QStringLiteral("Echo")))
+                    return;
+        });
+        Lockdown session(kUdid);
+        const quint16 port = session.startService("com.example.echo");
+        QVERIFY(port != 0);
+        RawMux mux(m_simulator->address());
+        QVERIFY(mux.connectTo(m_simulator->deviceId(kUdid), port));
+        const QVariantMap ping{{QStringLiteral("Ping"), QStringLiteral("pong")}};
+        mux.sendFrame(ping);
+        const quint32 length = qFromBigEndian<quint32>(mux.receive(4).constData());
+        QCOMPARE(PlistCodec::parse(mux.receive(length)).toMap(), ping);
+        QCOMPARE(entries(phone(), {{QStringLiteral("service"), QStringLiteral("com.example.echo")}}).last()
+                     [QStringLiteral("request")][QStringLiteral("Ping")].toString(), QStringLiteral("pong"));
     }
 
     void hotPlug()

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr qint64 kMaxRead = 16 << 20;
-constexpr qsizetype kRecordedBytes = 64 * 1024;
+constexpr qsizetype kRecordedBytes = 1024;   // of each packet, for the received log
 
 QByteArray le64(quint64 value)
 {
@@ -85,7 +85,7 @@ AfcService::AfcService(ServiceContext &context, const QString &rootFolder)
 AfcService::~AfcService()
 {
     for (const auto &entry : m_files)
-        ::close(entry.second.fd);
+        ::close(entry.second);
 }
 
 void AfcService::run()
@@ -362,30 +362,30 @@ AfcService::Answer AfcService::openFile(const AfcPacket &request, QJsonObject &n
     if (fd < 0)
         return statusFromErrno(errno);
     const quint64 handle = m_nextHandle++;
-    m_files[handle] = {fd, mode};
+    m_files[handle] = fd;
     note.insert(QStringLiteral("handle"), double(handle));
     return {AfcFileOpenResult, le64(handle), {}};
 }
 
-AfcService::OpenFile *AfcService::fileOf(const AfcPacket &request, QJsonObject &note)
+int AfcService::fileOf(const AfcPacket &request, QJsonObject &note)
 {
     const quint64 handle = request.word(0);
     note.insert(QStringLiteral("handle"), double(handle));
     const auto found = m_files.find(handle);
-    return request.hasWords(1) && found != m_files.end() ? &found->second : nullptr;
+    return request.hasWords(1) && found != m_files.end() ? found->second : -1;
 }
 
 AfcService::Answer AfcService::readFile(const AfcPacket &request, QJsonObject &note)
 {
-    OpenFile *file = fileOf(request, note);
+    const int fd = fileOf(request, note);
     const quint64 wanted = request.word(1);
     note.insert(QStringLiteral("length"), double(wanted));
-    if (!file || !request.hasWords(2))
+    if (fd < 0 || !request.hasWords(2))
         return status(AfcInvalidArgument);
     QByteArray bytes(qsizetype(qMin<quint64>(wanted, kMaxRead)), '\0');
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::read(file->fd, bytes.data() + done, size_t(bytes.size() - done));
+        const ssize_t got = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -400,14 +400,14 @@ AfcService::Answer AfcService::readFile(const AfcPacket &request, QJsonObject &n
 
 AfcService::Answer AfcService::writeFile(const AfcPacket &request, QJsonObject &note)
 {
-    OpenFile *file = fileOf(request, note);
+    const int fd = fileOf(request, note);
     const QByteArray bytes = request.arguments().mid(8);
     note.insert(QStringLiteral("dataLength"), double(bytes.size()));
-    if (!file)
+    if (fd < 0)
         return status(AfcInvalidArgument);
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t put = ::write(file->fd, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (put < 0 && errno == EINTR)
             continue;
         if (put < 0)
@@ -419,23 +419,23 @@ AfcService::Answer AfcService::writeFile(const AfcPacket &request, QJsonObject &
 
 AfcService::Answer AfcService::seekFile(const AfcPacket &request, QJsonObject &note)
 {
-    OpenFile *file = fileOf(request, note);
+    const int fd = fileOf(request, note);
     const quint64 whence = request.word(1);
     const qint64 offset = qint64(request.word(2));
     note.insert(QStringLiteral("whence"), double(whence));
     note.insert(QStringLiteral("offset"), double(offset));
-    if (!file || !request.hasWords(3) || whence > 2)
+    if (fd < 0 || !request.hasWords(3) || whence > 2)
         return status(AfcInvalidArgument);
     const int how = whence == 0 ? SEEK_SET : whence == 1 ? SEEK_CUR : SEEK_END;
-    return statusFromErrno(::lseek(file->fd, off_t(offset), how) < 0 ? errno : 0);
+    return statusFromErrno(::lseek(fd, off_t(offset), how) < 0 ? errno : 0);
 }
 
 AfcService::Answer AfcService::tellFile(const AfcPacket &request, QJsonObject &note)
 {
-    OpenFile *file = fileOf(request, note);
-    if (!file)
+    const int fd = fileOf(request, note);
+    if (fd < 0)
         return status(AfcInvalidArgument);
-    const off_t position = ::lseek(file->fd, 0, SEEK_CUR);
+    const off_t position = ::lseek(fd, 0, SEEK_CUR);
     if (position < 0)
         return statusFromErrno(errno);
     return {AfcFileTellResult, le64(quint64(position)), {}};
@@ -443,25 +443,25 @@ AfcService::Answer AfcService::tellFile(const AfcPacket &request, QJsonObject &n
 
 AfcService::Answer AfcService::closeFile(const AfcPacket &request, QJsonObject &note)
 {
-    if (!fileOf(request, note))
+    const int fd = fileOf(request, note);
+    if (fd < 0)
         return status(AfcInvalidArgument);
-    const auto found = m_files.find(request.word(0));
-    const int rc = ::close(found->second.fd);
-    m_files.erase(found);
+    m_files.erase(request.word(0));
+    const int rc = ::close(fd);
     return statusFromErrno(rc == 0 ? 0 : errno);
 }
 
 AfcService::Answer AfcService::setFileSize(const AfcPacket &request, QJsonObject &note)
 {
-    OpenFile *file = fileOf(request, note);
+    const int fd = fileOf(request, note);
     const quint64 size = request.word(1);
     note.insert(QStringLiteral("size"), double(size));
-    if (!file || !request.hasWords(2))
+    if (fd < 0 || !request.hasWords(2))
         return status(AfcInvalidArgument);
-    return statusFromErrno(::ftruncate(file->fd, off_t(size)) == 0 ? 0 : errno);
+    return statusFromErrno(::ftruncate(fd, off_t(size)) == 0 ? 0 : errno);
 }
 
 AfcService::Answer AfcService::lockFile(const AfcPacket &request, QJsonObject &note)
 {
-    return status(fileOf(request, note) ? AfcSuccess : AfcInvalidArgument);
+    return status(fileOf(request, note) >= 0 ? AfcSuccess : AfcInvalidArgument);
 }

@@ -28,11 +28,6 @@ private:
         QByteArray payload;
         QByteArray data;
     };
-    struct OpenFile
-    {
-        int fd;
-        quint64 mode;
-    };
 
     static Answer status(quint64 code);
     static Answer statusFromErrno(int error);
@@ -57,11 +52,11 @@ private:
     Answer setFileSize(const AfcPacket &request, QJsonObject &note);
     Answer lockFile(const AfcPacket &request, QJsonObject &note);
 
-    // The open file named by the first argument, or null.
-    OpenFile *fileOf(const AfcPacket &request, QJsonObject &note);
+    // The descriptor of the open file named by the first argument, or -1.
+    int fileOf(const AfcPacket &request, QJsonObject &note);
 
     ServiceContext &m_context;
     AfcRoot m_root;
-    std::map<quint64, OpenFile> m_files;
+    std::map<quint64, int> m_files;   // handle -> descriptor
     quint64 m_nextHandle = 1;
 };

@@ -15,7 +15,6 @@ public:
     ServiceStream(const ServiceStream &) = delete;
     ServiceStream &operator=(const ServiceStream &) = delete;
 
-    int fd() const { return m_fd; }
     bool read(char *buffer, qint64 length);     // exactly length bytes; false at the end or on error
     bool write(const QByteArray &bytes);        // every byte, or false
     void close();                               // the peer sees the end; the fd stays owned by the caller
