@@ -22,6 +22,7 @@
 #include <libimobiledevice/house_arrest.h>
 #include <libimobiledevice/libimobiledevice.h>
 #include <libimobiledevice/lockdown.h>
+#include <plist/plist.h>
 
 #include <algorithm>
 #include <memory>
@@ -319,6 +320,85 @@ private slots:
     }
 
     void init() { phone().setFaults({}); }
+
+    // Property lists keep their types both ways; what is no property list is refused.
+    void propertyListCodec()
+    {
+        const QVariantMap value{
+            {QStringLiteral("text"), QStringLiteral("Zoë")},
+            {QStringLiteral("data"), QByteArray("\0\1\2", 3)},
+            {QStringLiteral("yes"), true},
+            {QStringLiteral("big"), quint64(59000000000ULL)},
+            {QStringLiteral("real"), 2.5},
+            {QStringLiteral("when"), QDateTime::fromMSecsSinceEpoch(978307200000LL - 2000, Qt::UTC)},
+            {QStringLiteral("later"), QDateTime::fromMSecsSinceEpoch(1700000000000LL, Qt::UTC)},
+            {QStringLiteral("list"), QVariantList{QStringLiteral("a"), QVariantMap{{QStringLiteral("n"), 1}}}},
+        };
+        const QVariantMap back = PlistCodec::parse(PlistCodec::toXml(value)).toMap();
+        QCOMPARE(back.value(QStringLiteral("data")).typeId(), int(QMetaType::QByteArray));
+        QCOMPARE(back.value(QStringLiteral("data")).toByteArray(), QByteArray("\0\1\2", 3));
+        QCOMPARE(back.value(QStringLiteral("text")).toString(), QStringLiteral("Zoë"));
+        QCOMPARE(back.value(QStringLiteral("yes")).typeId(), int(QMetaType::Bool));
+        QCOMPARE(back.value(QStringLiteral("big")).toULongLong(), 59000000000ULL);
+        QCOMPARE(back.value(QStringLiteral("real")).toDouble(), 2.5);
+        // XML dates keep whole seconds: the times on either side of the 2001 epoch survive.
+        QCOMPARE(back.value(QStringLiteral("when")).toDateTime(), value.value(QStringLiteral("when")).toDateTime());
+        QCOMPARE(back.value(QStringLiteral("later")).toDateTime(), value.value(QStringLiteral("later")).toDateTime());
+        QCOMPARE(back.value(QStringLiteral("list")).toList().at(1).toMap().value(QStringLiteral("n")).toInt(), 1);
+
+        plist_t node = plist_new_dict();
+        plist_dict_set_item(node, "Command", plist_new_string("VendContainer"));
+        char *binary = nullptr;
+        uint32_t length = 0;
+        plist_to_bin(node, &binary, &length);
+        QCOMPARE(PlistCodec::parse(QByteArray(binary, length)).toMap().value(QStringLiteral("Command")).toString(),
+                 QStringLiteral("VendContainer"));
+        free(binary);
+        plist_free(node);
+        QVERIFY(!PlistCodec::parse("hello").isValid());
+        QVERIFY(!PlistCodec::parse(QByteArray("bplist00\xff\xff", 10)).isValid());
+    }
+
+    // The multiplexer's own messages, including what no well-behaved client sends.
+    void multiplexerMessages()
+    {
+        RawMux mux(m_simulator->address());
+        const QVariantList devices = mux.ask({{QStringLiteral("MessageType"), QStringLiteral("ListDevices")}})
+                                         .value(QStringLiteral("DeviceList")).toList();
+        const auto ours = std::find_if(devices.cbegin(), devices.cend(), [](const QVariant &device) {
+            return device.toMap()[QStringLiteral("Properties")].toMap()[QStringLiteral("SerialNumber")] == kUdid;
+        });
+        QVERIFY(ours != devices.cend());
+        const QVariantMap properties = ours->toMap().value(QStringLiteral("Properties")).toMap();
+        QCOMPARE(properties.value(QStringLiteral("ConnectionType")).toString(), QStringLiteral("USB"));
+        QCOMPARE(properties.value(QStringLiteral("DeviceID")).toUInt(), m_simulator->deviceId(kUdid));
+        QCOMPARE(mux.ask({{QStringLiteral("MessageType"), QStringLiteral("ReadBUID")}}).value(QStringLiteral("BUID")).toString(),
+                 SimPhoneFolder::systemBuid(m_simulator->phonesDir()));
+
+        const auto result = [&mux](const QVariantMap &message) {
+            return mux.ask(message).value(QStringLiteral("Number"), -1).toInt();
+        };
+        const QString record = QStringLiteral("PairRecordID");
+        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("../phones")}}), 22);
+        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("ABSENT-1")}}), 2);
+        const QByteArray kept = phone().pairRecordData();
+        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("SavePairRecord")}, {record, kUdid},
+                         {QStringLiteral("PairRecordData"), QByteArray("not a plist")}}), 22);
+        QCOMPARE(phone().pairRecordData(), kept);
+        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("Bogus")}}), 1);
+
+        // The old binary protocol is told to use property lists.
+        QByteArray binary(16, '\0');
+        qToLittleEndian(quint32(16), binary.data());
+        qToLittleEndian(quint32(3), binary.data() + 8);   // Listen, binary
+        qToLittleEndian(quint32(9), binary.data() + 12);
+        mux.send(binary);
+        const QByteArray answer = mux.receive(20);
+        QCOMPARE(answer.size(), 20);
+        QCOMPARE(qFromLittleEndian<quint32>(answer.constData() + 8), quint32(1));    // result
+        QCOMPARE(qFromLittleEndian<quint32>(answer.constData() + 12), quint32(9));   // tag kept
+        QCOMPARE(qFromLittleEndian<quint32>(answer.constData() + 16), quint32(6));   // bad version
+    }
 
     // The phone library's own tools find the phone and read its values through a TLS session.
     void phoneToolsReadThePhone()

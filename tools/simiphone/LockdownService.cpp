@@ -130,6 +130,8 @@ bool LockdownService::trustsHost(const QString &hostId) const
 
 QVariantMap LockdownService::startSession(const QVariantMap &message)
 {
+    if (!m_sessionId.isEmpty())
+        return error(QStringLiteral("SessionActive"));
     if (!trustsHost(text(message, "HostID")))
         return error(QStringLiteral("InvalidHostID"));
     m_sessionId = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
@@ -161,7 +163,7 @@ bool LockdownService::beginTls()
 QVariantMap LockdownService::stopSession(const QVariantMap &message)
 {
     if (m_sessionId.isEmpty())
-        return error(QStringLiteral("NoRunningSession"));
+        return error(QStringLiteral("SessionInactive"));
     if (text(message, "SessionID") != m_sessionId)
         return error(QStringLiteral("InvalidSessionID"));
     m_sessionId.clear();
