@@ -44,8 +44,13 @@ void FileCacheDb::ensureOpen()
     // An existing file without any table is what an interrupted creation leaves behind.
     bool empty = !exists;
     if (exists) {
-        Sqlite3Cursor tables = m_db.queryThrow("select count(*) from sqlite_master");
-        empty = tables.moveNext() && tables.getInt(0) == 0;
+        try {
+            Sqlite3Cursor tables = m_db.queryThrow("select count(*) from sqlite_master");
+            empty = tables.moveNext() && tables.getInt(0) == 0;
+        } catch (...) {
+            m_db.close();   // the next use tries again
+            throw;
+        }
     }
     if (empty)
         createTableThrow();
