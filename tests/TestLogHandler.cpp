@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "StreamCapture.h"
+
 #include "app/LogHandler.h"
 
 #include <QDate>
@@ -9,6 +11,8 @@
 #include <QSet>
 #include <QThread>
 #include <QtTest>
+
+#include <unistd.h>
 
 class TestLogHandler : public QObject
 {
@@ -93,6 +97,23 @@ private slots:
         };
         for (int i = 0; i < lines.size(); ++i)
             QCOMPARE(QString(lines.at(i)).replace(time, QStringLiteral("T")), expected.at(i));
+    }
+
+    void debugLinesAreEchoedToStdoutUnlessTurnedOff()
+    {
+        const QString folder = env.path("echo");
+        {
+            StreamCapture out(STDOUT_FILENO);
+            setupLogging(folder, 10);
+            qDebug("shown");
+            qWarning("not echoed");
+            setupLogging(folder, 10, false);
+            qDebug("quiet");
+            QCOMPARE(out.text(), QByteArray("shown\n"));
+        }
+        const QStringList lines = readLines(folder);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.last().endsWith(QLatin1String(" quiet")));
     }
 
     void failedOpenIsRetriedWithTheNextMessage()

@@ -17,6 +17,7 @@ struct LogState
     QMutex mutex;
     QString folder;
     QFile file;
+    bool echoDebug = true;
 };
 
 // Never destroyed: threads and static destructors may still log while the process ends.
@@ -67,7 +68,7 @@ void writeMessage(QtMsgType type, const QString &message)
         state.file.write(linePattern(type).arg(time, message).toUtf8());
         state.file.flush();
     }
-    if (type == QtDebugMsg) {
+    if (type == QtDebugMsg && state.echoDebug) {
         const QByteArray raw = message.toUtf8() + '\n';
         std::fwrite(raw.constData(), 1, size_t(raw.size()), stdout);
         std::fflush(stdout);
@@ -95,12 +96,13 @@ void removeOldestFiles(const QString &folder, int limit)
 
 } // namespace
 
-void setupLogging(const QString &folder, int limit)
+void setupLogging(const QString &folder, int limit, bool echoDebug)
 {
     LogState &state = logState();
     {
         QMutexLocker lock(&state.mutex);
         state.folder = folder;
+        state.echoDebug = echoDebug;
         state.file.close();   // the next message opens today's file in the new folder
         removeOldestFiles(folder, limit);
     }
