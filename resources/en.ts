@@ -8,6 +8,238 @@
         <translation>Parlewick</translation>
     </message>
     <message>
+        <source>IDS_ROOT_DEVICE</source>
+        <translation>Devices</translation>
+    </message>
+    <message>
+        <source>IDS_ROOT_LOCALDB</source>
+        <translation>Local Databases</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
+        <translation>Can&apos;t find any Message.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
+        <translation>Find no Message with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
+        <translation>Find no contact with keyword %1.</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_TOOLBAR</source>
+        <translation>Backup Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_TOOLBAR</source>
+        <translation>Transfer Messages from iPhone to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_TOOLBAR</source>
+        <translation>Transfer Messages from Database to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_TOOLBAR</source>
+        <translation>Export Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_TOOLBAR</source>
+        <translation>Print Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_TOOLBAR</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>IDS_MI_IMPORT_FROM_ITUNES</source>
+        <translation>Import from iTunes Backup</translation>
+    </message>
+    <message>
+        <source>IDS_MI_OPEN_DB_FOLDER</source>
+        <translation>Open Database Folder</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXIT</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>IDS_MI_CHECK_UPDATE</source>
+        <translation>Check for Update</translation>
+    </message>
+    <message>
+        <source>IDS_CLEAR_CACHE</source>
+        <translation>Clear Cache files</translation>
+    </message>
+    <message>
+        <source>IDS_MI_HELP</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>IDS_MI_FEEDBACK</source>
+        <translation>Feedback and Support</translation>
+    </message>
+    <message>
+        <source>IDS_MI_ABOUT</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_ALL</source>
+        <translation>Backup Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_ALL</source>
+        <translation>Transfer Messages from iPhone to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_ALL</source>
+        <translation>Export Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_ALL</source>
+        <translation>Print Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_UNMOUNT_DEVICE</source>
+        <translation>Disconnect Device</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_ALL</source>
+        <translation>Transfer Messages from Database to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_ALL</source>
+        <translation>Delete Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_CHAT</source>
+        <translation>Backup Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_CHAT</source>
+        <translation>Transfer Messages with this Contact to other iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_CHAT</source>
+        <translation>Export Messages with this Contact to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_CHAT</source>
+        <translation>Print Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_CHAT</source>
+        <translation>Transfer Messages with this Contact to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_CHAT</source>
+        <translation>Delete Messages with this Contact</translation>
+    </message>
+    <message>
+        <source>IDS_MI_BACKUP_SEL</source>
+        <translation>Backup selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_I2I_SEL</source>
+        <translation>Transfer selected Messages to other iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_EXPORT_SEL</source>
+        <translation>Export selected Messages to File</translation>
+    </message>
+    <message>
+        <source>IDS_MI_PRINT_SEL</source>
+        <translation>Print selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DB2I_SEL</source>
+        <translation>Transfer selected Messages to iPhone</translation>
+    </message>
+    <message>
+        <source>IDS_MI_DELETE_SEL</source>
+        <translation>Delete selected Messages</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_EXPORT_MESSAGES_PATH</source>
+        <translation>Please select Save Path for messages.</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_SEL_MESSAGES</source>
+        <translation>Confirm to delete selected Messages?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_CHAT</source>
+        <translation>Confirm to delete Messages with this contact?</translation>
+    </message>
+    <message>
+        <source>IDS_CONFIRM_DEL_THIS_LOCALDB</source>
+        <translation>Confirm to delete this database?</translation>
+    </message>
+    <message>
+        <source>IDS_DEL_LOCALDB_SUC</source>
+        <translation>Successfully deleted database.</translation>
+    </message>
+    <message>
+        <source>IDS_SEL_ONE_IOS_DEVICE</source>
+        <translation>Please select an iPhone:</translation>
+    </message>
+    <message>
+        <source>IDS_BEFORE_RESTORE_KIK_KILL_KIK_FIRST</source>
+        <translation>To transfer Kik messages to iPhone successfully, please close Kik on your iPhone first and then click OK button to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_CLEAR_CACHE</source>
+        <translation>Successfully cleared cache files.</translation>
+    </message>
+    <message>
+        <source>IDS_BACKING_UP_KIK_MESSAGES</source>
+        <translation>Backing up Kik messages...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_BACKUP_%1_MESSAGES</source>
+        <translation>Successfully backed up %1 messages.</translation>
+    </message>
+    <message>
+        <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
+        <translation>Please select a Device.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_ONE_DATASOURCE</source>
+        <translation>Need to select a Device to continue.</translation>
+    </message>
+    <message>
+        <source>IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME</source>
+        <translation>Select one Database or enter a new Database name</translation>
+    </message>
+    <message>
+        <source>IDS_INVALID_LOCALDB_NAME</source>
+        <translation>Invalid Local Database name(can&apos;t contain \ / : * ? &quot; &lt; &gt; |).</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT</source>
+        <translation>Save Attachment</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT_SUC</source>
+        <translation>Attachment saved successfully.</translation>
+    </message>
+    <message>
+        <source>IDS_SAVE_ATTACHMENT_FILE_ERROR</source>
+        <translation>Failed to save attachment.</translation>
+    </message>
+    <message>
+        <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
+        <translation>Exporting Messages...</translation>
+    </message>
+    <message>
+        <source>IDS_SUC_EXPORT_%1_MMS</source>
+        <translation>Successfully exported %1 Messages.</translation>
+    </message>
+    <message>
+        <source>IDS_PRINT_MESSAGES</source>
+        <translation>Print Messages</translation>
+    </message>
+    <message>
         <source>IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD</source>
         <translation>Please select an iTunes Backup to load.</translation>
     </message>
@@ -38,6 +270,90 @@
     <message>
         <source>IDS_INVALID_PASSWORD</source>
         <translation>Invalid password.</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_ITUNES_BACKUP</source>
+        <translation>Loading data from iTunes Backup...</translation>
+    </message>
+    <message>
+        <source>IDS_CACHING_BACKUP_FILE_%1</source>
+        <translation>Loading %1...</translation>
+    </message>
+    <message>
+        <source>IDS_RESTORING_KIK_MSG_TO_IOS</source>
+        <translation>Transferring messages to iPhone...</translation>
+    </message>
+    <message>
+        <source>IDS_NOT_INSTALL_KIK_ERR_%1</source>
+        <translation>Can&apos;t find Kik installed on iPhone. Error:%1.</translation>
+    </message>
+    <message>
+        <source>IDS_LOADING_IOS_KIK</source>
+        <translation>Loading Kik data from iPhone...</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Messages: 0</source>
+        <translation>Messages: 0</translation>
+    </message>
+    <message>
+        <source>Messages: %1</source>
+        <translation>Messages: %1</translation>
+    </message>
+    <message>
+        <source>Total: 0</source>
+        <translation>Total: 0</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressForm</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>DataSourceSelForm</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>LocalDbSelForm</name>
+    <message>
+        <source>Select one Database for backup</source>
+        <translation>Select one Database for backup</translation>
+    </message>
+    <message>
+        <source>Select current database to merge or enter a new database name:</source>
+        <translation>Select current database to merge or enter a new database name:</translation>
+    </message>
+    <message>
+        <source>Selecting current Database will merge data;entering new DB name will create a new Database.</source>
+        <translation>Selecting current Database will merge data;entering new DB name will create a new Database.</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

@@ -35,18 +35,24 @@ QString suffixAfterLastDot(const QString &name)
 
 QString sanitizeFileName(const QString &name)
 {
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
     const QString base = baseBeforeFirstDot(name);
     if (isReservedDeviceName(base)) {
-        const QString suffix = suffixAfterLastDot(name);
+        // The suffix comes from the same untrusted name: it must not carry a separator either.
+        const QString suffix = suffixAfterLastDot(name).remove(forbidden);
         QString result = QStringLiteral("$$") + base + QStringLiteral("$$");
         if (!suffix.isEmpty())
             result += QLatin1Char('.') + suffix;
         return result;
     }
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
     QString result = name;
     result.remove(forbidden);
-    return result.trimmed();
+    result = result.trimmed();
+    // "." and ".." would name the folder itself or its parent once joined to a path.
+    static const QRegularExpression onlyDots(QStringLiteral("^\\.+$"));
+    if (onlyDots.match(result).hasMatch())
+        result.fill(QLatin1Char('_'));
+    return result;
 }
 
 QString uniqueFilePath(const QString &path)

@@ -3,5 +3,6 @@
 #include <QString>
 
 // Daily log files "log-yyyyMMdd.txt" in one folder; keeps the `limit` newest files.
-// Safe to call from every thread: each line is appended whole.
-void setupLogging(const QString &folder, int limit = 10);
+// Safe to call from every thread: each line is appended whole. Debug lines are also echoed
+// to stdout unless echoDebug is false (the command-line tool keeps stdout for its results).
+void setupLogging(const QString &folder, int limit = 10, bool echoDebug = true);

@@ -1,7 +1,73 @@
+#include "app/AppConstants.h"
+#include "app/AppFolders.h"
+#include "app/LogHandler.h"
+#include "app/MessageBoxes.h"
+#include "app/VendorHost.h"
+#include "db/Sqlite3DB.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "ui/MainWindow.h"
+
 #include <QApplication>
+#include <QDebug>
+#include <QLibrary>
+#include <QTranslator>
+
+namespace {
+
+#ifdef Q_OS_WIN
+// Older Windows versions lack shcore; the program then simply runs with the system default.
+void declareDpiUnaware()
+{
+    QLibrary shcore(QStringLiteral("shcore"));
+    using SetAwareness = long(__stdcall *)(int);
+    const auto setAwareness = reinterpret_cast<SetAwareness>(shcore.resolve("SetProcessDpiAwareness"));
+    if (setAwareness)
+        qDebug("SetProcessDpiAwareness returned %d", int(setAwareness(0)));
+}
+#endif
+
+QString frameworkHelpText()
+{
+    return QStringLiteral("Failed to load (Apple Mobile Device) framework. Plese click <a href=\"%1\">HERE</a> for help.")
+        .arg(vendorUrl(QStringLiteral("/tutorial/how-to-connect-ios-device-to-talvora-successfully.html")));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    declareDpiUnaware();
+#endif
+    // The chat-bubble web view needs contexts shared before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    return 0;
+
+    QTranslator translator;
+    if (translator.load(QStringLiteral(":/en.qm")))
+        QCoreApplication::installTranslator(&translator);
+
+    if (sqlite_qt_version() != 7) {
+        reportError(QStringLiteral("invalid libsqlite_qt."));
+        return 1;
+    }
+
+    setupLogging(logFolder(), 10);
+    qDebug().noquote() << "Parlewick" << AppConstants::ProductVersion << "starting; data folder" << dataFolder();
+
+    QString frameworkError;
+    loadMobileDeviceFrameworks(&frameworkError);
+    if (!frameworksLoaded()) {
+        qDebug().noquote() << "phone library not loaded:" << frameworkError;
+        reportError(frameworkHelpText());
+        return -1;
+    }
+    qDebug() << "phone library loaded";
+
+    MainWindow window;
+    window.show();
+    qDebug() << "main window shown; entering event loop";
+    const int code = QApplication::exec();
+    qDebug() << "event loop ended with" << code;
+    return code;
 }

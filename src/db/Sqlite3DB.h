@@ -24,7 +24,9 @@ struct Sqlite3Column
 
 // One open SQLite connection, closed on destruction. Operations ending in Throw raise
 // std::runtime_error carrying the engine's message. Statements run through executeThrow
-// and queryThrow are prepared once per SQL text and reused.
+// and queryThrow are prepared once per SQL text and reused. Closing (or destroying) the
+// connection rolls back an open transaction; cursors that outlive it raise on moveNext()
+// and read empty values.
 class Sqlite3DB
 {
 public:
@@ -35,6 +37,7 @@ public:
     Sqlite3DB(const Sqlite3DB &) = delete;
     Sqlite3DB &operator=(const Sqlite3DB &) = delete;
 
+    // flags: ReadWrite, ReadWriteCreate (or 1, read-only). Fails on a file that is not a database.
     void openThrow(const QString &path, int flags);
     bool isOpen() const;
     void close();
@@ -58,6 +61,8 @@ public:
     QList<Sqlite3Column> tbCols(const QString &table);
 
     sqlite3 *handle() const { return m_db; }
+    // Statements prepared since the connection opened (the cache makes repeats free).
+    qint64 statementsPrepared() const;
 
 private:
     sqlite3 *m_db = nullptr;

@@ -6,7 +6,10 @@
 #include <QVariantList>
 
 // SQL text plus the parameters bound to its '?' marks in the order they were added.
-// Passed by value. A null QVariant binds NULL; a QByteArray binds a BLOB.
+// Passed by value. A null QVariant binds NULL; a QByteArray binds a BLOB (an empty one an
+// empty blob, a null one NULL); a QString always binds text; booleans and integers bind
+// integers. Any other type, or a parameter count that does not match the marks, raises
+// when the statement runs.
 class Sqlite3Sql
 {
 public:

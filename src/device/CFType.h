@@ -3,15 +3,17 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
-#include <QMap>
 #include <QSharedPointer>
 #include <QString>
 
 // One property-list value (string, number, boolean, data, date, dictionary, array), backed by
 // a libplist node. Copies share the node. A value created here is owned and freed with its
-// last copy; values borrowed from a container (value(), at(), keys()) stay valid as long as
-// a wrapper of that container lives. Every accessor returns its default for a value of
-// another type, never touching the node as the wrong type.
+// last copy. Values borrowed from a container (value(), at(), keys()) and values put into one
+// (setValue(), append()) keep the container's tree alive, so every wrapper stays valid while it
+// lives; wrappers of a dictionary entry that gets replaced move to a copy of the old value.
+// Every accessor returns its default for a value of another type, never touching the node as
+// the wrong type. Wrappers of one tree belong to one thread at a time: even reading a child
+// records its wrapper in the tree.
 class CFType
 {
 public:
@@ -27,7 +29,8 @@ public:
     static CFType fromDateTime(const QDateTime &value);  // wall-clock fields taken as GMT
     static CFType newDictionary();
     static CFType newArray();
-    // Wraps a raw libplist node (plist_t); owned: freed with the last copy.
+    // Wraps a raw libplist node (plist_t); owned: freed with the last copy. A node that sits
+    // inside a container is never freed here; its container's owner keeps it.
     static CFType wrap(void *node, bool owned);
     virtual ~CFType();
 
@@ -59,6 +62,9 @@ public:
     QList<CFType> keys() const;
     CFType at(int index) const;
 
+    // A standalone owned value moves into the container (its wrappers then share it); a value
+    // that already lives in a container, is not owned, or would contain the container itself
+    // goes in as a copy.
     CFType &setValue(const QString &key, const CFType &value);
     CFType &setValue(const CFType &key, const CFType &value);
     CFType &append(const CFType &value);
@@ -72,7 +78,10 @@ public:
 
 private:
     struct Holder;
+    explicit CFType(const QSharedPointer<Holder> &holder);
+    CFType borrowed(void *node) const;
+    void *adoptOrCopy(const CFType &value) const;
+    void detachWrappersOf(void *node) const;
+
     QSharedPointer<Holder> m_holder;
-    QMap<QString, CFType> m_keptValues;
-    QList<CFType> m_keptItems;
 };

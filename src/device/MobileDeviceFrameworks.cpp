@@ -1,5 +1,6 @@
 #include "device/MobileDeviceFrameworks.h"
 
+#include <QDebug>
 #include <QLibrary>
 
 namespace {
@@ -18,6 +19,7 @@ bool loadMobileDeviceFrameworks(QString *error)
     QLibrary &library = mobileDeviceLibrary();
     if (library.isLoaded() || library.load())
         return true;
+    qDebug() << "loading the phone library failed:" << library.errorString();
     if (error)
         *error = QStringLiteral("Failed to load (Mobile Device) framework.");
     return false;

@@ -24,7 +24,7 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(QWidget *parent)
     : QDialog(parent)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setStyleSheet(styleSheet());
+    setStyleSheet(::styleSheet());
     installEventFilter(new WinMovable(this));
     buildForm();
     m_model = new ItemModelLoadBk(this);

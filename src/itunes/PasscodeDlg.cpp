@@ -17,7 +17,7 @@ PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *
     : QDialog(parent), m_backup(backup)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setStyleSheet(styleSheet());
+    setStyleSheet(::styleSheet());
     installEventFilter(new WinMovable(this));
 
     m_lbTitle2 = new QLabel(QObject::tr("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"), this);

@@ -24,7 +24,11 @@ using RenderHandler = std::function<QString(const QString &text, const QString *
 QString applyRenderInstructions(const QString &body, const QByteArray &renderIns,
                                 const RenderHandler &handler, bool escape);
 
+// The one message order: close in internal id and in time -> by internal id, else by time.
+// That rule is not transitive for every set of messages, and std::sort may then run past the
+// list; sortMessages never does. Descending order swaps the arguments (never negate the test).
 bool messageLessThan(const _KikMessage *a, const _KikMessage *b);
+void sortMessages(KikMessageList &messages, Qt::SortOrder order = Qt::AscendingOrder);
 bool chatNewerThan(const _KikChat *a, const _KikChat *b);
 QString attachmentFileUrl(const _KikMessage *message);
 CFType buildContentDictionary(const _KikMessage *message);

@@ -1,0 +1,96 @@
+#include "cli/BackupPassword.h"
+
+#include "cli/CliCommand.h"
+
+#include <QFile>
+
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kMaxPasswordFileSize = 4096;
+
+QString fromFileThrow(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot read the password file %1: %2")
+                                     .arg(path, file.errorString()).toStdString());
+    // Read one byte more than allowed: a device or a huge file is refused, not read forever.
+    QByteArray bytes = file.read(kMaxPasswordFileSize + 1);
+    if (bytes.size() > kMaxPasswordFileSize)
+        throw std::runtime_error(QStringLiteral("The password file %1 is too large.").arg(path).toStdString());
+    if (bytes.endsWith('\n'))
+        bytes.chop(1);
+    if (bytes.endsWith('\r'))
+        bytes.chop(1);
+    if (bytes.isEmpty())
+        throw std::runtime_error(QStringLiteral("The password file %1 is empty.").arg(path).toStdString());
+    return QString::fromUtf8(bytes);
+}
+
+termios g_savedTerminal;
+
+// Ctrl-C at the prompt must not leave the terminal without echo.
+void restoreTerminalAndDie(int signal)
+{
+    tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+QString promptWithoutEcho()
+{
+    if (tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
+        return QString();
+    struct sigaction onInterrupt {};
+    struct sigaction previous {};
+    onInterrupt.sa_handler = restoreTerminalAndDie;
+    sigemptyset(&onInterrupt.sa_mask);
+    sigaction(SIGINT, &onInterrupt, &previous);
+    termios silent = g_savedTerminal;
+    silent.c_lflag &= ~tcflag_t(ECHO);
+    silent.c_lflag |= ECHONL;
+    std::fputs("Backup password: ", stderr);
+    std::fflush(stderr);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+
+    std::string line;
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar())
+        line.push_back(char(c));
+
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_savedTerminal);
+    sigaction(SIGINT, &previous, nullptr);
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+}
+
+} // namespace
+
+QCommandLineOption passwordFileOption()
+{
+    return QCommandLineOption(QStringLiteral("password-file"),
+                              QStringLiteral("Read the backup password from FILE."),
+                              QStringLiteral("FILE"));
+}
+
+QString readBackupPasswordThrow(const QCommandLineParser &args)
+{
+    if (args.isSet(QStringLiteral("password-file")))
+        return fromFileThrow(args.value(QStringLiteral("password-file")));
+    const QString fromEnvironment = qEnvironmentVariable("PARLEWICK_BACKUP_PASSWORD");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    if (isatty(STDIN_FILENO) == 1) {
+        const QString typed = promptWithoutEcho();
+        if (!typed.isEmpty())
+            return typed;
+    }
+    throw CliUsageError(QStringLiteral("The backup is encrypted and no password was given: use --password-file FILE "
+                                       "or set PARLEWICK_BACKUP_PASSWORD."));
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+// The option every command that opens an encrypted backup declares. Passwords never come
+// from the command line itself, where other users could read them.
+QCommandLineOption passwordFileOption();
+
+// The backup password from, in this order: the file named by --password-file (one trailing
+// line break dropped), the environment variable PARLEWICK_BACKUP_PASSWORD, a prompt without
+// echo when stdin is a terminal. Raises CliUsageError when none of them gives one, and
+// std::runtime_error when the file cannot be read.
+QString readBackupPasswordThrow(const QCommandLineParser &args);

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "workers/ConsoleProgress.h"
+
+#include <QString>
+
+// stdout carries results only; everything else goes to stderr. Both add a line feed.
+void printOut(const QString &text);
+void printErr(const QString &text);
+
+// The program's messages are often rich text ("<br/>", escaped characters): the console
+// shows them as plain lines.
+QString plainText(const QString &richText);
+
+// Prints how a task ended (the success text on stdout, an error or "Canceled." on stderr)
+// and returns the matching exit code.
+int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outcome);

@@ -1,0 +1,212 @@
+#include "device/PlistInputCheck.h"
+
+#include <QList>
+
+#include <algorithm>
+#include <cstring>
+
+namespace PlistInputCheck {
+namespace {
+
+bool xmlWithinLimits(const QByteArray &data)
+{
+    // Counts <array>/<dict> nesting. Tags inside comments count too; that can only overestimate.
+    const char *p = data.constData();
+    const qsizetype n = data.size();
+    int depth = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (p[i] != '<')
+            continue;
+        qsizetype j = i + 1;
+        const bool closing = j < n && p[j] == '/';
+        if (closing)
+            ++j;
+        while (j < n && (p[j] == ' ' || p[j] == '\t' || p[j] == '\r' || p[j] == '\n'))
+            ++j;
+        const auto startsWith = [&](const char *name) {
+            const qsizetype len = qsizetype(std::strlen(name));
+            return j + len <= n && std::memcmp(p + j, name, size_t(len)) == 0;
+        };
+        const bool container = startsWith("array") || startsWith("dict");
+        if (!container)
+            continue;
+        if (closing) {
+            depth = std::max(0, depth - 1);
+            continue;
+        }
+        qsizetype end = j;
+        while (end < n && p[end] != '>')
+            ++end;
+        const bool selfClosing = end < n && end > j && p[end - 1] == '/';
+        if (!selfClosing && ++depth > MaxDepth)
+            return false;
+    }
+    return true;
+}
+
+quint64 readBigEndian(const uchar *p, int size)
+{
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// The binary layout: "bplist00", the objects, the offset table, and a 32-byte trailer.
+class BinaryPlist
+{
+public:
+    explicit BinaryPlist(const QByteArray &data)
+        : m_data(reinterpret_cast<const uchar *>(data.constData())), m_size(quint64(data.size()))
+    {
+    }
+
+    bool withinLimits()
+    {
+        if (!readTrailer())
+            return false;
+        m_state.fill(Unvisited, qsizetype(m_objectCount));
+        m_expanded.fill(0, qsizetype(m_objectCount));
+        return walkFromRoot();
+    }
+
+private:
+    enum State : uchar { Unvisited, Open, Done };
+
+    struct Frame
+    {
+        quint64 object;
+        quint64 refsAt;     // position of the reference list
+        quint64 refCount;
+        quint64 next;       // index of the next reference to follow
+    };
+
+    bool readTrailer()
+    {
+        if (m_size < 8 + 32)
+            return false;
+        const uchar *t = m_data + m_size - 32;
+        m_offsetSize = t[6];
+        m_refSize = t[7];
+        m_objectCount = readBigEndian(t + 8, 8);
+        m_root = readBigEndian(t + 16, 8);
+        m_tableAt = readBigEndian(t + 24, 8);
+        const quint64 objectsEnd = m_size - 32;
+        if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8)
+            return false;
+        if (m_objectCount == 0 || m_root >= m_objectCount || m_tableAt < 8 || m_tableAt > objectsEnd)
+            return false;
+        return m_objectCount <= (objectsEnd - m_tableAt) / m_offsetSize;
+    }
+
+    // Fills the reference list of a container object; false for a broken object.
+    bool containerRefs(quint64 object, quint64 *refsAt, quint64 *refCount) const
+    {
+        const quint64 offset = readBigEndian(m_data + m_tableAt + object * m_offsetSize, m_offsetSize);
+        const quint64 objectsEnd = m_size - 32;
+        if (offset < 8 || offset >= objectsEnd)
+            return false;
+        const uchar marker = m_data[offset];
+        const int type = marker >> 4;
+        *refCount = 0;
+        *refsAt = offset + 1;
+        if (type != 0xA && type != 0xC && type != 0xD)
+            return true;
+        quint64 count = marker & 0x0F;
+        if (count == 0x0F) {
+            if (*refsAt >= objectsEnd || (m_data[*refsAt] >> 4) != 0x1)
+                return false;
+            const int sizeBytes = 1 << (m_data[*refsAt] & 0x0F);
+            if (sizeBytes > 8 || *refsAt + 1 + quint64(sizeBytes) > objectsEnd)
+                return false;
+            count = readBigEndian(m_data + *refsAt + 1, sizeBytes);
+            *refsAt += 1 + quint64(sizeBytes);
+        }
+        if (type == 0xD) {
+            if (count > (objectsEnd - *refsAt) / 2)
+                return false;
+            count *= 2;
+        }
+        if (count > (objectsEnd - *refsAt) / m_refSize)
+            return false;
+        *refCount = count;
+        return true;
+    }
+
+    bool walkFromRoot()
+    {
+        // A list without shared containers expands to at most one node per reference it stores;
+        // writers that share containers stay far below two million nodes.
+        const quint64 nodeLimit = std::max<quint64>(m_size, quint64(1) << 21);
+        QList<Frame> stack;
+        if (!push(stack, m_root))
+            return false;
+        while (!stack.isEmpty()) {
+            Frame &top = stack.last();
+            if (top.next == top.refCount) {
+                m_state[qsizetype(top.object)] = Done;
+                const quint64 total = m_expanded[qsizetype(top.object)];
+                stack.removeLast();
+                if (!stack.isEmpty()) {
+                    quint64 &parent = m_expanded[qsizetype(stack.last().object)];
+                    parent = std::min(nodeLimit + 1, parent + total);
+                    if (parent > nodeLimit)
+                        return false;
+                }
+                continue;
+            }
+            const quint64 child = readBigEndian(m_data + top.refsAt + top.next * m_refSize, m_refSize);
+            ++top.next;
+            if (child >= m_objectCount)
+                return false;
+            switch (m_state[qsizetype(child)]) {
+            case Open:
+                return false;   // a cycle
+            case Done: {
+                quint64 &parent = m_expanded[qsizetype(top.object)];
+                parent = std::min(nodeLimit + 1, parent + m_expanded[qsizetype(child)]);
+                if (parent > nodeLimit)
+                    return false;
+                break;
+            }
+            case Unvisited:
+                if (stack.size() >= MaxDepth || !push(stack, child))
+                    return false;
+                break;
+            }
+        }
+        return m_expanded[qsizetype(m_root)] <= nodeLimit;
+    }
+
+    bool push(QList<Frame> &stack, quint64 object)
+    {
+        Frame frame{object, 0, 0, 0};
+        if (!containerRefs(object, &frame.refsAt, &frame.refCount))
+            return false;
+        m_state[qsizetype(object)] = Open;
+        m_expanded[qsizetype(object)] = 1;
+        stack.append(frame);
+        return true;
+    }
+
+    const uchar *m_data;
+    quint64 m_size;
+    int m_offsetSize = 0;
+    int m_refSize = 0;
+    quint64 m_objectCount = 0;
+    quint64 m_root = 0;
+    quint64 m_tableAt = 0;
+    QList<State> m_state;
+    QList<quint64> m_expanded;
+};
+
+} // namespace
+
+bool withinLimits(const QByteArray &data)
+{
+    if (data.startsWith("bplist"))
+        return BinaryPlist(data).withinLimits();
+    return xmlWithinLimits(data);
+}
+
+} // namespace PlistInputCheck

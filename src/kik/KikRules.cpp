@@ -1,0 +1,445 @@
+#include "kik/KikRules.h"
+
+#include "app/FileUtils.h"
+#include "device/CFType.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+
+namespace {
+
+// A group may list groups among its members. Nested names are looked up once, a group that
+// reaches itself is left out, and the text stops growing past a size no real group reaches.
+constexpr qsizetype MaxDisplayNameLength = 65536;
+
+class DisplayNames
+{
+public:
+    QString of(const _KikUser *user)
+    {
+        if (!user->display_name.isEmpty())
+            return user->display_name;
+        if (user->members.isEmpty())
+            return QStringLiteral("Unknown");
+        const auto known = m_done.constFind(user);
+        if (known != m_done.constEnd())
+            return known.value();
+        m_path.insert(user);
+        QString joined;
+        bool first = true;
+        for (const KikMember &member : user->members) {
+            if (!member.user || m_path.contains(member.user))
+                continue;
+            if (!first)
+                joined += QLatin1Char(',');
+            joined += of(member.user);
+            first = false;
+            if (joined.size() > MaxDisplayNameLength) {
+                joined.truncate(MaxDisplayNameLength);
+                break;
+            }
+        }
+        m_path.remove(user);
+        m_done.insert(user, joined);
+        return joined;
+    }
+
+private:
+    QSet<const _KikUser *> m_path;
+    QHash<const _KikUser *, QString> m_done;
+};
+
+// Old carrier emoji (private use area) and the emoji that have a single UTF-16 unit.
+constexpr char16_t SingleUnitEmoji[] = {
+    0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB, 0x23EC,
+    0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B,
+    0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
+    0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
+
+bool isSingleUnitEmoji(char16_t unit)
+{
+    if (unit >= 0xE000 && unit <= 0xE537)
+        return true;
+    return std::binary_search(std::begin(SingleUnitEmoji), std::end(SingleUnitEmoji), unit);
+}
+
+bool isEmojiHighSurrogate(char16_t unit)
+{
+    return unit == 0xD83C || unit == 0xD83D;
+}
+
+QString hexCode(char32_t code)
+{
+    return QString::number(code, 16).toUpper();
+}
+
+QString replaceSingleUnits(const QString &text, const EmojiHandler &handler)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (isSingleUnitEmoji(c.unicode()))
+            out += handler(hexCode(c.unicode()));
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString replaceSurrogatePairs(const QString &text, const EmojiHandler &handler)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (isEmojiHighSurrogate(c.unicode()) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            out += handler(hexCode(QChar::surrogateToUcs4(c, text.at(i + 1))));
+            ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Reads Kik's render-instruction records: 2-byte numeric fields of which only the second byte
+// counts, as a signed 8-bit value.
+class RenderInsReader
+{
+public:
+    explicit RenderInsReader(const QByteArray &blob) : m_blob(blob) {}
+
+    struct Record
+    {
+        int start = 0;
+        int end = 0;
+        int textLength = 0;
+        QString text;
+        bool hasImage = false;
+        QString image;
+    };
+
+    // False when the blob ends before the record does.
+    bool next(Record *record)
+    {
+        int ignored = 0;
+        int imageLength = 0;
+        QByteArray text;
+        QByteArray image;
+        if (!field(&ignored) || !field(&record->start) || !field(&record->end)
+            || !field(&record->textLength) || !bytes(record->textLength, &text) || !field(&imageLength))
+            return false;
+        record->hasImage = imageLength > 0;
+        if (record->hasImage && !bytes(imageLength, &image))
+            return false;
+        record->text = QString::fromUtf8(text);
+        record->image = QString::fromUtf8(image);
+        return true;
+    }
+
+private:
+    bool field(int *value)
+    {
+        if (m_pos + 2 > m_blob.size())
+            return false;
+        *value = static_cast<qint8>(m_blob.at(m_pos + 1));
+        m_pos += 2;
+        return true;
+    }
+
+    bool bytes(int count, QByteArray *out)
+    {
+        count = std::max(count, 0);
+        if (m_pos + count > m_blob.size())
+            return false;
+        *out = m_blob.mid(m_pos, count);
+        m_pos += count;
+        return true;
+    }
+
+    const QByteArray &m_blob;
+    qsizetype m_pos = 0;
+};
+
+qint64 absDifference(qint64 a, qint64 b)
+{
+    const quint64 diff = a > b ? quint64(a) - quint64(b) : quint64(b) - quint64(a);
+    return diff > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max()
+                                                              : qint64(diff);
+}
+
+CFType nameValue(const QString &name, const QString &value)
+{
+    CFType entry = CFType::newDictionary();
+    entry.setValue(QStringLiteral("name"), CFType(name));
+    entry.setValue(QStringLiteral("value"), CFType(value));
+    return entry;
+}
+
+void appendPicture(CFType &images, const QString &name, const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray bytes = file.readAll();
+    if (bytes.isEmpty())
+        return;
+    CFType entry = CFType::newDictionary();
+    entry.setValue(QStringLiteral("name"), CFType(name));
+    entry.setValue(QStringLiteral("value"), CFType(bytes));
+    images.append(entry);
+}
+
+bool isMap(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QVariantHash || value.typeId() == QMetaType::QVariantMap;
+}
+
+// A variant hash or map as (key, text) pairs in key order.
+QList<std::pair<QString, QString>> textEntries(const QVariant &value)
+{
+    QList<std::pair<QString, QString>> entries;
+    if (value.typeId() == QMetaType::QVariantHash) {
+        const QVariantHash hash = value.toHash();
+        for (auto it = hash.cbegin(); it != hash.cend(); ++it)
+            entries.append({it.key(), it.value().toString()});
+    } else if (value.typeId() == QMetaType::QVariantMap) {
+        const QVariantMap map = value.toMap();
+        for (auto it = map.cbegin(); it != map.cend(); ++it)
+            entries.append({it.key(), it.value().toString()});
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+const QString GalleryApp = QStringLiteral("com.kik.ext.gallery");
+const QString CameraApp = QStringLiteral("com.kik.ext.camera");
+const QString VideoApp = QStringLiteral("com.kik.ext.video");
+const QString CardsApp = QStringLiteral("com.kik.cards");
+
+// Apple reference seconds beyond this (about 3000 years) come only from broken data.
+constexpr double MaxAppleSeconds = 1e11;
+
+bool usableAppleTime(double seconds)
+{
+    return std::isfinite(seconds) && std::fabs(seconds) <= MaxAppleSeconds;
+}
+
+} // namespace
+
+QString userDisplayName(const _KikUser *user)
+{
+    if (!user)
+        return QStringLiteral("Unknown");
+    return DisplayNames().of(user);
+}
+
+QString messageDisplayText(const _KikMessage *message)
+{
+    const QString &app = message->app_id;
+    if (app.startsWith(CameraApp, Qt::CaseInsensitive) || app.startsWith(GalleryApp, Qt::CaseInsensitive))
+        return QStringLiteral("[IMAGE]");
+    if (app.startsWith(VideoApp, Qt::CaseInsensitive))
+        return QStringLiteral("[VIDEO]");
+    if (app.startsWith(CardsApp, Qt::CaseInsensitive))
+        return QLatin1Char('[') + message->sub_app_id + QLatin1Char(']');
+
+    const EmojiHandler marker = [](const QString &) { return QStringLiteral("[EMOJI]"); };
+    if (message->render_ins.isEmpty())
+        return replaceEmoji(message->body, marker);
+    const RenderHandler describe = [](const QString &text, const QString *image) {
+        if (image)
+            return QStringLiteral("[EMOJI:") + *image + QLatin1Char(']');
+        if (!text.isEmpty())
+            return QLatin1Char('[') + text + QLatin1Char(']');
+        return QStringLiteral("[EMOJI]");
+    };
+    return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, describe, false), marker);
+}
+
+QString replaceEmoji(const QString &text, const EmojiHandler &handler)
+{
+    // The pair pass also sees what the handler produced in the first pass.
+    return replaceSurrogatePairs(replaceSingleUnits(text, handler), handler);
+}
+
+QString applyRenderInstructions(const QString &body, const QByteArray &renderIns,
+                                const RenderHandler &handler, bool escape)
+{
+    // Positions come from outside; clamped to the body they can never read past it.
+    const qint64 length = body.size();
+    const auto clamp = [length](qint64 position) { return std::clamp<qint64>(position, 0, length); };
+    QString out;
+    const auto appendPlain = [&](qint64 from, qint64 to) {
+        QString part = body.mid(from, to - from);
+        out += escape ? escapeHtml(part) : part;
+    };
+
+    RenderInsReader reader(renderIns);
+    RenderInsReader::Record record;
+    qint64 shift = 0;
+    qint64 consumed = 0;
+    while (reader.next(&record) && record.start < record.end) {
+        const qint64 from = clamp(record.start - shift);
+        shift += record.textLength - 1;
+        if (consumed < from)
+            appendPlain(consumed, from);
+        out += handler(record.text, record.hasImage ? &record.image : nullptr);
+        consumed = clamp(record.end - shift);
+    }
+    if (consumed != length)
+        appendPlain(consumed, length);
+    return out;
+}
+
+bool messageLessThan(const _KikMessage *a, const _KikMessage *b)
+{
+    if (absDifference(a->internal_id, b->internal_id) <= 10 && std::abs(a->ts.secsTo(b->ts)) <= 60)
+        return a->internal_id < b->internal_id;
+    return a->ts < b->ts;
+}
+
+void sortMessages(KikMessageList &messages, Qt::SortOrder order)
+{
+    const bool ascending = order == Qt::AscendingOrder;
+    const auto less = [ascending](const _KikMessage *a, const _KikMessage *b) {
+        return ascending ? messageLessThan(a, b) : messageLessThan(b, a);
+    };
+    // A strict order first, so that the pass below only moves messages across their close
+    // neighbours; that pass never leaves the list, whatever the comparisons say.
+    std::stable_sort(messages.begin(), messages.end(), [ascending](const _KikMessage *a, const _KikMessage *b) {
+        if (!ascending)
+            std::swap(a, b);
+        if (a->ts != b->ts)
+            return a->ts < b->ts;
+        return a->internal_id < b->internal_id;
+    });
+    for (qsizetype i = 1; i < messages.size(); ++i) {
+        _KikMessage *const current = messages.at(i);
+        qsizetype j = i;
+        while (j > 0 && less(current, messages.at(j - 1))) {
+            messages[j] = messages.at(j - 1);
+            --j;
+        }
+        messages[j] = current;
+    }
+}
+
+bool chatNewerThan(const _KikChat *a, const _KikChat *b)
+{
+    return b->last_ts < a->last_ts;
+}
+
+QString attachmentFileUrl(const _KikMessage *message)
+{
+    return message->attachment.value(QStringLiteral("string:file-url")).toString();
+}
+
+CFType buildContentDictionary(const _KikMessage *message)
+{
+    // Kik on the phone matches these ids exactly, so the tests here are case-sensitive.
+    const QString &app = message->app_id;
+    const bool gallery = app.startsWith(GalleryApp) || app.startsWith(CameraApp);
+    const bool video = !gallery && app.startsWith(VideoApp);
+
+    CFType content = CFType::newDictionary();
+    QString appId = app;
+    if (gallery)
+        appId = GalleryApp;
+    else if (video)
+        appId = QStringLiteral("com.kik.ext.video-gallery");
+    content.setValue(QStringLiteral("app-id"), CFType(appId));
+    content.setValue(QStringLiteral("id"), CFType(message->content_id));
+
+    CFType images = CFType::newArray();
+    appendPicture(images, QStringLiteral("preview"), message->preview_path);
+    appendPicture(images, QStringLiteral("icon"), message->icon_path);
+    appendPicture(images, QStringLiteral("png-preview"), message->png_preview_path);
+    content.setValue(QStringLiteral("image"), images);
+
+    CFType strings = CFType::newArray();
+    const QVariantHash &attachment = message->attachment;
+    if (gallery || video) {
+        strings.append(nameValue(QStringLiteral("app-name"), QStringLiteral("Gallery")));
+        const qint64 size = attachment.value(QStringLiteral("string:file-size")).toLongLong();
+        if (size > 0)
+            strings.append(nameValue(QStringLiteral("file-size"), QString::number(size)));
+        QString fileName = attachment.value(QStringLiteral("string:file-name")).toString();
+        if (QFileInfo(fileName).suffix().isEmpty())
+            fileName = message->content_id;
+        strings.append(nameValue(QStringLiteral("file-name"), fileName));
+        strings.append(nameValue(QStringLiteral("allow-forward"), QStringLiteral("true")));
+        if (video)
+            strings.append(nameValue(QStringLiteral("layout"), QStringLiteral("video")));
+        const QString url = attachmentFileUrl(message);
+        if (!url.isEmpty())
+            strings.append(nameValue(QStringLiteral("file-url"), url));
+    } else {
+        CFType extras = CFType::newArray();
+        QStringList keys = attachment.keys();
+        keys.sort();
+        for (const QString &key : std::as_const(keys)) {
+            const QString text = attachment.value(key).toString();
+            if (key.startsWith(QLatin1String("string:"))) {
+                strings.append(nameValue(key.mid(7), text));
+            } else if (key.startsWith(QLatin1String("extra:"))) {
+                CFType extra = CFType::newDictionary();
+                extra.setValue(QStringLiteral("key"), CFType(key.mid(6)));
+                extra.setValue(QStringLiteral("val"), CFType(text));
+                extras.append(extra);
+            }
+        }
+        if (extras.count() > 0)
+            content.setValue(QStringLiteral("extra"), extras);
+    }
+
+    const QVariant uri = attachment.value(QStringLiteral("uri"));
+    if (uri.typeId() == QMetaType::QVariantList) {
+        CFType uris = CFType::newArray();
+        for (const QVariant &target : uri.toList()) {
+            if (!isMap(target))
+                continue;
+            CFType link = CFType::newDictionary();
+            for (const auto &[key, value] : textEntries(target))
+                link.setValue(key, CFType(value));
+            uris.append(link);
+        }
+        content.setValue(QStringLiteral("uri"), uris);
+    }
+
+    content.setValue(QStringLiteral("string"), strings);
+    return content;
+}
+
+QDateTime appleTimeToDateTime(double seconds)
+{
+    if (!usableAppleTime(seconds))
+        return {};
+    return QDateTime::fromSecsSinceEpoch(AppleEpochOffset + qint64(seconds));
+}
+
+qint64 appleTimeToMSecs(double seconds)
+{
+    if (!usableAppleTime(seconds))
+        return 0;
+    return qint64((seconds + double(AppleEpochOffset)) * 1000.0);
+}
+
+double msecsToAppleTime(qint64 msecs)
+{
+    return double(msecs) / 1000.0 - double(AppleEpochOffset);
+}
+
+double unixToAppleTime(qint64 seconds)
+{
+    return double(seconds - AppleEpochOffset);
+}

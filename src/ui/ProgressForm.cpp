@@ -1,0 +1,117 @@
+#include "ui/ProgressForm.h"
+
+#include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "ui/WinMovable.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+
+ProgressForm::ProgressForm(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("ProgressForm"));
+    resize(350, 122);
+    setWindowTitle(tr("Dialog"));
+
+    lbStatus = new QLabel(this);
+    lbStatus->setObjectName(QStringLiteral("lbStatus"));
+    lbStatus->setGeometry(20, 20, 311, 16);
+
+    progressBar = new QProgressBar(this);
+    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setGeometry(20, 40, 321, 23);
+    progressBar->setRange(0, 100);
+    progressBar->setValue(0);
+    progressBar->setTextVisible(true);
+    progressBar->setOrientation(Qt::Horizontal);
+
+    lbProgress = new QLabel(this);
+    lbProgress->setObjectName(QStringLiteral("lbProgress"));
+    lbProgress->setGeometry(25, 70, 281, 20);
+    lbProgress->setAlignment(Qt::AlignCenter);
+
+    btnCancel = new QPushButton(tr("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(130, 90, 75, 23);
+
+    setStyleSheet(::styleSheet());
+    installEventFilter(new WinMovable(this));
+
+    connect(this, &QDialog::finished, this, &ProgressForm::onFinish);
+    connect(btnCancel, &QPushButton::pressed, this, &ProgressForm::cancel);
+}
+
+// Always queued, also when called on the GUI thread: a post never runs a slot (or shows a
+// box) inside the caller, and reports arrive in the order they were posted.
+void ProgressForm::postProgress(const QString &status, int value, const QString &text)
+{
+    QMetaObject::invokeMethod(this, "updateProgress", Qt::QueuedConnection, Q_ARG(QString, status),
+                              Q_ARG(int, value), Q_ARG(QString, text));
+}
+
+void ProgressForm::postError(const QString &message)
+{
+    QMetaObject::invokeMethod(this, "errorOccurred", Qt::QueuedConnection, Q_ARG(QString, message));
+}
+
+void ProgressForm::postSuccess(const QString &message)
+{
+    QMetaObject::invokeMethod(this, "succeed", Qt::QueuedConnection, Q_ARG(QString, message));
+}
+
+void ProgressForm::postTipsWait(const QString &info)
+{
+    waitingForTips = true;
+    QMetaObject::invokeMethod(this, "tipsWait", Qt::QueuedConnection, Q_ARG(QString, info));
+}
+
+void ProgressForm::updateProgress(const QString &status, int curProgress, const QString &progressText)
+{
+    if (!status.isEmpty())
+        lbStatus->setText(status);
+    if (curProgress >= 0)
+        progressBar->setValue(curProgress);
+    lbProgress->setText(progressText.isEmpty() ? QStringLiteral("Progress:%1%").arg(progressBar->value())
+                                               : progressText);
+}
+
+void ProgressForm::errorOccurred(const QString &tipsStr)
+{
+    reportError(tipsStr);
+    done(0);
+}
+
+void ProgressForm::succeed(const QString &tipsStr)
+{
+    if (!tipsStr.isEmpty())
+        showInformation(tipsStr);
+    done(1);
+}
+
+void ProgressForm::onFinish(int result)
+{
+    canceled = result == 0;
+}
+
+void ProgressForm::tipsWait(const QString &info)
+{
+    showInformation(info);
+    waitingForTips = false;
+}
+
+void ProgressForm::cancel()
+{
+    emit userCacel();
+    done(0);
+}
+
+bool runWithProgress(ProgressForm &form, QThread &worker)
+{
+    worker.start(QThread::InheritPriority);
+    const bool succeeded = form.exec() == 1 && !form.isCanceled();
+    worker.wait();
+    return succeeded;
+}

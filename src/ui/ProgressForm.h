@@ -1,0 +1,59 @@
+#pragma once
+
+#include "workers/AbsProgressTarget.h"
+
+#include <QDialog>
+#include <atomic>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QThread;
+
+// The modal dialog in front of every background task. Workers report to it through the
+// AbsProgressTarget operations, which queue the slot calls to the GUI thread. It closes only
+// through errorOccurred (result 0), succeed (result 1) or cancel (result 0): Escape and the
+// window's close control are ignored.
+class ProgressForm : public QDialog, public AbsProgressTarget
+{
+    Q_OBJECT
+public:
+    explicit ProgressForm(QWidget *parent = nullptr);
+
+    bool isCanceled() const override { return canceled; }
+    bool isWaitingForTips() const override { return waitingForTips; }
+
+    void postProgress(const QString &status, int value, const QString &text) override;
+    void postError(const QString &message) override;
+    void postSuccess(const QString &message) override;
+    void postTipsWait(const QString &info) override;
+
+    void accept() override {}
+    void reject() override {}
+
+signals:
+    void userCacel();
+
+public slots:
+    void updateProgress(const QString &status, int curProgress, const QString &progressText);
+    void errorOccurred(const QString &tipsStr);
+    void succeed(const QString &tipsStr);
+    void onFinish(int result);
+    void tipsWait(const QString &info);
+    void cancel();
+
+private:
+    // Written on the GUI thread, read by the worker.
+    std::atomic<bool> canceled{false};
+    std::atomic<bool> waitingForTips{false};
+
+    QLabel *lbStatus = nullptr;
+    QProgressBar *progressBar = nullptr;
+    QLabel *lbProgress = nullptr;
+    QPushButton *btnCancel = nullptr;
+};
+
+// Runs `worker` (built with `form` as its progress target) behind the modal form: starts the
+// thread, shows the form until the task ends, then waits for the thread whatever happened.
+// True only when the task succeeded; only then may the caller read the worker's results.
+bool runWithProgress(ProgressForm &form, QThread &worker);

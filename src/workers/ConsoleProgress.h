@@ -1,0 +1,65 @@
+#pragma once
+
+#include "workers/AbsProgressTarget.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QString>
+#include <atomic>
+#include <csignal>
+
+class QThread;
+
+// The command-line front end of a background task. Progress is drawn on one line of stderr
+// when stderr is a terminal and dropped otherwise; the error or success text is kept for the
+// command, which prints it in its own place. While the object lives, Ctrl-C sets the cancel
+// flag (the worker stops at its next check and commits nothing); a second Ctrl-C ends the
+// process the usual way.
+class ConsoleProgress : public AbsProgressTarget
+{
+public:
+    enum Outcome { Succeeded, Failed, Canceled };
+
+    ConsoleProgress();
+    ~ConsoleProgress() override;
+    ConsoleProgress(const ConsoleProgress &) = delete;
+    ConsoleProgress &operator=(const ConsoleProgress &) = delete;
+
+    bool isCanceled() const override { return m_canceled; }
+    bool isWaitingForTips() const override { return false; }   // nobody answers a console tip
+
+    void postProgress(const QString &status, int value, const QString &text) override;
+    void postError(const QString &message) override;
+    void postSuccess(const QString &message) override;
+    void postTipsWait(const QString &info) override;
+
+    // Starts the worker, keeps the calling thread's events flowing until it ends, then tells
+    // how the task went. A worker that ended without a word counts as failed, and a success
+    // posted before a late Ctrl-C still counts as success.
+    Outcome runWorker(QThread &worker);
+
+    // Valid once the worker has ended.
+    QString errorText() const;
+    QString successText() const;
+
+    // The same as a Ctrl-C.
+    void cancel() { m_canceled = true; }
+
+private:
+    static void onInterrupt(int);
+    void finishProgressLine();
+
+    std::atomic<bool> m_canceled{false};
+    const bool m_drawProgress;
+    struct sigaction m_previousAction {};
+
+    mutable QMutex m_mutex;   // guards everything below
+    QString m_status;
+    int m_value = 0;
+    bool m_lineOpen = false;
+    QElapsedTimer m_sinceDrawn;
+    bool m_hasError = false;
+    bool m_hasSuccess = false;
+    QString m_error;
+    QString m_success;
+};

@@ -1,0 +1,190 @@
+#include "TestEnv.h"
+
+#include "StreamCapture.h"
+#include "app/AppConstants.h"
+#include "cli/BackupPassword.h"
+#include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
+#include "cli/CliRunner.h"
+
+#include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+// A command that fails the way later commands may: with a usage error or a rich-text error.
+class FailCommand : public CliCommand
+{
+public:
+    QString name() const override { return QStringLiteral("zz-fail"); }
+    QString summary() const override { return QStringLiteral("Fails on purpose."); }
+    QString arguments() const override { return QStringLiteral("HOW"); }
+    QList<QCommandLineOption> options() const override { return {passwordFileOption()}; }
+    int run(const QCommandLineParser &args) override
+    {
+        if (args.positionalArguments() == QStringList{QStringLiteral("usage")})
+            throw CliUsageError(QStringLiteral("HOW is missing"));
+        throw std::runtime_error("Cannot open <b>x.db</b>:<br/>disk &amp; more");
+    }
+};
+const CliRegistration<FailCommand> registration;
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+    Run runTool(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
+        Run run;
+        if (!process.waitForFinished(30000))
+            return run;
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+
+    static QString password(const QStringList &arguments)
+    {
+        QCommandLineParser parser;
+        parser.addOption(passwordFileOption());
+        parser.parse(QStringList{QStringLiteral("parlewick-cli")} + arguments);
+        return readBackupPasswordThrow(parser);
+    }
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(env.path(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        return file.fileName();
+    }
+
+private slots:
+    void versionPrintsOnlyTheVersionAndLogsToTheDataFolder()
+    {
+        const Run run = runTool({QStringLiteral("version")});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QByteArray("Parlewick 3.1.01\n"));
+        QCOMPARE(run.err, QByteArray());
+        const QString log = env.path(QStringLiteral(".local/share/Talvora/%1/qlogs/log-%2.txt")
+                                         .arg(AppConstants::ProductId,
+                                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        QFile file(log);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(log));
+        QVERIFY(file.readAll().contains("parlewick-cli version"));
+    }
+
+    void helpListsTheCommands()
+    {
+        const Run run = runTool({QStringLiteral("--help")});
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.out.startsWith("Usage: parlewick-cli COMMAND"));
+        QVERIFY(run.out.contains("\n  version  Print the program's name and version.\n"));
+        QCOMPARE(run.err, QByteArray());
+
+        const Run command = runTool({QStringLiteral("version"), QStringLiteral("-h")});
+        QCOMPARE(command.code, 0);
+        QVERIFY(command.out.startsWith("Usage: parlewick-cli version\n"));
+    }
+
+    void wrongCommandLinesExitWithUsage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("nothing") << QStringList{} << QByteArray("no command given");
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << QByteArray("unknown command 'frobnicate'");
+        QTest::newRow("unknown option") << QStringList{"version", "--fast"} << QByteArray("Unknown option 'fast'");
+        QTest::newRow("extra argument") << QStringList{"version", "now"} << QByteArray("version takes no arguments");
+    }
+
+    void wrongCommandLinesExitWithUsage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, message);
+        const Run run = runTool(arguments);
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.startsWith("parlewick-cli: " + message), run.err.constData());
+        QVERIFY(run.err.contains("\nUsage: parlewick-cli "));
+    }
+
+    void commandFailuresBecomeExitCodes()
+    {
+        QVERIFY(CliRegistry::find(QStringLiteral("version")));
+        QCOMPARE(CliRegistry::commands().back()->name(), QStringLiteral("zz-fail"));   // sorted by name
+        {
+            StreamCapture err(STDERR_FILENO);
+            QCOMPARE(runCli({QStringLiteral("zz-fail"), QStringLiteral("usage")}), 2);
+            QCOMPARE(err.text(), QByteArray("parlewick-cli: HOW is missing\n"
+                                            "Usage: parlewick-cli zz-fail [options] HOW (see --help)\n"));
+        }
+        {
+            StreamCapture err(STDERR_FILENO);
+            QCOMPARE(runCli({QStringLiteral("zz-fail"), QStringLiteral("other")}), 1);
+            QCOMPARE(err.text(), QByteArray("Cannot open x.db:\ndisk & more\n"));
+        }
+        {
+            StreamCapture out(STDOUT_FILENO);
+            QCOMPARE(runCli({QStringLiteral("zz-fail"), QStringLiteral("--help")}), 0);
+            const QByteArray help = out.text();
+            QVERIFY(help.contains("--password-file FILE  Read the backup password from FILE."));
+            QVERIFY(help.contains("-h, --help"));
+        }
+    }
+
+    void plainTextOfRichMessages()
+    {
+        QCOMPARE(plainText(QStringLiteral("An Error Occurred. <br/><br/>a &lt;b&gt; &amp;lt;<BR>end")),
+                 QStringLiteral("An Error Occurred. \n\na <b> &lt;\nend"));
+        QCOMPARE(plainText(QStringLiteral("Click <a href=\"#\">HERE</a>.")), QStringLiteral("Click HERE."));
+    }
+
+    void passwordComesFromFileThenEnvironment()
+    {
+        qunsetenv("PARLEWICK_BACKUP_PASSWORD");
+        const QString file = writeFile(QStringLiteral("pw.txt"), QByteArray(" secret pass \xc3\xa9\r\n"));
+        QCOMPARE(password({QStringLiteral("--password-file"), file}),
+                 QStringLiteral(" secret pass \u00e9"));
+
+        qputenv("PARLEWICK_BACKUP_PASSWORD", "from-env");
+        QCOMPARE(password({}), QStringLiteral("from-env"));
+        QCOMPARE(password({QStringLiteral("--password-file=") + file}),
+                 QStringLiteral(" secret pass \u00e9"));
+        qunsetenv("PARLEWICK_BACKUP_PASSWORD");
+    }
+
+    void unusablePasswordSourcesAreRefused()
+    {
+        qunsetenv("PARLEWICK_BACKUP_PASSWORD");
+        const QString empty = writeFile(QStringLiteral("empty.txt"), QByteArray("\n"));
+        const QString huge = writeFile(QStringLiteral("huge.txt"), QByteArray(100000, 'p'));
+        for (const QString &path : {empty, huge, env.path(QStringLiteral("none.txt"))})
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, password({"--password-file", path}));
+
+        // No file, no variable and no terminal to ask on.
+        StreamCapture in(STDIN_FILENO, QByteArray("typed\n"));
+        qputenv("PARLEWICK_BACKUP_PASSWORD", "");
+        QVERIFY_THROWS_EXCEPTION(CliUsageError, password({}));
+        qunsetenv("PARLEWICK_BACKUP_PASSWORD");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "TestCli.moc"

@@ -1,0 +1,328 @@
+#include "TestEnv.h"
+
+#include "device/CFType.h"
+#include "kik/KikRules.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtTest>
+
+namespace {
+
+// One render-instruction record; every numeric field is written as 0, value.
+QByteArray renderRecord(int start, int end, const QByteArray &text, const QByteArray &image = {})
+{
+    QByteArray out;
+    const auto field = [&out](int value) {
+        out += '\0';
+        out += char(value);
+    };
+    field(0);
+    field(start);
+    field(end);
+    field(int(text.size()));
+    out += text;
+    field(int(image.size()));
+    return out + image;
+}
+
+QString bracketed(const QString &text, const QString *image)
+{
+    return image ? QStringLiteral("<img:%1>").arg(*image) : QStringLiteral("[%1]").arg(text);
+}
+
+_KikMessage message(qint64 internalId, int secondsFromStart)
+{
+    _KikMessage m;
+    m.internal_id = internalId;
+    m.ts = QDateTime(QDate(2021, 3, 4), QTime(10, 0), QTimeZone::utc()).addSecs(secondsFromStart);
+    return m;
+}
+
+QStringList stringEntries(const CFType &strings)
+{
+    QStringList out;
+    for (int i = 0; i < strings.count(); ++i)
+        out << strings.at(i).value(QStringLiteral("name")).toQString() + QLatin1Char('=')
+                   + strings.at(i).value(QStringLiteral("value")).toQString();
+    return out;
+}
+
+QStringList keyNames(const CFType &dict)
+{
+    QStringList out;
+    for (const CFType &key : dict.keys())
+        out << key.toQString();
+    return out;
+}
+
+} // namespace
+
+class TestKikRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void displayNames()
+    {
+        _KikUser nobody;
+        QCOMPARE(userDisplayName(&nobody), QStringLiteral("Unknown"));
+        _KikUser ann, bob, group;
+        ann.display_name = QStringLiteral("Ann");
+        bob.display_name = QStringLiteral("Bob");
+        group.members = {{&ann}, {nullptr}, {&bob}};
+        QCOMPARE(userDisplayName(&group), QStringLiteral("Ann,Bob"));
+        group.display_name = QStringLiteral("Friends");
+        QCOMPARE(userDisplayName(&group), QStringLiteral("Friends"));
+
+        // A broken store may list a group inside itself.
+        _KikUser loop;
+        loop.members = {{&loop}, {&ann}};
+        QCOMPARE(userDisplayName(&loop), QStringLiteral("Ann"));
+    }
+
+    void displayTextOfEachKind_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QByteArray>("renderIns");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("gallery") << "com.kik.ext.gallery" << "x" << QByteArray() << "[IMAGE]";
+        QTest::newRow("gallery in capitals") << "COM.KIK.EXT.GALLERY" << "" << QByteArray() << "[IMAGE]";
+        QTest::newRow("camera") << "com.kik.ext.camera" << "" << QByteArray() << "[IMAGE]";
+        QTest::newRow("video") << "com.kik.ext.video-gallery" << "" << QByteArray() << "[VIDEO]";
+        QTest::newRow("card") << "com.kik.cards" << "" << QByteArray() << "[Stickers]";
+        QTest::newRow("emoji pair") << "" << "a\U0001F604b" << QByteArray() << "a[EMOJI]b";
+        QTest::newRow("carrier emoji") << "" << "\uE415 ok\u2705" << QByteArray() << "[EMOJI] ok[EMOJI]";
+        QTest::newRow("render text") << "" << "hi \uFFFC!" << renderRecord(3, 5, ":)") << "hi [:)]!";
+        QTest::newRow("render image") << "" << "\uFFFC" << renderRecord(0, 3, "(y)", "like") << "[EMOJI:like]";
+        QTest::newRow("render empty") << "" << "\uFFFC" << renderRecord(0, 1, "") << "[EMOJI]";
+    }
+
+    void displayTextOfEachKind()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QString, body);
+        QFETCH(QByteArray, renderIns);
+        QFETCH(QString, expected);
+        _KikMessage m;
+        m.app_id = appId;
+        m.sub_app_id = QStringLiteral("Stickers");
+        m.body = body;
+        m.render_ins = renderIns;
+        QCOMPARE(messageDisplayText(&m), expected);
+    }
+
+    void emojiPasses()
+    {
+        QStringList codes;
+        const EmojiHandler collect = [&codes](const QString &code) {
+            codes << code;
+            return QStringLiteral("<%1>").arg(code);
+        };
+        QCOMPARE(replaceEmoji(QStringLiteral("a\U0001F604b\uE000\uE537\u2714"), collect),
+                 QStringLiteral("a<1F604>b<E000><E537><2714>"));
+        QCOMPARE(codes, QStringList({"E000", "E537", "2714", "1F604"}));   // single units first
+        // Outside both sets, or not a pair: left alone.
+        const QString untouched = QStringLiteral("\uE538\u2600\U0001F900") + QChar(0xD83D) + QLatin1Char('x');
+        QCOMPARE(replaceEmoji(untouched, collect), untouched);
+        // The pair pass also sees what the first pass put in.
+        const EmojiHandler nested = [](const QString &code) {
+            return code == QLatin1String("E415") ? QStringLiteral("\U0001F604") : QStringLiteral("(%1)").arg(code);
+        };
+        QCOMPARE(replaceEmoji(QStringLiteral("\uE415"), nested), QStringLiteral("(1F604)"));
+    }
+
+    void renderInstructions()
+    {
+        const QString body = QStringLiteral("<\uFFFC&\uFFFCz");
+        const QByteArray two = renderRecord(1, 3, ":)") + renderRecord(4, 6, ";)", "wink");
+        QCOMPARE(applyRenderInstructions(body, two, bracketed, true), QStringLiteral("&lt;[:)]&amp;<img:wink>z"));
+        QCOMPARE(applyRenderInstructions(body, two, bracketed, false), QStringLiteral("<[:)]&<img:wink>z"));
+        // Cut inside the second record: the first still applies and the rest of the body follows.
+        QCOMPARE(applyRenderInstructions(body, two.left(two.size() - 2), bracketed, false),
+                 QStringLiteral("<[:)]&\uFFFCz"));
+        // A record whose start is not below its end stops the decoding.
+        QCOMPARE(applyRenderInstructions(body, renderRecord(3, 3, "x") + two, bracketed, false), body);
+        // Only the second byte of a field counts, as a signed value.
+        QByteArray wide = renderRecord(1, 3, ":)");
+        wide[0] = char(0x7F);
+        wide[2] = char(0x12);
+        QCOMPARE(applyRenderInstructions(body, wide, bracketed, false), QStringLiteral("<[:)]&\uFFFCz"));
+        wide[3] = char(0x80);   // start -128, not 128: still below the end
+        QCOMPARE(applyRenderInstructions(body, wide, bracketed, false), QStringLiteral("[:)]&\uFFFCz"));
+    }
+
+    void hostileRenderInstructionsStayInsideTheBody()
+    {
+        const QString body = QStringLiteral("abc");
+        QCOMPARE(applyRenderInstructions(body, renderRecord(-100, 120, "x"), bracketed, false), QStringLiteral("[x]"));
+        QCOMPARE(applyRenderInstructions(body, renderRecord(100, 120, "x"), bracketed, false), QStringLiteral("abc[x]"));
+        QRandomGenerator random(7);
+        for (int i = 0; i < 500; ++i) {
+            QByteArray blob(int(random.bounded(64)), '\0');
+            for (char &c : blob)
+                c = char(random.bounded(256));
+            const QString out = applyRenderInstructions(body, blob, bracketed, true);
+            QVERIFY(out.size() < 200);
+        }
+    }
+
+    void orderingEdges_data()
+    {
+        QTest::addColumn<qint64>("idA");
+        QTest::addColumn<int>("secondsA");
+        QTest::addColumn<qint64>("idB");
+        QTest::addColumn<int>("secondsB");
+        QTest::addColumn<bool>("aFirst");
+        QTest::newRow("close: by id") << qint64(100) << 30 << qint64(103) << 0 << true;
+        QTest::newRow("ids 10 apart, 60 s") << qint64(100) << 60 << qint64(110) << 0 << true;
+        QTest::newRow("ids 11 apart: by time") << qint64(100) << 60 << qint64(111) << 0 << false;
+        QTest::newRow("61 s apart: by time") << qint64(100) << 61 << qint64(103) << 0 << false;
+        QTest::newRow("extreme ids: by time") << std::numeric_limits<qint64>::min() << 0
+                                              << std::numeric_limits<qint64>::max() << 10 << true;
+    }
+
+    void orderingEdges()
+    {
+        QFETCH(qint64, idA);
+        QFETCH(int, secondsA);
+        QFETCH(qint64, idB);
+        QFETCH(int, secondsB);
+        QFETCH(bool, aFirst);
+        _KikMessage a = message(idA, secondsA);
+        _KikMessage b = message(idB, secondsB);
+        QCOMPARE(messageLessThan(&a, &b), aFirst);
+        QCOMPARE(messageLessThan(&b, &a), !aFirst);
+        KikMessageList list{&b, &a};
+        sortMessages(list);
+        QCOMPARE(list.first(), aFirst ? &a : &b);
+        sortMessages(list, Qt::DescendingOrder);
+        QCOMPARE(list.first(), aFirst ? &b : &a);
+    }
+
+    void sortingSurvivesAnIntransitiveRule()
+    {
+        // a < b by id (close), b < c by time, c < a by time: a cycle.
+        _KikMessage a = message(1, 100), b = message(5, 50), c = message(100, 70);
+        QVERIFY(messageLessThan(&a, &b) && messageLessThan(&b, &c) && messageLessThan(&c, &a));
+
+        QList<_KikMessage> store;
+        QRandomGenerator random(11);
+        for (int i = 0; i < 3000; ++i)
+            store.append(message(random.bounded(40), random.bounded(240)));
+        KikMessageList list;
+        for (_KikMessage &m : store)
+            list.append(&m);
+        sortMessages(list);
+        QCOMPARE(list.size(), store.size());
+        QCOMPARE(QSet<_KikMessage *>(list.begin(), list.end()).size(), store.size());
+
+        // Skewed clocks in a normal chat: the ids decide among close neighbours.
+        QList<_KikMessage> chat{message(1, 0), message(2, -20), message(3, 40), message(4, 200), message(5, 150)};
+        KikMessageList shown{&chat[4], &chat[2], &chat[0], &chat[3], &chat[1]};
+        sortMessages(shown);
+        QCOMPARE(shown, KikMessageList({&chat[0], &chat[1], &chat[2], &chat[3], &chat[4]}));
+    }
+
+    void chatsAndUrls()
+    {
+        _KikChat older, newer;
+        older.last_ts = QDateTime::fromSecsSinceEpoch(1000);
+        newer.last_ts = QDateTime::fromSecsSinceEpoch(2000);
+        QVERIFY(chatNewerThan(&newer, &older));
+        QVERIFY(!chatNewerThan(&older, &newer));
+        _KikMessage m;
+        QCOMPARE(attachmentFileUrl(&m), QString());
+        m.attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://x/y"));
+        QCOMPARE(attachmentFileUrl(&m), QStringLiteral("http://x/y"));
+    }
+
+    void contentOfGalleryAndVideo()
+    {
+        const QString preview = m_env.path(QStringLiteral("preview.jpg"));
+        const QString empty = m_env.path(QStringLiteral("empty.png"));
+        {
+            QFile file(preview);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("JPEGDATA");
+            QFile none(empty);
+            QVERIFY(none.open(QIODevice::WriteOnly));
+        }
+        _KikMessage m;
+        m.app_id = QStringLiteral("com.kik.ext.gallery");
+        m.content_id = QStringLiteral("c0ffee");
+        m.preview_path = preview;
+        m.icon_path = m_env.path(QStringLiteral("missing.png"));
+        m.png_preview_path = empty;
+        m.attachment = {{QStringLiteral("string:file-size"), QStringLiteral("1234")},
+                        {QStringLiteral("string:file-name"), QStringLiteral("photo")},
+                        {QStringLiteral("string:file-url"), QStringLiteral("http://f")}};
+        const CFType gallery = CFType::fromPlistData(buildContentDictionary(&m).toPlistData(CFType::BinaryFormat));
+        QCOMPARE(keyNames(gallery), QStringList({"app-id", "id", "image", "string"}));
+        QCOMPARE(gallery.value(QStringLiteral("app-id")).toQString(), QStringLiteral("com.kik.ext.gallery"));
+        QCOMPARE(gallery.value(QStringLiteral("id")).toQString(), QStringLiteral("c0ffee"));
+        const CFType images = gallery.value(QStringLiteral("image"));
+        QCOMPARE(images.count(), 1);
+        QCOMPARE(images.at(0).value(QStringLiteral("name")).toQString(), QStringLiteral("preview"));
+        QCOMPARE(images.at(0).value(QStringLiteral("value")).toByteArray(), QByteArray("JPEGDATA"));
+        QCOMPARE(stringEntries(gallery.value(QStringLiteral("string"))),
+                 QStringList({"app-name=Gallery", "file-size=1234", "file-name=c0ffee", "allow-forward=true",
+                              "file-url=http://f"}));
+
+        m.app_id = QStringLiteral("com.kik.ext.video");
+        m.attachment = {{QStringLiteral("string:file-size"), 0}, {QStringLiteral("string:file-name"), "clip.mp4"}};
+        const CFType video = buildContentDictionary(&m);
+        QCOMPARE(video.value(QStringLiteral("app-id")).toQString(), QStringLiteral("com.kik.ext.video-gallery"));
+        QCOMPARE(stringEntries(video.value(QStringLiteral("string"))),
+                 QStringList({"app-name=Gallery", "file-name=clip.mp4", "allow-forward=true", "layout=video"}));
+    }
+
+    void contentOfCardsAndOtherApps()
+    {
+        _KikMessage m;
+        m.app_id = QStringLiteral("COM.KIK.EXT.GALLERY");   // not a gallery to the phone
+        m.content_id = QStringLiteral("id1");
+        m.attachment = {
+            {QStringLiteral("string:title"), QStringLiteral("T")},
+            {QStringLiteral("string:app-name"), QStringLiteral("Memes")},
+            {QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":1}")},
+            {QStringLiteral("image:preview"), QStringLiteral("p.png")},
+            {QStringLiteral("uri"), QVariantList{QVariantHash{{"url", "http://a"}, {"platform", "ios"}}, 5}}};
+        const CFType card = buildContentDictionary(&m);
+        QCOMPARE(keyNames(card), QStringList({"app-id", "id", "image", "extra", "uri", "string"}));
+        QCOMPARE(card.value(QStringLiteral("app-id")).toQString(), QStringLiteral("COM.KIK.EXT.GALLERY"));
+        QCOMPARE(card.value(QStringLiteral("image")).count(), 0);
+        QCOMPARE(stringEntries(card.value(QStringLiteral("string"))), QStringList({"app-name=Memes", "title=T"}));
+        const CFType extra = card.value(QStringLiteral("extra")).at(0);
+        QCOMPARE(extra.value(QStringLiteral("key")).toQString(), QStringLiteral("jsonData"));
+        QCOMPARE(extra.value(QStringLiteral("val")).toQString(), QStringLiteral("{\"url\":1}"));
+        const CFType uris = card.value(QStringLiteral("uri"));
+        QCOMPARE(uris.count(), 1);
+        QCOMPARE(uris.at(0).value(QStringLiteral("url")).toQString(), QStringLiteral("http://a"));
+        QCOMPARE(uris.at(0).value(QStringLiteral("platform")).toQString(), QStringLiteral("ios"));
+
+        m.attachment.clear();
+        QCOMPARE(keyNames(buildContentDictionary(&m)), QStringList({"app-id", "id", "image", "string"}));
+    }
+
+    void appleTimes()
+    {
+        const QDateTime epoch(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc());
+        QCOMPARE(appleTimeToDateTime(0), epoch);
+        QCOMPARE(appleTimeToDateTime(61.9), epoch.addSecs(61));
+        QCOMPARE(appleTimeToDateTime(-1.5), epoch.addSecs(-1));
+        QVERIFY(!appleTimeToDateTime(std::nan("")).isValid());
+        QVERIFY(!appleTimeToDateTime(1e300).isValid());
+        QCOMPARE(appleTimeToMSecs(1.5), Q_INT64_C(978307201500));
+        QCOMPARE(appleTimeToMSecs(std::numeric_limits<double>::infinity()), Q_INT64_C(0));
+        QCOMPARE(msecsToAppleTime(Q_INT64_C(978307201500)), 1.5);
+        QCOMPARE(unixToAppleTime(978307260), 60.0);
+    }
+
+private:
+    TestEnv m_env;
+};
+
+QTEST_GUILESS_MAIN(TestKikRules)
+#include "TestKikRules.moc"

@@ -1,0 +1,291 @@
+#include "TestEnv.h"
+
+#include "app/ErrorReportHook.h"
+#include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "ui/ProgressForm.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMetaMethod>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+// A worker as every background task is written: first report, a check of the cancel flag
+// before each unit, a count per unit, one success or error at the end.
+class CountingWorker : public QThread
+{
+public:
+    enum Ending { Succeed, Fail, WaitForCancel };
+
+    CountingWorker(AbsProgressTarget *form, int total, Ending ending)
+        : m_form(form), m_total(total), m_ending(ending)
+    {
+    }
+
+    std::atomic<int> done{0};
+    std::atomic<bool> sawCancel{false};
+    std::atomic<bool> ranOnOwnThread{false};
+
+protected:
+    void run() override
+    {
+        ranOnOwnThread = QThread::currentThread() != qApp->thread();
+        try {
+            postProgress(m_form, QStringLiteral("Counting..."), 0, QString());
+            for (int i = 1; i <= m_total; ++i) {
+                m_form->throwIfCanceled();
+                done = i;
+                postProgress(m_form, QString(), int(double(i) / m_total * 100),
+                             QStringLiteral("Messages: %1/%2").arg(i).arg(m_total));
+                if (m_ending == WaitForCancel)
+                    waitForCancel();
+            }
+            if (m_ending == Fail)
+                throw std::runtime_error("Disk full<br/>while writing");
+            postSuccess(m_form, QStringLiteral("Successfully counted %1.").arg(done.load()));
+        } catch (int) {
+            sawCancel = true;
+        } catch (const std::exception &error) {
+            postError(m_form, QString::fromUtf8(error.what()));
+        }
+    }
+
+private:
+    void waitForCancel()
+    {
+        for (int tries = 0; tries < 1000 && !m_form->isCanceled(); ++tries)
+            QThread::msleep(10);
+    }
+
+    AbsProgressTarget *m_form;
+    int m_total;
+    Ending m_ending;
+};
+
+} // namespace
+
+class TestProgressForm : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QList<QPair<QMessageBox::Icon, QString>> boxes;
+    QStringList reported;
+
+    static QLabel *label(ProgressForm &form, const char *name) { return form.findChild<QLabel *>(QLatin1String(name)); }
+    static QProgressBar *bar(ProgressForm &form) { return form.findChild<QProgressBar *>(QStringLiteral("progressBar")); }
+    static QPushButton *cancelButton(ProgressForm &form) { return form.findChild<QPushButton *>(QStringLiteral("btnCancel")); }
+
+private slots:
+    void init()
+    {
+        boxes.clear();
+        reported.clear();
+        setMessageBoxTestHook([this](QMessageBox::Icon icon, const QString &text) {
+            boxes.append({icon, text});
+            return QMessageBox::Ok;
+        });
+        setErrorReporter([this](const QString &text) { reported << text; });
+    }
+
+    void cleanup()
+    {
+        setMessageBoxTestHook({});
+        setErrorReporter({});
+    }
+
+    void formHasItsWidgetsAndSlotsAsOthersExpectThem()
+    {
+        ProgressForm form;
+        QCOMPARE(form.objectName(), QStringLiteral("ProgressForm"));
+        QCOMPARE(form.size(), QSize(350, 122));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Dialog"));
+        QVERIFY(form.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(form.styleSheet(), styleSheet());
+        QCOMPARE(label(form, "lbStatus")->geometry(), QRect(20, 20, 311, 16));
+        QCOMPARE(bar(form)->geometry(), QRect(20, 40, 321, 23));
+        QCOMPARE(bar(form)->value(), 0);
+        QCOMPARE(bar(form)->maximum(), 100);
+        QCOMPARE(label(form, "lbProgress")->geometry(), QRect(25, 70, 281, 20));
+        QCOMPARE(label(form, "lbProgress")->alignment(), Qt::AlignCenter);
+        QCOMPARE(cancelButton(form)->geometry(), QRect(130, 90, 75, 23));
+        QCOMPARE(cancelButton(form)->text(), QStringLiteral("Cancel"));
+        QVERIFY(!form.isCanceled());
+
+        // Other objects connect by these names, so order and spelling are part of the contract.
+        const QMetaObject *meta = form.metaObject();
+        QStringList methods;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i) {
+            const QMetaMethod method = meta->method(i);
+            QStringList names;
+            for (const QByteArray &name : method.parameterNames())
+                names << QString::fromLatin1(name);
+            methods << QString::fromLatin1(method.methodSignature()) + QLatin1Char(' ') + names.join(QLatin1Char(','));
+        }
+        QCOMPARE(methods, (QStringList{"userCacel() ", "updateProgress(QString,int,QString) status,curProgress,progressText",
+                                       "errorOccurred(QString) tipsStr", "succeed(QString) tipsStr",
+                                       "onFinish(int) result", "tipsWait(QString) info", "cancel() "}));
+        QCOMPARE(meta->method(meta->methodOffset()).methodType(), QMetaMethod::Signal);
+    }
+
+    void reportsKeepWhatTheyLeaveOut()
+    {
+        ProgressForm form;
+        form.updateProgress(QStringLiteral("Backing up"), 40, QStringLiteral("Messages: 2/5"));
+        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("Messages: 2/5"));
+
+        form.updateProgress(QString(), -1, QString());
+        QCOMPARE(bar(form)->value(), 40);
+        QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
+        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("Progress:40%"));
+
+        form.updateProgress(QString(), 0, QString());
+        QCOMPARE(bar(form)->value(), 0);
+        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("Progress:0%"));
+        QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
+    }
+
+    void postsAreQueuedEvenFromTheGuiThread()
+    {
+        ProgressForm form;
+        form.postProgress(QStringLiteral("one"), 10, QString());
+        form.postProgress(QStringLiteral("two"), 20, QStringLiteral("last"));
+        form.postError(QStringLiteral("late"));
+        QVERIFY(label(form, "lbStatus")->text().isEmpty());
+        QVERIFY(boxes.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("two"));
+        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("last"));
+        QCOMPARE(boxes.size(), 1);
+    }
+
+    void escapeAndCloseRequestLeaveItOpen()
+    {
+        ProgressForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        form.reject();
+        form.accept();
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.isCanceled());
+    }
+
+    void endingsSetResultAndCancelFlag_data()
+    {
+        QTest::addColumn<QString>("slot");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("box");   // -1: no box
+        QTest::newRow("succeed empty") << "succeed" << "" << 1 << -1;
+        QTest::newRow("succeed text") << "succeed" << "Done 3." << 1 << int(QMessageBox::Information);
+        QTest::newRow("error") << "errorOccurred" << "Disk full" << 0 << int(QMessageBox::Critical);
+        QTest::newRow("cancel") << "cancel" << "" << 0 << -1;
+    }
+
+    void endingsSetResultAndCancelFlag()
+    {
+        QFETCH(QString, slot);
+        QFETCH(QString, text);
+        QFETCH(int, result);
+        QFETCH(int, box);
+        ProgressForm form;
+        QSignalSpy cancels(&form, &ProgressForm::userCacel);
+        QTimer::singleShot(0, &form, [&] {
+            if (slot == QLatin1String("succeed"))
+                form.succeed(text);
+            else if (slot == QLatin1String("errorOccurred"))
+                form.errorOccurred(text);
+            else
+                QTest::mouseClick(cancelButton(form), Qt::LeftButton);
+        });
+        QCOMPARE(form.exec(), result);
+        QCOMPARE(form.isCanceled(), result == 0);
+        QCOMPARE(cancels.size(), slot == QLatin1String("cancel") ? 1 : 0);
+        if (box < 0) {
+            QVERIFY(boxes.isEmpty());
+        } else {
+            QCOMPARE(boxes.size(), 1);
+            QCOMPARE(int(boxes.first().first), box);
+            QVERIFY(boxes.first().second.contains(text));
+        }
+        // Only a failure is reported to the vendor.
+        QCOMPARE(reported.size(), slot == QLatin1String("errorOccurred") ? 1 : 0);
+    }
+
+    void tipsWaitHoldsTheFlagUntilTheBoxIsClosed()
+    {
+        ProgressForm form;
+        bool flagWhileShown = false;
+        setMessageBoxTestHook([&](QMessageBox::Icon, const QString &text) {
+            flagWhileShown = form.isWaitingForTips();
+            boxes.append({QMessageBox::Information, text});
+            return QMessageBox::Ok;
+        });
+        form.postTipsWait(QStringLiteral("Unlock your iPhone."));
+        QVERIFY(form.isWaitingForTips());
+        QCoreApplication::processEvents();
+        QVERIFY(flagWhileShown);
+        QVERIFY(!form.isWaitingForTips());
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first().second, QStringLiteral("Unlock your iPhone."));
+    }
+
+    void workerThreadSucceeds()
+    {
+        ProgressForm form;
+        CountingWorker worker(&form, 50, CountingWorker::Succeed);
+        QVERIFY(runWithProgress(form, worker));
+        QVERIFY(worker.isFinished());
+        QVERIFY(worker.ranOnOwnThread);
+        QCOMPARE(worker.done.load(), 50);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first().second, QStringLiteral("Successfully counted 50."));
+        QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Counting..."));
+    }
+
+    void workerErrorIsShownAndCountsAsFailure()
+    {
+        ProgressForm form;
+        CountingWorker worker(&form, 5, CountingWorker::Fail);
+        QVERIFY(!runWithProgress(form, worker));
+        QVERIFY(worker.isFinished());
+        QVERIFY(form.isCanceled());
+        QCOMPARE(form.result(), 0);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first().first, QMessageBox::Critical);
+        QVERIFY(boxes.first().second.contains(QStringLiteral("Disk full<br/>while writing")));
+    }
+
+    void cancelStopsTheWorkerAtItsNextCheck()
+    {
+        ProgressForm form;
+        CountingWorker worker(&form, 100, CountingWorker::WaitForCancel);
+        // Cancel once the first unit has been reported.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &form, [&] {
+            if (label(form, "lbProgress")->text() == QLatin1String("Messages: 1/100")) {
+                poll.stop();
+                QTest::mouseClick(cancelButton(form), Qt::LeftButton);
+            }
+        });
+        poll.start(5);
+        QVERIFY(!runWithProgress(form, worker));
+        QVERIFY(worker.sawCancel);
+        QVERIFY(worker.done < 100);
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(reported.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestProgressForm)
+#include "TestProgressForm.moc"

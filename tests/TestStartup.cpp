@@ -1,0 +1,69 @@
+#include "TestEnv.h"
+
+#include "app/AppConstants.h"
+
+#include <QDate>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include <unistd.h>
+
+// Starts the real program without a screen and checks that it comes up, logs and keeps running.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+private slots:
+    void startsLogsAndStaysUp()
+    {
+        const QString program = TestEnv::binaryDir() + QLatin1String("/bin/parlewick");
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program + " is not built"));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), env.home());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), env.path(".local/share"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("PARLEWICK_VENDOR_HOST"), QStringLiteral("127.0.0.1:9"));
+        if (geteuid() == 0)   // the web engine refuses to run sandboxed as root
+            environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
+
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {});
+        QVERIFY2(process.waitForStarted(10000), qPrintable(process.errorString()));
+
+        const QString dataFolder = env.path(QStringLiteral(".local/share/Talvora/%1").arg(AppConstants::ProductId));
+        const QString log = QDir(dataFolder).filePath(
+            QStringLiteral("qlogs/log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        QByteArray logText;
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired() && process.state() == QProcess::Running) {
+            QFile file(log);
+            if (file.open(QIODevice::ReadOnly))
+                logText = file.readAll();
+            if (logText.contains("entering event loop"))
+                break;
+            process.waitForFinished(200);
+        }
+        // Up for a while longer: the window and the web view must not bring it down.
+        process.waitForFinished(2000);
+        const bool running = process.state() == QProcess::Running;
+        process.kill();
+        process.waitForFinished(10000);
+
+        QVERIFY2(running, process.readAll().constData());
+        QVERIFY(QFileInfo(dataFolder).isDir());
+        QVERIFY(QFileInfo(QDir(dataFolder).filePath("qlogs")).isDir());
+        QVERIFY2(logText.contains(") Parlewick 3.1.01 starting; data folder "), logText.constData());
+        QVERIFY(logText.contains("(D "));
+        QVERIFY(logText.contains("phone library loaded"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "TestStartup.moc"

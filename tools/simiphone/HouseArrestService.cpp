@@ -1,0 +1,40 @@
+#include "simiphone/HouseArrestService.h"
+
+#include "simiphone/AfcService.h"
+#include "simiphone/PlistChannel.h"
+
+HouseArrestService::HouseArrestService(ServiceContext &context)
+    : m_context(context)
+{
+}
+
+void HouseArrestService::run()
+{
+    PlistChannel channel(m_context);
+    while (const std::optional<QVariantMap> request = channel.receive()) {
+        const QString command = request->value(QStringLiteral("Command")).toString();
+        const QString bundleId = request->value(QStringLiteral("Identifier")).toString();
+        QString error;
+        QString container;
+        if (command != QLatin1String("VendContainer") && command != QLatin1String("VendDocuments")) {
+            error = QStringLiteral("UnknownCommand");
+        } else {
+            error = m_context.phone->faults().containerRefusedError();
+            if (error.isEmpty()) {
+                container = m_context.phone->folder().containerPath(bundleId);
+                if (container.isEmpty())
+                    error = QStringLiteral("ApplicationLookupFailed");
+            }
+        }
+        const QVariantMap answer = error.isEmpty()
+            ? QVariantMap{{QStringLiteral("Status"), QStringLiteral("Complete")}}
+            : QVariantMap{{QStringLiteral("Error"), error}};
+        if (!channel.send(answer, command))
+            return;
+        if (error.isEmpty()) {
+            // Both commands give the whole container; the app's files sit under "/Documents".
+            AfcService(m_context, container).run();
+            return;
+        }
+    }
+}

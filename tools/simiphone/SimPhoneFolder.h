@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+// What a new phone folder starts with.
+struct SimPhoneOptions
+{
+    QString deviceName = QStringLiteral("Simulated iPhone");
+    QString productType = QStringLiteral("iPhone10,3");
+    QString productVersion = QStringLiteral("14.8");
+    bool paired = true;      // a pair record is ready, as after an earlier "Trust"
+    QStringList apps;        // bundle identifiers, each given an empty container
+};
+
+// One simulated phone on disk (layout in README.md): lockdown values, the media area, app
+// containers, fault switches, its key and pair records, and the log of what it received.
+// Every read goes to disk, so tests may edit the files while the simulator runs.
+class SimPhoneFolder
+{
+public:
+    explicit SimPhoneFolder(const QString &path);
+    // Builds the folder under phonesDir aside and moves it into place whole, so a running
+    // simulator never sees half a phone. Throws std::runtime_error.
+    static SimPhoneFolder create(const QString &phonesDir, const QString &udid,
+                                 const SimPhoneOptions &options = {});
+    static bool isValidUdid(const QString &udid);
+    static bool isValidBundleId(const QString &bundleId);
+    // The computer's identifier handed out by ReadBUID: stable for one phones folder.
+    static QString systemBuid(const QString &phonesDir);
+
+    QString path() const;
+    QString udid() const;
+    bool exists() const;
+    bool isUnplugged() const;
+    void setUnplugged(bool unplugged) const;
+
+    QString mediaPath() const;
+    QString containerPath(const QString &bundleId) const;   // empty when not installed
+    QString installApp(const QString &bundleId) const;      // creates Documents, Library, tmp
+
+    QVariantMap lockdownValues() const;                      // domain ("" = none) -> values
+    // An invalid value removes the key.
+    void setLockdownValue(const QString &domain, const QString &key, const QVariant &value) const;
+
+    QVariantMap faults() const;
+    void setFaults(const QVariantMap &faults) const;
+    void setFault(const QString &name, const QVariant &value) const;   // invalid value removes
+
+    QByteArray devicePrivateKey() const;
+    QByteArray pairRecordData() const;                       // what the computer keeps; empty if none
+    bool savePairRecordData(const QByteArray &data) const;   // refuses what is no dictionary
+    void deletePairRecord() const;
+    QVariantMap pairing() const;                             // the computer the phone trusts
+    void savePairing(const QVariantMap &pairRecord) const;
+    void deletePairing() const;
+
+    QString receivedLogPath() const;
+    QList<QJsonObject> received() const;
+    void clearReceived() const;
+
+private:
+    QString file(const char *name) const;
+
+    QString m_path;
+};

@@ -1,0 +1,119 @@
+// simiphone: simulated iPhones behind a stand-in for the multiplexer daemon, for demos and
+// for tests that run it as a separate process. See README.md.
+
+#include "simiphone/SimulatedIPhone.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+
+#include <csignal>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::mutex simulatorMutex;
+
+void say(const QString &line)
+{
+    std::cout << line.toStdString() << std::endl;
+}
+
+// One command a line: create UDID [unpaired] | plug UDID | unplug UDID | list | quit
+void runCommand(SimulatedIPhone &simulator, const QStringList &words)
+{
+    std::lock_guard<std::mutex> lock(simulatorMutex);
+    const QString command = words.value(0);
+    const QString udid = words.value(1);
+    try {
+        if (command == QLatin1String("create") && !udid.isEmpty()) {
+            SimPhoneOptions options;
+            options.paired = words.value(2) != QLatin1String("unpaired");
+            say(QStringLiteral("OK created ") + simulator.createPhone(udid, options).path());
+        } else if (command == QLatin1String("plug") && !udid.isEmpty()) {
+            simulator.plugIn(udid);
+            say(QStringLiteral("OK plugged ") + udid);
+        } else if (command == QLatin1String("unplug") && !udid.isEmpty()) {
+            simulator.unplug(udid);
+            say(QStringLiteral("OK unplugged ") + udid);
+        } else if (command == QLatin1String("list")) {
+            const QStringList names = QDir(simulator.phonesDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            for (const QString &name : names)
+                say(QStringLiteral("PHONE %1 %2").arg(name).arg(simulator.deviceId(name)));
+            say(QStringLiteral("OK"));
+        } else if (command == QLatin1String("quit")) {
+            ::kill(::getpid(), SIGTERM);
+        } else if (!command.isEmpty()) {
+            say(QStringLiteral("ERROR unknown command: ") + words.join(QLatin1Char(' ')));
+        }
+    } catch (const std::exception &error) {
+        say(QStringLiteral("ERROR ") + QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Signals are taken by sigwait below; every thread started later inherits the mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated iPhones behind a stand-in for usbmuxd."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("phones"), QStringLiteral("Folder of phone folders."), QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("listen"), QStringLiteral("127.0.0.1:PORT (0: any) or UNIX:/path."),
+                      QStringLiteral("address"), QStringLiteral("127.0.0.1:0")});
+    parser.addOption({QStringLiteral("create-phone"), QStringLiteral("Create this phone first (repeatable)."),
+                      QStringLiteral("udid")});
+    parser.addOption({QStringLiteral("unpaired"), QStringLiteral("Created phones have no pair record yet.")});
+    parser.addOption({QStringLiteral("app"), QStringLiteral("Install this app in created phones (repeatable)."),
+                      QStringLiteral("bundle-id")});
+    parser.addOption({QStringLiteral("device-name"), QStringLiteral("DeviceName of created phones."),
+                      QStringLiteral("name")});
+    parser.process(app);
+    if (!parser.isSet(QStringLiteral("phones"))) {
+        std::cerr << "simiphone: --phones DIR is required" << std::endl;
+        return 2;
+    }
+
+    SimulatedIPhone simulator(parser.value(QStringLiteral("phones")));
+    try {
+        SimPhoneOptions options;
+        options.paired = !parser.isSet(QStringLiteral("unpaired"));
+        options.apps = parser.values(QStringLiteral("app"));
+        if (parser.isSet(QStringLiteral("device-name")))
+            options.deviceName = parser.value(QStringLiteral("device-name"));
+        for (const QString &udid : parser.values(QStringLiteral("create-phone")))
+            simulator.createPhone(udid, options);
+        const QString address = simulator.start(parser.value(QStringLiteral("listen")));
+        say(QStringLiteral("LISTENING ") + address);
+    } catch (const std::exception &error) {
+        std::cerr << "simiphone: " << error.what() << std::endl;
+        return 1;
+    }
+
+    // Commands come on standard input; its end leaves the simulator running until a signal.
+    std::thread commands([&simulator] {
+        std::string line;
+        while (std::getline(std::cin, line))
+            runCommand(simulator, QString::fromStdString(line).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+    });
+    commands.detach();
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    std::lock_guard<std::mutex> lock(simulatorMutex);
+    simulator.stop();
+    return 0;
+}
