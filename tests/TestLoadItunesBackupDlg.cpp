@@ -108,8 +108,8 @@ private slots:
         QCOMPARE(list->model()->rowCount(), 2);
         QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("New phone-newer"));
         QCOMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes.first().startsWith(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
-                                            + QStringLiteral(" error. ")),
+        QVERIFY2(m_boxes.first().contains(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
+                                          + QStringLiteral(" error. ")),
                  qPrintable(m_boxes.first()));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lbTitle"))->text(),
                  QStringLiteral("Please select an iTunes Backup to load."));
@@ -154,9 +154,10 @@ private slots:
 
         m_boxes.clear();
         dialog.addBackupFolder(env.path(QStringLiteral("elsewhere")));
-        QCOMPARE(m_boxes, QStringList{QStringLiteral("load %1 error. Cannot find %2")
-                                          .arg(env.path(QStringLiteral("elsewhere")),
-                                               QDir(env.path(QStringLiteral("elsewhere"))).filePath(QStringLiteral("Manifest.plist")))});
+        QCOMPARE(m_boxes.size(), 1);  // shown through the error report, which frames the text
+        QVERIFY(m_boxes.first().contains(QStringLiteral("load %1 error. Cannot find %2")
+                                             .arg(env.path(QStringLiteral("elsewhere")),
+                                                  QDir(env.path(QStringLiteral("elsewhere"))).filePath(QStringLiteral("Manifest.plist")))));
         QCOMPARE(list->model()->rowCount(), listed + 1);
     }
 
