@@ -12,7 +12,7 @@ PARLEWICK_PACKAGES=(
     qt6-qpa-plugins libqt6svg6
     libsqlite3-dev sqlite3 libplist-dev libmbedtls-dev
     libimobiledevice-dev libimobiledevice-utils libimobiledevice6
-    fonts-noto-color-emoji fonts-dejavu-core
+    fonts-noto-color-emoji fonts-dejavu-core unicode-data
     xvfb xauth openssl
 )
 
