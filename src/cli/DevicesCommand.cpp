@@ -22,7 +22,7 @@ public:
             throw CliUsageError(QStringLiteral("devices takes no arguments"));
         int result = CliExitOk;
         for (MobileDeviceHandle *device : MobileDeviceHandle::connectedDevices()) {
-            QStringList fields{device->udid(), QString(), QString(), QString()};
+            QStringList fields{tabField(device->udid()), QString(), QString(), QString()};
             try {
                 const QList<CFType> values = mobiledevice_copy_values(
                     device, {QStringLiteral("DeviceName"), QStringLiteral("ProductType"), QStringLiteral("ProductVersion")});
