@@ -1,0 +1,30 @@
+#pragma once
+
+#include "kik/KikDataSet.h"
+
+#include <QHash>
+#include <QString>
+#include <functional>
+
+class AbsKikDb;
+class KikLocalDb;
+class Sqlite3DB;
+
+// Small helpers shared by the tests of the message databases.
+namespace KikDbTestKit {
+
+// The text of the runtime error the action raises; empty when it raises none.
+QString errorText(const std::function<void()> &action);
+
+// The first column of the first row of a query (0 for no row or NULL).
+qint64 scalar(Sqlite3DB &db, const QString &sql);
+
+KikDataSetPtr loadAll(AbsKikDb &db);
+
+QHash<QString, _KikMessage *> messagesByUid(const KikDataSet &dataSet);
+
+// Merges messages into a local database the way the backup does: users by jid, chats by
+// user (with their members when new), messages by uid, memberships by pair; one transaction.
+void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages);
+
+}
