@@ -1,6 +1,12 @@
 #include "KikDbTestKit.h"
 
+#include "TestEnv.h"
 #include "kik/KikLocalDb.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -58,9 +64,47 @@ void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages)
         if (messageId == 0)
             messageId = db.insertMessage(message);
         db.addChatMessage(chatId, messageId, message->ts);
+        if (message->attachment.isEmpty())
+            continue;
+        const std::pair<const char *, const QString *> pictures[] = {{"image:preview", &message->preview_path},
+                                                                     {"image:icon", &message->icon_path},
+                                                                     {"image:png-preview", &message->png_preview_path}};
+        for (const auto &[key, path] : pictures) {
+            const QString name = message->attachment.value(QLatin1String(key)).toString();
+            if (!name.isEmpty() && !name.contains(QLatin1Char('/')))
+                QFile::copy(*path, db.thumbsFolder() + QLatin1Char('/') + name);
+        }
+        if (!message->content_id.isEmpty() && !message->content_id.contains(QLatin1Char('/')))
+            QFile::copy(message->content_path, db.filesFolder() + QLatin1Char('/') + message->content_id);
     }
     db.commitTran();
     db.updateLastTs();
+}
+
+QString realStoreMirror(const QString &root)
+{
+    const QString documents = root + QStringLiteral("/Documents");
+    const QString copy = TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents);
+    QFile::remove(documents + QStringLiteral("/kik.sqlite"));
+    QFile::rename(copy, documents + QStringLiteral("/kik.sqlite"));
+    return root;
+}
+
+QStringList filesUnder(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 }

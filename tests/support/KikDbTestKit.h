@@ -24,7 +24,16 @@ KikDataSetPtr loadAll(AbsKikDb &db);
 QHash<QString, _KikMessage *> messagesByUid(const KikDataSet &dataSet);
 
 // Merges messages into a local database the way the backup does: users by jid, chats by
-// user (with their members when new), messages by uid, memberships by pair; one transaction.
+// user (with their members when new), messages by uid, memberships by pair, in one
+// transaction; attachment pictures and content files are copied into its folders.
 void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages);
+
+// A mirror of Kik's app container at root holding a writable copy of the real store.
+QString realStoreMirror(const QString &root);
+
+// Every file below folder (hidden ones too), sorted.
+QStringList filesUnder(const QString &folder);
+
+bool writeFile(const QString &path, const QByteArray &data);
 
 }
