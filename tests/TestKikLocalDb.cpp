@@ -129,6 +129,13 @@ void TestKikLocalDb::createsFoldersAndExactSchema()
     KikLocalDb again(folder);
     again.open();
     QCOMPARE(scalar(again, QStringLiteral("select count(*) from sqlite_master where type='table' and name like 'kik_%'")), 5);
+
+    // A creation cut short left an empty file: the next open gives it its schema.
+    const QString cut = newFolder();
+    QVERIFY(writeFile(cut + QStringLiteral("/talvora-kik.db"), QByteArray()));
+    KikLocalDb resumed(cut);
+    resumed.open();
+    QCOMPARE(scalar(resumed, QStringLiteral("select count(*) from sqlite_master where type='table' and name like 'kik_%'")), 5);
 }
 
 void TestKikLocalDb::mergeTwiceIsIdempotent()

@@ -199,7 +199,7 @@ void IOSKikDb::loadUsers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> 
         user->user_name = cursor.getText(userName);
         const qint64 photoMSecs = cursor.getInt64(photoTs);
         if (photoMSecs > 0)
-            user->photo_ts = QDateTime::fromMSecsSinceEpoch(photoMSecs, Qt::UTC);
+            user->photo_ts = QDateTime::fromMSecsSinceEpoch(photoMSecs);
         user->is_group = user->jid.endsWith(QLatin1String(AppConstants::KikGroupSuffix), Qt::CaseInsensitive);
         const auto adminSet = admins.constFind(user->id);
         user->is_group_admin = adminSet != admins.constEnd() && adminSet->contains(1);

@@ -16,9 +16,11 @@
 
 namespace {
 
+// Records hold local time, as the Apple time conversion of the rules gives it: views show
+// times as they are.
 QDateTime fromMSecs(qint64 msecs)
 {
-    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(msecs);
 }
 
 qint64 toMSecs(const QDateTime &time)
@@ -76,30 +78,46 @@ void KikLocalDb::open()
             throw std::runtime_error(QStringLiteral("Can not create the folder %1.").arg(folder).toStdString());
     }
     const QString path = databasePath();
-    if (QFileInfo::exists(path))
-        openThrow(path, ReadWrite);
-    else
+    if (!QFileInfo::exists(path)) {
         createThrow(path);
+        return;
+    }
+    openThrow(path, ReadWrite);
+    // A creation cut short (the program stopped before the schema ran) leaves a database
+    // without tables; it gets its schema now instead of failing on every query.
+    Sqlite3Cursor tables = queryThrow("select count(*) from sqlite_master");
+    const bool empty = tables.moveNext() && tables.getInt64(0) == 0;
+    tables = Sqlite3Cursor();
+    if (empty)
+        runSchemaThrow(readSchemaThrow());
+}
+
+QByteArray KikLocalDb::readSchemaThrow()
+{
+    QFile resource(QString::fromLatin1(SchemaResource));
+    if (!resource.open(QIODevice::ReadOnly))
+        throw std::runtime_error(resource.errorString().toStdString());
+    return resource.readAll();
+}
+
+// All of the schema or none of it.
+void KikLocalDb::runSchemaThrow(const QByteArray &script)
+{
+    runInTransaction(*this, [&] { execScriptThrow(script); });
 }
 
 void KikLocalDb::createThrow(const QString &path)
 {
     // A database whose schema did not run through would be taken as complete by the next
     // open; it is removed so that the next open starts again.
-    const auto discard = [this, &path] {
+    const QByteArray script = readSchemaThrow();
+    openThrow(path, ReadWriteCreate);
+    try {
+        runSchemaThrow(script);
+    } catch (...) {
         close();
         for (const char *suffix : {"", "-journal", "-wal", "-shm"})
             QFile::remove(path + QLatin1String(suffix));
-    };
-    QFile resource(QString::fromLatin1(SchemaResource));
-    if (!resource.open(QIODevice::ReadOnly))
-        throw std::runtime_error(resource.errorString().toStdString());
-    const QByteArray script = resource.readAll();
-    openThrow(path, ReadWriteCreate);
-    try {
-        execScriptThrow(script);
-    } catch (...) {
-        discard();
         throw;
     }
 }

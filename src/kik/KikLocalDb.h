@@ -45,6 +45,8 @@ public:
     void deleteMessages(const QStringList &uids);
 
 private:
+    static QByteArray readSchemaThrow();
+    void runSchemaThrow(const QByteArray &script);
     void createThrow(const QString &path);
     void loadUsers(KikDataSet &dataSet);
     void loadMembers(KikDataSet &dataSet);
