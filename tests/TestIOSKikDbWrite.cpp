@@ -416,6 +416,15 @@ void TestIOSKikDbWrite::consolidateOnUnusualStores()
     // An empty table keeps its counter rather than getting NULL.
     QCOMPARE(scalar(db, "select Z_MAX from Z_PRIMARYKEY where Z_NAME='KikAttachment'"), 2);
     QVERIFY(!db.inTransaction());
+
+    // Called with the merge still open, the pass refuses before touching anything.
+    db.beginTran();
+    db.executeThrow("update ZKIKMESSAGE set ZINTERNALID=77 where Z_PK=1");
+    QVERIFY(errorText([&] { db.consolidate(); }).contains(QLatin1String("committed")));
+    db.commitTran();
+    QCOMPARE(scalar(db, "select ZINTERNALID from ZKIKMESSAGE where Z_PK=1"), 77);
+    for (const char *index : RebuiltIndexes)
+        QCOMPARE(scalar(db, QStringLiteral("select count(*) from sqlite_master where name='%1'").arg(index)), 1);
 }
 
 void TestIOSKikDbWrite::attachmentSideFiles()

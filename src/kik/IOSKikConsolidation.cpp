@@ -48,13 +48,16 @@ const Counter Counters[] = {
 void IOSKikConsolidation::run()
 {
     m_db.open();
+    // Rolling back a failed pass must not take the caller's merge with it.
+    if (m_db.inTransaction())
+        throw std::runtime_error("The merge into Kik's database has to be committed before it is consolidated.");
     QList<Row> rows = readRows();
     // Chat by chat, in the order the store gave them within each chat.
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.chat < b.chat; });
 
     dropIndexes();
-    m_db.beginTran();
     try {
+        m_db.beginTran();
         for (auto first = rows.begin(); first != rows.end();) {
             const auto last = std::find_if(first, rows.end(), [&](const Row &row) { return row.chat != first->chat; });
             renumberChat(first, last);
