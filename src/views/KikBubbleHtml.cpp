@@ -202,8 +202,9 @@ QString KikBubbleHtml::exportedContentLink(const _KikMessage *message) const
     // The suffix is the sender's: it must not lead the copy out of the folder.
     const QString target = uniqueFilePath(QDir(m_filesFolder).filePath(sanitizeFileName(name)));
     QFile::copy(content, target);
+    // Encoded only where the name would end the path ("#", "?") or be misread ("%", blanks).
     return QStringLiteral("files/")
-        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName()));
+        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
 }
 
 QString KikBubbleHtml::cardContent(const _KikMessage *message) const
