@@ -270,6 +270,12 @@ private slots:
         QCOMPARE(qRound(points.height()), 842);
         const QImage page = document.render(0, points.toSize());
         QVERIFY(qAlpha(page.pixel(2, 2)) == 0 || QColor(page.pixel(2, 2)) == QColor(Qt::white));
+        // Text stays text: the date line and the messages can be found in the document.
+        const QString text = document.getAllText(0).text();
+        QVERIFY2(text.contains(QStringLiteral("09 Jul 2021 @ 08:05 AM")), qPrintable(text));
+        QVERIFY(text.indexOf(QStringLiteral("message 0")) < text.indexOf(QStringLiteral("message 1")));
+        // (the reader splits the later page's text into single letters)
+        QVERIFY(document.getAllText(1).text().remove(QRegularExpression(QStringLiteral("\\s"))).contains(QStringLiteral("message39")));
         QCOMPARE(QColor(page.pixel(300, 420)).rgb() & 0xffffff, QColor(238, 238, 238).rgb() & 0xffffff);
     }
 

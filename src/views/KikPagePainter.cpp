@@ -174,11 +174,8 @@ void KikPagePainter::drawPicture(const _KikMessage *message, const QString &path
     if (picture.isNull())
         return;   // not even the stand-in could be read: nothing to show
     picture = scalePicture(picture);
-    QRect content;
-    const QImage bubble = composeBubble(
-        message->was_me, picture.size(), sender,
-        [&picture](QPainter &painter, const QPoint &at) { painter.drawImage(at, picture); }, &content);
-    place(bubble, message->was_me, Placement::Picture, content, QString());
+    placeBubble(message->was_me, Placement::Picture, picture.size(), sender, QString(),
+                [&picture](QPainter &painter, const QPoint &at) { painter.drawImage(at, picture); });
 }
 
 void KikPagePainter::drawText(const _KikMessage *message, const QString &text, const QString &sender)
@@ -196,21 +193,18 @@ void KikPagePainter::drawText(const _KikMessage *message, const QString &text, c
 
     for (qsizetype i = 0; i < pieces.size(); ++i) {
         const WrappedText::Piece &piece = pieces.at(i);
-        QRect content;
-        const QImage bubble = composeBubble(
-            message->was_me, piece.size, i == 0 ? sender : QString(),
-            [&wrapped, &piece](QPainter &painter, const QPoint &at) {
-                painter.setPen(Qt::black);
-                wrapped.draw(painter, at, piece);
-            },
-            &content);
-        place(bubble, message->was_me, Placement::Text, content, text);
+        placeBubble(message->was_me, Placement::Text, piece.size, i == 0 ? sender : QString(), text,
+                    [&wrapped, &piece](QPainter &painter, const QPoint &at) {
+                        painter.setPen(Qt::black);
+                        wrapped.draw(painter, at, piece);
+                    });
     }
 }
 
-QImage KikPagePainter::composeBubble(bool sent, const QSize &contentSize, const QString &sender,
-                                     const std::function<void(QPainter &, const QPoint &)> &paintContent,
-                                     QRect *contentRect) const
+// A bubble is its frame stretched over the content and its padding, the sender's name (when
+// there is one) above the content, and the content. Sent bubbles go right, received ones left.
+void KikPagePainter::placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender,
+                                 const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent)
 {
     const KikBubbleArt::Bubble &bubble = m_art.bubble(sent);
     const QMargins padding = bubble.padding;
@@ -219,35 +213,26 @@ QImage KikPagePainter::composeBubble(bool sent, const QSize &contentSize, const 
     const int width = std::max(contentSize.width() + padding.left() + padding.right(), MinBubbleWidth);
     const int height = std::max(contentSize.height() + padding.top() + padding.bottom(), MinBubbleHeight) + nameShare;
 
-    QImage image(width, height, QImage::Format_ARGB32);
-    // Same resolution as the page, so that text keeps the size it was measured with.
-    image.setDotsPerMeterX(qRound(m_printer->logicalDpiX() / 0.0254));
-    image.setDotsPerMeterY(qRound(m_printer->logicalDpiY() / 0.0254));
-    image.fill(PageBackground);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    bubble.frame.draw(painter, image.rect());
+    ensureSpace(height);
+    const int x = sent ? m_content.x() + m_content.width() - width : m_content.x();
+    const QRect rect(x, m_y, width, height);
+    // Drawn straight onto the page, so that text stays text in a PDF. The painter's font and
+    // pen are left as they were: later page numbers are drawn with them.
+    m_painter.save();
+    bubble.frame.draw(m_painter, rect);
     if (!sender.isEmpty()) {
-        painter.setFont(m_textFont);
-        painter.setPen(SenderColour);
-        painter.drawText(QRect(padding.left(), padding.top(), width - padding.left() - padding.right(), nameHeight),
-                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, sender);
+        m_painter.setFont(m_textFont);
+        m_painter.setPen(SenderColour);
+        m_painter.drawText(QRect(x + padding.left(), m_y + padding.top(), width - padding.left() - padding.right(), nameHeight),
+                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, sender);
     }
-    const QPoint at(padding.left(), padding.top() + nameShare);
-    painter.setFont(m_textFont);
-    paintContent(painter, at);
-    *contentRect = QRect(at, contentSize);
-    return image;
-}
+    const QPoint at(x + padding.left(), m_y + padding.top() + nameShare);
+    m_painter.setFont(m_textFont);
+    paintContent(m_painter, at);
+    m_painter.restore();
 
-void KikPagePainter::place(const QImage &image, bool sent, Placement::Kind kind, const QRect &content, const QString &text)
-{
-    ensureSpace(image.height());
-    const int x = sent ? m_content.x() + m_content.width() - image.width() : m_content.x();
-    const QPoint at(x, m_y);
-    m_painter.drawImage(at, image);
-    notify({kind, m_page, QRect(at, image.size()), content.translated(at), text, QColor()});
-    m_y += image.height() + BubbleGap;
+    notify({kind, m_page, rect, QRect(at, contentSize), text, QColor()});
+    m_y += height + BubbleGap;
 }
 
 void KikPagePainter::ensureSpace(int height)

@@ -49,7 +49,6 @@ public:
     void draw(const _KikMessage *message);
     void end();
 
-    bool isActive() const { return m_painter.isActive(); }
     QRect contentRect() const { return m_content; }
     int pageNumber() const { return m_page; }
     void setPlacementObserver(PlacementObserver observer) { m_observer = std::move(observer); }
@@ -61,10 +60,8 @@ private:
     void drawDateLine(const QDateTime &ts);
     void drawPicture(const _KikMessage *message, const QString &path, const QString &sender);
     void drawText(const _KikMessage *message, const QString &text, const QString &sender);
-    QImage composeBubble(bool sent, const QSize &contentSize, const QString &sender,
-                         const std::function<void(QPainter &, const QPoint &)> &paintContent,
-                         QRect *contentRect) const;
-    void place(const QImage &image, bool sent, Placement::Kind kind, const QRect &content, const QString &text);
+    void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender,
+                     const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent);
     void ensureSpace(int height);
     void startPage();
     void drawPageNumber();

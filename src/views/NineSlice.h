@@ -21,9 +21,6 @@ public:
 
     void draw(QPainter &painter, const QRect &target) const;
 
-    const QList<QImage> &pictures() const { return m_pictures; }
-    QMargins margins() const { return m_margins; }
-
 private:
     QList<QImage> m_pictures;
     QMargins m_margins;

@@ -54,7 +54,7 @@ int WrappedText::lineBottom(int line) const
 QList<WrappedText::Piece> WrappedText::pieces(int firstHeight, int height) const
 {
     QList<Piece> result;
-    const int lines = lineCount();
+    const int lines = m_layout.lineCount();
     int first = 0;
     while (first < lines) {
         const int limit = result.isEmpty() ? firstHeight : height;
@@ -70,7 +70,7 @@ QList<WrappedText::Piece> WrappedText::pieces(int firstHeight, int height) const
 
 WrappedText::Piece WrappedText::whole() const
 {
-    return Piece{0, lineCount(), m_size};
+    return Piece{0, m_layout.lineCount(), m_size};
 }
 
 void WrappedText::draw(QPainter &painter, const QPoint &at, const Piece &piece) const

@@ -27,7 +27,6 @@ public:
     WrappedText &operator=(const WrappedText &) = delete;
 
     QSize size() const { return m_size; }    // of all lines: widest line, total height
-    int lineCount() const { return m_layout.lineCount(); }
 
     // Consecutive pieces, the first at most firstHeight high, the others at most height;
     // each takes at least one line.

@@ -19,8 +19,6 @@ public:
     void write(const _KikMessage *message) override;
     void end() override;     // finishes the document (raises the file's error text)
 
-    KikPagePainter &pagePainter() { return m_pages; }
-
 private:
     QSaveFile m_file;
     QPdfWriter m_printer;

@@ -146,7 +146,9 @@ int ExportMessagesThread::exportMessages()
             continue;
         ++count;
         const int value = int(double(count) / double(total) * 100);
-        if (value != reportedValue || count == total || sinceReport.elapsed() >= ReportIntervalMs) {
+        // The clock is read now and then only: for short messages it would cost more than the work.
+        const bool reportDue = count % 256 == 0 && sinceReport.elapsed() >= ReportIntervalMs;
+        if (value != reportedValue || count == total || reportDue) {
             postProgress(m_form, QString(), value, tr("Messages: %1/%2").arg(count).arg(total));
             reportedValue = value;
             sinceReport.start();
