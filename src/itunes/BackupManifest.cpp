@@ -1,0 +1,164 @@
+#include "itunes/BackupManifest.h"
+
+#include "app/FileUtils.h"
+#include "device/CFType.h"
+#include "itunes/AesCbcDecryptor.h"
+#include "itunes/BackupCrypto.h"
+#include "itunes/BackupFileNode.h"
+#include "itunes/BackupKeybag.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QtDebug>
+
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+constexpr qint64 kChunkBytes = 8192;
+// Read and decrypted this many chunks at a time: far fewer system calls, same result.
+constexpr qint64 kBatchBytes = 128 * kChunkBytes;
+// Manifest.plist is a few megabytes at most; anything far larger is not one.
+constexpr qint64 kMaxPlistBytes = 256LL * 1024 * 1024;
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId, const QString &deviceName)
+{
+    if (!uniqueDeviceId.isEmpty() && folderName.contains(uniqueDeviceId))
+        return QString(folderName).replace(uniqueDeviceId, deviceName);
+    return deviceName + QLatin1Char('-') + folderName;
+}
+
+void setFileTimes(const QString &path, quint32 unixSeconds)
+{
+    QFile file(path);
+    const QDateTime time = QDateTime::fromSecsSinceEpoch(unixSeconds, Qt::UTC);
+    if (!file.open(QIODevice::ReadOnly) || !file.setFileTime(time, QFileDevice::FileModificationTime)
+        || !file.setFileTime(time, QFileDevice::FileAccessTime))
+        qWarning("can not set the times of %s. %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
+}
+
+} // namespace
+
+BackupManifest::BackupManifest(const QString &folder, QObject *parent)
+    : QObject(parent), m_folder(QDir(folder).absolutePath())
+{
+}
+
+BackupManifest::~BackupManifest() = default;
+
+QString BackupManifest::identityKey() const
+{
+    return md5Hex(m_folder);
+}
+
+void BackupManifest::readInfo()
+{
+    const QString path = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
+    QFile file(path);
+    if (!file.exists())
+        fail(QStringLiteral("Cannot find ") + QFileInfo(path).absoluteFilePath());
+    if (!file.open(QIODevice::ReadOnly))
+        fail(file.errorString());
+    if (file.size() > kMaxPlistBytes)
+        fail(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
+
+    const CFType root = CFType::fromPlistData(file.readAll());
+    const CFType lockdown = root.value(QStringLiteral("Lockdown"));
+    m_uniqueDeviceId = lockdown.value(QStringLiteral("UniqueDeviceID")).toQString();
+    m_deviceName = lockdown.value(QStringLiteral("DeviceName")).toQString();
+    m_productType = lockdown.value(QStringLiteral("ProductType")).toQString();
+    m_productVersion = lockdown.value(QStringLiteral("ProductVersion")).toQString();
+    m_serialNumber = lockdown.value(QStringLiteral("SerialNumber")).toQString();
+    m_backupDate = root.value(QStringLiteral("Date")).toDateTime();
+    // iTunes writes a boolean here; a number is taken as well.
+    const CFType encrypted = root.value(QStringLiteral("IsEncrypted"));
+    m_encrypted = encrypted.isBoolean() ? int(encrypted.toBool()) : encrypted.toInt(0);
+    m_keybagBlob = root.value(QStringLiteral("BackupKeyBag")).toByteArray();
+    m_displayName = displayNameFor(QDir(m_folder).dirName(), m_uniqueDeviceId, m_deviceName);
+}
+
+void BackupManifest::load()
+{
+    if (!m_tree.isEmpty())
+        return;
+    m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
+}
+
+bool BackupManifest::unlock(const QString &password)
+{
+    if (password.isEmpty())
+        return false;
+    auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob));
+    QByteArray utf8 = password.toUtf8();
+    const ScopedWipe wipePassword(utf8);
+    if (!bag->unlock(utf8))
+        return false;
+    m_keybag = bag;
+    return true;
+}
+
+void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination,
+                                 const ExtractProgress &progress) const
+{
+    const _MbdbRecord &rec = node->record();
+    const QString source = QDir(m_folder).filePath(node->backupName());
+    QFile in(source);
+    if (node->backupName().isEmpty())
+        fail(QStringLiteral("can not open %1. %2").arg(source, QStringLiteral("No file in the backup.")));
+    if (!in.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("can not open %1. %2").arg(source, in.errorString()));
+
+    QDir().mkpath(QFileInfo(destination).absolutePath());
+    QSaveFile out(destination);
+    if (!out.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("can not create %1. %2").arg(destination, out.errorString()));
+
+    QByteArray key = m_encrypted && m_keybag ? m_keybag->fileKey(rec.protectionClass, rec.encryptionKey.bytes)
+                                             : QByteArray();
+    const ScopedWipe wipeKey(key);
+    std::optional<AesCbcDecryptor> decryptor;
+    if (!key.isEmpty())
+        decryptor.emplace(key);
+
+    const qint64 total = in.size();
+    qint64 done = 0;
+    quint64 written = 0;
+    QByteArray buffer(kBatchBytes, Qt::Uninitialized);
+    auto *bytes = reinterpret_cast<uchar *>(buffer.data());
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), kBatchBytes);
+        if (got < 0)
+            fail(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
+        if (got == 0)
+            break;
+        qint64 keep = got;
+        if (decryptor) {
+            if (got % 16 != 0)
+                fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH.").arg(node->backupName()));
+            decryptor->decrypt(bytes, bytes, size_t(got));
+            // The record's size drops the block padding at the end.
+            keep = qint64(std::min<quint64>(quint64(got), rec.size - std::min(written, rec.size)));
+        }
+        if (out.write(buffer.constData(), keep) != keep)
+            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+        written += quint64(keep);
+        if (progress) {
+            for (qint64 chunkEnd = done; chunkEnd < done + got;) {
+                chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
+                progress(total, chunkEnd);
+            }
+        }
+        done += got;
+    }
+    if (!out.commit())
+        fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+    setFileTimes(destination, rec.modificationTime);
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "itunes/BackupFileTree.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <functional>
+
+class BackupKeybag;
+class _BackupFileNode;
+
+// One iTunes backup folder: its metadata (Manifest.plist), its file tree (Manifest.mbdb) and,
+// for an encrypted backup, its unlocked keybag. Shared through QSharedPointer.
+class BackupManifest : public QObject
+{
+    Q_OBJECT
+public:
+    // Bytes of the backup file read so far out of its size, after every 8192-byte chunk. It
+    // may throw (a cancel) to abort; the destination is then left as it was.
+    using ExtractProgress = std::function<void(qint64 total, qint64 done)>;
+
+    explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
+    ~BackupManifest() override;
+
+    // Reads Manifest.plist; throws std::runtime_error when it is missing or unreadable. A file
+    // that is no property list leaves every field empty.
+    void readInfo();
+    // MD5 hex of the absolute folder path: tells listed backups apart, names their caches.
+    QString identityKey() const;
+
+    QString uniqueDeviceId() const { return m_uniqueDeviceId; }
+    QString deviceName() const { return m_deviceName; }
+    QDateTime backupDate() const { return m_backupDate; }
+    QString productType() const { return m_productType; }
+    QString productVersion() const { return m_productVersion; }
+    QString serialNumber() const { return m_serialNumber; }
+    int encrypted() const { return m_encrypted; }
+    QByteArray keybagBlob() const { return m_keybagBlob; }
+    QString displayName() const { return m_displayName; }
+    QString folder() const { return m_folder; }
+
+    // Reads Manifest.mbdb and builds the file tree, once. Throws std::runtime_error.
+    void load();
+    const _BackupFileNode *rootNode() const { return m_tree.root(); }
+    const BackupFileTree &fileTree() const { return m_tree; }
+
+    // Unlocks the keybag with the backup password. False for an empty or wrong password;
+    // throws std::runtime_error for a damaged keybag. The password is not kept.
+    bool unlock(const QString &password);
+    QSharedPointer<const BackupKeybag> keybag() const { return m_keybag; }
+
+    // Copies a file node's content to destination (created with its folders), decrypting it in
+    // an encrypted backup, and gives the copy the record's times. Throws std::runtime_error;
+    // on any failure the destination is untouched.
+    void extractFile(const _BackupFileNode *node, const QString &destination,
+                     const ExtractProgress &progress = ExtractProgress()) const;
+
+private:
+    QString m_uniqueDeviceId;
+    QString m_deviceName;
+    QDateTime m_backupDate;
+    QString m_productType;
+    QString m_productVersion;
+    QString m_serialNumber;
+    int m_encrypted = 0;
+    QByteArray m_keybagBlob;
+    QString m_displayName;
+    QString m_folder;
+    BackupFileTree m_tree;
+    QSharedPointer<BackupKeybag> m_keybag;  // set once unlocked
+};

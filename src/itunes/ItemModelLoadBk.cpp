@@ -1,0 +1,87 @@
+#include "itunes/ItemModelLoadBk.h"
+
+#include "itunes/BackupManifest.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QLocale>
+#include <QPixmap>
+#include <QSize>
+
+ItemModelLoadBk::_BKItemNode::_BKItemNode(const QSharedPointer<BackupManifest> &backup)
+    : _ItemNode(Type, backup->displayName()), backup(backup)
+{
+}
+
+ItemModelLoadBk::ItemModelLoadBk(QObject *parent)
+    : AbsTreeItemModel(parent)
+{
+}
+
+int ItemModelLoadBk::columnCount(const QModelIndex &) const
+{
+    return 3;
+}
+
+QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case 0: return QStringLiteral("Name");
+    case 1: return QStringLiteral("Backup Date");
+    case 2: return QStringLiteral("Path");
+    default: return QVariant();
+    }
+}
+
+QSharedPointer<BackupManifest> ItemModelLoadBk::backupAt(const QModelIndex &index)
+{
+    auto *node = dynamic_cast<_BKItemNode *>(nodeOf(index));
+    return node ? node->backup : QSharedPointer<BackupManifest>();
+}
+
+QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
+{
+    const QSharedPointer<BackupManifest> backup = backupAt(index);
+    if (!backup)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        switch (index.column()) {
+        case 0: return backup->displayName();
+        case 1: return QLocale::system().toString(backup->backupDate(), QLocale::ShortFormat);
+        case 2: return backup->folder();
+        default: return QVariant();
+        }
+    case Qt::DecorationRole:
+        if (index.column() == 0) {
+            static const QPixmap icon = [] {
+                const QPixmap picture(QStringLiteral(":res/iphone.png"));
+                return picture.isNull() ? picture : picture.scaledToWidth(18, Qt::SmoothTransformation);
+            }();
+            if (!icon.isNull())
+                return icon;
+        }
+        return QVariant();
+    case Qt::BackgroundRole:
+        return QBrush(index.row() % 2 == 1 ? QColor(255, 255, 255) : QColor(250, 250, 250));
+    case Qt::SizeHintRole:
+        return QSize(0, 25);
+    default:
+        return QVariant();
+    }
+}
+
+ItemModelLoadBk::_BKItemNode *ItemModelLoadBk::insert(const QSharedPointer<BackupManifest> &backup)
+{
+    const QDateTime date = backup->backupDate();
+    const QList<_ItemNode *> &rows = topLevelNodes();
+    int position = 0;
+    while (position < rows.size() && !(static_cast<_BKItemNode *>(rows[position])->backup->backupDate() < date))
+        ++position;
+    auto *node = new _BKItemNode(backup);
+    insertNode(nullptr, position, node);
+    return node;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "views/AbsTreeItemModel.h"
+
+#include <QSharedPointer>
+
+class BackupManifest;
+
+// The flat list of iTunes backups of the backup dialog: name, date, folder; newest first.
+class ItemModelLoadBk : public AbsTreeItemModel
+{
+    Q_OBJECT
+public:
+    class _BKItemNode : public AbsTreeItemModel::_ItemNode
+    {
+    public:
+        static constexpr int Type = 10;
+        explicit _BKItemNode(const QSharedPointer<BackupManifest> &backup);
+        QSharedPointer<BackupManifest> backup;
+    };
+
+    explicit ItemModelLoadBk(QObject *parent = nullptr);
+
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // Adds a row below every backup as new or newer than this one.
+    _BKItemNode *insert(const QSharedPointer<BackupManifest> &backup);
+    static QSharedPointer<BackupManifest> backupAt(const QModelIndex &index);
+};

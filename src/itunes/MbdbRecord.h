@@ -1,0 +1,32 @@
+#pragma once
+
+#include "itunes/MbdbString.h"
+
+#include <QList>
+#include <QPair>
+
+// One entry of Manifest.mbdb: a file, folder or link of the phone.
+struct _MbdbRecord
+{
+    MbdbString domain;         // "HomeDomain", "AppDomain-com.kik.chat", ...
+    MbdbString path;           // inside the domain, "/"-separated, empty for the domain root
+    MbdbString linkTarget;
+    MbdbString dataHash;       // raw SHA-1 of the content, often empty
+    MbdbString encryptionKey;  // class number (4 bytes) + wrapped file key, encrypted backups only
+    quint16 mode = 0;
+    quint32 inodeHigh = 0;
+    quint32 inodeLow = 0;
+    quint32 userId = 0;
+    quint32 groupId = 0;
+    quint32 modificationTime = 0;  // Unix seconds
+    quint32 accessTime = 0;
+    quint32 changeTime = 0;
+    quint64 size = 0;
+    quint8 protectionClass = 0;
+    QList<QPair<MbdbString, MbdbString>> properties;  // extended attributes
+
+    // A folder is what holds no bytes and points nowhere (an empty regular file counts too).
+    bool isFolder() const { return size == 0 && linkTarget.isEmpty(); }
+
+    bool operator==(const _MbdbRecord &other) const = default;
+};

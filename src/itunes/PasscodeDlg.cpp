@@ -1,0 +1,71 @@
+#include "itunes/PasscodeDlg.h"
+
+#include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "itunes/BackupManifest.h"
+#include "ui/WinMovable.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent)
+    : QDialog(parent), m_backup(backup)
+{
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setStyleSheet(::styleSheet());
+    installEventFilter(new WinMovable(this));
+
+    m_lbTitle2 = new QLabel(QObject::tr("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"), this);
+    m_lbTitle2->setObjectName(QStringLiteral("lbTitle2"));
+    m_txtPasscode = new QLineEdit(this);
+    m_txtPasscode->setObjectName(QStringLiteral("txtPasscode"));
+    m_txtPasscode->setEchoMode(QLineEdit::Password);
+    m_txtPasscode->setPlaceholderText(QObject::tr("IDS_ENTER_PASSWORD"));
+    m_btnOK = new QPushButton(QStringLiteral("OK"), this);
+    m_btnOK->setObjectName(QStringLiteral("btnOK"));
+    m_btnOK->setDefault(true);
+    m_btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_btnOK);
+    buttons->addWidget(m_btnCancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_lbTitle2);
+    layout->addWidget(m_txtPasscode);
+    layout->addLayout(buttons);
+
+    connect(m_btnOK, &QPushButton::pressed, this, &PasscodeDlg::btnOKPressed);
+    connect(m_btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+PasscodeDlg::~PasscodeDlg() = default;
+
+void PasscodeDlg::btnOKPressed()
+{
+    const QString password = m_txtPasscode->text();
+    if (password.isEmpty()) {
+        showWarning(QObject::tr("IDS_PWD_IS_NULL"));
+        return;
+    }
+    bool unlocked = false;
+    try {
+        unlocked = m_backup->unlock(password);
+    } catch (const std::runtime_error &e) {
+        m_txtPasscode->clear();
+        showWarning(QString::fromUtf8(e.what()));
+        return;
+    }
+    m_txtPasscode->clear();  // the password is not kept around once used
+    if (!unlocked) {
+        showWarning(QObject::tr("IDS_INVALID_PASSWORD"));
+        return;
+    }
+    accept();
+}

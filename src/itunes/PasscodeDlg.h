@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+#include <QSharedPointer>
+
+class BackupManifest;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Asks for the password of an encrypted backup until it unlocks the keybag or the user cancels.
+class PasscodeDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent = nullptr);
+    ~PasscodeDlg() override;
+
+public slots:
+    void btnOKPressed();
+
+private:
+    QSharedPointer<BackupManifest> m_backup;
+    QLabel *m_lbTitle2 = nullptr;
+    QLineEdit *m_txtPasscode = nullptr;
+    QPushButton *m_btnOK = nullptr;
+    QPushButton *m_btnCancel = nullptr;
+};

@@ -1,0 +1,276 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+#include "itunes/BackupFileNode.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ManifestDb.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray pattern(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + 7) % 251);
+    return bytes;
+}
+
+QString extractError(const BackupManifest &backup, const _BackupFileNode *node, const QString &destination)
+{
+    try {
+        backup.extractFile(node, destination);
+    } catch (const std::runtime_error &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+// What the loader does with a subtree: folders by name, files through extractFile.
+void extractTree(const BackupManifest &backup, const _BackupFileNode *node, const QString &folder)
+{
+    for (const _BackupFileNode *child : node->children()) {
+        const QString target = QDir(folder).filePath(child->name());
+        if (child->isFolder()) {
+            QDir().mkpath(target);
+            extractTree(backup, child, target);
+        } else {
+            backup.extractFile(child, target);
+        }
+    }
+}
+
+} // namespace
+
+class TestBackupExtraction : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QString m_kikFolder;  // a Kik app folder as on the phone
+
+    QSharedPointer<BackupManifest> build(ItunesBackupBuilder &builder, const QString &name)
+    {
+        builder.addFolder(kKikDomain, m_kikFolder);
+        const QString folder = env.path(QStringLiteral("backups/") + name);
+        builder.build(folder);
+        auto backup = QSharedPointer<BackupManifest>::create(folder);
+        backup->readInfo();
+        backup->load();
+        return backup;
+    }
+
+    const _BackupFileNode *kikFile(const BackupManifest &backup, const QString &path)
+    {
+        return backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/") + path);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_kikFolder = env.path(QStringLiteral("kik"));
+        QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), m_kikFolder + QStringLiteral("/Documents")).isEmpty());
+        QVERIFY(QFile::rename(m_kikFolder + QStringLiteral("/Documents/kik_ios.sqlite"),
+                              m_kikFolder + QStringLiteral("/Documents/kik.sqlite")));
+        QDir().mkpath(m_kikFolder + QStringLiteral("/Documents/attachments"));
+        const QList<QPair<QString, int>> files = {{QStringLiteral("Documents/attachments/block16"), 4096},
+                                                  {QStringLiteral("Documents/attachments/odd"), 8193},
+                                                  {QStringLiteral("Documents/attachments/empty.txt"), 0},
+                                                  {QStringLiteral("Documents/attachments/big"), 3 * 1024 * 1024 + 5}};
+        for (const auto &[path, size] : files) {
+            QFile file(m_kikFolder + QLatin1Char('/') + path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(pattern(size));
+        }
+    }
+
+    void plainBackupExtractsIdenticalFiles()
+    {
+        ItunesBackupBuilder builder;
+        const auto backup = build(builder, QStringLiteral("plain"));
+        QCOMPARE(backup->encrypted(), 0);
+        const _BackupFileNode *sqlite = backup->rootNode()->child(QStringLiteral("Applications"))
+                                            ->child(QStringLiteral("com.kik.chat"))
+                                            ->child(QStringLiteral("Documents"))
+                                            ->child(QStringLiteral("kik.sqlite"));
+        QVERIFY(sqlite);
+        const QString out = env.path(QStringLiteral("out/plain/new/folders/kik.sqlite"));
+        QList<QPair<qint64, qint64>> calls;
+        backup->extractFile(sqlite, out, [&](qint64 total, qint64 done) { calls.append({total, done}); });
+        const QByteArray original = readAll(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
+        QCOMPARE(readAll(out), original);
+        // One call per 8192-byte chunk, the last one at the file's end.
+        QCOMPARE(calls.size(), int((original.size() + 8191) / 8192));
+        QCOMPARE(calls.first(), qMakePair(qint64(original.size()), qint64(8192)));
+        QCOMPARE(calls.last(), qMakePair(qint64(original.size()), qint64(original.size())));
+        // The copy carries the record's time.
+        const QDateTime recorded = QDateTime::fromSecsSinceEpoch(sqlite->record().modificationTime, Qt::UTC);
+        QCOMPARE(QFileInfo(out).lastModified().toUTC(), recorded);
+        QCOMPARE(recorded.toSecsSinceEpoch(),
+                 QFileInfo(m_kikFolder + QStringLiteral("/Documents/kik.sqlite")).lastModified().toSecsSinceEpoch());
+
+        const QString tree = env.path(QStringLiteral("out/plain/tree"));
+        extractTree(*backup, kikFile(*backup, QStringLiteral("Documents")), tree);
+        for (const QString &name : {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("big")})
+            QCOMPARE(readAll(tree + QStringLiteral("/attachments/") + name),
+                     readAll(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
+    }
+
+    void encryptedBackupWithRightAndWrongPassword()
+    {
+        ItunesBackupBuilder builder;
+        builder.setPassword(QStringLiteral("s3cret ü"), 100);
+        const auto backup = build(builder, QStringLiteral("encrypted"));
+        QCOMPARE(backup->encrypted(), 1);
+        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        const QByteArray original = readAll(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
+        // The backup holds ciphertext with block padding.
+        const QByteArray stored = readAll(QDir(backup->folder()).filePath(sqlite->backupName()));
+        QCOMPARE(stored.size(), (original.size() / 16 + 1) * 16);
+        QVERIFY(stored != original.left(stored.size()));
+
+        QVERIFY(!backup->unlock(QString()));
+        QVERIFY(!backup->unlock(QStringLiteral("s3cret u")));
+        QVERIFY(!backup->keybag());
+        QVERIFY(backup->unlock(QStringLiteral("s3cret ü")));
+
+        const QString out = env.path(QStringLiteral("out/encrypted"));
+        backup->extractFile(sqlite, out + QStringLiteral("/kik.sqlite"));
+        QCOMPARE(readAll(out + QStringLiteral("/kik.sqlite")), original);
+        // Sizes that are multiples of 16 lose a whole padding block; the others their tail.
+        for (const QString &name : {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("empty.txt"),
+                                    QStringLiteral("big")}) {
+            backup->extractFile(kikFile(*backup, QStringLiteral("Documents/attachments/") + name), out + QLatin1Char('/') + name);
+            QCOMPARE(readAll(out + QLatin1Char('/') + name), readAll(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
+        }
+    }
+
+    void filesCopiedAsStored()
+    {
+        ItunesBackupBuilder builder;
+        builder.setPassword(QStringLiteral("pw"), 10, {6});
+        ItunesBackupBuilder::FileOptions hardware;
+        hardware.protectionClass = 6;  // its class key is not wrapped with the password
+        builder.addFile(kKikDomain, QStringLiteral("Library/hardware.bin"), pattern(100), hardware);
+        ItunesBackupBuilder::FileOptions oddKey;
+        oddKey.encrypt = false;
+        oddKey.keyField = QByteArray(43, 'k');  // not 4 + 40 bytes
+        builder.addFile(kKikDomain, QStringLiteral("Library/oddkey.bin"), pattern(33), oddKey);
+        ItunesBackupBuilder::FileOptions noKey;
+        noKey.encrypt = false;
+        builder.addFile(kKikDomain, QStringLiteral("Library/nokey.bin"), pattern(20), noKey);
+        const auto backup = build(builder, QStringLiteral("as-stored"));
+
+        // Before the keybag is unlocked every file comes out as stored.
+        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        const QString locked = env.path(QStringLiteral("out/as-stored/locked.sqlite"));
+        backup->extractFile(sqlite, locked);
+        QCOMPARE(readAll(locked), readAll(QDir(backup->folder()).filePath(sqlite->backupName())));
+
+        QVERIFY(backup->unlock(QStringLiteral("pw")));
+        for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
+            const _BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
+            const QString out = env.path(QStringLiteral("out/as-stored/") + name);
+            backup->extractFile(node, out);
+            QCOMPARE(readAll(out), readAll(QDir(backup->folder()).filePath(node->backupName())));
+        }
+        QCOMPARE(readAll(env.path(QStringLiteral("out/as-stored/oddkey.bin"))), pattern(33));
+    }
+
+    void failuresLeaveTheDestinationAlone()
+    {
+        ItunesBackupBuilder builder;
+        builder.setPassword(QStringLiteral("pw"), 10);
+        const auto backup = build(builder, QStringLiteral("failures"));
+        QVERIFY(backup->unlock(QStringLiteral("pw")));
+        const QString out = env.path(QStringLiteral("out/failures/kik.sqlite"));
+        QDir().mkpath(QFileInfo(out).absolutePath());
+        QFile previous(out);
+        QVERIFY(previous.open(QIODevice::WriteOnly));
+        previous.write("previous copy");
+        previous.close();
+
+        // A stored file whose length is no multiple of the block size.
+        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        QFile stored(QDir(backup->folder()).filePath(sqlite->backupName()));
+        QVERIFY(stored.open(QIODevice::Append));
+        stored.write("tail");
+        stored.close();
+        QCOMPARE(extractError(*backup, sqlite, out),
+                 sqlite->backupName() + QStringLiteral(", POLARSSL_ERR_AES_INVALID_INPUT_LENGTH."));
+        QCOMPARE(readAll(out), QByteArray("previous copy"));
+
+        // A cancel raised from the progress callback.
+        const _BackupFileNode *big = kikFile(*backup, QStringLiteral("Documents/attachments/big"));
+        bool cancelled = false;
+        try {
+            backup->extractFile(big, out, [](qint64, qint64 done) {
+                if (done > 100000)
+                    throw -1;
+            });
+        } catch (int) {
+            cancelled = true;
+        }
+        QVERIFY(cancelled);
+        QCOMPARE(readAll(out), QByteArray("previous copy"));
+        QCOMPARE(QDir(QFileInfo(out).absolutePath()).entryList(QDir::Files), QStringList{QStringLiteral("kik.sqlite")});
+
+        QVERIFY(QFile::remove(stored.fileName()));
+        const QString missing = extractError(*backup, sqlite, out);
+        QVERIFY2(missing.startsWith(QStringLiteral("can not open ") + stored.fileName() + QStringLiteral(". ")),
+                 qPrintable(missing));
+
+        const QString blocked = env.path(QStringLiteral("out/failures/file-not-folder"));
+        QVERIFY(previous.copy(blocked));
+        const QString create = extractError(*backup, big, blocked + QStringLiteral("/big"));
+        QVERIFY2(create.startsWith(QStringLiteral("can not create ")), qPrintable(create));
+        // A node made up for the tree has no file in the backup.
+        QVERIFY(extractError(*backup, backup->fileTree().topLevelNode(QStringLiteral("Applications")), out)
+                    .startsWith(QStringLiteral("can not open ")));
+    }
+
+    void namesLeavingTheirFolderAreNotExtracted()
+    {
+        ItunesBackupBuilder builder;
+        builder.addFile(kKikDomain, QStringLiteral("Documents/../../../escaped.txt"), "escaped");
+        builder.addFile(kKikDomain, QStringLiteral("Documents/attachments/../../../../up.txt"), "up");
+        const QString victim = env.path(QStringLiteral("victim/absolute.txt"));
+        builder.addFile(kKikDomain, victim, "absolute");
+        builder.addFile(QStringLiteral("AppDomain-../../.."), QStringLiteral("x.txt"), "domain");
+        const auto backup = build(builder, QStringLiteral("hostile"));
+        QVERIFY(backup->fileTree().refusedCount() > 0);
+
+        const QString sandbox = env.path(QStringLiteral("out/hostile"));
+        const QString dest = sandbox + QStringLiteral("/deep/inside/cache");
+        QDir().mkpath(dest);
+        extractTree(*backup, backup->rootNode(), dest);
+        QDirIterator it(sandbox, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            QVERIFY2(path.startsWith(dest) || dest.startsWith(path), qPrintable(path));
+        }
+        QVERIFY(QFileInfo::exists(dest + QStringLiteral("/Applications/com.kik.chat/Documents/kik.sqlite")));
+        QVERIFY(!QFileInfo::exists(victim));
+        // The index keeps the entries, so writing it back loses nothing.
+        const MbdbIndex index = readManifestDb(QDir(backup->folder()).filePath(QStringLiteral("Manifest.mbdb")));
+        QVERIFY(index.contains(backupFileName(kKikDomain, victim)));
+        QCOMPARE(serializeManifestDb(index), readAll(QDir(backup->folder()).filePath(QStringLiteral("Manifest.mbdb"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackupExtraction)
+#include "TestBackupExtraction.moc"

@@ -1,0 +1,192 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+#include "app/FileUtils.h"
+#include "device/CFType.h"
+#include "itunes/BackupDiscovery.h"
+#include "itunes/BackupManifest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString errorOf(BackupManifest &backup)
+{
+    try {
+        backup.readInfo();
+    } catch (const std::runtime_error &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestBackupManifest : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+private slots:
+    void readsMetadata()
+    {
+        ItunesBackupBuilder::Device device;
+        device.deviceName = QStringLiteral("Ann's iPhone");
+        ItunesBackupBuilder builder(device);
+        builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
+        builder.setPassword(QStringLiteral("pw"), 10);
+        const QString folder = env.path(QStringLiteral("meta/") + device.uniqueDeviceId);
+        builder.build(folder);
+
+        BackupManifest backup(folder);
+        backup.readInfo();
+        QCOMPARE(backup.uniqueDeviceId(), device.uniqueDeviceId);
+        QCOMPARE(backup.deviceName(), device.deviceName);
+        QCOMPARE(backup.productType(), device.productType);
+        QCOMPARE(backup.productVersion(), device.productVersion);
+        QCOMPARE(backup.serialNumber(), device.serialNumber);
+        QCOMPARE(backup.backupDate(), device.date);
+        QCOMPARE(backup.encrypted(), 1);  // written as a boolean
+        QCOMPARE(backup.keybagBlob(), builder.keybag());
+        QCOMPARE(backup.folder(), QDir(folder).absolutePath());
+    }
+
+    void displayNames_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<QString>("expected");
+        const QString udid = ItunesBackupBuilder::Device().uniqueDeviceId;
+        QTest::newRow("named after the device id") << udid << "Test iPhone";
+        QTest::newRow("device id and date stamp") << udid + "-20160314-092653" << "Test iPhone-20160314-092653";
+        QTest::newRow("other name") << "Copied backup" << "Test iPhone-Copied backup";
+        QTest::newRow("device id in other case") << udid.toUpper() << "Test iPhone-" + udid.toUpper();
+    }
+    void displayNames()
+    {
+        QFETCH(QString, folderName);
+        QFETCH(QString, expected);
+        ItunesBackupBuilder builder;
+        const QString folder = env.path(QStringLiteral("names/") + folderName);
+        builder.build(folder);
+        BackupManifest backup(folder);
+        backup.readInfo();
+        QCOMPARE(backup.displayName(), expected);
+        QCOMPARE(backup.encrypted(), 0);
+        QVERIFY(backup.keybagBlob().isEmpty());
+    }
+
+    void missingUnreadableAndUnparsablePlists()
+    {
+        const QString missing = env.path(QStringLiteral("missing"));
+        QDir().mkpath(missing);
+        BackupManifest none(missing + QStringLiteral("/."));
+        QCOMPARE(errorOf(none), QStringLiteral("Cannot find ") + QDir(missing).filePath(QStringLiteral("Manifest.plist")));
+
+        const QString unreadable = env.path(QStringLiteral("unreadable"));
+        writeBytes(unreadable + QStringLiteral("/Manifest.plist"), "<plist/>");
+        QFile::setPermissions(unreadable + QStringLiteral("/Manifest.plist"), QFileDevice::Permissions());
+        BackupManifest locked(unreadable);
+        if (QFile(unreadable + QStringLiteral("/Manifest.plist")).open(QIODevice::ReadOnly))
+            qInfo("running with rights to read any file: unreadable case not checked");
+        else
+            QVERIFY(!errorOf(locked).isEmpty());
+
+        const QString garbage = env.path(QStringLiteral("garbage"));
+        writeBytes(garbage + QStringLiteral("/Manifest.plist"), QByteArray("\x00\x01not a plist at all", 20));
+        BackupManifest broken(garbage);
+        QCOMPARE(errorOf(broken), QString());
+        QVERIFY(broken.deviceName().isEmpty() && broken.uniqueDeviceId().isEmpty());
+        QVERIFY(broken.backupDate().isNull());
+        QCOMPARE(broken.encrypted(), 0);
+        QCOMPARE(broken.displayName(), QStringLiteral("-garbage"));
+    }
+
+    void encryptedFlagAsNumberAndMissingKeys()
+    {
+        CFType root = CFType::newDictionary();
+        root.setValue(QStringLiteral("IsEncrypted"), CFType::fromInt64(1));
+        const QString folder = env.path(QStringLiteral("numeric"));
+        writeBytes(folder + QStringLiteral("/Manifest.plist"), root.toPlistData(CFType::XmlFormat));
+        BackupManifest backup(folder);
+        backup.readInfo();
+        QCOMPARE(backup.encrypted(), 1);
+        QVERIFY(backup.deviceName().isEmpty());
+        QVERIFY(backup.keybagBlob().isEmpty());
+    }
+
+    void identityKeyIgnoresPathSpelling()
+    {
+        const QString folder = env.path(QStringLiteral("id/backup"));
+        QDir().mkpath(folder);
+        const QString key = BackupManifest(folder).identityKey();
+        QCOMPARE(key, md5Hex(QDir(folder).absolutePath()));
+        QCOMPARE(key.size(), 32);
+        QCOMPARE(BackupManifest(folder + QStringLiteral("/")).identityKey(), key);
+        QCOMPARE(BackupManifest(env.path(QStringLiteral("id/other/../backup"))).identityKey(), key);
+        QVERIFY(BackupManifest(env.path(QStringLiteral("id/other"))).identityKey() != key);
+    }
+
+    void backupRoots()
+    {
+        const QString home = env.path(QStringLiteral("roots"));
+        const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+        const QString native = QDir::cleanPath(xdg + QStringLiteral("/MobileSync/Backup"));
+        QCOMPARE(backupRootFolders(home), QStringList{native});
+
+        // Only the older Windows place exists: it is listed.
+        const QString older = home + QStringLiteral("/Application Data/Apple Computer/MobileSync/Backup");
+        QDir().mkpath(older);
+        QCOMPARE(backupRootFolders(home), (QStringList{older, native}));
+
+        const QString roaming = home + QStringLiteral("/AppData/Roaming/Apple Computer/MobileSync/Backup");
+        QDir().mkpath(roaming);
+        QCOMPARE(backupRootFolders(home), (QStringList{roaming, older, native}));
+
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(backupRootFolders(home).last(), home + QStringLiteral("/.local/share/MobileSync/Backup"));
+        qputenv("XDG_DATA_HOME", xdg.toUtf8());
+    }
+
+    void backupFoldersNeedBothManifests()
+    {
+        const QString root = env.path(QStringLiteral("scan"));
+        const QDateTime base(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
+        const QStringList names = {QStringLiteral("newer"), QStringLiteral("older"), QStringLiteral("noMbdb"),
+                                   QStringLiteral("noPlist")};
+        for (const QString &name : names) {
+            if (name != QStringLiteral("noMbdb"))
+                writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.mbdb"), "mbdb\x05");
+            if (name != QStringLiteral("noPlist"))
+                writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.plist"), "<plist/>");
+        }
+        writeBytes(root + QStringLiteral("/Manifest.plist"), "a file, not a folder");
+        auto age = [&](const QString &name, int days) {
+            const qint64 secs = base.addDays(days).toSecsSinceEpoch();
+            const struct timespec times[2] = {{secs, 0}, {secs, 0}};
+            const QByteArray path = QFile::encodeName(root + QLatin1Char('/') + name);
+            QCOMPARE(::utimensat(AT_FDCWD, path.constData(), times, 0), 0);
+        };
+        age(QStringLiteral("newer"), 10);
+        age(QStringLiteral("older"), 1);
+        QCOMPARE(backupFolders(root), (QStringList{root + QStringLiteral("/older"), root + QStringLiteral("/newer")}));
+        QVERIFY(backupFolders(env.path(QStringLiteral("no such root"))).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackupManifest)
+#include "TestBackupManifest.moc"

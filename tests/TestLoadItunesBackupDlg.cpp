@@ -1,0 +1,208 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+#include "app/MessageBoxes.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ItemModelLoadBk.h"
+#include "itunes/LoadItunesBackupDlg.h"
+#include "itunes/PasscodeDlg.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTranslator>
+#include <QTreeView>
+#include <QtTest>
+
+class TestLoadItunesBackupDlg : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QTranslator m_translator;
+    QStringList m_boxes;  // texts of the message boxes shown
+
+    QString makeBackup(const QString &folder, const QDateTime &date, const QString &name,
+                       const QString &password = QString())
+    {
+        ItunesBackupBuilder::Device device;
+        device.date = date;
+        device.deviceName = name;
+        ItunesBackupBuilder builder(device);
+        builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
+        if (!password.isEmpty())
+            builder.setPassword(password, 10);
+        builder.build(folder);
+        return folder;
+    }
+
+    QString backupRoot() const
+    {
+        return QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("MobileSync/Backup"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+        setMessageBoxTestHook([this](QMessageBox::Icon, const QString &text) {
+            m_boxes.append(text);
+            return QMessageBox::Ok;
+        });
+    }
+    void init() { m_boxes.clear(); }
+    void cleanupTestCase() { setMessageBoxTestHook(MessageBoxTestHook()); }
+
+    void modelOrderAndLooks()
+    {
+        ItemModelLoadBk model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QDateTime day(QDate(2016, 3, 14), QTime(12, 0), Qt::UTC);
+        auto add = [&](const QString &name, const QDateTime &date) {
+            const QString folder = makeBackup(env.path(QStringLiteral("model/") + name), date, name);
+            auto backup = QSharedPointer<BackupManifest>::create(folder);
+            backup->readInfo();
+            model.insert(backup);
+        };
+        add(QStringLiteral("first"), day);
+        add(QStringLiteral("second"), day);  // same date: after the first
+        add(QStringLiteral("newest"), day.addDays(1));
+        add(QStringLiteral("oldest"), day.addDays(-1));
+        QStringList names;
+        for (int row = 0; row < model.rowCount(); ++row)
+            names.append(model.index(row, 0).data().toString().section(QLatin1Char('-'), 0, 0));
+        QCOMPARE(names, (QStringList{"newest", "first", "second", "oldest"}));
+
+        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Backup Date"));
+        QVERIFY(!model.headerData(1, Qt::Vertical).isValid());
+        QCOMPARE(model.index(1, 1).data(Qt::ToolTipRole).toString(),
+                 QLocale::system().toString(day, QLocale::ShortFormat));
+        QCOMPARE(model.index(1, 2).data().toString(), QDir(env.path(QStringLiteral("model/first"))).absolutePath());
+        QCOMPARE(model.index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
+        QCOMPARE(model.index(2, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(250, 250, 250));
+        QCOMPARE(model.index(0, 1).data(Qt::SizeHintRole).toSize(), QSize(0, 25));
+        QCOMPARE(model.index(0, 0).data(Qt::DecorationRole).value<QPixmap>().width(), 18);
+        QVERIFY(!model.index(0, 1).data(Qt::DecorationRole).isValid());
+        QVERIFY(!model.index(0, 0).data(Qt::EditRole).isValid());
+    }
+
+    void listsBackupsAndLoadsThePickedOne()
+    {
+        const QDateTime day(QDate(2017, 1, 2), QTime(3, 4), Qt::UTC);
+        makeBackup(backupRoot() + QStringLiteral("/older"), day, QStringLiteral("Old phone"));
+        makeBackup(backupRoot() + QStringLiteral("/newer"), day.addDays(3), QStringLiteral("New phone"));
+        QDir().mkpath(backupRoot() + QStringLiteral("/not-a-backup"));
+        // Both manifests present but Manifest.plist unreadable as a folder: reported, skipped.
+        QDir().mkpath(backupRoot() + QStringLiteral("/broken/Manifest.plist"));
+        QFile mbdb(backupRoot() + QStringLiteral("/broken/Manifest.mbdb"));
+        QVERIFY(mbdb.open(QIODevice::WriteOnly));
+        mbdb.close();
+
+        LoadItunesBackupDlg dialog;
+        auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
+        QVERIFY(list);
+        QCOMPARE(list->model()->rowCount(), 2);
+        QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("New phone-newer"));
+        QCOMPARE(m_boxes.size(), 1);
+        QVERIFY2(m_boxes.first().contains(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
+                                          + QStringLiteral(" error. ")),
+                 qPrintable(m_boxes.first()));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lbTitle"))->text(),
+                 QStringLiteral("Please select an iTunes Backup to load."));
+        QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lbAddOther"))->text().contains(QStringLiteral("<a href=\"#\">HERE</a>")));
+        QVERIFY(!list->currentIndex().isValid());
+
+        m_boxes.clear();
+        dialog.findChild<QPushButton *>(QStringLiteral("btnLoad"))->click();
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("Need to select an iTunes Backup to continue.")});
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.selectedBackup());
+
+        // A row the view made current on its own (keyboard focus) is not a pick.
+        list->selectionModel()->setCurrentIndex(list->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+        dialog.findChild<QPushButton *>(QStringLiteral("btnLoad"))->click();
+        QCOMPARE(m_boxes.size(), 2);
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+
+        list->setCurrentIndex(list->model()->index(1, 0));
+        dialog.findChild<QPushButton *>(QStringLiteral("btnLoad"))->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.selectedBackup());
+        QCOMPARE(dialog.selectedBackup()->deviceName(), QStringLiteral("Old phone"));
+    }
+
+    void addingAFolderTwiceIsRefused()
+    {
+        const QString folder = makeBackup(env.path(QStringLiteral("elsewhere/bk")), QDateTime::currentDateTimeUtc(),
+                                          QStringLiteral("Other phone"));
+        LoadItunesBackupDlg dialog;
+        m_boxes.clear();  // the broken backup of the root was reported
+        auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
+        const int listed = list->model()->rowCount();
+        dialog.addBackupFolder(folder);
+        QCOMPARE(list->model()->rowCount(), listed + 1);
+        QCOMPARE(list->currentIndex().data().toString(), QStringLiteral("Other phone-bk"));
+        QVERIFY(m_boxes.isEmpty());
+
+        dialog.addBackupFolder(env.path(QStringLiteral("elsewhere/x/../bk/")));
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("This iTunes Backup has been listed on the left.")});
+        QCOMPARE(list->model()->rowCount(), listed + 1);
+
+        m_boxes.clear();
+        dialog.addBackupFolder(env.path(QStringLiteral("elsewhere")));
+        QCOMPARE(m_boxes.size(), 1);  // shown through the error report, which frames the text
+        QVERIFY(m_boxes.first().contains(QStringLiteral("load %1 error. Cannot find %2")
+                                             .arg(env.path(QStringLiteral("elsewhere")),
+                                                  QDir(env.path(QStringLiteral("elsewhere"))).filePath(QStringLiteral("Manifest.plist")))));
+        QCOMPARE(list->model()->rowCount(), listed + 1);
+    }
+
+    void columnWidthsFollowTheDialog()
+    {
+        LoadItunesBackupDlg dialog;
+        dialog.resize(880, 400);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
+        QCOMPARE(list->columnWidth(0), 320);
+        QCOMPARE(list->columnWidth(1), 200);
+        QCOMPARE(list->columnWidth(2), 280);
+        QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
+    }
+
+    void passwordDialog()
+    {
+        const QString folder = makeBackup(env.path(QStringLiteral("locked")), QDateTime::currentDateTimeUtc(),
+                                          QStringLiteral("Locked"), QStringLiteral("open sesame"));
+        auto backup = QSharedPointer<BackupManifest>::create(folder);
+        backup->readInfo();
+        PasscodeDlg dialog(backup);
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("txtPasscode"));
+        auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("btnOK"));
+        QVERIFY(edit && ok);
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        QCOMPARE(edit->placeholderText(), QStringLiteral("Enter password"));
+
+        ok->click();
+        QCOMPARE(m_boxes, QStringList{QStringLiteral("Password is required.")});
+        edit->setText(QStringLiteral("open says me"));
+        ok->click();
+        QCOMPARE(m_boxes.last(), QStringLiteral("Invalid password."));
+        QVERIFY(edit->text().isEmpty());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!backup->keybag());
+
+        edit->setText(QStringLiteral("open sesame"));
+        ok->click();
+        QCOMPARE(m_boxes.size(), 2);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(backup->keybag());
+    }
+};
+
+QTEST_MAIN(TestLoadItunesBackupDlg)
+#include "TestLoadItunesBackupDlg.moc"

@@ -1,1 +1,0 @@
-// Anchor of the fixture library; the generators add their own sources.

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "itunes/ManifestDb.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+struct ItunesBackupDevice
+{
+    QString uniqueDeviceId = QStringLiteral("9e4f1c2ab07d5e36c8a1f0b4d2e7c95a3b6f8d10");
+    QString deviceName = QStringLiteral("Test iPhone");
+    QString productType = QStringLiteral("iPhone7,2");
+    QString productVersion = QStringLiteral("9.3.5");
+    QString serialNumber = QStringLiteral("F2LQ0000HG7F");
+    QDateTime date = QDateTime(QDate(2016, 3, 14), QTime(9, 26, 53), Qt::UTC);
+};
+
+struct ItunesBackupFileOptions
+{
+    quint8 protectionClass = 3;
+    bool encrypt = true;                 // in an encrypted backup; false stores the bytes as given
+    std::optional<QByteArray> keyField;  // replaces the record's encryption key field
+};
+
+// Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
+// Status.plist, Manifest.mbdb and the hashed files, optionally encrypted with a password the
+// way a phone does it (keybag with SALT and ITER, class keys wrapped with the password key,
+// per-file keys wrapped with class keys, files in AES-256-CBC with block padding).
+class ItunesBackupBuilder
+{
+public:
+    using Device = ItunesBackupDevice;
+    using FileOptions = ItunesBackupFileOptions;
+
+    static constexpr quint32 kWrapHardware = 1;
+    static constexpr quint32 kWrapPassword = 2;
+
+    explicit ItunesBackupBuilder(const Device &device = Device());
+
+    // Makes the backup encrypted. Classes in hardwareClasses get keys that the password does
+    // not unwrap (tied to the phone), so their files come out as stored.
+    void setPassword(const QString &password, quint32 iterations = 1000,
+                     const QSet<int> &hardwareClasses = {6, 7, 11});
+
+    void addFile(const QString &domain, const QString &path, const QByteArray &content,
+                 const FileOptions &options = FileOptions());
+    void addLocalFile(const QString &domain, const QString &path, const QString &localFile,
+                      const FileOptions &options = FileOptions());
+    // Every file below localFolder, as domain/relative path.
+    void addFolder(const QString &domain, const QString &localFolder, const FileOptions &options = FileOptions());
+
+    // Writes the backup into folder (created). Throws std::runtime_error.
+    void build(const QString &folder);
+
+    // The keybag made by the last build (empty for a plain backup).
+    QByteArray keybag() const { return m_keybag; }
+
+private:
+    struct Entry
+    {
+        QString domain;
+        QString path;
+        QString localFile;  // empty: content holds the bytes
+        QByteArray content;
+        FileOptions options;
+    };
+    struct ClassKey
+    {
+        int protectionClass;
+        QByteArray key;
+    };
+
+    QByteArray randomBytes(int count);
+    void makeKeybag();
+    void storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index);
+    QByteArray classKey(int protectionClass) const;
+    void writePlists(const QString &folder) const;
+
+    Device m_device;
+    QString m_password;
+    quint32 m_iterations = 0;
+    QSet<int> m_hardwareClasses;
+    QList<Entry> m_entries;
+    QList<ClassKey> m_classKeys;
+    QByteArray m_keybag;
+    QRandomGenerator m_random{20160314};
+};

@@ -1,0 +1,53 @@
+// make-itunes-backup: writes an iTunes backup folder from folder trees, one per domain.
+#include "ItunesBackupBuilder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <stdexcept>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Writes an iTunes backup folder from folder trees."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("out"), QStringLiteral("Backup folder to write."), QStringLiteral("folder")});
+    parser.addOption({QStringLiteral("password"), QStringLiteral("Encrypt the backup with this password."),
+                      QStringLiteral("password")});
+    parser.addOption({QStringLiteral("iterations"), QStringLiteral("Key derivation rounds (default 1000)."),
+                      QStringLiteral("count"), QStringLiteral("1000")});
+    parser.addOption({QStringLiteral("udid"), QStringLiteral("Unique device id."), QStringLiteral("id")});
+    parser.addOption({QStringLiteral("name"), QStringLiteral("Device name."), QStringLiteral("name")});
+    parser.addPositionalArgument(QStringLiteral("domain=folder"),
+                                 QStringLiteral("Files of folder go into domain, e.g. AppDomain-com.kik.chat=./kik"));
+    parser.process(app);
+
+    if (!parser.isSet(QStringLiteral("out")) || parser.positionalArguments().isEmpty())
+        parser.showHelp(1);
+
+    ItunesBackupBuilder::Device device;
+    if (parser.isSet(QStringLiteral("udid")))
+        device.uniqueDeviceId = parser.value(QStringLiteral("udid"));
+    if (parser.isSet(QStringLiteral("name")))
+        device.deviceName = parser.value(QStringLiteral("name"));
+    ItunesBackupBuilder builder(device);
+    if (parser.isSet(QStringLiteral("password")))
+        builder.setPassword(parser.value(QStringLiteral("password")), parser.value(QStringLiteral("iterations")).toUInt());
+    for (const QString &argument : parser.positionalArguments()) {
+        const qsizetype eq = argument.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            std::fprintf(stderr, "not domain=folder: %s\n", qPrintable(argument));
+            return 1;
+        }
+        builder.addFolder(argument.left(eq), argument.mid(eq + 1));
+    }
+    try {
+        builder.build(parser.value(QStringLiteral("out")));
+    } catch (const std::runtime_error &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
