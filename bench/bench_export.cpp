@@ -6,7 +6,7 @@
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
-#include "kikdata/KikDataBuilder.h"
+#include "KikDataBuilder.h"
 #include "workers/AbsProgressTarget.h"
 #include "workers/ExportMessagesThread.h"
 

@@ -4,7 +4,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliRunner.h"
 #include "cli/ExportCommand.h"
-#include "kikdata/KikDataBuilder.h"
+#include "KikDataBuilder.h"
 #include "workers/ExportMessagesThread.h"
 #include "workers/ExportTarget.h"
 

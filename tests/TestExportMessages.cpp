@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
 #include "kik/KikRules.h"
-#include "kikdata/KikDataBuilder.h"
+#include "KikDataBuilder.h"
 #include "views/KikPagePainter.h"
 #include "workers/AbsProgressTarget.h"
 #include "workers/ExportMessagesCsv.h"

@@ -1,6 +1,6 @@
 #include "TestEnv.h"
 
-#include "kikdata/KikDataBuilder.h"
+#include "KikDataBuilder.h"
 #include "views/KikMsgPrinter.h"
 
 #include <QPageLayout>

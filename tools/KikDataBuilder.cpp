@@ -1,4 +1,4 @@
-#include "kikdata/KikDataBuilder.h"
+#include "KikDataBuilder.h"
 
 #include <QRandomGenerator>
 
