@@ -1,3 +1,4 @@
+#include "app/TimeZoneSetup.h"
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
@@ -39,6 +40,7 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     declareDpiUnaware();
 #endif
+    pinSystemTimeZone();
     // The chat-bubble web view needs contexts shared before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

@@ -1,3 +1,4 @@
+#include "app/TimeZoneSetup.h"
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
 #include "cli/CliCommand.h"
@@ -13,6 +14,7 @@
 
 int main(int argc, char *argv[])
 {
+    pinSystemTimeZone();
     // Commands that draw pages need Qt's fonts, which come with the GUI side; no display is used.
     const CliCommand *command = argc > 1 ? CliRegistry::find(QString::fromLocal8Bit(argv[1])) : nullptr;
     const bool gui = command && command->needsGuiApplication();
