@@ -1,6 +1,6 @@
-#include "app/TimeZoneSetup.h"
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
+#include "app/TimeZoneSetup.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
