@@ -1,14 +1,11 @@
 #include "ui/DataSourceSelForm.h"
 
-#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
-#include "ui/WinMovable.h"
+#include "ui/ChoiceDialogLayout.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 DataSourceSelForm::DataSourceSelForm(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
@@ -26,24 +23,9 @@ DataSourceSelForm::DataSourceSelForm(QWidget *parent)
     btnClose = new QPushButton(tr("Cancel"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
 
-    auto *buttons = new QHBoxLayout;
-    buttons->setObjectName(QStringLiteral("horizontalLayout"));
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnClose);
-    buttons->addStretch();
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 15);
-    layout->addWidget(lbSelDevice);
-    layout->addWidget(cbDevice);
-    layout->addLayout(buttons);
-
-    setStyleSheet(::styleSheet());
-    installEventFilter(new WinMovable(this));
+    layOutChoiceDialog(this, lbSelDevice, cbDevice, btnOK, btnClose);
 
     connect(btnOK, &QPushButton::pressed, this, &DataSourceSelForm::onBtnOkPressed);
-    connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
 }
 
 void *DataSourceSelForm::chooseEntry(const QString &title, const QList<ChoiceEntry> &entries)

@@ -1,15 +1,12 @@
 #include "ui/LocalDbSelForm.h"
 
-#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
-#include "ui/WinMovable.h"
+#include "ui/ChoiceDialogLayout.h"
 
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QVBoxLayout>
 
 LocalDbSelForm::LocalDbSelForm(const QStringList &existingNames, const QString &proposedName, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
@@ -32,18 +29,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList &existingNames, const QString &
     btnClose = new QPushButton(tr("Cancel"), this);
     btnClose->setObjectName(QStringLiteral("btnClose"));
 
-    auto *buttons = new QHBoxLayout;
-    buttons->setObjectName(QStringLiteral("horizontalLayout"));
-    buttons->addStretch();
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnClose);
-    buttons->addStretch();
-
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(20, 20, 20, 15);
-    layout->addWidget(label);
-    layout->addWidget(cbLocalDbNames);
-    layout->addLayout(buttons);
+    layOutChoiceDialog(this, label, cbLocalDbNames, btnOK, btnClose);
 
     cbLocalDbNames->addItem(QString());
     cbLocalDbNames->addItems(existingNames);
@@ -51,11 +37,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList &existingNames, const QString &
     if (!proposedName.isEmpty())
         cbLocalDbNames->setEditText(proposedName);
 
-    setStyleSheet(::styleSheet());
-    installEventFilter(new WinMovable(this));
-
     connect(btnOK, &QPushButton::pressed, this, &LocalDbSelForm::onBtnOkPress);
-    connect(btnClose, &QPushButton::pressed, this, &QDialog::reject);
 }
 
 QString LocalDbSelForm::chooseDatabaseName()

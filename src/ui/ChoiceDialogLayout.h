@@ -1,0 +1,9 @@
+#pragma once
+
+class QDialog;
+class QPushButton;
+class QWidget;
+
+// The shared frame of the small choice dialogs: a caption, one field, and the two buttons
+// centred below; styled, draggable, and "Cancel" rejects.
+void layOutChoiceDialog(QDialog *dialog, QWidget *caption, QWidget *field, QPushButton *ok, QPushButton *close);
