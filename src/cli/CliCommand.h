@@ -24,9 +24,16 @@ public:
     explicit CliUsageError(const QString &message);
 };
 
+// The user stopped a task with Ctrl-C: "Canceled." and exit code 130.
+class CliCanceled : public std::exception
+{
+public:
+    const char *what() const noexcept override { return "Canceled."; }
+};
+
 // One command of parlewick-cli. The frame parses the options a command declares, answers
 // --help for it, and turns exceptions into exit codes: CliUsageError -> 2, any other
-// std::exception (its UTF-8 text, rich text allowed) -> 1.
+// std::exception (its UTF-8 text, rich text allowed) -> 1, CliCanceled -> 130.
 class CliCommand
 {
 public:
