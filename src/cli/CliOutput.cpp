@@ -43,6 +43,16 @@ QString plainText(const QString &richText)
     return text.trimmed();
 }
 
+QString tabField(const QString &text)
+{
+    QString field = text;
+    for (QChar &c : field) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return field;
+}
+
 int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outcome)
 {
     switch (outcome) {

@@ -14,6 +14,10 @@ void printErr(const QString &text);
 // shows them as plain lines.
 QString plainText(const QString &richText);
 
+// One field of a tab-separated result line: tabs, line breaks and other control characters
+// (which a name from a phone or a backup may hold) become blanks.
+QString tabField(const QString &text);
+
 // Prints how a task ended (the success text on stdout, an error or "Canceled." on stderr)
 // and returns the matching exit code.
 int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outcome);

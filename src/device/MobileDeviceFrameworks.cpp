@@ -3,6 +3,8 @@
 #include <QDebug>
 #include <QLibrary>
 
+#include <stdexcept>
+
 namespace {
 
 QLibrary &mobileDeviceLibrary()
@@ -23,6 +25,13 @@ bool loadMobileDeviceFrameworks(QString *error)
     if (error)
         *error = QStringLiteral("Failed to load (Mobile Device) framework.");
     return false;
+}
+
+void loadMobileDeviceFrameworksThrow()
+{
+    QString error;
+    if (!frameworksLoaded() && !loadMobileDeviceFrameworks(&error))
+        throw std::runtime_error(error.toStdString());
 }
 
 bool frameworksLoaded()

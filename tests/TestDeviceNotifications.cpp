@@ -1,0 +1,150 @@
+// Phones coming and going: the notifications the main window hears, through the real phone
+// library's device events from a simulated multiplexer.
+
+#include "TestEnv.h"
+
+#include "device/DeviceNotifications.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "device/MobileDeviceHandle.h"
+#include "device/MobileDeviceSession.h"
+#include "simiphone/SimulatedIPhone.h"
+
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+const QString kFirst = QStringLiteral("00008030-001A2B3C4D5E6F70");
+const QString kSecond = QStringLiteral("00008101-000A11B22C33D44E");
+
+} // namespace
+
+// Stands in for the main window: the two slots, by name, recording what they were called with.
+class DeviceListener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<void *> connected;
+    QList<void *> disconnected;
+    bool offThread = false;
+
+public slots:
+    void iosDeviceConnected(void *device) { record(connected, device); }
+    void iosDeviceDisconnected(void *device) { record(disconnected, device); }
+
+private:
+    void record(QList<void *> &calls, void *device)
+    {
+        offThread = offThread || QThread::currentThread() != thread();
+        calls.append(device);
+    }
+};
+
+class TestDeviceNotifications : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+    static MobileDeviceHandle *handle(void *device) { return static_cast<MobileDeviceHandle *>(device); }
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+    }
+
+    void onePlugOneCallWithTheSameHandleEachTime()
+    {
+        SimulatedIPhone sim(env.path(QStringLiteral("phones")));
+        sim.createPhone(kFirst);
+        sim.start();
+
+        DeviceListener listener;
+        static MobileDeviceSubscription subscription;
+        subscription = {&listener, "iosDeviceConnected", "iosDeviceDisconnected"};
+        mobiledevice_subscribe(&subscription);
+
+        // A phone already plugged in is announced at once.
+        QTRY_COMPARE(listener.connected.size(), 1);
+        MobileDeviceHandle *first = handle(listener.connected[0]);
+        QCOMPARE(first->udid(), kFirst);
+        QVERIFY(first->isAttached());
+
+        sim.unplug(kFirst);
+        QTRY_COMPARE(listener.disconnected.size(), 1);
+        QCOMPARE(listener.disconnected[0], listener.connected[0]);
+        QVERIFY(!first->isAttached());
+        QVERIFY(!first->link());
+        QString error;
+        QVERIFY(mobiledevice_connect(first, &error) != 0);   // gone, and said so
+
+        // Back again: the same handle, working with the phone's new device number.
+        sim.plugIn(kFirst);
+        QTRY_COMPARE(listener.connected.size(), 2);
+        QCOMPARE(listener.connected[1], listener.connected[0]);
+        QCOMPARE(mobiledevice_copy_values(first, {"UniqueDeviceID"}).value(0).toQString(), kFirst);
+
+        sim.createPhone(kSecond);
+        QTRY_COMPARE(listener.connected.size(), 3);
+        QCOMPARE(handle(listener.connected[2])->udid(), kSecond);
+        QVERIFY(listener.connected[2] != listener.connected[0]);
+
+        sim.unplug(kSecond);
+        sim.unplug(kFirst);
+        QTRY_COMPARE(listener.disconnected.size(), 3);
+        QCOMPARE(QSet<void *>(listener.disconnected.begin() + 1, listener.disconnected.end()),
+                 (QSet<void *>{listener.connected[0], listener.connected[2]}));
+
+        // No doubles arrive late.
+        QTest::qWait(700);
+        QCOMPARE(listener.connected.size(), 3);
+        QCOMPARE(listener.disconnected.size(), 3);
+        QVERIFY(!listener.offThread);
+
+        // After unsubscribing nothing more is heard.
+        mobiledevice_unsubscribe();
+        sim.plugIn(kFirst);
+        QTest::qWait(700);
+        QCOMPARE(listener.connected.size(), 3);
+        sim.stop();
+    }
+
+    void subscribingAgainAnnouncesThePhonesAgain()
+    {
+        SimulatedIPhone sim(env.path(QStringLiteral("phones2")));
+        sim.createPhone(kFirst);
+        sim.start();
+        DeviceListener listener;
+        static MobileDeviceSubscription subscription;
+        subscription = {&listener, "iosDeviceConnected", "iosDeviceDisconnected"};
+        for (int round = 1; round <= 2; ++round) {
+            mobiledevice_subscribe(&subscription);
+            QTRY_COMPARE(listener.connected.size(), round);
+            mobiledevice_unsubscribe();
+        }
+        QCOMPARE(listener.connected[0], listener.connected[1]);
+        sim.stop();
+    }
+
+    void connectedDevicesListsWhatIsPluggedInNow()
+    {
+        SimulatedIPhone sim(env.path(QStringLiteral("phones3")));
+        sim.createPhone(kFirst);
+        sim.createPhone(kSecond);
+        sim.start();
+        QList<MobileDeviceHandle *> now = MobileDeviceHandle::connectedDevices();
+        QCOMPARE(now.size(), 2);
+        sim.unplug(kSecond);
+        QTRY_COMPARE(MobileDeviceHandle::connectedDevices().size(), 1);
+        now = MobileDeviceHandle::connectedDevices();
+        QCOMPARE(now[0]->udid(), kFirst);
+        QCOMPARE(now[0], MobileDeviceHandle::find(kFirst));
+        QVERIFY(!MobileDeviceHandle::find(kSecond)->isAttached());
+        sim.stop();
+        QVERIFY(MobileDeviceHandle::connectedDevices().isEmpty());   // no multiplexer, no phones
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceNotifications)
+#include "TestDeviceNotifications.moc"
