@@ -94,7 +94,7 @@ private slots:
         older.date = QDateTime(QDate(2015, 1, 2), QTime(3, 4, 5), Qt::UTC);
         m_plain = buildBackup(env.path(QStringLiteral("root/") + older.uniqueDeviceId), older, QString());
         ItunesBackupDevice newer;
-        newer.deviceName = QStringLiteral("Work phone");
+        newer.deviceName = QStringLiteral("Work\tphone");   // a name from the phone may hold a tab
         m_encrypted = buildBackup(env.path(QStringLiteral("root/encrypted-copy")), newer, QStringLiteral("correct horse"));
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("root/not-a-backup"))));
         writeFile(env.path(QStringLiteral("password")), "correct horse\n");

@@ -53,9 +53,9 @@ public:
                 }
                 const QString date = backup.backupDate().isValid()
                                          ? backup.backupDate().toUTC().toString(Qt::ISODate) : QString();
-                listed.append({backup.backupDate(), QStringList{backup.displayName(), date,
+                listed.append({backup.backupDate(), QStringList{tabField(backup.displayName()), date,
                                                                 QString::number(backup.encrypted() ? 1 : 0),
-                                                                backup.folder()}.join(QLatin1Char('\t'))});
+                                                                tabField(backup.folder())}.join(QLatin1Char('\t'))});
             }
         }
         // Newest first; backups of the same date keep the order they were found in.
