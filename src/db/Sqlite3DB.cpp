@@ -26,7 +26,8 @@ Sqlite3DB::~Sqlite3DB()
 void Sqlite3DB::openThrow(const QString &path, int flags)
 {
     close();
-    if (flags != SQLITE_OPEN_READONLY && flags != ReadWrite && flags != ReadWriteCreate)
+    const int mode = flags & ~SQLITE_OPEN_URI;
+    if (mode != SQLITE_OPEN_READONLY && mode != ReadWrite && mode != ReadWriteCreate)
         throw sqliteError(QStringLiteral("Invalid open flags %1.").arg(flags), path);
 
     sqlite3 *db = nullptr;

@@ -30,14 +30,15 @@ struct Sqlite3Column
 class Sqlite3DB
 {
 public:
-    enum OpenFlags { ReadWrite = 2, ReadWriteCreate = 6 };
+    enum OpenFlags { ReadOnly = 1, ReadWrite = 2, ReadWriteCreate = 6, UriFileName = 0x40 };
 
     Sqlite3DB();
     virtual ~Sqlite3DB();
     Sqlite3DB(const Sqlite3DB &) = delete;
     Sqlite3DB &operator=(const Sqlite3DB &) = delete;
 
-    // flags: ReadWrite, ReadWriteCreate (or 1, read-only). Fails on a file that is not a database.
+    // flags: ReadWrite, ReadWriteCreate or ReadOnly, optionally with UriFileName (the path is then
+    // a "file:" URI with its query parameters). Fails on a file that is not a database.
     void openThrow(const QString &path, int flags);
     bool isOpen() const;
     void close();

@@ -2,6 +2,7 @@
 
 #include "app/FileUtils.h"
 #include "device/CFType.h"
+#include "kik/NeighbourSort.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -314,24 +315,14 @@ void sortMessages(KikMessageList &messages, Qt::SortOrder order)
     const auto less = [ascending](const _KikMessage *a, const _KikMessage *b) {
         return ascending ? messageLessThan(a, b) : messageLessThan(b, a);
     };
-    // A strict order first, so that the pass below only moves messages across their close
-    // neighbours; that pass never leaves the list, whatever the comparisons say.
-    std::stable_sort(messages.begin(), messages.end(), [ascending](const _KikMessage *a, const _KikMessage *b) {
+    const auto strict = [ascending](const _KikMessage *a, const _KikMessage *b) {
         if (!ascending)
             std::swap(a, b);
         if (a->ts != b->ts)
             return a->ts < b->ts;
         return a->internal_id < b->internal_id;
-    });
-    for (qsizetype i = 1; i < messages.size(); ++i) {
-        _KikMessage *const current = messages.at(i);
-        qsizetype j = i;
-        while (j > 0 && less(current, messages.at(j - 1))) {
-            messages[j] = messages.at(j - 1);
-            --j;
-        }
-        messages[j] = current;
-    }
+    };
+    neighbourSort(messages.begin(), messages.end(), strict, less);
 }
 
 bool chatNewerThan(const _KikChat *a, const _KikChat *b)

@@ -1,0 +1,68 @@
+#pragma once
+
+// Small helpers of the Kik database benchmarks: memory figures of this process, timing a run of
+// the sqlite3 shell, and running this benchmark again as a child for a clean memory peak.
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace BenchSupport {
+
+// A field of /proc/self/status in bytes (VmRSS, VmHWM).
+inline qint64 statusBytes(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').first().toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// Seconds the sqlite3 shell needs to run the script against the database with its output
+// thrown away; negative when there is no shell or it fails.
+inline double shellSeconds(const QString &database, const QByteArray &script)
+{
+    const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (shell.isEmpty())
+        return -1;
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(shell, {QStringLiteral("-readonly"), database});
+    process.write(script);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(-1) || process.exitCode() != 0) {
+        std::printf("  sqlite3 failed: %s\n", process.readAllStandardError().constData());
+        return -1;
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Runs this program with the arguments (and a TZ value when not empty) and returns what it
+// printed; null on failure.
+inline QByteArray runSelf(const QStringList &arguments, const QString &timeZone = QString())
+{
+    QProcess process;
+    if (!timeZone.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TZ"), timeZone);
+        process.setProcessEnvironment(environment);
+    }
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        return QByteArray();
+    return process.readAllStandardOutput();
+}
+
+}

@@ -1,0 +1,401 @@
+#include "kik/KikLocalDb.h"
+
+#include "app/FileUtils.h"
+#include "db/Sqlite3Row.h"
+#include "db/TinyKv.h"
+#include "kik/KikFileNames.h"
+#include "kik/KikRecordMaps.h"
+#include "kik/KikStringPool.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+
+// Records hold local time, as the Apple time conversion of the rules gives it: views show
+// times as they are.
+QDateTime fromMSecs(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs);
+}
+
+qint64 toMSecs(const QDateTime &time)
+{
+    return time.isValid() ? time.toMSecsSinceEpoch() : 0;
+}
+
+// Runs fn inside one transaction; on any error the transaction is rolled back.
+template <typename Fn>
+void runInTransaction(Sqlite3DB &db, Fn fn)
+{
+    db.beginTran();
+    try {
+        fn();
+        db.commitTran();
+    } catch (...) {
+        db.rollbackTran();
+        throw;
+    }
+}
+
+// A picture file named by an attachment value, inside the thumbs folder.
+QString thumbPath(const QString &thumbs, const QVariantHash &attachment, const QString &key, KikStringPool &pool)
+{
+    const QString name = attachment.value(key).toString();
+    if (name.isEmpty())
+        return QString();
+    const QString path = fileInFolder(thumbs, name);
+    if (path.isEmpty())
+        qDebug("KikLocalDb: picture name %s is not a plain file name; ignored", qUtf8Printable(name));
+    return pool.intern(path);
+}
+
+}
+
+KikLocalDb::KikLocalDb(const QString &folder)
+    : m_folder(QDir(folder).absolutePath())
+    , m_thumbsFolder(m_folder + QStringLiteral("/thumbs"))
+    , m_profFolder(m_folder + QStringLiteral("/prof"))
+    , m_filesFolder(m_folder + QStringLiteral("/files"))
+{
+}
+
+QString KikLocalDb::databasePath() const
+{
+    return m_folder + QLatin1Char('/') + QLatin1String(DatabaseFileName);
+}
+
+void KikLocalDb::open()
+{
+    if (isOpen())
+        return;
+    for (const QString &folder : {m_thumbsFolder, m_profFolder, m_filesFolder}) {
+        if (!QDir().mkpath(folder))
+            throw std::runtime_error(QStringLiteral("Can not create the folder %1.").arg(folder).toStdString());
+    }
+    const QString path = databasePath();
+    if (!QFileInfo::exists(path)) {
+        createThrow(path);
+        return;
+    }
+    openThrow(path, ReadWrite);
+    // A creation cut short (the program stopped before the schema ran) leaves a database
+    // without tables; it gets its schema now instead of failing on every query.
+    Sqlite3Cursor tables = queryThrow("select count(*) from sqlite_master");
+    const bool empty = tables.moveNext() && tables.getInt64(0) == 0;
+    tables = Sqlite3Cursor();
+    if (empty)
+        runSchemaThrow(readSchemaThrow());
+}
+
+QByteArray KikLocalDb::readSchemaThrow()
+{
+    QFile resource(QString::fromLatin1(SchemaResource));
+    if (!resource.open(QIODevice::ReadOnly))
+        throw std::runtime_error(resource.errorString().toStdString());
+    return resource.readAll();
+}
+
+// All of the schema or none of it.
+void KikLocalDb::runSchemaThrow(const QByteArray &script)
+{
+    runInTransaction(*this, [&] { execScriptThrow(script); });
+}
+
+void KikLocalDb::createThrow(const QString &path)
+{
+    // A database whose schema did not run through would be taken as complete by the next
+    // open; it is removed so that the next open starts again.
+    const QByteArray script = readSchemaThrow();
+    openThrow(path, ReadWriteCreate);
+    try {
+        runSchemaThrow(script);
+    } catch (...) {
+        close();
+        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+        throw;
+    }
+}
+
+qint64 KikLocalDb::findUserByJid(const _KikUser *user)
+{
+    open();
+    if (!user)
+        return 0;
+    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select _id from kik_user where jid=?").addTextParam(user->jid));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+qint64 KikLocalDb::insertUser(const _KikUser *user)
+{
+    open();
+    Sqlite3Row row;
+    row.setVal(QStringLiteral("display_name"), user->display_name);
+    row.setVal(QStringLiteral("jid"), user->jid);
+    if (!user->photo_url.isEmpty())
+        row.setVal(QStringLiteral("photo_url"), user->photo_url);
+    if (user->photo_ts.isValid())
+        row.setVal(QStringLiteral("photo_ts"), user->photo_ts.toMSecsSinceEpoch());
+    row.setVal(QStringLiteral("user_name"), user->user_name);
+    if (user->is_group) {
+        row.setVal(QStringLiteral("is_group"), 1);
+        row.setVal(QStringLiteral("group_tab"), user->group_tab);
+        row.setVal(QStringLiteral("is_group_admin"), user->is_group_admin ? 1 : 0);
+    }
+    if (!user->other.isEmpty())
+        row.setVal(QStringLiteral("other"), user->other);
+    executeThrow(row.insertSql(QStringLiteral("kik_user")));
+    return lastInsertId();
+}
+
+qint64 KikLocalDb::findChatByUserId(qint64 userId)
+{
+    open();
+    Sqlite3Cursor cursor = queryThrow(QStringLiteral("select _id from kik_chat where user_id=%1").arg(userId));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+qint64 KikLocalDb::insertChat(qint64 userId, const _KikChat *chat)
+{
+    open();
+    Sqlite3Row row;
+    row.setVal(QStringLiteral("user_id"), userId);
+    if (chat && !chat->other.isEmpty())
+        row.setVal(QStringLiteral("other"), chat->other);
+    executeThrow(row.insertSql(QStringLiteral("kik_chat")));
+    return lastInsertId();
+}
+
+void KikLocalDb::saveMember(qint64 groupId, const KikMember &member)
+{
+    open();
+    if (!member.user)
+        return;
+    qint64 memberId = findUserByJid(member.user);
+    if (memberId == 0)
+        memberId = insertUser(member.user);
+    executeThrow(QStringLiteral("replace into kik_user_members(user_id, member_id, is_admin, is_banned) "
+                                "values(%1, %2, %3, %4)")
+                     .arg(groupId)
+                     .arg(memberId)
+                     .arg(member.is_admin ? 1 : 0)
+                     .arg(member.is_banned ? 1 : 0));
+}
+
+qint64 KikLocalDb::findMessageByUid(const QString &uid)
+{
+    open();
+    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select _id from kik_message where uid=?").addTextParam(uid));
+    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+}
+
+qint64 KikLocalDb::insertMessage(const _KikMessage *message)
+{
+    open();
+    Sqlite3Row row;
+    row.setVal(QStringLiteral("ts"), toMSecs(message->ts));
+    if (message->rec_ts.isValid())
+        row.setVal(QStringLiteral("rec_ts"), message->rec_ts.toMSecsSinceEpoch());
+    if (message->target_user) {
+        qint64 userId = findUserByJid(message->target_user);
+        if (userId == 0)
+            userId = insertUser(message->target_user);
+        row.setVal(QStringLiteral("target_user"), userId);
+    }
+    row.setVal(QStringLiteral("uid"), message->uid);
+    row.setVal(QStringLiteral("was_me"), message->was_me ? 1 : 0);
+    const std::pair<const char *, const QString *> texts[] = {{"body", &message->body},
+                                                              {"content_id", &message->content_id},
+                                                              {"app_id", &message->app_id},
+                                                              {"sub_app_id", &message->sub_app_id}};
+    for (const auto &[column, text] : texts) {
+        if (!text->isEmpty())
+            row.setVal(QLatin1String(column), *text);
+    }
+    if (!message->render_ins.isEmpty())
+        row.setVal(QStringLiteral("render_ins"), message->render_ins);
+    if (!message->attachment.isEmpty())
+        row.setVal(QStringLiteral("attachment"), toTinyKv(message->attachment));
+    if (!message->other.isEmpty())
+        row.setVal(QStringLiteral("other"), message->other);
+    executeThrow(row.insertSql(QStringLiteral("kik_message")));
+    return lastInsertId();
+}
+
+void KikLocalDb::addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts)
+{
+    open();
+    Sqlite3Cursor cursor = queryThrow(
+        QStringLiteral("select 1 from kik_chat_messages where chat_id=%1 and message_id=%2").arg(chatId).arg(messageId));
+    if (cursor.moveNext())
+        return;
+    Sqlite3Row row;
+    row.setVal(QStringLiteral("chat_id"), chatId);
+    row.setVal(QStringLiteral("message_id"), messageId);
+    row.setVal(QStringLiteral("ts"), toMSecs(ts));
+    executeThrow(row.insertSql(QStringLiteral("kik_chat_messages")));
+}
+
+void KikLocalDb::updateLastTs()
+{
+    open();
+    executeThrow("update kik_chat set last_ts=(select max(ts) from kik_chat_messages "
+                 "where kik_chat_messages.chat_id=kik_chat._id)");
+}
+
+void KikLocalDb::deleteChat(qint64 chatId)
+{
+    open();
+    runInTransaction(*this, [&] {
+        executeThrow(QStringLiteral("delete from kik_chat where _id=%1").arg(chatId));
+        executeThrow(QStringLiteral("delete from kik_chat_messages where chat_id=%1").arg(chatId));
+        executeThrow("delete from kik_message where (select 1 from kik_chat_messages "
+                     "where message_id=kik_message._id limit 1) is null");
+    });
+}
+
+void KikLocalDb::deleteMessages(const QStringList &uids)
+{
+    open();
+    runInTransaction(*this, [&] {
+        for (const QString &uid : uids)
+            executeThrow(Sqlite3Sql("delete from kik_message where uid=?").addTextParam(uid));
+        executeThrow("delete from kik_chat_messages where (select 1 from kik_message "
+                     "where _id=kik_chat_messages.message_id limit 1) is null");
+        executeThrow("delete from kik_chat where (select 1 from kik_chat_messages "
+                     "where chat_id=kik_chat._id limit 1) is null");
+        updateLastTs();
+    });
+}
+
+bool KikLocalDb::load(const KikDataSetPtr &dataSet)
+{
+    open();
+    loadUsers(*dataSet);
+    loadMembers(*dataSet);
+    loadChats(*dataSet);
+    loadMessages(*dataSet);
+    loadChatMessages(*dataSet);
+    return true;
+}
+
+void KikLocalDb::loadUsers(KikDataSet &dataSet)
+{
+    Sqlite3Cursor cursor = queryThrow("select * from kik_user");
+    const int id = cursor.columnIndex("_id"), displayName = cursor.columnIndex("display_name"),
+              jid = cursor.columnIndex("jid"), photoUrl = cursor.columnIndex("photo_url"),
+              photoTs = cursor.columnIndex("photo_ts"), userName = cursor.columnIndex("user_name"),
+              isGroup = cursor.columnIndex("is_group"), groupTab = cursor.columnIndex("group_tab"),
+              isGroupAdmin = cursor.columnIndex("is_group_admin"), other = cursor.columnIndex("other");
+    while (cursor.moveNext()) {
+        auto *user = new _KikUser;
+        user->id = cursor.getInt64(id);
+        user->display_name = cursor.getText(displayName);
+        user->jid = cursor.getText(jid);
+        user->photo_url = cursor.getText(photoUrl);
+        user->user_name = cursor.getText(userName);
+        user->group_tab = cursor.getText(groupTab);
+        user->photo_ts = fromMSecs(cursor.getInt64(photoTs));
+        user->is_group = cursor.getInt64(isGroup) != 0;
+        user->is_group_admin = cursor.getInt64(isGroupAdmin) != 0;
+        user->other = cursor.getBlob(other);
+        user->photo_path = fileInFolder(m_profFolder, sanitizeFileName(user->jid));
+        putRecord(dataSet.users, user->id, user);
+    }
+}
+
+void KikLocalDb::loadMembers(KikDataSet &dataSet)
+{
+    Sqlite3Cursor cursor = queryThrow("select * from kik_user_members");
+    const int userId = cursor.columnIndex("user_id"), memberId = cursor.columnIndex("member_id"),
+              isAdmin = cursor.columnIndex("is_admin"), isBanned = cursor.columnIndex("is_banned");
+    while (cursor.moveNext()) {
+        _KikUser *group = dataSet.users.value(cursor.getInt64(userId));
+        if (!group)
+            continue;
+        KikMember member;
+        member.user = dataSet.users.value(cursor.getInt64(memberId));
+        member.is_admin = cursor.getInt64(isAdmin) != 0;
+        member.is_banned = cursor.getInt64(isBanned) != 0;
+        group->members.append(member);
+    }
+}
+
+void KikLocalDb::loadChats(KikDataSet &dataSet)
+{
+    Sqlite3Cursor cursor = queryThrow("select * from kik_chat");
+    const int id = cursor.columnIndex("_id"), lastTs = cursor.columnIndex("last_ts"),
+              userId = cursor.columnIndex("user_id"), other = cursor.columnIndex("other");
+    while (cursor.moveNext()) {
+        auto *chat = new _KikChat;
+        chat->id = cursor.getInt64(id);
+        chat->user = dataSet.users.value(cursor.getInt64(userId));
+        if (!cursor.isNull(lastTs))   // NULL: the chat has no messages (yet)
+            chat->last_ts = fromMSecs(cursor.getInt64(lastTs));
+        chat->other = cursor.getBlob(other);
+        putRecord(dataSet.chats, chat->id, chat);
+    }
+}
+
+void KikLocalDb::loadMessages(KikDataSet &dataSet)
+{
+    KikStringPool pool;
+    Sqlite3Cursor cursor = queryThrow("select * from kik_message");
+    const int id = cursor.columnIndex("_id"), ts = cursor.columnIndex("ts"), recTs = cursor.columnIndex("rec_ts"),
+              targetUser = cursor.columnIndex("target_user"), uid = cursor.columnIndex("uid"),
+              wasMe = cursor.columnIndex("was_me"), body = cursor.columnIndex("body"),
+              contentId = cursor.columnIndex("content_id"), appId = cursor.columnIndex("app_id"),
+              subAppId = cursor.columnIndex("sub_app_id"), renderIns = cursor.columnIndex("render_ins"),
+              attachment = cursor.columnIndex("attachment"), other = cursor.columnIndex("other");
+    while (cursor.moveNext()) {
+        auto *message = new _KikMessage;
+        message->id = cursor.getInt64(id);
+        message->internal_id = message->id;
+        message->ts = fromMSecs(cursor.getInt64(ts));
+        if (!cursor.isNull(recTs))   // stored only when it was set
+            message->rec_ts = fromMSecs(cursor.getInt64(recTs));
+        const qint64 targetId = cursor.getInt64(targetUser);
+        if (targetId > 0)
+            message->target_user = dataSet.users.value(targetId);
+        message->uid = cursor.getText(uid);
+        message->was_me = cursor.getInt64(wasMe) != 0;
+        message->body = cursor.getText(body);
+        message->content_id = cursor.getText(contentId);
+        if (message->content_id == message->body)   // Kik keeps the content id as the body
+            message->content_id = message->body;
+        message->app_id = pool.intern(cursor.getText(appId));
+        message->sub_app_id = pool.intern(cursor.getText(subAppId));
+        message->render_ins = cursor.getBlob(renderIns);
+        const QByteArray blob = cursor.getBlob(attachment);
+        if (!blob.isEmpty()) {
+            message->attachment = fromTinyKv(blob);
+            message->preview_path = thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:preview"), pool);
+            message->icon_path = thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:icon"), pool);
+            message->png_preview_path =
+                thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:png-preview"), pool);
+            if (!message->content_id.isEmpty())
+                message->content_path = fileInFolder(m_filesFolder, message->content_id);
+        }
+        message->other = cursor.getBlob(other);
+        putRecord(dataSet.messages, message->id, message);
+    }
+}
+
+void KikLocalDb::loadChatMessages(KikDataSet &dataSet)
+{
+    Sqlite3Cursor cursor = queryThrow("select * from kik_chat_messages");
+    const int chatId = cursor.columnIndex("chat_id"), messageId = cursor.columnIndex("message_id");
+    while (cursor.moveNext()) {
+        _KikMessage *message = dataSet.messages.value(cursor.getInt64(messageId));
+        _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatId));
+        if (!message || !chat)
+            continue;
+        chat->messages.append(message);
+        message->chat = chat;
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "kik/AbsKikDb.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// One local message database: a folder with the SQLite file "talvora-kik.db" and the folders
+// "thumbs" (attachment pictures), "prof" (profile pictures) and "files" (attachment content).
+// Rows are never updated once stored: merging only adds users, chats, messages and chat
+// memberships that are missing. Every operation opens the database first.
+class KikLocalDb : public AbsKikDb
+{
+public:
+    static constexpr char DatabaseFileName[] = "talvora-kik.db";
+    static constexpr char SchemaResource[] = ":res/kiklocaldb.sql";
+
+    // Does not touch the disk.
+    explicit KikLocalDb(const QString &folder);
+
+    QString folder() const { return m_folder; }
+    QString thumbsFolder() const { return m_thumbsFolder; }
+    QString profFolder() const { return m_profFolder; }
+    QString filesFolder() const { return m_filesFolder; }
+    QString databasePath() const;
+
+    // Creates the folders and, when the database file is missing, the database from the schema.
+    void open() override;
+    bool load(const KikDataSetPtr &dataSet) override;
+
+    qint64 findUserByJid(const _KikUser *user);   // 0 when absent or no user
+    qint64 insertUser(const _KikUser *user);
+    qint64 findChatByUserId(qint64 userId);
+    qint64 insertChat(qint64 userId, const _KikChat *chat);   // last_ts stays NULL until updateLastTs
+    void saveMember(qint64 groupId, const KikMember &member);  // replaces the pair's row
+    qint64 findMessageByUid(const QString &uid);
+    qint64 insertMessage(const _KikMessage *message);
+    void addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts);
+    void updateLastTs();
+
+    // The delete commands, each in one transaction. Files in the three folders are kept.
+    void deleteChat(qint64 chatId);
+    // Deletes the messages with these uids, then chat memberships and chats left empty.
+    void deleteMessages(const QStringList &uids);
+
+private:
+    static QByteArray readSchemaThrow();
+    void runSchemaThrow(const QByteArray &script);
+    void createThrow(const QString &path);
+    void loadUsers(KikDataSet &dataSet);
+    void loadMembers(KikDataSet &dataSet);
+    void loadChats(KikDataSet &dataSet);
+    void loadMessages(KikDataSet &dataSet);
+    void loadChatMessages(KikDataSet &dataSet);
+
+    QString m_folder;
+    QString m_thumbsFolder;
+    QString m_profFolder;
+    QString m_filesFolder;
+};

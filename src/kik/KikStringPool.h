@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+
+// Shares one copy of texts that repeat across many records (application ids, picture paths).
+class KikStringPool
+{
+public:
+    QString intern(const QString &text)
+    {
+        if (text.isEmpty())
+            return QString();
+        return *m_texts.insert(text);
+    }
+
+private:
+    QSet<QString> m_texts;
+};

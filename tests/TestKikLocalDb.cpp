@@ -1,0 +1,331 @@
+#include "KikDbTestKit.h"
+#include "TestEnv.h"
+
+#include "app/FileUtils.h"
+#include "db/TinyKv.h"
+#include "kik/KikLocalDb.h"
+#include "kik/KikRules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QtTest>
+
+using namespace KikDbTestKit;
+
+namespace {
+
+QDateTime at(int minutes)
+{
+    return QDateTime(QDate(2020, 5, 1), QTime(12, 0), QTimeZone::utc()).addSecs(minutes * 60);
+}
+
+// A small source: a contact chat and a group chat with two members, one message shared by both.
+struct Source
+{
+    _KikUser ann, bob, group;
+    _KikChat annChat, groupChat;
+    QList<std::shared_ptr<_KikMessage>> owned;
+    KikMessageList messages;
+
+    Source()
+    {
+        ann.jid = QStringLiteral("ann_x1@talk.kik.com");
+        ann.display_name = QStringLiteral("Ann");
+        ann.photo_ts = at(-100);
+        ann.photo_url = QStringLiteral("http://pics/ann");
+        bob.jid = QStringLiteral("bob_x2@talk.kik.com");
+        bob.display_name = QStringLiteral("Bob");
+        group.jid = QStringLiteral("1100_g@groups.kik.com");
+        group.is_group = true;
+        group.is_group_admin = true;
+        group.group_tab = QStringLiteral("#friends");
+        group.members = {{&ann, true, false}, {&bob, false, true}};
+        annChat.user = &ann;
+        groupChat.user = &group;
+        add(&annChat, QStringLiteral("m1"), 0, QStringLiteral("hello"));
+        add(&annChat, QStringLiteral("m2"), 5, QStringLiteral("bye"))->was_me = true;
+        _KikMessage *picture = add(&groupChat, QStringLiteral("m3"), 7, QString());
+        picture->content_id = QStringLiteral("c-1");
+        picture->app_id = QStringLiteral("com.kik.ext.gallery");
+        picture->attachment = {{QStringLiteral("image:preview"), QStringLiteral("p.jpg")},
+                               {QStringLiteral("string:file-size"), 1234},
+                               {QStringLiteral("uri"), QVariantList{QVariantHash{{QStringLiteral("url"), QStringLiteral("u")}}}}};
+        picture->render_ins = QByteArray("\x0a\x0a", 2);
+        picture->target_user = &bob;
+        picture->rec_ts = at(8);
+    }
+
+    _KikMessage *add(_KikChat *chat, const QString &uid, int minute, const QString &body)
+    {
+        auto message = std::make_shared<_KikMessage>();
+        message->uid = uid;
+        message->ts = at(minute);
+        message->body = body;
+        message->chat = chat;
+        owned.append(message);
+        messages.append(message.get());
+        return message.get();
+    }
+};
+
+}
+
+class TestKikLocalDb : public QObject
+{
+    Q_OBJECT
+    TestEnv m_env;
+    int m_folders = 0;
+
+    QString newFolder() { return m_env.path(QStringLiteral("local_databases/db%1").arg(++m_folders)); }
+
+private slots:
+    void createsFoldersAndExactSchema();
+    void mergeTwiceIsIdempotent();
+    void loadsWhatWasMerged();
+    void lastTsStaysNullUntilUpdated();
+    void deletingAChatKeepsSharedMessages();
+    void deletingMessagesRemovesEmptyChats();
+    void membersOfMissingUsers();
+    void hostileNamesStayInsideTheFolder();
+    void brokenDatabaseFile();
+};
+
+void TestKikLocalDb::createsFoldersAndExactSchema()
+{
+    const QString folder = newFolder();
+    KikLocalDb db(folder);
+    QVERIFY(!QDir(folder).exists());   // construction touches nothing
+    db.open();
+    for (const char *sub : {"thumbs", "prof", "files"})
+        QVERIFY(QDir(folder).exists(QLatin1String(sub)));
+    QVERIFY(QFile::exists(folder + QStringLiteral("/talvora-kik.db")));
+
+    const QMap<QString, QString> expected = {
+        {QStringLiteral("kik_user"), QStringLiteral("_id INTEGER,display_name VARCHAR,jid VARCHAR,photo_url VARCHAR,"
+                                                    "photo_ts LONG,user_name VARCHAR,is_group BOOLEAN,group_tab VARCHAR,"
+                                                    "is_group_admin BOOLEAN,other BLOB")},
+        {QStringLiteral("kik_user_members"), QStringLiteral("user_id INTEGER,member_id INTEGER,is_admin BOOLEAN,is_banned BOOLEAN")},
+        {QStringLiteral("kik_chat"), QStringLiteral("_id INTEGER,last_ts LONG,user_id INTEGER,other BLOB")},
+        {QStringLiteral("kik_message"), QStringLiteral("_id INTEGER,ts LONG,rec_ts LONG,target_user INTEGER,uid VARCHAR,"
+                                                       "is_sysmsg BOOLEAN,was_me BOOLEAN,body TEXT,content_id VARCHAR,"
+                                                       "app_id VARCHAR,sub_app_id VARCHAR,render_ins BLOB,attachment BLOB,other BLOB")},
+        {QStringLiteral("kik_chat_messages"), QStringLiteral("chat_id INTEGER,message_id INTEGER,ts LONG")},
+    };
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+        QStringList columns;
+        for (const Sqlite3Column &column : db.tbCols(it.key()))
+            columns << column.name + QLatin1Char(' ') + column.type;
+        QCOMPARE(columns.join(QLatin1Char(',')), it.value());
+    }
+    for (const char *index : {"index_kik_user_jid", "index_kik_chat_last_ts", "index_kik_chat_user_id", "index_kik_message_uid",
+                              "index_kik_message_ts", "index_kik_chat_messages_chat_id_ts"})
+        QCOMPARE(scalar(db, QStringLiteral("select count(*) from sqlite_master where type='index' and name='%1'").arg(index)), 1);
+    QVERIFY(db.schemaMap().hasColumn(QStringLiteral("KIK_MESSAGE"), QStringLiteral("Render_Ins")));
+
+    // A second open of the same object keeps its connection; a new object finds the file.
+    db.open();
+    QVERIFY(db.isOpen());
+    db.close();
+    KikLocalDb again(folder);
+    again.open();
+    QCOMPARE(scalar(again, QStringLiteral("select count(*) from sqlite_master where type='table' and name like 'kik_%'")), 5);
+
+    // A creation cut short left an empty file: the next open gives it its schema.
+    const QString cut = newFolder();
+    QVERIFY(writeFile(cut + QStringLiteral("/talvora-kik.db"), QByteArray()));
+    KikLocalDb resumed(cut);
+    resumed.open();
+    QCOMPARE(scalar(resumed, QStringLiteral("select count(*) from sqlite_master where type='table' and name like 'kik_%'")), 5);
+}
+
+void TestKikLocalDb::mergeTwiceIsIdempotent()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    const QStringList tables = {QStringLiteral("kik_user"), QStringLiteral("kik_user_members"), QStringLiteral("kik_chat"),
+                                QStringLiteral("kik_message"), QStringLiteral("kik_chat_messages")};
+    QList<qint64> counts;
+    for (const QString &table : tables)
+        counts << scalar(db, QStringLiteral("select count(*) from ") + table);
+    QCOMPARE(counts, (QList<qint64>{3, 2, 2, 3, 3}));   // ann, bob (target and member), group
+    mergeIntoLocal(db, source.messages);
+    for (int i = 0; i < tables.size(); ++i)
+        QCOMPARE(scalar(db, QStringLiteral("select count(*) from ") + tables.at(i)), counts.at(i));
+
+    // The same message under a second chat gets a second membership row only.
+    source.messages.first()->chat = &source.groupChat;
+    mergeIntoLocal(db, {source.messages.first()});
+    QCOMPARE(scalar(db, "select count(*) from kik_message"), 3);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 4);
+
+    // The first stored version of a user wins.
+    source.ann.display_name = QStringLiteral("Changed");
+    mergeIntoLocal(db, source.messages);
+    QCOMPARE(scalar(db, "select count(*) from kik_user where display_name='Ann'"), 1);
+}
+
+void TestKikLocalDb::loadsWhatWasMerged()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    const KikDataSetPtr loaded = loadAll(db);
+    QCOMPARE(loaded->users.size(), 3);
+    QCOMPARE(loaded->chats.size(), 2);
+    const auto byUid = messagesByUid(*loaded);
+    QCOMPARE(byUid.size(), 3);
+
+    const _KikMessage *picture = byUid.value(QStringLiteral("m3"));
+    QCOMPARE(picture->ts, source.messages.at(2)->ts);
+    QCOMPARE(picture->rec_ts, at(8));
+    QVERIFY(!byUid.value(QStringLiteral("m1"))->rec_ts.isValid());   // never set, stays unset
+    QCOMPARE(picture->render_ins, QByteArray("\x0a\x0a", 2));
+    QCOMPARE(picture->attachment.value(QStringLiteral("string:file-size")).toInt(), 1234);
+    QCOMPARE(picture->attachment.value(QStringLiteral("uri")).toList().first().toHash().value(QStringLiteral("url")).toString(),
+             QStringLiteral("u"));
+    QCOMPARE(picture->preview_path, db.thumbsFolder() + QStringLiteral("/p.jpg"));
+    QCOMPARE(picture->content_path, db.filesFolder() + QStringLiteral("/c-1"));
+    QVERIFY(picture->icon_path.isEmpty());
+    QCOMPARE(picture->target_user->jid, source.bob.jid);
+    QCOMPARE(picture->internal_id, picture->id);
+    QVERIFY(byUid.value(QStringLiteral("m2"))->was_me);
+    // Messages without attachments carry no paths.
+    QVERIFY(byUid.value(QStringLiteral("m1"))->content_path.isEmpty());
+
+    const _KikChat *groupChat = picture->chat;
+    QVERIFY(groupChat->user->is_group && groupChat->user->is_group_admin);
+    QCOMPARE(groupChat->user->group_tab, QStringLiteral("#friends"));
+    QCOMPARE(groupChat->user->members.size(), 2);
+    const KikMember &first = groupChat->user->members.at(0);
+    const KikMember &second = groupChat->user->members.at(1);
+    QVERIFY(first.user && second.user);
+    QVERIFY(first.is_admin && !first.is_banned && !second.is_admin && second.is_banned);
+    QCOMPARE(groupChat->last_ts, at(7));
+
+    const _KikUser *ann = byUid.value(QStringLiteral("m1"))->chat->user;
+    QCOMPARE(ann->photo_ts, at(-100));
+    QCOMPARE(ann->photo_url, QStringLiteral("http://pics/ann"));
+    QCOMPARE(ann->photo_path, db.profFolder() + QLatin1Char('/') + sanitizeFileName(ann->jid));
+    // A user stored without a picture time reads back at the epoch.
+    QCOMPARE(picture->target_user->photo_ts, QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
+    QCOMPARE(scalar(db, "select count(*) from kik_user where photo_ts is null"), 2);
+}
+
+void TestKikLocalDb::lastTsStaysNullUntilUpdated()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    db.open();
+    const qint64 user = db.insertUser(&source.ann);
+    const qint64 chat = db.insertChat(user, &source.annChat);
+    const qint64 empty = db.insertChat(db.insertUser(&source.bob), nullptr);
+    db.addChatMessage(chat, db.insertMessage(source.messages.at(0)), at(0));
+    db.addChatMessage(chat, db.insertMessage(source.messages.at(1)), at(5));
+    QCOMPARE(scalar(db, "select count(*) from kik_chat where last_ts is null"), 2);
+    db.updateLastTs();
+    QCOMPARE(scalar(db, QStringLiteral("select last_ts from kik_chat where _id=%1").arg(chat)), at(5).toMSecsSinceEpoch());
+    QCOMPARE(scalar(db, QStringLiteral("select count(*) from kik_chat where _id=%1 and last_ts is null").arg(empty)), 1);
+}
+
+void TestKikLocalDb::deletingAChatKeepsSharedMessages()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    source.messages.first()->chat = &source.groupChat;   // m1 lies in both chats
+    mergeIntoLocal(db, {source.messages.first()});
+    const qint64 annChat = scalar(db, "select c._id from kik_chat c join kik_user u on u._id=c.user_id where u.jid like 'ann%'");
+
+    db.deleteChat(annChat);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat"), 1);
+    // m2 lay only in the deleted chat; m1 stays for the group.
+    QCOMPARE(scalar(db, "select count(*) from kik_message where uid='m2'"), 0);
+    QCOMPARE(scalar(db, "select count(*) from kik_message where uid='m1'"), 1);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat_messages where (select 1 from kik_message "
+                        "where _id=message_id) is null or (select 1 from kik_chat where _id=chat_id) is null"), 0);
+    QVERIFY(!db.inTransaction());
+}
+
+void TestKikLocalDb::deletingMessagesRemovesEmptyChats()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    db.deleteMessages({QStringLiteral("m3")});   // the group chat's only message
+    QCOMPARE(scalar(db, "select count(*) from kik_chat"), 1);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 2);
+    db.deleteMessages({QStringLiteral("m2")});
+    QCOMPARE(scalar(db, "select last_ts from kik_chat"), at(0).toMSecsSinceEpoch());
+    db.deleteMessages({QStringLiteral("m1"), QStringLiteral("not-there")});
+    QCOMPARE(scalar(db, "select count(*) from kik_chat"), 0);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 0);
+    QCOMPARE(scalar(db, "select count(*) from kik_message"), 0);
+    // Users and files are kept.
+    QCOMPARE(scalar(db, "select count(*) from kik_user"), 3);
+}
+
+void TestKikLocalDb::membersOfMissingUsers()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    db.executeThrow("insert into kik_user_members(user_id, member_id, is_admin, is_banned) values(999, 1, 0, 0)");
+    const qint64 group = scalar(db, "select _id from kik_user where is_group=1");
+    db.executeThrow(QStringLiteral("insert into kik_user_members values(%1, 555, 1, 0)").arg(group));
+    db.saveMember(group, KikMember{nullptr, true, true});   // nothing to save
+
+    const KikDataSetPtr loaded = loadAll(db);
+    const _KikUser *loadedGroup = loaded->users.value(group);
+    QCOMPARE(loadedGroup->members.size(), 3);
+    QVERIFY(!loadedGroup->members.last().user);
+    QVERIFY(loadedGroup->members.last().is_admin);
+    QCOMPARE(userDisplayName(loadedGroup), QStringLiteral("Ann,Bob"));
+    // The row of the missing group adds nothing anywhere.
+    int entries = 0;
+    for (const _KikUser *user : loaded->users)
+        entries += int(user->members.size());
+    QCOMPARE(entries, 3);
+
+    // saveMember replaces the pair's flags.
+    db.saveMember(group, KikMember{&source.bob, true, false});
+    QCOMPARE(scalar(db, QStringLiteral("select count(*) from kik_user_members where user_id=%1 and is_admin=1 "
+                                       "and is_banned=0").arg(group)), 3);
+}
+
+void TestKikLocalDb::hostileNamesStayInsideTheFolder()
+{
+    Source source;
+    _KikMessage *picture = source.messages.at(2);
+    picture->content_id = QStringLiteral("../../outside");
+    picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("../../../etc/passwd"));
+    picture->attachment.insert(QStringLiteral("image:icon"), QStringLiteral("icon.png"));
+    source.ann.jid = QStringLiteral("../../ann");
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    const KikDataSetPtr loaded = loadAll(db);
+    const _KikMessage *read = messagesByUid(*loaded).value(QStringLiteral("m3"));
+    QVERIFY(read->preview_path.isEmpty());
+    QVERIFY(read->content_path.isEmpty());
+    QCOMPARE(read->icon_path, db.thumbsFolder() + QStringLiteral("/icon.png"));
+    QCOMPARE(read->content_id, QStringLiteral("../../outside"));   // the data itself is kept
+    for (const _KikUser *user : loaded->users)
+        QVERIFY(user->photo_path.isEmpty() || QFileInfo(user->photo_path).absolutePath() == db.profFolder());
+}
+
+void TestKikLocalDb::brokenDatabaseFile()
+{
+    const QString folder = newFolder();
+    QDir().mkpath(folder);
+    QFile garbage(folder + QStringLiteral("/talvora-kik.db"));
+    QVERIFY(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    KikLocalDb db(folder);
+    QVERIFY(!errorText([&] { db.open(); }).isEmpty());
+    QVERIFY(!db.isOpen());
+    QCOMPARE(QFileInfo(garbage.fileName()).size(), 4096);   // left as it was
+}
+
+QTEST_GUILESS_MAIN(TestKikLocalDb)
+#include "TestKikLocalDb.moc"
