@@ -12,4 +12,8 @@ inline constexpr char SupportEmail[] = "support@parlewick.invalid";
 inline constexpr char DefaultVendorHost[] = "www.parlewick.invalid";
 inline constexpr char KikBundleId[] = "com.kik.chat";
 inline constexpr char KikGroupSuffix[] = "@groups.kik.com";
+// Kik's picture servers the bubbles link to: smiley pictures of render instructions
+// ("http://" + host + "/smileys/<id>/60x60.png") and meme pictures (base URL + image name).
+inline constexpr char KikSmileyHost[] = "smiley-cdn.kik.com";
+inline constexpr char KikMemeBaseUrl[] = "http://memes.kik.com/";
 }

@@ -3,6 +3,7 @@
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "app/VendorHost.h"
+#include "app/TimeZoneSetup.h"
 #include "db/Sqlite3DB.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "ui/MainWindow.h"
@@ -39,6 +40,7 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     declareDpiUnaware();
 #endif
+    pinSystemTimeZone();
     // The chat-bubble web view needs contexts shared before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);

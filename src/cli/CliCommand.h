@@ -44,6 +44,8 @@ public:
     virtual QString arguments() const { return QString(); }       // positional part of the usage line
     virtual QString description() const { return QString(); }     // more text for the command's help
     virtual QList<QCommandLineOption> options() const { return {}; }
+    // Commands that draw (PDF pages need fonts) run under a QGuiApplication, offscreen.
+    virtual bool needsGuiApplication() const { return false; }
     virtual int run(const QCommandLineParser &args) = 0;
 
     QString usageLine() const;

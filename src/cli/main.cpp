@@ -1,15 +1,26 @@
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
+#include "app/TimeZoneSetup.h"
+#include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
 #include "db/Sqlite3DB.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QTranslator>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    pinSystemTimeZone();
+    // Commands that draw pages need Qt's fonts, which come with the GUI side; no display is used.
+    const CliCommand *command = argc > 1 ? CliRegistry::find(QString::fromLocal8Bit(argv[1])) : nullptr;
+    const bool gui = command && command->needsGuiApplication();
+    if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app(gui ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
 
     QTranslator translator;
     if (translator.load(QStringLiteral(":/en.qm")))

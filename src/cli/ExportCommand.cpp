@@ -1,0 +1,80 @@
+#include "cli/ExportCommand.h"
+
+#include "cli/CliOutput.h"
+#include "kik/KikRules.h"
+#include "workers/ConsoleProgress.h"
+#include "workers/ExportMessagesThread.h"
+#include "workers/ExportTarget.h"
+
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+
+const QString FormatOption = QStringLiteral("format");
+const QString OutOption = QStringLiteral("out");
+const QString ChatOption = QStringLiteral("chat");
+
+// The messages of every chat whose user is shown as, or has the address, `name`.
+KikMessageList messagesOfChat(const KikDataSet &data, const QString &name)
+{
+    KikMessageList messages;
+    bool found = false;
+    for (const _KikChat *chat : data.allChats()) {
+        if (!chat->user || (userDisplayName(chat->user) != name && chat->user->jid != name))
+            continue;
+        found = true;
+        messages += chat->messages;
+    }
+    if (!found)
+        throw std::runtime_error(QStringLiteral("There is no chat named %1.").arg(name).toUtf8().toStdString());
+    return messages;
+}
+
+} // namespace
+
+ExportCommand::ExportCommand(Source source)
+    : m_source(std::move(source))
+{
+}
+
+QString ExportCommand::description() const
+{
+    return QStringLiteral(
+        "Text, Word (a text file named .doc) and CSV go into the file PATH, which gets the format's\n"
+        "suffix when it has none. PDF and HTML give one file per chat in the folder named after PATH\n"
+        "without its suffix, followed by \"-pdf\" or \"-html\". Names the chat NAME to export only\n"
+        "that chat (its shown name or its Kik address).");
+}
+
+QList<QCommandLineOption> ExportCommand::options() const
+{
+    QList<QCommandLineOption> options = m_source.options;
+    options << QCommandLineOption(FormatOption, QStringLiteral("txt, doc, csv, pdf or html."), QStringLiteral("FORMAT"))
+            << QCommandLineOption(OutOption, QStringLiteral("Where the export goes (see above)."), QStringLiteral("PATH"))
+            << QCommandLineOption(ChatOption, QStringLiteral("Export only the chat NAME."), QStringLiteral("NAME"));
+    return options;
+}
+
+int ExportCommand::run(const QCommandLineParser &args)
+{
+    if (!args.positionalArguments().isEmpty())
+        throw CliUsageError(QStringLiteral("export takes no arguments"));
+    if (!args.isSet(FormatOption) || !args.isSet(OutOption) || args.value(OutOption).isEmpty())
+        throw CliUsageError(QStringLiteral("export needs --format and --out"));
+    const QString kind = args.value(FormatOption).toLower();
+    ExportTarget target;
+    try {
+        target = ExportTarget::forChosenPath(QFileInfo(args.value(OutOption)).absoluteFilePath(), kind);
+    } catch (const std::runtime_error &) {
+        throw CliUsageError(QStringLiteral("unknown export format '%1'").arg(args.value(FormatOption)));
+    }
+
+    const KikDataSetPtr data = m_source.load(args);
+    const KikMessageList messages = args.isSet(ChatOption) ? messagesOfChat(*data, args.value(ChatOption))
+                                                           : data->allMessages();
+    ConsoleProgress progress;
+    ExportMessagesThread worker(messages, target.path, target.format, &progress);
+    return reportOutcome(progress, progress.runWorker(worker));
+}

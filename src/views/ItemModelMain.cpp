@@ -1,0 +1,108 @@
+#include "views/ItemModelMain.h"
+
+#include "kik/KikRules.h"
+#include "views/ViewIcons.h"
+
+#include <QImage>
+#include <QSize>
+
+#include <algorithm>
+
+ItemModelMain::ItemModelMain(QObject *parent)
+    : AbsTreeItemModel(parent),
+      m_deviceRoot(new _RootDeviceItemNode(QObject::tr("IDS_ROOT_DEVICE"))),
+      m_localDbRoot(new _ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
+{
+    appendNode(nullptr, m_deviceRoot);
+    appendNode(nullptr, m_localDbRoot);
+}
+
+_IOSDeviceItemNode *ItemModelMain::addDevice(const DeviceDescription &description)
+{
+    auto *node = new _IOSDeviceItemNode(description);
+    appendNode(m_deviceRoot, node);
+    emitLayoutChanged();
+    return node;
+}
+
+_LocalDbItemNode *ItemModelMain::addLocalDb(const QString &name)
+{
+    auto *node = new _LocalDbItemNode(name);
+    appendNode(m_localDbRoot, node);
+    emitLayoutChanged();
+    return node;
+}
+
+void ItemModelMain::addChats(_AbsDBItemNode *node)
+{
+    QList<_KikChat *> chats = node->dataSet->allChats();
+    std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
+    for (_KikChat *chat : std::as_const(chats)) {
+        const QString label = chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
+        appendNode(node, new _ChatSessionItemNode(chat, label));
+    }
+    emitLayoutChanged();
+}
+
+int ItemModelMain::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant ItemModelMain::data(const QModelIndex &index, int role) const
+{
+    _ItemNode *node = nodeOf(index);
+    if (!node)
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return node->text;
+    case Qt::DecorationRole:
+        return icon(node);
+    case Qt::SizeHintRole:
+        return QSize(0, 25);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant ItemModelMain::headerData(int, Qt::Orientation, int) const
+{
+    return QVariant();
+}
+
+QPixmap ItemModelMain::icon(_ItemNode *node)
+{
+    switch (node->type) {
+    case RootDeviceNodeType:
+        return resourceViewIcon(QStringLiteral(":res/devices.png"));
+    case RootLocalDbNodeType:
+        return resourceViewIcon(QStringLiteral(":res/databases.png"));
+    case IOSDeviceNodeType:
+        return resourceViewIcon(QStringLiteral(":res/iphone.png"));
+    case LocalDbNodeType:
+        return resourceViewIcon(QStringLiteral(":res/database.png"));
+    case ChatSessionNodeType: {
+        auto *chatNode = static_cast<_ChatSessionItemNode *>(node);
+        if (chatNode->picture.isNull())
+            chatNode->picture = chatPicture(chatNode->chat);
+        return chatNode->picture;
+    }
+    default:
+        return QPixmap();
+    }
+}
+
+QPixmap ItemModelMain::chatPicture(const _KikChat *chat)
+{
+    const _KikUser *user = chat ? chat->user : nullptr;
+    if (!user)
+        return resourceViewIcon(QStringLiteral(":res/contact.png"));
+    if (user->is_group)
+        return resourceViewIcon(QStringLiteral(":res/group.png"));
+    QImage photo;
+    if (!user->photo_path.isEmpty() && (photo.load(user->photo_path, "JPEG") || photo.load(user->photo_path, "PNG")))
+        return viewIcon(photo);
+    return resourceViewIcon(QStringLiteral(":res/contact.png"));
+}

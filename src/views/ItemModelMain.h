@@ -1,0 +1,33 @@
+#pragma once
+
+#include "views/AbsTreeItemModel.h"
+#include "views/ItemNodes.h"
+
+#include <QPixmap>
+
+// The tree of data sources: connected devices and local databases, each with its chats.
+class ItemModelMain : public AbsTreeItemModel
+{
+    Q_OBJECT
+public:
+    explicit ItemModelMain(QObject *parent = nullptr);
+
+    _RootDeviceItemNode *deviceRoot() const { return m_deviceRoot; }
+    _ItemNode *localDbRoot() const { return m_localDbRoot; }
+
+    _IOSDeviceItemNode *addDevice(const DeviceDescription &description);
+    _LocalDbItemNode *addLocalDb(const QString &name);
+    // One node per chat of the node's data set, newest chat first.
+    void addChats(_AbsDBItemNode *node);
+
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    static QPixmap icon(_ItemNode *node);
+    static QPixmap chatPicture(const _KikChat *chat);
+
+    _RootDeviceItemNode *m_deviceRoot;
+    _ItemNode *m_localDbRoot;
+};

@@ -1,0 +1,116 @@
+#include "views/ItemModelSms.h"
+
+#include "kik/KikChat.h"
+#include "kik/KikRules.h"
+#include "views/ViewIcons.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QLocale>
+#include <QSize>
+
+namespace {
+constexpr int ColumnCount = 4;
+}
+
+ItemModelSms::ItemModelSms(QObject *parent)
+    : QAbstractItemModel(parent)
+{
+}
+
+void ItemModelSms::setMessages(const KikMessageList &messages)
+{
+    beginResetModel();
+    m_messages = messages;
+    endResetModel();
+}
+
+void ItemModelSms::clear()
+{
+    beginResetModel();
+    m_messages.clear();
+    endResetModel();
+}
+
+QModelIndex ItemModelSms::indexForRow(int row) const
+{
+    return index(row, 0);
+}
+
+_KikMessage *ItemModelSms::messageOf(const QModelIndex &index)
+{
+    return index.isValid() ? static_cast<_KikMessage *>(index.internalPointer()) : nullptr;
+}
+
+QModelIndex ItemModelSms::index(int row, int column, const QModelIndex &parent) const
+{
+    if (parent.isValid() || row < 0 || row >= m_messages.size() || column < 0 || column >= ColumnCount)
+        return QModelIndex();
+    return createIndex(row, column, column == 0 ? m_messages.at(row) : nullptr);
+}
+
+QModelIndex ItemModelSms::parent(const QModelIndex &) const
+{
+    return QModelIndex();
+}
+
+int ItemModelSms::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_messages.size());
+}
+
+int ItemModelSms::columnCount(const QModelIndex &) const
+{
+    return ColumnCount;
+}
+
+QVariant ItemModelSms::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_messages.size())
+        return QVariant();
+    const _KikMessage *message = m_messages.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return cellText(message, index.column());
+    case Qt::DecorationRole:
+        if (index.column() != 0)
+            return QVariant();
+        return resourceViewIcon(message->was_me ? QStringLiteral(":/res/icon_sms-sent.png")
+                                                : QStringLiteral(":/res/icon_sms-receive.png"));
+    case Qt::BackgroundRole:
+        return QBrush(message->was_me ? QColor(245, 255, 226) : QColor(255, 255, 255));
+    case Qt::SizeHintRole:
+        return QSize(0, 23);
+    default:
+        return QVariant();
+    }
+}
+
+QString ItemModelSms::cellText(const _KikMessage *message, int column)
+{
+    switch (column) {
+    case 0:
+        return QLocale::system().toString(message->ts.toLocalTime(), QLocale::ShortFormat);
+    case 1:
+        return message->was_me ? QStringLiteral("To") : QStringLiteral("From");
+    case 2:
+        if (message->target_user)
+            return userDisplayName(message->target_user);
+        if (message->chat && message->chat->user)
+            return userDisplayName(message->chat->user);
+        return QStringLiteral("Unknown");
+    case 3:
+        return messageDisplayText(message);
+    default:
+        return QString();
+    }
+}
+
+QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char *const titles[ColumnCount] = {"Date", "Flag", "Contact", "Content"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return QVariant();
+    return QString::fromLatin1(titles[section]);
+}

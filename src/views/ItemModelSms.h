@@ -1,0 +1,33 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+
+#include <QAbstractItemModel>
+
+// The flat list of the selected chat's messages: date, direction, contact and text. Shows the
+// messages in the order given; the main window sorts them. Holds no ownership.
+class ItemModelSms : public QAbstractItemModel
+{
+    Q_OBJECT
+public:
+    explicit ItemModelSms(QObject *parent = nullptr);
+
+    void setMessages(const KikMessageList &messages);
+    void clear();
+    const KikMessageList &messages() const { return m_messages; }
+
+    QModelIndex indexForRow(int row) const;
+    static _KikMessage *messageOf(const QModelIndex &index);   // null but for column 0
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &index) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    static QString cellText(const _KikMessage *message, int column);
+
+    KikMessageList m_messages;
+};

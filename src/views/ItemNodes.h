@@ -1,0 +1,59 @@
+#pragma once
+
+#include "device/DeviceDescription.h"
+#include "kik/KikDataSet.h"
+#include "views/AbsTreeItemModel.h"
+
+#include <QPixmap>
+
+// The node kinds of the tree of data sources (ItemModelMain).
+enum ItemNodeType {
+    RootDeviceNodeType = 1,
+    RootLocalDbNodeType = 2,   // a plain _ItemNode
+    IOSDeviceNodeType = 3,
+    LocalDbNodeType = 5,
+    ChatSessionNodeType = 6,
+};
+
+using _ItemNode = AbsTreeItemModel::_ItemNode;
+
+class _RootDeviceItemNode : public _ItemNode
+{
+public:
+    explicit _RootDeviceItemNode(const QString &text) : _ItemNode(RootDeviceNodeType, text) {}
+};
+
+// A source of Kik records; the node holds the data set loaded from it.
+class _AbsDBItemNode : public _ItemNode
+{
+public:
+    KikDataSetPtr dataSet = KikDataSetPtr::create();
+
+protected:
+    _AbsDBItemNode(int type, const QString &text) : _ItemNode(type, text) {}
+};
+
+class _IOSDeviceItemNode : public _AbsDBItemNode
+{
+public:
+    explicit _IOSDeviceItemNode(const DeviceDescription &description)
+        : _AbsDBItemNode(IOSDeviceNodeType, description.deviceName), device(description) {}
+
+    DeviceDescription device;
+};
+
+class _LocalDbItemNode : public _AbsDBItemNode
+{
+public:
+    explicit _LocalDbItemNode(const QString &name) : _AbsDBItemNode(LocalDbNodeType, name) {}
+};
+
+// One chat of its parent's data set.
+class _ChatSessionItemNode : public _ItemNode
+{
+public:
+    _ChatSessionItemNode(_KikChat *chat, const QString &text) : _ItemNode(ChatSessionNodeType, text), chat(chat) {}
+
+    _KikChat *chat;    // owned by the parent's data set
+    QPixmap picture;   // the icon as shown, read on first use
+};

@@ -1,0 +1,324 @@
+#include "views/KikBubbleHtml.h"
+
+#include "app/AppConstants.h"
+#include "app/AppFolders.h"
+#include "app/FileUtils.h"
+#include "kik/KikChat.h"
+#include "kik/KikRules.h"
+#include "kik/KikUser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+const QString GalleryApp = QStringLiteral("com.kik.ext.gallery");
+const QString CameraApp = QStringLiteral("com.kik.ext.camera");
+const QString VideoApp = QStringLiteral("com.kik.ext.video");
+const QString CardsApp = QStringLiteral("com.kik.cards");
+
+constexpr int PictureSize = 128;
+constexpr int SmallPictureSize = 64;
+
+const QString BackgroundCells = QStringLiteral(
+    "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+    "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+    "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+    "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+    "<div class=\"bb_bg bottom_right\"></div>");
+
+bool isNonEmptyFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+QString fileUrl(const QString &path)
+{
+    return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
+}
+
+QString attachmentText(const _KikMessage *message, const char *key)
+{
+    return message->attachment.value(QLatin1String(key)).toString();
+}
+
+// A value of the card data ("url", "image", "pic"), quotes optional: its first capture.
+QRegularExpression cardValuePattern(const char *key)
+{
+    return QRegularExpression(QStringLiteral("\"?%1\"?:\"?([^\",]+)\"?").arg(QLatin1String(key)),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+const QRegularExpression UrlValue = cardValuePattern("url");
+const QRegularExpression ImageValue = cardValuePattern("image");
+const QRegularExpression PicValue = cardValuePattern("pic");
+
+QString cardValue(const _KikMessage *message, const QRegularExpression &pattern)
+{
+    return pattern.match(attachmentText(message, "extra:jsonData")).captured(1);
+}
+
+// Suffix of the sender's file name, read as an address ("photo.JPG" -> "JPG").
+QString senderFileSuffix(const _KikMessage *message)
+{
+    const QString name = attachmentText(message, "string:file-name");
+    return QFileInfo(QUrl(name, QUrl::TolerantMode).path()).suffix();
+}
+
+bool startsWithApp(const QString &appId, const QString &prefix)
+{
+    return appId.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+KikBubbleHtml KikBubbleHtml::forExport(const QString &filesFolder)
+{
+    KikBubbleHtml html;
+    html.m_export = true;
+    html.m_filesFolder = filesFolder;
+    return html;
+}
+
+int KikBubbleHtml::pageCount(qsizetype messageCount)
+{
+    return int((messageCount + PageSize - 1) / PageSize);
+}
+
+QString KikBubbleHtml::documentStart()
+{
+    return QStringLiteral(
+        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+        "<html xmlns=\"http://www.w3.org/1999/xhtml\">");
+}
+
+QString KikBubbleHtml::contentTypeMeta()
+{
+    return QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />");
+}
+
+QString KikBubbleHtml::page(const KikMessageList &messages, int pageNumber) const
+{
+    const int pages = pageCount(messages.size());
+    if (pageNumber < 1 || pageNumber > pages)
+        return QString();
+    QString html = documentStart() + QStringLiteral("<head>") + contentTypeMeta()
+        + QStringLiteral("<title>Bubble</title>"
+                         "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
+                         "</head><body><a name=\"start\"></a>");
+    if (pageNumber != 1)
+        html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
+    std::optional<qint64> lastMinute;
+    const qsizetype first = qsizetype(pageNumber - 1) * PageSize;
+    const qsizetype last = std::min<qsizetype>(first + PageSize, messages.size());
+    for (qsizetype i = first; i < last; ++i) {
+        const _KikMessage *message = messages.at(i);
+        html += QStringLiteral("<a name=\"sms_%1\"></a>").arg(message->id);
+        html += dateLine(message->ts, &lastMinute);
+        html += bubble(message);
+    }
+    if (pageNumber != pages)
+        html += QStringLiteral("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
+    html += QStringLiteral("<a name=\"end\"></a></body></html>");
+    return html;
+}
+
+QString KikBubbleHtml::dateLine(const QDateTime &ts, std::optional<qint64> *lastMinute)
+{
+    // Floor division: times before 1970 must not share a minute with the next one.
+    const qint64 msecs = ts.isValid() ? ts.toMSecsSinceEpoch() : 0;
+    const qint64 minute = msecs / 60000 - (msecs % 60000 < 0 ? 1 : 0);
+    if (*lastMinute == minute)
+        return QString();
+    *lastMinute = minute;
+    return QStringLiteral("<div class=\"dt\">%1</div>")
+        .arg(ts.toLocalTime().toString(QStringLiteral("dd MMM yyyy @ hh:mm AP")));
+}
+
+QString KikBubbleHtml::bubble(const _KikMessage *message) const
+{
+    QString html = QStringLiteral("<div class=\"%1\">").arg(message->was_me ? QLatin1String("bb2") : QLatin1String("bb1"));
+    html += BackgroundCells;
+    html += senderLine(message);
+    const QString &app = message->app_id;
+    if (startsWithApp(app, CameraApp) || startsWithApp(app, GalleryApp) || startsWithApp(app, VideoApp))
+        html += mediaContent(message);
+    else if (startsWithApp(app, CardsApp))
+        html += cardContent(message);
+    else
+        html += textContent(message);
+    html += QStringLiteral("</div><div class=\"clear\"></div>");
+    return html;
+}
+
+QString KikBubbleHtml::senderLine(const _KikMessage *message) const
+{
+    const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
+    if (message->was_me || !chatUser || !chatUser->is_group || !message->target_user)
+        return QString();
+    return QStringLiteral("<div class=\"handle\">%1</div><div class=\"clear\"></div>")
+        .arg(emojiPictures(escapeHtml(userDisplayName(message->target_user))));
+}
+
+QString KikBubbleHtml::mediaContent(const _KikMessage *message) const
+{
+    const QString link = m_export ? exportedContentLink(message) : mediaLink(message);
+    return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize)
+        + QStringLiteral("</div>");
+}
+
+QString KikBubbleHtml::mediaLink(const _KikMessage *message) const
+{
+    const QString &content = message->content_path;
+    if (!isNonEmptyFile(content))
+        return liveLink(attachmentFileUrl(message));
+    if (!QFileInfo(content).suffix().isEmpty())
+        return fileUrl(content);
+    // The program's own files carry no suffix; the viewer that opens the copy needs one.
+    const QString suffix = senderFileSuffix(message);
+    if (suffix.isEmpty())
+        return fileUrl(content);
+    return QStringLiteral("atta:///?ph=%1&sf=%2")
+        .arg(QString::fromLatin1(content.toUtf8().toHex()), QString::fromLatin1(QUrl::toPercentEncoding(suffix)));
+}
+
+QString KikBubbleHtml::exportedContentLink(const _KikMessage *message) const
+{
+    const QString &content = message->content_path;
+    if (!isNonEmptyFile(content))
+        return liveLink(attachmentFileUrl(message));
+    QString name = QFileInfo(content).fileName();
+    if (QFileInfo(name).suffix().isEmpty()) {
+        const QString suffix = senderFileSuffix(message);
+        if (!suffix.isEmpty())
+            name += QLatin1Char('.') + suffix;
+    }
+    // The suffix is the sender's: it must not lead the copy out of the folder.
+    const QString target = uniqueFilePath(QDir(m_filesFolder).filePath(sanitizeFileName(name)));
+    QFile::copy(content, target);
+    // Encoded only where the name would end the path ("#", "?") or be misread ("%", blanks).
+    return QStringLiteral("files/")
+        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
+}
+
+QString KikBubbleHtml::cardContent(const _KikMessage *message) const
+{
+    const QString &sub = message->sub_app_id;
+    const auto is = [&sub](const char *name) { return sub.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
+    const auto picture = [this, message](const QString &link) {
+        return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize)
+            + QStringLiteral("</div>");
+    };
+    if (is("Image Search"))
+        return picture(liveLink(cardValue(message, UrlValue)));
+    if (is("Kik Points")) {
+        if (!isNonEmptyFile(message->preview_path))
+            return QStringLiteral("[Kik Points]");
+        return picture(QStringLiteral("#"));
+    }
+    if (is("Memes"))
+        return picture(liveLink(QLatin1String(AppConstants::KikMemeBaseUrl) + cardValue(message, ImageValue)));
+    if (is("Stickers"))
+        return picture(liveLink(attachmentText(message, "extra:sticker_url")));
+    if (is("Viral Videos")) {
+        const QString link = liveLink(cardValue(message, PicValue));
+        return QStringLiteral("<div style=\"text-align:left; min-width:200px;\"><div style=\"float:left;margin:5px;\">")
+            + pictureLink(link, message->preview_path, SmallPictureSize) + QStringLiteral("</div><div>")
+            + escapeHtml(attachmentText(message, "string:title"))
+            + QStringLiteral("</div><div class=\"clear\"></div></div>");
+    }
+    if (is("Sketch"))
+        return picture(liveLink(cardValue(message, ImageValue)));
+    if (!isNonEmptyFile(message->preview_path))
+        return emojiPictures(escapeHtml(QLatin1Char('[') + sub + QLatin1Char(']')));
+    return picture(QStringLiteral("#"));
+}
+
+QString KikBubbleHtml::textContent(const _KikMessage *message) const
+{
+    QString text;
+    if (!message->render_ins.isEmpty()) {
+        text = applyRenderInstructions(message->body, message->render_ins,
+                                       [this](const QString &t, const QString *image) { return renderInstruction(t, image); },
+                                       true);
+    } else {
+        text = escapeHtml(message->body);
+    }
+    return emojiPictures(text);
+}
+
+QString KikBubbleHtml::emojiPictures(const QString &text) const
+{
+    return replaceEmoji(text, [](const QString &code) {
+        return QStringLiteral("<img src=\"emoji/%1.png\" style=\"vertical-align:top;\" />").arg(code);
+    });
+}
+
+QString KikBubbleHtml::renderInstruction(const QString &text, const QString *image) const
+{
+    QString source;
+    if (image) {
+        // Encoded, so that no quote ends the attribute and no emoji is turned into a picture
+        // inside it by the pass that follows.
+        source = QStringLiteral("http://") + QLatin1String(AppConstants::KikSmileyHost) + QStringLiteral("/smileys/")
+            + QString::fromLatin1(QUrl::toPercentEncoding(*image, "/")) + QStringLiteral("/60x60.png");
+    } else if (!text.isEmpty()) {
+        const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex())
+            + QStringLiteral(".png");
+        source = m_export ? name : fileUrl(QDir(applicationFolder()).filePath(name));
+    } else {
+        return QStringLiteral("[EMOJI]");
+    }
+    return QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>").arg(escapeAttribute(source));
+}
+
+QString KikBubbleHtml::pictureLink(const QString &link, const QString &picturePath, int size) const
+{
+    const QString target = m_export ? QStringLiteral(" target=\"_blank\"") : QString();
+    return QStringLiteral("<a href=\"%1\"%2><img style=\"max-width:%3px;max-height:%3px;\" src=\"%4\" ></a>")
+        .arg(escapeAttribute(link), target, QString::number(size), escapeAttribute(pictureSource(picturePath)));
+}
+
+QString KikBubbleHtml::pictureSource(const QString &path) const
+{
+    if (m_export || path.startsWith(QLatin1String("http://")))
+        return path;
+    if (isNonEmptyFile(path))
+        return fileUrl(path);
+    return QStringLiteral("kikbb/empty_photo.jpg");
+}
+
+QString KikBubbleHtml::escapeAttribute(const QString &value)
+{
+    QString escaped;
+    escaped.reserve(value.size());
+    for (const QChar c : value) {
+        switch (c.unicode()) {
+        case '&': escaped += QLatin1String("&amp;"); break;
+        case '<': escaped += QLatin1String("&lt;"); break;
+        case '>': escaped += QLatin1String("&gt;"); break;
+        case '"': escaped += QLatin1String("&quot;"); break;
+        case '\'': escaped += QLatin1String("&#39;"); break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+QString KikBubbleHtml::liveLink(const QString &address)
+{
+    // Browsers drop surrounding blanks and controls and every tab and line break of an
+    // address before they read its scheme; so must this test.
+    static const QRegularExpression breaks(QStringLiteral("[\\t\\n\\r]"));
+    QString seen = address;
+    seen.remove(breaks);
+    static const QRegularExpression allowed(QStringLiteral("^[\\x00-\\x20]*(https?|file):"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return allowed.match(seen).hasMatch() ? address : QStringLiteral("#");
+}

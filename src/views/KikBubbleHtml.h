@@ -1,0 +1,57 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// The chat-bubble markup, shared by the bubble view (whole pages) and the HTML export (one
+// bubble after the other). An exported page differs from the view only where files lie and in
+// how its links open: see forExport.
+//
+// Everything taken from a message that ends up in an attribute is attribute-escaped, and a
+// link taken from a message stays live only for http, https and file addresses.
+class KikBubbleHtml
+{
+public:
+    static constexpr int PageSize = 50;
+
+    // Bubbles for the view: pages are shown with the program's folder as base URL, pictures
+    // and emoticons by file URL, content files linked where they lie.
+    KikBubbleHtml() = default;
+    // Bubbles for an exported page: content files copied into filesFolder and linked as
+    // "files/<name>", picture links open a new window, emoticons relative to the page.
+    static KikBubbleHtml forExport(const QString &filesFolder);
+
+    static int pageCount(qsizetype messageCount);
+    // Page pageNumber (from 1) of messages; empty when there is no such page.
+    QString page(const KikMessageList &messages, int pageNumber) const;
+    QString bubble(const _KikMessage *message) const;
+
+    static QString documentStart();         // document type and the html start tag
+    static QString contentTypeMeta();
+    // The date line of ts when it falls in another minute than *lastMinute, which it becomes.
+    static QString dateLine(const QDateTime &ts, std::optional<qint64> *lastMinute);
+
+    QString emojiPictures(const QString &text) const;
+    QString renderInstruction(const QString &text, const QString *image) const;
+    QString pictureLink(const QString &link, const QString &picturePath, int size) const;
+
+    static QString escapeAttribute(const QString &value);
+    // The address itself when it is http, https or file; "#" for anything else.
+    static QString liveLink(const QString &address);
+
+private:
+    QString mediaContent(const _KikMessage *message) const;
+    QString mediaLink(const _KikMessage *message) const;
+    QString exportedContentLink(const _KikMessage *message) const;
+    QString cardContent(const _KikMessage *message) const;
+    QString textContent(const _KikMessage *message) const;
+    QString senderLine(const _KikMessage *message) const;
+    QString pictureSource(const QString &path) const;
+
+    bool m_export = false;
+    QString m_filesFolder;
+};

@@ -1,0 +1,267 @@
+#include "views/KikPagePainter.h"
+
+#include "kik/KikChat.h"
+#include "kik/KikRules.h"
+#include "kik/KikUser.h"
+#include "views/KikBubbleArt.h"
+#include "views/WrappedText.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QColor PageBackground(238, 238, 238);
+const QColor PageNumberColour(146, 146, 165);
+const QColor DateColour(143, 150, 157);
+const QColor SenderColour(242, 116, 5);
+
+constexpr int DateLineGap = 11;
+constexpr int BubbleGap = 10;
+constexpr int SenderGap = 6;
+constexpr int PageNumberBand = 18;
+
+QFont applicationFont(int points)
+{
+    QFont font = QGuiApplication::font();
+    font.setPointSize(points);
+    return font;
+}
+
+bool startsWithIgnoringCase(const QString &text, const char *prefix)
+{
+    return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
+}
+
+bool isOneOf(const QString &text, std::initializer_list<const char *> names)
+{
+    return std::any_of(names.begin(), names.end(), [&text](const char *name) {
+        return text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
+    });
+}
+
+// What a printed message shows: a picture, a text, or both (a card with a title).
+struct Shown
+{
+    QString picturePath;
+    QString text;
+};
+
+Shown shownOf(const _KikMessage *message)
+{
+    const QString &app = message->app_id;
+    if (startsWithIgnoringCase(app, "com.kik.ext.camera") || startsWithIgnoringCase(app, "com.kik.ext.gallery")
+        || startsWithIgnoringCase(app, "com.kik.ext.video"))
+        return {message->preview_path, QString()};
+    if (startsWithIgnoringCase(app, "com.kik.cards")) {
+        if (isOneOf(message->sub_app_id, {"Image Search", "Kik Points", "Memes", "Stickers"}))
+            return {message->preview_path, QString()};
+        if (isOneOf(message->sub_app_id, {"Viral Videos", "Sketch"}))
+            return {message->preview_path, message->attachment.value(QStringLiteral("string:title")).toString()};
+    }
+    return {QString(), messageDisplayText(message)};
+}
+
+// Received group messages name their sender above the content.
+QString senderOf(const _KikMessage *message)
+{
+    if (message->was_me || !message->target_user || !message->chat || !message->chat->user
+        || !message->chat->user->is_group)
+        return QString();
+    return userDisplayName(message->target_user);
+}
+
+qint64 minuteOf(const QDateTime &ts)
+{
+    if (!ts.isValid())
+        return std::numeric_limits<qint64>::min();
+    const qint64 msecs = ts.toMSecsSinceEpoch();
+    return msecs >= 0 ? msecs / 60000 : -((-msecs + 59999) / 60000);
+}
+
+} // namespace
+
+KikPagePainter::KikPagePainter()
+    : KikPagePainter(KikBubbleArt::instance())
+{
+}
+
+KikPagePainter::KikPagePainter(const KikBubbleArt &art)
+    : m_art(art)
+    , m_textFont(applicationFont(12))
+    , m_dateFont(applicationFont(13))
+{
+}
+
+bool KikPagePainter::start(QPagedPaintDevice *printer)
+{
+    m_printer = printer;
+    const QPageLayout layout = printer->pageLayout();
+    const QMarginsF margins = layout.margins(QPageLayout::Point);
+    const QRect page = layout.paintRectPixels(printer->logicalDpiX());
+    const int left = int(margins.left());
+    const int top = int(margins.top());
+    m_content = QRect(left, top, int(page.width() - margins.left() - margins.right()),
+                      int(page.height() - margins.top() - margins.bottom()));
+    m_y = m_content.top();
+    m_page = 1;
+    m_lastMinute.reset();
+    if (!m_painter.begin(printer))
+        return false;
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.setFont(m_textFont);
+    m_painter.setPen(PageNumberColour);
+    startPage();
+    return true;
+}
+
+void KikPagePainter::end()
+{
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+void KikPagePainter::draw(const _KikMessage *message)
+{
+    if (!m_painter.isActive())
+        return;
+    drawDateLine(message->ts);
+    const QString sender = senderOf(message);
+    const Shown shown = shownOf(message);
+    if (!shown.picturePath.isEmpty())
+        drawPicture(message, shown.picturePath, sender);
+    if (!shown.text.trimmed().isEmpty())
+        drawText(message, shown.text, sender);
+}
+
+// Date lines never ask for space: they stay with the page of the message before them.
+void KikPagePainter::drawDateLine(const QDateTime &ts)
+{
+    const qint64 minute = minuteOf(ts);
+    if (m_lastMinute == minute)
+        return;
+    const QString text = ts.toString(QStringLiteral("dd MMM yyyy @ hh:mm AP"));
+    m_painter.setFont(m_dateFont);
+    m_painter.setPen(DateColour);
+    const int width = m_content.right() - 10 - 10 + 1;
+    const int height = m_painter.boundingRect(QRect(10, m_y, width, 0), Qt::AlignHCenter | Qt::TextWordWrap, text).height();
+    const QRect band(10, m_y, width, height);
+    m_painter.drawText(band, Qt::AlignCenter | Qt::TextWordWrap, text);
+    notify({Placement::DateLine, m_page, band, band, text, DateColour});
+    m_y += height + DateLineGap;
+    m_lastMinute = minute;
+}
+
+QImage KikPagePainter::scalePicture(const QImage &picture)
+{
+    if (picture.height() >= picture.width() && picture.height() > MaxPictureSide)
+        return picture.scaledToHeight(MaxPictureSide, Qt::SmoothTransformation);
+    if (picture.width() > MaxPictureSide)
+        return picture.scaledToWidth(MaxPictureSide, Qt::SmoothTransformation);
+    return picture;
+}
+
+void KikPagePainter::drawPicture(const _KikMessage *message, const QString &path, const QString &sender)
+{
+    QImage picture;
+    if (!picture.load(path, "JPEG") && !picture.load(path, "PNG"))
+        picture = m_art.emptyPhoto();
+    if (picture.isNull())
+        return;   // not even the stand-in could be read: nothing to show
+    picture = scalePicture(picture);
+    placeBubble(message->was_me, Placement::Picture, picture.size(), sender, QString(),
+                [&picture](QPainter &painter, const QPoint &at) { painter.drawImage(at, picture); });
+}
+
+void KikPagePainter::drawText(const _KikMessage *message, const QString &text, const QString &sender)
+{
+    const QMargins padding = m_art.bubble(message->was_me).padding;
+    const int width = int((m_content.right() - m_content.left() + 1) * 0.8) - padding.left() - padding.right();
+    const WrappedText wrapped(text, m_textFont, m_printer, std::max(width, 1));
+
+    // Text taller than a page goes on in further bubbles rather than off the page.
+    const int pageRoom = m_content.height() - m_content.top() - padding.top() - padding.bottom();
+    const int nameShare = sender.isEmpty() ? 0 : QFontMetrics(m_textFont, m_printer).height() + SenderGap;
+    QList<WrappedText::Piece> pieces{wrapped.whole()};
+    if (wrapped.size().height() + nameShare > pageRoom)
+        pieces = wrapped.pieces(pageRoom - nameShare, pageRoom);
+
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        const WrappedText::Piece &piece = pieces.at(i);
+        placeBubble(message->was_me, Placement::Text, piece.size, i == 0 ? sender : QString(), text,
+                    [&wrapped, &piece](QPainter &painter, const QPoint &at) {
+                        painter.setPen(Qt::black);
+                        wrapped.draw(painter, at, piece);
+                    });
+    }
+}
+
+// A bubble is its frame stretched over the content and its padding, the sender's name (when
+// there is one) above the content, and the content. Sent bubbles go right, received ones left.
+void KikPagePainter::placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender,
+                                 const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent)
+{
+    const KikBubbleArt::Bubble &bubble = m_art.bubble(sent);
+    const QMargins padding = bubble.padding;
+    const int nameHeight = sender.isEmpty() ? 0 : QFontMetrics(m_textFont, m_printer).height();
+    const int nameShare = sender.isEmpty() ? 0 : nameHeight + SenderGap;
+    const int width = std::max(contentSize.width() + padding.left() + padding.right(), MinBubbleWidth);
+    const int height = std::max(contentSize.height() + padding.top() + padding.bottom(), MinBubbleHeight) + nameShare;
+
+    ensureSpace(height);
+    const int x = sent ? m_content.x() + m_content.width() - width : m_content.x();
+    const QRect rect(x, m_y, width, height);
+    // Drawn straight onto the page, so that text stays text in a PDF. The painter's font and
+    // pen are left as they were: later page numbers are drawn with them.
+    m_painter.save();
+    bubble.frame.draw(m_painter, rect);
+    if (!sender.isEmpty()) {
+        m_painter.setFont(m_textFont);
+        m_painter.setPen(SenderColour);
+        m_painter.drawText(QRect(x + padding.left(), m_y + padding.top(), width - padding.left() - padding.right(), nameHeight),
+                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, sender);
+    }
+    const QPoint at(x + padding.left(), m_y + padding.top() + nameShare);
+    m_painter.setFont(m_textFont);
+    paintContent(m_painter, at);
+    m_painter.restore();
+
+    notify({kind, m_page, rect, QRect(at, contentSize), text, QColor()});
+    m_y += height + BubbleGap;
+}
+
+void KikPagePainter::ensureSpace(int height)
+{
+    if ((m_content.bottom() - m_content.top() + 1) - m_y >= height)
+        return;
+    m_printer->newPage();
+    ++m_page;
+    m_y = m_content.top();
+    // Later page numbers keep the painter's current font and pen: those of the last date line.
+    startPage();
+}
+
+void KikPagePainter::startPage()
+{
+    m_painter.fillRect(m_content, PageBackground);
+    drawPageNumber();
+}
+
+void KikPagePainter::drawPageNumber()
+{
+    const QRect band(m_content.x(), m_content.bottom() + 2, m_content.width(), PageNumberBand);
+    const QString number = QString::number(m_page);
+    m_painter.drawText(band, Qt::AlignRight | Qt::AlignVCenter, number);
+    notify({Placement::PageNumber, m_page, band, band, number, m_painter.pen().color()});
+}
+
+void KikPagePainter::notify(const Placement &placement) const
+{
+    if (m_observer)
+        m_observer(placement);
+}

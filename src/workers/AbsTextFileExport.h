@@ -1,0 +1,31 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+#include "workers/AbsFormatExport.h"
+
+#include <QSaveFile>
+#include <QString>
+#include <QTextStream>
+
+// A writer of one UTF-8 text file. The file appears under its name only when end() has
+// written it completely; a writer dropped before that leaves any earlier file untouched.
+class AbsTextFileExport : public AbsFormatExport<_KikMessage>
+{
+public:
+    explicit AbsTextFileExport(const QString &filePath);
+
+    void begin() override;   // opens the file (raises its error text) and writes the header
+    void end() override;     // finishes the file (raises its error text)
+
+protected:
+    virtual void writeHeader() = 0;
+
+    // The name the text and CSV exports show for a message: the sender of a group message,
+    // else the chat's user. Null when the message's chat has no user.
+    static QString nameColumn(const _KikMessage *message);
+
+    QTextStream m_stream;
+
+private:
+    QSaveFile m_file;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+#include "views/KikPagePainter.h"
+#include "workers/AbsFormatExport.h"
+
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QString>
+
+// PDF: the messages of one chat drawn on A4 pages exactly as they are printed. The file
+// appears under its name only when end() has finished it.
+class ExportMessagesPdf : public AbsFormatExport<_KikMessage>
+{
+public:
+    explicit ExportMessagesPdf(const QString &filePath);
+
+    void begin() override;   // opens the file (raises its error text) and starts the first page
+    void write(const _KikMessage *message) override;
+    void end() override;     // finishes the document (raises the file's error text)
+
+private:
+    QSaveFile m_file;
+    QPdfWriter m_printer;
+    KikPagePainter m_pages;
+};

@@ -1,0 +1,234 @@
+#include "workers/ExportMessagesThread.h"
+
+#include "app/AppFolders.h"
+#include "app/FileUtils.h"
+#include "kik/KikChat.h"
+#include "kik/KikRules.h"
+#include "kik/KikUser.h"
+#include "workers/AbsProgressTarget.h"
+#include "workers/ExportMessagesCsv.h"
+#include "workers/ExportMessagesHtml.h"
+#include "workers/ExportMessagesPdf.h"
+#include "workers/ExportMessagesTxt.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
+namespace {
+
+// File systems take 255 bytes per name; the saved file's temporary name needs a few more.
+constexpr qsizetype MaxFileNameBytes = 200;
+// Progress is shown to a person: a report per changed percent, or a few per second, is enough.
+constexpr qint64 ReportIntervalMs = 100;
+
+bool isPerChat(int format)
+{
+    return format == ExportMessagesThread::FormatPdf || format == ExportMessagesThread::FormatHtml;
+}
+
+QString shortenedToBytes(QString text, qsizetype maxBytes)
+{
+    if (text.size() > maxBytes)
+        text.truncate(maxBytes);
+    while (text.toUtf8().size() > maxBytes) {
+        text.chop(1);
+        if (!text.isEmpty() && text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
+}
+
+// Messages of one chat together, chats by id, each chat's messages in display order.
+void sortByChat(KikMessageList &messages)
+{
+    const auto chatKey = [](const _KikMessage *m) {
+        return std::make_pair(m->chat ? m->chat->id : std::numeric_limits<qint64>::min(), m->chat);
+    };
+    std::stable_sort(messages.begin(), messages.end(), [&chatKey](const _KikMessage *a, const _KikMessage *b) {
+        const auto ka = chatKey(a);
+        const auto kb = chatKey(b);
+        return ka.first != kb.first ? ka.first < kb.first : std::less<const _KikChat *>()(ka.second, kb.second);
+    });
+    for (qsizetype begin = 0; begin < messages.size();) {
+        qsizetype end = begin + 1;
+        while (end < messages.size() && messages.at(end)->chat == messages.at(begin)->chat)
+            ++end;
+        KikMessageList run = messages.mid(begin, end - begin);
+        sortMessages(run);
+        std::copy(run.cbegin(), run.cend(), messages.begin() + begin);
+        begin = end;
+    }
+}
+
+// The plain files of a folder beside the program, copied where missing; a failed copy only
+// leaves a picture out of the exported pages.
+void copyPlainFiles(const QString &from, const QString &to)
+{
+    const QDir source(from);
+    const QDir target(to);
+    for (const QString &name : source.entryList(QDir::Files | QDir::Hidden)) {
+        const QString destination = target.filePath(name);
+        if (!QFileInfo::exists(destination))
+            QFile::copy(source.filePath(name), destination);
+    }
+}
+
+} // namespace
+
+ExportMessagesThread::ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format,
+                                           AbsProgressTarget *form, QObject *parent)
+    : QThread(parent)
+    , m_messages(messages)
+    , m_outputPath(outputPath)
+    , m_format(format)
+    , m_form(form)
+{
+}
+
+QString ExportMessagesThread::chatFileName(const _KikChat *chat, const QString &suffix)
+{
+    const QString unknown = QStringLiteral("unknown-chat.") + suffix;
+    if (!chat || !chat->user)
+        return unknown;
+    static const QRegularExpression invisible(QStringLiteral("[\\t\\n\\r\\x{202A}\\x{00A0}\\x{202C}]"));
+    QString name = userDisplayName(chat->user);
+    name.remove(invisible);
+    const QString fileName = sanitizeFileName(name + QLatin1Char('.') + suffix);
+    // A name of nothing but forbidden characters would leave only ".pdf".
+    QString base = fileName.chopped(suffix.size() + 1);
+    static const QRegularExpression onlyDots(QStringLiteral("^[.\\s_]*$"));
+    if (onlyDots.match(base).hasMatch())
+        return unknown;
+    base = shortenedToBytes(base, MaxFileNameBytes - suffix.toUtf8().size() - 1);
+    return base + QLatin1Char('.') + suffix;
+}
+
+void ExportMessagesThread::run()
+{
+    postProgress(m_form, QObject::tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
+    try {
+        const int count = exportMessages();
+        postSuccess(m_form, QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(count));
+    } catch (int) {
+        m_output.removeAll();
+    } catch (const std::exception &error) {
+        m_output.removeAll();
+        postError(m_form, QString::fromUtf8(error.what()));
+    } catch (...) {
+        m_output.removeAll();
+        postError(m_form, QStringLiteral("The export stopped on an unexpected error."));
+    }
+}
+
+int ExportMessagesThread::exportMessages()
+{
+    if (isPerChat(m_format))
+        m_output.makeFolder(m_outputPath);
+    sortForFormat();
+
+    const qsizetype total = std::count_if(m_messages.cbegin(), m_messages.cend(),
+                                          [](const _KikMessage *m) { return m->chat != nullptr; });
+    int count = 0;
+    int reportedValue = -1;
+    QElapsedTimer sinceReport;
+    Writer writer;
+    const _KikChat *writerChat = nullptr;
+    for (const _KikMessage *message : std::as_const(m_messages)) {
+        m_form->throwIfCanceled();
+        if (!message->chat)
+            continue;
+        ++count;
+        const int value = int(double(count) / double(total) * 100);
+        // The clock is read now and then only: for short messages it would cost more than the work.
+        const bool reportDue = count % 256 == 0 && sinceReport.elapsed() >= ReportIntervalMs;
+        if (value != reportedValue || count == total || reportDue) {
+            postProgress(m_form, QString(), value, tr("Messages: %1/%2").arg(count).arg(total));
+            reportedValue = value;
+            sinceReport.start();
+        }
+
+        switch (m_format) {
+        case FormatText:
+        case FormatCsv:
+            if (!writer) {
+                if (m_format == FormatText)
+                    writer = std::make_shared<ExportMessagesTxt>(m_outputPath);
+                else
+                    writer = std::make_shared<ExportMessagesCsv>(m_outputPath);
+                writer->begin();
+            }
+            break;
+        case FormatPdf:
+        case FormatHtml:
+            if (message->chat != writerChat) {
+                if (writer)
+                    writer->end();
+                writer = openChatWriter(message->chat);
+                writerChat = message->chat;
+                writer->begin();
+            }
+            break;
+        default:
+            throw std::runtime_error("not support export format.");
+        }
+        writer->write(message);
+    }
+    if (writer)
+        writer->end();
+    return count;
+}
+
+void ExportMessagesThread::sortForFormat()
+{
+    if (isPerChat(m_format))
+        sortByChat(m_messages);
+    else
+        sortMessages(m_messages);
+}
+
+// Every chat gets a file of its own: a name already taken, by an earlier file or by another
+// chat of the same name, gets a number instead of being overwritten.
+ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat *chat)
+{
+    const bool pdf = m_format == FormatPdf;
+    const QString path = uniqueFilePath(
+        QDir(m_outputPath).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))));
+    Writer writer;
+    if (pdf) {
+        writer = std::make_shared<ExportMessagesPdf>(path);
+    } else {
+        prepareHtmlFolders();
+        writer = std::make_shared<ExportMessagesHtml>(m_outputPath, QFileInfo(path).fileName());
+    }
+    m_output.addFile(path);
+    return writer;
+}
+
+// The pages share one "files" folder (style sheet, bubble pictures, copied attachments) and
+// the emoji folders; files already there are kept.
+void ExportMessagesThread::prepareHtmlFolders()
+{
+    if (m_htmlFoldersReady)
+        return;
+    const QDir program(applicationFolder());
+    prepareSubfolder(QStringLiteral("files"), program.filePath(QStringLiteral("kikbb")));
+    prepareSubfolder(QStringLiteral("emoji"), program.filePath(QStringLiteral("emoji")));
+    prepareSubfolder(QStringLiteral("kikemoji"), program.filePath(QStringLiteral("kikemoji")));
+    m_htmlFoldersReady = true;
+}
+
+void ExportMessagesThread::prepareSubfolder(const QString &name, const QString &copiedFrom)
+{
+    const QString folder = QDir(m_outputPath).filePath(name);
+    // What the export adds to a folder that was already there is taken back on a cancel.
+    if (!m_output.makeFolder(folder))
+        m_output.watchFolder(folder);
+    copyPlainFiles(copiedFrom, folder);
+}

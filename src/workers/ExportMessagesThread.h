@@ -1,0 +1,48 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+#include "workers/AbsFormatExport.h"
+#include "workers/ExportOutputTracker.h"
+
+#include <QString>
+#include <QThread>
+
+#include <memory>
+
+class AbsProgressTarget;
+class _KikChat;
+
+// Writes messages to files in the background: text or CSV into one file, PDF or HTML into
+// one file per chat inside a folder. A cancel or an error takes back what the run wrote.
+class ExportMessagesThread : public QThread
+{
+    Q_OBJECT
+public:
+    enum Format { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3 };
+
+    // outputPath is a file for text and CSV, a folder for PDF and HTML.
+    ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format,
+                         AbsProgressTarget *form, QObject *parent = nullptr);
+
+    // The name of a chat's PDF or HTML file, made safe to use in a folder.
+    static QString chatFileName(const _KikChat *chat, const QString &suffix);
+
+protected:
+    void run() override;
+
+private:
+    using Writer = std::shared_ptr<AbsFormatExport<_KikMessage>>;
+
+    int exportMessages();
+    void sortForFormat();
+    Writer openChatWriter(const _KikChat *chat);
+    void prepareHtmlFolders();
+    void prepareSubfolder(const QString &name, const QString &copiedFrom);
+
+    KikMessageList m_messages;
+    QString m_outputPath;
+    int m_format;
+    AbsProgressTarget *m_form;
+    ExportOutputTracker m_output;
+    bool m_htmlFoldersReady = false;
+};

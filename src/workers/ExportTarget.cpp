@@ -1,0 +1,39 @@
+#include "workers/ExportTarget.h"
+
+#include "workers/ExportMessagesThread.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <stdexcept>
+
+namespace {
+
+QString withSuffix(const QString &path, const QString &suffix)
+{
+    return QFileInfo(path).suffix().isEmpty() ? path + QLatin1Char('.') + suffix : path;
+}
+
+// The folder and the file name up to its first dot: "a.b.pdf" -> "a".
+QString withoutSuffix(const QString &path)
+{
+    const QFileInfo info(path);
+    return QDir(info.path()).filePath(info.fileName().section(QLatin1Char('.'), 0, 0));
+}
+
+} // namespace
+
+ExportTarget ExportTarget::forChosenPath(const QString &chosenPath, const QString &kind)
+{
+    if (kind == QLatin1String("txt"))
+        return {withSuffix(chosenPath, kind), ExportMessagesThread::FormatText};
+    if (kind == QLatin1String("doc"))
+        return {withSuffix(chosenPath, kind), ExportMessagesThread::FormatText};
+    if (kind == QLatin1String("csv"))
+        return {withSuffix(chosenPath, kind), ExportMessagesThread::FormatCsv};
+    if (kind == QLatin1String("pdf"))
+        return {withoutSuffix(chosenPath) + QLatin1String("-pdf"), ExportMessagesThread::FormatPdf};
+    if (kind == QLatin1String("html"))
+        return {withoutSuffix(chosenPath) + QLatin1String("-html"), ExportMessagesThread::FormatHtml};
+    throw std::runtime_error("unknown export format.");
+}

@@ -1,0 +1,185 @@
+#include "MarkupCheck.h"
+#include "TestEnv.h"
+
+#include "kik/KikDataSet.h"
+#include "workers/ExportMessagesHtml.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTranslator>
+#include <QtTest>
+
+#include <stdexcept>
+
+// The HTML writer: one page per chat, content files copied into "files", links and pictures
+// relative to the page, and hostile values kept inert.
+class TestExportMessagesHtml : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    KikDataSet set;
+    qint64 nextId = 1;
+
+    _KikChat *addChat(const QString &name)
+    {
+        auto *user = new _KikUser;
+        user->id = nextId++;
+        user->display_name = name;
+        set.users.insert(user->id, user);
+        auto *chat = new _KikChat;
+        chat->id = nextId++;
+        chat->user = user;
+        set.chats.insert(chat->id, chat);
+        return chat;
+    }
+
+    _KikMessage *addMessage(_KikChat *chat, int minute, const QString &body = QString())
+    {
+        auto *m = new _KikMessage;
+        m->id = nextId++;
+        m->ts = QDateTime(QDate(2021, 3, 4), QTime(15, 0), Qt::UTC).addSecs(minute * 60);
+        m->body = body;
+        m->chat = chat;
+        set.messages.insert(m->id, m);
+        return m;
+    }
+
+    _KikMessage *addPicture(_KikChat *chat, const QString &contentPath, const QString &senderName)
+    {
+        _KikMessage *m = addMessage(chat, 0);
+        m->app_id = QStringLiteral("com.kik.ext.gallery");
+        m->content_path = contentPath;
+        m->preview_path = env.path("thumbs/preview");
+        if (!senderName.isEmpty())
+            m->attachment.insert(QStringLiteral("string:file-name"), senderName);
+        return m;
+    }
+
+    QString writeFile(const QString &relative, const QByteArray &bytes)
+    {
+        const QString path = env.path(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        file.write(bytes);
+        return path;
+    }
+
+    static QString readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    static void exportChat(const QString &folder, const QString &name, const KikMessageList &messages)
+    {
+        ExportMessagesHtml writer(folder, name);
+        writer.begin();
+        for (const _KikMessage *m : messages)
+            writer.write(m);
+        writer.end();
+    }
+
+private slots:
+    void twoChatsGiveTwoPagesSharingTheirFiles()
+    {
+        const QString out = env.path("export-html");
+        const QString photo = writeFile(QStringLiteral("store/files/1a2b"), "first picture");
+        const QString clip = writeFile(QStringLiteral("store/files/clip.mov"), "movie");
+        _KikChat *ann = addChat(QStringLiteral("Ann"));
+        _KikChat *bob = addChat(QStringLiteral("Bob"));
+        const KikMessageList annMessages = {addMessage(ann, 0, QStringLiteral("hello \U0001F604")), addMessage(ann, 0, QStringLiteral("again")),
+                                            addMessage(ann, 1, QStringLiteral("later")),
+                                            addPicture(ann, photo, QStringLiteral("IMG_7.JPG"))};
+        const KikMessageList bobMessages = {addPicture(bob, photo, QStringLiteral("IMG_7.JPG")), addPicture(bob, clip, QStringLiteral("x.avi")),
+                                            addPicture(bob, photo, QString())};
+        exportChat(out, QStringLiteral("Ann.html"), annMessages);
+        exportChat(out, QStringLiteral("Bob.html"), bobMessages);
+
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{QStringLiteral("Ann.html"), QStringLiteral("Bob.html")}));
+        // The same content twice gets a second name; a suffix of its own is kept; without
+        // the sender's suffix the name stays bare.
+        QCOMPARE(QDir(out + QStringLiteral("/files")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("1a2b"), QStringLiteral("1a2b(1).JPG"), QStringLiteral("1a2b.JPG"), QStringLiteral("clip.mov")}));
+        QCOMPARE(readAll(out + QStringLiteral("/files/1a2b(1).JPG")), QStringLiteral("first picture"));
+
+        const QString annPage = readAll(out + QStringLiteral("/Ann.html"));
+        QVERIFY(annPage.startsWith(QStringLiteral(
+            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+            "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
+            "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
+            "<title>Parlewick</title>\n"
+            "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"
+            "<div class=\"dt\">04 Mar 2021 @ 03:00 PM</div><div class=\"bb1\">")));
+        QVERIFY(annPage.endsWith(QStringLiteral("</div><div class=\"clear\"></div></body></html>")));
+        QCOMPARE(annPage.count(QStringLiteral("<div class=\"dt\">")), 3);   // 15:00, 15:01, back to 15:00
+        QVERIFY(annPage.contains(QStringLiteral("hello <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />")));
+        QVERIFY(annPage.contains(QStringLiteral("<a href=\"files/1a2b.JPG\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" src=\"%1\" ></a>")
+                                     .arg(env.path("thumbs/preview"))));
+        QVERIFY(!annPage.contains(QLatin1String("atta:")));
+        QVERIFY(!annPage.contains(QLatin1String("name=\"sms_")));
+
+        const QString bobPage = readAll(out + QStringLiteral("/Bob.html"));
+        QCOMPARE(bobPage.count(QStringLiteral("<div class=\"dt\">")), 1);
+        QVERIFY(bobPage.contains(QLatin1String("href=\"files/1a2b(1).JPG\"")));
+        QVERIFY(bobPage.contains(QLatin1String("href=\"files/clip.mov\"")));
+        QVERIFY(bobPage.contains(QLatin1String("href=\"files/1a2b\"")));
+    }
+
+    void missingContentLinksToTheSendersAddress()
+    {
+        const QString out = env.path("export-missing");
+        _KikChat *chat = addChat(QStringLiteral("Cy"));
+        _KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
+        gone->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://kik.example/a.png"));
+        _KikMessage *empty = addPicture(chat, writeFile(QStringLiteral("store/files/empty"), QByteArray()), QString());
+        exportChat(out, QStringLiteral("Cy.html"), {gone, empty});
+        const QString page = readAll(out + QStringLiteral("/Cy.html"));
+        QVERIFY(page.contains(QLatin1String("<a href=\"http://kik.example/a.png\" target=\"_blank\">")));
+        QVERIFY(page.contains(QLatin1String("<a href=\"#\" target=\"_blank\">")));
+        QVERIFY(QDir(out + QStringLiteral("/files")).isEmpty());
+    }
+
+    void hostileValuesStayInertAndInsideTheFolder()
+    {
+        const QString out = env.path("export-hostile");
+        const QString content = writeFile(QStringLiteral("store/files/abc"), "bytes");
+        _KikChat *chat = addChat(QStringLiteral("Mallory"));
+        _KikMessage *text = addMessage(chat, 0, QStringLiteral("<script>alert(1)</script>"));
+        _KikMessage *escape = addPicture(chat, content, QStringLiteral("x.\\..\\..\\evil\"><script>"));
+        _KikMessage *link = addPicture(chat, env.path("nothing"), QString());
+        link->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("javascript:alert(1)"));
+        link->preview_path = QStringLiteral("\"><script>alert(1)</script>");
+        exportChat(out, QStringLiteral("Mallory.html"), {text, escape, link});
+
+        const QString page = readAll(out + QStringLiteral("/Mallory.html"));
+        QVERIFY2(markupProblem(page).isEmpty(), qPrintable(markupProblem(page)));
+        QVERIFY(!page.contains(QLatin1String("<script"), Qt::CaseInsensitive));
+        // The copy stays in "files", whatever the sender's name says.
+        const QStringList copies = QDir(out + QStringLiteral("/files")).entryList(QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QVERIFY(!copies.first().contains(QLatin1Char('\\')) && !copies.first().contains(QLatin1Char('"')));
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("Mallory.html")});
+    }
+
+    void anUnwritableFileIsAnError()
+    {
+        const QString folder = env.path("blocked");
+        QDir().mkpath(folder + QStringLiteral("/page.html"));   // a folder where the page should go
+        ExportMessagesHtml writer(folder, QStringLiteral("page.html"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, writer.begin());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTranslator translator;
+    if (translator.load(QStringLiteral(":/en.qm")))
+        QCoreApplication::installTranslator(&translator);
+    TestExportMessagesHtml test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "TestExportMessagesHtml.moc"

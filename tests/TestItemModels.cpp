@@ -1,0 +1,218 @@
+#include "TestEnv.h"
+
+#include "kik/KikDataSet.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+
+#include <QAbstractItemModelTester>
+#include <QBrush>
+#include <QDir>
+#include <QImage>
+#include <QLocale>
+#include <QPixmap>
+#include <QSignalSpy>
+#include <QTranslator>
+#include <QtTest>
+
+// The tree of data sources and the message list.
+class TestItemModels : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QTranslator translator;
+
+    static _KikUser *addUser(KikDataSet &set, const QString &name, bool group = false)
+    {
+        auto *user = new _KikUser;
+        user->id = set.users.size() + 1;
+        user->display_name = name;
+        user->is_group = group;
+        set.users.insert(user->id, user);
+        return user;
+    }
+
+    static _KikChat *addChat(KikDataSet &set, _KikUser *user, const QDateTime &last)
+    {
+        auto *chat = new _KikChat;
+        chat->id = set.chats.size() + 1;
+        chat->user = user;
+        chat->last_ts = last;
+        set.chats.insert(chat->id, chat);
+        return chat;
+    }
+
+    static QImage image(const QString &resource) { return QImage(resource).scaledToWidth(18, Qt::SmoothTransformation); }
+
+    static QImage decoration(const QAbstractItemModel &model, const QModelIndex &index)
+    {
+        return model.data(index, Qt::DecorationRole).value<QPixmap>().toImage().convertToFormat(QImage::Format_ARGB32);
+    }
+
+    static bool sameImage(const QImage &a, const QImage &b)
+    {
+        return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&translator);
+    }
+
+    void freshTreeHasTheTwoRoots()
+    {
+        ItemModelMain model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.columnCount(), 1);
+        QCOMPARE(model.data(model.index(0, 0)).toString(), QStringLiteral("Devices"));
+        QCOMPARE(model.data(model.index(1, 0), Qt::ToolTipRole).toString(), QStringLiteral("Local Databases"));
+        QCOMPARE(model.data(model.index(0, 0), Qt::SizeHintRole).toSize(), QSize(0, 25));
+        QVERIFY(!model.data(model.index(0, 0), Qt::FontRole).isValid());
+        QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
+        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":res/devices.png"))));
+        QCOMPARE(decoration(model, model.index(1, 0)).width(), 18);
+        QVERIFY(!model.index(2, 0).isValid());
+    }
+
+    void devicesAndDatabasesWithTheirChats()
+    {
+        // No model tester here: the tree's bare layout-changed signal (rows were inserted
+        // properly before it) is what the main window listens to.
+        ItemModelMain model;
+        QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
+
+        DeviceDescription phone;
+        phone.deviceName = QStringLiteral("Ann's iPhone");
+        phone.udid = QStringLiteral("00008020-000A");
+        _IOSDeviceItemNode *device = model.addDevice(phone);
+        QCOMPARE(device->type, 3);
+        QCOMPARE(device->device.udid, phone.udid);
+        QVERIFY(device->dataSet && device->dataSet->chats.isEmpty());
+        _LocalDbItemNode *local = model.addLocalDb(QStringLiteral("Ann_Backup"));
+        QCOMPARE(local->type, 5);
+        QCOMPARE(layout.count(), 2);
+
+        const QModelIndex deviceIndex = model.index(0, 0, model.index(0, 0));
+        QCOMPARE(model.data(deviceIndex).toString(), phone.deviceName);
+        QVERIFY(sameImage(decoration(model, deviceIndex), image(QStringLiteral(":res/iphone.png"))));
+        const QModelIndex localIndex = model.index(0, 0, model.index(1, 0));
+        QCOMPARE(model.data(localIndex).toString(), QStringLiteral("Ann_Backup"));
+        QVERIFY(sameImage(decoration(model, localIndex), image(QStringLiteral(":res/database.png"))));
+
+        // Chats newest first; the labels and pictures of every kind of chat.
+        KikDataSet &set = *local->dataSet;
+        const QDateTime now(QDate(2022, 1, 1), QTime(12, 0), Qt::UTC);
+        QImage photo(40, 20, QImage::Format_RGB32);
+        photo.fill(Qt::red);
+        const QString photoPath = env.path("prof-ann");
+        QVERIFY(photo.save(photoPath, "PNG"));   // no suffix; read as JPEG first, then PNG
+        _KikUser *ann = addUser(set, QStringLiteral("Ann"));
+        ann->photo_path = photoPath;
+        _KikUser *noPicture = addUser(set, QString());
+        noPicture->photo_path = env.path("missing.jpg");
+        _KikUser *group = addUser(set, QString(), true);
+        group->photo_path = photoPath;
+        group->members = {KikMember{ann, false, false}, KikMember{noPicture, false, false}};
+        addChat(set, ann, now.addDays(-2));
+        addChat(set, noPicture, now);
+        addChat(set, group, now.addDays(-1));
+        addChat(set, nullptr, now.addDays(-3));
+        model.addChats(local);
+        QCOMPARE(layout.count(), 3);
+        QCOMPARE(model.rowCount(localIndex), 4);
+        QStringList labels;
+        for (int row = 0; row < 4; ++row)
+            labels << model.data(model.index(row, 0, localIndex)).toString();
+        QCOMPARE(labels, (QStringList{QStringLiteral("Unknown"), QStringLiteral("Ann,Unknown"), QStringLiteral("Ann"),
+                                      QStringLiteral("Unknown")}));
+        QCOMPARE(model.countChildrenOfType(local, 6), 4);
+
+        const QImage contact = image(QStringLiteral(":res/contact.png"));
+        QVERIFY(sameImage(decoration(model, model.index(0, 0, localIndex)), contact));
+        QVERIFY(sameImage(decoration(model, model.index(1, 0, localIndex)), image(QStringLiteral(":res/group.png"))));
+        const QImage annIcon = decoration(model, model.index(2, 0, localIndex));
+        QCOMPARE(annIcon.size(), QSize(18, 9));
+        QCOMPARE(annIcon.pixelColor(9, 4), QColor(Qt::red));
+        QVERIFY(sameImage(decoration(model, model.index(3, 0, localIndex)), contact));
+        auto *chatNode = static_cast<_ChatSessionItemNode *>(AbsTreeItemModel::nodeOf(model.index(2, 0, localIndex)));
+        QCOMPARE(chatNode->chat->user, ann);
+
+        // Removing the database node drops its chats and its hold on the data set.
+        const QWeakPointer<KikDataSet> weak = local->dataSet;
+        model.removeNode(local);
+        QCOMPARE(model.rowCount(model.index(1, 0)), 0);
+        QVERIFY(weak.isNull());
+    }
+
+    void messageListColumnsAndRoles()
+    {
+        KikDataSet set;
+        _KikUser *group = addUser(set, QStringLiteral("Team"), true);
+        _KikUser *bob = addUser(set, QStringLiteral("Bob"));
+        _KikChat *chat = addChat(set, group, QDateTime());
+        const QDateTime ts(QDate(2022, 2, 3), QTime(4, 5), Qt::UTC);
+        auto *fromBob = new _KikMessage;
+        fromBob->id = 1;
+        fromBob->ts = ts;
+        fromBob->body = QStringLiteral("hi \U0001F604");
+        fromBob->chat = chat;
+        fromBob->target_user = bob;
+        auto *mine = new _KikMessage;
+        mine->id = 2;
+        mine->ts = ts;
+        mine->was_me = true;
+        mine->app_id = QStringLiteral("com.kik.ext.gallery");
+        mine->chat = chat;
+        auto *orphan = new _KikMessage;
+        orphan->id = 3;
+        for (_KikMessage *m : {fromBob, mine, orphan})
+            set.messages.insert(m->id, m);
+
+        ItemModelSms model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        model.setMessages({fromBob, mine, orphan});
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.columnCount(), 4);
+        QCOMPARE(model.rowCount(model.index(0, 0)), 0);
+
+        const auto text = [&model](int row, int column) { return model.data(model.index(row, column)).toString(); };
+        QCOMPARE(text(0, 0), QLocale::system().toString(ts.toLocalTime(), QLocale::ShortFormat));
+        QCOMPARE(text(0, 1), QStringLiteral("From"));
+        QCOMPARE(text(1, 1), QStringLiteral("To"));
+        QCOMPARE(text(0, 2), QStringLiteral("Bob"));
+        QCOMPARE(text(1, 2), QStringLiteral("Team"));
+        QCOMPARE(text(2, 2), QStringLiteral("Unknown"));
+        QCOMPARE(text(0, 3), QStringLiteral("hi [EMOJI]"));
+        QCOMPARE(text(1, 3), QStringLiteral("[IMAGE]"));
+        QCOMPARE(model.data(model.index(1, 3), Qt::ToolTipRole).toString(), QStringLiteral("[IMAGE]"));
+
+        QCOMPARE(model.data(model.index(1, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(245, 255, 226));
+        QCOMPARE(model.data(model.index(0, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
+        QCOMPARE(model.data(model.index(0, 3), Qt::SizeHintRole).toSize(), QSize(0, 23));
+        QVERIFY(sameImage(decoration(model, model.index(1, 0)), image(QStringLiteral(":/res/icon_sms-sent.png"))));
+        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":/res/icon_sms-receive.png"))));
+        QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
+
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Content"));
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Date"));
+        QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
+        QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
+
+        QCOMPARE(ItemModelSms::messageOf(model.indexForRow(1)), mine);
+        QVERIFY(!ItemModelSms::messageOf(model.index(1, 2)));
+        QVERIFY(!model.indexForRow(3).isValid());
+        QVERIFY(!model.indexForRow(-1).isValid());
+        QVERIFY(!model.parent(model.index(0, 0)).isValid());
+
+        model.clear();
+        QCOMPARE(model.rowCount(), 0);
+        QCOMPARE(reset.count(), 2);
+    }
+};
+
+QTEST_MAIN(TestItemModels)
+#include "TestItemModels.moc"

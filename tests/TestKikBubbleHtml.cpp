@@ -1,0 +1,370 @@
+#include "MarkupCheck.h"
+#include "TestEnv.h"
+
+#include "app/AppConstants.h"
+#include "app/AppFolders.h"
+#include "kik/KikDataSet.h"
+#include "views/KikBubbleHtml.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+#include <QtTest>
+
+// The bubble markup without a web view: pages, date lines, every kind of message and card,
+// and messages that try to break out of the markup.
+class TestKikBubbleHtml : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    KikDataSet set;
+    _KikChat *chat = nullptr;
+    _KikChat *groupChat = nullptr;
+    _KikUser *bob = nullptr;
+    qint64 nextId = 1;
+
+    const QString cells = QStringLiteral(
+        "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+        "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+        "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+        "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+        "<div class=\"bb_bg bottom_right\"></div>");
+
+    _KikUser *addUser(const QString &name, bool group = false)
+    {
+        auto *user = new _KikUser;
+        user->id = nextId++;
+        user->display_name = name;
+        user->is_group = group;
+        set.users.insert(user->id, user);
+        return user;
+    }
+
+    _KikChat *addChat(_KikUser *user)
+    {
+        auto *c = new _KikChat;
+        c->id = nextId++;
+        c->user = user;
+        set.chats.insert(c->id, c);
+        return c;
+    }
+
+    _KikMessage *message(const QString &body = QString(), _KikChat *in = nullptr)
+    {
+        auto *m = new _KikMessage;
+        m->id = nextId++;
+        m->ts = QDateTime(QDate(2020, 5, 1), QTime(9, 0), Qt::UTC);
+        m->body = body;
+        m->chat = in ? in : chat;
+        set.messages.insert(m->id, m);
+        return m;
+    }
+
+    _KikMessage *card(const QString &sub, const QString &key = QString(), const QString &value = QString())
+    {
+        _KikMessage *m = message();
+        m->app_id = QStringLiteral("com.kik.cards.something");
+        m->sub_app_id = sub;
+        if (!key.isEmpty())
+            m->attachment.insert(key, value);
+        return m;
+    }
+
+    QString file(const QString &name, const QByteArray &bytes = QByteArray("data"))
+    {
+        const QString path = env.path(name);
+        QDir().mkpath(QFileInfo(path).path());
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(bytes);
+        return path;
+    }
+
+    static QString fileUrl(const QString &path) { return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded()); }
+
+    static QByteArray renderRecord(int start, int end, const QByteArray &text, const QByteArray &image)
+    {
+        QByteArray record;
+        const auto field = [&record](int value) {
+            record.append('\0');
+            record.append(char(value));
+        };
+        field(0);
+        field(start);
+        field(end);
+        field(int(text.size()));
+        record += text;
+        field(int(image.size()));
+        record += image;
+        return record;
+    }
+
+    static QString pictureLink(const QString &href, const QString &src, int size = 128)
+    {
+        return QStringLiteral("<a href=\"%1\"><img style=\"max-width:%2px;max-height:%2px;\" src=\"%3\" ></a>")
+            .arg(href, QString::number(size), src);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        chat = addChat(addUser(QStringLiteral("Ann")));
+        groupChat = addChat(addUser(QStringLiteral("Friends"), true));
+        bob = addUser(QStringLiteral("Bob <b>"));
+    }
+
+    void pagesHoldFiftyMessagesWithPagingLinks()
+    {
+        KikMessageList messages;
+        for (int i = 0; i < 120; ++i) {
+            messages << message(QStringLiteral("m%1").arg(i));
+            messages.last()->ts = messages.last()->ts.addSecs(i * 60);
+        }
+        const KikBubbleHtml html;
+        QCOMPARE(KikBubbleHtml::pageCount(120), 3);
+        QCOMPARE(KikBubbleHtml::pageCount(100), 2);
+        QCOMPARE(KikBubbleHtml::pageCount(0), 0);
+
+        const QString previous = QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
+        const QString next = QStringLiteral("<p><a href=\"/next_page\">&gt;&gt;Next Page</a></p>");
+        const QString head = QStringLiteral(
+            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\"><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+            "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" /><title>Bubble</title>"
+            "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body><a name=\"start\"></a>");
+        const QString tail = QStringLiteral("<a name=\"end\"></a></body></html>");
+        const int expectedCounts[] = {50, 50, 20};
+        static const QRegularExpression anchor(QStringLiteral("<a name=\"sms_(\\d+)\"></a>"));
+        for (int page = 1; page <= 3; ++page) {
+            const QString text = html.page(messages, page);
+            QVERIFY(text.startsWith(head + (page == 1 ? QString() : previous) + QStringLiteral("<a name=\"sms_")));
+            QVERIFY(text.endsWith((page == 3 ? QString() : next) + tail));
+            QCOMPARE(text.count(previous), page == 1 ? 0 : 1);
+            QCOMPARE(text.count(next), page == 3 ? 0 : 1);
+            QList<qint64> ids;
+            for (const QRegularExpressionMatch &match : anchor.globalMatch(text))
+                ids << match.captured(1).toLongLong();
+            QCOMPARE(ids.size(), expectedCounts[page - 1]);
+            QCOMPARE(ids.first(), messages.at((page - 1) * 50)->id);
+            QCOMPARE(ids.last(), messages.at((page - 1) * 50 + ids.size() - 1)->id);
+            QVERIFY2(markupProblem(text).isEmpty(), qPrintable(markupProblem(text)));
+        }
+        QVERIFY(html.page(messages, 0).isEmpty());
+        QVERIFY(html.page(messages, 4).isEmpty());
+        QVERIFY(html.page({}, 1).isEmpty());
+    }
+
+    void dateLinesChangeWithTheMinute()
+    {
+        const QDateTime nine(QDate(2020, 5, 1), QTime(9, 0), Qt::UTC);
+        KikMessageList messages;
+        for (const int seconds : {5, 59, 60, 119, 180, 12 * 3600}) {
+            messages << message(QStringLiteral("x"));
+            messages.last()->ts = nine.addSecs(seconds);
+        }
+        const QString page = KikBubbleHtml().page(messages, 1);
+        static const QRegularExpression line(QStringLiteral("<div class=\"dt\">([^<]*)</div>"));
+        QStringList lines;
+        for (const QRegularExpressionMatch &match : line.globalMatch(page))
+            lines << match.captured(1);
+        QCOMPARE(lines, (QStringList{QStringLiteral("01 May 2020 @ 09:00 AM"), QStringLiteral("01 May 2020 @ 09:01 AM"),
+                                     QStringLiteral("01 May 2020 @ 09:03 AM"), QStringLiteral("01 May 2020 @ 09:00 PM")}));
+        // The date line comes between the message's anchor and its bubble.
+        QVERIFY(page.contains(QStringLiteral("<a name=\"sms_%1\"></a><div class=\"dt\">01 May 2020 @ 09:00 AM</div><div class=\"bb1\">")
+                                  .arg(messages.first()->id)));
+        QVERIFY(page.contains(QStringLiteral("<a name=\"sms_%1\"></a><div class=\"bb1\">").arg(messages.at(1)->id)));
+
+        // A writer keeps its last minute between messages; before 1970 counts too.
+        std::optional<qint64> last;
+        QVERIFY(!KikBubbleHtml::dateLine(nine, &last).isEmpty());
+        QVERIFY(KikBubbleHtml::dateLine(nine.addSecs(30), &last).isEmpty());
+        const QDateTime early(QDate(1969, 12, 31), QTime(23, 59, 30), Qt::UTC);
+        QVERIFY(!KikBubbleHtml::dateLine(early, &last).isEmpty());
+        QVERIFY(!KikBubbleHtml::dateLine(early.addSecs(40), &last).isEmpty());
+    }
+
+    void textBubblesEscapeAndShowEmoji()
+    {
+        _KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
+        QCOMPARE(KikBubbleHtml().bubble(received),
+                 QStringLiteral("<div class=\"bb1\">") + cells
+                     + QStringLiteral("a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />"
+                                      "<img src=\"emoji/E415.png\" style=\"vertical-align:top;\" /></div><div class=\"clear\"></div>"));
+        _KikMessage *sent = message(QStringLiteral("ok"));
+        sent->was_me = true;
+        QVERIFY(KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));
+    }
+
+    void senderLineOnlyForReceivedGroupMessages()
+    {
+        const QString handle = QStringLiteral("<div class=\"handle\">Bob &lt;b&gt;</div><div class=\"clear\"></div>");
+        _KikMessage *fromBob = message(QStringLiteral("hi"), groupChat);
+        fromBob->target_user = bob;
+        QVERIFY(KikBubbleHtml().bubble(fromBob).contains(cells + handle + QStringLiteral("hi</div>")));
+
+        _KikMessage *mine = message(QStringLiteral("hi"), groupChat);
+        mine->target_user = bob;
+        mine->was_me = true;
+        _KikMessage *unknownSender = message(QStringLiteral("hi"), groupChat);
+        _KikMessage *contact = message(QStringLiteral("hi"));
+        contact->target_user = bob;
+        for (const _KikMessage *m : {mine, unknownSender, contact})
+            QVERIFY(!KikBubbleHtml().bubble(m).contains(QLatin1String("handle")));
+    }
+
+    void renderInstructionsBecomePictures()
+    {
+        // "hi X you Y": X stands for ":)" drawn from Kik's server, Y for ";)" drawn from the
+        // program's own emoticons; a record with neither shows a marker.
+        _KikMessage *m = message(QStringLiteral("hi X you Y!"));
+        m->render_ins = renderRecord(3, 5, ":)", "smile01") + renderRecord(10, 12, ";)", QByteArray())
+            + renderRecord(12, 13, QByteArray(), QByteArray());
+        const QString view = KikBubbleHtml().bubble(m);
+        const QString smiley = QStringLiteral("<img src=\"http://%1/smileys/smile01/60x60.png\" width=\"20\" height=\"20\"/>")
+                                   .arg(QLatin1String(AppConstants::KikSmileyHost));
+        const QString emoticon = QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>")
+                                     .arg(fileUrl(QDir(applicationFolder()).filePath(QStringLiteral("kikemoji/3b29.png"))));
+        QVERIFY2(view.contains(cells + QStringLiteral("hi ") + smiley + QStringLiteral(" you ") + emoticon + QStringLiteral("[EMOJI]")),
+                 qPrintable(view));
+
+        const QString exported = KikBubbleHtml::forExport(env.path("files")).bubble(m);
+        QVERIFY(exported.contains(QStringLiteral("<img src=\"kikemoji/3b29.png\" width=\"20\" height=\"20\"/>")));
+        QVERIFY(exported.contains(smiley));
+    }
+
+    void picturesAndVideosLinkToTheirContent()
+    {
+        const QString preview = file(QStringLiteral("thumbs/p1"));
+        const QString withSuffix = file(QStringLiteral("files/clip.mov"));
+        const QString noSuffix = file(QStringLiteral("files/c0ffee"));
+        const KikBubbleHtml html;
+
+        _KikMessage *m = message();
+        m->app_id = QStringLiteral("COM.KIK.EXT.GALLERY");
+        m->preview_path = preview;
+        m->content_path = withSuffix;
+        QVERIFY(html.bubble(m).contains(cells + QStringLiteral("<div>") + pictureLink(fileUrl(withSuffix), fileUrl(preview))
+                                        + QStringLiteral("</div></div><div class=\"clear\"></div>")));
+
+        // Without a suffix of its own the file is opened through a copy named like the sender's file.
+        m->app_id = QStringLiteral("com.kik.ext.camera");
+        m->content_path = noSuffix;
+        m->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("IMG_0001.JPG"));
+        QVERIFY(html.bubble(m).contains(pictureLink(
+            QStringLiteral("atta:///?ph=%1&amp;sf=JPG").arg(QString::fromLatin1(noSuffix.toUtf8().toHex())), fileUrl(preview))));
+        m->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("no-suffix"));
+        QVERIFY(html.bubble(m).contains(pictureLink(fileUrl(noSuffix), fileUrl(preview))));
+
+        // Missing or empty content: the sender's address; missing preview: the placeholder.
+        m->app_id = QStringLiteral("com.kik.ext.video");
+        m->content_path = file(QStringLiteral("files/empty"), QByteArray());
+        m->preview_path = env.path("thumbs/missing");
+        m->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("https://kik.example/v.mp4"));
+        QVERIFY(html.bubble(m).contains(pictureLink(QStringLiteral("https://kik.example/v.mp4"), QStringLiteral("kikbb/empty_photo.jpg"))));
+        m->preview_path = QStringLiteral("http://kik.example/p.jpg");
+        m->attachment.clear();
+        QVERIFY(html.bubble(m).contains(pictureLink(QStringLiteral("#"), QStringLiteral("http://kik.example/p.jpg"))));
+
+        // An exported page opens links in a new window and names the preview as it is.
+        const QString exported = KikBubbleHtml::forExport(env.path("out/files")).bubble(m);
+        QVERIFY(exported.contains(QStringLiteral("<a href=\"#\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" "
+                                                 "src=\"http://kik.example/p.jpg\" ></a>")));
+    }
+
+    void cardsByTheirSubApplication()
+    {
+        const QString preview = file(QStringLiteral("thumbs/card"));
+        const QString src = fileUrl(preview);
+        const QString json = QStringLiteral("extra:jsonData");
+        struct Case
+        {
+            _KikMessage *message;
+            QString expected;
+        };
+        const QList<Case> cases = {
+            {card(QStringLiteral("Image Search"), json, QStringLiteral("{\"URL\":\"http://img.example/a.png\",\"w\":3}")),
+             QStringLiteral("<div>") + pictureLink(QStringLiteral("http://img.example/a.png"), src) + QStringLiteral("</div>")},
+            {card(QStringLiteral("image search"), json, QStringLiteral("{}")),
+             QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), src) + QStringLiteral("</div>")},
+            {card(QStringLiteral("Kik Points")), QStringLiteral("[Kik Points]")},
+            {card(QStringLiteral("Memes"), json, QStringLiteral("{image:cat.png,x:1}")),
+             QStringLiteral("<div>") + pictureLink(QLatin1String(AppConstants::KikMemeBaseUrl) + QStringLiteral("cat.png"), src) + QStringLiteral("</div>")},
+            {card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral("https://s.example/1.png")),
+             QStringLiteral("<div>") + pictureLink(QStringLiteral("https://s.example/1.png"), src) + QStringLiteral("</div>")},
+            {card(QStringLiteral("Viral Videos"), json, QStringLiteral("{\"pic\":\"http://v.example/p.jpg\"}")),
+             QStringLiteral("<div style=\"text-align:left; min-width:200px;\"><div style=\"float:left;margin:5px;\">")
+                 + pictureLink(QStringLiteral("http://v.example/p.jpg"), src, 64)
+                 + QStringLiteral("</div><div>Cats &amp; dogs</div><div class=\"clear\"></div></div>")},
+            {card(QStringLiteral("Sketch"), json, QStringLiteral("\"image\":\"http://k.example/s.png\"")),
+             QStringLiteral("<div>") + pictureLink(QStringLiteral("http://k.example/s.png"), src) + QStringLiteral("</div>")},
+            {card(QStringLiteral("Polls \U0001F604")), QStringLiteral("[Polls <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />]")},
+        };
+        cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
+        for (_KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
+                               cases.at(5).message, cases.at(6).message})
+            m->preview_path = preview;
+        for (const Case &c : cases) {
+            const QString bubble = KikBubbleHtml().bubble(c.message);
+            QVERIFY2(bubble == QStringLiteral("<div class=\"bb1\">") + cells + c.expected
+                                   + QStringLiteral("</div><div class=\"clear\"></div>"),
+                     qPrintable(c.message->sub_app_id + QStringLiteral(": ") + bubble));
+        }
+
+        // With a preview, points and unknown cards become pictures without a target.
+        _KikMessage *points = card(QStringLiteral("Kik Points"));
+        _KikMessage *other = card(QStringLiteral("Polls"));
+        for (_KikMessage *m : {points, other}) {
+            m->preview_path = preview;
+            QVERIFY(KikBubbleHtml().bubble(m).contains(QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), src)));
+        }
+    }
+
+    void hostileValuesStayInert()
+    {
+        const QString preview = file(QStringLiteral("thumbs/h"));
+        _KikUser *mallory = addUser(QStringLiteral("<img src=x onerror=alert(1)>\"'"));
+        KikMessageList messages;
+        const auto add = [&](_KikMessage *m) {
+            m->chat = groupChat;
+            m->target_user = mallory;
+            messages << m;
+            return m;
+        };
+        add(message(QStringLiteral("<script>alert(1)</script>\"><a href='javascript:x'>")));
+        add(card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral("http://x/\"><script>alert(1)</script>")));
+        add(card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral(" jav\tascript:alert(1)")));
+        add(card(QStringLiteral("Image Search"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":\"javascript:alert(1)//<>\"}")));
+        add(card(QStringLiteral("Sketch"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"image\":\"data:text/html;base64,PHNjcmlwdD4=\"}")));
+        add(card(QStringLiteral("Memes"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"image\":\"x'onmouseover='alert(1)\"}")));
+        _KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
+        viral->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
+        _KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
+        strange->preview_path = QStringLiteral("http://x/\" onerror=\"alert(1)");
+        _KikMessage *video = add(message());
+        video->app_id = QStringLiteral("com.kik.ext.video");
+        video->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("javascript:alert(document.cookie)"));
+        _KikMessage *photo = add(message());
+        photo->app_id = QStringLiteral("com.kik.ext.gallery");
+        photo->content_path = file(QStringLiteral("files/abc"));
+        photo->preview_path = preview;
+        photo->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x.j\"p&g<"));
+        _KikMessage *smiley = add(message(QStringLiteral("X")));
+        smiley->render_ins = renderRecord(0, 1, "\"><script>", QByteArray("\" onerror=\"alert(1)\xF0\x9F\x98\x84"));
+
+        for (const KikBubbleHtml &html : {KikBubbleHtml(), KikBubbleHtml::forExport(env.path("hostile/files"))}) {
+            const QString page = html.page(messages, 1);
+            QVERIFY2(markupProblem(page).isEmpty(), qPrintable(markupProblem(page)));
+            QVERIFY(!page.contains(QLatin1String("<script"), Qt::CaseInsensitive));
+            QVERIFY(page.contains(QLatin1String("&lt;script&gt;")));
+        }
+        // Escaping keeps the value: the sticker's address survives whole.
+        QVERIFY(KikBubbleHtml().bubble(messages.at(1)).contains(
+            QStringLiteral("href=\"http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\"")));
+        QVERIFY(KikBubbleHtml().bubble(messages.at(2)).contains(QStringLiteral("href=\"#\"")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestKikBubbleHtml)
+#include "TestKikBubbleHtml.moc"
