@@ -54,6 +54,8 @@ public:
 
 // Every command of the tool, sorted by name. A command registers itself from its own file:
 //     const CliRegistration<ShowCommand> registration;
+// A command added under a name already taken replaces the earlier one (tests give a command
+// their own data this way).
 class CliRegistry
 {
 public:

@@ -7,49 +7,80 @@
 #include "cli/CliCommand.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
+#include "views/ItemModelMain.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QObject>
 #include <QTemporaryDir>
-#include <QUrl>
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
 
-const QString kDb = QStringLiteral("db");
-const QString kDbPath = QStringLiteral("db-path");
-const QString kKik = QStringLiteral("kik");
-const QString kBackup = QStringLiteral("backup");
+// Constant-initialised: commands built during static initialisation ask for the options.
+constexpr QLatin1StringView kDb("db");
+constexpr QLatin1StringView kDbPath("db-path");
+constexpr QLatin1StringView kKik("kik");
+constexpr QLatin1StringView kBackup("backup");
 
 [[noreturn]] void fail(const QString &text)
 {
     throw std::runtime_error(text.toStdString());
 }
 
-// A local database opened for reading only: no folders are made, no journal is rolled back,
-// nothing in its folder changes.
-class ReadOnlyKikLocalDb : public KikLocalDb
+void requireFolder(const QString &folder)
 {
-public:
-    using KikLocalDb::KikLocalDb;
+    if (!QFileInfo(folder).isDir())
+        fail(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+}
 
-    void open() override
-    {
-        if (isOpen())
-            return;
-        if (!QFileInfo(databasePath()).isFile())
-            fail(QStringLiteral("There is no local database in %1.").arg(QDir::toNativeSeparators(folder())));
-        const QString uri = QUrl::fromLocalFile(databasePath()).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro");
-        openThrow(uri, ReadOnly | UriFileName);
-    }
-};
+KikDataSetPtr loadLocalDbThrow(const QString &folder)
+{
+    requireFolder(folder);
+    KikLocalDb db(folder);
+    db.setReadOnly(true);
+    const KikDataSetPtr data = KikDataSetPtr::create();
+    db.load(data);
+    return data;
+}
+
+// The store of a copy of Kik's app container at root, read without writing into it; the
+// pictures of attachment descriptions go to thumbsFolder.
+void loadKikFolderThrow(const KikDataSetPtr &data, const QString &root, const QString &thumbsFolder)
+{
+    requireFolder(root);
+    if (!QFileInfo(QDir(root).filePath(QLatin1String(IOSKikDb::StoreFile))).isFile())
+        fail(QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
+    IOSKikDb db(root, thumbsFolder);
+    db.setOpenMode(IOSKikDb::ReadOnlyMode);
+    db.load(data);
+}
+
+KikDataSetPtr loadKikContainerThrow(const QString &root)
+{
+    // The records name pictures in the scratch folder: it goes when the last user of the
+    // data set lets go of it.
+    const auto scratch = std::make_shared<QTemporaryDir>();
+    if (!scratch->isValid())
+        fail(QStringLiteral("Cannot create a temporary folder: %1").arg(scratch->errorString()));
+    const KikDataSetPtr data(new KikDataSet, [scratch](KikDataSet *set) { delete set; });
+    loadKikFolderThrow(data, root, scratch->filePath(QStringLiteral("thumbs")));
+    return data;
+}
+
+KikDataSetPtr loadBackupThrow(const QString &folder, const QCommandLineParser &args)
+{
+    // The program's own cache of the backup, as the program itself uses it; the pictures
+    // go to that cache too.
+    const QString appFolder = extractKikThrow(openBackupThrow(folder, args));
+    const KikDataSetPtr data = KikDataSetPtr::create();
+    loadKikFolderThrow(data, appFolder, QString());
+    return data;
+}
 
 } // namespace
-
-CliSource::CliSource() : m_dataSet(KikDataSetPtr::create()) {}
-CliSource::~CliSource() = default;
 
 QList<QCommandLineOption> CliSource::options()
 {
@@ -71,54 +102,39 @@ QString CliSource::optionsHelp()
         "Folders named here are only read, never written.");
 }
 
-std::unique_ptr<CliSource> CliSource::loadThrow(const QCommandLineParser &args)
+KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
 {
     QStringList given;
-    for (const QString &option : {kDb, kDbPath, kKik, kBackup}) {
+    for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup}) {
         if (args.isSet(option))
             given << QStringLiteral("--") + option;
     }
     if (given.size() != 1)
         throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik or --backup)")
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
-    std::unique_ptr<CliSource> source(new CliSource);
     if (args.isSet(kDb)) {
         const QString folder = localDatabaseFolderThrow(args.value(kDb));
         if (!QFileInfo(folder).isDir())
             fail(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
-        source->loadLocalDbThrow(folder);
-    } else if (args.isSet(kDbPath)) {
-        source->loadLocalDbThrow(args.value(kDbPath));
-    } else if (args.isSet(kKik)) {
-        source->m_scratch = std::make_unique<QTemporaryDir>();
-        if (!source->m_scratch->isValid())
-            fail(QStringLiteral("Cannot create a temporary folder: %1").arg(source->m_scratch->errorString()));
-        source->loadKikFolderThrow(args.value(kKik), source->m_scratch->filePath(QStringLiteral("thumbs")));
-    } else {
-        // The program's own cache of the backup, as the program itself uses it.
-        const QString appFolder = extractKikThrow(openBackupThrow(args.value(kBackup), args));
-        source->loadKikFolderThrow(appFolder, QString());
+        return loadLocalDbThrow(folder);
     }
-    return source;
+    if (args.isSet(kDbPath))
+        return loadLocalDbThrow(args.value(kDbPath));
+    if (args.isSet(kKik))
+        return loadKikContainerThrow(args.value(kKik));
+    return loadBackupThrow(args.value(kBackup), args);
 }
 
-void CliSource::loadLocalDbThrow(const QString &folder)
+QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)
 {
-    if (!QFileInfo(folder).isDir())
-        fail(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
-    ReadOnlyKikLocalDb db(folder);
-    db.load(m_dataSet);
-}
-
-void CliSource::loadKikFolderThrow(const QString &root, const QString &thumbsFolder)
-{
-    if (!QFileInfo(root).isDir())
-        fail(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(root)));
-    if (!QFileInfo(QDir(root).filePath(QLatin1String(IOSKikDb::StoreFile))).isFile())
-        fail(QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
-    IOSKikDb db(root, thumbsFolder);
-    db.setOpenMode(IOSKikDb::ReadOnlyMode);
-    db.load(m_dataSet);
+    QList<_KikChat *> chats = data.allChats();
+    chats.removeIf([&](const _KikChat *chat) {
+        return ItemModelMain::chatLabel(chat).compare(name, Qt::CaseInsensitive) != 0
+               && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
+    });
+    if (chats.isEmpty())
+        fail(QStringLiteral("There is no chat named %1.").arg(name));
+    return chats;
 }
 
 QString localDatabaseFolderThrow(const QString &name)

@@ -36,9 +36,9 @@ public:
         if (!args.isSet(kInto))
             throw CliUsageError(QStringLiteral("import needs --into NAME"));
         const QString folder = localDatabaseFolderThrow(args.value(kInto));
-        const auto source = CliSource::loadThrow(args);
+        const KikDataSetPtr data = CliSource::loadThrow(args);
         ConsoleProgress progress;
-        BackupKikMessagesThread worker(source->dataSet()->allMessages(), folder, &progress);
+        BackupKikMessagesThread worker(data->allMessages(), folder, &progress);
         return reportOutcome(progress, progress.runWorker(worker));
     }
 };

@@ -1,6 +1,8 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSource.h"
 #include "kik/KikRules.h"
+#include "views/ItemModelMain.h"
+#include "workers/AbsTextFileExport.h"
 
 #include <QDateTime>
 
@@ -12,21 +14,6 @@ namespace {
 
 const QString kChat = QStringLiteral("chat");
 const QString kJson = QStringLiteral("json");
-
-QString chatLabel(const _KikChat *chat)
-{
-    return userDisplayName(chat->user);
-}
-
-// The name the text export shows beside a message: the sender of a group message when it is
-// known, else the chat's partner or group. Empty for a chat without a user.
-QString senderName(const _KikMessage *message)
-{
-    const _KikUser *user = message->chat ? message->chat->user : nullptr;
-    if (!user)
-        return QString();
-    return userDisplayName(user->is_group && message->target_user ? message->target_user : user);
-}
 
 QString oneLine(QString text)
 {
@@ -78,7 +65,7 @@ QByteArray jsonMessage(const _KikMessage *message)
            + QByteArrayLiteral(", \"uid\": ") + jsonString(message->uid)
            + QByteArrayLiteral(", \"ts\": ") + jsonTime(message->ts)
            + QByteArrayLiteral(", \"was_me\": ") + jsonBool(message->was_me)
-           + QByteArrayLiteral(", \"sender\": ") + jsonString(senderName(message))
+           + QByteArrayLiteral(", \"sender\": ") + jsonString(AbsTextFileExport::nameColumn(message))
            + QByteArrayLiteral(", \"text\": ") + jsonString(messageDisplayText(message))
            + QByteArrayLiteral(", \"app_id\": ") + jsonString(message->app_id)
            + QByteArrayLiteral(", \"content_id\": ") + jsonString(message->content_id) + '}';
@@ -93,7 +80,7 @@ void writeJson(const QList<_KikChat *> &chats)
         sortMessages(messages);
         QByteArray head = c == 0 ? "\n" : ",\n";
         head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id)
-                + QByteArrayLiteral(", \"name\": ") + jsonString(chatLabel(chat))
+                + QByteArrayLiteral(", \"name\": ") + jsonString(ItemModelMain::chatLabel(chat))
                 + QByteArrayLiteral(", \"jid\": ") + jsonString(chat->user ? chat->user->jid : QString())
                 + QByteArrayLiteral(", \"is_group\": ") + jsonBool(chat->user && chat->user->is_group)
                 + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
@@ -119,14 +106,14 @@ void writeText(const QList<_KikChat *> &chats)
         sortMessages(messages);
         QString text = c == 0 ? QString() : QStringLiteral("\n");
         text += QStringLiteral("%1 (%2), %3 messages, last %4\n")
-                    .arg(chatLabel(chat), chat->user ? chat->user->jid : QString())
+                    .arg(oneLine(ItemModelMain::chatLabel(chat)), chat->user ? oneLine(chat->user->jid) : QString())
                     .arg(messages.size())
                     .arg(textTime(chat->last_ts));
         write(text.toUtf8());
         for (const _KikMessage *message : std::as_const(messages)) {
             write(QStringLiteral("  %1  %2  %3: %4\n")
                       .arg(textTime(message->ts), message->was_me ? QStringLiteral("To  ") : QStringLiteral("From"),
-                           senderName(message), oneLine(messageDisplayText(message)))
+                           oneLine(AbsTextFileExport::nameColumn(message)), oneLine(messageDisplayText(message)))
                       .toUtf8());
         }
     }
@@ -160,19 +147,10 @@ public:
     {
         if (!args.positionalArguments().isEmpty())
             throw CliUsageError(QStringLiteral("unexpected argument '%1'").arg(args.positionalArguments().first()));
-        const auto source = CliSource::loadThrow(args);
-        QList<_KikChat *> chats = source->dataSet()->allChats();
+        const KikDataSetPtr data = CliSource::loadThrow(args);
+        QList<_KikChat *> chats = args.isSet(kChat) ? CliSource::chatsNamedThrow(*data, args.value(kChat)) : data->allChats();
         // Chats of the same time keep the order of their ids.
         std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
-        if (args.isSet(kChat)) {
-            const QString wanted = args.value(kChat);
-            chats.removeIf([&](const _KikChat *chat) {
-                return chatLabel(chat).compare(wanted, Qt::CaseInsensitive) != 0
-                       && (!chat->user || chat->user->jid.compare(wanted, Qt::CaseInsensitive) != 0);
-            });
-            if (chats.isEmpty())
-                throw std::runtime_error(QStringLiteral("There is no chat named %1.").arg(wanted).toStdString());
-        }
         if (args.isSet(kJson))
             writeJson(chats);
         else

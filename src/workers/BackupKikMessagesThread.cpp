@@ -8,6 +8,7 @@
 #include "kik/KikUser.h"
 #include "workers/AbsProgressTarget.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -53,10 +54,31 @@ private:
 class BackupRun
 {
 public:
-    explicit BackupRun(const QString &folder) : m_db(folder) {}
+    explicit BackupRun(const QString &folder) : m_db(folder)
+    {
+        for (const QString &path : {m_db.folder(), m_db.databasePath(), m_db.thumbsFolder(), m_db.profFolder(),
+                                    m_db.filesFolder()}) {
+            if (!QFileInfo::exists(path))
+                m_created.prepend(path);
+        }
+    }
 
     KikLocalDb &db() { return m_db; }
-    NewFileCopies &files() { return m_files; }
+
+    // For a run that commits nothing: the transaction is rolled back, and the files, folders
+    // and database file the run brought into being are removed again, newest first.
+    void takeBack()
+    {
+        m_db.rollbackTran();
+        m_db.close();
+        m_files.removeMade();
+        for (const QString &path : std::as_const(m_created)) {
+            if (QFileInfo(path).isDir())
+                QDir().rmdir(path);
+            else
+                QFile::remove(path);
+        }
+    }
 
     // A message a source lists in several chats names only one of them as its chat. The other
     // chats of the selection that list it are noted, so that it is stored in each of them.
@@ -140,6 +162,7 @@ private:
     }
 
     KikLocalDb m_db;
+    QStringList m_created;
     NewFileCopies m_files;
     QHash<const _KikChat *, qint64> m_chatIds;
     QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
@@ -165,16 +188,6 @@ void BackupKikMessagesThread::run()
         return;
     }
     BackupRun backup(m_databaseFolder);
-    // A database this run brings into being is removed again when nothing is committed.
-    const bool newDatabase = !QFileInfo::exists(m_databaseFolder);
-    const auto takeBack = [&] {
-        backup.db().rollbackTran();
-        backup.db().close();
-        if (newDatabase)
-            removeFolderTree(backup.db().folder());
-        else
-            backup.files().removeMade();
-    };
     try {
         backup.noteSharedMessages(m_messages);
         backup.db().open();
@@ -195,9 +208,9 @@ void BackupKikMessagesThread::run()
         backup.db().commitTran();
         postSuccess(m_progress, QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count));
     } catch (int) {
-        takeBack();
+        backup.takeBack();
     } catch (const std::exception &error) {
-        takeBack();
+        backup.takeBack();
         postError(m_progress, QString::fromUtf8(error.what()));
     }
 }
