@@ -211,48 +211,48 @@ qint64 KikLocalDb::findMessageByUid(const QString &uid)
 qint64 KikLocalDb::insertMessage(const _KikMessage *message)
 {
     open();
-    Sqlite3Row row;
-    row.setVal(QStringLiteral("ts"), toMSecs(message->ts));
-    if (message->rec_ts.isValid())
-        row.setVal(QStringLiteral("rec_ts"), message->rec_ts.toMSecsSinceEpoch());
+    qint64 targetUser = 0;
     if (message->target_user) {
-        qint64 userId = findUserByJid(message->target_user);
-        if (userId == 0)
-            userId = insertUser(message->target_user);
-        row.setVal(QStringLiteral("target_user"), userId);
+        targetUser = findUserByJid(message->target_user);
+        if (targetUser == 0)
+            targetUser = insertUser(message->target_user);
     }
-    row.setVal(QStringLiteral("uid"), message->uid);
-    row.setVal(QStringLiteral("was_me"), message->was_me ? 1 : 0);
-    const std::pair<const char *, const QString *> texts[] = {{"body", &message->body},
-                                                              {"content_id", &message->content_id},
-                                                              {"app_id", &message->app_id},
-                                                              {"sub_app_id", &message->sub_app_id}};
-    for (const auto &[column, text] : texts) {
-        if (!text->isEmpty())
-            row.setVal(QLatin1String(column), *text);
-    }
-    if (!message->render_ins.isEmpty())
-        row.setVal(QStringLiteral("render_ins"), message->render_ins);
-    if (!message->attachment.isEmpty())
-        row.setVal(QStringLiteral("attachment"), toTinyKv(message->attachment));
-    if (!message->other.isEmpty())
-        row.setVal(QStringLiteral("other"), message->other);
-    executeThrow(row.insertSql(QStringLiteral("kik_message")));
+    // One statement text for every message, so the prepared statement is reused; absent
+    // values are stored as NULL, as the columns have no defaults.
+    const auto textOrNull = [](const QString &text) { return text.isEmpty() ? QVariant() : QVariant(text); };
+    const auto bytesOrNull = [](const QByteArray &bytes) { return bytes.isEmpty() ? QVariant() : QVariant(bytes); };
+    Sqlite3Sql sql("insert into kik_message(ts, rec_ts, target_user, uid, was_me, body, content_id, app_id, "
+                   "sub_app_id, render_ins, attachment, other) values(?,?,?,?,?,?,?,?,?,?,?,?)");
+    sql.addInt64Param(toMSecs(message->ts));
+    if (message->rec_ts.isValid())
+        sql.addInt64Param(message->rec_ts.toMSecsSinceEpoch());
+    else
+        sql.addNullParam();
+    if (targetUser != 0)
+        sql.addInt64Param(targetUser);
+    else
+        sql.addNullParam();
+    sql.addTextParam(message->uid)
+        .addIntParam(message->was_me ? 1 : 0)
+        .addParam(textOrNull(message->body))
+        .addParam(textOrNull(message->content_id))
+        .addParam(textOrNull(message->app_id))
+        .addParam(textOrNull(message->sub_app_id))
+        .addParam(bytesOrNull(message->render_ins))
+        .addParam(message->attachment.isEmpty() ? QVariant() : QVariant(toTinyKv(message->attachment)))
+        .addParam(bytesOrNull(message->other));
+    executeThrow(sql);
     return lastInsertId();
 }
 
 void KikLocalDb::addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts)
 {
     open();
-    Sqlite3Cursor cursor = queryThrow(
-        QStringLiteral("select 1 from kik_chat_messages where chat_id=%1 and message_id=%2").arg(chatId).arg(messageId));
-    if (cursor.moveNext())
-        return;
-    Sqlite3Row row;
-    row.setVal(QStringLiteral("chat_id"), chatId);
-    row.setVal(QStringLiteral("message_id"), messageId);
-    row.setVal(QStringLiteral("ts"), toMSecs(ts));
-    executeThrow(row.insertSql(QStringLiteral("kik_chat_messages")));
+    // A message already in the chat keeps its row: the primary key makes this insert a no-op.
+    executeThrow(Sqlite3Sql("insert or ignore into kik_chat_messages(chat_id, message_id, ts) values(?,?,?)")
+                     .addInt64Param(chatId)
+                     .addInt64Param(messageId)
+                     .addInt64Param(toMSecs(ts)));
 }
 
 void KikLocalDb::updateLastTs()
