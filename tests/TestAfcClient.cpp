@@ -2,6 +2,7 @@
 // (checked in the phone's received log) and what it makes of good, odd and hostile answers.
 
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "PhoneLog.h"
 #include "device/AfcClient.h"
@@ -34,14 +35,6 @@ QString thrownText(const std::function<void()> &call)
         return QString::fromUtf8(e.what());
     }
     return QStringLiteral("(nothing thrown)");
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 QByteArray readFile(const QString &path)
@@ -133,12 +126,12 @@ private slots:
         });
         sim.start();
 
-        writeFile(phone.mediaPath() + "/DCIM/100APPLE/IMG_0001.JPG", QByteArray(1234, 'j'));
-        writeFile(phone.mediaPath() + "/notes.txt", "hello");
-        writeFile(phone.mediaPath() + "/empty.bin", {});
+        writeFileBytes(phone.mediaPath() + "/DCIM/100APPLE/IMG_0001.JPG", QByteArray(1234, 'j'));
+        writeFileBytes(phone.mediaPath() + "/notes.txt", "hello");
+        writeFileBytes(phone.mediaPath() + "/empty.bin", {});
         QDir().mkpath(phone.mediaPath() + "/Nothing");
         QDir().mkpath(phone.mediaPath() + "/Tmp");
-        writeFile(phone.containerPath(kKik) + "/Documents/kik.sqlite", "SQLite format 3");
+        writeFileBytes(phone.containerPath(kKik) + "/Documents/kik.sqlite", "SQLite format 3");
     }
 
     void init()
@@ -196,7 +189,7 @@ private slots:
         QByteArray content(150000, '\0');
         for (int i = 0; i < content.size(); ++i)
             content[i] = char(i * 7);
-        writeFile(phone.mediaPath() + "/big.bin", content);
+        writeFileBytes(phone.mediaPath() + "/big.bin", content);
 
         AfcClient client(device());
         client.open();

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
 #include "itunes/BackupFileNode.h"
@@ -16,12 +17,6 @@
 namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray pattern(int size)
 {
@@ -111,8 +106,8 @@ private slots:
         const QString out = env.path(QStringLiteral("out/plain/new/folders/kik.sqlite"));
         QList<QPair<qint64, qint64>> calls;
         backup->extractFile(sqlite, out, [&](qint64 total, qint64 done) { calls.append({total, done}); });
-        const QByteArray original = readAll(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
-        QCOMPARE(readAll(out), original);
+        const QByteArray original = readFileBytes(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
+        QCOMPARE(readFileBytes(out), original);
         // One call per 8192-byte chunk, the last one at the file's end.
         QCOMPARE(calls.size(), int((original.size() + 8191) / 8192));
         QCOMPARE(calls.first(), qMakePair(qint64(original.size()), qint64(8192)));
@@ -126,8 +121,8 @@ private slots:
         const QString tree = env.path(QStringLiteral("out/plain/tree"));
         extractTree(*backup, kikFile(*backup, QStringLiteral("Documents")), tree);
         for (const QString &name : {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("big")})
-            QCOMPARE(readAll(tree + QStringLiteral("/attachments/") + name),
-                     readAll(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
+            QCOMPARE(readFileBytes(tree + QStringLiteral("/attachments/") + name),
+                     readFileBytes(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
     }
 
     void encryptedBackupWithRightAndWrongPassword()
@@ -137,9 +132,9 @@ private slots:
         const auto backup = build(builder, QStringLiteral("encrypted"));
         QCOMPARE(backup->encrypted(), 1);
         const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
-        const QByteArray original = readAll(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
+        const QByteArray original = readFileBytes(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
         // The backup holds ciphertext with block padding.
-        const QByteArray stored = readAll(QDir(backup->folder()).filePath(sqlite->backupName()));
+        const QByteArray stored = readFileBytes(QDir(backup->folder()).filePath(sqlite->backupName()));
         QCOMPARE(stored.size(), (original.size() / 16 + 1) * 16);
         QVERIFY(stored != original.left(stored.size()));
 
@@ -150,12 +145,12 @@ private slots:
 
         const QString out = env.path(QStringLiteral("out/encrypted"));
         backup->extractFile(sqlite, out + QStringLiteral("/kik.sqlite"));
-        QCOMPARE(readAll(out + QStringLiteral("/kik.sqlite")), original);
+        QCOMPARE(readFileBytes(out + QStringLiteral("/kik.sqlite")), original);
         // Sizes that are multiples of 16 lose a whole padding block; the others their tail.
         for (const QString &name : {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("empty.txt"),
                                     QStringLiteral("big")}) {
             backup->extractFile(kikFile(*backup, QStringLiteral("Documents/attachments/") + name), out + QLatin1Char('/') + name);
-            QCOMPARE(readAll(out + QLatin1Char('/') + name), readAll(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
+            QCOMPARE(readFileBytes(out + QLatin1Char('/') + name), readFileBytes(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
         }
     }
 
@@ -179,16 +174,16 @@ private slots:
         const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
         const QString locked = env.path(QStringLiteral("out/as-stored/locked.sqlite"));
         backup->extractFile(sqlite, locked);
-        QCOMPARE(readAll(locked), readAll(QDir(backup->folder()).filePath(sqlite->backupName())));
+        QCOMPARE(readFileBytes(locked), readFileBytes(QDir(backup->folder()).filePath(sqlite->backupName())));
 
         QVERIFY(backup->unlock(QStringLiteral("pw")));
         for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
             const _BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
             const QString out = env.path(QStringLiteral("out/as-stored/") + name);
             backup->extractFile(node, out);
-            QCOMPARE(readAll(out), readAll(QDir(backup->folder()).filePath(node->backupName())));
+            QCOMPARE(readFileBytes(out), readFileBytes(QDir(backup->folder()).filePath(node->backupName())));
         }
-        QCOMPARE(readAll(env.path(QStringLiteral("out/as-stored/oddkey.bin"))), pattern(33));
+        QCOMPARE(readFileBytes(env.path(QStringLiteral("out/as-stored/oddkey.bin"))), pattern(33));
     }
 
     void failuresLeaveTheDestinationAlone()
@@ -212,7 +207,7 @@ private slots:
         stored.close();
         QCOMPARE(extractError(*backup, sqlite, out),
                  sqlite->backupName() + QStringLiteral(", POLARSSL_ERR_AES_INVALID_INPUT_LENGTH."));
-        QCOMPARE(readAll(out), QByteArray("previous copy"));
+        QCOMPARE(readFileBytes(out), QByteArray("previous copy"));
 
         // A cancel raised from the progress callback.
         const _BackupFileNode *big = kikFile(*backup, QStringLiteral("Documents/attachments/big"));
@@ -226,7 +221,7 @@ private slots:
             cancelled = true;
         }
         QVERIFY(cancelled);
-        QCOMPARE(readAll(out), QByteArray("previous copy"));
+        QCOMPARE(readFileBytes(out), QByteArray("previous copy"));
         QCOMPARE(QDir(QFileInfo(out).absolutePath()).entryList(QDir::Files), QStringList{QStringLiteral("kik.sqlite")});
 
         QVERIFY(QFile::remove(stored.fileName()));
@@ -268,7 +263,7 @@ private slots:
         // The index keeps the entries, so writing it back loses nothing.
         const MbdbIndex index = readManifestDb(QDir(backup->folder()).filePath(QStringLiteral("Manifest.mbdb")));
         QVERIFY(index.contains(backupFileName(kKikDomain, victim)));
-        QCOMPARE(serializeManifestDb(index), readAll(QDir(backup->folder()).filePath(QStringLiteral("Manifest.mbdb"))));
+        QCOMPARE(serializeManifestDb(index), readFileBytes(QDir(backup->folder()).filePath(QStringLiteral("Manifest.mbdb"))));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "RecordingProgress.h"
 #include "db/Sqlite3DB.h"
@@ -13,12 +14,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -186,7 +181,7 @@ private slots:
                  (QList<QStringList>{{QStringLiteral("m1")}, {QStringLiteral("m2")}, {QStringLiteral("m3")}}));
         QCOMPARE(rows(folder, QStringLiteral("select last_ts from kik_chat")),
                  QList<QStringList>{{QString::number((1400000000LL + 300) * 1000)}});
-        QCOMPARE(readAll(folder + QStringLiteral("/prof/ann@talk.kik.com")), QByteArray("ann's face"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/prof/ann@talk.kik.com")), QByteArray("ann's face"));
 
         const QByteArray before = dump(folder);
         QVERIFY(before.contains("INSERT INTO kik_chat_messages"));
@@ -264,8 +259,8 @@ private slots:
                                              "order by member_id")),
                  (QList<QStringList>{{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0")},
                                      {QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("0")}}));
-        QCOMPARE(readAll(folder + QStringLiteral("/prof/ann@x")), QByteArray("ann"));
-        QCOMPARE(readAll(folder + QStringLiteral("/prof/1100@groups.kik.com")), QByteArray("group picture"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/prof/ann@x")), QByteArray("ann"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/prof/1100@groups.kik.com")), QByteArray("group picture"));
 
         // Members of a chat that is already stored are left alone.
         group->members.first().is_admin = false;
@@ -303,8 +298,8 @@ private slots:
         QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
         QCOMPARE(filesBelow(folder).filter(QStringLiteral("/")),
                  (QStringList{QStringLiteral("files/content-1"), QStringLiteral("thumbs/png-1"), QStringLiteral("thumbs/preview-1")}));
-        QCOMPARE(readAll(folder + QStringLiteral("/thumbs/preview-1")), QByteArray("first copy wins"));
-        QCOMPARE(readAll(folder + QStringLiteral("/files/content-1")), QByteArray("content bytes"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/thumbs/preview-1")), QByteArray("first copy wins"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/files/content-1")), QByteArray("content bytes"));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("escaped"))));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("databases/escaped"))));
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/thumbs-escaped")));
@@ -319,7 +314,7 @@ private slots:
         backup(stored.set->allMessages(), folder);
         writeFile(folder + QStringLiteral("/files/kept"), "from before");
         const QByteArray dumpBefore = dump(folder);
-        const QByteArray bytesBefore = readAll(folder + QStringLiteral("/talvora-kik.db"));
+        const QByteArray bytesBefore = readFileBytes(folder + QStringLiteral("/talvora-kik.db"));
         const QStringList filesBefore = filesBelow(folder);
 
         Source source;
@@ -339,7 +334,7 @@ private slots:
         QCOMPARE(canceled.successes(), QStringList());
         QCOMPARE(canceled.reports().last().text, QStringLiteral("Messages: 3/5"));
         QCOMPARE(dump(folder), dumpBefore);
-        QCOMPARE(readAll(folder + QStringLiteral("/talvora-kik.db")), bytesBefore);
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/talvora-kik.db")), bytesBefore);
         // The pictures and files the canceled run copied are gone; what was there stays.
         QCOMPARE(filesBelow(folder), filesBefore);
 
@@ -379,7 +374,7 @@ private slots:
         const Outcome failed = backup(source.set->allMessages(), folder);
         QCOMPARE(failed.errors().size(), 1);
         QVERIFY(failed.successes().isEmpty());
-        QCOMPARE(readAll(folder + QStringLiteral("/talvora-kik.db")), QByteArray(4096, 'x'));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/talvora-kik.db")), QByteArray(4096, 'x'));
         QCOMPARE(backup({}, QString()).errors(), QStringList{QStringLiteral("No local database folder was given.")});
     }
 };

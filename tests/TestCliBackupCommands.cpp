@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
 
@@ -18,27 +19,13 @@ struct Run
     QString err;
 };
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 QMap<QString, QByteArray> treeOf(const QString &folder)
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readAll(path));
+        files.insert(QDir(folder).relativeFilePath(path), readFileBytes(path));
     }
     return files;
 }
@@ -87,8 +74,8 @@ private slots:
         const QString documents = m_container + QStringLiteral("/Documents/");
         QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents).isEmpty());
         QVERIFY(QFile::rename(documents + QStringLiteral("kik_ios.sqlite"), documents + QStringLiteral("kik.sqlite")));
-        writeFile(documents + QStringLiteral("attachments/c0ffee"), QByteArray(3000, 'a'));
-        writeFile(documents + QStringLiteral("profpix/thumb_ann@talk.kik.com"), QByteArray(700, 'p'));
+        writeFileBytes(documents + QStringLiteral("attachments/c0ffee"), QByteArray(3000, 'a'));
+        writeFileBytes(documents + QStringLiteral("profpix/thumb_ann@talk.kik.com"), QByteArray(700, 'p'));
 
         ItunesBackupDevice older;
         older.date = QDateTime(QDate(2015, 1, 2), QTime(3, 4, 5), Qt::UTC);
@@ -97,8 +84,8 @@ private slots:
         newer.deviceName = QStringLiteral("Work\tphone");   // a name from the phone may hold a tab
         m_encrypted = buildBackup(env.path(QStringLiteral("root/encrypted-copy")), newer, QStringLiteral("correct horse"));
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("root/not-a-backup"))));
-        writeFile(env.path(QStringLiteral("password")), "correct horse\n");
-        writeFile(env.path(QStringLiteral("wrong-password")), "battery staple\n");
+        writeFileBytes(env.path(QStringLiteral("password")), "correct horse\n");
+        writeFileBytes(env.path(QStringLiteral("wrong-password")), "battery staple\n");
     }
 
     void backupsListsNewestFirst()
@@ -106,7 +93,7 @@ private slots:
         // A backup whose metadata cannot be read is reported and the others are still listed.
         const QString broken = env.path(QStringLiteral("root/broken"));
         QVERIFY(QDir().mkpath(broken + QStringLiteral("/Manifest.plist")));
-        writeFile(broken + QStringLiteral("/Manifest.mbdb"), "mbdb");
+        writeFileBytes(broken + QStringLiteral("/Manifest.mbdb"), "mbdb");
 
         const Run run = runTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
         QCOMPARE(run.code, 0);

@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
 #include "StreamCapture.h"
@@ -31,20 +32,6 @@ struct Run
     QString err;
 };
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 // Everything below a folder: entries with their bytes and, unless left out, their times, so
 // that any write shows.
 QMap<QString, QByteArray> snapshot(const QString &folder, bool withTimes = true)
@@ -56,7 +43,7 @@ QMap<QString, QByteArray> snapshot(const QString &folder, bool withTimes = true)
         const QString path = it.next();
         const QFileInfo info(path);
         const QByteArray time = withTimes ? QByteArray::number(info.lastModified().toMSecsSinceEpoch()) : QByteArray();
-        entries.insert(QDir(folder).relativeFilePath(path), info.isDir() ? "dir " + time : readAll(path) + time);
+        entries.insert(QDir(folder).relativeFilePath(path), info.isDir() ? "dir " + time : readFileBytes(path) + time);
     }
     return entries;
 }
@@ -170,8 +157,8 @@ private slots:
 
         m_plainBackup = buildBackup(QStringLiteral("plain"), QString());
         m_encryptedBackup = buildBackup(QStringLiteral("encrypted"), QStringLiteral("s3cret"));
-        writeFile(env.path(QStringLiteral("password")), "s3cret\n");
-        writeFile(env.path(QStringLiteral("wrong-password")), "secret\n");
+        writeFileBytes(env.path(QStringLiteral("password")), "s3cret\n");
+        writeFileBytes(env.path(QStringLiteral("wrong-password")), "secret\n");
     }
 
     void showPrintsChatsNewestFirst()
@@ -263,8 +250,8 @@ private slots:
         QVERIFY(!QDir(folder + QStringLiteral("/prof")).isEmpty());
         // Every content file copied is the container's own.
         for (const QString &file : QDir(folder + QStringLiteral("/files")).entryList(QDir::Files))
-            QCOMPARE(readAll(folder + QStringLiteral("/files/") + file),
-                     readAll(m_generated + QStringLiteral("/Documents/content_manager/data_cache/") + file));
+            QCOMPARE(readFileBytes(folder + QStringLiteral("/files/") + file),
+                     readFileBytes(m_generated + QStringLiteral("/Documents/content_manager/data_cache/") + file));
     }
 
     void exportWritesEveryFormatFromAKikFolder()
@@ -288,8 +275,8 @@ private slots:
             QCOMPARE(run.code, 0);
             QCOMPARE(run.out, QStringLiteral("Successfully exported %1 Messages.\n").arg(messages).toUtf8());
         }
-        QCOMPARE(readAll(out + QStringLiteral(".txt")).count('\n'), messages + 1);   // the header, a line each
-        QVERIFY(readAll(out + QStringLiteral(".csv")).startsWith("date,send,user,content\n"));
+        QCOMPARE(readFileBytes(out + QStringLiteral(".txt")).count('\n'), messages + 1);   // the header, a line each
+        QVERIFY(readFileBytes(out + QStringLiteral(".csv")).startsWith("date,send,user,content\n"));
         QCOMPARE(QDir(out + QStringLiteral("-pdf")).entryList({QStringLiteral("*.pdf")}).size(), chats);
         const QStringList pages = QDir(out + QStringLiteral("-html")).entryList({QStringLiteral("*.html")});
         QCOMPARE(pages.size(), chats);
@@ -300,7 +287,7 @@ private slots:
         int pictures = 0;
         static const QRegularExpression source(QStringLiteral("src=\"(/[^\"]+)\""));
         for (const QString &page : pages) {
-            const QString html = QString::fromUtf8(readAll(out + QStringLiteral("-html/") + page));
+            const QString html = QString::fromUtf8(readFileBytes(out + QStringLiteral("-html/") + page));
             for (const QRegularExpressionMatch &match : source.globalMatch(html)) {
                 ++pictures;
                 QVERIFY2(QFileInfo(match.captured(1)).size() > 0, qPrintable(match.captured(1)));

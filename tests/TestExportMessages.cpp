@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "kik/KikRules.h"
 #include "KikDataBuilder.h"
@@ -78,12 +79,6 @@ QStringList readLines(const QString &path)
     return text.split(QLatin1Char('\n'));
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -154,7 +149,7 @@ private slots:
                                      + QStringLiteral("2021-07-09 08:11:43,1,Friends,mine\n")
                                      + QStringLiteral("2021-07-09 08:13:23,0,,who\n"))
                                         .toUtf8();
-        QCOMPARE(readAll(path), expected);
+        QCOMPARE(readFileBytes(path), expected);
 
         QCOMPARE(ExportMessagesCsv::quoted(QStringLiteral("plain")), QStringLiteral("plain"));
         QCOMPARE(ExportMessagesCsv::quoted(QStringLiteral("\"")), QStringLiteral("\"\"\"\""));
@@ -202,7 +197,7 @@ private slots:
         runExport(messages, path, ExportMessagesThread::FormatCsv, progress);
         QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully exported 2 Messages.")});
         QCOMPARE(readLines(path).size(), 3);
-        QVERIFY(!readAll(path).contains("lost"));
+        QVERIFY(!readFileBytes(path).contains("lost"));
 
         QCOMPARE(progress.reports.first().status, QStringLiteral("Exporting Messages..."));
         QCOMPARE(progress.reports.first().value, -1);
@@ -296,7 +291,7 @@ private slots:
         RecordingProgress progress;
         runExport(messages, folder, ExportMessagesThread::FormatPdf, progress);
         QCOMPARE(progress.errors, QStringList());
-        QCOMPARE(readAll(QDir(folder).filePath(QStringLiteral("Ann.pdf"))), QByteArray("an earlier export"));
+        QCOMPARE(readFileBytes(QDir(folder).filePath(QStringLiteral("Ann.pdf"))), QByteArray("an earlier export"));
         // Chats go by id: the chat with id 4 comes first and takes the first free name.
         QVERIFY(pdfPages(QDir(folder).filePath(QStringLiteral("Ann(1).pdf"))) >= 2);
         QCOMPARE(pdfPages(QDir(folder).filePath(QStringLiteral("Ann(2).pdf"))), 1);
@@ -366,7 +361,7 @@ private slots:
         runExport(messages, folder, ExportMessagesThread::FormatPdf, pdfProgress);
         QCOMPARE(pdfProgress.successes, QStringList());
         QCOMPARE(entries(folder), before);
-        QCOMPARE(readAll(QDir(folder).filePath(QStringLiteral("Chat 0.pdf"))), QByteArray("older"));
+        QCOMPARE(readFileBytes(QDir(folder).filePath(QStringLiteral("Chat 0.pdf"))), QByteArray("older"));
         QCOMPARE(entries(QDir(folder).filePath(QStringLiteral("photos"))), QStringList{QStringLiteral("a.jpg")});
 
         RecordingProgress htmlProgress(8);
@@ -380,7 +375,7 @@ private slots:
         RecordingProgress csvProgress(3);
         runExport(messages, csv, ExportMessagesThread::FormatText, csvProgress);
         QCOMPARE(csvProgress.successes, QStringList());
-        QCOMPARE(readAll(csv), QByteArray("dear"));
+        QCOMPARE(readFileBytes(csv), QByteArray("dear"));
         QCOMPARE(entries(folder), before);
     }
 
@@ -428,7 +423,7 @@ private slots:
         runExport(messages, aFile, ExportMessagesThread::FormatPdf, pdf);
         QCOMPARE(pdf.errors.size(), 1);
         QVERIFY(pdf.errors.first().startsWith(QStringLiteral("Cannot create the folder")));
-        QCOMPARE(readAll(aFile), QByteArray("x"));
+        QCOMPARE(readFileBytes(aFile), QByteArray("x"));
 
         RecordingProgress unknown;
         const QString target = env.path(QStringLiteral("unknown.out"));

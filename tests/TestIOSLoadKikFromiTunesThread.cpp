@@ -1,4 +1,5 @@
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
 #include "RecordingProgress.h"
@@ -17,20 +18,6 @@ namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 QByteArray pattern(int size, int seed)
 {
     QByteArray bytes(size, '\0');
@@ -46,7 +33,7 @@ QMap<QString, QByteArray> treeOf(const QString &folder)
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readAll(path));
+        files.insert(QDir(folder).relativeFilePath(path), readFileBytes(path));
     }
     return files;
 }
@@ -138,18 +125,18 @@ private slots:
         const QString documents = m_container + QStringLiteral("/Documents/");
         QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents).isEmpty());
         QVERIFY(QFile::rename(documents + QStringLiteral("kik_ios.sqlite"), documents + QStringLiteral("kik.sqlite")));
-        writeFile(documents + QStringLiteral("kik.sqlite-shm"), pattern(32768, 1));
-        writeFile(documents + QStringLiteral("kik.sqlite-wal"), QByteArray());   // empty after a checkpoint
-        writeFile(documents + QStringLiteral("attachments/0b1c-content"), pattern(5000, 2));
-        writeFile(documents + QStringLiteral("Attachments/upper"), pattern(17, 3));
-        writeFile(documents + QStringLiteral("content_manager/data_cache/0b1c-content"), pattern(70000, 4));
-        writeFile(documents + QStringLiteral("content_manager/metadata_cache/0b1c-content"), pattern(300, 5));
-        writeFile(documents + QStringLiteral("profpix/orig_ann@talk.kik.com"), pattern(900, 6));
+        writeFileBytes(documents + QStringLiteral("kik.sqlite-shm"), pattern(32768, 1));
+        writeFileBytes(documents + QStringLiteral("kik.sqlite-wal"), QByteArray());   // empty after a checkpoint
+        writeFileBytes(documents + QStringLiteral("attachments/0b1c-content"), pattern(5000, 2));
+        writeFileBytes(documents + QStringLiteral("Attachments/upper"), pattern(17, 3));
+        writeFileBytes(documents + QStringLiteral("content_manager/data_cache/0b1c-content"), pattern(70000, 4));
+        writeFileBytes(documents + QStringLiteral("content_manager/metadata_cache/0b1c-content"), pattern(300, 5));
+        writeFileBytes(documents + QStringLiteral("profpix/orig_ann@talk.kik.com"), pattern(900, 6));
         // Not needed by the reader, so not copied: other files, and the store named in another case.
-        writeFile(documents + QStringLiteral("Kik.sqlite"), pattern(64, 7));
-        writeFile(documents + QStringLiteral("notes.txt"), pattern(10, 8));
-        writeFile(documents + QStringLiteral("logs/today.log"), pattern(10, 9));
-        writeFile(m_container + QStringLiteral("/Library/Caches/c.db"), pattern(10, 10));
+        writeFileBytes(documents + QStringLiteral("Kik.sqlite"), pattern(64, 7));
+        writeFileBytes(documents + QStringLiteral("notes.txt"), pattern(10, 8));
+        writeFileBytes(documents + QStringLiteral("logs/today.log"), pattern(10, 9));
+        writeFileBytes(m_container + QStringLiteral("/Library/Caches/c.db"), pattern(10, 10));
 
         m_expected = treeOf(m_container + QStringLiteral("/Documents"));
         for (const QString &left : {QStringLiteral("Kik.sqlite"), QStringLiteral("notes.txt"), QStringLiteral("logs/today.log")})
@@ -200,8 +187,8 @@ private slots:
         const Run first = load(backup);
         QVERIFY(first.found);
         const QString stale = first.appFolder + QStringLiteral("/Documents/attachments/stale");
-        writeFile(stale, "left from an earlier load");
-        writeFile(first.appFolder + QStringLiteral("/thumbs/picture"), "the reader's");
+        writeFileBytes(stale, "left from an earlier load");
+        writeFileBytes(first.appFolder + QStringLiteral("/thumbs/picture"), "the reader's");
         const Run second = load(openBackup(backup->folder()));
         QCOMPARE(second.appFolder, first.appFolder);
         QVERIFY(!QFileInfo::exists(stale));
@@ -223,15 +210,15 @@ private slots:
         QVERIFY(!QFileInfo::exists(root));
 
         const QString walOnly = env.path(QStringLiteral("container-wal-only"));
-        writeFile(walOnly + QStringLiteral("/Documents/kik.sqlite-wal"), pattern(4000, 11));
+        writeFileBytes(walOnly + QStringLiteral("/Documents/kik.sqlite-wal"), pattern(4000, 11));
         const Run wal = load(buildBackup(QStringLiteral("wal-only"), QString(), walOnly), root);
         QCOMPARE(wal.errors, QStringList());
         QCOMPARE(wal.successes, QStringList{QString()});
         QVERIFY(!wal.found);
-        QCOMPARE(readAll(wal.appFolder + QStringLiteral("/Documents/kik.sqlite-wal")), pattern(4000, 11));
+        QCOMPARE(readFileBytes(wal.appFolder + QStringLiteral("/Documents/kik.sqlite-wal")), pattern(4000, 11));
 
         const QString emptyStore = env.path(QStringLiteral("container-empty-store"));
-        writeFile(emptyStore + QStringLiteral("/Documents/kik.sqlite"), QByteArray());
+        writeFileBytes(emptyStore + QStringLiteral("/Documents/kik.sqlite"), QByteArray());
         QVERIFY(!load(buildBackup(QStringLiteral("empty-store"), QString(), emptyStore), root).found);
     }
 
@@ -255,7 +242,7 @@ private slots:
         const QString container = env.path(QStringLiteral("container-large"));
         QVERIFY(QDir().mkpath(container + QStringLiteral("/Documents")));
         QVERIFY(QFile::copy(m_container + QStringLiteral("/Documents/kik.sqlite"), container + QStringLiteral("/Documents/kik.sqlite")));
-        writeFile(container + QStringLiteral("/Documents/attachments/large"), pattern(4 * 1024 * 1024, 12));
+        writeFileBytes(container + QStringLiteral("/Documents/attachments/large"), pattern(4 * 1024 * 1024, 12));
         const auto backup = buildBackup(QStringLiteral("cancel-large"), QStringLiteral("pw"), container);
 
         // The cancel comes while the file is being decrypted: only extraction's own checks see it.
@@ -279,21 +266,21 @@ private slots:
 
         // The caller's folder holds other things: they stay.
         const QString root = env.path(QStringLiteral("users-folder"));
-        writeFile(root + QStringLiteral("/mine.txt"), "the user's");
+        writeFileBytes(root + QStringLiteral("/mine.txt"), "the user's");
         Run run = load(backup, root);
         QCOMPARE(run.errors.size(), 1);
         QVERIFY2(run.errors.first().endsWith(QStringLiteral(", POLARSSL_ERR_AES_INVALID_INPUT_LENGTH.")),
                  qPrintable(run.errors.first()));
         QVERIFY(!QFileInfo::exists(run.appFolder));
-        QCOMPARE(readAll(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
+        QCOMPARE(readFileBytes(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
 
         // An app folder that was there keeps all but the Documents copy.
-        writeFile(root + QStringLiteral("/com.kik.chat/thumbs/picture"), "the reader's");
+        writeFileBytes(root + QStringLiteral("/com.kik.chat/thumbs/picture"), "the reader's");
         run = load(backup, root);
         QCOMPARE(run.errors.size(), 1);
         QVERIFY(!QFileInfo::exists(run.appFolder + QStringLiteral("/Documents")));
-        QCOMPARE(readAll(root + QStringLiteral("/com.kik.chat/thumbs/picture")), QByteArray("the reader's"));
-        QCOMPARE(readAll(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
+        QCOMPARE(readFileBytes(root + QStringLiteral("/com.kik.chat/thumbs/picture")), QByteArray("the reader's"));
+        QCOMPARE(readFileBytes(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
 
         // A folder the run made itself goes whole.
         const QString fresh = env.path(QStringLiteral("fresh/cache"));
@@ -306,7 +293,7 @@ private slots:
     {
         const auto backup = buildBackup(QStringLiteral("links"));
         const QString elsewhere = env.path(QStringLiteral("elsewhere"));
-        writeFile(elsewhere + QStringLiteral("/precious"), "keep me");
+        writeFileBytes(elsewhere + QStringLiteral("/precious"), "keep me");
 
         // A Documents link in the app folder is replaced, its target left alone.
         const QString root = env.path(QStringLiteral("cache-with-link"));
@@ -314,22 +301,22 @@ private slots:
         QVERIFY(QFile::link(elsewhere, root + QStringLiteral("/com.kik.chat/Documents")));
         QVERIFY(load(backup, root).found);
         QVERIFY(!QFileInfo(root + QStringLiteral("/com.kik.chat/Documents")).isSymLink());
-        QCOMPARE(readAll(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
+        QCOMPARE(readFileBytes(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
 
         // A cache folder planted in the shared temporary folder is refused, and nothing is removed.
         const QString tmp = env.path(QStringLiteral("tmp-planted"));
         QVERIFY(QDir().mkpath(tmp));
         QVERIFY(QFile::link(elsewhere, tmp + QStringLiteral("/talvora-itunes_cache")));
         QVERIFY(QDir().mkpath(elsewhere + QLatin1Char('/') + backup->identityKey()));
-        writeFile(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs"), "theirs");
+        writeFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs"), "theirs");
         const QByteArray oldTmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmp.toUtf8());
         const Run planted = load(backup);
         qputenv("TMPDIR", oldTmp);
         QCOMPARE(planted.errors.size(), 1);
         QVERIFY2(planted.errors.first().contains(QStringLiteral("not owned by you")), qPrintable(planted.errors.first()));
-        QCOMPARE(readAll(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")), QByteArray("theirs"));
-        QCOMPARE(readAll(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
+        QCOMPARE(readFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")), QByteArray("theirs"));
+        QCOMPARE(readFileBytes(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
     }
 };
 

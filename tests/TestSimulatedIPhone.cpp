@@ -2,6 +2,7 @@
 // sockets where the exact bytes on the wire matter.
 
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "simiphone/AfcPacket.h"
 #include "simiphone/AfcRoot.h"
@@ -46,14 +47,6 @@ QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 // The entries of a phone's received log that match every given field.
@@ -306,8 +299,8 @@ private slots:
         options.deviceName = QStringLiteral("Ada's iPhone");
         options.apps = {kKik};
         const SimPhoneFolder folder = m_simulator->createPhone(kUdid, options);
-        writeFile(folder.containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"), "SQLite format 3");
-        writeFile(folder.mediaPath() + QStringLiteral("/hello.txt"), "hello");
+        writeFileBytes(folder.containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"), "SQLite format 3");
+        writeFileBytes(folder.mediaPath() + QStringLiteral("/hello.txt"), "hello");
         const QString address = m_simulator->start();
         QVERIFY(address.startsWith(QLatin1String("127.0.0.1:")));
         QCOMPARE(qgetenv("USBMUXD_SOCKET_ADDRESS"), address.toUtf8());
