@@ -355,12 +355,7 @@ qint64 IOSKikDb::insertChat(const _KikChat *chat, qint64 userPk)
     executeThrow(row.insertSql(QStringLiteral("ZKIKCHAT")));
     const qint64 chatPk = lastInsertId();
 
-    Sqlite3Row extra;
-    extra.setVal(QStringLiteral("Z_ENT"), entityNumber(QStringLiteral("KikChatExtra")));
-    extra.setVal(QStringLiteral("Z_OPT"), 10);
-    extra.setVal(QStringLiteral("ZCHAT"), chatPk);
-    executeThrow(extra.insertSql(QStringLiteral("ZKIKCHATEXTRA")));
-    executeThrow(QStringLiteral("update ZKIKCHAT set ZEXTRA=%1 where Z_PK=%2").arg(lastInsertId()).arg(chatPk));
+    insertExtraRow(QStringLiteral("KikChatExtra"), 10, QStringLiteral("ZKIKCHAT"), "ZCHAT", chatPk);
     executeThrow(QStringLiteral("update ZKIKUSER set ZCHATUSER=%1 where Z_PK=%2").arg(chatPk).arg(userPk));
     return chatPk;
 }
@@ -414,14 +409,21 @@ qint64 IOSKikDb::insertMessage(const _KikMessage *message)
         executeThrow(attachment.insertSql(QStringLiteral("ZKIKATTACHMENT")));
         const qint64 attachmentPk = lastInsertId();
 
-        Sqlite3Row extra;
-        extra.setVal(QStringLiteral("Z_ENT"), entityNumber(QStringLiteral("KikAttachmentExtra")));
-        extra.setVal(QStringLiteral("Z_OPT"), 1);
-        extra.setVal(QStringLiteral("ZATTACHMENT"), attachmentPk);
-        executeThrow(extra.insertSql(QStringLiteral("ZKIKATTACHMENTEXTRA")));
-        executeThrow(QStringLiteral("update ZKIKATTACHMENT set ZEXTRA=%1 where Z_PK=%2").arg(lastInsertId()).arg(attachmentPk));
+        insertExtraRow(QStringLiteral("KikAttachmentExtra"), 1, QStringLiteral("ZKIKATTACHMENT"), "ZATTACHMENT",
+                       attachmentPk);
     }
     return messagePk;
+}
+
+void IOSKikDb::insertExtraRow(const QString &entity, int opt, const QString &ownerTable, const char *ownerColumn,
+                              qint64 ownerPk)
+{
+    Sqlite3Row extra;
+    extra.setVal(QStringLiteral("Z_ENT"), entityNumber(entity));
+    extra.setVal(QStringLiteral("Z_OPT"), opt);
+    extra.setVal(QLatin1String(ownerColumn), ownerPk);
+    executeThrow(extra.insertSql(ownerTable + QStringLiteral("EXTRA")));
+    executeThrow(QStringLiteral("update %1 set ZEXTRA=%2 where Z_PK=%3").arg(ownerTable).arg(lastInsertId()).arg(ownerPk));
 }
 
 void IOSKikDb::linkChatMessage(qint64 chatPk, qint64 messagePk)

@@ -91,6 +91,9 @@ private:
     void loadMessages(KikDataSet &dataSet);
     void loadChatMessages(KikDataSet &dataSet);
     void writeSideFiles(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver);
+    // Adds the "extra" row that belongs to a new chat or attachment row and points the owner's
+    // ZEXTRA at it.
+    void insertExtraRow(const QString &entity, int opt, const QString &ownerTable, const char *ownerColumn, qint64 ownerPk);
 
     QString m_root;
     QString m_thumbs;
