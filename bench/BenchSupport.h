@@ -28,8 +28,9 @@ inline qint64 statusBytes(const char *field)
 }
 
 // Seconds the sqlite3 shell needs to run the script against the database with its output
-// thrown away; negative when there is no shell or it fails.
-inline double shellSeconds(const QString &database, const QByteArray &script)
+// thrown away; negative when there is no shell or it fails. The database is opened read-only
+// unless writable.
+inline double shellSeconds(const QString &database, const QByteArray &script, bool writable = false)
 {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty())
@@ -38,7 +39,7 @@ inline double shellSeconds(const QString &database, const QByteArray &script)
     process.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer timer;
     timer.start();
-    process.start(shell, {QStringLiteral("-readonly"), database});
+    process.start(shell, writable ? QStringList{database} : QStringList{QStringLiteral("-readonly"), database});
     process.write(script);
     process.closeWriteChannel();
     if (!process.waitForFinished(-1) || process.exitCode() != 0) {

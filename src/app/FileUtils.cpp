@@ -55,6 +55,13 @@ QString sanitizeFileName(const QString &name)
     return result;
 }
 
+bool isValidLocalDbName(const QString &name)
+{
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
+    static const QRegularExpression onlyDots(QStringLiteral("^\\s*\\.+\\s*$"));
+    return !name.contains(forbidden) && !onlyDots.match(name).hasMatch();
+}
+
 QString uniqueFilePath(const QString &path)
 {
     if (!QFileInfo::exists(path))

@@ -5,6 +5,9 @@
 
 // Text and file helpers shared by every part of the program.
 QString sanitizeFileName(const QString &name);
+// A name the user typed for a local database: none of \ / : * ? " < > | CR LF TAB, and not
+// only dots (which would name the databases folder or its parent). Emptiness is the caller's.
+bool isValidLocalDbName(const QString &name);
 QString uniqueFilePath(const QString &path);
 QString escapeHtml(QString &text);           // changes the argument and returns a copy
 QString escapeHtml(const QString &text);     // convenience for temporaries

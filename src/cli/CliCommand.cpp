@@ -59,7 +59,10 @@ void CliRegistry::add(std::unique_ptr<CliCommand> command)
     auto &commands = registry();
     const auto place = std::lower_bound(commands.begin(), commands.end(), command->name(),
                                         [](const auto &existing, const QString &name) { return existing->name() < name; });
-    commands.insert(place, std::move(command));
+    if (place != commands.end() && (*place)->name() == command->name())
+        *place = std::move(command);
+    else
+        commands.insert(place, std::move(command));
 }
 
 const std::vector<std::unique_ptr<CliCommand>> &CliRegistry::commands()

@@ -24,9 +24,16 @@ public:
     explicit CliUsageError(const QString &message);
 };
 
+// The user stopped a task with Ctrl-C: "Canceled." and exit code 130.
+class CliCanceled : public std::exception
+{
+public:
+    const char *what() const noexcept override { return "Canceled."; }
+};
+
 // One command of parlewick-cli. The frame parses the options a command declares, answers
 // --help for it, and turns exceptions into exit codes: CliUsageError -> 2, any other
-// std::exception (its UTF-8 text, rich text allowed) -> 1.
+// std::exception (its UTF-8 text, rich text allowed) -> 1, CliCanceled -> 130.
 class CliCommand
 {
 public:
@@ -47,6 +54,8 @@ public:
 
 // Every command of the tool, sorted by name. A command registers itself from its own file:
 //     const CliRegistration<ShowCommand> registration;
+// A command added under a name already taken replaces the earlier one (tests give a command
+// their own data this way).
 class CliRegistry
 {
 public:

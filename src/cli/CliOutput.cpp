@@ -69,3 +69,16 @@ int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outc
     printErr(plainText(progress.errorText()));
     return CliExitFailed;
 }
+
+QString runTaskThrow(ConsoleProgress &progress, QThread &worker)
+{
+    switch (progress.runWorker(worker)) {
+    case ConsoleProgress::Succeeded:
+        return progress.successText();
+    case ConsoleProgress::Canceled:
+        throw CliCanceled();
+    case ConsoleProgress::Failed:
+        break;
+    }
+    throw std::runtime_error(progress.errorText().toStdString());
+}

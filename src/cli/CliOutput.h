@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QThread;
+
 // stdout carries results only; everything else goes to stderr. Both add a line feed.
 void printOut(const QString &text);
 void printErr(const QString &text);
@@ -19,3 +21,7 @@ QString tabField(const QString &text);
 // Prints how a task ended (the success text on stdout, an error or "Canceled." on stderr)
 // and returns the matching exit code.
 int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outcome);
+
+// Runs a worker built with progress as its target and returns its success text. A failure
+// raises std::runtime_error with the worker's message, a Ctrl-C raises CliCanceled.
+QString runTaskThrow(ConsoleProgress &progress, QThread &worker);

@@ -54,6 +54,9 @@ int runCommand(CliCommand &command, const QStringList &arguments)
         return command.run(parser);
     } catch (const CliUsageError &error) {
         return usageError(QString::fromUtf8(error.what()), usage);
+    } catch (const CliCanceled &canceled) {
+        printErr(QString::fromUtf8(canceled.what()));
+        return CliExitCanceled;
     } catch (const std::exception &error) {
         const QString message = QString::fromUtf8(error.what());
         qDebug().noquote() << command.name() << "failed:" << message;

@@ -1,14 +1,12 @@
 #include "cli/ExportCommand.h"
 
 #include "cli/CliOutput.h"
-#include "kik/KikRules.h"
+#include "cli/CliSource.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/ExportMessagesThread.h"
 #include "workers/ExportTarget.h"
 
 #include <QFileInfo>
-
-#include <stdexcept>
 
 namespace {
 
@@ -16,23 +14,14 @@ const QString FormatOption = QStringLiteral("format");
 const QString OutOption = QStringLiteral("out");
 const QString ChatOption = QStringLiteral("chat");
 
-// The messages of every chat whose user is shown as, or has the address, `name`.
-KikMessageList messagesOfChat(const KikDataSet &data, const QString &name)
-{
-    KikMessageList messages;
-    bool found = false;
-    for (const _KikChat *chat : data.allChats()) {
-        if (!chat->user || (userDisplayName(chat->user) != name && chat->user->jid != name))
-            continue;
-        found = true;
-        messages += chat->messages;
-    }
-    if (!found)
-        throw std::runtime_error(QStringLiteral("There is no chat named %1.").arg(name).toUtf8().toStdString());
-    return messages;
-}
+const CliRegistration<ExportCommand> registration;
 
 } // namespace
+
+ExportCommand::ExportCommand()
+    : ExportCommand(Source{CliSource::options(), &CliSource::loadThrow, CliSource::optionsHelp()})
+{
+}
 
 ExportCommand::ExportCommand(Source source)
     : m_source(std::move(source))
@@ -41,7 +30,7 @@ ExportCommand::ExportCommand(Source source)
 
 QString ExportCommand::description() const
 {
-    return QStringLiteral(
+    return (m_source.help.isEmpty() ? QString() : m_source.help + QStringLiteral("\n\n")) + QStringLiteral(
         "Text, Word (a text file named .doc) and CSV go into the file PATH, which gets the format's\n"
         "suffix when it has none. PDF and HTML give one file per chat in the folder named after PATH\n"
         "without its suffix, followed by \"-pdf\" or \"-html\". Names the chat NAME to export only\n"
@@ -72,8 +61,13 @@ int ExportCommand::run(const QCommandLineParser &args)
     }
 
     const KikDataSetPtr data = m_source.load(args);
-    const KikMessageList messages = args.isSet(ChatOption) ? messagesOfChat(*data, args.value(ChatOption))
-                                                           : data->allMessages();
+    KikMessageList messages;
+    if (args.isSet(ChatOption)) {
+        for (const _KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(ChatOption)))
+            messages += chat->messages;
+    } else {
+        messages = data->allMessages();
+    }
     ConsoleProgress progress;
     ExportMessagesThread worker(messages, target.path, target.format, &progress);
     return reportOutcome(progress, progress.runWorker(worker));

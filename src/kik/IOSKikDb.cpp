@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 #include "app/FileUtils.h"
+#include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
 #include "kik/IOSAttachmentReader.h"
 #include "kik/IOSKikConsolidation.h"
@@ -16,7 +17,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <stdexcept>
 
@@ -114,19 +114,7 @@ void IOSKikDb::openStoreThrow()
     }
     if (!QFileInfo::exists(path))
         throw std::runtime_error(QStringLiteral("%1 was not found: %2").arg(StoreName, path).toStdString());
-    // An immutable store is read without SQLite creating its -shm and -wal files, but then
-    // its write-ahead log is not read either: a log with data is read from a copy.
-    if (!isNonEmptyFile(path + QStringLiteral("-wal"))) {
-        QUrl uri = QUrl::fromLocalFile(path);
-        uri.setQuery(QStringLiteral("mode=ro&immutable=1"));
-        openThrow(uri.toString(QUrl::FullyEncoded), ReadOnly | UriFileName);
-        return;
-    }
-    m_readCopy = std::make_unique<QTemporaryDir>();
-    const QString copy = m_readCopy->filePath(QStringLiteral("kik.sqlite"));
-    if (!m_readCopy->isValid() || !QFile::copy(path, copy) || !QFile::copy(path + QStringLiteral("-wal"), copy + QStringLiteral("-wal")))
-        throw std::runtime_error(QStringLiteral("Can not copy %1 for reading: %2").arg(StoreName, path).toStdString());
-    openThrow(copy, ReadWrite);
+    m_readCopy = openReadOnlyThrow(*this, path);
 }
 
 qint64 IOSKikDb::entityNumber(const QString &name) const

@@ -1,6 +1,7 @@
 #include "kik/KikLocalDb.h"
 
 #include "app/FileUtils.h"
+#include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
 #include "db/TinyKv.h"
 #include "kik/KikFileNames.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -64,6 +66,11 @@ KikLocalDb::KikLocalDb(const QString &folder)
 {
 }
 
+KikLocalDb::~KikLocalDb()
+{
+    close();   // before the copy it may read goes away
+}
+
 QString KikLocalDb::databasePath() const
 {
     return m_folder + QLatin1Char('/') + QLatin1String(DatabaseFileName);
@@ -73,6 +80,13 @@ void KikLocalDb::open()
 {
     if (isOpen())
         return;
+    if (m_readOnly) {
+        if (!QFileInfo(databasePath()).isFile())
+            throw std::runtime_error(
+                QStringLiteral("There is no local database in %1.").arg(QDir::toNativeSeparators(m_folder)).toStdString());
+        m_readCopy = openReadOnlyThrow(*this, databasePath());
+        return;
+    }
     for (const QString &folder : {m_thumbsFolder, m_profFolder, m_filesFolder}) {
         if (!QDir().mkpath(folder))
             throw std::runtime_error(QStringLiteral("Can not create the folder %1.").arg(folder).toStdString());

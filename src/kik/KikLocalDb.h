@@ -6,6 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QTemporaryDir;
+
 // One local message database: a folder with the SQLite file "talvora-kik.db" and the folders
 // "thumbs" (attachment pictures), "prof" (profile pictures) and "files" (attachment content).
 // Rows are never updated once stored: merging only adds users, chats, messages and chat
@@ -18,12 +22,18 @@ public:
 
     // Does not touch the disk.
     explicit KikLocalDb(const QString &folder);
+    ~KikLocalDb() override;
 
     QString folder() const { return m_folder; }
     QString thumbsFolder() const { return m_thumbsFolder; }
     QString profFolder() const { return m_profFolder; }
     QString filesFolder() const { return m_filesFolder; }
     QString databasePath() const;
+
+    // For a database that must stay as it is (a folder named on the command line): open then
+    // makes no folders and writes nothing in the folder, and a missing database file is an
+    // error. Set before open.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
 
     // Creates the folders and, when the database file is missing, the database from the schema.
     void open() override;
@@ -58,4 +68,6 @@ private:
     QString m_thumbsFolder;
     QString m_profFolder;
     QString m_filesFolder;
+    bool m_readOnly = false;
+    std::unique_ptr<QTemporaryDir> m_readCopy;
 };

@@ -1,12 +1,12 @@
 #include "ui/LocalDbSelForm.h"
 
+#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "ui/ChoiceDialogLayout.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 
 LocalDbSelForm::LocalDbSelForm(const QStringList &existingNames, const QString &proposedName, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
@@ -49,14 +49,10 @@ QString LocalDbSelForm::chooseDatabaseName()
 
 void LocalDbSelForm::onBtnOkPress()
 {
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
-    // The name becomes a folder under the local-databases folder: "." or ".." would be that
-    // folder itself or its parent.
-    static const QRegularExpression onlyDots(QStringLiteral("^\\s*\\.+\\s*$"));
     m_chosenName = cbLocalDbNames->currentText();
     if (m_chosenName.trimmed().isEmpty())
         showWarning(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    else if (m_chosenName.contains(forbidden) || onlyDots.match(m_chosenName).hasMatch())
+    else if (!isValidLocalDbName(m_chosenName))
         showWarning(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
     else
         accept();

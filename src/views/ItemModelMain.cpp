@@ -37,11 +37,14 @@ void ItemModelMain::addChats(_AbsDBItemNode *node)
 {
     QList<_KikChat *> chats = node->dataSet->allChats();
     std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
-    for (_KikChat *chat : std::as_const(chats)) {
-        const QString label = chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
-        appendNode(node, new _ChatSessionItemNode(chat, label));
-    }
+    for (_KikChat *chat : std::as_const(chats))
+        appendNode(node, new _ChatSessionItemNode(chat, chatLabel(chat)));
     emitLayoutChanged();
+}
+
+QString ItemModelMain::chatLabel(const _KikChat *chat)
+{
+    return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
 }
 
 int ItemModelMain::columnCount(const QModelIndex &) const

@@ -17,12 +17,12 @@ public:
     void begin() override;   // opens the file (raises its error text) and writes the header
     void end() override;     // finishes the file (raises its error text)
 
-protected:
-    virtual void writeHeader() = 0;
-
     // The name the text and CSV exports show for a message: the sender of a group message,
     // else the chat's user. Null when the message's chat has no user.
     static QString nameColumn(const _KikMessage *message);
+
+protected:
+    virtual void writeHeader() = 0;
 
     QTextStream m_stream;
 

@@ -1,0 +1,43 @@
+#include "cli/CliBackup.h"
+
+#include "cli/BackupPassword.h"
+#include "cli/CliOutput.h"
+#include "itunes/BackupManifest.h"
+#include "workers/ConsoleProgress.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
+
+#include <QFileInfo>
+#include <QObject>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+} // namespace
+
+QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args)
+{
+    if (!QFileInfo(folder).isDir())
+        fail(QStringLiteral("The folder %1 does not exist.").arg(folder));
+    auto backup = QSharedPointer<BackupManifest>::create(folder);
+    backup->readInfo();
+    if (backup->encrypted() && !backup->unlock(readBackupPasswordThrow(args)))
+        fail(QObject::tr("IDS_INVALID_PASSWORD"));
+    backup->load();
+    return backup;
+}
+
+QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot)
+{
+    ConsoleProgress progress;
+    IOSLoadKikFromiTunesThread worker(backup, &progress, cacheRoot);
+    runTaskThrow(progress, worker);
+    if (!worker.found())
+        fail(QStringLiteral("Found no Kik data in your iTunes Backup."));
+    return worker.appFolder();
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QSharedPointer>
+#include <QString>
+
+class BackupManifest;
+
+// Opens the iTunes backup in folder: its metadata, the password of an encrypted one (asked
+// the way readBackupPasswordThrow does; a wrong one raises "Invalid password."), its file list.
+QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args);
+
+// Copies Kik's files out of the backup into cacheRoot/com.kik.chat (an empty cacheRoot is the
+// program's own cache of that backup) behind the console progress, and returns that folder.
+// Raises when the backup holds no Kik store; Ctrl-C raises CliCanceled.
+QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot = QString());

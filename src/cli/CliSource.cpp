@@ -1,0 +1,147 @@
+#include "cli/CliSource.h"
+
+#include "app/AppFolders.h"
+#include "app/FileUtils.h"
+#include "cli/BackupPassword.h"
+#include "cli/CliBackup.h"
+#include "cli/CliCommand.h"
+#include "kik/IOSKikDb.h"
+#include "kik/KikLocalDb.h"
+#include "views/ItemModelMain.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QObject>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+// Constant-initialised: commands built during static initialisation ask for the options.
+constexpr QLatin1StringView kDb("db");
+constexpr QLatin1StringView kDbPath("db-path");
+constexpr QLatin1StringView kKik("kik");
+constexpr QLatin1StringView kBackup("backup");
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+void requireFolder(const QString &folder)
+{
+    if (!QFileInfo(folder).isDir())
+        fail(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+}
+
+KikDataSetPtr loadLocalDbThrow(const QString &folder)
+{
+    requireFolder(folder);
+    KikLocalDb db(folder);
+    db.setReadOnly(true);
+    const KikDataSetPtr data = KikDataSetPtr::create();
+    db.load(data);
+    return data;
+}
+
+// The store of a copy of Kik's app container at root, read without writing into it; the
+// pictures of attachment descriptions go to thumbsFolder.
+void loadKikFolderThrow(const KikDataSetPtr &data, const QString &root, const QString &thumbsFolder)
+{
+    requireFolder(root);
+    if (!QFileInfo(QDir(root).filePath(QLatin1String(IOSKikDb::StoreFile))).isFile())
+        fail(QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
+    IOSKikDb db(root, thumbsFolder);
+    db.setOpenMode(IOSKikDb::ReadOnlyMode);
+    db.load(data);
+}
+
+KikDataSetPtr loadKikContainerThrow(const QString &root)
+{
+    // The records name pictures in the scratch folder: it goes when the last user of the
+    // data set lets go of it.
+    const auto scratch = std::make_shared<QTemporaryDir>();
+    if (!scratch->isValid())
+        fail(QStringLiteral("Cannot create a temporary folder: %1").arg(scratch->errorString()));
+    const KikDataSetPtr data(new KikDataSet, [scratch](KikDataSet *set) { delete set; });
+    loadKikFolderThrow(data, root, scratch->filePath(QStringLiteral("thumbs")));
+    return data;
+}
+
+KikDataSetPtr loadBackupThrow(const QString &folder, const QCommandLineParser &args)
+{
+    // The program's own cache of the backup, as the program itself uses it; the pictures
+    // go to that cache too.
+    const QString appFolder = extractKikThrow(openBackupThrow(folder, args));
+    const KikDataSetPtr data = KikDataSetPtr::create();
+    loadKikFolderThrow(data, appFolder, QString());
+    return data;
+}
+
+} // namespace
+
+QList<QCommandLineOption> CliSource::options()
+{
+    return {QCommandLineOption(kDb, QStringLiteral("Read the local database NAME."), QStringLiteral("NAME")),
+            QCommandLineOption(kDbPath, QStringLiteral("Read the local database in folder DIR."), QStringLiteral("DIR")),
+            QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
+            QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
+            passwordFileOption()};
+}
+
+QString CliSource::optionsHelp()
+{
+    return QStringLiteral(
+        "SOURCE is one of:\n"
+        "  --db NAME      a local database in the data folder\n"
+        "  --db-path DIR  a local database folder anywhere\n"
+        "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
+        "  --backup DIR   an iTunes backup (an encrypted one asks for its password)\n"
+        "Folders named here are only read, never written.");
+}
+
+KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
+{
+    QStringList given;
+    for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup}) {
+        if (args.isSet(option))
+            given << QStringLiteral("--") + option;
+    }
+    if (given.size() != 1)
+        throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik or --backup)")
+                                            : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
+    if (args.isSet(kDb)) {
+        const QString folder = localDatabaseFolderThrow(args.value(kDb));
+        if (!QFileInfo(folder).isDir())
+            fail(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
+        return loadLocalDbThrow(folder);
+    }
+    if (args.isSet(kDbPath))
+        return loadLocalDbThrow(args.value(kDbPath));
+    if (args.isSet(kKik))
+        return loadKikContainerThrow(args.value(kKik));
+    return loadBackupThrow(args.value(kBackup), args);
+}
+
+QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)
+{
+    QList<_KikChat *> chats = data.allChats();
+    chats.removeIf([&](const _KikChat *chat) {
+        return ItemModelMain::chatLabel(chat).compare(name, Qt::CaseInsensitive) != 0
+               && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
+    });
+    if (chats.isEmpty())
+        fail(QStringLiteral("There is no chat named %1.").arg(name));
+    return chats;
+}
+
+QString localDatabaseFolderThrow(const QString &name)
+{
+    if (name.trimmed().isEmpty())
+        throw CliUsageError(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
+    if (!isValidLocalDbName(name))
+        throw CliUsageError(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
+    return QDir(localDatabasesFolder()).filePath(name);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "kik/KikDataSet.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+#include <QString>
+
+// The Kik records a command reads, from the one source its command line names:
+//   --db NAME      a local database in the data folder
+//   --db-path DIR  a local database folder anywhere
+//   --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app container)
+//   --backup DIR   an iTunes backup; Kik's files go to the program's cache of that backup first
+// A folder named on the command line is only read, never written.
+class CliSource
+{
+public:
+    // The source options, with --password-file for an encrypted backup.
+    static QList<QCommandLineOption> options();
+    static QString optionsHelp();   // the lines above, for a command's description
+
+    // Loads the source the options name. Pictures the reader takes out of attachment
+    // descriptions go to a temporary folder that lives as long as the returned data set.
+    // Raises CliUsageError unless exactly one source is given, std::runtime_error when it
+    // cannot be read, CliCanceled on Ctrl-C.
+    static KikDataSetPtr loadThrow(const QCommandLineParser &args);
+
+    // The chats whose node label or Kik address is name, ignoring case; raises
+    // std::runtime_error when there is none.
+    static QList<_KikChat *> chatsNamedThrow(const KikDataSet &data, const QString &name);
+};
+
+// The folder of the local database NAME in the data folder. NAME is checked as the program's
+// database dialog checks it (not empty, none of \ / : * ? " < > | and no line breaks or
+// tabs, not "." or ".."): CliUsageError otherwise.
+QString localDatabaseFolderThrow(const QString &name);

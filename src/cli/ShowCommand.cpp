@@ -1,0 +1,165 @@
+#include "cli/CliCommand.h"
+#include "cli/CliSource.h"
+#include "kik/KikRules.h"
+#include "views/ItemModelMain.h"
+#include "workers/AbsTextFileExport.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+namespace {
+
+const QString kChat = QStringLiteral("chat");
+const QString kJson = QStringLiteral("json");
+
+QString oneLine(QString text)
+{
+    return text.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+QByteArray jsonString(const QString &text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (const char c : text.toUtf8()) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (uchar(c) < 0x20)
+                out += QByteArrayLiteral("\\u00") + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+QByteArray jsonTime(const QDateTime &time)
+{
+    return time.isValid() ? QByteArray::number(time.toMSecsSinceEpoch()) : QByteArrayLiteral("null");
+}
+
+QByteArray jsonBool(bool value)
+{
+    return value ? QByteArrayLiteral("true") : QByteArrayLiteral("false");
+}
+
+void write(const QByteArray &bytes)
+{
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+        throw std::runtime_error("Cannot write to the standard output.");
+}
+
+QByteArray jsonMessage(const _KikMessage *message)
+{
+    return QByteArrayLiteral("{\"id\": ") + QByteArray::number(message->id)
+           + QByteArrayLiteral(", \"uid\": ") + jsonString(message->uid)
+           + QByteArrayLiteral(", \"ts\": ") + jsonTime(message->ts)
+           + QByteArrayLiteral(", \"was_me\": ") + jsonBool(message->was_me)
+           + QByteArrayLiteral(", \"sender\": ") + jsonString(AbsTextFileExport::nameColumn(message))
+           + QByteArrayLiteral(", \"text\": ") + jsonString(messageDisplayText(message))
+           + QByteArrayLiteral(", \"app_id\": ") + jsonString(message->app_id)
+           + QByteArrayLiteral(", \"content_id\": ") + jsonString(message->content_id) + '}';
+}
+
+void writeJson(const QList<_KikChat *> &chats)
+{
+    write("{\"chats\": [");
+    for (qsizetype c = 0; c < chats.size(); ++c) {
+        const _KikChat *chat = chats[c];
+        KikMessageList messages = chat->messages;
+        sortMessages(messages);
+        QByteArray head = c == 0 ? "\n" : ",\n";
+        head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id)
+                + QByteArrayLiteral(", \"name\": ") + jsonString(ItemModelMain::chatLabel(chat))
+                + QByteArrayLiteral(", \"jid\": ") + jsonString(chat->user ? chat->user->jid : QString())
+                + QByteArrayLiteral(", \"is_group\": ") + jsonBool(chat->user && chat->user->is_group)
+                + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
+                + QByteArrayLiteral(", \"messages\": [");
+        write(head);
+        for (qsizetype m = 0; m < messages.size(); ++m)
+            write((m == 0 ? "\n" : ",\n") + jsonMessage(messages[m]));
+        write("]}");
+    }
+    write("\n]}\n");
+}
+
+QString textTime(const QDateTime &time)
+{
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QStringLiteral("-");
+}
+
+void writeText(const QList<_KikChat *> &chats)
+{
+    for (qsizetype c = 0; c < chats.size(); ++c) {
+        const _KikChat *chat = chats[c];
+        KikMessageList messages = chat->messages;
+        sortMessages(messages);
+        QString text = c == 0 ? QString() : QStringLiteral("\n");
+        text += QStringLiteral("%1 (%2), %3 messages, last %4\n")
+                    .arg(oneLine(ItemModelMain::chatLabel(chat)), chat->user ? oneLine(chat->user->jid) : QString())
+                    .arg(messages.size())
+                    .arg(textTime(chat->last_ts));
+        write(text.toUtf8());
+        for (const _KikMessage *message : std::as_const(messages)) {
+            write(QStringLiteral("  %1  %2  %3: %4\n")
+                      .arg(textTime(message->ts), message->was_me ? QStringLiteral("To  ") : QStringLiteral("From"),
+                           oneLine(AbsTextFileExport::nameColumn(message)), oneLine(messageDisplayText(message)))
+                      .toUtf8());
+        }
+    }
+}
+
+class ShowCommand : public CliCommand
+{
+public:
+    QString name() const override { return QStringLiteral("show"); }
+    QString summary() const override { return QStringLiteral("Print the chats and messages of a source."); }
+    QString arguments() const override { return QStringLiteral("SOURCE"); }
+    QString description() const override
+    {
+        return CliSource::optionsHelp()
+               + QStringLiteral(
+                   "\n\nChats are listed newest first, each with its messages in order. --json prints one object:\n"
+                   "{\"chats\": [{\"id\", \"name\", \"jid\", \"is_group\", \"last_ts\", \"messages\": [{\"id\", \"uid\",\n"
+                   "\"ts\", \"was_me\", \"sender\", \"text\", \"app_id\", \"content_id\"}]}]} with times in milliseconds\n"
+                   "since 1970 (UTC).");
+    }
+    QList<QCommandLineOption> options() const override
+    {
+        return CliSource::options()
+               + QList<QCommandLineOption>{
+                   QCommandLineOption(kChat, QStringLiteral("Only the chat whose name or Kik address is NAME."),
+                                      QStringLiteral("NAME")),
+                   QCommandLineOption(kJson, QStringLiteral("Print JSON instead of text."))};
+    }
+
+    int run(const QCommandLineParser &args) override
+    {
+        if (!args.positionalArguments().isEmpty())
+            throw CliUsageError(QStringLiteral("unexpected argument '%1'").arg(args.positionalArguments().first()));
+        const KikDataSetPtr data = CliSource::loadThrow(args);
+        QList<_KikChat *> chats = args.isSet(kChat) ? CliSource::chatsNamedThrow(*data, args.value(kChat)) : data->allChats();
+        // Chats of the same time keep the order of their ids.
+        std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
+        if (args.isSet(kJson))
+            writeJson(chats);
+        else
+            writeText(chats);
+        std::fflush(stdout);
+        return CliExitOk;
+    }
+};
+
+const CliRegistration<ShowCommand> registration;
+
+} // namespace

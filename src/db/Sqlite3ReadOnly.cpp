@@ -1,0 +1,51 @@
+#include "db/Sqlite3ReadOnly.h"
+
+#include "db/Sqlite3DB.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <stdexcept>
+
+namespace {
+
+// The side files whose content belongs to the database: an unfinished transaction's journal,
+// committed pages not yet copied back from the write-ahead log.
+const char *const kSideFiles[] = {"-journal", "-wal"};
+
+bool hasData(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+} // namespace
+
+std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path)
+{
+    bool sideData = false;
+    for (const char *suffix : kSideFiles)
+        sideData = sideData || hasData(path + QLatin1String(suffix));
+    if (!sideData) {
+        // Immutable: SQLite neither locks nor creates side files (it would make -wal and -shm
+        // for a database in write-ahead mode even when opened read-only).
+        QUrl uri = QUrl::fromLocalFile(path);
+        uri.setQuery(QStringLiteral("mode=ro&immutable=1"));
+        db.openThrow(uri.toString(QUrl::FullyEncoded), Sqlite3DB::ReadOnly | Sqlite3DB::UriFileName);
+        return nullptr;
+    }
+    auto copyFolder = std::make_unique<QTemporaryDir>();
+    const QString copy = copyFolder->filePath(QFileInfo(path).fileName());
+    bool copied = copyFolder->isValid() && QFile::copy(path, copy);
+    for (const char *suffix : kSideFiles) {
+        const QString side = path + QLatin1String(suffix);
+        if (copied && QFileInfo::exists(side))
+            copied = QFile::copy(side, copy + QLatin1String(suffix));
+    }
+    if (!copied)
+        throw std::runtime_error(QStringLiteral("Can not copy %1 for reading.").arg(path).toStdString());
+    db.openThrow(copy, Sqlite3DB::ReadWrite);
+    return copyFolder;
+}

@@ -1,0 +1,216 @@
+#include "workers/BackupKikMessagesThread.h"
+
+#include "app/FileUtils.h"
+#include "kik/KikChat.h"
+#include "kik/KikFileNames.h"
+#include "kik/KikLocalDb.h"
+#include "kik/KikRules.h"
+#include "kik/KikUser.h"
+#include "workers/AbsProgressTarget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace {
+
+// Copies that never overwrite: a missing source or an existing target is passed over
+// silently, so the first copy of a file in the database is kept. The copies made are
+// remembered so that a run that commits nothing can take them back.
+class NewFileCopies
+{
+public:
+    // name comes from the source's records: only a plain file name is used, so the copy
+    // stays inside folder.
+    void copy(const QString &source, const QString &folder, const QString &name)
+    {
+        const QString target = fileInFolder(folder, name);
+        if (source.isEmpty() || target.isEmpty() || !QFileInfo(source).isFile())
+            return;
+        const QFileInfo existing(target);
+        if (existing.exists() || existing.isSymLink())
+            return;
+        if (QFile::copy(source, target))
+            m_made.append(target);
+    }
+
+    void removeMade()
+    {
+        for (const QString &path : std::as_const(m_made))
+            QFile::remove(path);
+        m_made.clear();
+    }
+
+private:
+    QStringList m_made;
+};
+
+// One run: the database, the chats met so far, the files copied.
+class BackupRun
+{
+public:
+    explicit BackupRun(const QString &folder) : m_db(folder)
+    {
+        for (const QString &path : {m_db.folder(), m_db.databasePath(), m_db.thumbsFolder(), m_db.profFolder(),
+                                    m_db.filesFolder()}) {
+            if (!QFileInfo::exists(path))
+                m_created.prepend(path);
+        }
+    }
+
+    KikLocalDb &db() { return m_db; }
+
+    // For a run that commits nothing: the transaction is rolled back, and the files, folders
+    // and database file the run brought into being are removed again, newest first.
+    void takeBack()
+    {
+        m_db.rollbackTran();
+        m_db.close();
+        m_files.removeMade();
+        for (const QString &path : std::as_const(m_created)) {
+            if (QFileInfo(path).isDir())
+                QDir().rmdir(path);
+            else
+                QFile::remove(path);
+        }
+    }
+
+    // A message a source lists in several chats names only one of them as its chat. The other
+    // chats of the selection that list it are noted, so that it is stored in each of them.
+    void noteSharedMessages(const KikMessageList &selection)
+    {
+        QSet<const _KikChat *> chats;
+        for (const _KikMessage *message : selection) {
+            if (message->chat)
+                chats.insert(message->chat);
+        }
+        for (const _KikChat *chat : std::as_const(chats)) {
+            for (const _KikMessage *message : chat->messages) {
+                if (message->chat != chat && chat->user)
+                    m_otherChats[message].append(chat);
+            }
+        }
+    }
+
+    void backupMessage(const _KikMessage *message)
+    {
+        if (!message->chat || !message->chat->user)
+            return;
+        const qint64 chatId = chatIdOf(message->chat);
+        qint64 messageId = m_db.findMessageByUid(message->uid);
+        if (messageId == 0)
+            messageId = m_db.insertMessage(message);
+        m_db.addChatMessage(chatId, messageId, message->ts);
+        for (const _KikChat *other : m_otherChats.value(message))
+            m_db.addChatMessage(chatIdOf(other), messageId, message->ts);
+        if (!message->attachment.isEmpty())
+            copyAttachmentFiles(message);
+    }
+
+private:
+    // The chat's id in the database, storing the chat with its user, members and pictures
+    // the first time the database meets it. Within a run a chat is looked up once.
+    qint64 chatIdOf(const _KikChat *chat)
+    {
+        const auto known = m_chatIds.constFind(chat);
+        if (known != m_chatIds.constEnd())
+            return *known;
+        const _KikUser *user = chat->user;
+        qint64 userId = m_db.findUserByJid(user);
+        if (userId == 0)
+            userId = m_db.insertUser(user);
+        qint64 chatId = m_db.findChatByUserId(userId);
+        if (chatId == 0) {
+            chatId = m_db.insertChat(userId, chat);
+            for (const KikMember &member : user->members) {
+                m_db.saveMember(userId, member);
+                if (member.user)
+                    copyProfilePicture(member.user);
+            }
+            copyProfilePicture(user);
+        }
+        m_chatIds.insert(chat, chatId);
+        return chatId;
+    }
+
+    void copyProfilePicture(const _KikUser *user)
+    {
+        m_files.copy(user->photo_path, m_db.profFolder(), sanitizeFileName(user->jid));
+    }
+
+    void copyAttachmentFiles(const _KikMessage *message)
+    {
+        const struct
+        {
+            const char *key;
+            const QString &source;
+        } pictures[] = {{"image:preview", message->preview_path},
+                        {"image:icon", message->icon_path},
+                        {"image:png-preview", message->png_preview_path}};
+        for (const auto &picture : pictures) {
+            const QString name = message->attachment.value(QLatin1String(picture.key)).toString();
+            if (!name.isEmpty())
+                m_files.copy(picture.source, m_db.thumbsFolder(), name);
+        }
+        if (!message->content_id.isEmpty())
+            m_files.copy(message->content_path, m_db.filesFolder(), message->content_id);
+    }
+
+    KikLocalDb m_db;
+    QStringList m_created;
+    NewFileCopies m_files;
+    QHash<const _KikChat *, qint64> m_chatIds;
+    QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
+};
+
+} // namespace
+
+BackupKikMessagesThread::BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder,
+                                                 AbsProgressTarget *progress, QObject *parent)
+    : QThread(parent), m_messages(messages), m_databaseFolder(databaseFolder), m_progress(progress)
+{
+    sortMessages(m_messages);
+}
+
+BackupKikMessagesThread::~BackupKikMessagesThread() = default;
+
+void BackupKikMessagesThread::run()
+{
+    postProgress(m_progress, QObject::tr("IDS_BACKING_UP_KIK_MESSAGES"), 0, QString());
+    // An empty folder name would mean the working folder.
+    if (m_databaseFolder.trimmed().isEmpty()) {
+        postError(m_progress, QStringLiteral("No local database folder was given."));
+        return;
+    }
+    BackupRun backup(m_databaseFolder);
+    try {
+        backup.noteSharedMessages(m_messages);
+        backup.db().open();
+        // Messages land all over the uid index: a larger page cache saves most re-reads.
+        backup.db().exec(QStringLiteral("PRAGMA cache_size=-32768"));
+        backup.db().beginTran();
+        const qint64 total = m_messages.size();
+        qint64 count = 0;
+        for (const _KikMessage *message : std::as_const(m_messages)) {
+            m_progress->throwIfCanceled();
+            ++count;
+            postProgress(m_progress, QString(), int(count * 100 / total),
+                         QStringLiteral("Messages: %1/%2").arg(count).arg(total));
+            backup.backupMessage(message);
+        }
+        // Recomputed inside the transaction: a commit never leaves new chats without a time.
+        backup.db().updateLastTs();
+        backup.db().commitTran();
+        postSuccess(m_progress, QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count));
+    } catch (int) {
+        backup.takeBack();
+    } catch (const std::exception &error) {
+        backup.takeBack();
+        postError(m_progress, QString::fromUtf8(error.what()));
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "kik/KikMessage.h"
+
+#include <QString>
+#include <QThread>
+
+class AbsProgressTarget;
+
+// Merges messages, with their users, chats and group members, into a local database and
+// copies the pictures and attachment files they refer to into its folders. Everything goes
+// in one transaction: a cancel or an error leaves the database as it was. A message that the
+// source lists in several chats of the selection is stored in each of them. The records belong
+// to a data set the caller keeps alive until the thread has ended.
+class BackupKikMessagesThread : public QThread
+{
+    Q_OBJECT
+public:
+    // The messages are copied and put in the one message order.
+    BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder,
+                            AbsProgressTarget *progress, QObject *parent = nullptr);
+    ~BackupKikMessagesThread() override;
+
+protected:
+    void run() override;
+
+private:
+    KikMessageList m_messages;
+    QString m_databaseFolder;
+    AbsProgressTarget *m_progress;
+};

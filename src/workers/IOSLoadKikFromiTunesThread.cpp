@@ -1,0 +1,203 @@
+#include "workers/IOSLoadKikFromiTunesThread.h"
+
+#include "app/FileUtils.h"
+#include "itunes/BackupFileNode.h"
+#include "itunes/BackupManifest.h"
+#include "workers/AbsProgressTarget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+
+#include <stdexcept>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString kDocuments = QStringLiteral("Documents");
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+const _BackupFileNode *childIgnoringCase(const _BackupFileNode *node, const QString &name)
+{
+    return node ? node->child(name, Qt::CaseInsensitive) : nullptr;
+}
+
+// The manifest's folder test also takes every empty file for a folder; an empty store side
+// file ("kik.sqlite-wal" after a checkpoint) made into a folder would stop the store from
+// opening. A record that says it is a regular file stays a file.
+bool isFolderNode(const _BackupFileNode *node)
+{
+    constexpr quint16 typeBits = 0170000;
+    constexpr quint16 regularFile = 0100000;
+    return node->isFolder() && (node->record().mode & typeBits) != regularFile;
+}
+
+bool isKeptFolder(const QString &name)
+{
+    for (const char *kept : {"attachments", "content_manager", "profpix"}) {
+        if (name.compare(QLatin1String(kept), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Removes a folder tree; a link in its place is removed as a link, its target left alone.
+void removeTreeOrLink(const QString &path)
+{
+    if (QFileInfo(path).isSymLink())
+        QFile::remove(path);
+    else
+        removeFolderTree(path);
+}
+
+// Decrypted messages must not be readable by other users of a shared temporary folder, and a
+// folder someone else planted there must not receive them.
+void ensurePrivateFolderThrow(const QString &path)
+{
+    QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink() && !QDir().mkpath(path))
+        fail(QStringLiteral("can not create %1.").arg(path));
+    info.refresh();
+#ifdef Q_OS_UNIX
+    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid())
+        fail(QStringLiteral("The cache folder %1 is not owned by you; remove it and try again.").arg(path));
+#endif
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+QString cacheParentFolder()
+{
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-itunes_cache"));
+}
+
+} // namespace
+
+IOSLoadKikFromiTunesThread::IOSLoadKikFromiTunesThread(const QSharedPointer<BackupManifest> &backup,
+                                                       AbsProgressTarget *progress, const QString &cacheRoot,
+                                                       QObject *parent)
+    : QThread(parent)
+    , m_backup(backup)
+    , m_progress(progress)
+    , m_cacheRoot(QDir(cacheRoot.isEmpty() ? defaultCacheRoot(*backup) : cacheRoot).absolutePath())
+    , m_defaultCacheRoot(cacheRoot.isEmpty())
+{
+}
+
+IOSLoadKikFromiTunesThread::~IOSLoadKikFromiTunesThread() = default;
+
+QString IOSLoadKikFromiTunesThread::defaultCacheRoot(const BackupManifest &backup)
+{
+    return QDir(cacheParentFolder()).filePath(backup.identityKey());
+}
+
+QString IOSLoadKikFromiTunesThread::appFolder() const
+{
+    return QDir(m_cacheRoot).filePath(QLatin1String(AppFolderName));
+}
+
+void IOSLoadKikFromiTunesThread::run()
+{
+    m_found = false;
+    m_cleanup = Cleanup::Nothing;
+    postProgress(m_progress, QObject::tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
+    const _BackupFileNode *appNode =
+        childIgnoringCase(childIgnoringCase(m_backup->rootNode(), QStringLiteral("Applications")),
+                          QLatin1String(AppFolderName));
+    if (!appNode) {
+        postError(m_progress, QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
+                                             "installed and verified Kik Messenger on your iPhone."));
+        return;
+    }
+    try {
+        prepareCacheRootThrow();
+        const QString documents = QDir(appFolder()).filePath(kDocuments);
+        removeTreeOrLink(documents);
+        if (!QDir().mkpath(documents))
+            fail(QStringLiteral("can not create %1.").arg(documents));
+        if (const _BackupFileNode *documentsNode = childIgnoringCase(appNode, kDocuments)) {
+            for (const _BackupFileNode *child : documentsNode->children()) {
+                if (isKeptFolder(child->name()))
+                    cacheNode(child, documents, Rule::KeepExisting);
+                else if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
+                    cacheNode(child, documents, Rule::AlwaysCopy);
+            }
+        }
+        const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
+        m_found = store.isFile() && store.size() > 0;
+        postSuccess(m_progress, QString());
+    } catch (int) {
+        removeWhatThisRunMade();
+    } catch (const std::exception &error) {
+        removeWhatThisRunMade();
+        postError(m_progress, QString::fromUtf8(error.what()));
+    }
+}
+
+void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
+{
+    if (m_defaultCacheRoot) {
+        ensurePrivateFolderThrow(cacheParentFolder());
+        m_cleanup = Cleanup::CacheRoot;
+    } else if (!QFileInfo::exists(m_cacheRoot)) {
+        m_cleanup = Cleanup::CacheRoot;
+    } else {
+        m_cleanup = QFileInfo::exists(appFolder()) ? Cleanup::Documents : Cleanup::AppFolder;
+    }
+    if (!QDir().mkpath(appFolder()))
+        fail(QStringLiteral("can not create %1.").arg(appFolder()));
+}
+
+void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QString &targetFolder, Rule rule)
+{
+    postProgress(m_progress, QString(), -1, QObject::tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name()));
+    m_progress->throwIfCanceled();
+
+    // The tree holds no name that climbs out of its folder; the name must still suit this system.
+    const QString name = sanitizeFileName(node->name());
+    if (name.isEmpty()) {
+        qDebug() << "backup entry without a usable name skipped:" << node->name();
+        return;
+    }
+    const QString local = QDir(targetFolder).filePath(name);
+    if (isFolderNode(node)) {
+        if (!QDir().mkpath(local))
+            fail(QStringLiteral("can not create %1. %2").arg(local, QStringLiteral("The folder cannot be made.")));
+        for (const _BackupFileNode *child : node->children())
+            cacheNode(child, local, rule);
+        return;
+    }
+    if (node->backupName().isEmpty() || !QFileInfo(QDir(m_backup->folder()).filePath(node->backupName())).isFile())
+        return;
+    if (rule == Rule::KeepExisting) {
+        const QFileInfo existing(local);
+        if (existing.isFile() && existing.size() > 0)
+            return;
+    }
+    // A cancel during a large file stops it at the next chunk; the partial copy is discarded.
+    m_backup->extractFile(node, local, [this](qint64, qint64) { m_progress->throwIfCanceled(); });
+}
+
+void IOSLoadKikFromiTunesThread::removeWhatThisRunMade()
+{
+    switch (m_cleanup) {
+    case Cleanup::Nothing:
+        break;
+    case Cleanup::CacheRoot:
+        removeTreeOrLink(m_cacheRoot);
+        break;
+    case Cleanup::AppFolder:
+        removeTreeOrLink(appFolder());
+        break;
+    case Cleanup::Documents:
+        removeTreeOrLink(QDir(appFolder()).filePath(kDocuments));
+        break;
+    }
+}

@@ -1,0 +1,384 @@
+#include "TestEnv.h"
+
+#include "RecordingProgress.h"
+#include "db/Sqlite3DB.h"
+#include "kik/KikDataSet.h"
+#include "kik/KikLocalDb.h"
+#include "workers/BackupKikMessagesThread.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(bytes);
+    return path;
+}
+
+// The database's whole content as the sqlite3 shell prints it.
+QByteArray dump(const QString &folder)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"),
+                                            QStringLiteral(".dump")});
+    shell.waitForFinished(30000);
+    return shell.readAllStandardOutput();
+}
+
+QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+QList<QStringList> rows(const QString &folder, const QString &sql)
+{
+    Sqlite3DB db;
+    db.openThrow(folder + QStringLiteral("/talvora-kik.db"), 1);
+    Sqlite3Cursor cursor = db.queryThrow(Sqlite3Sql(sql));
+    QList<QStringList> result;
+    while (cursor.moveNext()) {
+        QStringList row;
+        for (int i = 0; i < cursor.columnCount(); ++i)
+            row << (cursor.isNull(i) ? QStringLiteral("NULL") : cursor.getText(i));
+        result << row;
+    }
+    return result;
+}
+
+// Records of one source, made by hand; the data set owns them.
+class Source
+{
+public:
+    Source() : set(KikDataSetPtr::create()) {}
+
+    _KikUser *user(const QString &jid, const QString &name, const QString &photo = QString())
+    {
+        auto *user = new _KikUser;
+        user->id = ++m_ids;
+        user->jid = jid;
+        user->display_name = name;
+        user->photo_path = photo;
+        set->users.insert(user->id, user);
+        return user;
+    }
+
+    _KikUser *group(const QString &jid, const QList<_KikUser *> &members)
+    {
+        _KikUser *group = user(jid, QString());
+        group->is_group = true;
+        for (_KikUser *member : members)
+            group->members.append({member, member == members.first(), false});
+        return group;
+    }
+
+    _KikChat *chat(_KikUser *user)
+    {
+        auto *chat = new _KikChat;
+        chat->id = ++m_ids;
+        chat->user = user;
+        set->chats.insert(chat->id, chat);
+        return chat;
+    }
+
+    _KikMessage *message(_KikChat *chat, const QString &uid, qint64 secs, const QString &body = QStringLiteral("hi"))
+    {
+        auto *message = new _KikMessage;
+        message->id = ++m_ids;
+        message->internal_id = secs;
+        message->uid = uid;
+        message->ts = QDateTime::fromSecsSinceEpoch(1400000000 + secs, Qt::UTC);
+        message->body = body;
+        message->chat = chat;
+        if (chat)
+            chat->messages.append(message);
+        set->messages.insert(message->id, message);
+        return message;
+    }
+
+    KikDataSetPtr set;
+
+private:
+    qint64 m_ids = 0;
+};
+
+} // namespace
+
+class TestBackupKikMessagesThread : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QTranslator m_translator;
+
+    struct Outcome
+    {
+        QStringList errors() const { return m_errors; }
+        QStringList successes() const { return m_successes; }
+        QList<RecordingProgress::Report> reports() const { return m_reports; }
+        QStringList m_errors;
+        QStringList m_successes;
+        QList<RecordingProgress::Report> m_reports;
+    };
+
+    Outcome backup(const KikMessageList &messages, const QString &folder,
+                   std::function<bool(const RecordingProgress::Report &)> cancelWhen = {})
+    {
+        RecordingProgress progress;
+        if (cancelWhen)
+            progress.cancelWhen(std::move(cancelWhen));
+        BackupKikMessagesThread worker(messages, folder, &progress);
+        progress.run(worker);
+        return {progress.errors(), progress.successes(), progress.reports()};
+    }
+
+    QString databaseFolder(const QString &name) { return env.path(QStringLiteral("databases/") + name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+    }
+
+    void theSameChatTwiceChangesNothing()
+    {
+        Source source;
+        _KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
+                                    writeFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
+        _KikChat *chat = source.chat(ann);
+        // Given in reverse: the worker stores them in the message order.
+        source.message(chat, QStringLiteral("m3"), 300);
+        source.message(chat, QStringLiteral("m2"), 200)->target_user = ann;
+        source.message(chat, QStringLiteral("m1"), 100)->was_me = true;
+
+        const QString folder = databaseFolder(QStringLiteral("twice"));
+        const Outcome first = backup(source.set->allMessages(), folder);
+        QCOMPARE(first.errors(), QStringList());
+        QCOMPARE(first.successes(), QStringList{QStringLiteral("Successfully backed up 3 messages.")});
+        const auto reports = first.reports();
+        QCOMPARE(reports.size(), 4);
+        QCOMPARE(reports[0].status, QStringLiteral("Backing up Kik messages..."));
+        QCOMPARE(reports[0].value, 0);
+        QCOMPARE(reports[1].text, QStringLiteral("Messages: 1/3"));
+        QCOMPARE(reports[1].value, 33);
+        QCOMPARE(reports[3].text, QStringLiteral("Messages: 3/3"));
+        QCOMPARE(reports[3].value, 100);
+
+        QCOMPARE(rows(folder, QStringLiteral("select uid from kik_message order by _id")),
+                 (QList<QStringList>{{QStringLiteral("m1")}, {QStringLiteral("m2")}, {QStringLiteral("m3")}}));
+        QCOMPARE(rows(folder, QStringLiteral("select last_ts from kik_chat")),
+                 QList<QStringList>{{QString::number((1400000000LL + 300) * 1000)}});
+        QCOMPARE(readAll(folder + QStringLiteral("/prof/ann@talk.kik.com")), QByteArray("ann's face"));
+
+        const QByteArray before = dump(folder);
+        QVERIFY(before.contains("INSERT INTO kik_chat_messages"));
+        const Outcome second = backup(source.set->allMessages(), folder);
+        QCOMPARE(second.successes(), QStringList{QStringLiteral("Successfully backed up 3 messages.")});
+        QCOMPARE(dump(folder), before);
+    }
+
+    void aStoredMessageJoinsAnotherChat()
+    {
+        Source first;
+        const _KikMessage *shared = first.message(first.chat(first.user(QStringLiteral("a@x"), QStringLiteral("A"))),
+                                                  QStringLiteral("shared"), 10, QStringLiteral("first copy"));
+        const QString folder = databaseFolder(QStringLiteral("shared"));
+        backup({const_cast<_KikMessage *>(shared)}, folder);
+
+        Source second;
+        _KikMessage *again = second.message(second.chat(second.user(QStringLiteral("b@x"), QStringLiteral("B"))),
+                                            QStringLiteral("shared"), 10, QStringLiteral("second copy"));
+        QCOMPARE(backup({again}, folder).errors(), QStringList());
+        // One message row, the first copy's, in both chats.
+        QCOMPARE(rows(folder, QStringLiteral("select _id, body from kik_message")),
+                 (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("first copy")}}));
+        QCOMPARE(rows(folder, QStringLiteral("select c.user_id, cm.message_id from kik_chat_messages cm "
+                                             "join kik_chat c on c._id = cm.chat_id order by c.user_id")),
+                 (QList<QStringList>{{QStringLiteral("1"), QStringLiteral("1")}, {QStringLiteral("2"), QStringLiteral("1")}}));
+    }
+
+    void aMessageListedInTwoChatsIsStoredInBoth()
+    {
+        // Kik's store may list one message in two chats; the record names the last as its chat.
+        Source source;
+        _KikChat *ann = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
+        _KikChat *group = source.chat(source.group(QStringLiteral("9@groups.kik.com"), {}));
+        source.message(ann, QStringLiteral("a1"), 1);
+        _KikMessage *shared = source.message(ann, QStringLiteral("both"), 2);
+        group->messages.append(shared);
+        shared->chat = group;
+
+        // Backing up Ann's chat keeps the message in it, and in the group it also belongs to.
+        const QString folder = databaseFolder(QStringLiteral("listed-twice"));
+        QCOMPARE(backup(ann->messages, folder).successes(), QStringList{QStringLiteral("Successfully backed up 2 messages.")});
+        QCOMPARE(rows(folder, QStringLiteral("select u.jid, m.uid from kik_chat_messages cm join kik_chat c on c._id = cm.chat_id "
+                                             "join kik_user u on u._id = c.user_id join kik_message m on m._id = cm.message_id "
+                                             "order by u.jid, m.uid")),
+                 (QList<QStringList>{{QStringLiteral("9@groups.kik.com"), QStringLiteral("both")},
+                                     {QStringLiteral("ann@x"), QStringLiteral("a1")},
+                                     {QStringLiteral("ann@x"), QStringLiteral("both")}}));
+    }
+
+    void aNewGroupStoresItsMembers()
+    {
+        const QString folder = databaseFolder(QStringLiteral("group"));
+        Source earlier;
+        _KikUser *bob = earlier.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        backup({earlier.message(earlier.chat(bob), QStringLiteral("b1"), 1)}, folder);
+
+        Source source;
+        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"),
+                                    writeFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
+        _KikUser *bobAgain = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        _KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
+        group->members.append({nullptr, false, true});   // a member whose record is missing
+        group->photo_path = writeFile(env.path(QStringLiteral("src/group.jpg")), "group picture");
+        _KikChat *chat = source.chat(group);
+        source.message(chat, QStringLiteral("g1"), 50)->target_user = ann;
+        source.message(chat, QStringLiteral("g2"), 60)->target_user = bobAgain;
+
+        QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
+        QCOMPARE(rows(folder, QStringLiteral("select jid, is_group from kik_user order by _id")),
+                 (QList<QStringList>{{QStringLiteral("bob@x"), QStringLiteral("NULL")},
+                                     {QStringLiteral("1100@groups.kik.com"), QStringLiteral("1")},
+                                     {QStringLiteral("ann@x"), QStringLiteral("NULL")}}));
+        QCOMPARE(rows(folder, QStringLiteral("select user_id, member_id, is_admin, is_banned from kik_user_members "
+                                             "order by member_id")),
+                 (QList<QStringList>{{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("0")},
+                                     {QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("0")}}));
+        QCOMPARE(readAll(folder + QStringLiteral("/prof/ann@x")), QByteArray("ann"));
+        QCOMPARE(readAll(folder + QStringLiteral("/prof/1100@groups.kik.com")), QByteArray("group picture"));
+
+        // Members of a chat that is already stored are left alone.
+        group->members.first().is_admin = false;
+        group->members.append({source.user(QStringLiteral("cid@x"), QStringLiteral("Cid")), false, false});
+        source.message(chat, QStringLiteral("g3"), 70);
+        backup(source.set->allMessages(), folder);
+        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_user_members")), QList<QStringList>{{QStringLiteral("2")}});
+        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_user where jid = 'cid@x'")),
+                 QList<QStringList>{{QStringLiteral("0")}});
+    }
+
+    void attachmentFilesAreCopiedWithoutOverwriting()
+    {
+        const QString folder = databaseFolder(QStringLiteral("files"));
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
+        _KikMessage *picture = source.message(chat, QStringLiteral("p1"), 1);
+        picture->app_id = QStringLiteral("com.kik.ext.gallery");
+        picture->content_id = QStringLiteral("content-1");
+        picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("preview-1"));
+        picture->attachment.insert(QStringLiteral("image:icon"), QStringLiteral("icon-1"));   // source missing
+        picture->attachment.insert(QStringLiteral("image:png-preview"), QStringLiteral("png-1"));
+        picture->preview_path = writeFile(env.path(QStringLiteral("src/preview")), "new preview");
+        picture->icon_path = env.path(QStringLiteral("src/no-such-icon"));
+        picture->png_preview_path = writeFile(env.path(QStringLiteral("src/png")), "png");
+        picture->content_path = writeFile(env.path(QStringLiteral("src/content")), "content bytes");
+        // Names from the source that would leave their folder are not used.
+        _KikMessage *hostile = source.message(chat, QStringLiteral("p2"), 2);
+        hostile->content_id = QStringLiteral("../../escaped");
+        hostile->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("../thumbs-escaped"));
+        hostile->preview_path = picture->preview_path;
+        hostile->content_path = picture->content_path;
+
+        writeFile(folder + QStringLiteral("/thumbs/preview-1"), "first copy wins");
+        QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
+        QCOMPARE(filesBelow(folder).filter(QStringLiteral("/")),
+                 (QStringList{QStringLiteral("files/content-1"), QStringLiteral("thumbs/png-1"), QStringLiteral("thumbs/preview-1")}));
+        QCOMPARE(readAll(folder + QStringLiteral("/thumbs/preview-1")), QByteArray("first copy wins"));
+        QCOMPARE(readAll(folder + QStringLiteral("/files/content-1")), QByteArray("content bytes"));
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("escaped"))));
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("databases/escaped"))));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/thumbs-escaped")));
+    }
+
+    void cancelLeavesTheDatabaseAsItWas()
+    {
+        const QString folder = databaseFolder(QStringLiteral("cancel"));
+        Source stored;
+        _KikUser *ann = stored.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        stored.message(stored.chat(ann), QStringLiteral("old"), 1);
+        backup(stored.set->allMessages(), folder);
+        writeFile(folder + QStringLiteral("/files/kept"), "from before");
+        const QByteArray dumpBefore = dump(folder);
+        const QByteArray bytesBefore = readAll(folder + QStringLiteral("/talvora-kik.db"));
+        const QStringList filesBefore = filesBelow(folder);
+
+        Source source;
+        _KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
+                                        writeFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
+        _KikChat *chat = source.chat(newUser);
+        for (int i = 0; i < 5; ++i) {
+            _KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);
+            message->content_id = QStringLiteral("c%1").arg(i);
+            message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
+            message->content_path = writeFile(env.path(QStringLiteral("src/c%1").arg(i)), "content");
+        }
+        const Outcome canceled = backup(source.set->allMessages(), folder, [](const RecordingProgress::Report &r) {
+            return r.text == QStringLiteral("Messages: 3/5");
+        });
+        QCOMPARE(canceled.errors(), QStringList());
+        QCOMPARE(canceled.successes(), QStringList());
+        QCOMPARE(canceled.reports().last().text, QStringLiteral("Messages: 3/5"));
+        QCOMPARE(dump(folder), dumpBefore);
+        QCOMPARE(readAll(folder + QStringLiteral("/talvora-kik.db")), bytesBefore);
+        // The pictures and files the canceled run copied are gone; what was there stays.
+        QCOMPARE(filesBelow(folder), filesBefore);
+
+        // A database the canceled run would have made is not left behind.
+        const QString fresh = databaseFolder(QStringLiteral("never-made"));
+        backup(source.set->allMessages(), fresh, [](const RecordingProgress::Report &r) {
+            return r.text == QStringLiteral("Messages: 2/5");
+        });
+        QVERIFY(!QFileInfo::exists(fresh));
+    }
+
+    void emptySelectionsAndSkippedMessages()
+    {
+        const QString folder = databaseFolder(QStringLiteral("empty"));
+        QCOMPARE(backup({}, folder).successes(), QStringList{QStringLiteral("Successfully backed up 0 messages.")});
+        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
+
+        // Messages without a chat or a chat user are counted but not stored.
+        Source source;
+        source.message(nullptr, QStringLiteral("orphan"), 1);
+        source.message(source.chat(nullptr), QStringLiteral("no-user"), 2);
+        QCOMPARE(backup(source.set->allMessages(), folder).successes(),
+                 QStringList{QStringLiteral("Successfully backed up 2 messages.")});
+        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
+    }
+
+    void databaseErrorsAreReportedAndNothingChanges()
+    {
+        const QString folder = databaseFolder(QStringLiteral("broken"));
+        writeFile(folder + QStringLiteral("/talvora-kik.db"), QByteArray(4096, 'x'));
+        Source source;
+        source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("m"), 1);
+        const Outcome failed = backup(source.set->allMessages(), folder);
+        QCOMPARE(failed.errors().size(), 1);
+        QVERIFY(failed.successes().isEmpty());
+        QCOMPARE(readAll(folder + QStringLiteral("/talvora-kik.db")), QByteArray(4096, 'x'));
+        QCOMPARE(backup({}, QString()).errors(), QStringList{QStringLiteral("No local database folder was given.")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackupKikMessagesThread)
+#include "TestBackupKikMessagesThread.moc"

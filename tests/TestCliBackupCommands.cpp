@@ -1,0 +1,194 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QMap<QString, QByteArray> treeOf(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), readAll(path));
+    }
+    return files;
+}
+
+} // namespace
+
+// backups and extract, run as the built tool.
+class TestCliBackupCommands : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QString m_container;
+    QString m_plain;
+    QString m_encrypted;
+
+    Run runTool(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
+        Run run;
+        if (!process.waitForFinished(60000))
+            return run;
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QString buildBackup(const QString &folder, const ItunesBackupDevice &device, const QString &password)
+    {
+        ItunesBackupBuilder builder(device);
+        if (!password.isEmpty())
+            builder.setPassword(password, 50);
+        builder.addFolder(kKikDomain, m_container);
+        builder.build(folder);
+        return folder;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QDir().mkpath(env.path(QStringLiteral("tmp")));
+        qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
+        m_container = env.path(QStringLiteral("container"));
+        const QString documents = m_container + QStringLiteral("/Documents/");
+        QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents).isEmpty());
+        QVERIFY(QFile::rename(documents + QStringLiteral("kik_ios.sqlite"), documents + QStringLiteral("kik.sqlite")));
+        writeFile(documents + QStringLiteral("attachments/c0ffee"), QByteArray(3000, 'a'));
+        writeFile(documents + QStringLiteral("profpix/thumb_ann@talk.kik.com"), QByteArray(700, 'p'));
+
+        ItunesBackupDevice older;
+        older.date = QDateTime(QDate(2015, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        m_plain = buildBackup(env.path(QStringLiteral("root/") + older.uniqueDeviceId), older, QString());
+        ItunesBackupDevice newer;
+        newer.deviceName = QStringLiteral("Work\tphone");   // a name from the phone may hold a tab
+        m_encrypted = buildBackup(env.path(QStringLiteral("root/encrypted-copy")), newer, QStringLiteral("correct horse"));
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("root/not-a-backup"))));
+        writeFile(env.path(QStringLiteral("password")), "correct horse\n");
+        writeFile(env.path(QStringLiteral("wrong-password")), "battery staple\n");
+    }
+
+    void backupsListsNewestFirst()
+    {
+        // A backup whose metadata cannot be read is reported and the others are still listed.
+        const QString broken = env.path(QStringLiteral("root/broken"));
+        QVERIFY(QDir().mkpath(broken + QStringLiteral("/Manifest.plist")));
+        writeFile(broken + QStringLiteral("/Manifest.mbdb"), "mbdb");
+
+        const Run run = runTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
+        QCOMPARE(run.code, 0);
+        const QStringList expected = {
+            QStringLiteral("Work phone-encrypted-copy\t2016-03-14T09:26:53Z\t1\t") + m_encrypted,
+            QStringLiteral("Test iPhone\t2015-01-02T03:04:05Z\t0\t") + m_plain,
+        };
+        QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        QVERIFY2(run.err.contains(QStringLiteral("load %1 error.").arg(broken)), qPrintable(run.err));
+
+        const Run empty = runTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
+        QCOMPARE(empty.code, 0);
+        QCOMPARE(empty.out, QString());
+        QVERIFY(QDir(broken).removeRecursively());
+    }
+
+    void extractGivesTheFilesOfPlainAndEncryptedBackups()
+    {
+        const QMap<QString, QByteArray> expected = treeOf(m_container);
+        const QString plainOut = env.path(QStringLiteral("out-plain"));
+        Run run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain, QStringLiteral("--out"), plainOut});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out.trimmed(), plainOut + QStringLiteral("/com.kik.chat"));
+        QCOMPARE(treeOf(plainOut + QStringLiteral("/com.kik.chat")), expected);
+
+        const QString encryptedOut = env.path(QStringLiteral("out-encrypted"));
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"),
+                       encryptedOut, QStringLiteral("--password-file"), env.path(QStringLiteral("password"))});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(treeOf(encryptedOut + QStringLiteral("/com.kik.chat")), expected);
+
+        // The password may come from the environment instead.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"), QStringLiteral("correct horse"));
+        const QString fromEnvironment = env.path(QStringLiteral("out-environment"));
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), fromEnvironment},
+                      environment);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(treeOf(fromEnvironment + QStringLiteral("/com.kik.chat")), expected);
+    }
+
+    void extractFailures()
+    {
+        const QString out = env.path(QStringLiteral("out-failures"));
+        QVERIFY(QDir().mkpath(out));
+        Run run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out,
+                           QStringLiteral("--password-file"), env.path(QStringLiteral("wrong-password"))});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        // No password at all, and stdin is not a terminal: a usage error.
+        QProcessEnvironment noPassword = QProcessEnvironment::systemEnvironment();
+        noPassword.remove(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"));
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out}, noPassword);
+        QCOMPARE(run.code, 2);
+
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("missing")),
+                       QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("does not exist")), qPrintable(run.err));
+
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("root/not-a-backup")),
+                       QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Cannot find ")), qPrintable(run.err));
+
+        ItunesBackupBuilder noKik;
+        noKik.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
+        noKik.build(env.path(QStringLiteral("no-kik")));
+        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-kik")),
+                       QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in your iTunes Backup.")), qPrintable(run.err));
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        QCOMPARE(runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain}).code, 2);
+        const Run help = runTool({QStringLiteral("extract"), QStringLiteral("--help")});
+        QCOMPARE(help.code, 0);
+        QVERIFY(help.out.contains(QStringLiteral("--password-file FILE")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliBackupCommands)
+#include "TestCliBackupCommands.moc"

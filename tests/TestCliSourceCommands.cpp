@@ -1,0 +1,374 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+#include "StreamCapture.h"
+#include "app/AppFolders.h"
+#include "cli/CliRunner.h"
+#include "kikstore/KikStoreGenerator.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QTranslator>
+#include <QtTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QString err;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Everything below a folder: entries with their bytes and, unless left out, their times, so
+// that any write shows.
+QMap<QString, QByteArray> snapshot(const QString &folder, bool withTimes = true)
+{
+    QMap<QString, QByteArray> entries;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        const QByteArray time = withTimes ? QByteArray::number(info.lastModified().toMSecsSinceEpoch()) : QByteArray();
+        entries.insert(QDir(folder).relativeFilePath(path), info.isDir() ? "dir " + time : readAll(path) + time);
+    }
+    return entries;
+}
+
+QByteArray dump(const QString &folder)
+{
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"),
+                                            QStringLiteral(".dump")});
+    shell.waitForFinished(60000);
+    return shell.readAllStandardOutput();
+}
+
+// What two sources must agree on: chats that hold messages, keyed by their user, with
+// everything of each message but the row ids, which belong to each database.
+QMap<QString, QJsonObject> comparable(const QByteArray &json)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning() << "not JSON:" << error.errorString();
+    QMap<QString, QJsonObject> chats;
+    for (const QJsonValue &value : document.object().value(QStringLiteral("chats")).toArray()) {
+        QJsonObject chat = value.toObject();
+        QJsonArray messages;
+        for (const QJsonValue &message : chat.value(QStringLiteral("messages")).toArray()) {
+            QJsonObject m = message.toObject();
+            m.remove(QStringLiteral("id"));
+            messages.append(m);
+        }
+        if (messages.isEmpty())
+            continue;   // a chat without messages is not backed up
+        chat.remove(QStringLiteral("id"));
+        chat.remove(QStringLiteral("last_ts"));   // a local database keeps its newest message's time
+        chat.insert(QStringLiteral("messages"), messages);
+        chats.insert(chat.value(QStringLiteral("jid")).toString(), chat);
+    }
+    return chats;
+}
+
+} // namespace
+
+// show and import end to end: Kik's own store, generated containers, iTunes backups and local
+// databases as sources.
+class TestCliSourceCommands : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QTranslator m_translator;
+    QString m_real;        // the real store in a container folder
+    QString m_generated;   // a generated container with attachments and pictures
+    QString m_plainBackup;
+    QString m_encryptedBackup;
+
+    Run runTool(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
+        Run run;
+        if (!process.waitForFinished(120000))
+            return run;
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    QByteArray showJson(const QStringList &source)
+    {
+        const Run run = runTool(QStringList{QStringLiteral("show"), QStringLiteral("--json")} + source);
+        if (run.code != 0)
+            qWarning() << "show failed:" << run.err;
+        return run.out;
+    }
+
+    QString localDb(const QString &name) { return QDir(localDatabasesFolder()).filePath(name); }
+
+    QString buildBackup(const QString &name, const QString &password)
+    {
+        ItunesBackupBuilder builder;
+        if (!password.isEmpty())
+            builder.setPassword(password, 50);
+        builder.addFolder(kKikDomain, m_generated);
+        const QString folder = env.path(QStringLiteral("backups/") + name);
+        builder.build(folder);
+        return folder;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+        QDir().mkpath(env.path(QStringLiteral("tmp")));
+        qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
+
+        m_real = env.path(QStringLiteral("real"));
+        const QString documents = m_real + QStringLiteral("/Documents/");
+        QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents).isEmpty());
+        QVERIFY(QFile::rename(documents + QStringLiteral("kik_ios.sqlite"), documents + QStringLiteral("kik.sqlite")));
+
+        KikStoreOptions options;
+        options.contacts = 8;
+        options.groups = 2;
+        options.chats = 5;
+        options.messagesPerChat = 30;
+        options.attachmentShare = 0.2;
+        const GeneratedKikStore store = KikStoreGenerator(options).generate(env.path(QStringLiteral("generated")));
+        m_generated = store.rootFolder;
+        QVERIFY(store.attachments > 0);
+
+        m_plainBackup = buildBackup(QStringLiteral("plain"), QString());
+        m_encryptedBackup = buildBackup(QStringLiteral("encrypted"), QStringLiteral("s3cret"));
+        writeFile(env.path(QStringLiteral("password")), "s3cret\n");
+        writeFile(env.path(QStringLiteral("wrong-password")), "secret\n");
+    }
+
+    void showPrintsChatsNewestFirst()
+    {
+        const QMap<QString, QByteArray> before = snapshot(m_real);
+        const QByteArray json = showJson({QStringLiteral("--kik"), m_real});
+        const QJsonArray chats = QJsonDocument::fromJson(json).object().value(QStringLiteral("chats")).toArray();
+        QVERIFY(chats.size() > 1);
+        qint64 previous = std::numeric_limits<qint64>::max();
+        int messages = 0;
+        for (const QJsonValue &chat : chats) {
+            const qint64 last = chat.toObject().value(QStringLiteral("last_ts")).toInteger();
+            QVERIFY(last <= previous);
+            previous = last;
+            messages += chat.toObject().value(QStringLiteral("messages")).toArray().size();
+        }
+        QVERIFY(messages > 0);
+        // The keys come in their documented order.
+        QVERIFY(QRegularExpression(QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
+                                                  "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
+                                                  "\"messages\": \\["))
+                    .match(QString::fromUtf8(json)).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("\\{\"id\": \\d+, \"uid\": \"[^\"]*\", \"ts\": \\d+, \"was_me\": "
+                                                  "(true|false), \"sender\": \"[^\"]*\", \"text\": \".*\", \"app_id\": "
+                                                  "\"[^\"]*\", \"content_id\": \"[^\"]*\"\\}"))
+                    .match(QString::fromUtf8(json)).hasMatch());
+
+        // One chat by its name, in text.
+        const QString name = chats.first().toObject().value(QStringLiteral("name")).toString();
+        const Run text = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), name});
+        QCOMPARE(text.code, 0);
+        QVERIFY(text.out.startsWith(name.toUtf8() + " ("));
+        QCOMPARE(text.out.count("\n  "), chats.first().toObject().value(QStringLiteral("messages")).toArray().size());
+        QCOMPARE(snapshot(m_real), before);
+    }
+
+    void importThenShowGivesTheSameMessages_data()
+    {
+        QTest::addColumn<QStringList>("source");
+        QTest::addColumn<QString>("folder");   // what must stay untouched
+        QTest::newRow("real store") << QStringList{QStringLiteral("--kik"), m_real} << m_real;
+        QTest::newRow("generated") << QStringList{QStringLiteral("--kik"), m_generated} << m_generated;
+        QTest::newRow("plain backup") << QStringList{QStringLiteral("--backup"), m_plainBackup} << m_plainBackup;
+        QTest::newRow("encrypted backup")
+            << QStringList{QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
+                           env.path(QStringLiteral("password"))}
+            << m_encryptedBackup;
+    }
+
+    void importThenShowGivesTheSameMessages()
+    {
+        QFETCH(QStringList, source);
+        QFETCH(QString, folder);
+        const QMap<QString, QByteArray> before = snapshot(folder);
+        const QMap<QString, QJsonObject> shown = comparable(showJson(source));
+        QVERIFY(!shown.isEmpty());
+
+        const QString name = QStringLiteral("imported %1").arg(QTest::currentDataTag());
+        Run run = runTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.startsWith("Successfully backed up "), run.out.constData());
+        QCOMPARE(comparable(showJson({QStringLiteral("--db"), name})), shown);
+
+        // Twice the same: nothing changes.
+        const QByteArray stored = dump(localDb(name));
+        run = runTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(dump(localDb(name)), stored);
+        QCOMPARE(snapshot(folder), before);
+
+        // The local database as a source elsewhere, read without a trace.
+        const QString copy = env.path(QStringLiteral("copies/") + QTest::currentDataTag());
+        QVERIFY(QDir().mkpath(copy));
+        QVERIFY(QFile::copy(localDb(name) + QStringLiteral("/talvora-kik.db"), copy + QStringLiteral("/talvora-kik.db")));
+        const QMap<QString, QByteArray> copyBefore = snapshot(copy);
+        QCOMPARE(comparable(showJson({QStringLiteral("--db-path"), copy})), shown);
+        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--db-path"), copy, QStringLiteral("--into"),
+                          name + QStringLiteral(" again")}).code, 0);
+        QCOMPARE(snapshot(copy), copyBefore);
+        QCOMPARE(comparable(showJson({QStringLiteral("--db"), name + QStringLiteral(" again")})), shown);
+    }
+
+    void attachmentsOfAGeneratedContainerAreCopied()
+    {
+        const QString name = QStringLiteral("with files");
+        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_generated, QStringLiteral("--into"), name}).code, 0);
+        const QString folder = localDb(name);
+        QVERIFY(!QDir(folder + QStringLiteral("/files")).isEmpty());
+        QVERIFY(!QDir(folder + QStringLiteral("/prof")).isEmpty());
+        // Every content file copied is the container's own.
+        for (const QString &file : QDir(folder + QStringLiteral("/files")).entryList(QDir::Files))
+            QCOMPARE(readAll(folder + QStringLiteral("/files/") + file),
+                     readAll(m_generated + QStringLiteral("/Documents/content_manager/data_cache/") + file));
+    }
+
+    void failures()
+    {
+        Run run = runTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
+                           env.path(QStringLiteral("wrong-password"))});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
+
+        for (const QString &option : {QStringLiteral("--kik"), QStringLiteral("--backup"), QStringLiteral("--db-path")}) {
+            run = runTool({QStringLiteral("show"), option, env.path(QStringLiteral("missing"))});
+            QCOMPARE(run.code, 1);
+            QVERIFY2(run.err.contains(QStringLiteral("does not exist")), qPrintable(run.err));
+        }
+        run = runTool({QStringLiteral("show"), QStringLiteral("--backup"), m_real});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Cannot find ")), qPrintable(run.err));
+        run = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_plainBackup});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in ")), qPrintable(run.err));
+        run = runTool({QStringLiteral("show"), QStringLiteral("--db-path"), m_real});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("There is no local database in ")), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(m_real + QStringLiteral("/thumbs")));
+        run = runTool({QStringLiteral("show"), QStringLiteral("--db"), QStringLiteral("nobody")});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.err.trimmed(), QStringLiteral("There is no local database named nobody."));
+        run = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), QStringLiteral("Nobody")});
+        QCOMPARE(run.code, 1);
+
+        // Command-line mistakes.
+        QCOMPARE(runTool({QStringLiteral("show")}).code, 2);
+        QCOMPARE(runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--db"), QStringLiteral("x")}).code, 2);
+        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real}).code, 2);
+        for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QStringLiteral("x:y"), QStringLiteral("  ")}) {
+            run = runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), bad});
+            QCOMPARE(run.code, 2);
+        }
+        QVERIFY(run.err.contains(QStringLiteral("Select one Database or enter a new Database name")));
+        for (const QString &made : {QStringLiteral("a"), QStringLiteral("x:y"), QStringLiteral("  ")})
+            QVERIFY(!QFileInfo::exists(localDb(made)));
+        for (const QString &command : {QStringLiteral("show"), QStringLiteral("import"), QStringLiteral("backups"),
+                                       QStringLiteral("extract")}) {
+            run = runTool({command, QStringLiteral("--help")});
+            QCOMPARE(run.code, 0);
+            QVERIFY(run.out.startsWith("Usage: parlewick-cli " + command.toUtf8()));
+        }
+    }
+
+    void ctrlCDuringImportCommitsNothing()
+    {
+        KikStoreOptions options;
+        options.contacts = 30;
+        options.chats = 30;
+        options.messagesPerChat = 4000;
+        options.sideFiles = false;
+        options.collectUids = false;
+        const QString big = KikStoreGenerator(options).generate(env.path(QStringLiteral("big"))).rootFolder;
+
+        const QString name = QStringLiteral("interrupted");
+        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), name}).code, 0);
+        const QString folder = localDb(name);
+        const QByteArray dumpBefore = dump(folder);
+        // A rollback puts the bytes back, not the file times.
+        const QMap<QString, QByteArray> before = snapshot(folder, false);
+
+        // A Ctrl-C that comes when no task runs must not end the test.
+        struct sigaction ignore {};
+        struct sigaction original {};
+        ignore.sa_handler = [](int) {};
+        sigemptyset(&ignore.sa_mask);
+        sigaction(SIGINT, &ignore, &original);
+
+        // Ctrl-C as soon as the import has written into the database.
+        QTimer poll;
+        bool raised = false;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (!raised && QFileInfo::exists(folder + QStringLiteral("/talvora-kik.db-journal"))) {
+                raised = true;
+                std::raise(SIGINT);
+            }
+        });
+        poll.start(1);
+        int code = -1;
+        QByteArray printed;
+        QByteArray errors;
+        {
+            StreamCapture out(STDOUT_FILENO);
+            StreamCapture err(STDERR_FILENO);
+            code = runCli({QStringLiteral("import"), QStringLiteral("--kik"), big, QStringLiteral("--into"), name});
+            printed = out.text();
+            errors = err.text();
+        }
+        poll.stop();
+        QCOMPARE(errors.trimmed(), QByteArray("Canceled."));
+        // Nothing but the test's own log lines: no success text.
+        QVERIFY2(!printed.contains("Successfully"), printed.constData());
+        sigaction(SIGINT, &original, nullptr);
+        QVERIFY(raised);
+        QCOMPARE(code, 130);
+        QCOMPARE(dump(folder), dumpBefore);
+        QCOMPARE(snapshot(folder, false), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliSourceCommands)
+#include "TestCliSourceCommands.moc"

@@ -1,0 +1,337 @@
+#include "TestEnv.h"
+
+#include "ItunesBackupBuilder.h"
+#include "RecordingProgress.h"
+#include "itunes/BackupFileNode.h"
+#include "itunes/BackupManifest.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QTranslator>
+#include <QtTest>
+
+namespace {
+
+const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 131 + seed) % 251);
+    return bytes;
+}
+
+// Every file below folder by relative path, with its bytes.
+QMap<QString, QByteArray> treeOf(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), readAll(path));
+    }
+    return files;
+}
+
+// Cancels after a number of checks made once a report with the given text came.
+class CancelInsideFile : public RecordingProgress
+{
+public:
+    CancelInsideFile(const QString &text, int checks) : m_text(text), m_checks(checks) {}
+
+    bool isCanceled() const override { return m_armed && --m_checks < 0; }
+    void postProgress(const QString &status, int value, const QString &text) override
+    {
+        RecordingProgress::postProgress(status, value, text);
+        if (text == m_text)
+            m_armed = true;
+    }
+
+private:
+    QString m_text;
+    mutable std::atomic<int> m_checks;
+    std::atomic<bool> m_armed{false};
+};
+
+} // namespace
+
+class TestIOSLoadKikFromiTunesThread : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QTranslator m_translator;
+    QString m_container;   // Kik's app container as on the phone
+    QMap<QString, QByteArray> m_expected;   // what the cache's Documents must hold
+
+    QSharedPointer<BackupManifest> openBackup(const QString &folder, const QString &password = QString())
+    {
+        auto backup = QSharedPointer<BackupManifest>::create(folder);
+        backup->readInfo();
+        if (!password.isEmpty())
+            [&] { QVERIFY(backup->unlock(password)); }();
+        backup->load();
+        return backup;
+    }
+
+    QSharedPointer<BackupManifest> buildBackup(const QString &name, const QString &password = QString(),
+                                               const QString &container = QString())
+    {
+        ItunesBackupBuilder builder;
+        if (!password.isEmpty())
+            builder.setPassword(password, 50);
+        builder.addFolder(kKikDomain, container.isEmpty() ? m_container : container);
+        builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/x.plist"), "other app");
+        const QString folder = env.path(QStringLiteral("backups/") + name);
+        builder.build(folder);
+        return openBackup(folder, password);
+    }
+
+    struct Run
+    {
+        bool found = false;
+        QString appFolder;
+        QStringList errors;
+        QStringList successes;
+        QList<RecordingProgress::Report> reports;
+    };
+
+    Run load(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot = QString(),
+             std::function<bool(const RecordingProgress::Report &)> cancelWhen = {})
+    {
+        RecordingProgress progress;
+        if (cancelWhen)
+            progress.cancelWhen(std::move(cancelWhen));
+        IOSLoadKikFromiTunesThread worker(backup, &progress, cacheRoot);
+        progress.run(worker);
+        return {worker.found(), worker.appFolder(), progress.errors(), progress.successes(), progress.reports()};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
+        QCoreApplication::installTranslator(&m_translator);
+        // The program's cache lives in the temporary folder: keep it inside the test's home.
+        QDir().mkpath(env.path(QStringLiteral("tmp")));
+        qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
+        QCOMPARE(QDir::tempPath(), env.path(QStringLiteral("tmp")));
+
+        m_container = env.path(QStringLiteral("container"));
+        const QString documents = m_container + QStringLiteral("/Documents/");
+        QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), documents).isEmpty());
+        QVERIFY(QFile::rename(documents + QStringLiteral("kik_ios.sqlite"), documents + QStringLiteral("kik.sqlite")));
+        writeFile(documents + QStringLiteral("kik.sqlite-shm"), pattern(32768, 1));
+        writeFile(documents + QStringLiteral("kik.sqlite-wal"), QByteArray());   // empty after a checkpoint
+        writeFile(documents + QStringLiteral("attachments/0b1c-content"), pattern(5000, 2));
+        writeFile(documents + QStringLiteral("Attachments/upper"), pattern(17, 3));
+        writeFile(documents + QStringLiteral("content_manager/data_cache/0b1c-content"), pattern(70000, 4));
+        writeFile(documents + QStringLiteral("content_manager/metadata_cache/0b1c-content"), pattern(300, 5));
+        writeFile(documents + QStringLiteral("profpix/orig_ann@talk.kik.com"), pattern(900, 6));
+        // Not needed by the reader, so not copied: other files, and the store named in another case.
+        writeFile(documents + QStringLiteral("Kik.sqlite"), pattern(64, 7));
+        writeFile(documents + QStringLiteral("notes.txt"), pattern(10, 8));
+        writeFile(documents + QStringLiteral("logs/today.log"), pattern(10, 9));
+        writeFile(m_container + QStringLiteral("/Library/Caches/c.db"), pattern(10, 10));
+
+        m_expected = treeOf(m_container + QStringLiteral("/Documents"));
+        for (const QString &left : {QStringLiteral("Kik.sqlite"), QStringLiteral("notes.txt"), QStringLiteral("logs/today.log")})
+            QVERIFY(m_expected.remove(left) == 1);
+    }
+
+    void plainAndEncryptedBackupsGiveIdenticalFiles_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("plain") << QString();
+        QTest::newRow("encrypted") << QStringLiteral("pässword");
+    }
+
+    void plainAndEncryptedBackupsGiveIdenticalFiles()
+    {
+        QFETCH(QString, password);
+        const auto backup = buildBackup(QTest::currentDataTag(), password);
+        const Run run = load(backup);
+        QCOMPARE(run.errors, QStringList());
+        QCOMPARE(run.successes, QStringList{QString()});
+        QVERIFY(run.found);
+        QCOMPARE(run.appFolder, QDir::tempPath() + QStringLiteral("/talvora-itunes_cache/") + backup->identityKey()
+                                    + QStringLiteral("/com.kik.chat"));
+        const QString documents = run.appFolder + QStringLiteral("/Documents");
+        QCOMPARE(treeOf(documents), m_expected);
+        QVERIFY(QFileInfo(documents + QStringLiteral("/kik.sqlite-wal")).isFile());
+        QVERIFY(!QFileInfo::exists(run.appFolder + QStringLiteral("/Library")));
+        // Only the owner may read what was decrypted.
+        QCOMPARE(QFileInfo(QDir::tempPath() + QStringLiteral("/talvora-itunes_cache")).permissions()
+                     & (QFileDevice::ReadOther | QFileDevice::ReadGroup | QFileDevice::ExeOther),
+                 QFileDevice::Permissions());
+
+        QCOMPARE(run.reports.first().status, QStringLiteral("Loading data from iTunes Backup..."));
+        QCOMPARE(run.reports.first().value, 99);
+        QStringList texts;
+        for (const auto &report : run.reports.mid(1)) {
+            QCOMPARE(report.value, -1);
+            texts << report.text;
+        }
+        QVERIFY(texts.contains(QStringLiteral("Loading kik.sqlite...")));
+        QVERIFY(texts.contains(QStringLiteral("Loading Attachments...")));
+        QVERIFY(!texts.contains(QStringLiteral("Loading Kik.sqlite...")));
+    }
+
+    void everyRunRebuildsDocumentsInTheSameCache()
+    {
+        const auto backup = buildBackup(QStringLiteral("twice"));
+        const Run first = load(backup);
+        QVERIFY(first.found);
+        const QString stale = first.appFolder + QStringLiteral("/Documents/attachments/stale");
+        writeFile(stale, "left from an earlier load");
+        writeFile(first.appFolder + QStringLiteral("/thumbs/picture"), "the reader's");
+        const Run second = load(openBackup(backup->folder()));
+        QCOMPARE(second.appFolder, first.appFolder);
+        QVERIFY(!QFileInfo::exists(stale));
+        QCOMPARE(treeOf(second.appFolder + QStringLiteral("/Documents")), m_expected);
+        QVERIFY(QFileInfo::exists(first.appFolder + QStringLiteral("/thumbs/picture")));
+    }
+
+    void backupsWithoutAStore()
+    {
+        ItunesBackupBuilder noKik;
+        noKik.addFile(QStringLiteral("AppDomain-com.other.app"), QStringLiteral("Documents/kik.sqlite"), "not Kik's");
+        noKik.build(env.path(QStringLiteral("backups/no-kik")));
+        const auto withoutKik = openBackup(env.path(QStringLiteral("backups/no-kik")));
+        const QString root = env.path(QStringLiteral("cache-no-kik"));
+        const Run none = load(withoutKik, root);
+        QCOMPARE(none.errors, QStringList{QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you "
+                                                         "have installed and verified Kik Messenger on your iPhone.")});
+        QVERIFY(none.successes.isEmpty());
+        QVERIFY(!QFileInfo::exists(root));
+
+        const QString walOnly = env.path(QStringLiteral("container-wal-only"));
+        writeFile(walOnly + QStringLiteral("/Documents/kik.sqlite-wal"), pattern(4000, 11));
+        const Run wal = load(buildBackup(QStringLiteral("wal-only"), QString(), walOnly), root);
+        QCOMPARE(wal.errors, QStringList());
+        QCOMPARE(wal.successes, QStringList{QString()});
+        QVERIFY(!wal.found);
+        QCOMPARE(readAll(wal.appFolder + QStringLiteral("/Documents/kik.sqlite-wal")), pattern(4000, 11));
+
+        const QString emptyStore = env.path(QStringLiteral("container-empty-store"));
+        writeFile(emptyStore + QStringLiteral("/Documents/kik.sqlite"), QByteArray());
+        QVERIFY(!load(buildBackup(QStringLiteral("empty-store"), QString(), emptyStore), root).found);
+    }
+
+    void cancelRemovesTheProgramsCache()
+    {
+        const auto backup = buildBackup(QStringLiteral("cancel-default"));
+        const QString root = IOSLoadKikFromiTunesThread::defaultCacheRoot(*backup);
+        QVERIFY(load(backup).found);
+        const Run canceled = load(openBackup(backup->folder()), QString(), [](const RecordingProgress::Report &r) {
+            return r.text == QStringLiteral("Loading 0b1c-content...");
+        });
+        QVERIFY(canceled.errors.isEmpty());
+        QVERIFY(canceled.successes.isEmpty());
+        QVERIFY(!canceled.found);
+        QVERIFY(!QFileInfo::exists(root));
+        QVERIFY(QFileInfo::exists(QDir::tempPath() + QStringLiteral("/talvora-itunes_cache")));
+    }
+
+    void cancelInTheMiddleOfALargeFile()
+    {
+        const QString container = env.path(QStringLiteral("container-large"));
+        QVERIFY(QDir().mkpath(container + QStringLiteral("/Documents")));
+        QVERIFY(QFile::copy(m_container + QStringLiteral("/Documents/kik.sqlite"), container + QStringLiteral("/Documents/kik.sqlite")));
+        writeFile(container + QStringLiteral("/Documents/attachments/large"), pattern(4 * 1024 * 1024, 12));
+        const auto backup = buildBackup(QStringLiteral("cancel-large"), QStringLiteral("pw"), container);
+
+        // The cancel comes while the file is being decrypted: only extraction's own checks see it.
+        CancelInsideFile progress(QStringLiteral("Loading large..."), 10);
+        IOSLoadKikFromiTunesThread worker(backup, &progress);
+        progress.run(worker);
+        QVERIFY(progress.errors().isEmpty());
+        QVERIFY(progress.successes().isEmpty());
+        QVERIFY(!worker.found());
+        QVERIFY(!QFileInfo::exists(worker.cacheRoot()));
+    }
+
+    void failuresInAFolderOfTheCallerRemoveOnlyWhatTheRunMade()
+    {
+        // A damaged encrypted file: its length is no longer a whole number of blocks.
+        const auto backup = buildBackup(QStringLiteral("damaged"), QStringLiteral("pw"));
+        const auto *store = backup->fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
+        QVERIFY(store);
+        QFile stored(QDir(backup->folder()).filePath(store->backupName()));
+        QVERIFY(stored.resize(stored.size() - 5));
+
+        // The caller's folder holds other things: they stay.
+        const QString root = env.path(QStringLiteral("users-folder"));
+        writeFile(root + QStringLiteral("/mine.txt"), "the user's");
+        Run run = load(backup, root);
+        QCOMPARE(run.errors.size(), 1);
+        QVERIFY2(run.errors.first().endsWith(QStringLiteral(", POLARSSL_ERR_AES_INVALID_INPUT_LENGTH.")),
+                 qPrintable(run.errors.first()));
+        QVERIFY(!QFileInfo::exists(run.appFolder));
+        QCOMPARE(readAll(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
+
+        // An app folder that was there keeps all but the Documents copy.
+        writeFile(root + QStringLiteral("/com.kik.chat/thumbs/picture"), "the reader's");
+        run = load(backup, root);
+        QCOMPARE(run.errors.size(), 1);
+        QVERIFY(!QFileInfo::exists(run.appFolder + QStringLiteral("/Documents")));
+        QCOMPARE(readAll(root + QStringLiteral("/com.kik.chat/thumbs/picture")), QByteArray("the reader's"));
+        QCOMPARE(readAll(root + QStringLiteral("/mine.txt")), QByteArray("the user's"));
+
+        // A folder the run made itself goes whole.
+        const QString fresh = env.path(QStringLiteral("fresh/cache"));
+        run = load(backup, fresh);
+        QCOMPARE(run.errors.size(), 1);
+        QVERIFY(!QFileInfo::exists(fresh));
+    }
+
+    void linksInTheCacheAreNotFollowed()
+    {
+        const auto backup = buildBackup(QStringLiteral("links"));
+        const QString elsewhere = env.path(QStringLiteral("elsewhere"));
+        writeFile(elsewhere + QStringLiteral("/precious"), "keep me");
+
+        // A Documents link in the app folder is replaced, its target left alone.
+        const QString root = env.path(QStringLiteral("cache-with-link"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/com.kik.chat")));
+        QVERIFY(QFile::link(elsewhere, root + QStringLiteral("/com.kik.chat/Documents")));
+        QVERIFY(load(backup, root).found);
+        QVERIFY(!QFileInfo(root + QStringLiteral("/com.kik.chat/Documents")).isSymLink());
+        QCOMPARE(readAll(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
+
+        // A cache folder planted in the shared temporary folder is refused, and nothing is removed.
+        const QString tmp = env.path(QStringLiteral("tmp-planted"));
+        QVERIFY(QDir().mkpath(tmp));
+        QVERIFY(QFile::link(elsewhere, tmp + QStringLiteral("/talvora-itunes_cache")));
+        QVERIFY(QDir().mkpath(elsewhere + QLatin1Char('/') + backup->identityKey()));
+        writeFile(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs"), "theirs");
+        const QByteArray oldTmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.toUtf8());
+        const Run planted = load(backup);
+        qputenv("TMPDIR", oldTmp);
+        QCOMPARE(planted.errors.size(), 1);
+        QVERIFY2(planted.errors.first().contains(QStringLiteral("not owned by you")), qPrintable(planted.errors.first()));
+        QCOMPARE(readAll(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")), QByteArray("theirs"));
+        QCOMPARE(readAll(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIOSLoadKikFromiTunesThread)
+#include "TestIOSLoadKikFromiTunesThread.moc"
