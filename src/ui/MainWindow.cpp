@@ -114,7 +114,6 @@ MainWindow::MainWindow(QWidget *parent)
     layout->addWidget(m_splitter);
     setCentralWidget(central);
     setStyleSheet(::styleSheet());   // the application sheet, not QWidget::styleSheet()
-    connectViews();
 
     m_mainModel = new ItemModelMain(this);
     m_treeViewDS->setModel(m_mainModel);
@@ -125,8 +124,11 @@ MainWindow::MainWindow(QWidget *parent)
     m_treeViewSMS->expandAll();
     setWindowTitle(QObject::tr(AppConstants::ProductName));
     clearMessages();
+    m_webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));   // not the empty page clearMessages gave
     m_lbChatImg->installEventFilter(this);
     buildBars();
+    // Only now: attaching the models already reports selection changes, which need the menus.
+    connectViews();
     m_dialogs = CommandDialogs::standard(this);
 
     subscribeToDevices();
@@ -207,7 +209,6 @@ QWidget *MainWindow::buildConversationPane()
     m_webViewSMS = named(new QWebEngineView, "webViewSMS");
     m_webViewSMS->setContextMenuPolicy(Qt::NoContextMenu);
     m_webViewSMS->setAcceptDrops(false);
-    m_webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));
     layout->addWidget(m_webViewSMS, 1);
     return pane;
 }
