@@ -396,8 +396,14 @@ void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
 {
     m_currentChat = chat;
     m_shownDataSet = dataSet;
-    KikMessageList messages = chat ? chat->messages : (dataSet ? dataSet->allMessages() : KikMessageList());
-    sortMessages(messages, m_treeViewSMS->header()->sortIndicatorOrder());
+    const Qt::SortOrder order = m_treeViewSMS->header()->sortIndicatorOrder();
+    KikMessageList messages;
+    if (chat) {
+        messages = chat->messages;
+        sortMessages(messages, order);
+    } else {
+        messages = m_messageOrder.allMessages(dataSet, order);
+    }
     giveMessages(messages);
     m_lbSMSCount->setText(tr("Messages: %1").arg(messages.size()));
     showChatTitle(chat);
@@ -457,6 +463,7 @@ KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const Q
     LoadKikDbThread worker(std::move(db), title, &form);
     if (!runWithProgress(form, worker))
         return KikDataSetPtr();
+    m_messageOrder.remember(worker.dataSet(), worker.sortedMessages());
     return worker.dataSet();
 }
 

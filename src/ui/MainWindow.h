@@ -3,6 +3,7 @@
 #include "kik/KikDataSet.h"
 #include "ui/CommandDialogs.h"
 #include "ui/CommandScope.h"
+#include "ui/MessageOrderCache.h"
 #include "views/ItemNodes.h"
 
 #include <QItemSelection>
@@ -168,5 +169,6 @@ private:
     // none for all of the source's messages.
     KikDataSetPtr m_shownDataSet;
     _KikChat *m_currentChat = nullptr;
+    MessageOrderCache m_messageOrder;
     bool m_subscribed = false;
 };

@@ -1,6 +1,7 @@
 #include "workers/LoadKikDbThread.h"
 
 #include "kik/AbsKikDb.h"
+#include "kik/KikRules.h"
 #include "workers/AbsProgressTarget.h"
 
 LoadKikDbThread::LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress,
@@ -20,6 +21,9 @@ void LoadKikDbThread::run()
         m_db->open();
         m_db->load(dataSet);
         m_db->close();
+        m_progress->throwIfCanceled();
+        m_sortedMessages = dataSet->allMessages();
+        sortMessages(m_sortedMessages);
         m_dataSet = dataSet;
         postProgress(m_progress, QString(), 100, QString());
         postSuccess(m_progress, QString());

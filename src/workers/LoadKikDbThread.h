@@ -11,7 +11,8 @@ class AbsKikDb;
 class AbsProgressTarget;
 
 // Opens a Kik database and reads all of it into a new data set in the background, so that the
-// window keeps painting while a large source loads. Read dataSet() after the task succeeded.
+// window keeps painting while a large source loads; its messages are sorted there too, ready
+// to be shown. Read dataSet() and sortedMessages() after the task succeeded.
 class LoadKikDbThread : public QThread
 {
     Q_OBJECT
@@ -21,6 +22,7 @@ public:
     ~LoadKikDbThread() override;
 
     KikDataSetPtr dataSet() const { return m_dataSet; }
+    KikMessageList sortedMessages() const { return m_sortedMessages; }   // ascending
 
 protected:
     void run() override;
@@ -30,4 +32,5 @@ private:
     QString m_title;
     AbsProgressTarget *m_progress;
     KikDataSetPtr m_dataSet;
+    KikMessageList m_sortedMessages;
 };
