@@ -21,8 +21,8 @@ public:
     static QString proposedName(const QString &sourceName);
 
 private:
-    // The node of that name, letters compared without case, or a new one.
-    _LocalDbItemNode *localDbNode(const QString &name);
+    // The node of that name, letters compared without case; null when there is none.
+    _LocalDbItemNode *existingLocalDbNode(const QString &name) const;
 
     MainWindow &m_window;
 };

@@ -495,6 +495,8 @@ void MainWindow::removeSourceNode(_AbsDBItemNode *node)
     if (current == node || (current && current->parent == node) || m_shownDataSet == node->dataSet)
         clearMessages();
     m_mainModel->removeNode(node);
+    // One phone fewer may disable the transfers of the source still selected.
+    m_menus->updateEnabled(commandScope());
 }
 
 void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemSelection &)

@@ -12,6 +12,7 @@
 #include "device/DeviceCacheFolder.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
+#include "device/TempBackupFolder.h"
 #include "ui/AboutUsForm.h"
 #include "ui/BackupCommand.h"
 #include "ui/DeleteCommand.h"
@@ -21,7 +22,6 @@
 #include "views/KikMsgPrinter.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <stdexcept>
 
@@ -99,17 +99,7 @@ void MainWindow::miOpenDBFolder()
 void MainWindow::miClearCache()
 {
     removeFolderTree(iosCacheFolder());
-    // The device backups' temporary folder lies at the root remembered here; only the folder
-    // of that fixed name is ever removed.
-    QFile rootFile(QDir(dataFolder()).filePath(QStringLiteral("__talvora_iosbk_temp.path")));
-    if (rootFile.open(QIODevice::ReadOnly)) {
-        const QString root = QString::fromUtf8(rootFile.readAll()).trimmed();
-        if (!root.isEmpty()) {
-            const QString temporary = QDir(root).filePath(QStringLiteral("__talvora_iosbk_temp"));
-            if (QDir::isAbsolutePath(temporary))
-                removeFolderTree(temporary);
-        }
-    }
+    clearTempBackupFolder();
     showInformation(QObject::tr("IDS_SUC_CLEAR_CACHE"));
 }
 
@@ -179,10 +169,6 @@ void MainWindow::iosDeviceConnected(void *handle)
     }
     if (description.udid.isEmpty())
         description.udid = device->udid();
-    showInformation(QStringLiteral(
-        "<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
-        "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
-        "Kik on your iPhone.</nobr></p>"));
     loadKikFromDevice(description);
 }
 
@@ -190,7 +176,8 @@ void MainWindow::iosDeviceConnected(void *handle)
 // node rather than an empty one that looks loaded.
 void MainWindow::loadKikFromDevice(const DeviceDescription &description)
 {
-    qDebug() << "iPhone" << description.udid << "connected; loading Kik from a phone is not available";
+    qDebug() << "iPhone" << description.deviceName << description.udid
+             << "connected; loading Kik from a phone is not available";
     showInformation(QStringLiteral("Loading Kik messages from a connected iPhone is not available in this version. "
                                    "Please import them from an iTunes backup of your iPhone."));
 }
