@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -43,8 +42,8 @@ void DeleteCommand::deleteSelected()
     QStringList uids;
     for (const _KikMessage *message : selected.messages)
         uids << message->uid;
-    const std::optional<qint64> shownChatId =
-        m_window.currentChat() ? std::optional<qint64>(m_window.currentChat()->id) : std::nullopt;
+    const _KikChat *shownChat = m_window.currentChat();
+    const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1
     auto *node = static_cast<_LocalDbItemNode *>(scope.source);
     try {
         KikLocalDb(databaseFolder(node)).deleteMessages(uids);
@@ -55,7 +54,7 @@ void DeleteCommand::deleteSelected()
     if (!m_window.reloadLocalDb(node))
         return;
     // The chat shown before, unless its last message went with the deletion.
-    _ItemNode *chatNode = shownChatId ? chatNodeWithId(node, *shownChatId) : nullptr;
+    _ItemNode *chatNode = shownChatId ? chatNodeWithId(node, shownChatId) : nullptr;
     m_window.selectNode(chatNode ? chatNode : node);
 }
 
