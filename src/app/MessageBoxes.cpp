@@ -6,6 +6,7 @@
 #include "ui/WinMovable.h"
 
 #include <QObject>
+#include <QPushButton>
 
 namespace {
 
@@ -13,6 +14,12 @@ MessageBoxTestHook &testHook()
 {
     static MessageBoxTestHook hook;
     return hook;
+}
+
+void styleBox(QMessageBox &box)
+{
+    box.setStyleSheet(styleSheet());
+    box.installEventFilter(new WinMovable(&box));
 }
 
 } // namespace
@@ -30,15 +37,29 @@ QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &te
 
     QMessageBox box(icon, QObject::tr(AppConstants::ProductName), text, QMessageBox::NoButton, nullptr,
                     Qt::Dialog | Qt::FramelessWindowHint);
-    box.setStyleSheet(styleSheet());
-    WinMovable movable;
-    box.installEventFilter(&movable);
+    styleBox(box);
     for (const QMessageBox::StandardButton button :
          {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons.testFlag(button))
             box.addButton(button);
     }
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &acceptText, const QString &rejectText)
+{
+    if (testHook()) {
+        const QMessageBox::StandardButton answer = testHook()(icon, text);
+        return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
+    }
+    QMessageBox box(icon, QObject::tr(AppConstants::ProductName), text, QMessageBox::NoButton, nullptr,
+                    Qt::Dialog | Qt::FramelessWindowHint);
+    styleBox(box);
+    QPushButton *accept = box.addButton(acceptText, QMessageBox::AcceptRole);
+    if (!rejectText.isEmpty())
+        box.addButton(rejectText, QMessageBox::RejectRole);
+    box.exec();
+    return box.clickedButton() == accept;
 }
 
 void showInformation(const QString &text)

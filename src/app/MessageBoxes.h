@@ -7,6 +7,10 @@
 // Every message box of the program: modal, frameless, styled and draggable.
 QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
                                        QMessageBox::StandardButtons buttons);
+// A box with buttons of the caller's own texts (the second one only when given): true when
+// the first (accept) button closed it. The test hook answers it with Yes or Ok for that button.
+bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &acceptText,
+                    const QString &rejectText = QString());
 void showInformation(const QString &text);
 void showWarning(const QString &text);
 void showCritical(const QString &text);

@@ -1,26 +1,54 @@
 #include "ui/MainWindow.h"
 
 #include "app/AppConstants.h"
+#include "app/AppFolders.h"
+#include "app/DesktopServices.h"
 #include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "app/UpdateCheck.h"
+#include "device/DeviceNotifications.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "kik/IOSKikDb.h"
+#include "kik/KikLocalDb.h"
+#include "kik/KikRules.h"
+#include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
+#include "ui/ProgressForm.h"
+#include "ui/WrappedSearch.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+#include "views/KikBubbleViewMgr.h"
+#include "workers/LoadKikDbThread.h"
 
 #include <QBoxLayout>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QWebEngineView>
 
 #include <iterator>
+#include <stdexcept>
 
 namespace {
 
 constexpr int OuterMargin = 11;
 constexpr int MessageColumnWidths[] = {160, 50, 120};
+constexpr int ChatNameLimit = 20;
+constexpr int ChatNameShown = 17;
 
 QBoxLayout *tightLayout(QBoxLayout::Direction direction, QWidget *owner)
 {
@@ -48,6 +76,19 @@ QWidget *searchRow(QLineEdit *edit, QPushButton *button)
     return row;
 }
 
+// Sub-folders by name, without "." and "..".
+QStringList subFolders(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool hasLocalDbFile(const QString &folder)
+{
+    return QFileInfo(QDir(folder).filePath(QLatin1String(KikLocalDb::DatabaseFileName))).isFile();
+}
+
+const QString LoadingMessagesTitle = QStringLiteral("Loading messages...");
+
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -55,7 +96,6 @@ MainWindow::MainWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("MainWindow"));
     resize(1000, 680);
-    setWindowTitle(QObject::tr(AppConstants::ProductName));
 
     auto *central = named(new QWidget(this), "wdMain");
     central->setAttribute(Qt::WA_StyledBackground);
@@ -73,9 +113,36 @@ MainWindow::MainWindow(QWidget *parent)
     m_splitter->setSizes({200, 450, 350});
     layout->addWidget(m_splitter);
     setCentralWidget(central);
-
-    buildBars();
     setStyleSheet(::styleSheet());   // the application sheet, not QWidget::styleSheet()
+
+    m_mainModel = new ItemModelMain(this);
+    m_treeViewDS->setModel(m_mainModel);
+    m_smsModel = new ItemModelSms(this);
+    m_treeViewSMS->setModel(m_smsModel);
+    m_bubbleView = new KikBubbleViewMgr(this);
+    m_bubbleView->setView(m_webViewSMS);
+    m_treeViewSMS->expandAll();
+    setWindowTitle(QObject::tr(AppConstants::ProductName));
+    clearMessages();
+    m_webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));   // not the empty page clearMessages gave
+    m_lbChatImg->installEventFilter(this);
+    buildBars();
+    // Only now: attaching the models already reports selection changes, which need the menus.
+    connectViews();
+    m_dialogs = CommandDialogs::standard(this);
+
+    subscribeToDevices();
+    addLocalDatabases();
+    m_treeViewDS->expandToDepth(0);
+    addRememberedDevices();
+    startUpdateCheck();
+}
+
+MainWindow::~MainWindow()
+{
+    // The subscription names this window; no notification may reach it once it is gone.
+    if (m_subscribed)
+        mobiledevice_unsubscribe();
 }
 
 QWidget *MainWindow::buildSourcePane()
@@ -86,6 +153,7 @@ QWidget *MainWindow::buildSourcePane()
     m_btnSearchHandle = named(new QPushButton, "btnSearchHandle");
     layout->addWidget(searchRow(m_txtHandleKeyword, m_btnSearchHandle));
     m_treeViewDS = named(new MyTreeView, "treeViewDS");
+    m_treeViewDS->setHeaderHidden(true);
     layout->addWidget(m_treeViewDS, 1);
     return pane;
 }
@@ -109,6 +177,8 @@ void MainWindow::configureMessageList()
 {
     m_treeViewSMS->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_treeViewSMS->setIndentation(5);
+    // Every row has the same height; without this the view measures rows one by one.
+    m_treeViewSMS->setUniformRowHeights(true);
     m_treeViewSMS->setSortingEnabled(true);
     QHeaderView *header = m_treeViewSMS->header();
     header->setSectionsMovable(false);
@@ -139,9 +209,21 @@ QWidget *MainWindow::buildConversationPane()
     m_webViewSMS = named(new QWebEngineView, "webViewSMS");
     m_webViewSMS->setContextMenuPolicy(Qt::NoContextMenu);
     m_webViewSMS->setAcceptDrops(false);
-    m_webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));
     layout->addWidget(m_webViewSMS, 1);
     return pane;
+}
+
+void MainWindow::connectViews()
+{
+    connect(m_treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
+    connect(m_treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
+    connect(m_treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
+    connect(m_treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
+    connect(m_btnSearchHandle, &QPushButton::pressed, this, &MainWindow::searchCotnact);
+    connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
+    connect(m_btnSearchSMS, &QPushButton::pressed, this, &MainWindow::searchMessages);
+    connect(m_txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
+    connect(m_treeViewSMS->header(), &QHeaderView::sortIndicatorChanged, this, &MainWindow::onSMSSortIndicatorChanged);
 }
 
 void MainWindow::buildBars()
@@ -153,7 +235,408 @@ void MainWindow::buildBars()
     m_mainToolBar->setFloatable(false);
     m_mainToolBar->setIconSize(QSize(52, 52));
     addToolBar(Qt::TopToolBarArea, m_mainToolBar);
+    m_menus = new MainMenus(this, m_mainToolBar);
 
     setStatusBar(named(new QStatusBar(this), "statusBar"));
     statusBar()->showMessage(tr("Total: 0"));
+    m_lbAdv = named(new QLabel(statusBar()), "lbAdv");
+    m_lbAdv->setTextFormat(Qt::RichText);
+    m_lbAdv->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    // The link comes from the network: only web addresses are handed to the browser.
+    connect(m_lbAdv, &QLabel::linkActivated, this, [](const QString &link) {
+        const QString scheme = QUrl(link).scheme().toLower();
+        if (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+            shellOpen(link);
+    });
+    statusBar()->addPermanentWidget(m_lbAdv);
+}
+
+void MainWindow::subscribeToDevices()
+{
+    if (!frameworksLoaded())
+        return;
+    static MobileDeviceSubscription subscription;
+    subscription = {this, "iosDeviceConnected", "iosDeviceDisconnected"};
+    try {
+        mobiledevice_subscribe(&subscription);
+        m_subscribed = true;
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+    }
+}
+
+void MainWindow::addLocalDatabases()
+{
+    const QString root = localDatabasesFolder();
+    for (const QString &name : subFolders(root)) {
+        if (hasLocalDbFile(QDir(root).filePath(name)))
+            m_mainModel->addLocalDb(name);
+    }
+}
+
+void MainWindow::addRememberedDevices()
+{
+    const QString root = QDir(dataFolder()).filePath(QStringLiteral("virtual_ios"));
+    for (const QString &name : subFolders(root))
+        addRememberedDevice(QDir(root).filePath(name));
+}
+
+void MainWindow::addRememberedDevice(const QString &folder)
+{
+    DeviceDescription description;
+    description.deviceName = QFileInfo(folder).fileName();
+    description.udid = folder;
+    _IOSDeviceItemNode *node = m_mainModel->addDevice(description);
+    std::unique_ptr<AbsKikDb> db;
+    if (hasLocalDbFile(folder)) {
+        db = std::make_unique<KikLocalDb>(folder);
+    } else {
+        auto store = std::make_unique<IOSKikDb>(folder);
+        store->setOpenMode(IOSKikDb::ReadOnlyMode);
+        db = std::move(store);
+    }
+    if (const KikDataSetPtr dataSet = loadWithProgress(std::move(db), QObject::tr("IDS_LOADING_IOS_KIK"))) {
+        node->dataSet = dataSet;
+        m_mainModel->addChats(node);
+    }
+}
+
+void MainWindow::startUpdateCheck()
+{
+    m_checkVersionHttp = new QNetworkAccessManager(this);
+    m_advHttp = new QNetworkAccessManager(this);
+    m_lbAdv->setText(lastAdvertisement());
+    if (!isUpdateCheckDue(QDateTime::currentSecsSinceEpoch()))
+        return;
+    QNetworkReply *check = m_checkVersionHttp->get(QNetworkRequest(versionCheckUrl()));
+    connect(check, &QNetworkReply::finished, this, [this, check] { onCheckVersionReadyRead(check); });
+    QNetworkReply *adv = m_advHttp->get(QNetworkRequest(advertisementUrl()));
+    connect(adv, &QNetworkReply::finished, this, [this, adv] { onGetAdvLinkRead(adv); });
+}
+
+namespace {
+
+bool answeredOk(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+}
+
+} // namespace
+
+void MainWindow::onCheckVersionReadyRead(QNetworkReply *reply)
+{
+    if (answeredOk(reply))
+        handleVersionAnswer(reply->readAll(), this);
+}
+
+void MainWindow::onGetAdvLinkRead(QNetworkReply *reply)
+{
+    if (!answeredOk(reply))
+        return;
+    const QString advertisement = takeAdvertisement(reply->readAll());
+    if (!advertisement.isEmpty())
+        m_lbAdv->setText(advertisement);
+}
+
+_ItemNode *MainWindow::currentNode() const
+{
+    return AbsTreeItemModel::nodeOf(m_treeViewDS->currentIndex());
+}
+
+CommandScope MainWindow::commandScope() const
+{
+    return CommandScope::of(*m_mainModel, currentNode());
+}
+
+bool MainWindow::hasSelectedMessages() const
+{
+    return m_treeViewSMS->selectionModel()->hasSelection();
+}
+
+CommandMessages MainWindow::messagesFor(MessageVariant variant) const
+{
+    const CommandScope scope = commandScope();
+    if (variant == MessageVariant::Toolbar) {
+        if (hasSelectedMessages())
+            variant = MessageVariant::Selection;
+        else
+            variant = scope.currentIsChat() ? MessageVariant::Chat : MessageVariant::All;
+    }
+    switch (variant) {
+    case MessageVariant::Selection: {
+        CommandMessages result{m_shownDataSet, {}};
+        for (const QModelIndex &row : m_treeViewSMS->selectionModel()->selectedRows(0)) {
+            if (_KikMessage *message = ItemModelSms::messageOf(row))
+                result.messages.append(message);
+        }
+        return result;
+    }
+    case MessageVariant::Chat:
+        return {m_shownDataSet, m_smsModel->messages()};
+    default:
+        if (!scope.source || !scope.source->dataSet)
+            return {};
+        return {scope.source->dataSet, scope.source->dataSet->allMessages()};
+    }
+}
+
+void MainWindow::clearMessages()
+{
+    m_currentChat = nullptr;
+    m_shownDataSet.reset();
+    m_smsModel->clear();
+    m_bubbleView->showBubble(KikMessageList());
+    m_lbSMSCount->setText(tr("Messages: 0"));
+    m_lbChatImg->hide();
+    m_lbChatName->clear();
+}
+
+void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
+{
+    m_currentChat = chat;
+    m_shownDataSet = dataSet;
+    const Qt::SortOrder order = m_treeViewSMS->header()->sortIndicatorOrder();
+    KikMessageList messages;
+    if (chat) {
+        messages = chat->messages;
+        sortMessages(messages, order);
+    } else {
+        messages = m_messageOrder.allMessages(dataSet, order);
+    }
+    giveMessages(messages);
+    m_lbSMSCount->setText(tr("Messages: %1").arg(messages.size()));
+    showChatTitle(chat);
+}
+
+void MainWindow::giveMessages(const KikMessageList &messages)
+{
+    m_smsModel->setMessages(messages);
+    m_bubbleView->showBubble(messages);
+}
+
+void MainWindow::showChatTitle(_KikChat *chat)
+{
+    if (!chat) {
+        m_lbChatImg->hide();
+        m_lbChatName->setText(QStringLiteral("All"));
+        return;
+    }
+    const _KikUser *user = chat->user;
+    QImage picture;
+    if (user && !user->is_group && !user->photo_path.isEmpty()
+        && !picture.load(user->photo_path, "JPEG"))
+        picture.load(user->photo_path, "PNG");
+    if (picture.isNull()) {
+        m_lbChatImg->hide();
+    } else {
+        m_lbChatImg->setPixmap(QPixmap::fromImage(picture.scaledToWidth(32, Qt::SmoothTransformation)));
+        m_lbChatImg->show();
+    }
+    QString name = userDisplayName(user);
+    if (name.size() > ChatNameLimit)
+        name = name.left(ChatNameShown) + QStringLiteral("...");
+    m_lbChatName->setText(name);
+}
+
+void MainWindow::selectNode(_ItemNode *node)
+{
+    const QPersistentModelIndex index(m_mainModel->indexOfNode(node));
+    if (!index.isValid())
+        return;
+    m_treeViewDS->expand(index);
+    // Queued: the caller may still be inside a selection change of the same view.
+    QTimer::singleShot(0, this, [this, index] {
+        if (index.isValid())
+            m_treeViewDS->setCurrentIndex(index);
+    });
+}
+
+void MainWindow::clearSourceSelection()
+{
+    m_treeViewDS->selectionModel()->clear();
+}
+
+KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title)
+{
+    ProgressForm form(this);
+    LoadKikDbThread worker(std::move(db), title, &form);
+    if (!runWithProgress(form, worker))
+        return KikDataSetPtr();
+    m_messageOrder.remember(worker.dataSet(), worker.sortedMessages());
+    return worker.dataSet();
+}
+
+bool MainWindow::loadLocalDb(_LocalDbItemNode *node)
+{
+    const QString folder = QDir(localDatabasesFolder()).filePath(node->text);
+    const KikDataSetPtr dataSet = loadWithProgress(std::make_unique<KikLocalDb>(folder), LoadingMessagesTitle);
+    if (!dataSet)
+        return false;
+    node->dataSet = dataSet;
+    m_mainModel->addChats(node);
+    return true;
+}
+
+bool MainWindow::reloadLocalDb(_LocalDbItemNode *node)
+{
+    clearSourceSelection();
+    clearMessages();
+    m_mainModel->removeAllChildren(node);
+    node->dataSet = KikDataSetPtr::create();
+    return loadLocalDb(node);
+}
+
+void MainWindow::removeSourceNode(_AbsDBItemNode *node)
+{
+    const _ItemNode *current = currentNode();
+    if (current && (current == node || current->parent == node))
+        clearSourceSelection();
+    if (current == node || (current && current->parent == node) || m_shownDataSet == node->dataSet)
+        clearMessages();
+    m_mainModel->removeNode(node);
+    // One phone fewer may disable the transfers of the source still selected.
+    m_menus->updateEnabled(commandScope());
+}
+
+void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemSelection &)
+{
+    const QModelIndexList indexes = selected.indexes();
+    _ItemNode *node = indexes.isEmpty() ? nullptr : AbsTreeItemModel::nodeOf(indexes.first());
+    m_menus->updateEnabled(CommandScope::of(*m_mainModel, node));
+    if (!node)
+        return;
+    switch (node->type) {
+    case LocalDbNodeType:
+        if (node->children.isEmpty()) {
+            auto *localDb = static_cast<_LocalDbItemNode *>(node);
+            if (!loadLocalDb(localDb))
+                return;
+            m_treeViewDS->expand(m_mainModel->indexOfNode(node));
+        }
+        showMessages(static_cast<_AbsDBItemNode *>(node)->dataSet, nullptr);
+        break;
+    case IOSDeviceNodeType:
+        showMessages(static_cast<_AbsDBItemNode *>(node)->dataSet, nullptr);
+        break;
+    case ChatSessionNodeType:
+        if (CommandScope::isDataSource(node->parent))
+            showMessages(static_cast<_AbsDBItemNode *>(node->parent)->dataSet,
+                         static_cast<_ChatSessionItemNode *>(node)->chat);
+        break;
+    default:
+        clearMessages();
+        break;
+    }
+}
+
+void MainWindow::onMainTreeContextMenu()
+{
+    const std::unique_ptr<QMenu> menu(m_menus->treeContextMenu(commandScope(), this));
+    if (menu)
+        menu->exec(QCursor::pos());
+}
+
+void MainWindow::onSMSItemSelected(const QItemSelection &selected, const QItemSelection &)
+{
+    // Ranges, not indexes: a select-all of a large list must not list every cell.
+    for (const QItemSelectionRange &range : selected) {
+        if (range.left() == 0 && ItemModelSms::messageOf(range.topLeft())) {
+            m_bubbleView->scrollToPos(range.top());
+            return;
+        }
+    }
+}
+
+void MainWindow::onSMSContextMenu()
+{
+    const std::unique_ptr<QMenu> menu(m_menus->listContextMenu(commandScope(), this));
+    if (menu)
+        menu->exec(QCursor::pos());
+}
+
+void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order)
+{
+    if (logicalIndex != 0) {
+        m_treeViewSMS->header()->setSortIndicator(0, Qt::AscendingOrder);   // signals again
+        return;
+    }
+    KikMessageList messages = m_smsModel->messages();
+    sortMessages(messages, order);
+    giveMessages(messages);
+}
+
+void MainWindow::searchMessages()
+{
+    const QString keyword = m_txtSMSKeyword->text().trimmed();
+    if (keyword.isEmpty())
+        return;
+    const KikMessageList &messages = m_smsModel->messages();
+    if (messages.isEmpty()) {
+        showInformation(QObject::tr("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
+        return;
+    }
+    const QModelIndex current = m_treeViewSMS->currentIndex();
+    const int start = current.isValid() ? current.row() + 1 : 0;
+    const int row = wrappedSearch(int(messages.size()), start, [&](int i) {
+        return messageDisplayText(messages.at(i)).contains(keyword, Qt::CaseInsensitive);
+    });
+    if (row < 0) {
+        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
+        return;
+    }
+    m_treeViewSMS->setCurrentIndex(m_smsModel->indexForRow(row));
+}
+
+void MainWindow::searchCotnact()
+{
+    _ItemNode *node = currentNode();
+    if (!node)
+        return;
+    _ItemNode *parent = nullptr;
+    int start = 0;
+    if (CommandScope::isDataSource(node)) {
+        parent = node;
+    } else if (node->type == ChatSessionNodeType && node->parent) {
+        parent = node->parent;
+        start = int(parent->children.indexOf(node)) + 1;
+    } else {
+        return;
+    }
+    const QString keyword = m_txtHandleKeyword->text().trimmed();
+    if (keyword.isEmpty())
+        return;
+    const QList<_ItemNode *> &chats = parent->children;
+    const int row = wrappedSearch(int(chats.size()), start, [&](int i) {
+        return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive);
+    });
+    if (row < 0) {
+        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
+        return;
+    }
+    m_treeViewDS->setCurrentIndex(m_mainModel->indexOfNode(chats.at(row)));
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_lbChatImg && event->type() == QEvent::MouseButtonPress)
+        openChatPicture();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::openChatPicture()
+{
+    const _KikUser *user = m_currentChat ? m_currentChat->user : nullptr;
+    if (!user || user->is_group || user->photo_path.isEmpty())
+        return;
+    const QFileInfo picture(user->photo_path);
+    if (!picture.isFile() || picture.size() == 0)
+        return;
+    const QString copy = QDir(QDir::tempPath()).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
+    QFile::remove(copy);
+    if (!QFile::copy(user->photo_path, copy)) {
+        qDebug() << "cannot copy the chat picture to" << copy;
+        return;
+    }
+    openInExplorer(copy);
 }

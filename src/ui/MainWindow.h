@@ -1,22 +1,126 @@
 #pragma once
 
+#include "kik/KikDataSet.h"
+#include "ui/CommandDialogs.h"
+#include "ui/CommandScope.h"
+#include "ui/MessageOrderCache.h"
+#include "views/ItemNodes.h"
+
+#include <QItemSelection>
 #include <QMainWindow>
 
+#include <memory>
+
+class AbsKikDb;
+class ItemModelMain;
+class ItemModelSms;
+class KikBubbleViewMgr;
+class MainMenus;
 class MyTreeView;
 class QLabel;
 class QLineEdit;
+class QNetworkAccessManager;
+class QNetworkReply;
 class QPushButton;
 class QSplitter;
 class QToolBar;
 class QWebEngineView;
 
 // The program's only top-level window: data sources on the left, the message list in the
-// middle, the selected conversation as chat bubbles on the right.
+// middle, the selected conversation as chat bubbles on the right. Every user command is one of
+// its slots; the longer flows live in command classes that work through the operations below.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    ItemModelMain *mainModel() const { return m_mainModel; }
+    ItemModelSms *smsModel() const { return m_smsModel; }
+    KikBubbleViewMgr *bubbleView() const { return m_bubbleView; }
+    MainMenus *menus() const { return m_menus; }
+    QLabel *advertisementLabel() const { return m_lbAdv; }
+    // Replaced by tests so that no dialog blocks.
+    CommandDialogs &dialogs() { return m_dialogs; }
+
+    _ItemNode *currentNode() const;
+    CommandScope commandScope() const;
+    _KikChat *currentChat() const { return m_currentChat; }
+    bool hasSelectedMessages() const;
+    CommandMessages messagesFor(MessageVariant variant) const;
+
+    void clearMessages();
+    void showMessages(const KikDataSetPtr &dataSet, _KikChat *chat);
+    // Expands the node and makes it current once the event loop runs again.
+    void selectNode(_ItemNode *node);
+    void clearSourceSelection();
+    // Reads a database into a new data set behind the progress dialog; null when that failed
+    // (the error was shown) or was cancelled.
+    KikDataSetPtr loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title);
+    // Reads the local database named after the node into a new data set with its chat nodes.
+    // Errors are shown; the node then keeps no data.
+    bool loadLocalDb(_LocalDbItemNode *node);
+    // Clears the views, drops the node's chats and loads its database again.
+    bool reloadLocalDb(_LocalDbItemNode *node);
+    // Removes a source from the tree, emptying the views first when they show it.
+    void removeSourceNode(_AbsDBItemNode *node);
+
+public slots:
+    void onCheckVersionReadyRead(QNetworkReply *reply);
+    void onGetAdvLinkRead(QNetworkReply *reply);
+    void onMainTreeSelected(const QItemSelection &selected, const QItemSelection &deselected);
+    void onMainTreeContextMenu();
+    void onSMSItemSelected(const QItemSelection &selected, const QItemSelection &deselected);
+    void onSMSContextMenu();
+    void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
+    void searchMessages();
+    void searchCotnact();
+
+    void miBackup();
+    void miBackupChat();
+    void miBackupAll();
+    void miBackupToolbar();
+    void miExport();
+    void miExportChat();
+    void miExportAll();
+    void miExportToolbar();
+    void miPrint();
+    void miPrintChat();
+    void miPrintAll();
+    void miPrintToolbar();
+    void miDelete();
+    void miDeleteChat();
+    void miDeleteAll();
+    void miDeleteToolbar();
+    void miI2i();
+    void miI2iChat();
+    void miI2iAll();
+    void miI2iToolbar();
+    void miDb2i();
+    void miDb2iChat();
+    void miDb2iAll();
+    void miDb2iToolbar();
+    void miExport2ITunesBKSel();
+    void miExport2ITunesBKChat();
+    void miExport2ITunesBKAll();
+    void miExport2ITunesBKToolbar();
+    void miImportiTunes();
+    void miImportiTunesToLocalDb();
+    void miOpenDBFolder();
+    void miClearCache();
+    void miViewIOSCacheFiles();
+    void miUnmoutDevice();
+    void miCheckUpdate();
+    void miHelp();
+    void miFeedback();
+    void miAbout();
+    void miHome();
+    void iosDeviceConnected(void *handle);
+    void iosDeviceDisconnected(void *handle);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *buildSourcePane();
@@ -24,6 +128,19 @@ private:
     QWidget *buildConversationPane();
     void buildBars();
     void configureMessageList();
+    void connectViews();
+    void subscribeToDevices();
+    void addLocalDatabases();
+    void addRememberedDevices();
+    void addRememberedDevice(const QString &folder);
+    void startUpdateCheck();
+    void showChatTitle(_KikChat *chat);
+    void giveMessages(const KikMessageList &messages);
+    void openChatPicture();
+    void print(MessageVariant variant);
+    void loadKikFromDevice(const DeviceDescription &description);
+    void transferNotAvailable();
+    void exportToBackupNotAvailable();
 
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_txtHandleKeyword = nullptr;
@@ -36,6 +153,22 @@ private:
     QLabel *m_lbConversation = nullptr;
     QLabel *m_lbChatName = nullptr;
     QLabel *m_lbChatImg = nullptr;
+    QLabel *m_lbAdv = nullptr;
     QWebEngineView *m_webViewSMS = nullptr;
     QToolBar *m_mainToolBar = nullptr;
+
+    ItemModelMain *m_mainModel = nullptr;
+    ItemModelSms *m_smsModel = nullptr;
+    KikBubbleViewMgr *m_bubbleView = nullptr;
+    MainMenus *m_menus = nullptr;
+    CommandDialogs m_dialogs;
+    QNetworkAccessManager *m_checkVersionHttp = nullptr;
+    QNetworkAccessManager *m_advHttp = nullptr;
+
+    // What the views show: the source's data set (kept alive while shown) and the chat, or
+    // none for all of the source's messages.
+    KikDataSetPtr m_shownDataSet;
+    _KikChat *m_currentChat = nullptr;
+    MessageOrderCache m_messageOrder;
+    bool m_subscribed = false;
 };

@@ -1,0 +1,78 @@
+#include "app/ErrorReport.h"
+
+#include "app/AppConstants.h"
+#include "app/ErrorReportHook.h"
+#include "app/VendorHost.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+// Line breaks of the rich text become CRLF; the two entities the boxes escape come back.
+QString plainReportText(QString text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("< *br */?>"), QRegularExpression::CaseInsensitiveOption);
+    text.replace(lineBreak, QStringLiteral("\r\n"));
+    text.replace(QLatin1String("&lt;"), QLatin1String("<"));
+    text.replace(QLatin1String("&gt;"), QLatin1String(">"));
+    return text;
+}
+
+// One client for every report of the process; replies are dropped unread once finished.
+QNetworkAccessManager *reportClient()
+{
+    static QNetworkAccessManager *client = new QNetworkAccessManager(QCoreApplication::instance());
+    return client;
+}
+
+void post(const QByteArray &body)
+{
+    QNetworkRequest request(QUrl(vendorUrl(QStringLiteral("/err_report.php"))));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+    QNetworkReply *reply = reportClient()->post(request, body);
+    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+}
+
+} // namespace
+
+QString encodeReportField(const QString &text)
+{
+    QString encoded = QString::fromLatin1(text.toUtf8().toBase64());
+    encoded.replace(QLatin1Char('/'), QLatin1Char('!'));
+    encoded.replace(QLatin1Char('='), QLatin1Char('-'));
+    return encoded;
+}
+
+QByteArray errorReportBody(const QString &text)
+{
+    const QString version = QStringLiteral("%1(%2)").arg(QLatin1String(AppConstants::ProductVersion))
+                                                    .arg(AppConstants::ProductBuild);
+    const QString body = QStringLiteral("prod=") + encodeReportField(QObject::tr(AppConstants::ProductName))
+                       + QStringLiteral("&ver=") + encodeReportField(version)
+                       + QStringLiteral("&err=") + encodeReportField(plainReportText(text));
+    return body.toUtf8();
+}
+
+void sendErrorReport(const QString &text)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app)
+        return;
+    const QByteArray body = errorReportBody(text);
+    // The client lives on the application's thread; a report from elsewhere is handed over.
+    if (QThread::currentThread() != app->thread())
+        QMetaObject::invokeMethod(app, [body] { post(body); }, Qt::QueuedConnection);
+    else
+        post(body);
+}
+
+void installErrorReporter()
+{
+    setErrorReporter(sendErrorReport);
+}

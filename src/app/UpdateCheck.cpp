@@ -1,0 +1,142 @@
+#include "app/UpdateCheck.h"
+
+#include "app/AppConstants.h"
+#include "app/AppFolders.h"
+#include "app/DesktopServices.h"
+#include "app/MessageBoxes.h"
+#include "app/VendorHost.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QWidget>
+
+namespace {
+
+std::function<void()> &exitHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+void endProgram()
+{
+    if (exitHook())
+        exitHook()();
+    else
+        killSelf();
+}
+
+QString dataFile(const char *name)
+{
+    return QDir(dataFolder()).filePath(QLatin1String(name));
+}
+
+// 8-bit text up to the first zero byte, as the server's answers are read.
+QByteArray upToZero(const QByteArray &bytes)
+{
+    const qsizetype zero = bytes.indexOf('\0');
+    return zero < 0 ? bytes : bytes.left(zero);
+}
+
+void writeWhole(const QString &path, const QByteArray &content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        qDebug() << "cannot write" << path << file.errorString();
+}
+
+QString productId()
+{
+    return QLatin1String(AppConstants::ProductId);
+}
+
+} // namespace
+
+bool isUpdateCheckDue(qint64 nowSecs)
+{
+    QFile file(dataFile(LastCheckFileName));
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const qint64 last = upToZero(file.readAll()).trimmed().toLongLong();
+    // Unsigned: a time in the future (a clock set back) makes the check due, not blocked.
+    return last == 0 || quint64(nowSecs - last) >= quint64(UpdateCheckInterval);
+}
+
+QUrl versionCheckUrl()
+{
+    return QUrl(vendorUrl(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&q=1").arg(productId()).arg(1)));
+}
+
+QUrl advertisementUrl()
+{
+    return QUrl(vendorUrl(QStringLiteral("/adv.php?pid=%1").arg(productId())));
+}
+
+QUrl manualUpdateCheckUrl(quint32 volumeSerial)
+{
+#ifdef Q_OS_WIN
+    const QString system = QStringLiteral("win32");
+#elif defined(Q_OS_MACOS)
+    const QString system = QStringLiteral("macos");
+#else
+    const QString system = QStringLiteral("linux");
+#endif
+    return QUrl(vendorUrl(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&vs=%3&sys=%4")
+                              .arg(productId()).arg(1).arg(volumeSerial).arg(system)));
+}
+
+void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow)
+{
+    const QString answer = QString::fromLatin1(upToZero(body));
+    if (answer.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
+        const QString product = QObject::tr(AppConstants::ProductName);
+        if (QFile::exists(dataFile(LastCheckFileName))) {
+            const bool now = askWithButtons(
+                QMessageBox::Question,
+                QStringLiteral("A new version of %1 is available. To support your phone, please download the latest version.")
+                    .arg(product),
+                QStringLiteral("Download now"), QStringLiteral("Download later"));
+            if (now) {
+                shellOpen(answer);
+                if (mainWindow)
+                    mainWindow->close();
+                endProgram();
+            }
+        } else {
+            askWithButtons(QMessageBox::Warning,
+                           QStringLiteral("This version of Talvora software has become obsolete. Please download the "
+                                          "latest version to install on your computer."),
+                           QStringLiteral("Download"));
+            shellOpen(answer);
+            endProgram();
+            return;
+        }
+    }
+    writeWhole(dataFile(LastCheckFileName), QByteArray::number(QDateTime::currentSecsSinceEpoch()));
+}
+
+QString takeAdvertisement(const QByteArray &body)
+{
+    static const QRegularExpression leadingTag(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
+    QString text = QString::fromUtf8(body);
+    if (!text.startsWith(QLatin1String("<a"), Qt::CaseInsensitive))
+        return QString();
+    text.replace(leadingTag, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
+    writeWhole(dataFile(LastAdvFileName), text.toUtf8());
+    return text;
+}
+
+QString lastAdvertisement()
+{
+    QFile file(dataFile(LastAdvFileName));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+void setUpdateExitForTests(std::function<void()> exit)
+{
+    exitHook() = std::move(exit);
+}

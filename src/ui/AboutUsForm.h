@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The About box: product picture, name and version, and the vendor's web address.
+class AboutUsForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit AboutUsForm(QWidget *parent = nullptr);
+
+private:
+    QLabel *lbPicture = nullptr;
+    QLabel *lbTitle = nullptr;
+    QLabel *lbLink = nullptr;
+    QPushButton *btnOK = nullptr;
+};

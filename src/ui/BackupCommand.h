@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/CommandScope.h"
+
+#include <QString>
+
+class MainWindow;
+
+// Backs messages up into a local database the user names (an existing one gets merged into),
+// then shows that database with its chats.
+class BackupCommand
+{
+public:
+    explicit BackupCommand(MainWindow &window) : m_window(window) {}
+
+    // The Backup family: the variant's messages, the name proposed after their source.
+    void run(MessageVariant variant);
+    // Asks for the database (proposing proposedName), backs the messages up and reloads it.
+    void backUp(const CommandMessages &messages, const QString &proposedName);
+
+    static QString proposedName(const QString &sourceName);
+
+private:
+    // The node of that name, letters compared without case; null when there is none.
+    _LocalDbItemNode *existingLocalDbNode(const QString &name) const;
+
+    MainWindow &m_window;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSharedPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class BackupManifest;
+class QWidget;
+
+// The questions commands ask through dialogs. Each is a replaceable function so that tests
+// answer them without a dialog blocking; standard() gives the program's own dialogs.
+struct CommandDialogs
+{
+    // The iTunes backup to load, read and ready to open; null when cancelled.
+    std::function<QSharedPointer<BackupManifest>()> chooseBackup;
+    // Unlocks an encrypted backup with the user's password; false when the user gave up.
+    std::function<bool(const QSharedPointer<BackupManifest> &backup)> unlockBackup;
+    // The local database to back up into, existing or new; empty when cancelled.
+    std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
+    // A file to save into; *selectedFilter receives the chosen filter. Empty when cancelled.
+    std::function<QString(const QString &title, const QString &initialPath, const QString &filters,
+                          QString *selectedFilter)> chooseSaveFile;
+
+    static CommandDialogs standard(QWidget *parent);
+};

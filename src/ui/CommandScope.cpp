@@ -1,0 +1,20 @@
+#include "ui/CommandScope.h"
+
+#include "views/ItemModelMain.h"
+
+CommandScope CommandScope::of(const ItemModelMain &model, _ItemNode *current)
+{
+    CommandScope scope;
+    scope.current = current;
+    if (isDataSource(current))
+        scope.source = static_cast<_AbsDBItemNode *>(current);
+    else if (current && current->type == ChatSessionNodeType && isDataSource(current->parent))
+        scope.source = static_cast<_AbsDBItemNode *>(current->parent);
+    scope.devices = model.countChildrenOfType(model.deviceRoot(), IOSDeviceNodeType);
+    return scope;
+}
+
+bool CommandScope::isDataSource(const _ItemNode *node)
+{
+    return node && (node->type == IOSDeviceNodeType || node->type == LocalDbNodeType);
+}

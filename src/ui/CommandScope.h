@@ -1,0 +1,45 @@
+#pragma once
+
+#include "kik/KikDataSet.h"
+#include "views/ItemNodes.h"
+
+class ItemModelMain;
+
+// Which messages a command takes (the four variants of a command family).
+enum class MessageVariant {
+    Selection,   // the selected rows of the message list
+    Chat,        // the messages the list shows
+    All,         // every message of the source
+    Toolbar,     // the selection if any, else the chat, else all
+};
+
+// The messages a command works on, with the data set that owns them: it stays alive while the
+// command runs even when its node goes away meanwhile.
+struct CommandMessages
+{
+    KikDataSetPtr dataSet;
+    KikMessageList messages;
+};
+
+// Where commands stand in the tree of sources: the current node, the data source S it belongs
+// to (the node itself, or the parent of a chat node) and how many phones are listed. The
+// enable rules of the File menu, the tool bar and the context menus are read from it.
+struct CommandScope
+{
+    _ItemNode *current = nullptr;
+    _AbsDBItemNode *source = nullptr;
+    int devices = 0;
+
+    static CommandScope of(const ItemModelMain &model, _ItemNode *current);
+    static bool isDataSource(const _ItemNode *node);
+
+    bool sourceIsDevice() const { return source && source->type == IOSDeviceNodeType; }
+    bool sourceIsLocalDb() const { return source && source->type == LocalDbNodeType; }
+    bool currentIsChat() const { return current && current->type == ChatSessionNodeType; }
+
+    bool canBackup() const { return sourceIsDevice(); }
+    bool canTransferToOtherPhone() const { return sourceIsDevice() && devices > 1; }
+    bool canTransferToPhone() const { return sourceIsLocalDb() && devices > 0; }
+    bool canExportOrPrint() const { return sourceIsDevice() || sourceIsLocalDb(); }
+    bool canDelete() const { return sourceIsLocalDb(); }
+};

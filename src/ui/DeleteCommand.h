@@ -1,0 +1,20 @@
+#pragma once
+
+class MainWindow;
+
+// The three deletions from local databases, each after the user confirmed it: selected
+// messages, one chat, or a whole database. Phone sources are never touched.
+class DeleteCommand
+{
+public:
+    explicit DeleteCommand(MainWindow &window) : m_window(window) {}
+
+    void deleteSelected();
+    void deleteChat();
+    void deleteDatabase();
+    // The selected messages if any, else the current chat, else the database.
+    void deleteFromToolbar();
+
+private:
+    MainWindow &m_window;
+};

@@ -1,0 +1,48 @@
+#include "ui/ImportItunesCommand.h"
+
+#include "app/MessageBoxes.h"
+#include "itunes/BackupManifest.h"
+#include "kik/IOSKikDb.h"
+#include "ui/BackupCommand.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressForm.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
+
+#include <stdexcept>
+
+void ImportItunesCommand::run(const QString &proposedName)
+{
+    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
+    if (!backup)
+        return;
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+        return;
+    try {
+        backup->load();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return;
+    }
+
+    QString appFolder;
+    {
+        ProgressForm form(&m_window);
+        IOSLoadKikFromiTunesThread extraction(backup, &form);
+        if (!runWithProgress(form, extraction))
+            return;
+        if (!extraction.found()) {
+            reportError(QStringLiteral("Found no Kik data in your iTunes Backup."));
+            return;
+        }
+        appFolder = extraction.appFolder();
+    }
+
+    auto store = std::make_unique<IOSKikDb>(appFolder);
+    store->setOpenMode(IOSKikDb::ReadOnlyMode);
+    const KikDataSetPtr dataSet = m_window.loadWithProgress(std::move(store), QObject::tr("IDS_LOADING_ITUNES_BACKUP"));
+    if (!dataSet)
+        return;
+    const QString proposed =
+        proposedName.isEmpty() ? BackupCommand::proposedName(backup->deviceName()) : proposedName;
+    BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposed);
+}

@@ -1,0 +1,172 @@
+#include "ui/MainMenus.h"
+
+#include "ui/CommandScope.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+namespace {
+
+const char BackupIcon[] = ":res/backup.png";
+const char I2iIcon[] = ":res/i2i.png";
+const char Db2iIcon[] = ":res/db2i.png";
+const char ExportIcon[] = ":res/export.png";
+const char PrintIcon[] = ":res/print.png";
+const char DeleteIcon[] = ":res/delete.png";
+const char ImportIcon[] = ":res/load_itunes.png";
+const char OpenDbFolderIcon[] = ":res/open_db_folder.png";
+
+QString menuTitle(const char *title)
+{
+    return QCoreApplication::translate("MainWindow", title);
+}
+
+} // namespace
+
+MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
+    : QObject(window), m_window(window)
+{
+    QMenuBar *bar = window->menuBar();
+    buildFileMenu(bar->addMenu(menuTitle("File")), toolBar);
+
+    QMenu *tools = bar->addMenu(menuTitle("Tools"));
+    tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.png", "miCheckUpdate"));
+    tools->addAction(command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.png", "miClearCache"));
+
+    QMenu *help = bar->addMenu(menuTitle("Help"));
+    help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.png", "miHelp"));
+    help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.png", "miFeedback"));
+    help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.png", "miAbout"));
+}
+
+void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
+{
+    m_backup = command(file, QObject::tr("IDS_MI_BACKUP_TOOLBAR"), BackupIcon, "miBackupToolbar");
+    m_i2i = command(file, QObject::tr("IDS_MI_I2I_TOOLBAR"), I2iIcon, "miI2iToolbar");
+    m_db2i = command(file, QObject::tr("IDS_MI_DB2I_TOOLBAR"), Db2iIcon, "miDb2iToolbar");
+    m_export = command(file, QObject::tr("IDS_MI_EXPORT_TOOLBAR"), ExportIcon, "miExportToolbar");
+    m_print = command(file, QObject::tr("IDS_MI_PRINT_TOOLBAR"), PrintIcon, "miPrintToolbar");
+    m_delete = command(file, QObject::tr("IDS_MI_DELETE_TOOLBAR"), DeleteIcon, "miDeleteToolbar");
+    QAction *import = command(file, QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
+    QAction *openFolder = command(file, QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
+    QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.png", "close");
+
+    file->addActions({m_backup, m_i2i, m_db2i});
+    file->addSeparator();
+    file->addActions({m_export, m_print, m_delete});
+    file->addSeparator();
+    file->addActions({import, openFolder});
+    file->addSeparator();
+    file->addAction(exit);
+
+    // The same action objects: text, icon and enabled state are shared with the menu.
+    toolBar->addActions({m_backup, m_i2i, m_db2i, import});
+    toolBar->addSeparator();
+    toolBar->addActions({m_export, m_print, m_delete});
+
+    updateEnabled(CommandScope());
+}
+
+QAction *MainMenus::command(QObject *owner, const QString &text, const char *icon, const char *slot) const
+{
+    auto *action = icon ? new QAction(QIcon(QLatin1String(icon)), text, owner) : new QAction(text, owner);
+    action->setObjectName(QLatin1String(slot));
+    QMainWindow *window = m_window;
+    const QByteArray name(slot);
+    connect(action, &QAction::triggered, window, [window, name] {
+        if (!QMetaObject::invokeMethod(window, name.constData()))
+            qWarning("no command slot %s", name.constData());
+    });
+    return action;
+}
+
+void MainMenus::addCommand(QMenu *menu, const QString &text, const char *icon, const char *slot, bool enabled) const
+{
+    QAction *action = command(menu, text, icon, slot);
+    action->setEnabled(enabled);
+    menu->addAction(action);
+}
+
+void MainMenus::updateEnabled(const CommandScope &scope)
+{
+    m_backup->setEnabled(scope.canBackup());
+    m_i2i->setEnabled(scope.canTransferToOtherPhone());
+    m_db2i->setEnabled(scope.canTransferToPhone());
+    m_export->setEnabled(scope.canExportOrPrint());
+    m_print->setEnabled(scope.canExportOrPrint());
+    m_delete->setEnabled(scope.canDelete());
+}
+
+QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) const
+{
+    const _ItemNode *node = scope.current;
+    if (!node)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    const auto add = [this, menu](const QString &text, const char *icon, const char *slot, bool enabled = true) {
+        addCommand(menu, text, icon, slot, enabled);
+    };
+    const bool onDeviceChat = node->type == ChatSessionNodeType && scope.sourceIsDevice();
+    const bool onLocalDbChat = node->type == ChatSessionNodeType && scope.sourceIsLocalDb();
+    if (node->type == RootLocalDbNodeType) {
+        add(QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
+        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
+    } else if (node->type == IOSDeviceNodeType) {
+        add(QObject::tr("IDS_MI_BACKUP_ALL"), BackupIcon, "miBackupAll");
+        add(QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
+        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.png", "miUnmoutDevice");
+        add(QObject::tr("View Cache Files"), ":res/view-cache.png", "miViewIOSCacheFiles");
+    } else if (node->type == LocalDbNodeType) {
+        add(QObject::tr("IDS_MI_DB2I_ALL"), Db2iIcon, "miDb2iAll", scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
+        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
+        add(QObject::tr("IDS_MI_DELETE_ALL"), DeleteIcon, "miDeleteAll");
+        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunesToLocalDb");
+        add(QObject::tr("Export Messages to iTunes Backup"), nullptr, "miExport2ITunesBKAll");
+    } else if (onDeviceChat) {
+        add(QObject::tr("IDS_MI_BACKUP_CHAT"), BackupIcon, "miBackupChat");
+        add(QObject::tr("IDS_MI_I2I_CHAT"), I2iIcon, "miI2iChat", scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat");
+        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat");
+    } else if (onLocalDbChat) {
+        add(QObject::tr("IDS_MI_DB2I_CHAT"), Db2iIcon, "miDb2iChat", scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat");
+        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat");
+        add(QObject::tr("IDS_MI_DELETE_CHAT"), DeleteIcon, "miDeleteChat");
+        add(QObject::tr("Export Messages with this contact to iTunes Backup"), nullptr, "miExport2ITunesBKChat");
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+QMenu *MainMenus::listContextMenu(const CommandScope &scope, QWidget *parent) const
+{
+    if (!scope.source)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    const auto add = [this, menu](const QString &text, const char *icon, const char *slot, bool enabled = true) {
+        addCommand(menu, text, icon, slot, enabled);
+    };
+    if (scope.sourceIsDevice()) {
+        add(QObject::tr("IDS_MI_BACKUP_SEL"), BackupIcon, "miBackup");
+        add(QObject::tr("IDS_MI_I2I_SEL"), I2iIcon, "miI2i", scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport");
+        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint");
+    } else {
+        add(QObject::tr("IDS_MI_DB2I_SEL"), Db2iIcon, "miDb2i", scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport");
+        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint");
+        add(QObject::tr("IDS_MI_DELETE_SEL"), DeleteIcon, "miDelete");
+        add(QObject::tr("Export selected Messages to iTunes Backup"), nullptr, "miExport2ITunesBKSel");
+    }
+    return menu;
+}

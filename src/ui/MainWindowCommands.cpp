@@ -1,0 +1,195 @@
+// The command slots of the main window: each picks its messages and hands over to the command
+// class of its family.
+#include "ui/MainWindow.h"
+
+#include "app/AppFolders.h"
+#include "app/DesktopServices.h"
+#include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "app/UpdateCheck.h"
+#include "app/VendorHost.h"
+#include "app/VolumeSerial.h"
+#include "device/DeviceCacheFolder.h"
+#include "device/MobileDeviceHandle.h"
+#include "device/MobileDeviceSession.h"
+#include "device/TempBackupFolder.h"
+#include "ui/AboutUsForm.h"
+#include "ui/BackupCommand.h"
+#include "ui/DeleteCommand.h"
+#include "ui/ExportFileCommand.h"
+#include "ui/ImportItunesCommand.h"
+#include "views/ItemModelMain.h"
+#include "views/KikMsgPrinter.h"
+
+#include <QDir>
+
+#include <stdexcept>
+
+void MainWindow::miBackup() { BackupCommand(*this).run(MessageVariant::Selection); }
+void MainWindow::miBackupChat() { BackupCommand(*this).run(MessageVariant::Chat); }
+void MainWindow::miBackupAll() { BackupCommand(*this).run(MessageVariant::All); }
+void MainWindow::miBackupToolbar() { BackupCommand(*this).run(MessageVariant::Toolbar); }
+
+void MainWindow::miExport() { ExportFileCommand(*this).run(MessageVariant::Selection); }
+void MainWindow::miExportChat() { ExportFileCommand(*this).run(MessageVariant::Chat); }
+void MainWindow::miExportAll() { ExportFileCommand(*this).run(MessageVariant::All); }
+void MainWindow::miExportToolbar() { ExportFileCommand(*this).run(MessageVariant::Toolbar); }
+
+void MainWindow::miPrint() { print(MessageVariant::Selection); }
+void MainWindow::miPrintChat() { print(MessageVariant::Chat); }
+void MainWindow::miPrintAll() { print(MessageVariant::All); }
+void MainWindow::miPrintToolbar() { print(MessageVariant::Toolbar); }
+
+void MainWindow::print(MessageVariant variant)
+{
+    const CommandMessages messages = messagesFor(variant);
+    if (messages.messages.isEmpty())
+        return;
+    KikMsgPrinter printer(this);
+    printer.print(messages.messages);
+}
+
+void MainWindow::miDelete() { DeleteCommand(*this).deleteSelected(); }
+void MainWindow::miDeleteChat() { DeleteCommand(*this).deleteChat(); }
+void MainWindow::miDeleteAll() { DeleteCommand(*this).deleteDatabase(); }
+void MainWindow::miDeleteToolbar() { DeleteCommand(*this).deleteFromToolbar(); }
+
+// Moving messages into Kik on a phone, or into an iTunes backup, is not part of this version:
+// these commands say so rather than appear to work.
+void MainWindow::transferNotAvailable()
+{
+    showInformation(QStringLiteral("Transferring messages to an iPhone is not available in this version."));
+}
+
+void MainWindow::exportToBackupNotAvailable()
+{
+    showInformation(QStringLiteral("Exporting messages to an iTunes backup is not available in this version."));
+}
+
+void MainWindow::miI2i() { transferNotAvailable(); }
+void MainWindow::miI2iChat() { transferNotAvailable(); }
+void MainWindow::miI2iAll() { transferNotAvailable(); }
+void MainWindow::miI2iToolbar() { transferNotAvailable(); }
+void MainWindow::miDb2i() { transferNotAvailable(); }
+void MainWindow::miDb2iChat() { transferNotAvailable(); }
+void MainWindow::miDb2iAll() { transferNotAvailable(); }
+void MainWindow::miDb2iToolbar() { transferNotAvailable(); }
+void MainWindow::miExport2ITunesBKSel() { exportToBackupNotAvailable(); }
+void MainWindow::miExport2ITunesBKChat() { exportToBackupNotAvailable(); }
+void MainWindow::miExport2ITunesBKAll() { exportToBackupNotAvailable(); }
+void MainWindow::miExport2ITunesBKToolbar() { exportToBackupNotAvailable(); }
+
+void MainWindow::miImportiTunes()
+{
+    ImportItunesCommand(*this).run(QString());
+}
+
+void MainWindow::miImportiTunesToLocalDb()
+{
+    const _ItemNode *node = currentNode();
+    if (node && node->type == LocalDbNodeType)
+        ImportItunesCommand(*this).run(node->text);
+}
+
+void MainWindow::miOpenDBFolder()
+{
+    openInExplorer(localDatabasesFolder());
+}
+
+void MainWindow::miClearCache()
+{
+    removeFolderTree(iosCacheFolder());
+    clearTempBackupFolder();
+    showInformation(QObject::tr("IDS_SUC_CLEAR_CACHE"));
+}
+
+void MainWindow::miViewIOSCacheFiles()
+{
+    const _ItemNode *node = currentNode();
+    if (!node || node->type != IOSDeviceNodeType)
+        return;
+    const QString folder = deviceCacheFolder(static_cast<const _IOSDeviceItemNode *>(node)->device);
+    QDir().mkpath(folder);
+    openInExplorer(folder);
+}
+
+void MainWindow::miUnmoutDevice()
+{
+    _ItemNode *node = currentNode();
+    if (node && node->type == IOSDeviceNodeType)
+        removeSourceNode(static_cast<_IOSDeviceItemNode *>(node));
+}
+
+void MainWindow::miCheckUpdate()
+{
+    shellOpen(manualUpdateCheckUrl(currentVolumeSerial()).toString());
+}
+
+void MainWindow::miHelp()
+{
+    shellOpen(vendorUrl(QStringLiteral("/help/")));
+}
+
+void MainWindow::miFeedback()
+{
+    shellOpen(vendorUrl(QStringLiteral("/support/")));
+}
+
+void MainWindow::miAbout()
+{
+    AboutUsForm form(this);
+    form.exec();
+}
+
+void MainWindow::miHome()
+{
+    shellOpen(vendorUrl(QStringLiteral("/")));
+}
+
+void MainWindow::iosDeviceConnected(void *handle)
+{
+    auto *device = static_cast<MobileDeviceHandle *>(handle);
+    if (!device)
+        return;
+    DeviceDescription description;
+    description.handle = handle;
+    try {
+        const QList<CFType> values = mobiledevice_copy_values(
+            device, {QStringLiteral("UniqueDeviceID"), QStringLiteral("DeviceName"),
+                     QStringLiteral("MobileSubscriberCountryCode"), QStringLiteral("ProductVersion"),
+                     QStringLiteral("ProductType")});
+        description.udid = values.value(0).toQString();
+        description.deviceName = values.value(1).toQString();
+        description.mobileSubscriberCountryCode = values.value(2).toQString();
+        description.productVersion = values.value(3).toQString();
+        description.productType = values.value(4).toQString();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return;
+    }
+    if (description.udid.isEmpty())
+        description.udid = device->udid();
+    loadKikFromDevice(description);
+}
+
+// Reading Kik's files off a connected phone is not part of this version; the phone gets no
+// node rather than an empty one that looks loaded.
+void MainWindow::loadKikFromDevice(const DeviceDescription &description)
+{
+    qDebug() << "iPhone" << description.deviceName << description.udid
+             << "connected; loading Kik from a phone is not available";
+    showInformation(QStringLiteral("Loading Kik messages from a connected iPhone is not available in this version. "
+                                   "Please import them from an iTunes backup of your iPhone."));
+}
+
+void MainWindow::iosDeviceDisconnected(void *handle)
+{
+    if (!handle)
+        return;
+    const QList<_ItemNode *> devices = mainModel()->deviceRoot()->children;
+    for (_ItemNode *node : devices) {
+        auto *device = static_cast<_IOSDeviceItemNode *>(node);
+        if (device->device.handle == handle)
+            removeSourceNode(device);
+    }
+}

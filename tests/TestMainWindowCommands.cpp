@@ -1,0 +1,381 @@
+#include "TestEnv.h"
+
+#include "BoxRecorder.h"
+#include "KikDataBuilder.h"
+#include "WindowTestKit.h"
+#include "app/AppFolders.h"
+#include "ui/AboutUsForm.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+using namespace WindowTestKit;
+
+namespace {
+
+QDateTime at(int minutes)
+{
+    return QDateTime(QDate(2016, 3, 1), QTime(10, 0), Qt::UTC).addSecs(minutes * 60);
+}
+
+KikDataSetPtr chats(const QList<QPair<QString, QStringList>> &chatBodies)
+{
+    KikDataSetPtr set(new KikDataSet);
+    KikDataBuilder builder(*set);
+    int minute = 0;
+    for (const auto &[name, bodies] : chatBodies) {
+        _KikChat *chat = builder.addChat(builder.addUser(name, name.toLower() + QStringLiteral("@talk.kik.com")));
+        for (const QString &body : bodies)
+            builder.addMessage(chat, at(minute += 5), body, false);
+    }
+    return set;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct SaveAnswer
+{
+    QString path;
+    QString filter;
+};
+
+} // namespace
+
+// Export, delete, backup and the single commands of the main window, with every dialog
+// answered by the test.
+class TestMainWindowCommands : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    std::unique_ptr<MainWindow> window;
+    _IOSDeviceItemNode *phone = nullptr;
+    QList<QUrl> opened;
+
+    // What the dialogs were asked and will answer.
+    QStringList saveDialogAsked;
+    SaveAnswer saveAnswer;
+    QStringList databaseDialogAsked;
+    QString databaseAnswer;
+
+    ItemModelMain *model() const { return window->mainModel(); }
+    _ItemNode *database(const QString &name) const { return child(model()->localDbRoot(), name); }
+    _ItemNode *archiveChat(const QString &name) const { return child(database(QStringLiteral("Archive")), name); }
+
+    void selectRows(const QList<int> &rows)
+    {
+        QItemSelectionModel *selection = messageList(*window)->selectionModel();
+        selection->clearSelection();
+        for (int row : rows)
+            selection->select(window->smsModel()->indexForRow(row), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    QStringList localDatabaseFolders() const
+    {
+        return QDir(localDatabasesFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+public slots:
+    void open(const QUrl &url) { opened << url; }
+
+private slots:
+    void initTestCase()
+    {
+        prepareApplication();
+        for (const char *scheme : {"file", "http"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
+        writeLocalDb(QDir(localDatabasesFolder()).filePath("Archive"),
+                     *chats({{"Solo", {"only one"}},
+                             {"Bob", {"bob one", "bob two", "bob three"}},
+                             {"Carol", {"carol one", "carol two"}}}));
+        window = std::make_unique<MainWindow>();
+        CommandDialogs &dialogs = window->dialogs();
+        dialogs.chooseSaveFile = [this](const QString &title, const QString &initialPath, const QString &filters,
+                                        QString *selectedFilter) {
+            saveDialogAsked = {title, initialPath, filters};
+            *selectedFilter = saveAnswer.filter;
+            return saveAnswer.path;
+        };
+        dialogs.chooseLocalDb = [this](const QStringList &existingNames, const QString &proposedName) {
+            databaseDialogAsked = existingNames;
+            databaseDialogAsked.prepend(proposedName);
+            return databaseAnswer;
+        };
+
+        DeviceDescription description;
+        description.deviceName = QStringLiteral("X");
+        description.udid = QStringLiteral("0123456789abcdef");
+        phone = model()->addDevice(description);
+        phone->dataSet = chats({{"Eve", {"eve one", "eve two"}}});
+        model()->addChats(phone);
+        select(*window, database(QStringLiteral("Archive")));
+        QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList({"Carol", "Bob", "Solo"}));
+    }
+
+    void exportAsksForAPathAndFollowsItsRules_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("text without suffix") << "Text Files(*.txt)" << "notes" << "notes.txt";
+        QTest::newRow("word") << "Doc Files(*.doc)" << "letter" << "letter.doc";
+        QTest::newRow("csv with its suffix") << "CSV Files(*.csv)" << "table.csv" << "table.csv";
+        QTest::newRow("text named otherwise") << "Text Files(*.txt)" << "log.dat" << "log.dat";
+        QTest::newRow("pdf: a folder before the first dot") << "PDF Files(*.pdf)" << "a.b.pdf" << "a-pdf/Bob.pdf";
+        QTest::newRow("html") << "HTML Files(*.html)" << "page.html" << "page-html/Bob.html";
+    }
+
+    void exportAsksForAPathAndFollowsItsRules()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        BoxRecorder boxes;
+        const QDir out(env.path(QStringLiteral("out-%1").arg(QTest::currentDataTag()).replace(' ', '_')));
+        QVERIFY(out.mkpath("."));
+        saveAnswer = {out.filePath(chosen), filter};
+        select(*window, archiveChat(QStringLiteral("Bob")));
+        window->miExportChat();
+
+        QCOMPARE(saveDialogAsked.value(0), QStringLiteral("Please select Save Path for messages."));
+        const QString initial = saveDialogAsked.value(1);
+        QCOMPARE(QFileInfo(initial).dir(), QDir::home());
+        QVERIFY2(QRegularExpression(QStringLiteral("^chats\\(\\d{8}-\\d{6}\\)$")).match(QFileInfo(initial).fileName()).hasMatch(),
+                 qPrintable(initial));
+        QCOMPARE(saveDialogAsked.value(2), QStringLiteral("Text Files(*.txt);;Doc Files(*.doc);;CSV Files(*.csv);;"
+                                                          "PDF Files(*.pdf);;HTML Files(*.html)"));
+        QVERIFY2(QFileInfo(out.filePath(written)).size() > 0, qPrintable(out.entryList().join(' ')));
+        QCOMPARE(boxes.texts(), QStringList("Successfully exported 3 Messages."));
+    }
+
+    void exportWithoutAnswerOrWithAStrangeFilterWritesNothing()
+    {
+        BoxRecorder boxes;
+        const QDir out(env.path("out-refused"));
+        QVERIFY(out.mkpath("."));
+        select(*window, archiveChat(QStringLiteral("Bob")));
+        saveAnswer = {QString(), QStringLiteral("Text Files(*.txt)")};
+        window->miExportChat();
+        QVERIFY(boxes.boxes().isEmpty());
+
+        saveAnswer = {out.filePath("x.rtf"), QStringLiteral("Rich Text(*.rtf)")};
+        window->miExportChat();
+        QCOMPARE(boxes.texts(QMessageBox::Critical).size(), 1);
+        QVERIFY(boxes.texts(QMessageBox::Critical).first().contains("unknown export format."));
+        QVERIFY(out.isEmpty());
+    }
+
+    void toolbarExportTakesTheSelectionThenTheChatThenAll()
+    {
+        BoxRecorder boxes;
+        const QDir out(env.path("out-toolbar"));
+        QVERIFY(out.mkpath("."));
+        select(*window, archiveChat(QStringLiteral("Bob")));
+        selectRows({0, 2});
+        saveAnswer = {out.filePath("selected.csv"), QStringLiteral("CSV Files(*.csv)")};
+        window->miExportToolbar();
+        const QByteArray selected = readAll(out.filePath("selected.csv"));
+        QVERIFY(selected.contains("bob one") && selected.contains("bob three") && !selected.contains("bob two"));
+
+        selectRows({});
+        saveAnswer = {out.filePath("chat.csv"), QStringLiteral("CSV Files(*.csv)")};
+        window->miExportToolbar();
+        const QByteArray chat = readAll(out.filePath("chat.csv"));
+        QVERIFY(chat.contains("bob two") && !chat.contains("carol"));
+
+        select(*window, database(QStringLiteral("Archive")));
+        saveAnswer = {out.filePath("all.csv"), QStringLiteral("CSV Files(*.csv)")};
+        window->miExportToolbar();
+        const QByteArray all = readAll(out.filePath("all.csv"));
+        QVERIFY(all.contains("bob two") && all.contains("carol two") && all.contains("only one"));
+        QCOMPARE(boxes.texts(), QStringList({"Successfully exported 2 Messages.", "Successfully exported 3 Messages.",
+                                             "Successfully exported 6 Messages."}));
+    }
+
+    void deletingSelectedMessagesKeepsTheChatShown()
+    {
+        BoxRecorder boxes(QMessageBox::No);
+        select(*window, archiveChat(QStringLiteral("Bob")));
+        selectRows({1});
+        window->miDelete();
+        QCOMPARE(boxes.texts(), QStringList("Confirm to delete selected Messages?"));
+        QCOMPARE(window->smsModel()->rowCount(), 3);   // "No" changes nothing
+
+        boxes.setQuestionAnswer(QMessageBox::Yes);
+        selectRows({1});
+        window->miDelete();
+        settle();
+        QCOMPARE(window->currentNode(), archiveChat(QStringLiteral("Bob")));
+        QCOMPARE(shownBodies(*window), QStringList({"bob one", "bob three"}));
+    }
+
+    void deletingTheLastMessageOfAChatRemovesItsNode()
+    {
+        BoxRecorder boxes;
+        select(*window, archiveChat(QStringLiteral("Solo")));
+        selectRows({0});
+        window->miDeleteToolbar();   // rows are selected: only those go
+        settle();
+        QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList({"Carol", "Bob"}));
+        QCOMPARE(window->currentNode(), database(QStringLiteral("Archive")));
+        QCOMPARE(window->smsModel()->rowCount(), 4);
+    }
+
+    void deletingAChat()
+    {
+        BoxRecorder boxes;
+        select(*window, archiveChat(QStringLiteral("Carol")));
+        window->miDeleteToolbar();   // no rows selected: the chat goes
+        settle();
+        QCOMPARE(boxes.texts(), QStringList("Confirm to delete Messages with this contact?"));
+        QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList("Bob"));
+        select(*window, database(QStringLiteral("Archive")));
+        QCOMPARE(shownBodies(*window), QStringList({"bob one", "bob three"}));
+    }
+
+    void deletionsNeverTouchAPhone()
+    {
+        BoxRecorder boxes;
+        select(*window, phone->children.first());
+        selectRows({0});
+        window->miDelete();
+        window->miDeleteChat();
+        window->miDeleteToolbar();
+        select(*window, phone);
+        window->miDeleteAll();
+        window->miDeleteToolbar();
+        QVERIFY(boxes.boxes().isEmpty());
+        QCOMPARE(phone->dataSet->messages.size(), 2);
+        QCOMPARE(phone->children.size(), 1);
+    }
+
+    void backupProposesANameAndReusesADatabaseWrittenInOtherCase()
+    {
+        BoxRecorder boxes;
+        select(*window, phone->children.first());
+        databaseAnswer = QStringLiteral("aRCHIVE");
+        window->miBackupChat();
+        settle();
+        QCOMPARE(databaseDialogAsked, QStringList({"X_Backup", "Archive"}));
+        QCOMPARE(boxes.texts(), QStringList("Successfully backed up 2 messages."));
+        QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
+        QCOMPARE(localDatabaseFolders(), QStringList("Archive"));   // no second folder beside it
+        QCOMPARE(window->currentNode(), database(QStringLiteral("Archive")));
+        QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList({"Bob", "Eve"}));
+        QCOMPARE(window->smsModel()->rowCount(), 4);
+    }
+
+    void backupIntoANewDatabase()
+    {
+        BoxRecorder boxes;
+        select(*window, phone);
+        databaseAnswer = QString();   // cancelled
+        window->miBackupAll();
+        databaseAnswer = QStringLiteral("../Escaped");
+        window->miBackupToolbar();
+        QCOMPARE(boxes.texts(QMessageBox::Warning),
+                 QStringList("Invalid Local Database name(can't contain \\ / : * ? \" < > |)."));
+        QCOMPARE(localDatabaseFolders(), QStringList("Archive"));
+        QVERIFY(!QFileInfo::exists(QDir(dataFolder()).filePath("Escaped")));
+
+        // A backup that fails leaves no node for a database that does not exist.
+        QFile blocker(QDir(localDatabasesFolder()).filePath("Blocked"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        boxes.clear();
+        databaseAnswer = QStringLiteral("Blocked");
+        window->miBackupAll();
+        QCOMPARE(boxes.texts(QMessageBox::Critical).size(), 1);
+        QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
+        QVERIFY(QFileInfo(blocker.fileName()).isFile());
+        QVERIFY(blocker.remove());
+
+        databaseAnswer = QStringLiteral(" Fresh copy ");   // kept as typed, blanks too
+        window->miBackupToolbar();
+        settle();
+        QCOMPARE(childTexts(model()->localDbRoot()), QStringList({"Archive", " Fresh copy "}));
+        QCOMPARE(window->currentNode(), database(QStringLiteral(" Fresh copy ")));
+        QCOMPARE(childTexts(window->currentNode()), QStringList("Eve"));
+    }
+
+    void deletingADatabase()
+    {
+        BoxRecorder boxes;
+        select(*window, database(QStringLiteral(" Fresh copy ")));
+        window->miDeleteAll();
+        QCOMPARE(boxes.texts(), QStringList({"Confirm to delete this database?", "Successfully deleted database."}));
+        QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
+        QCOMPARE(localDatabaseFolders(), QStringList("Archive"));
+        QCOMPARE(window->smsModel()->rowCount(), 0);
+    }
+
+    void foldersCacheAndVendorPages()
+    {
+        BoxRecorder boxes;
+        opened.clear();
+        window->miOpenDBFolder();
+        select(*window, phone);
+        window->miViewIOSCacheFiles();
+        const QString phoneCache = QDir(iosCacheFolder()).filePath("0123456789abcdef");
+        QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(localDatabasesFolder()), QUrl::fromLocalFile(phoneCache)}));
+        QVERIFY(QFileInfo(phoneCache).isDir());
+
+        // The remembered device-backup folder goes too, but nothing else at its root.
+        const QString root = env.path("backups-root");
+        QVERIFY(QDir().mkpath(root + "/__talvora_iosbk_temp/0123456789abcdef"));
+        QVERIFY(QDir().mkpath(root + "/keep"));
+        const QString rootFile = QDir(dataFolder()).filePath("__talvora_iosbk_temp.path");
+        QFile remembered(rootFile);
+        QVERIFY(remembered.open(QIODevice::WriteOnly));
+        remembered.write(root.toUtf8());
+        remembered.close();
+        window->miClearCache();
+        QCOMPARE(boxes.texts(), QStringList("Successfully cleared cache files."));
+        QVERIFY(!QFileInfo::exists(phoneCache));
+        QVERIFY(!QFileInfo::exists(root + "/__talvora_iosbk_temp"));
+        QVERIFY(QFileInfo::exists(root + "/keep"));
+        QVERIFY(!QFileInfo::exists(rootFile));
+        QVERIFY(QFileInfo::exists(QDir(localDatabasesFolder()).filePath("Archive/talvora-kik.db")));
+
+        opened.clear();
+        window->miHelp();
+        window->miFeedback();
+        window->miHome();
+        window->miCheckUpdate();
+        QCOMPARE(opened.size(), 4);
+        for (const QUrl &page : std::as_const(opened))
+            QCOMPARE(page.authority(), QStringLiteral("127.0.0.1:9"));
+    }
+
+    void aboutNamesProductAndVersion()
+    {
+        AboutUsForm about(window.get());
+        QStringList texts;
+        for (const QLabel *label : about.findChildren<QLabel *>())
+            texts << label->text();
+        QVERIFY2(texts.contains(QStringLiteral("Parlewick v3.1.01")), qPrintable(texts.join('|')));
+        QVERIFY(about.windowFlags().testFlag(Qt::FramelessWindowHint));
+    }
+
+    void cleanupTestCase()
+    {
+        window.reset();
+        for (const char *scheme : {"file", "http"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    }
+};
+
+QTEST_MAIN(TestMainWindowCommands)
+#include "TestMainWindowCommands.moc"

@@ -1,0 +1,86 @@
+#include "WindowTestKit.h"
+
+#include "KikDbTestKit.h"
+#include "app/AppFolders.h"
+#include "app/UpdateCheck.h"
+#include "kik/KikLocalDb.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTranslator>
+
+namespace WindowTestKit {
+
+void prepareApplication()
+{
+    static QTranslator translator;
+    if (translator.isEmpty() && translator.load(QStringLiteral(":/en.qm")))
+        QCoreApplication::installTranslator(&translator);
+    qputenv("PARLEWICK_VENDOR_HOST", "127.0.0.1:9");
+    QFile checked(QDir(dataFolder()).filePath(QLatin1String(LastCheckFileName)));
+    if (checked.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        checked.write(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
+}
+
+void writeLocalDb(const QString &folder, const KikDataSet &dataSet)
+{
+    KikLocalDb db(folder);
+    KikDbTestKit::mergeIntoLocal(db, dataSet.allMessages());
+    db.updateLastTs();
+    db.close();
+}
+
+MyTreeView *sourceTree(MainWindow &window)
+{
+    return window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
+}
+
+MyTreeView *messageList(MainWindow &window)
+{
+    return window.findChild<MyTreeView *>(QStringLiteral("treeViewSMS"));
+}
+
+void select(MainWindow &window, _ItemNode *node)
+{
+    sourceTree(window)->setCurrentIndex(window.mainModel()->indexOfNode(node));
+    settle();
+}
+
+void settle()
+{
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+}
+
+_ItemNode *child(const _ItemNode *parent, const QString &text)
+{
+    for (_ItemNode *node : parent->children) {
+        if (node->text == text)
+            return node;
+    }
+    return nullptr;
+}
+
+QStringList childTexts(const _ItemNode *parent)
+{
+    QStringList texts;
+    for (const _ItemNode *node : parent->children)
+        texts << node->text;
+    return texts;
+}
+
+QStringList shownBodies(MainWindow &window)
+{
+    QStringList bodies;
+    for (const _KikMessage *message : window.smsModel()->messages())
+        bodies << message->body;
+    return bodies;
+}
+
+}

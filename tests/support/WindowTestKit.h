@@ -1,0 +1,36 @@
+#pragma once
+
+#include "kik/KikDataSet.h"
+#include "views/ItemNodes.h"
+
+#include <QString>
+#include <QStringList>
+
+class MainWindow;
+class MyTreeView;
+
+// Helpers shared by the tests of the main window.
+namespace WindowTestKit {
+
+// English texts for the text keys, and no network: the start-up update check finds a check
+// made just now, and the vendor host is a closed loopback port. Call after TestEnv exists.
+void prepareApplication();
+
+// A local database in folder holding every message of the data set.
+void writeLocalDb(const QString &folder, const KikDataSet &dataSet);
+
+MyTreeView *sourceTree(MainWindow &window);
+MyTreeView *messageList(MainWindow &window);
+
+// Makes the node current in the tree of sources, as a click does, and lets queued calls run.
+void select(MainWindow &window, _ItemNode *node);
+// Lets the window's queued selections run.
+void settle();
+
+// The child with that text; null when there is none.
+_ItemNode *child(const _ItemNode *parent, const QString &text);
+QStringList childTexts(const _ItemNode *parent);
+// The bodies of the messages the list shows, in its order.
+QStringList shownBodies(MainWindow &window);
+
+}
