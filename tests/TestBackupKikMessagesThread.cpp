@@ -68,7 +68,7 @@ QList<QStringList> rows(const QString &folder, const QString &sql)
 class Source
 {
 public:
-    Source() : set(KikDataSetPtr::create()) {}
+    Source() : set(new KikDataSet) {}
 
     _KikUser *user(const QString &jid, const QString &name, const QString &photo = QString())
     {
@@ -343,12 +343,16 @@ private slots:
         // The pictures and files the canceled run copied are gone; what was there stays.
         QCOMPARE(filesBelow(folder), filesBefore);
 
-        // A database the canceled run would have made is not left behind.
+        // A database the canceled run would have made is not left behind, nor are the
+        // database file and folders it would have made in a folder that was there already.
+        const auto cancelAtTwo = [](const RecordingProgress::Report &r) { return r.text == QStringLiteral("Messages: 2/5"); };
         const QString fresh = databaseFolder(QStringLiteral("never-made"));
-        backup(source.set->allMessages(), fresh, [](const RecordingProgress::Report &r) {
-            return r.text == QStringLiteral("Messages: 2/5");
-        });
+        backup(source.set->allMessages(), fresh, cancelAtTwo);
         QVERIFY(!QFileInfo::exists(fresh));
+        const QString empty = databaseFolder(QStringLiteral("empty-before"));
+        QVERIFY(QDir().mkpath(empty));
+        backup(source.set->allMessages(), empty, cancelAtTwo);
+        QCOMPARE(QDir(empty).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
     void emptySelectionsAndSkippedMessages()

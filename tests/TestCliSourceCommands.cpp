@@ -267,6 +267,50 @@ private slots:
                      readAll(m_generated + QStringLiteral("/Documents/content_manager/data_cache/") + file));
     }
 
+    void exportWritesEveryFormatFromAKikFolder()
+    {
+        const QMap<QString, QByteArray> before = snapshot(m_generated);
+        int chats = 0;
+        int messages = 0;
+        for (const QJsonValue &chat :
+             QJsonDocument::fromJson(showJson({QStringLiteral("--kik"), m_generated})).object().value(QStringLiteral("chats")).toArray()) {
+            const qsizetype count = chat.toObject().value(QStringLiteral("messages")).toArray().size();
+            chats += count > 0 ? 1 : 0;
+            messages += int(count);
+        }
+        QVERIFY(chats > 1);
+
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("exports"))));
+        const QString out = env.path(QStringLiteral("exports/chats"));
+        for (const QString &format : {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("html"), QStringLiteral("pdf")}) {
+            const Run run = runTool({QStringLiteral("export"), QStringLiteral("--kik"), m_generated, QStringLiteral("--format"),
+                                     format, QStringLiteral("--out"), out});
+            QCOMPARE(run.code, 0);
+            QCOMPARE(run.out, QStringLiteral("Successfully exported %1 Messages.\n").arg(messages).toUtf8());
+        }
+        QCOMPARE(readAll(out + QStringLiteral(".txt")).count('\n'), messages + 1);   // the header, a line each
+        QVERIFY(readAll(out + QStringLiteral(".csv")).startsWith("date,send,user,content\n"));
+        QCOMPARE(QDir(out + QStringLiteral("-pdf")).entryList({QStringLiteral("*.pdf")}).size(), chats);
+        const QStringList pages = QDir(out + QStringLiteral("-html")).entryList({QStringLiteral("*.html")});
+        QCOMPARE(pages.size(), chats);
+        QVERIFY(QFileInfo::exists(out + QStringLiteral("-html/files/style.css")));
+
+        // The pictures the pages show by their path were taken out of the store into the
+        // program's cache, and are still there once the tool has ended.
+        int pictures = 0;
+        static const QRegularExpression source(QStringLiteral("src=\"(/[^\"]+)\""));
+        for (const QString &page : pages) {
+            const QString html = QString::fromUtf8(readAll(out + QStringLiteral("-html/") + page));
+            for (const QRegularExpressionMatch &match : source.globalMatch(html)) {
+                ++pictures;
+                QVERIFY2(QFileInfo(match.captured(1)).size() > 0, qPrintable(match.captured(1)));
+                QVERIFY(!match.captured(1).startsWith(m_generated));
+            }
+        }
+        QVERIFY(pictures > 0);
+        QCOMPARE(snapshot(m_generated), before);
+    }
+
     void failures()
     {
         Run run = runTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
@@ -306,8 +350,8 @@ private slots:
         QVERIFY(run.err.contains(QStringLiteral("Select one Database or enter a new Database name")));
         for (const QString &made : {QStringLiteral("a"), QStringLiteral("x:y"), QStringLiteral("  ")})
             QVERIFY(!QFileInfo::exists(localDb(made)));
-        for (const QString &command : {QStringLiteral("show"), QStringLiteral("import"), QStringLiteral("backups"),
-                                       QStringLiteral("extract")}) {
+        for (const QString &command : {QStringLiteral("show"), QStringLiteral("import"), QStringLiteral("export"),
+                                       QStringLiteral("backups"), QStringLiteral("extract")}) {
             run = runTool({command, QStringLiteral("--help")});
             QCOMPARE(run.code, 0);
             QVERIFY(run.out.startsWith("Usage: parlewick-cli " + command.toUtf8()));

@@ -12,9 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QObject>
-#include <QTemporaryDir>
 
-#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -48,36 +46,33 @@ KikDataSetPtr loadLocalDbThrow(const QString &folder)
 
 // The store of a copy of Kik's app container at root, read without writing into it; the
 // pictures of attachment descriptions go to thumbsFolder.
-void loadKikFolderThrow(const KikDataSetPtr &data, const QString &root, const QString &thumbsFolder)
+KikDataSetPtr loadKikFolderThrow(const QString &root, const QString &thumbsFolder)
 {
     requireFolder(root);
     if (!QFileInfo(QDir(root).filePath(QLatin1String(IOSKikDb::StoreFile))).isFile())
         fail(QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
     IOSKikDb db(root, thumbsFolder);
     db.setOpenMode(IOSKikDb::ReadOnlyMode);
+    const KikDataSetPtr data = KikDataSetPtr::create();
     db.load(data);
+    return data;
 }
 
-KikDataSetPtr loadKikContainerThrow(const QString &root)
+// The pictures of a Kik folder's attachment descriptions go to a cache of the program's, one
+// folder per source folder (beside the cache of iTunes backups): pages exported from the
+// source keep pointing at them after the command has ended.
+QString kikPicturesFolder(const QString &root)
 {
-    // The records name pictures in the scratch folder: it goes when the last user of the
-    // data set lets go of it.
-    const auto scratch = std::make_shared<QTemporaryDir>();
-    if (!scratch->isValid())
-        fail(QStringLiteral("Cannot create a temporary folder: %1").arg(scratch->errorString()));
-    const KikDataSetPtr data(new KikDataSet, [scratch](KikDataSet *set) { delete set; });
-    loadKikFolderThrow(data, root, scratch->filePath(QStringLiteral("thumbs")));
-    return data;
+    const QFileInfo folder(root);
+    const QString key = md5Hex(folder.canonicalFilePath().isEmpty() ? folder.absoluteFilePath() : folder.canonicalFilePath());
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-kik_cache/%1/thumbs").arg(key));
 }
 
 KikDataSetPtr loadBackupThrow(const QString &folder, const QCommandLineParser &args)
 {
     // The program's own cache of the backup, as the program itself uses it; the pictures
     // go to that cache too.
-    const QString appFolder = extractKikThrow(openBackupThrow(folder, args));
-    const KikDataSetPtr data = KikDataSetPtr::create();
-    loadKikFolderThrow(data, appFolder, QString());
-    return data;
+    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args)), QString());
 }
 
 } // namespace
@@ -121,7 +116,7 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
     if (args.isSet(kDbPath))
         return loadLocalDbThrow(args.value(kDbPath));
     if (args.isSet(kKik))
-        return loadKikContainerThrow(args.value(kKik));
+        return loadKikFolderThrow(args.value(kKik), kikPicturesFolder(args.value(kKik)));
     return loadBackupThrow(args.value(kBackup), args);
 }
 

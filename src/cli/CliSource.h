@@ -21,7 +21,7 @@ public:
     static QString optionsHelp();   // the lines above, for a command's description
 
     // Loads the source the options name. Pictures the reader takes out of attachment
-    // descriptions go to a temporary folder that lives as long as the returned data set.
+    // descriptions go to a cache folder of the program's, never into the source folder.
     // Raises CliUsageError unless exactly one source is given, std::runtime_error when it
     // cannot be read, CliCanceled on Ctrl-C.
     static KikDataSetPtr loadThrow(const QCommandLineParser &args);
