@@ -26,7 +26,7 @@ QNetworkRequest vendorRequest(const QUrl &url);
 void limitVendorAnswer(QNetworkReply *reply);
 // GET of a vendor page with the limits above.
 QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url);
-// The body of a finished reply when the server answered 200 and sent the whole answer;
-// nothing for an HTTP error, a network failure, an abort or a cut-off answer. The reply is
-// deleted later in every case.
+// Call from the reply's finished signal: the body when the server answered 200 and sent the
+// whole answer; nothing for an HTTP error, a network failure, an abort or a cut-off answer.
+// The reply is deleted later in every case.
 std::optional<QByteArray> vendorAnswer(QNetworkReply *reply);
