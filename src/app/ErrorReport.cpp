@@ -5,9 +5,11 @@
 #include "app/VendorHost.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
@@ -24,19 +26,27 @@ QString plainReportText(QString text)
     return text;
 }
 
-// One client for every report of the process; replies are dropped unread once finished.
+// One client for every report of the process, owned by the application object.
 QNetworkAccessManager *reportClient()
 {
-    static QNetworkAccessManager *client = new QNetworkAccessManager(QCoreApplication::instance());
+    static QPointer<QNetworkAccessManager> client;
+    if (!client)
+        client = new QNetworkAccessManager(QCoreApplication::instance());
     return client;
 }
 
+// Fire and forget: the answer is never read, and a failure only reaches the log.
 void post(const QByteArray &body)
 {
-    QNetworkRequest request(QUrl(vendorUrl(QStringLiteral("/err_report.php"))));
+    QNetworkRequest request = vendorRequest(QUrl(vendorUrl(QStringLiteral("/err_report.php"))));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     QNetworkReply *reply = reportClient()->post(request, body);
-    QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
+    limitVendorAnswer(reply);
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply] {
+        if (reply->error() != QNetworkReply::NoError)
+            qDebug() << "error report not delivered:" << reply->errorString();
+        reply->deleteLater();
+    });
 }
 
 } // namespace

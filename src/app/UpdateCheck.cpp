@@ -14,7 +14,12 @@
 #include <QSaveFile>
 #include <QWidget>
 
+#include <optional>
+
 namespace {
+
+// The file holds a number of seconds; more than this is damage, not a time.
+constexpr qint64 LastCheckFileLimit = 64;
 
 std::function<void()> &exitHook()
 {
@@ -54,6 +59,22 @@ QString productId()
     return QLatin1String(AppConstants::ProductId);
 }
 
+// The address a version answer offers, or nothing when the answer is no usable web address:
+// the browser must never be handed whatever else the server may send.
+std::optional<QUrl> downloadAddress(const QByteArray &body)
+{
+    const QString answer = QString::fromLatin1(upToZero(body)).trimmed();
+    if (!answer.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        return std::nullopt;
+    static const QRegularExpression unsafe(QStringLiteral("[\\x00-\\x20\\x7f-\\xff]"));
+    const QUrl url(answer, QUrl::StrictMode);
+    if (answer.contains(unsafe) || !url.isValid() || url.host().isEmpty()) {
+        qDebug() << "version answer is no address:" << answer.left(200);
+        return std::nullopt;
+    }
+    return url;
+}
+
 } // namespace
 
 bool isUpdateCheckDue(qint64 nowSecs)
@@ -61,14 +82,15 @@ bool isUpdateCheckDue(qint64 nowSecs)
     QFile file(dataFile(LastCheckFileName));
     if (!file.open(QIODevice::ReadOnly))
         return true;
-    const qint64 last = upToZero(file.readAll()).trimmed().toLongLong();
+    // Anything that is not a plain number of seconds counts as no check at all.
+    const qint64 last = upToZero(file.read(LastCheckFileLimit)).trimmed().toLongLong();
     // Unsigned: a time in the future (a clock set back) makes the check due, not blocked.
     return last == 0 || quint64(nowSecs - last) >= quint64(UpdateCheckInterval);
 }
 
 QUrl versionCheckUrl()
 {
-    return QUrl(vendorUrl(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&q=1").arg(productId()).arg(1)));
+    return QUrl(vendorUrl(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&q=1").arg(productId(), QString::number(1))));
 }
 
 QUrl advertisementUrl()
@@ -86,13 +108,13 @@ QUrl manualUpdateCheckUrl(quint32 volumeSerial)
     const QString system = QStringLiteral("linux");
 #endif
     return QUrl(vendorUrl(QStringLiteral("/sms_check_update.php?pid=%1&ver=%2&vs=%3&sys=%4")
-                              .arg(productId()).arg(1).arg(volumeSerial).arg(system)));
+                              .arg(productId(), QString::number(1), QString::number(volumeSerial), system)));
 }
 
 void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow)
 {
-    const QString answer = QString::fromLatin1(upToZero(body));
-    if (answer.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
+    if (const std::optional<QUrl> address = downloadAddress(body)) {
+        const QString answer = address->toString();
         const QString product = QObject::tr(AppConstants::ProductName);
         if (QFile::exists(dataFile(LastCheckFileName))) {
             const bool now = askWithButtons(
@@ -122,7 +144,7 @@ void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow)
 QString takeAdvertisement(const QByteArray &body)
 {
     static const QRegularExpression leadingTag(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
-    QString text = QString::fromUtf8(body);
+    QString text = QString::fromUtf8(upToZero(body));
     if (!text.startsWith(QLatin1String("<a"), Qt::CaseInsensitive))
         return QString();
     text.replace(leadingTag, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
@@ -133,7 +155,9 @@ QString takeAdvertisement(const QByteArray &body)
 QString lastAdvertisement()
 {
     QFile file(dataFile(LastAdvFileName));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    if (!file.open(QIODevice::ReadOnly) || file.size() > VendorAnswerLimit * 2)
+        return QString();
+    return QString::fromUtf8(file.readAll());
 }
 
 void setUpdateExitForTests(std::function<void()> exit)

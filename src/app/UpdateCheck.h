@@ -22,9 +22,10 @@ QUrl advertisementUrl();
 // The update page opened by the manual check.
 QUrl manualUpdateCheckUrl(quint32 volumeSerial);
 
-// Acts on the body of a successful version-check answer: a download address asks the user
-// (or, for an install that never checked, insists) and then ends the program; the check time
-// is remembered unless the program must end.
+// Acts on the body of a successful version-check answer (see vendorAnswer): a download
+// address asks the user (or, for an install that never checked, insists) and then ends the
+// program; the check time is remembered unless the program must end. An answer that is no
+// well-formed http address shows nothing and only remembers the check time.
 void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow);
 
 // The label markup for an advertisement answer, also remembered in "last-adv"; empty when the

@@ -2,6 +2,12 @@
 
 #include "app/AppConstants.h"
 
+#include <QDebug>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
 QString vendorHost()
 {
     const QString overridden = qEnvironmentVariable("PARLEWICK_VENDOR_HOST").trimmed();
@@ -11,4 +17,45 @@ QString vendorHost()
 QString vendorUrl(const QString &path)
 {
     return QStringLiteral("http://") + vendorHost() + path;
+}
+
+QNetworkRequest vendorRequest(const QUrl &url)
+{
+    QNetworkRequest request(url);
+    // Only a direct 200 answer counts; a redirect could lead anywhere.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    request.setTransferTimeout(VendorTimeoutMsecs);
+    return request;
+}
+
+void limitVendorAnswer(QNetworkReply *reply)
+{
+    QObject::connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > VendorAnswerLimit || total > VendorAnswerLimit) {
+            qDebug() << "vendor answer too long, dropped:" << reply->url().toString() << received << total;
+            reply->abort();
+        }
+    });
+}
+
+QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url)
+{
+    QNetworkReply *reply = client->get(vendorRequest(url));
+    limitVendorAnswer(reply);
+    return reply;
+}
+
+std::optional<QByteArray> vendorAnswer(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // error() also covers an answer cut short by the server or by limitVendorAnswer.
+    if (!reply->isFinished() || reply->error() != QNetworkReply::NoError || status != 200) {
+        qDebug() << "vendor request without answer:" << reply->url().toString() << status << reply->errorString();
+        return std::nullopt;
+    }
+    const QByteArray body = reply->readAll();
+    if (body.size() > VendorAnswerLimit)
+        return std::nullopt;
+    return body;
 }

@@ -1,8 +1,32 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QNetworkRequest;
+class QUrl;
 
 // The vendor web server: AppConstants::DefaultVendorHost unless PARLEWICK_VENDOR_HOST
 // (host or host:port) names another one, as tests and staging set-ups do.
 QString vendorHost();
 QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path
+
+// The vendor's answers are a line of text; anything longer is cut off and dropped.
+inline constexpr qint64 VendorAnswerLimit = 64 * 1024;
+// A server that stays silent this long is given up.
+inline constexpr int VendorTimeoutMsecs = 30000;
+
+// A request to the vendor server: redirects are not followed, a silent server is given up.
+QNetworkRequest vendorRequest(const QUrl &url);
+// Aborts the reply as soon as its answer is known to exceed VendorAnswerLimit.
+void limitVendorAnswer(QNetworkReply *reply);
+// GET of a vendor page with the limits above.
+QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url);
+// Call from the reply's finished signal: the body when the server answered 200 and sent the
+// whole answer; nothing for an HTTP error, a network failure, an abort or a cut-off answer.
+// The reply is deleted later in every case.
+std::optional<QByteArray> vendorAnswer(QNetworkReply *reply);

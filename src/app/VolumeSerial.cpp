@@ -44,12 +44,12 @@ QString deviceUuid(const QStorageInfo &storage)
 
 quint32 volumeSerial(const QStorageInfo &storage)
 {
-    QString hex = deviceUuid(storage);
-    hex.remove(QLatin1Char('-'));
-    bool ok = false;
-    const quint32 fromUuid = hex.left(8).toUInt(&ok, 16);
-    if (ok && hex.size() >= 8)
-        return fromUuid;
+    const QString uuid = deviceUuid(storage);
+    if (!uuid.isEmpty()) {
+        const quint32 fromUuid = volumeSerialFromUuid(uuid);
+        if (fromUuid != UnknownVolumeSerial)
+            return fromUuid;
+    }
     struct stat info {};
     if (::stat(QFile::encodeName(storage.rootPath()).constData(), &info) == 0 && info.st_dev != 0)
         return quint32(quint64(info.st_dev) ^ (quint64(info.st_dev) >> 32));
@@ -59,6 +59,17 @@ quint32 volumeSerial(const QStorageInfo &storage)
 #endif
 
 } // namespace
+
+quint32 volumeSerialFromUuid(const QString &uuid)
+{
+    QString hex = uuid;
+    hex.remove(QLatin1Char('-'));
+    // NTFS lists its 64-bit serial number, of which Windows shows the low 32 bits.
+    const QString digits = hex.size() == 16 ? hex.right(8) : hex.left(8);
+    bool ok = false;
+    const quint32 serial = digits.toUInt(&ok, 16);
+    return ok && digits.size() == 8 ? serial : UnknownVolumeSerial;
+}
 
 quint32 currentVolumeSerial()
 {

@@ -1,5 +1,6 @@
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
+#include "app/ErrorReport.h"
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "app/VendorHost.h"
@@ -48,6 +49,7 @@ int main(int argc, char *argv[])
     QTranslator translator;
     if (translator.load(QStringLiteral(":/en.qm")))
         QCoreApplication::installTranslator(&translator);
+    installErrorReporter();
 
     if (sqlite_qt_version() != 7) {
         reportError(QStringLiteral("invalid libsqlite_qt."));
