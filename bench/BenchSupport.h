@@ -1,7 +1,10 @@
 #pragma once
 
-// Small helpers of the Kik database benchmarks: memory figures of this process, timing a run of
-// the sqlite3 shell, and running this benchmark again as a child for a clean memory peak.
+// Small helpers of the Kik database benchmarks: a quiet progress target, memory figures of this
+// process, timing a run of the sqlite3 shell, and running this benchmark again as a child for a
+// clean memory peak.
+#include "workers/AbsProgressTarget.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,6 +16,21 @@
 #include <cstdio>
 
 namespace BenchSupport {
+
+// A progress target that only remembers how the task ended.
+class QuietProgress : public AbsProgressTarget
+{
+public:
+    bool isCanceled() const override { return false; }
+    bool isWaitingForTips() const override { return false; }
+    void postProgress(const QString &, int, const QString &) override {}
+    void postError(const QString &message) override { error = message; }
+    void postSuccess(const QString &message) override { success = message; }
+    void postTipsWait(const QString &) override {}
+
+    QString error;
+    QString success;
+};
 
 // A field of /proc/self/status in bytes (VmRSS, VmHWM).
 inline qint64 statusBytes(const char *field)

@@ -6,7 +6,6 @@
 #include "kik/IOSKikDb.h"
 #include "kik/KikDataSet.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "workers/AbsProgressTarget.h"
 #include "workers/BackupKikMessagesThread.h"
 
 #include <QCoreApplication>
@@ -19,21 +18,6 @@
 namespace {
 
 constexpr double kMiB = 1024.0 * 1024.0;
-
-// A progress target that only remembers how the task ended.
-class QuietProgress : public AbsProgressTarget
-{
-public:
-    bool isCanceled() const override { return false; }
-    bool isWaitingForTips() const override { return false; }
-    void postProgress(const QString &, int, const QString &) override {}
-    void postError(const QString &message) override { error = message; }
-    void postSuccess(const QString &message) override { success = message; }
-    void postTipsWait(const QString &) override {}
-
-    QString error;
-    QString success;
-};
 
 // The peak so far becomes the current size (Linux 4.0 and later).
 void resetPeak()
@@ -90,7 +74,7 @@ int main(int argc, char **argv)
     const KikMessageList messages = dataSet->allMessages();
 
     const QString database = work.filePath(QStringLiteral("local"));
-    QuietProgress progress;
+    BenchSupport::QuietProgress progress;
     resetPeak();
     timer.start();
     {

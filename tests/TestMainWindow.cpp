@@ -1,10 +1,17 @@
 #include "TestEnv.h"
 
+#include "LoopbackHttpServer.h"
+#include "app/AppFolders.h"
+#include "app/UpdateCheck.h"
+
 #include "app/FileUtils.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
@@ -132,6 +139,29 @@ private slots:
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), view.mapToGlobal(QPoint(5, 5)));
         QCoreApplication::sendEvent(view.viewport(), &event);
         QCOMPARE(menus.size(), 1);
+    }
+    // The start-up check asks the vendor server once a day and shows its advertisement; a
+    // window opened again the same day asks nothing.
+    void startUpCheckRunsOnceADay()
+    {
+        LoopbackHttpServer server;
+        QVERIFY(server.isListening());
+        server.setAnswer("/sms_check_update.php", {200, "no update"});
+        server.setAnswer("/adv.php", {200, "<a href=\"http://x.invalid/\">News</a>"});
+        const QByteArray closedHost = qgetenv("PARLEWICK_VENDOR_HOST");
+        qputenv("PARLEWICK_VENDOR_HOST", server.hostAndPort().toLatin1());
+        QFile::remove(QDir(dataFolder()).filePath(LastCheckFileName));
+        {
+            MainWindow window;
+            QVERIFY(server.waitForRequests(2));
+            QTRY_VERIFY(part<QLabel>(window, "lbAdv") && part<QLabel>(window, "lbAdv")->text().contains("News"));
+            QTRY_VERIFY(QFileInfo::exists(QDir(dataFolder()).filePath(LastCheckFileName)));
+        }
+        MainWindow again;
+        QVERIFY(part<QLabel>(again, "lbAdv")->text().contains("News"));   // remembered
+        QTest::qWait(200);
+        QCOMPARE(server.requests().size(), 2);
+        qputenv("PARLEWICK_VENDOR_HOST", closedHost);
     }
 };
 

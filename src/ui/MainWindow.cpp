@@ -6,6 +6,7 @@
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "app/UpdateCheck.h"
+#include "app/VendorHost.h"
 #include "device/DeviceNotifications.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "kik/IOSKikDb.h"
@@ -308,33 +309,24 @@ void MainWindow::startUpdateCheck()
     m_lbAdv->setText(lastAdvertisement());
     if (!isUpdateCheckDue(QDateTime::currentSecsSinceEpoch()))
         return;
-    QNetworkReply *check = m_checkVersionHttp->get(QNetworkRequest(versionCheckUrl()));
+    QNetworkReply *check = getFromVendor(m_checkVersionHttp, versionCheckUrl());
     connect(check, &QNetworkReply::finished, this, [this, check] { onCheckVersionReadyRead(check); });
-    QNetworkReply *adv = m_advHttp->get(QNetworkRequest(advertisementUrl()));
+    QNetworkReply *adv = getFromVendor(m_advHttp, advertisementUrl());
     connect(adv, &QNetworkReply::finished, this, [this, adv] { onGetAdvLinkRead(adv); });
 }
 
-namespace {
-
-bool answeredOk(QNetworkReply *reply)
-{
-    reply->deleteLater();
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
-}
-
-} // namespace
-
 void MainWindow::onCheckVersionReadyRead(QNetworkReply *reply)
 {
-    if (answeredOk(reply))
-        handleVersionAnswer(reply->readAll(), this);
+    if (const std::optional<QByteArray> body = vendorAnswer(reply))
+        handleVersionAnswer(*body, this);
 }
 
 void MainWindow::onGetAdvLinkRead(QNetworkReply *reply)
 {
-    if (!answeredOk(reply))
+    const std::optional<QByteArray> body = vendorAnswer(reply);
+    if (!body)
         return;
-    const QString advertisement = takeAdvertisement(reply->readAll());
+    const QString advertisement = takeAdvertisement(*body);
     if (!advertisement.isEmpty())
         m_lbAdv->setText(advertisement);
 }

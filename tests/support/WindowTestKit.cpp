@@ -22,7 +22,6 @@ void prepareApplication()
     static QTranslator translator;
     if (translator.isEmpty() && translator.load(QStringLiteral(":/en.qm")))
         QCoreApplication::installTranslator(&translator);
-    qputenv("PARLEWICK_VENDOR_HOST", "127.0.0.1:9");
     QFile checked(QDir(dataFolder()).filePath(QLatin1String(LastCheckFileName)));
     if (checked.open(QIODevice::WriteOnly | QIODevice::Truncate))
         checked.write(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
