@@ -6,6 +6,8 @@ parlewick_install_deps
 parlewick_build
 # The programs pin the time zone at start-up (local-time conversions stay fast); so do the runs here.
 export TZ="${TZ:-:/etc/localtime}"
+# The web view cannot use its sandbox as root.
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 for b in "$PARLEWICK_BUILD"/bin/bench_*; do
     [ -x "$b" ] || continue
     echo "== $(basename "$b")"
