@@ -3,6 +3,7 @@
 // Small helpers of the Kik database benchmarks: a quiet progress target, memory figures of this
 // process, timing a run of the sqlite3 shell, and running this benchmark again as a child for a
 // clean memory peak.
+#include "kikstore/KikStoreGenerator.h"
 #include "workers/AbsProgressTarget.h"
 
 #include <QByteArray>
@@ -16,6 +17,21 @@
 #include <cstdio>
 
 namespace BenchSupport {
+
+// A generated Kik store of about `messages` messages in 200 chats and 5 groups, without side
+// files: the large data set of the benchmarks.
+inline KikStoreOptions largeStoreOptions(qint64 messages)
+{
+    KikStoreOptions options;
+    options.contacts = 200;
+    options.chats = 200;
+    options.groups = 5;
+    options.membersPerGroup = 8;
+    options.messagesPerChat = int(messages / (options.chats + options.groups));
+    options.sideFiles = false;
+    options.collectUids = false;
+    return options;
+}
 
 // A progress target that only remembers how the task ended.
 class QuietProgress : public AbsProgressTarget

@@ -49,14 +49,7 @@ int main(int argc, char **argv)
     if (!work.isValid() || wanted <= 0)
         return 1;
 
-    KikStoreOptions options;
-    options.contacts = 200;
-    options.chats = 200;
-    options.groups = 5;
-    options.membersPerGroup = 8;
-    options.messagesPerChat = int(wanted / (options.chats + options.groups));
-    options.sideFiles = false;
-    options.collectUids = false;
+    const KikStoreOptions options = BenchSupport::largeStoreOptions(wanted);
     QElapsedTimer timer;
     timer.start();
     const GeneratedKikStore store = KikStoreGenerator(options).generate(work.filePath(QStringLiteral("kik")));

@@ -29,14 +29,7 @@ const QByteArray LocalQueries = "select * from kik_user;\nselect * from kik_user
 // A local database of about `wanted` messages in `folder`, made as the Backup command makes it.
 qint64 makeLocalDb(const QString &work, const QString &folder, qint64 wanted)
 {
-    KikStoreOptions options;
-    options.contacts = 200;
-    options.chats = 200;
-    options.groups = 5;
-    options.membersPerGroup = 8;
-    options.messagesPerChat = int(wanted / (options.chats + options.groups));
-    options.sideFiles = false;
-    options.collectUids = false;
+    const KikStoreOptions options = BenchSupport::largeStoreOptions(wanted);
     const GeneratedKikStore store = KikStoreGenerator(options).generate(QDir(work).filePath(QStringLiteral("kik")));
     KikDataSetPtr dataSet = KikDataSetPtr::create();
     IOSKikDb reader(store.rootFolder, QDir(work).filePath(QStringLiteral("thumbs")));

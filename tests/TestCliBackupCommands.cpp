@@ -19,17 +19,6 @@ struct Run
     QString err;
 };
 
-QMap<QString, QByteArray> treeOf(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readFileBytes(path));
-    }
-    return files;
-}
-
 } // namespace
 
 // backups and extract, run as the built tool.

@@ -26,18 +26,6 @@ QByteArray pattern(int size, int seed)
     return bytes;
 }
 
-// Every file below folder by relative path, with its bytes.
-QMap<QString, QByteArray> treeOf(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readFileBytes(path));
-    }
-    return files;
-}
-
 // Cancels after a number of checks made once a report with the given text came.
 class CancelInsideFile : public RecordingProgress
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 // File helpers the tests share.
@@ -9,3 +10,5 @@
 QByteArray readFileBytes(const QString &path);
 // Writes the file, making its folders; a failed write fails the running test.
 void writeFileBytes(const QString &path, const QByteArray &bytes);
+// Every file below the folder (hidden ones too) by relative path, with its bytes.
+QMap<QString, QByteArray> treeOf(const QString &folder);
