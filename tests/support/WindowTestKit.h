@@ -12,8 +12,9 @@ class MyTreeView;
 // Helpers shared by the tests of the main window.
 namespace WindowTestKit {
 
-// English texts for the text keys, and no network: the start-up update check finds a check
-// made just now, and the vendor host is a closed loopback port. Call after TestEnv exists.
+// English texts for the text keys, and no update check: the window finds a check made just
+// now (TestEnv already points the vendor host at a closed loopback port). Call after TestEnv
+// exists.
 void prepareApplication();
 
 // A local database in folder holding every message of the data set.
