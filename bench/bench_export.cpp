@@ -1,13 +1,13 @@
-// Exporting generated messages: to CSV beside the sqlite3 shell writing the same rows as CSV
-// from an SQLite file (ordered by time, through an index), and to PDF beside plain QPainter
-// text on the same kind of device.
+// Exporting generated messages: to CSV and to HTML beside the sqlite3 shell writing the same
+// rows as CSV and as an HTML table from an SQLite file (ordered by time, through an index), and
+// to PDF beside plain QPainter text on the same kind of device.
 // Usage: bench_export [csv-messages] [pdf-messages]
+#include "BenchSupport.h"
 #include "db/Sqlite3DB.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
 #include "KikDataBuilder.h"
-#include "workers/AbsProgressTarget.h"
 #include "workers/ExportMessagesThread.h"
 
 #include <QDir>
@@ -26,30 +26,16 @@
 
 namespace {
 
-class SilentProgress : public AbsProgressTarget
-{
-public:
-    bool isCanceled() const override { return false; }
-    bool isWaitingForTips() const override { return false; }
-    void postProgress(const QString &, int, const QString &) override {}
-    void postError(const QString &message) override { error = message; }
-    void postSuccess(const QString &) override { succeeded = true; }
-    void postTipsWait(const QString &) override {}
-
-    QString error;
-    bool succeeded = false;
-};
-
 double exportSeconds(const KikMessageList &messages, const QString &path, int format)
 {
-    SilentProgress progress;
+    BenchSupport::QuietProgress progress;
     ExportMessagesThread thread(messages, path, format, &progress);
     QElapsedTimer timer;
     timer.start();
     thread.start();
     thread.wait();
     const double seconds = timer.nsecsElapsed() / 1e9;
-    if (!progress.succeeded) {
+    if (progress.success.isEmpty()) {
         std::fprintf(stderr, "export failed: %s\n", qPrintable(progress.error));
         return -1;
     }
@@ -80,13 +66,14 @@ void storeRows(const QString &path, const KikMessageList &messages)
     db.execScriptThrow("create index msg_ts on msg(ts);");
 }
 
-double shellCsvSeconds(const QString &shell, const QString &db, const QString &out)
+// mode: "-csv" or "-html".
+double shellExportSeconds(const QString &shell, const QString &mode, const QString &db, const QString &out)
 {
     QProcess process;
     process.setStandardOutputFile(out);
     QElapsedTimer timer;
     timer.start();
-    process.start(shell, {QStringLiteral("-csv"), QStringLiteral("-header"), db,
+    process.start(shell, {mode, QStringLiteral("-header"), db,
                           QStringLiteral("select strftime('%Y-%m-%d %H:%M:%S', ts/1000, 'unixepoch') as date, "
                                          "send, user, content from msg order by ts")});
     if (!process.waitForFinished(-1) || process.exitCode() != 0) {
@@ -153,13 +140,16 @@ int main(int argc, char **argv)
     const KikMessageList messages = data->allMessages();
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     double shellSeconds = 0;
+    double shellHtmlSeconds = 0;
     if (shell.isEmpty()) {
         std::printf("sqlite3 shell not found: no baseline\n");
     } else {
         const QString db = dir.filePath(QStringLiteral("rows.sqlite"));
         storeRows(db, messages);
-        shellSeconds = shellCsvSeconds(shell, db, dir.filePath(QStringLiteral("shell.csv")));
+        shellSeconds = shellExportSeconds(shell, QStringLiteral("-csv"), db, dir.filePath(QStringLiteral("shell.csv")));
         report("sqlite3 -csv, same rows ordered by time", shellSeconds, csvCount, 0);
+        shellHtmlSeconds =
+            shellExportSeconds(shell, QStringLiteral("-html"), db, dir.filePath(QStringLiteral("shell.html")));
     }
     const QString csv = dir.filePath(QStringLiteral("export.csv"));
     const double csvSeconds = exportSeconds(messages, csv, ExportMessagesThread::FormatCsv);
@@ -169,6 +159,14 @@ int main(int argc, char **argv)
     if (!shell.isEmpty())
         std::printf("  files: export %lld bytes, shell %lld bytes\n", static_cast<long long>(QFileInfo(csv).size()),
                     static_cast<long long>(QFileInfo(dir.filePath(QStringLiteral("shell.csv"))).size()));
+
+    std::printf("HTML export of the same messages\n");
+    if (shellHtmlSeconds > 0)
+        report("sqlite3 -html, same rows ordered by time", shellHtmlSeconds, csvCount, 0);
+    const double htmlSeconds = exportSeconds(messages, dir.filePath(QStringLiteral("html")), ExportMessagesThread::FormatHtml);
+    if (htmlSeconds < 0)
+        return 1;
+    report("ExportMessagesThread, HTML (bubble pages)", htmlSeconds, csvCount, shellHtmlSeconds);
 
     std::printf("PDF export of %lld generated messages\n", static_cast<long long>(pdfCount));
     const KikDataSetPtr pdfData = generateKikData(20, pdfCount, 2);
