@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "CliRun.h"
+
 #include "StreamCapture.h"
 #include "app/AppConstants.h"
 #include "cli/BackupPassword.h"
@@ -33,32 +35,12 @@ public:
 };
 const CliRegistration<FailCommand> registration;
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 } // namespace
 
 class TestCli : public QObject
 {
     Q_OBJECT
     TestEnv env;
-
-    Run runTool(const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
-        Run run;
-        if (!process.waitForFinished(30000))
-            return run;
-        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
-    }
 
     static QString password(const QStringList &arguments)
     {
@@ -79,10 +61,10 @@ class TestCli : public QObject
 private slots:
     void versionPrintsOnlyTheVersionAndLogsToTheDataFolder()
     {
-        const Run run = runTool({QStringLiteral("version")});
+        const CliRun run = runCliTool({QStringLiteral("version")});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QByteArray("Parlewick 3.1.01\n"));
-        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.err, QString());
         const QString log = env.path(QStringLiteral(".local/share/Talvora/%1/qlogs/log-%2.txt")
                                          .arg(AppConstants::ProductId,
                                               QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
@@ -93,13 +75,13 @@ private slots:
 
     void helpListsTheCommands()
     {
-        const Run run = runTool({QStringLiteral("--help")});
+        const CliRun run = runCliTool({QStringLiteral("--help")});
         QCOMPARE(run.code, 0);
         QVERIFY(run.out.startsWith("Usage: parlewick-cli COMMAND"));
         QVERIFY(run.out.contains("\n  version  Print the program's name and version.\n"));
-        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.err, QString());
 
-        const Run command = runTool({QStringLiteral("version"), QStringLiteral("-h")});
+        const CliRun command = runCliTool({QStringLiteral("version"), QStringLiteral("-h")});
         QCOMPARE(command.code, 0);
         QVERIFY(command.out.startsWith("Usage: parlewick-cli version\n"));
     }
@@ -118,10 +100,10 @@ private slots:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, message);
-        const Run run = runTool(arguments);
+        const CliRun run = runCliTool(arguments);
         QCOMPARE(run.code, 2);
         QCOMPARE(run.out, QByteArray());
-        QVERIFY2(run.err.startsWith("parlewick-cli: " + message), run.err.constData());
+        QVERIFY2(run.err.startsWith(QString::fromUtf8("parlewick-cli: " + message)), qPrintable(run.err));
         QVERIFY(run.err.contains("\nUsage: parlewick-cli "));
     }
 

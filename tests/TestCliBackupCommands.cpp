@@ -1,4 +1,6 @@
 #include "TestEnv.h"
+
+#include "CliRun.h"
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
@@ -12,13 +14,6 @@ namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
 
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
 } // namespace
 
 // backups and extract, run as the built tool.
@@ -29,20 +24,6 @@ class TestCliBackupCommands : public QObject
     QString m_container;
     QString m_plain;
     QString m_encrypted;
-
-    Run runTool(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
-        Run run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
 
     QString buildBackup(const QString &folder, const ItunesBackupDevice &device, const QString &password)
     {
@@ -84,18 +65,18 @@ private slots:
         QVERIFY(QDir().mkpath(broken + QStringLiteral("/Manifest.plist")));
         writeFileBytes(broken + QStringLiteral("/Manifest.mbdb"), "mbdb");
 
-        const Run run = runTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
+        const CliRun run = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
         QCOMPARE(run.code, 0);
         const QStringList expected = {
             QStringLiteral("Work phone-encrypted-copy\t2016-03-14T09:26:53Z\t1\t") + m_encrypted,
             QStringLiteral("Test iPhone\t2015-01-02T03:04:05Z\t0\t") + m_plain,
         };
-        QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        QCOMPARE(run.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error.").arg(broken)), qPrintable(run.err));
 
-        const Run empty = runTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
+        const CliRun empty = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
         QCOMPARE(empty.code, 0);
-        QCOMPARE(empty.out, QString());
+        QCOMPARE(empty.out, QByteArray());
         QVERIFY(QDir(broken).removeRecursively());
     }
 
@@ -103,13 +84,13 @@ private slots:
     {
         const QMap<QString, QByteArray> expected = treeOf(m_container);
         const QString plainOut = env.path(QStringLiteral("out-plain"));
-        Run run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain, QStringLiteral("--out"), plainOut});
+        CliRun run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain, QStringLiteral("--out"), plainOut});
         QCOMPARE(run.code, 0);
-        QCOMPARE(run.out.trimmed(), plainOut + QStringLiteral("/com.kik.chat"));
+        QCOMPARE(run.outText().trimmed(), plainOut + QStringLiteral("/com.kik.chat"));
         QCOMPARE(treeOf(plainOut + QStringLiteral("/com.kik.chat")), expected);
 
         const QString encryptedOut = env.path(QStringLiteral("out-encrypted"));
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"),
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"),
                        encryptedOut, QStringLiteral("--password-file"), env.path(QStringLiteral("password"))});
         QCOMPARE(run.code, 0);
         QCOMPARE(treeOf(encryptedOut + QStringLiteral("/com.kik.chat")), expected);
@@ -118,7 +99,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"), QStringLiteral("correct horse"));
         const QString fromEnvironment = env.path(QStringLiteral("out-environment"));
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), fromEnvironment},
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), fromEnvironment},
                       environment);
         QCOMPARE(run.code, 0);
         QCOMPARE(treeOf(fromEnvironment + QStringLiteral("/com.kik.chat")), expected);
@@ -128,7 +109,7 @@ private slots:
     {
         const QString out = env.path(QStringLiteral("out-failures"));
         QVERIFY(QDir().mkpath(out));
-        Run run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out,
+        CliRun run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out,
                            QStringLiteral("--password-file"), env.path(QStringLiteral("wrong-password"))});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
@@ -137,15 +118,15 @@ private slots:
         // No password at all, and stdin is not a terminal: a usage error.
         QProcessEnvironment noPassword = QProcessEnvironment::systemEnvironment();
         noPassword.remove(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"));
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out}, noPassword);
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out}, noPassword);
         QCOMPARE(run.code, 2);
 
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("missing")),
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("missing")),
                        QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(QStringLiteral("does not exist")), qPrintable(run.err));
 
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("root/not-a-backup")),
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("root/not-a-backup")),
                        QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Cannot find ")), qPrintable(run.err));
@@ -153,16 +134,16 @@ private slots:
         ItunesBackupBuilder noKik;
         noKik.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
         noKik.build(env.path(QStringLiteral("no-kik")));
-        run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-kik")),
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-kik")),
                        QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in your iTunes Backup.")), qPrintable(run.err));
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
-        QCOMPARE(runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain}).code, 2);
-        const Run help = runTool({QStringLiteral("extract"), QStringLiteral("--help")});
+        QCOMPARE(runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain}).code, 2);
+        const CliRun help = runCliTool({QStringLiteral("extract"), QStringLiteral("--help")});
         QCOMPARE(help.code, 0);
-        QVERIFY(help.out.contains(QStringLiteral("--password-file FILE")));
+        QVERIFY(help.outText().contains(QStringLiteral("--password-file FILE")));
     }
 };
 

@@ -2,6 +2,8 @@
 
 #include "TestEnv.h"
 
+#include "CliRun.h"
+
 #include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
@@ -16,13 +18,6 @@ namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kOther = QStringLiteral("00008101-000A11B22C33D44E");
-
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
 
 void writeFile(const QString &path, const QByteArray &bytes, qint64 mtimeSeconds)
 {
@@ -43,19 +38,6 @@ class TestCliDevice : public QObject
     TestEnv env;
     SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
-
-    Run runTool(const QStringList &arguments)
-    {
-        QProcess process;   // inherits USBMUXD_SOCKET_ADDRESS from the running simulator
-        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
-        Run run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
-    }
 
 private slots:
     void initTestCase()
@@ -80,9 +62,9 @@ private slots:
 
     void devicesListsEveryPhoneOnOneLine()
     {
-        const Run run = runTool({"devices"});
+        const CliRun run = runCliTool({"devices"});
         QCOMPARE(run.code, 0);
-        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.err, QString());
         QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         lines.sort();
         QCOMPARE(lines, (QStringList{kUdid + "\tSimulated iPhone\tiPhone10,3\t14.8",
@@ -92,18 +74,18 @@ private slots:
     void devicesKeepsAPhoneThatRefusesAndSaysWhy()
     {
         sim.phone(kOther).setFault("NotPaired", true);
-        const Run run = runTool({"devices"});
+        const CliRun run = runCliTool({"devices"});
         sim.phone(kOther).setFaults({});
         QCOMPARE(run.code, 1);
         QVERIFY(run.out.contains(kUdid.toUtf8() + "\tSimulated iPhone"));
         QVERIFY(run.out.contains(kOther.toUtf8() + "\t\t\t\n"));
-        QVERIFY2(run.err.contains(kOther.toUtf8() + ": Please restart your iPhone and computer"), run.err.constData());
+        QVERIFY2(run.err.contains(kOther + ": Please restart your iPhone and computer"), qPrintable(run.err));
         QVERIFY(run.err.contains("\n\nError code: AMDeviceValidatePairing(-21)"));
     }
 
     void filesListsAFolderOfTheMediaArea()
     {
-        const Run run = runTool({"files", kUdid});
+        const CliRun run = runCliTool({"files", kUdid});
         QCOMPARE(run.code, 0);
         // Folder sizes are the phone's own; times are UTC, to the second.
         const auto folderSize = [&](const char *name) { return QFileInfo(phone.mediaPath() + name).size(); };
@@ -113,39 +95,39 @@ private slots:
                      + QStringLiteral("d\t%1\t%2\t/Empty\n").arg(folderSize("/Empty")).arg(emptyTime)
                      + QStringLiteral("f\t5\t2021-03-04T05:06:07Z\t/notes.txt\n"));
 
-        const Run sub = runTool({"files", kUdid, "/DCIM"});
+        const CliRun sub = runCliTool({"files", kUdid, "/DCIM"});
         QCOMPARE(sub.out, QByteArray("f\t2048\t2020-09-13T12:26:40Z\t/DCIM/IMG_0001.JPG\n"));
-        const Run one = runTool({"files", kUdid, "/notes.txt"});
+        const CliRun one = runCliTool({"files", kUdid, "/notes.txt"});
         QCOMPARE(one.out, QByteArray("f\t5\t2021-03-04T05:06:07Z\t/notes.txt\n"));
-        const Run empty = runTool({"files", kUdid, "/Empty"});
+        const CliRun empty = runCliTool({"files", kUdid, "/Empty"});
         QCOMPARE(empty.code, 0);
         QCOMPARE(empty.out, QByteArray());
     }
 
     void filesListsAnAppsContainer()
     {
-        const Run run = runTool({"files", kUdid, "--app", "com.kik.chat", "/Documents"});
+        const CliRun run = runCliTool({"files", kUdid, "--app", "com.kik.chat", "/Documents"});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QByteArray("f\t4096\t2023-11-14T22:13:20Z\t/Documents/kik.sqlite\n"));
 
-        const Run missing = runTool({"files", kUdid, "--app", "com.example.none"});
+        const CliRun missing = runCliTool({"files", kUdid, "--app", "com.example.none"});
         QCOMPARE(missing.code, 1);
         QCOMPARE(missing.out, QByteArray());
-        QVERIFY2(missing.err.startsWith("can not find com.example.none.\n<?xml"), missing.err.constData());
+        QVERIFY2(missing.err.startsWith("can not find com.example.none.\n<?xml"), qPrintable(missing.err));
         QVERIFY(missing.err.contains("<key>Error</key>"));
     }
 
     void filesExplainsWhatItCannotList()
     {
-        const Run noPhone = runTool({"files", "00000000-0000000000000000"});
+        const CliRun noPhone = runCliTool({"files", "00000000-0000000000000000"});
         QCOMPARE(noPhone.code, 1);
-        QCOMPARE(noPhone.err, QByteArray("No iPhone with the UDID 00000000-0000000000000000 is connected.\n"));
+        QCOMPARE(noPhone.err, QStringLiteral("No iPhone with the UDID 00000000-0000000000000000 is connected.\n"));
 
-        const Run noPath = runTool({"files", kUdid, "/nowhere"});
+        const CliRun noPath = runCliTool({"files", kUdid, "/nowhere"});
         QCOMPARE(noPath.code, 1);
-        QCOMPARE(noPath.err, QByteArray("/nowhere was not found on the iPhone.\n"));
+        QCOMPARE(noPath.err, QStringLiteral("/nowhere was not found on the iPhone.\n"));
 
-        const Run usage = runTool({"files"});
+        const CliRun usage = runCliTool({"files"});
         QCOMPARE(usage.code, 2);
         QVERIFY(usage.err.contains("files takes a UDID and at most one PATH"));
     }

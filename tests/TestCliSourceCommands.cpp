@@ -1,4 +1,6 @@
 #include "TestEnv.h"
+
+#include "CliRun.h"
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
@@ -24,13 +26,6 @@
 namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
-
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
 
 // Everything below a folder: entries with their bytes and, unless left out, their times, so
 // that any write shows.
@@ -98,22 +93,9 @@ class TestCliSourceCommands : public QObject
     QString m_plainBackup;
     QString m_encryptedBackup;
 
-    Run runTool(const QStringList &arguments)
-    {
-        QProcess process;
-        process.start(TestEnv::binaryDir() + QLatin1String("/bin/parlewick-cli"), arguments);
-        Run run;
-        if (!process.waitForFinished(120000))
-            return run;
-        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
-    }
-
     QByteArray showJson(const QStringList &source)
     {
-        const Run run = runTool(QStringList{QStringLiteral("show"), QStringLiteral("--json")} + source);
+        const CliRun run = runCliTool(QStringList{QStringLiteral("show"), QStringLiteral("--json")} + source);
         if (run.code != 0)
             qWarning() << "show failed:" << run.err;
         return run.out;
@@ -188,7 +170,7 @@ private slots:
 
         // One chat by its name, in text.
         const QString name = chats.first().toObject().value(QStringLiteral("name")).toString();
-        const Run text = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), name});
+        const CliRun text = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), name});
         QCOMPARE(text.code, 0);
         QVERIFY(text.out.startsWith(name.toUtf8() + " ("));
         QCOMPARE(text.out.count("\n  "), chats.first().toObject().value(QStringLiteral("messages")).toArray().size());
@@ -217,14 +199,14 @@ private slots:
         QVERIFY(!shown.isEmpty());
 
         const QString name = QStringLiteral("imported %1").arg(QTest::currentDataTag());
-        Run run = runTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        CliRun run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
         QCOMPARE(run.code, 0);
         QVERIFY2(run.out.startsWith("Successfully backed up "), run.out.constData());
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name})), shown);
 
         // Twice the same: nothing changes.
         const QByteArray stored = dump(localDb(name));
-        run = runTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
         QCOMPARE(run.code, 0);
         QCOMPARE(dump(localDb(name)), stored);
         QCOMPARE(snapshot(folder), before);
@@ -235,7 +217,7 @@ private slots:
         QVERIFY(QFile::copy(localDb(name) + QStringLiteral("/talvora-kik.db"), copy + QStringLiteral("/talvora-kik.db")));
         const QMap<QString, QByteArray> copyBefore = snapshot(copy);
         QCOMPARE(comparable(showJson({QStringLiteral("--db-path"), copy})), shown);
-        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--db-path"), copy, QStringLiteral("--into"),
+        QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--db-path"), copy, QStringLiteral("--into"),
                           name + QStringLiteral(" again")}).code, 0);
         QCOMPARE(snapshot(copy), copyBefore);
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name + QStringLiteral(" again")})), shown);
@@ -244,7 +226,7 @@ private slots:
     void attachmentsOfAGeneratedContainerAreCopied()
     {
         const QString name = QStringLiteral("with files");
-        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_generated, QStringLiteral("--into"), name}).code, 0);
+        QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_generated, QStringLiteral("--into"), name}).code, 0);
         const QString folder = localDb(name);
         QVERIFY(!QDir(folder + QStringLiteral("/files")).isEmpty());
         QVERIFY(!QDir(folder + QStringLiteral("/prof")).isEmpty());
@@ -270,7 +252,7 @@ private slots:
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("exports"))));
         const QString out = env.path(QStringLiteral("exports/chats"));
         for (const QString &format : {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("html"), QStringLiteral("pdf")}) {
-            const Run run = runTool({QStringLiteral("export"), QStringLiteral("--kik"), m_generated, QStringLiteral("--format"),
+            const CliRun run = runCliTool({QStringLiteral("export"), QStringLiteral("--kik"), m_generated, QStringLiteral("--format"),
                                      format, QStringLiteral("--out"), out});
             QCOMPARE(run.code, 0);
             QCOMPARE(run.out, QStringLiteral("Successfully exported %1 Messages.\n").arg(messages).toUtf8());
@@ -300,38 +282,38 @@ private slots:
 
     void failures()
     {
-        Run run = runTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
+        CliRun run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
                            env.path(QStringLiteral("wrong-password"))});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
 
         for (const QString &option : {QStringLiteral("--kik"), QStringLiteral("--backup"), QStringLiteral("--db-path")}) {
-            run = runTool({QStringLiteral("show"), option, env.path(QStringLiteral("missing"))});
+            run = runCliTool({QStringLiteral("show"), option, env.path(QStringLiteral("missing"))});
             QCOMPARE(run.code, 1);
             QVERIFY2(run.err.contains(QStringLiteral("does not exist")), qPrintable(run.err));
         }
-        run = runTool({QStringLiteral("show"), QStringLiteral("--backup"), m_real});
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), m_real});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Cannot find ")), qPrintable(run.err));
-        run = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_plainBackup});
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_plainBackup});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in ")), qPrintable(run.err));
-        run = runTool({QStringLiteral("show"), QStringLiteral("--db-path"), m_real});
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--db-path"), m_real});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("There is no local database in ")), qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(m_real + QStringLiteral("/thumbs")));
-        run = runTool({QStringLiteral("show"), QStringLiteral("--db"), QStringLiteral("nobody")});
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--db"), QStringLiteral("nobody")});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("There is no local database named nobody."));
-        run = runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), QStringLiteral("Nobody")});
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), QStringLiteral("Nobody")});
         QCOMPARE(run.code, 1);
 
         // Command-line mistakes.
-        QCOMPARE(runTool({QStringLiteral("show")}).code, 2);
-        QCOMPARE(runTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--db"), QStringLiteral("x")}).code, 2);
-        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real}).code, 2);
+        QCOMPARE(runCliTool({QStringLiteral("show")}).code, 2);
+        QCOMPARE(runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--db"), QStringLiteral("x")}).code, 2);
+        QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real}).code, 2);
         for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QStringLiteral("x:y"), QStringLiteral("  ")}) {
-            run = runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), bad});
+            run = runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), bad});
             QCOMPARE(run.code, 2);
         }
         QVERIFY(run.err.contains(QStringLiteral("Select one Database or enter a new Database name")));
@@ -339,7 +321,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(localDb(made)));
         for (const QString &command : {QStringLiteral("show"), QStringLiteral("import"), QStringLiteral("export"),
                                        QStringLiteral("backups"), QStringLiteral("extract")}) {
-            run = runTool({command, QStringLiteral("--help")});
+            run = runCliTool({command, QStringLiteral("--help")});
             QCOMPARE(run.code, 0);
             QVERIFY(run.out.startsWith("Usage: parlewick-cli " + command.toUtf8()));
         }
@@ -356,7 +338,7 @@ private slots:
         const QString big = KikStoreGenerator(options).generate(env.path(QStringLiteral("big"))).rootFolder;
 
         const QString name = QStringLiteral("interrupted");
-        QCOMPARE(runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), name}).code, 0);
+        QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), name}).code, 0);
         const QString folder = localDb(name);
         const QByteArray dumpBefore = dump(folder);
         // A rollback puts the bytes back, not the file times.
