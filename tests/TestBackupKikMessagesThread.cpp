@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QProcess>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -121,7 +120,6 @@ class TestBackupKikMessagesThread : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator m_translator;
 
     struct Outcome
     {
@@ -149,8 +147,7 @@ class TestBackupKikMessagesThread : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
+        QVERIFY(TestEnv::installEnglishTexts());
     }
 
     void theSameChatTwiceChangesNothing()

@@ -11,14 +11,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QTranslator>
 #include <QtTest>
 
 class TestChoiceDialogs : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator translator;
     QStringList warnings;
 
     template <typename T>
@@ -36,8 +34,7 @@ class TestChoiceDialogs : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&translator);
+        QVERIFY(TestEnv::installEnglishTexts());
     }
 
     void init()

@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QLoggingCategory>
-#include <QTranslator>
 #include <QtTest>
 
 #include <unistd.h>
@@ -68,13 +67,11 @@ class TestCliExport : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator translator;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&translator);
+        QVERIFY(TestEnv::installEnglishTexts());
         // The tool's trace goes to its log; here the test runner would print it on stdout.
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
         CliRegistry::add(std::make_unique<ExportCommand>(testSource()));

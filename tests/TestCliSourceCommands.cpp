@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
-#include <QTranslator>
 #include <QtTest>
 
 #include <csignal>
@@ -87,7 +86,6 @@ class TestCliSourceCommands : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator m_translator;
     QString m_real;        // the real store in a container folder
     QString m_generated;   // a generated container with attachments and pictures
     QString m_plainBackup;
@@ -117,8 +115,7 @@ class TestCliSourceCommands : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
+        QVERIFY(TestEnv::installEnglishTexts());
         QDir().mkpath(env.path(QStringLiteral("tmp")));
         qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
 

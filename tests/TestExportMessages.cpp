@@ -17,7 +17,6 @@
 #include <QPdfDocument>
 #include <QPdfWriter>
 #include <QSaveFile>
-#include <QTranslator>
 #include <QtTest>
 
 #include <atomic>
@@ -99,19 +98,30 @@ int pdfPages(const QString &path)
     return document.pageCount();
 }
 
+// Three chats of five messages each, for runs cut short after a few of them.
+KikMessageList threeChatsOfFive(KikDataSet &set)
+{
+    KikDataBuilder build(set);
+    KikMessageList messages;
+    for (int c = 0; c < 3; ++c) {
+        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Chat %1").arg(c)));
+        for (int i = 0; i < 5; ++i)
+            messages.append(build.addMessage(chat, T0.addSecs(i), QStringLiteral("text"), false));
+    }
+    return messages;
+}
+
 } // namespace
 
 class TestExportMessages : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator translator;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&translator);
+        QVERIFY(TestEnv::installEnglishTexts());
     }
 
     void csvQuotesValuesAndNamesTheGroupSender()
@@ -322,13 +332,7 @@ private slots:
     void cancelRemovesACreatedOutputFolder()
     {
         KikDataSet set;
-        KikDataBuilder build(set);
-        KikMessageList messages;
-        for (int c = 0; c < 3; ++c) {
-            _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Chat %1").arg(c)));
-            for (int i = 0; i < 5; ++i)
-                messages.append(build.addMessage(chat, T0.addSecs(i), QStringLiteral("text"), false));
-        }
+        const KikMessageList messages = threeChatsOfFive(set);
         RecordingProgress progress(8);   // the first chat's file is finished by then
         const QString parent = env.path(QStringLiteral("made"));
         const QString folder = QDir(parent).filePath(QStringLiteral("by/export-pdf"));
@@ -342,13 +346,7 @@ private slots:
     void cancelKeepsWhatWasThereBefore()
     {
         KikDataSet set;
-        KikDataBuilder build(set);
-        KikMessageList messages;
-        for (int c = 0; c < 3; ++c) {
-            _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Chat %1").arg(c)));
-            for (int i = 0; i < 5; ++i)
-                messages.append(build.addMessage(chat, T0.addSecs(i), QStringLiteral("text"), false));
-        }
+        const KikMessageList messages = threeChatsOfFive(set);
         // The user pointed the export at a folder full of their own things.
         const QString folder = env.path(QStringLiteral("Documents"));
         QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("letter.txt")), "dear"));

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTranslator>
 #include <QtTest>
 
 #include <stdexcept>
@@ -175,9 +174,7 @@ private slots:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QTranslator translator;
-    if (translator.load(QStringLiteral(":/en.qm")))
-        QCoreApplication::installTranslator(&translator);
+    TestEnv::installEnglishTexts();
     TestExportMessagesHtml test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -11,7 +11,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
-#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -52,7 +51,6 @@ class TestIOSLoadKikFromiTunesThread : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator m_translator;
     QString m_container;   // Kik's app container as on the phone
     QMap<QString, QByteArray> m_expected;   // what the cache's Documents must hold
 
@@ -102,8 +100,7 @@ class TestIOSLoadKikFromiTunesThread : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
+        QVERIFY(TestEnv::installEnglishTexts());
         // The program's cache lives in the temporary folder: keep it inside the test's home.
         QDir().mkpath(env.path(QStringLiteral("tmp")));
         qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());

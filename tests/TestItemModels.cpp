@@ -11,7 +11,6 @@
 #include <QLocale>
 #include <QPixmap>
 #include <QSignalSpy>
-#include <QTranslator>
 #include <QtTest>
 
 // The tree of data sources and the message list.
@@ -19,7 +18,6 @@ class TestItemModels : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator translator;
 
     static _KikUser *addUser(KikDataSet &set, const QString &name, bool group = false)
     {
@@ -56,8 +54,7 @@ class TestItemModels : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&translator);
+        QVERIFY(TestEnv::installEnglishTexts());
     }
 
     void freshTreeHasTheTwoRoots()

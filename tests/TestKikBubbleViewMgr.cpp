@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
-#include <QTranslator>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
@@ -334,9 +333,7 @@ int main(int argc, char *argv[])
     TestEnv env;   // before the application: the web engine keeps its files under HOME
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QTranslator translator;
-    if (translator.load(QStringLiteral(":/en.qm")))
-        QCoreApplication::installTranslator(&translator);
+    TestEnv::installEnglishTexts();
     TestKikBubbleViewMgr test;
     return QTest::qExec(&test, argc, argv);
 }

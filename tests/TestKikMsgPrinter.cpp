@@ -8,20 +8,17 @@
 #include <QPdfDocument>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
-#include <QTranslator>
 #include <QtTest>
 
 class TestKikMsgPrinter : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator translator;
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&translator);
+        QVERIFY(TestEnv::installEnglishTexts());
     }
 
     void cleanup() { KikMsgPrinter::setPreviewRunner({}); }

@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTranslator>
 #include <QTreeView>
 #include <QtTest>
 
@@ -21,7 +20,6 @@ class TestLoadItunesBackupDlg : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QTranslator m_translator;
     QStringList m_boxes;  // texts of the message boxes shown
 
     QString makeBackup(const QString &folder, const QDateTime &date, const QString &name,
@@ -46,8 +44,7 @@ class TestLoadItunesBackupDlg : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_translator.load(QStringLiteral(":/en.qm")));
-        QCoreApplication::installTranslator(&m_translator);
+        QVERIFY(TestEnv::installEnglishTexts());
         setMessageBoxTestHook([this](QMessageBox::Icon, const QString &text) {
             m_boxes.append(text);
             return QMessageBox::Ok;

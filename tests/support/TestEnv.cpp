@@ -1,8 +1,10 @@
 #include "TestEnv.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTranslator>
 
 TestEnv::TestEnv()
     : m_oldHome(qgetenv("HOME"))
@@ -39,4 +41,15 @@ QString TestEnv::copyFixture(const QString &name, const QString &dir)
         return QString();
     QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     return target;
+}
+
+bool TestEnv::installEnglishTexts()
+{
+    static QTranslator translator;
+    if (translator.isEmpty()) {
+        if (!translator.load(QStringLiteral(":/en.qm")))
+            return false;
+        QCoreApplication::installTranslator(&translator);
+    }
+    return true;
 }

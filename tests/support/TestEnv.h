@@ -19,6 +19,9 @@ public:
     static QString fixturePath(const QString &name);
     static QString sourceDir();
     static QString binaryDir();
+    // The program's English texts for the IDS_ keys, installed once per process; false when
+    // they cannot be loaded. Needs the application object.
+    static bool installEnglishTexts();
     // Copies a fixture into dir and makes the copy writable; returns its path.
     static QString copyFixture(const QString &name, const QString &dir);
 

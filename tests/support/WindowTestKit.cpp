@@ -1,5 +1,7 @@
 #include "WindowTestKit.h"
 
+#include "TestEnv.h"
+
 #include "KikDbTestKit.h"
 #include "app/AppFolders.h"
 #include "app/UpdateCheck.h"
@@ -13,15 +15,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QTranslator>
 
 namespace WindowTestKit {
 
 void prepareApplication()
 {
-    static QTranslator translator;
-    if (translator.isEmpty() && translator.load(QStringLiteral(":/en.qm")))
-        QCoreApplication::installTranslator(&translator);
+    TestEnv::installEnglishTexts();
     QFile checked(QDir(dataFolder()).filePath(QLatin1String(LastCheckFileName)));
     if (checked.open(QIODevice::WriteOnly | QIODevice::Truncate))
         checked.write(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
