@@ -203,7 +203,7 @@ void TestIOSKikDbRead::attachmentDescriptions()
                 QVERIFY(uris.first().toHash().value(QStringLiteral("url")).toString().startsWith(QLatin1String("https://")));
                 QVERIFY(message->attachment.contains(QStringLiteral("extra:jsonData")));
                 // A picture named by text is taken as a name in thumbs.
-                QVERIFY(message->icon_path.startsWith(db.thumbsFolder() + QStringLiteral("/card-icon-")));
+                QVERIFY(message->icon_path.text().startsWith(db.thumbsFolder() + QStringLiteral("/card-icon-")));
             } else {
                 QVERIFY(message->attachment.value(QStringLiteral("extra:sticker_url")).toString().startsWith(QLatin1String("https://")));
                 QVERIFY(!message->png_preview_path.isEmpty());

@@ -9,7 +9,7 @@
 #include "kik/IOSSideFile.h"
 #include "kik/KikFileNames.h"
 #include "kik/KikKeyedArchive.h"
-#include "kik/KikRecordMaps.h"
+#include "kik/KikRecordMap.h"
 #include "kik/KikRules.h"
 
 #include <QDebug>

@@ -2,10 +2,10 @@
 
 #include "kik/KikChat.h"
 #include "kik/KikMessage.h"
+#include "kik/KikRecordMap.h"
 #include "kik/KikUser.h"
 
 #include <QList>
-#include <QMap>
 #include <QMetaType>
 #include <QSharedPointer>
 
@@ -19,9 +19,9 @@ public:
     KikDataSet(const KikDataSet &) = delete;
     KikDataSet &operator=(const KikDataSet &) = delete;
 
-    QMap<qint64, _KikChat *> chats;
-    QMap<qint64, _KikUser *> users;
-    QMap<qint64, _KikMessage *> messages;
+    KikRecordMap<_KikChat> chats;
+    KikRecordMap<_KikUser> users;
+    KikRecordMap<_KikMessage> messages;
 
     QList<_KikChat *> allChats() const;
     KikMessageList allMessages() const;

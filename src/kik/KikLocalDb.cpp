@@ -5,7 +5,7 @@
 #include "db/Sqlite3Row.h"
 #include "db/TinyKv.h"
 #include "kik/KikFileNames.h"
-#include "kik/KikRecordMaps.h"
+#include "kik/KikRecordMap.h"
 #include "kik/KikStringPool.h"
 
 #include <QDebug>

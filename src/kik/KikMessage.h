@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikEntity.h"
+#include "kik/SparseString.h"
 
 #include <QDateTime>
 #include <QList>
@@ -27,10 +28,10 @@ public:
     QVariantHash attachment;
     _KikUser *target_user = nullptr;
     _KikChat *chat = nullptr;
-    QString preview_path;
-    QString png_preview_path;
-    QString icon_path;
-    QString content_path;
+    SparseString preview_path;
+    SparseString png_preview_path;
+    SparseString icon_path;
+    SparseString content_path;
 };
 
 using KikMessageList = QList<_KikMessage *>;

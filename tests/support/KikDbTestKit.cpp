@@ -66,9 +66,9 @@ void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages)
         db.addChatMessage(chatId, messageId, message->ts);
         if (message->attachment.isEmpty())
             continue;
-        const std::pair<const char *, const QString *> pictures[] = {{"image:preview", &message->preview_path},
-                                                                     {"image:icon", &message->icon_path},
-                                                                     {"image:png-preview", &message->png_preview_path}};
+        const std::pair<const char *, const QString *> pictures[] = {{"image:preview", &message->preview_path.text()},
+                                                                     {"image:icon", &message->icon_path.text()},
+                                                                     {"image:png-preview", &message->png_preview_path.text()}};
         for (const auto &[key, path] : pictures) {
             const QString name = message->attachment.value(QLatin1String(key)).toString();
             if (!name.isEmpty() && !name.contains(QLatin1Char('/')))
