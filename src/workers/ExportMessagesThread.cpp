@@ -214,11 +214,10 @@ ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat
     const QString path = uniqueFilePath(
         QDir(m_outputPath).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))));
     Writer writer;
-    if (pdf) {
+    if (pdf)
         writer = std::make_shared<ExportMessagesPdf>(path);
-    } else {
+    else
         writer = std::make_shared<ExportMessagesHtml>(m_outputPath, QFileInfo(path).fileName());
-    }
     m_output.addFile(path);
     return writer;
 }
