@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 #include "TestFiles.h"
 
+#include "app/AppFolders.h"
 #include "kik/KikRules.h"
 #include "KikDataBuilder.h"
 #include "views/KikPagePainter.h"
@@ -395,6 +396,45 @@ private slots:
         const QStringList files = entries(QDir(folder).filePath(QStringLiteral("files")));
         QVERIFY(files.contains(QStringLiteral("bb1_01.png")));
         QVERIFY(files.contains(QStringLiteral("empty_photo.jpg")));
+    }
+
+    // The emoji pictures are copied while the pages are written: a finished export has every
+    // one, a canceled one takes back each one it copied, however far it got, and keeps the user's.
+    void htmlPictureCopyIsWholeOrTakenBack()
+    {
+        const QDir program(applicationFolder());
+        const QDir programEmoji(program.filePath(QStringLiteral("emoji")));
+        const QStringList emoji = programEmoji.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QVERIFY(emoji.size() > 100);
+
+        KikDataSet set;
+        const KikMessageList messages = threeChatsOfFive(set);
+        const QString folder = env.path(QStringLiteral("Pictures"));
+        const QString mine = QDir(folder).filePath(QStringLiteral("emoji/") + emoji.first());
+        QVERIFY(writeFile(mine, "my own picture"));
+        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("emoji/zz-mine.png")), "mine"));
+        const QStringList before = entries(folder);
+        const QStringList emojiBefore = entries(QDir(folder).filePath(QStringLiteral("emoji")));
+
+        for (const int cancelAfter : {0, 1, 7}) {
+            RecordingProgress progress(cancelAfter);
+            runExport(messages, folder, ExportMessagesThread::FormatHtml, progress);
+            QCOMPARE(progress.successes, QStringList());
+            QCOMPARE(entries(folder), before);
+            QCOMPARE(entries(QDir(folder).filePath(QStringLiteral("emoji"))), emojiBefore);
+        }
+        QCOMPARE(readFileBytes(mine), QByteArray("my own picture"));
+
+        RecordingProgress progress;
+        runExport(messages, folder, ExportMessagesThread::FormatHtml, progress);
+        QCOMPARE(progress.errors, QStringList());
+        QCOMPARE(progress.successes.size(), 1);
+        QCOMPARE(entries(QDir(folder).filePath(QStringLiteral("emoji"))), emoji + QStringList{QStringLiteral("zz-mine.png")});
+        QCOMPARE(readFileBytes(mine), QByteArray("my own picture"));
+        QCOMPARE(readFileBytes(QDir(folder).filePath(QStringLiteral("emoji/") + emoji.last())),
+                 readFileBytes(programEmoji.filePath(emoji.last())));
+        QCOMPARE(entries(QDir(folder).filePath(QStringLiteral("kikemoji"))),
+                 QDir(program.filePath(QStringLiteral("kikemoji"))).entryList(QDir::Files | QDir::Hidden, QDir::Name));
     }
 
     void failuresReportTheTextAndLeaveNothing()

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QtTest>
 
 #include <stdexcept>
@@ -124,6 +125,37 @@ private slots:
         QVERIFY(bobPage.contains(QLatin1String("href=\"files/1a2b(1).JPG\"")));
         QVERIFY(bobPage.contains(QLatin1String("href=\"files/clip.mov\"")));
         QVERIFY(bobPage.contains(QLatin1String("href=\"files/1a2b\"")));
+    }
+
+    // Pages are written in pieces: a chat of many pieces, with text of every width and broken
+    // surrogates, comes out whole and in order after the header.
+    void aLargeChatIsWrittenWhole()
+    {
+        const QString out = env.path("export-large");
+        _KikChat *chat = addChat(QStringLiteral("Big"));
+        const QStringList texts{QStringLiteral("ascii & <markup>\n"), QStringLiteral("\u00E9\u4E2D\U0001F604\U0001F900\uE415"),
+                                QString(QChar(0xD83D)), QStringLiteral("x") + QChar(0xDE04)};
+        KikMessageList messages;
+        for (int i = 0; i < 3000; ++i)
+            messages << addMessage(chat, i / 3, texts.at(i % texts.size()).repeated(1 + i % 7));
+        exportChat(out, QStringLiteral("Big.html"), messages);
+
+        QString body;
+        std::optional<qint64> lastMinute;
+        const KikBubbleHtml html = KikBubbleHtml::forExport(out + QStringLiteral("/files"));
+        for (const _KikMessage *m : std::as_const(messages))
+            body += KikBubbleHtml::dateLine(m->ts, &lastMinute) + html.bubble(m);
+        body += QStringLiteral("</body></html>");
+        QStringEncoder utf8(QStringEncoder::Utf8);
+        const QByteArray expected = utf8.encode(body);
+        QVERIFY(expected.size() > 1000000);
+
+        QFile file(out + QStringLiteral("/Big.html"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray page = file.readAll();
+        const qsizetype bodyAt = page.indexOf("<body>\n") + 7;
+        QVERIFY(bodyAt > 7);
+        QVERIFY2(page.mid(bodyAt) == expected, qPrintable(QStringLiteral("%1 bytes, %2 expected").arg(page.size() - bodyAt).arg(expected.size())));
     }
 
     void missingContentLinksToTheSendersAddress()

@@ -79,6 +79,11 @@ private slots:
         // Ampersands go first, so entities already in the text are escaped once, not twice.
         QCOMPARE(::escapeHtml(QStringLiteral("&lt;\r\n\n")), QStringLiteral("&amp;lt;\r<br/><br/>"));
         QCOMPARE(::escapeHtml(QString()), QString());
+        QCOMPARE(::escapeHtml(QStringLiteral("nothing to do \U0001F604")), QStringLiteral("nothing to do \U0001F604"));
+        QCOMPARE(::escapeHtml(QStringLiteral("\n\U0001F604<<x&&>")), QStringLiteral("<br/>\U0001F604&lt;&lt;x&amp;&amp;&gt;"));
+        QString plain = QStringLiteral("plain");
+        QCOMPARE(::escapeHtml(plain), QStringLiteral("plain"));
+        QCOMPARE(plain, QStringLiteral("plain"));
     }
 
     void md5Hex()

@@ -185,6 +185,37 @@ private slots:
         QVERIFY(!KikBubbleHtml::dateLine(early.addSecs(40), &last).isEmpty());
     }
 
+    // The date line is put together by hand for the usual years: it must read exactly as the
+    // general formatter writes it, in any time zone, and fall back to it for the rest.
+    void dateLinesReadAsTheFormatterWrites()
+    {
+        QList<QDateTime> times{QDateTime()};
+        const QDateTime base(QDate(2021, 1, 31), QTime(0, 0, 59), Qt::UTC);
+        for (int hour = 0; hour < 24; ++hour)
+            times << base.addSecs(hour * 3600 + hour * 120);
+        for (int month = 1; month < 12; ++month)
+            times << base.addMonths(month);
+        for (const int year : {-44, 1, 999, 1000, 1883, 1969, 9999, 10000, 12000})
+            times << QDateTime(QDate(year, 7, 4), QTime(23, 30), Qt::UTC) << QDateTime(QDate(year, 1, 1), QTime(0, 1), Qt::UTC);
+        times << QDateTime(QDate(2021, 3, 14), QTime(7, 1), Qt::UTC) << QDateTime(QDate(2021, 4, 3), QTime(15, 29), Qt::UTC);
+
+        const QByteArray zone = qgetenv("TZ");
+        for (const char *place : {"UTC", "America/New_York", "Australia/Lord_Howe", "Asia/Kolkata"}) {
+            qputenv("TZ", place);
+            for (const QDateTime &ts : std::as_const(times)) {
+                std::optional<qint64> none;
+                QCOMPARE(KikBubbleHtml::dateLine(ts, &none),
+                         QStringLiteral("<div class=\"dt\">") + ts.toLocalTime().toString(QStringLiteral("dd MMM yyyy @ hh:mm AP"))
+                             + QStringLiteral("</div>"));
+            }
+        }
+        qputenv("TZ", "America/New_York");
+        std::optional<qint64> none;
+        const QString springForward = KikBubbleHtml::dateLine(QDateTime(QDate(2021, 3, 14), QTime(7, 1), Qt::UTC), &none);
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        QCOMPARE(springForward, QStringLiteral("<div class=\"dt\">14 Mar 2021 @ 03:01 AM</div>"));
+    }
+
     void textBubblesEscapeAndShowEmoji()
     {
         _KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
@@ -192,6 +223,9 @@ private slots:
                  QStringLiteral("<div class=\"bb1\">") + cells
                      + QStringLiteral("a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />"
                                       "<img src=\"emoji/E415.png\" style=\"vertical-align:top;\" /></div><div class=\"clear\"></div>"));
+        QString page = QStringLiteral("before");
+        KikBubbleHtml().appendBubble(page, received);
+        QCOMPARE(page, QStringLiteral("before") + KikBubbleHtml().bubble(received));
         _KikMessage *sent = message(QStringLiteral("ok"));
         sent->was_me = true;
         QVERIFY(KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));

@@ -133,6 +133,40 @@ private slots:
         QCOMPARE(replaceEmoji(QStringLiteral("\uE415"), nested), QStringLiteral("(1F604)"));
     }
 
+    // Texts are skipped up to their first candidate unit: what comes before it, what follows
+    // it and texts without any must come out exactly as they went in.
+    void emojiEdges_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const QChar high(0xD83D);
+        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("plain") << QStringLiteral("plain <b> & text") << QStringLiteral("plain <b> & text");
+        QTest::newRow("just below the first") << QStringLiteral("\u203B\u2000") << QStringLiteral("\u203B\u2000");
+        QTest::newRow("first and last single") << QStringLiteral("\u203Cx\u3030") << QStringLiteral("<203C>x<3030>");
+        QTest::newRow("private-use bounds") << QStringLiteral("ab\uE000\uE537\uE538") + QChar(0xDFFF)
+                                            << QStringLiteral("ab<E000><E537>\uE538") + QChar(0xDFFF);
+        QTest::newRow("pair after text") << QStringLiteral("long text then \U0001F300") << QStringLiteral("long text then <1F300>");
+        QTest::newRow("other planes") << QStringLiteral("\U0001F900\U00020000\U0001F1E6") << QStringLiteral("\U0001F900\U00020000<1F1E6>");
+        QTest::newRow("lone high at end") << QStringLiteral("x\U0001F604") + high << QStringLiteral("x<1F604>") + high;
+        QTest::newRow("high before a pair") << QString(high) + QStringLiteral("\U0001F604") << QString(high) + QStringLiteral("<1F604>");
+        QTest::newRow("high without low") << QString(high) + QStringLiteral("ab") << QString(high) + QStringLiteral("ab");
+        QTest::newRow("low alone") << QString(QChar(0xDE04)) + QStringLiteral("\u2705") << QString(QChar(0xDE04)) + QStringLiteral("<2705>");
+    }
+
+    void emojiEdges()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        int calls = 0;
+        const EmojiHandler tag = [&calls](const QString &code) {
+            ++calls;
+            return QLatin1Char('<') + code + QLatin1Char('>');
+        };
+        QCOMPARE(replaceEmoji(text, tag), expected);
+        QCOMPARE(calls, int(expected.count(QLatin1Char('<')) - text.count(QLatin1Char('<'))));
+    }
+
     void renderInstructions()
     {
         const QString body = QStringLiteral("<\uFFFC&\uFFFCz");

@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 // Device names Windows reserves; a file called like one of them cannot be created there.
@@ -83,10 +85,31 @@ QString uniqueFilePath(const QString &path)
 
 QString escapeHtml(QString &text)
 {
-    text.replace(QLatin1Char('&'), QLatin1String("&amp;"));
-    text.replace(QLatin1Char('<'), QLatin1String("&lt;"));
-    text.replace(QLatin1Char('>'), QLatin1String("&gt;"));
-    text.replace(QLatin1Char('\n'), QLatin1String("<br/>"));
+    // One pass, and none at all for the many texts without these characters: exporting a
+    // large chat escapes every message.
+    const auto escaped = [](QChar c) -> QLatin1String {
+        switch (c.unicode()) {
+        case '&': return QLatin1String("&amp;");
+        case '<': return QLatin1String("&lt;");
+        case '>': return QLatin1String("&gt;");
+        case '\n': return QLatin1String("<br/>");
+        default: return QLatin1String();
+        }
+    };
+    const auto first = std::find_if(text.cbegin(), text.cend(), [&escaped](QChar c) { return !escaped(c).isNull(); });
+    if (first == text.cend())
+        return text;
+    QString out;
+    out.reserve(text.size() + 32);
+    out.append(QStringView(text.cbegin(), first));
+    for (auto it = first; it != text.cend(); ++it) {
+        const QLatin1String entity = escaped(*it);
+        if (entity.isNull())
+            out.append(*it);
+        else
+            out.append(entity);
+    }
+    text = out;
     return text;
 }
 

@@ -65,8 +65,14 @@ constexpr char16_t SingleUnitEmoji[] = {
     0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
     0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
 
+// Below this code unit nothing is an emoji of either pass: most texts are skipped at once.
+constexpr char16_t FirstEmojiUnit = SingleUnitEmoji[0];
+static_assert(FirstEmojiUnit < 0xD83C && FirstEmojiUnit < 0xE000);
+
 bool isSingleUnitEmoji(char16_t unit)
 {
+    if (unit < FirstEmojiUnit)
+        return false;
     if (unit >= 0xE000 && unit <= 0xE537)
         return true;
     return std::binary_search(std::begin(SingleUnitEmoji), std::end(SingleUnitEmoji), unit);
@@ -77,16 +83,39 @@ bool isEmojiHighSurrogate(char16_t unit)
     return unit == 0xD83C || unit == 0xD83D;
 }
 
+bool isEmojiPairAt(const QString &text, qsizetype i)
+{
+    return isEmojiHighSurrogate(text.at(i).unicode()) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+}
+
 QString hexCode(char32_t code)
 {
     return QString::number(code, 16).toUpper();
 }
 
+// Where the first replaced unit of a pass is; the text itself is returned (shared, not copied)
+// when there is none, which is the case for most messages.
+template<typename IsEmojiAt>
+qsizetype firstEmoji(const QString &text, IsEmojiAt isEmojiAt)
+{
+    const QChar *units = text.constData();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (units[i].unicode() >= FirstEmojiUnit && isEmojiAt(i))
+            return i;
+    }
+    return -1;
+}
+
 QString replaceSingleUnits(const QString &text, const EmojiHandler &handler)
 {
+    const qsizetype first = firstEmoji(text, [&text](qsizetype i) { return isSingleUnitEmoji(text.at(i).unicode()); });
+    if (first < 0)
+        return text;
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
+    out.reserve(text.size() + 64);
+    out.append(QStringView(text).first(first));
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         if (isSingleUnitEmoji(c.unicode()))
             out += handler(hexCode(c.unicode()));
         else
@@ -97,15 +126,18 @@ QString replaceSingleUnits(const QString &text, const EmojiHandler &handler)
 
 QString replaceSurrogatePairs(const QString &text, const EmojiHandler &handler)
 {
+    const qsizetype first = firstEmoji(text, [&text](qsizetype i) { return isEmojiPairAt(text, i); });
+    if (first < 0)
+        return text;
     QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (isEmojiHighSurrogate(c.unicode()) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            out += handler(hexCode(QChar::surrogateToUcs4(c, text.at(i + 1))));
+    out.reserve(text.size() + 64);
+    out.append(QStringView(text).first(first));
+    for (qsizetype i = first; i < text.size(); ++i) {
+        if (isEmojiPairAt(text, i)) {
+            out += handler(hexCode(QChar::surrogateToUcs4(text.at(i), text.at(i + 1))));
             ++i;
         } else {
-            out += c;
+            out += text.at(i);
         }
     }
     return out;

@@ -29,6 +29,8 @@ public:
     // Page pageNumber (from 1) of messages; empty when there is no such page.
     QString page(const KikMessageList &messages, int pageNumber) const;
     QString bubble(const _KikMessage *message) const;
+    // The same markup added to html: a writer of many bubbles keeps one growing buffer.
+    void appendBubble(QString &html, const _KikMessage *message) const;
 
     static QString documentStart();         // document type and the html start tag
     static QString contentTypeMeta();

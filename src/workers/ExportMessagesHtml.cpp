@@ -7,6 +7,13 @@
 
 #include <stdexcept>
 
+namespace {
+
+// Characters gathered before they are written: few writes, little memory.
+constexpr qsizetype PendingLimit = 64 * 1024;
+
+} // namespace
+
 ExportMessagesHtml::ExportMessagesHtml(const QString &folder, const QString &fileName)
     : m_folder(folder),
       m_filesFolder(QDir(folder).filePath(QStringLiteral("files"))),
@@ -18,34 +25,40 @@ ExportMessagesHtml::ExportMessagesHtml(const QString &folder, const QString &fil
 
 void ExportMessagesHtml::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // Unbuffered: the pieces are large already, and a failed write shows at once.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
         throw std::runtime_error(m_file.errorString().toStdString());
-    m_stream.setDevice(&m_file);
-    m_stream.setEncoding(QStringConverter::Utf8);
-    m_stream << KikBubbleHtml::documentStart() << '\n'
-             << "<head>" << KikBubbleHtml::contentTypeMeta() << '\n'
-             << "<title>" << QObject::tr(AppConstants::ProductName) << "</title>" << '\n'
-             << "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>" << '\n';
-    throwIfFailed();
+    m_pending.reserve(PendingLimit + 4096);
+    m_pending += KikBubbleHtml::documentStart() + QLatin1Char('\n') + QLatin1String("<head>")
+        + KikBubbleHtml::contentTypeMeta() + QLatin1Char('\n') + QLatin1String("<title>")
+        + QObject::tr(AppConstants::ProductName) + QLatin1String("</title>") + QLatin1Char('\n')
+        + QLatin1String("<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>")
+        + QLatin1Char('\n');
+    writePending();
 }
 
 void ExportMessagesHtml::write(const _KikMessage *message)
 {
-    m_stream << KikBubbleHtml::dateLine(message->ts, &m_lastMinute) << m_html.bubble(message);
-    throwIfFailed();
+    m_pending += KikBubbleHtml::dateLine(message->ts, &m_lastMinute);
+    m_html.appendBubble(m_pending, message);
+    if (m_pending.size() >= PendingLimit)
+        writePending();
 }
 
 void ExportMessagesHtml::end()
 {
-    m_stream << "</body></html>";
-    m_stream.flush();
-    throwIfFailed();
+    m_pending += QLatin1String("</body></html>");
+    writePending();
     m_file.close();
 }
 
-void ExportMessagesHtml::throwIfFailed()
+void ExportMessagesHtml::writePending()
 {
+    m_bytes.resize(m_encoder.requiredSpace(m_pending.size()));
+    const char *end = m_encoder.appendToBuffer(m_bytes.data(), m_pending);
+    const qint64 size = end - m_bytes.constData();
+    m_pending.resize(0);   // keeps its capacity for the next piece
     // A full disk must not end in a page reported as written.
-    if (m_stream.status() != QTextStream::Ok || m_file.error() != QFileDevice::NoError)
+    if (m_file.write(m_bytes.constData(), size) != size)
         throw std::runtime_error(m_file.errorString().toStdString());
 }

@@ -4,9 +4,10 @@
 #include "views/KikBubbleHtml.h"
 #include "workers/AbsFormatExport.h"
 
+#include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QTextStream>
+#include <QStringEncoder>
 
 #include <optional>
 
@@ -23,12 +24,16 @@ public:
     void end() override;
 
 private:
-    void throwIfFailed();
+    void writePending();
 
     QString m_folder;
     QString m_filesFolder;
     QFile m_file;
-    QTextStream m_stream;
+    // Markup gathers here and goes to the file in large UTF-8 pieces; the encoder keeps its
+    // state between them, so a piece may end anywhere.
+    QString m_pending;
+    QStringEncoder m_encoder{QStringEncoder::Utf8};
+    QByteArray m_bytes;
     std::optional<qint64> m_lastMinute;
     KikBubbleHtml m_html;
 };

@@ -13,13 +13,15 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -45,46 +47,35 @@ QString shortenedToBytes(QString text, qsizetype maxBytes)
     return text;
 }
 
-// Messages of one chat together, chats by id, each chat's messages in display order.
+// Messages of one chat together, chats by id, each chat's messages in display order. Gathered
+// chat by chat in one pass: a stable sort of a million messages by their chat's id spent its
+// time fetching the chats again and again.
 void sortByChat(KikMessageList &messages)
 {
-    const auto chatKey = [](const _KikMessage *m) {
-        return std::make_pair(m->chat ? m->chat->id : std::numeric_limits<qint64>::min(), m->chat);
-    };
-    std::stable_sort(messages.begin(), messages.end(), [&chatKey](const _KikMessage *a, const _KikMessage *b) {
-        const auto ka = chatKey(a);
-        const auto kb = chatKey(b);
-        return ka.first != kb.first ? ka.first < kb.first : std::less<const _KikChat *>()(ka.second, kb.second);
-    });
-    for (qsizetype begin = 0; begin < messages.size();) {
-        qsizetype end = begin + 1;
-        while (end < messages.size() && messages.at(end)->chat == messages.at(begin)->chat)
-            ++end;
-        KikMessageList run = messages.mid(begin, end - begin);
-        sortMessages(run);
-        std::copy(run.cbegin(), run.cend(), messages.begin() + begin);
-        begin = end;
-    }
-}
-
-// The plain files of a folder beside the program, copied where missing; a failed copy only
-// leaves a picture out of the exported pages. Written directly rather than with QFile::copy,
-// whose temporary file and sync per file made the copy of the emoji pictures take seconds;
-// NewOnly keeps a file that is already there.
-void copyPlainFiles(const QString &from, const QString &to)
-{
-    const QDir source(from);
-    const QDir target(to);
-    for (const QString &name : source.entryList(QDir::Files | QDir::Hidden)) {
-        QFile in(source.filePath(name));
-        QFile out(target.filePath(name));
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            continue;
-        const QByteArray bytes = in.readAll();
-        if (out.write(bytes) != bytes.size() || !out.flush()) {
-            out.close();
-            out.remove();   // no half picture
+    QHash<const _KikChat *, qsizetype> groupOf;
+    std::vector<KikMessageList> groups;
+    for (_KikMessage *message : std::as_const(messages)) {
+        auto group = groupOf.constFind(message->chat);
+        if (group == groupOf.constEnd()) {
+            group = groupOf.insert(message->chat, qsizetype(groups.size()));
+            groups.emplace_back();
         }
+        groups[size_t(*group)].append(message);
+    }
+    const auto chatLess = [](const KikMessageList &a, const KikMessageList &b) {
+        const _KikChat *chatA = a.first()->chat;
+        const _KikChat *chatB = b.first()->chat;
+        const qint64 idA = chatA ? chatA->id : std::numeric_limits<qint64>::min();
+        const qint64 idB = chatB ? chatB->id : std::numeric_limits<qint64>::min();
+        return idA != idB ? idA < idB : std::less<const _KikChat *>()(chatA, chatB);
+    };
+    std::sort(groups.begin(), groups.end(), chatLess);
+    const qsizetype total = messages.size();
+    messages.clear();
+    messages.reserve(total);
+    for (KikMessageList &group : groups) {
+        sortMessages(group);
+        messages.append(group);
     }
 }
 
@@ -125,12 +116,12 @@ void ExportMessagesThread::run()
         const int count = exportMessages();
         postSuccess(m_form, QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(count));
     } catch (int) {
-        m_output.removeAll();
+        discardOutput();
     } catch (const std::exception &error) {
-        m_output.removeAll();
+        discardOutput();
         postError(m_form, QString::fromUtf8(error.what()));
     } catch (...) {
-        m_output.removeAll();
+        discardOutput();
         postError(m_form, QStringLiteral("The export stopped on an unexpected error."));
     }
 }
@@ -139,10 +130,13 @@ int ExportMessagesThread::exportMessages()
 {
     if (isPerChat(m_format))
         m_output.makeFolder(m_outputPath);
-    sortForFormat();
-
     const qsizetype total = std::count_if(m_messages.cbegin(), m_messages.cend(),
                                           [](const _KikMessage *m) { return m->chat != nullptr; });
+    // Started before sorting, so that the pictures are copied while the pages are made.
+    if (m_format == FormatHtml && total > 0)
+        prepareHtmlFolders();
+    sortForFormat();
+
     int count = 0;
     int reportedValue = -1;
     QElapsedTimer sinceReport;
@@ -190,7 +184,18 @@ int ExportMessagesThread::exportMessages()
     }
     if (writer)
         writer->end();
+    if (m_pictureCopy) {
+        m_pictureCopy->wait();
+        m_pictureCopy.reset();
+    }
     return count;
+}
+
+void ExportMessagesThread::discardOutput()
+{
+    // The picture copy ends first, so that every file it made is there to be removed.
+    m_pictureCopy.reset();
+    m_output.removeAll();
 }
 
 void ExportMessagesThread::sortForFormat()
@@ -209,12 +214,10 @@ ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat
     const QString path = uniqueFilePath(
         QDir(m_outputPath).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))));
     Writer writer;
-    if (pdf) {
+    if (pdf)
         writer = std::make_shared<ExportMessagesPdf>(path);
-    } else {
-        prepareHtmlFolders();
+    else
         writer = std::make_shared<ExportMessagesHtml>(m_outputPath, QFileInfo(path).fileName());
-    }
     m_output.addFile(path);
     return writer;
 }
@@ -223,20 +226,21 @@ ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat
 // the emoji folders; files already there are kept.
 void ExportMessagesThread::prepareHtmlFolders()
 {
-    if (m_htmlFoldersReady)
-        return;
     const QDir program(applicationFolder());
-    prepareSubfolder(QStringLiteral("files"), program.filePath(QStringLiteral("kikbb")));
-    prepareSubfolder(QStringLiteral("emoji"), program.filePath(QStringLiteral("emoji")));
-    prepareSubfolder(QStringLiteral("kikemoji"), program.filePath(QStringLiteral("kikemoji")));
-    m_htmlFoldersReady = true;
+    // Copied before any page: an attachment copied into "files" must not take one of their names.
+    PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), prepareSubfolder(QStringLiteral("files")));
+    // Well over a thousand small pictures: they are copied while the pages are written.
+    const QString emoji = prepareSubfolder(QStringLiteral("emoji"));
+    const QString kikEmoji = prepareSubfolder(QStringLiteral("kikemoji"));
+    m_pictureCopy = std::make_unique<PlainFileCopy>(PlainFileCopy::Folders{
+        {program.filePath(QStringLiteral("emoji")), emoji}, {program.filePath(QStringLiteral("kikemoji")), kikEmoji}});
 }
 
-void ExportMessagesThread::prepareSubfolder(const QString &name, const QString &copiedFrom)
+QString ExportMessagesThread::prepareSubfolder(const QString &name)
 {
     const QString folder = QDir(m_outputPath).filePath(name);
     // What the export adds to a folder that was already there is taken back on a cancel.
     if (!m_output.makeFolder(folder))
         m_output.watchFolder(folder);
-    copyPlainFiles(copiedFrom, folder);
+    return folder;
 }

@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "workers/AbsFormatExport.h"
 #include "workers/ExportOutputTracker.h"
+#include "workers/PlainFileCopy.h"
 
 #include <QString>
 #include <QThread>
@@ -36,13 +37,14 @@ private:
     int exportMessages();
     void sortForFormat();
     Writer openChatWriter(const _KikChat *chat);
+    void discardOutput();
     void prepareHtmlFolders();
-    void prepareSubfolder(const QString &name, const QString &copiedFrom);
+    QString prepareSubfolder(const QString &name);
 
     KikMessageList m_messages;
     QString m_outputPath;
     int m_format;
     AbsProgressTarget *m_form;
     ExportOutputTracker m_output;
-    bool m_htmlFoldersReady = false;
+    std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written
 };
