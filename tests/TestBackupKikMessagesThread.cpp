@@ -468,6 +468,23 @@ private slots:
         }
     }
 
+    void aLargeRunReportsWhenTheFiguresMove()
+    {
+        Source source;
+        for (int i = 0; i < 1000; ++i)
+            source.message(nullptr, QStringLiteral("skipped%1").arg(i), i);
+        const Outcome outcome = backup(source.set->allMessages(), databaseFolder(QStringLiteral("reports")));
+        const auto reports = outcome.reports();
+        // The title, the first message, one per percent reached (the last among them) and one
+        // every 256 messages in between.
+        QCOMPARE(reports.size(), 1 + 1 + 100 + 3);
+        QCOMPARE(reports.at(1).text, QStringLiteral("Messages: 1/1000"));
+        QCOMPARE(reports.at(2).text, QStringLiteral("Messages: 10/1000"));
+        QCOMPARE(reports.last().text, QStringLiteral("Messages: 1000/1000"));
+        QCOMPARE(reports.last().value, 100);
+        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 1000 messages.")});
+    }
+
     void databaseErrorsAreReportedAndNothingChanges()
     {
         const QString folder = databaseFolder(QStringLiteral("broken"));

@@ -341,13 +341,23 @@ void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
     KikLocalDb db(newFolder());
     db.open();
     const QStringList before = schema(db);
+    QVERIFY(!db.beginBulkLoad());   // outside a transaction
+    QCOMPARE(schema(db), before);
 
-    // Dropped indexes come back with a rollback.
+    // Dropped indexes come back with a rollback; a commit before the load ended is refused
+    // and rolls back too, rows held back or not.
     db.beginTran();
     QVERIFY(db.beginBulkLoad());
     QVERIFY(schema(db) != before);
     db.rollbackTran();
     QCOMPARE(schema(db), before);
+    db.beginTran();
+    QVERIFY(db.beginBulkLoad());
+    db.insertUser(&source.bob);
+    QVERIFY(!errorText([&] { db.commitTran(); }).isEmpty());
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(schema(db), before);
+    QCOMPARE(scalar(db, "select count(*) from kik_user"), 0);
 
     db.beginTran();
     QVERIFY(db.beginBulkLoad());

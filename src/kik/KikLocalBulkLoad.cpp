@@ -84,6 +84,9 @@ qint64 firstMessageIdThrow(Sqlite3DB &db)
 
 std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, const QByteArray &schema)
 {
+    // Outside a transaction the indexes would be gone for good at once.
+    if (!db.inTransaction())
+        return nullptr;
     Sqlite3Cursor stored = db.queryThrow("select exists(select 1 from kik_message)");
     if (!stored.moveNext() || stored.getInt64(0) != 0)
         return nullptr;

@@ -21,8 +21,8 @@ struct sqlite3;
 class KikLocalBulkLoad
 {
 public:
-    // Null, with nothing changed, when messages are stored already or the file's tables are
-    // not the ones the schema script makes.
+    // Null, with nothing changed, outside a transaction, when messages are stored already, or
+    // when the file's tables are not the ones the schema script makes.
     static std::unique_ptr<KikLocalBulkLoad> beginThrow(Sqlite3DB &db, const QByteArray &schema);
     ~KikLocalBulkLoad();
     KikLocalBulkLoad(const KikLocalBulkLoad &) = delete;
