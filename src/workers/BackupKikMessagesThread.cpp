@@ -23,6 +23,19 @@ namespace {
 
 const int kReportEvery = 256;
 
+// Message records lie all over memory, and a pass over many of them waits on each in turn:
+// the one a few places on in the list is fetched meanwhile. Inlined: as a function of its own
+// the compiler sees no effect in it and drops the calls.
+[[gnu::always_inline]] inline void fetchAhead(const KikMessageList &messages, qsizetype position)
+{
+    const qsizetype ahead = position + 16;
+    if (ahead >= messages.size())
+        return;
+    const char *record = reinterpret_cast<const char *>(messages[ahead]);
+    for (size_t offset = 0; offset < sizeof(_KikMessage); offset += 64)
+        __builtin_prefetch(record + offset);
+}
+
 // Copies that never overwrite: a missing source or an existing target is passed over
 // silently, so the first copy of a file in the database is kept. The copies made are
 // remembered so that a run that commits nothing can take them back.
@@ -85,6 +98,7 @@ public:
 
     void backupMessage(qsizetype position)
     {
+        fetchAhead(*m_messages, position);
         const _KikMessage *message = m_messages->at(position);
         if (!message->chat || !message->chat->user)
             return;
@@ -126,14 +140,17 @@ private:
     void noteSharedMessages(const KikMessageList &selection)
     {
         QSet<const _KikChat *> chats;
-        for (const _KikMessage *message : selection) {
-            if (message->chat)
-                chats.insert(message->chat);
+        for (qsizetype i = 0; i < selection.size(); ++i) {
+            fetchAhead(selection, i);
+            if (const _KikChat *chat = selection[i]->chat)
+                chats.insert(chat);
         }
         for (const _KikChat *chat : std::as_const(chats)) {
-            for (const _KikMessage *message : chat->messages) {
-                if (message->chat != chat && chat->user)
-                    m_otherChats[message].append(chat);
+            const KikMessageList &listed = chat->messages;
+            for (qsizetype i = 0; i < listed.size(); ++i) {
+                fetchAhead(listed, i);
+                if (listed[i]->chat != chat && chat->user)
+                    m_otherChats[listed[i]].append(chat);
             }
         }
     }
