@@ -362,6 +362,129 @@ private slots:
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
     }
 
+    void fillingAndMergingStoreTheSame()
+    {
+        // The first backup into a database without messages fills it in bulk; later ones merge
+        // row by row. Both store exactly the same: one database gets the earliest message in
+        // a run of its own and the rest in a second run, the other gets everything at once.
+        Source source;
+        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        _KikUser *cid = source.user(QStringLiteral("cid@x"), QStringLiteral("Cid"));   // only ever a target
+        _KikUser *group = source.group(QStringLiteral("7@groups.kik.com"), {ann, bob});
+        const QList<_KikChat *> chats = {source.chat(ann), source.chat(bob), source.chat(group)};
+        _KikMessage *earliest = source.message(chats[0], QStringLiteral("earliest"), 0);
+        for (int i = 1; i <= 200; ++i) {
+            // Repeated uids within a batch of rows, across batches, and of the earliest message.
+            QString uid = QStringLiteral("u%1").arg(i);
+            if (i % 50 == 0)
+                uid = QStringLiteral("u%1").arg(i - 37);
+            else if (i == 111)
+                uid = QStringLiteral("earliest");
+            _KikMessage *message = source.message(chats[i % 3], uid, i * 61, i % 7 ? QStringLiteral("m%1").arg(i) : QString());
+            message->was_me = i % 2;
+            message->target_user = i % 5 == 0 ? cid : i % 5 == 1 ? ann : nullptr;
+            if (i % 4 == 0)
+                message->rec_ts = message->ts.addSecs(3);
+            if (i % 9 == 0) {
+                message->content_id = QStringLiteral("c%1").arg(i);
+                message->app_id = QStringLiteral("com.kik.ext.gallery");
+                message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("f%1").arg(i));
+                message->render_ins = QByteArray("\x01\x00", 2);
+                message->other = QByteArray("extra");
+            }
+            if (i % 13 == 0)
+                chats[(i + 1) % 3]->messages.append(message);   // listed in a second chat too
+        }
+        source.message(nullptr, QStringLiteral("no chat"), 300);
+        source.message(source.chat(nullptr), QStringLiteral("no user"), 301);
+
+        const QString atOnce = databaseFolder(QStringLiteral("at-once"));
+        QCOMPARE(backup(source.set->allMessages(), atOnce).errors(), QStringList());
+        const QString inTwo = databaseFolder(QStringLiteral("in-two"));
+        QCOMPARE(backup({earliest}, inTwo).errors(), QStringList());
+        QCOMPARE(backup(source.set->allMessages(), inTwo).errors(), QStringList());
+
+        const QByteArray content = dump(atOnce);
+        QVERIFY(content.contains("CREATE INDEX index_kik_message_uid"));
+        QCOMPARE(content, dump(inTwo));
+        // 201 messages with a chat, five of them repeating a uid.
+        QCOMPARE(rows(atOnce, QStringLiteral("select count(*), max(_id) from kik_message")),
+                 (QList<QStringList>{{QStringLiteral("196"), QStringLiteral("196")}}));
+        // A row per message and chat, and one per second listing, less two pairs met twice.
+        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("214")}});
+        QCOMPARE(rows(atOnce, QStringLiteral("select integrity_check from pragma_integrity_check")),
+                 QList<QStringList>{{QStringLiteral("ok")}});
+    }
+
+    void aDatabaseWithoutMessagesCountsOnFromItsDeletedOnes()
+    {
+        const QString folder = databaseFolder(QStringLiteral("emptied"));
+        Source old;
+        _KikChat *oldChat = old.chat(old.user(QStringLiteral("old@x"), QStringLiteral("Old")));
+        for (int i = 0; i < 3; ++i)
+            old.message(oldChat, QStringLiteral("old%1").arg(i), i);
+        backup(old.set->allMessages(), folder);
+        {
+            KikLocalDb db(folder);
+            db.deleteMessages({QStringLiteral("old0"), QStringLiteral("old1"), QStringLiteral("old2")});
+        }
+        const QByteArray before = dump(folder);
+
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("new@x"), QStringLiteral("New")));
+        for (int i = 0; i < 70; ++i)
+            source.message(chat, QStringLiteral("n%1").arg(i), 100 + i);
+        // Canceled after a full batch of rows: the dropped indexes come back with the rest.
+        backup(source.set->allMessages(), folder, [](const RecordingProgress::Report &r) {
+            return r.text == QStringLiteral("Messages: 66/70");
+        });
+        QCOMPARE(dump(folder), before);
+
+        QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
+        QCOMPARE(rows(folder, QStringLiteral("select min(_id), max(_id) from kik_message")),
+                 (QList<QStringList>{{QStringLiteral("4"), QStringLiteral("73")}}));
+    }
+
+    void rowsBreakingAnIndexOfTheFileFailTheRun()
+    {
+        // A file may define an index otherwise, here a unique one on the time. Rows that break
+        // it fail the run, stored in bulk or merged one by one, and change nothing.
+        const QString folder = databaseFolder(QStringLiteral("unique-ts"));
+        {
+            KikLocalDb db(folder);
+            db.open();
+            db.execScriptThrow("drop index index_kik_message_ts; create unique index index_kik_message_ts on kik_message (ts)");
+        }
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
+        const KikMessageList clash = {source.message(chat, QStringLiteral("one"), 5), source.message(chat, QStringLiteral("two"), 5)};
+        for (const char *state : {"without messages", "with a message"}) {
+            const QByteArray before = dump(folder);
+            const Outcome failed = backup(clash, folder);
+            QVERIFY2(failed.errors().size() == 1 && failed.errors().first().contains(QStringLiteral("UNIQUE")), state);
+            QCOMPARE(dump(folder), before);
+            backup({source.message(chat, QStringLiteral("apart"), 1)}, folder);
+        }
+    }
+
+    void aLargeRunReportsWhenTheFiguresMove()
+    {
+        Source source;
+        for (int i = 0; i < 1000; ++i)
+            source.message(nullptr, QStringLiteral("skipped%1").arg(i), i);
+        const Outcome outcome = backup(source.set->allMessages(), databaseFolder(QStringLiteral("reports")));
+        const auto reports = outcome.reports();
+        // The title, the first message, one per percent reached (the last among them) and one
+        // every 256 messages in between.
+        QCOMPARE(reports.size(), 1 + 1 + 100 + 3);
+        QCOMPARE(reports.at(1).text, QStringLiteral("Messages: 1/1000"));
+        QCOMPARE(reports.at(2).text, QStringLiteral("Messages: 10/1000"));
+        QCOMPARE(reports.last().text, QStringLiteral("Messages: 1000/1000"));
+        QCOMPARE(reports.last().value, 100);
+        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 1000 messages.")});
+    }
+
     void databaseErrorsAreReportedAndNothingChanges()
     {
         const QString folder = databaseFolder(QStringLiteral("broken"));

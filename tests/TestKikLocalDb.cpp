@@ -88,6 +88,7 @@ private slots:
     void membersOfMissingUsers();
     void hostileNamesStayInsideTheFolder();
     void brokenDatabaseFile();
+    void bulkLoadHoldsRowsUntilRead();
 };
 
 void TestKikLocalDb::createsFoldersAndExactSchema()
@@ -325,6 +326,84 @@ void TestKikLocalDb::brokenDatabaseFile()
     QVERIFY(!errorText([&] { db.open(); }).isEmpty());
     QVERIFY(!db.isOpen());
     QCOMPARE(QFileInfo(garbage.fileName()).size(), 4096);   // left as it was
+}
+
+void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
+{
+    const auto schema = [](KikLocalDb &db) {
+        QStringList entries;
+        Sqlite3Cursor cursor = db.queryThrow("select type, name, sql from sqlite_master order by name");
+        while (cursor.moveNext())
+            entries << cursor.getText(0) + QLatin1Char(' ') + cursor.getText(1) + QLatin1Char(' ') + cursor.getText(2);
+        return entries;
+    };
+    Source source;
+    KikLocalDb db(newFolder());
+    db.open();
+    const QStringList before = schema(db);
+    QVERIFY(!db.beginBulkLoad());   // outside a transaction
+    QCOMPARE(schema(db), before);
+
+    // Dropped indexes come back with a rollback; a commit before the load ended is refused
+    // and rolls back too, rows held back or not.
+    db.beginTran();
+    QVERIFY(db.beginBulkLoad());
+    QVERIFY(schema(db) != before);
+    db.rollbackTran();
+    QCOMPARE(schema(db), before);
+    db.beginTran();
+    QVERIFY(db.beginBulkLoad());
+    db.insertUser(&source.bob);
+    QVERIFY(!errorText([&] { db.commitTran(); }).isEmpty());
+    QVERIFY(!db.inTransaction());
+    QCOMPARE(schema(db), before);
+    QCOMPARE(scalar(db, "select count(*) from kik_user"), 0);
+
+    db.beginTran();
+    QVERIFY(db.beginBulkLoad());
+    QVERIFY(db.beginBulkLoad());   // a second call keeps the same load going
+    const qint64 chat = db.insertChat(db.insertUser(&source.ann), &source.annChat);
+    std::vector<_KikMessage> messages(150);
+    for (int i = 0; i < int(messages.size()); ++i) {
+        messages[size_t(i)].uid = QStringLiteral("b%1").arg(i);
+        messages[size_t(i)].ts = at(i);
+        QCOMPARE(db.insertMessage(&messages[size_t(i)], 0), qint64(i + 1));
+        db.addChatMessage(chat, i + 1, at(i));
+    }
+    db.addChatMessage(chat, 1, at(99));   // the pair is there: ignored, the first time stays
+    // Reading messages writes what was held back first.
+    QCOMPARE(db.findMessageByUid(QStringLiteral("b140")), 141);
+    QCOMPARE(scalar(db, "select count(*) from kik_message"), 150);
+    db.endBulkLoad();
+    db.updateLastTs();
+    db.commitTran();
+    QCOMPARE(schema(db), before);
+    QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 150);
+    QCOMPARE(scalar(db, "select ts from kik_chat_messages where message_id=1"), at(0).toMSecsSinceEpoch());
+    QCOMPARE(scalar(db, "select last_ts from kik_chat"), at(149).toMSecsSinceEpoch());
+    QCOMPARE(scalar(db, "select count(*) from pragma_integrity_check where integrity_check='ok'"), 1);
+
+    // Once messages are stored, there is no bulk load.
+    db.beginTran();
+    QVERIFY(!db.beginBulkLoad());
+    QCOMPARE(db.insertMessage(source.messages.at(0), 0), 151);
+    db.rollbackTran();
+
+    // Nor in a file whose tables are made otherwise: here its uids are equal whatever their case.
+    QFile script(QString::fromLatin1(KikLocalDb::SchemaResource));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QString folder = newFolder();
+    QVERIFY(QDir().mkpath(folder));
+    {
+        Sqlite3DB made;
+        made.openThrow(folder + QStringLiteral("/talvora-kik.db"), Sqlite3DB::ReadWriteCreate);
+        made.execScriptThrow(script.readAll().replace("uid VARCHAR,", "uid VARCHAR COLLATE NOCASE,"));
+    }
+    KikLocalDb otherwise(folder);
+    otherwise.open();
+    otherwise.beginTran();
+    QVERIFY(!otherwise.beginBulkLoad());
+    otherwise.rollbackTran();
 }
 
 QTEST_GUILESS_MAIN(TestKikLocalDb)

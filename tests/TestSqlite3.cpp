@@ -1,7 +1,10 @@
 #include "TestEnv.h"
 #include "db/Sqlite3DB.h"
+#include "db/Sqlite3Prepared.h"
+#include "db/Sqlite3Statement.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QtTest>
 
@@ -46,6 +49,7 @@ private slots:
     void corruptFiles();
     void engineErrors();
     void statementReuse();
+    void preparedStatements();
     void cursorsSharingSql();
     void cursorLifetime();
     void valuesAndTypes();
@@ -193,6 +197,60 @@ void TestSqlite3::statementReuse()
     QCOMPARE(db.statementsPrepared(), afterMany + 1);
     db.queryThrow("select 99").moveNext();
     QCOMPARE(db.statementsPrepared(), afterMany + 1);
+}
+
+void TestSqlite3::preparedStatements()
+{
+    const QString path = newPath();
+    Sqlite3DB db;
+    openWithTable(db, path);
+    db.execScriptThrow("alter table t add column c BLOB");
+    Sqlite3Prepared insert(db, "insert into t(a, b, c) values(?, ?, ?)");
+    Sqlite3Prepared find(db, "select a from t where b=?");
+    const qint64 before = db.statementsPrepared();
+    db.beginTran();
+    const QByteArray blobs[] = {QByteArray(), QByteArray(""), QByteArray("\0x", 2)};
+    for (int i = 0; i < 30; ++i) {
+        Sqlite3Statement &statement = insert.startThrow();
+        statement.bindInt64Throw(1, i);
+        statement.bindTextThrow(2, QStringLiteral("r\u00e9%1").arg(i));
+        statement.bindBlobThrow(3, blobs[i % 3]);
+        insert.runThrow();
+    }
+    db.commitTran();
+    QCOMPARE(db.statementsPrepared() - before, 1);
+    // A null array binds NULL, an empty one an empty blob; text goes in as UTF-8.
+    Sqlite3Cursor types = db.queryThrow("select typeof(c), length(c), hex(b) from t where a < 3 order by a");
+    QStringList seen;
+    while (types.moveNext())
+        seen << types.getText(0) + QLatin1Char(' ') + types.getText(1) + QLatin1Char(' ') + types.getText(2);
+    QCOMPARE(seen, (QStringList{"null  72C3A930", "blob 0 72C3A931", "blob 2 72C3A932"}));
+
+    find.startThrow().bindTextThrow(1, QStringLiteral("r\u00e97"));
+    QCOMPARE(find.int64Throw(), 7);
+    find.startThrow().bindTextThrow(1, QStringLiteral("none"));
+    QCOMPARE(find.int64Throw(), 0);
+    // A finished query holds no read lock: another connection can write at once.
+    find.startThrow().bindTextThrow(1, QStringLiteral("r\u00e92"));
+    QCOMPARE(find.int64Throw(), 2);
+    Sqlite3DB other;
+    other.openThrow(path, Sqlite3DB::ReadWrite);
+    QElapsedTimer waited;
+    waited.start();
+    other.executeThrow("insert into t(a) values(100)");
+    QVERIFY(waited.elapsed() < 5000);
+
+    // A new run starts without the last run's values.
+    insert.startThrow().bindInt64Throw(1, 101);
+    insert.runThrow();
+    QCOMPARE(countRows(db, "t where a=101 and b is null and c is null"), 1);
+
+    // After the connection closed and opened again, the statements are prepared anew.
+    db.close();
+    QVERIFY(errorText([&] { insert.startThrow(); }).contains("not open"));
+    db.openThrow(path, Sqlite3DB::ReadWrite);
+    find.startThrow().bindTextThrow(1, QStringLiteral("r\u00e95"));
+    QCOMPARE(find.int64Throw(), 5);
 }
 
 void TestSqlite3::cursorsSharingSql()

@@ -111,6 +111,13 @@ Sqlite3Cursor Sqlite3DB::queryThrow(const Sqlite3Sql &sql)
     return Sqlite3Cursor(QSharedPointer<Sqlite3Statement>(statement.release(), &Sqlite3Statement::endLease));
 }
 
+Sqlite3Lease Sqlite3DB::prepareOwnThrow(const QByteArray &sql)
+{
+    if (!m_db)
+        throw sqliteError(QString::fromLatin1(kNotOpen), QString::fromUtf8(sql));
+    return m_cache->acquireOwnThrow(sql);
+}
+
 int Sqlite3DB::exec(const QString &sql, QString *error)
 {
     if (!m_db) {

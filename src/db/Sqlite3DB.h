@@ -2,13 +2,13 @@
 
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3Sql.h"
+#include "db/Sqlite3StatementCache.h"
 
 #include <QList>
 #include <QString>
 #include <memory>
 
 struct sqlite3;
-class Sqlite3StatementCache;
 
 // Version of the database access layer; start-up refuses to run unless it is 7.
 int sqlite_qt_version();
@@ -52,6 +52,9 @@ public:
 
     void executeThrow(const Sqlite3Sql &sql);
     Sqlite3Cursor queryThrow(const Sqlite3Sql &sql);
+    // A statement the caller keeps and runs many times (see Sqlite3Prepared); closing the
+    // connection detaches it.
+    Sqlite3Lease prepareOwnThrow(const QByteArray &sql);
     // Runs SQL text (several statements allowed); 0 or the SQLite result code, message in *error.
     int exec(const QString &sql, QString *error = nullptr);
     // Runs a whole script in one sqlite3_exec call; raises on a non-zero result.

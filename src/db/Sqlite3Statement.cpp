@@ -26,8 +26,7 @@ void Sqlite3Statement::endLease(Sqlite3Statement *statement)
 
 void Sqlite3Statement::bindThrow(const QVariantList &params)
 {
-    if (!m_stmt)
-        throw sqliteError(QStringLiteral("The database is closed."), QString::fromUtf8(m_sql));
+    checkOpenThrow();
     const int expected = sqlite3_bind_parameter_count(m_stmt);
     if (expected != params.size())
         throw sqliteError(QStringLiteral("The statement takes %1 parameters but %2 were given.")
@@ -39,11 +38,10 @@ void Sqlite3Statement::bindThrow(const QVariantList &params)
 
 void Sqlite3Statement::bindOneThrow(int position, const QVariant &value)
 {
-    int rc = SQLITE_OK;
     switch (value.typeId()) {
     case QMetaType::UnknownType:
     case QMetaType::Nullptr:
-        rc = sqlite3_bind_null(m_stmt, position);
+        bindNullThrow(position);
         break;
     case QMetaType::Bool:
     case QMetaType::Char:
@@ -56,37 +54,75 @@ void Sqlite3Statement::bindOneThrow(int position, const QVariant &value)
     case QMetaType::Long:
     case QMetaType::ULong:
     case QMetaType::LongLong:
-        rc = sqlite3_bind_int64(m_stmt, position, value.toLongLong());
+        bindInt64Throw(position, value.toLongLong());
         break;
     case QMetaType::ULongLong:   // stored as its two's complement, as the engine has no unsigned type
-        rc = sqlite3_bind_int64(m_stmt, position, qint64(value.toULongLong()));
+        bindInt64Throw(position, qint64(value.toULongLong()));
         break;
     case QMetaType::Float:
     case QMetaType::Double:
-        rc = sqlite3_bind_double(m_stmt, position, value.toDouble());
+        checkBindThrow(sqlite3_bind_double(m_stmt, position, value.toDouble()));
         break;
     case QMetaType::QString:
-        m_bound.append(value.toString().toUtf8());
-        rc = sqlite3_bind_text64(m_stmt, position, m_bound.last().constData(),
-                                 quint64(m_bound.last().size()), SQLITE_STATIC, SQLITE_UTF8);
+        bindTextThrow(position, value.toString());
         break;
     case QMetaType::QByteArray:
-        m_bound.append(value.toByteArray());   // shares the caller's data
-        if (m_bound.last().isNull())
-            rc = sqlite3_bind_null(m_stmt, position);
-        else if (m_bound.last().isEmpty())   // a null pointer would bind NULL, not an empty blob
-            rc = sqlite3_bind_zeroblob(m_stmt, position, 0);
-        else
-            rc = sqlite3_bind_blob64(m_stmt, position, m_bound.last().constData(),
-                                     quint64(m_bound.last().size()), SQLITE_STATIC);
+        bindBlobThrow(position, value.toByteArray());
         break;
     default:
         throw sqliteError(QStringLiteral("Parameter %1 has the unsupported type %2.")
                               .arg(position).arg(QString::fromLatin1(value.typeName())),
                           QString::fromUtf8(m_sql));
     }
+}
+
+void Sqlite3Statement::checkOpenThrow() const
+{
+    if (!m_stmt)
+        throw sqliteError(QStringLiteral("The database is closed."), QString::fromUtf8(m_sql));
+}
+
+void Sqlite3Statement::checkBindThrow(int rc) const
+{
     if (rc != SQLITE_OK)
         throw sqliteError(sqlite3_db_handle(m_stmt), QString::fromUtf8(m_sql));
+}
+
+void Sqlite3Statement::bindNullThrow(int position)
+{
+    checkOpenThrow();
+    checkBindThrow(sqlite3_bind_null(m_stmt, position));
+}
+
+void Sqlite3Statement::bindInt64Throw(int position, qint64 value)
+{
+    checkOpenThrow();
+    checkBindThrow(sqlite3_bind_int64(m_stmt, position, value));
+}
+
+void Sqlite3Statement::bindTextThrow(int position, const QString &value)
+{
+    checkOpenThrow();
+    m_bound.append(value.toUtf8());
+    const QByteArray &text = m_bound.last();
+    checkBindThrow(sqlite3_bind_text64(m_stmt, position, text.constData(), quint64(text.size()), SQLITE_STATIC,
+                                       SQLITE_UTF8));
+}
+
+void Sqlite3Statement::bindBlobThrow(int position, const QByteArray &value)
+{
+    checkOpenThrow();
+    if (value.isNull()) {
+        bindNullThrow(position);
+        return;
+    }
+    if (value.isEmpty()) {   // a null pointer would bind NULL, not an empty blob
+        checkBindThrow(sqlite3_bind_zeroblob(m_stmt, position, 0));
+        return;
+    }
+    m_bound.append(value);   // shares the caller's data
+    const QByteArray &blob = m_bound.last();
+    checkBindThrow(sqlite3_bind_blob64(m_stmt, position, blob.constData(), quint64(blob.size()), SQLITE_STATIC));
 }
 
 bool Sqlite3Statement::stepThrow()
@@ -223,10 +259,19 @@ void Sqlite3Statement::startRun()
 
 void Sqlite3Statement::finishRun()
 {
+    restart();
     m_leased = false;
+}
+
+void Sqlite3Statement::restart()
+{
     m_hasRow = false;
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);   // before m_bound lets go of the bytes
+    m_done = false;
+    m_stepped = false;
+    if (m_stmt) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);   // before m_bound lets go of the bytes
+    }
     m_bound.clear();
 }
 

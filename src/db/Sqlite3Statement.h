@@ -27,6 +27,16 @@ public:
     static void endLease(Sqlite3Statement *statement);
 
     void bindThrow(const QVariantList &params);
+    // Binding by position (from 1) without variants, for statements kept and run many times.
+    // Text is bound as UTF-8, blobs without a copy; both are kept until the run ends.
+    void bindNullThrow(int position);
+    void bindInt64Throw(int position, qint64 value);
+    void bindTextThrow(int position, const QString &value);
+    void bindBlobThrow(int position, const QByteArray &value);   // a null array binds NULL
+    // Back to the start for the next run of a statement kept by its holder; bindings dropped.
+    void restart();
+    bool isDetached() const { return !m_stmt; }
+
     bool stepThrow();   // true while a row is current; false at the end (and from then on)
     void runThrow();    // steps to the end, ignoring rows
 
@@ -46,6 +56,8 @@ private:
 
     bool hasValue(int index) const;
     void bindOneThrow(int position, const QVariant &value);
+    void checkOpenThrow() const;
+    void checkBindThrow(int rc) const;
     void startRun();
     void finishRun();   // reset and drop bindings
     void detach();      // connection closing while lent

@@ -52,6 +52,13 @@ Sqlite3Lease Sqlite3StatementCache::acquireThrow(const QByteArray &sql)
     return Sqlite3Lease(statement, &Sqlite3Statement::endLease);
 }
 
+Sqlite3Lease Sqlite3StatementCache::acquireOwnThrow(const QByteArray &sql)
+{
+    Sqlite3Statement *statement = prepareThrow(sql, false);
+    statement->startRun();
+    return Sqlite3Lease(statement, &Sqlite3Statement::endLease);
+}
+
 Sqlite3Statement *Sqlite3StatementCache::prepareThrow(const QByteArray &sql, bool cached)
 {
     sqlite3_stmt *stmt = nullptr;

@@ -26,6 +26,9 @@ public:
     // A statement ready for binding; raises with the engine's message when it cannot be
     // prepared, is empty, or holds more than one statement.
     Sqlite3Lease acquireThrow(const QByteArray &sql);
+    // A statement of the caller's own, outside the cache, for one who keeps it across many
+    // runs; it is still finalized (detached) when the cache goes.
+    Sqlite3Lease acquireOwnThrow(const QByteArray &sql);
 
     qint64 preparedCount() const { return m_prepared; }
 

@@ -3,8 +3,11 @@
 #include "app/FileUtils.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
+#include "db/Sqlite3Statement.h"
 #include "db/TinyKv.h"
 #include "kik/KikFileNames.h"
+#include "kik/KikLocalBulkLoad.h"
+#include "kik/KikMessageRow.h"
 #include "kik/KikRecordMap.h"
 #include "kik/KikStringPool.h"
 
@@ -63,6 +66,12 @@ KikLocalDb::KikLocalDb(const QString &folder)
     , m_thumbsFolder(m_folder + QStringLiteral("/thumbs"))
     , m_profFolder(m_folder + QStringLiteral("/prof"))
     , m_filesFolder(m_folder + QStringLiteral("/files"))
+    , m_findUser(*this, "select _id from kik_user where jid=?")
+    , m_findMessage(*this, "select _id from kik_message where uid=?")
+    , m_insertMessage(*this, QByteArray("insert into kik_message(") + KikMessageRow::Columns +
+                                 ") values(?,?,?,?,?,?,?,?,?,?,?,?)")
+    // A message already in the chat keeps its row: the primary key makes this insert a no-op.
+    , m_addChatMessage(*this, "insert or ignore into kik_chat_messages(chat_id, message_id, ts) values(?,?,?)")
 {
 }
 
@@ -80,6 +89,7 @@ void KikLocalDb::open()
 {
     if (isOpen())
         return;
+    m_bulkLoad.reset();   // it belonged to the connection closed since
     if (m_readOnly) {
         if (!QFileInfo(databasePath()).isFile())
             throw std::runtime_error(
@@ -141,8 +151,8 @@ qint64 KikLocalDb::findUserByJid(const _KikUser *user)
     open();
     if (!user)
         return 0;
-    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select _id from kik_user where jid=?").addTextParam(user->jid));
-    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+    m_findUser.startThrow().bindTextThrow(1, user->jid);
+    return m_findUser.int64Throw();
 }
 
 qint64 KikLocalDb::insertUser(const _KikUser *user)
@@ -204,8 +214,9 @@ void KikLocalDb::saveMember(qint64 groupId, const KikMember &member)
 qint64 KikLocalDb::findMessageByUid(const QString &uid)
 {
     open();
-    Sqlite3Cursor cursor = queryThrow(Sqlite3Sql("select _id from kik_message where uid=?").addTextParam(uid));
-    return cursor.moveNext() ? cursor.getInt64(0) : 0;
+    writeHeldRowsThrow();
+    m_findMessage.startThrow().bindTextThrow(1, uid);
+    return m_findMessage.int64Throw();
 }
 
 qint64 KikLocalDb::insertMessage(const _KikMessage *message)
@@ -217,54 +228,76 @@ qint64 KikLocalDb::insertMessage(const _KikMessage *message)
         if (targetUser == 0)
             targetUser = insertUser(message->target_user);
     }
-    // One statement text for every message, so the prepared statement is reused; absent
-    // values are stored as NULL, as the columns have no defaults.
-    const auto textOrNull = [](const QString &text) { return text.isEmpty() ? QVariant() : QVariant(text); };
-    const auto bytesOrNull = [](const QByteArray &bytes) { return bytes.isEmpty() ? QVariant() : QVariant(bytes); };
-    Sqlite3Sql sql("insert into kik_message(ts, rec_ts, target_user, uid, was_me, body, content_id, app_id, "
-                   "sub_app_id, render_ins, attachment, other) values(?,?,?,?,?,?,?,?,?,?,?,?)");
-    sql.addInt64Param(toMSecs(message->ts));
-    if (message->rec_ts.isValid())
-        sql.addInt64Param(message->rec_ts.toMSecsSinceEpoch());
-    else
-        sql.addNullParam();
-    if (targetUser != 0)
-        sql.addInt64Param(targetUser);
-    else
-        sql.addNullParam();
-    sql.addTextParam(message->uid)
-        .addIntParam(message->was_me ? 1 : 0)
-        .addParam(textOrNull(message->body))
-        .addParam(textOrNull(message->content_id))
-        .addParam(textOrNull(message->app_id))
-        .addParam(textOrNull(message->sub_app_id))
-        .addParam(bytesOrNull(message->render_ins))
-        .addParam(message->attachment.isEmpty() ? QVariant() : QVariant(toTinyKv(message->attachment)))
-        .addParam(bytesOrNull(message->other));
-    executeThrow(sql);
+    return insertMessage(message, targetUser);
+}
+
+qint64 KikLocalDb::insertMessage(const _KikMessage *message, qint64 targetUserId)
+{
+    open();
+    if (KikLocalBulkLoad *bulkLoad = activeBulkLoad())
+        return bulkLoad->insertMessage(message, targetUserId);
+    KikMessageRow::bindThrow(m_insertMessage.startThrow(), 1, message, targetUserId);
+    m_insertMessage.runThrow();
     return lastInsertId();
 }
 
 void KikLocalDb::addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts)
 {
     open();
-    // A message already in the chat keeps its row: the primary key makes this insert a no-op.
-    executeThrow(Sqlite3Sql("insert or ignore into kik_chat_messages(chat_id, message_id, ts) values(?,?,?)")
-                     .addInt64Param(chatId)
-                     .addInt64Param(messageId)
-                     .addInt64Param(toMSecs(ts)));
+    if (KikLocalBulkLoad *bulkLoad = activeBulkLoad()) {
+        bulkLoad->addChatMessage(chatId, messageId, toMSecs(ts));
+        return;
+    }
+    Sqlite3Statement &insert = m_addChatMessage.startThrow();
+    insert.bindInt64Throw(1, chatId);
+    insert.bindInt64Throw(2, messageId);
+    insert.bindInt64Throw(3, toMSecs(ts));
+    m_addChatMessage.runThrow();
 }
 
 void KikLocalDb::updateLastTs()
 {
     open();
+    writeHeldRowsThrow();
     executeThrow("update kik_chat set last_ts=(select max(ts) from kik_chat_messages "
                  "where kik_chat_messages.chat_id=kik_chat._id)");
+}
+
+bool KikLocalDb::beginBulkLoad()
+{
+    open();
+    if (!activeBulkLoad())
+        m_bulkLoad = KikLocalBulkLoad::beginThrow(*this, readSchemaThrow());
+    return m_bulkLoad != nullptr;
+}
+
+void KikLocalDb::endBulkLoad()
+{
+    open();
+    // On failure the load stays, still refusing a commit, until the caller rolls back.
+    if (KikLocalBulkLoad *bulkLoad = activeBulkLoad()) {
+        bulkLoad->endThrow();
+        m_bulkLoad.reset();
+    }
+}
+
+KikLocalBulkLoad *KikLocalDb::activeBulkLoad()
+{
+    if (m_bulkLoad && m_bulkLoad->isRolledBack())
+        m_bulkLoad.reset();
+    return m_bulkLoad.get();
+}
+
+void KikLocalDb::writeHeldRowsThrow()
+{
+    if (KikLocalBulkLoad *bulkLoad = activeBulkLoad())
+        bulkLoad->flushThrow();
 }
 
 void KikLocalDb::deleteChat(qint64 chatId)
 {
     open();
+    writeHeldRowsThrow();
     runInTransaction(*this, [&] {
         executeThrow(QStringLiteral("delete from kik_chat where _id=%1").arg(chatId));
         executeThrow(QStringLiteral("delete from kik_chat_messages where chat_id=%1").arg(chatId));
@@ -276,6 +309,7 @@ void KikLocalDb::deleteChat(qint64 chatId)
 void KikLocalDb::deleteMessages(const QStringList &uids)
 {
     open();
+    writeHeldRowsThrow();
     runInTransaction(*this, [&] {
         for (const QString &uid : uids)
             executeThrow(Sqlite3Sql("delete from kik_message where uid=?").addTextParam(uid));
@@ -290,6 +324,7 @@ void KikLocalDb::deleteMessages(const QStringList &uids)
 bool KikLocalDb::load(const KikDataSetPtr &dataSet)
 {
     open();
+    writeHeldRowsThrow();
     loadUsers(*dataSet);
     loadMembers(*dataSet);
     loadChats(*dataSet);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Sqlite3Prepared.h"
 #include "kik/AbsKikDb.h"
 
 #include <QDateTime>
@@ -8,6 +9,7 @@
 
 #include <memory>
 
+class KikLocalBulkLoad;
 class QTemporaryDir;
 
 // One local message database: a folder with the SQLite file "talvora-kik.db" and the folders
@@ -46,8 +48,19 @@ public:
     void saveMember(qint64 groupId, const KikMember &member);  // replaces the pair's row
     qint64 findMessageByUid(const QString &uid);
     qint64 insertMessage(const _KikMessage *message);
+    // With the target user's id already known (0: none), for callers that keep user ids.
+    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId);
     void addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts);
     void updateLastTs();
+
+    // For filling a database that holds no messages yet, inside the caller's transaction (see
+    // KikLocalBulkLoad): until endBulkLoad, insertMessage and addChatMessage may hold rows
+    // back, and the message records must stay alive; the operations that read messages write
+    // them first. findMessageByUid then reads the whole table: a caller storing many messages
+    // tells repeated uids apart itself. False, with nothing done, when messages are stored
+    // already. The database refuses to commit before endBulkLoad; a rollback ends the load.
+    bool beginBulkLoad();
+    void endBulkLoad();
 
     // The delete commands, each in one transaction. Files in the three folders are kept.
     void deleteChat(qint64 chatId);
@@ -63,6 +76,8 @@ private:
     void loadChats(KikDataSet &dataSet);
     void loadMessages(KikDataSet &dataSet);
     void loadChatMessages(KikDataSet &dataSet);
+    KikLocalBulkLoad *activeBulkLoad();   // null also once its transaction was rolled back
+    void writeHeldRowsThrow();
 
     QString m_folder;
     QString m_thumbsFolder;
@@ -70,4 +85,10 @@ private:
     QString m_filesFolder;
     bool m_readOnly = false;
     std::unique_ptr<QTemporaryDir> m_readCopy;
+    std::unique_ptr<KikLocalBulkLoad> m_bulkLoad;
+    // The statements a merge runs once or more per message, kept prepared.
+    Sqlite3Prepared m_findUser;
+    Sqlite3Prepared m_findMessage;
+    Sqlite3Prepared m_insertMessage;
+    Sqlite3Prepared m_addChatMessage;
 };

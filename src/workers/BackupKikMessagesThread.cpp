@@ -5,6 +5,7 @@
 #include "kik/KikFileNames.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
+#include "kik/KikUidTable.h"
 #include "kik/KikUser.h"
 #include "workers/AbsProgressTarget.h"
 
@@ -15,9 +16,25 @@
 #include <QSet>
 #include <QStringList>
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
+
+const int kReportEvery = 256;
+
+// Message records lie all over memory, and a pass over many of them waits on each in turn:
+// the one a few places on in the list is fetched meanwhile. Inlined: as a function of its own
+// the compiler sees no effect in it and drops the calls.
+[[gnu::always_inline]] inline void fetchAhead(const KikMessageList &messages, qsizetype position)
+{
+    const qsizetype ahead = position + 16;
+    if (ahead >= messages.size())
+        return;
+    const char *record = reinterpret_cast<const char *>(messages[ahead]);
+    for (size_t offset = 0; offset < sizeof(_KikMessage); offset += 64)
+        __builtin_prefetch(record + offset);
+}
 
 // Copies that never overwrite: a missing source or an existing target is passed over
 // silently, so the first copy of a file in the database is kept. The copies made are
@@ -63,7 +80,44 @@ public:
         }
     }
 
-    KikLocalDb &db() { return m_db; }
+    // Opens the database and begins the run's transaction. A database without messages is
+    // filled in bulk, the run keeping the uids it stored.
+    void begin(const KikMessageList &messages)
+    {
+        m_messages = &messages;
+        noteSharedMessages(messages);
+        m_db.open();
+        m_db.beginTran();
+        if (m_db.beginBulkLoad()) {
+            m_storedUids.emplace(messages);
+        } else {
+            // Messages land all over the uid index: a larger page cache saves most re-reads.
+            m_db.exec(QStringLiteral("PRAGMA cache_size=-32768"));
+        }
+    }
+
+    void backupMessage(qsizetype position)
+    {
+        fetchAhead(*m_messages, position);
+        const _KikMessage *message = m_messages->at(position);
+        if (!message->chat || !message->chat->user)
+            return;
+        const qint64 chatId = chatIdOf(message->chat);
+        const qint64 messageId = messageIdOf(position);
+        m_db.addChatMessage(chatId, messageId, message->ts);
+        for (const _KikChat *other : m_otherChats.value(message))
+            m_db.addChatMessage(chatIdOf(other), messageId, message->ts);
+        if (!message->attachment.isEmpty())
+            copyAttachmentFiles(message);
+    }
+
+    void commit()
+    {
+        m_db.endBulkLoad();
+        // Recomputed inside the transaction: a commit never leaves new chats without a time.
+        m_db.updateLastTs();
+        m_db.commitTran();
+    }
 
     // For a run that commits nothing: the transaction is rolled back, and the files, folders
     // and database file the run brought into being are removed again, newest first.
@@ -80,39 +134,41 @@ public:
         }
     }
 
+private:
     // A message a source lists in several chats names only one of them as its chat. The other
     // chats of the selection that list it are noted, so that it is stored in each of them.
     void noteSharedMessages(const KikMessageList &selection)
     {
         QSet<const _KikChat *> chats;
-        for (const _KikMessage *message : selection) {
-            if (message->chat)
-                chats.insert(message->chat);
+        for (qsizetype i = 0; i < selection.size(); ++i) {
+            fetchAhead(selection, i);
+            if (const _KikChat *chat = selection[i]->chat)
+                chats.insert(chat);
         }
         for (const _KikChat *chat : std::as_const(chats)) {
-            for (const _KikMessage *message : chat->messages) {
-                if (message->chat != chat && chat->user)
-                    m_otherChats[message].append(chat);
+            const KikMessageList &listed = chat->messages;
+            for (qsizetype i = 0; i < listed.size(); ++i) {
+                fetchAhead(listed, i);
+                if (listed[i]->chat != chat && chat->user)
+                    m_otherChats[listed[i]].append(chat);
             }
         }
     }
 
-    void backupMessage(const _KikMessage *message)
+    // The id of the stored message with this one's uid, storing it when there is none. In
+    // bulk the database is not asked: only the run's own messages are stored.
+    qint64 messageIdOf(qsizetype position)
     {
-        if (!message->chat || !message->chat->user)
-            return;
-        const qint64 chatId = chatIdOf(message->chat);
-        qint64 messageId = m_db.findMessageByUid(message->uid);
-        if (messageId == 0)
-            messageId = m_db.insertMessage(message);
-        m_db.addChatMessage(chatId, messageId, message->ts);
-        for (const _KikChat *other : m_otherChats.value(message))
-            m_db.addChatMessage(chatIdOf(other), messageId, message->ts);
-        if (!message->attachment.isEmpty())
-            copyAttachmentFiles(message);
+        const _KikMessage *message = m_messages->at(position);
+        const auto store = [&] {
+            return m_db.insertMessage(message, message->target_user ? userIdOf(message->target_user) : 0);
+        };
+        if (m_storedUids)
+            return m_storedUids->idOf(position, store);
+        const qint64 stored = m_db.findMessageByUid(message->uid);
+        return stored != 0 ? stored : store();
     }
 
-private:
     // The chat's id in the database, storing the chat with its user, members and pictures
     // the first time the database meets it. Within a run a chat is looked up once.
     qint64 chatIdOf(const _KikChat *chat)
@@ -121,9 +177,7 @@ private:
         if (known != m_chatIds.constEnd())
             return *known;
         const _KikUser *user = chat->user;
-        qint64 userId = m_db.findUserByJid(user);
-        if (userId == 0)
-            userId = m_db.insertUser(user);
+        const qint64 userId = userIdOf(user);
         qint64 chatId = m_db.findChatByUserId(userId);
         if (chatId == 0) {
             chatId = m_db.insertChat(userId, chat);
@@ -136,6 +190,20 @@ private:
         }
         m_chatIds.insert(chat, chatId);
         return chatId;
+    }
+
+    // The user's id in the database, storing the user the first time the database meets it.
+    // Within a run a user is looked up once.
+    qint64 userIdOf(const _KikUser *user)
+    {
+        const auto known = m_userIds.constFind(user);
+        if (known != m_userIds.constEnd())
+            return *known;
+        qint64 userId = m_db.findUserByJid(user);
+        if (userId == 0)
+            userId = m_db.insertUser(user);
+        m_userIds.insert(user, userId);
+        return userId;
     }
 
     void copyProfilePicture(const _KikUser *user)
@@ -164,6 +232,9 @@ private:
     KikLocalDb m_db;
     QStringList m_created;
     NewFileCopies m_files;
+    const KikMessageList *m_messages = nullptr;
+    std::optional<KikUidTable> m_storedUids;   // in bulk only
+    QHash<const _KikUser *, qint64> m_userIds;
     QHash<const _KikChat *, qint64> m_chatIds;
     QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
 };
@@ -189,23 +260,24 @@ void BackupKikMessagesThread::run()
     }
     BackupRun backup(m_databaseFolder);
     try {
-        backup.noteSharedMessages(m_messages);
-        backup.db().open();
-        // Messages land all over the uid index: a larger page cache saves most re-reads.
-        backup.db().exec(QStringLiteral("PRAGMA cache_size=-32768"));
-        backup.db().beginTran();
+        backup.begin(m_messages);
         const qint64 total = m_messages.size();
         qint64 count = 0;
-        for (const _KikMessage *message : std::as_const(m_messages)) {
+        int shownPercent = -1;
+        for (qsizetype position = 0; position < total; ++position) {
             m_progress->throwIfCanceled();
             ++count;
-            postProgress(m_progress, QString(), int(count * 100 / total),
-                         QStringLiteral("Messages: %1/%2").arg(count).arg(total));
-            backup.backupMessage(message);
+            // Formatting a report per message would cost more than some messages take to
+            // store: reports go out when the percentage moves, every few hundred messages
+            // and for the last one.
+            const int percent = int(count * 100 / total);
+            if (percent != shownPercent || count % kReportEvery == 0 || count == total) {
+                postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
+                shownPercent = percent;
+            }
+            backup.backupMessage(position);
         }
-        // Recomputed inside the transaction: a commit never leaves new chats without a time.
-        backup.db().updateLastTs();
-        backup.db().commitTran();
+        backup.commit();
         postSuccess(m_progress, QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count));
     } catch (int) {
         backup.takeBack();
