@@ -404,6 +404,21 @@ void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
     otherwise.beginTran();
     QVERIFY(!otherwise.beginBulkLoad());
     otherwise.rollbackTran();
+
+    // Nor in one whose index definitions carry more than an index: they are never run.
+    const QString tampered = newFolder();
+    {
+        KikLocalDb made(tampered);
+        made.insertUser(&source.ann);
+        made.execScriptThrow("pragma writable_schema=on; update sqlite_master set sql=sql||'; delete from kik_user' "
+                             "where name='index_kik_message_ts'");
+    }
+    KikLocalDb reopened(tampered);
+    reopened.open();
+    reopened.beginTran();
+    QVERIFY(!reopened.beginBulkLoad());
+    reopened.rollbackTran();
+    QCOMPARE(scalar(reopened, "select count(*) from kik_user"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestKikLocalDb)

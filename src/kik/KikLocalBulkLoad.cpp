@@ -97,7 +97,9 @@ std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, co
     const qint64 firstId = firstMessageIdThrow(db);
     if (firstId <= 0 || firstId >= std::numeric_limits<qint64>::max() / 2)
         return nullptr;
-    // Their definitions are taken from the file, so that they come back as they were.
+    // Their definitions are taken from the file, so that they come back as they were. Only plain
+    // index definitions are run again (and each as one statement): a file holding anything else
+    // there is merged row by row.
     QList<QByteArray> names;
     QList<QByteArray> definitions;
     Sqlite3Cursor indexes = db.queryThrow("select name, sql from sqlite_master where type='index' and sql is not null "
@@ -105,6 +107,10 @@ std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, co
     while (indexes.moveNext()) {
         names.append(indexes.getText(0).toUtf8());
         definitions.append(indexes.getText(1).toUtf8());
+        const QByteArray &definition = definitions.last();
+        if ((!definition.startsWith("CREATE INDEX ") && !definition.startsWith("CREATE UNIQUE INDEX "))
+            || definition.contains(';') || definition.contains('\0'))
+            return nullptr;
     }
     indexes = Sqlite3Cursor();
     for (const QByteArray &name : std::as_const(names))
@@ -176,7 +182,7 @@ void KikLocalBulkLoad::endThrow()
 {
     flushThrow();
     for (const QByteArray &definition : std::as_const(m_droppedIndexes))
-        m_db.execScriptThrow(definition);
+        m_db.executeThrow(Sqlite3Sql(definition.constData()));
     m_droppedIndexes.clear();
     setHooks(false);
 }
