@@ -43,19 +43,20 @@ QByteArray addChatMessagesSql(int rows)
     return insertSql("insert or ignore into kik_chat_messages(chat_id, message_id, ts)", 3, rows);
 }
 
+// The two tables and any triggers on them.
 QList<QByteArray> tableDefinitionsThrow(Sqlite3DB &db)
 {
     QList<QByteArray> definitions;
-    Sqlite3Cursor tables = db.queryThrow("select sql from sqlite_master where type='table' "
-                                         "and name in ('kik_message', 'kik_chat_messages') order by name");
+    Sqlite3Cursor tables = db.queryThrow("select sql from sqlite_master where type in ('table', 'trigger') "
+                                         "and tbl_name in ('kik_message', 'kik_chat_messages') order by type, name");
     while (tables.moveNext())
         definitions.append(tables.getText(0).toUtf8());
     return definitions;
 }
 
 // Rows stored in bulk are the rows stored one by one only for the tables as this program
-// defines them (column types and collations decide which uids are equal); a file made
-// otherwise is merged row by row.
+// defines them (column types and collations decide which uids are equal) and without triggers
+// (they would see the rows come in another order); a file made otherwise is merged row by row.
 bool hasOwnTablesThrow(Sqlite3DB &db, const QByteArray &schema)
 {
     Sqlite3DB own;
