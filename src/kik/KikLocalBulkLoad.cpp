@@ -43,19 +43,20 @@ QByteArray addChatMessagesSql(int rows)
     return insertSql("insert or ignore into kik_chat_messages(chat_id, message_id, ts)", 3, rows);
 }
 
+// The two tables and any triggers on them.
 QList<QByteArray> tableDefinitionsThrow(Sqlite3DB &db)
 {
     QList<QByteArray> definitions;
-    Sqlite3Cursor tables = db.queryThrow("select sql from sqlite_master where type='table' "
-                                         "and name in ('kik_message', 'kik_chat_messages') order by name");
+    Sqlite3Cursor tables = db.queryThrow("select sql from sqlite_master where type in ('table', 'trigger') "
+                                         "and tbl_name in ('kik_message', 'kik_chat_messages') order by type, name");
     while (tables.moveNext())
         definitions.append(tables.getText(0).toUtf8());
     return definitions;
 }
 
 // Rows stored in bulk are the rows stored one by one only for the tables as this program
-// defines them (column types and collations decide which uids are equal); a file made
-// otherwise is merged row by row.
+// defines them (column types and collations decide which uids are equal) and without triggers
+// (they would see the rows come in another order); a file made otherwise is merged row by row.
 bool hasOwnTablesThrow(Sqlite3DB &db, const QByteArray &schema)
 {
     Sqlite3DB own;
@@ -97,7 +98,9 @@ std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, co
     const qint64 firstId = firstMessageIdThrow(db);
     if (firstId <= 0 || firstId >= std::numeric_limits<qint64>::max() / 2)
         return nullptr;
-    // Their definitions are taken from the file, so that they come back as they were.
+    // Their definitions are taken from the file, so that they come back as they were. Only plain
+    // index definitions are run again (and each as one statement): a file holding anything else
+    // there is merged row by row.
     QList<QByteArray> names;
     QList<QByteArray> definitions;
     Sqlite3Cursor indexes = db.queryThrow("select name, sql from sqlite_master where type='index' and sql is not null "
@@ -105,6 +108,10 @@ std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, co
     while (indexes.moveNext()) {
         names.append(indexes.getText(0).toUtf8());
         definitions.append(indexes.getText(1).toUtf8());
+        const QByteArray &definition = definitions.last();
+        if ((!definition.startsWith("CREATE INDEX ") && !definition.startsWith("CREATE UNIQUE INDEX "))
+            || definition.contains(';') || definition.contains('\0'))
+            return nullptr;
     }
     indexes = Sqlite3Cursor();
     for (const QByteArray &name : std::as_const(names))
@@ -176,7 +183,7 @@ void KikLocalBulkLoad::endThrow()
 {
     flushThrow();
     for (const QByteArray &definition : std::as_const(m_droppedIndexes))
-        m_db.execScriptThrow(definition);
+        m_db.executeThrow(Sqlite3Sql(definition.constData()));
     m_droppedIndexes.clear();
     setHooks(false);
 }
