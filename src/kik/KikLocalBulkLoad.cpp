@@ -117,8 +117,8 @@ std::unique_ptr<KikLocalBulkLoad> KikLocalBulkLoad::beginThrow(Sqlite3DB &db, co
     for (const QByteArray &name : std::as_const(names))
         db.execScriptThrow("drop index \"" + QByteArray(name).replace('"', "\"\"") + '"');
     // The indexes are built by sorting, in pieces as large as the page cache: small ones stay in
-    // the processor's caches. A helper thread may sort beside this one.
-    db.execScriptThrow("pragma cache_size=-2048; pragma threads=1");
+    // the processor's caches.
+    db.execScriptThrow("pragma cache_size=-2048");
     return std::unique_ptr<KikLocalBulkLoad>(new KikLocalBulkLoad(db, firstId, definitions));
 }
 
