@@ -367,7 +367,7 @@ void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
     for (int i = 0; i < int(messages.size()); ++i) {
         messages[size_t(i)].uid = QStringLiteral("b%1").arg(i);
         messages[size_t(i)].ts = at(i);
-        QCOMPARE(db.insertMessage(&messages[size_t(i)], 0), qint64(i + 1));
+        QCOMPARE(db.insertMessage(&messages[size_t(i)], 0, at(i).toMSecsSinceEpoch()), qint64(i + 1));
         db.addChatMessage(chat, i + 1, at(i));
     }
     db.addChatMessage(chat, 1, at(99));   // the pair is there: ignored, the first time stays
@@ -380,13 +380,14 @@ void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
     QCOMPARE(schema(db), before);
     QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 150);
     QCOMPARE(scalar(db, "select ts from kik_chat_messages where message_id=1"), at(0).toMSecsSinceEpoch());
+    QCOMPARE(scalar(db, "select ts from kik_message where _id=150"), at(149).toMSecsSinceEpoch());
     QCOMPARE(scalar(db, "select last_ts from kik_chat"), at(149).toMSecsSinceEpoch());
     QCOMPARE(scalar(db, "select count(*) from pragma_integrity_check where integrity_check='ok'"), 1);
 
     // Once messages are stored, there is no bulk load.
     db.beginTran();
     QVERIFY(!db.beginBulkLoad());
-    QCOMPARE(db.insertMessage(source.messages.at(0), 0), 151);
+    QCOMPARE(db.insertMessage(source.messages.at(0), 0, 0), 151);
     db.rollbackTran();
 
     // Nor in a file whose tables are made otherwise: here its uids are equal whatever their case.

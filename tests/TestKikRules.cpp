@@ -257,6 +257,15 @@ private slots:
         KikMessageList shown{&chat[4], &chat[2], &chat[0], &chat[3], &chat[1]};
         sortMessages(shown);
         QCOMPARE(shown, KikMessageList({&chat[0], &chat[1], &chat[2], &chat[3], &chat[4]}));
+
+        // The times handed out follow the new order; an invalid time counts as 0.
+        chat[2].ts = QDateTime();
+        QList<qint64> times;
+        sortMessages(shown, Qt::DescendingOrder, &times);
+        QCOMPARE(times.size(), shown.size());
+        for (qsizetype i = 0; i < shown.size(); ++i)
+            QCOMPARE(times[i], shown[i]->ts.isValid() ? shown[i]->ts.toMSecsSinceEpoch() : 0);
+        QVERIFY(times.contains(0));
     }
 
     void chatsAndUrls()

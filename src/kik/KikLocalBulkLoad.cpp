@@ -8,6 +8,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -132,7 +133,6 @@ KikLocalBulkLoad::KikLocalBulkLoad(Sqlite3DB &db, qint64 nextMessageId, QList<QB
     , m_addChatMessage(db, addChatMessagesSql(1))
 {
     m_messages.reserve(kRowsPerStatement);
-    m_chatMessages.reserve(kRowsPerStatement);
     setHooks(true);
 }
 
@@ -157,9 +157,9 @@ void KikLocalBulkLoad::setHooks(bool on)
     }
 }
 
-qint64 KikLocalBulkLoad::insertMessage(const _KikMessage *message, qint64 targetUserId)
+qint64 KikLocalBulkLoad::insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts)
 {
-    m_messages.append({message, targetUserId});
+    m_messages.append({message, targetUserId, ts});
     const qint64 id = m_nextMessageId++;
     if (m_messages.size() == kRowsPerStatement)
         writeMessagesThrow();
@@ -168,9 +168,7 @@ qint64 KikLocalBulkLoad::insertMessage(const _KikMessage *message, qint64 target
 
 void KikLocalBulkLoad::addChatMessage(qint64 chatId, qint64 messageId, qint64 ts)
 {
-    m_chatMessages.append({chatId, messageId, ts});
-    if (m_chatMessages.size() == kRowsPerStatement)
-        writeChatMessagesThrow();
+    m_chatMessages[chatId].append({messageId, ts});
 }
 
 void KikLocalBulkLoad::flushThrow()
@@ -214,16 +212,45 @@ void KikLocalBulkLoad::writeMessagesThrow()
     writeRowsThrow(m_messages, m_insertMessages, m_insertMessage, KikMessageRow::ColumnCount + 1,
                    [firstId](Sqlite3Statement &statement, int position, const HeldMessage &row, qsizetype i) {
                        statement.bindInt64Throw(position, firstId + i);
-                       KikMessageRow::bindThrow(statement, position + 1, row.message, row.targetUserId);
+                       KikMessageRow::bindThrow(statement, position + 1, row.message, row.targetUserId, row.ts);
                    });
 }
 
+// Chat by chat in id order, each chat's messages by id. A pair that comes twice keeps the row
+// that came first, as when the rows go in one by one.
 void KikLocalBulkLoad::writeChatMessagesThrow()
 {
-    writeRowsThrow(m_chatMessages, m_addChatMessages, m_addChatMessage, 3,
-                   [](Sqlite3Statement &statement, int position, const HeldChatMessage &row, qsizetype) {
-                       statement.bindInt64Throw(position, row.chatId);
-                       statement.bindInt64Throw(position + 1, row.messageId);
-                       statement.bindInt64Throw(position + 2, row.ts);
-                   });
+    struct Row
+    {
+        qint64 chatId;
+        HeldChatMessage held;
+    };
+    const auto letGo = qScopeGuard([this] { m_chatMessages.clear(); });
+    const auto byMessageId = [](const HeldChatMessage &a, const HeldChatMessage &b) { return a.messageId < b.messageId; };
+    const auto writeThrow = [this](QList<Row> &rows) {
+        writeRowsThrow(rows, m_addChatMessages, m_addChatMessage, 3,
+                       [](Sqlite3Statement &statement, int position, const Row &row, qsizetype) {
+                           statement.bindInt64Throw(position, row.chatId);
+                           statement.bindInt64Throw(position + 1, row.held.messageId);
+                           statement.bindInt64Throw(position + 2, row.held.ts);
+                       });
+    };
+    QList<qint64> chatIds = m_chatMessages.keys();
+    std::sort(chatIds.begin(), chatIds.end());
+    QList<Row> batch;
+    batch.reserve(kRowsPerStatement);
+    for (const qint64 chatId : std::as_const(chatIds)) {
+        QList<HeldChatMessage> &held = m_chatMessages[chatId];
+        // Ids are handed out in the order messages come, so a chat's rows are in order already
+        // unless a uid came back.
+        if (!std::is_sorted(held.cbegin(), held.cend(), byMessageId))
+            std::stable_sort(held.begin(), held.end(), byMessageId);
+        for (const HeldChatMessage &row : std::as_const(held)) {
+            batch.append({chatId, row});
+            if (batch.size() == kRowsPerStatement)
+                writeThrow(batch);
+        }
+        held = QList<HeldChatMessage>();   // given back chat by chat
+    }
+    writeThrow(batch);
 }

@@ -3,6 +3,7 @@
 #include "db/Sqlite3Prepared.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 
 #include <memory>
@@ -16,8 +17,10 @@ struct sqlite3;
 // The indexes of kik_message and kik_chat_messages are dropped at the start and built again at
 // the end, one sorted pass each instead of growing row by row, from the file's own definitions.
 // Messages get their ids here, in the order they come: the ids the engine would give them.
-// Rows are held back and written many to a statement. Until the end the connection refuses
-// to commit; a rollback undoes everything, indexes included, and ends the load.
+// Rows are held back and written many to a statement. Chat-membership rows are written last,
+// chat by chat, so that the primary-key index of their table grows at its end instead of all
+// over. Until the end the connection refuses to commit; a rollback undoes everything, indexes
+// included, and ends the load.
 class KikLocalBulkLoad
 {
 public:
@@ -31,8 +34,9 @@ public:
     // The transaction it belonged to was rolled back: the load is over, with nothing of it kept.
     bool isRolledBack() const { return m_rolledBack; }
 
-    // The message's id. The record must stay alive until the rows are written.
-    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId);
+    // The message's id; ts in milliseconds since 1970. The record must stay alive until the
+    // rows are written.
+    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts);
     // ts in milliseconds since 1970.
     void addChatMessage(qint64 chatId, qint64 messageId, qint64 ts);
     // Writes the rows held back.
@@ -45,10 +49,10 @@ private:
     {
         const _KikMessage *message;
         qint64 targetUserId;
+        qint64 ts;
     };
     struct HeldChatMessage
     {
-        qint64 chatId;
         qint64 messageId;
         qint64 ts;
     };
@@ -66,7 +70,7 @@ private:
     qint64 m_nextMessageId;
     QList<QByteArray> m_droppedIndexes;
     QList<HeldMessage> m_messages;
-    QList<HeldChatMessage> m_chatMessages;
+    QHash<qint64, QList<HeldChatMessage>> m_chatMessages;   // by chat id, in the order they came
     Sqlite3Prepared m_insertMessages;   // a full batch
     Sqlite3Prepared m_insertMessage;    // one, for the rest
     Sqlite3Prepared m_addChatMessages;

@@ -228,30 +228,35 @@ qint64 KikLocalDb::insertMessage(const _KikMessage *message)
         if (targetUser == 0)
             targetUser = insertUser(message->target_user);
     }
-    return insertMessage(message, targetUser);
+    return insertMessage(message, targetUser, toMSecs(message->ts));
 }
 
-qint64 KikLocalDb::insertMessage(const _KikMessage *message, qint64 targetUserId)
+qint64 KikLocalDb::insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts)
 {
     open();
     if (KikLocalBulkLoad *bulkLoad = activeBulkLoad())
-        return bulkLoad->insertMessage(message, targetUserId);
-    KikMessageRow::bindThrow(m_insertMessage.startThrow(), 1, message, targetUserId);
+        return bulkLoad->insertMessage(message, targetUserId, ts);
+    KikMessageRow::bindThrow(m_insertMessage.startThrow(), 1, message, targetUserId, ts);
     m_insertMessage.runThrow();
     return lastInsertId();
 }
 
 void KikLocalDb::addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts)
 {
+    addChatMessage(chatId, messageId, toMSecs(ts));
+}
+
+void KikLocalDb::addChatMessage(qint64 chatId, qint64 messageId, qint64 ts)
+{
     open();
     if (KikLocalBulkLoad *bulkLoad = activeBulkLoad()) {
-        bulkLoad->addChatMessage(chatId, messageId, toMSecs(ts));
+        bulkLoad->addChatMessage(chatId, messageId, ts);
         return;
     }
     Sqlite3Statement &insert = m_addChatMessage.startThrow();
     insert.bindInt64Throw(1, chatId);
     insert.bindInt64Throw(2, messageId);
-    insert.bindInt64Throw(3, toMSecs(ts));
+    insert.bindInt64Throw(3, ts);
     m_addChatMessage.runThrow();
 }
 

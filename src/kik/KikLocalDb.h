@@ -48,9 +48,11 @@ public:
     void saveMember(qint64 groupId, const KikMember &member);  // replaces the pair's row
     qint64 findMessageByUid(const QString &uid);
     qint64 insertMessage(const _KikMessage *message);
-    // With the target user's id already known (0: none), for callers that keep user ids.
-    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId);
+    // With the target user's id (0: none) and the message's time in ms since 1970 (0 when
+    // invalid) already known, for callers that keep them.
+    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts);
     void addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts);
+    void addChatMessage(qint64 chatId, qint64 messageId, qint64 ts);   // ts in ms since 1970
     void updateLastTs();
 
     // For filling a database that holds no messages yet, inside the caller's transaction (see

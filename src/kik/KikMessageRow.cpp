@@ -6,7 +6,8 @@
 
 namespace KikMessageRow {
 
-void bindThrow(Sqlite3Statement &statement, int firstPosition, const _KikMessage *message, qint64 targetUserId)
+void bindThrow(Sqlite3Statement &statement, int firstPosition, const _KikMessage *message, qint64 targetUserId,
+               qint64 ts)
 {
     int position = firstPosition;
     const auto int64OrNull = [&](qint64 value, bool present) {
@@ -25,7 +26,7 @@ void bindThrow(Sqlite3Statement &statement, int firstPosition, const _KikMessage
         statement.bindBlobThrow(position++, bytes.isEmpty() ? QByteArray() : bytes);
     };
     const bool hasRecTs = message->rec_ts.isValid();
-    statement.bindInt64Throw(position++, message->ts.isValid() ? message->ts.toMSecsSinceEpoch() : 0);
+    statement.bindInt64Throw(position++, ts);
     int64OrNull(hasRecTs ? message->rec_ts.toMSecsSinceEpoch() : 0, hasRecTs);
     int64OrNull(targetUserId, targetUserId != 0);
     statement.bindTextThrow(position++, message->uid);

@@ -382,7 +382,7 @@ bool messageLessThan(const _KikMessage *a, const _KikMessage *b)
     return keyLessThan(MessageSortKey(const_cast<_KikMessage *>(a)), MessageSortKey(const_cast<_KikMessage *>(b)));
 }
 
-void sortMessages(KikMessageList &messages, Qt::SortOrder order)
+void sortMessages(KikMessageList &messages, Qt::SortOrder order, QList<qint64> *times)
 {
     std::vector<MessageSortKey> keys;
     keys.reserve(messages.size());
@@ -406,6 +406,11 @@ void sortMessages(KikMessageList &messages, Qt::SortOrder order)
     neighbourSort(keys.begin(), keys.end(), strict, less);
     for (qsizetype i = 0; i < messages.size(); ++i)
         messages[i] = keys[size_t(i)].message;
+    if (times) {
+        times->resize(messages.size());
+        for (qsizetype i = 0; i < messages.size(); ++i)
+            (*times)[i] = keys[size_t(i)].msecs;
+    }
 }
 
 bool chatNewerThan(const _KikChat *a, const _KikChat *b)

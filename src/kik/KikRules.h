@@ -27,8 +27,10 @@ QString applyRenderInstructions(const QString &body, const QByteArray &renderIns
 // The one message order: close in internal id and in time -> by internal id, else by time.
 // That rule is not transitive for every set of messages, and std::sort may then run past the
 // list; sortMessages never does. Descending order swaps the arguments (never negate the test).
+// times, when given, gets each message's ts in ms since 1970 (0 when invalid) in the new order:
+// the sort reads them anyway, and converting a local time again costs as much.
 bool messageLessThan(const _KikMessage *a, const _KikMessage *b);
-void sortMessages(KikMessageList &messages, Qt::SortOrder order = Qt::AscendingOrder);
+void sortMessages(KikMessageList &messages, Qt::SortOrder order = Qt::AscendingOrder, QList<qint64> *times = nullptr);
 bool chatNewerThan(const _KikChat *a, const _KikChat *b);
 QString attachmentFileUrl(const _KikMessage *message);
 CFType buildContentDictionary(const _KikMessage *message);

@@ -82,9 +82,11 @@ public:
 
     // Opens the database and begins the run's transaction. A database without messages is
     // filled in bulk, the run keeping the uids it stored.
-    void begin(const KikMessageList &messages)
+    // times: the messages' ts in ms since 1970, by position.
+    void begin(const KikMessageList &messages, const QList<qint64> &times)
     {
         m_messages = &messages;
+        m_times = &times;
         noteSharedMessages(messages);
         m_db.open();
         m_db.beginTran();
@@ -103,10 +105,11 @@ public:
         if (!message->chat || !message->chat->user)
             return;
         const qint64 chatId = chatIdOf(message->chat);
-        const qint64 messageId = messageIdOf(position);
-        m_db.addChatMessage(chatId, messageId, message->ts);
+        const qint64 ts = m_times->at(position);
+        const qint64 messageId = messageIdOf(position, ts);
+        m_db.addChatMessage(chatId, messageId, ts);
         for (const _KikChat *other : m_otherChats.value(message))
-            m_db.addChatMessage(chatIdOf(other), messageId, message->ts);
+            m_db.addChatMessage(chatIdOf(other), messageId, ts);
         if (!message->attachment.isEmpty())
             copyAttachmentFiles(message);
     }
@@ -157,11 +160,11 @@ private:
 
     // The id of the stored message with this one's uid, storing it when there is none. In
     // bulk the database is not asked: only the run's own messages are stored.
-    qint64 messageIdOf(qsizetype position)
+    qint64 messageIdOf(qsizetype position, qint64 ts)
     {
         const _KikMessage *message = m_messages->at(position);
         const auto store = [&] {
-            return m_db.insertMessage(message, message->target_user ? userIdOf(message->target_user) : 0);
+            return m_db.insertMessage(message, message->target_user ? userIdOf(message->target_user) : 0, ts);
         };
         if (m_storedUids)
             return m_storedUids->idOf(position, store);
@@ -233,6 +236,7 @@ private:
     QStringList m_created;
     NewFileCopies m_files;
     const KikMessageList *m_messages = nullptr;
+    const QList<qint64> *m_times = nullptr;
     std::optional<KikUidTable> m_storedUids;   // in bulk only
     QHash<const _KikUser *, qint64> m_userIds;
     QHash<const _KikChat *, qint64> m_chatIds;
@@ -245,7 +249,7 @@ BackupKikMessagesThread::BackupKikMessagesThread(const KikMessageList &messages,
                                                  AbsProgressTarget *progress, QObject *parent)
     : QThread(parent), m_messages(messages), m_databaseFolder(databaseFolder), m_progress(progress)
 {
-    sortMessages(m_messages);
+    sortMessages(m_messages, Qt::AscendingOrder, &m_times);
 }
 
 BackupKikMessagesThread::~BackupKikMessagesThread() = default;
@@ -260,7 +264,7 @@ void BackupKikMessagesThread::run()
     }
     BackupRun backup(m_databaseFolder);
     try {
-        backup.begin(m_messages);
+        backup.begin(m_messages, m_times);
         const qint64 total = m_messages.size();
         qint64 count = 0;
         int shownPercent = -1;

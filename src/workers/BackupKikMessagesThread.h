@@ -26,6 +26,7 @@ protected:
 
 private:
     KikMessageList m_messages;
+    QList<qint64> m_times;   // of the messages, in ms since 1970
     QString m_databaseFolder;
     AbsProgressTarget *m_progress;
 };
