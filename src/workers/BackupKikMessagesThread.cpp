@@ -249,7 +249,6 @@ BackupKikMessagesThread::BackupKikMessagesThread(const KikMessageList &messages,
                                                  AbsProgressTarget *progress, QObject *parent)
     : QThread(parent), m_messages(messages), m_databaseFolder(databaseFolder), m_progress(progress)
 {
-    sortMessages(m_messages, Qt::AscendingOrder, &m_times);
 }
 
 BackupKikMessagesThread::~BackupKikMessagesThread() = default;
@@ -262,9 +261,12 @@ void BackupKikMessagesThread::run()
         postError(m_progress, QStringLiteral("No local database folder was given."));
         return;
     }
+    // Sorted here, not by the caller: a large selection takes a while.
+    QList<qint64> times;
+    sortMessages(m_messages, Qt::AscendingOrder, &times);
     BackupRun backup(m_databaseFolder);
     try {
-        backup.begin(m_messages, m_times);
+        backup.begin(m_messages, times);
         const qint64 total = m_messages.size();
         qint64 count = 0;
         int shownPercent = -1;

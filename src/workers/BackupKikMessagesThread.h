@@ -16,7 +16,7 @@ class BackupKikMessagesThread : public QThread
 {
     Q_OBJECT
 public:
-    // The messages are copied and put in the one message order.
+    // The messages are copied; the thread puts them in the one message order.
     BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder,
                             AbsProgressTarget *progress, QObject *parent = nullptr);
     ~BackupKikMessagesThread() override;
@@ -26,7 +26,6 @@ protected:
 
 private:
     KikMessageList m_messages;
-    QList<qint64> m_times;   // of the messages, in ms since 1970
     QString m_databaseFolder;
     AbsProgressTarget *m_progress;
 };
