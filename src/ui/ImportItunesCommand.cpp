@@ -15,27 +15,9 @@ void ImportItunesCommand::run(const QString &proposedName)
     const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
     if (!backup)
         return;
-    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+    const QString appFolder = extractKik(backup, QString());
+    if (appFolder.isEmpty())
         return;
-    try {
-        backup->load();
-    } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
-        return;
-    }
-
-    QString appFolder;
-    {
-        ProgressForm form(&m_window);
-        IOSLoadKikFromiTunesThread extraction(backup, &form);
-        if (!runWithProgress(form, extraction))
-            return;
-        if (!extraction.found()) {
-            reportError(QStringLiteral("Found no Kik data in your iTunes Backup."));
-            return;
-        }
-        appFolder = extraction.appFolder();
-    }
 
     auto store = std::make_unique<IOSKikDb>(appFolder);
     store->setOpenMode(IOSKikDb::ReadOnlyMode);
@@ -45,4 +27,25 @@ void ImportItunesCommand::run(const QString &proposedName)
     const QString proposed =
         proposedName.isEmpty() ? BackupCommand::proposedName(backup->deviceName()) : proposedName;
     BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposed);
+}
+
+QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot)
+{
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+        return QString();
+    try {
+        backup->load();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return QString();
+    }
+    ProgressForm form(&m_window);
+    IOSLoadKikFromiTunesThread extraction(backup, &form, cacheRoot);
+    if (!runWithProgress(form, extraction))
+        return QString();
+    if (!extraction.found()) {
+        reportError(QStringLiteral("Found no Kik data in your iTunes Backup."));
+        return QString();
+    }
+    return extraction.appFolder();
 }

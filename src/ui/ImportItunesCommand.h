@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QSharedPointer>
 #include <QString>
 
+class BackupManifest;
 class MainWindow;
 
 // Loads Kik's messages out of an iTunes backup the user picks (asking for the password of an
@@ -13,6 +15,11 @@ public:
 
     // An empty proposed name proposes the backup's device name followed by "_Backup".
     void run(const QString &proposedName);
+    // Unlocks a read backup when it is encrypted, reads its file tree and copies Kik's files out
+    // of it into cacheRoot (empty: the program's own cache of the backup). Returns the folder
+    // to open Kik's store in, or an empty text when a step failed (the error was shown) or was
+    // cancelled.
+    QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot);
 
 private:
     MainWindow &m_window;

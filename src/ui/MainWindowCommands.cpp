@@ -18,10 +18,13 @@
 #include "ui/DeleteCommand.h"
 #include "ui/ExportFileCommand.h"
 #include "ui/ImportItunesCommand.h"
+#include "ui/LoadDeviceCommand.h"
 #include "views/ItemModelMain.h"
 #include "views/KikMsgPrinter.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -149,8 +152,14 @@ void MainWindow::miHome()
 void MainWindow::iosDeviceConnected(void *handle)
 {
     auto *device = static_cast<MobileDeviceHandle *>(handle);
-    if (!device)
+    if (!device || !device->isAttached())
         return;
+    // Announced while a dialog or a task is in front (another phone arriving at the same time,
+    // say): the phone waits its turn, so that only one task runs at a time.
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(500, this, [this, handle] { iosDeviceConnected(handle); });
+        return;
+    }
     DeviceDescription description;
     description.handle = handle;
     try {
@@ -169,17 +178,17 @@ void MainWindow::iosDeviceConnected(void *handle)
     }
     if (description.udid.isEmpty())
         description.udid = device->udid();
+    showInformation(QStringLiteral(
+        "<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
+        "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
+        "Kik on your iPhone.</nobr></p>"));
     loadKikFromDevice(description);
 }
 
-// Reading Kik's files off a connected phone is not part of this version; the phone gets no
-// node rather than an empty one that looks loaded.
 void MainWindow::loadKikFromDevice(const DeviceDescription &description)
 {
-    qDebug() << "iPhone" << description.deviceName << description.udid
-             << "connected; loading Kik from a phone is not available";
-    showInformation(QStringLiteral("Loading Kik messages from a connected iPhone is not available in this version. "
-                                   "Please import them from an iTunes backup of your iPhone."));
+    qDebug() << "iPhone" << description.deviceName << description.udid << "connected";
+    LoadDeviceCommand(*this).run(description);
 }
 
 void MainWindow::iosDeviceDisconnected(void *handle)

@@ -1,0 +1,77 @@
+#include "ui/LoadDeviceCommand.h"
+
+#include "app/MessageBoxes.h"
+#include "device/DeviceCacheFolder.h"
+#include "itunes/BackupManifest.h"
+#include "kik/IOSKikDb.h"
+#include "ui/ImportItunesCommand.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressForm.h"
+#include "views/ItemModelMain.h"
+#include "workers/IOSLoadKikMessagesThread.h"
+
+#include <QDebug>
+
+#include <stdexcept>
+
+bool LoadDeviceCommand::run(const DeviceDescription &device)
+{
+    QString appFolder;
+    bool useBackup = false;
+    {
+        ProgressForm form(&m_window);
+        IOSLoadKikMessagesThread loader(device, &form);
+        if (!runWithProgress(form, loader))
+            return false;
+        useBackup = loader.useBackup();
+        appFolder = loader.appFolder();
+    }
+    if (useBackup)
+        return loadThroughDeviceBackup(device);
+    return showDevice(device, appFolder);
+}
+
+// Making a device backup of the phone is not part of this version, so a phone that keeps
+// Kik's container closed cannot be read: say so rather than show an empty phone.
+bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
+{
+    qDebug() << "iPhone" << device.deviceName << device.udid << "refused Kik's container; no device backup";
+    showInformation(QStringLiteral("This iPhone does not allow reading Kik's files directly, and loading "
+                                   "through a device backup is not available in this version."));
+    return false;
+}
+
+bool LoadDeviceCommand::loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder)
+{
+    const auto backup = QSharedPointer<BackupManifest>::create(backupFolder);
+    try {
+        backup->readInfo();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return false;
+    }
+    const QString appFolder = ImportItunesCommand(m_window).extractKik(backup, deviceCacheFolder(device));
+    return !appFolder.isEmpty() && showDevice(device, appFolder);
+}
+
+bool LoadDeviceCommand::showDevice(const DeviceDescription &device, const QString &appFolder)
+{
+    auto store = std::make_unique<IOSKikDb>(appFolder);
+    store->setOpenMode(IOSKikDb::ReadOnlyMode);
+    const KikDataSetPtr dataSet = m_window.loadWithProgress(std::move(store), QObject::tr("IDS_LOADING_IOS_KIK"));
+    if (!dataSet)
+        return false;
+    ItemModelMain *model = m_window.mainModel();
+    // A phone announced again (loaded anew) replaces its node rather than doubling it.
+    const QList<_ItemNode *> devices = model->deviceRoot()->children;
+    for (_ItemNode *node : devices) {
+        auto *known = static_cast<_IOSDeviceItemNode *>(node);
+        if (known->device.handle == device.handle)
+            m_window.removeSourceNode(known);
+    }
+    _IOSDeviceItemNode *node = model->addDevice(device);
+    node->dataSet = dataSet;
+    model->addChats(node);
+    m_window.selectNode(node);
+    return true;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "device/DeviceDescription.h"
+
+#include <QString>
+
+class MainWindow;
+
+// Loads Kik's data from a plugged-in phone and shows its chats under a device node of its
+// own. The app container is mirrored directly when the phone allows it; otherwise Kik's files
+// must come from a device backup of the phone.
+class LoadDeviceCommand
+{
+public:
+    explicit LoadDeviceCommand(MainWindow &window) : m_window(window) {}
+
+    // False when a step failed (the error was shown) or was cancelled.
+    bool run(const DeviceDescription &device);
+    // The last stretch of the backup road: Kik's files are taken out of the phone's device
+    // backup in backupFolder (the folder named after its UDID) into the device's cache folder,
+    // the same mirror the direct road fills, and shown.
+    bool loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder);
+
+private:
+    bool loadThroughDeviceBackup(const DeviceDescription &device);
+    bool showDevice(const DeviceDescription &device, const QString &appFolder);
+
+    MainWindow &m_window;
+};

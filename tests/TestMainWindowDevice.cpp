@@ -1,0 +1,142 @@
+// Plugging in a simulated iPhone: its Kik chats appear under a device node of its own, a phone
+// that keeps Kik's container closed is explained, and a device backup of the phone is read
+// into the same mirror.
+
+#include "TestEnv.h"
+
+#include "BoxRecorder.h"
+#include "ItunesBackupBuilder.h"
+#include "WindowTestKit.h"
+#include "device/DeviceCacheFolder.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "device/MobileDeviceHandle.h"
+#include "itunes/BackupManifest.h"
+#include "kikstore/KikStoreGenerator.h"
+#include "simiphone/SimulatedIPhone.h"
+#include "ui/LoadDeviceCommand.h"
+#include "ui/MainWindow.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+
+#include <QDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace WindowTestKit;
+
+namespace {
+
+const QString kOpen = QStringLiteral("00008030-001A2B3C4D5E6F70");
+const QString kClosed = QStringLiteral("00008101-000A11B22C33D44E");
+const QString kKik = QStringLiteral("com.kik.chat");
+
+} // namespace
+
+class TestMainWindowDevice : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    std::unique_ptr<BoxRecorder> boxes;
+    std::unique_ptr<MainWindow> window;
+    GeneratedKikStore store;
+
+    ItemModelMain *model() const { return window->mainModel(); }
+
+private slots:
+    void initTestCase()
+    {
+        prepareApplication();
+        qputenv("TMPDIR", env.path("tmp").toUtf8());   // a store with a write-ahead log is read from a copy there
+        QVERIFY(QDir().mkpath(env.path("tmp")));
+        QString error;
+        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        options.deviceName = QStringLiteral("Ann's iPhone");
+        SimPhoneFolder open = sim.createPhone(kOpen, options);
+        options.deviceName = QStringLiteral("Locked iPhone");
+        SimPhoneFolder closed = sim.createPhone(kClosed, options);
+        closed.setFault("ContainerRefused", true);
+        KikStoreOptions kik;
+        kik.contacts = 6;
+        kik.chats = 4;
+        kik.groups = 1;
+        kik.messagesPerChat = 10;
+        store = KikStoreGenerator(kik).generate(open.containerPath(kKik));
+        sim.start();
+
+        boxes = std::make_unique<BoxRecorder>();
+        window = std::make_unique<MainWindow>();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void aPluggedInPhoneShowsItsChats()
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()), QStringList("Ann's iPhone"), 20000);
+        // The closed phone is explained, and gets no node that would look loaded.
+        QTRY_VERIFY_WITH_TIMEOUT(boxes->texts().contains(
+            "This iPhone does not allow reading Kik's files directly, and loading through a device backup "
+            "is not available in this version."), 20000);
+        QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
+        QCOMPARE(boxes->texts().filter("Please make sure you have installed and verified Kik").size(), 2);
+
+        auto *phone = static_cast<_IOSDeviceItemNode *>(model()->deviceRoot()->children.first());
+        QCOMPARE(phone->device.udid, kOpen);
+        QCOMPARE(phone->children.size(), store.chats);
+        QCOMPARE(qint64(phone->dataSet->allMessages().size()), store.messages);
+        QVERIFY(QFileInfo(deviceCacheFolder(phone->device) + "/com.kik.chat/Documents/kik.sqlite").isFile());
+
+        select(*window, phone);
+        QCOMPARE(qint64(window->smsModel()->rowCount()), store.messages);
+    }
+
+    void aDeviceBackupFillsTheSameMirror()
+    {
+        ItunesBackupBuilder builder;
+        builder.setPassword(QStringLiteral("secret"), 10);
+        builder.addFolder(QStringLiteral("AppDomain-com.kik.chat"), sim.phone(kOpen).containerPath(kKik));
+        const QString folder = env.path("devicebackup/" + kClosed);
+        builder.build(folder);
+        QStringList typed;
+        window->dialogs().unlockBackup = [&typed](const QSharedPointer<BackupManifest> &backup) {
+            typed << QStringLiteral("secret");
+            return backup->unlock(QStringLiteral("secret"));
+        };
+
+        DeviceDescription locked;
+        locked.udid = kClosed;
+        locked.deviceName = QStringLiteral("Locked iPhone");
+        locked.handle = MobileDeviceHandle::attach(kClosed);
+        QVERIFY(LoadDeviceCommand(*window).loadFromDeviceBackup(locked, folder));
+        QCOMPARE(typed.size(), 1);
+        QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Ann's iPhone", "Locked iPhone"}));
+        auto *node = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
+        QCOMPARE(qint64(node->dataSet->allMessages().size()), store.messages);
+        QVERIFY(QFileInfo(deviceCacheFolder(locked) + "/com.kik.chat/Documents/kik.sqlite").isFile());
+
+        // A folder that is no backup is reported, and nothing is added.
+        boxes->clear();
+        QVERIFY(!LoadDeviceCommand(*window).loadFromDeviceBackup(locked, env.path("nothing-here")));
+        QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
+        QCOMPARE(model()->deviceRoot()->children.size(), 2);
+    }
+
+    void unpluggingRemovesThePhone()
+    {
+        sim.unplug(kOpen);
+        QTRY_COMPARE(childTexts(model()->deviceRoot()), QStringList("Locked iPhone"));
+    }
+
+    void cleanupTestCase()
+    {
+        window.reset();
+        boxes.reset();
+        sim.stop();
+    }
+};
+
+QTEST_MAIN(TestMainWindowDevice)
+#include "TestMainWindowDevice.moc"
