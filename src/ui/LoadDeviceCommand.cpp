@@ -12,6 +12,7 @@
 
 #include <QDebug>
 
+#include <memory>
 #include <stdexcept>
 
 bool LoadDeviceCommand::run(const DeviceDescription &device)
