@@ -125,8 +125,8 @@ void backup2tool::run(backup2tool_op op)
 {
     m_progress = 0;
     m_canceled = false;
-    const int estimate = estimateDurationSeconds();
     const QStringList args = arguments(op);
+    const int estimate = estimateDurationSeconds();
     // idevicebackup2 makes <root>/<UDID> but wants the root to be there.
     if (op == backup2tool_backup && !QDir().mkpath(m_backupRoot))
         fail(QStringLiteral("can not create %1.").arg(m_backupRoot));
