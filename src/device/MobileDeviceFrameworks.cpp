@@ -5,6 +5,10 @@
 
 #include <stdexcept>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 namespace {
 
 QLibrary &mobileDeviceLibrary()
@@ -19,6 +23,11 @@ QLibrary &mobileDeviceLibrary()
 bool loadMobileDeviceFrameworks(QString *error)
 {
     QLibrary &library = mobileDeviceLibrary();
+#ifdef Q_OS_UNIX
+    // The library's TLS writes to a socket the phone may close at any moment (a cable pulled
+    // during a session start): that must fail the call, not end the program with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     if (library.isLoaded() || library.load())
         return true;
     qDebug() << "loading the phone library failed:" << library.errorString();

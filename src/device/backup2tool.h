@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+class MobileDeviceHandle;
+
+// What the backup tool is asked to do.
+enum backup2tool_op : qint32 {
+    backup2tool_backup = 0,
+    backup2tool_restore = 1,
+};
+
+// Drives the external backup tool (idevicebackup2, or the program PARLEWICK_BACKUP_TOOL names)
+// for one phone: runs it to the end, reports a progress estimated from the phone's used storage,
+// stops it on a cancel, and turns a reported failure into an error. The tool keeps a backup in
+// <backup root>/<UDID>, the layout the program reads as an iTunes backup.
+class backup2tool : public QObject
+{
+    Q_OBJECT
+public:
+    backup2tool(void *device, const QString &udid, const QString &backupRoot);
+
+    // Runs the tool; returns on success or after a cancel, throws std::runtime_error otherwise.
+    // Called on a worker thread.
+    void run(backup2tool_op op);
+
+    // Also stops the tool when this says so (checked as often as the cancel flag).
+    void setCancelCheck(std::function<bool()> canceled) { m_cancelCheck = std::move(canceled); }
+
+    QString backupRoot() const { return m_backupRoot; }
+    QStringList arguments(backup2tool_op op) const;
+    // The tool's absolute path, or its bare name when it cannot be found.
+    static QString toolPath();
+    // idevicebackup2 refuses to restore a backup without its Info.plist.
+    static bool needsInfoPlistToRestore();
+
+    // Seconds a backup of the phone is expected to take; 60 when its usage cannot be read.
+    int estimateDurationSeconds() const;
+    static int estimateSeconds(qint64 totalBytes, qint64 availableBytes);
+    static double progressAfter(qint64 elapsedSeconds, int estimateSeconds);
+
+signals:
+    void update(double progress, QString status, QString detail);
+
+public slots:
+    void cancel();
+
+private:
+    bool isCanceled() const;
+    static QString toolName();
+
+    MobileDeviceHandle *m_device;
+    QString m_udid;
+    QString m_backupRoot;
+    double m_progress = 0;
+    std::atomic<bool> m_canceled{false};
+    std::function<bool()> m_cancelCheck;
+};

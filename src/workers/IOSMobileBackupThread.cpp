@@ -1,0 +1,50 @@
+#include "workers/IOSMobileBackupThread.h"
+
+#include "app/FileUtils.h"
+#include "device/CFType.h"
+#include "device/TempBackupFolder.h"
+#include "device/backup2tool.h"
+#include "workers/AbsProgressTarget.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress,
+                                             QObject *parent)
+    : AbsDeviceBackupThread(device, chooseTempBackupFolder(), progress, parent)
+{
+}
+
+bool IOSMobileBackupThread::canContinueBackup(const QString &deviceFolder, const QString &productVersion)
+{
+    const QDir folder(deviceFolder);
+    for (const char *name : {"Status.plist", "Manifest.plist", "Manifest.mbdb"}) {
+        if (!QFileInfo::exists(folder.filePath(QLatin1String(name))))
+            return false;
+    }
+    const CFType status = CFType::fromPlistFile(folder.filePath(QStringLiteral("Status.plist")));
+    if (status.value(QStringLiteral("SnapshotState")).toQString() != QLatin1String("finished"))
+        return false;
+    const CFType manifest = CFType::fromPlistFile(folder.filePath(QStringLiteral("Manifest.plist")));
+    const QString version =
+        manifest.value(QStringLiteral("Lockdown")).value(QStringLiteral("ProductVersion")).toQString();
+    return !version.isEmpty() && version == productVersion;
+}
+
+void IOSMobileBackupThread::run()
+{
+    postProgress(m_progress, QStringLiteral("Loading data from Device..."), 0, QString());
+    QString deviceFolder;
+    try {
+        deviceFolder = deviceFolderThrow();
+        if (QFileInfo::exists(deviceFolder) && !canContinueBackup(deviceFolder, m_device.productVersion))
+            removeFolderTree(deviceFolder);
+        m_tool->run(backup2tool_backup);
+        postSuccess(m_progress, QString());
+    } catch (const std::exception &error) {
+        // Half a backup must not be taken for the phone's data later.
+        if (!deviceFolder.isEmpty())
+            removeFolderTree(deviceFolder);
+        postError(m_progress, withRestartNote(escapeAngles(QString::fromUtf8(error.what()))));
+    }
+}

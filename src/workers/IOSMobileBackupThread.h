@@ -1,0 +1,21 @@
+#pragma once
+
+#include "workers/AbsDeviceBackupThread.h"
+
+// Makes a full backup of the phone into the temporary backup folder, continuing the one
+// already there when it is complete and of the phone's iOS version. Once the task succeeded,
+// <backupFolder()>/<UDID> opens as an iTunes backup.
+class IOSMobileBackupThread : public AbsDeviceBackupThread
+{
+    Q_OBJECT
+public:
+    IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent = nullptr);
+
+    QString backupFolder() const { return backupRoot(); }
+
+    // True when the backup in deviceFolder finished and was made of the phone at productVersion.
+    static bool canContinueBackup(const QString &deviceFolder, const QString &productVersion);
+
+protected:
+    void run() override;
+};

@@ -1,0 +1,226 @@
+// The driver of the device backup tool, run against a fake tool and a simulated iPhone.
+
+#include "TestEnv.h"
+
+#include "FakeBackupTool.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "device/MobileDeviceHandle.h"
+#include "device/backup2tool.h"
+#include "simiphone/SimulatedIPhone.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <thread>
+
+namespace {
+
+const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
+constexpr qint64 kMiB = 1024 * 1024;
+
+QString thrownText(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const std::exception &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("(nothing thrown)");
+}
+
+} // namespace
+
+class TestBackup2Tool : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    QString m_root = env.path(QStringLiteral("backups"));
+
+private slots:
+    void argumentsNameThePhoneAndTheRoot()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        fake.write(QStringLiteral("exit 0"));
+        backup2tool tool(nullptr, kUdid, m_root);
+
+        tool.run(backup2tool_backup);
+        QCOMPARE(fake.arguments(), (QStringList{"-u", kUdid, "backup", m_root}));
+        // The tool wants the root folder to exist before a backup.
+        QVERIFY(QFileInfo(m_root).isDir());
+
+        tool.run(backup2tool_restore);
+        QCOMPARE(fake.arguments(),
+                 (QStringList{"-u", kUdid, "-s", kUdid, "restore", "--system", "--settings", m_root}));
+
+        QCOMPARE(thrownText([&] { tool.arguments(static_cast<backup2tool_op>(7)); }),
+                 QStringLiteral("unknown backup2tool_op."));
+    }
+
+    void outputSayingErrorFailsWithTheWholeOutput()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        backup2tool tool(nullptr, kUdid, m_root);
+
+        // Any letter case, inside a longer word, on either stream, whatever the exit code.
+        fake.write(QStringLiteral("echo 'Receiving files'; echo 'Backup ERRORED: device locked' >&2; exit 0"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
+                 QStringLiteral("Backup ERRORED: device locked\n\nReceiving files\n"));
+
+        fake.write(QStringLiteral("echo 'ok: no Error here'"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }), QStringLiteral("\nok: no Error here\n"));
+
+        // Output after a NUL byte is not part of the text.
+        fake.write(QStringLiteral("printf 'done\\000error'"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("(nothing thrown)"));
+    }
+
+    void failingToolIsNeverASuccess()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        backup2tool tool(nullptr, kUdid, m_root);
+
+        fake.write(QStringLiteral("echo 'No device found with udid.'; exit 255"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
+                 QStringLiteral("No device found with udid.\nfakebackup ended with exit code 255."));
+
+        fake.write(QStringLiteral("exit 3"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }),
+                 QStringLiteral("fakebackup ended with exit code 3."));
+
+        fake.write(QStringLiteral("kill -SEGV $$"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("fakebackup stopped unexpectedly."));
+    }
+
+    void missingToolCannotStart()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("nowhere")), QStringLiteral("idevicebackup2"));
+        backup2tool tool(nullptr, kUdid, m_root);
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
+                 QStringLiteral("can not start idevicebackup2 process."));
+
+        // Without the override the tool is looked for on PATH.
+        const QByteArray path = qgetenv("PATH");
+        qunsetenv("PARLEWICK_BACKUP_TOOL");
+        qputenv("PATH", env.path(QStringLiteral("emptybin")).toLocal8Bit());
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
+                 QStringLiteral("can not start idevicebackup2 process."));
+        QCOMPARE(backup2tool::toolPath(), QStringLiteral("idevicebackup2"));
+        fake.write(QStringLiteral("exit 0"));
+        qputenv("PATH", env.path(QStringLiteral("nowhere")).toLocal8Bit());
+        QCOMPARE(backup2tool::toolPath(), fake.path());
+        QVERIFY(backup2tool::needsInfoPlistToRestore());
+        tool.run(backup2tool_backup);
+        qputenv("PATH", path);
+    }
+
+    void progressGrowsWithTheSecondsPassed()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        fake.write(QStringLiteral("sleep 1.5"));
+        backup2tool tool(nullptr, kUdid, m_root);   // no phone: a 60 s estimate
+        QSignalSpy updates(&tool, &backup2tool::update);
+        tool.run(backup2tool_backup);
+
+        QVERIFY(updates.size() >= 4);
+        QCOMPARE(updates.first().at(0).toDouble(), 0.0);
+        QCOMPARE(updates.first().at(1).toString(), QString());
+        QCOMPARE(updates.first().at(2).toString(), QStringLiteral("0 seconds passed"));
+        QCOMPARE(updates.last().at(2).toString(), QStringLiteral("1 seconds passed"));
+        QCOMPARE(updates.last().at(0).toDouble(), 1.65);
+    }
+
+    void estimateFollowsTheUsedStorage()
+    {
+        QCOMPARE(backup2tool::estimateSeconds(64 * 1024 * kMiB, 64 * 1024 * kMiB - 10240 * kMiB), 307);
+        QCOMPARE(backup2tool::estimateSeconds(100 * kMiB, 100 * kMiB), 60);   // nothing used
+        QCOMPARE(backup2tool::estimateSeconds(100 * kMiB, 200 * kMiB), 60);   // nonsense
+        QCOMPARE(backup2tool::estimateSeconds(100 * kMiB, 90 * kMiB), 1);     // never 0 s
+
+        QVERIFY(qAbs(backup2tool::progressAfter(30, 307) - 9.6743) < 0.001);
+        QCOMPARE(backup2tool::progressAfter(60, 60), 99.0);
+        QCOMPARE(backup2tool::progressAfter(6000, 60), 99.0);
+    }
+
+    void estimateReadsTheSimulatedPhone()
+    {
+        QString error;
+        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+        SimulatedIPhone sim(env.path(QStringLiteral("phones")));
+        SimPhoneFolder phone = sim.createPhone(kUdid);
+        const QString domain = QStringLiteral("com.apple.disk_usage");
+        phone.setLockdownValue(domain, QStringLiteral("TotalDataCapacity"), 64 * 1024 * kMiB);
+        phone.setLockdownValue(domain, QStringLiteral("AmountDataAvailable"), 64 * 1024 * kMiB - 10240 * kMiB);
+        sim.start();
+
+        backup2tool tool(MobileDeviceHandle::attach(kUdid), kUdid, m_root);
+        QCOMPARE(tool.estimateDurationSeconds(), 307);
+
+        phone.setFault(QStringLiteral("LockdownErrors"), QVariantMap{{"GetValue:" + domain, "MissingValue"}});
+        QCOMPARE(tool.estimateDurationSeconds(), 60);
+        phone.setFault(QStringLiteral("LockdownErrors"), QVariant());
+
+        QCOMPARE(tool.estimateDurationSeconds(), 307);
+        realToolFailsWithoutABackupService(tool);
+
+        phone.setUnplugged(true);
+        QTRY_COMPARE(tool.estimateDurationSeconds(), 60);
+        phone.setUnplugged(false);
+
+        phone.setLockdownValue(domain, QStringLiteral("AmountDataAvailable"), QStringLiteral("plenty"));
+        QCOMPARE(tool.estimateDurationSeconds(), 60);
+        sim.stop();
+    }
+
+    void cancelKillsTheToolAndReturns()
+    {
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        // exec: the pid written is the process that must be gone afterwards.
+        fake.write(QStringLiteral("echo $$ > \"$NOTE\"; exec sleep 30"));
+        backup2tool tool(nullptr, kUdid, m_root);
+        QElapsedTimer clock;
+        clock.start();
+        std::thread canceler([&tool] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            tool.cancel();
+        });
+        tool.run(backup2tool_backup);
+        canceler.join();
+        QVERIFY(clock.elapsed() < 10000);
+        const pid_t pid = fake.note().trimmed().toInt();
+        QVERIFY(pid > 0);
+        QCOMPARE(::kill(pid, 0), -1);
+
+        // The next run starts afresh; a cancel check stops it too.
+        fake.write(QStringLiteral("exec sleep 30"));
+        clock.restart();
+        tool.setCancelCheck([&clock] { return clock.elapsed() > 500; });
+        tool.run(backup2tool_restore);
+        QVERIFY(clock.elapsed() < 10000);
+    }
+
+private:
+    // The simulated phone offers no backup service: idevicebackup2 fails there, crashing or
+    // with a non-zero exit code, and that must never be taken for a finished backup.
+    void realToolFailsWithoutABackupService(backup2tool &tool)
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("idevicebackup2")).isEmpty()) {
+            qWarning("idevicebackup2 is not installed; its run is not checked");
+            return;
+        }
+        QElapsedTimer clock;
+        clock.start();
+        tool.setCancelCheck([&clock] { return clock.elapsed() > 60000; });
+        const QString error = thrownText([&] { tool.run(backup2tool_backup); });
+        tool.setCancelCheck({});
+        QVERIFY2(error != QStringLiteral("(nothing thrown)"), "a failed backup was reported as done");
+        QVERIFY2(clock.elapsed() < 60000, "idevicebackup2 did not end");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackup2Tool)
+#include "TestBackup2Tool.moc"
