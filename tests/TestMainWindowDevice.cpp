@@ -1,15 +1,18 @@
-// Plugging in a simulated iPhone: its Kik chats appear under a device node of its own, a phone
-// that keeps Kik's container closed is explained, and a device backup of the phone is read
-// into the same mirror.
+// Plugging in a simulated iPhone: its Kik chats appear under a device node of its own; a phone
+// that keeps Kik's container closed is read through a device backup (a stand-in for the backup
+// tool copies a prepared one) into the same mirror.
 
 #include "TestEnv.h"
 
 #include "BoxRecorder.h"
+#include "FakeBackupTool.h"
 #include "ItunesBackupBuilder.h"
 #include "WindowTestKit.h"
+#include "app/AppFolders.h"
 #include "device/DeviceCacheFolder.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
+#include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -38,6 +41,7 @@ class TestMainWindowDevice : public QObject
     Q_OBJECT
     TestEnv env;
     SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    std::unique_ptr<FakeBackupTool> backupTool;
     std::unique_ptr<BoxRecorder> boxes;
     std::unique_ptr<MainWindow> window;
     GeneratedKikStore store;
@@ -65,6 +69,18 @@ private slots:
         kik.groups = 1;
         kik.messagesPerChat = 10;
         store = KikStoreGenerator(kik).generate(open.containerPath(kKik));
+
+        // The closed phone's device backup: the tool's stand-in copies this one into place.
+        ItunesBackupBuilder builder;
+        builder.addFolder(QStringLiteral("AppDomain-com.kik.chat"), open.containerPath(kKik));
+        builder.build(env.path("prepared/" + kClosed));
+        QFile remembered(QDir(dataFolder()).filePath(TempBackupRootFileName));
+        QVERIFY(remembered.open(QIODevice::WriteOnly));
+        remembered.write(env.path("backuproot").toUtf8());
+        remembered.close();
+        QVERIFY(QDir().mkpath(env.path("backuproot")));
+        backupTool = std::make_unique<FakeBackupTool>(env.path("bin"));
+        backupTool->write("mkdir -p \"$ROOT\" && cp -R '" + env.path("prepared/" + kClosed) + "' \"$ROOT/\"");
         sim.start();
 
         boxes = std::make_unique<BoxRecorder>();
@@ -75,13 +91,16 @@ private slots:
 
     void aPluggedInPhoneShowsItsChats()
     {
-        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()), QStringList("Ann's iPhone"), 20000);
-        // The closed phone is explained, and gets no node that would look loaded.
-        QTRY_VERIFY_WITH_TIMEOUT(boxes->texts().contains(
-            "This iPhone does not allow reading Kik's files directly, and loading through a device backup "
-            "is not available in this version."), 20000);
+        // Both phones come in, the closed one through its device backup.
+        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()).size(), 2, 20000);
+        QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Ann's iPhone", "Locked iPhone"}));
         QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
         QCOMPARE(boxes->texts().filter("Please make sure you have installed and verified Kik").size(), 2);
+        QVERIFY(backupTool->arguments().contains(QStringLiteral("backup")));
+        QVERIFY(backupTool->arguments().contains(kClosed));
+        auto *locked = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
+        QCOMPARE(qint64(locked->dataSet->allMessages().size()), store.messages);
+        QVERIFY(QFileInfo(deviceCacheFolder(locked->device) + "/com.kik.chat/Documents/kik.sqlite").isFile());
 
         auto *phone = static_cast<_IOSDeviceItemNode *>(model()->deviceRoot()->children.first());
         QCOMPARE(phone->device.udid, kOpen);

@@ -9,8 +9,9 @@
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
 #include "workers/IOSLoadKikMessagesThread.h"
+#include "workers/IOSMobileBackupThread.h"
 
-#include <QDebug>
+#include <QDir>
 
 #include <memory>
 #include <stdexcept>
@@ -32,14 +33,19 @@ bool LoadDeviceCommand::run(const DeviceDescription &device)
     return showDevice(device, appFolder);
 }
 
-// Making a device backup of the phone is not part of this version, so a phone that keeps
-// Kik's container closed cannot be read: say so rather than show an empty phone.
+// The phone keeps Kik's container closed: a device backup is made and Kik's files are taken
+// out of it into the same mirror.
 bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
 {
-    qDebug() << "iPhone" << device.deviceName << device.udid << "refused Kik's container; no device backup";
-    showInformation(QStringLiteral("This iPhone does not allow reading Kik's files directly, and loading "
-                                   "through a device backup is not available in this version."));
-    return false;
+    QString backupRoot;
+    {
+        ProgressForm form(&m_window);
+        IOSMobileBackupThread backup(device, &form);
+        if (!runWithProgress(form, backup))
+            return false;
+        backupRoot = backup.backupFolder();
+    }
+    return loadFromDeviceBackup(device, QDir(backupRoot).filePath(device.udid));
 }
 
 bool LoadDeviceCommand::loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder)
