@@ -224,6 +224,22 @@ private slots:
         QCOMPARE(treeOf(phoneDocuments()), before);
     }
 
+    void aCancelChangesNothingOnThePhone()
+    {
+        const QMap<QString, QByteArray> before = treeOf(phoneDocuments());
+        KikDataSet set;
+        KikDataBuilder builder(set);
+        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Late"), QStringLiteral("late_c@talk.kik.com")));
+        RecordingProgress progress;
+        progress.cancelWhen([](const RecordingProgress::Report &report) { return report.text == "Messages: 1/2"; });
+        IOSRestoreKikMsgThread worker(description,
+                                      {builder.addMessage(chat, kBase, "a", true), builder.addMessage(chat, kBase, "b", true)},
+                                      &progress);
+        progress.run(worker);
+        QCOMPARE(progress.errors() + progress.successes(), QStringList());
+        QCOMPARE(treeOf(phoneDocuments()), before);
+    }
+
     void aPhoneWithoutKikSaysSo()
     {
         phone.setFault(QStringLiteral("ContainerRefused"), true);
