@@ -3,6 +3,8 @@
 #include "BoxRecorder.h"
 #include "KikDataBuilder.h"
 #include "WindowTestKit.h"
+#include "itunes/BackupManifest.h"
+#include "ui/DataSourceSelForm.h"
 #include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
 #include "views/ItemModelMain.h"
@@ -300,16 +302,31 @@ private slots:
         setPhoneCount(2);
         selectKind(QStringLiteral("deviceChat"));
         std::unique_ptr<QMenu> menu(window->menus()->treeContextMenu(window->commandScope(), window.get()));
-        menu->actions().at(1)->trigger();   // "to other iPhone": said to be missing, not faked
-        QCOMPARE(boxes.texts(QMessageBox::Information),
-                 QStringList("Transferring messages to an iPhone is not available in this version."));
+        // "to other iPhone" offers every phone but the one the messages come from.
+        QString askedTitle;
+        QStringList offered;
+        window->dialogs().chooseDevice = [&](const QString &title, const QList<ChoiceEntry> &entries) -> void * {
+            askedTitle = title;
+            for (const ChoiceEntry &entry : entries)
+                offered << entry.text;
+            return nullptr;
+        };
+        menu->actions().at(1)->trigger();
+        QCOMPARE(askedTitle, QStringLiteral("Please select an iPhone:"));
+        QCOMPARE(offered, QStringList(phones.at(1)->text));
+        QCOMPARE(boxes.texts(QMessageBox::Information), QStringList());
 
-        boxes.clear();
+        int backupsAsked = 0;
+        window->dialogs().chooseBackup = [&] {
+            ++backupsAsked;
+            return QSharedPointer<BackupManifest>();
+        };
         selectKind(QStringLiteral("localDb"));
         menu.reset(window->menus()->treeContextMenu(window->commandScope(), window.get()));
         menu->actions().last()->trigger();
-        QCOMPARE(boxes.texts(QMessageBox::Information),
-                 QStringList("Exporting messages to an iTunes backup is not available in this version."));
+        QCOMPARE(backupsAsked, 1);
+        QCOMPARE(boxes.texts(QMessageBox::Information), QStringList());
+        window->dialogs() = CommandDialogs::standard(window.get());
 
         selectKind(QStringLiteral("device"));
         _IOSDeviceItemNode *shown = phones.first();

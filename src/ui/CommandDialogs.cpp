@@ -3,6 +3,7 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/LoadItunesBackupDlg.h"
 #include "itunes/PasscodeDlg.h"
+#include "ui/DataSourceSelForm.h"
 #include "ui/LocalDbSelForm.h"
 
 #include <QFileDialog>
@@ -27,6 +28,10 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
     dialogs.chooseSaveFile = [owner](const QString &title, const QString &initialPath, const QString &filters,
                                      QString *selectedFilter) {
         return QFileDialog::getSaveFileName(owner, title, initialPath, filters, selectedFilter);
+    };
+    dialogs.chooseDevice = [owner](const QString &title, const QList<ChoiceEntry> &entries) {
+        DataSourceSelForm form(owner);
+        return form.chooseEntry(title, entries);
     };
     return dialogs;
 }

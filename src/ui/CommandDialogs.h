@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QSharedPointer>
 #include <QString>
 #include <QStringList>
@@ -8,6 +9,7 @@
 
 class BackupManifest;
 class QWidget;
+struct ChoiceEntry;
 
 // The questions commands ask through dialogs. Each is a replaceable function so that tests
 // answer them without a dialog blocking; standard() gives the program's own dialogs.
@@ -22,6 +24,9 @@ struct CommandDialogs
     // A file to save into; *selectedFilter receives the chosen filter. Empty when cancelled.
     std::function<QString(const QString &title, const QString &initialPath, const QString &filters,
                           QString *selectedFilter)> chooseSaveFile;
+
+    // One of the offered phones (the entry's node); nullptr when cancelled.
+    std::function<void *(const QString &title, const QList<ChoiceEntry> &entries)> chooseDevice;
 
     static CommandDialogs standard(QWidget *parent);
 };

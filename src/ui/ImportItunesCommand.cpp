@@ -29,7 +29,8 @@ void ImportItunesCommand::run(const QString &proposedName)
     BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposed);
 }
 
-QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot)
+QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                                        const QString &notFoundText)
 {
     if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
         return QString();
@@ -44,7 +45,7 @@ QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &ba
     if (!runWithProgress(form, extraction))
         return QString();
     if (!extraction.found()) {
-        reportError(QStringLiteral("Found no Kik data in your iTunes Backup."));
+        reportError(notFoundText);
         return QString();
     }
     return extraction.appFolder();

@@ -18,8 +18,9 @@ public:
     // Unlocks a read backup when it is encrypted, reads its file tree and copies Kik's files out
     // of it into cacheRoot (empty: the program's own cache of the backup). Returns the folder
     // to open Kik's store in, or an empty text when a step failed (the error was shown) or was
-    // cancelled.
-    QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot);
+    // cancelled. notFoundText is shown when the backup holds no Kik data.
+    QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                       const QString &notFoundText = QStringLiteral("Found no Kik data in your iTunes Backup."));
 
 private:
     MainWindow &m_window;

@@ -16,7 +16,7 @@
 #include <memory>
 #include <stdexcept>
 
-bool LoadDeviceCommand::run(const DeviceDescription &device)
+bool LoadDeviceCommand::run(const DeviceDescription &device, bool *usedBackup)
 {
     QString appFolder;
     bool useBackup = false;
@@ -28,6 +28,8 @@ bool LoadDeviceCommand::run(const DeviceDescription &device)
         useBackup = loader.useBackup();
         appFolder = loader.appFolder();
     }
+    if (usedBackup)
+        *usedBackup = useBackup;
     if (useBackup)
         return loadThroughDeviceBackup(device);
     return showDevice(device, appFolder);

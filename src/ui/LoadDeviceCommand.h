@@ -14,8 +14,9 @@ class LoadDeviceCommand
 public:
     explicit LoadDeviceCommand(MainWindow &window) : m_window(window) {}
 
-    // False when a step failed (the error was shown) or was cancelled.
-    bool run(const DeviceDescription &device);
+    // False when a step failed (the error was shown) or was cancelled. *usedBackup tells
+    // whether Kik's files had to come from a device backup.
+    bool run(const DeviceDescription &device, bool *usedBackup = nullptr);
     // The last stretch of the backup road: Kik's files are taken out of the phone's device
     // backup in backupFolder (the folder named after its UDID) into the device's cache folder,
     // the same mirror the direct road fills, and shown.

@@ -139,8 +139,6 @@ private:
     void openChatPicture();
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);
-    void transferNotAvailable();
-    void exportToBackupNotAvailable();
 
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_txtHandleKeyword = nullptr;

@@ -19,6 +19,7 @@
 #include "ui/ExportFileCommand.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
+#include "ui/TransferCommand.h"
 #include "views/ItemModelMain.h"
 #include "views/KikMsgPrinter.h"
 
@@ -57,30 +58,18 @@ void MainWindow::miDeleteChat() { DeleteCommand(*this).deleteChat(); }
 void MainWindow::miDeleteAll() { DeleteCommand(*this).deleteDatabase(); }
 void MainWindow::miDeleteToolbar() { DeleteCommand(*this).deleteFromToolbar(); }
 
-// Moving messages into Kik on a phone, or into an iTunes backup, is not part of this version:
-// these commands say so rather than appear to work.
-void MainWindow::transferNotAvailable()
-{
-    showInformation(QStringLiteral("Transferring messages to an iPhone is not available in this version."));
-}
-
-void MainWindow::exportToBackupNotAvailable()
-{
-    showInformation(QStringLiteral("Exporting messages to an iTunes backup is not available in this version."));
-}
-
-void MainWindow::miI2i() { transferNotAvailable(); }
-void MainWindow::miI2iChat() { transferNotAvailable(); }
-void MainWindow::miI2iAll() { transferNotAvailable(); }
-void MainWindow::miI2iToolbar() { transferNotAvailable(); }
-void MainWindow::miDb2i() { transferNotAvailable(); }
-void MainWindow::miDb2iChat() { transferNotAvailable(); }
-void MainWindow::miDb2iAll() { transferNotAvailable(); }
-void MainWindow::miDb2iToolbar() { transferNotAvailable(); }
-void MainWindow::miExport2ITunesBKSel() { exportToBackupNotAvailable(); }
-void MainWindow::miExport2ITunesBKChat() { exportToBackupNotAvailable(); }
-void MainWindow::miExport2ITunesBKAll() { exportToBackupNotAvailable(); }
-void MainWindow::miExport2ITunesBKToolbar() { exportToBackupNotAvailable(); }
+void MainWindow::miI2i() { TransferCommand(*this).toDevice(MessageVariant::Selection); }
+void MainWindow::miI2iChat() { TransferCommand(*this).toDevice(MessageVariant::Chat); }
+void MainWindow::miI2iAll() { TransferCommand(*this).toDevice(MessageVariant::All); }
+void MainWindow::miI2iToolbar() { TransferCommand(*this).toDevice(MessageVariant::Toolbar); }
+void MainWindow::miDb2i() { TransferCommand(*this).toDevice(MessageVariant::Selection); }
+void MainWindow::miDb2iChat() { TransferCommand(*this).toDevice(MessageVariant::Chat); }
+void MainWindow::miDb2iAll() { TransferCommand(*this).toDevice(MessageVariant::All); }
+void MainWindow::miDb2iToolbar() { TransferCommand(*this).toDevice(MessageVariant::Toolbar); }
+void MainWindow::miExport2ITunesBKSel() { TransferCommand(*this).toItunesBackup(MessageVariant::Selection); }
+void MainWindow::miExport2ITunesBKChat() { TransferCommand(*this).toItunesBackup(MessageVariant::Chat); }
+void MainWindow::miExport2ITunesBKAll() { TransferCommand(*this).toItunesBackup(MessageVariant::All); }
+void MainWindow::miExport2ITunesBKToolbar() { TransferCommand(*this).toItunesBackup(MessageVariant::Toolbar); }
 
 void MainWindow::miImportiTunes()
 {

@@ -1,0 +1,50 @@
+#include "ui/IOSRestorePreflight.h"
+
+#include "app/MessageBoxes.h"
+#include "device/CFType.h"
+#include "device/MobileDeviceSession.h"
+
+#include <QDebug>
+
+#include <stdexcept>
+
+namespace {
+
+QString warningText(const QString &text, const QString &picture)
+{
+    return QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(text, picture);
+}
+
+} // namespace
+
+bool IOSRestorePreflight::run(MobileDeviceHandle *device) const
+{
+    CFType domain;
+    try {
+        domain = mobiledevice_copy_values(device, {QString()}, QStringLiteral("com.apple.mobile.backup")).value(0);
+    } catch (const std::exception &error) {
+        qDebug() << "IOSRestorePreflight: the phone's backup settings are unreadable:" << error.what();
+        return true;
+    }
+    const QString warning = warningFor(domain);
+    if (warning.isEmpty())
+        return true;
+    showWarning(warning);
+    return false;
+}
+
+QString IOSRestorePreflight::warningFor(const CFType &backupDomain) const
+{
+    if (!backupDomain.isDictionary() || backupDomain.count() == 0)
+        return QString();
+    if (m_checkCloudBackup && backupDomain.value(QStringLiteral("CloudBackupEnabled")).toBool())
+        return warningText(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
+                                          "iPhone to try again."),
+                           QStringLiteral(":res/close_icloudbk.jpg"));
+    if (m_checkEncryption && backupDomain.value(QStringLiteral("WillEncrypt")).toBool())
+        return warningText(QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please "
+                                          "run iTunes on computer and then uncheck \"Encrypt iPhone backup\" option "
+                                          "to try again."),
+                           QStringLiteral(":res/close_itunesbkenc.jpg"));
+    return QString();
+}

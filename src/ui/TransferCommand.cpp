@@ -1,0 +1,167 @@
+#include "ui/TransferCommand.h"
+
+#include "app/FileUtils.h"
+#include "app/MessageBoxes.h"
+#include "app/VendorHost.h"
+#include "device/DeviceCacheFolder.h"
+#include "device/MobileDeviceHandle.h"
+#include "device/TempBackupFolder.h"
+#include "itunes/BackupManifest.h"
+#include "ui/DataSourceSelForm.h"
+#include "ui/IOSRestorePreflight.h"
+#include "ui/ImportItunesCommand.h"
+#include "ui/LoadDeviceCommand.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressForm.h"
+#include "views/ItemModelMain.h"
+#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/IOSRestoreKikMsgThread.h"
+
+#include <QDebug>
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+QString successText(int transferred)
+{
+    return QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(transferred);
+}
+
+} // namespace
+
+void TransferCommand::toDevice(MessageVariant variant)
+{
+    const CommandMessages messages = m_window.messagesFor(variant);
+    if (messages.messages.isEmpty())
+        return;
+    DeviceDescription target;
+    if (!chooseTargetDevice(&target))
+        return;
+    showInformation(QObject::tr("IDS_BEFORE_RESTORE_KIK_KILL_KIK_FIRST") +
+                    QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+    bool usedBackup = false;
+    if (!LoadDeviceCommand(m_window).run(target, &usedBackup))
+        return;
+    int transferred = 0;
+    IOSFileItemList files;
+    if (!restore(target, messages, !usedBackup, &transferred, &files))
+        return;
+    if (usedBackup) {
+        finishThroughDeviceBackup(target, transferred, files);
+        return;
+    }
+    showInformation(successText(transferred));
+    LoadDeviceCommand(m_window).run(target);
+}
+
+bool TransferCommand::chooseTargetDevice(DeviceDescription *target)
+{
+    const CommandScope scope = m_window.commandScope();
+    const QString sourceUdid =
+        scope.sourceIsDevice() ? static_cast<const _IOSDeviceItemNode *>(scope.source)->device.udid : QString();
+    QList<ChoiceEntry> entries;
+    for (_ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
+        const auto *device = static_cast<const _IOSDeviceItemNode *>(node);
+        if (device->device.udid != sourceUdid)
+            entries.append({QStringLiteral(":res/iphone.png"), device->text, node});
+    }
+    if (entries.isEmpty())
+        return false;
+    void *chosen = m_window.dialogs().chooseDevice(QObject::tr("IDS_SEL_ONE_IOS_DEVICE"), entries);
+    if (!chosen)
+        return false;
+    *target = static_cast<const _IOSDeviceItemNode *>(chosen)->device;
+    return true;
+}
+
+bool TransferCommand::restore(const DeviceDescription &device, const CommandMessages &messages, bool direct,
+                              int *transferred, IOSFileItemList *files)
+{
+    ProgressForm form(&m_window);
+    IOSRestoreKikMsgThread worker(device, messages.messages, &form);
+    worker.setDirect(direct);
+    if (!runWithProgress(form, worker))
+        return false;
+    *transferred = worker.transferred();
+    *files = worker.fileList();
+    return true;
+}
+
+bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files)
+{
+    ProgressForm form(&m_window);
+    IOSMergeWAFiles2iTunesBKThread worker(backup, files, &form);
+    return runWithProgress(form, worker);
+}
+
+// The phone's container was closed, so the files go into the device backup the load made and
+// that backup goes back onto the phone.
+void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred,
+                                                const IOSFileItemList &files)
+{
+    showInformation(QStringLiteral("Notes:<br/>1) If your iPhone is protected with a passcode, please enter your "
+                                   "passcode on iPhone first.<br/>2) Please make sure you've turned off \"iCloud "
+                                   "Backup\" on your iPhone.<br/>3) \"Find My iPhone\" must be disabled before "
+                                   "restoring. Check <a href=\"%1\">detail</a>.")
+                        .arg(vendorUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html"))));
+    if (!IOSRestorePreflight(true, true).run(static_cast<MobileDeviceHandle *>(device.handle)))
+        return;
+    const QString backupRoot = rememberedTempBackupFolder();
+    if (backupRoot.isEmpty()) {
+        reportError(QStringLiteral("The device backup of this iPhone is missing."));
+        return;
+    }
+    const auto backup =
+        QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
+    try {
+        backup->readInfo();
+        backup->load();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+    }
+    if (!mergeIntoBackup(backup, files))
+        return;
+    restoreDeviceBackup(device, backupRoot, transferred);
+}
+
+// Putting a device backup back onto the phone is not part of this version: the merged backup
+// stays in backupRoot and the user is told plainly that the phone was not changed.
+void TransferCommand::restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred)
+{
+    qDebug() << "device restore of" << device.udid << "from" << backupRoot << "with" << transferred
+             << "messages is not available";
+    showInformation(QStringLiteral("The messages were written into the device backup of your iPhone, but restoring "
+                                   "through a device backup is not available in this version, so your iPhone was "
+                                   "not changed."));
+}
+
+void TransferCommand::toItunesBackup(MessageVariant variant)
+{
+    const CommandMessages messages = m_window.messagesFor(variant);
+    if (messages.messages.isEmpty())
+        return;
+    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
+    if (!backup)
+        return;
+    if (backup->encrypted()) {
+        showWarning(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup "
+                                   "is encrypted."));
+        return;
+    }
+    DeviceDescription device;
+    device.udid = QStringLiteral("virtual_") + backup->identityKey();
+    device.deviceName = backup->deviceName();
+    const QString cacheFolder = deviceCacheFolder(device);
+    const QString appFolder = ImportItunesCommand(m_window).extractKik(
+        backup, cacheFolder,
+        QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have installed and verified Kik "
+                       "Messenger on your iPhone."));
+    int transferred = 0;
+    IOSFileItemList files;
+    if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
+        mergeIntoBackup(backup, files))
+        showInformation(successText(transferred));
+    removeFolderTree(cacheFolder);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// One file to be placed into an iTunes backup: the local file, the domain it belongs to
+// ("AppDomain-com.kik.chat") and its path inside the domain, without a leading "/".
+struct IOSFileItem
+{
+    QString domain;
+    QString localPath;
+    QString path;
+    bool overwrite = false;   // replace a file the backup already holds
+};
+
+using IOSFileItemList = QList<IOSFileItem>;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "workers/IOSFileItem.h"
+
+#include <QSharedPointer>
+#include <QThread>
+
+class AbsProgressTarget;
+class BackupManifest;
+
+// Puts file items into an iTunes backup folder and records them in its Manifest.mbdb. A file
+// the backup already holds is replaced only when its item says so. The backup changes all at
+// once at the end: a failure or a cancel leaves its files and Manifest.mbdb as they were.
+class IOSMergeWAFiles2iTunesBKThread : public QThread
+{
+    Q_OBJECT
+public:
+    IOSMergeWAFiles2iTunesBKThread(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files,
+                                   AbsProgressTarget *progress, QObject *parent = nullptr);
+
+protected:
+    void run() override;
+
+private:
+    void mergeThrow();
+
+    QSharedPointer<BackupManifest> m_backup;
+    IOSFileItemList m_files;
+    AbsProgressTarget *m_progress;
+};

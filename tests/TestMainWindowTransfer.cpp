@@ -1,0 +1,184 @@
+// Moving a local database's messages into Kik: onto a plugged-in simulated iPhone, into a
+// plain iTunes backup, the refusal of an encrypted backup, and the checks made before a
+// device backup would be restored onto a phone.
+
+#include "TestEnv.h"
+#include "TestFiles.h"
+
+#include "BoxRecorder.h"
+#include "ItunesBackupBuilder.h"
+#include "KikDataBuilder.h"
+#include "WindowTestKit.h"
+#include "app/AppFolders.h"
+#include "device/MobileDeviceFrameworks.h"
+#include "device/MobileDeviceHandle.h"
+#include "itunes/BackupManifest.h"
+#include "itunes/ManifestDb.h"
+#include "kikstore/KikStoreGenerator.h"
+#include "simiphone/SimulatedIPhone.h"
+#include "ui/DataSourceSelForm.h"
+#include "ui/IOSRestorePreflight.h"
+#include "ui/MainWindow.h"
+#include "views/ItemModelMain.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace WindowTestKit;
+
+namespace {
+
+const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F72");
+const QString kKik = QStringLiteral("com.kik.chat");
+const QString kDomain = QStringLiteral("AppDomain-com.kik.chat");
+const QString kBackupSettings = QStringLiteral("com.apple.mobile.backup");
+
+} // namespace
+
+class TestMainWindowTransfer : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimPhoneFolder phone{QString()};
+    std::unique_ptr<BoxRecorder> boxes;
+    std::unique_ptr<MainWindow> window;
+    GeneratedKikStore phoneStore;
+    int sourceMessages = 0;
+    QString chosenBackup;
+
+    ItemModelMain *model() const { return window->mainModel(); }
+
+    void selectSource()
+    {
+        _ItemNode *source = child(model()->localDbRoot(), QStringLiteral("Source"));
+        QVERIFY(source);
+        select(*window, source);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        prepareApplication();
+        qputenv("TMPDIR", env.path("tmp").toUtf8());
+        QVERIFY(QDir().mkpath(env.path("tmp")));
+        QString error;
+        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+
+        KikDataSet set;
+        KikDataBuilder builder(set);
+        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Old Friend"), QStringLiteral("oldfriend_z@talk.kik.com")));
+        const QDateTime base(QDate(2019, 7, 8), QTime(9, 0), Qt::UTC);
+        for (int i = 0; i < 6; ++i)
+            builder.addMessage(chat, base.addSecs(i * 70), QStringLiteral("kept %1").arg(i), i % 2 == 0);
+        sourceMessages = 6;
+        writeLocalDb(QDir(localDatabasesFolder()).filePath("Source"), set);
+
+        KikStoreOptions kik;
+        kik.contacts = 4;
+        kik.chats = 3;
+        kik.groups = 1;
+        kik.messagesPerChat = 5;
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        options.deviceName = QStringLiteral("Target iPhone");
+        phone = sim.createPhone(kUdid, options);
+        phoneStore = KikStoreGenerator(kik).generate(phone.containerPath(kKik));
+        sim.start();
+
+        const GeneratedKikStore backupStore = KikStoreGenerator(kik).generate(env.path("backup-kik"));
+        ItunesBackupBuilder plain;
+        plain.addFolder(kDomain, backupStore.rootFolder);
+        plain.build(env.path("backups/plain"));
+        ItunesBackupBuilder encrypted;
+        encrypted.setPassword(QStringLiteral("secret"), 10);
+        encrypted.addFolder(kDomain, backupStore.rootFolder);
+        encrypted.build(env.path("backups/encrypted"));
+
+        boxes = std::make_unique<BoxRecorder>();
+        window = std::make_unique<MainWindow>();
+        window->dialogs().chooseBackup = [this] {
+            auto backup = QSharedPointer<BackupManifest>::create(chosenBackup);
+            backup->readInfo();
+            return backup;
+        };
+        window->dialogs().chooseDevice = [](const QString &, const QList<ChoiceEntry> &entries) {
+            return entries.isEmpty() ? nullptr : entries.first().node;
+        };
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()), QStringList("Target iPhone"), 20000);
+    }
+
+    void init() { boxes->clear(); }
+
+    void anEncryptedBackupIsRefused()
+    {
+        selectSource();
+        chosenBackup = env.path("backups/encrypted");
+        const QMap<QString, QByteArray> before = treeOf(chosenBackup);
+        window->miExport2ITunesBKAll();
+        QCOMPARE(boxes->texts(), QStringList("Failed to export messages to iTunes backup because your current iTunes "
+                                             "backup is encrypted."));
+        QCOMPARE(treeOf(chosenBackup), before);
+    }
+
+    void messagesGoIntoAPlainBackup()
+    {
+        selectSource();
+        chosenBackup = env.path("backups/plain");
+        const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
+        const QByteArray before = readFileBytes(chosenBackup + "/" + storeName);
+        window->miExport2ITunesBKAll();
+        QCOMPARE(boxes->texts(),
+                 QStringList(QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages)));
+        const QByteArray after = readFileBytes(chosenBackup + "/" + storeName);
+        QVERIFY(after != before);
+        const MbdbIndex index = readManifestDb(chosenBackup + "/Manifest.mbdb");
+        QCOMPARE(index.value(storeName).dataHash.bytes, QCryptographicHash::hash(after, QCryptographicHash::Sha1));
+        // The mirror made for the backup goes again.
+        const QString key = BackupManifest(chosenBackup).identityKey();
+        QVERIFY(!QFileInfo::exists(QDir(iosCacheFolder()).filePath("virtual_" + key)));
+    }
+
+    void messagesGoOntoAPluggedInPhone()
+    {
+        selectSource();
+        window->miDb2iAll();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes->texts().size(), 2, 20000);
+        QVERIFY(boxes->texts().first().startsWith("To transfer Kik messages to iPhone successfully"));
+        QCOMPARE(boxes->texts().last(),
+                 QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
+        settle();
+        // The phone's node shows its store as it is now.
+        const _ItemNode *device = model()->deviceRoot()->children.value(0);
+        QVERIFY(device);
+        QCOMPARE(qint64(static_cast<const _IOSDeviceItemNode *>(device)->dataSet->allMessages().size()),
+                 phoneStore.messages + sourceMessages);
+    }
+
+    void aPhoneThatBacksUpToICloudOrEncryptsIsStopped()
+    {
+        auto *handle = MobileDeviceHandle::attach(kUdid);
+        const IOSRestorePreflight both(true, true);
+        QVERIFY(both.run(handle));   // no backup settings at all
+        phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), true);
+        QVERIFY(!both.run(handle));
+        phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), false);
+        phone.setLockdownValue(kBackupSettings, QStringLiteral("WillEncrypt"), true);
+        QVERIFY(!both.run(handle));
+        QVERIFY(IOSRestorePreflight(true, false).run(handle));
+        QCOMPARE(boxes->texts(QMessageBox::Warning),
+                 QStringList({"Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try "
+                              "again.<br/><br/><img src=\":res/close_icloudbk.jpg\"/>",
+                              "Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes "
+                              "on computer and then uncheck \"Encrypt iPhone backup\" option to try again.<br/><br/>"
+                              "<img src=\":res/close_itunesbkenc.jpg\"/>"}));
+    }
+};
+
+QTEST_MAIN(TestMainWindowTransfer)
+#include "TestMainWindowTransfer.moc"
