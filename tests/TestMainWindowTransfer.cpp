@@ -1,17 +1,21 @@
-// Moving a local database's messages into Kik: onto a plugged-in simulated iPhone, into a
-// plain iTunes backup, the refusal of an encrypted backup, and the checks made before a
-// device backup would be restored onto a phone.
+// Moving a local database's messages into Kik: onto a plugged-in simulated iPhone, onto one
+// that keeps Kik's container closed (through its device backup, with a stand-in for the backup
+// tool), into a plain iTunes backup, the refusal of an encrypted backup, and the checks made
+// before a device backup is restored onto a phone.
 
 #include "TestEnv.h"
 #include "TestFiles.h"
 
 #include "BoxRecorder.h"
+#include "FakeBackupTool.h"
 #include "ItunesBackupBuilder.h"
 #include "KikDataBuilder.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
+#include "device/TempBackupFolder.h"
+#include "db/Sqlite3DB.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
@@ -32,6 +36,7 @@ using namespace WindowTestKit;
 namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F72");
+const QString kClosedUdid = QStringLiteral("00008101-000A11B22C33D44F");
 const QString kKik = QStringLiteral("com.kik.chat");
 const QString kDomain = QStringLiteral("AppDomain-com.kik.chat");
 const QString kBackupSettings = QStringLiteral("com.apple.mobile.backup");
@@ -49,6 +54,7 @@ class TestMainWindowTransfer : public QObject
     GeneratedKikStore phoneStore;
     int sourceMessages = 0;
     QString chosenBackup;
+    QString chosenDevice = QStringLiteral("Target iPhone");
 
     ItemModelMain *model() const { return window->mainModel(); }
 
@@ -105,8 +111,12 @@ private slots:
             backup->readInfo();
             return backup;
         };
-        window->dialogs().chooseDevice = [](const QString &, const QList<ChoiceEntry> &entries) {
-            return entries.isEmpty() ? nullptr : entries.first().node;
+        window->dialogs().chooseDevice = [this](const QString &, const QList<ChoiceEntry> &entries) -> void * {
+            for (const ChoiceEntry &entry : entries) {
+                if (entry.text == chosenDevice)
+                    return entry.node;
+            }
+            return nullptr;
         };
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -158,6 +168,61 @@ private slots:
         QVERIFY(device);
         QCOMPARE(qint64(static_cast<const _IOSDeviceItemNode *>(device)->dataSet->allMessages().size()),
                  phoneStore.messages + sourceMessages);
+    }
+
+    void messagesGoOntoAClosedPhoneThroughItsDeviceBackup()
+    {
+        // The phone's device backup is a prepared one, copied into place by the tool's stand-in;
+        // a restore is only noted.
+        KikStoreOptions kik;
+        kik.chats = 2;
+        kik.messagesPerChat = 4;
+        const GeneratedKikStore closedStore = KikStoreGenerator(kik).generate(env.path("closed-kik"));
+        ItunesBackupBuilder prepared;
+        prepared.addFolder(kDomain, closedStore.rootFolder);
+        prepared.build(env.path("prepared/" + kClosedUdid));
+        QFile remembered(QDir(dataFolder()).filePath(TempBackupRootFileName));
+        QVERIFY(remembered.open(QIODevice::WriteOnly));
+        remembered.write(env.path("backuproot").toUtf8());
+        remembered.close();
+        QVERIFY(QDir().mkpath(env.path("backuproot")));
+        FakeBackupTool tool(env.path("bin"));
+        tool.write("case \"$*\" in *restore*) echo restored > \"$NOTE\";; *) mkdir -p \"$ROOT\" && cp -R '" +
+                   env.path("prepared/" + kClosedUdid) + "' \"$ROOT/\";; esac");
+
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        options.deviceName = QStringLiteral("Closed iPhone");
+        sim.createPhone(kClosedUdid, options).setFault("ContainerRefused", true);
+        sim.plugIn(kClosedUdid);
+        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()).size(), 2, 20000);
+        settle();
+        boxes->clear();
+
+        selectSource();
+        chosenDevice = QStringLiteral("Closed iPhone");
+        window->miDb2iAll();
+        QTRY_VERIFY_WITH_TIMEOUT(boxes->texts().filter("Successfully transferred").size() == 1, 20000);
+        QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
+        QVERIFY(boxes->texts().filter("Notes:<br/>1) If your iPhone is protected with a passcode").size() == 1);
+        QCOMPARE(boxes->texts().last(),
+                 QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
+        QCOMPARE(tool.note(), QStringLiteral("restored\n"));
+        QVERIFY(tool.arguments().contains(kClosedUdid));
+
+        // The backup that went back onto the phone holds the phone's messages and the new ones.
+        const QString backupFolder = QDir(rememberedTempBackupFolder()).filePath(kClosedUdid);
+        const MbdbIndex index = readManifestDb(backupFolder + "/Manifest.mbdb");
+        const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
+        QVERIFY(index.contains(storeName));
+        Sqlite3DB store;
+        store.openThrow(backupFolder + "/" + storeName, Sqlite3DB::ReadOnly);
+        Sqlite3Cursor count = store.queryThrow("select count(*) from ZKIKMESSAGE");
+        QVERIFY(count.moveNext());
+        QCOMPARE(count.getInt64(0), closedStore.messages + closedStore.statusLines + sourceMessages);
+        // The phone restarts after a restore: it is dropped until it comes back.
+        QCOMPARE(childTexts(model()->deviceRoot()), QStringList("Target iPhone"));
+        chosenDevice = QStringLiteral("Target iPhone");
     }
 
     void aPhoneThatBacksUpToICloudOrEncryptsIsStopped()

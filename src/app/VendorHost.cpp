@@ -19,6 +19,11 @@ QString vendorUrl(const QString &path)
     return QStringLiteral("http://") + vendorHost() + path;
 }
 
+QString findMyIPhoneHelpUrl()
+{
+    return vendorUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html"));
+}
+
 QNetworkRequest vendorRequest(const QUrl &url)
 {
     QNetworkRequest request(url);

@@ -14,6 +14,8 @@ class QUrl;
 // (host or host:port) names another one, as tests and staging set-ups do.
 QString vendorHost();
 QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path
+// The vendor's page on switching off "Find My iPhone", which a restore onto a phone needs.
+QString findMyIPhoneHelpUrl();
 
 // The vendor's answers are a line of text; anything longer is cut off and dropped.
 inline constexpr qint64 VendorAnswerLimit = 64 * 1024;

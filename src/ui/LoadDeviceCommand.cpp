@@ -4,6 +4,7 @@
 #include "device/DeviceCacheFolder.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
+#include "ui/IOSRestorePreflight.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
@@ -39,6 +40,10 @@ bool LoadDeviceCommand::run(const DeviceDescription &device, bool *usedBackup)
 // out of it into the same mirror.
 bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
 {
+    // A phone that backs up to iCloud would not take the restore that brings transferred
+    // messages back through this backup.
+    if (!IOSRestorePreflight(true, false).run(static_cast<MobileDeviceHandle *>(device.handle)))
+        return false;
     QString backupRoot;
     {
         ProgressForm form(&m_window);

@@ -15,9 +15,9 @@
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 
-#include <QDebug>
 #include <QDir>
 
 #include <stdexcept>
@@ -105,7 +105,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
                                    "passcode on iPhone first.<br/>2) Please make sure you've turned off \"iCloud "
                                    "Backup\" on your iPhone.<br/>3) \"Find My iPhone\" must be disabled before "
                                    "restoring. Check <a href=\"%1\">detail</a>.")
-                        .arg(vendorUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html"))));
+                        .arg(findMyIPhoneHelpUrl()));
     if (!IOSRestorePreflight(true, true).run(static_cast<MobileDeviceHandle *>(device.handle)))
         return;
     const QString backupRoot = rememberedTempBackupFolder();
@@ -126,15 +126,18 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
     restoreDeviceBackup(device, backupRoot, transferred);
 }
 
-// Putting a device backup back onto the phone is not part of this version: the merged backup
-// stays in backupRoot and the user is told plainly that the phone was not changed.
+// The merged device backup goes back onto the phone, which restarts afterwards: its node goes
+// now, and the phone is loaded again when it comes back.
 void TransferCommand::restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred)
 {
-    qDebug() << "device restore of" << device.udid << "from" << backupRoot << "with" << transferred
-             << "messages is not available";
-    showInformation(QStringLiteral("The messages were written into the device backup of your iPhone, but restoring "
-                                   "through a device backup is not available in this version, so your iPhone was "
-                                   "not changed."));
+    {
+        ProgressForm form(&m_window);
+        IOSMobileRestoreThread worker(device, backupRoot, &form);
+        if (!runWithProgress(form, worker))
+            return;
+    }
+    showInformation(successText(transferred));
+    m_window.iosDeviceDisconnected(device.handle);
 }
 
 void TransferCommand::toItunesBackup(MessageVariant variant)

@@ -52,7 +52,7 @@ QString IOSMobileRestoreThread::restoreErrorText(const QString &toolMessage)
     if (text.contains(QLatin1String("Find My iPhone must be disabled"), Qt::CaseInsensitive)) {
         return QStringLiteral("Please follow <a href=\"%1\"> this tutorial</a> to disable \"Find my iPhone\" first "
                               "and then restart your iPhone to try again.<br/><br/>")
-            .arg(vendorUrl(QStringLiteral("/tutorial/how-to-disable-find-my-iphone.html")));
+            .arg(findMyIPhoneHelpUrl());
     }
     static const QRegularExpression noSpace(
         QStringLiteral("Insufficient free disk space on device to restore \\((\\d+) [^\\d]+ (\\d+)\\)"),
