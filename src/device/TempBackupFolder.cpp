@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QtDebug>
@@ -90,10 +91,17 @@ QString pickTempBackupRoot(const QStringList &roots, const QString &defaultRoot)
 {
     QString chosen = defaultRoot;
     qint64 mostFree = 0;
+    // Roots on one volume share its space: it is read once, so that files written elsewhere
+    // meanwhile cannot make one of them look larger than the other.
+    QHash<QString, qint64> freeByVolume;
     for (const QString &root : roots) {
         if (!canWriteAtRoot(root))
             continue;
-        const qint64 free = freeDiskSpace(root);
+        const QString volume = QStorageInfo(QDir(root).absolutePath()).rootPath();
+        auto known = freeByVolume.constFind(volume);
+        if (known == freeByVolume.constEnd())
+            known = freeByVolume.insert(volume, freeDiskSpace(root));
+        const qint64 free = *known;
         if (free > mostFree) {
             mostFree = free;
             chosen = root;
