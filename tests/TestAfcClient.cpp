@@ -3,6 +3,8 @@
 
 #include "TestEnv.h"
 #include "TestFiles.h"
+#include "ThrownText.h"
+#include "WireBytes.h"
 
 #include "PhoneLog.h"
 #include "device/AfcClient.h"
@@ -27,34 +29,10 @@ const QString kHostileUdid = QStringLiteral("00008030-00BADBADBADBAD00");
 const QString kKik = QStringLiteral("com.kik.chat");
 const QString kAfc = QStringLiteral("com.apple.afc");
 
-QString thrownText(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("(nothing thrown)");
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A literal with its inner NULs.
-template <size_t N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
-
-QByteArray le64(quint64 value)
-{
-    QByteArray word(8, '\0');
-    qToLittleEndian(value, word.data());
-    return word;
 }
 
 // A phone whose AFC answers are made up: names that step out of their folder, a read answer

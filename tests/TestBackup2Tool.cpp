@@ -1,6 +1,7 @@
 // The driver of the device backup tool, run against a fake tool and a simulated iPhone.
 
 #include "TestEnv.h"
+#include "ThrownText.h"
 
 #include "FakeBackupTool.h"
 #include "device/MobileDeviceFrameworks.h"
@@ -22,16 +23,6 @@ namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 constexpr qint64 kMiB = 1024 * 1024;
-
-QString thrownText(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("(nothing thrown)");
-}
 
 } // namespace
 

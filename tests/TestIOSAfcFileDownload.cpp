@@ -3,6 +3,8 @@
 
 #include "TestEnv.h"
 #include "TestFiles.h"
+#include "ThrownText.h"
+#include "WireBytes.h"
 
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
@@ -26,20 +28,6 @@ namespace {
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kHostileUdid = QStringLiteral("00008030-00BADBADBADBAD00");
 const QString kAfc = QStringLiteral("com.apple.afc");
-
-// A literal with its inner NULs.
-template <size_t N>
-QByteArray bytes(const char (&text)[N])
-{
-    return QByteArray(text, N - 1);
-}
-
-QByteArray le64(quint64 value)
-{
-    QByteArray word(8, '\0');
-    qToLittleEndian(value, word.data());
-    return word;
-}
 
 // A phone whose folder "/h" lists names meant to climb out of the folder they are copied to.
 // Every file it serves holds "abc".
@@ -85,18 +73,6 @@ QStringList filesBelow(const QString &folder)
         files << QDir(folder).relativeFilePath(it.next());
     files.sort();
     return files;
-}
-
-QString thrownText(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &error) {
-        return QString::fromUtf8(error.what());
-    } catch (int code) {
-        return QStringLiteral("int %1").arg(code);
-    }
-    return QStringLiteral("(nothing thrown)");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // simulated iPhones.
 
 #include "TestEnv.h"
+#include "ThrownText.h"
 
 #include "PhoneLog.h"
 #include "device/LockdownSession.h"
@@ -21,16 +22,6 @@ const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kNewUdid = QStringLiteral("00008101-000A11B22C33D44E");
 const QString kHint = QStringLiteral("Please restart your iPhone and computer to try again. If a prompt message "
                                      "pops out on your iPhone, please click \"Trust\".<br/><br/>Error code: ");
-
-QString thrownText(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("(nothing thrown)");
-}
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // and a simulated phone's spoiled answers through the real phone library's connection.
 
 #include "TestEnv.h"
+#include "ThrownText.h"
 
 #include "PhoneLog.h"
 #include "device/MobileDeviceFrameworks.h"
@@ -19,16 +20,6 @@
 namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
-
-QString thrownText(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return QString::fromUtf8(e.what());
-    }
-    return QStringLiteral("(nothing thrown)");
-}
 
 QByteArray frameLength(quint32 length)
 {
