@@ -64,6 +64,8 @@ QStringList addWalOnlyMessages(const QString &storePath, int count)
         fail(QStringLiteral("no temporary folder"));
     const QString copy = work.filePath(QStringLiteral("kik.sqlite"));
     replaceFileThrow(storePath, copy);
+    if (QFile::exists(storePath + QStringLiteral("-wal")))   // what the log already holds stays in it
+        replaceFileThrow(storePath + QStringLiteral("-wal"), copy + QStringLiteral("-wal"));
     Sqlite3DB db;
     db.openThrow(copy, Sqlite3DB::ReadWrite);
     // Nothing reaches the main file while the connection stays open.
