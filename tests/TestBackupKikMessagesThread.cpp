@@ -5,10 +5,12 @@
 #include "db/Sqlite3DB.h"
 #include "kik/KikDataSet.h"
 #include "kik/KikLocalDb.h"
+#include "kik/KikLocalDbLock.h"
 #include "workers/BackupKikMessagesThread.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QLockFile>
 #include <QProcess>
 #include <QtTest>
 
@@ -493,6 +495,98 @@ private slots:
         QCOMPARE(reports.last().text, QStringLiteral("Messages: 1000/1000"));
         QCOMPARE(reports.last().value, 100);
         QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 1000 messages.")});
+    }
+
+    void twoWritersAtOnceShareOneNewDatabase()
+    {
+        // Two runs into one database that does not exist yet, started together again and again:
+        // it is made once, neither run takes away what the other stored, both succeed.
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
+        for (int i = 0; i < 300; ++i)
+            source.message(chat, QStringLiteral("u%1").arg(i), i);
+        const KikMessageList messages = source.set->allMessages();
+        for (int trial = 0; trial < 25; ++trial) {
+            const QString folder = databaseFolder(QStringLiteral("race %1").arg(trial));
+            RecordingProgress progress[2];
+            BackupKikMessagesThread first(messages, folder, &progress[0]);
+            BackupKikMessagesThread second(messages, folder, &progress[1]);
+            first.start();
+            second.start();
+            first.wait();
+            second.wait();
+            for (const RecordingProgress &run : progress) {
+                QCOMPARE(run.errors(), QStringList());
+                QCOMPARE(run.successes(), QStringList{QStringLiteral("Successfully backed up 300 messages.")});
+            }
+            QCOMPARE(rows(folder, QStringLiteral("select count(*), count(distinct uid) from kik_message")),
+                     (QList<QStringList>{{QStringLiteral("300"), QStringLiteral("300")}}));
+            QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("300")}});
+            QCOMPARE(rows(folder, QStringLiteral("select integrity_check from pragma_integrity_check")),
+                     QList<QStringList>{{QStringLiteral("ok")}});
+        }
+    }
+
+    void aSecondWriterWaitsForTheLock()
+    {
+        Source source;
+        source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("m"), 1);
+        const QString folder = databaseFolder(QStringLiteral("locked"));
+        const QString waiting = QStringLiteral("The local database locked is in use by another import. Waiting for it to finish...");
+        const auto saidWaiting = [&](const RecordingProgress &progress) {
+            const auto reports = progress.reports();
+            return std::any_of(reports.cbegin(), reports.cend(), [&](const auto &report) { return report.status == waiting; });
+        };
+        {
+            // While another writer holds the lock the run says so and waits; then it goes on.
+            auto held = std::make_unique<KikLocalDbLock>(folder);
+            held->acquireThrow([](bool) {});
+            RecordingProgress progress;
+            BackupKikMessagesThread worker(source.set->allMessages(), folder, &progress);
+            worker.start();
+            QTRY_VERIFY(saidWaiting(progress));
+            QVERIFY(!QFileInfo::exists(folder));
+            held.reset();
+            QVERIFY(worker.wait(60000));
+            QCOMPARE(progress.successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+        }
+        {
+            // A cancel while waiting leaves everything to the holder.
+            const QString other = databaseFolder(QStringLiteral("locked too"));
+            KikLocalDbLock held(other);
+            held.acquireThrow([](bool) {});
+            RecordingProgress progress;
+            progress.cancelWhen([](const RecordingProgress::Report &report) { return report.status.contains(QStringLiteral("in use")); });
+            BackupKikMessagesThread worker(source.set->allMessages(), other, &progress);
+            progress.run(worker);
+            QVERIFY(progress.successes().isEmpty());
+            QVERIFY(progress.errors().isEmpty());
+            QVERIFY(!QFileInfo::exists(other));
+        }
+        {
+            // A lock left by a process that ended, and one that was never written whole, are taken over.
+            const QString lockPath = KikLocalDbLock::lockPathFor(folder);
+            QByteArray contents;
+            {
+                QLockFile own(lockPath);
+                QVERIFY(own.tryLock());
+                contents = readFileBytes(lockPath);
+            }
+            QProcess ended;
+            ended.start(QStringLiteral("true"));
+            QVERIFY(ended.waitForStarted());
+            const qint64 pid = ended.processId();
+            QVERIFY(ended.waitForFinished());
+            contents.replace(0, contents.indexOf('\n'), QByteArray::number(pid));
+            writeFile(lockPath, contents);
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QFile unreadable(writeFile(lockPath, QByteArray()));
+            QVERIFY(unreadable.open(QIODevice::ReadWrite));
+            QVERIFY(unreadable.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+            unreadable.close();
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QVERIFY(!QFileInfo::exists(lockPath));
+        }
     }
 
     void databaseErrorsAreReportedAndNothingChanges()

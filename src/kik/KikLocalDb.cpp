@@ -16,6 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -107,13 +111,22 @@ void KikLocalDb::open()
         return;
     }
     openThrow(path, ReadWrite);
-    // A creation cut short (the program stopped before the schema ran) leaves a database
-    // without tables; it gets its schema now instead of failing on every query.
+    // A database file without tables (left by a creation cut short in an earlier version) gets
+    // its schema now instead of failing on every query. Checked again inside the transaction:
+    // another writer may be giving it one.
+    if (hasNoTablesThrow()) {
+        const QByteArray script = readSchemaThrow();
+        runInTransaction(*this, [&] {
+            if (hasNoTablesThrow())
+                execScriptThrow(script);
+        });
+    }
+}
+
+bool KikLocalDb::hasNoTablesThrow()
+{
     Sqlite3Cursor tables = queryThrow("select count(*) from sqlite_master");
-    const bool empty = tables.moveNext() && tables.getInt64(0) == 0;
-    tables = Sqlite3Cursor();
-    if (empty)
-        runSchemaThrow(readSchemaThrow());
+    return tables.moveNext() && tables.getInt64(0) == 0;
 }
 
 QByteArray KikLocalDb::readSchemaThrow()
@@ -130,20 +143,40 @@ void KikLocalDb::runSchemaThrow(const QByteArray &script)
     runInTransaction(*this, [&] { execScriptThrow(script); });
 }
 
+// The database is made under a temporary name and put in place only whole, and never over a
+// file another writer put there meanwhile: it is linked to its name, which fails when the name
+// is taken. Whatever goes wrong, only the temporary file is removed.
 void KikLocalDb::createThrow(const QString &path)
 {
-    // A database whose schema did not run through would be taken as complete by the next
-    // open; it is removed so that the next open starts again.
     const QByteArray script = readSchemaThrow();
-    openThrow(path, ReadWriteCreate);
+    QTemporaryFile made(path + QStringLiteral(".new-XXXXXX"));
+    if (!made.open())
+        throw std::runtime_error(QStringLiteral("Can not create the local database %1: %2")
+                                     .arg(QDir::toNativeSeparators(path), made.errorString())
+                                     .toStdString());
+    made.close();
     try {
+        openThrow(made.fileName(), ReadWrite);
         runSchemaThrow(script);
     } catch (...) {
         close();
-        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(path + QLatin1String(suffix));
         throw;
     }
+    close();
+    const QByteArray from = QFile::encodeName(made.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) == 0) {
+        m_createdDatabase = true;
+    } else if (errno != EEXIST && QFile::rename(made.fileName(), path)) {
+        // A file system without links: Qt's rename does not replace either.
+        m_createdDatabase = true;
+        made.setAutoRemove(false);
+    } else if (!QFileInfo::exists(path)) {
+        throw std::runtime_error(QStringLiteral("Can not create the local database %1.")
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
+    }
+    openThrow(path, ReadWrite);
 }
 
 qint64 KikLocalDb::findUserByJid(const _KikUser *user)

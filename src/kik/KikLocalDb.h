@@ -39,6 +39,8 @@ public:
 
     // Creates the folders and, when the database file is missing, the database from the schema.
     void open() override;
+    // This object's open put the database file in place (it did not exist before).
+    bool createdDatabase() const { return m_createdDatabase; }
     bool load(const KikDataSetPtr &dataSet) override;
 
     qint64 findUserByJid(const _KikUser *user);   // 0 when absent or no user
@@ -73,6 +75,7 @@ private:
     static QByteArray readSchemaThrow();
     void runSchemaThrow(const QByteArray &script);
     void createThrow(const QString &path);
+    bool hasNoTablesThrow();
     void loadUsers(KikDataSet &dataSet);
     void loadMembers(KikDataSet &dataSet);
     void loadChats(KikDataSet &dataSet);
@@ -86,6 +89,7 @@ private:
     QString m_profFolder;
     QString m_filesFolder;
     bool m_readOnly = false;
+    bool m_createdDatabase = false;
     std::unique_ptr<QTemporaryDir> m_readCopy;
     std::unique_ptr<KikLocalBulkLoad> m_bulkLoad;
     // The statements a merge runs once or more per message, kept prepared.

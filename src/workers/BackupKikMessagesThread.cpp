@@ -4,6 +4,7 @@
 #include "kik/KikChat.h"
 #include "kik/KikFileNames.h"
 #include "kik/KikLocalDb.h"
+#include "kik/KikLocalDbLock.h"
 #include "kik/KikRules.h"
 #include "kik/KikUidTable.h"
 #include "kik/KikUser.h"
@@ -67,24 +68,30 @@ private:
     QStringList m_made;
 };
 
-// One run: the database, the chats met so far, the files copied.
+// One run: the database with its writer's lock, the chats met so far, the files copied.
 class BackupRun
 {
 public:
-    explicit BackupRun(const QString &folder) : m_db(folder)
-    {
-        for (const QString &path : {m_db.folder(), m_db.databasePath(), m_db.thumbsFolder(), m_db.profFolder(),
-                                    m_db.filesFolder()}) {
-            if (!QFileInfo::exists(path))
-                m_created.prepend(path);
-        }
-    }
+    BackupRun(const QString &folder, AbsProgressTarget *progress) : m_db(folder), m_lock(folder), m_progress(progress) {}
 
-    // Opens the database and begins the run's transaction. A database without messages is
-    // filled in bulk, the run keeping the uids it stored.
-    // times: the messages' ts in ms since 1970, by position.
+    // Waits for any other writer of the database to finish, then opens it and begins the run's
+    // transaction. A database without messages is filled in bulk, the run keeping the uids it
+    // stored. times: the messages' ts in ms since 1970, by position.
     void begin(const KikMessageList &messages, const QList<qint64> &times)
     {
+        m_lock.acquireThrow([this](bool first) {
+            if (first)
+                postProgress(m_progress,
+                             QStringLiteral("The local database %1 is in use by another import. Waiting for it to finish...")
+                                 .arg(QDir(m_db.folder()).dirName()),
+                             0, QString());
+            m_progress->throwIfCanceled();
+        });
+        // Known only now: with the lock no other run makes or removes any of them meanwhile.
+        for (const QString &path : {m_db.folder(), m_db.thumbsFolder(), m_db.profFolder(), m_db.filesFolder()}) {
+            if (!QFileInfo::exists(path))
+                m_createdFolders.prepend(path);
+        }
         m_messages = &messages;
         m_times = &times;
         noteSharedMessages(messages);
@@ -122,19 +129,18 @@ public:
         m_db.commitTran();
     }
 
-    // For a run that commits nothing: the transaction is rolled back, and the files, folders
-    // and database file the run brought into being are removed again, newest first.
+    // For a run that commits nothing: the transaction is rolled back, and the files, the
+    // database file and the folders this run itself brought into being are removed again,
+    // newest first; the lock is still held, so none of them is another run's.
     void takeBack()
     {
         m_db.rollbackTran();
         m_db.close();
         m_files.removeMade();
-        for (const QString &path : std::as_const(m_created)) {
-            if (QFileInfo(path).isDir())
-                QDir().rmdir(path);
-            else
-                QFile::remove(path);
-        }
+        if (m_db.createdDatabase())
+            QFile::remove(m_db.databasePath());
+        for (const QString &folder : std::as_const(m_createdFolders))
+            QDir().rmdir(folder);
     }
 
 private:
@@ -233,7 +239,9 @@ private:
     }
 
     KikLocalDb m_db;
-    QStringList m_created;
+    KikLocalDbLock m_lock;
+    AbsProgressTarget *m_progress;
+    QStringList m_createdFolders;
     NewFileCopies m_files;
     const KikMessageList *m_messages = nullptr;
     const QList<qint64> *m_times = nullptr;
@@ -264,7 +272,7 @@ void BackupKikMessagesThread::run()
     // Sorted here, not by the caller: a large selection takes a while.
     QList<qint64> times;
     sortMessages(m_messages, Qt::AscendingOrder, &times);
-    BackupRun backup(m_databaseFolder);
+    BackupRun backup(m_databaseFolder, m_progress);
     try {
         backup.begin(m_messages, times);
         const qint64 total = m_messages.size();
