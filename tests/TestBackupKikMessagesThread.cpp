@@ -374,6 +374,50 @@ private slots:
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
     }
 
+    void messagesWithoutAUidOfTheirOwnAreKeptApart()
+    {
+        // No uid, an empty one, one two messages share, and two messages alike in everything:
+        // each is a row of its own in its own chat, the first backup filling in bulk and the
+        // others merging row by row; a second backup of the same adds nothing.
+        Source source;
+        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        _KikChat *annChat = source.chat(ann);
+        _KikChat *bobChat = source.chat(bob);
+        source.message(annChat, QString(), 1, QStringLiteral("no uid"))->target_user = ann;
+        source.message(annChat, QStringLiteral(""), 2, QStringLiteral("empty uid"))->was_me = true;
+        source.message(annChat, QStringLiteral("dup"), 3, QStringLiteral("shared by ann"))->target_user = ann;
+        source.message(bobChat, QStringLiteral("dup"), 4, QStringLiteral("shared by bob"))->target_user = bob;
+        source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
+        source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
+        _KikMessage *own = source.message(bobChat, QStringLiteral("own"), 6, QStringLiteral("own uid"));
+        QString byChat = QStringLiteral("select u.jid, m.body, ifnull(t.jid, '') from kik_chat_messages cm "
+                                              "join kik_chat c on c._id = cm.chat_id join kik_user u on u._id = c.user_id "
+                                              "join kik_message m on m._id = cm.message_id "
+                                              "left join kik_user t on t._id = m.target_user order by m._id");
+        const QList<QStringList> expected = {{"ann@x", "no uid", "ann@x"},         {"ann@x", "empty uid", ""},
+                                             {"ann@x", "shared by ann", "ann@x"}, {"bob@x", "shared by bob", "bob@x"},
+                                             {"bob@x", "twice", "bob@x"},         {"bob@x", "twice", "bob@x"},
+                                             {"bob@x", "own uid", ""}};
+
+        const QString filled = databaseFolder(QStringLiteral("own rows"));
+        QCOMPARE(backup(source.set->allMessages(), filled).successes(), QStringList{QStringLiteral("Successfully backed up 7 messages.")});
+        QCOMPARE(rows(filled, byChat), expected);
+        const QByteArray stored = dump(filled);
+        QCOMPARE(backup(source.set->allMessages(), filled).errors(), QStringList());
+        QCOMPARE(dump(filled), stored);
+        // One chat at a time finds the same rows again.
+        QCOMPARE(backup(bobChat->messages, filled).errors(), QStringList());
+        QCOMPARE(dump(filled), stored);
+
+        const QString merged = databaseFolder(QStringLiteral("own rows merged"));
+        QCOMPARE(backup({own}, merged).errors(), QStringList());
+        QCOMPARE(backup(source.set->allMessages(), merged).errors(), QStringList());
+        QList<QStringList> inOrder = expected;
+        std::sort(inOrder.begin(), inOrder.end());
+        QCOMPARE(rows(merged, byChat.replace(QStringLiteral("order by m._id"), QStringLiteral("order by 1, 2, 3"))), inOrder);
+    }
+
     void fillingAndMergingStoreTheSame()
     {
         // The first backup into a database without messages fills it in bulk; later ones merge
@@ -420,11 +464,12 @@ private slots:
 
         QVERIFY(dump(atOnce).contains("CREATE INDEX index_kik_message_uid"));
         QCOMPARE(sortedDump(atOnce), sortedDump(inTwo));
-        // 201 messages with a chat, five of them repeating a uid.
+        // 201 messages with a chat, five of them repeating another message's uid: a uid two
+        // messages share names neither, each is a row of its own.
         QCOMPARE(rows(atOnce, QStringLiteral("select count(*), max(_id) from kik_message")),
-                 (QList<QStringList>{{QStringLiteral("196"), QStringLiteral("196")}}));
-        // A row per message and chat, and one per second listing, less two pairs met twice.
-        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("214")}});
+                 (QList<QStringList>{{QStringLiteral("201"), QStringLiteral("201")}}));
+        // A row per message and chat, and one per second listing.
+        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("216")}});
         QCOMPARE(rows(atOnce, QStringLiteral("select integrity_check from pragma_integrity_check")),
                  QList<QStringList>{{QStringLiteral("ok")}});
     }

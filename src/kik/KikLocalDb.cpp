@@ -72,6 +72,12 @@ KikLocalDb::KikLocalDb(const QString &folder)
     , m_filesFolder(m_folder + QStringLiteral("/files"))
     , m_findUser(*this, "select _id from kik_user where jid=?")
     , m_findMessage(*this, "select _id from kik_message where uid=?")
+    , m_findMessages(*this, "select _id from kik_message where uid=? order by _id limit 2")
+    // Through the chat's memberships by time: the index on (chat_id, ts) finds the few candidates.
+    , m_findMessageByContent(*this, "select m._id from kik_chat_messages c join kik_message m on m._id = c.message_id "
+                                    "where c.chat_id=?1 and c.ts=?2 and m.ts=?2 and m.was_me=?3 "
+                                    "and ifnull(m.target_user, 0)=?4 and ifnull(m.uid, '')=?5 and ifnull(m.body, '')=?6 "
+                                    "and ifnull(m.content_id, '')=?7 order by m._id limit 1 offset ?8")
     , m_insertMessage(*this, QByteArray("insert into kik_message(") + KikMessageRow::Columns +
                                  ") values(?,?,?,?,?,?,?,?,?,?,?,?)")
     // A message already in the chat keeps its row: the primary key makes this insert a no-op.
@@ -250,6 +256,35 @@ qint64 KikLocalDb::findMessageByUid(const QString &uid)
     writeHeldRowsThrow();
     m_findMessage.startThrow().bindTextThrow(1, uid);
     return m_findMessage.int64Throw();
+}
+
+QList<qint64> KikLocalDb::findMessagesByUid(const QString &uid)
+{
+    open();
+    writeHeldRowsThrow();
+    Sqlite3Statement &find = m_findMessages.startThrow();
+    find.bindTextThrow(1, uid);
+    QList<qint64> ids;
+    while (find.stepThrow())
+        ids.append(find.int64At(0));
+    return ids;
+}
+
+qint64 KikLocalDb::findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts,
+                                        qint64 occurrence)
+{
+    open();
+    writeHeldRowsThrow();
+    Sqlite3Statement &find = m_findMessageByContent.startThrow();
+    find.bindInt64Throw(1, chatId);
+    find.bindInt64Throw(2, ts);
+    find.bindInt64Throw(3, message->was_me ? 1 : 0);
+    find.bindInt64Throw(4, targetUserId);
+    find.bindTextThrow(5, message->uid);
+    find.bindTextThrow(6, message->body);
+    find.bindTextThrow(7, message->content_id);
+    find.bindInt64Throw(8, occurrence);
+    return m_findMessageByContent.int64Throw();
 }
 
 qint64 KikLocalDb::insertMessage(const _KikMessage *message)

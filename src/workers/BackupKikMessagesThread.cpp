@@ -68,6 +68,25 @@ private:
     QStringList m_made;
 };
 
+// What a message without a uid of its own is known by.
+struct ContentKey
+{
+    qint64 chatId;
+    qint64 targetUserId;
+    qint64 ts;
+    bool wasMe;
+    QString uid;
+    QString body;
+    QString contentId;
+
+    bool operator==(const ContentKey &) const = default;
+};
+
+size_t qHash(const ContentKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.chatId, key.targetUserId, key.ts, key.wasMe, key.uid, key.body, key.contentId);
+}
+
 // One run: the database with its writer's lock, the chats met so far, the files copied.
 class BackupRun
 {
@@ -95,11 +114,11 @@ public:
         m_messages = &messages;
         m_times = &times;
         noteSharedMessages(messages);
+        m_uids.emplace(messages);
         m_db.open();
         m_db.beginTran();
-        if (m_db.beginBulkLoad()) {
-            m_storedUids.emplace(messages);
-        } else {
+        m_bulk = m_db.beginBulkLoad();
+        if (!m_bulk) {
             // Messages land all over the uid index: a larger page cache saves most re-reads.
             m_db.exec(QStringLiteral("PRAGMA cache_size=-32768"));
         }
@@ -113,7 +132,7 @@ public:
             return;
         const qint64 chatId = chatIdOf(message->chat);
         const qint64 ts = m_times->at(position);
-        const qint64 messageId = messageIdOf(position, ts);
+        const qint64 messageId = messageIdOf(position, chatId, ts);
         m_db.addChatMessage(chatId, messageId, ts);
         for (const _KikChat *other : m_otherChats.value(message))
             m_db.addChatMessage(chatIdOf(other), messageId, ts);
@@ -164,18 +183,42 @@ private:
         }
     }
 
-    // The id of the stored message with this one's uid, storing it when there is none. In
-    // bulk the database is not asked: only the run's own messages are stored.
-    qint64 messageIdOf(qsizetype position, qint64 ts)
+    // The id of the stored message, storing it when there is none. A uid that names one message
+    // of the selection names it in the database too: the first message stored under it, unless
+    // several share it there. Any other message (no uid, or one other messages of the selection
+    // carry too) is a row of its own, found again by what it is, counted within the chat: the
+    // n-th alike in this run is the n-th alike stored. In bulk the database is not asked: only
+    // the run's own messages are stored.
+    qint64 messageIdOf(qsizetype position, qint64 chatId, qint64 ts)
     {
         const _KikMessage *message = m_messages->at(position);
-        const auto store = [&] {
-            return m_db.insertMessage(message, message->target_user ? userIdOf(message->target_user) : 0, ts);
-        };
-        if (m_storedUids)
-            return m_storedUids->idOf(position, store);
-        const qint64 stored = m_db.findMessageByUid(message->uid);
-        return stored != 0 ? stored : store();
+        const auto targetUserId = [&] { return message->target_user ? userIdOf(message->target_user) : 0; };
+        const auto store = [&](qint64 target) { return m_db.insertMessage(message, target, ts); };
+        if (m_uids->namesOneMessage(position)) {
+            return m_uids->idOf(position, [&] {
+                if (m_bulk)
+                    return store(targetUserId());
+                const QList<qint64> stored = m_db.findMessagesByUid(message->uid);
+                if (stored.size() == 1)
+                    return stored.first();
+                const qint64 target = targetUserId();
+                const qint64 alike = stored.isEmpty() ? 0 : m_db.findMessageByContent(chatId, message, target, ts, 0);
+                return alike != 0 ? alike : store(target);
+            });
+        }
+        const auto known = m_ownIds.constFind(message);
+        if (known != m_ownIds.constEnd())
+            return *known;
+        const qint64 target = targetUserId();
+        qint64 id = 0;
+        if (!m_bulk) {
+            const ContentKey key{chatId, target, ts, message->was_me, message->uid, message->body, message->content_id};
+            id = m_db.findMessageByContent(chatId, message, target, ts, m_alikeMet[key]++);
+        }
+        if (id == 0)
+            id = store(target);
+        m_ownIds.insert(message, id);
+        return id;
     }
 
     // The chat's id in the database, storing the chat with its user, members and pictures
@@ -245,7 +288,10 @@ private:
     NewFileCopies m_files;
     const KikMessageList *m_messages = nullptr;
     const QList<qint64> *m_times = nullptr;
-    std::optional<KikUidTable> m_storedUids;   // in bulk only
+    std::optional<KikUidTable> m_uids;
+    bool m_bulk = false;
+    QHash<const _KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
+    QHash<ContentKey, qint64> m_alikeMet;
     QHash<const _KikUser *, qint64> m_userIds;
     QHash<const _KikChat *, qint64> m_chatIds;
     QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
