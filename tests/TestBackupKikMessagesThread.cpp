@@ -365,13 +365,19 @@ private slots:
         QCOMPARE(backup({}, folder).successes(), QStringList{QStringLiteral("Successfully backed up 0 messages.")});
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
 
-        // Messages without a chat or a chat user are counted but not stored.
+        // Messages without a chat or a chat user are not stored, and the summary says so.
         Source source;
         source.message(nullptr, QStringLiteral("orphan"), 1);
         source.message(source.chat(nullptr), QStringLiteral("no-user"), 2);
-        QCOMPARE(backup(source.set->allMessages(), folder).successes(),
-                 QStringList{QStringLiteral("Successfully backed up 2 messages.")});
+        const Outcome skipped = backup(source.set->allMessages(), folder);
+        QCOMPARE(skipped.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 2 messages were not "
+                                                                 "backed up because their chat is not known.")});
+        QCOMPARE(skipped.reports().last().text, QStringLiteral("Messages: 2/2"));
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
+        source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("kept"), 3);
+        QCOMPARE(backup(source.set->allMessages(), folder).successes(),
+                 QStringList{QStringLiteral("Successfully backed up 1 messages. 2 messages were not backed up because "
+                                            "their chat is not known.")});
     }
 
     void messagesWithoutAUidOfTheirOwnAreKeptApart()
@@ -539,7 +545,9 @@ private slots:
         QCOMPARE(reports.at(2).text, QStringLiteral("Messages: 10/1000"));
         QCOMPARE(reports.last().text, QStringLiteral("Messages: 1000/1000"));
         QCOMPARE(reports.last().value, 100);
-        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 1000 messages.")});
+        // Messages without a chat are reported, not counted as backed up.
+        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 1000 messages were not "
+                                                                 "backed up because their chat is not known.")});
     }
 
     void twoWritersAtOnceShareOneNewDatabase()

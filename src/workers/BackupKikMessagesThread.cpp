@@ -124,12 +124,13 @@ public:
         }
     }
 
-    void backupMessage(qsizetype position)
+    // False when the message is not stored: its chat, or the chat's user, is not known.
+    bool backupMessage(qsizetype position)
     {
         fetchAhead(*m_messages, position);
         const _KikMessage *message = m_messages->at(position);
         if (!message->chat || !message->chat->user)
-            return;
+            return false;
         const qint64 chatId = chatIdOf(message->chat);
         const qint64 ts = m_times->at(position);
         const qint64 messageId = messageIdOf(position, chatId, ts);
@@ -138,6 +139,7 @@ public:
             m_db.addChatMessage(chatIdOf(other), messageId, ts);
         if (!message->attachment.isEmpty())
             copyAttachmentFiles(message);
+        return true;
     }
 
     void commit()
@@ -323,6 +325,7 @@ void BackupKikMessagesThread::run()
         backup.begin(m_messages, times);
         const qint64 total = m_messages.size();
         qint64 count = 0;
+        qint64 skipped = 0;
         int shownPercent = -1;
         for (qsizetype position = 0; position < total; ++position) {
             m_progress->throwIfCanceled();
@@ -335,10 +338,14 @@ void BackupKikMessagesThread::run()
                 postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
                 shownPercent = percent;
             }
-            backup.backupMessage(position);
+            if (!backup.backupMessage(position))
+                ++skipped;
         }
         backup.commit();
-        postSuccess(m_progress, QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count));
+        QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
+        if (skipped > 0)
+            done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
+        postSuccess(m_progress, done);
     } catch (int) {
         backup.takeBack();
     } catch (const std::exception &error) {
