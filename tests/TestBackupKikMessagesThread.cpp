@@ -490,7 +490,7 @@ private slots:
         backup(old.set->allMessages(), folder);
         {
             KikLocalDb db(folder);
-            db.deleteMessages({QStringLiteral("old0"), QStringLiteral("old1"), QStringLiteral("old2")});
+            db.deleteMessages({1, 2, 3});
         }
         const QByteArray before = dump(folder);
 

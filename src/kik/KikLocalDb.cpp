@@ -379,13 +379,13 @@ void KikLocalDb::deleteChat(qint64 chatId)
     });
 }
 
-void KikLocalDb::deleteMessages(const QStringList &uids)
+void KikLocalDb::deleteMessages(const QList<qint64> &messageIds)
 {
     open();
     writeHeldRowsThrow();
     runInTransaction(*this, [&] {
-        for (const QString &uid : uids)
-            executeThrow(Sqlite3Sql("delete from kik_message where uid=?").addTextParam(uid));
+        for (const qint64 id : messageIds)
+            executeThrow(Sqlite3Sql("delete from kik_message where _id=?").addInt64Param(id));
         executeThrow("delete from kik_chat_messages where (select 1 from kik_message "
                      "where _id=kik_chat_messages.message_id limit 1) is null");
         executeThrow("delete from kik_chat where (select 1 from kik_chat_messages "

@@ -75,8 +75,9 @@ public:
 
     // The delete commands, each in one transaction. Files in the three folders are kept.
     void deleteChat(qint64 chatId);
-    // Deletes the messages with these uids, then chat memberships and chats left empty.
-    void deleteMessages(const QStringList &uids);
+    // Deletes the messages with these row ids, then chat memberships and chats left empty. Not by
+    // uid: messages without a uid of their own are rows of their own.
+    void deleteMessages(const QList<qint64> &messageIds);
 
 private:
     static QByteArray readSchemaThrow();
