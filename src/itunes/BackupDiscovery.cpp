@@ -26,6 +26,16 @@ QString nativeBackupRoot(const QString &home)
 
 } // namespace
 
+BackupFormat backupFormatOf(const QString &folder)
+{
+    const QDir dir(folder);
+    if (QFileInfo(dir.filePath(QStringLiteral("Manifest.db"))).isFile())
+        return BackupFormat::FilesDb;
+    if (QFileInfo(dir.filePath(QStringLiteral("Manifest.mbdb"))).isFile())
+        return BackupFormat::Mbdb;
+    return BackupFormat::None;
+}
+
 QStringList backupRootFolders(const QString &home)
 {
     const QDir homeDir(home);
@@ -52,10 +62,10 @@ QStringList backupFolders(const QString &root)
     const QFileInfoList entries =
         QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
     for (const QFileInfo &entry : entries) {
-        const QDir dir(entry.absoluteFilePath());
-        if (QFileInfo::exists(dir.filePath(QStringLiteral("Manifest.mbdb")))
-            && QFileInfo::exists(dir.filePath(QStringLiteral("Manifest.plist"))))
-            folders.append(entry.absoluteFilePath());
+        const QString folder = entry.absoluteFilePath();
+        if (backupFormatOf(folder) != BackupFormat::None
+            && QFileInfo::exists(QDir(folder).filePath(QStringLiteral("Manifest.plist"))))
+            folders.append(folder);
     }
     return folders;
 }
