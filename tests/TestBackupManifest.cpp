@@ -162,14 +162,16 @@ private slots:
         qputenv("XDG_DATA_HOME", xdg.toUtf8());
     }
 
-    void backupFoldersNeedBothManifests()
+    void backupFoldersNeedAFileListAndManifestPlist()
     {
         const QString root = env.path(QStringLiteral("scan"));
         const QDateTime base(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
         const QStringList names = {QStringLiteral("newer"), QStringLiteral("older"), QStringLiteral("noMbdb"),
-                                   QStringLiteral("noPlist")};
+                                   QStringLiteral("noPlist"), QStringLiteral("modern")};
         for (const QString &name : names) {
-            if (name != QStringLiteral("noMbdb"))
+            if (name == QStringLiteral("modern"))
+                writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.db"), "SQLite format 3");
+            else if (name != QStringLiteral("noMbdb"))
                 writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.mbdb"), "mbdb\x05");
             if (name != QStringLiteral("noPlist"))
                 writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.plist"), "<plist/>");
@@ -183,7 +185,12 @@ private slots:
         };
         age(QStringLiteral("newer"), 10);
         age(QStringLiteral("older"), 1);
-        QCOMPARE(backupFolders(root), (QStringList{root + QStringLiteral("/older"), root + QStringLiteral("/newer")}));
+        age(QStringLiteral("modern"), 5);
+        QCOMPARE(backupFolders(root), (QStringList{root + QStringLiteral("/older"), root + QStringLiteral("/modern"),
+                                                   root + QStringLiteral("/newer")}));
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/modern")), BackupFormat::FilesDb);
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/older")), BackupFormat::Mbdb);
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/noMbdb")), BackupFormat::None);
         QVERIFY(backupFolders(env.path(QStringLiteral("no such root"))).isEmpty());
     }
 };
