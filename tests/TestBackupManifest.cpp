@@ -157,6 +157,17 @@ private slots:
         QDir().mkpath(roaming);
         QCOMPARE(backupRootFolders(home), (QStringList{roaming, older, native}));
 
+        // The Microsoft Store iTunes keeps its backups under the user's own folder.
+        const QString store = home + QStringLiteral("/Apple/MobileSync/Backup");
+        QDir().mkpath(store);
+        QCOMPARE(backupRootFolders(home), (QStringList{roaming, older, store, native}));
+
+        QVERIFY(backupRootProblem(store).isEmpty());
+        QVERIFY(backupRootProblem(home + QStringLiteral("/missing")).isEmpty());
+        QVERIFY(unreadableRootText(home + QStringLiteral("/Library/Application Support/MobileSync/Backup"))
+                    .contains(QStringLiteral("Full Disk Access")));
+        QVERIFY(!unreadableRootText(store).contains(QStringLiteral("Full Disk Access")));
+
         qunsetenv("XDG_DATA_HOME");
         QCOMPARE(backupRootFolders(home).last(), home + QStringLiteral("/.local/share/MobileSync/Backup"));
         qputenv("XDG_DATA_HOME", xdg.toUtf8());

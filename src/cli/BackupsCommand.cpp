@@ -48,6 +48,8 @@ public:
                                                                      : backupRootFolders();
         QList<ListedBackup> listed;
         for (const QString &root : roots) {
+            if (const QString problem = backupRootProblem(root); !problem.isEmpty())
+                printErr(tabField(problem));
             for (const QString &folder : backupFolders(root)) {
                 BackupManifest backup(folder);
                 try {

@@ -1,11 +1,17 @@
 #include "itunes/BackupDiscovery.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#if defined(Q_OS_UNIX)
+#include <dirent.h>
+#endif
 
 namespace {
 
 const QString kWindowsTail = QStringLiteral("Apple Computer/MobileSync/Backup");
+const QString kMacPlace = QStringLiteral("Library/Application Support/MobileSync/Backup");
 
 QString nativeBackupRoot(const QString &home)
 {
@@ -15,7 +21,7 @@ QString nativeBackupRoot(const QString &home)
     const QString base = QFileInfo(roaming).isDir() ? roaming : homeDir.filePath(QStringLiteral("Application Data"));
     return QDir(base).filePath(kWindowsTail);
 #elif defined(Q_OS_MACOS)
-    return homeDir.filePath(QStringLiteral("Library/Application Support/MobileSync/Backup"));
+    return homeDir.filePath(kMacPlace);
 #else
     QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
@@ -40,8 +46,10 @@ QStringList backupRootFolders(const QString &home)
 {
     const QDir homeDir(home);
     QStringList roots;
-    for (const QString &base : {QStringLiteral("AppData/Roaming"), QStringLiteral("Application Data")}) {
-        const QString root = QDir(homeDir.filePath(base)).filePath(kWindowsTail);
+    for (const QString &place : {QDir(QStringLiteral("AppData/Roaming")).filePath(kWindowsTail),
+                                 QDir(QStringLiteral("Application Data")).filePath(kWindowsTail),
+                                 QStringLiteral("Apple/MobileSync/Backup")}) {
+        const QString root = homeDir.filePath(place);
         if (QFileInfo(root).isDir())
             roots.append(QDir::cleanPath(root));
     }
@@ -68,4 +76,31 @@ QStringList backupFolders(const QString &root)
             folders.append(folder);
     }
     return folders;
+}
+
+QString unreadableRootText(const QString &root)
+{
+    if (QDir::cleanPath(root).endsWith(kMacPlace))
+        return QStringLiteral("The iTunes Backup folder %1 cannot be read. Give Parlewick Full Disk Access "
+                              "(System Settings, Privacy & Security, Full Disk Access) and open this list again.")
+            .arg(QDir::toNativeSeparators(root));
+    return QStringLiteral("The iTunes Backup folder %1 cannot be read.").arg(QDir::toNativeSeparators(root));
+}
+
+QString backupRootProblem(const QString &root)
+{
+    if (!QFileInfo(root).isDir())
+        return QString();
+#if defined(Q_OS_UNIX)
+    // Privacy protection on macOS refuses the listing itself, whatever the permission bits say.
+    DIR *dir = ::opendir(QFile::encodeName(root).constData());
+    if (dir) {
+        ::closedir(dir);
+        return QString();
+    }
+#else
+    if (QFileInfo(root).isReadable())
+        return QString();
+#endif
+    return unreadableRootText(root);
 }

@@ -9,11 +9,16 @@ enum class BackupFormat { None, Mbdb, FilesDb };
 BackupFormat backupFormatOf(const QString &folder);
 
 // Where iTunes keeps backups for the user of home: the Windows places that exist under home
-// (AppData/Roaming first, then the older "Application Data"), then this system's own place,
-// which need not exist.
+// (AppData/Roaming first, then the older "Application Data", then the Microsoft Store iTunes
+// place "Apple/MobileSync/Backup"), then this system's own place, which need not exist.
 QStringList backupRootFolders(const QString &home);
 QStringList backupRootFolders();  // for the current user
 
 // Backup folders directly under root (those holding Manifest.plist and a file list),
 // oldest first by modification time.
 QStringList backupFolders(const QString &root);
+
+// Why the existing root cannot be searched, or empty when it can (or does not exist).
+QString backupRootProblem(const QString &root);
+// The text for a root that cannot be listed: the macOS place needs Full Disk Access.
+QString unreadableRootText(const QString &root);

@@ -94,6 +94,10 @@ AbsTreeItemModel::_ItemNode *LoadItunesBackupDlg::listBackup(const QString &fold
 void LoadItunesBackupDlg::fillList()
 {
     for (const QString &root : backupRootFolders()) {
+        if (const QString problem = backupRootProblem(root); !problem.isEmpty()) {
+            qWarning("%s", qUtf8Printable(problem));
+            reportError(problem);
+        }
         for (const QString &folder : backupFolders(root))
             listBackup(folder);
     }
