@@ -120,6 +120,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         backup->load();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
+        return;
     }
     if (!mergeIntoBackup(backup, files))
         return;
