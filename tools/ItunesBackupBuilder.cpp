@@ -1,14 +1,13 @@
 #include "ItunesBackupBuilder.h"
 
 #include "device/CFType.h"
+#include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-
-#include <mbedtls/aes.h>
 
 #include <stdexcept>
 
@@ -46,29 +45,21 @@ void setModified(const QString &path, const QDateTime &time)
         fail(QStringLiteral("can not set the time of %1").arg(path));
 }
 
-// AES-256-CBC with a zero IV and block padding (1 to 16 bytes, each holding the count).
+// AES-256-CBC with a zero IV and PKCS#7 padding.
 void encryptFile(const QString &source, const QString &target, const QByteArray &key)
 {
     QFile in(source);
     QFile out(target);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
         fail(QStringLiteral("can not encrypt %1 into %2").arg(source, target));
-    mbedtls_aes_context aes;
-    mbedtls_aes_init(&aes);
-    mbedtls_aes_setkey_enc(&aes, reinterpret_cast<const uchar *>(key.constData()), 256);
-    uchar iv[16] = {};
-    qint64 left = in.size();
-    QByteArray block;
-    do {
-        block = in.read(std::min(left, kBlockBytes));
-        left -= block.size();
-        if (left == 0)
-            block.append(QByteArray(16 - block.size() % 16, char(16 - block.size() % 16)));
-        auto *bytes = reinterpret_cast<uchar *>(block.data());
-        mbedtls_aes_crypt_cbc(&aes, MBEDTLS_AES_ENCRYPT, size_t(block.size()), iv, bytes, bytes);
-        out.write(block);
-    } while (left > 0);
-    mbedtls_aes_free(&aes);
+    AesCbcEncryptor encryptor(key);
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(kBlockBytes);
+        if (block.isEmpty())
+            fail(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
+        out.write(encryptor.encrypt(block));
+    }
+    out.write(encryptor.finish());
     if (out.error() != QFileDevice::NoError)
         fail(out.errorString());
 }
