@@ -242,10 +242,10 @@ private slots:
         BackupKeybag forged = BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0))
                                                         + tlv("ITER", be32(0xFFFFFFF0u)) + passwordClass);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, forged.unlock("pw"));
-        // Without SALT and ITER the derived key opens nothing: read as a wrong password.
+        // Without SALT and ITER no password could open it: damaged, never a wrong password.
         BackupKeybag bare =
             BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0)) + passwordClass);
-        QVERIFY(!bare.unlock("pw"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, bare.unlock("pw"));
     }
 
     void fileKeyRules()
@@ -264,6 +264,9 @@ private slots:
         QVERIFY(bag.fileKey(3, field + "x").isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray("abc")).isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray(4, '\0') + aesKeyWrap(QByteArray(32, '\x07'), fileKey)).isEmpty());
+        // A record without a class: the field's own, little-endian.
+        QCOMPARE(bag.fileKey(0, QByteArray("\x03\0\0\0", 4) + wrapped), fileKey);
+        QVERIFY(bag.fileKey(0, QByteArray("\0\0\0\x03", 4) + wrapped).isEmpty());
     }
 };
 

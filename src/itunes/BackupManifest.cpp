@@ -96,7 +96,8 @@ bool BackupManifest::unlock(const QString &password)
 {
     if (password.isEmpty())
         return false;
-    auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob));
+    const QString source = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
+    auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob, source));
     QByteArray utf8 = password.toUtf8();
     const ScopedWipe wipePassword(utf8);
     if (!bag->unlock(utf8))
