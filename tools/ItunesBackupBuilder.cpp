@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int kClassCount = 11;
+// The class phones wrap the key of Manifest.db with ("UntilFirstUserAuthentication").
+constexpr int kManifestClass = 3;
 constexpr qint64 kBlockBytes = 1 << 20;
 
 [[noreturn]] void fail(const QString &text)
@@ -124,14 +126,28 @@ QByteArray ItunesBackupBuilder::classKey(int protectionClass) const
     fail(QStringLiteral("no key for protection class %1").arg(protectionClass));
 }
 
+void ItunesBackupBuilder::setKeybagFormat(KeybagFormat format, quint32 dpic)
+{
+    m_keybagFormat = format;
+    m_dpic = dpic;
+}
+
 void ItunesBackupBuilder::makeKeybag()
 {
     m_classKeys.clear();
     const QByteArray salt = randomBytes(20);
-    QByteArray passwordKey = pbkdf2HmacSha1(m_password.toUtf8(), salt, m_iterations, 32);
-    m_keybag = tlv("VERS", bigEndian32(3)) + tlv("TYPE", bigEndian32(1)) + tlv("UUID", randomBytes(16))
+    const bool modern = m_keybagFormat == KeybagFormat::Modern;
+    const QByteArray salt256 = modern ? randomBytes(20) : QByteArray();
+    QByteArray stage1 = modern ? pbkdf2HmacSha256(m_password.toUtf8(), salt256, m_dpic, 32) : m_password.toUtf8();
+    QByteArray passwordKey = pbkdf2HmacSha1(stage1, salt, m_iterations, 32);
+    wipeBytes(stage1);
+    if (passwordKey.isEmpty())
+        fail(QStringLiteral("no key derived from the password"));
+    m_keybag = tlv("VERS", bigEndian32(modern ? 5 : 3)) + tlv("TYPE", bigEndian32(1)) + tlv("UUID", randomBytes(16))
                + tlv("HMCK", randomBytes(40)) + tlv("WRAP", bigEndian32(0)) + tlv("SALT", salt)
                + tlv("ITER", bigEndian32(m_iterations));
+    if (modern)
+        m_keybag += tlv("DPWT", bigEndian32(1)) + tlv("DPIC", bigEndian32(m_dpic)) + tlv("DPSL", salt256);
     for (int cls = 1; cls <= kClassCount; ++cls) {
         const quint32 wrap = m_hardwareClasses.contains(cls) ? kWrapHardware : kWrapPassword;
         const QByteArray key = randomBytes(32);
@@ -142,6 +158,8 @@ void ItunesBackupBuilder::makeKeybag()
                     + tlv("KTYP", bigEndian32(0)) + tlv("WPKY", wrapped);
     }
     wipeBytes(passwordKey);
+    m_manifestDbKey = randomBytes(32);
+    m_manifestKey = littleEndian32(kManifestClass) + aesKeyWrap(classKey(kManifestClass), m_manifestDbKey);
 }
 
 void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index)
@@ -223,10 +241,13 @@ void ItunesBackupBuilder::build(const QString &folder)
 {
     if (!QDir().mkpath(folder))
         fail(QStringLiteral("can not create %1").arg(folder));
-    if (!m_password.isEmpty())
+    if (!m_password.isEmpty()) {
         makeKeybag();
-    else
+    } else {
         m_keybag.clear();
+        m_manifestDbKey.clear();
+        m_manifestKey.clear();
+    }
 
     // Each domain's own root record, as phones list them.
     MbdbIndex index;

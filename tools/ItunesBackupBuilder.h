@@ -30,8 +30,8 @@ struct ItunesBackupFileOptions
 
 // Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
 // Status.plist, Manifest.mbdb and the hashed files, optionally encrypted with a password the
-// way a phone does it (keybag with SALT and ITER, class keys wrapped with the password key,
-// per-file keys wrapped with class keys, files in AES-256-CBC with block padding).
+// way a phone does it (keybag with DPSL, DPIC, SALT and ITER, class keys wrapped with the
+// password key, per-file keys wrapped with class keys, files in AES-256-CBC with PKCS#7 padding).
 class ItunesBackupBuilder
 {
 public:
@@ -48,6 +48,11 @@ public:
     void setPassword(const QString &password, quint32 iterations = 1000,
                      const QSet<int> &hardwareClasses = {6, 7, 11});
 
+    // The keybag of an encrypted backup: as iOS 10.2 and later write it (DPSL and DPIC, the
+    // SHA-256 stage with dpic rounds; phones use 10,000,000) or the older one (SALT and ITER only).
+    enum class KeybagFormat { Modern, Old };
+    void setKeybagFormat(KeybagFormat format, quint32 dpic = 1000);
+
     void addFile(const QString &domain, const QString &path, const QByteArray &content,
                  const FileOptions &options = FileOptions());
     void addLocalFile(const QString &domain, const QString &path, const QString &localFile,
@@ -60,6 +65,12 @@ public:
 
     // The keybag made by the last build (empty for a plain backup).
     QByteArray keybag() const { return m_keybag; }
+    // The unwrapped key of a protection class in the last build's keybag.
+    QByteArray classKey(int protectionClass) const;
+    // The key that encrypts Manifest.db in the last build, and its ManifestKey value for
+    // Manifest.plist (4-byte little-endian class, then the key wrapped with that class's key).
+    QByteArray manifestDbKey() const { return m_manifestDbKey; }
+    QByteArray manifestKey() const { return m_manifestKey; }
 
 private:
     struct Entry
@@ -79,7 +90,6 @@ private:
     QByteArray randomBytes(int count);
     void makeKeybag();
     void storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index);
-    QByteArray classKey(int protectionClass) const;
     void writePlists(const QString &folder) const;
 
     Device m_device;
@@ -89,5 +99,9 @@ private:
     QList<Entry> m_entries;
     QList<ClassKey> m_classKeys;
     QByteArray m_keybag;
+    KeybagFormat m_keybagFormat = KeybagFormat::Modern;
+    quint32 m_dpic = 1000;
+    QByteArray m_manifestDbKey;
+    QByteArray m_manifestKey;
     QRandomGenerator m_random{20160314};
 };
