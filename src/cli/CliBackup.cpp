@@ -5,6 +5,7 @@
 #include "itunes/BackupManifest.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
+#include "workers/UnlockBackupThread.h"
 
 #include <QFileInfo>
 #include <QObject>
@@ -26,8 +27,16 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
         fail(QStringLiteral("The folder %1 does not exist.").arg(folder));
     auto backup = QSharedPointer<BackupManifest>::create(folder);
     backup->readInfo();
-    if (backup->encrypted() && !backup->unlock(readBackupPasswordThrow(args)))
-        fail(QObject::tr("IDS_INVALID_PASSWORD"));
+    if (backup->encrypted()) {
+        const QString password = readBackupPasswordThrow(args);
+        // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
+        ConsoleProgress progress;
+        UnlockBackupThread worker(backup, password, &progress);
+        runTaskThrow(progress, worker);
+        if (!worker.keybag())
+            fail(QObject::tr("IDS_INVALID_PASSWORD"));
+        backup->setKeybag(worker.keybag());
+    }
     backup->load();
     return backup;
 }
