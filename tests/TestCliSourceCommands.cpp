@@ -4,6 +4,7 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "KikBackupFixture.h"
 #include "StreamCapture.h"
 #include "app/AppFolders.h"
 #include "cli/CliRunner.h"
@@ -275,6 +276,39 @@ private slots:
         }
         QVERIFY(pictures > 0);
         QCOMPARE(snapshot(m_generated), before);
+    }
+
+    // Two Kik accounts in the App Group container: without --account the error lists both;
+    // with it, show and extract read that account's store as if it were the only one.
+    void kikAccounts()
+    {
+        const QString first = kikFixtureAccountId(1), second = kikFixtureAccountId(2);
+        ItunesBackupBuilder builder;
+        addKikToBackup(builder, m_real, KikFixturePlace::Group, first);
+        addKikToBackup(builder, m_generated, KikFixturePlace::Group, second);
+        const QString folder = env.path(QStringLiteral("backups/accounts"));
+        builder.build(folder);
+        const QMap<QString, QByteArray> before = snapshot(folder);
+
+        CliRun run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), folder});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("--account")) && run.err.contains(first + QStringLiteral("  55 messages"))
+                     && run.err.contains(second),
+                 qPrintable(run.err));
+        QCOMPARE(showJson({QStringLiteral("--backup"), folder, QStringLiteral("--account"), first}),
+                 showJson({QStringLiteral("--kik"), m_real}));
+        QCOMPARE(showJson({QStringLiteral("--backup"), folder, QStringLiteral("--account"), second.toUpper()}),
+                 showJson({QStringLiteral("--kik"), m_generated}));
+
+        const QString out = env.path(QStringLiteral("extracted-account"));
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), folder, QStringLiteral("--out"), out,
+                          QStringLiteral("--account"), first});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(readFileBytes(out + QStringLiteral("/com.kik.chat/Documents/kik.sqlite")),
+                 readFileBytes(m_real + QStringLiteral("/Documents/kik.sqlite")));
+        run = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--account"), first});
+        QCOMPARE(run.code, 2);
+        QCOMPARE(snapshot(folder), before);
     }
 
     void failures()

@@ -214,6 +214,7 @@ private slots:
     void consolidateOnUnusualStores();
     void attachmentSideFiles();
     void roundTripThroughLocalDatabases();
+    void newerLayoutReadAndWritten();
 };
 
 void TestIOSKikDbWrite::mergeIntoRealStore()
@@ -552,3 +553,60 @@ void TestIOSKikDbWrite::roundTripThroughLocalDatabases()
 
 QTEST_GUILESS_MAIN(TestIOSKikDbWrite)
 #include "TestIOSKikDbWrite.moc"
+
+// A newer Kik numbers its entities differently (KikUser 9, KikMessage 6) and keeps entities
+// and columns this program does not know: they are read by number, written with the store's
+// own numbers, and what the program does not know is left exactly as it was.
+void TestIOSKikDbWrite::newerLayoutReadAndWritten()
+{
+    KikStoreOptions options = sourceOptions(11);
+    options.layout = KikStoreLayout::New;
+    const GeneratedKikStore store = KikStoreGenerator(options).generate(newFolder("newer"));
+    const QString before = m_env.path(QStringLiteral("newer-before.sqlite"));
+    QVERIFY(QFile::copy(store.storePath, before));
+
+    IOSKikDb db(store.rootFolder);
+    const KikDataSetPtr data = loadAll(db);
+    QCOMPARE(db.entityNumber(QStringLiteral("KikUser")), 9);
+    QCOMPARE(db.membersTable().table, QStringLiteral("Z_9MEMBERS"));
+    QCOMPARE(db.chatMessagesTable().second, QStringLiteral("Z_6MESSAGES"));
+    QCOMPARE(data->messages.size(), store.messages);
+    int members = 0, admins = 0;
+    for (const _KikUser *user : data->users) {
+        members += int(user->members.size());
+        admins += user->is_group_admin ? 1 : 0;
+    }
+    QCOMPARE(members, options.groups * options.membersPerGroup);
+    QCOMPARE(admins, options.groups);
+
+    IOSKikDb sourceDb(generated(sourceOptions(12)));
+    const KikDataSetPtr source = loadAll(sourceDb);
+    QCOMPARE(transfer(db, *source), source->messages.size());
+    checkStoreConsistency(db);
+    QCOMPARE(scalar(db, "select count(*) from ZKIKMESSAGE where Z_ENT<>6"), 0);
+    QCOMPARE(scalar(db, "select count(*) from ZKIKUSER where Z_ENT<>9"), 0);
+    QCOMPARE(scalar(db, "select count(*) from ZKIKUSEREXTRA where Z_ENT<>10"), 0);
+
+    db.executeThrow(Sqlite3Sql("attach ? as earlier").addTextParam(before));
+    for (const char *table : {"ZKIKMESSAGEREACTION", "ZKIKCONTENTLINK", "ZKIKSTICKERPACK"}) {
+        const QString sql = QStringLiteral("select count(*) from (select * from earlier.%1 except select * from main.%1)").arg(table);
+        QVERIFY(scalar(db, QStringLiteral("select count(*) from earlier.%1").arg(table)) > 0);
+        QCOMPARE(scalar(db, sql), 0);
+        QCOMPARE(scalar(db, QStringLiteral("select count(*) from main.%1").arg(table)),
+                 scalar(db, QStringLiteral("select count(*) from earlier.%1").arg(table)));
+    }
+    QCOMPARE(scalar(db, "select count(*) from (select Z_PK, ZENTITYUSERDATA, ZROSTERENTRYDATA from earlier.ZKIKUSEREXTRA "
+                        "except select Z_PK, ZENTITYUSERDATA, ZROSTERENTRYDATA from main.ZKIKUSEREXTRA)"), 0);
+    QVERIFY(scalar(db, "select count(*) from earlier.ZKIKUSEREXTRA where ZROSTERENTRYDATA is not null") > 0);
+    QCOMPARE(scalar(db, "select count(*) from (select * from earlier.Z_PRIMARYKEY where Z_NAME in "
+                        "('KikContentLink','KikMessageReaction','KikStickerPack') except select * from main.Z_PRIMARYKEY)"), 0);
+    db.executeThrow("detach earlier");
+    db.close();
+
+    IOSKikDb reader(store.rootFolder);
+    const KikDataSetPtr readBack = loadAll(reader);
+    QCOMPARE(readBack->messages.size(), store.messages + source->messages.size());
+    const auto copies = messagesByUid(*readBack);
+    for (const _KikMessage *message : source->messages)
+        compareTransferred(message, copies.value(message->uid));
+}

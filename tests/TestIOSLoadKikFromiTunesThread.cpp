@@ -2,9 +2,12 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "KikBackupFixture.h"
 #include "RecordingProgress.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
+#include "kik/IOSKikDb.h"
+#include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
 #include <QDir>
@@ -272,6 +275,107 @@ private slots:
         run = load(backup, fresh);
         QCOMPARE(run.errors.size(), 1);
         QVERIFY(!QFileInfo::exists(fresh));
+    }
+
+    // Newer phones: one folder per account in the App Group container. Each maps onto the
+    // mirror's Documents; with several, nothing is mirrored until one is picked. Folders whose
+    // names are no account ids are passed over, and the backup stays byte for byte as it was.
+    void accountsInTheGroupContainer()
+    {
+        KikStoreOptions options;
+        options.contacts = 3;
+        options.chats = 2;
+        options.groups = 0;
+        options.messagesPerChat = 9;
+        options.sideFiles = false;
+        const GeneratedKikStore other = KikStoreGenerator(options).generate(env.path(QStringLiteral("other-account")));
+        const QString first = kikFixtureAccountId(1), second = kikFixtureAccountId(2);
+        ItunesBackupBuilder builder;
+        // Newer phones still list the app's own container, without a store.
+        builder.addFile(kKikDomain, QStringLiteral("Library/Preferences/com.kik.chat.plist"), "<plist/>");
+        addKikToBackup(builder, m_container, KikFixturePlace::Group, first);
+        addKikToBackup(builder, other.rootFolder, KikFixturePlace::Group, second);
+        addKikToBackup(builder, other.rootFolder, KikFixturePlace::Group, QStringLiteral("not-an-account"));
+        const QString folder = env.path(QStringLiteral("backups/accounts"));
+        builder.build(folder);
+        const QMap<QString, QByteArray> backupBefore = treeOf(folder);
+        const auto backup = openBackup(folder);
+
+        const QString root = env.path(QStringLiteral("cache-accounts"));
+        const auto run = [&](const QString &account, IOSLoadKikFromiTunesThread &worker, RecordingProgress &progress) {
+            worker.setAccount(account);
+            progress.run(worker);
+        };
+        {
+            RecordingProgress progress;
+            IOSLoadKikFromiTunesThread worker(backup, &progress, root);
+            run(QString(), worker, progress);
+            QCOMPARE(progress.errors(), QStringList());
+            QVERIFY(worker.needsAccountChoice() && !worker.found());
+            QCOMPARE(worker.accounts().size(), 2);
+            QCOMPARE(worker.accounts().at(0).accountId, first);
+            QCOMPARE(worker.accounts().at(0).messages, 55);
+            QCOMPARE(worker.accounts().at(1).accountId, second);
+            QCOMPARE(worker.accounts().at(1).messages, other.messages);
+            QCOMPARE(worker.accounts().at(0).newest, QDateTime::fromSecsSinceEpoch(1435828618, Qt::UTC));
+            QVERIFY(!QFileInfo::exists(root));
+        }
+        {
+            RecordingProgress progress;
+            IOSLoadKikFromiTunesThread worker(backup, &progress, root);
+            run(first, worker, progress);
+            QVERIFY(worker.found());
+            QCOMPARE(treeOf(worker.appFolder() + QStringLiteral("/Documents")), m_expected);
+            QCOMPARE(worker.location().domain, QStringLiteral("AppDomainGroup-group.com.kik.chat"));
+            QCOMPARE(worker.location().path, QStringLiteral("cores/private/") + first);
+        }
+        {
+            RecordingProgress progress;
+            IOSLoadKikFromiTunesThread worker(backup, &progress, root);
+            run(QStringLiteral("not-an-account"), worker, progress);
+            QVERIFY(!worker.found());
+            QCOMPARE(progress.errors().size(), 1);
+            QVERIFY2(progress.errors().first().contains(first) && progress.errors().first().contains(second),
+                     qPrintable(progress.errors().first()));
+        }
+        QCOMPARE(treeOf(folder), backupBefore);
+    }
+
+    // The phone had the newest messages only in the store's write-ahead log: they are read, and
+    // neither the backup nor the mirror is written by the reading.
+    void messagesOnlyInTheWriteAheadLog()
+    {
+        const QString container = env.path(QStringLiteral("container-wal"));
+        QVERIFY(!TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), container + QStringLiteral("/Documents/")).isEmpty());
+        const QString store = container + QStringLiteral("/Documents/kik.sqlite");
+        QVERIFY(QFile::rename(container + QStringLiteral("/Documents/kik_ios.sqlite"), store));
+        const QStringList uids = addWalOnlyMessages(store, 3);
+        QVERIFY(QFileInfo(store + QStringLiteral("-wal")).size() > 0);
+        for (const auto place : {KikFixturePlace::Documents, KikFixturePlace::Group}) {
+            ItunesBackupBuilder builder;
+            addKikToBackup(builder, container, place, kikFixtureAccountId(7));
+            const QString folder = env.path(QStringLiteral("backups/wal%1").arg(int(place)));
+            builder.build(folder);
+            const QMap<QString, QByteArray> backupBefore = treeOf(folder);
+            const Run run = load(openBackup(folder), env.path(QStringLiteral("cache-wal%1").arg(int(place))));
+            QVERIFY(run.found);
+            const QMap<QString, QByteArray> mirrorBefore = treeOf(run.appFolder + QStringLiteral("/Documents"));
+
+            IOSKikDb db(run.appFolder, env.path(QStringLiteral("thumbs-wal")));
+            db.setOpenMode(IOSKikDb::ReadOnlyMode);
+            const KikDataSetPtr data = KikDataSetPtr::create();
+            db.load(data);
+            QCOMPARE(data->messages.size(), 55 + uids.size());
+            QStringList found;
+            for (const _KikMessage *message : data->messages) {
+                if (uids.contains(message->uid) && message->chat)
+                    found << message->uid;
+            }
+            QCOMPARE(found.size(), uids.size());
+            db.close();
+            QCOMPARE(treeOf(run.appFolder + QStringLiteral("/Documents")), mirrorBefore);
+            QCOMPARE(treeOf(folder), backupBefore);
+        }
     }
 
     void linksInTheCacheAreNotFollowed()

@@ -2,6 +2,7 @@
 
 #include "BoxRecorder.h"
 #include "ItunesBackupBuilder.h"
+#include "KikBackupFixture.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "itunes/BackupManifest.h"
@@ -9,6 +10,7 @@
 #include "ui/MainWindow.h"
 #include "views/ItemModelMain.h"
 #include "views/ItemModelSms.h"
+#include "workers/KikBackupAccounts.h"
 
 #include <QDir>
 #include <QtTest>
@@ -29,6 +31,8 @@ class TestMainWindowImport : public QObject
     QString password;             // the password the passcode dialog "types"; empty: cancelled
     QStringList asked;            // the dialogs shown, in order
     QString proposedName;
+    QString chosenAccount;                   // the account the choice "picks"; empty: cancelled
+    QList<KikAccountSummary> offeredAccounts;
 
     ItemModelMain *model() const { return window->mainModel(); }
 
@@ -67,6 +71,11 @@ private slots:
         dialogs.unlockBackup = [this](const QSharedPointer<BackupManifest> &backup) {
             asked << QStringLiteral("password");
             return !password.isEmpty() && backup->unlock(password);
+        };
+        dialogs.chooseKikAccount = [this](const QList<KikAccountSummary> &accounts) {
+            asked << QStringLiteral("account");
+            offeredAccounts = accounts;
+            return chosenAccount;
         };
         dialogs.chooseLocalDb = [this](const QStringList &, const QString &proposed) {
             asked << QStringLiteral("database");
@@ -140,6 +149,46 @@ private slots:
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().contains("Found no Kik data in your iTunes Backup."), qPrintable(errors.first()));
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Test iPhone_Backup"));
+    }
+
+    // A newer phone keeps one Kik store per account in the App Group container: the window
+    // asks which, listing what each holds, and loads only that one.
+    void aBackupWithTwoAccountsAsksWhichOne()
+    {
+        KikStoreOptions options;
+        options.contacts = 3;
+        options.chats = 2;
+        options.groups = 0;
+        options.messagesPerChat = 7;
+        options.seed = 9;
+        const GeneratedKikStore second = KikStoreGenerator(options).generate(env.path("kik-second"));
+        ItunesBackupDevice device;
+        device.deviceName = QStringLiteral("Newer iPhone");
+        ItunesBackupBuilder builder(device);
+        addKikToBackup(builder, store.rootFolder, KikFixturePlace::Group, kikFixtureAccountId(1));
+        addKikToBackup(builder, second.rootFolder, KikFixturePlace::Group, kikFixtureAccountId(2));
+        builder.build(env.path("backups/accounts"));
+
+        BoxRecorder boxes;
+        chosenBackup = env.path("backups/accounts");
+        chosenAccount.clear();
+        window->miImportiTunes();
+        QCOMPARE(asked, QStringList({"backup list", "account"}));
+        QVERIFY(boxes.boxes().isEmpty());
+        QCOMPARE(offeredAccounts.size(), 2);
+        QCOMPARE(offeredAccounts.at(0).accountId, kikFixtureAccountId(1));
+        QCOMPARE(offeredAccounts.at(0).messages, store.messages);
+        QCOMPARE(offeredAccounts.at(1).messages, second.messages);
+        QVERIFY(offeredAccounts.at(1).newest.isValid());
+
+        asked.clear();
+        chosenAccount = kikFixtureAccountId(2);
+        window->miImportiTunes();
+        settle();
+        QCOMPARE(asked, QStringList({"backup list", "account", "database"}));
+        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully backed up %1 messages.").arg(second.messages)));
+        QVERIFY(child(model()->localDbRoot(), QStringLiteral("Newer iPhone_Backup")));
+        QCOMPARE(window->smsModel()->rowCount(), int(second.messages));
     }
 
     void cleanupTestCase() { window.reset(); }

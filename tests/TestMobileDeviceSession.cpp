@@ -62,8 +62,9 @@ private slots:
         QCOMPARE(mobiledevice_connect(device(), &error), 0);
         QCOMPARE(error, QString());
         mobiledevice_disconnect(device());
-        QCOMPARE(PhoneLog::lockdownRequests(phone),
-                 (QStringList{"QueryType", "ValidatePair", "StartSession", "StopSession"}));
+        // The session is opened on a second connection, after the library asked for the version.
+        QCOMPARE(PhoneLog::lockdownRequests(phone), (QStringList{"QueryType", "ValidatePair", "QueryType", "GetValue",
+                                                                 "StartSession", "StopSession"}));
         // A trusted phone is never asked to pair again.
         QVERIFY(PhoneLog::entries(phone, {{"message", "ReadPairRecord"}}).size() >= 1);
     }
@@ -149,6 +150,21 @@ private slots:
         QVERIFY(!last.contains("Key"));
 
         QCOMPARE(mobiledevice_device_description(device()), QStringLiteral("Simulated iPhone, iPhone10,3, iOS 14.8"));
+    }
+
+    // Phones since iOS 10 refuse the TLS 1.0 of the oldest phones; the session and the values
+    // come through for old and new phones alike.
+    void sessionsReachPhonesOfEveryVersion()
+    {
+        for (const QString version : {QStringLiteral("17.5"), QStringLiteral("10.3"), QStringLiteral("9.3.5")}) {
+            phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), version);
+            phone.clearReceived();
+            const QList<CFType> values = mobiledevice_copy_values(device(), {"DeviceName", "ProductVersion"});
+            QCOMPARE(values[0].toQString(), QStringLiteral("Simulated iPhone"));
+            QCOMPARE(values[1].toQString(), version);
+            QCOMPARE(PhoneLog::entries(phone, {{"kind", "tls"}, {"event", "started"}}).size(), 1);
+        }
+        phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("14.8"));
     }
 
     void spoiledValueAnswersGiveNullValues()

@@ -426,10 +426,13 @@ private slots:
         QCOMPARE(entries(phone(), {{QStringLiteral("message"), QStringLiteral("Connect")}}).first()[QStringLiteral("port")].toInt(),
                  62078);
 
-        // After StopSession the same connection goes on in plain text.
+        // After StopSession the same connection goes on in plain text. The library learns the
+        // phone's version through a handshake first, or it would offer TLS 1.0 only.
         idevice_t device = nullptr;
         lockdownd_client_t client = nullptr;
         QCOMPARE(idevice_new(&device, kUdid.toUtf8().constData()), IDEVICE_E_SUCCESS);
+        QCOMPARE(lockdownd_client_new_with_handshake(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
+        lockdownd_client_free(client);
         QCOMPARE(lockdownd_client_new(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
         const QByteArray hostId = PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
         char *sessionId = nullptr;
@@ -450,6 +453,42 @@ private slots:
         const QList<QJsonObject> last = entries(phone(), {{QStringLiteral("kind"), QStringLiteral("plist")}}).mid(-2);
         QCOMPARE(last.first()[QStringLiteral("tls")].toBool(), false);
         QCOMPARE(last.last()[QStringLiteral("request")][QStringLiteral("Key")].toString(), QStringLiteral("ProductVersion"));
+    }
+
+    // Phones of iOS 10 and later take TLS 1.2 or newer only; older ones still take TLS 1.0,
+    // which is all the library offers a phone whose version it was not told.
+    void sessionTlsFollowsThePhonesVersion_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("started");
+        QTest::newRow("iOS 17") << "17.5" << false;
+        QTest::newRow("iOS 10") << "10.0" << false;
+        QTest::newRow("iOS 9") << "9.3.5" << true;
+    }
+
+    void sessionTlsFollowsThePhonesVersion()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, started);
+        phone().setLockdownValue(QString(), QStringLiteral("ProductVersion"), version);
+        phone().clearReceived();
+        idevice_t device = nullptr;
+        lockdownd_client_t client = nullptr;
+        QCOMPARE(idevice_new(&device, kUdid.toUtf8().constData()), IDEVICE_E_SUCCESS);
+        QCOMPARE(lockdownd_client_new(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
+        const QByteArray hostId = PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
+        char *sessionId = nullptr;
+        const lockdownd_error_t result = lockdownd_start_session(client, hostId.constData(), &sessionId, nullptr);
+        free(sessionId);
+        lockdownd_client_free(client);
+        idevice_free(device);
+        phone().setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("14.8"));
+
+        QCOMPARE(result == LOCKDOWN_E_SUCCESS, started);
+        const QList<QJsonObject> tls = entries(phone(), {{QStringLiteral("kind"), QStringLiteral("tls")}});
+        QCOMPARE(tls.size(), 1);
+        QCOMPARE(tls.first()[QStringLiteral("event")].toString(),
+                 started ? QStringLiteral("started") : QStringLiteral("failed"));
     }
 
     void afcOnTheMediaArea()

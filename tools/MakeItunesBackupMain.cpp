@@ -1,11 +1,49 @@
 // make-itunes-backup: writes an iTunes backup folder from folder trees, one per domain.
 #include "ItunesBackupBuilder.h"
+#include "KikBackupFixture.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
 #include <cstdio>
 #include <stdexcept>
+
+namespace {
+
+void addKikOptions(QCommandLineParser &parser)
+{
+    parser.addOption({QStringLiteral("kik"), QStringLiteral("A Kik container mirror (a folder holding Documents/kik.sqlite) "
+                                                            "to put into the backup; may be repeated, one per account."),
+                      QStringLiteral("folder")});
+    parser.addOption({QStringLiteral("kik-place"), QStringLiteral("documents: AppDomain-com.kik.chat/Documents (older phones); "
+                                                                  "group: AppDomainGroup-group.com.kik.chat/cores/private/ID."),
+                      QStringLiteral("documents|group"), QStringLiteral("documents")});
+    parser.addOption({QStringLiteral("account"), QStringLiteral("Account id of the --kik folder in the same position "
+                                                                "(group place; 32 hex digits made up when missing)."),
+                      QStringLiteral("id")});
+    parser.addOption({QStringLiteral("kik-wal-messages"), QStringLiteral("Messages added to each Kik store that exist only "
+                                                                         "in its kik.sqlite-wal (changes the given folders)."),
+                      QStringLiteral("count"), QStringLiteral("0")});
+}
+
+// Puts the --kik folders into the backup. Throws std::runtime_error.
+void addKikFolders(const QCommandLineParser &parser, ItunesBackupBuilder &builder)
+{
+    const QString placeName = parser.value(QStringLiteral("kik-place"));
+    if (placeName != QLatin1String("documents") && placeName != QLatin1String("group"))
+        throw std::runtime_error("--kik-place takes documents or group");
+    const KikFixturePlace place = placeName == QLatin1String("group") ? KikFixturePlace::Group : KikFixturePlace::Documents;
+    const QStringList folders = parser.values(QStringLiteral("kik"));
+    const QStringList accounts = parser.values(QStringLiteral("account"));
+    const int walMessages = parser.value(QStringLiteral("kik-wal-messages")).toInt();
+    for (int i = 0; i < folders.size(); ++i) {
+        if (walMessages > 0)
+            addWalOnlyMessages(folders.at(i) + QStringLiteral("/Documents/kik.sqlite"), walMessages);
+        addKikToBackup(builder, folders.at(i), place, i < accounts.size() ? accounts.at(i) : kikFixtureAccountId(i + 1));
+    }
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -28,9 +66,10 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("name"), QStringLiteral("Device name."), QStringLiteral("name")});
     parser.addPositionalArgument(QStringLiteral("domain=folder"),
                                  QStringLiteral("Files of folder go into domain, e.g. AppDomain-com.kik.chat=./kik"));
+    addKikOptions(parser);
     parser.process(app);
 
-    if (!parser.isSet(QStringLiteral("out")) || parser.positionalArguments().isEmpty())
+    if (!parser.isSet(QStringLiteral("out")) || (parser.positionalArguments().isEmpty() && !parser.isSet(QStringLiteral("kik"))))
         parser.showHelp(1);
 
     ItunesBackupBuilder::Device device;
@@ -58,6 +97,7 @@ int main(int argc, char *argv[])
         builder.addFolder(argument.left(eq), argument.mid(eq + 1));
     }
     try {
+        addKikFolders(parser, builder);
         builder.build(parser.value(QStringLiteral("out")));
     } catch (const std::runtime_error &e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -5,6 +5,7 @@
 #include "itunes/BackupManifest.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
+#include "workers/KikBackupAccounts.h"
 #include "workers/UnlockBackupThread.h"
 
 #include <QFileInfo>
@@ -41,12 +42,23 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
     return backup;
 }
 
-QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot)
+QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot, const QString &account)
 {
     ConsoleProgress progress;
     IOSLoadKikFromiTunesThread worker(backup, &progress, cacheRoot);
+    worker.setAccount(account);
     runTaskThrow(progress, worker);
+    if (worker.needsAccountChoice())
+        fail(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account ID:\n")
+             + describeKikAccounts(worker.accounts()));
     if (!worker.found())
         fail(QStringLiteral("Found no Kik data in your iTunes Backup."));
     return worker.appFolder();
+}
+
+QCommandLineOption accountOption()
+{
+    return QCommandLineOption(QStringLiteral("account"),
+                              QStringLiteral("The Kik account to read when the backup holds several (its id)."),
+                              QStringLiteral("ID"));
 }

@@ -12,5 +12,11 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
 
 // Copies Kik's files out of the backup into cacheRoot/com.kik.chat (an empty cacheRoot is the
 // program's own cache of that backup) behind the console progress, and returns that folder.
-// Raises when the backup holds no Kik store; Ctrl-C raises CliCanceled.
-QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot = QString());
+// account picks one of several Kik accounts. Raises when the backup holds no Kik store, no
+// such account, or several accounts and none was picked (the text lists them); Ctrl-C raises
+// CliCanceled.
+QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot = QString(),
+                        const QString &account = QString());
+
+// The --account option of the commands that read a backup.
+QCommandLineOption accountOption();

@@ -22,6 +22,7 @@ constexpr QLatin1StringView kDb("db");
 constexpr QLatin1StringView kDbPath("db-path");
 constexpr QLatin1StringView kKik("kik");
 constexpr QLatin1StringView kBackup("backup");
+constexpr QLatin1StringView kAccount("account");
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -72,7 +73,7 @@ KikDataSetPtr loadBackupThrow(const QString &folder, const QCommandLineParser &a
 {
     // The program's own cache of the backup, as the program itself uses it; the pictures
     // go to that cache too.
-    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args)), QString());
+    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args), QString(), args.value(kAccount)), QString());
 }
 
 } // namespace
@@ -83,7 +84,7 @@ QList<QCommandLineOption> CliSource::options()
             QCommandLineOption(kDbPath, QStringLiteral("Read the local database in folder DIR."), QStringLiteral("DIR")),
             QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
             QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
-            passwordFileOption()};
+            accountOption(), passwordFileOption()};
 }
 
 QString CliSource::optionsHelp()
@@ -93,7 +94,8 @@ QString CliSource::optionsHelp()
         "  --db NAME      a local database in the data folder\n"
         "  --db-path DIR  a local database folder anywhere\n"
         "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
-        "  --backup DIR   an iTunes backup (an encrypted one asks for its password)\n"
+        "  --backup DIR   an iTunes backup (an encrypted one asks for its password); with several\n"
+        "                 Kik accounts in it, --account ID picks one\n"
         "Folders named here are only read, never written.");
 }
 
@@ -107,6 +109,8 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
     if (given.size() != 1)
         throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik or --backup)")
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
+    if (args.isSet(kAccount) && !args.isSet(kBackup))
+        throw CliUsageError(QStringLiteral("--account goes only with --backup"));
     if (args.isSet(kDb)) {
         const QString folder = localDatabaseFolderThrow(args.value(kDb));
         if (!QFileInfo(folder).isDir())

@@ -65,17 +65,20 @@ int LockdownSession::open(QString *error)
         failedStep = "AMDevicePair";
     } else if ((code = MD_FUNCTION(lockdownd_validate_pair)(m_client, nullptr)) != LOCKDOWN_E_SUCCESS) {
         failedStep = "AMDeviceValidatePairing";
+    } else if (readHostId().isEmpty()) {
+        failedStep = "AMDeviceStartSession";
+        code = LOCKDOWN_E_MISSING_HOST_ID;
     } else {
-        const QByteArray hostId = readHostId();
-        char *sessionId = nullptr;
-        code = hostId.isEmpty() ? int(LOCKDOWN_E_MISSING_HOST_ID)
-                                : int(MD_FUNCTION(lockdownd_start_session)(m_client, hostId.constData(), &sessionId, nullptr));
-        if (sessionId) {
-            m_sessionId = sessionId;
-            std::free(sessionId);
-        }
-        if (code != LOCKDOWN_E_SUCCESS)
+        // The session goes through the library's own handshake: only that one asks the phone
+        // for its iOS version first, and without it the library offers the TLS 1.0 of the
+        // oldest phones, which phones of iOS 10 and later refuse.
+        MD_FUNCTION(lockdownd_client_free)(m_client);
+        m_client = nullptr;
+        code = MD_FUNCTION(lockdownd_client_new_with_handshake)(m_link.get(), &m_client, kLabel);
+        if (code != LOCKDOWN_E_SUCCESS) {
+            m_client = nullptr;
             failedStep = "AMDeviceStartSession";
+        }
         m_started = code == LOCKDOWN_E_SUCCESS;
     }
 
@@ -98,13 +101,10 @@ void LockdownSession::openThrow()
 
 void LockdownSession::close()
 {
-    if (m_client) {
-        if (m_started && !m_sessionId.isEmpty())
-            MD_FUNCTION(lockdownd_stop_session)(m_client, m_sessionId.constData());
+    // Freeing the client stops the session it started.
+    if (m_client)
         MD_FUNCTION(lockdownd_client_free)(m_client);
-    }
     m_client = nullptr;
-    m_sessionId.clear();
     m_started = false;
     m_link.reset();
 }

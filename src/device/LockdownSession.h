@@ -39,6 +39,5 @@ private:
     MobileDeviceHandle *m_device;
     MobileDeviceHandle::Link m_link;
     lockdownd_client_private *m_client = nullptr;
-    QByteArray m_sessionId;
     bool m_started = false;
 };

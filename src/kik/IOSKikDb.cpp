@@ -22,8 +22,6 @@
 
 namespace {
 
-const QString StoreName = QStringLiteral("Kik's database");
-
 const QString AttachmentsPath = QStringLiteral("/Documents/attachments/");
 const QString DataCachePath = QStringLiteral("/Documents/content_manager/data_cache/");
 const QString MetadataCachePath = QStringLiteral("/Documents/content_manager/metadata_cache/");
@@ -84,14 +82,34 @@ void IOSKikDb::open()
     if (isOpen())
         return;
     openStoreThrow();
+    try {
+        readLayoutThrow();
+    } catch (...) {
+        close();   // a store refused stays refused: the next call must not find it open
+        throw;
+    }
+}
+
+void IOSKikDb::readLayoutThrow()
+{
     m_schema = schemaMap();
-    m_schema.requireThrow(StoreName, QStringLiteral("Z_PRIMARYKEY"), {QStringLiteral("Z_NAME"), QStringLiteral("Z_ENT")});
+    const QString what = storeName();
+    m_schema.requireThrow(what, QStringLiteral("Z_PRIMARYKEY"), {QStringLiteral("Z_NAME"), QStringLiteral("Z_ENT")});
     m_entities.clear();
     Sqlite3Cursor cursor = queryThrow("select * from Z_PRIMARYKEY");
     const int name = cursor.columnIndex("Z_NAME"), ent = cursor.columnIndex("Z_ENT");
     while (cursor.moveNext())
         m_entities.insert(cursor.getText(name), cursor.getInt64(ent));
 
+    // Kik numbers its entities differently from version to version; the join tables carry the
+    // numbers in their names. Without them no table name can be formed.
+    for (const QString entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
+        if (entityNumber(entity) <= 0)
+            throw std::runtime_error(QStringLiteral("%1 does not list the entity %2 in Z_PRIMARYKEY: it is damaged or "
+                                                    "not a Kik database.")
+                                         .arg(what, entity)
+                                         .toStdString());
+    }
     const qint64 chat = entityNumber(QStringLiteral("KikChat"));
     const qint64 message = entityNumber(QStringLiteral("KikMessage"));
     const qint64 user = entityNumber(QStringLiteral("KikUser"));
@@ -103,6 +121,13 @@ void IOSKikDb::open()
                        QStringLiteral("Z_%1BANSINVERSE"), user);
     m_members = joinTable(QStringLiteral("Z_%1MEMBERS"), user, QStringLiteral("Z_%1MEMBERSINVERSE"), user,
                           QStringLiteral("Z_%1MEMBERS"), user);
+    // Messages are written through the chat-messages table: it has to be there for any use.
+    m_schema.requireThrow(what, m_chatMessages.table, {m_chatMessages.first, m_chatMessages.second});
+}
+
+QString IOSKikDb::storeName() const
+{
+    return QStringLiteral("Kik's database %1").arg(QDir::toNativeSeparators(storePath()));
 }
 
 void IOSKikDb::openStoreThrow()
@@ -113,8 +138,18 @@ void IOSKikDb::openStoreThrow()
         return;
     }
     if (!QFileInfo::exists(path))
-        throw std::runtime_error(QStringLiteral("%1 was not found: %2").arg(StoreName, path).toStdString());
+        throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
     m_readCopy = openReadOnlyThrow(*this, path);
+}
+
+std::pair<qint64, QDateTime> IOSKikDb::messageSummary()
+{
+    open();
+    m_schema.requireThrow(storeName(), QStringLiteral("ZKIKMESSAGE"), {QStringLiteral("ZTYPE"), QStringLiteral("ZTIMESTAMP")});
+    Sqlite3Cursor cursor = queryThrow("select count(*), max(ZTIMESTAMP) from ZKIKMESSAGE where ZTYPE in (1,2)");
+    if (!cursor.moveNext())
+        return {0, QDateTime()};
+    return {cursor.getInt64(0), appleDateTime(cursor, 1)};
 }
 
 qint64 IOSKikDb::entityNumber(const QString &name) const
@@ -129,19 +164,20 @@ bool IOSKikDb::hasTable(const QString &name) const
 
 void IOSKikDb::requireReadableSchemaThrow() const
 {
-    m_schema.requireThrow(StoreName, QStringLiteral("ZKIKUSER"),
+    const QString what = storeName();
+    m_schema.requireThrow(what, QStringLiteral("ZKIKUSER"),
                           {QStringLiteral("Z_PK"), QStringLiteral("ZDISPLAYNAME"), QStringLiteral("ZGROUPTAG"),
                            QStringLiteral("ZJID"), QStringLiteral("ZPPURL"), QStringLiteral("ZPPTIMESTAMP"),
                            QStringLiteral("ZUSERNAME")});
-    m_schema.requireThrow(StoreName, QStringLiteral("ZKIKCHAT"),
+    m_schema.requireThrow(what, QStringLiteral("ZKIKCHAT"),
                           {QStringLiteral("Z_PK"), QStringLiteral("ZUSER"), QStringLiteral("ZDATEUPDATED")});
-    m_schema.requireThrow(StoreName, QStringLiteral("ZKIKMESSAGE"),
+    m_schema.requireThrow(what, QStringLiteral("ZKIKMESSAGE"),
                           {QStringLiteral("Z_PK"), QStringLiteral("ZTYPE"), QStringLiteral("ZINTERNALID"),
                            QStringLiteral("ZUSER"), QStringLiteral("ZRECEIVEDTIMESTAMP"), QStringLiteral("ZTIMESTAMP"),
                            QStringLiteral("ZBODY"), QStringLiteral("ZSTANZAID"), QStringLiteral("ZRENDERINSTRUCTIONSET")});
-    m_schema.requireThrow(StoreName, QStringLiteral("ZKIKATTACHMENT"), {QStringLiteral("ZMESSAGE"), QStringLiteral("ZCONTENT")});
+    m_schema.requireThrow(what, QStringLiteral("ZKIKATTACHMENT"), {QStringLiteral("ZMESSAGE"), QStringLiteral("ZCONTENT")});
     for (const IOSKikJoinTable *join : {&m_admins, &m_bans, &m_members, &m_chatMessages})
-        m_schema.requireThrow(StoreName, join->table, {join->first, join->second});
+        m_schema.requireThrow(what, join->table, {join->first, join->second});
 }
 
 bool IOSKikDb::load(const KikDataSetPtr &dataSet)

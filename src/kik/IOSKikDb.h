@@ -3,11 +3,13 @@
 #include "kik/AbsKikDb.h"
 #include "kik/KikSchemaMap.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QTemporaryDir;
 
@@ -52,6 +54,9 @@ public:
     void open() override;
     bool load(const KikDataSetPtr &dataSet) override;
 
+    // The number of received and sent messages and the newest one's time (invalid when none).
+    std::pair<qint64, QDateTime> messageSummary();
+
     qint64 entityNumber(const QString &name) const;   // 0 when Z_PRIMARYKEY lacks the name
     bool hasTable(const QString &name) const;
     const IOSKikJoinTable &chatMessagesTable() const { return m_chatMessages; }
@@ -82,6 +87,9 @@ public:
 
 private:
     void openStoreThrow();
+    // Entity numbers and join tables of the open store.
+    void readLayoutThrow();
+    QString storeName() const;   // "Kik's database <path>", for messages
     void requireReadableSchemaThrow() const;
     void loadAdminSets(const IOSKikJoinTable &table, QHash<qint64, QSet<qint64>> &sets);
     void loadUsers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> &admins);

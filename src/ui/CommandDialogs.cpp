@@ -5,6 +5,7 @@
 #include "itunes/PasscodeDlg.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/LocalDbSelForm.h"
+#include "workers/KikBackupAccounts.h"
 
 #include <QFileDialog>
 #include <QPointer>
@@ -32,6 +33,16 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
     dialogs.chooseDevice = [owner](const QString &title, const QList<ChoiceEntry> &entries) {
         DataSourceSelForm form(owner);
         return form.chooseEntry(title, entries);
+    };
+    dialogs.chooseKikAccount = [owner](const QList<KikAccountSummary> &accounts) {
+        QList<ChoiceEntry> entries;
+        const QStringList lines = describeKikAccounts(accounts).split(QLatin1Char('\n'));
+        for (qsizetype i = 0; i < accounts.size(); ++i)
+            entries.append({QString(), lines.at(i), const_cast<KikAccountSummary *>(&accounts.at(i))});
+        DataSourceSelForm form(owner);
+        const auto *chosen = static_cast<const KikAccountSummary *>(
+            form.chooseEntry(QStringLiteral("This backup holds several Kik accounts. Choose the one to load:"), entries));
+        return chosen ? chosen->accountId : QString();
     };
     return dialogs;
 }

@@ -10,6 +10,7 @@
 class BackupManifest;
 class QWidget;
 struct ChoiceEntry;
+struct KikAccountSummary;
 
 // The questions commands ask through dialogs. Each is a replaceable function so that tests
 // answer them without a dialog blocking; standard() gives the program's own dialogs.
@@ -27,6 +28,9 @@ struct CommandDialogs
 
     // One of the offered phones (the entry's node); nullptr when cancelled.
     std::function<void *(const QString &title, const QList<ChoiceEntry> &entries)> chooseDevice;
+
+    // One of several Kik accounts of a backup (its id); empty when cancelled.
+    std::function<QString(const QList<KikAccountSummary> &accounts)> chooseKikAccount;
 
     static CommandDialogs standard(QWidget *parent);
 };

@@ -29,8 +29,18 @@ void ImportItunesCommand::run(const QString &proposedName)
     BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposed);
 }
 
+// What one run of the extraction found.
+struct ImportItunesCommand::Extraction
+{
+    bool found = false;
+    bool needsAccountChoice = false;
+    QList<KikAccountSummary> accounts;
+    KikBackupLocation location;
+    QString appFolder;
+};
+
 QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                                        const QString &notFoundText)
+                                        const QString &notFoundText, KikBackupLocation *location)
 {
     if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
         return QString();
@@ -40,13 +50,31 @@ QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &ba
         reportError(QString::fromUtf8(error.what()));
         return QString();
     }
-    ProgressForm form(&m_window);
-    IOSLoadKikFromiTunesThread extraction(backup, &form, cacheRoot);
-    if (!runWithProgress(form, extraction))
+    Extraction extraction;
+    if (!runExtraction(backup, cacheRoot, QString(), extraction))
         return QString();
-    if (!extraction.found()) {
+    if (extraction.needsAccountChoice) {
+        const QString account = m_window.dialogs().chooseKikAccount(extraction.accounts);
+        if (account.isEmpty() || !runExtraction(backup, cacheRoot, account, extraction))
+            return QString();
+    }
+    if (!extraction.found) {
         reportError(notFoundText);
         return QString();
     }
-    return extraction.appFolder();
+    if (location)
+        *location = extraction.location;
+    return extraction.appFolder;
+}
+
+bool ImportItunesCommand::runExtraction(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                                        const QString &account, Extraction &out)
+{
+    ProgressForm form(&m_window);
+    IOSLoadKikFromiTunesThread worker(backup, &form, cacheRoot);
+    worker.setAccount(account);
+    if (!runWithProgress(form, worker))
+        return false;
+    out = {worker.found(), worker.needsAccountChoice(), worker.accounts(), worker.location(), worker.appFolder()};
+    return true;
 }

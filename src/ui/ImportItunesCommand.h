@@ -5,6 +5,7 @@
 
 class BackupManifest;
 class MainWindow;
+struct KikBackupLocation;
 
 // Loads Kik's messages out of an iTunes backup the user picks (asking for the password of an
 // encrypted one) and backs them all up into a local database.
@@ -18,10 +19,16 @@ public:
     // Unlocks a read backup when it is encrypted, reads its file tree and copies Kik's files out
     // of it into cacheRoot (empty: the program's own cache of the backup). Returns the folder
     // to open Kik's store in, or an empty text when a step failed (the error was shown) or was
-    // cancelled. notFoundText is shown when the backup holds no Kik data.
+    // cancelled. notFoundText is shown when the backup holds no Kik data. With several Kik
+    // accounts in the backup the user picks one. location receives where the files lay.
     QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText = QStringLiteral("Found no Kik data in your iTunes Backup."));
+                       const QString &notFoundText = QStringLiteral("Found no Kik data in your iTunes Backup."),
+                       KikBackupLocation *location = nullptr);
 
 private:
+    struct Extraction;
+    bool runExtraction(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot, const QString &account,
+                       Extraction &out);
+
     MainWindow &m_window;
 };

@@ -11,6 +11,7 @@
 #include "ui/IOSRestorePreflight.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
+#include "workers/KikBackupAccounts.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
@@ -89,6 +90,20 @@ bool TransferCommand::restore(const DeviceDescription &device, const CommandMess
     return true;
 }
 
+// The files of the app container's Documents go where the backup keeps the store that was
+// read: on newer phones an account folder of the App Group container.
+IOSFileItemList TransferCommand::placedAt(IOSFileItemList files, const KikBackupLocation &location)
+{
+    const QString documents = QStringLiteral("Documents/");
+    for (IOSFileItem &file : files) {
+        if (!location.domain.isEmpty() && file.path.startsWith(documents)) {
+            file.domain = location.domain;
+            file.path = location.path + QLatin1Char('/') + file.path.mid(documents.size());
+        }
+    }
+    return files;
+}
+
 bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files)
 {
     ProgressForm form(&m_window);
@@ -157,14 +172,16 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     device.udid = QStringLiteral("virtual_") + backup->identityKey();
     device.deviceName = backup->deviceName();
     const QString cacheFolder = deviceCacheFolder(device);
+    KikBackupLocation location;
     const QString appFolder = ImportItunesCommand(m_window).extractKik(
         backup, cacheFolder,
         QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have installed and verified Kik "
-                       "Messenger on your iPhone."));
+                       "Messenger on your iPhone."),
+        &location);
     int transferred = 0;
     IOSFileItemList files;
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
-        mergeIntoBackup(backup, files))
+        mergeIntoBackup(backup, placedAt(files, location)))
         showInformation(successText(transferred));
     removeFolderTree(cacheFolder);
 }

@@ -3,11 +3,13 @@
 #include "app/FileUtils.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
+#include "kik/IOSKikDb.h"
 #include "workers/AbsProgressTarget.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <stdexcept>
@@ -23,11 +25,6 @@ const QString kDocuments = QStringLiteral("Documents");
 [[noreturn]] void fail(const QString &text)
 {
     throw std::runtime_error(text.toStdString());
-}
-
-const _BackupFileNode *childIgnoringCase(const _BackupFileNode *node, const QString &name)
-{
-    return node ? node->child(name, Qt::CaseInsensitive) : nullptr;
 }
 
 // The manifest's folder test also takes every empty file for a folder; an empty store side
@@ -106,32 +103,24 @@ QString IOSLoadKikFromiTunesThread::appFolder() const
 void IOSLoadKikFromiTunesThread::run()
 {
     m_found = false;
+    m_needsAccountChoice = false;
+    m_accounts.clear();
+    m_location = KikBackupLocation();
     m_cleanup = Cleanup::Nothing;
     postProgress(m_progress, QObject::tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
-    const _BackupFileNode *appNode =
-        childIgnoringCase(childIgnoringCase(m_backup->rootNode(), QStringLiteral("Applications")),
-                          QLatin1String(AppFolderName));
-    if (!appNode) {
+    const QList<KikBackupLocation> places = kikBackupLocations(*m_backup);
+    if (places.isEmpty() && !hasKikContainer(*m_backup)) {
         postError(m_progress, QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
                                              "installed and verified Kik Messenger on your iPhone."));
         return;
     }
     try {
-        prepareCacheRootThrow();
-        const QString documents = QDir(appFolder()).filePath(kDocuments);
-        removeTreeOrLink(documents);
-        if (!QDir().mkpath(documents))
-            fail(QStringLiteral("can not create %1.").arg(documents));
-        if (const _BackupFileNode *documentsNode = childIgnoringCase(appNode, kDocuments)) {
-            for (const _BackupFileNode *child : documentsNode->children()) {
-                if (isKeptFolder(child->name()))
-                    cacheNode(child, documents, Rule::KeepExisting);
-                else if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
-                    cacheNode(child, documents, Rule::AlwaysCopy);
-            }
+        if (m_account.isEmpty() && places.size() > 1) {
+            surveyAccountsThrow(places);
+            m_needsAccountChoice = true;
+        } else {
+            mirrorThrow(chooseLocationThrow(places));
         }
-        const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
-        m_found = store.isFile() && store.size() > 0;
         postSuccess(m_progress, QString());
     } catch (int) {
         removeWhatThisRunMade();
@@ -139,6 +128,73 @@ void IOSLoadKikFromiTunesThread::run()
         removeWhatThisRunMade();
         postError(m_progress, QString::fromUtf8(error.what()));
     }
+}
+
+// The place of the account set, or the only place there is (null when there is none).
+const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const QList<KikBackupLocation> &places) const
+{
+    if (m_account.isEmpty())
+        return places.isEmpty() ? nullptr : &places.first();
+    for (const KikBackupLocation &place : places) {
+        if (place.accountId.compare(m_account, Qt::CaseInsensitive) == 0)
+            return &place;
+    }
+    QStringList ids;
+    for (const KikBackupLocation &place : places)
+        ids << place.accountId;
+    fail(QStringLiteral("The iTunes backup holds no Kik account %1. Its Kik accounts: %2")
+             .arg(m_account, ids.isEmpty() ? QStringLiteral("none") : ids.join(QStringLiteral(", "))));
+}
+
+// Each account's store (with its log) is copied into a private temporary folder and counted
+// there; nothing inside the backup is ever opened as a database.
+void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocation> &places)
+{
+    QTemporaryDir survey;
+    if (!survey.isValid())
+        fail(QStringLiteral("can not create %1. %2").arg(survey.path(), survey.errorString()));
+    for (int i = 0; i < places.size(); ++i) {
+        const KikBackupLocation &place = places.at(i);
+        const QString root = survey.filePath(QString::number(i));
+        const QString documents = root + QStringLiteral("/Documents");
+        if (!QDir().mkpath(documents))
+            fail(QStringLiteral("can not create %1.").arg(documents));
+        for (const _BackupFileNode *child : place.folder->children()) {
+            if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
+                cacheNode(child, documents, Rule::AlwaysCopy);
+        }
+        KikAccountSummary account{place.accountId, -1, QDateTime()};
+        try {
+            IOSKikDb store(root);
+            store.setOpenMode(IOSKikDb::ReadOnlyMode);
+            std::tie(account.messages, account.newest) = store.messageSummary();
+        } catch (const std::exception &error) {
+            // A damaged store must not hide the other accounts; it is listed as unreadable.
+            qWarning() << "Kik account" << place.accountId << "can not be read:" << error.what();
+        }
+        m_accounts.append(account);
+    }
+}
+
+void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
+{
+    prepareCacheRootThrow();
+    const QString documents = QDir(appFolder()).filePath(kDocuments);
+    removeTreeOrLink(documents);
+    if (!QDir().mkpath(documents))
+        fail(QStringLiteral("can not create %1.").arg(documents));
+    if (place) {
+        for (const _BackupFileNode *child : place->folder->children()) {
+            if (isKeptFolder(child->name()))
+                cacheNode(child, documents, Rule::KeepExisting);
+            else if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
+                cacheNode(child, documents, Rule::AlwaysCopy);
+        }
+    }
+    const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
+    m_found = store.isFile() && store.size() > 0;
+    if (m_found)
+        m_location = *place;
 }
 
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()

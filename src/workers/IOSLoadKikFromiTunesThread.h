@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workers/KikBackupAccounts.h"
+
 #include <QSharedPointer>
 #include <QString>
 #include <QThread>
@@ -12,6 +14,12 @@ class _BackupFileNode;
 // mirrors the app container ("<cache root>/com.kik.chat"), decrypting when the backup is
 // encrypted. The backup must be read, unlocked when encrypted, and loaded. Read found()
 // after the task succeeded.
+//
+// Kik's files lie in the app container (older phones) or in one folder per account of the App
+// Group container (newer phones); either folder becomes the mirror's "Documents". When the
+// backup holds several and no account was set, nothing is mirrored: each store is copied
+// into a private temporary folder and counted, and needsAccountChoice() asks the caller to
+// pick one of accounts() and run the task again with setAccount.
 class IOSLoadKikFromiTunesThread : public QThread
 {
     Q_OBJECT
@@ -30,13 +38,22 @@ public:
     QString appFolder() const;   // the folder to open Kik's store in
     bool found() const { return m_found; }
 
+    // Before the start: the account to load (an id from accounts(), or DocumentsAccount).
+    void setAccount(const QString &accountId) { m_account = accountId; }
+    bool needsAccountChoice() const { return m_needsAccountChoice; }
+    const QList<KikAccountSummary> &accounts() const { return m_accounts; }
+    // Where the mirrored files lie in the backup (valid when found()).
+    const KikBackupLocation &location() const { return m_location; }
+
 protected:
     void run() override;
 
 private:
     enum class Rule { KeepExisting, AlwaysCopy };
 
-    void loadThrow();
+    const KikBackupLocation *chooseLocationThrow(const QList<KikBackupLocation> &places) const;
+    void surveyAccountsThrow(const QList<KikBackupLocation> &places);
+    void mirrorThrow(const KikBackupLocation *place);
     void prepareCacheRootThrow();
     void cacheNode(const _BackupFileNode *node, const QString &targetFolder, Rule rule);
     void removeWhatThisRunMade();
@@ -51,4 +68,8 @@ private:
     bool m_defaultCacheRoot;
     Cleanup m_cleanup = Cleanup::Nothing;
     bool m_found = false;
+    QString m_account;
+    bool m_needsAccountChoice = false;
+    QList<KikAccountSummary> m_accounts;
+    KikBackupLocation m_location;
 };

@@ -41,6 +41,14 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
         throw std::runtime_error("Failed to export messages to iTunes backup because your current iTunes backup is encrypted.");
     const QString manifestPath = QDir(m_backup->folder()).filePath(QStringLiteral("Manifest.mbdb"));
     MbdbIndex index = readManifestDb(manifestPath);
+    // A store written where the backup keeps none would be one Kik never reads (its files lie
+    // elsewhere on newer phones): nothing is written then.
+    for (const IOSFileItem &item : std::as_const(m_files)) {
+        if (item.path.endsWith(QLatin1String("/kik.sqlite")) && !index.contains(backupFileName(item.domain, item.path)))
+            throw std::runtime_error(QStringLiteral("This iTunes backup holds no Kik database at %1 %2; nothing was changed.")
+                                         .arg(item.domain, item.path)
+                                         .toStdString());
+    }
     BackupFileStaging staging(m_backup->folder());
     const int total = int(m_files.size());
     for (int k = 0; k < total; ++k) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kikstore/KikStoreSchema.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ struct KikStoreOptions
     bool sideFiles = true;          // attachment descriptions, metadata, content and profile pictures
     bool collectUids = true;        // fill GeneratedKikStore::messageUids
     quint32 seed = 1;
+    KikStoreLayout layout = KikStoreLayout::Old;
 };
 
 struct GeneratedKikStore

@@ -1,8 +1,64 @@
 #include "kikstore/KikStoreSchema.h"
 
-QStringList kikStoreSchema()
+namespace {
+
+const KikStoreEntity OldEntities[] = {
+    {"KikAttachment", "ZKIKATTACHMENT", 1}, {"KikAttachmentExtra", "ZKIKATTACHMENTEXTRA", 2},
+    {"KikChat", "ZKIKCHAT", 3},             {"KikChatExtra", "ZKIKCHATEXTRA", 4},
+    {"KikMessage", "ZKIKMESSAGE", 5},       {"KikUser", "ZKIKUSER", 6},
+    {"KikUserExtra", "ZKIKUSEREXTRA", 7},
+};
+
+const KikStoreEntity NewEntities[] = {
+    {"KikAttachment", "ZKIKATTACHMENT", 1}, {"KikAttachmentExtra", "ZKIKATTACHMENTEXTRA", 2},
+    {"KikChat", "ZKIKCHAT", 3},             {"KikChatExtra", "ZKIKCHATEXTRA", 4},
+    {"KikContentLink", "ZKIKCONTENTLINK", 5}, {"KikMessage", "ZKIKMESSAGE", 6},
+    {"KikMessageReaction", "ZKIKMESSAGEREACTION", 7}, {"KikStickerPack", "ZKIKSTICKERPACK", 8},
+    {"KikUser", "ZKIKUSER", 9},             {"KikUserExtra", "ZKIKUSEREXTRA", 10},
+};
+
+// Join tables are named after entity numbers: %1 chat, %2 message, %3 user.
+QString numbered(KikStoreLayout layout, const char *statement)
+{
+    return QString::fromLatin1(statement)
+        .replace(QLatin1String("%1"), QString::number(kikStoreEntity(layout, "KikChat")))
+        .replace(QLatin1String("%2"), QString::number(kikStoreEntity(layout, "KikMessage")))
+        .replace(QLatin1String("%3"), QString::number(kikStoreEntity(layout, "KikUser")));
+}
+
+QStringList newerEntityTables()
 {
     return {
+        QStringLiteral("CREATE TABLE ZKIKCONTENTLINK ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZMESSAGE INTEGER, ZURL VARCHAR, ZPROTODATA BLOB )"),
+        QStringLiteral("CREATE INDEX ZKIKCONTENTLINK_ZMESSAGE_INDEX ON ZKIKCONTENTLINK (ZMESSAGE)"),
+        QStringLiteral("CREATE TABLE ZKIKMESSAGEREACTION ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZMESSAGE INTEGER, ZUSER INTEGER, ZTIMESTAMP TIMESTAMP, ZREACTION VARCHAR )"),
+        QStringLiteral("CREATE INDEX ZKIKMESSAGEREACTION_ZMESSAGE_INDEX ON ZKIKMESSAGEREACTION (ZMESSAGE)"),
+        QStringLiteral("CREATE TABLE ZKIKSTICKERPACK ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZIDENTIFIER VARCHAR, ZPACKDATA BLOB )"),
+    };
+}
+
+} // namespace
+
+QList<KikStoreEntity> kikStoreEntities(KikStoreLayout layout)
+{
+    if (layout == KikStoreLayout::New)
+        return QList<KikStoreEntity>(std::begin(NewEntities), std::end(NewEntities));
+    return QList<KikStoreEntity>(std::begin(OldEntities), std::end(OldEntities));
+}
+
+int kikStoreEntity(KikStoreLayout layout, const char *name)
+{
+    for (const KikStoreEntity &entity : kikStoreEntities(layout)) {
+        if (qstrcmp(entity.name, name) == 0)
+            return entity.number;
+    }
+    return 0;
+}
+
+QStringList kikStoreSchema(KikStoreLayout layout)
+{
+    const bool newer = layout == KikStoreLayout::New;
+    QStringList schema = {
         QStringLiteral("CREATE TABLE ZKIKATTACHMENT ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZFLAGS INTEGER, ZINTERNALID INTEGER, ZRETRYCOUNT INTEGER, ZSTATE INTEGER, ZTYPE INTEGER, ZEXTRA INTEGER, ZMESSAGE INTEGER, ZLASTACCESSTIMESTAMP TIMESTAMP, ZTIMESTAMP TIMESTAMP, ZCONTENT VARCHAR )"),
         QStringLiteral("CREATE INDEX ZKIKATTACHMENT_ZEXTRA_INDEX ON ZKIKATTACHMENT (ZEXTRA)"),
         QStringLiteral("CREATE INDEX ZKIKATTACHMENT_ZMESSAGE_INDEX ON ZKIKATTACHMENT (ZMESSAGE)"),
@@ -13,7 +69,7 @@ QStringList kikStoreSchema()
         QStringLiteral("CREATE INDEX ZKIKCHAT_ZEXTRA_INDEX ON ZKIKCHAT (ZEXTRA)"),
         QStringLiteral("CREATE INDEX ZKIKCHAT_ZLASTMESSAGE_INDEX ON ZKIKCHAT (ZLASTMESSAGE)"),
         QStringLiteral("CREATE INDEX ZKIKCHAT_ZUSER_INDEX ON ZKIKCHAT (ZUSER)"),
-        QStringLiteral("CREATE TABLE Z_3MESSAGES ( Z_3CHAT INTEGER, Z_5MESSAGES INTEGER, PRIMARY KEY (Z_3CHAT, Z_5MESSAGES) )"),
+        numbered(layout, "CREATE TABLE Z_%1MESSAGES ( Z_%1CHAT INTEGER, Z_%2MESSAGES INTEGER, PRIMARY KEY (Z_%1CHAT, Z_%2MESSAGES) )"),
         QStringLiteral("CREATE TABLE ZKIKCHATEXTRA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZCHAT INTEGER, ZLASTSEENMESSAGE INTEGER, ZMUTEDTIMESTAMP TIMESTAMP )"),
         QStringLiteral("CREATE INDEX ZKIKCHATEXTRA_ZCHAT_INDEX ON ZKIKCHATEXTRA (ZCHAT)"),
         QStringLiteral("CREATE INDEX ZKIKCHATEXTRA_ZLASTSEENMESSAGE_INDEX ON ZKIKCHATEXTRA (ZLASTSEENMESSAGE)"),
@@ -32,12 +88,16 @@ QStringList kikStoreSchema()
         QStringLiteral("CREATE INDEX ZKIKUSER_ZCHATUSER_INDEX ON ZKIKUSER (ZCHATUSER)"),
         QStringLiteral("CREATE INDEX ZKIKUSER_ZEXTRA_INDEX ON ZKIKUSER (ZEXTRA)"),
         QStringLiteral("CREATE INDEX ZKIKUSER_ZLASTMESSAGE_INDEX ON ZKIKUSER (ZLASTMESSAGE)"),
-        QStringLiteral("CREATE TABLE Z_6BANSINVERSE ( Z_6BANS INTEGER, Z_6BANSINVERSE INTEGER, PRIMARY KEY (Z_6BANS, Z_6BANSINVERSE) )"),
-        QStringLiteral("CREATE TABLE Z_6ADMINSINVERSE ( Z_6ADMINS INTEGER, Z_6ADMINSINVERSE INTEGER, PRIMARY KEY (Z_6ADMINS, Z_6ADMINSINVERSE) )"),
-        QStringLiteral("CREATE TABLE Z_6MEMBERS ( Z_6MEMBERSINVERSE INTEGER, Z_6MEMBERS INTEGER, PRIMARY KEY (Z_6MEMBERSINVERSE, Z_6MEMBERS) )"),
-        QStringLiteral("CREATE TABLE ZKIKUSEREXTRA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZLOCALFLAGS INTEGER, ZUSER INTEGER, ZPUBLICMESSAGINGKEY BLOB )"),
+        numbered(layout, "CREATE TABLE Z_%3BANSINVERSE ( Z_%3BANS INTEGER, Z_%3BANSINVERSE INTEGER, PRIMARY KEY (Z_%3BANS, Z_%3BANSINVERSE) )"),
+        numbered(layout, "CREATE TABLE Z_%3ADMINSINVERSE ( Z_%3ADMINS INTEGER, Z_%3ADMINSINVERSE INTEGER, PRIMARY KEY (Z_%3ADMINS, Z_%3ADMINSINVERSE) )"),
+        numbered(layout, "CREATE TABLE Z_%3MEMBERS ( Z_%3MEMBERSINVERSE INTEGER, Z_%3MEMBERS INTEGER, PRIMARY KEY (Z_%3MEMBERSINVERSE, Z_%3MEMBERS) )"),
+        newer ? QStringLiteral("CREATE TABLE ZKIKUSEREXTRA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZLOCALFLAGS INTEGER, ZUSER INTEGER, ZPUBLICMESSAGINGKEY BLOB, ZENTITYUSERDATA BLOB, ZROSTERENTRYDATA BLOB )")
+              : QStringLiteral("CREATE TABLE ZKIKUSEREXTRA ( Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER, ZLOCALFLAGS INTEGER, ZUSER INTEGER, ZPUBLICMESSAGINGKEY BLOB )"),
         QStringLiteral("CREATE INDEX ZKIKUSEREXTRA_ZUSER_INDEX ON ZKIKUSEREXTRA (ZUSER)"),
-        QStringLiteral("CREATE TABLE Z_PRIMARYKEY (Z_ENT INTEGER PRIMARY KEY, Z_NAME VARCHAR, Z_SUPER INTEGER, Z_MAX INTEGER)"),
-        QStringLiteral("CREATE TABLE Z_METADATA (Z_VERSION INTEGER PRIMARY KEY, Z_UUID VARCHAR(255), Z_PLIST BLOB)"),
     };
+    if (newer)
+        schema += newerEntityTables();
+    schema << QStringLiteral("CREATE TABLE Z_PRIMARYKEY (Z_ENT INTEGER PRIMARY KEY, Z_NAME VARCHAR, Z_SUPER INTEGER, Z_MAX INTEGER)")
+           << QStringLiteral("CREATE TABLE Z_METADATA (Z_VERSION INTEGER PRIMARY KEY, Z_UUID VARCHAR(255), Z_PLIST BLOB)");
+    return schema;
 }

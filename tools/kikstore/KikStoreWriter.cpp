@@ -11,13 +11,6 @@
 
 namespace {
 
-// Entity numbers of Kik's model (the schema's join tables are named after them).
-enum Entity { AttachmentEntity = 1, AttachmentExtraEntity, ChatEntity, ChatExtraEntity, MessageEntity,
-              UserEntity, UserExtraEntity };
-
-const char *const EntityNames[] = {"KikAttachment", "KikAttachmentExtra", "KikChat", "KikChatExtra",
-                                   "KikMessage", "KikUser", "KikUserExtra"};
-
 // 2014-01-01 00:00:00 UTC in Apple reference seconds.
 constexpr double FirstMessageTime = 410227200.0;
 
@@ -42,6 +35,18 @@ KikStoreWriter::KikStoreWriter(const KikStoreOptions &options, const QString &ro
 {
     m_out.rootFolder = QDir(rootFolder).absolutePath();
     m_out.storePath = m_out.rootFolder + QStringLiteral("/Documents/kik.sqlite");
+    const int chat = entity("KikChat"), message = entity("KikMessage"), user = entity("KikUser");
+    m_membersInsert = QStringLiteral("insert into Z_%1MEMBERS(Z_%1MEMBERSINVERSE,Z_%1MEMBERS) values(?,?)").arg(user);
+    m_adminsInsert = QStringLiteral("insert into Z_%1ADMINSINVERSE(Z_%1ADMINS,Z_%1ADMINSINVERSE) values(?,?)").arg(user);
+    m_bansInsert = QStringLiteral("insert into Z_%1BANSINVERSE(Z_%1BANS,Z_%1BANSINVERSE) values(?,?)").arg(user);
+    m_membersQuery = QStringLiteral("select Z_%1MEMBERS from Z_%1MEMBERS where Z_%1MEMBERSINVERSE=?").arg(user);
+    m_chatMessagesInsert = QStringLiteral("insert into Z_%1MESSAGES(Z_%1CHAT,Z_%2MESSAGES) values(?,?)")
+                               .arg(QString::number(chat), QString::number(message));
+}
+
+int KikStoreWriter::entity(const char *name) const
+{
+    return kikStoreEntity(m_options.layout, name);
 }
 
 GeneratedKikStore KikStoreWriter::run()
@@ -55,6 +60,8 @@ GeneratedKikStore KikStoreWriter::run()
         writeGroupRelations();
         writeChats();
         writeMessages();
+        if (m_options.layout == KikStoreLayout::New)
+            writeNewerEntities();
         finishChats();
         writeBookkeeping();
         createSchema(true);
@@ -88,7 +95,7 @@ void KikStoreWriter::createStore()
 // them up to date row by row. The store then lists its indexes after its tables.
 void KikStoreWriter::createSchema(bool indexes)
 {
-    for (const QString &statement : kikStoreSchema()) {
+    for (const QString &statement : kikStoreSchema(m_options.layout)) {
         if (statement.startsWith(QLatin1String("CREATE INDEX")) == indexes)
             m_db.execScriptThrow(statement.toUtf8());
     }
@@ -127,7 +134,7 @@ qint64 KikStoreWriter::writeUser(const QString &jid, const QString &displayName,
     Sqlite3Sql user("insert into ZKIKUSER(Z_PK,Z_ENT,Z_OPT,ZADDRESSBOOKID,ZFLAGS,ZINTERNALID,ZPRESENCE,ZTYPE,ZEXTRA,"
                     "ZDISPLAYNAME,ZDISPLAYNAMEASCII,ZFIRSTNAME,ZLASTNAME,ZGROUPTAG,ZJID,ZPPTIMESTAMP,ZPPURL,ZUSERNAME) "
                     "values(?,?,?,0,?,0,1,1,?,?,?,?,?,?,?,?,?,?)");
-    user.addInt64Param(pk).addIntParam(UserEntity).addIntParam(1 + m_text.below(30)).addIntParam(flags).addInt64Param(extraPk);
+    user.addInt64Param(pk).addIntParam(entity("KikUser")).addIntParam(1 + m_text.below(30)).addIntParam(flags).addInt64Param(extraPk);
     user.addTextParam(displayName).addTextParam(asciiSearchName(displayName));
     user.addTextParam(displayName.section(QLatin1Char(' '), 0, 0)).addTextParam(displayName.section(QLatin1Char(' '), 1));
     if (group && m_text.chance(0.5))
@@ -149,10 +156,17 @@ qint64 KikStoreWriter::writeUser(const QString &jid, const QString &displayName,
     m_db.executeThrow(user);
     m_db.executeThrow(Sqlite3Sql("insert into ZKIKUSEREXTRA(Z_PK,Z_ENT,Z_OPT,ZLOCALFLAGS,ZUSER) values(?,?,?,?,?)")
                           .addInt64Param(extraPk)
-                          .addIntParam(UserExtraEntity)
+                          .addIntParam(entity("KikUserExtra"))
                           .addIntParam(1 + m_text.below(10))
                           .addIntParam(flags)
                           .addInt64Param(pk));
+    if (m_options.layout == KikStoreLayout::New) {
+        // Newer versions keep the user's profile and roster entry as protocol buffers.
+        m_db.executeThrow(Sqlite3Sql("update ZKIKUSEREXTRA set ZENTITYUSERDATA=?, ZROSTERENTRYDATA=? where Z_PK=?")
+                              .addBlobParam(protoBlob(jid))
+                              .addBlobParam(protoBlob(displayName))
+                              .addInt64Param(extraPk));
+    }
     if (picture && m_options.sideFiles)
         writeProfilePicture(jid);
     return pk;
@@ -176,15 +190,15 @@ void KikStoreWriter::writeGroupRelations()
             pool.swapItemsAt(i, m_text.below(int(i + 1)));
         const qint64 members = qMin<qint64>(m_options.membersPerGroup, contacts);
         for (qint64 i = 0; i < members; ++i)
-            insertPair("insert into Z_6MEMBERS(Z_6MEMBERSINVERSE,Z_6MEMBERS) values(?,?)", group, pool.at(i));
+            insertPair(m_membersInsert, group, pool.at(i));
         // The owner administers the groups it started; further admins are members.
         for (qint64 i = 0; i < m_options.adminsPerGroup; ++i) {
             const qint64 admin = i == 0 ? m_out.ownerPk : (i - 1 < members ? pool.at(i - 1) : 0);
             if (admin > 0)
-                insertPair("insert into Z_6ADMINSINVERSE(Z_6ADMINS,Z_6ADMINSINVERSE) values(?,?)", admin, group);
+                insertPair(m_adminsInsert, admin, group);
         }
         for (qint64 i = 0; i < m_options.bansPerGroup && members + i < contacts; ++i)
-            insertPair("insert into Z_6BANSINVERSE(Z_6BANS,Z_6BANSINVERSE) values(?,?)", pool.at(members + i), group);
+            insertPair(m_bansInsert, pool.at(members + i), group);
     }
 }
 
@@ -198,21 +212,20 @@ void KikStoreWriter::writeChats()
         chat.group = group;
         chat.remaining = qMax(0, m_options.messagesPerChat);
         if (group) {
-            Sqlite3Cursor members = m_db.queryThrow(
-                Sqlite3Sql("select Z_6MEMBERS from Z_6MEMBERS where Z_6MEMBERSINVERSE=?").addInt64Param(userPk));
+            Sqlite3Cursor members = m_db.queryThrow(Sqlite3Sql(m_membersQuery).addInt64Param(userPk));
             while (members.moveNext())
                 chat.members.append(members.getInt64(0));
         }
         m_db.executeThrow(Sqlite3Sql("insert into ZKIKCHAT(Z_PK,Z_ENT,Z_OPT,ZFLAGS,ZEXTRA,ZUSER) values(?,?,?,?,?,?)")
                               .addInt64Param(chat.pk)
-                              .addIntParam(ChatEntity)
+                              .addIntParam(entity("KikChat"))
                               .addIntParam(2 + m_text.below(100))
                               .addIntParam(group ? 19 : 18)
                               .addInt64Param(chat.extraPk)
                               .addInt64Param(userPk));
         m_db.executeThrow(Sqlite3Sql("insert into ZKIKCHATEXTRA(Z_PK,Z_ENT,Z_OPT,ZCHAT) values(?,?,?,?)")
                               .addInt64Param(chat.extraPk)
-                              .addIntParam(ChatExtraEntity)
+                              .addIntParam(entity("KikChatExtra"))
                               .addIntParam(2 + m_text.below(100))
                               .addInt64Param(chat.pk));
         m_db.executeThrow(
@@ -296,7 +309,7 @@ void KikStoreWriter::writeMessage(Chat &chat, double timestamp)
 
     Sqlite3Sql row("insert into ZKIKMESSAGE(Z_PK,Z_ENT,Z_OPT,ZFLAGS,ZINTERNALID,ZSTATE,ZSYSTEMSTATE,ZTYPE,ZUSER,"
                    "ZRECEIVEDTIMESTAMP,ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET) values(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    row.addInt64Param(pk).addIntParam(MessageEntity).addIntParam(2 + m_text.below(5)).addIntParam(contentId.isEmpty() ? 0 : 4);
+    row.addInt64Param(pk).addIntParam(entity("KikMessage")).addIntParam(2 + m_text.below(5)).addIntParam(contentId.isEmpty() ? 0 : 4);
     row.addInt64Param(chat.nextInternalId++).addIntParam(state).addIntParam(systemState).addIntParam(type);
     row.addInt64Param(user).addDoubleParam(timestamp).addDoubleParam(sent).addTextParam(body).addTextParam(uid);
     if (renderIns.isEmpty())
@@ -304,7 +317,7 @@ void KikStoreWriter::writeMessage(Chat &chat, double timestamp)
     else
         row.addBlobParam(renderIns);
     m_db.executeThrow(row);
-    insertPair("insert into Z_3MESSAGES(Z_3CHAT,Z_5MESSAGES) values(?,?)", chat.pk, pk);
+    insertPair(m_chatMessagesInsert, chat.pk, pk);
     if (!contentId.isEmpty())
         writeAttachment(pk, sent, contentId);
     chat.lastMessage = pk;
@@ -317,14 +330,14 @@ void KikStoreWriter::writeAttachment(qint64 messagePk, double timestamp, const Q
     m_db.executeThrow(Sqlite3Sql("insert into ZKIKATTACHMENT(Z_PK,Z_ENT,Z_OPT,ZFLAGS,ZINTERNALID,ZRETRYCOUNT,ZSTATE,"
                                  "ZTYPE,ZEXTRA,ZMESSAGE,ZTIMESTAMP,ZCONTENT) values(?,?,1,4,0,0,0,6,?,?,?,?)")
                           .addInt64Param(pk)
-                          .addIntParam(AttachmentEntity)
+                          .addIntParam(entity("KikAttachment"))
                           .addInt64Param(pk)
                           .addInt64Param(messagePk)
                           .addDoubleParam(timestamp)
                           .addTextParam(contentId));
     m_db.executeThrow(Sqlite3Sql("insert into ZKIKATTACHMENTEXTRA(Z_PK,Z_ENT,Z_OPT,ZATTACHMENT) values(?,?,1,?)")
                           .addInt64Param(pk)
-                          .addIntParam(AttachmentExtraEntity)
+                          .addIntParam(entity("KikAttachmentExtra"))
                           .addInt64Param(pk));
     ++m_out.attachments;
     m_out.contentIds.append(contentId);
@@ -355,17 +368,49 @@ void KikStoreWriter::finishChats()
     }
 }
 
+// Rows of the entities only newer versions have, for a write to leave alone: reactions to
+// every tenth message, links in every twentieth, a few sticker packs.
+void KikStoreWriter::writeNewerEntities()
+{
+    for (qint64 message = 1; message <= m_messagePk; ++message) {
+        if (message % 10 == 0)
+            m_db.executeThrow(Sqlite3Sql("insert into ZKIKMESSAGEREACTION(Z_ENT,Z_OPT,ZMESSAGE,ZUSER,ZTIMESTAMP,ZREACTION) "
+                                         "values(?,1,?,1,?,?)")
+                                  .addIntParam(entity("KikMessageReaction"))
+                                  .addInt64Param(message)
+                                  .addDoubleParam(FirstMessageTime + double(message))
+                                  .addTextParam(m_text.emoji()));
+        if (message % 20 == 0)
+            m_db.executeThrow(Sqlite3Sql("insert into ZKIKCONTENTLINK(Z_ENT,Z_OPT,ZMESSAGE,ZURL,ZPROTODATA) values(?,1,?,?,?)")
+                                  .addIntParam(entity("KikContentLink"))
+                                  .addInt64Param(message)
+                                  .addTextParam(QStringLiteral("https://kik.example/l/%1").arg(message))
+                                  .addBlobParam(protoBlob(QString::number(message))));
+    }
+    for (int pack = 0; pack < 3; ++pack)
+        m_db.executeThrow(Sqlite3Sql("insert into ZKIKSTICKERPACK(Z_ENT,Z_OPT,ZIDENTIFIER,ZPACKDATA) values(?,1,?,?)")
+                              .addIntParam(entity("KikStickerPack"))
+                              .addTextParam(m_text.uuid())
+                              .addBlobParam(protoBlob(QString::number(pack))));
+}
+
+// A made-up protocol buffer: field 1, length-delimited, holding the text.
+QByteArray KikStoreWriter::protoBlob(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8().left(120);
+    return QByteArray("\x0a", 1) + char(bytes.size()) + bytes + m_text.uuid().toLatin1();
+}
+
 void KikStoreWriter::writeBookkeeping()
 {
-    const qint64 counts[] = {m_attachmentPk, m_attachmentPk, m_out.chats, m_out.chats,
-                             m_messagePk, m_out.users, m_userExtraPk};
     CFType hashes = CFType::newDictionary();
-    for (int entity = AttachmentEntity; entity <= UserExtraEntity; ++entity) {
-        const QString name = QLatin1String(EntityNames[entity - 1]);
+    for (const KikStoreEntity &entity : kikStoreEntities(m_options.layout)) {
+        const QString name = QLatin1String(entity.name);
+        Sqlite3Cursor max = m_db.queryThrow(QStringLiteral("select max(Z_PK) from %1").arg(QLatin1String(entity.table)));
         m_db.executeThrow(Sqlite3Sql("insert into Z_PRIMARYKEY(Z_ENT,Z_NAME,Z_SUPER,Z_MAX) values(?,?,0,?)")
-                              .addIntParam(entity)
+                              .addIntParam(entity.number)
                               .addTextParam(name)
-                              .addInt64Param(counts[entity - 1]));
+                              .addInt64Param(max.moveNext() ? max.getInt64(0) : 0));
         hashes.setValue(name, CFType(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256)));
     }
     CFType identifiers = CFType::newArray();
@@ -382,7 +427,7 @@ void KikStoreWriter::writeBookkeeping()
                           .addBlobParam(metadata.toPlistData(CFType::BinaryFormat)));
 }
 
-void KikStoreWriter::insertPair(const char *statement, qint64 first, qint64 second)
+void KikStoreWriter::insertPair(const QString &statement, qint64 first, qint64 second)
 {
     m_db.executeThrow(Sqlite3Sql(statement).addInt64Param(first).addInt64Param(second));
 }

@@ -45,7 +45,10 @@ private:
     void writeAttachment(qint64 messagePk, double timestamp, const QString &contentId);
     void finishChats();
     void writeBookkeeping();
-    void insertPair(const char *statement, qint64 first, qint64 second);
+    void writeNewerEntities();
+    QByteArray protoBlob(const QString &text);
+    void insertPair(const QString &statement, qint64 first, qint64 second);
+    int entity(const char *name) const;   // the layout's entity number
 
     const KikStoreOptions m_options;
     GeneratedKikStore m_out;
@@ -59,4 +62,10 @@ private:
     qint64 m_messagePk = 0;
     qint64 m_attachmentPk = 0;
     qint64 m_userExtraPk = 0;
+    // Statements on the join tables, named after the layout's entity numbers.
+    QString m_membersInsert;
+    QString m_adminsInsert;
+    QString m_bansInsert;
+    QString m_membersQuery;
+    QString m_chatMessagesInsert;
 };

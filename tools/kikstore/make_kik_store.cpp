@@ -35,9 +35,19 @@ int main(int argc, char **argv)
     const QCommandLineOption seed = option("seed", "random seed", QString::number(defaults.seed));
     const QCommandLineOption noFiles(QStringLiteral("no-side-files"), QStringLiteral("write only the database"));
     parser.addOption(noFiles);
+    const QCommandLineOption layout(QStringLiteral("layout"),
+                                    QStringLiteral("old: KikUser is entity 6 (Z_6MEMBERS); new: the newer numbering "
+                                                   "(Z_9MEMBERS) with the newer columns and entities"),
+                                    QStringLiteral("old|new"), QStringLiteral("old"));
+    parser.addOption(layout);
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
+    const QString layoutName = parser.value(layout);
+    if (layoutName != QLatin1String("old") && layoutName != QLatin1String("new")) {
+        std::fprintf(stderr, "make-kik-store: --layout takes old or new, not %s\n", qPrintable(layoutName));
+        return 2;
+    }
 
     KikStoreOptions options;
     options.contacts = parser.value(contacts).toInt();
@@ -53,6 +63,7 @@ int main(int argc, char **argv)
     options.seed = parser.value(seed).toUInt();
     options.sideFiles = !parser.isSet(noFiles);
     options.collectUids = false;
+    options.layout = layoutName == QLatin1String("new") ? KikStoreLayout::New : KikStoreLayout::Old;
 
     QElapsedTimer timer;
     timer.start();

@@ -151,13 +151,22 @@ bool LockdownService::beginTls()
     if (!PairingKeys::certificateMatchesKey(certificate, key))
         certificate = PairingKeys::makeCertificate(key, key, QStringLiteral("Device"), QStringLiteral("Device"), false);
     QString failure;
-    const bool started = m_context.stream.startTls(certificate, key, &failure);
+    const bool started = m_context.stream.startTls(certificate, key, minimumTls(), &failure);
     QJsonObject entry{{QStringLiteral("kind"), QStringLiteral("tls")},
                       {QStringLiteral("event"), started ? QStringLiteral("started") : QStringLiteral("failed")}};
     if (!started)
         entry.insert(QStringLiteral("error"), failure);
     m_context.record(entry);
     return started;
+}
+
+ServiceStream::TlsVersion LockdownService::minimumTls() const
+{
+    // Phones of iOS 10 and later refuse anything older than TLS 1.2.
+    const QVariantMap values = m_context.phone->folder().lockdownValues();
+    const QString version = values.value(QString()).toMap().value(QStringLiteral("ProductVersion")).toString();
+    return version.section(QLatin1Char('.'), 0, 0).toInt() >= 10 ? ServiceStream::TlsVersion::Tls12
+                                                                  : ServiceStream::TlsVersion::Tls10;
 }
 
 QVariantMap LockdownService::stopSession(const QVariantMap &message)

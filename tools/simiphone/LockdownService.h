@@ -28,6 +28,7 @@ private:
     QVariantMap startService(const QVariantMap &message) const;
     bool trustsHost(const QString &hostId) const;
     bool beginTls();
+    ServiceStream::TlsVersion minimumTls() const;
     static QVariantMap error(const QString &text);
 
     ServiceContext &m_context;

@@ -80,7 +80,7 @@ struct ServiceStream::Tls
         mbedtls_entropy_free(&entropy);
     }
 
-    int setUp(const QByteArray &certificatePem, const QByteArray &keyPem)
+    int setUp(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum)
     {
         const QByteArray certText = certificatePem + '\0';
         const QByteArray keyText = keyPem + '\0';
@@ -94,6 +94,9 @@ struct ServiceStream::Tls
         if (rc)
             return rc;
         mbedtls_ssl_conf_rng(&config, mbedtls_ctr_drbg_random, &drbg);
+        mbedtls_ssl_conf_min_version(&config, MBEDTLS_SSL_MAJOR_VERSION_3,
+                                     minimum == TlsVersion::Tls12 ? MBEDTLS_SSL_MINOR_VERSION_3
+                                                                  : MBEDTLS_SSL_MINOR_VERSION_1);
         // The computer's certificate is not checked: the phone already checked the HostID.
         mbedtls_ssl_conf_authmode(&config, MBEDTLS_SSL_VERIFY_NONE);
         rc = mbedtls_ssl_conf_own_cert(&config, &certificate, &key);
@@ -149,10 +152,11 @@ void ServiceStream::close()
     ::shutdown(m_fd, SHUT_RDWR);
 }
 
-bool ServiceStream::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, QString *error)
+bool ServiceStream::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum,
+                             QString *error)
 {
     m_tls = std::make_unique<Tls>(m_fd);
-    const int rc = m_tls->setUp(certificatePem, keyPem);
+    const int rc = m_tls->setUp(certificatePem, keyPem, minimum);
     if (rc != 0) {
         if (error)
             *error = tlsError(rc);

@@ -19,8 +19,10 @@ public:
     bool write(const QByteArray &bytes);        // every byte, or false
     void close();                               // the peer sees the end; the fd stays owned by the caller
 
+    enum class TlsVersion { Tls10, Tls12 };
     bool isTls() const { return m_tlsActive; }
-    bool startTls(const QByteArray &certificatePem, const QByteArray &keyPem, QString *error);
+    // Handshakes offering less than minimum fail.
+    bool startTls(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum, QString *error);
     // Back to plain bytes after the last TLS answer; the peer's close_notify, sent before its next
     // plain request, is swallowed when it comes.
     void stopTls();

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class BackupManifest;
+class _BackupFileNode;
+
+// One place in an iTunes backup that holds Kik's store. Older phones keep it in the app's own
+// container ("AppDomain-com.kik.chat", folder "Documents"); newer ones in the App Group
+// container, one folder per account ("AppDomainGroup-group.com.kik.chat", folder
+// "cores/private/<account id>"). Either folder has the layout of the mirror's "Documents":
+// kik.sqlite with its -wal and -shm, attachments, content_manager, profpix.
+struct KikBackupLocation
+{
+    static constexpr char DocumentsAccount[] = "Documents";   // the id of the app container's place
+
+    QString accountId;                        // 32 hex digits, or DocumentsAccount
+    const _BackupFileNode *folder = nullptr;  // the node whose children are kik.sqlite ...
+    QString domain;                           // the backup domain
+    QString path;                             // the folder's path inside the domain
+};
+
+// What one account's store holds, shown when the user picks an account.
+struct KikAccountSummary
+{
+    QString accountId;
+    qint64 messages = 0;   // received and sent messages; -1 when the store can not be read
+    QDateTime newest;      // the newest message's time; invalid when there is none
+};
+
+// Every place in the loaded backup whose folder lists kik.sqlite, the app container first,
+// then the accounts in the order of their ids. The app container's Documents without a store
+// is listed only when there is no other place. Folders under cores/private whose names are
+// not account ids are passed over: a name from the backup is never used as a path.
+QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup);
+// Whether the backup has any Kik container at all, with or without a store.
+bool hasKikContainer(const BackupManifest &backup);
+
+bool isKikAccountId(const QString &name);
+
+// One line per account for messages: "<id>  <n> messages, newest <time>" (local time).
+QString describeKikAccounts(const QList<KikAccountSummary> &accounts);
