@@ -130,7 +130,7 @@ bool BackupKeybag::unlock(const QByteArray &passwordUtf8)
         anyProtected = true;
     }
     if (!anyProtected)
-        throw std::runtime_error("This iTunes Backup's keybag holds no key protected by a password.");
+        damaged(QStringLiteral("it holds no key protected by a password"));
 
     QByteArray passwordKey = derivePasswordKey(passwordUtf8);
     const ScopedWipe wipeKey(passwordKey);

@@ -28,8 +28,8 @@ public:
     // the bag has DPSL and DPIC, PBKDF2-HMAC-SHA256 over DPSL and DPIC first, its result then
     // taking the password's place in PBKDF2-HMAC-SHA1 over SALT and ITER. False for a wrong
     // password (the unwrap's integrity check fails), which keeps no key. Throws
-    // std::runtime_error, never a wrong password, for a keybag no password can unlock (missing
-    // or malformed SALT, ITER, DPSL, DPIC, WPKY, absurd counts).
+    // std::runtime_error, never a wrong password, for a keybag no password can unlock (no
+    // password-protected class; missing or malformed SALT, ITER, DPSL, DPIC, WPKY; absurd counts).
     bool unlock(const QByteArray &passwordUtf8);
 
     // The 32-byte key of Manifest.db from its ManifestKey: a 4-byte little-endian protection
