@@ -44,7 +44,8 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
     return backup;
 }
 
-QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot, const QString &account)
+QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot, const QString &account,
+                        KikBackupLocation *location)
 {
     ConsoleProgress progress;
     IOSLoadKikFromiTunesThread worker(backup, &progress, cacheRoot);
@@ -55,6 +56,8 @@ QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QStr
              + describeKikAccounts(worker.accounts()));
     if (!worker.found())
         fail(QStringLiteral("Found no Kik data in your iTunes Backup."));
+    if (location)
+        *location = worker.location();
     return worker.appFolder();
 }
 

@@ -69,11 +69,11 @@ QString kikPicturesFolder(const QString &root)
     return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-kik_cache/%1/thumbs").arg(key));
 }
 
-KikDataSetPtr loadBackupThrow(const QString &folder, const QCommandLineParser &args)
+KikDataSetPtr loadBackupThrow(const QString &folder, const QString &account, const QCommandLineParser &args)
 {
     // The program's own cache of the backup, as the program itself uses it; the pictures
     // go to that cache too.
-    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args), QString(), args.value(kAccount)), QString());
+    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args), QString(), account), QString());
 }
 
 } // namespace
@@ -101,6 +101,11 @@ QString CliSource::optionsHelp()
 
 KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
 {
+    return loadWithAccountOptionThrow(args, kAccount);
+}
+
+KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
+{
     QStringList given;
     for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup}) {
         if (args.isSet(option))
@@ -109,8 +114,8 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
     if (given.size() != 1)
         throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik or --backup)")
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
-    if (args.isSet(kAccount) && !args.isSet(kBackup))
-        throw CliUsageError(QStringLiteral("--account goes only with --backup"));
+    if (args.isSet(accountOption) && !args.isSet(kBackup))
+        throw CliUsageError(QStringLiteral("--%1 goes only with --backup").arg(accountOption));
     if (args.isSet(kDb)) {
         const QString folder = localDatabaseFolderThrow(args.value(kDb));
         if (!QFileInfo(folder).isDir())
@@ -121,7 +126,7 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
         return loadLocalDbThrow(args.value(kDbPath));
     if (args.isSet(kKik))
         return loadKikFolderThrow(args.value(kKik), kikPicturesFolder(args.value(kKik)));
-    return loadBackupThrow(args.value(kBackup), args);
+    return loadBackupThrow(args.value(kBackup), args.value(accountOption), args);
 }
 
 QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)

@@ -25,6 +25,9 @@ public:
     // Raises CliUsageError unless exactly one source is given, std::runtime_error when it
     // cannot be read, CliCanceled on Ctrl-C.
     static KikDataSetPtr loadThrow(const QCommandLineParser &args);
+    // The same, with the backup's account named by another option (a command whose --account
+    // means something else).
+    static KikDataSetPtr loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption);
 
     // The chats whose node label or Kik address is name, ignoring case; raises
     // std::runtime_error when there is none.

@@ -90,20 +90,6 @@ bool TransferCommand::restore(const DeviceDescription &device, const CommandMess
     return true;
 }
 
-// The files of the app container's Documents go where the backup keeps the store that was
-// read: on newer phones an account folder of the App Group container.
-IOSFileItemList TransferCommand::placedAt(IOSFileItemList files, const KikBackupLocation &location)
-{
-    const QString documents = QStringLiteral("Documents/");
-    for (IOSFileItem &file : files) {
-        if (!location.domain.isEmpty() && file.path.startsWith(documents)) {
-            file.domain = location.domain;
-            file.path = location.path + QLatin1Char('/') + file.path.mid(documents.size());
-        }
-    }
-    return files;
-}
-
 bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files)
 {
     ProgressForm form(&m_window);
@@ -182,7 +168,7 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     int transferred = 0;
     IOSFileItemList files;
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
-        mergeIntoBackup(backup, placedAt(files, location)))
+        mergeIntoBackup(backup, placedInBackup(files, location)))
         showInformation(successText(transferred));
     removeFolderTree(cacheFolder);
 }

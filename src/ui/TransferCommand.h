@@ -9,7 +9,6 @@
 
 class BackupManifest;
 class MainWindow;
-struct KikBackupLocation;
 
 // Moves messages back into Kik: onto a connected iPhone (straight into Kik's container, or
 // through a device backup when the phone keeps the container closed), or into Kik's data in
@@ -30,7 +29,6 @@ private:
     // them into *files. False when that failed (the error was shown) or was cancelled.
     bool restore(const DeviceDescription &device, const CommandMessages &messages, bool direct, int *transferred,
                  IOSFileItemList *files);
-    static IOSFileItemList placedAt(IOSFileItemList files, const KikBackupLocation &location);
     bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files);
     void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files);
     void restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred);
