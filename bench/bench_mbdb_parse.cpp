@@ -1,5 +1,6 @@
 // Reading Manifest.mbdb and building the file tree of a large backup (500,000 records), in MB/s,
 // beside the speed of merely hashing the same bytes (SHA-1) in the same run.
+#include "PhoneFileRecords.h"
 #include "itunes/BackupFileTree.h"
 #include "itunes/ManifestDb.h"
 
@@ -16,43 +17,6 @@ namespace {
 
 constexpr int kRecords = 500000;
 
-// A phone's spread of domains: a crowded home and camera roll, a couple of hundred apps.
-MbdbIndex makeIndex()
-{
-    QRandomGenerator random(42);
-    MbdbIndex index;
-    index.reserve(kRecords);
-    QList<QByteArray> domains = {"HomeDomain", "CameraRollDomain", "MediaDomain", "WirelessDomain", "KeychainDomain"};
-    for (int app = 0; app < 200; ++app)
-        domains.append("AppDomain-com.vendor" + QByteArray::number(app) + ".app");
-    for (int app = 0; app < 20; ++app)
-        domains.append("AppDomainGroup-group.com.vendor" + QByteArray::number(app));
-    int made = 0;
-    while (index.size() < kRecords) {
-        const QByteArray domain = domains.at(int(random.bounded(qsizetype(domains.size()))));
-        QByteArray folder = random.bounded(2) ? "Library/Caches" : "Documents";
-        const int depth = int(random.bounded(4));
-        for (int d = 0; d < depth; ++d)
-            folder += "/folder" + QByteArray::number(random.bounded(40));
-        const int files = 1 + int(random.bounded(30));
-        for (int f = 0; f <= files && index.size() < kRecords; ++f, ++made) {
-            _MbdbRecord rec;
-            rec.domain = domain;
-            rec.path = f == 0 ? folder : folder + "/file-" + QByteArray::number(random.generate()) + ".dat";
-            rec.mode = f == 0 ? 040755 : 0100644;
-            rec.inodeLow = quint32(made);
-            rec.userId = rec.groupId = 501;
-            rec.modificationTime = rec.accessTime = rec.changeTime = 1450000000 + quint32(made);
-            rec.size = f == 0 ? 0 : 1 + random.bounded(1000000);
-            rec.protectionClass = f == 0 ? 0 : 3;
-            if (f != 0)
-                rec.dataHash = QCryptographicHash::hash(rec.path.bytes, QCryptographicHash::Sha1);
-            index.insert(backupFileName(rec.domain.bytes, rec.path.bytes), rec);
-        }
-    }
-    return index;
-}
-
 double megabytesPerSecond(qint64 bytes, qint64 nanoseconds)
 {
     return double(bytes) / 1e6 / (double(nanoseconds) / 1e9);
@@ -65,7 +29,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Manifest.mbdb"));
-    writeManifestDb(makeIndex(), path);
+    writeManifestDb(phoneFileRecords(kRecords), path);
     const qint64 bytes = QFileInfo(path).size();
     std::printf("Manifest.mbdb: %d records, %.1f MB\n", kRecords, double(bytes) / 1e6);
 

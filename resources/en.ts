@@ -200,6 +200,10 @@
         <translation>Successfully backed up %1 messages.</translation>
     </message>
     <message>
+        <source>IDS_SKIPPED_%1_MESSAGES_NO_CHAT</source>
+        <translation>%1 messages were not backed up because their chat is not known.</translation>
+    </message>
+    <message>
         <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
         <translation>Please select a Device.</translation>
     </message>

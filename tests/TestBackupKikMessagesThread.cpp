@@ -5,10 +5,12 @@
 #include "db/Sqlite3DB.h"
 #include "kik/KikDataSet.h"
 #include "kik/KikLocalDb.h"
+#include "kik/KikLocalDbLock.h"
 #include "workers/BackupKikMessagesThread.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QLockFile>
 #include <QProcess>
 #include <QtTest>
 
@@ -363,13 +365,63 @@ private slots:
         QCOMPARE(backup({}, folder).successes(), QStringList{QStringLiteral("Successfully backed up 0 messages.")});
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
 
-        // Messages without a chat or a chat user are counted but not stored.
+        // Messages without a chat or a chat user are not stored, and the summary says so.
         Source source;
         source.message(nullptr, QStringLiteral("orphan"), 1);
         source.message(source.chat(nullptr), QStringLiteral("no-user"), 2);
-        QCOMPARE(backup(source.set->allMessages(), folder).successes(),
-                 QStringList{QStringLiteral("Successfully backed up 2 messages.")});
+        const Outcome skipped = backup(source.set->allMessages(), folder);
+        QCOMPARE(skipped.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 2 messages were not "
+                                                                 "backed up because their chat is not known.")});
+        QCOMPARE(skipped.reports().last().text, QStringLiteral("Messages: 2/2"));
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
+        source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("kept"), 3);
+        QCOMPARE(backup(source.set->allMessages(), folder).successes(),
+                 QStringList{QStringLiteral("Successfully backed up 1 messages. 2 messages were not backed up because "
+                                            "their chat is not known.")});
+    }
+
+    void messagesWithoutAUidOfTheirOwnAreKeptApart()
+    {
+        // No uid, an empty one, one two messages share, and two messages alike in everything:
+        // each is a row of its own in its own chat, the first backup filling in bulk and the
+        // others merging row by row; a second backup of the same adds nothing.
+        Source source;
+        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        _KikChat *annChat = source.chat(ann);
+        _KikChat *bobChat = source.chat(bob);
+        source.message(annChat, QString(), 1, QStringLiteral("no uid"))->target_user = ann;
+        source.message(annChat, QStringLiteral(""), 2, QStringLiteral("empty uid"))->was_me = true;
+        source.message(annChat, QStringLiteral("dup"), 3, QStringLiteral("shared by ann"))->target_user = ann;
+        source.message(bobChat, QStringLiteral("dup"), 4, QStringLiteral("shared by bob"))->target_user = bob;
+        source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
+        source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
+        _KikMessage *own = source.message(bobChat, QStringLiteral("own"), 6, QStringLiteral("own uid"));
+        QString byChat = QStringLiteral("select u.jid, m.body, ifnull(t.jid, '') from kik_chat_messages cm "
+                                              "join kik_chat c on c._id = cm.chat_id join kik_user u on u._id = c.user_id "
+                                              "join kik_message m on m._id = cm.message_id "
+                                              "left join kik_user t on t._id = m.target_user order by m._id");
+        const QList<QStringList> expected = {{"ann@x", "no uid", "ann@x"},         {"ann@x", "empty uid", ""},
+                                             {"ann@x", "shared by ann", "ann@x"}, {"bob@x", "shared by bob", "bob@x"},
+                                             {"bob@x", "twice", "bob@x"},         {"bob@x", "twice", "bob@x"},
+                                             {"bob@x", "own uid", ""}};
+
+        const QString filled = databaseFolder(QStringLiteral("own rows"));
+        QCOMPARE(backup(source.set->allMessages(), filled).successes(), QStringList{QStringLiteral("Successfully backed up 7 messages.")});
+        QCOMPARE(rows(filled, byChat), expected);
+        const QByteArray stored = dump(filled);
+        QCOMPARE(backup(source.set->allMessages(), filled).errors(), QStringList());
+        QCOMPARE(dump(filled), stored);
+        // One chat at a time finds the same rows again.
+        QCOMPARE(backup(bobChat->messages, filled).errors(), QStringList());
+        QCOMPARE(dump(filled), stored);
+
+        const QString merged = databaseFolder(QStringLiteral("own rows merged"));
+        QCOMPARE(backup({own}, merged).errors(), QStringList());
+        QCOMPARE(backup(source.set->allMessages(), merged).errors(), QStringList());
+        QList<QStringList> inOrder = expected;
+        std::sort(inOrder.begin(), inOrder.end());
+        QCOMPARE(rows(merged, byChat.replace(QStringLiteral("order by m._id"), QStringLiteral("order by 1, 2, 3"))), inOrder);
     }
 
     void fillingAndMergingStoreTheSame()
@@ -418,11 +470,12 @@ private slots:
 
         QVERIFY(dump(atOnce).contains("CREATE INDEX index_kik_message_uid"));
         QCOMPARE(sortedDump(atOnce), sortedDump(inTwo));
-        // 201 messages with a chat, five of them repeating a uid.
+        // 201 messages with a chat, five of them repeating another message's uid: a uid two
+        // messages share names neither, each is a row of its own.
         QCOMPARE(rows(atOnce, QStringLiteral("select count(*), max(_id) from kik_message")),
-                 (QList<QStringList>{{QStringLiteral("196"), QStringLiteral("196")}}));
-        // A row per message and chat, and one per second listing, less two pairs met twice.
-        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("214")}});
+                 (QList<QStringList>{{QStringLiteral("201"), QStringLiteral("201")}}));
+        // A row per message and chat, and one per second listing.
+        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("216")}});
         QCOMPARE(rows(atOnce, QStringLiteral("select integrity_check from pragma_integrity_check")),
                  QList<QStringList>{{QStringLiteral("ok")}});
     }
@@ -437,7 +490,7 @@ private slots:
         backup(old.set->allMessages(), folder);
         {
             KikLocalDb db(folder);
-            db.deleteMessages({QStringLiteral("old0"), QStringLiteral("old1"), QStringLiteral("old2")});
+            db.deleteMessages({1, 2, 3});
         }
         const QByteArray before = dump(folder);
 
@@ -492,7 +545,101 @@ private slots:
         QCOMPARE(reports.at(2).text, QStringLiteral("Messages: 10/1000"));
         QCOMPARE(reports.last().text, QStringLiteral("Messages: 1000/1000"));
         QCOMPARE(reports.last().value, 100);
-        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 1000 messages.")});
+        // Messages without a chat are reported, not counted as backed up.
+        QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 1000 messages were not "
+                                                                 "backed up because their chat is not known.")});
+    }
+
+    void twoWritersAtOnceShareOneNewDatabase()
+    {
+        // Two runs into one database that does not exist yet, started together again and again:
+        // it is made once, neither run takes away what the other stored, both succeed.
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
+        for (int i = 0; i < 300; ++i)
+            source.message(chat, QStringLiteral("u%1").arg(i), i);
+        const KikMessageList messages = source.set->allMessages();
+        for (int trial = 0; trial < 25; ++trial) {
+            const QString folder = databaseFolder(QStringLiteral("race %1").arg(trial));
+            RecordingProgress progress[2];
+            BackupKikMessagesThread first(messages, folder, &progress[0]);
+            BackupKikMessagesThread second(messages, folder, &progress[1]);
+            first.start();
+            second.start();
+            first.wait();
+            second.wait();
+            for (const RecordingProgress &run : progress) {
+                QCOMPARE(run.errors(), QStringList());
+                QCOMPARE(run.successes(), QStringList{QStringLiteral("Successfully backed up 300 messages.")});
+            }
+            QCOMPARE(rows(folder, QStringLiteral("select count(*), count(distinct uid) from kik_message")),
+                     (QList<QStringList>{{QStringLiteral("300"), QStringLiteral("300")}}));
+            QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("300")}});
+            QCOMPARE(rows(folder, QStringLiteral("select integrity_check from pragma_integrity_check")),
+                     QList<QStringList>{{QStringLiteral("ok")}});
+        }
+    }
+
+    void aSecondWriterWaitsForTheLock()
+    {
+        Source source;
+        source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("m"), 1);
+        const QString folder = databaseFolder(QStringLiteral("locked"));
+        const QString waiting = QStringLiteral("The local database locked is in use by another import. Waiting for it to finish...");
+        const auto saidWaiting = [&](const RecordingProgress &progress) {
+            const auto reports = progress.reports();
+            return std::any_of(reports.cbegin(), reports.cend(), [&](const auto &report) { return report.status == waiting; });
+        };
+        {
+            // While another writer holds the lock the run says so and waits; then it goes on.
+            auto held = std::make_unique<KikLocalDbLock>(folder);
+            held->acquireThrow([](bool) {});
+            RecordingProgress progress;
+            BackupKikMessagesThread worker(source.set->allMessages(), folder, &progress);
+            worker.start();
+            QTRY_VERIFY(saidWaiting(progress));
+            QVERIFY(!QFileInfo::exists(folder));
+            held.reset();
+            QVERIFY(worker.wait(60000));
+            QCOMPARE(progress.successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+        }
+        {
+            // A cancel while waiting leaves everything to the holder.
+            const QString other = databaseFolder(QStringLiteral("locked too"));
+            KikLocalDbLock held(other);
+            held.acquireThrow([](bool) {});
+            RecordingProgress progress;
+            progress.cancelWhen([](const RecordingProgress::Report &report) { return report.status.contains(QStringLiteral("in use")); });
+            BackupKikMessagesThread worker(source.set->allMessages(), other, &progress);
+            progress.run(worker);
+            QVERIFY(progress.successes().isEmpty());
+            QVERIFY(progress.errors().isEmpty());
+            QVERIFY(!QFileInfo::exists(other));
+        }
+        {
+            // A lock left by a process that ended, and one that was never written whole, are taken over.
+            const QString lockPath = KikLocalDbLock::lockPathFor(folder);
+            QByteArray contents;
+            {
+                QLockFile own(lockPath);
+                QVERIFY(own.tryLock());
+                contents = readFileBytes(lockPath);
+            }
+            QProcess ended;
+            ended.start(QStringLiteral("true"));
+            QVERIFY(ended.waitForStarted());
+            const qint64 pid = ended.processId();
+            QVERIFY(ended.waitForFinished());
+            contents.replace(0, contents.indexOf('\n'), QByteArray::number(pid));
+            writeFile(lockPath, contents);
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QFile unreadable(writeFile(lockPath, QByteArray()));
+            QVERIFY(unreadable.open(QIODevice::ReadWrite));
+            QVERIFY(unreadable.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+            unreadable.close();
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QVERIFY(!QFileInfo::exists(lockPath));
+        }
     }
 
     void databaseErrorsAreReportedAndNothingChanges()

@@ -157,19 +157,32 @@ private slots:
         QDir().mkpath(roaming);
         QCOMPARE(backupRootFolders(home), (QStringList{roaming, older, native}));
 
+        // The Microsoft Store iTunes keeps its backups under the user's own folder.
+        const QString store = home + QStringLiteral("/Apple/MobileSync/Backup");
+        QDir().mkpath(store);
+        QCOMPARE(backupRootFolders(home), (QStringList{roaming, older, store, native}));
+
+        QVERIFY(backupRootProblem(store).isEmpty());
+        QVERIFY(backupRootProblem(home + QStringLiteral("/missing")).isEmpty());
+        QVERIFY(unreadableRootText(home + QStringLiteral("/Library/Application Support/MobileSync/Backup"))
+                    .contains(QStringLiteral("Full Disk Access")));
+        QVERIFY(!unreadableRootText(store).contains(QStringLiteral("Full Disk Access")));
+
         qunsetenv("XDG_DATA_HOME");
         QCOMPARE(backupRootFolders(home).last(), home + QStringLiteral("/.local/share/MobileSync/Backup"));
         qputenv("XDG_DATA_HOME", xdg.toUtf8());
     }
 
-    void backupFoldersNeedBothManifests()
+    void backupFoldersNeedAFileListAndManifestPlist()
     {
         const QString root = env.path(QStringLiteral("scan"));
         const QDateTime base(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
         const QStringList names = {QStringLiteral("newer"), QStringLiteral("older"), QStringLiteral("noMbdb"),
-                                   QStringLiteral("noPlist")};
+                                   QStringLiteral("noPlist"), QStringLiteral("modern")};
         for (const QString &name : names) {
-            if (name != QStringLiteral("noMbdb"))
+            if (name == QStringLiteral("modern"))
+                writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.db"), "SQLite format 3");
+            else if (name != QStringLiteral("noMbdb"))
                 writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.mbdb"), "mbdb\x05");
             if (name != QStringLiteral("noPlist"))
                 writeBytes(root + QLatin1Char('/') + name + QStringLiteral("/Manifest.plist"), "<plist/>");
@@ -183,7 +196,12 @@ private slots:
         };
         age(QStringLiteral("newer"), 10);
         age(QStringLiteral("older"), 1);
-        QCOMPARE(backupFolders(root), (QStringList{root + QStringLiteral("/older"), root + QStringLiteral("/newer")}));
+        age(QStringLiteral("modern"), 5);
+        QCOMPARE(backupFolders(root), (QStringList{root + QStringLiteral("/older"), root + QStringLiteral("/modern"),
+                                                   root + QStringLiteral("/newer")}));
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/modern")), BackupFormat::FilesDb);
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/older")), BackupFormat::Mbdb);
+        QCOMPARE(backupFormatOf(root + QStringLiteral("/noMbdb")), BackupFormat::None);
         QVERIFY(backupFolders(env.path(QStringLiteral("no such root"))).isEmpty());
     }
 };

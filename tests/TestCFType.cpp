@@ -296,6 +296,9 @@ private slots:
         QCOMPARE(uid.toUid(), quint64(7));
         QVERIFY(!uid.isNumber());
         QCOMPARE(CFType::fromInt64(7).toUid(9), quint64(9));
+        const CFType made = CFType::fromPlistData(CFType::newArray().append(CFType::fromUid(300)).toPlistData(CFType::BinaryFormat));
+        QVERIFY(made.at(0).isUid());
+        QCOMPARE(made.at(0).toUid(), quint64(300));
     }
 
     // Structures that would exhaust the stack or the memory of the parser are refused.

@@ -68,8 +68,9 @@ private slots:
         const CliRun run = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
         QCOMPARE(run.code, 0);
         const QStringList expected = {
-            QStringLiteral("Work phone-encrypted-copy\t2016-03-14T09:26:53Z\t1\t") + m_encrypted,
-            QStringLiteral("Test iPhone\t2015-01-02T03:04:05Z\t0\t") + m_plain,
+            QStringLiteral("Work phone-encrypted-copy\t2016-03-14T09:26:53Z\t1\t") + m_encrypted
+                + QStringLiteral("\t9.3.5\tfinished"),
+            QStringLiteral("Test iPhone\t2015-01-02T03:04:05Z\t0\t") + m_plain + QStringLiteral("\t9.3.5\tfinished"),
         };
         QCOMPARE(run.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error.").arg(broken)), qPrintable(run.err));
@@ -78,6 +79,39 @@ private slots:
         QCOMPARE(empty.code, 0);
         QCOMPARE(empty.out, QByteArray());
         QVERIFY(QDir(broken).removeRecursively());
+    }
+
+    void modernBackupsAreReadAndUnfinishedOnesRefused()
+    {
+        ItunesBackupDevice device;
+        device.productVersion = QStringLiteral("17.5");
+        ItunesBackupBuilder builder(device);
+        builder.setFormat(BackupFormat::FilesDb);
+        builder.addFolder(kKikDomain, m_container);
+        const QString modern = env.path(QStringLiteral("modern-root/done"));
+        builder.build(modern);
+        builder.setFinished(false);
+        const QString cut = env.path(QStringLiteral("modern-root/cut"));
+        builder.build(cut);
+
+        const CliRun listed = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("modern-root"))});
+        QCOMPARE(listed.code, 0);
+        QStringList lines = listed.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        lines.sort();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).endsWith(cut + QStringLiteral("\t17.5\tunfinished")), qPrintable(lines.at(0)));
+        QVERIFY2(lines.at(1).endsWith(modern + QStringLiteral("\t17.5\tfinished")), qPrintable(lines.at(1)));
+
+        const QString out = env.path(QStringLiteral("out-modern"));
+        CliRun run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), modern, QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(treeOf(out + QStringLiteral("/com.kik.chat")), treeOf(m_container));
+
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), cut, QStringLiteral("--out"),
+                          env.path(QStringLiteral("out-cut"))});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("This iTunes Backup is unfinished")), qPrintable(run.err));
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out-cut/com.kik.chat/Documents/kik.sqlite"))));
     }
 
     void extractGivesTheFilesOfPlainAndEncryptedBackups()

@@ -221,6 +221,28 @@ private slots:
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name + QStringLiteral(" again")})), shown);
     }
 
+    void twoImportsAtOnceIntoOneNewDatabase()
+    {
+        // Two processes importing into one database that does not exist yet: it is made once,
+        // the second waits for the first, and it holds every message once.
+        const QStringList source = {QStringLiteral("--kik"), m_generated};
+        const QMap<QString, QJsonObject> shown = comparable(showJson(source));
+        for (int trial = 0; trial < 4; ++trial) {
+            const QString name = QStringLiteral("raced %1").arg(trial);
+            QProcess runs[2];
+            for (QProcess &run : runs)
+                run.start(TestEnv::binaryDir() + QStringLiteral("/bin/parlewick-cli"),
+                          QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+            for (QProcess &run : runs) {
+                QVERIFY(run.waitForFinished(120000));
+                QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, run.readAllStandardError().constData());
+                QVERIFY(run.readAllStandardOutput().startsWith("Successfully backed up "));
+            }
+            QCOMPARE(comparable(showJson({QStringLiteral("--db"), name})), shown);
+            QVERIFY(!QFileInfo::exists(localDb(QStringLiteral(".") + name + QStringLiteral(".lock"))));
+        }
+    }
+
     void attachmentsOfAGeneratedContainerAreCopied()
     {
         const QString name = QStringLiteral("with files");

@@ -35,7 +35,8 @@ QByteArray readFile(const QString &path)
 }
 
 // A device backup as the tool leaves it, with a file of our own to see whether it was kept.
-void makeBackup(const QString &folder, const QString &snapshotState, const QString &version, bool withMbdb = true)
+void makeBackup(const QString &folder, const QString &snapshotState, const QString &version,
+                const QString &fileList = QStringLiteral("Manifest.mbdb"))
 {
     CFType status = CFType::newDictionary();
     status.setValue(QStringLiteral("SnapshotState"), CFType(snapshotState));
@@ -45,8 +46,8 @@ void makeBackup(const QString &folder, const QString &snapshotState, const QStri
     CFType manifest = CFType::newDictionary();
     manifest.setValue(QStringLiteral("Lockdown"), lockdown);
     writeFile(QDir(folder).filePath("Manifest.plist"), manifest.toPlistData());
-    if (withMbdb)
-        writeFile(QDir(folder).filePath("Manifest.mbdb"), "mbdb\x05\x00");
+    if (!fileList.isEmpty())
+        writeFile(QDir(folder).filePath(fileList), fileList.endsWith(QLatin1String(".db")) ? "SQLite format 3" : "mbdb\x05\x00");
     writeFile(QDir(folder).filePath("old.txt"), "earlier backup");
 }
 
@@ -82,21 +83,23 @@ private slots:
     {
         QTest::addColumn<QString>("state");
         QTest::addColumn<QString>("version");
-        QTest::addColumn<bool>("mbdb");
+        QTest::addColumn<QString>("fileList");
         QTest::addColumn<bool>("continued");
-        QTest::newRow("finished, same version") << "finished" << "14.8" << true << true;
-        QTest::newRow("snapshot not finished") << "new" << "14.8" << true << false;
-        QTest::newRow("other iOS version") << "finished" << "13.0" << true << false;
-        QTest::newRow("no Manifest.mbdb") << "finished" << "14.8" << false << false;
+        QTest::newRow("finished, same version") << "finished" << "14.8" << "Manifest.mbdb" << true;
+        QTest::newRow("Manifest.db, finished, same version") << "finished" << "14.8" << "Manifest.db" << true;
+        QTest::newRow("snapshot not finished") << "new" << "14.8" << "Manifest.mbdb" << false;
+        QTest::newRow("Manifest.db, not finished") << "new" << "14.8" << "Manifest.db" << false;
+        QTest::newRow("other iOS version") << "finished" << "13.0" << "Manifest.db" << false;
+        QTest::newRow("no file list") << "finished" << "14.8" << "" << false;
     }
 
     void onlyAFinishedBackupOfTheSameVersionIsContinued()
     {
         QFETCH(QString, state);
         QFETCH(QString, version);
-        QFETCH(bool, mbdb);
+        QFETCH(QString, fileList);
         QFETCH(bool, continued);
-        makeBackup(m_deviceFolder, state, version, mbdb);
+        makeBackup(m_deviceFolder, state, version, fileList);
         QCOMPARE(IOSMobileBackupThread::canContinueBackup(m_deviceFolder, QStringLiteral("14.8")), continued);
     }
 

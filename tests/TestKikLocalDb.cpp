@@ -85,6 +85,7 @@ private slots:
     void lastTsStaysNullUntilUpdated();
     void deletingAChatKeepsSharedMessages();
     void deletingMessagesRemovesEmptyChats();
+    void deletingAMessageWithoutAUidKeepsTheOthers();
     void membersOfMissingUsers();
     void hostileNamesStayInsideTheFolder();
     void brokenDatabaseFile();
@@ -253,17 +254,40 @@ void TestKikLocalDb::deletingMessagesRemovesEmptyChats()
     Source source;
     KikLocalDb db(newFolder());
     mergeIntoLocal(db, source.messages);
-    db.deleteMessages({QStringLiteral("m3")});   // the group chat's only message
+    const auto idOf = [&](const char *uid) {
+        return scalar(db, QStringLiteral("select _id from kik_message where uid='%1'").arg(QLatin1String(uid)));
+    };
+    db.deleteMessages({idOf("m3")});   // the group chat's only message
     QCOMPARE(scalar(db, "select count(*) from kik_chat"), 1);
     QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 2);
-    db.deleteMessages({QStringLiteral("m2")});
+    db.deleteMessages({idOf("m2")});
     QCOMPARE(scalar(db, "select last_ts from kik_chat"), at(0).toMSecsSinceEpoch());
-    db.deleteMessages({QStringLiteral("m1"), QStringLiteral("not-there")});
+    db.deleteMessages({idOf("m1"), 999999});
     QCOMPARE(scalar(db, "select count(*) from kik_chat"), 0);
     QCOMPARE(scalar(db, "select count(*) from kik_chat_messages"), 0);
     QCOMPARE(scalar(db, "select count(*) from kik_message"), 0);
     // Users and files are kept.
     QCOMPARE(scalar(db, "select count(*) from kik_user"), 3);
+}
+
+void TestKikLocalDb::deletingAMessageWithoutAUidKeepsTheOthers()
+{
+    Source source;
+    KikLocalDb db(newFolder());
+    mergeIntoLocal(db, source.messages);
+    // Stored as a backup stores them: each a row of its own.
+    db.beginTran();
+    const qint64 chatId = scalar(db, "select _id from kik_chat limit 1");
+    for (const char *body : {"no uid 1", "no uid 2"}) {
+        const _KikMessage *message = source.add(&source.annChat, QString(), 1, QLatin1String(body));
+        db.addChatMessage(chatId, db.insertMessage(message), message->ts);
+    }
+    db.commitTran();
+    QCOMPARE(scalar(db, "select count(*) from kik_message where uid=''"), 2);
+    db.deleteMessages({scalar(db, "select _id from kik_message where body='no uid 1'")});
+    QCOMPARE(scalar(db, "select count(*) from kik_message where uid=''"), 1);
+    QCOMPARE(scalar(db, "select count(*) from kik_message where body='no uid 2'"), 1);
+    QCOMPARE(scalar(db, "select count(*) from kik_message"), 4);
 }
 
 void TestKikLocalDb::membersOfMissingUsers()

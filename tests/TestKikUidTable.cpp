@@ -55,6 +55,17 @@ private slots:
         QCOMPARE(partial.idOf(0, [] { return qint64(8); }), 7);
     }
 
+    void onlyAUidNoOtherRecordCarriesNamesAMessage()
+    {
+        Sequence sequence({"a", "b", "a", "", QString(), "c"});
+        sequence.list.append(sequence.list.at(5));   // the same record again
+        const KikUidTable table(sequence.list);
+        QList<bool> names;
+        for (qsizetype i = 0; i < sequence.list.size(); ++i)
+            names << table.namesOneMessage(i);
+        QCOMPARE(names, (QList<bool>{false, true, false, false, false, true, true}));
+    }
+
     void uidsAreComparedAsTheDatabaseStoresThem()
     {
         // A lone surrogate has no UTF-8 form and is stored as a replacement: uids that come out

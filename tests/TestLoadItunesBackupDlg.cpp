@@ -23,12 +23,17 @@ class TestLoadItunesBackupDlg : public QObject
     QStringList m_boxes;  // texts of the message boxes shown
 
     QString makeBackup(const QString &folder, const QDateTime &date, const QString &name,
-                       const QString &password = QString())
+                       const QString &password = QString(), BackupFormat format = BackupFormat::Mbdb,
+                       bool finished = true)
     {
         ItunesBackupBuilder::Device device;
         device.date = date;
         device.deviceName = name;
+        if (format == BackupFormat::FilesDb)
+            device.productVersion = QStringLiteral("17.5");
         ItunesBackupBuilder builder(device);
+        builder.setFormat(format);
+        builder.setFinished(finished);
         builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
         if (!password.isEmpty())
             builder.setPassword(password, 10);
@@ -73,8 +78,11 @@ private slots:
             names.append(model.index(row, 0).data().toString().section(QLatin1Char('-'), 0, 0));
         QCOMPARE(names, (QStringList{"newest", "first", "second", "oldest"}));
 
-        QCOMPARE(model.columnCount(), 3);
+        QCOMPARE(model.columnCount(), 5);
         QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Backup Date"));
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("iOS"));
+        QCOMPARE(model.index(1, 3).data().toString(), QStringLiteral("9.3.5"));
+        QCOMPARE(model.index(1, 4).data().toString(), QStringLiteral("finished"));
         QVERIFY(!model.headerData(1, Qt::Vertical).isValid());
         QCOMPARE(model.index(1, 1).data(Qt::ToolTipRole).toString(),
                  QLocale::system().toString(day, QLocale::ShortFormat));
@@ -165,9 +173,11 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
-        QCOMPARE(list->columnWidth(0), 320);
-        QCOMPARE(list->columnWidth(1), 200);
-        QCOMPARE(list->columnWidth(2), 280);
+        QCOMPARE(list->columnWidth(0), 240);
+        QCOMPARE(list->columnWidth(1), 160);
+        QCOMPARE(list->columnWidth(2), 240);
+        QCOMPARE(list->columnWidth(3), 64);
+        QCOMPARE(list->columnWidth(4), 96);
         QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
     }
 
@@ -198,6 +208,36 @@ private slots:
         QCOMPARE(m_boxes.size(), 2);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(backup->keybag());
+    }
+
+    void modernBackupsLoadAndUnfinishedOnesCannotBePicked()
+    {
+        const QDateTime day(QDate(2024, 6, 1), QTime(8, 0), Qt::UTC);
+        const QString root = env.path(QStringLiteral("modern-root"));
+        makeBackup(root + QStringLiteral("/modern"), day, QStringLiteral("iPhone 15"), QString(), BackupFormat::FilesDb);
+        makeBackup(root + QStringLiteral("/cut"), day.addDays(1), QStringLiteral("Cut phone"), QString(),
+                   BackupFormat::FilesDb, false);
+        LoadItunesBackupDlg dialog;
+        auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
+        dialog.addBackupFolder(root + QStringLiteral("/modern"));
+        dialog.addBackupFolder(root + QStringLiteral("/cut"));
+        m_boxes.clear();
+        const QModelIndex cut = list->model()->index(0, 0);
+        QCOMPARE(cut.data().toString(), QStringLiteral("Cut phone-cut"));
+        QCOMPARE(cut.siblingAtColumn(3).data().toString(), QStringLiteral("17.5"));
+        QCOMPARE(cut.siblingAtColumn(4).data().toString(), QStringLiteral("unfinished"));
+        QCOMPARE(list->model()->flags(cut), Qt::NoItemFlags);
+
+        // The unfinished row cannot become the pick, neither added nor clicked.
+        QCOMPARE(list->currentIndex(), list->model()->index(1, 0));
+        list->setCurrentIndex(cut);
+        QCOMPARE(list->currentIndex(), list->model()->index(1, 0));
+        dialog.btnLoadClicked();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const QSharedPointer<BackupManifest> picked = dialog.selectedBackup();
+        QCOMPARE(picked->deviceName(), QStringLiteral("iPhone 15"));
+        picked->load();
+        QVERIFY(picked->fileTree().node(QStringLiteral("Library/x")));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "device/CFType.h"
 #include "itunes/BackupCrypto.h"
+#include "itunes/ManifestFilesDb.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -108,8 +109,9 @@ void ItunesBackupBuilder::addLocalFile(const QString &domain, const QString &pat
 
 void ItunesBackupBuilder::addFolder(const QString &domain, const QString &localFolder, const FileOptions &options)
 {
-    const QDir base(localFolder);
-    QDirIterator it(localFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    // Absolute, or a relative folder's own name would become part of every path.
+    const QDir base(QDir(localFolder).absolutePath());
+    QDirIterator it(base.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString file = it.next();
         addLocalFile(domain, base.relativeFilePath(file), file, options);
@@ -156,7 +158,7 @@ void ItunesBackupBuilder::makeKeybag()
 void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index)
 {
     const QString name = backupFileName(entry.domain, entry.path);
-    const QString target = QDir(folder).filePath(name);
+    const QString target = payloadTarget(folder, name);
     const bool encrypt = !m_password.isEmpty() && entry.options.encrypt;
     const QString plain = encrypt ? target + QStringLiteral(".plain") : target;
 
@@ -203,7 +205,7 @@ void ItunesBackupBuilder::writePlists(const QString &folder) const
     manifest.setValue(QStringLiteral("Date"), CFType::fromDateTime(m_device.date));
     manifest.setValue(QStringLiteral("IsEncrypted"), CFType::fromBool(encrypted));
     manifest.setValue(QStringLiteral("Lockdown"), lockdown);
-    manifest.setValue(QStringLiteral("Version"), CFType("9.1"));
+    manifest.setValue(QStringLiteral("Version"), CFType(m_format == BackupFormat::FilesDb ? "10.0" : "9.1"));
     manifest.setValue(QStringLiteral("WasPasscodeSet"), CFType::fromBool(false));
     writeFile(dir.filePath(QStringLiteral("Manifest.plist")), manifest.toPlistData(CFType::BinaryFormat));
 
@@ -219,13 +221,41 @@ void ItunesBackupBuilder::writePlists(const QString &folder) const
     info.setValue(QStringLiteral("Unique Identifier"), CFType(m_device.uniqueDeviceId.toUpper()));
     writeFile(dir.filePath(QStringLiteral("Info.plist")), info.toPlistData(CFType::XmlFormat));
 
+    writeStatusPlist(folder);
+}
+
+void ItunesBackupBuilder::writeStatusPlist(const QString &folder) const
+{
     CFType status = CFType::newDictionary();
     status.setValue(QStringLiteral("BackupState"), CFType("new"));
     status.setValue(QStringLiteral("Date"), CFType::fromDateTime(m_device.date));
     status.setValue(QStringLiteral("IsFullBackup"), CFType::fromBool(false));
-    status.setValue(QStringLiteral("SnapshotState"), CFType("finished"));
-    status.setValue(QStringLiteral("Version"), CFType("2.4"));
-    writeFile(dir.filePath(QStringLiteral("Status.plist")), status.toPlistData(CFType::BinaryFormat));
+    // A phone cut off mid-backup leaves the state it was in.
+    status.setValue(QStringLiteral("SnapshotState"), CFType(m_finished ? "finished" : "uploading"));
+    status.setValue(QStringLiteral("Version"), CFType(m_format == BackupFormat::FilesDb ? "3.3" : "2.4"));
+    writeFile(QDir(folder).filePath(QStringLiteral("Status.plist")), status.toPlistData(CFType::BinaryFormat));
+}
+
+QString ItunesBackupBuilder::payloadTarget(const QString &folder, const QString &name) const
+{
+    if (m_format != BackupFormat::FilesDb)
+        return QDir(folder).filePath(name);
+    const QDir dir(QDir(folder).filePath(name.left(2)));
+    if (!dir.mkpath(QStringLiteral(".")))
+        fail(QStringLiteral("can not create %1").arg(dir.path()));
+    return dir.filePath(name);
+}
+
+void ItunesBackupBuilder::writeFileList(const MbdbIndex &index, const QString &folder) const
+{
+    if (m_format != BackupFormat::FilesDb) {
+        writeManifestDb(index, QDir(folder).filePath(QStringLiteral("Manifest.mbdb")));
+        return;
+    }
+    MbdbIndex phoneIndex = index;
+    for (_MbdbRecord &rec : phoneIndex)
+        rec.birthTime = rec.changeTime;
+    writeManifestFilesDb(phoneIndex, QDir(folder).filePath(QStringLiteral("Manifest.db")));
 }
 
 void ItunesBackupBuilder::build(const QString &folder)
@@ -255,6 +285,6 @@ void ItunesBackupBuilder::build(const QString &folder)
     }
     for (const Entry &entry : std::as_const(m_entries))
         storeEntry(entry, folder, index);
-    writeManifestDb(index, QDir(folder).filePath(QStringLiteral("Manifest.mbdb")));
+    writeFileList(index, folder);
     writePlists(folder);
 }

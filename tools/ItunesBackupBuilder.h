@@ -1,5 +1,6 @@
 #pragma once
 
+#include "itunes/BackupDiscovery.h"
 #include "itunes/ManifestDb.h"
 
 #include <QByteArray>
@@ -29,9 +30,12 @@ struct ItunesBackupFileOptions
 };
 
 // Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
-// Status.plist, Manifest.mbdb and the hashed files, optionally encrypted with a password the
+// Status.plist, the file list and the hashed files, optionally encrypted with a password the
 // way a phone does it (keybag with SALT and ITER, class keys wrapped with the password key,
-// per-file keys wrapped with class keys, files in AES-256-CBC with block padding).
+// per-file keys wrapped with class keys, files in AES-256-CBC with block padding). The file
+// list is Manifest.mbdb with the files beside it, or Manifest.db with each file in the
+// sub-folder named by the first two characters of its name; an encrypted Manifest.db backup
+// is one of iOS 10.0 or 10.1 (plain list, no ManifestKey).
 class ItunesBackupBuilder
 {
 public:
@@ -54,6 +58,11 @@ public:
                       const FileOptions &options = FileOptions());
     // Every file below localFolder, as domain/relative path.
     void addFolder(const QString &domain, const QString &localFolder, const FileOptions &options = FileOptions());
+
+    // Manifest.mbdb (the default) or Manifest.db.
+    void setFormat(BackupFormat format) { m_format = format; }
+    // An unfinished backup's Status.plist does not say "finished".
+    void setFinished(bool finished) { m_finished = finished; }
 
     // Writes the backup into folder (created). Throws std::runtime_error.
     void build(const QString &folder);
@@ -81,8 +90,13 @@ private:
     void storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index);
     QByteArray classKey(int protectionClass) const;
     void writePlists(const QString &folder) const;
+    QString payloadTarget(const QString &folder, const QString &name) const;
+    void writeFileList(const MbdbIndex &index, const QString &folder) const;
+    void writeStatusPlist(const QString &folder) const;
 
     Device m_device;
+    BackupFormat m_format = BackupFormat::Mbdb;
+    bool m_finished = true;
     QString m_password;
     quint32 m_iterations = 0;
     QSet<int> m_hardwareClasses;

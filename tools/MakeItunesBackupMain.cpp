@@ -58,6 +58,13 @@ int main(int argc, char *argv[])
                       QStringLiteral("count"), QStringLiteral("1000")});
     parser.addOption({QStringLiteral("udid"), QStringLiteral("Unique device id."), QStringLiteral("id")});
     parser.addOption({QStringLiteral("name"), QStringLiteral("Device name."), QStringLiteral("name")});
+    parser.addOption({QStringLiteral("format"),
+                      QStringLiteral("File list: mbdb (Manifest.mbdb, the default) or db (Manifest.db, iOS 10 and later; "
+                                     "with --password an iOS 10.0/10.1 backup)."),
+                      QStringLiteral("mbdb|db"), QStringLiteral("mbdb")});
+    parser.addOption({QStringLiteral("ios"), QStringLiteral("iOS version of the phone (default 9.3.5, or 17.5 for db)."),
+                      QStringLiteral("version")});
+    parser.addOption({QStringLiteral("unfinished"), QStringLiteral("Write a backup the phone did not finish.")});
     parser.addPositionalArgument(QStringLiteral("domain=folder"),
                                  QStringLiteral("Files of folder go into domain, e.g. AppDomain-com.kik.chat=./kik"));
     addKikOptions(parser);
@@ -66,12 +73,24 @@ int main(int argc, char *argv[])
     if (!parser.isSet(QStringLiteral("out")) || (parser.positionalArguments().isEmpty() && !parser.isSet(QStringLiteral("kik"))))
         parser.showHelp(1);
 
+    const QString format = parser.value(QStringLiteral("format"));
+    if (format != QLatin1String("mbdb") && format != QLatin1String("db")) {
+        std::fprintf(stderr, "--format is mbdb or db, not %s\n", qPrintable(format));
+        return 1;
+    }
+    const bool filesDb = format == QLatin1String("db");
     ItunesBackupBuilder::Device device;
+    if (filesDb)
+        device.productVersion = parser.isSet(QStringLiteral("password")) ? QStringLiteral("10.1") : QStringLiteral("17.5");
+    if (parser.isSet(QStringLiteral("ios")))
+        device.productVersion = parser.value(QStringLiteral("ios"));
     if (parser.isSet(QStringLiteral("udid")))
         device.uniqueDeviceId = parser.value(QStringLiteral("udid"));
     if (parser.isSet(QStringLiteral("name")))
         device.deviceName = parser.value(QStringLiteral("name"));
     ItunesBackupBuilder builder(device);
+    builder.setFormat(filesDb ? BackupFormat::FilesDb : BackupFormat::Mbdb);
+    builder.setFinished(!parser.isSet(QStringLiteral("unfinished")));
     if (parser.isSet(QStringLiteral("password")))
         builder.setPassword(parser.value(QStringLiteral("password")), parser.value(QStringLiteral("iterations")).toUInt());
     for (const QString &argument : parser.positionalArguments()) {

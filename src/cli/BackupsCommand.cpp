@@ -16,6 +16,11 @@ struct ListedBackup
     QString line;
 };
 
+QString finishedText(const BackupManifest &backup)
+{
+    return backup.isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
+}
+
 class BackupsCommand : public CliCommand
 {
 public:
@@ -25,7 +30,8 @@ public:
     {
         return QStringLiteral(
             "One backup per line, newest first, tab-separated: display name, backup date (ISO 8601),\n"
-            "encrypted (0 or 1), absolute path. Without --root the places iTunes uses are searched.");
+            "encrypted (0 or 1), absolute path, iOS version, finished or unfinished (an unfinished\n"
+            "backup cannot be loaded). Without --root the places iTunes uses are searched.");
     }
     QList<QCommandLineOption> options() const override
     {
@@ -42,6 +48,8 @@ public:
                                                                      : backupRootFolders();
         QList<ListedBackup> listed;
         for (const QString &root : roots) {
+            if (const QString problem = backupRootProblem(root); !problem.isEmpty())
+                printErr(tabField(problem));
             for (const QString &folder : backupFolders(root)) {
                 BackupManifest backup(folder);
                 try {
@@ -55,7 +63,9 @@ public:
                                          ? backup.backupDate().toUTC().toString(Qt::ISODate) : QString();
                 listed.append({backup.backupDate(), QStringList{tabField(backup.displayName()), date,
                                                                 QString::number(backup.encrypted() ? 1 : 0),
-                                                                tabField(backup.folder())}.join(QLatin1Char('\t'))});
+                                                                tabField(backup.folder()),
+                                                                tabField(backup.productVersion()),
+                                                                finishedText(backup)}.join(QLatin1Char('\t'))});
             }
         }
         // Newest first; backups of the same date keep the order they were found in.

@@ -27,6 +27,8 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
         fail(QStringLiteral("The folder %1 does not exist.").arg(folder));
     auto backup = QSharedPointer<BackupManifest>::create(folder);
     backup->readInfo();
+    if (!backup->isFinished())
+        fail(BackupManifest::unfinishedText());
     if (backup->encrypted() && !backup->unlock(readBackupPasswordThrow(args)))
         fail(QObject::tr("IDS_INVALID_PASSWORD"));
     backup->load();

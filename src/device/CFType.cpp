@@ -176,6 +176,11 @@ CFType CFType::fromBool(bool value)
     return wrap(plist_new_bool(value ? 1 : 0), true);
 }
 
+CFType CFType::fromUid(quint64 value)
+{
+    return wrap(plist_new_uid(value), true);
+}
+
 CFType CFType::fromDateTime(const QDateTime &value)
 {
     if (!value.isValid())

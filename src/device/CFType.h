@@ -26,6 +26,7 @@ public:
     static CFType fromInt64(qint64 value);
     static CFType fromDouble(double value);
     static CFType fromBool(bool value);
+    static CFType fromUid(quint64 value);        // keyed-archive reference
     static CFType fromDateTime(const QDateTime &value);  // wall-clock fields taken as GMT
     static CFType newDictionary();
     static CFType newArray();

@@ -54,6 +54,11 @@ BackupManifest::BackupManifest(const QString &folder, QObject *parent)
 
 BackupManifest::~BackupManifest() = default;
 
+QString BackupManifest::unfinishedText()
+{
+    return QStringLiteral("This iTunes Backup is unfinished: the iPhone did not complete it, so it cannot be loaded.");
+}
+
 QString BackupManifest::identityKey() const
 {
     return md5Hex(m_folder);
@@ -82,6 +87,10 @@ void BackupManifest::readInfo()
     const CFType encrypted = root.value(QStringLiteral("IsEncrypted"));
     m_encrypted = encrypted.isBoolean() ? int(encrypted.toBool()) : encrypted.toInt(0);
     m_keybagBlob = root.value(QStringLiteral("BackupKeyBag")).toByteArray();
+    m_manifestKey = root.value(QStringLiteral("ManifestKey")).toByteArray();
+    // A backup the phone stopped writing lacks files or holds half-written ones.
+    const CFType status = CFType::fromPlistFile(QDir(m_folder).filePath(QStringLiteral("Status.plist")));
+    m_finished = status.value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
     m_displayName = displayNameFor(QDir(m_folder).dirName(), m_uniqueDeviceId, m_deviceName);
 }
 
@@ -89,7 +98,42 @@ void BackupManifest::load()
 {
     if (!m_tree.isEmpty())
         return;
-    m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
+    m_format = backupFormatOf(m_folder);
+    switch (m_format) {
+    case BackupFormat::Mbdb:
+        m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
+        break;
+    case BackupFormat::FilesDb: {
+        ManifestFilesContent content = readFilesDbThrow();
+        m_skipped = content.skipped;
+        m_tree.build(content.index);
+        break;
+    }
+    case BackupFormat::None:
+        fail(QStringLiteral("%1 is not an iTunes Backup: it holds neither Manifest.db nor Manifest.mbdb.")
+                 .arg(QDir::toNativeSeparators(m_folder)));
+    }
+}
+
+ManifestFilesContent BackupManifest::readFilesDbThrow() const
+{
+    const QString path = QDir(m_folder).filePath(QStringLiteral("Manifest.db"));
+    if (m_manifestKey.isEmpty())
+        return readManifestFilesDb(path, path);  // plain: iOS 10.0 and 10.1 encrypt only the files
+    // Here the decrypted copy of Manifest.db will be made, in a private temporary folder, with
+    // the key the keybag unwraps from ManifestKey.
+    fail(QStringLiteral("This iTunes Backup was made by iOS 10.2 or later and is encrypted; this version of "
+                        "Parlewick cannot read the file list of such a backup yet."));
+}
+
+QString BackupManifest::payloadPath(const _BackupFileNode *node) const
+{
+    const QString &name = node->backupName();
+    if (name.isEmpty())
+        return QString();
+    const QDir dir(m_folder);
+    return m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
+                                             : dir.filePath(name);
 }
 
 bool BackupManifest::unlock(const QString &password)
@@ -109,10 +153,10 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
                                  const ExtractProgress &progress) const
 {
     const _MbdbRecord &rec = node->record();
-    const QString source = QDir(m_folder).filePath(node->backupName());
+    const QString source = payloadPath(node);
     QFile in(source);
-    if (node->backupName().isEmpty())
-        fail(QStringLiteral("can not open %1. %2").arg(source, QStringLiteral("No file in the backup.")));
+    if (source.isEmpty())
+        fail(QStringLiteral("can not open %1. %2").arg(node->name(), QStringLiteral("No file in the backup.")));
     if (!in.open(QIODevice::ReadOnly))
         fail(QStringLiteral("can not open %1. %2").arg(source, in.errorString()));
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "itunes/BackupDiscovery.h"
 #include "itunes/BackupFileTree.h"
+#include "itunes/ManifestFilesDb.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -13,8 +15,9 @@
 class BackupKeybag;
 class _BackupFileNode;
 
-// One iTunes backup folder: its metadata (Manifest.plist), its file tree (Manifest.mbdb) and,
-// for an encrypted backup, its unlocked keybag. Shared through QSharedPointer.
+// One iTunes backup folder: its metadata (Manifest.plist, Status.plist), its file tree (from
+// Manifest.db or Manifest.mbdb) and, for an encrypted backup, its unlocked keybag. Shared
+// through QSharedPointer.
 class BackupManifest : public QObject
 {
     Q_OBJECT
@@ -26,8 +29,8 @@ public:
     explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
     ~BackupManifest() override;
 
-    // Reads Manifest.plist; throws std::runtime_error when it is missing or unreadable. A file
-    // that is no property list leaves every field empty.
+    // Reads Manifest.plist and Status.plist; throws std::runtime_error when Manifest.plist is
+    // missing or unreadable. A file that is no property list leaves every field empty.
     void readInfo();
     // MD5 hex of the absolute folder path: tells listed backups apart, names their caches.
     QString identityKey() const;
@@ -42,9 +45,16 @@ public:
     QByteArray keybagBlob() const { return m_keybagBlob; }
     QString displayName() const { return m_displayName; }
     QString folder() const { return m_folder; }
+    // Status.plist says the phone finished writing this backup; only such a backup is loaded.
+    bool isFinished() const { return m_finished; }
+    // Why an unfinished backup is not loaded.
+    static QString unfinishedText();
 
-    // Reads Manifest.mbdb and builds the file tree, once. Throws std::runtime_error.
+    // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
+    // Throws std::runtime_error; never writes into the backup folder.
     void load();
+    // Rows of Manifest.db the last load left out (nothing for Manifest.mbdb).
+    const ManifestFilesSkipped &skippedRows() const { return m_skipped; }
     const _BackupFileNode *rootNode() const { return m_tree.root(); }
     const BackupFileTree &fileTree() const { return m_tree; }
 
@@ -53,6 +63,9 @@ public:
     bool unlock(const QString &password);
     QSharedPointer<const BackupKeybag> keybag() const { return m_keybag; }
 
+    // Where a file node's content lies: beside the list in old backups, in the sub-folder named
+    // by the first two characters of its name in modern ones. Empty for nodes made up for the tree.
+    QString payloadPath(const _BackupFileNode *node) const;
     // Copies a file node's content to destination (created with its folders), decrypting it in
     // an encrypted backup, and gives the copy the record's times. Throws std::runtime_error;
     // on any failure the destination is untouched.
@@ -60,6 +73,8 @@ public:
                      const ExtractProgress &progress = ExtractProgress()) const;
 
 private:
+    ManifestFilesContent readFilesDbThrow() const;
+
     QString m_uniqueDeviceId;
     QString m_deviceName;
     QDateTime m_backupDate;
@@ -68,8 +83,12 @@ private:
     QString m_serialNumber;
     int m_encrypted = 0;
     QByteArray m_keybagBlob;
+    QByteArray m_manifestKey;  // iOS 10.2 and later: the key Manifest.db is encrypted with
+    bool m_finished = false;
     QString m_displayName;
     QString m_folder;
+    BackupFormat m_format = BackupFormat::None;  // of the file list the tree was built from
     BackupFileTree m_tree;
+    ManifestFilesSkipped m_skipped;
     QSharedPointer<BackupKeybag> m_keybag;  // set once unlocked
 };

@@ -20,7 +20,7 @@ ItemModelLoadBk::ItemModelLoadBk(QObject *parent)
 
 int ItemModelLoadBk::columnCount(const QModelIndex &) const
 {
-    return 3;
+    return 5;
 }
 
 QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, int role) const
@@ -31,6 +31,8 @@ QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, i
     case 0: return QStringLiteral("Name");
     case 1: return QStringLiteral("Backup Date");
     case 2: return QStringLiteral("Path");
+    case 3: return QStringLiteral("iOS");
+    case 4: return QStringLiteral("Status");
     default: return QVariant();
     }
 }
@@ -53,8 +55,14 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
         case 0: return backup->displayName();
         case 1: return QLocale::system().toString(backup->backupDate(), QLocale::ShortFormat);
         case 2: return backup->folder();
+        case 3: return backup->productVersion();
+        case 4: return backup->isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
         default: return QVariant();
         }
+    case Qt::ForegroundRole:
+        if (!backup->isFinished())
+            return QBrush(QColor(150, 150, 150));
+        return QVariant();
     case Qt::DecorationRole:
         if (index.column() == 0) {
             static const QPixmap icon = [] {
@@ -72,6 +80,15 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
     default:
         return QVariant();
     }
+}
+
+Qt::ItemFlags ItemModelLoadBk::flags(const QModelIndex &index) const
+{
+    // An unfinished backup is listed so that the user sees it, but cannot be picked.
+    const QSharedPointer<BackupManifest> backup = backupAt(index);
+    if (backup && !backup->isFinished())
+        return Qt::NoItemFlags;
+    return AbsTreeItemModel::flags(index);
 }
 
 ItemModelLoadBk::_BKItemNode *ItemModelLoadBk::insert(const QSharedPointer<BackupManifest> &backup)

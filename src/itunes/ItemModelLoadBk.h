@@ -6,7 +6,8 @@
 
 class BackupManifest;
 
-// The flat list of iTunes backups of the backup dialog: name, date, folder; newest first.
+// The flat list of iTunes backups of the backup dialog: name, date, folder, iOS version and
+// whether the phone finished the backup; newest first.
 class ItemModelLoadBk : public AbsTreeItemModel
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Adds a row below every backup as new or newer than this one.
     _BKItemNode *insert(const QSharedPointer<BackupManifest> &backup);

@@ -94,6 +94,10 @@ AbsTreeItemModel::_ItemNode *LoadItunesBackupDlg::listBackup(const QString &fold
 void LoadItunesBackupDlg::fillList()
 {
     for (const QString &root : backupRootFolders()) {
+        if (const QString problem = backupRootProblem(root); !problem.isEmpty()) {
+            qWarning("%s", qUtf8Printable(problem));
+            reportError(problem);
+        }
         for (const QString &folder : backupFolders(root))
             listBackup(folder);
     }
@@ -139,7 +143,9 @@ void LoadItunesBackupDlg::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
     const int room = event->size().width() - 80;
-    m_listBackups->setColumnWidth(0, int(room * 0.4));
-    m_listBackups->setColumnWidth(1, int(room * 0.25));
-    m_listBackups->setColumnWidth(2, int(room * 0.35));
+    m_listBackups->setColumnWidth(0, int(room * 0.3));
+    m_listBackups->setColumnWidth(1, int(room * 0.2));
+    m_listBackups->setColumnWidth(2, int(room * 0.3));
+    m_listBackups->setColumnWidth(3, int(room * 0.08));
+    m_listBackups->setColumnWidth(4, int(room * 0.12));
 }

@@ -5,7 +5,7 @@
 #include <QList>
 #include <QPair>
 
-// One entry of Manifest.mbdb: a file, folder or link of the phone.
+// One file, folder or link of the phone, as Manifest.mbdb or a row of Manifest.db lists it.
 struct _MbdbRecord
 {
     MbdbString domain;         // "HomeDomain", "AppDomain-com.kik.chat", ...
@@ -24,6 +24,7 @@ struct _MbdbRecord
     quint64 size = 0;
     quint8 protectionClass = 0;
     QList<QPair<MbdbString, MbdbString>> properties;  // extended attributes
+    quint32 birthTime = 0;  // Manifest.db only: Manifest.mbdb has no place for it
 
     // A folder is what holds no bytes and points nowhere (an empty regular file counts too).
     bool isFolder() const { return size == 0 && linkTarget.isEmpty(); }

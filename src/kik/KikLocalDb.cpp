@@ -16,6 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -68,6 +72,12 @@ KikLocalDb::KikLocalDb(const QString &folder)
     , m_filesFolder(m_folder + QStringLiteral("/files"))
     , m_findUser(*this, "select _id from kik_user where jid=?")
     , m_findMessage(*this, "select _id from kik_message where uid=?")
+    , m_findMessages(*this, "select _id from kik_message where uid=? order by _id limit 2")
+    // Through the chat's memberships by time: the index on (chat_id, ts) finds the few candidates.
+    , m_findMessageByContent(*this, "select m._id from kik_chat_messages c join kik_message m on m._id = c.message_id "
+                                    "where c.chat_id=?1 and c.ts=?2 and m.ts=?2 and m.was_me=?3 "
+                                    "and ifnull(m.target_user, 0)=?4 and ifnull(m.uid, '')=?5 and ifnull(m.body, '')=?6 "
+                                    "and ifnull(m.content_id, '')=?7 order by m._id limit 1 offset ?8")
     , m_insertMessage(*this, QByteArray("insert into kik_message(") + KikMessageRow::Columns +
                                  ") values(?,?,?,?,?,?,?,?,?,?,?,?)")
     // A message already in the chat keeps its row: the primary key makes this insert a no-op.
@@ -107,13 +117,22 @@ void KikLocalDb::open()
         return;
     }
     openThrow(path, ReadWrite);
-    // A creation cut short (the program stopped before the schema ran) leaves a database
-    // without tables; it gets its schema now instead of failing on every query.
+    // A database file without tables (left by a creation cut short in an earlier version) gets
+    // its schema now instead of failing on every query. Checked again inside the transaction:
+    // another writer may be giving it one.
+    if (hasNoTablesThrow()) {
+        const QByteArray script = readSchemaThrow();
+        runInTransaction(*this, [&] {
+            if (hasNoTablesThrow())
+                execScriptThrow(script);
+        });
+    }
+}
+
+bool KikLocalDb::hasNoTablesThrow()
+{
     Sqlite3Cursor tables = queryThrow("select count(*) from sqlite_master");
-    const bool empty = tables.moveNext() && tables.getInt64(0) == 0;
-    tables = Sqlite3Cursor();
-    if (empty)
-        runSchemaThrow(readSchemaThrow());
+    return tables.moveNext() && tables.getInt64(0) == 0;
 }
 
 QByteArray KikLocalDb::readSchemaThrow()
@@ -130,20 +149,40 @@ void KikLocalDb::runSchemaThrow(const QByteArray &script)
     runInTransaction(*this, [&] { execScriptThrow(script); });
 }
 
+// The database is made under a temporary name and put in place only whole, and never over a
+// file another writer put there meanwhile: it is linked to its name, which fails when the name
+// is taken. Whatever goes wrong, only the temporary file is removed.
 void KikLocalDb::createThrow(const QString &path)
 {
-    // A database whose schema did not run through would be taken as complete by the next
-    // open; it is removed so that the next open starts again.
     const QByteArray script = readSchemaThrow();
-    openThrow(path, ReadWriteCreate);
+    QTemporaryFile made(path + QStringLiteral(".new-XXXXXX"));
+    if (!made.open())
+        throw std::runtime_error(QStringLiteral("Can not create the local database %1: %2")
+                                     .arg(QDir::toNativeSeparators(path), made.errorString())
+                                     .toStdString());
+    made.close();
     try {
+        openThrow(made.fileName(), ReadWrite);
         runSchemaThrow(script);
     } catch (...) {
         close();
-        for (const char *suffix : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(path + QLatin1String(suffix));
         throw;
     }
+    close();
+    const QByteArray from = QFile::encodeName(made.fileName());
+    const QByteArray to = QFile::encodeName(path);
+    if (::link(from.constData(), to.constData()) == 0) {
+        m_createdDatabase = true;
+    } else if (errno != EEXIST && QFile::rename(made.fileName(), path)) {
+        // A file system without links: Qt's rename does not replace either.
+        m_createdDatabase = true;
+        made.setAutoRemove(false);
+    } else if (!QFileInfo::exists(path)) {
+        throw std::runtime_error(QStringLiteral("Can not create the local database %1.")
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
+    }
+    openThrow(path, ReadWrite);
 }
 
 qint64 KikLocalDb::findUserByJid(const _KikUser *user)
@@ -217,6 +256,35 @@ qint64 KikLocalDb::findMessageByUid(const QString &uid)
     writeHeldRowsThrow();
     m_findMessage.startThrow().bindTextThrow(1, uid);
     return m_findMessage.int64Throw();
+}
+
+QList<qint64> KikLocalDb::findMessagesByUid(const QString &uid)
+{
+    open();
+    writeHeldRowsThrow();
+    Sqlite3Statement &find = m_findMessages.startThrow();
+    find.bindTextThrow(1, uid);
+    QList<qint64> ids;
+    while (find.stepThrow())
+        ids.append(find.int64At(0));
+    return ids;
+}
+
+qint64 KikLocalDb::findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts,
+                                        qint64 occurrence)
+{
+    open();
+    writeHeldRowsThrow();
+    Sqlite3Statement &find = m_findMessageByContent.startThrow();
+    find.bindInt64Throw(1, chatId);
+    find.bindInt64Throw(2, ts);
+    find.bindInt64Throw(3, message->was_me ? 1 : 0);
+    find.bindInt64Throw(4, targetUserId);
+    find.bindTextThrow(5, message->uid);
+    find.bindTextThrow(6, message->body);
+    find.bindTextThrow(7, message->content_id);
+    find.bindInt64Throw(8, occurrence);
+    return m_findMessageByContent.int64Throw();
 }
 
 qint64 KikLocalDb::insertMessage(const _KikMessage *message)
@@ -311,13 +379,13 @@ void KikLocalDb::deleteChat(qint64 chatId)
     });
 }
 
-void KikLocalDb::deleteMessages(const QStringList &uids)
+void KikLocalDb::deleteMessages(const QList<qint64> &messageIds)
 {
     open();
     writeHeldRowsThrow();
     runInTransaction(*this, [&] {
-        for (const QString &uid : uids)
-            executeThrow(Sqlite3Sql("delete from kik_message where uid=?").addTextParam(uid));
+        for (const qint64 id : messageIds)
+            executeThrow(Sqlite3Sql("delete from kik_message where _id=?").addInt64Param(id));
         executeThrow("delete from kik_chat_messages where (select 1 from kik_message "
                      "where _id=kik_chat_messages.message_id limit 1) is null");
         executeThrow("delete from kik_chat where (select 1 from kik_chat_messages "

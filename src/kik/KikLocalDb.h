@@ -39,6 +39,8 @@ public:
 
     // Creates the folders and, when the database file is missing, the database from the schema.
     void open() override;
+    // This object's open put the database file in place (it did not exist before).
+    bool createdDatabase() const { return m_createdDatabase; }
     bool load(const KikDataSetPtr &dataSet) override;
 
     qint64 findUserByJid(const _KikUser *user);   // 0 when absent or no user
@@ -47,6 +49,13 @@ public:
     qint64 insertChat(qint64 userId, const _KikChat *chat);   // last_ts stays NULL until updateLastTs
     void saveMember(qint64 groupId, const KikMember &member);  // replaces the pair's row
     qint64 findMessageByUid(const QString &uid);
+    // The ids of the first two messages stored with this uid, in id order.
+    QList<qint64> findMessagesByUid(const QString &uid);
+    // A message without a uid of its own is known by what it is: its chat, sender (targetUserId,
+    // 0 for none), time (ts in ms since 1970), direction, uid, body and content. The id of the
+    // occurrence-th stored message (from 0, in id order) so alike, 0 when there are fewer.
+    qint64 findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts,
+                                qint64 occurrence);
     qint64 insertMessage(const _KikMessage *message);
     // With the target user's id (0: none) and the message's time in ms since 1970 (0 when
     // invalid) already known, for callers that keep them.
@@ -66,13 +75,15 @@ public:
 
     // The delete commands, each in one transaction. Files in the three folders are kept.
     void deleteChat(qint64 chatId);
-    // Deletes the messages with these uids, then chat memberships and chats left empty.
-    void deleteMessages(const QStringList &uids);
+    // Deletes the messages with these row ids, then chat memberships and chats left empty. Not by
+    // uid: messages without a uid of their own are rows of their own.
+    void deleteMessages(const QList<qint64> &messageIds);
 
 private:
     static QByteArray readSchemaThrow();
     void runSchemaThrow(const QByteArray &script);
     void createThrow(const QString &path);
+    bool hasNoTablesThrow();
     void loadUsers(KikDataSet &dataSet);
     void loadMembers(KikDataSet &dataSet);
     void loadChats(KikDataSet &dataSet);
@@ -86,11 +97,14 @@ private:
     QString m_profFolder;
     QString m_filesFolder;
     bool m_readOnly = false;
+    bool m_createdDatabase = false;
     std::unique_ptr<QTemporaryDir> m_readCopy;
     std::unique_ptr<KikLocalBulkLoad> m_bulkLoad;
     // The statements a merge runs once or more per message, kept prepared.
     Sqlite3Prepared m_findUser;
     Sqlite3Prepared m_findMessage;
+    Sqlite3Prepared m_findMessages;
+    Sqlite3Prepared m_findMessageByContent;
     Sqlite3Prepared m_insertMessage;
     Sqlite3Prepared m_addChatMessage;
 };

@@ -37,13 +37,16 @@ bool sameUid(const QString &a, const QString &b)
 KikUidTable::KikUidTable(const KikMessageList &messages)
     : m_messages(messages)
 {
-    if (quint64(messages.size()) >= std::numeric_limits<quint32>::max())
+    if (quint64(messages.size()) >= std::numeric_limits<quint32>::max() / 2)
         throw std::runtime_error("Too many messages at once.");
     size_t size = 16;
     while (size < size_t(messages.size()) * 2)
         size *= 2;
     m_slots.resize(size);
     m_ids.resize(size_t(messages.size()));
+    m_slotOf.resize(size_t(messages.size()));
+    for (qsizetype position = 0; position < messages.size(); ++position)
+        m_slotOf[size_t(position)] = slotOf(position);
 }
 
 // Looking up uids one after another, each waits on memory three times: for the message, for
@@ -66,9 +69,10 @@ size_t KikUidTable::hashOf(qsizetype position)
     return hash;
 }
 
-qint64 KikUidTable::idOf(qsizetype position, const std::function<qint64()> &store)
+// The slot of the message's uid, taken for it when the uid is new.
+quint32 KikUidTable::slotOf(qsizetype position)
 {
-    const QString &uid = m_messages.at(position)->uid;
+    const _KikMessage *message = m_messages.at(position);
     const size_t hash = hashOf(position);
     const quint32 tag = quint32(quint64(hash) >> 32);
     const size_t mask = m_slots.size() - 1;
@@ -76,12 +80,31 @@ qint64 KikUidTable::idOf(qsizetype position, const std::function<qint64()> &stor
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot &slot = m_slots[i];
         if (slot.position == 0) {
-            const qint64 id = store();
-            m_ids[size_t(position)] = id;
-            slot = {tag, quint32(position + 1)};
-            return id;
+            slot.tag = tag;
+            slot.position = quint32(position + 1);
+            return quint32(i);
         }
-        if (slot.tag == tag && sameUid(m_messages.at(slot.position - 1)->uid, uid))
-            return m_ids[slot.position - 1];
+        const _KikMessage *first = m_messages.at(slot.position - 1);
+        if (slot.tag == tag && sameUid(first->uid, message->uid)) {
+            if (first != message)
+                slot.shared = 1;
+            return quint32(i);
+        }
     }
+}
+
+bool KikUidTable::namesOneMessage(qsizetype position) const
+{
+    return !m_messages.at(position)->uid.isEmpty() && !m_slots[m_slotOf[size_t(position)]].shared;
+}
+
+qint64 KikUidTable::idOf(qsizetype position, const std::function<qint64()> &store)
+{
+    const qsizetype ahead = position + Stage;
+    if (ahead < m_messages.size())
+        __builtin_prefetch(&m_slots[m_slotOf[size_t(ahead)]]);
+    qint64 &id = m_ids[m_slots[m_slotOf[size_t(position)]].position - 1];
+    if (id == 0)
+        id = store();
+    return id;
 }

@@ -39,14 +39,14 @@ void DeleteCommand::deleteSelected()
     const CommandMessages selected = m_window.messagesFor(MessageVariant::Selection);
     if (selected.messages.isEmpty() || !askQuestion(QObject::tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
         return;
-    QStringList uids;
+    QList<qint64> messageIds;   // a local database's records carry their row ids
     for (const _KikMessage *message : selected.messages)
-        uids << message->uid;
+        messageIds << message->id;
     const _KikChat *shownChat = m_window.currentChat();
     const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1
     auto *node = static_cast<_LocalDbItemNode *>(scope.source);
     try {
-        KikLocalDb(databaseFolder(node)).deleteMessages(uids);
+        KikLocalDb(databaseFolder(node)).deleteMessages(messageIds);
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
         return;

@@ -135,6 +135,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         backup->load();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
+        return;
     }
     if (!mergeIntoBackup(backup, files))
         return;

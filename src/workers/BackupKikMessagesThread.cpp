@@ -4,6 +4,7 @@
 #include "kik/KikChat.h"
 #include "kik/KikFileNames.h"
 #include "kik/KikLocalDb.h"
+#include "kik/KikLocalDbLock.h"
 #include "kik/KikRules.h"
 #include "kik/KikUidTable.h"
 #include "kik/KikUser.h"
@@ -67,51 +68,78 @@ private:
     QStringList m_made;
 };
 
-// One run: the database, the chats met so far, the files copied.
+// What a message without a uid of its own is known by.
+struct ContentKey
+{
+    qint64 chatId;
+    qint64 targetUserId;
+    qint64 ts;
+    bool wasMe;
+    QString uid;
+    QString body;
+    QString contentId;
+
+    bool operator==(const ContentKey &) const = default;
+};
+
+size_t qHash(const ContentKey &key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.chatId, key.targetUserId, key.ts, key.wasMe, key.uid, key.body, key.contentId);
+}
+
+// One run: the database with its writer's lock, the chats met so far, the files copied.
 class BackupRun
 {
 public:
-    explicit BackupRun(const QString &folder) : m_db(folder)
-    {
-        for (const QString &path : {m_db.folder(), m_db.databasePath(), m_db.thumbsFolder(), m_db.profFolder(),
-                                    m_db.filesFolder()}) {
-            if (!QFileInfo::exists(path))
-                m_created.prepend(path);
-        }
-    }
+    BackupRun(const QString &folder, AbsProgressTarget *progress) : m_db(folder), m_lock(folder), m_progress(progress) {}
 
-    // Opens the database and begins the run's transaction. A database without messages is
-    // filled in bulk, the run keeping the uids it stored.
-    // times: the messages' ts in ms since 1970, by position.
+    // Waits for any other writer of the database to finish, then opens it and begins the run's
+    // transaction. A database without messages is filled in bulk, the run keeping the uids it
+    // stored. times: the messages' ts in ms since 1970, by position.
     void begin(const KikMessageList &messages, const QList<qint64> &times)
     {
+        m_lock.acquireThrow([this](bool first) {
+            if (first)
+                postProgress(m_progress,
+                             QStringLiteral("The local database %1 is in use by another import. Waiting for it to finish...")
+                                 .arg(QDir(m_db.folder()).dirName()),
+                             0, QString());
+            m_progress->throwIfCanceled();
+        });
+        // Known only now: with the lock no other run makes or removes any of them meanwhile.
+        for (const QString &path : {m_db.folder(), m_db.thumbsFolder(), m_db.profFolder(), m_db.filesFolder()}) {
+            if (!QFileInfo::exists(path))
+                m_createdFolders.prepend(path);
+        }
         m_messages = &messages;
         m_times = &times;
         noteSharedMessages(messages);
+        m_uids.emplace(messages);
         m_db.open();
         m_db.beginTran();
-        if (m_db.beginBulkLoad()) {
-            m_storedUids.emplace(messages);
-        } else {
+        m_bulk = m_db.beginBulkLoad();
+        if (!m_bulk) {
             // Messages land all over the uid index: a larger page cache saves most re-reads.
             m_db.exec(QStringLiteral("PRAGMA cache_size=-32768"));
         }
     }
 
-    void backupMessage(qsizetype position)
+    // False when the message is not stored: its chat, or the chat's user, is not known.
+    bool backupMessage(qsizetype position)
     {
         fetchAhead(*m_messages, position);
         const _KikMessage *message = m_messages->at(position);
         if (!message->chat || !message->chat->user)
-            return;
+            return false;
         const qint64 chatId = chatIdOf(message->chat);
         const qint64 ts = m_times->at(position);
-        const qint64 messageId = messageIdOf(position, ts);
+        const qint64 messageId = messageIdOf(position, chatId, ts);
         m_db.addChatMessage(chatId, messageId, ts);
         for (const _KikChat *other : m_otherChats.value(message))
             m_db.addChatMessage(chatIdOf(other), messageId, ts);
         if (!message->attachment.isEmpty())
             copyAttachmentFiles(message);
+        return true;
     }
 
     void commit()
@@ -122,19 +150,18 @@ public:
         m_db.commitTran();
     }
 
-    // For a run that commits nothing: the transaction is rolled back, and the files, folders
-    // and database file the run brought into being are removed again, newest first.
+    // For a run that commits nothing: the transaction is rolled back, and the files, the
+    // database file and the folders this run itself brought into being are removed again,
+    // newest first; the lock is still held, so none of them is another run's.
     void takeBack()
     {
         m_db.rollbackTran();
         m_db.close();
         m_files.removeMade();
-        for (const QString &path : std::as_const(m_created)) {
-            if (QFileInfo(path).isDir())
-                QDir().rmdir(path);
-            else
-                QFile::remove(path);
-        }
+        if (m_db.createdDatabase())
+            QFile::remove(m_db.databasePath());
+        for (const QString &folder : std::as_const(m_createdFolders))
+            QDir().rmdir(folder);
     }
 
 private:
@@ -158,18 +185,42 @@ private:
         }
     }
 
-    // The id of the stored message with this one's uid, storing it when there is none. In
-    // bulk the database is not asked: only the run's own messages are stored.
-    qint64 messageIdOf(qsizetype position, qint64 ts)
+    // The id of the stored message, storing it when there is none. A uid that names one message
+    // of the selection names it in the database too: the first message stored under it, unless
+    // several share it there. Any other message (no uid, or one other messages of the selection
+    // carry too) is a row of its own, found again by what it is, counted within the chat: the
+    // n-th alike in this run is the n-th alike stored. In bulk the database is not asked: only
+    // the run's own messages are stored.
+    qint64 messageIdOf(qsizetype position, qint64 chatId, qint64 ts)
     {
         const _KikMessage *message = m_messages->at(position);
-        const auto store = [&] {
-            return m_db.insertMessage(message, message->target_user ? userIdOf(message->target_user) : 0, ts);
-        };
-        if (m_storedUids)
-            return m_storedUids->idOf(position, store);
-        const qint64 stored = m_db.findMessageByUid(message->uid);
-        return stored != 0 ? stored : store();
+        const auto targetUserId = [&] { return message->target_user ? userIdOf(message->target_user) : 0; };
+        const auto store = [&](qint64 target) { return m_db.insertMessage(message, target, ts); };
+        if (m_uids->namesOneMessage(position)) {
+            return m_uids->idOf(position, [&] {
+                if (m_bulk)
+                    return store(targetUserId());
+                const QList<qint64> stored = m_db.findMessagesByUid(message->uid);
+                if (stored.size() == 1)
+                    return stored.first();
+                const qint64 target = targetUserId();
+                const qint64 alike = stored.isEmpty() ? 0 : m_db.findMessageByContent(chatId, message, target, ts, 0);
+                return alike != 0 ? alike : store(target);
+            });
+        }
+        const auto known = m_ownIds.constFind(message);
+        if (known != m_ownIds.constEnd())
+            return *known;
+        const qint64 target = targetUserId();
+        qint64 id = 0;
+        if (!m_bulk) {
+            const ContentKey key{chatId, target, ts, message->was_me, message->uid, message->body, message->content_id};
+            id = m_db.findMessageByContent(chatId, message, target, ts, m_alikeMet[key]++);
+        }
+        if (id == 0)
+            id = store(target);
+        m_ownIds.insert(message, id);
+        return id;
     }
 
     // The chat's id in the database, storing the chat with its user, members and pictures
@@ -233,11 +284,16 @@ private:
     }
 
     KikLocalDb m_db;
-    QStringList m_created;
+    KikLocalDbLock m_lock;
+    AbsProgressTarget *m_progress;
+    QStringList m_createdFolders;
     NewFileCopies m_files;
     const KikMessageList *m_messages = nullptr;
     const QList<qint64> *m_times = nullptr;
-    std::optional<KikUidTable> m_storedUids;   // in bulk only
+    std::optional<KikUidTable> m_uids;
+    bool m_bulk = false;
+    QHash<const _KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
+    QHash<ContentKey, qint64> m_alikeMet;
     QHash<const _KikUser *, qint64> m_userIds;
     QHash<const _KikChat *, qint64> m_chatIds;
     QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
@@ -264,11 +320,12 @@ void BackupKikMessagesThread::run()
     // Sorted here, not by the caller: a large selection takes a while.
     QList<qint64> times;
     sortMessages(m_messages, Qt::AscendingOrder, &times);
-    BackupRun backup(m_databaseFolder);
+    BackupRun backup(m_databaseFolder, m_progress);
     try {
         backup.begin(m_messages, times);
         const qint64 total = m_messages.size();
         qint64 count = 0;
+        qint64 skipped = 0;
         int shownPercent = -1;
         for (qsizetype position = 0; position < total; ++position) {
             m_progress->throwIfCanceled();
@@ -281,10 +338,14 @@ void BackupKikMessagesThread::run()
                 postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
                 shownPercent = percent;
             }
-            backup.backupMessage(position);
+            if (!backup.backupMessage(position))
+                ++skipped;
         }
         backup.commit();
-        postSuccess(m_progress, QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count));
+        QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
+        if (skipped > 0)
+            done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
+        postSuccess(m_progress, done);
     } catch (int) {
         backup.takeBack();
     } catch (const std::exception &error) {

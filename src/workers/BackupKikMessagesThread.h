@@ -9,7 +9,8 @@ class AbsProgressTarget;
 
 // Merges messages, with their users, chats and group members, into a local database and
 // copies the pictures and attachment files they refer to into its folders. Everything goes
-// in one transaction: a cancel or an error leaves the database as it was. A message that the
+// in one transaction: a cancel or an error leaves the database as it was. A message is
+// stored once: by its uid when that names it alone, otherwise by what it is. A message that the
 // source lists in several chats of the selection is stored in each of them. The records belong
 // to a data set the caller keeps alive until the thread has ended.
 class BackupKikMessagesThread : public QThread

@@ -230,7 +230,9 @@ void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QS
             cacheNode(child, local, rule);
         return;
     }
-    if (node->backupName().isEmpty() || !QFileInfo(QDir(m_backup->folder()).filePath(node->backupName())).isFile())
+    // A file missing from the backup is left out; the rest is still read.
+    const QString payload = m_backup->payloadPath(node);
+    if (payload.isEmpty() || !QFileInfo(payload).isFile())
         return;
     if (rule == Rule::KeepExisting) {
         const QFileInfo existing(local);

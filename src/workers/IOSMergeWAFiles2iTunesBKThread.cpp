@@ -39,6 +39,9 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
     // Plain files in an encrypted backup would be read back as garbage.
     if (m_backup->encrypted())
         throw std::runtime_error("Failed to export messages to iTunes backup because your current iTunes backup is encrypted.");
+    if (backupFormatOf(m_backup->folder()) == BackupFormat::FilesDb)
+        throw std::runtime_error("Failed to export messages to iTunes backup: writing into backups of iOS 10 and later "
+                                 "is not supported yet. Your backup was not changed.");
     const QString manifestPath = QDir(m_backup->folder()).filePath(QStringLiteral("Manifest.mbdb"));
     MbdbIndex index = readManifestDb(manifestPath);
     // A store written where the backup keeps none would be one Kik never reads (its files lie

@@ -4,6 +4,7 @@
 #include "device/CFType.h"
 #include "device/TempBackupFolder.h"
 #include "device/backup2tool.h"
+#include "itunes/BackupDiscovery.h"
 #include "workers/AbsProgressTarget.h"
 
 #include <QDir>
@@ -18,7 +19,9 @@ IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, Ab
 bool IOSMobileBackupThread::canContinueBackup(const QString &deviceFolder, const QString &productVersion)
 {
     const QDir folder(deviceFolder);
-    for (const char *name : {"Status.plist", "Manifest.plist", "Manifest.mbdb"}) {
+    if (backupFormatOf(deviceFolder) == BackupFormat::None)
+        return false;
+    for (const char *name : {"Status.plist", "Manifest.plist"}) {
         if (!QFileInfo::exists(folder.filePath(QLatin1String(name))))
             return false;
     }
