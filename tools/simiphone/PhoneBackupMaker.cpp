@@ -73,6 +73,9 @@ void makePhoneBackup(const SimPhoneFolder &phone, const QString &folder)
     device.date = QDateTime::currentDateTimeUtc();
     ItunesBackupBuilder builder(device);
     const QString password = phone.backupPassword();
+    // Phones of iOS 10 and later send Manifest.db; an encrypted one needs the keybag of 10.2
+    // and later, which the builder does not write yet, so encrypted backups keep Manifest.mbdb.
+    builder.setFormat(password.isEmpty() ? BackupFormat::FilesDb : BackupFormat::Mbdb);
     if (!password.isEmpty())
         builder.setPassword(password, phone.backupKeyRounds());
     for (const QString &bundleId : phone.installedApps())

@@ -101,8 +101,9 @@ QString PhoneRestore::targetOf(const QString &domain, const QString &path) const
 QStringList PhoneRestore::payloadNames() const
 {
     QStringList names;
+    const QDir folder(m_backup.folder());
     for (const Item &item : m_items)
-        names << item.node->backupName();
+        names << folder.relativeFilePath(m_backup.payloadPath(item.node));
     return names;
 }
 
