@@ -164,7 +164,7 @@ private slots:
             QCOMPARE(values[1].toQString(), version);
             QCOMPARE(PhoneLog::entries(phone, {{"kind", "tls"}, {"event", "started"}}).size(), 1);
         }
-        phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("14.8"));
+        phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("17.5"));
     }
 
     void spoiledValueAnswersGiveNullValues()
