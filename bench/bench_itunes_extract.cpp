@@ -1,7 +1,6 @@
 // Extracting a 512 MiB file from an encrypted iTunes backup, beside
 // `openssl enc -d -aes-256-cbc -nopad` decrypting the same stored bytes in the same run.
 #include "ItunesBackupBuilder.h"
-#include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupKeybag.h"
 #include "itunes/BackupManifest.h"
@@ -120,7 +119,6 @@ int main(int argc, char *argv[])
     const bool same = fileSha1(ours, kFileBytes) == plainHash
                       && fileSha1(dir.filePath(QStringLiteral("openssl.out")), kFileBytes) == plainHash
                       && QFileInfo(ours).size() == kFileBytes;
-    std::printf("AES instructions used: %s\n", AesCbcDecryptor::hasHardwareAes() ? "yes" : "no");
     std::printf("baseline: openssl enc -d -aes-256-cbc   %8.1f MiB/s\n", mibPerSecond(bestOpenssl));
     std::printf("BackupManifest::extractFile            %8.1f MiB/s\n", mibPerSecond(bestOurs));
     std::printf("ratio (ours / openssl)                  %8.2f   output %s\n",

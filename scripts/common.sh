@@ -10,7 +10,7 @@ PARLEWICK_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     qt6-svg-dev qt6-webengine-dev qt6-webengine-dev-tools qt6-pdf-dev libqt6opengl6-dev libgl-dev
     qt6-qpa-plugins libqt6svg6
-    libsqlite3-dev sqlite3 libplist-dev libmbedtls-dev
+    libsqlite3-dev sqlite3 libplist-dev libssl-dev
     libimobiledevice-dev libimobiledevice-utils libimobiledevice6
     fonts-noto-color-emoji fonts-dejavu-core unicode-data
     xvfb xauth openssl

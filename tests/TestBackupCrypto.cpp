@@ -1,6 +1,8 @@
 #include "TestEnv.h"
+#include "WireBytes.h"
 
 #include "itunes/AesCbcDecryptor.h"
+#include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupKeybag.h"
 
@@ -10,17 +12,6 @@
 #include <stdexcept>
 
 namespace {
-
-QByteArray be32(quint32 v)
-{
-    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-    return QByteArray(bytes, 4);
-}
-
-QByteArray tlv(const char *tag, const QByteArray &value)
-{
-    return QByteArray(tag, 4) + be32(quint32(value.size())) + value;
-}
 
 QByteArray bytesOf(int count, char fill)
 {
@@ -121,7 +112,7 @@ private slots:
 
     void cbcPublishedVector()
     {
-        // NIST SP 800-38A, F.2.6 CBC-AES256.Decrypt
+        // NIST SP 800-38A, F.2.5/F.2.6 CBC-AES256
         const QByteArray key = QByteArray::fromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
         const QByteArray iv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
         const QByteArray cipher = QByteArray::fromHex(
@@ -130,42 +121,70 @@ private slots:
         const QByteArray plain = QByteArray::fromHex(
             "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
             "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
-        for (bool hardware : {false, true}) {
-            AesCbcDecryptor decryptor(key, iv);
-            decryptor.setHardwareAllowed(hardware);
-            QByteArray out(cipher.size(), '\0');
-            decryptor.decrypt(reinterpret_cast<const uchar *>(cipher.constData()),
-                              reinterpret_cast<uchar *>(out.data()), size_t(cipher.size()));
-            QCOMPARE(out.toHex(), plain.toHex());
-        }
+        AesCbcDecryptor decryptor(key, iv);
+        QByteArray out(cipher.size(), '\0');
+        decryptor.decrypt(reinterpret_cast<const uchar *>(cipher.constData()), reinterpret_cast<uchar *>(out.data()),
+                          size_t(cipher.size()));
+        QCOMPARE(out.toHex(), plain.toHex());
+        AesCbcEncryptor encryptor(key, iv);
+        // Whole blocks come out at once, then one block of nothing but padding.
+        const QByteArray first = encryptor.encrypt(plain.left(20));
+        QCOMPARE((first + encryptor.encrypt(plain.mid(20))).toHex(), cipher.toHex());
+        QCOMPARE(encryptor.finish().size(), 16);
     }
 
-    void cbcStreamInPiecesMatchesBothWays()
+    void cbcStreamsInPiecesRoundTrip()
     {
-        // Both routines, fed the same stream in uneven pieces (chaining across calls, the
-        // eight-block loop and its tail), must agree.
+        // Fed in uneven pieces (chaining across calls, in place), both directions must give
+        // what one call gives, and the padding must come off again.
         QRandomGenerator random(7);
-        QByteArray cipher(16 * 1000, '\0');
-        for (char &c : cipher)
-            c = char(random.bounded(256));
         const QByteArray key = QByteArray::fromHex("00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff");
-        QByteArray results[2];
-        for (int hardware = 0; hardware < 2; ++hardware) {
+        for (int size : {0, 1, 15, 16, 17, 16 * 1000 + 5}) {
+            QByteArray plain(size, '\0');
+            for (char &c : plain)
+                c = char(random.bounded(256));
+            AesCbcEncryptor whole(key);
+            QByteArray expected = whole.encrypt(plain);
+            expected += whole.finish();
+            QCOMPARE(expected.size(), (size / 16 + 1) * 16);
+            AesCbcEncryptor pieces(key);
+            QByteArray cipher;
+            for (qsizetype at = 0; at < size; at += 7)
+                cipher += pieces.encrypt(plain.mid(at, 7));
+            cipher += pieces.finish();
+            QCOMPARE(cipher, expected);
+
             AesCbcDecryptor decryptor(key);
-            decryptor.setHardwareAllowed(hardware == 1);
             QByteArray data = cipher;
             auto *bytes = reinterpret_cast<uchar *>(data.data());
             size_t done = 0;
-            for (size_t piece : {16u, 48u, 128u, 144u, 1008u}) {
-                decryptor.decrypt(bytes + done, bytes + done, piece);  // in place
+            for (size_t piece : {16u, 48u, 128u, 144u}) {
+                if (done + piece > size_t(data.size()))
+                    break;
+                decryptor.decrypt(bytes + done, bytes + done, piece);
                 done += piece;
             }
             decryptor.decrypt(bytes + done, bytes + done, size_t(data.size()) - done);
-            results[hardware] = data;
+            QVERIFY(pkcs7Unpad(data));
+            QCOMPARE(data, plain);
         }
-        QCOMPARE(results[1], results[0]);
-        if (!AesCbcDecryptor::hasHardwareAes())
-            qInfo("no AES instructions here: only the mbed TLS routine was exercised");
+    }
+
+    void pkcs7UnpadRefusesBadPadding_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not whole blocks") << QByteArray(15, '\x01');
+        QTest::newRow("count 0") << QByteArray(15, 'a') + QByteArray(1, '\0');
+        QTest::newRow("count 17") << QByteArray(32, '\x11');
+        QTest::newRow("uneven bytes") << QByteArray(13, 'a') + QByteArray::fromHex("020303");
+    }
+    void pkcs7UnpadRefusesBadPadding()
+    {
+        QFETCH(QByteArray, data);
+        const QByteArray before = data;
+        QVERIFY(!pkcs7Unpad(data));
+        QCOMPARE(data, before);
     }
 
     void parseKeybagSortsAttributesAndClasses()
@@ -223,10 +242,10 @@ private slots:
         BackupKeybag forged = BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0))
                                                         + tlv("ITER", be32(0xFFFFFFF0u)) + passwordClass);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, forged.unlock("pw"));
-        // Without SALT and ITER the derived key opens nothing: read as a wrong password.
+        // Without SALT and ITER no password could open it: damaged, never a wrong password.
         BackupKeybag bare =
             BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0)) + passwordClass);
-        QVERIFY(!bare.unlock("pw"));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, bare.unlock("pw"));
     }
 
     void fileKeyRules()
@@ -245,6 +264,9 @@ private slots:
         QVERIFY(bag.fileKey(3, field + "x").isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray("abc")).isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray(4, '\0') + aesKeyWrap(QByteArray(32, '\x07'), fileKey)).isEmpty());
+        // A record without a class: the field's own, little-endian.
+        QCOMPARE(bag.fileKey(0, QByteArray("\x03\0\0\0", 4) + wrapped), fileKey);
+        QVERIFY(bag.fileKey(0, QByteArray("\0\0\0\x03", 4) + wrapped).isEmpty());
     }
 };
 

@@ -208,6 +208,21 @@ private slots:
         QCOMPARE(m_boxes.size(), 2);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(backup->keybag());
+
+        // A keybag that no password opens says so, never "Invalid password.", and asks again.
+        ItunesBackupBuilder builder;
+        builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
+        builder.setPassword(QStringLiteral("pw"), 10, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+        builder.build(env.path(QStringLiteral("hardware-only")));
+        auto locked = QSharedPointer<BackupManifest>::create(env.path(QStringLiteral("hardware-only")));
+        locked->readInfo();
+        PasscodeDlg again(locked);
+        again.findChild<QLineEdit *>(QStringLiteral("txtPasscode"))->setText(QStringLiteral("pw"));
+        again.findChild<QPushButton *>(QStringLiteral("btnOK"))->click();
+        QCOMPARE(m_boxes.size(), 3);
+        QVERIFY2(m_boxes.last().contains(QStringLiteral("holds no key protected by a password")), qPrintable(m_boxes.last()));
+        QCOMPARE(again.result(), int(QDialog::Rejected));
+        QVERIFY(!locked->keybag());
     }
 
     void modernBackupsLoadAndUnfinishedOnesCannotBePicked()

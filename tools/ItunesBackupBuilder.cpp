@@ -1,6 +1,7 @@
 #include "ItunesBackupBuilder.h"
 
 #include "device/CFType.h"
+#include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/ManifestFilesDb.h"
 
@@ -9,13 +10,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <mbedtls/aes.h>
-
 #include <stdexcept>
 
 namespace {
 
 constexpr int kClassCount = 11;
+// The class phones wrap the key of Manifest.db with ("UntilFirstUserAuthentication").
+constexpr int kManifestClass = 3;
 constexpr qint64 kBlockBytes = 1 << 20;
 
 [[noreturn]] void fail(const QString &text)
@@ -47,29 +48,21 @@ void setModified(const QString &path, const QDateTime &time)
         fail(QStringLiteral("can not set the time of %1").arg(path));
 }
 
-// AES-256-CBC with a zero IV and block padding (1 to 16 bytes, each holding the count).
+// AES-256-CBC with a zero IV and PKCS#7 padding.
 void encryptFile(const QString &source, const QString &target, const QByteArray &key)
 {
     QFile in(source);
     QFile out(target);
     if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
         fail(QStringLiteral("can not encrypt %1 into %2").arg(source, target));
-    mbedtls_aes_context aes;
-    mbedtls_aes_init(&aes);
-    mbedtls_aes_setkey_enc(&aes, reinterpret_cast<const uchar *>(key.constData()), 256);
-    uchar iv[16] = {};
-    qint64 left = in.size();
-    QByteArray block;
-    do {
-        block = in.read(std::min(left, kBlockBytes));
-        left -= block.size();
-        if (left == 0)
-            block.append(QByteArray(16 - block.size() % 16, char(16 - block.size() % 16)));
-        auto *bytes = reinterpret_cast<uchar *>(block.data());
-        mbedtls_aes_crypt_cbc(&aes, MBEDTLS_AES_ENCRYPT, size_t(block.size()), iv, bytes, bytes);
-        out.write(block);
-    } while (left > 0);
-    mbedtls_aes_free(&aes);
+    AesCbcEncryptor encryptor(key);
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(kBlockBytes);
+        if (block.isEmpty())
+            fail(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
+        out.write(encryptor.encrypt(block));
+    }
+    out.write(encryptor.finish());
     if (out.error() != QFileDevice::NoError)
         fail(out.errorString());
 }
@@ -135,14 +128,28 @@ QByteArray ItunesBackupBuilder::classKey(int protectionClass) const
     fail(QStringLiteral("no key for protection class %1").arg(protectionClass));
 }
 
+void ItunesBackupBuilder::setKeybagFormat(KeybagFormat format, quint32 dpic)
+{
+    m_keybagFormat = format;
+    m_dpic = dpic;
+}
+
 void ItunesBackupBuilder::makeKeybag()
 {
     m_classKeys.clear();
     const QByteArray salt = randomBytes(20);
-    QByteArray passwordKey = pbkdf2HmacSha1(m_password.toUtf8(), salt, m_iterations, 32);
-    m_keybag = tlv("VERS", bigEndian32(3)) + tlv("TYPE", bigEndian32(1)) + tlv("UUID", randomBytes(16))
+    const bool modern = m_keybagFormat == KeybagFormat::Modern;
+    const QByteArray salt256 = modern ? randomBytes(20) : QByteArray();
+    QByteArray stage1 = modern ? pbkdf2HmacSha256(m_password.toUtf8(), salt256, m_dpic, 32) : m_password.toUtf8();
+    QByteArray passwordKey = pbkdf2HmacSha1(stage1, salt, m_iterations, 32);
+    wipeBytes(stage1);
+    if (passwordKey.isEmpty())
+        fail(QStringLiteral("no key derived from the password"));
+    m_keybag = tlv("VERS", bigEndian32(modern ? 5 : 3)) + tlv("TYPE", bigEndian32(1)) + tlv("UUID", randomBytes(16))
                + tlv("HMCK", randomBytes(40)) + tlv("WRAP", bigEndian32(0)) + tlv("SALT", salt)
                + tlv("ITER", bigEndian32(m_iterations));
+    if (modern)
+        m_keybag += tlv("DPWT", bigEndian32(1)) + tlv("DPIC", bigEndian32(m_dpic)) + tlv("DPSL", salt256);
     for (int cls = 1; cls <= kClassCount; ++cls) {
         const quint32 wrap = m_hardwareClasses.contains(cls) ? kWrapHardware : kWrapPassword;
         const QByteArray key = randomBytes(32);
@@ -153,6 +160,8 @@ void ItunesBackupBuilder::makeKeybag()
                     + tlv("KTYP", bigEndian32(0)) + tlv("WPKY", wrapped);
     }
     wipeBytes(passwordKey);
+    m_manifestDbKey = randomBytes(32);
+    m_manifestKey = littleEndian32(kManifestClass) + aesKeyWrap(classKey(kManifestClass), m_manifestDbKey);
 }
 
 void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index)
@@ -262,10 +271,13 @@ void ItunesBackupBuilder::build(const QString &folder)
 {
     if (!QDir().mkpath(folder))
         fail(QStringLiteral("can not create %1").arg(folder));
-    if (!m_password.isEmpty())
+    if (!m_password.isEmpty()) {
         makeKeybag();
-    else
+    } else {
         m_keybag.clear();
+        m_manifestDbKey.clear();
+        m_manifestKey.clear();
+    }
 
     // Each domain's own root record, as phones list them.
     MbdbIndex index;

@@ -31,11 +31,10 @@ struct ItunesBackupFileOptions
 
 // Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
 // Status.plist, the file list and the hashed files, optionally encrypted with a password the
-// way a phone does it (keybag with SALT and ITER, class keys wrapped with the password key,
-// per-file keys wrapped with class keys, files in AES-256-CBC with block padding). The file
-// list is Manifest.mbdb with the files beside it, or Manifest.db with each file in the
-// sub-folder named by the first two characters of its name; an encrypted Manifest.db backup
-// is one of iOS 10.0 or 10.1 (plain list, no ManifestKey).
+// way a phone does it (keybag with DPSL, DPIC, SALT and ITER, class keys wrapped with the
+// password key, per-file keys wrapped with class keys, files in AES-256-CBC with PKCS#7 padding).
+// The file list is Manifest.mbdb with the files beside it, or Manifest.db with each file in the
+// sub-folder named by the first two characters of its name.
 class ItunesBackupBuilder
 {
 public:
@@ -51,6 +50,11 @@ public:
     // not unwrap (tied to the phone), so their files come out as stored.
     void setPassword(const QString &password, quint32 iterations = 1000,
                      const QSet<int> &hardwareClasses = {6, 7, 11});
+
+    // The keybag of an encrypted backup: as iOS 10.2 and later write it (DPSL and DPIC, the
+    // SHA-256 stage with dpic rounds; phones use 10,000,000) or the older one (SALT and ITER only).
+    enum class KeybagFormat { Modern, Old };
+    void setKeybagFormat(KeybagFormat format, quint32 dpic = 1000);
 
     void addFile(const QString &domain, const QString &path, const QByteArray &content,
                  const FileOptions &options = FileOptions());
@@ -69,6 +73,12 @@ public:
 
     // The keybag made by the last build (empty for a plain backup).
     QByteArray keybag() const { return m_keybag; }
+    // The unwrapped key of a protection class in the last build's keybag.
+    QByteArray classKey(int protectionClass) const;
+    // The key that encrypts Manifest.db in the last build, and its ManifestKey value for
+    // Manifest.plist (4-byte little-endian class, then the key wrapped with that class's key).
+    QByteArray manifestDbKey() const { return m_manifestDbKey; }
+    QByteArray manifestKey() const { return m_manifestKey; }
 
 private:
     struct Entry
@@ -88,7 +98,6 @@ private:
     QByteArray randomBytes(int count);
     void makeKeybag();
     void storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index);
-    QByteArray classKey(int protectionClass) const;
     void writePlists(const QString &folder) const;
     QString payloadTarget(const QString &folder, const QString &name) const;
     void writeFileList(const MbdbIndex &index, const QString &folder) const;
@@ -103,5 +112,9 @@ private:
     QList<Entry> m_entries;
     QList<ClassKey> m_classKeys;
     QByteArray m_keybag;
+    KeybagFormat m_keybagFormat = KeybagFormat::Modern;
+    quint32 m_dpic = 1000;
+    QByteArray m_manifestDbKey;
+    QByteArray m_manifestKey;
     QRandomGenerator m_random{20160314};
 };

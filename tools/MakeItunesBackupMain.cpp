@@ -56,6 +56,12 @@ int main(int argc, char *argv[])
                       QStringLiteral("password")});
     parser.addOption({QStringLiteral("iterations"), QStringLiteral("Key derivation rounds (default 1000)."),
                       QStringLiteral("count"), QStringLiteral("1000")});
+    parser.addOption({QStringLiteral("keybag"),
+                      QStringLiteral("Keybag of an encrypted backup: new (iOS 10.2 and later, the default) or old."),
+                      QStringLiteral("new|old"), QStringLiteral("new")});
+    parser.addOption({QStringLiteral("dpic"),
+                      QStringLiteral("SHA-256 rounds of a new keybag (default 1000; phones use 10000000)."),
+                      QStringLiteral("count"), QStringLiteral("1000")});
     parser.addOption({QStringLiteral("udid"), QStringLiteral("Unique device id."), QStringLiteral("id")});
     parser.addOption({QStringLiteral("name"), QStringLiteral("Device name."), QStringLiteral("name")});
     parser.addOption({QStringLiteral("format"),
@@ -93,6 +99,14 @@ int main(int argc, char *argv[])
     builder.setFinished(!parser.isSet(QStringLiteral("unfinished")));
     if (parser.isSet(QStringLiteral("password")))
         builder.setPassword(parser.value(QStringLiteral("password")), parser.value(QStringLiteral("iterations")).toUInt());
+    const QString keybag = parser.value(QStringLiteral("keybag"));
+    if (keybag != QLatin1String("new") && keybag != QLatin1String("old")) {
+        std::fprintf(stderr, "--keybag takes new or old, not %s\n", qPrintable(keybag));
+        return 1;
+    }
+    builder.setKeybagFormat(keybag == QLatin1String("new") ? ItunesBackupBuilder::KeybagFormat::Modern
+                                                           : ItunesBackupBuilder::KeybagFormat::Old,
+                            parser.value(QStringLiteral("dpic")).toUInt());
     for (const QString &argument : parser.positionalArguments()) {
         const qsizetype eq = argument.indexOf(QLatin1Char('='));
         if (eq <= 0) {

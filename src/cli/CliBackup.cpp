@@ -6,6 +6,7 @@
 #include "workers/ConsoleProgress.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/KikBackupAccounts.h"
+#include "workers/UnlockBackupThread.h"
 
 #include <QFileInfo>
 #include <QObject>
@@ -29,8 +30,16 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
     backup->readInfo();
     if (!backup->isFinished())
         fail(BackupManifest::unfinishedText());
-    if (backup->encrypted() && !backup->unlock(readBackupPasswordThrow(args)))
-        fail(QObject::tr("IDS_INVALID_PASSWORD"));
+    if (backup->encrypted()) {
+        const QString password = readBackupPasswordThrow(args);
+        // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
+        ConsoleProgress progress;
+        UnlockBackupThread worker(backup, password, &progress);
+        runTaskThrow(progress, worker);
+        if (!worker.keybag())
+            fail(QObject::tr("IDS_INVALID_PASSWORD"));
+        backup->setKeybag(worker.keybag());
+    }
     backup->load();
     return backup;
 }

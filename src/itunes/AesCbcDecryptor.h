@@ -5,8 +5,8 @@
 #include <memory>
 
 // AES-256-CBC decryption of one stream fed in pieces: the chaining value is carried from one
-// call to the next. Uses the processor's AES instructions several blocks at a time when it has
-// them (CBC decryption parallelises), the mbed TLS routine otherwise.
+// call to the next. No padding is removed here (see pkcs7Unpad); the library uses the
+// processor's AES instructions when it has them.
 class AesCbcDecryptor
 {
 public:
@@ -18,10 +18,6 @@ public:
 
     // length must be a multiple of 16; in and out may be the same buffer.
     void decrypt(const uchar *in, uchar *out, size_t length);
-
-    static bool hasHardwareAes();
-    // For comparing the two paths: off forces the mbed TLS routine.
-    void setHardwareAllowed(bool allowed);
 
 private:
     struct State;

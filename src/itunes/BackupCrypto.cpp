@@ -1,116 +1,106 @@
 #include "itunes/BackupCrypto.h"
 
-#include <mbedtls/aes.h>
-#include <mbedtls/md.h>
-#include <mbedtls/pkcs5.h>
-#include <mbedtls/platform_util.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
 
-#include <cstring>
+#include <limits>
+#include <memory>
 
 namespace {
 
 constexpr int kKekBytes = 32;
-constexpr quint64 kIntegrityValue = 0xA6A6A6A6A6A6A6A6ULL;
+constexpr int kBlockBytes = 16;
 
-quint64 loadBigEndian64(const uchar *p)
+struct CipherContextFree
 {
-    quint64 v = 0;
-    for (int i = 0; i < 8; ++i)
-        v = v << 8 | p[i];
-    return v;
-}
-
-void storeBigEndian64(uchar *p, quint64 v)
-{
-    for (int i = 7; i >= 0; --i, v >>= 8)
-        p[i] = uchar(v);
-}
-
-class AesContext
-{
-public:
-    AesContext() { mbedtls_aes_init(&ctx); }
-    ~AesContext() { mbedtls_aes_free(&ctx); }
-    mbedtls_aes_context ctx;
+    void operator()(EVP_CIPHER_CTX *ctx) const { EVP_CIPHER_CTX_free(ctx); }
 };
+using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree>;
+
+const uchar *bytesOf(const QByteArray &bytes)
+{
+    return reinterpret_cast<const uchar *>(bytes.constData());
+}
+
+QByteArray pbkdf2(const EVP_MD *digest, const QByteArray &password, const QByteArray &salt, quint32 iterations,
+                  int length)
+{
+    if (iterations < 1 || iterations > quint32(std::numeric_limits<int>::max()) || length < 1)
+        return QByteArray();
+    QByteArray out(length, '\0');
+    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), bytesOf(salt), int(salt.size()),
+                          int(iterations), digest, length, reinterpret_cast<uchar *>(out.data()))
+        != 1) {
+        wipeBytes(out);
+        return QByteArray();
+    }
+    return out;
+}
+
+// RFC 3394 in either direction; the library checks the sizes and, unwrapping, the integrity value.
+QByteArray keyWrap(bool wrap, const QByteArray &kek, const QByteArray &input)
+{
+    if (kek.size() != kKekBytes || input.size() % 8 != 0 || input.size() < (wrap ? 16 : 24))
+        return QByteArray();
+    CipherContext ctx(EVP_CIPHER_CTX_new());
+    if (!ctx)
+        return QByteArray();
+    EVP_CIPHER_CTX_set_flags(ctx.get(), EVP_CIPHER_CTX_FLAG_WRAP_ALLOW);
+    QByteArray out(input.size() + 8, '\0');
+    int length = 0;
+    const bool ok = EVP_CipherInit_ex(ctx.get(), EVP_aes_256_wrap(), nullptr, bytesOf(kek), nullptr, wrap ? 1 : 0) == 1
+                    && EVP_CipherUpdate(ctx.get(), reinterpret_cast<uchar *>(out.data()), &length, bytesOf(input),
+                                        int(input.size()))
+                           == 1
+                    && length == input.size() + (wrap ? 8 : -8);
+    if (!ok) {
+        wipeBytes(out);
+        return QByteArray();
+    }
+    out.truncate(length);
+    return out;
+}
 
 } // namespace
 
 QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
 {
-    QByteArray out(length, '\0');
-    mbedtls_md_context_t md;
-    mbedtls_md_init(&md);
-    int rc = mbedtls_md_setup(&md, mbedtls_md_info_from_type(MBEDTLS_MD_SHA1), 1);
-    if (rc == 0) {
-        rc = mbedtls_pkcs5_pbkdf2_hmac(&md, reinterpret_cast<const uchar *>(password.constData()),
-                                       size_t(password.size()), reinterpret_cast<const uchar *>(salt.constData()),
-                                       size_t(salt.size()), iterations, uint32_t(length),
-                                       reinterpret_cast<uchar *>(out.data()));
-    }
-    mbedtls_md_free(&md);  // wipes the HMAC state holding the password
-    if (rc != 0)
-        wipeBytes(out);
-    return rc == 0 ? out : QByteArray();
+    return pbkdf2(EVP_sha1(), password, salt, iterations, length);
+}
+
+QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
+{
+    return pbkdf2(EVP_sha256(), password, salt, iterations, length);
 }
 
 QByteArray aesKeyWrap(const QByteArray &kek, const QByteArray &plain)
 {
-    const qsizetype n = plain.size() / 8;
-    if (kek.size() != kKekBytes || plain.size() % 8 != 0 || n < 1)
-        return QByteArray();
-    AesContext aes;
-    mbedtls_aes_setkey_enc(&aes.ctx, reinterpret_cast<const uchar *>(kek.constData()), kKekBytes * 8);
-    QByteArray out(8 + plain.size(), '\0');
-    auto *r = reinterpret_cast<uchar *>(out.data());
-    std::memcpy(r + 8, plain.constData(), size_t(plain.size()));
-    quint64 a = kIntegrityValue;
-    uchar block[16];
-    for (int j = 0; j <= 5; ++j) {
-        for (qsizetype i = 1; i <= n; ++i) {
-            storeBigEndian64(block, a);
-            std::memcpy(block + 8, r + 8 * i, 8);
-            mbedtls_aes_crypt_ecb(&aes.ctx, MBEDTLS_AES_ENCRYPT, block, block);
-            a = loadBigEndian64(block) ^ quint64(n * j + i);
-            std::memcpy(r + 8 * i, block + 8, 8);
-        }
-    }
-    storeBigEndian64(r, a);
-    mbedtls_platform_zeroize(block, sizeof block);
-    return out;
+    return keyWrap(true, kek, plain);
 }
 
 QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped)
 {
-    const qsizetype n = wrapped.size() / 8 - 1;
-    if (kek.size() != kKekBytes || wrapped.size() % 8 != 0 || n < 1)
-        return QByteArray();
-    AesContext aes;
-    mbedtls_aes_setkey_dec(&aes.ctx, reinterpret_cast<const uchar *>(kek.constData()), kKekBytes * 8);
-    QByteArray out = wrapped.mid(8);
-    auto *r = reinterpret_cast<uchar *>(out.data()) - 8;  // r + 8 * i is R[i], i = 1..n
-    quint64 a = loadBigEndian64(reinterpret_cast<const uchar *>(wrapped.constData()));
-    uchar block[16];
-    for (int j = 5; j >= 0; --j) {
-        for (qsizetype i = n; i >= 1; --i) {
-            storeBigEndian64(block, a ^ quint64(n * j + i));
-            std::memcpy(block + 8, r + 8 * i, 8);
-            mbedtls_aes_crypt_ecb(&aes.ctx, MBEDTLS_AES_DECRYPT, block, block);
-            a = loadBigEndian64(block);
-            std::memcpy(r + 8 * i, block + 8, 8);
-        }
+    return keyWrap(false, kek, wrapped);
+}
+
+bool pkcs7Unpad(QByteArray &data)
+{
+    if (data.isEmpty() || data.size() % kBlockBytes != 0)
+        return false;
+    const int count = uchar(data.back());
+    if (count < 1 || count > kBlockBytes)
+        return false;
+    for (qsizetype i = data.size() - count; i < data.size(); ++i) {
+        if (uchar(data[i]) != count)
+            return false;
     }
-    mbedtls_platform_zeroize(block, sizeof block);
-    if (a != kIntegrityValue) {
-        wipeBytes(out);
-        return QByteArray();
-    }
-    return out;
+    data.truncate(data.size() - count);
+    return true;
 }
 
 void wipeBytes(QByteArray &bytes)
 {
     if (!bytes.isEmpty())
-        mbedtls_platform_zeroize(bytes.data(), size_t(bytes.size()));
+        OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
     bytes.clear();
 }

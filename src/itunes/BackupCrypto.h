@@ -4,14 +4,20 @@
 
 // Primitives of encrypted iTunes backups.
 
-// PBKDF2 with HMAC-SHA-1 (RFC 2898).
+// PBKDF2 (RFC 2898) with HMAC-SHA-1 or HMAC-SHA-256; empty when the library refuses the input
+// (no iterations, more than it takes).
 QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
+QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
 
 // AES key wrap (RFC 3394) with a 256-bit key-encryption key. Unwrap gives n x 8 bytes out of
-// n x 8 + 8 (n >= 1), or an empty array when the key is wrong, the input malformed or the
+// n x 8 + 8 (n >= 2), or an empty array when the key is wrong, the input malformed or the
 // integrity check fails.
 QByteArray aesKeyWrap(const QByteArray &kek, const QByteArray &plain);
 QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped);
+
+// Drops the PKCS#7 padding (1 to 16 bytes, each holding the count) from the end of decrypted
+// data. False, and data unchanged, when the data is not whole blocks or the padding is not valid.
+bool pkcs7Unpad(QByteArray &data);
 
 // Overwrites secret bytes in place (not optimised away).
 void wipeBytes(QByteArray &bytes);

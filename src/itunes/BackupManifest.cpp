@@ -138,15 +138,22 @@ QString BackupManifest::payloadPath(const _BackupFileNode *node) const
 
 bool BackupManifest::unlock(const QString &password)
 {
-    if (password.isEmpty())
-        return false;
-    auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob));
-    QByteArray utf8 = password.toUtf8();
-    const ScopedWipe wipePassword(utf8);
-    if (!bag->unlock(utf8))
+    const QSharedPointer<BackupKeybag> bag = unlockedKeybag(password);
+    if (!bag)
         return false;
     m_keybag = bag;
     return true;
+}
+
+QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &password) const
+{
+    if (password.isEmpty())
+        return {};
+    const QString source = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
+    auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob, source));
+    QByteArray utf8 = password.toUtf8();
+    const ScopedWipe wipePassword(utf8);
+    return bag->unlock(utf8) ? bag : QSharedPointer<BackupKeybag>();
 }
 
 void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination,

@@ -59,8 +59,14 @@ public:
     const BackupFileTree &fileTree() const { return m_tree; }
 
     // Unlocks the keybag with the backup password. False for an empty or wrong password;
-    // throws std::runtime_error for a damaged keybag. The password is not kept.
+    // throws std::runtime_error for a damaged keybag. The password is not kept. The key
+    // derivation takes seconds: the program runs it on a worker (UnlockBackupThread).
     bool unlock(const QString &password);
+    // The keybag unlocked with the password, or null for an empty or wrong password; leaves
+    // this backup as it is, so a worker may call it. Throws as unlock does.
+    QSharedPointer<BackupKeybag> unlockedKeybag(const QString &password) const;
+    // Takes a keybag that unlockedKeybag gave.
+    void setKeybag(const QSharedPointer<BackupKeybag> &keybag) { m_keybag = keybag; }
     QSharedPointer<const BackupKeybag> keybag() const { return m_keybag; }
 
     // Where a file node's content lies: beside the list in old backups, in the sub-folder named

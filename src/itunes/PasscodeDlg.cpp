@@ -3,15 +3,15 @@
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
+#include "ui/ProgressForm.h"
 #include "ui/WinMovable.h"
+#include "workers/UnlockBackupThread.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <stdexcept>
 
 PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent)
     : QDialog(parent), m_backup(backup)
@@ -54,18 +54,16 @@ void PasscodeDlg::btnOKPressed()
         showWarning(QObject::tr("IDS_PWD_IS_NULL"));
         return;
     }
-    bool unlocked = false;
-    try {
-        unlocked = m_backup->unlock(password);
-    } catch (const std::runtime_error &e) {
-        m_txtPasscode->clear();
-        showWarning(QString::fromUtf8(e.what()));
-        return;
-    }
+    // The derivation takes seconds: it runs behind the progress dialog, not here.
+    ProgressForm form(this);
+    UnlockBackupThread worker(m_backup, password, &form);
     m_txtPasscode->clear();  // the password is not kept around once used
-    if (!unlocked) {
+    if (!runWithProgress(form, worker))
+        return;  // a damaged keybag was shown already; a cancel asks again
+    if (!worker.keybag()) {
         showWarning(QObject::tr("IDS_INVALID_PASSWORD"));
         return;
     }
+    m_backup->setKeybag(worker.keybag());
     accept();
 }

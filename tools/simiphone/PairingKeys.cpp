@@ -2,100 +2,102 @@
 
 #include <QUuid>
 
-#include <mbedtls/bignum.h>
-#include <mbedtls/ctr_drbg.h>
-#include <mbedtls/entropy.h>
-#include <mbedtls/pk.h>
-#include <mbedtls/rsa.h>
-#include <mbedtls/x509_crt.h>
+#include <openssl/bn.h>
+#include <openssl/decoder.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+#include <openssl/rsa.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
-#include <mutex>
+#include <memory>
 #include <stdexcept>
 
 namespace {
 
-// One seeded generator for the whole process; mbed TLS contexts are not thread-safe.
-struct Random
+template <typename T, void (*Free)(T *)>
+struct Freer
 {
-    std::mutex mutex;
-    mbedtls_entropy_context entropy;
-    mbedtls_ctr_drbg_context drbg;
-
-    Random()
-    {
-        mbedtls_entropy_init(&entropy);
-        mbedtls_ctr_drbg_init(&drbg);
-        static const char personal[] = "simiphone";
-        if (mbedtls_ctr_drbg_seed(&drbg, mbedtls_entropy_func, &entropy,
-                                  reinterpret_cast<const unsigned char *>(personal), sizeof personal) != 0)
-            throw std::runtime_error("random generator could not be seeded");
-    }
-    static Random &instance()
-    {
-        static Random random;
-        return random;
-    }
-    static int generate(void *, unsigned char *out, size_t length)
-    {
-        Random &self = instance();
-        std::lock_guard<std::mutex> lock(self.mutex);
-        return mbedtls_ctr_drbg_random(&self.drbg, out, length);
-    }
+    void operator()(T *p) const { Free(p); }
 };
+using Key = std::unique_ptr<EVP_PKEY, Freer<EVP_PKEY, EVP_PKEY_free>>;
+using Certificate = std::unique_ptr<X509, Freer<X509, X509_free>>;
+using Bio = std::unique_ptr<BIO, Freer<BIO, BIO_free_all>>;
 
-struct Key
+Bio readBio(const QByteArray &bytes)
 {
-    mbedtls_pk_context pk;
-    Key() { mbedtls_pk_init(&pk); }
-    ~Key() { mbedtls_pk_free(&pk); }
-    Key(const Key &) = delete;
-    Key &operator=(const Key &) = delete;
+    return Bio(BIO_new_mem_buf(bytes.constData(), int(bytes.size())));
+}
 
-    // Private or public PEM; false when neither parses.
-    bool load(const QByteArray &pem)
-    {
-        const QByteArray text = pem + '\0';   // mbed TLS wants the terminator counted in PEM input
-        const auto *bytes = reinterpret_cast<const unsigned char *>(text.constData());
-        if (mbedtls_pk_parse_key(&pk, bytes, size_t(text.size()), nullptr, 0) == 0)
-            return true;
-        mbedtls_pk_free(&pk);
-        mbedtls_pk_init(&pk);
-        return mbedtls_pk_parse_public_key(&pk, bytes, size_t(text.size())) == 0;
+QByteArray bioText(BIO *bio)
+{
+    char *data = nullptr;
+    const long length = BIO_get_mem_data(bio, &data);
+    return QByteArray(data, int(length));
+}
+
+// Private or public PEM (PKCS#1 or SubjectPublicKeyInfo); null when neither parses.
+Key loadKey(const QByteArray &pem)
+{
+    Bio bio = readBio(pem);
+    if (EVP_PKEY *key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr))
+        return Key(key);
+    EVP_PKEY *key = nullptr;
+    OSSL_DECODER_CTX *decoder = OSSL_DECODER_CTX_new_for_pkey(&key, "PEM", nullptr, "RSA", EVP_PKEY_PUBLIC_KEY,
+                                                              nullptr, nullptr);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(pem.constData());
+    size_t left = size_t(pem.size());
+    if (decoder && OSSL_DECODER_from_data(decoder, &bytes, &left) != 1) {
+        EVP_PKEY_free(key);
+        key = nullptr;
     }
-};
-
-QByteArray pemFromBuffer(const unsigned char *buffer)
-{
-    return QByteArray(reinterpret_cast<const char *>(buffer));
+    OSSL_DECODER_CTX_free(decoder);
+    return Key(key);
 }
 
 // The bare RSAPublicKey (PKCS#1) of a key; empty when the key does not parse.
 QByteArray publicKeyDer(const QByteArray &keyPem)
 {
-    Key key;
-    if (!key.load(keyPem))
-        return {};
-    // mbedtls_pk_write_pubkey writes backwards from the end of the buffer.
-    unsigned char buffer[4096];
-    unsigned char *end = buffer + sizeof buffer;
-    const int length = mbedtls_pk_write_pubkey(&end, buffer, &key.pk);
+    const Key key = loadKey(keyPem);
+    unsigned char *der = nullptr;
+    const int length = key ? i2d_PublicKey(key.get(), &der) : 0;
     if (length <= 0)
         return {};
-    return QByteArray(reinterpret_cast<const char *>(buffer + sizeof buffer - length), length);
+    QByteArray bytes(reinterpret_cast<const char *>(der), length);
+    OPENSSL_free(der);
+    return bytes;
+}
+
+bool addExtension(X509 *certificate, X509 *issuer, int nid, const char *value)
+{
+    X509V3_CTX context;
+    X509V3_set_ctx(&context, issuer, certificate, nullptr, nullptr, 0);
+    X509_EXTENSION *extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+    const bool added = extension && X509_add_ext(certificate, extension, -1) == 1;
+    X509_EXTENSION_free(extension);
+    return added;
+}
+
+bool setCommonName(X509_NAME *name, const QString &commonName)
+{
+    const QByteArray text = commonName.toUtf8();
+    return X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char *>(text.constData()),
+                                      int(text.size()), -1, 0)
+           == 1;
 }
 
 } // namespace
 
 QByteArray PairingKeys::generatePrivateKey()
 {
-    Key key;
-    if (mbedtls_pk_setup(&key.pk, mbedtls_pk_info_from_type(MBEDTLS_PK_RSA)) != 0
-        || mbedtls_rsa_gen_key(mbedtls_pk_rsa(key.pk), &Random::generate, nullptr, 2048, 65537) != 0)
+    const Key key(EVP_RSA_gen(2048));
+    Bio bio(BIO_new(BIO_s_mem()));
+    // "RSA PRIVATE KEY" (PKCS#1), as the phone library writes its own.
+    if (!key || !bio
+        || PEM_write_bio_PrivateKey_traditional(bio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1)
         throw std::runtime_error("RSA key generation failed");
-    unsigned char buffer[8192] = {};
-    if (mbedtls_pk_write_key_pem(&key.pk, buffer, sizeof buffer) != 0)
-        throw std::runtime_error("RSA key could not be written");
-    return pemFromBuffer(buffer);
+    return bioText(bio.get());
 }
 
 QByteArray PairingKeys::publicKeyPem(const QByteArray &privateKeyPem)
@@ -115,40 +117,36 @@ QByteArray PairingKeys::makeCertificate(const QByteArray &subjectKeyPem, const Q
                                         const QString &subjectName, const QString &issuerName,
                                         bool certificateAuthority)
 {
-    Key subject, issuer;
-    if (!subject.load(subjectKeyPem) || !issuer.load(issuerKeyPem))
+    const Key subject = loadKey(subjectKeyPem);
+    const Key issuer = loadKey(issuerKeyPem);
+    if (!subject || !issuer)
         throw std::runtime_error("certificate keys do not parse");
 
-    mbedtls_x509write_cert writer;
-    mbedtls_x509write_crt_init(&writer);
-    mbedtls_mpi serial;
-    mbedtls_mpi_init(&serial);
+    const Certificate certificate(X509_new());
     const QByteArray serialBytes = randomBytes(8);
-    mbedtls_mpi_read_binary(&serial, reinterpret_cast<const unsigned char *>(serialBytes.constData()), 8);
-    mbedtls_mpi_set_bit(&serial, 63, 0);   // positive
-
-    const QByteArray subjectText = ("CN=" + subjectName).toUtf8();
-    const QByteArray issuerText = ("CN=" + issuerName).toUtf8();
-    mbedtls_x509write_crt_set_version(&writer, MBEDTLS_X509_CRT_VERSION_3);
-    mbedtls_x509write_crt_set_md_alg(&writer, MBEDTLS_MD_SHA256);
-    mbedtls_x509write_crt_set_subject_key(&writer, &subject.pk);
-    mbedtls_x509write_crt_set_issuer_key(&writer, &issuer.pk);
-    int rc = mbedtls_x509write_crt_set_serial(&writer, &serial);
-    rc = rc ? rc : mbedtls_x509write_crt_set_subject_name(&writer, subjectText.constData());
-    rc = rc ? rc : mbedtls_x509write_crt_set_issuer_name(&writer, issuerText.constData());
-    rc = rc ? rc : mbedtls_x509write_crt_set_validity(&writer, "20200101000000", "20491231235959");
-    rc = rc ? rc : mbedtls_x509write_crt_set_basic_constraints(&writer, certificateAuthority ? 1 : 0, -1);
-    rc = rc ? rc : mbedtls_x509write_crt_set_subject_key_identifier(&writer);
-    rc = rc ? rc : mbedtls_x509write_crt_set_key_usage(&writer, certificateAuthority
-                         ? (MBEDTLS_X509_KU_KEY_CERT_SIGN | MBEDTLS_X509_KU_CRL_SIGN)
-                         : (MBEDTLS_X509_KU_DIGITAL_SIGNATURE | MBEDTLS_X509_KU_KEY_ENCIPHERMENT));
-    unsigned char buffer[8192] = {};
-    rc = rc ? rc : mbedtls_x509write_crt_pem(&writer, buffer, sizeof buffer, &Random::generate, nullptr);
-    mbedtls_mpi_free(&serial);
-    mbedtls_x509write_crt_free(&writer);
-    if (rc != 0)
+    BIGNUM *serial = BN_bin2bn(reinterpret_cast<const unsigned char *>(serialBytes.constData()), 8, nullptr);
+    const bool serialSet = serial && BN_clear_bit(serial, 63) == 1   // positive
+                           && BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(certificate.get()));
+    BN_free(serial);
+    // The issuer's own certificate is not at hand: the authority key identifier is left out.
+    bool ok = serialSet && X509_set_version(certificate.get(), X509_VERSION_3) == 1
+              && X509_set_pubkey(certificate.get(), subject.get()) == 1
+              && setCommonName(X509_get_subject_name(certificate.get()), subjectName)
+              && setCommonName(X509_get_issuer_name(certificate.get()), issuerName)
+              && ASN1_TIME_set_string_X509(X509_getm_notBefore(certificate.get()), "20200101000000Z") == 1
+              && ASN1_TIME_set_string_X509(X509_getm_notAfter(certificate.get()), "20491231235959Z") == 1
+              && addExtension(certificate.get(), certificate.get(), NID_basic_constraints,
+                              certificateAuthority ? "critical,CA:TRUE" : "critical,CA:FALSE")
+              && addExtension(certificate.get(), certificate.get(), NID_subject_key_identifier, "hash")
+              && addExtension(certificate.get(), certificate.get(), NID_key_usage,
+                              certificateAuthority ? "critical,keyCertSign,cRLSign"
+                                                   : "critical,digitalSignature,keyEncipherment")
+              && X509_sign(certificate.get(), issuer.get(), EVP_sha256()) > 0;
+    Bio bio(BIO_new(BIO_s_mem()));
+    ok = ok && bio && PEM_write_bio_X509(bio.get(), certificate.get()) == 1;
+    if (!ok)
         throw std::runtime_error("certificate could not be written");
-    return pemFromBuffer(buffer);
+    return bioText(bio.get());
 }
 
 QVariantMap PairingKeys::makePairRecord(const QByteArray &devicePrivateKeyPem, const QString &systemBuid,
@@ -175,17 +173,11 @@ QVariantMap PairingKeys::makePairRecord(const QByteArray &devicePrivateKeyPem, c
 
 bool PairingKeys::certificateMatchesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem)
 {
-    Key key;
-    if (!key.load(privateKeyPem))
-        return false;
-    mbedtls_x509_crt certificate;
-    mbedtls_x509_crt_init(&certificate);
-    const QByteArray text = certificatePem + '\0';
-    const bool matches = mbedtls_x509_crt_parse(&certificate, reinterpret_cast<const unsigned char *>(text.constData()),
-                                                size_t(text.size())) == 0
-                         && mbedtls_pk_check_pair(&certificate.pk, &key.pk) == 0;
-    mbedtls_x509_crt_free(&certificate);
-    return matches;
+    Bio bio = readBio(certificatePem);
+    const Certificate certificate(PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr));
+    Bio keyBio = readBio(privateKeyPem);
+    const Key key(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
+    return certificate && key && EVP_PKEY_eq(X509_get0_pubkey(certificate.get()), key.get()) == 1;
 }
 
 bool PairingKeys::certificateCarriesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem)
@@ -203,6 +195,7 @@ bool PairingKeys::certificateCarriesKey(const QByteArray &certificatePem, const 
 QByteArray PairingKeys::randomBytes(int count)
 {
     QByteArray bytes(count, '\0');
-    Random::generate(nullptr, reinterpret_cast<unsigned char *>(bytes.data()), size_t(count));
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(bytes.data()), count) != 1)
+        throw std::runtime_error("no random bytes");
     return bytes;
 }

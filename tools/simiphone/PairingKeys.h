@@ -24,8 +24,8 @@ public:
                                       const QString &wifiAddress);
     // The certificate parses here and belongs to the key: fit for this side of TLS.
     static bool certificateMatchesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem);
-    // The certificate carries the key's public half. Looser than certificateMatchesKey: the phone
-    // library writes certificates with empty names, which mbed TLS does not parse.
+    // The certificate carries the key's public half. Looser than certificateMatchesKey: the
+    // certificate is not parsed (the phone library writes its certificates with empty names).
     static bool certificateCarriesKey(const QByteArray &certificatePem, const QByteArray &privateKeyPem);
     static QByteArray randomBytes(int count);
 };

@@ -73,11 +73,13 @@ void makePhoneBackup(const SimPhoneFolder &phone, const QString &folder)
     device.date = QDateTime::currentDateTimeUtc();
     ItunesBackupBuilder builder(device);
     const QString password = phone.backupPassword();
-    // Phones of iOS 10 and later send Manifest.db; an encrypted one needs the keybag of 10.2
-    // and later, which the builder does not write yet, so encrypted backups keep Manifest.mbdb.
+    // Phones of iOS 10 and later send Manifest.db; an encrypted one is itself encrypted, which
+    // the program cannot read yet, so encrypted backups keep Manifest.mbdb, with today's keybag.
     builder.setFormat(password.isEmpty() ? BackupFormat::FilesDb : BackupFormat::Mbdb);
-    if (!password.isEmpty())
-        builder.setPassword(password, phone.backupKeyRounds());
+    if (!password.isEmpty()) {
+        builder.setKeybagFormat(ItunesBackupBuilder::KeybagFormat::Modern, phone.backupKeyRounds());
+        builder.setPassword(password, 10000);
+    }
     for (const QString &bundleId : phone.installedApps())
         addContainer(builder, QStringLiteral("AppDomain-") + bundleId, phone.containerPath(bundleId));
     for (const QString &groupId : phone.groupIds())

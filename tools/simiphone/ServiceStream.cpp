@@ -1,14 +1,13 @@
 #include "simiphone/ServiceStream.h"
 
-#include <mbedtls/ctr_drbg.h>
-#include <mbedtls/entropy.h>
-#include <mbedtls/error.h>
-#include <mbedtls/net_sockets.h>
-#include <mbedtls/pk.h>
-#include <mbedtls/ssl.h>
-#include <mbedtls/x509_crt.h>
+#include <openssl/bio.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <cerrno>
+#include <climits>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -17,94 +16,119 @@ namespace {
 // The first byte of a TLS alert record; a plain frame starts with the high byte of its length.
 constexpr unsigned char kTlsAlertRecord = 0x15;
 
-int sendCallback(void *context, const unsigned char *buffer, size_t length)
+// The socket under TLS. OpenSSL's own socket BIO writes with write(), which raises SIGPIPE when
+// the peer has gone; send() with MSG_NOSIGNAL only fails.
+int socketWrite(BIO *bio, const char *buffer, size_t length, size_t *written)
 {
-    const int fd = *static_cast<int *>(context);
+    const int fd = int(BIO_get_fd(bio, nullptr));
     for (;;) {
         const ssize_t sent = ::send(fd, buffer, length, MSG_NOSIGNAL);
-        if (sent >= 0)
-            return int(sent);
+        if (sent >= 0) {
+            *written = size_t(sent);
+            return 1;
+        }
         if (errno != EINTR)
-            return MBEDTLS_ERR_NET_SEND_FAILED;
+            return 0;
     }
 }
 
-int receiveCallback(void *context, unsigned char *buffer, size_t length)
+int socketRead(BIO *bio, char *buffer, size_t length, size_t *read)
 {
-    const int fd = *static_cast<int *>(context);
+    const int fd = int(BIO_get_fd(bio, nullptr));
     for (;;) {
         const ssize_t received = ::recv(fd, buffer, length, 0);
-        if (received >= 0)
-            return int(received);   // 0: the peer closed
-        if (errno != EINTR)
-            return MBEDTLS_ERR_NET_RECV_FAILED;
+        if (received > 0) {
+            *read = size_t(received);
+            return 1;
+        }
+        if (received == 0 || errno != EINTR)
+            return 0;   // 0 bytes: the peer closed
     }
 }
 
-QString tlsError(int code)
+long socketControl(BIO *bio, int command, long number, void *pointer)
 {
-    char text[200] = {};
-    mbedtls_strerror(code, text, sizeof text);
-    return QStringLiteral("%1 (-0x%2)").arg(QString::fromUtf8(text)).arg(-code, 0, 16);
+    switch (command) {
+    case BIO_C_SET_FD:
+        BIO_set_data(bio, reinterpret_cast<void *>(static_cast<intptr_t>(*static_cast<int *>(pointer))));
+        BIO_set_init(bio, 1);
+        return 1;
+    case BIO_C_GET_FD:
+        return long(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
+    case BIO_CTRL_FLUSH:
+        return 1;
+    default:
+        Q_UNUSED(number);
+        return 0;
+    }
+}
+
+const BIO_METHOD *socketMethod()
+{
+    static BIO_METHOD *method = [] {
+        BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR,
+                                     "simiphone socket");
+        BIO_meth_set_write_ex(m, socketWrite);
+        BIO_meth_set_read_ex(m, socketRead);
+        BIO_meth_set_ctrl(m, socketControl);
+        return m;
+    }();
+    return method;
+}
+
+QString tlsError()
+{
+    const unsigned long code = ERR_get_error();
+    char text[256] = {};
+    ERR_error_string_n(code, text, sizeof text);
+    ERR_clear_error();
+    return code ? QString::fromUtf8(text) : QStringLiteral("TLS handshake failed");
 }
 
 } // namespace
 
 struct ServiceStream::Tls
 {
-    int fd;
-    mbedtls_ssl_context ssl;
-    mbedtls_ssl_config config;
-    mbedtls_x509_crt certificate;
-    mbedtls_pk_context key;
-    mbedtls_entropy_context entropy;
-    mbedtls_ctr_drbg_context drbg;
+    SSL_CTX *context = SSL_CTX_new(TLS_server_method());
+    SSL *ssl = nullptr;
 
-    explicit Tls(int socket)
-        : fd(socket)
-    {
-        mbedtls_ssl_init(&ssl);
-        mbedtls_ssl_config_init(&config);
-        mbedtls_x509_crt_init(&certificate);
-        mbedtls_pk_init(&key);
-        mbedtls_entropy_init(&entropy);
-        mbedtls_ctr_drbg_init(&drbg);
-    }
     ~Tls()
     {
-        mbedtls_ssl_free(&ssl);
-        mbedtls_ssl_config_free(&config);
-        mbedtls_x509_crt_free(&certificate);
-        mbedtls_pk_free(&key);
-        mbedtls_ctr_drbg_free(&drbg);
-        mbedtls_entropy_free(&entropy);
+        SSL_free(ssl);
+        SSL_CTX_free(context);
     }
 
-    int setUp(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum)
+    bool setUp(int fd, const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum)
     {
-        const QByteArray certText = certificatePem + '\0';
-        const QByteArray keyText = keyPem + '\0';
-        int rc = mbedtls_ctr_drbg_seed(&drbg, mbedtls_entropy_func, &entropy, nullptr, 0);
-        rc = rc ? rc : mbedtls_x509_crt_parse(&certificate, reinterpret_cast<const unsigned char *>(certText.constData()),
-                                              size_t(certText.size()));
-        rc = rc ? rc : mbedtls_pk_parse_key(&key, reinterpret_cast<const unsigned char *>(keyText.constData()),
-                                            size_t(keyText.size()), nullptr, 0);
-        rc = rc ? rc : mbedtls_ssl_config_defaults(&config, MBEDTLS_SSL_IS_SERVER, MBEDTLS_SSL_TRANSPORT_STREAM,
-                                                   MBEDTLS_SSL_PRESET_DEFAULT);
-        if (rc)
-            return rc;
-        mbedtls_ssl_conf_rng(&config, mbedtls_ctr_drbg_random, &drbg);
-        mbedtls_ssl_conf_min_version(&config, MBEDTLS_SSL_MAJOR_VERSION_3,
-                                     minimum == TlsVersion::Tls12 ? MBEDTLS_SSL_MINOR_VERSION_3
-                                                                  : MBEDTLS_SSL_MINOR_VERSION_1);
+        const int minimumVersion = minimum == TlsVersion::Tls12 ? TLS1_2_VERSION : TLS1_VERSION;
+        if (!context)
+            return false;
+        BIO *certBio = BIO_new_mem_buf(certificatePem.constData(), int(certificatePem.size()));
+        X509 *certificate = PEM_read_bio_X509(certBio, nullptr, nullptr, nullptr);
+        BIO_free(certBio);
+        BIO *keyBio = BIO_new_mem_buf(keyPem.constData(), int(keyPem.size()));
+        EVP_PKEY *key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
+        BIO_free(keyBio);
+        bool ok = certificate && key && SSL_CTX_use_certificate(context, certificate) == 1
+                  && SSL_CTX_use_PrivateKey(context, key) == 1;
+        X509_free(certificate);
+        EVP_PKEY_free(key);
+        // Old phones speak TLS 1.0 with ciphers today's default security level refuses.
+        if (minimumVersion < TLS1_2_VERSION)
+            SSL_CTX_set_security_level(context, 0);
+        // Not TLS 1.3, as the phones' lockdown: its records all look like application data, so
+        // the close_notify that ends a session could not be told from a plain request.
+        ok = ok && SSL_CTX_set_min_proto_version(context, minimumVersion) == 1
+             && SSL_CTX_set_max_proto_version(context, TLS1_2_VERSION) == 1;
         // The computer's certificate is not checked: the phone already checked the HostID.
-        mbedtls_ssl_conf_authmode(&config, MBEDTLS_SSL_VERIFY_NONE);
-        rc = mbedtls_ssl_conf_own_cert(&config, &certificate, &key);
-        rc = rc ? rc : mbedtls_ssl_setup(&ssl, &config);
-        if (rc)
-            return rc;
-        mbedtls_ssl_set_bio(&ssl, &fd, sendCallback, receiveCallback, nullptr);
-        return mbedtls_ssl_handshake(&ssl);
+        SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
+        ssl = ok ? SSL_new(context) : nullptr;
+        BIO *socket = ssl ? BIO_new(socketMethod()) : nullptr;
+        if (!socket)
+            return false;
+        BIO_set_fd(socket, fd, BIO_NOCLOSE);
+        SSL_set_bio(ssl, socket, socket);
+        return SSL_accept(ssl) == 1;
     }
 };
 
@@ -123,8 +147,7 @@ bool ServiceStream::read(char *buffer, qint64 length)
         return plainRead(buffer, length);
     qint64 done = 0;
     while (done < length) {
-        const int got = mbedtls_ssl_read(&m_tls->ssl, reinterpret_cast<unsigned char *>(buffer + done),
-                                         size_t(qMin<qint64>(length - done, 1 << 20)));
+        const int got = SSL_read(m_tls->ssl, buffer + done, int(qMin<qint64>(length - done, 1 << 20)));
         if (got <= 0)
             return false;
         done += got;
@@ -138,8 +161,7 @@ bool ServiceStream::write(const QByteArray &bytes)
         return plainWrite(bytes.constData(), bytes.size());
     qint64 done = 0;
     while (done < bytes.size()) {
-        const int sent = mbedtls_ssl_write(&m_tls->ssl, reinterpret_cast<const unsigned char *>(bytes.constData() + done),
-                                           size_t(bytes.size() - done));
+        const int sent = SSL_write(m_tls->ssl, bytes.constData() + done, int(qMin<qint64>(bytes.size() - done, INT_MAX)));
         if (sent <= 0)
             return false;
         done += sent;
@@ -155,11 +177,11 @@ void ServiceStream::close()
 bool ServiceStream::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum,
                              QString *error)
 {
-    m_tls = std::make_unique<Tls>(m_fd);
-    const int rc = m_tls->setUp(certificatePem, keyPem, minimum);
-    if (rc != 0) {
+    ERR_clear_error();
+    m_tls = std::make_unique<Tls>();
+    if (!m_tls->setUp(m_fd, certificatePem, keyPem, minimum)) {
         if (error)
-            *error = tlsError(rc);
+            *error = tlsError();
         m_tls.reset();
         return false;
     }
@@ -177,8 +199,8 @@ void ServiceStream::swallowCloseNotify()
     unsigned char first = 0;
     const ssize_t peeked = ::recv(m_fd, &first, 1, MSG_PEEK);
     if (peeked == 1 && first == kTlsAlertRecord) {
-        unsigned char sink[256];
-        while (mbedtls_ssl_read(&m_tls->ssl, sink, sizeof sink) > 0) {
+        char sink[256];
+        while (SSL_read(m_tls->ssl, sink, sizeof sink) > 0) {
         }
     }
     m_tls.reset();
