@@ -93,7 +93,7 @@ private slots:
         QString error;
         QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
         SimPhoneOptions options;
-        options.apps = {kKik};
+        options.developmentApps = {kKik};
         phone = sim.createPhone(kUdid, options);
         sim.createPhone(kHostileUdid);
         sim.addService(kAfc, [](ServiceContext &context) {

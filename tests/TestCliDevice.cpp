@@ -43,7 +43,7 @@ private slots:
     void initTestCase()
     {
         SimPhoneOptions options;
-        options.apps = {QStringLiteral("com.kik.chat")};
+        options.developmentApps = {QStringLiteral("com.kik.chat")};
         phone = sim.createPhone(kUdid, options);
         SimPhoneOptions other;
         other.deviceName = QStringLiteral("Tab\tand\nbreak");
@@ -67,7 +67,7 @@ private slots:
         QCOMPARE(run.err, QString());
         QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         lines.sort();
-        QCOMPARE(lines, (QStringList{kUdid + "\tSimulated iPhone\tiPhone10,3\t14.8",
+        QCOMPARE(lines, (QStringList{kUdid + "\tSimulated iPhone\tiPhone10,3\t17.5",
                                      kOther + "\tTab and break\tiPhone14,2\t16.1"}));
     }
 

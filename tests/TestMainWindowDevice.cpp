@@ -57,7 +57,7 @@ private slots:
         QString error;
         QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
         SimPhoneOptions options;
-        options.apps = {kKik};
+        options.developmentApps = {kKik};
         options.deviceName = QStringLiteral("Ann's iPhone");
         SimPhoneFolder open = sim.createPhone(kOpen, options);
         options.deviceName = QStringLiteral("Locked iPhone");

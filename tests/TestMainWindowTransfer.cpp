@@ -89,7 +89,7 @@ private slots:
         kik.groups = 1;
         kik.messagesPerChat = 5;
         SimPhoneOptions options;
-        options.apps = {kKik};
+        options.developmentApps = {kKik};
         options.deviceName = QStringLiteral("Target iPhone");
         phone = sim.createPhone(kUdid, options);
         phoneStore = KikStoreGenerator(kik).generate(phone.containerPath(kKik));
@@ -191,7 +191,7 @@ private slots:
                    env.path("prepared/" + kClosedUdid) + "' \"$ROOT/\";; esac");
 
         SimPhoneOptions options;
-        options.apps = {kKik};
+        options.developmentApps = {kKik};
         options.deviceName = QStringLiteral("Closed iPhone");
         sim.createPhone(kClosedUdid, options).setFault("ContainerRefused", true);
         sim.plugIn(kClosedUdid);

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(values.size(), 4);
         QCOMPARE(values[0].toQString(), QStringLiteral("Simulated iPhone"));
         QVERIFY(values[1].isNull());
-        QCOMPARE(values[2].toQString(), QStringLiteral("14.8"));
+        QCOMPARE(values[2].toQString(), QStringLiteral("17.5"));
         QCOMPARE(values[3].toQString(), kUdid);
 
         // An empty key asks for the whole domain; the request carries no Key at all.
@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(last.value("Domain").toString(), QStringLiteral("com.apple.disk_usage"));
         QVERIFY(!last.contains("Key"));
 
-        QCOMPARE(mobiledevice_device_description(device()), QStringLiteral("Simulated iPhone, iPhone10,3, iOS 14.8"));
+        QCOMPARE(mobiledevice_device_description(device()), QStringLiteral("Simulated iPhone, iPhone10,3, iOS 17.5"));
     }
 
     // Phones since iOS 10 refuse the TLS 1.0 of the oldest phones; the session and the values
@@ -164,7 +164,7 @@ private slots:
             QCOMPARE(values[1].toQString(), version);
             QCOMPARE(PhoneLog::entries(phone, {{"kind", "tls"}, {"event", "started"}}).size(), 1);
         }
-        phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("14.8"));
+        phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("17.5"));
     }
 
     void spoiledValueAnswersGiveNullValues()
@@ -198,7 +198,7 @@ private slots:
     {
         phone.setFault("LockdownErrors", QVariantMap{{"StartService:com.apple.afc", "InvalidService"}});
         QCOMPARE(thrownText([&] { mobiledevice_start_service(device(), "com.apple.afc"); }),
-                 QStringLiteral("<br/><br/>device:Simulated iPhone, iPhone10,3, iOS 14.8 <br/><br/>"
+                 QStringLiteral("<br/><br/>device:Simulated iPhone, iPhone10,3, iOS 17.5 <br/><br/>"
                                 "Please turn off Wifi Sync on iTunes or disconnect computer internet connections "
                                 "to try again.<br/>Error code: AMDeviceStartService(com.apple.afc)=-27"));
         // The session was stopped although the service did not start.

@@ -201,7 +201,7 @@ private slots:
         QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
         SimulatedIPhone sim(env.path(QStringLiteral("phones-") + fault));
         SimPhoneOptions options;
-        options.apps = {QStringLiteral("com.kik.chat")};
+        options.developmentApps = {QStringLiteral("com.kik.chat")};
         SimPhoneFolder phone = sim.createPhone(kUdid, options);
         sim.start();
         phone.setFaults(PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer", fault, settings));

@@ -297,7 +297,7 @@ private slots:
         m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
         SimPhoneOptions options;
         options.deviceName = QStringLiteral("Ada's iPhone");
-        options.apps = {kKik};
+        options.developmentApps = {kKik};
         const SimPhoneFolder folder = m_simulator->createPhone(kUdid, options);
         writeFileBytes(folder.containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"), "SQLite format 3");
         writeFileBytes(folder.mediaPath() + QStringLiteral("/hello.txt"), "hello");
@@ -631,6 +631,14 @@ private slots:
         QVERIFY(!missing.client);
         Afc hostile(kUdid, QStringLiteral("../") + kUdid);
         QCOMPARE(hostile.vendAnswer.value(QStringLiteral("Error")).toString(), QStringLiteral("ApplicationLookupFailed"));
+
+        // From 8.3 on an App Store app's container is refused; before, any app's is vended.
+        phone().installApp(QStringLiteral("com.example.store"));
+        QCOMPARE(Afc(kUdid, QStringLiteral("com.example.store")).vendAnswer,
+                 QVariantMap({{QStringLiteral("Error"), QStringLiteral("InstallationLookupFailed")}}));
+        phone().setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("8.2"));
+        QVERIFY(Afc(kUdid, QStringLiteral("com.example.store")).client);
+        phone().setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("17.5"));
 
         phone().setFault(QStringLiteral("ContainerRefused"), true);
         Afc refused(kUdid, kKik);

@@ -21,9 +21,14 @@ void HouseArrestService::run()
         } else {
             error = m_context.phone->faults().containerRefusedError();
             if (error.isEmpty()) {
-                container = m_context.phone->folder().containerPath(bundleId);
+                const SimPhoneFolder &phone = m_context.phone->folder();
+                container = phone.containerPath(bundleId);
                 if (container.isEmpty())
                     error = QStringLiteral("ApplicationLookupFailed");
+                // From 8.3 on only apps installed from a developer's computer are vended.
+                else if (command == QLatin1String("VendContainer") && phone.iosAtLeast(8, 3)
+                         && !phone.isDevelopmentApp(bundleId))
+                    error = QStringLiteral("InstallationLookupFailed");
             }
         }
         const QVariantMap answer = error.isEmpty()

@@ -166,6 +166,8 @@ QVariantMap PairingKeys::makePairRecord(const QByteArray &devicePrivateKeyPem, c
         {QStringLiteral("HostID"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()},
         {QStringLiteral("SystemBUID"), systemBuid},
         {QStringLiteral("WiFiMACAddress"), wifiAddress},
+        // What Pair answers; the backup tool hands it back when it starts the backup service.
+        {QStringLiteral("EscrowBag"), randomBytes(32)},
     };
 }
 

@@ -11,6 +11,17 @@ PlistChannel::PlistChannel(ServiceContext &context)
 
 std::optional<QVariantMap> PlistChannel::receive()
 {
+    const std::optional<QVariant> message = receiveFrame(true);
+    return message ? std::optional<QVariantMap>(message->toMap()) : std::nullopt;
+}
+
+std::optional<QVariant> PlistChannel::receiveAny()
+{
+    return receiveFrame(false);
+}
+
+std::optional<QVariant> PlistChannel::receiveFrame(bool dictionaryOnly)
+{
     char header[4];
     if (!m_context.stream.read(header, 4))
         return std::nullopt;
@@ -25,8 +36,9 @@ std::optional<QVariantMap> PlistChannel::receive()
         return std::nullopt;
     }
     const QVariant message = PlistCodec::parse(body);
-    if (message.typeId() != QMetaType::QVariantMap) {
-        reject(QStringLiteral("not a property-list dictionary"), body, length);
+    if (!message.isValid() || (dictionaryOnly && message.typeId() != QMetaType::QVariantMap)) {
+        reject(dictionaryOnly ? QStringLiteral("not a property-list dictionary") : QStringLiteral("not a property list"),
+               body, length);
         return std::nullopt;
     }
     m_context.record({
@@ -34,10 +46,10 @@ std::optional<QVariantMap> PlistChannel::receive()
         {QStringLiteral("tls"), m_context.stream.isTls()},
         {QStringLiteral("request"), PlistCodec::toJson(message)},
     });
-    return message.toMap();
+    return message;
 }
 
-bool PlistChannel::send(const QVariantMap &answer, const QVariant &request, const QString &key)
+bool PlistChannel::send(const QVariant &answer, const QVariant &request, const QString &key)
 {
     const QByteArray body = PlistCodec::toXml(answer);
     const std::optional<AnswerFault> fault = m_context.phone->answerFault(m_context.service, request, key);

@@ -19,10 +19,13 @@ public:
     // The next request, or nothing at the end of the stream or when the peer sent something
     // that is no framed dictionary (recorded as "rejected"; the caller then ends the connection).
     std::optional<QVariantMap> receive();
+    // The same for any property list (DeviceLink messages are arrays).
+    std::optional<QVariant> receiveAny();
     // False when the connection is to end (the peer went away or a fault closed it).
-    bool send(const QVariantMap &answer, const QVariant &request, const QString &key = QString());
+    bool send(const QVariant &answer, const QVariant &request, const QString &key = QString());
 
 private:
+    std::optional<QVariant> receiveFrame(bool dictionaryOnly);
     void reject(const QString &reason, const QByteArray &bytes, qint64 length);
 
     ServiceContext &m_context;

@@ -37,3 +37,18 @@ QList<AnswerFault> SimFaults::answerFaults() const
     }
     return rules;
 }
+
+bool SimFaults::deviceLocked() const { return m_faults.value(QStringLiteral("DeviceLocked")).toBool(); }
+double SimFaults::passcodeTimeoutSeconds() const { return m_faults.value(QStringLiteral("PasscodeTimeout")).toDouble(); }
+bool SimFaults::findMyEnabled() const { return m_faults.value(QStringLiteral("FindMyEnabled")).toBool(); }
+
+int SimFaults::mobileBackupError(const QString &operation) const
+{
+    return m_faults.value(QStringLiteral("MobileBackupErrors")).toMap().value(operation).toInt();
+}
+
+int SimFaults::cablePulledAfterFiles() const
+{
+    const QVariant after = m_faults.value(QStringLiteral("CablePulledAfterFiles"));
+    return after.isValid() ? after.toInt() : -1;
+}

@@ -15,6 +15,12 @@
 //   LockdownErrors   dict: "Request" or "Request:detail" (StartService: the service name,
 //                    GetValue: the Key or the Domain) -> the Error text answered instead
 //   AnswerFaults     array of AnswerFault rules
+//   DeviceLocked     bool: backups and restores wait for the passcode (PasscodeTimeout seconds,
+//                    default 0) and then fail with 208; clearing the switch meanwhile unlocks
+//   FindMyEnabled    bool: restores fail with 211
+//   MobileBackupErrors dict: "Backup" or "Restore" -> error code the operation ends with
+//                    after its files crossed (205, 104, ...)
+//   CablePulledAfterFiles  integer: the cable comes out once that many files crossed
 class SimFaults
 {
 public:
@@ -25,6 +31,11 @@ public:
     QString containerRefusedError() const;                   // empty when vending is allowed
     QString lockdownError(const QString &request, const QStringList &details) const;   // empty if none
     QList<AnswerFault> answerFaults() const;
+    bool deviceLocked() const;
+    double passcodeTimeoutSeconds() const;
+    bool findMyEnabled() const;
+    int mobileBackupError(const QString &operation) const;   // 0 when none
+    int cablePulledAfterFiles() const;                        // -1 when the cable stays in
 
 private:
     QVariantMap m_faults;

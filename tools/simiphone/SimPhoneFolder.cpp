@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -33,6 +34,18 @@ QString hexPairs(const QByteArray &bytes)
     return pairs.join(QLatin1Char(':'));
 }
 
+// The build of a few releases tests use; others get a made-up one of the same shape.
+QString buildVersion(const QString &productVersion)
+{
+    static const QHash<QString, QString> known = {
+        {QStringLiteral("14.8"), QStringLiteral("18H17")},
+        {QStringLiteral("16.7.2"), QStringLiteral("20H115")},
+        {QStringLiteral("17.5"), QStringLiteral("21F79")},
+    };
+    const int major = productVersion.section(QLatin1Char('.'), 0, 0).toInt();
+    return known.value(productVersion, QStringLiteral("%1A100").arg(major + 4));
+}
+
 QVariantMap defaultLockdownValues(const QString &udid, const SimPhoneOptions &options,
                                   const QByteArray &devicePublicKey)
 {
@@ -40,7 +53,7 @@ QVariantMap defaultLockdownValues(const QString &udid, const SimPhoneOptions &op
     const QVariantMap identity = {
         {QStringLiteral("ActivationState"), QStringLiteral("Activated")},
         {QStringLiteral("BluetoothAddress"), hexPairs(seed.mid(6, 6))},
-        {QStringLiteral("BuildVersion"), QStringLiteral("18H17")},
+        {QStringLiteral("BuildVersion"), buildVersion(options.productVersion)},
         {QStringLiteral("CPUArchitecture"), QStringLiteral("arm64")},
         {QStringLiteral("DeviceClass"), QStringLiteral("iPhone")},
         {QStringLiteral("DeviceColor"), QStringLiteral("1")},
@@ -129,6 +142,14 @@ SimPhoneFolder SimPhoneFolder::create(const QString &phonesDir, const QString &u
     QDir().mkpath(phone.file("apps"));
     for (const QString &bundleId : options.apps)
         phone.installApp(bundleId);
+    for (const QString &bundleId : options.developmentApps) {
+        phone.installApp(bundleId);
+        phone.setDevelopmentApp(bundleId, true);
+    }
+    for (const QString &groupId : options.groups)
+        phone.addGroup(groupId);
+    if (!options.backupPassword.isEmpty())
+        phone.setBackupPassword(options.backupPassword, options.backupKeyRounds);
     if (options.paired) {
         const QString wifi = values.value(QString()).toMap().value(QStringLiteral("WiFiAddress")).toString();
         const QVariantMap record = PairingKeys::makePairRecord(deviceKey, systemBuid(phonesDir), wifi);
@@ -194,6 +215,86 @@ QString SimPhoneFolder::installApp(const QString &bundleId) const
     for (const char *sub : {"Documents", "Library/Preferences", "Library/Caches", "tmp"})
         QDir(container).mkpath(QLatin1String(sub));
     return container;
+}
+
+QStringList SimPhoneFolder::installedApps() const
+{
+    return QDir(file("apps")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool SimPhoneFolder::isDevelopmentApp(const QString &bundleId) const
+{
+    const QVariantMap apps = PlistCodec::readFile(file("apps.plist"));
+    return apps.value(bundleId).toMap().value(QStringLiteral("DevelopmentApp")).toBool();
+}
+
+void SimPhoneFolder::setDevelopmentApp(const QString &bundleId, bool development) const
+{
+    std::lock_guard<std::mutex> lock(writeMutex());
+    QVariantMap apps = PlistCodec::readFile(file("apps.plist"));
+    QVariantMap app = apps.value(bundleId).toMap();
+    app.insert(QStringLiteral("DevelopmentApp"), development);
+    apps.insert(bundleId, app);
+    PlistCodec::writeFile(file("apps.plist"), apps);
+}
+
+QString SimPhoneFolder::groupContainerPath(const QString &groupId) const
+{
+    if (!isValidBundleId(groupId))
+        return {};
+    const QString container = file("groups") + QLatin1Char('/') + groupId;
+    return QFileInfo(container).isDir() ? container : QString();
+}
+
+QString SimPhoneFolder::addGroup(const QString &groupId) const
+{
+    if (!isValidBundleId(groupId))
+        throw std::runtime_error(("not a usable group identifier: " + groupId).toStdString());
+    const QString container = file("groups") + QLatin1Char('/') + groupId;
+    QDir(container).mkpath(QStringLiteral("Library/Preferences"));
+    return container;
+}
+
+QStringList SimPhoneFolder::groupIds() const
+{
+    return QDir(file("groups")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString SimPhoneFolder::productVersion() const
+{
+    return lockdownValues().value(QString()).toMap().value(QStringLiteral("ProductVersion")).toString();
+}
+
+bool SimPhoneFolder::iosAtLeast(int major, int minor) const
+{
+    const QString version = productVersion();
+    const int haveMajor = version.section(QLatin1Char('.'), 0, 0).toInt();
+    const int haveMinor = version.section(QLatin1Char('.'), 1, 1).toInt();
+    return haveMajor > major || (haveMajor == major && haveMinor >= minor);
+}
+
+QString SimPhoneFolder::backupPassword() const
+{
+    return PlistCodec::readFile(file("backup.plist")).value(QStringLiteral("Password")).toString();
+}
+
+quint32 SimPhoneFolder::backupKeyRounds() const
+{
+    const QVariant rounds = PlistCodec::readFile(file("backup.plist")).value(QStringLiteral("KeyRounds"));
+    return rounds.isValid() ? rounds.toUInt() : 10000000;
+}
+
+void SimPhoneFolder::setBackupPassword(const QString &password, quint32 keyRounds) const
+{
+    {
+        std::lock_guard<std::mutex> lock(writeMutex());
+        if (password.isEmpty())
+            QFile::remove(file("backup.plist"));
+        else
+            PlistCodec::writeFile(file("backup.plist"), QVariantMap{{QStringLiteral("Password"), password},
+                                                                   {QStringLiteral("KeyRounds"), keyRounds}});
+    }
+    setLockdownValue(QStringLiteral("com.apple.mobile.backup"), QStringLiteral("WillEncrypt"), !password.isEmpty());
 }
 
 QVariantMap SimPhoneFolder::lockdownValues() const

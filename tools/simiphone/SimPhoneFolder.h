@@ -12,9 +12,13 @@ struct SimPhoneOptions
 {
     QString deviceName = QStringLiteral("Simulated iPhone");
     QString productType = QStringLiteral("iPhone10,3");
-    QString productVersion = QStringLiteral("14.8");
+    QString productVersion = QStringLiteral("17.5");
     bool paired = true;      // a pair record is ready, as after an earlier "Trust"
     QStringList apps;        // bundle identifiers, each given an empty container
+    QStringList developmentApps;   // installed too; house_arrest vends them on any iOS
+    QStringList groups;      // App Group identifiers, each given an empty group container
+    QString backupPassword;  // set: the phone encrypts its backups with it (WillEncrypt)
+    quint32 backupKeyRounds = 10000000;   // of the password's key derivation, as phones use
 };
 
 // One simulated phone on disk (layout in README.md): lockdown values, the media area, app
@@ -42,6 +46,20 @@ public:
     QString mediaPath() const;
     QString containerPath(const QString &bundleId) const;   // empty when not installed
     QString installApp(const QString &bundleId) const;      // creates Documents, Library, tmp
+    QStringList installedApps() const;
+    // An app installed from a developer's computer: house_arrest vends its container.
+    bool isDevelopmentApp(const QString &bundleId) const;
+    void setDevelopmentApp(const QString &bundleId, bool development) const;
+    QString groupContainerPath(const QString &groupId) const;   // empty when there is none
+    QString addGroup(const QString &groupId) const;
+    QStringList groupIds() const;
+
+    QString productVersion() const;
+    bool iosAtLeast(int major, int minor) const;
+    // Empty: backups are not encrypted. Setting one also sets WillEncrypt.
+    QString backupPassword() const;
+    quint32 backupKeyRounds() const;
+    void setBackupPassword(const QString &password, quint32 keyRounds = 10000000) const;
 
     QVariantMap lockdownValues() const;                      // domain ("" = none) -> values
     // An invalid value removes the key.

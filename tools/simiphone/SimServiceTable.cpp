@@ -2,6 +2,9 @@
 
 #include "simiphone/AfcService.h"
 #include "simiphone/HouseArrestService.h"
+#include "simiphone/InstallationProxyService.h"
+#include "simiphone/MobileBackup2Service.h"
+#include "simiphone/NotificationProxyService.h"
 
 SimServiceTable SimServiceTable::standard()
 {
@@ -12,6 +15,11 @@ SimServiceTable SimServiceTable::standard()
     table.add(QStringLiteral("com.apple.mobile.house_arrest"), [](ServiceContext &context) {
         HouseArrestService(context).run();
     });
+    table.add(QStringLiteral("com.apple.mobilebackup2"), [](ServiceContext &context) {
+        MobileBackup2Service(context).run();
+    });
+    table.add(QStringLiteral("com.apple.mobile.notification_proxy"), serveNotificationProxy);
+    table.add(QStringLiteral("com.apple.mobile.installation_proxy"), serveInstallationProxy);
     return table;
 }
 

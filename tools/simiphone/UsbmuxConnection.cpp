@@ -158,7 +158,7 @@ void UsbmuxConnection::connectToPhone(quint32 tag, const QVariantMap &request)
         return;
     }
     if (sendResult(tag, Ok)) {
-        ServiceContext context{m_stream, phone, service, m_connection};
+        ServiceContext context{m_stream, phone, service, m_connection, &m_server.registry()};
         if (port == LockdownService::kPort)
             LockdownService(context, m_server.services()).run();
         else

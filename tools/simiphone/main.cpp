@@ -17,6 +17,7 @@
 namespace {
 
 std::mutex simulatorMutex;
+SimPhoneOptions createdPhones;   // what the command line says of phones it creates
 
 void say(const QString &line)
 {
@@ -31,7 +32,7 @@ void runCommand(SimulatedIPhone &simulator, const QStringList &words)
     const QString udid = words.value(1);
     try {
         if (command == QLatin1String("create") && !udid.isEmpty()) {
-            SimPhoneOptions options;
+            SimPhoneOptions options = createdPhones;
             options.paired = words.value(2) != QLatin1String("unpaired");
             say(QStringLiteral("OK created ") + simulator.createPhone(udid, options).path());
         } else if (command == QLatin1String("plug") && !udid.isEmpty()) {
@@ -81,6 +82,18 @@ int main(int argc, char **argv)
                       QStringLiteral("bundle-id")});
     parser.addOption({QStringLiteral("device-name"), QStringLiteral("DeviceName of created phones."),
                       QStringLiteral("name")});
+    parser.addOption({QStringLiteral("development-app"),
+                      QStringLiteral("Install this app as a development app, vended by house_arrest (repeatable)."),
+                      QStringLiteral("bundle-id")});
+    parser.addOption({QStringLiteral("group"), QStringLiteral("Give created phones this App Group container (repeatable)."),
+                      QStringLiteral("group-id")});
+    parser.addOption({QStringLiteral("ios"), QStringLiteral("ProductVersion of created phones (default 17.5)."),
+                      QStringLiteral("version")});
+    parser.addOption({QStringLiteral("backup-password"), QStringLiteral("Created phones encrypt their backups with it."),
+                      QStringLiteral("password")});
+    parser.addOption({QStringLiteral("backup-key-rounds"),
+                      QStringLiteral("Rounds of the backup password's key derivation (default 10000000)."),
+                      QStringLiteral("rounds")});
     parser.process(app);
     if (!parser.isSet(QStringLiteral("phones"))) {
         std::cerr << "simiphone: --phones DIR is required" << std::endl;
@@ -89,11 +102,18 @@ int main(int argc, char **argv)
 
     SimulatedIPhone simulator(parser.value(QStringLiteral("phones")));
     try {
-        SimPhoneOptions options;
+        SimPhoneOptions &options = createdPhones;
         options.paired = !parser.isSet(QStringLiteral("unpaired"));
         options.apps = parser.values(QStringLiteral("app"));
+        options.developmentApps = parser.values(QStringLiteral("development-app"));
+        options.groups = parser.values(QStringLiteral("group"));
         if (parser.isSet(QStringLiteral("device-name")))
             options.deviceName = parser.value(QStringLiteral("device-name"));
+        if (parser.isSet(QStringLiteral("ios")))
+            options.productVersion = parser.value(QStringLiteral("ios"));
+        options.backupPassword = parser.value(QStringLiteral("backup-password"));
+        if (parser.isSet(QStringLiteral("backup-key-rounds")))
+            options.backupKeyRounds = parser.value(QStringLiteral("backup-key-rounds")).toUInt();
         for (const QString &udid : parser.values(QStringLiteral("create-phone")))
             simulator.createPhone(udid, options);
         const QString address = simulator.start(parser.value(QStringLiteral("listen")));

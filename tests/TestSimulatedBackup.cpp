@@ -1,0 +1,259 @@
+// Debian's idevicebackup2 backing up and restoring the simulated iPhone over its multiplexer:
+// the backup it writes is one the program reads, a restore puts the files back into the
+// phone's containers, and each device error reaches the tool's output and exit status.
+
+#include "TestEnv.h"
+#include "TestFiles.h"
+
+#include "ItunesBackupBuilder.h"
+#include "itunes/BackupFileNode.h"
+#include "itunes/BackupManifest.h"
+#include "simiphone/SimulatedIPhone.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString kUdid = QStringLiteral("00008110-000A1B2C3D4E5F60");
+const QString kKik = QStringLiteral("com.kik.chat");
+const QString kGroup = QStringLiteral("group.com.kik.chat");
+const QString kStore = QStringLiteral("cores/private/2397401800a84992a72eca4b171e6522/kik.sqlite");
+
+struct ToolRun
+{
+    int exitCode = -1;
+    QString output;
+};
+
+ToolRun runTool(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral("idevicebackup2"), QStringList{QStringLiteral("-u"), kUdid} + arguments);
+    if (!tool.waitForStarted(30000))
+        return {};
+    tool.write(input);
+    tool.closeWriteChannel();
+    if (!tool.waitForFinished(180000))
+        tool.kill();
+    return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1, QString::fromUtf8(tool.readAll())};
+}
+
+// Every file the program reads out of the backup, by domain and path.
+QMap<QString, QByteArray> backupContent(const QString &folder, const QString &password = QString())
+{
+    QMap<QString, QByteArray> content;
+    BackupManifest backup(folder);
+    backup.readInfo();
+    backup.load();
+    if (backup.encrypted() && !backup.unlock(password))
+        return content;
+    QTemporaryDir out;
+    int n = 0;
+    for (const _BackupFileNode *node : backup.fileTree().allNodes()) {
+        if (node->backupName().isEmpty() || (node->record().mode & 0xF000) != 0x8000)
+            continue;
+        const QString file = out.filePath(QString::number(++n));
+        backup.extractFile(node, file);
+        content.insert(node->record().domain.toString() + QLatin1Char('/') + node->record().path.toString(),
+                       readFileBytes(file));
+    }
+    return content;
+}
+
+} // namespace
+
+class TestSimulatedBackup : public QObject
+{
+    Q_OBJECT
+
+    TestEnv m_env;
+    std::unique_ptr<SimulatedIPhone> m_simulator;
+    QString m_backups;
+
+    SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
+    QString kikFile() const { return phone().containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"); }
+    QString groupStore() const { return phone().groupContainerPath(kGroup) + QLatin1Char('/') + kStore; }
+
+    void backupOrFail()
+    {
+        const ToolRun run = runTool({QStringLiteral("backup"), QStringLiteral("--full"), m_backups});
+        QVERIFY2(run.exitCode == 0 && run.output.contains(QLatin1String("Backup Successful.")), qPrintable(run.output));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_env.isValid());
+        m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        options.groups = {kGroup};
+        m_simulator->createPhone(kUdid, options);
+        writeFileBytes(kikFile(), "app store");
+        writeFileBytes(phone().containerPath(kKik) + QStringLiteral("/Library/Caches/big.bin"), "left out");
+        writeFileBytes(groupStore(), "group store");
+        m_simulator->start();
+        m_backups = m_env.path(QStringLiteral("backups"));
+        QDir().mkpath(m_backups);
+    }
+
+    void init() { phone().setFaults({}); }
+
+    void backupIsOneTheProgramReads()
+    {
+        backupOrFail();
+        const QString folder = m_backups + QLatin1Char('/') + kUdid;
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/Manifest.db")));
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/Info.plist")));   // written by the tool
+        BackupManifest backup(folder);
+        backup.readInfo();
+        QCOMPARE(backup.productVersion(), QStringLiteral("17.5"));
+        QCOMPARE(backup.uniqueDeviceId(), kUdid);
+        QCOMPARE(backupContent(folder), (QMap<QString, QByteArray>{
+                                            {QStringLiteral("AppDomain-com.kik.chat/Documents/kik.sqlite"), "app store"},
+                                            {QStringLiteral("AppDomainGroup-group.com.kik.chat/") + kStore, "group store"},
+                                        }));
+        QStringList posted;
+        for (const QJsonObject &entry : phone().received()) {
+            const QJsonObject request = entry.value(QStringLiteral("request")).toObject();
+            if (request.value(QStringLiteral("Command")) == QLatin1String("PostNotification"))
+                posted << request.value(QStringLiteral("Name")).toString().section(QLatin1Char('.'), -1);
+        }
+        QCOMPARE(posted, (QStringList{"syncWillStart", "syncLockRequest", "syncDidStart", "syncDidFinish"}));
+    }
+
+    void restorePutsFilesBackAndRestarts()
+    {
+        writeFileBytes(kikFile(), "changed");
+        QVERIFY(QFile::remove(groupStore()));
+        const quint32 before = m_simulator->deviceId(kUdid);
+        const ToolRun run = runTool({QStringLiteral("restore"), m_backups});
+        QVERIFY2(run.exitCode == 0 && run.output.contains(QLatin1String("Restore Successful.")), qPrintable(run.output));
+        QCOMPARE(readFileBytes(kikFile()), QByteArray("app store"));
+        QCOMPARE(readFileBytes(groupStore()), QByteArray("group store"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0 && m_simulator->deviceId(kUdid) != before, 10000);
+    }
+
+    void encryptedBackupAndRestore()
+    {
+        phone().setBackupPassword(QStringLiteral("s3cret"), 10);
+        backupOrFail();
+        const QString folder = m_backups + QLatin1Char('/') + kUdid;
+        QCOMPARE(backupContent(folder, QStringLiteral("s3cret")).value(QStringLiteral("AppDomainGroup-group.com.kik.chat/") + kStore),
+                 QByteArray("group store"));
+        QVERIFY(backupContent(folder, QStringLiteral("wrong")).isEmpty());
+
+        writeFileBytes(groupStore(), "changed");
+        ToolRun run = runTool({QStringLiteral("restore"), QStringLiteral("--password"), QStringLiteral("wrong"), m_backups});
+        QCOMPARE(run.exitCode, 256 - 205);
+        QCOMPARE(readFileBytes(groupStore()), QByteArray("changed"));
+        // -i takes the password from standard input: it is on no command line.
+        run = runTool({QStringLiteral("-i"), QStringLiteral("restore"), m_backups}, "s3cret\n");
+        QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+        QCOMPARE(readFileBytes(groupStore()), QByteArray("group store"));
+        phone().setBackupPassword(QString());
+        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0, 10000);
+        backupOrFail();
+    }
+
+    void deviceErrors_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("code");
+        QTest::newRow("locked") << "DeviceLocked" << QVariant(true) << "backup" << 208;
+        QTest::newRow("upload errors") << "MobileBackupErrors" << QVariant(QVariantMap{{"Backup", 104}}) << "backup" << 104;
+        QTest::newRow("Find My") << "FindMyEnabled" << QVariant(true) << "restore" << 211;
+        QTest::newRow("damaged backup") << "MobileBackupErrors" << QVariant(QVariantMap{{"Restore", 205}}) << "restore" << 205;
+    }
+
+    void deviceErrors()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QVariant, value);
+        QFETCH(QString, operation);
+        QFETCH(int, code);
+        if (operation == QLatin1String("restore"))
+            backupOrFail();   // a failed backup leaves one the tool does not restore
+        writeFileBytes(kikFile(), "kept");
+        phone().setFault(fault, value);
+        const ToolRun run = runTool({operation, m_backups});
+        QCOMPARE(run.exitCode, 256 - code);
+        QVERIFY2(run.output.contains(QStringLiteral("ErrorCode %1: ").arg(code))
+                     && run.output.contains(QStringLiteral("(MBErrorDomain/%1)").arg(code)),
+                 qPrintable(run.output));
+        QCOMPARE(readFileBytes(kikFile()), QByteArray("kept"));
+    }
+
+    void passcodeEnteredWhileWaiting()
+    {
+        phone().setFaults({{QStringLiteral("DeviceLocked"), true}, {QStringLiteral("PasscodeTimeout"), 120}});
+        phone().clearReceived();
+        QProcess tool;
+        tool.start(QStringLiteral("idevicebackup2"), {QStringLiteral("-u"), kUdid, QStringLiteral("backup"), m_backups});
+        QTRY_VERIFY_WITH_TIMEOUT(phone().received().size() > 0
+                                     && QJsonDocument(phone().received().last()).toJson().contains("\"Backup\""),
+                                 60000);
+        phone().setFaults({});   // the user entered the passcode
+        QVERIFY(tool.waitForFinished(120000));
+        QCOMPARE(tool.exitCode(), 0);
+    }
+
+    void cablePulledDuringTheBackup()
+    {
+        const QString status = m_backups + QLatin1Char('/') + kUdid + QStringLiteral("/Status.plist");
+        phone().setFault(QStringLiteral("CablePulledAfterFiles"), 2);
+        const ToolRun run = runTool({QStringLiteral("backup"), QStringLiteral("--full"), m_backups});
+        QCOMPARE(run.exitCode, 255);
+        QVERIFY2(run.output.contains(QLatin1String("Backup Aborted.")), qPrintable(run.output));
+        QVERIFY(!readFileBytes(status).contains("finished"));   // the half backup says so
+        QTRY_COMPARE(m_simulator->deviceId(kUdid), 0u);
+        phone().setFaults({});
+        m_simulator->plugIn(kUdid);
+        backupOrFail();
+        QVERIFY(readFileBytes(status).contains("finished"));
+    }
+
+    // A backup is outside input to the phone: only the containers of its apps and groups are
+    // written, whatever the domains and paths say.
+    void hostileBackupStaysInTheContainers()
+    {
+        const QString outside = m_env.path(QStringLiteral("outside"));
+        QDir().mkpath(outside);
+        QVERIFY(QFile::link(outside, phone().containerPath(kKik) + QStringLiteral("/Documents/link")));
+        ItunesBackupDevice device;
+        device.uniqueDeviceId = kUdid;
+        device.productVersion = QStringLiteral("17.5");
+        ItunesBackupBuilder builder(device);
+        builder.addFile(QStringLiteral("AppDomain-") + kKik, QStringLiteral("Documents/link/evil"), "x");
+        builder.addFile(QStringLiteral("AppDomain-com.not.installed"), QStringLiteral("Documents/evil"), "x");
+        builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/evil"), "x");
+        builder.addFile(QStringLiteral("AppDomainGroup-") + kGroup, QStringLiteral("fine.txt"), "fine");
+        const QString hostile = m_env.path(QStringLiteral("hostile"));
+        builder.build(hostile + QLatin1Char('/') + kUdid);
+        const QMap<QString, QByteArray> phoneBefore = treeOf(phone().path() + QStringLiteral("/apps"));
+        // The builder writes no Applications into Info.plist: 1.3.0 restores that only with --skip-apps.
+        const ToolRun run = runTool({QStringLiteral("restore"), QStringLiteral("--skip-apps"), hostile});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+        QVERIFY(treeOf(outside).isEmpty());
+        QCOMPARE(treeOf(phone().path() + QStringLiteral("/apps")), phoneBefore);
+        QCOMPARE(readFileBytes(phone().groupContainerPath(kGroup) + QStringLiteral("/fine.txt")), QByteArray("fine"));
+        QVERIFY(!QFileInfo::exists(phone().path() + QStringLiteral("/apps/com.not.installed")));
+        QFile::remove(phone().containerPath(kKik) + QStringLiteral("/Documents/link"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0, 10000);
+    }
+
+    void cleanupTestCase() { m_simulator.reset(); }
+};
+
+QTEST_GUILESS_MAIN(TestSimulatedBackup)
+#include "TestSimulatedBackup.moc"

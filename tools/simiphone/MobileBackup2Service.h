@@ -1,0 +1,49 @@
+#pragma once
+
+#include "simiphone/DeviceLinkChannel.h"
+#include "simiphone/ServiceContext.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <optional>
+
+struct MobileBackupFailure;
+
+// com.apple.mobilebackup2, the phone's side: after the DeviceLink version exchange the computer
+// says Hello (protocol versions) and asks for a Backup or a Restore; the phone then drives the
+// transfer with DLMessage requests that the computer carries out on its backup folder, and ends
+// with a DLMessageProcessMessage carrying ErrorCode (0 = success) and ErrorDescription.
+// A backup is made by makePhoneBackup; a restore is written by PhoneRestore, after which the
+// phone restarts (unplugged and plugged in again) unless asked not to.
+class MobileBackup2Service
+{
+public:
+    explicit MobileBackup2Service(ServiceContext &context);
+    void run();
+
+private:
+    struct ConnectionLost {};
+
+    QVariantMap hello(const QVariantMap &request) const;
+    void backup();
+    void restore(const QVariantMap &request);
+    void waitForPasscode() const;
+    void finish(const MobileBackupFailure &outcome);
+
+    DeviceLinkChannel::Status ask(const QVariantList &message);
+    void upload(const QString &folder, const QStringList &names, const QString &suffix = QString());
+    // The names that came whole, each stored at folder/<name without the backup's own folder>.
+    QSet<QString> download(const QStringList &names, const QString &folder);
+    void fileCrossed();
+    void pullCableIfDue();
+
+    ServiceContext &m_context;
+    DeviceLinkChannel m_link;
+    QString m_root;            // the backup's folder inside the computer's backup directory
+    double m_progress = 0;
+    int m_filesCrossed = 0;
+    bool m_restartAtEnd = false;
+};

@@ -1,0 +1,89 @@
+#include "simiphone/PhoneBackupMaker.h"
+
+#include "simiphone/PlistCodec.h"
+
+#include "ItunesBackupBuilder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace {
+
+bool leftOutOfBackups(const QString &relativePath)
+{
+    return relativePath.startsWith(QLatin1String("tmp/")) || relativePath.startsWith(QLatin1String("Library/Caches/"));
+}
+
+void addContainer(ItunesBackupBuilder &builder, const QString &domain, const QString &container)
+{
+    const QDir base(container);
+    QDirIterator it(container, QDir::Files | QDir::Hidden | QDir::NoSymLinks, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString relative = base.relativeFilePath(file);
+        if (!leftOutOfBackups(relative))
+            builder.addLocalFile(domain, relative, file);
+    }
+}
+
+// What the builder writes for old phones, made what this phone says of itself.
+void describePhone(const SimPhoneFolder &phone, const QString &folder)
+{
+    const QVariantMap identity = phone.lockdownValues().value(QString()).toMap();
+    const QString manifestPath = QDir(folder).filePath(QStringLiteral("Manifest.plist"));
+    QVariantMap manifest = PlistCodec::readFile(manifestPath);
+    QVariantMap lockdown = manifest.value(QStringLiteral("Lockdown")).toMap();
+    for (const char *key : {"BuildVersion", "DeviceName", "ProductType", "ProductVersion", "SerialNumber", "UniqueDeviceID"})
+        lockdown.insert(QLatin1String(key), identity.value(QLatin1String(key)));
+    manifest.insert(QStringLiteral("Lockdown"), lockdown);
+    QVariantMap applications;
+    for (const QString &bundleId : phone.installedApps())
+        applications.insert(bundleId, QVariantMap{{QStringLiteral("CFBundleIdentifier"), bundleId}});
+    manifest.insert(QStringLiteral("Applications"), applications);
+    manifest.insert(QStringLiteral("Version"), QStringLiteral("10.0"));
+    manifest.insert(QStringLiteral("SystemDomainsVersion"), QStringLiteral("24.0"));
+    manifest.insert(QStringLiteral("WasPasscodeSet"), identity.value(QStringLiteral("PasswordProtected")).toBool());
+
+    const QString statusPath = QDir(folder).filePath(QStringLiteral("Status.plist"));
+    QVariantMap status = PlistCodec::readFile(statusPath);
+    status.insert(QStringLiteral("Version"), QStringLiteral("3.3"));
+    status.insert(QStringLiteral("IsFullBackup"), true);
+    status.insert(QStringLiteral("UUID"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    if (!PlistCodec::writeFile(manifestPath, manifest) || !PlistCodec::writeFile(statusPath, status)
+        || !QFile::remove(QDir(folder).filePath(QStringLiteral("Info.plist"))))
+        throw std::runtime_error("the phone could not finish its backup's property lists");
+}
+
+} // namespace
+
+void makePhoneBackup(const SimPhoneFolder &phone, const QString &folder)
+{
+    const QVariantMap identity = phone.lockdownValues().value(QString()).toMap();
+    ItunesBackupDevice device;
+    device.uniqueDeviceId = phone.udid();
+    device.deviceName = identity.value(QStringLiteral("DeviceName")).toString();
+    device.productType = identity.value(QStringLiteral("ProductType")).toString();
+    device.productVersion = identity.value(QStringLiteral("ProductVersion")).toString();
+    device.serialNumber = identity.value(QStringLiteral("SerialNumber")).toString();
+    device.date = QDateTime::currentDateTimeUtc();
+    ItunesBackupBuilder builder(device);
+    const QString password = phone.backupPassword();
+    // Phones of iOS 10 and later send Manifest.db; an encrypted one is itself encrypted, which
+    // the program cannot read yet, so encrypted backups keep Manifest.mbdb, with today's keybag.
+    builder.setFormat(password.isEmpty() ? BackupFormat::FilesDb : BackupFormat::Mbdb);
+    if (!password.isEmpty()) {
+        builder.setKeybagFormat(ItunesBackupBuilder::KeybagFormat::Modern, phone.backupKeyRounds());
+        builder.setPassword(password, 10000);
+    }
+    for (const QString &bundleId : phone.installedApps())
+        addContainer(builder, QStringLiteral("AppDomain-") + bundleId, phone.containerPath(bundleId));
+    for (const QString &groupId : phone.groupIds())
+        addContainer(builder, QStringLiteral("AppDomainGroup-") + groupId, phone.groupContainerPath(groupId));
+    builder.build(folder);
+    describePhone(phone, folder);
+}
