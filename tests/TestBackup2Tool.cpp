@@ -156,7 +156,9 @@ private slots:
         phone.setFault(QStringLiteral("LockdownErrors"), QVariant());
 
         QCOMPARE(tool.estimateDurationSeconds(), 307);
-        realToolFailsWithoutABackupService(tool);
+        phone.setFault(QStringLiteral("MobileBackupErrors"), QVariantMap{{"Backup", 205}});
+        realToolFailureIsNeverASuccess(tool);
+        phone.setFault(QStringLiteral("MobileBackupErrors"), QVariant());
 
         phone.setUnplugged(true);
         QTRY_COMPARE(tool.estimateDurationSeconds(), 60);
@@ -195,9 +197,9 @@ private slots:
     }
 
 private:
-    // The simulated phone offers no backup service: idevicebackup2 fails there, crashing or
-    // with a non-zero exit code, and that must never be taken for a finished backup.
-    void realToolFailsWithoutABackupService(backup2tool &tool)
+    // The simulated phone's backup fails with a device error: idevicebackup2 ends with a
+    // non-zero exit code, and that must never be taken for a finished backup.
+    void realToolFailureIsNeverASuccess(backup2tool &tool)
     {
         if (QStandardPaths::findExecutable(QStringLiteral("idevicebackup2")).isEmpty()) {
             qWarning("idevicebackup2 is not installed; its run is not checked");

@@ -78,7 +78,7 @@ private slots:
         const CliRun run = runCliTool({QStringLiteral("--help")});
         QCOMPARE(run.code, 0);
         QVERIFY(run.out.startsWith("Usage: parlewick-cli COMMAND"));
-        QVERIFY(run.out.contains("\n  version  Print the program's name and version.\n"));
+        QVERIFY(run.out.contains("\n  version   Print the program's name and version.\n"));
         QCOMPARE(run.err, QString());
 
         const CliRun command = runCliTool({QStringLiteral("version"), QStringLiteral("-h")});
