@@ -215,6 +215,7 @@ private slots:
     void attachmentSideFiles();
     void roundTripThroughLocalDatabases();
     void newerLayoutReadAndWritten();
+    void messagesWithoutUidStayApart();
 };
 
 void TestIOSKikDbWrite::mergeIntoRealStore()
@@ -549,6 +550,44 @@ void TestIOSKikDbWrite::roundTripThroughLocalDatabases()
         ++contentFiles;
     }
     QVERIFY(contentFiles > 3);
+}
+
+// Messages without a stanza id of their own (a phone's rows with none, a local database's
+// "") are each their own row in Kik's store, however alike; merging them again adds nothing.
+void TestIOSKikDbWrite::messagesWithoutUidStayApart()
+{
+    IOSKikDb sourceDb(generated(sourceOptions(5)));
+    const KikDataSetPtr source = loadAll(sourceDb);
+    QList<_KikMessage *> plain;
+    const _KikChat *chat = nullptr;
+    for (_KikMessage *message : source->messages) {
+        if (!chat)
+            chat = message->chat;
+        if (message->content_id.isEmpty() && message->chat == chat)
+            plain << message;
+    }
+    QVERIFY(plain.size() >= 3);
+    for (_KikMessage *message : plain.mid(0, 3))
+        message->uid.clear();
+    // The second is the first once more: same chat, time, direction and text.
+    plain[1]->ts = plain[0]->ts;
+    plain[1]->body = plain[0]->body;
+    plain[1]->was_me = plain[0]->was_me;
+
+    IOSKikDb db(realStoreMirror(newFolder("nouid")));
+    db.open();
+    const qint64 before = scalar(db, "select count(*) from ZKIKMESSAGE");
+    transfer(db, *source);
+    checkStoreConsistency(db);
+    QCOMPARE(scalar(db, "select count(*) from ZKIKMESSAGE") - before, source->messages.size());
+    db.close();
+
+    IOSKikDb again(db.rootFolder());
+    transfer(again, *source);
+    QCOMPARE(scalar(again, "select count(*) from ZKIKMESSAGE") - before, source->messages.size());
+    QCOMPARE(scalar(again, QStringLiteral("select count(*) from ZKIKMESSAGE where ZBODY is '%1'")
+                              .arg(QString(plain[0]->body).replace(QLatin1Char('\''), QStringLiteral("''")))),
+             2);
 }
 
 QTEST_GUILESS_MAIN(TestIOSKikDbWrite)

@@ -403,6 +403,30 @@ qint64 IOSKikDb::findMessagePk(const QString &stanzaId)
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
+// A message without a stanza id is recognised by what it says, where and when: the first
+// such row of the chat this run has not matched yet, so identical messages stay as many rows.
+qint64 IOSKikDb::findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *message)
+{
+    const bool withContent = !message->content_id.isEmpty();
+    Sqlite3Cursor cursor = queryThrow(
+        Sqlite3Sql(QStringLiteral("select m.Z_PK from ZKIKMESSAGE m join %1 j on j.%2=m.Z_PK where j.%3=? "
+                                  "and (m.ZSTANZAID is null or m.ZSTANZAID='') and m.ZTYPE=? "
+                                  "and abs(m.ZTIMESTAMP-?)<0.0015 and m.ZBODY is ? order by m.Z_PK")
+                       .arg(m_chatMessages.table, m_chatMessages.second, m_chatMessages.first))
+            .addInt64Param(chatPk)
+            .addIntParam(message->was_me ? 2 : 1)
+            .addParam(appleSeconds(message->ts))
+            .addParam(withContent ? QVariant() : QVariant(message->body)));
+    while (cursor.moveNext()) {
+        const qint64 pk = cursor.getInt64(0);
+        if (!m_matchedWithoutUid.contains(pk)) {
+            m_matchedWithoutUid.insert(pk);
+            return pk;
+        }
+    }
+    return 0;
+}
+
 qint64 IOSKikDb::insertMessage(const _KikMessage *message)
 {
     open();
@@ -483,9 +507,12 @@ bool IOSKikDb::mergeMessage(const _KikMessage *message, const QString &mirrorFol
     qint64 chatPk = findChatByUser(userPk, chat, true);
     if (chatPk == 0)
         chatPk = insertChat(chat, userPk);
-    qint64 messagePk = findMessagePk(message->uid);
-    if (messagePk == 0)
+    qint64 messagePk = message->uid.isEmpty() ? findMessageWithoutUidPk(chatPk, message) : findMessagePk(message->uid);
+    if (messagePk == 0) {
         messagePk = insertMessage(message);
+        if (message->uid.isEmpty())
+            m_matchedWithoutUid.insert(messagePk);
+    }
     linkChatMessage(chatPk, messagePk);
     if (!message->attachment.isEmpty() && !message->content_id.isEmpty())
         writeSideFiles(message, mirrorFolder, deliver);

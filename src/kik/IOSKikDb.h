@@ -71,6 +71,7 @@ public:
     qint64 findChatByUser(qint64 userPk, const _KikChat *chat, bool fixFlags);
     qint64 insertChat(const _KikChat *chat, qint64 userPk);
     qint64 findMessagePk(const QString &stanzaId);
+    qint64 findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *message);
     qint64 insertMessage(const _KikMessage *message);
     void linkChatMessage(qint64 chatPk, qint64 messagePk);
 
@@ -113,4 +114,5 @@ private:
     IOSKikJoinTable m_admins;
     IOSKikJoinTable m_bans;
     IOSKikJoinTable m_members;
+    QSet<qint64> m_matchedWithoutUid;   // rows of messages without a uid this object merged into
 };
