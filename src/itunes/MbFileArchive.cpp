@@ -1,5 +1,6 @@
 #include "itunes/MbFileArchive.h"
 
+#include "device/BinaryPlistView.h"
 #include "device/CFType.h"
 
 #include <QString>
@@ -10,49 +11,71 @@ const QString kObjects = QStringLiteral("$objects");
 const QString kClass = QStringLiteral("$class");
 const QString kNsData = QStringLiteral("NS.data");
 
+// Read in place rather than through a parsed tree: a backup lists hundreds of thousands of
+// archives, and only a dozen values of each are wanted. The walk goes a fixed few levels deep,
+// however the archive nests.
 class Archive
 {
 public:
-    explicit Archive(const CFType &root) : m_objects(root.value(kObjects)) {}
+    using Object = BinaryPlistView::Object;
 
-    bool isValid() const { return m_objects.isArray(); }
-
-    // The object a UID points at; null for anything else or a UID out of range.
-    CFType resolve(const CFType &value) const
+    explicit Archive(const QByteArray &blob)
+        : m_plist(blob)
+        , m_root(m_plist.object(m_plist.rootIndex()))
+        , m_objects(m_plist.value(m_root, QLatin1StringView("$objects")))
     {
-        if (!value.isUid() || value.toUid() >= quint64(m_objects.count()))
-            return CFType();
-        return m_objects.at(int(value.toUid()));
     }
 
-    QByteArray text(const CFType &value) const
+    bool isValid() const { return m_plist.isValid() && m_objects.kind == BinaryPlistView::Array; }
+
+    // The archived object: $top's root.
+    Object file() const
     {
-        const CFType object = resolve(value);
+        return resolve(m_plist.value(m_plist.value(m_root, QLatin1StringView("$top")), QLatin1StringView("root")));
+    }
+
+    Object value(const Object &dictionary, const char *key) const
+    {
+        return m_plist.value(dictionary, QLatin1StringView(key));
+    }
+
+    // The object a UID points at; Broken for anything else or a UID out of range.
+    Object resolve(const Object &value) const
+    {
+        if (value.kind != BinaryPlistView::Uid || BinaryPlistView::uid(value) >= m_objects.count)
+            return {};
+        return m_plist.object(m_plist.reference(m_objects, BinaryPlistView::uid(value)));
+    }
+
+    QByteArray text(const Object &value) const
+    {
+        const Object object = resolve(value);
+        const bool isString = object.kind == BinaryPlistView::AsciiString || object.kind == BinaryPlistView::Utf16String;
         // Index 0 is "$null", which stands for a missing object.
-        return object.isString() && value.toUid() != 0 ? object.toQString().toUtf8() : QByteArray();
+        return isString && BinaryPlistView::uid(value) != 0 ? BinaryPlistView::text(object).toUtf8() : QByteArray();
     }
 
     // Digest is stored as raw data; keys are NSData objects holding theirs in NS.data.
-    QByteArray data(const CFType &value) const
+    QByteArray data(const Object &value) const
     {
-        const CFType object = resolve(value);
-        if (object.isData())
-            return object.toByteArray();
-        if (object.isDictionary() && object.value(kNsData).isData())
-            return object.value(kNsData).toByteArray();
-        return QByteArray();
+        Object object = resolve(value);
+        if (object.kind == BinaryPlistView::Dictionary)
+            object = m_plist.value(object, QLatin1StringView("NS.data"));
+        return object.kind == BinaryPlistView::Data ? BinaryPlistView::bytes(object).toByteArray() : QByteArray();
     }
 
 private:
-    CFType m_objects;
+    BinaryPlistView m_plist;
+    Object m_root;
+    Object m_objects;
 };
 
 template<typename T>
-void setNumber(const CFType &file, const char *key, T &field)
+void setNumber(const Archive &archive, const Archive::Object &file, const char *key, T &field)
 {
-    const CFType value = file.value(QLatin1String(key));
-    if (value.isNumber())
-        field = T(value.toInt64());
+    qint64 value = 0;
+    if (BinaryPlistView::number(archive.value(file, key), &value))
+        field = T(value);
 }
 
 CFType classObject(const char *name, const QStringList &chain)
@@ -70,36 +93,35 @@ CFType classObject(const char *name, const QStringList &chain)
 
 bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
 {
-    const CFType root = CFType::fromPlistData(blob);
-    const Archive archive(root);
+    const Archive archive(blob);
     if (!archive.isValid())
         return false;
-    const CFType file = archive.resolve(root.value(QStringLiteral("$top")).value(QStringLiteral("root")));
-    if (!file.isDictionary())
+    const Archive::Object file = archive.file();
+    if (file.kind != BinaryPlistView::Dictionary)
         return false;
 
-    setNumber(file, "Size", rec.size);
-    setNumber(file, "ProtectionClass", rec.protectionClass);
-    setNumber(file, "Mode", rec.mode);
-    setNumber(file, "UserID", rec.userId);
-    setNumber(file, "GroupID", rec.groupId);
-    setNumber(file, "LastModified", rec.modificationTime);
-    setNumber(file, "LastStatusChange", rec.changeTime);
-    setNumber(file, "Birth", rec.birthTime);
+    setNumber(archive, file, "Size", rec.size);
+    setNumber(archive, file, "ProtectionClass", rec.protectionClass);
+    setNumber(archive, file, "Mode", rec.mode);
+    setNumber(archive, file, "UserID", rec.userId);
+    setNumber(archive, file, "GroupID", rec.groupId);
+    setNumber(archive, file, "LastModified", rec.modificationTime);
+    setNumber(archive, file, "LastStatusChange", rec.changeTime);
+    setNumber(archive, file, "Birth", rec.birthTime);
     quint64 inode = quint64(rec.inodeHigh) << 32 | rec.inodeLow;
-    setNumber(file, "InodeNumber", inode);
+    setNumber(archive, file, "InodeNumber", inode);
     rec.inodeHigh = quint32(inode >> 32);
     rec.inodeLow = quint32(inode);
     // A phone keeps no access time; the modification time is the nearest thing.
     rec.accessTime = rec.modificationTime;
 
-    const QByteArray key = archive.data(file.value(QStringLiteral("EncryptionKey")));
+    const QByteArray key = archive.data(archive.value(file, "EncryptionKey"));
     if (!key.isEmpty())
         rec.encryptionKey = key;
-    const QByteArray digest = archive.data(file.value(QStringLiteral("Digest")));
+    const QByteArray digest = archive.data(archive.value(file, "Digest"));
     if (!digest.isEmpty())
         rec.dataHash = digest;
-    const QByteArray target = archive.text(file.value(QStringLiteral("Target")));
+    const QByteArray target = archive.text(archive.value(file, "Target"));
     if (!target.isEmpty())
         rec.linkTarget = target;
     return true;
