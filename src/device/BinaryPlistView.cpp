@@ -38,7 +38,7 @@ BinaryPlistView::BinaryPlistView(QByteArrayView data)
         || count > (objectsEnd - tableAt) / quint64(offsetSize))
         return;
     m_data = begin;
-    m_objectsEnd = objectsEnd;
+    m_objectsEnd = tableAt;  // writers put the objects before their offset table
     m_tableAt = tableAt;
     m_offsetSize = offsetSize;
     m_refSize = refSize;
@@ -117,23 +117,41 @@ quint64 BinaryPlistView::reference(const Object &container, quint64 n) const
 
 BinaryPlistView::Object BinaryPlistView::value(const Object &dictionary, QLatin1StringView key) const
 {
+    Object out;
+    values(dictionary, &key, 1, &out);
+    return out;
+}
+
+void BinaryPlistView::values(const Object &dictionary, const QLatin1StringView *keys, int count, Object *out) const
+{
+    for (int k = 0; k < count; ++k)
+        out[k] = Object();
     if (dictionary.kind != Dictionary)
-        return {};
-    const quint64 keyLength = quint64(key.size());
+        return;
     for (quint64 i = 0; i < dictionary.count; ++i) {
         const Object candidate = object(reference(dictionary, i));
-        bool same = false;
-        if (candidate.kind == AsciiString && candidate.count == keyLength) {
-            same = std::memcmp(candidate.body, key.data(), size_t(keyLength)) == 0;
-        } else if (candidate.kind == Utf16String && candidate.count == keyLength) {
-            same = true;
-            for (quint64 c = 0; same && c < keyLength; ++c)
-                same = qFromBigEndian<quint16>(candidate.body + 2 * c) == quint16(uchar(key.data()[c]));
+        if (candidate.kind != AsciiString && candidate.kind != Utf16String)
+            continue;
+        for (int k = 0; k < count; ++k) {
+            const QLatin1StringView key = keys[k];
+            if (out[k].kind != Broken || candidate.count != quint64(key.size()))
+                continue;
+            bool same = true;
+            if (candidate.kind == AsciiString) {
+                same = std::memcmp(candidate.body, key.data(), size_t(key.size())) == 0;
+            } else {
+                for (qsizetype c = 0; same && c < key.size(); ++c)
+                    same = qFromBigEndian<quint16>(candidate.body + 2 * c) == quint16(uchar(key.data()[c]));
+            }
+            if (same) {
+                out[k] = object(reference(dictionary, dictionary.count + i));
+                // An equal key that points nowhere still hides later ones, as a parsed tree would.
+                if (out[k].kind == Broken)
+                    out[k].kind = Other;
+                break;
+            }
         }
-        if (same)
-            return object(reference(dictionary, dictionary.count + i));
     }
-    return {};
 }
 
 bool BinaryPlistView::number(const Object &object, qint64 *out)

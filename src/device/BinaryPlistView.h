@@ -40,6 +40,8 @@ public:
     quint64 reference(const Object &container, quint64 n) const;
     // The value stored under an ASCII key (the first of equal keys); Broken when there is none.
     Object value(const Object &dictionary, QLatin1StringView key) const;
+    // The values of several keys found in one pass over the dictionary: out[i] for keys[i].
+    void values(const Object &dictionary, const QLatin1StringView *keys, int count, Object *out) const;
 
     // An integer (unsigned up to 8 bytes as stored; 16-byte ones by their low half) or a real
     // rounded toward zero and held within range.
@@ -52,7 +54,7 @@ public:
 
 private:
     const uchar *m_data = nullptr;
-    quint64 m_objectsEnd = 0;  // where the objects may end: the offset table comes next
+    quint64 m_objectsEnd = 0;  // no object reaches into the offset table
     quint64 m_tableAt = 0;
     int m_offsetSize = 0;
     int m_refSize = 0;

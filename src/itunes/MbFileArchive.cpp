@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <array>
+
 namespace {
 
 const QString kObjects = QStringLiteral("$objects");
@@ -34,9 +36,13 @@ public:
         return resolve(m_plist.value(m_plist.value(m_root, QLatin1StringView("$top")), QLatin1StringView("root")));
     }
 
-    Object value(const Object &dictionary, const char *key) const
+    // The values of the keys in one pass over the dictionary.
+    template<size_t N>
+    std::array<Object, N> values(const Object &dictionary, const std::array<QLatin1StringView, N> &keys) const
     {
-        return m_plist.value(dictionary, QLatin1StringView(key));
+        std::array<Object, N> out;
+        m_plist.values(dictionary, keys.data(), int(N), out.data());
+        return out;
     }
 
     // The object a UID points at; Broken for anything else or a UID out of range.
@@ -71,12 +77,20 @@ private:
 };
 
 template<typename T>
-void setNumber(const Archive &archive, const Archive::Object &file, const char *key, T &field)
+void setNumber(const Archive::Object &value, T &field)
 {
-    qint64 value = 0;
-    if (BinaryPlistView::number(archive.value(file, key), &value))
-        field = T(value);
+    qint64 number = 0;
+    if (BinaryPlistView::number(value, &number))
+        field = T(number);
 }
+
+enum FileKey { Size, ProtectionClass, Mode, UserID, GroupID, LastModified, LastStatusChange, Birth, InodeNumber,
+               EncryptionKey, Digest, Target, FileKeyCount };
+constexpr std::array<QLatin1StringView, FileKeyCount> kFileKeys = {
+    QLatin1StringView("Size"), QLatin1StringView("ProtectionClass"), QLatin1StringView("Mode"),
+    QLatin1StringView("UserID"), QLatin1StringView("GroupID"), QLatin1StringView("LastModified"),
+    QLatin1StringView("LastStatusChange"), QLatin1StringView("Birth"), QLatin1StringView("InodeNumber"),
+    QLatin1StringView("EncryptionKey"), QLatin1StringView("Digest"), QLatin1StringView("Target")};
 
 CFType classObject(const char *name, const QStringList &chain)
 {
@@ -100,28 +114,29 @@ bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
     if (file.kind != BinaryPlistView::Dictionary)
         return false;
 
-    setNumber(archive, file, "Size", rec.size);
-    setNumber(archive, file, "ProtectionClass", rec.protectionClass);
-    setNumber(archive, file, "Mode", rec.mode);
-    setNumber(archive, file, "UserID", rec.userId);
-    setNumber(archive, file, "GroupID", rec.groupId);
-    setNumber(archive, file, "LastModified", rec.modificationTime);
-    setNumber(archive, file, "LastStatusChange", rec.changeTime);
-    setNumber(archive, file, "Birth", rec.birthTime);
+    const auto value = archive.values(file, kFileKeys);
+    setNumber(value[Size], rec.size);
+    setNumber(value[ProtectionClass], rec.protectionClass);
+    setNumber(value[Mode], rec.mode);
+    setNumber(value[UserID], rec.userId);
+    setNumber(value[GroupID], rec.groupId);
+    setNumber(value[LastModified], rec.modificationTime);
+    setNumber(value[LastStatusChange], rec.changeTime);
+    setNumber(value[Birth], rec.birthTime);
     quint64 inode = quint64(rec.inodeHigh) << 32 | rec.inodeLow;
-    setNumber(archive, file, "InodeNumber", inode);
+    setNumber(value[InodeNumber], inode);
     rec.inodeHigh = quint32(inode >> 32);
     rec.inodeLow = quint32(inode);
     // A phone keeps no access time; the modification time is the nearest thing.
     rec.accessTime = rec.modificationTime;
 
-    const QByteArray key = archive.data(archive.value(file, "EncryptionKey"));
+    const QByteArray key = archive.data(value[EncryptionKey]);
     if (!key.isEmpty())
         rec.encryptionKey = key;
-    const QByteArray digest = archive.data(archive.value(file, "Digest"));
+    const QByteArray digest = archive.data(value[Digest]);
     if (!digest.isEmpty())
         rec.dataHash = digest;
-    const QByteArray target = archive.text(archive.value(file, "Target"));
+    const QByteArray target = archive.text(value[Target]);
     if (!target.isEmpty())
         rec.linkTarget = target;
     return true;
