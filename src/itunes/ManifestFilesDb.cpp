@@ -75,7 +75,7 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
                 continue;
             }
             const QString name = backupFileName(rec.domain.bytes, rec.path.bytes);
-            if (cursor.getBlob(0) != name.toLatin1()) {
+            if (name != QLatin1StringView(cursor.getBlob(0))) {
                 ++skipped.misnamed;
                 continue;
             }

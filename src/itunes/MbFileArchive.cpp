@@ -1,8 +1,11 @@
 #include "itunes/MbFileArchive.h"
 
+#include "device/BinaryPlistView.h"
 #include "device/CFType.h"
 
 #include <QString>
+
+#include <array>
 
 namespace {
 
@@ -10,50 +13,84 @@ const QString kObjects = QStringLiteral("$objects");
 const QString kClass = QStringLiteral("$class");
 const QString kNsData = QStringLiteral("NS.data");
 
+// Read in place rather than through a parsed tree: a backup lists hundreds of thousands of
+// archives, and only a dozen values of each are wanted. The walk goes a fixed few levels deep,
+// however the archive nests.
 class Archive
 {
 public:
-    explicit Archive(const CFType &root) : m_objects(root.value(kObjects)) {}
+    using Object = BinaryPlistView::Object;
 
-    bool isValid() const { return m_objects.isArray(); }
-
-    // The object a UID points at; null for anything else or a UID out of range.
-    CFType resolve(const CFType &value) const
+    explicit Archive(const QByteArray &blob)
+        : m_plist(blob)
+        , m_root(m_plist.object(m_plist.rootIndex()))
+        , m_objects(m_plist.value(m_root, QLatin1StringView("$objects")))
     {
-        if (!value.isUid() || value.toUid() >= quint64(m_objects.count()))
-            return CFType();
-        return m_objects.at(int(value.toUid()));
     }
 
-    QByteArray text(const CFType &value) const
+    bool isValid() const { return m_plist.isValid() && m_objects.kind == BinaryPlistView::Array; }
+
+    // The archived object: $top's root.
+    Object file() const
     {
-        const CFType object = resolve(value);
+        return resolve(m_plist.value(m_plist.value(m_root, QLatin1StringView("$top")), QLatin1StringView("root")));
+    }
+
+    // The values of the keys in one pass over the dictionary.
+    template<size_t N>
+    std::array<Object, N> values(const Object &dictionary, const std::array<QLatin1StringView, N> &keys) const
+    {
+        std::array<Object, N> out;
+        m_plist.values(dictionary, keys.data(), int(N), out.data());
+        return out;
+    }
+
+    // The object a UID points at; Broken for anything else or a UID out of range.
+    Object resolve(const Object &value) const
+    {
+        if (value.kind != BinaryPlistView::Uid || BinaryPlistView::uid(value) >= m_objects.count)
+            return {};
+        return m_plist.object(m_plist.reference(m_objects, BinaryPlistView::uid(value)));
+    }
+
+    QByteArray text(const Object &value) const
+    {
+        const Object object = resolve(value);
+        const bool isString = object.kind == BinaryPlistView::AsciiString || object.kind == BinaryPlistView::Utf16String;
         // Index 0 is "$null", which stands for a missing object.
-        return object.isString() && value.toUid() != 0 ? object.toQString().toUtf8() : QByteArray();
+        return isString && BinaryPlistView::uid(value) != 0 ? BinaryPlistView::text(object).toUtf8() : QByteArray();
     }
 
     // Digest is stored as raw data; keys are NSData objects holding theirs in NS.data.
-    QByteArray data(const CFType &value) const
+    QByteArray data(const Object &value) const
     {
-        const CFType object = resolve(value);
-        if (object.isData())
-            return object.toByteArray();
-        if (object.isDictionary() && object.value(kNsData).isData())
-            return object.value(kNsData).toByteArray();
-        return QByteArray();
+        Object object = resolve(value);
+        if (object.kind == BinaryPlistView::Dictionary)
+            object = m_plist.value(object, QLatin1StringView("NS.data"));
+        return object.kind == BinaryPlistView::Data ? BinaryPlistView::bytes(object).toByteArray() : QByteArray();
     }
 
 private:
-    CFType m_objects;
+    BinaryPlistView m_plist;
+    Object m_root;
+    Object m_objects;
 };
 
 template<typename T>
-void setNumber(const CFType &file, const char *key, T &field)
+void setNumber(const Archive::Object &value, T &field)
 {
-    const CFType value = file.value(QLatin1String(key));
-    if (value.isNumber())
-        field = T(value.toInt64());
+    qint64 number = 0;
+    if (BinaryPlistView::number(value, &number))
+        field = T(number);
 }
+
+enum FileKey { Size, ProtectionClass, Mode, UserID, GroupID, LastModified, LastStatusChange, Birth, InodeNumber,
+               EncryptionKey, Digest, Target, FileKeyCount };
+constexpr std::array<QLatin1StringView, FileKeyCount> kFileKeys = {
+    QLatin1StringView("Size"), QLatin1StringView("ProtectionClass"), QLatin1StringView("Mode"),
+    QLatin1StringView("UserID"), QLatin1StringView("GroupID"), QLatin1StringView("LastModified"),
+    QLatin1StringView("LastStatusChange"), QLatin1StringView("Birth"), QLatin1StringView("InodeNumber"),
+    QLatin1StringView("EncryptionKey"), QLatin1StringView("Digest"), QLatin1StringView("Target")};
 
 CFType classObject(const char *name, const QStringList &chain)
 {
@@ -70,36 +107,36 @@ CFType classObject(const char *name, const QStringList &chain)
 
 bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
 {
-    const CFType root = CFType::fromPlistData(blob);
-    const Archive archive(root);
+    const Archive archive(blob);
     if (!archive.isValid())
         return false;
-    const CFType file = archive.resolve(root.value(QStringLiteral("$top")).value(QStringLiteral("root")));
-    if (!file.isDictionary())
+    const Archive::Object file = archive.file();
+    if (file.kind != BinaryPlistView::Dictionary)
         return false;
 
-    setNumber(file, "Size", rec.size);
-    setNumber(file, "ProtectionClass", rec.protectionClass);
-    setNumber(file, "Mode", rec.mode);
-    setNumber(file, "UserID", rec.userId);
-    setNumber(file, "GroupID", rec.groupId);
-    setNumber(file, "LastModified", rec.modificationTime);
-    setNumber(file, "LastStatusChange", rec.changeTime);
-    setNumber(file, "Birth", rec.birthTime);
+    const auto value = archive.values(file, kFileKeys);
+    setNumber(value[Size], rec.size);
+    setNumber(value[ProtectionClass], rec.protectionClass);
+    setNumber(value[Mode], rec.mode);
+    setNumber(value[UserID], rec.userId);
+    setNumber(value[GroupID], rec.groupId);
+    setNumber(value[LastModified], rec.modificationTime);
+    setNumber(value[LastStatusChange], rec.changeTime);
+    setNumber(value[Birth], rec.birthTime);
     quint64 inode = quint64(rec.inodeHigh) << 32 | rec.inodeLow;
-    setNumber(file, "InodeNumber", inode);
+    setNumber(value[InodeNumber], inode);
     rec.inodeHigh = quint32(inode >> 32);
     rec.inodeLow = quint32(inode);
     // A phone keeps no access time; the modification time is the nearest thing.
     rec.accessTime = rec.modificationTime;
 
-    const QByteArray key = archive.data(file.value(QStringLiteral("EncryptionKey")));
+    const QByteArray key = archive.data(value[EncryptionKey]);
     if (!key.isEmpty())
         rec.encryptionKey = key;
-    const QByteArray digest = archive.data(file.value(QStringLiteral("Digest")));
+    const QByteArray digest = archive.data(value[Digest]);
     if (!digest.isEmpty())
         rec.dataHash = digest;
-    const QByteArray target = archive.text(file.value(QStringLiteral("Target")));
+    const QByteArray target = archive.text(value[Target]);
     if (!target.isEmpty())
         rec.linkTarget = target;
     return true;
