@@ -4,6 +4,7 @@
 #include "ThrownText.h"
 
 #include "FakeBackupTool.h"
+#include "device/BackupToolVerdict.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/backup2tool.h"
@@ -24,6 +25,14 @@ namespace {
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 constexpr qint64 kMiB = 1024 * 1024;
 
+// What a backup the phone finished leaves for the tool to end with.
+QString finishedBackup(const QString &then = QStringLiteral("exit 0"))
+{
+    return QStringLiteral("mkdir -p \"$ROOT/%1\" && printf '<plist><dict><key>SnapshotState</key>"
+                          "<string>finished</string></dict></plist>' > \"$ROOT/%1/Status.plist\"; %2")
+        .arg(kUdid, then);
+}
+
 } // namespace
 
 class TestBackup2Tool : public QObject
@@ -36,7 +45,7 @@ private slots:
     void argumentsNameThePhoneAndTheRoot()
     {
         FakeBackupTool fake(env.path(QStringLiteral("bin")));
-        fake.write(QStringLiteral("exit 0"));
+        fake.write(finishedBackup());
         backup2tool tool(nullptr, kUdid, m_root);
 
         tool.run(backup2tool_backup);
@@ -52,22 +61,50 @@ private slots:
                  QStringLiteral("unknown backup2tool_op."));
     }
 
-    void outputSayingErrorFailsWithTheWholeOutput()
+    // The exit status and Status.plist decide, not the words: 1.3.0 exits 0 after "Backup Failed
+    // (Error Code 0)" when the phone did not finish.
+    void onlyAFinishedBackupIsASuccess()
     {
         FakeBackupTool fake(env.path(QStringLiteral("bin")));
         backup2tool tool(nullptr, kUdid, m_root);
+        QDir(m_root + QLatin1Char('/') + kUdid).removeRecursively();
 
-        // Any letter case, inside a longer word, on either stream, whatever the exit code.
-        fake.write(QStringLiteral("echo 'Receiving files'; echo 'Backup ERRORED: device locked' >&2; exit 0"));
+        fake.write(QStringLiteral("echo 'Backup Failed (Error Code 0).'; exit 0"));
         QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
-                 QStringLiteral("Backup ERRORED: device locked\n\nReceiving files\n"));
+                 QStringLiteral("The iPhone did not finish the backup. Reconnect the iPhone and try again."));
 
-        fake.write(QStringLiteral("echo 'ok: no Error here'"));
-        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }), QStringLiteral("\nok: no Error here\n"));
-
-        // Output after a NUL byte is not part of the text.
-        fake.write(QStringLiteral("printf 'done\\000error'"));
+        fake.write(finishedBackup(QStringLiteral("echo 'file error.log received'; echo 'Backup Successful.'")));
         QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("(nothing thrown)"));
+        // A restore leaves Status.plist as it was: its exit status decides.
+        fake.write(QStringLiteral("echo 'Restore Successful.'"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }), QStringLiteral("(nothing thrown)"));
+
+        // A code the program does not know: the tool's line and the code; output after a NUL is not read.
+        fake.write(QStringLiteral("echo 'ErrorCode 212: Unable to backup until Setup is finished (MBErrorDomain/212)'; "
+                                  "printf 'Backup Failed\\000ErrorCode 208: x'; exit 44"));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
+                 QStringLiteral("ErrorCode 212: Unable to backup until Setup is finished (MBErrorDomain/212)\n"
+                                "fakebackup ended with error code 212."));
+        // Without the line, the exit status names the device error.
+        fake.write(QStringLiteral("exit 48"));
+        QVERIFY(thrownText([&] { tool.run(backup2tool_restore); }).startsWith("The iPhone is locked."));
+    }
+
+    void progressComesFromTheToolsBars()
+    {
+        QCOMPARE(backupToolProgress("\r[=====        ]  12% Finished\n\r[=======    ]  45% (1.2 MB/3.4 MB)  "), 45.0);
+        QCOMPARE(backupToolProgress("Receiving files\nSending 'x' (3 KB)\n"), -1.0);
+        QCOMPARE(backupToolProgress("] 100% Finished\n"), 100.0);
+
+        FakeBackupTool fake(env.path(QStringLiteral("bin")));
+        fake.write(QStringLiteral("printf '\\r[====   ]  30%% Finished\\n'; sleep 1; printf '[=]  100%%\\n'; sleep 1"));
+        backup2tool tool(nullptr, kUdid, m_root);
+        QSignalSpy updates(&tool, &backup2tool::update);
+        tool.run(backup2tool_restore);
+        QList<double> seen;
+        for (const QList<QVariant> &update : updates)
+            seen << update.at(0).toDouble();
+        QVERIFY2(seen.contains(30.0) && seen.last() == 99.0, qPrintable(QString::number(seen.last())));
     }
 
     void failingToolIsNeverASuccess()
@@ -101,7 +138,7 @@ private slots:
         QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
                  QStringLiteral("can not start idevicebackup2 process."));
         QCOMPARE(backup2tool::toolPath(), QStringLiteral("idevicebackup2"));
-        fake.write(QStringLiteral("exit 0"));
+        fake.write(finishedBackup());
         qputenv("PATH", env.path(QStringLiteral("nowhere")).toLocal8Bit());
         QCOMPARE(backup2tool::toolPath(), fake.path());
         QVERIFY(backup2tool::needsInfoPlistToRestore());
@@ -112,7 +149,7 @@ private slots:
     void progressGrowsWithTheSecondsPassed()
     {
         FakeBackupTool fake(env.path(QStringLiteral("bin")));
-        fake.write(QStringLiteral("sleep 1.5"));
+        fake.write(finishedBackup(QStringLiteral("sleep 1.5")));
         backup2tool tool(nullptr, kUdid, m_root);   // no phone: a 60 s estimate
         QSignalSpy updates(&tool, &backup2tool::update);
         tool.run(backup2tool_backup);
@@ -181,7 +218,7 @@ private slots:
             std::this_thread::sleep_for(std::chrono::milliseconds(700));
             tool.cancel();
         });
-        tool.run(backup2tool_backup);
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("int -1"));   // never a success
         canceler.join();
         QVERIFY(clock.elapsed() < 10000);
         const pid_t pid = fake.note().trimmed().toInt();
@@ -192,7 +229,7 @@ private slots:
         fake.write(QStringLiteral("exec sleep 30"));
         clock.restart();
         tool.setCancelCheck([&clock] { return clock.elapsed() > 500; });
-        tool.run(backup2tool_restore);
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }), QStringLiteral("int -1"));
         QVERIFY(clock.elapsed() < 10000);
     }
 

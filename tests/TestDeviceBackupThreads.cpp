@@ -133,6 +133,10 @@ private slots:
         QCOMPARE(progress.reports().first().value, 0);
 
         makeBackup(m_deviceFolder, QStringLiteral("new"), QStringLiteral("14.8"));
+        fake.write(QStringLiteral("[ -f \"$ROOT/%1/old.txt\" ] && echo kept > \"$NOTE\" || echo gone > \"$NOTE\"; "
+                                  "mkdir -p \"$ROOT/%1\"; printf '<plist><dict><key>SnapshotState</key>"
+                                  "<string>finished</string></dict></plist>' > \"$ROOT/%1/Status.plist\"")
+                       .arg(kUdid));
         RecordingProgress again;
         IOSMobileBackupThread second(phone(), &again);
         again.run(second);
@@ -150,7 +154,7 @@ private slots:
         RecordingProgress progress;
         IOSMobileBackupThread worker(phone(), &progress);
         progress.run(worker);
-        QCOMPARE(progress.errors(), QStringList{"\nERROR: &lt;b&gt;disk&lt;/b&gt; full\n" + kNote});
+        QCOMPARE(progress.errors(), QStringList{"ERROR: &lt;b&gt;disk&lt;/b&gt; full\nfakebackup ended with exit code 1." + kNote});
         QCOMPARE(progress.successes(), QStringList());
         QVERIFY(!QFileInfo::exists(m_deviceFolder));
         QCOMPARE(readFile(QDir(m_tempFolder).filePath("other/keep.txt")), QByteArray("not the phone's"));
@@ -184,6 +188,7 @@ private slots:
         progress.run(worker);
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(progress.successes(), QStringList());   // a cancel is no success
     }
 
     void restoreHidesInfoPlistAndPutsItBack()
@@ -240,12 +245,13 @@ private slots:
     {
         QFETCH(QString, toolSaid);
         QFETCH(QString, shown);
-        QCOMPARE(IOSMobileRestoreThread::restoreErrorText(toolSaid), shown);
+        QCOMPARE(IOSMobileRestoreThread::restoreErrorText(std::runtime_error(toolSaid.toStdString())), shown);
     }
 
     void findMyIPhoneLeadsToTheTutorial()
     {
-        const QString text = IOSMobileRestoreThread::restoreErrorText("ERROR: find my iphone MUST be disabled <now>");
+        const QString text = IOSMobileRestoreThread::restoreErrorText(
+            std::runtime_error("ERROR: find my iphone MUST be disabled <now>"));
         QVERIFY(text.startsWith("Please follow <a href=\"http://"));
         QVERIFY(text.endsWith("\"> this tutorial</a> to disable \"Find my iPhone\" first and then restart your iPhone "
                               "to try again.<br/><br/>"));

@@ -1,5 +1,7 @@
 #include "device/backup2tool.h"
 
+#include "device/BackupToolVerdict.h"
+#include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
 
@@ -32,10 +34,14 @@ QString upToNul(const QByteArray &bytes)
     return QString::fromLocal8Bit(nul < 0 ? bytes : bytes.left(nul));
 }
 
-QString withReason(const QString &output, const QString &reason)
+// Line-buffered output brings the tool's progress bars while it works, not at its end.
+QString lineBuffered(const QString &program, QStringList *args)
 {
-    const QString said = output.trimmed();
-    return said.isEmpty() ? reason : said + QLatin1Char('\n') + reason;
+    const QString stdbuf = QStandardPaths::findExecutable(QStringLiteral("stdbuf"));
+    if (stdbuf.isEmpty() || !QFileInfo(program).isExecutable())
+        return program;
+    *args = QStringList{QStringLiteral("-oL"), program} + *args;
+    return stdbuf;
 }
 
 } // namespace
@@ -83,11 +89,47 @@ QStringList backup2tool::arguments(backup2tool_op op) const
     switch (op) {
     case backup2tool_backup:
         return {QStringLiteral("-u"), m_udid, QStringLiteral("backup"), m_backupRoot};
-    case backup2tool_restore:
-        return {QStringLiteral("-u"), m_udid, QStringLiteral("-s"), m_udid, QStringLiteral("restore"),
-                QStringLiteral("--system"), QStringLiteral("--settings"), m_backupRoot};
+    case backup2tool_restore: {
+        QStringList args{QStringLiteral("-u"), m_udid};
+        if (!m_password.isEmpty())
+            args << QStringLiteral("-i");
+        args << QStringLiteral("-s") << m_udid << QStringLiteral("restore") << QStringLiteral("--system")
+             << QStringLiteral("--settings");
+        if (!infoPlistListsApps())
+            args << QStringLiteral("--skip-apps");
+        return args << m_backupRoot;
+    }
     }
     fail(QStringLiteral("unknown backup2tool_op."));
+}
+
+bool backup2tool::infoPlistListsApps() const
+{
+    const QString info = QDir(m_backupRoot).filePath(m_udid + QStringLiteral("/Info.plist"));
+    // Without Info.plist the tool stops anyway; hidden from another tool, it is not asked for.
+    if (!QFileInfo(info).isFile())
+        return true;
+    return CFType::fromPlistFile(info).value(QStringLiteral("Applications")).isDictionary();
+}
+
+bool backup2tool::backupFinished() const
+{
+    const QString status = QDir(m_backupRoot).filePath(m_udid + QStringLiteral("/Status.plist"));
+    return CFType::fromPlistFile(status).value(QStringLiteral("SnapshotState")).toQString() ==
+           QLatin1String("finished");
+}
+
+void backup2tool::sendPassword(QProcess &process)
+{
+    if (!m_password.isEmpty()) {
+        QByteArray line = m_password.toUtf8() + '\n';
+        process.write(line);
+        process.waitForBytesWritten(kStartTimeoutMsecs);
+        line.fill('\0');
+        m_password.fill(QChar());
+        m_password.clear();
+    }
+    process.closeWriteChannel();
 }
 
 int backup2tool::estimateSeconds(qint64 totalBytes, qint64 availableBytes)
@@ -125,45 +167,57 @@ void backup2tool::run(backup2tool_op op)
 {
     m_progress = 0;
     m_canceled = false;
-    const QStringList args = arguments(op);
+    const QStringList toolArgs = arguments(op);
     const int estimate = estimateDurationSeconds();
     // idevicebackup2 makes <root>/<UDID> but wants the root to be there.
     if (op == backup2tool_backup && !QDir().mkpath(m_backupRoot))
         fail(QStringLiteral("can not create %1.").arg(m_backupRoot));
 
-    const QString program = toolPath();
-    const QString shownName = QFileInfo(program).fileName();
+    const QString tool = toolPath();
+    const QString shownName = QFileInfo(tool).fileName();
+    QStringList args = toolArgs;
+    const QString program = lineBuffered(tool, &args);
     qDebug() << "backup2tool:" << program << args;
     QProcess process;
-    process.start(program, args, QIODevice::ReadOnly);
+    process.start(program, args, QIODevice::ReadWrite);
     if (!process.waitForStarted(kStartTimeoutMsecs)) {
         qDebug() << "backup2tool:" << process.errorString();
+        m_password.clear();
         fail(QStringLiteral("can not start %1 process.").arg(shownName));
     }
+    sendPassword(process);
 
+    QByteArray printed;
+    qsizetype scanned = 0;
+    double told = -1;   // the tool's own percentage, once it printed one
     QElapsedTimer clock;
     clock.start();
     for (;;) {
         if (isCanceled()) {
             process.kill();
             process.waitForFinished(kStartTimeoutMsecs);
-            return;
+            throw -1;
         }
         if (process.waitForFinished(kPollMsecs) || process.state() == QProcess::NotRunning)
             break;
+        printed += process.readAllStandardOutput();
+        // A bar may be cut between two reads: look again at the end of the last one.
+        const double now = backupToolProgress(printed.mid(std::max<qsizetype>(0, scanned - 16)));
+        scanned = printed.size();
+        if (now >= 0)
+            told = now;
         const qint64 elapsed = clock.elapsed() / 1000;
-        m_progress = progressAfter(elapsed, estimate);
+        m_progress = told >= 0 ? std::min(99.0, told) : progressAfter(elapsed, estimate);
         emit update(m_progress, QString(), QStringLiteral("%1 seconds passed").arg(elapsed));
     }
 
-    const QString output = upToNul(process.readAllStandardError()) + QLatin1Char('\n')
-                           + upToNul(process.readAllStandardOutput());
-    qDebug().noquote() << "backup2tool output:" << output;
-    if (output.contains(QLatin1String("error"), Qt::CaseInsensitive))
-        fail(output);
-    // A tool that fails without saying "error" has still failed.
-    if (process.exitStatus() != QProcess::NormalExit)
-        fail(withReason(output, QStringLiteral("%1 stopped unexpectedly.").arg(shownName)));
-    if (process.exitCode() != 0)
-        fail(withReason(output, QStringLiteral("%1 ended with exit code %2.").arg(shownName).arg(process.exitCode())));
+    printed += process.readAllStandardOutput();
+    BackupToolRun finished;
+    finished.toolName = shownName;
+    finished.output = upToNul(process.readAllStandardError()) + QLatin1Char('\n') + upToNul(printed);
+    finished.crashed = process.exitStatus() != QProcess::NormalExit;
+    finished.exitCode = process.exitCode();
+    finished.backupFinished = op != backup2tool_backup || backupFinished();
+    qDebug().noquote() << "backup2tool output:" << finished.output;
+    judgeBackupToolRun(finished);
 }

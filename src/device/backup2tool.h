@@ -8,6 +8,7 @@
 #include <functional>
 
 class MobileDeviceHandle;
+class QProcess;
 
 // What the backup tool is asked to do.
 enum backup2tool_op : qint32 {
@@ -16,23 +17,30 @@ enum backup2tool_op : qint32 {
 };
 
 // Drives the external backup tool (idevicebackup2, or the program PARLEWICK_BACKUP_TOOL names)
-// for one phone: runs it to the end, reports a progress estimated from the phone's used storage,
-// stops it on a cancel, and turns a reported failure into an error. The tool keeps a backup in
-// <backup root>/<UDID>, the layout the program reads as an iTunes backup.
+// for one phone: runs it to the end, reports the progress it prints (or one estimated from the
+// phone's used storage), stops it on a cancel, and turns a failure into a BackupToolError in the
+// user's words. The tool keeps a backup in <backup root>/<UDID>, the layout the program reads as
+// an iTunes backup.
 class backup2tool : public QObject
 {
     Q_OBJECT
 public:
     backup2tool(void *device, const QString &udid, const QString &backupRoot);
 
-    // Runs the tool; returns on success or after a cancel, throws std::runtime_error otherwise.
-    // Called on a worker thread.
+    // Runs the tool; returns only on success, throws BackupToolError (std::runtime_error) on a
+    // failure and the integer -1 after a cancel. Called on a worker thread.
     void run(backup2tool_op op);
+
+    // The password of an encrypted backup to restore. It reaches the tool on its standard input
+    // (-i), never on its command line, which other users can read; it is wiped after the run.
+    void setBackupPassword(const QString &password) { m_password = password; }
 
     // Also stops the tool when this says so (checked as often as the cancel flag).
     void setCancelCheck(std::function<bool()> canceled) { m_cancelCheck = std::move(canceled); }
 
     QString backupRoot() const { return m_backupRoot; }
+    // A restore adds -i when a password is set, and --skip-apps when the backup's Info.plist
+    // lists no Applications (1.3.0 refuses to restore it otherwise).
     QStringList arguments(backup2tool_op op) const;
     // The tool's absolute path, or its bare name when it cannot be found.
     static QString toolPath();
@@ -53,6 +61,9 @@ public slots:
 private:
     bool isCanceled() const;
     static QString toolName();
+    bool backupFinished() const;
+    bool infoPlistListsApps() const;
+    void sendPassword(QProcess &process);
 
     MobileDeviceHandle *m_device;
     QString m_udid;
@@ -60,4 +71,5 @@ private:
     double m_progress = 0;
     std::atomic<bool> m_canceled{false};
     std::function<bool()> m_cancelCheck;
+    QString m_password;
 };

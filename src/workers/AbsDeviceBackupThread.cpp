@@ -1,5 +1,6 @@
 #include "workers/AbsDeviceBackupThread.h"
 
+#include "device/BackupToolVerdict.h"
 #include "device/backup2tool.h"
 #include "workers/AbsProgressTarget.h"
 
@@ -52,6 +53,13 @@ QString AbsDeviceBackupThread::escapeAngles(QString text)
 QString AbsDeviceBackupThread::withRestartNote(const QString &text)
 {
     return text + QStringLiteral("<br/><br/>Note: You can restart your device to try again.");
+}
+
+QString AbsDeviceBackupThread::errorText(const std::exception &error)
+{
+    const QString text = escapeAngles(QString::fromUtf8(error.what()));
+    const auto *failure = dynamic_cast<const BackupToolError *>(&error);
+    return failure && failure->known() ? text : withRestartNote(text);
 }
 
 void AbsDeviceBackupThread::backupUpdate(double progress, const QString &status, const QString &detail)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QThread>
 
+#include <exception>
+
 class AbsProgressTarget;
 class backup2tool;
 
@@ -23,6 +25,9 @@ public:
     // The tool's message made fit for the rich-text error dialog.
     static QString escapeAngles(QString text);
     static QString withRestartNote(const QString &text);
+    // The tool's failure for the error dialog: a message that already tells the user what to do
+    // stands alone, any other gets the note that a restart may help.
+    static QString errorText(const std::exception &error);
 
 public slots:
     void backupUpdate(double progress, const QString &status, const QString &detail);

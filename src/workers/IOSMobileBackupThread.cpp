@@ -48,6 +48,9 @@ void IOSMobileBackupThread::run()
         // Half a backup must not be taken for the phone's data later.
         if (!deviceFolder.isEmpty())
             removeFolderTree(deviceFolder);
-        postError(m_progress, withRestartNote(escapeAngles(QString::fromUtf8(error.what()))));
+        postError(m_progress, errorText(error));
+    } catch (int) {
+        if (!deviceFolder.isEmpty())
+            removeFolderTree(deviceFolder);
     }
 }

@@ -46,9 +46,9 @@ IOSMobileRestoreThread::IOSMobileRestoreThread(const DeviceDescription &device, 
 {
 }
 
-QString IOSMobileRestoreThread::restoreErrorText(const QString &toolMessage)
+QString IOSMobileRestoreThread::restoreErrorText(const std::exception &error)
 {
-    const QString text = escapeAngles(toolMessage);
+    const QString text = errorText(error);
     if (text.contains(QLatin1String("Find My iPhone must be disabled"), Qt::CaseInsensitive)) {
         return QStringLiteral("Please follow <a href=\"%1\"> this tutorial</a> to disable \"Find my iPhone\" first "
                               "and then restart your iPhone to try again.<br/><br/>")
@@ -65,7 +65,7 @@ QString IOSMobileRestoreThread::restoreErrorText(const QString &toolMessage)
                               "try again.")
             .arg(QString::number(gigabytes, 'g', 1));
     }
-    return withRestartNote(text);
+    return text;
 }
 
 void IOSMobileRestoreThread::runToolThrow(const QString &deviceFolder)
@@ -73,6 +73,9 @@ void IOSMobileRestoreThread::runToolThrow(const QString &deviceFolder)
     std::optional<HiddenFile> info;
     if (!backup2tool::needsInfoPlistToRestore())
         info.emplace(QDir(deviceFolder).filePath(QStringLiteral("Info.plist")));
+    m_tool->setBackupPassword(m_password);
+    m_password.fill(QChar());
+    m_password.clear();
     m_tool->run(backup2tool_restore);
 }
 
@@ -83,6 +86,8 @@ void IOSMobileRestoreThread::run()
         runToolThrow(deviceFolderThrow());
         postSuccess(m_progress, QString());
     } catch (const std::exception &error) {
-        postError(m_progress, restoreErrorText(QString::fromUtf8(error.what())));
+        postError(m_progress, restoreErrorText(error));
+    } catch (int) {
+        // A cancel: the dialog is closed already, and nothing is reported.
     }
 }

@@ -10,12 +10,17 @@ public:
     IOSMobileRestoreThread(const DeviceDescription &device, const QString &backupRoot, AbsProgressTarget *progress,
                            QObject *parent = nullptr);
 
-    // The user's message for what the tool said when the restore failed.
-    static QString restoreErrorText(const QString &toolMessage);
+    // The password of an encrypted device backup; it lives in memory for this run only.
+    void setBackupPassword(const QString &password) { m_password = password; }
+
+    // The user's message for the restore's failure.
+    static QString restoreErrorText(const std::exception &error);
 
 protected:
     void run() override;
 
 private:
     void runToolThrow(const QString &deviceFolder);
+
+    QString m_password;
 };
