@@ -36,6 +36,12 @@ QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId,
     return deviceName + QLatin1Char('-') + folderName;
 }
 
+QString damagedText(const QString &path)
+{
+    return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 void setFileTimes(const QString &path, quint32 unixSeconds)
 {
     QFile file(path);
@@ -76,6 +82,8 @@ void BackupManifest::readInfo()
         fail(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
 
     const CFType root = CFType::fromPlistData(file.readAll());
+    if (!root.isDictionary())
+        fail(damagedText(path));
     const CFType lockdown = root.value(QStringLiteral("Lockdown"));
     m_uniqueDeviceId = lockdown.value(QStringLiteral("UniqueDeviceID")).toQString();
     m_deviceName = lockdown.value(QStringLiteral("DeviceName")).toQString();
