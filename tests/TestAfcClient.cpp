@@ -160,6 +160,13 @@ private slots:
         QCOMPARE(missing.path, QStringLiteral("/missing.txt"));
         QVERIFY(!missing.exists());
         QVERIFY(!missing.modified.isValid());
+
+        // Only the phone's "no such file" means absent; any other error is one.
+        phone.setFaults(PhoneLog::answerFault(kAfc, AfcGetFileInfo, "Status", {{"Code", 10}}));
+        QCOMPARE(thrownText([&] { client.fileInfo("/notes.txt"); }),
+                 QStringLiteral("can not read the details of /notes.txt on the iPhone (AFC status 10)."));
+        QVERIFY(!thrownText([&] { client.listEntriesThrow("/"); }).isEmpty());
+        phone.setFaults({});
     }
 
     void readsGoIn64KiBRequestsAndAZeroReadSendsNothing()
@@ -330,7 +337,10 @@ private slots:
         // later request fails at once instead of misreading.
         QCOMPARE(client.isOpen(), stillOpen);
         phone.setFaults({});
-        QCOMPARE(client.fileInfo("/notes.txt").exists(), stillOpen);
+        if (stillOpen)
+            QVERIFY(client.fileInfo("/notes.txt").exists());
+        else
+            QVERIFY(!thrownText([&] { client.fileInfo("/notes.txt"); }).isEmpty());
     }
 
     void failingReadsAndWritesReportMinusOne()

@@ -154,7 +154,9 @@ private slots:
         }
     }
 
-    void filesCopiedAsStored()
+    // Ciphertext never comes out as if it were the file: a locked backup, an unusable key or
+    // a payload that does not decrypt to its record's size is an error naming the file.
+    void undecryptableFilesAreErrors()
     {
         ItunesBackupBuilder builder;
         builder.setPassword(QStringLiteral("pw"), 10, {6});
@@ -168,22 +170,38 @@ private slots:
         ItunesBackupBuilder::FileOptions noKey;
         noKey.encrypt = false;
         builder.addFile(kKikDomain, QStringLiteral("Library/nokey.bin"), pattern(20), noKey);
-        const auto backup = build(builder, QStringLiteral("as-stored"));
+        builder.addFile(kKikDomain, QStringLiteral("Documents/kik.sqlite-wal"), pattern(5000));
+        const auto backup = build(builder, QStringLiteral("undecryptable"));
+        const QString out = env.path(QStringLiteral("out/undecryptable/file"));
 
-        // Before the keybag is unlocked every file comes out as stored.
         const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
-        const QString locked = env.path(QStringLiteral("out/as-stored/locked.sqlite"));
-        backup->extractFile(sqlite, locked);
-        QCOMPARE(readFileBytes(locked), readFileBytes(QDir(backup->folder()).filePath(sqlite->backupName())));
-
+        QVERIFY(extractError(*backup, sqlite, out).contains(QStringLiteral("password is needed")));
         QVERIFY(backup->unlock(QStringLiteral("pw")));
         for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
             const _BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
-            const QString out = env.path(QStringLiteral("out/as-stored/") + name);
-            backup->extractFile(node, out);
-            QCOMPARE(readFileBytes(out), readFileBytes(QDir(backup->folder()).filePath(node->backupName())));
+            const QString stored = QDir(backup->folder()).filePath(node->backupName());
+            QCOMPARE(extractError(*backup, node, out),
+                     QStringLiteral("%1 (%2) cannot be decrypted: its key in the backup's file list is damaged.").arg(name, stored));
         }
-        QCOMPARE(readFileBytes(env.path(QStringLiteral("out/as-stored/oddkey.bin"))), pattern(33));
+
+        const _BackupFileNode *odd = kikFile(*backup, QStringLiteral("Documents/attachments/odd"));
+        const QString oddPath = QDir(backup->folder()).filePath(odd->backupName());
+        const QByteArray oddBytes = readFileBytes(oddPath);
+        const QString damaged = QStringLiteral("odd (%1) is damaged: its content does not agree with the 8193 bytes "
+                                               "the backup's file list gives.").arg(oddPath);
+        for (const QByteArray &changed : {oddBytes.chopped(16), oddBytes + oddBytes.right(16),
+                                          oddBytes.chopped(1) + char(oddBytes.back() ^ 1)}) {
+            writeFileBytes(oddPath, changed);
+            QCOMPARE(extractError(*backup, odd, out), damaged);
+        }
+        QVERIFY(!QFileInfo::exists(out));
+
+        // A log the phone wrote during the backup may be longer than its record: still decrypted.
+        const _BackupFileNode *wal = kikFile(*backup, QStringLiteral("Documents/kik.sqlite-wal"));
+        const QString walPath = QDir(backup->folder()).filePath(wal->backupName());
+        writeFileBytes(walPath, readFileBytes(walPath).chopped(16));
+        backup->extractFile(wal, out);
+        QCOMPARE(readFileBytes(out), pattern(5000).left(4992));
     }
 
     void failuresLeaveTheDestinationAlone()

@@ -109,24 +109,45 @@ private slots:
         const QString garbage = env.path(QStringLiteral("garbage"));
         writeBytes(garbage + QStringLiteral("/Manifest.plist"), QByteArray("\x00\x01not a plist at all", 20));
         BackupManifest broken(garbage);
-        QCOMPARE(errorOf(broken), QString());
-        QVERIFY(broken.deviceName().isEmpty() && broken.uniqueDeviceId().isEmpty());
-        QVERIFY(broken.backupDate().isNull());
-        QCOMPARE(broken.encrypted(), 0);
-        QCOMPARE(broken.displayName(), QStringLiteral("-garbage"));
+        // Taken for an empty list, a damaged manifest would make an encrypted backup look plain.
+        QCOMPARE(errorOf(broken), garbage + QStringLiteral("/Manifest.plist is damaged: it is not the property list "
+                                                           "of an iTunes Backup."));
     }
 
-    void encryptedFlagAsNumberAndMissingKeys()
+    // A manifest that cannot say for sure whether the backup is encrypted is refused, so that
+    // no encrypted file is ever taken for a plain one.
+    void encryptedFlagAsNumberAndDamagedManifests()
     {
         CFType root = CFType::newDictionary();
         root.setValue(QStringLiteral("IsEncrypted"), CFType::fromInt64(1));
+        root.setValue(QStringLiteral("BackupKeyBag"), CFType(QByteArray("bag")));
         const QString folder = env.path(QStringLiteral("numeric"));
         writeBytes(folder + QStringLiteral("/Manifest.plist"), root.toPlistData(CFType::XmlFormat));
         BackupManifest backup(folder);
         backup.readInfo();
         QCOMPARE(backup.encrypted(), 1);
         QVERIFY(backup.deviceName().isEmpty());
-        QVERIFY(backup.keybagBlob().isEmpty());
+        QCOMPARE(backup.keybagBlob(), QByteArray("bag"));
+
+        const QByteArray whole = root.toPlistData(CFType::XmlFormat);
+        CFType noBag = CFType::newDictionary();
+        noBag.setValue(QStringLiteral("IsEncrypted"), CFType::fromBool(true));
+        CFType textFlag = CFType::deepCopy(root);
+        textFlag.setValue(QStringLiteral("IsEncrypted"), CFType(QStringLiteral("YES")));
+        CFType noFlag = CFType::newDictionary();
+        noFlag.setValue(QStringLiteral("BackupKeyBag"), CFType(QByteArray("bag")));
+        const QString damaged = folder + QStringLiteral("/Manifest.plist is damaged: ");
+        const QList<QPair<QByteArray, QString>> cases = {
+            {whole.left(whole.size() / 2), QStringLiteral("it is not the property list of an iTunes Backup.")},
+            {noBag.toPlistData(CFType::BinaryFormat), QStringLiteral("the backup is encrypted but its keybag is missing.")},
+            {textFlag.toPlistData(CFType::XmlFormat), QStringLiteral("it does not say whether the backup is encrypted.")},
+            {noFlag.toPlistData(CFType::XmlFormat), QStringLiteral("it does not say whether the backup is encrypted.")},
+        };
+        for (const auto &[bytes, why] : cases) {
+            writeBytes(folder + QStringLiteral("/Manifest.plist"), bytes);
+            BackupManifest again(folder);
+            QCOMPARE(errorOf(again), damaged + why);
+        }
     }
 
     void identityKeyIgnoresPathSpelling()

@@ -311,6 +311,21 @@ private slots:
         QVERIFY(CFType::fromPlistData(binaryList({arrayObject({1}), arrayObject({0})})).isNull());
         QVERIFY(CFType::fromPlistData(nestedXml(100)).isArray());
         QVERIFY(CFType::fromPlistData(nestedXml(1000000)).isNull());
+
+        // Closing tags hidden where the parser sees no element do not close anything.
+        for (const QByteArray &hidden : {QByteArray("<array><!--</array>-->"),
+                                         QByteArray("<array><string><![CDATA[</array>]]></string>"),
+                                         QByteArray("<array><?pi </array>?>"),
+                                         QByteArray("<array><!DOCTYPE x [</array>]>"),
+                                         QByteArray("<array x=\"</array>\">")}) {
+            QVERIFY(CFType::fromPlistData("<plist>" + hidden.repeated(200000) + "</plist>").isNull());
+            QVERIFY(CFType::fromPlistData("<plist>" + hidden.repeated(50) + "<true/>"
+                                          + QByteArray("</array>").repeated(50) + "</plist>").isArray());
+        }
+        const QByteArray commented =
+            "<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\">"
+            "<plist version=\"1.0\"><!-- <array> --><array><string><![CDATA[<dict>]]></string><array/></array></plist>";
+        QCOMPARE(CFType::fromPlistData(commented).count(), 2);
     }
 
     void malformedInputNeverCrashes()

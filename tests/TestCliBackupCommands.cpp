@@ -64,6 +64,10 @@ private slots:
         const QString broken = env.path(QStringLiteral("root/broken"));
         QVERIFY(QDir().mkpath(broken + QStringLiteral("/Manifest.plist")));
         writeFileBytes(broken + QStringLiteral("/Manifest.mbdb"), "mbdb");
+        const QString hostile = env.path(QStringLiteral("root/hostile"));
+        writeFileBytes(hostile + QStringLiteral("/Manifest.mbdb"), "mbdb");
+        writeFileBytes(hostile + QStringLiteral("/Manifest.plist"),
+                       "<plist>" + QByteArray("<array><!--</array>-->").repeated(200000) + "</plist>");
 
         const CliRun run = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
         QCOMPARE(run.code, 0);
@@ -74,11 +78,14 @@ private slots:
         };
         QCOMPARE(run.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error.").arg(broken)), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("load %1 error. %1/Manifest.plist is damaged").arg(hostile)),
+                 qPrintable(run.err));
 
         const CliRun empty = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
         QCOMPARE(empty.code, 0);
         QCOMPARE(empty.out, QByteArray());
         QVERIFY(QDir(broken).removeRecursively());
+        QVERIFY(QDir(hostile).removeRecursively());
     }
 
     void modernBackupsAreReadAndUnfinishedOnesRefused()

@@ -185,6 +185,17 @@ private slots:
                  QStringList("Please restart your phone to try again.<br/><br/>can not read /Documents/kik.sqlite."));
         QCOMPARE(run.successes, QStringList());
         QVERIFY(!QFileInfo::exists(mirrorDocuments() + "/kik.sqlite"));
+
+        // The log's details unreadable: no mirror of the store without its log.
+        writeFileBytes(phoneDocuments() + "/kik.sqlite-wal", QByteArray(4096, 'w'));
+        phone.setFaults(PhoneLog::answerFault(kHouseArrest, int(AfcGetFileInfo), "Status", {{"Skip", 2}, {"Count", 1}}));
+        const Run unreadableLog = load();
+        QCOMPARE(unreadableLog.successes, QStringList());
+        QCOMPARE(unreadableLog.errors.size(), 1);
+        QVERIFY2(unreadableLog.errors.first().contains("/Documents/kik.sqlite-wal"), qPrintable(unreadableLog.errors.first()));
+        QVERIFY(!QFileInfo::exists(mirrorDocuments() + "/kik.sqlite"));
+        phone.setFaults({});
+        QVERIFY(QFile::remove(phoneDocuments() + "/kik.sqlite-wal"));
     }
 
     void aRefusedContainerAsksForTheBackupRoadWithoutAnError()

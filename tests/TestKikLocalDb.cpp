@@ -2,13 +2,17 @@
 #include "TestEnv.h"
 
 #include "app/FileUtils.h"
+#include "db/Sqlite3DB.h"
 #include "db/TinyKv.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSemaphore>
 #include <QtTest>
+
+#include <thread>
 
 using namespace KikDbTestKit;
 
@@ -90,6 +94,7 @@ private slots:
     void hostileNamesStayInsideTheFolder();
     void brokenDatabaseFile();
     void bulkLoadHoldsRowsUntilRead();
+    void readsWaitForAWritersCommit();
 };
 
 void TestKikLocalDb::createsFoldersAndExactSchema()
@@ -350,6 +355,43 @@ void TestKikLocalDb::brokenDatabaseFile()
     QVERIFY(!errorText([&] { db.open(); }).isEmpty());
     QVERIFY(!db.isOpen());
     QCOMPARE(QFileInfo(garbage.fileName()).size(), 4096);   // left as it was
+}
+
+// A read-only load while another run commits sees the commit whole, never half-written pages.
+void TestKikLocalDb::readsWaitForAWritersCommit()
+{
+    const QString folder = newFolder();
+    {
+        KikLocalDb created(folder);
+        created.open();
+    }
+    Sqlite3DB writer;
+    writer.openThrow(KikLocalDb(folder).databasePath(), Sqlite3DB::ReadWrite);
+    // A tiny cache makes the writer put its pages into the file before it commits.
+    writer.execScriptThrow("PRAGMA cache_size=5; BEGIN IMMEDIATE; "
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<5000) "
+                           "INSERT INTO kik_user(jid, display_name) SELECT 'u'||i||'@talk.kik.com', printf('%0400d', i) FROM n;");
+
+    QSemaphore started;
+    QString error;
+    qsizetype users = -1;
+    std::thread reader([&] {
+        KikLocalDb db(folder);
+        db.setReadOnly(true);
+        started.release();
+        try {
+            const KikDataSetPtr loaded = KikDataSetPtr::create();
+            db.load(loaded);
+            users = loaded->users.size();
+        } catch (const std::exception &e) {
+            error = QString::fromUtf8(e.what());
+        }
+    });
+    started.acquire();
+    writer.commitTran();
+    reader.join();
+    QCOMPARE(error, QString());
+    QCOMPARE(users, qsizetype(5000));
 }
 
 void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()

@@ -106,16 +106,23 @@ private slots:
         QFile mbdb(backupRoot() + QStringLiteral("/broken/Manifest.mbdb"));
         QVERIFY(mbdb.open(QIODevice::WriteOnly));
         mbdb.close();
+        QVERIFY(QDir().mkpath(backupRoot() + QStringLiteral("/hostile")));
+        QVERIFY(mbdb.copy(backupRoot() + QStringLiteral("/hostile/Manifest.mbdb")));
+        QFile hostile(backupRoot() + QStringLiteral("/hostile/Manifest.plist"));
+        QVERIFY(hostile.open(QIODevice::WriteOnly));
+        hostile.write("<plist>" + QByteArray("<array><!--</array>-->").repeated(200000) + "</plist>");
+        hostile.close();
 
         LoadItunesBackupDlg dialog;
         auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
         QVERIFY(list);
         QCOMPARE(list->model()->rowCount(), 2);
         QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("New phone-newer"));
-        QCOMPARE(m_boxes.size(), 1);
-        QVERIFY2(m_boxes.first().contains(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
-                                          + QStringLiteral(" error. ")),
-                 qPrintable(m_boxes.first()));
+        QCOMPARE(m_boxes.size(), 2);
+        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
+                                             + QStringLiteral(" error. ")),
+                 qPrintable(m_boxes.join('\n')));
+        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("/hostile/Manifest.plist is damaged")), qPrintable(m_boxes.join('\n')));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lbTitle"))->text(),
                  QStringLiteral("Please select an iTunes Backup to load."));
         QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lbAddOther"))->text().contains(QStringLiteral("<a href=\"#\">HERE</a>")));
@@ -138,6 +145,7 @@ private slots:
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(dialog.selectedBackup());
         QCOMPARE(dialog.selectedBackup()->deviceName(), QStringLiteral("Old phone"));
+        QVERIFY(QDir(backupRoot() + QStringLiteral("/hostile")).removeRecursively());
     }
 
     void addingAFolderTwiceIsRefused()

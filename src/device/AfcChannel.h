@@ -17,6 +17,8 @@ public:
         FileClose = 20, RenamePath = 24,
     };
     enum OpenMode : quint64 { ReadOnly = 1, WriteOnlyCreateTruncate = 3 };
+    // The status that says a path does not exist (AFC_E_OBJECT_NOT_FOUND).
+    static constexpr quint64 ObjectNotFound = 8;
 
     static constexpr qint64 HeaderSize = 40;
     // Longest answer accepted; reads ask for 64 KiB at a time, listings are far below it.

@@ -166,21 +166,21 @@ QStringList AfcClient::listDirectory(const QString &path)
     }
 }
 
-AfcFileInfo AfcClient::fileInfoThrow(const QString &path)
-{
-    return AfcFileInfo::fromAnswer(path, channelThrow(AfcChannel::GetFileInfo).request(AfcChannel::GetFileInfo, AfcChannel::pathArgument(path)));
-}
-
 AfcFileInfo AfcClient::fileInfo(const QString &path)
 {
-    try {
-        return fileInfoThrow(path);
-    } catch (const std::exception &e) {
-        qDebug() << "AfcClient::fileInfo" << path << e.what();
-        AfcFileInfo info;
-        info.path = path;
-        return info;
+    quint64 status = 0;
+    const QByteArray answer =
+        channelThrow(AfcChannel::GetFileInfo).request(AfcChannel::GetFileInfo, AfcChannel::pathArgument(path), &status);
+    if (status == AfcChannel::ObjectNotFound) {
+        AfcFileInfo missing;
+        missing.path = path;
+        return missing;
     }
+    // Any other answer is no proof of absence: taken for one, a store would be copied without its log.
+    if (status != 0)
+        throw std::runtime_error(QStringLiteral("can not read the details of %1 on the iPhone (AFC status %2).")
+                                     .arg(path).arg(status).toStdString());
+    return AfcFileInfo::fromAnswer(path, answer);
 }
 
 QList<AfcFileInfo> AfcClient::listEntriesThrow(const QString &path)
@@ -193,14 +193,8 @@ QList<AfcFileInfo> AfcClient::listEntriesThrow(const QString &path)
             qDebug() << "AfcClient::listEntries: name skipped in" << path << name;
             continue;
         }
-        AfcFileInfo info;
-        try {
-            info = fileInfoThrow(joined(path, name));
-        } catch (const std::exception &e) {
-            if (!isOpen())
-                throw;   // the channel broke down: the listing is not whole
-            qDebug() << "AfcClient::listEntries:" << name << e.what();   // gone meanwhile
-        }
+        // An entry gone since the listing is not-found; any other error leaves the listing short.
+        const AfcFileInfo info = fileInfo(joined(path, name));
         if (info.isFile() || info.isDir())
             entries.append(info);
     }

@@ -47,7 +47,9 @@ public:
     bool openRead(const QString &path, AfcFile *file);
     bool openWrite(const QString &path, AfcFile *file);   // created or truncated
     QStringList listDirectory(const QString &path);         // every name, "." and ".." too
-    AfcFileInfo fileInfo(const QString &path);               // only the path on error
+    // Only the path (exists() false) when the phone says there is no such file; any other
+    // error raises, so that it is never taken for an absent file.
+    AfcFileInfo fileInfo(const QString &path);
     // Regular files and folders of a folder, with their paths joined to it, in the phone's
     // order; "." and ".." left out.
     QList<AfcFileInfo> listEntries(const QString &path);
@@ -57,7 +59,6 @@ public:
 private:
     AfcChannel &channelThrow(quint64 operation);   // the channel, or the error of not having one
     QStringList listDirectoryThrow(const QString &path);
-    AfcFileInfo fileInfoThrow(const QString &path);
     bool openFile(const QString &path, quint64 mode, AfcFile *file);
     bool simpleRequest(const char *what, quint64 operation, const QByteArray &payload);
 

@@ -8,41 +8,133 @@
 namespace PlistInputCheck {
 namespace {
 
-bool xmlWithinLimits(const QByteArray &data)
+// Follows the parser's own reading of markup: comments, CDATA sections, processing instructions
+// and DOCTYPE declarations hold no elements, and quoted text inside markup may hold '<' and '>'.
+// Anything the parser would stumble over is refused here too, so the count is never short.
+class XmlNesting
 {
-    // Counts <array>/<dict> nesting. Tags inside comments count too; that can only overestimate.
-    const char *p = data.constData();
-    const qsizetype n = data.size();
-    int depth = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        if (p[i] != '<')
-            continue;
-        qsizetype j = i + 1;
-        const bool closing = j < n && p[j] == '/';
-        if (closing)
-            ++j;
-        while (j < n && (p[j] == ' ' || p[j] == '\t' || p[j] == '\r' || p[j] == '\n'))
-            ++j;
-        const auto startsWith = [&](const char *name) {
-            const qsizetype len = qsizetype(std::strlen(name));
-            return j + len <= n && std::memcmp(p + j, name, size_t(len)) == 0;
-        };
-        const bool container = startsWith("array") || startsWith("dict");
-        if (!container)
-            continue;
-        if (closing) {
-            depth = std::max(0, depth - 1);
-            continue;
+public:
+    explicit XmlNesting(const QByteArray &data) : m_p(data.constData()), m_size(data.size()) {}
+
+    bool withinLimits()
+    {
+        while (m_pos < m_size) {
+            if (m_p[m_pos++] != '<')
+                continue;
+            if (m_pos >= m_size)
+                return false;
+            const char c = m_p[m_pos];
+            const bool ok = c == '?' ? skipPast("?>", true)
+                            : c == '!' ? skipDeclaration()
+                                       : element();
+            if (!ok)
+                return false;
         }
-        qsizetype end = j;
-        while (end < n && p[end] != '>')
-            ++end;
-        const bool selfClosing = end < n && end > j && p[end - 1] == '/';
-        if (!selfClosing && ++depth > MaxDepth)
-            return false;
+        return true;
     }
-    return true;
-}
+
+private:
+    bool at(const char *text) const
+    {
+        const qsizetype len = qsizetype(std::strlen(text));
+        return m_pos + len <= m_size && std::memcmp(m_p + m_pos, text, size_t(len)) == 0;
+    }
+    // Moves past the next quote; false at the end.
+    bool skipQuoted()
+    {
+        const void *close = std::memchr(m_p + m_pos + 1, '"', size_t(m_size - m_pos - 1));
+        if (!close)
+            return false;
+        m_pos = static_cast<const char *>(close) - m_p + 1;
+        return true;
+    }
+    bool skipPast(const char *end, bool quotes)
+    {
+        while (m_pos < m_size) {
+            if (at(end)) {
+                m_pos += qsizetype(std::strlen(end));
+                return true;
+            }
+            if (quotes && m_p[m_pos] == '"') {
+                if (!skipQuoted())
+                    return false;
+                continue;
+            }
+            ++m_pos;
+        }
+        return false;
+    }
+    bool skipDeclaration()
+    {
+        if (at("!--")) {
+            m_pos += 3;
+            return skipPast("-->", false);
+        }
+        if (at("![CDATA[")) {
+            m_pos += 8;
+            return skipPast("]]>", false);
+        }
+        if (!at("!DOCTYPE"))
+            return false;
+        m_pos += 8;
+        while (m_pos < m_size) {
+            const char c = m_p[m_pos];
+            if (c == '"') {
+                if (!skipQuoted())
+                    return false;
+            } else if (c == '>') {
+                ++m_pos;
+                return true;
+            } else if (c == '[') {
+                return skipPast("]>", true);
+            } else {
+                ++m_pos;
+            }
+        }
+        return false;
+    }
+    bool element()
+    {
+        const qsizetype nameAt = m_pos;
+        while (m_pos < m_size && !std::strchr(" \r\n\t<>", m_p[m_pos]))
+            ++m_pos;
+        QByteArray name(m_p + nameAt, m_pos - nameAt);
+        while (m_pos < m_size && m_p[m_pos] != '>') {
+            if (m_p[m_pos] == '<')
+                return false;
+            if (m_p[m_pos] == '"') {
+                if (!skipQuoted())
+                    return false;
+                continue;
+            }
+            ++m_pos;
+        }
+        if (m_pos >= m_size)
+            return false;
+        const bool empty = m_p[m_pos - 1] == '/';
+        ++m_pos;
+        if (empty && name.endsWith('/'))
+            name.chop(1);
+        if (name.startsWith('/')) {
+            if (!isContainer(name.mid(1)))
+                return true;
+            if (m_open.isEmpty() || m_open.last() != name.mid(1))
+                return false;  // the parser refuses a closing tag that does not match
+            m_open.removeLast();
+            return true;
+        }
+        if (!isContainer(name) || empty)
+            return true;
+        m_open.append(name);
+        return m_open.size() <= MaxDepth;
+    }
+    static bool isContainer(const QByteArray &name) { return name == "array" || name == "dict"; }
+
+    const char *m_p;
+    qsizetype m_size;
+    qsizetype m_pos = 0;
+    QList<QByteArray> m_open;
+};
 
 quint64 readBigEndian(const uchar *p, int size)
 {
@@ -204,9 +296,10 @@ private:
 
 bool withinLimits(const QByteArray &data)
 {
-    if (data.startsWith("bplist"))
+    // The parser takes exactly this magic for binary and everything else for XML.
+    if (data.startsWith("bplist00"))
         return BinaryPlist(data).withinLimits();
-    return xmlWithinLimits(data);
+    return XmlNesting(data).withinLimits();
 }
 
 } // namespace PlistInputCheck

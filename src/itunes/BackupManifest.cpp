@@ -36,6 +36,12 @@ QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId,
     return deviceName + QLatin1Char('-') + folderName;
 }
 
+QString damagedText(const QString &path)
+{
+    return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 void setFileTimes(const QString &path, quint32 unixSeconds)
 {
     QFile file(path);
@@ -76,6 +82,8 @@ void BackupManifest::readInfo()
         fail(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
 
     const CFType root = CFType::fromPlistData(file.readAll());
+    if (!root.isDictionary())
+        fail(damagedText(path));
     const CFType lockdown = root.value(QStringLiteral("Lockdown"));
     m_uniqueDeviceId = lockdown.value(QStringLiteral("UniqueDeviceID")).toQString();
     m_deviceName = lockdown.value(QStringLiteral("DeviceName")).toQString();
@@ -83,11 +91,18 @@ void BackupManifest::readInfo()
     m_productVersion = lockdown.value(QStringLiteral("ProductVersion")).toQString();
     m_serialNumber = lockdown.value(QStringLiteral("SerialNumber")).toQString();
     m_backupDate = root.value(QStringLiteral("Date")).toDateTime();
-    // iTunes writes a boolean here; a number is taken as well.
+    // iTunes writes a boolean here; a number is taken as well. Anything else could hide an
+    // encrypted backup, whose files would then be copied as they are stored.
     const CFType encrypted = root.value(QStringLiteral("IsEncrypted"));
-    m_encrypted = encrypted.isBoolean() ? int(encrypted.toBool()) : encrypted.toInt(0);
+    if (!encrypted.isBoolean() && !encrypted.isNumber())
+        fail(QStringLiteral("%1 is damaged: it does not say whether the backup is encrypted.")
+                 .arg(QDir::toNativeSeparators(path)));
+    m_encrypted = encrypted.isBoolean() ? int(encrypted.toBool()) : int(encrypted.toInt(0) != 0);
     m_keybagBlob = root.value(QStringLiteral("BackupKeyBag")).toByteArray();
     m_manifestKey = root.value(QStringLiteral("ManifestKey")).toByteArray();
+    if (m_encrypted && m_keybagBlob.isEmpty())
+        fail(QStringLiteral("%1 is damaged: the backup is encrypted but its keybag is missing.")
+                 .arg(QDir::toNativeSeparators(path)));
     // A backup the phone stopped writing lacks files or holds half-written ones.
     const CFType status = CFType::fromPlistFile(QDir(m_folder).filePath(QStringLiteral("Status.plist")));
     m_finished = status.value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
@@ -172,16 +187,33 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     if (!out.open(QIODevice::WriteOnly))
         fail(QStringLiteral("can not create %1. %2").arg(destination, out.errorString()));
 
-    QByteArray key = m_encrypted && m_keybag ? m_keybag->fileKey(rec.protectionClass, rec.encryptionKey.bytes)
-                                             : QByteArray();
+    const QString named = QStringLiteral("%1 (%2)").arg(node->name(), QDir::toNativeSeparators(source));
+    // Ciphertext never comes out as if it were the file.
+    QByteArray key;
+    if (m_encrypted) {
+        if (!m_keybag)
+            fail(QStringLiteral("%1 is encrypted: the backup password is needed to extract it.").arg(named));
+        key = m_keybag->fileKey(rec.protectionClass, rec.encryptionKey.bytes);
+        if (key.isEmpty())
+            fail(QStringLiteral("%1 cannot be decrypted: its key in the backup's file list is damaged.").arg(named));
+    }
     const ScopedWipe wipeKey(key);
     std::optional<AesCbcDecryptor> decryptor;
     if (!key.isEmpty())
         decryptor.emplace(key);
+    // The phone may write a database's log while it backs it up, so these may disagree with
+    // their records; they are still decrypted.
+    const bool sizeMayDiffer = node->name().endsWith(QLatin1String("-wal")) || node->name().endsWith(QLatin1String("-shm"));
+    const auto damaged = [&] {
+        fail(QStringLiteral("%1 is damaged: its content does not agree with the %2 bytes the backup's file list gives.")
+                 .arg(named).arg(rec.size));
+    };
 
     const qint64 total = in.size();
+    if (decryptor && !sizeMayDiffer && quint64(total) != (rec.size / 16 + 1) * 16 && total % 16 == 0)
+        damaged();
     qint64 done = 0;
-    quint64 written = 0;
+    QByteArray lastBlock;  // held back until the end: it carries the padding
     QByteArray buffer(kBatchBytes, Qt::Uninitialized);
     auto *bytes = reinterpret_cast<uchar *>(buffer.data());
     for (;;) {
@@ -195,12 +227,13 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             if (got % 16 != 0)
                 fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH.").arg(node->backupName()));
             decryptor->decrypt(bytes, bytes, size_t(got));
-            // The record's size drops the block padding at the end.
-            keep = qint64(std::min<quint64>(quint64(got), rec.size - std::min(written, rec.size)));
+            keep = got - 16;
+            if (out.write(lastBlock) != lastBlock.size())
+                fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            lastBlock = buffer.mid(keep, 16);
         }
         if (out.write(buffer.constData(), keep) != keep)
             fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
-        written += quint64(keep);
         if (progress) {
             for (qint64 chunkEnd = done; chunkEnd < done + got;) {
                 chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
@@ -209,6 +242,20 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
         }
         done += got;
     }
+    qint64 length = done;
+    if (decryptor) {
+        const int padding = lastBlock.isEmpty() ? 0 : uchar(lastBlock.back());
+        const bool padded = padding >= 1 && padding <= 16
+                            && lastBlock.endsWith(QByteArray(padding, char(padding)));
+        if (!padded && !sizeMayDiffer)
+            damaged();
+        const qint64 tail = lastBlock.size() - (padded ? padding : 0);
+        if (out.write(lastBlock.constData(), tail) != tail)
+            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+        length = done - lastBlock.size() + tail;
+    }
+    if (quint64(length) != rec.size && !sizeMayDiffer)
+        damaged();
     if (!out.commit())
         fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
     setFileTimes(destination, rec.modificationTime);

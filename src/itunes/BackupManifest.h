@@ -29,8 +29,8 @@ public:
     explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
     ~BackupManifest() override;
 
-    // Reads Manifest.plist and Status.plist; throws std::runtime_error when Manifest.plist is
-    // missing or unreadable. A file that is no property list leaves every field empty.
+    // Reads Manifest.plist and Status.plist; throws std::runtime_error naming Manifest.plist when
+    // it is missing, unreadable or damaged.
     void readInfo();
     // MD5 hex of the absolute folder path: tells listed backups apart, names their caches.
     QString identityKey() const;

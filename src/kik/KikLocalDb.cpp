@@ -104,7 +104,17 @@ void KikLocalDb::open()
         if (!QFileInfo(databasePath()).isFile())
             throw std::runtime_error(
                 QStringLiteral("There is no local database in %1.").arg(QDir::toNativeSeparators(m_folder)).toStdString());
-        m_readCopy = openReadOnlyThrow(*this, databasePath());
+        // Another run may be writing it: read it as SQLite shares it, waiting for a commit.
+        // An immutable open would read a commit half done.
+        try {
+            openThrow(databasePath(), ReadOnly);
+        } catch (const std::runtime_error &) {
+            // A run that died mid-commit left a journal only a writer may roll back; a copy
+            // is rolled back instead, leaving the database for the next writer.
+            if (!QFileInfo::exists(databasePath() + QStringLiteral("-journal")))
+                throw;
+            m_readCopy = openReadOnlyThrow(*this, databasePath());
+        }
         return;
     }
     for (const QString &folder : {m_thumbsFolder, m_profFolder, m_filesFolder}) {
@@ -398,11 +408,23 @@ bool KikLocalDb::load(const KikDataSetPtr &dataSet)
 {
     open();
     writeHeldRowsThrow();
-    loadUsers(*dataSet);
-    loadMembers(*dataSet);
-    loadChats(*dataSet);
-    loadMessages(*dataSet);
-    loadChatMessages(*dataSet);
+    // One snapshot: a run committing meanwhile is seen whole or not at all.
+    const bool snapshot = !inTransaction();
+    if (snapshot)
+        execScriptThrow("BEGIN DEFERRED");
+    try {
+        loadUsers(*dataSet);
+        loadMembers(*dataSet);
+        loadChats(*dataSet);
+        loadMessages(*dataSet);
+        loadChatMessages(*dataSet);
+    } catch (...) {
+        if (snapshot)
+            rollbackTran();
+        throw;
+    }
+    if (snapshot)
+        rollbackTran();
     return true;
 }
 
