@@ -284,6 +284,7 @@ private slots:
         CFType manifest = CFType::fromPlistFile(folder + QStringLiteral("/Manifest.plist"));
         manifest.setValue(QStringLiteral("IsEncrypted"), CFType::fromBool(true));
         manifest.setValue(QStringLiteral("ManifestKey"), CFType(QByteArray(44, 'm')));
+        manifest.setValue(QStringLiteral("BackupKeyBag"), CFType(QByteArray(40, 'k')));
         writeFileBytes(folder + QStringLiteral("/Manifest.plist"), manifest.toPlistData(CFType::BinaryFormat));
         BackupManifest backup(folder);
         backup.readInfo();
