@@ -13,6 +13,7 @@
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "device/MobileDeviceFrameworks.h"
+#include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "db/Sqlite3DB.h"
@@ -21,7 +22,6 @@
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
 #include "ui/DataSourceSelForm.h"
-#include "ui/IOSRestorePreflight.h"
 #include "ui/MainWindow.h"
 #include "views/ItemModelMain.h"
 
@@ -229,14 +229,14 @@ private slots:
     {
         auto *handle = MobileDeviceHandle::attach(kUdid);
         const IOSRestorePreflight both(true, true);
-        QVERIFY(both.run(handle));   // no backup settings at all
+        QCOMPARE(both.warning(handle), QString());   // no backup settings at all
         phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), true);
-        QVERIFY(!both.run(handle));
+        const QString cloud = both.warning(handle);
         phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), false);
         phone.setLockdownValue(kBackupSettings, QStringLiteral("WillEncrypt"), true);
-        QVERIFY(!both.run(handle));
-        QVERIFY(IOSRestorePreflight(true, false).run(handle));
-        QCOMPARE(boxes->texts(QMessageBox::Warning),
+        const QString encrypted = both.warning(handle);
+        QCOMPARE(IOSRestorePreflight(true, false).warning(handle), QString());
+        QCOMPARE((QStringList{cloud, encrypted}),
                  QStringList({"Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try "
                               "again.<br/><br/><img src=\":res/close_icloudbk.jpg\"/>",
                               "Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes "

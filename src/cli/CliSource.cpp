@@ -4,6 +4,7 @@
 #include "app/FileUtils.h"
 #include "cli/BackupPassword.h"
 #include "cli/CliBackup.h"
+#include "cli/CliDevice.h"
 #include "cli/CliCommand.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
@@ -22,6 +23,7 @@ constexpr QLatin1StringView kDb("db");
 constexpr QLatin1StringView kDbPath("db-path");
 constexpr QLatin1StringView kKik("kik");
 constexpr QLatin1StringView kBackup("backup");
+constexpr QLatin1StringView kDevice("device");
 constexpr QLatin1StringView kAccount("account");
 
 [[noreturn]] void fail(const QString &text)
@@ -76,6 +78,13 @@ KikDataSetPtr loadBackupThrow(const QString &folder, const QString &account, con
     return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args), QString(), account), QString());
 }
 
+KikDataSetPtr loadDeviceThrow(const QString &udid, const QString &account, const QCommandLineParser &args)
+{
+    const DeviceKikMirror mirror = mirrorDeviceKikThrow(connectedDeviceThrow(udid), args, account);
+    // The mirror lies in the program's own cache of the phone; so do the pictures.
+    return loadKikFolderThrow(mirror.appFolder, QString());
+}
+
 } // namespace
 
 QList<QCommandLineOption> CliSource::options()
@@ -84,6 +93,7 @@ QList<QCommandLineOption> CliSource::options()
             QCommandLineOption(kDbPath, QStringLiteral("Read the local database in folder DIR."), QStringLiteral("DIR")),
             QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
             QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
+            QCommandLineOption(kDevice, QStringLiteral("Read Kik's files on the connected iPhone UDID."), QStringLiteral("UDID")),
             accountOption(), passwordFileOption()};
 }
 
@@ -96,6 +106,9 @@ QString CliSource::optionsHelp()
         "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
         "  --backup DIR   an iTunes backup (an encrypted one asks for its password); with several\n"
         "                 Kik accounts in it, --account ID picks one\n"
+        "  --device UDID  the connected iPhone UDID: Kik's container when the iPhone serves it, else\n"
+        "                 a device backup of the iPhone (an encrypted one asks for its password;\n"
+        "                 --account ID as with --backup)\n"
         "Folders named here are only read, never written.");
 }
 
@@ -107,15 +120,15 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
 KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
 {
     QStringList given;
-    for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup}) {
+    for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup, kDevice}) {
         if (args.isSet(option))
             given << QStringLiteral("--") + option;
     }
     if (given.size() != 1)
-        throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik or --backup)")
+        throw CliUsageError(given.isEmpty() ? QStringLiteral("no source given (--db, --db-path, --kik, --backup or --device)")
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
-    if (args.isSet(accountOption) && !args.isSet(kBackup))
-        throw CliUsageError(QStringLiteral("--%1 goes only with --backup").arg(accountOption));
+    if (args.isSet(accountOption) && !args.isSet(kBackup) && !args.isSet(kDevice))
+        throw CliUsageError(QStringLiteral("--%1 goes only with --backup or --device").arg(accountOption));
     if (args.isSet(kDb)) {
         const QString folder = localDatabaseFolderThrow(args.value(kDb));
         if (!QFileInfo(folder).isDir())
@@ -126,6 +139,8 @@ KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &ar
         return loadLocalDbThrow(args.value(kDbPath));
     if (args.isSet(kKik))
         return loadKikFolderThrow(args.value(kKik), kikPicturesFolder(args.value(kKik)));
+    if (args.isSet(kDevice))
+        return loadDeviceThrow(args.value(kDevice), args.value(accountOption), args);
     return loadBackupThrow(args.value(kBackup), args.value(accountOption), args);
 }
 

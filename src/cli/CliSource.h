@@ -12,6 +12,7 @@
 //   --db-path DIR  a local database folder anywhere
 //   --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app container)
 //   --backup DIR   an iTunes backup; Kik's files go to the program's cache of that backup first
+//   --device UDID  a connected iPhone; Kik's files go to the program's cache of that phone first
 // A folder named on the command line is only read, never written.
 class CliSource
 {

@@ -2,9 +2,9 @@
 
 #include "app/MessageBoxes.h"
 #include "device/DeviceCacheFolder.h"
+#include "device/IOSRestorePreflight.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
-#include "ui/IOSRestorePreflight.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
@@ -42,8 +42,11 @@ bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
 {
     // A phone that backs up to iCloud would not take the restore that brings transferred
     // messages back through this backup.
-    if (!IOSRestorePreflight(true, false).run(static_cast<MobileDeviceHandle *>(device.handle)))
+    if (const QString warning = IOSRestorePreflight(true, false).warning(static_cast<MobileDeviceHandle *>(device.handle));
+        !warning.isEmpty()) {
+        showWarning(warning);
         return false;
+    }
     QString backupRoot;
     {
         ProgressForm form(&m_window);

@@ -150,23 +150,12 @@ void MainWindow::iosDeviceConnected(void *handle)
         return;
     }
     DeviceDescription description;
-    description.handle = handle;
     try {
-        const QList<CFType> values = mobiledevice_copy_values(
-            device, {QStringLiteral("UniqueDeviceID"), QStringLiteral("DeviceName"),
-                     QStringLiteral("MobileSubscriberCountryCode"), QStringLiteral("ProductVersion"),
-                     QStringLiteral("ProductType")});
-        description.udid = values.value(0).toQString();
-        description.deviceName = values.value(1).toQString();
-        description.mobileSubscriberCountryCode = values.value(2).toQString();
-        description.productVersion = values.value(3).toQString();
-        description.productType = values.value(4).toQString();
+        description = describeDeviceThrow(device);
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    if (description.udid.isEmpty())
-        description.udid = device->udid();
     showInformation(QStringLiteral(
         "<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
         "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "

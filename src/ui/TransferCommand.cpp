@@ -2,19 +2,19 @@
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
-#include "app/VendorHost.h"
 #include "device/DeviceCacheFolder.h"
+#include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
 #include "ui/DataSourceSelForm.h"
-#include "ui/IOSRestorePreflight.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
 #include "workers/KikBackupAccounts.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
+#include "workers/DeviceTransferNotes.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
@@ -40,8 +40,7 @@ void TransferCommand::toDevice(MessageVariant variant)
     DeviceDescription target;
     if (!chooseTargetDevice(&target))
         return;
-    showInformation(QObject::tr("IDS_BEFORE_RESTORE_KIK_KILL_KIK_FIRST") +
-                    QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+    showInformation(closeKikFirstNote() + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
     bool usedBackup = false;
     if (!LoadDeviceCommand(m_window).run(target, &usedBackup))
         return;
@@ -102,13 +101,12 @@ bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &back
 void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred,
                                                 const IOSFileItemList &files)
 {
-    showInformation(QStringLiteral("Notes:<br/>1) If your iPhone is protected with a passcode, please enter your "
-                                   "passcode on iPhone first.<br/>2) Please make sure you've turned off \"iCloud "
-                                   "Backup\" on your iPhone.<br/>3) \"Find My iPhone\" must be disabled before "
-                                   "restoring. Check <a href=\"%1\">detail</a>.")
-                        .arg(findMyIPhoneHelpUrl()));
-    if (!IOSRestorePreflight(true, true).run(static_cast<MobileDeviceHandle *>(device.handle)))
+    showInformation(deviceRestoreNotes());
+    if (const QString warning = IOSRestorePreflight(true, true).warning(static_cast<MobileDeviceHandle *>(device.handle));
+        !warning.isEmpty()) {
+        showWarning(warning);
         return;
+    }
     const QString backupRoot = rememberedTempBackupFolder();
     if (backupRoot.isEmpty()) {
         reportError(QStringLiteral("The device backup of this iPhone is missing."));

@@ -5,9 +5,9 @@
 class CFType;
 class MobileDeviceHandle;
 
-// Before a device backup is restored onto a phone: a phone that backs up to iCloud, or whose
-// backups are encrypted, would not take the restore, so the user is told how to switch that
-// off and nothing is changed on the phone.
+// Before a device backup is made for a transfer or restored onto a phone: a phone that backs
+// up to iCloud, or whose backups are encrypted, would not take the restore, so the user is told
+// how to switch that off and nothing is changed on the phone.
 class IOSRestorePreflight
 {
 public:
@@ -16,9 +16,9 @@ public:
     {
     }
 
-    // Asks the phone for its backup settings; false (after showing the warning) when one of the
-    // checks fails. A phone that does not answer passes.
-    bool run(MobileDeviceHandle *device) const;
+    // Asks the phone for its backup settings; the warning (rich text) when one of the checks
+    // fails, empty when they pass. A phone that does not answer passes.
+    QString warning(MobileDeviceHandle *device) const;
     // The warning for the phone's "com.apple.mobile.backup" values; empty when they pass.
     QString warningFor(const CFType &backupDomain) const;
 

@@ -1,6 +1,5 @@
-#include "ui/IOSRestorePreflight.h"
+#include "device/IOSRestorePreflight.h"
 
-#include "app/MessageBoxes.h"
 #include "device/CFType.h"
 #include "device/MobileDeviceSession.h"
 
@@ -17,20 +16,16 @@ QString warningText(const QString &text, const QString &picture)
 
 } // namespace
 
-bool IOSRestorePreflight::run(MobileDeviceHandle *device) const
+QString IOSRestorePreflight::warning(MobileDeviceHandle *device) const
 {
     CFType domain;
     try {
         domain = mobiledevice_copy_values(device, {QString()}, QStringLiteral("com.apple.mobile.backup")).value(0);
     } catch (const std::exception &error) {
         qDebug() << "IOSRestorePreflight: the phone's backup settings are unreadable:" << error.what();
-        return true;
+        return QString();
     }
-    const QString warning = warningFor(domain);
-    if (warning.isEmpty())
-        return true;
-    showWarning(warning);
-    return false;
+    return warningFor(domain);
 }
 
 QString IOSRestorePreflight::warningFor(const CFType &backupDomain) const

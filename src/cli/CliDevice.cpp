@@ -1,0 +1,94 @@
+#include "cli/CliDevice.h"
+
+#include "cli/CliBackup.h"
+#include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
+#include "device/DeviceCacheFolder.h"
+#include "device/IOSRestorePreflight.h"
+#include "device/MobileDeviceHandle.h"
+#include "itunes/BackupManifest.h"
+#include "workers/ConsoleProgress.h"
+#include "workers/IOSLoadKikMessagesThread.h"
+#include "workers/IOSMobileBackupThread.h"
+
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+// The worker's own success after a Ctrl-C (the backup tool returns quietly when stopped) is no
+// success for the command.
+void runDeviceTaskThrow(ConsoleProgress &progress, QThread &worker)
+{
+    runTaskThrow(progress, worker);
+    if (progress.isCanceled())
+        throw CliCanceled();
+}
+
+} // namespace
+
+DeviceDescription connectedDeviceThrow(const QString &udid)
+{
+    const QList<MobileDeviceHandle *> connected = MobileDeviceHandle::connectedDevices();
+    for (MobileDeviceHandle *device : connected) {
+        if (device->udid() != udid)
+            continue;
+        // The phone is named by the UDID the user gave, whatever its lockdown says.
+        DeviceDescription description = describeDeviceThrow(device);
+        description.udid = device->udid();
+        return description;
+    }
+    QString text = QStringLiteral("No iPhone with the UDID %1 is connected.").arg(tabField(udid));
+    if (connected.isEmpty())
+        text += QStringLiteral(" No iPhone is connected.");
+    else
+        text += QStringLiteral(" Connected iPhones:");
+    for (MobileDeviceHandle *device : connected)
+        text += QStringLiteral("\n  ") + tabField(device->udid());
+    fail(text);
+}
+
+DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
+                                     const QString &account)
+{
+    DeviceKikMirror mirror;
+    {
+        ConsoleProgress progress;
+        IOSLoadKikMessagesThread direct(device, &progress);
+        runTaskThrow(progress, direct);
+        if (!direct.useBackup()) {
+            if (!account.isEmpty())
+                fail(QStringLiteral("This iPhone serves Kik's app container, which holds no other accounts: leave out --account."));
+            mirror.appFolder = direct.appFolder();
+            return mirror;
+        }
+    }
+    // A phone that backs up to iCloud would not take the restore that brings transferred
+    // messages back through this backup.
+    requireRestorablePhoneThrow(device, false);
+    printErr(QStringLiteral("The iPhone keeps Kik's container closed: its Kik data comes through a device backup."));
+    {
+        ConsoleProgress progress;
+        IOSMobileBackupThread backup(device, &progress);
+        runDeviceTaskThrow(progress, backup);
+        mirror.backupFolder = QDir(backup.backupFolder()).filePath(device.udid);
+    }
+    mirror.usedBackup = true;
+    mirror.appFolder =
+        extractKikThrow(openBackupThrow(mirror.backupFolder, args), deviceCacheFolder(device), account, &mirror.location);
+    return mirror;
+}
+
+void requireRestorablePhoneThrow(const DeviceDescription &device, bool checkEncryption)
+{
+    const QString warning =
+        IOSRestorePreflight(true, checkEncryption).warning(static_cast<MobileDeviceHandle *>(device.handle));
+    if (!warning.isEmpty())
+        fail(plainText(warning));
+}
