@@ -202,11 +202,14 @@ private slots:
         QVERIFY2(run.out.startsWith("Successfully backed up "), run.out.constData());
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name})), shown);
 
-        // Twice the same: nothing changes.
+        // Twice the same, spelled in other case as the window allows: nothing changes, and
+        // there is still one database of that name.
         const QByteArray stored = dump(localDb(name));
-        run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name.toUpper()} + source);
         QCOMPARE(run.code, 0);
         QCOMPARE(dump(localDb(name)), stored);
+        QVERIFY(!QFileInfo::exists(localDb(name.toUpper())));
+        QCOMPARE(comparable(showJson({QStringLiteral("--db"), name.toUpper()})), shown);
         QCOMPARE(snapshot(folder), before);
 
         // The local database as a source elsewhere, read without a trace.
