@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <algorithm>
 #include <stdexcept>
@@ -112,6 +113,20 @@ QString createUniqueFile(const QString &path)
     }
     throw std::runtime_error(QStringLiteral("Cannot find a free name for %1.")
                                  .arg(QDir::toNativeSeparators(path)).toUtf8().toStdString());
+}
+
+QString fileWriteProblem(const QFileDevice &file)
+{
+    const QFileInfo info(file.fileName());
+    const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(name, QDir::toNativeSeparators(folder));
+    // A full disk often comes back as "Unknown error".
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() == 0)
+        return QStringLiteral("Cannot write %1: the disk is full.").arg(name);
+    return QStringLiteral("Cannot write %1: %2").arg(name, file.errorString());
 }
 
 QString escapeHtml(QString &text)
