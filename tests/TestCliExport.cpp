@@ -156,7 +156,9 @@ private slots:
         const Outcome unwritable = exportCli({"--db", "d", "--format", "csv", "--out", env.path(QStringLiteral("no/dir/x.csv"))});
         QCOMPARE(unwritable.code, 1);
         QCOMPARE(unwritable.out, QByteArray());
-        QVERIFY(!unwritable.err.isEmpty());
+        QCOMPARE(unwritable.err, QStringLiteral("Cannot write %1: the folder %2 does not exist.\n")
+                                     .arg(env.path(QStringLiteral("no/dir/x.csv")), env.path(QStringLiteral("no/dir")))
+                                     .toUtf8());
     }
 };
 

@@ -5,9 +5,11 @@
 
 #include "ItunesBackupBuilder.h"
 #include "KikBackupFixture.h"
+#include "KikDbTestKit.h"
 #include "StreamCapture.h"
 #include "app/AppFolders.h"
 #include "cli/CliRunner.h"
+#include "db/Sqlite3DB.h"
 #include "kikstore/KikStoreGenerator.h"
 
 #include <QDir>
@@ -175,6 +177,33 @@ private slots:
         QCOMPARE(snapshot(m_real), before);
     }
 
+    void showKeepsEscapeSequencesOffTheTerminal()
+    {
+        const QString mirror = KikDbTestKit::realStoreMirror(env.path(QStringLiteral("hostile-text")));
+        const QString hostile = QStringLiteral("Hello \x1b]0;owned\x07\x1b[2J\u009b31m\x7f end");
+        {
+            Sqlite3DB db;
+            db.openThrow(mirror + QStringLiteral("/Documents/kik.sqlite"), Sqlite3DB::ReadWrite);
+            QCOMPARE(db.exec(QStringLiteral("update ZKIKMESSAGE set ZBODY = '%1' where ZBODY = 'Hello'").arg(hostile)), 0);
+            QVERIFY(db.changes() > 0);
+        }
+        const CliRun text = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), mirror});
+        QCOMPARE(text.code, 0);
+        QVERIFY(text.out.contains("Hello  ]0;owned  [2J 31m  end"));
+        for (const char *control : {"\x1b", "\x07", "\x7f", "\xc2\x9b"})
+            QVERIFY2(!text.out.contains(control), control);
+
+        // JSON keeps the text, every control character escaped.
+        const QByteArray json = showJson({QStringLiteral("--kik"), mirror});
+        QVERIFY(json.contains(R"(Hello \u001b]0;owned\u0007\u001b[2J\u009b31m\u007f end)"));
+        bool found = false;
+        for (const QJsonValue &chat : QJsonDocument::fromJson(json).object().value(QStringLiteral("chats")).toArray()) {
+            for (const QJsonValue &message : chat.toObject().value(QStringLiteral("messages")).toArray())
+                found = found || message.toObject().value(QStringLiteral("text")).toString() == hostile;
+        }
+        QVERIFY(found);
+    }
+
     void importThenShowGivesTheSameMessages_data()
     {
         QTest::addColumn<QStringList>("source");
@@ -202,11 +231,14 @@ private slots:
         QVERIFY2(run.out.startsWith("Successfully backed up "), run.out.constData());
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name})), shown);
 
-        // Twice the same: nothing changes.
+        // Twice the same, spelled in other case as the window allows: nothing changes, and
+        // there is still one database of that name.
         const QByteArray stored = dump(localDb(name));
-        run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name} + source);
+        run = runCliTool(QStringList{QStringLiteral("import"), QStringLiteral("--into"), name.toUpper()} + source);
         QCOMPARE(run.code, 0);
         QCOMPARE(dump(localDb(name)), stored);
+        QVERIFY(!QFileInfo::exists(localDb(name.toUpper())));
+        QCOMPARE(comparable(showJson({QStringLiteral("--db"), name.toUpper()})), shown);
         QCOMPARE(snapshot(folder), before);
 
         // The local database as a source elsewhere, read without a trace.

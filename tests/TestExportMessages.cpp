@@ -308,6 +308,31 @@ private slots:
         QCOMPARE(pdfPages(QDir(folder).filePath(QStringLiteral("Ann(2).pdf"))), 1);
     }
 
+    void hostileNamesNeitherCutNorOverwrite()
+    {
+        KikDataSet set;
+        KikDataBuilder build(set);
+        // With the NUL kept, both names ended at "Ann" when the file was made.
+        _KikChat *first = build.addChat(build.addUser(QString::fromUtf8("Ann\0one", 7)));
+        _KikChat *second = build.addChat(build.addUser(QString::fromUtf8("Ann\0two", 7)));
+        _KikChat *linked = build.addChat(build.addUser(QStringLiteral("Bob")));
+        const KikMessageList messages{build.addMessage(first, T0, QStringLiteral("alpha"), false),
+                                      build.addMessage(second, T0, QStringLiteral("bravo"), false),
+                                      build.addMessage(linked, T0, QStringLiteral("charlie"), false)};
+        const QString folder = env.path(QStringLiteral("hostile-html"));
+        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("Ann")), "the user's own file"));
+        // A link planted under a chat's name must not carry the page out of the folder.
+        QVERIFY(QFile::link(env.path(QStringLiteral("planted")), QDir(folder).filePath(QStringLiteral("Bob.html"))));
+        RecordingProgress progress;
+        runExport(messages, folder, ExportMessagesThread::FormatHtml, progress);
+        QCOMPARE(progress.errors, QStringList());
+        QCOMPARE(readFileBytes(QDir(folder).filePath(QStringLiteral("Ann"))), QByteArray("the user's own file"));
+        QVERIFY(readFileBytes(QDir(folder).filePath(QStringLiteral("Annone.html"))).contains("alpha"));
+        QVERIFY(readFileBytes(QDir(folder).filePath(QStringLiteral("Anntwo.html"))).contains("bravo"));
+        QVERIFY(readFileBytes(QDir(folder).filePath(QStringLiteral("Bob(1).html"))).contains("charlie"));
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("planted"))));
+    }
+
     void chatFileNamesAreSafeAndBounded()
     {
         KikDataSet set;
@@ -444,14 +469,12 @@ private slots:
         _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const KikMessageList messages{build.addMessage(chat, T0, QStringLiteral("hi"), false)};
 
-        // A file that cannot be opened: the file's own error text.
+        // A file that cannot be opened: named, with the reason.
         const QString unwritable = env.path(QStringLiteral("no/such/folder/out.csv"));
-        QSaveFile probe(unwritable);
-        QVERIFY(!probe.open(QIODevice::WriteOnly | QIODevice::Text));
         RecordingProgress csv;
         runExport(messages, unwritable, ExportMessagesThread::FormatCsv, csv);
-        QCOMPARE(csv.errors, QStringList{probe.errorString()});
-        QVERIFY(!probe.errorString().isEmpty());
+        QCOMPARE(csv.errors, QStringList{QStringLiteral("Cannot write %1: the folder %2 does not exist.")
+                                             .arg(unwritable, env.path(QStringLiteral("no/such/folder")))});
         QCOMPARE(csv.successes, QStringList());
 
         // A folder export onto a file.

@@ -39,6 +39,8 @@ private slots:
         QTest::newRow("dots left after cleaning") << "./.." << "___";
         QTest::newRow("slashes cannot climb") << "../../etc/passwd" << "....etcpasswd";
         QTest::newRow("unicode kept") << "Zoë 😀" << "Zoë 😀";
+        QTest::newRow("NUL would cut the name") << QString::fromUtf8("Ann\0.pdf", 8) << "Ann.pdf";
+        QTest::newRow("control characters") << "a\x01" "b\x1b[31mc\x7f\u0085d" << "ab[31mcd";
     }
 
     void sanitizeFileName()
@@ -67,6 +69,14 @@ private slots:
         // A folder of that name counts as taken too.
         QDir().mkpath(QDir(dir).filePath("sub.d"));
         QCOMPARE(::uniqueFilePath(QDir(dir).filePath("sub.d")), QDir(dir).filePath("sub(1).d"));
+
+        // So does a link, even one to nothing: creating the file would follow it.
+        QVERIFY(QFile::link(env.path("outside/target"), QDir(dir).filePath("link.txt")));
+        QCOMPARE(::uniqueFilePath(QDir(dir).filePath("link.txt")), QDir(dir).filePath("link(1).txt"));
+        QCOMPARE(::createUniqueFile(QDir(dir).filePath("link.txt")), QDir(dir).filePath("link(1).txt"));
+        QVERIFY(QFileInfo::exists(QDir(dir).filePath("link(1).txt")));
+        QVERIFY(!QFileInfo::exists(env.path("outside/target")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, ::createUniqueFile(env.path("missing/folder/x.txt")));
     }
 
     void escapeHtml()

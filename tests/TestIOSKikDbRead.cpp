@@ -370,7 +370,7 @@ void TestIOSKikDbRead::readOnlyModeWritesNothing()
         IOSKikDb db(root, thumbs);
         db.setOpenMode(IOSKikDb::ReadOnlyMode);
         QCOMPARE(loadAll(db)->messages.size(), 55);
-        QVERIFY(errorText([&] { db.executeThrow("delete from ZKIKMESSAGE"); }).contains(QLatin1String("readonly")));
+        QVERIFY(errorText([&] { db.executeThrow("delete from ZKIKMESSAGE"); }).contains(QLatin1String("read-only")));
         db.close();
         QCOMPARE(filesUnder(root), before);   // no -shm, no -wal, no thumbs
         QVERIFY(QDir(thumbs).exists());

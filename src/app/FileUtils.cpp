@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStorageInfo>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -33,11 +35,33 @@ QString suffixAfterLastDot(const QString &name)
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
+// "Name.pdf" for 0, "Name(n).pdf" after it: the base before the first dot, the suffix after the last.
+QString numberedFilePath(const QString &path, int n)
+{
+    if (n == 0)
+        return path;
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    QString candidate = QStringLiteral("%1(%2)").arg(baseBeforeFirstDot(fileName)).arg(n);
+    const QString suffix = suffixAfterLastDot(fileName);
+    if (!suffix.isEmpty())
+        candidate += QLatin1Char('.') + suffix;
+    return info.dir().filePath(candidate);
+}
+
+// A link counts as there even when what it points to is not.
+bool entryExists(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 } // namespace
 
 QString sanitizeFileName(const QString &name)
 {
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
+    // Control characters go too: a NUL would cut the name short where the file is opened.
+    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\p{Cc}]"));
     const QString base = baseBeforeFirstDot(name);
     if (isReservedDeviceName(base)) {
         // The suffix comes from the same untrusted name: it must not carry a separator either.
@@ -66,21 +90,43 @@ bool isValidLocalDbName(const QString &name)
 
 QString uniqueFilePath(const QString &path)
 {
-    if (!QFileInfo::exists(path))
-        return path;
-    const QFileInfo info(path);
-    const QDir dir = info.dir();
-    const QString fileName = info.fileName();
-    const QString base = baseBeforeFirstDot(fileName);
-    const QString suffix = suffixAfterLastDot(fileName);
-    for (int n = 1;; ++n) {
-        QString candidate = QStringLiteral("%1(%2)").arg(base).arg(n);
-        if (!suffix.isEmpty())
-            candidate += QLatin1Char('.') + suffix;
-        const QString full = dir.filePath(candidate);
-        if (!QFileInfo::exists(full))
-            return full;
+    for (int n = 0;; ++n) {
+        const QString candidate = numberedFilePath(path, n);
+        if (!entryExists(candidate))
+            return candidate;
     }
+}
+
+QString createUniqueFile(const QString &path)
+{
+    for (int n = 0; n < 10000; ++n) {
+        const QString candidate = numberedFilePath(path, n);
+        // Exclusive creation: an entry that appeared since the name was chosen, or a link
+        // pointing elsewhere, is never opened.
+        QFile file(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        if (!entryExists(candidate))
+            throw std::runtime_error(QStringLiteral("Cannot create the file %1: %2")
+                                         .arg(QDir::toNativeSeparators(candidate), file.errorString())
+                                         .toUtf8().toStdString());
+    }
+    throw std::runtime_error(QStringLiteral("Cannot find a free name for %1.")
+                                 .arg(QDir::toNativeSeparators(path)).toUtf8().toStdString());
+}
+
+QString fileWriteProblem(const QFileDevice &file)
+{
+    const QFileInfo info(file.fileName());
+    const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
+    const QString folder = info.absolutePath();
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(name, QDir::toNativeSeparators(folder));
+    // A full disk often comes back as "Unknown error".
+    const QStorageInfo storage(folder);
+    if (storage.isValid() && storage.bytesAvailable() == 0)
+        return QStringLiteral("Cannot write %1: the disk is full.").arg(name);
+    return QStringLiteral("Cannot write %1: %2").arg(name, file.errorString());
 }
 
 QString escapeHtml(QString &text)

@@ -3,12 +3,21 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
+
 // Text and file helpers shared by every part of the program.
 QString sanitizeFileName(const QString &name);
 // A name the user typed for a local database: none of \ / : * ? " < > | CR LF TAB, and not
 // only dots (which would name the databases folder or its parent). Emptiness is the caller's.
 bool isValidLocalDbName(const QString &name);
+// The path, or "Name(1).ext", "Name(2).ext"... beside it: the first name nothing (not even a link) has.
 QString uniqueFilePath(const QString &path);
+// Creates an empty file under that first free name, exclusively, and returns its path; raises
+// when the file cannot be made.
+QString createUniqueFile(const QString &path);
+// Why a file could not be written, in the program's words and naming it: a missing folder or
+// a full disk are said so, anything else with the system's reason.
+QString fileWriteProblem(const QFileDevice &file);
 QString escapeHtml(QString &text);           // changes the argument and returns a copy
 QString escapeHtml(const QString &text);     // convenience for temporaries
 QString md5Hex(const QString &text);

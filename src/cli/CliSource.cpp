@@ -162,5 +162,13 @@ QString localDatabaseFolderThrow(const QString &name)
         throw CliUsageError(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
     if (!isValidLocalDbName(name))
         throw CliUsageError(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
-    return QDir(localDatabasesFolder()).filePath(name);
+    // The window tells databases apart ignoring case: a name spelled otherwise is the same one.
+    const QDir databases(localDatabasesFolder());
+    if (!QFileInfo(databases.filePath(name)).isDir()) {
+        for (const QString &existing : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (existing.compare(name, Qt::CaseInsensitive) == 0)
+                return databases.filePath(existing);
+        }
+    }
+    return databases.filePath(name);
 }

@@ -37,5 +37,6 @@ public:
 
 // The folder of the local database NAME in the data folder. NAME is checked as the program's
 // database dialog checks it (not empty, none of \ / : * ? " < > | and no line breaks or
-// tabs, not "." or ".."): CliUsageError otherwise.
+// tabs, not "." or ".."): CliUsageError otherwise. An existing database whose name differs only
+// in case is that database.
 QString localDatabaseFolderThrow(const QString &name);

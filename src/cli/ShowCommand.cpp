@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "cli/CliSource.h"
 #include "kik/KikRules.h"
 #include "views/ItemModelMain.h"
@@ -15,32 +16,34 @@ namespace {
 const QString kChat = QStringLiteral("chat");
 const QString kJson = QStringLiteral("json");
 
+// Control characters from a message (an escape sequence among them) would drive the terminal.
 QString oneLine(QString text)
 {
-    return text.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return tabField(text.remove(QLatin1Char('\r')));
 }
 
 QByteArray jsonString(const QString &text)
 {
-    QByteArray out;
+    QString out;
     out.reserve(text.size() + 2);
-    out += '"';
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"': out += QLatin1String("\\\""); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case '\t': out += QLatin1String("\\t"); break;
         default:
-            if (uchar(c) < 0x20)
-                out += QByteArrayLiteral("\\u00") + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+            // DEL and the C1 controls too: some terminals take U+009B for the start of a sequence.
+            if (c.category() == QChar::Other_Control)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
             else
                 out += c;
         }
     }
-    out += '"';
-    return out;
+    out += QLatin1Char('"');
+    return out.toUtf8();
 }
 
 QByteArray jsonTime(const QDateTime &time)

@@ -40,7 +40,9 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
         rc = sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
-        const std::runtime_error error = sqliteError(db, path);
+        const std::runtime_error error =
+            db ? sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)), path, path)
+               : sqliteError(QStringLiteral("out of memory"), path);
         sqlite3_close_v2(db);
         throw error;
     }
@@ -144,7 +146,7 @@ void Sqlite3DB::execScriptThrow(const QByteArray &script)
     if (rc != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
         sqlite3_free(message);
-        throw sqliteError(text, QString());
+        throw sqliteError(rc, text, m_path, QString());
     }
 }
 

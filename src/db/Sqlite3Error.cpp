@@ -1,10 +1,50 @@
 #include "db/Sqlite3Error.h"
 
+#include <QDebug>
+#include <QDir>
+#include <QUrl>
+
 #include <sqlite3.h>
 
 namespace {
+
 const int kMaxContext = 300;   // long scripts would bury the engine's message
+
+// A database opened by URI ("file:...?immutable=1") is named by its path.
+QString shownFileName(const QString &file)
+{
+    const QString path = file.startsWith(QLatin1String("file:")) ? QUrl(file).toLocalFile() : file;
+    return QDir::toNativeSeparators(path).toHtmlEscaped();
 }
+
+// Empty for failures the program has no words of its own for.
+QString describedFailure(int code, const QString &file)
+{
+    if (file.isEmpty())
+        return QString();   // a database in memory has no file to name
+    const QString name = shownFileName(file);
+    switch (code & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("The file %1 is damaged or is not a database.").arg(name);
+    case SQLITE_FULL:
+        return QStringLiteral("The disk is full: %1 could not be written. Nothing was changed; "
+                              "make room and try again.").arg(name);
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("The database %1 cannot be opened: it is missing, or its folder "
+                              "cannot be read or written.").arg(name);
+    case SQLITE_READONLY:
+        return QStringLiteral("The database %1 is read-only and cannot be changed.").arg(name);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The database %1 is in use by another task or program. Try again "
+                              "when it has finished.").arg(name);
+    default:
+        return QString();
+    }
+}
+
+} // namespace
 
 std::runtime_error sqliteError(const QString &message, const QString &context)
 {
@@ -17,9 +57,20 @@ std::runtime_error sqliteError(const QString &message, const QString &context)
     return std::runtime_error(text.toUtf8().toStdString());
 }
 
+std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context)
+{
+    const QString described = describedFailure(code, file);
+    if (described.isEmpty())
+        return sqliteError(message, context);
+    qWarning().noquote() << "SQLite error" << code << "on" << file << ":" << message << "|" << context.left(kMaxContext);
+    return std::runtime_error(described.toUtf8().toStdString());
+}
+
 std::runtime_error sqliteError(sqlite3 *db, const QString &context)
 {
-    const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db))
-                               : QStringLiteral("out of memory");
-    return sqliteError(message, context);
+    if (!db)
+        return sqliteError(QStringLiteral("out of memory"), context);
+    const char *file = sqlite3_db_filename(db, "main");
+    return sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)),
+                       QString::fromUtf8(file ? file : ""), context);
 }

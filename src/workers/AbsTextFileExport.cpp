@@ -1,5 +1,6 @@
 #include "workers/AbsTextFileExport.h"
 
+#include "app/FileUtils.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
@@ -14,7 +15,7 @@ AbsTextFileExport::AbsTextFileExport(const QString &filePath)
 void AbsTextFileExport::begin()
 {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text))
-        throw std::runtime_error(m_file.errorString().toUtf8().toStdString());
+        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
     m_stream.setDevice(&m_file);
     m_stream.setEncoding(QStringConverter::Utf8);
     writeHeader();
@@ -24,7 +25,7 @@ void AbsTextFileExport::end()
 {
     m_stream.flush();
     if (m_stream.status() != QTextStream::Ok || !m_file.commit())
-        throw std::runtime_error(m_file.errorString().toUtf8().toStdString());
+        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
 }
 
 QString AbsTextFileExport::nameColumn(const _KikMessage *message)

@@ -1,6 +1,7 @@
 #include "workers/ExportMessagesHtml.h"
 
 #include "app/AppConstants.h"
+#include "app/FileUtils.h"
 
 #include <QDir>
 #include <QObject>
@@ -27,7 +28,7 @@ void ExportMessagesHtml::begin()
 {
     // Unbuffered: the pieces are large already, and a failed write shows at once.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
-        throw std::runtime_error(m_file.errorString().toStdString());
+        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
     m_pending.reserve(PendingLimit + 4096);
     m_pending += KikBubbleHtml::documentStart() + QLatin1Char('\n') + QLatin1String("<head>")
         + KikBubbleHtml::contentTypeMeta() + QLatin1Char('\n') + QLatin1String("<title>")
@@ -60,5 +61,5 @@ void ExportMessagesHtml::writePending()
     m_pending.resize(0);   // keeps its capacity for the next piece
     // A full disk must not end in a page reported as written.
     if (m_file.write(m_bytes.constData(), size) != size)
-        throw std::runtime_error(m_file.errorString().toStdString());
+        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
 }

@@ -1,5 +1,7 @@
 #include "workers/ExportMessagesPdf.h"
 
+#include "app/FileUtils.h"
+
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
@@ -35,7 +37,7 @@ ExportMessagesPdf::ExportMessagesPdf(const QString &filePath)
 void ExportMessagesPdf::begin()
 {
     if (!m_file.open(QIODevice::WriteOnly))
-        raise(m_file.errorString());
+        raise(fileWriteProblem(m_file));
     if (!m_pages.start(&m_printer))
         raise(QStringLiteral("Cannot draw the pages of %1.").arg(m_file.fileName()));
 }
@@ -49,5 +51,5 @@ void ExportMessagesPdf::end()
 {
     m_pages.end();
     if (!m_file.commit())
-        raise(m_file.errorString());
+        raise(fileWriteProblem(m_file));
 }

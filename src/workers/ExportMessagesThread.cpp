@@ -207,18 +207,19 @@ void ExportMessagesThread::sortForFormat()
 }
 
 // Every chat gets a file of its own: a name already taken, by an earlier file or by another
-// chat of the same name, gets a number instead of being overwritten.
+// chat of the same name, gets a number instead of being overwritten. The name is taken by
+// creating the file, so nothing that appears meanwhile is written over.
 ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat *chat)
 {
     const bool pdf = m_format == FormatPdf;
-    const QString path = uniqueFilePath(
+    const QString path = createUniqueFile(
         QDir(m_outputPath).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))));
+    m_output.addFile(path);
     Writer writer;
     if (pdf)
         writer = std::make_shared<ExportMessagesPdf>(path);
     else
         writer = std::make_shared<ExportMessagesHtml>(m_outputPath, QFileInfo(path).fileName());
-    m_output.addFile(path);
     return writer;
 }
 
