@@ -8,6 +8,7 @@
 #include "KikDataBuilder.h"
 #include "RecordingProgress.h"
 #include "device/DeviceCacheFolder.h"
+#include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
 #include "kik/IOSKikDb.h"
@@ -173,26 +174,42 @@ private slots:
         QCOMPARE(treeOf(backupFolder), before);
     }
 
-    void encryptedAndModernBackupsAreNotWrittenInto()
+    void aPlainModernBackupIsWrittenAndEncryptedOnesNeedTheirPassword()
     {
-        // Files of a Manifest.db backup are not written yet: refused, not half done.
-        for (const BackupFormat format : {BackupFormat::Mbdb, BackupFormat::FilesDb}) {
-            ItunesBackupBuilder builder;
-            builder.setFormat(format);
-            if (format == BackupFormat::Mbdb)
-                builder.setPassword(QStringLiteral("pw"), 10);
-            builder.addFile(kDomain, QStringLiteral("Documents/kik.sqlite"), "store");
-            const QString folder = env.path(format == BackupFormat::Mbdb ? "encrypted" : "modern");
-            builder.build(folder);
-            const QMap<QString, QByteArray> before = treeOf(folder);
-            const QString local = env.path("plain");
-            writeFileBytes(local, "plain");
-            RecordingProgress progress;
-            IOSMergeWAFiles2iTunesBKThread worker(openBackup(folder), {{kDomain, local, "Documents/kik.sqlite", true}},
-                                                  &progress);
-            progress.run(worker);
-            QCOMPARE(progress.errors().size(), 1);
-            QCOMPARE(treeOf(folder), before);
+        for (const bool encrypted : {false, true}) {
+            for (const BackupFormat format : {BackupFormat::Mbdb, BackupFormat::FilesDb}) {
+                ItunesBackupDevice device;
+                device.productVersion = QStringLiteral("10.1");  // an encrypted list would need the password to load
+                ItunesBackupBuilder builder(device);
+                builder.setFormat(format);
+                if (encrypted)
+                    builder.setPassword(QStringLiteral("pw"), 10);
+                builder.addFile(kDomain, QStringLiteral("Documents/kik.sqlite"), "store");
+                const QString folder = env.path(QStringLiteral("formats/%1-%2").arg(int(format)).arg(encrypted));
+                builder.build(folder);
+                const QMap<QString, QByteArray> before = treeOf(folder);
+                const QString local = env.path("plain");
+                writeFileBytes(local, "new store");
+                RecordingProgress progress;
+                const QSharedPointer<BackupManifest> backup = openBackup(folder);
+                IOSMergeWAFiles2iTunesBKThread worker(backup, {{kDomain, local, "Documents/kik.sqlite", true},
+                                                              {kDomain, local, "Documents/attachments/new", false}},
+                                                      &progress);
+                progress.run(worker);
+                if (encrypted) {
+                    QCOMPARE(progress.errors(), QStringList("Failed to export messages to iTunes backup because your "
+                                                            "current iTunes backup is encrypted."));
+                    QCOMPARE(treeOf(folder), before);
+                    continue;
+                }
+                QCOMPARE(progress.errors(), QStringList());
+                const QSharedPointer<BackupManifest> after = openBackup(folder);
+                const _BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
+                QVERIFY(node);
+                QCOMPARE(node->record().size, quint64(9));
+                QCOMPARE(readFileBytes(after->payloadPath(node)), QByteArray("new store"));
+                QCOMPARE(treeOf(folder).value("Status.plist"), before.value("Status.plist"));
+            }
         }
     }
 };

@@ -14,7 +14,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
-#include <QRegularExpression>
 #include <QtTest>
 
 namespace {
@@ -326,11 +325,13 @@ private slots:
         QVERIFY(backup.unlock(QStringLiteral("secret")));
         backup.load();
         plain.load();
-        QMap<QString, QString> expected = describe(plain.rootNode());
-        QMap<QString, QString> got = describe(backup.rootNode());
-        for (QString &line : got)
-            line.replace(QRegularExpression(QStringLiteral(" 44$")), QStringLiteral(" 0"));  // the file keys
-        QCOMPARE(got, expected);
+        // The same rows; digests and keys differ, being of encrypted bytes.
+        auto withoutCrypto = [](QMap<QString, QString> lines) {
+            for (QString &line : lines)
+                line = line.section(QLatin1Char(' '), 0, 4);
+            return lines;
+        };
+        QCOMPARE(withoutCrypto(describe(backup.rootNode())), withoutCrypto(describe(plain.rootNode())));
         const _BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
         backup.extractFile(store, env.path(QStringLiteral("ios17-out/kik.sqlite")));

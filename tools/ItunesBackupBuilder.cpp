@@ -6,6 +6,7 @@
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/ManifestFilesDb.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -173,6 +174,12 @@ void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, 
         encryptBackupFileThrow(plain, target, fileKey);
         wipeBytes(fileKey);
         QFile::remove(plain);
+        // The digest is of the bytes as stored.
+        QFile stored(target);
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        if (!stored.open(QIODevice::ReadOnly) || !hash.addData(&stored))
+            fail(QStringLiteral("can not read %1").arg(target));
+        rec.dataHash = hash.result();
     }
     if (entry.options.keyField)
         rec.encryptionKey = *entry.options.keyField;

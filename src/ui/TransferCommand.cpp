@@ -43,14 +43,16 @@ void TransferCommand::toDevice(MessageVariant variant)
     showInformation(QObject::tr("IDS_BEFORE_RESTORE_KIK_KILL_KIK_FIRST") +
                     QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
     bool usedBackup = false;
-    if (!LoadDeviceCommand(m_window).run(target, &usedBackup))
+    LoadDeviceCommand loader(m_window);
+    if (!loader.run(target, &usedBackup))
         return;
     int transferred = 0;
     IOSFileItemList files;
     if (!restore(target, messages, !usedBackup, &transferred, &files))
         return;
     if (usedBackup) {
-        finishThroughDeviceBackup(target, transferred, files);
+        // A phone that keeps Kik in its App Group container gets the store there.
+        finishThroughDeviceBackup(target, transferred, placedAt(files, loader.backupLocation()));
         return;
     }
     showInformation(successText(transferred));
@@ -90,20 +92,6 @@ bool TransferCommand::restore(const DeviceDescription &device, const CommandMess
     return true;
 }
 
-// The files of the app container's Documents go where the backup keeps the store that was
-// read: on newer phones an account folder of the App Group container.
-IOSFileItemList TransferCommand::placedAt(IOSFileItemList files, const KikBackupLocation &location)
-{
-    const QString documents = QStringLiteral("Documents/");
-    for (IOSFileItem &file : files) {
-        if (!location.domain.isEmpty() && file.path.startsWith(documents)) {
-            file.domain = location.domain;
-            file.path = location.path + QLatin1Char('/') + file.path.mid(documents.size());
-        }
-    }
-    return files;
-}
-
 bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files)
 {
     ProgressForm form(&m_window);
@@ -132,6 +120,13 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
     try {
         backup->readInfo();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return;
+    }
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+        return;
+    try {
         backup->load();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
@@ -164,11 +159,7 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
     if (!backup)
         return;
-    if (backup->encrypted()) {
-        showWarning(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup "
-                                   "is encrypted."));
-        return;
-    }
+    // An encrypted backup is written once its password was given (extractKik asks for it).
     DeviceDescription device;
     device.udid = QStringLiteral("virtual_") + backup->identityKey();
     device.deviceName = backup->deviceName();

@@ -30,7 +30,6 @@ private:
     // them into *files. False when that failed (the error was shown) or was cancelled.
     bool restore(const DeviceDescription &device, const CommandMessages &messages, bool direct, int *transferred,
                  IOSFileItemList *files);
-    static IOSFileItemList placedAt(IOSFileItemList files, const KikBackupLocation &location);
     bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files);
     void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files);
     void restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred);

@@ -81,3 +81,15 @@ QString describeKikAccounts(const QList<KikAccountSummary> &accounts)
     }
     return lines.join(QLatin1Char('\n'));
 }
+
+IOSFileItemList placedAt(IOSFileItemList files, const KikBackupLocation &location)
+{
+    const QString documents = QStringLiteral("Documents/");
+    for (IOSFileItem &file : files) {
+        if (!location.domain.isEmpty() && file.path.startsWith(documents)) {
+            file.domain = location.domain;
+            file.path = location.path + QLatin1Char('/') + file.path.mid(documents.size());
+        }
+    }
+    return files;
+}

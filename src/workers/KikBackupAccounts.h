@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workers/IOSFileItem.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -39,6 +41,10 @@ QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup);
 bool hasKikContainer(const BackupManifest &backup);
 
 bool isKikAccountId(const QString &name);
+
+// The files of the app container's Documents moved to where the backup keeps the store that
+// was read (on newer phones an account folder of the App Group container); other files stay.
+IOSFileItemList placedAt(IOSFileItemList files, const KikBackupLocation &location);
 
 // One line per account for messages: "<id>  <n> messages, newest <time>" (local time).
 QString describeKikAccounts(const QList<KikAccountSummary> &accounts);
