@@ -200,14 +200,24 @@ private slots:
                     QCOMPARE(progress.errors(), QStringList("Failed to export messages to iTunes backup because your "
                                                             "current iTunes backup is encrypted."));
                     QCOMPARE(treeOf(folder), before);
-                    continue;
+                    // With the password it is written, encrypted.
+                    QVERIFY(backup->unlock(QStringLiteral("pw")));
+                    RecordingProgress unlocked;
+                    IOSMergeWAFiles2iTunesBKThread again(backup, {{kDomain, local, "Documents/attachments/new", false}},
+                                                         &unlocked);
+                    unlocked.run(again);
+                    QCOMPARE(unlocked.errors(), QStringList());
+                } else {
+                    QCOMPARE(progress.errors(), QStringList());
                 }
-                QCOMPARE(progress.errors(), QStringList());
                 const QSharedPointer<BackupManifest> after = openBackup(folder);
+                QVERIFY(!encrypted || after->unlock(QStringLiteral("pw")));
                 const _BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
                 QVERIFY(node);
                 QCOMPARE(node->record().size, quint64(9));
-                QCOMPARE(readFileBytes(after->payloadPath(node)), QByteArray("new store"));
+                QCOMPARE(readFileBytes(after->payloadPath(node)) == "new store", !encrypted);
+                after->extractFile(node, env.path("extracted/new"));
+                QCOMPARE(readFileBytes(env.path("extracted/new")), QByteArray("new store"));
                 QCOMPARE(treeOf(folder).value("Status.plist"), before.value("Status.plist"));
             }
         }
