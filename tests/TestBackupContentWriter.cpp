@@ -274,6 +274,14 @@ private slots:
         QCOMPARE(everything(backupFolder), obstructed);
         QFile::remove(backupFolder + "/" + backupFileName(kGroupDomain, blocked).left(2));
 
+        // Changes SQLite left beside the list would be replayed onto the new one.
+        writeFileBytes(backupFolder + "/Manifest.db-wal", "pending");
+        const QMap<QString, QByteArray> withLog = everything(backupFolder);
+        outcome = merge(backupFolder, {{kGroupDomain, local, store, true}});
+        QVERIFY2(outcome.size() == 1 && outcome.first().contains("unfinished changes"), qPrintable(outcome.join('|')));
+        QCOMPARE(everything(backupFolder), withLog);
+        QVERIFY(QFile::remove(backupFolder + "/Manifest.db-wal"));
+
         // The swap itself fails part way: what was moved goes back.
         writeFileBytes(backupFolder + "/Manifest.db.parlewick-old/keep", "a folder in the way");
         const QMap<QString, QByteArray> swapBlocked = everything(backupFolder);

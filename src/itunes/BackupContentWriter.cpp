@@ -122,6 +122,9 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
         return;
     }
     const QString list = folder.filePath(QStringLiteral("Manifest.db"));
+    // Changes SQLite left beside it would be lost with the list, and then replayed onto the new one.
+    if (QFileInfo(list + QStringLiteral("-wal")).size() > 0)
+        fail(QStringLiteral("%1 has unfinished changes beside it (Manifest.db-wal); nothing was changed.").arg(list));
     const QString plain = m_work.filePath(QStringLiteral("Manifest.db"));
     if (backup.manifestKey().isEmpty()) {
         QFile source(list);
@@ -176,6 +179,16 @@ bool BackupContentWriter::holdsFile(const QString &domain, const QString &path)
 quint8 BackupContentWriter::siblingClassThrow(const QString &domain, const QString &path)
 {
     const QString parent = parentOf(path);
+    const QString folderKey = domain + QLatin1Char('-') + parent;
+    if (const auto known = m_siblingClasses.constFind(folderKey); known != m_siblingClasses.cend())
+        return *known;
+    const quint8 found = findSiblingClassThrow(domain, parent);
+    m_siblingClasses.insert(folderKey, found);
+    return found;
+}
+
+quint8 BackupContentWriter::findSiblingClassThrow(const QString &domain, const QString &parent)
+{
     int inDomain = -1;
     auto consider = [&](const QString &otherPath, quint8 protectionClass) {
         if (parentOf(otherPath) == parent)

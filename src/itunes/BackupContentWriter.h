@@ -45,6 +45,7 @@ private:
     QString stagingName(const QString &backupName) const;
     Existing existingFileThrow(const QString &name);
     quint8 siblingClassThrow(const QString &domain, const QString &path);
+    quint8 findSiblingClassThrow(const QString &domain, const QString &parent);
     QByteArray classKeyThrow(quint8 protectionClass) const;
     void recordInFilesDbThrow(const Existing &existing, const _MbdbRecord &rec);
     void addFolderRowsThrow(const QString &domain, const QString &path, quint32 time);
@@ -60,5 +61,6 @@ private:
     MbdbIndex m_index;                            // Manifest.mbdb
     std::unique_ptr<Sqlite3DB> m_db;              // the private copy of Manifest.db
     MbdbIndex m_before;                           // the list as it was, to tell new gaps from old
+    QHash<QString, quint8> m_siblingClasses;      // domain-folder -> class of the files there
     QHash<QString, QString> m_written;            // backup name of each file put in -> its staged copy
 };
