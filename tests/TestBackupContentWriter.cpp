@@ -6,6 +6,7 @@
 
 #include "ItunesBackupBuilder.h"
 #include "KikBackupFixture.h"
+#include "KikBackupReadBack.h"
 #include "KikDataBuilder.h"
 #include "RecordingProgress.h"
 #include "db/Sqlite3Cursor.h"
@@ -17,7 +18,6 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
 #include "itunes/MbFileArchive.h"
-#include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
@@ -72,22 +72,9 @@ class TestBackupContentWriter : public QObject
         return backup;
     }
 
-    // Kik's store as the program reads it out of the backup, and where it lies there.
     KikDataSetPtr readBack(const QString &folder, KikBackupLocation *location = nullptr)
     {
-        RecordingProgress progress;
-        IOSLoadKikFromiTunesThread extraction(openBackup(folder), &progress, env.path("read-back"));
-        progress.run(extraction);
-        if (!extraction.found())
-            return {};
-        if (location)
-            *location = extraction.location();
-        IOSKikDb db(extraction.appFolder());
-        db.setOpenMode(IOSKikDb::ReadOnlyMode);
-        db.open();
-        const KikDataSetPtr set = KikDataSetPtr::create();
-        db.load(set);
-        return set;
+        return readKikBack(openBackup(folder), env.path("read-back"), location);
     }
 
     // The export's two workers, as the window runs them; the merge's errors and successes.

@@ -5,13 +5,13 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "KikBackupReadBack.h"
 #include "KikDataBuilder.h"
 #include "RecordingProgress.h"
 #include "device/DeviceCacheFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
-#include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
@@ -53,20 +53,9 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
         return progress.errors() + progress.successes();
     }
 
-    // Kik's messages as the program's own import reads them out of the backup.
     KikDataSetPtr readBack(const QString &cacheName)
     {
-        RecordingProgress progress;
-        IOSLoadKikFromiTunesThread extraction(openBackup(backupFolder), &progress, env.path(cacheName));
-        progress.run(extraction);
-        if (!progress.errors().isEmpty() || !extraction.found())
-            return {};
-        IOSKikDb db(extraction.appFolder());
-        db.setOpenMode(IOSKikDb::ReadOnlyMode);
-        db.open();
-        const KikDataSetPtr set = KikDataSetPtr::create();
-        db.load(set);
-        return set;
+        return readKikBack(openBackup(backupFolder), env.path(cacheName));
     }
 
 private slots:
