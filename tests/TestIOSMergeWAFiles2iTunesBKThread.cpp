@@ -5,12 +5,13 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "KikBackupReadBack.h"
 #include "KikDataBuilder.h"
 #include "RecordingProgress.h"
 #include "device/DeviceCacheFolder.h"
+#include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
-#include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
@@ -52,20 +53,9 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
         return progress.errors() + progress.successes();
     }
 
-    // Kik's messages as the program's own import reads them out of the backup.
     KikDataSetPtr readBack(const QString &cacheName)
     {
-        RecordingProgress progress;
-        IOSLoadKikFromiTunesThread extraction(openBackup(backupFolder), &progress, env.path(cacheName));
-        progress.run(extraction);
-        if (!progress.errors().isEmpty() || !extraction.found())
-            return {};
-        IOSKikDb db(extraction.appFolder());
-        db.setOpenMode(IOSKikDb::ReadOnlyMode);
-        db.open();
-        const KikDataSetPtr set = KikDataSetPtr::create();
-        db.load(set);
-        return set;
+        return readKikBack(openBackup(backupFolder), env.path(cacheName));
     }
 
 private slots:
@@ -173,26 +163,52 @@ private slots:
         QCOMPARE(treeOf(backupFolder), before);
     }
 
-    void encryptedAndModernBackupsAreNotWrittenInto()
+    void aPlainModernBackupIsWrittenAndEncryptedOnesNeedTheirPassword()
     {
-        // Files of a Manifest.db backup are not written yet: refused, not half done.
-        for (const BackupFormat format : {BackupFormat::Mbdb, BackupFormat::FilesDb}) {
-            ItunesBackupBuilder builder;
-            builder.setFormat(format);
-            if (format == BackupFormat::Mbdb)
-                builder.setPassword(QStringLiteral("pw"), 10);
-            builder.addFile(kDomain, QStringLiteral("Documents/kik.sqlite"), "store");
-            const QString folder = env.path(format == BackupFormat::Mbdb ? "encrypted" : "modern");
-            builder.build(folder);
-            const QMap<QString, QByteArray> before = treeOf(folder);
-            const QString local = env.path("plain");
-            writeFileBytes(local, "plain");
-            RecordingProgress progress;
-            IOSMergeWAFiles2iTunesBKThread worker(openBackup(folder), {{kDomain, local, "Documents/kik.sqlite", true}},
-                                                  &progress);
-            progress.run(worker);
-            QCOMPARE(progress.errors().size(), 1);
-            QCOMPARE(treeOf(folder), before);
+        for (const bool encrypted : {false, true}) {
+            for (const BackupFormat format : {BackupFormat::Mbdb, BackupFormat::FilesDb}) {
+                ItunesBackupDevice device;
+                device.productVersion = QStringLiteral("10.1");  // an encrypted list would need the password to load
+                ItunesBackupBuilder builder(device);
+                builder.setFormat(format);
+                if (encrypted)
+                    builder.setPassword(QStringLiteral("pw"), 10);
+                builder.addFile(kDomain, QStringLiteral("Documents/kik.sqlite"), "store");
+                const QString folder = env.path(QStringLiteral("formats/%1-%2").arg(int(format)).arg(encrypted));
+                builder.build(folder);
+                const QMap<QString, QByteArray> before = treeOf(folder);
+                const QString local = env.path("plain");
+                writeFileBytes(local, "new store");
+                RecordingProgress progress;
+                const QSharedPointer<BackupManifest> backup = openBackup(folder);
+                IOSMergeWAFiles2iTunesBKThread worker(backup, {{kDomain, local, "Documents/kik.sqlite", true},
+                                                              {kDomain, local, "Documents/attachments/new", false}},
+                                                      &progress);
+                progress.run(worker);
+                if (encrypted) {
+                    QCOMPARE(progress.errors(), QStringList("Failed to export messages to iTunes backup because your "
+                                                            "current iTunes backup is encrypted."));
+                    QCOMPARE(treeOf(folder), before);
+                    // With the password it is written, encrypted.
+                    QVERIFY(backup->unlock(QStringLiteral("pw")));
+                    RecordingProgress unlocked;
+                    IOSMergeWAFiles2iTunesBKThread again(backup, {{kDomain, local, "Documents/attachments/new", false}},
+                                                         &unlocked);
+                    unlocked.run(again);
+                    QCOMPARE(unlocked.errors(), QStringList());
+                } else {
+                    QCOMPARE(progress.errors(), QStringList());
+                }
+                const QSharedPointer<BackupManifest> after = openBackup(folder);
+                QVERIFY(!encrypted || after->unlock(QStringLiteral("pw")));
+                const _BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
+                QVERIFY(node);
+                QCOMPARE(node->record().size, quint64(9));
+                QCOMPARE(readFileBytes(after->payloadPath(node)) == "new store", !encrypted);
+                after->extractFile(node, env.path("extracted/new"));
+                QCOMPARE(readFileBytes(env.path("extracted/new")), QByteArray("new store"));
+                QCOMPARE(treeOf(folder).value("Status.plist"), before.value("Status.plist"));
+            }
         }
     }
 };

@@ -125,15 +125,26 @@ private slots:
 
     void init() { boxes->clear(); }
 
-    void anEncryptedBackupIsRefused()
+    void anEncryptedBackupIsWrittenOnceItsPasswordIsGiven()
     {
         selectSource();
         chosenBackup = env.path("backups/encrypted");
         const QMap<QString, QByteArray> before = treeOf(chosenBackup);
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &) { return false; };
         window->miExport2ITunesBKAll();
-        QCOMPARE(boxes->texts(), QStringList("Failed to export messages to iTunes backup because your current iTunes "
-                                             "backup is encrypted."));
+        QCOMPARE(boxes->texts(), QStringList());
         QCOMPARE(treeOf(chosenBackup), before);
+
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup) {
+            return backup->unlock(QStringLiteral("secret"));
+        };
+        selectSource();  // the phone's node, loaded meanwhile, may have taken the selection
+        window->miExport2ITunesBKAll();
+        QCOMPARE(boxes->texts(),
+                 QStringList(QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages)));
+        const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
+        QVERIFY(treeOf(chosenBackup).value(storeName) != before.value(storeName));
+        QCOMPARE(treeOf(chosenBackup).value("Manifest.plist"), before.value("Manifest.plist"));
     }
 
     void messagesGoIntoAPlainBackup()

@@ -5,6 +5,7 @@
 #include "ItunesBackupBuilder.h"
 #include "db/Sqlite3DB.h"
 #include "device/CFType.h"
+#include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestFilesDb.h"
@@ -89,9 +90,13 @@ class TestManifestFilesDb : public QObject
     TestEnv env;
     QString m_container;  // Kik's files as on the phone
 
-    void buildBackup(const QString &folder, BackupFormat format, const QString &password = QString())
+    // The builder of the last build, for its keys.
+    ItunesBackupBuilder buildBackup(const QString &folder, BackupFormat format, const QString &password = QString(),
+                                    const QString &ios = QStringLiteral("17.5"))
     {
-        ItunesBackupBuilder builder;
+        ItunesBackupDevice device;
+        device.productVersion = ios;
+        ItunesBackupBuilder builder(device);
         builder.setFormat(format);
         if (!password.isEmpty())
             builder.setPassword(password, 10);
@@ -99,6 +104,29 @@ class TestManifestFilesDb : public QObject
         builder.addFile(kGroupDomain, QStringLiteral("cores/private/a1/kik.sqlite"), "group store");
         builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), "sms");
         builder.build(folder);
+        return builder;
+    }
+
+    static void setManifestKey(const QString &folder, const QByteArray &manifestKey)
+    {
+        CFType manifest = CFType::fromPlistFile(folder + QStringLiteral("/Manifest.plist"));
+        manifest.setValue(QStringLiteral("ManifestKey"), CFType(manifestKey));
+        writeFileBytes(folder + QStringLiteral("/Manifest.plist"), manifest.toPlistData(CFType::BinaryFormat));
+    }
+
+    // Loads folder with the password; the error text, or empty when it loaded.
+    static QString loadError(const QString &folder, const QString &password = QStringLiteral("secret"))
+    {
+        BackupManifest backup(folder);
+        backup.readInfo();
+        if (!password.isEmpty() && !backup.unlock(password))
+            return QStringLiteral("wrong password");
+        return thrownText([&] { backup.load(); });
+    }
+
+    QStringList leftInTmp() const
+    {
+        return QDir(env.path(QStringLiteral("tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
     // Runs SQL on a backup's Manifest.db as a hostile writer would.
@@ -197,7 +225,8 @@ private slots:
     {
         // iOS 10.0 and 10.1: the files are encrypted, Manifest.db is not.
         const QString folder = env.path(QStringLiteral("ios10"));
-        buildBackup(folder, BackupFormat::FilesDb, QStringLiteral("secret"));
+        buildBackup(folder, BackupFormat::FilesDb, QStringLiteral("secret"), QStringLiteral("10.1"));
+        QVERIFY(readFileBytes(folder + QStringLiteral("/Manifest.db")).startsWith("SQLite format 3"));
         BackupManifest backup(folder);
         backup.readInfo();
         QVERIFY(backup.encrypted());
@@ -277,19 +306,71 @@ private slots:
         QVERIFY(thrownText([&] { none.load(); }).contains(QStringLiteral("holds neither Manifest.db nor Manifest.mbdb")));
     }
 
-    void encryptedListIsRefusedForNow()
+    void encryptedListIsDecryptedPrivately()
     {
+        const QString plainFolder = env.path(QStringLiteral("ios17-plain"));
         const QString folder = env.path(QStringLiteral("ios17"));
-        buildBackup(folder, BackupFormat::FilesDb);
-        CFType manifest = CFType::fromPlistFile(folder + QStringLiteral("/Manifest.plist"));
-        manifest.setValue(QStringLiteral("IsEncrypted"), CFType::fromBool(true));
-        manifest.setValue(QStringLiteral("ManifestKey"), CFType(QByteArray(44, 'm')));
-        manifest.setValue(QStringLiteral("BackupKeyBag"), CFType(QByteArray(40, 'k')));
-        writeFileBytes(folder + QStringLiteral("/Manifest.plist"), manifest.toPlistData(CFType::BinaryFormat));
-        BackupManifest backup(folder);
+        buildBackup(plainFolder, BackupFormat::FilesDb);
+        buildBackup(folder, BackupFormat::FilesDb, QStringLiteral("secret"));
+        QVERIFY(!readFileBytes(folder + QStringLiteral("/Manifest.db")).startsWith("SQLite format 3"));
+        const QMap<QString, QByteArray> before = fingerprint(folder);
+
+        BackupManifest locked(folder);
+        locked.readInfo();
+        QCOMPARE(thrownText([&] { locked.load(); }),
+                 folder + QStringLiteral("/Manifest.db is encrypted: the backup password is needed to read it."));
+
+        BackupManifest backup(folder), plain(plainFolder);
         backup.readInfo();
-        QVERIFY(thrownText([&] { backup.load(); }).contains(QStringLiteral("iOS 10.2 or later and is encrypted")));
-        QVERIFY(backup.fileTree().isEmpty());
+        QVERIFY(backup.unlock(QStringLiteral("secret")));
+        backup.load();
+        plain.load();
+        // The same rows; digests and keys differ, being of encrypted bytes.
+        auto withoutCrypto = [](QMap<QString, QString> lines) {
+            for (QString &line : lines)
+                line = line.section(QLatin1Char(' '), 0, 4);
+            return lines;
+        };
+        QCOMPARE(withoutCrypto(describe(backup.rootNode())), withoutCrypto(describe(plain.rootNode())));
+        const _BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
+        QVERIFY(store);
+        backup.extractFile(store, env.path(QStringLiteral("ios17-out/kik.sqlite")));
+        QCOMPARE(readFileBytes(env.path(QStringLiteral("ios17-out/kik.sqlite"))), QByteArray(5000, 's'));
+        // Nothing written into the backup, and the decrypted copy is gone.
+        QCOMPARE(fingerprint(folder), before);
+        QCOMPARE(leftInTmp(), QStringList());
+    }
+
+    void damagedOrWronglyKeyedListsAreNamed()
+    {
+        const QString folder = env.path(QStringLiteral("keys"));
+        const ItunesBackupBuilder builder = buildBackup(folder, BackupFormat::FilesDb, QStringLiteral("secret"));
+        const QString list = folder + QStringLiteral("/Manifest.db");
+        const QByteArray cipher = readFileBytes(list);
+        const QByteArray goodKey = builder.manifestKey();
+        const QString damaged = list + QStringLiteral(" cannot be decrypted: the file is damaged or the wrong key was used.");
+
+        // Whole pages, no padding block (as some tools leave it): the data is kept and read.
+        QCOMPARE(cipher.size() % 4096, 16);
+        writeFileBytes(list, cipher.left(cipher.size() - 16));
+        QCOMPARE(loadError(folder), QStringLiteral("(nothing thrown)"));
+        // Cut short of a block, or the key of another database.
+        writeFileBytes(list, cipher.left(cipher.size() - 5));
+        QCOMPARE(loadError(folder), damaged);
+        writeFileBytes(list, cipher);
+        setManifestKey(folder, goodKey.left(4) + aesKeyWrap(builder.classKey(3), QByteArray(32, 'w')));
+        QCOMPARE(loadError(folder), damaged);
+        // A class the password does not open, or no key at all.
+        setManifestKey(folder, QByteArray("\x06\0\0\0", 4) + goodKey.mid(4));
+        QVERIFY(loadError(folder).contains(QStringLiteral("names protection class 6, which the keybag does not unlock")));
+        setManifestKey(folder, goodKey.left(20));
+        QVERIFY(loadError(folder).contains(QStringLiteral("is 20 bytes long instead of 44")));
+
+        setManifestKey(folder, goodKey);
+        const QMap<QString, QByteArray> before = fingerprint(folder);
+        QCOMPARE(loadError(folder), QStringLiteral("(nothing thrown)"));
+        QCOMPARE(fingerprint(folder), before);
+        QCOMPARE(leftInTmp(), QStringList());
     }
 
     void writerReplacesTheRowOfTheSamePath()

@@ -3,12 +3,15 @@
 #include "device/CFType.h"
 #include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
+#include "itunes/BackupFileCrypt.h"
 #include "itunes/ManifestFilesDb.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QVersionNumber>
 
 #include <stdexcept>
 
@@ -17,7 +20,6 @@ namespace {
 constexpr int kClassCount = 11;
 // The class phones wrap the key of Manifest.db with ("UntilFirstUserAuthentication").
 constexpr int kManifestClass = 3;
-constexpr qint64 kBlockBytes = 1 << 20;
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -46,25 +48,6 @@ void setModified(const QString &path, const QDateTime &time)
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(time, QFileDevice::FileModificationTime))
         fail(QStringLiteral("can not set the time of %1").arg(path));
-}
-
-// AES-256-CBC with a zero IV and PKCS#7 padding.
-void encryptFile(const QString &source, const QString &target, const QByteArray &key)
-{
-    QFile in(source);
-    QFile out(target);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not encrypt %1 into %2").arg(source, target));
-    AesCbcEncryptor encryptor(key);
-    while (!in.atEnd()) {
-        const QByteArray block = in.read(kBlockBytes);
-        if (block.isEmpty())
-            fail(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
-        out.write(encryptor.encrypt(block));
-    }
-    out.write(encryptor.finish());
-    if (out.error() != QFileDevice::NoError)
-        fail(out.errorString());
 }
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -188,9 +171,15 @@ void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, 
         QByteArray fileKey = randomBytes(32);
         rec.encryptionKey = littleEndian32(entry.options.protectionClass)
                             + aesKeyWrap(classKey(entry.options.protectionClass), fileKey);
-        encryptFile(plain, target, fileKey);
+        encryptBackupFileThrow(plain, target, fileKey);
         wipeBytes(fileKey);
         QFile::remove(plain);
+        // The digest is of the bytes as stored.
+        QFile stored(target);
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        if (!stored.open(QIODevice::ReadOnly) || !hash.addData(&stored))
+            fail(QStringLiteral("can not read %1").arg(target));
+        rec.dataHash = hash.result();
     }
     if (entry.options.keyField)
         rec.encryptionKey = *entry.options.keyField;
@@ -211,6 +200,8 @@ void ItunesBackupBuilder::writePlists(const QString &folder) const
     CFType manifest = CFType::newDictionary();
     if (encrypted)
         manifest.setValue(QStringLiteral("BackupKeyBag"), CFType(m_keybag));
+    if (encryptsFileList())
+        manifest.setValue(QStringLiteral("ManifestKey"), CFType(m_manifestKey));
     manifest.setValue(QStringLiteral("Date"), CFType::fromDateTime(m_device.date));
     manifest.setValue(QStringLiteral("IsEncrypted"), CFType::fromBool(encrypted));
     manifest.setValue(QStringLiteral("Lockdown"), lockdown);
@@ -264,7 +255,24 @@ void ItunesBackupBuilder::writeFileList(const MbdbIndex &index, const QString &f
     MbdbIndex phoneIndex = index;
     for (_MbdbRecord &rec : phoneIndex)
         rec.birthTime = rec.changeTime;
-    writeManifestFilesDb(phoneIndex, QDir(folder).filePath(QStringLiteral("Manifest.db")));
+    const QString path = QDir(folder).filePath(QStringLiteral("Manifest.db"));
+    if (!encryptsFileList()) {
+        writeManifestFilesDb(phoneIndex, path);
+        return;
+    }
+    const QString plain = path + QStringLiteral(".plain");
+    writeManifestFilesDb(phoneIndex, plain);
+    encryptBackupFileThrow(plain, path, m_manifestDbKey);
+    QFile::remove(plain);
+}
+
+bool ItunesBackupBuilder::encryptsFileList() const
+{
+    if (m_password.isEmpty() || m_format != BackupFormat::FilesDb)
+        return false;
+    // iOS 10.0 and 10.1 encrypted only the files.
+    const QVersionNumber version = QVersionNumber::fromString(m_device.productVersion);
+    return !(version.majorVersion() == 10 && version.minorVersion() < 2);
 }
 
 void ItunesBackupBuilder::build(const QString &folder)

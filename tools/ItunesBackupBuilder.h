@@ -34,7 +34,8 @@ struct ItunesBackupFileOptions
 // way a phone does it (keybag with DPSL, DPIC, SALT and ITER, class keys wrapped with the
 // password key, per-file keys wrapped with class keys, files in AES-256-CBC with PKCS#7 padding).
 // The file list is Manifest.mbdb with the files beside it, or Manifest.db with each file in the
-// sub-folder named by the first two characters of its name.
+// sub-folder named by the first two characters of its name; an encrypted Manifest.db is itself
+// encrypted with the key of ManifestKey, except for a phone of iOS 10.0 or 10.1.
 class ItunesBackupBuilder
 {
 public:
@@ -102,6 +103,8 @@ private:
     QString payloadTarget(const QString &folder, const QString &name) const;
     void writeFileList(const MbdbIndex &index, const QString &folder) const;
     void writeStatusPlist(const QString &folder) const;
+    // Manifest.db encrypted with ManifestKey: iOS 10.2 and later.
+    bool encryptsFileList() const;
 
     Device m_device;
     BackupFormat m_format = BackupFormat::Mbdb;

@@ -68,7 +68,7 @@ int main(int argc, char *argv[])
                       QStringLiteral("File list: mbdb (Manifest.mbdb, the default) or db (Manifest.db, iOS 10 and later; "
                                      "with --password an iOS 10.0/10.1 backup)."),
                       QStringLiteral("mbdb|db"), QStringLiteral("mbdb")});
-    parser.addOption({QStringLiteral("ios"), QStringLiteral("iOS version of the phone (default 9.3.5, or 17.5 for db)."),
+    parser.addOption({QStringLiteral("ios"), QStringLiteral("iOS version of the phone (default 9.3.5, or 17.5 for db; an encrypted db of 10.0 or 10.1 keeps Manifest.db plain)."),
                       QStringLiteral("version")});
     parser.addOption({QStringLiteral("unfinished"), QStringLiteral("Write a backup the phone did not finish.")});
     parser.addPositionalArgument(QStringLiteral("domain=folder"),
@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     const bool filesDb = format == QLatin1String("db");
     ItunesBackupBuilder::Device device;
     if (filesDb)
-        device.productVersion = parser.isSet(QStringLiteral("password")) ? QStringLiteral("10.1") : QStringLiteral("17.5");
+        device.productVersion = QStringLiteral("17.5");
     if (parser.isSet(QStringLiteral("ios")))
         device.productVersion = parser.value(QStringLiteral("ios"));
     if (parser.isSet(QStringLiteral("udid")))

@@ -506,6 +506,19 @@ CFType &CFType::append(const CFType &value)
     return *this;
 }
 
+CFType &CFType::setAt(int index, const CFType &value)
+{
+    if (!isArray() || value.isNull() || index < 0 || quint32(index) >= plist_array_get_size(ref()))
+        return *this;
+    const plist_t old = plist_array_get_item(ref(), quint32(index));
+    if (old == value.ref())
+        return *this;
+    const plist_t item = adoptOrCopy(value);
+    detachWrappersOf(old);
+    plist_array_set_item(ref(), item, quint32(index));
+    return *this;
+}
+
 QByteArray CFType::toPlistData(int format) const
 {
     if (isNull() || (format != XmlFormat && format != BinaryFormat))

@@ -69,6 +69,8 @@ public:
     CFType &setValue(const QString &key, const CFType &value);
     CFType &setValue(const CFType &key, const CFType &value);
     CFType &append(const CFType &value);
+    // Replaces an array's entry; an index out of range changes nothing.
+    CFType &setAt(int index, const CFType &value);
 
     QByteArray toPlistData(int format = XmlFormat) const;
     static CFType fromPlistData(const QByteArray &data);

@@ -2,9 +2,11 @@
 
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 
 #include <limits>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -96,6 +98,14 @@ bool pkcs7Unpad(QByteArray &data)
     }
     data.truncate(data.size() - count);
     return true;
+}
+
+QByteArray secureRandomBytes(int count)
+{
+    QByteArray bytes(count, '\0');
+    if (RAND_bytes(reinterpret_cast<uchar *>(bytes.data()), count) != 1)
+        throw std::runtime_error("The system gave no random bytes for a new encryption key.");
+    return bytes;
 }
 
 void wipeBytes(QByteArray &bytes)

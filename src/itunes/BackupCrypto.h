@@ -19,6 +19,10 @@ QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped);
 // data. False, and data unchanged, when the data is not whole blocks or the padding is not valid.
 bool pkcs7Unpad(QByteArray &data);
 
+// Bytes from the library's cryptographic generator, for new file keys. Throws
+// std::runtime_error when it has none to give.
+QByteArray secureRandomBytes(int count);
+
 // Overwrites secret bytes in place (not optimised away).
 void wipeBytes(QByteArray &bytes);
 

@@ -25,6 +25,14 @@ BackupFileStaging::~BackupFileStaging()
 {
     for (const QString &copy : std::as_const(m_staged))
         QFile::remove(copy);
+    removeMadeFolders();
+}
+
+void BackupFileStaging::removeMadeFolders()
+{
+    for (const QString &folder : std::as_const(m_madeFolders))
+        QDir().rmdir(folder);  // only when empty
+    m_madeFolders.clear();
 }
 
 QString BackupFileStaging::targetPath(const QString &fileName) const
@@ -36,6 +44,12 @@ QString BackupFileStaging::stageThrow(const QString &localPath, const QString &f
 {
     const QString target = targetPath(fileName);
     const QString copy = target + kStagedSuffix;
+    const QString parent = QFileInfo(target).absolutePath();
+    if (!QFileInfo::exists(parent)) {
+        if (!QDir().mkpath(parent))
+            fail(QStringLiteral("can not write %1. %2").arg(target, QStringLiteral("The folder can not be created.")));
+        m_madeFolders << parent;
+    }
     QFile::remove(copy);
     QFile source(localPath);
     if (!source.copy(copy)) {
@@ -71,6 +85,7 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
         throw;
     }
     m_staged.clear();
+    m_madeFolders.clear();
     for (const QString &target : std::as_const(setAside))
         if (!QFile::remove(target + kAsideSuffix))
             qDebug("BackupFileStaging: can not remove %s", qUtf8Printable(target + kAsideSuffix));

@@ -4,6 +4,7 @@
 #include "device/CFType.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupCrypto.h"
+#include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupKeybag.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <optional>
@@ -135,10 +137,17 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
     const QString path = QDir(m_folder).filePath(QStringLiteral("Manifest.db"));
     if (m_manifestKey.isEmpty())
         return readManifestFilesDb(path, path);  // plain: iOS 10.0 and 10.1 encrypt only the files
-    // Here the decrypted copy of Manifest.db will be made, in a private temporary folder, with
-    // the key the keybag unwraps from ManifestKey.
-    fail(QStringLiteral("This iTunes Backup was made by iOS 10.2 or later and is encrypted; this version of "
-                        "Parlewick cannot read the file list of such a backup yet."));
+    if (!m_keybag)
+        fail(QStringLiteral("%1 is encrypted: the backup password is needed to read it.").arg(path));
+    QByteArray key = m_keybag->unwrapManifestKey(m_manifestKey);
+    const ScopedWipe wipeKey(key);
+    // Owner-only and removed however this ends: the decrypted list names every file of the phone.
+    const QTemporaryDir plainFolder;
+    if (!plainFolder.isValid())
+        fail(QStringLiteral("can not create a temporary folder. %1").arg(plainFolder.errorString()));
+    const QString plain = plainFolder.filePath(QStringLiteral("Manifest.db"));
+    decryptManifestFilesDbThrow(path, plain, key, path);
+    return readManifestFilesDb(plain, path);
 }
 
 QString BackupManifest::payloadPath(const _BackupFileNode *node) const

@@ -43,6 +43,8 @@ public:
     QString serialNumber() const { return m_serialNumber; }
     int encrypted() const { return m_encrypted; }
     QByteArray keybagBlob() const { return m_keybagBlob; }
+    // Manifest.plist's ManifestKey (iOS 10.2 and later): Manifest.db is encrypted with its key.
+    QByteArray manifestKey() const { return m_manifestKey; }
     QString displayName() const { return m_displayName; }
     QString folder() const { return m_folder; }
     // Status.plist says the phone finished writing this backup; only such a backup is loaded.

@@ -22,8 +22,9 @@ public:
     // cancelled. notFoundText is shown when the backup holds no Kik data. With several Kik
     // accounts in the backup the user picks one. location receives where the files lay.
     QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText = QStringLiteral("Found no Kik data in your iTunes Backup."),
+                       const QString &notFoundText = ImportItunesCommand::notFoundText(),
                        KikBackupLocation *location = nullptr);
+    static QString notFoundText() { return QStringLiteral("Found no Kik data in your iTunes Backup."); }
 
 private:
     struct Extraction;

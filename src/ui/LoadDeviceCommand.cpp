@@ -67,7 +67,9 @@ bool LoadDeviceCommand::loadFromDeviceBackup(const DeviceDescription &device, co
         reportError(QString::fromUtf8(error.what()));
         return false;
     }
-    const QString appFolder = ImportItunesCommand(m_window).extractKik(backup, deviceCacheFolder(device));
+    ImportItunesCommand import(m_window);
+    const QString appFolder =
+        import.extractKik(backup, deviceCacheFolder(device), ImportItunesCommand::notFoundText(), &m_location);
     return !appFolder.isEmpty() && showDevice(device, appFolder);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceDescription.h"
+#include "workers/KikBackupAccounts.h"
 
 #include <QString>
 
@@ -21,10 +22,13 @@ public:
     // backup in backupFolder (the folder named after its UDID) into the device's cache folder,
     // the same mirror the direct road fills, and shown.
     bool loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder);
+    // Where the device backup kept the store that was read (after the backup road).
+    const KikBackupLocation &backupLocation() const { return m_location; }
 
 private:
     bool loadThroughDeviceBackup(const DeviceDescription &device);
     bool showDevice(const DeviceDescription &device, const QString &appFolder);
 
     MainWindow &m_window;
+    KikBackupLocation m_location;
 };

@@ -42,14 +42,16 @@ void TransferCommand::toDevice(MessageVariant variant)
         return;
     showInformation(closeKikFirstNote() + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
     bool usedBackup = false;
-    if (!LoadDeviceCommand(m_window).run(target, &usedBackup))
+    LoadDeviceCommand loader(m_window);
+    if (!loader.run(target, &usedBackup))
         return;
     int transferred = 0;
     IOSFileItemList files;
     if (!restore(target, messages, !usedBackup, &transferred, &files))
         return;
     if (usedBackup) {
-        finishThroughDeviceBackup(target, transferred, files);
+        // A phone that keeps Kik in its App Group container gets the store there.
+        finishThroughDeviceBackup(target, transferred, placedInBackup(files, loader.backupLocation()));
         return;
     }
     showInformation(successText(transferred));
@@ -116,6 +118,13 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
     try {
         backup->readInfo();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return;
+    }
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+        return;
+    try {
         backup->load();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
@@ -148,11 +157,7 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
     if (!backup)
         return;
-    if (backup->encrypted()) {
-        showWarning(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup "
-                                   "is encrypted."));
-        return;
-    }
+    // An encrypted backup is written once its password was given (extractKik asks for it).
     DeviceDescription device;
     device.udid = QStringLiteral("virtual_") + backup->identityKey();
     device.deviceName = backup->deviceName();

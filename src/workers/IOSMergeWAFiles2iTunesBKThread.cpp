@@ -1,12 +1,10 @@
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
 
-#include "itunes/BackupFileStaging.h"
+#include "itunes/BackupContentWriter.h"
 #include "itunes/BackupManifest.h"
-#include "itunes/ManifestDb.h"
 #include "workers/AbsProgressTarget.h"
 
 #include <QDebug>
-#include <QDir>
 #include <QFileInfo>
 
 #include <stdexcept>
@@ -36,23 +34,15 @@ void IOSMergeWAFiles2iTunesBKThread::run()
 
 void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
 {
-    // Plain files in an encrypted backup would be read back as garbage.
-    if (m_backup->encrypted())
-        throw std::runtime_error("Failed to export messages to iTunes backup because your current iTunes backup is encrypted.");
-    if (backupFormatOf(m_backup->folder()) == BackupFormat::FilesDb)
-        throw std::runtime_error("Failed to export messages to iTunes backup: writing into backups of iOS 10 and later "
-                                 "is not supported yet. Your backup was not changed.");
-    const QString manifestPath = QDir(m_backup->folder()).filePath(QStringLiteral("Manifest.mbdb"));
-    MbdbIndex index = readManifestDb(manifestPath);
+    BackupContentWriter writer(*m_backup);
     // A store written where the backup keeps none would be one Kik never reads (its files lie
     // elsewhere on newer phones): nothing is written then.
     for (const IOSFileItem &item : std::as_const(m_files)) {
-        if (item.path.endsWith(QLatin1String("/kik.sqlite")) && !index.contains(backupFileName(item.domain, item.path)))
+        if (item.path.endsWith(QLatin1String("/kik.sqlite")) && !writer.holdsFile(item.domain, item.path))
             throw std::runtime_error(QStringLiteral("This iTunes backup holds no Kik database at %1 %2; nothing was changed.")
                                          .arg(item.domain, item.path)
                                          .toStdString());
     }
-    BackupFileStaging staging(m_backup->folder());
     const int total = int(m_files.size());
     for (int k = 0; k < total; ++k) {
         m_progress->throwIfCanceled();
@@ -61,16 +51,13 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
                      QStringLiteral("File: %1").arg(QFileInfo(QLatin1Char('/') + item.path).fileName()));
         if (item.path.isEmpty() || item.localPath.isEmpty() || !QFileInfo(item.localPath).isFile())
             continue;
-        const QString name = backupFileName(item.domain, item.path);
-        const QString target = staging.targetPath(name);
-        if (!item.overwrite && (QFileInfo::exists(target) || staging.isStaged(name))) {
-            qDebug("IOSMergeWAFiles2iTunesBKThread: %s exists.", qUtf8Printable(target));
+        if (!item.overwrite && writer.holdsFile(item.domain, item.path)) {
+            qDebug("IOSMergeWAFiles2iTunesBKThread: %s exists.", qUtf8Printable(item.path));
             continue;
         }
-        const QString copy = staging.stageThrow(item.localPath, name);
-        qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(target), qUtf8Printable(item.path));
-        addFileRecord(index, copy, item.domain, item.path);
+        writer.putFileThrow(item.localPath, item.domain, item.path);
+        qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(item.localPath), qUtf8Printable(item.path));
     }
-    m_progress->throwIfCanceled();
-    staging.commitThrow([&] { writeManifestDb(index, manifestPath); });
+    postProgress(m_progress, QStringLiteral("Checking the backup..."), 100, QString());
+    writer.commitThrow([this] { m_progress->throwIfCanceled(); });
 }

@@ -8,9 +8,11 @@
 class AbsProgressTarget;
 class BackupManifest;
 
-// Puts file items into an iTunes backup folder and records them in its Manifest.mbdb. A file
-// the backup already holds is replaced only when its item says so. The backup changes all at
-// once at the end: a failure or a cancel leaves its files and Manifest.mbdb as they were.
+// Puts file items into an iTunes backup folder of either format (Manifest.mbdb or Manifest.db)
+// and records them in its file list; an encrypted backup needs its keybag unlocked first. A
+// file the backup already holds is replaced only when its item says so. The backup changes
+// all at once at the end (BackupContentWriter): a failure or a cancel leaves it byte for byte
+// as it was. Needs no widgets: the window and parlewick-cli run it alike.
 class IOSMergeWAFiles2iTunesBKThread : public QThread
 {
     Q_OBJECT

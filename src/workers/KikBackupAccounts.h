@@ -43,7 +43,7 @@ bool hasKikContainer(const BackupManifest &backup);
 bool isKikAccountId(const QString &name);
 
 // The files of the app container's Documents moved to where the backup keeps the store that
-// was read: on newer phones an account folder of the App Group container.
+// was read (on newer phones an account folder of the App Group container); other files stay.
 IOSFileItemList placedInBackup(IOSFileItemList files, const KikBackupLocation &location);
 
 // One line per account for messages: "<id>  <n> messages, newest <time>" (local time).

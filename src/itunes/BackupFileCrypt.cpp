@@ -1,0 +1,95 @@
+#include "itunes/BackupFileCrypt.h"
+
+#include "itunes/AesCbcDecryptor.h"
+#include "itunes/AesCbcEncryptor.h"
+#include "itunes/BackupCrypto.h"
+
+#include <QFile>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr qint64 kBlockBytes = 16;
+constexpr qint64 kBatchBytes = 1 << 20;
+const QByteArray kSqliteHeader("SQLite format 3\0", 16);
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+void openBoth(QFile &in, QFile &out)
+{
+    if (!in.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("can not open %1. %2").arg(in.fileName(), in.errorString()));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        fail(QStringLiteral("can not create %1. %2").arg(out.fileName(), out.errorString()));
+}
+
+void writeAll(QFile &out, const QByteArray &bytes)
+{
+    if (out.write(bytes) != bytes.size())
+        fail(QStringLiteral("can not write %1. %2").arg(out.fileName(), out.errorString()));
+}
+
+QByteArray readBatch(QFile &in)
+{
+    QByteArray bytes = in.read(kBatchBytes);
+    if (bytes.isEmpty() && in.error() != QFileDevice::NoError)
+        fail(QStringLiteral("can not read %1. %2").arg(in.fileName(), in.errorString()));
+    return bytes;
+}
+
+} // namespace
+
+qint64 encryptBackupFileThrow(const QString &source, const QString &target, const QByteArray &key)
+{
+    QFile in(source);
+    QFile out(target);
+    openBoth(in, out);
+    AesCbcEncryptor encryptor(key);
+    qint64 written = 0;
+    for (QByteArray plain = readBatch(in); !plain.isEmpty(); plain = readBatch(in)) {
+        const QByteArray cipher = encryptor.encrypt(plain);
+        writeAll(out, cipher);
+        written += cipher.size();
+    }
+    const QByteArray last = encryptor.finish();
+    writeAll(out, last);
+    if (!out.flush())
+        fail(QStringLiteral("can not write %1. %2").arg(target, out.errorString()));
+    return written + last.size();
+}
+
+void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key,
+                                 const QString &sourceName)
+{
+    const QString damaged =
+        QStringLiteral("%1 cannot be decrypted: the file is damaged or the wrong key was used.").arg(sourceName);
+    QFile in(source);
+    QFile out(target);
+    openBoth(in, out);
+    if (in.size() == 0 || in.size() % kBlockBytes != 0)
+        fail(damaged);
+    AesCbcDecryptor decryptor(key);
+    QByteArray held;  // the last block seen, written once it is known not to be the last
+    bool first = true;
+    for (QByteArray batch = readBatch(in); !batch.isEmpty(); batch = readBatch(in)) {
+        if (batch.size() % kBlockBytes != 0)
+            fail(damaged);  // the file changed while it was read
+        auto *bytes = reinterpret_cast<uchar *>(batch.data());
+        decryptor.decrypt(bytes, bytes, size_t(batch.size()));
+        if (first && !batch.startsWith(kSqliteHeader))
+            fail(damaged);
+        first = false;
+        writeAll(out, held);
+        held = batch.right(kBlockBytes);
+        batch.chop(kBlockBytes);
+        writeAll(out, batch);
+    }
+    pkcs7Unpad(held);
+    writeAll(out, held);
+    if (!out.flush())
+        fail(QStringLiteral("can not write %1. %2").arg(target, out.errorString()));
+}
