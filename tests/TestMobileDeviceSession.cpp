@@ -156,7 +156,7 @@ private slots:
     // come through for old and new phones alike.
     void sessionsReachPhonesOfEveryVersion()
     {
-        for (const QString version : {QStringLiteral("17.5"), QStringLiteral("10.3"), QStringLiteral("9.3.5")}) {
+        for (const QString &version : {QStringLiteral("17.5"), QStringLiteral("10.3"), QStringLiteral("9.3.5")}) {
             phone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), version);
             phone.clearReceived();
             const QList<CFType> values = mobiledevice_copy_values(device(), {"DeviceName", "ProductVersion"});

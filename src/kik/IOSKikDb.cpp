@@ -103,7 +103,7 @@ void IOSKikDb::readLayoutThrow()
 
     // Kik numbers its entities differently from version to version; the join tables carry the
     // numbers in their names. Without them no table name can be formed.
-    for (const QString entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
+    for (const QString &entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
         if (entityNumber(entity) <= 0)
             throw std::runtime_error(QStringLiteral("%1 does not list the entity %2 in Z_PRIMARYKEY: it is damaged or "
                                                     "not a Kik database.")
