@@ -52,9 +52,9 @@ QMap<QString, QByteArray> backupContent(const QString &folder, const QString &pa
     QMap<QString, QByteArray> content;
     BackupManifest backup(folder);
     backup.readInfo();
-    backup.load();
     if (backup.encrypted() && !backup.unlock(password))
         return content;
+    backup.load();
     QTemporaryDir out;
     int n = 0;
     for (const _BackupFileNode *node : backup.fileTree().allNodes()) {

@@ -73,9 +73,8 @@ void makePhoneBackup(const SimPhoneFolder &phone, const QString &folder)
     device.date = QDateTime::currentDateTimeUtc();
     ItunesBackupBuilder builder(device);
     const QString password = phone.backupPassword();
-    // Phones of iOS 10 and later send Manifest.db; an encrypted one is itself encrypted, which
-    // the program cannot read yet, so encrypted backups keep Manifest.mbdb, with today's keybag.
-    builder.setFormat(password.isEmpty() ? BackupFormat::FilesDb : BackupFormat::Mbdb);
+    // Phones of iOS 10 and later send Manifest.db, encrypted itself in an encrypted backup.
+    builder.setFormat(BackupFormat::FilesDb);
     if (!password.isEmpty()) {
         builder.setKeybagFormat(ItunesBackupBuilder::KeybagFormat::Modern, phone.backupKeyRounds());
         builder.setPassword(password, 10000);

@@ -54,10 +54,10 @@ void PhoneRestore::open(const QString &password)
 {
     try {
         m_backup.readInfo();
-        m_backup.load();
     } catch (const std::exception &error) {
         unreadable(QStringLiteral("Error reading backup properties: %1").arg(QString::fromUtf8(error.what())));
     }
+    // An encrypted file list opens only with the keybag unlocked.
     if (m_backup.encrypted()) {
         bool unlocked = false;
         try {
@@ -67,6 +67,11 @@ void PhoneRestore::open(const QString &password)
         }
         if (!unlocked)
             unreadable(QStringLiteral("Incorrect backup password"));
+    }
+    try {
+        m_backup.load();
+    } catch (const std::exception &error) {
+        unreadable(QStringLiteral("Error reading backup properties: %1").arg(QString::fromUtf8(error.what())));
     }
     for (const _BackupFileNode *node : m_backup.fileTree().allNodes()) {
         const _MbdbRecord &rec = node->record();
