@@ -1,6 +1,7 @@
-// parlewick-cli with --device and transfer --to-device, run as the built tool against simulated
-// iPhones: one that serves Kik's container (a development app) and ones that keep it closed,
-// whose Kik data comes through a real device backup made by Debian's idevicebackup2.
+// parlewick-cli with --device (show, import, extract) and transfer --to-device, run as the built
+// tool against simulated iPhones: one that serves Kik's container (a development app) and ones
+// that keep it closed, whose Kik data comes through a real device backup made by Debian's
+// idevicebackup2, one of them encrypted.
 
 #include "TestEnv.h"
 #include "TestFiles.h"
@@ -8,9 +9,10 @@
 #include "CliRun.h"
 #include "KikBackupFixture.h"
 #include "KikDataBuilder.h"
+#include "PhoneKikStore.h"
+#include "PhoneLog.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
-#include "db/Sqlite3DB.h"
 #include "device/TempBackupFolder.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -26,6 +28,7 @@ namespace {
 const QString kOpen = QStringLiteral("00008030-001A2B3C4D5E6F80");     // serves Kik's container
 const QString kClosed = QStringLiteral("00008110-000A1B2C3D4E5F81");   // iOS 17.5, Kik from the App Store
 const QString kTarget = QStringLiteral("00008030-001A2B3C4D5E6F82");   // serves Kik's container
+const QString kSealed = QStringLiteral("00008120-000A1B2C3D4E5F83");   // closed, encrypts its backups
 const QString kKik = QStringLiteral("com.kik.chat");
 const QString kGroup = QStringLiteral("group.com.kik.chat");
 
@@ -40,18 +43,11 @@ KikStoreOptions storeOptions(quint32 seed)
     return options;
 }
 
-// Stanza id -> how often, of the messages Kik shows (types 1 and 2); "ok" in *integrity.
-QMap<QString, int> storeUids(const QString &storePath, QString *integrity)
+QProcessEnvironment withPassword(const QString &password)
 {
-    Sqlite3DB db;
-    db.openThrow(storePath, Sqlite3DB::ReadOnly);
-    Sqlite3Cursor check = db.queryThrow("PRAGMA integrity_check");
-    *integrity = check.moveNext() ? check.getText(0) : QString();
-    QMap<QString, int> uids;
-    Sqlite3Cursor rows = db.queryThrow("select ZSTANZAID from ZKIKMESSAGE where ZTYPE in (1, 2)");
-    while (rows.moveNext())
-        ++uids[rows.getText(0)];
-    return uids;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"), password);
+    return environment;
 }
 
 int shownMessages(const CliRun &run)
@@ -72,6 +68,7 @@ class TestCliDeviceTransfer : public QObject
     GeneratedKikStore openStore;
     GeneratedKikStore closedStore;
     GeneratedKikStore targetStore;
+    GeneratedKikStore sealedStore;
     QStringList walOnly;
 
     QString targetStorePath() const { return sim.phone(kTarget).containerPath(kKik) + "/Documents/kik.sqlite"; }
@@ -96,12 +93,12 @@ private slots:
         SimPhoneOptions closed;
         closed.apps = {kKik};
         closed.groups = {kGroup};
-        const SimPhoneFolder closedPhone = sim.createPhone(kClosed, closed);
-        closedStore = KikStoreGenerator(storeOptions(2)).generate(env.path("closed-kik"));
+        closedStore = putKikInGroupContainer(sim.createPhone(kClosed, closed), storeOptions(2), env.path("closed-kik"));
         walOnly = addWalOnlyMessages(closedStore.storePath, 3);
-        const QString account = closedPhone.groupContainerPath(kGroup) + "/cores/private/" + kikFixtureAccountId(1);
-        QVERIFY(QDir().mkpath(QFileInfo(account).path()));
-        QVERIFY(QDir().rename(closedStore.rootFolder + "/Documents", account));
+        closed.backupPassword = QStringLiteral("phone-pw");
+        closed.backupKeyRounds = 10;
+        sealedStore = putKikInGroupContainer(sim.createPhone(kSealed, closed), storeOptions(4), env.path("sealed-kik"));
+        writeFileBytes(env.path("pw.txt"), "phone-pw\n");
         sim.start();
     }
 
@@ -123,6 +120,44 @@ private slots:
         for (const QString &uid : walOnly)
             QVERIFY(run.out.contains(uid.toUtf8()));
         QVERIFY(QFileInfo::exists(env.path("backuproot/__talvora_iosbk_temp/" + kClosed + "/Manifest.db")));
+    }
+
+    // An encrypted device backup takes its password as an encrypted --backup does.
+    void anEncryptedDeviceBackupTakesItsPassword()
+    {
+        const CliRun none = runCliTool({"show", "--device", kSealed});
+        QCOMPARE(none.code, 2);
+        QVERIFY2(none.err.contains("no password was given"), qPrintable(none.err));
+        const CliRun wrong = runCliTool({"import", "--device", kSealed, "--into", "Sealed"}, withPassword("wrong"));
+        QCOMPARE(wrong.code, 1);
+        QVERIFY2(wrong.err.contains("Invalid password."), qPrintable(wrong.err));
+        QVERIFY(!QFileInfo::exists(QDir(localDatabasesFolder()).filePath("Sealed")));
+
+        const CliRun shown = runCliTool({"show", "--device", kSealed, "--json"}, withPassword("phone-pw"));
+        QVERIFY2(shown.code == 0, qPrintable(shown.err));
+        QCOMPARE(shownMessages(shown), int(sealedStore.messages));
+        const CliRun import =
+            runCliTool({"import", "--device", kSealed, "--into", "Sealed", "--password-file", env.path("pw.txt")});
+        QVERIFY2(import.code == 0, qPrintable(import.err));
+        QCOMPARE(shownMessages(runCliTool({"show", "--db", "Sealed", "--json"})), int(sealedStore.messages));
+    }
+
+    void extractTakesKikOutOfADeviceBackup()
+    {
+        const QString out = env.path("extracted");
+        const CliRun run = runCliTool({"extract", "--device", kClosed, "--out", out});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        QCOMPARE(run.outText(), out + "/com.kik.chat\n");
+        // The store with its log: the log's messages are there too.
+        QVERIFY(QFileInfo(out + "/com.kik.chat/Documents/kik.sqlite-wal").size() > 0);
+        const CliRun shown = runCliTool({"show", "--kik", out + "/com.kik.chat", "--json"});
+        QCOMPARE(shownMessages(shown), int(closedStore.messages) + walOnly.size());
+
+        QCOMPARE(runCliTool({"extract", "--device", kClosed, "--backup", out, "--out", out}).code, 2);
+        QCOMPARE(runCliTool({"extract", "--device", kClosed}).code, 2);
+        const CliRun missing = runCliTool({"extract", "--device", "00000000-0000000000000000", "--out", out});
+        QCOMPARE(missing.code, 1);
+        QVERIFY(missing.err.startsWith("No iPhone with the UDID 00000000-0000000000000000 is connected."));
     }
 
     void aPhoneThatIsNotConnectedIsNamedWithThoseThatAre()
@@ -172,10 +207,40 @@ private slots:
                                                  .arg(closedStore.messages + walOnly.size()));
         }
         QString integrity;
-        const QMap<QString, int> uids = storeUids(targetStorePath(), &integrity);
+        const QMap<QString, int> uids = shownMessageUids(targetStorePath(), &integrity);
         QCOMPARE(integrity, QStringLiteral("ok"));
         QCOMPARE(qint64(uids.size()), targetStore.messages + closedStore.messages + walOnly.size());
         for (const QStringList &set : {targetStore.messageUids, closedStore.messageUids, walOnly}) {
+            for (const QString &uid : set)
+                QCOMPARE(uids.value(uid), 1);
+        }
+    }
+
+    // The round trip's last leg onto a phone that keeps the container closed and encrypts its
+    // backups: a wrong password stops before anything reaches the phone, the right one goes
+    // with the restore.
+    void roundTripEndsOnAnEncryptedClosedPhone()
+    {
+        const SimPhoneFolder sealed = sim.phone(kSealed);
+        const QMap<QString, QByteArray> before = treeOf(sealed.path() + "/groups");
+        const CliRun wrong =
+            runCliTool({"transfer", "--db", "Round trip", "--to-device", kSealed, "--yes"}, withPassword("wrong"));
+        QCOMPARE(wrong.code, 1);
+        QVERIFY2(wrong.err.contains("Invalid password."), qPrintable(wrong.err));
+        QCOMPARE(treeOf(sealed.path() + "/groups"), before);
+        QVERIFY(PhoneLog::entries(sealed, {{"kind", "restored"}}).isEmpty());
+
+        const CliRun run = runCliTool(
+            {"transfer", "--db", "Round trip", "--to-device", kSealed, "--yes", "--password-file", env.path("pw.txt")});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        QCOMPARE(run.outText(), QStringLiteral("Successfully transferred %1 messages to iPhone.\n")
+                                    .arg(closedStore.messages + walOnly.size()));
+        QCOMPARE(PhoneLog::entries(sealed, {{"kind", "restored"}}).size(), 1);
+        QString integrity;
+        const QMap<QString, int> uids = shownMessageUids(groupKikStorePath(sealed), &integrity);
+        QCOMPARE(integrity, QStringLiteral("ok"));
+        QCOMPARE(qint64(uids.size()), sealedStore.messages + closedStore.messages + walOnly.size());
+        for (const QStringList &set : {sealedStore.messageUids, closedStore.messageUids, walOnly}) {
             for (const QString &uid : set)
                 QCOMPARE(uids.value(uid), 1);
         }
@@ -188,8 +253,7 @@ private slots:
         _KikChat *chat = builder.addChat(builder.addUser("Restored Friend", "restored_q@talk.kik.com"));
         builder.addMessage(chat, QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC), "through the backup", true);
         WindowTestKit::writeLocalDb(QDir(localDatabasesFolder()).filePath("One"), set);
-        const QString store = sim.phone(kClosed).groupContainerPath(kGroup) + "/cores/private/" + kikFixtureAccountId(1)
-                              + "/kik.sqlite";
+        const QString store = groupKikStorePath(sim.phone(kClosed));
         const QByteArray before = readFileBytes(store);
 
         const CliRun run = runCliTool({"transfer", "--db", "One", "--to-device", kClosed, "--yes"});
@@ -199,7 +263,7 @@ private slots:
         QCOMPARE(run.outText(), QStringLiteral("Successfully transferred 1 messages to iPhone.\n"));
         QTRY_VERIFY_WITH_TIMEOUT(readFileBytes(store) != before, 20000);
         QString integrity;
-        QCOMPARE(storeUids(store, &integrity).size(), closedStore.messages + walOnly.size() + 1);
+        QCOMPARE(shownMessageUids(store, &integrity).size(), closedStore.messages + walOnly.size() + 1);
         QCOMPARE(integrity, QStringLiteral("ok"));
     }
 

@@ -117,7 +117,7 @@ private slots:
         const QString folder = env.path("devicebackup/" + kClosed);
         builder.build(folder);
         QStringList typed;
-        window->dialogs().unlockBackup = [&typed](const QSharedPointer<BackupManifest> &backup) {
+        window->dialogs().unlockBackup = [&typed](const QSharedPointer<BackupManifest> &backup, QString *) {
             typed << QStringLiteral("secret");
             return backup->unlock(QStringLiteral("secret"));
         };

@@ -68,7 +68,7 @@ private slots:
             backup->readInfo();
             return backup;
         };
-        dialogs.unlockBackup = [this](const QSharedPointer<BackupManifest> &backup) {
+        dialogs.unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, QString *) {
             asked << QStringLiteral("password");
             return !password.isEmpty() && backup->unlock(password);
         };

@@ -1,23 +1,25 @@
-// Moving a local database's messages into Kik: onto a plugged-in simulated iPhone, onto one
-// that keeps Kik's container closed (through its device backup, with a stand-in for the backup
-// tool), into a plain iTunes backup, the refusal of an encrypted backup, and the checks made
-// before a device backup is restored onto a phone.
+// Moving a local database's messages into Kik: onto a plugged-in simulated iPhone, onto phones
+// that keep Kik's container closed (through a device backup and restore by Debian's
+// idevicebackup2, an encrypted one with its password), into a plain iTunes backup, the refusal of
+// an encrypted backup without its password, and the check made before a device backup is
+// restored onto a phone.
 
 #include "TestEnv.h"
 #include "TestFiles.h"
 
 #include "BoxRecorder.h"
-#include "FakeBackupTool.h"
 #include "ItunesBackupBuilder.h"
 #include "KikDataBuilder.h"
+#include "PhoneKikStore.h"
+#include "PhoneLog.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
-#include "db/Sqlite3DB.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/PasscodeDlg.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -27,6 +29,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QLineEdit>
 #include <QtTest>
 
 #include <memory>
@@ -37,6 +40,8 @@ namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F72");
 const QString kClosedUdid = QStringLiteral("00008101-000A11B22C33D44F");
+const QString kSealedUdid = QStringLiteral("00008120-000B22C33D44E55A");
+const QString kGroup = QStringLiteral("group.com.kik.chat");
 const QString kKik = QStringLiteral("com.kik.chat");
 const QString kDomain = QStringLiteral("AppDomain-com.kik.chat");
 const QString kBackupSettings = QStringLiteral("com.apple.mobile.backup");
@@ -55,6 +60,7 @@ class TestMainWindowTransfer : public QObject
     int sourceMessages = 0;
     QString chosenBackup;
     QString chosenDevice = QStringLiteral("Target iPhone");
+    QStringList passwords;   // typed into the password dialog, one a try; none left: Cancel
 
     ItemModelMain *model() const { return window->mainModel(); }
 
@@ -63,6 +69,57 @@ class TestMainWindowTransfer : public QObject
         _ItemNode *source = child(model()->localDbRoot(), QStringLiteral("Source"));
         QVERIFY(source);
         select(*window, source);
+    }
+
+    // A phone of today that keeps Kik's store in its App Group container; the window loads it
+    // through a device backup made by Debian's idevicebackup2 once it is plugged in.
+    GeneratedKikStore plugInClosedPhone(const QString &udid, const QString &name, const QString &password = QString())
+    {
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        options.groups = {kGroup};
+        options.deviceName = name;
+        options.backupPassword = password;
+        options.backupKeyRounds = 10;
+        KikStoreOptions kik;
+        kik.chats = 2;
+        kik.messagesPerChat = 4;
+        kik.seed = quint32(qHash(udid));
+        const qsizetype phonesBefore = model()->deviceRoot()->children.size();
+        const GeneratedKikStore store = putKikInGroupContainer(sim.createPhone(udid, options), kik, env.path(udid));
+        sim.plugIn(udid);
+        [&] { QTRY_COMPARE_WITH_TIMEOUT(model()->deviceRoot()->children.size(), phonesBefore + 1, 30000); }();
+        settle();
+        return store;
+    }
+
+    // Sends the source's messages to the named phone, which restarts after the restore and is
+    // loaded again.
+    void transferAndWaitForTheRestart(const QString &name)
+    {
+        boxes->clear();
+        selectSource();
+        chosenDevice = name;
+        window->miDb2iAll();
+        chosenDevice = QStringLiteral("Target iPhone");
+        QVERIFY(!child(model()->deviceRoot(), name));
+        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), name), 30000);
+        settle();
+    }
+
+    // Once each: the phone's messages and the source's, in a sound store.
+    void checkPhoneStore(const QString &name, const SimPhoneFolder &target, const GeneratedKikStore &before)
+    {
+        const auto *node = static_cast<const _IOSDeviceItemNode *>(child(model()->deviceRoot(), name));
+        QVERIFY(node);
+        QCOMPARE(qint64(node->dataSet->allMessages().size()), before.messages + sourceMessages);
+        QString integrity;
+        const QMap<QString, int> uids = shownMessageUids(groupKikStorePath(target), &integrity);
+        QCOMPARE(integrity, QStringLiteral("ok"));
+        QCOMPARE(qint64(uids.size()), before.messages + sourceMessages);
+        QCOMPARE(QSet<int>(uids.begin(), uids.end()), QSet<int>{1});
+        for (const QString &uid : before.messageUids)
+            QVERIFY(uids.contains(uid));
     }
 
 private slots:
@@ -118,24 +175,44 @@ private slots:
             }
             return nullptr;
         };
+        // Device backups go below the test's folder.
+        QVERIFY(QDir().mkpath(env.path("backuproot")));
+        writeFileBytes(QDir(dataFolder()).filePath(TempBackupRootFileName), env.path("backuproot").toUtf8());
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()), QStringList("Target iPhone"), 20000);
     }
 
-    void init() { boxes->clear(); }
+    void init()
+    {
+        boxes->clear();
+        // The password dialog itself, typed into: a wrong password keeps it open.
+        window->dialogs().unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, QString *password) {
+            PasscodeDlg dialog(backup, window.get());
+            dialog.setKeepPassword(password != nullptr);
+            while (!passwords.isEmpty() && dialog.result() != QDialog::Accepted) {
+                dialog.findChild<QLineEdit *>(QStringLiteral("txtPasscode"))->setText(passwords.takeFirst());
+                dialog.btnOKPressed();
+            }
+            if (dialog.result() != QDialog::Accepted)
+                return false;
+            if (password)
+                *password = dialog.takePassword();
+            return true;
+        };
+    }
 
     void anEncryptedBackupIsWrittenOnceItsPasswordIsGiven()
     {
         selectSource();
         chosenBackup = env.path("backups/encrypted");
         const QMap<QString, QByteArray> before = treeOf(chosenBackup);
-        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &) { return false; };
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &, QString *) { return false; };
         window->miExport2ITunesBKAll();
         QCOMPARE(boxes->texts(), QStringList());
         QCOMPARE(treeOf(chosenBackup), before);
 
-        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup) {
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup, QString *) {
             return backup->unlock(QStringLiteral("secret"));
         };
         selectSource();  // the phone's node, loaded meanwhile, may have taken the selection
@@ -183,76 +260,56 @@ private slots:
 
     void messagesGoOntoAClosedPhoneThroughItsDeviceBackup()
     {
-        // The phone's device backup is a prepared one, copied into place by the tool's stand-in;
-        // a restore is only noted.
-        KikStoreOptions kik;
-        kik.chats = 2;
-        kik.messagesPerChat = 4;
-        const GeneratedKikStore closedStore = KikStoreGenerator(kik).generate(env.path("closed-kik"));
-        ItunesBackupBuilder prepared;
-        prepared.addFolder(kDomain, closedStore.rootFolder);
-        prepared.build(env.path("prepared/" + kClosedUdid));
-        QFile remembered(QDir(dataFolder()).filePath(TempBackupRootFileName));
-        QVERIFY(remembered.open(QIODevice::WriteOnly));
-        remembered.write(env.path("backuproot").toUtf8());
-        remembered.close();
-        QVERIFY(QDir().mkpath(env.path("backuproot")));
-        FakeBackupTool tool(env.path("bin"));
-        tool.write("case \"$*\" in *restore*) echo restored > \"$NOTE\";; *) mkdir -p \"$ROOT\" && cp -R '" +
-                   env.path("prepared/" + kClosedUdid) + "' \"$ROOT/\";; esac");
-
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Closed iPhone");
-        sim.createPhone(kClosedUdid, options).setFault("ContainerRefused", true);
-        sim.plugIn(kClosedUdid);
-        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()).size(), 2, 20000);
-        settle();
-        boxes->clear();
-
-        selectSource();
-        chosenDevice = QStringLiteral("Closed iPhone");
-        window->miDb2iAll();
-        QTRY_VERIFY_WITH_TIMEOUT(boxes->texts().filter("Successfully transferred").size() == 1, 20000);
+        const GeneratedKikStore closedStore = plugInClosedPhone(kClosedUdid, QStringLiteral("Closed iPhone"));
+        transferAndWaitForTheRestart(QStringLiteral("Closed iPhone"));
         QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
         QVERIFY(boxes->texts().filter("Notes:<br/>1) If your iPhone is protected with a passcode").size() == 1);
-        QCOMPARE(boxes->texts().last(),
-                 QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
-        QCOMPARE(tool.note(), QStringLiteral("restored\n"));
-        QVERIFY(tool.arguments().contains(kClosedUdid));
-
-        // The backup that went back onto the phone holds the phone's messages and the new ones.
-        const QString backupFolder = QDir(rememberedTempBackupFolder()).filePath(kClosedUdid);
-        const MbdbIndex index = readManifestDb(backupFolder + "/Manifest.mbdb");
-        const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
-        QVERIFY(index.contains(storeName));
-        Sqlite3DB store;
-        store.openThrow(backupFolder + "/" + storeName, Sqlite3DB::ReadOnly);
-        Sqlite3Cursor count = store.queryThrow("select count(*) from ZKIKMESSAGE");
-        QVERIFY(count.moveNext());
-        QCOMPARE(count.getInt64(0), closedStore.messages + closedStore.statusLines + sourceMessages);
-        // The phone restarts after a restore: it is dropped until it comes back.
-        QCOMPARE(childTexts(model()->deviceRoot()), QStringList("Target iPhone"));
-        chosenDevice = QStringLiteral("Target iPhone");
+        QCOMPARE(boxes->texts().filter("Successfully transferred").size(), 1);
+        // The phone's store, restored by idevicebackup2, holds its messages and the new ones.
+        checkPhoneStore(QStringLiteral("Closed iPhone"), sim.phone(kClosedUdid), closedStore);
     }
 
-    void aPhoneThatBacksUpToICloudOrEncryptsIsStopped()
+    // The phone encrypts its backups: its password is asked with the password dialog and handed
+    // to the restore; a wrong one is said so and nothing reaches the phone.
+    void anEncryptedPhoneIsRestoredWithItsPassword()
+    {
+        passwords = {QStringLiteral("phone-pw")};   // for the load when it is plugged in
+        const GeneratedKikStore sealedStore =
+            plugInClosedPhone(kSealedUdid, QStringLiteral("Sealed iPhone"), QStringLiteral("phone-pw"));
+        QVERIFY(passwords.isEmpty());
+        const QMap<QString, QByteArray> before = treeOf(sim.phone(kSealedUdid).path() + "/groups");
+
+        passwords = {QStringLiteral("phone-pw"), QStringLiteral("wrong")};   // then the dialog is cancelled
+        boxes->clear();
+        selectSource();
+        chosenDevice = QStringLiteral("Sealed iPhone");
+        window->miDb2iAll();
+        QVERIFY(passwords.isEmpty());
+        QCOMPARE(boxes->texts(QMessageBox::Warning).filter("Invalid password.").size(), 1);
+        QVERIFY(boxes->texts().filter("Successfully transferred").isEmpty());
+        QCOMPARE(treeOf(sim.phone(kSealedUdid).path() + "/groups"), before);
+        QVERIFY(PhoneLog::entries(sim.phone(kSealedUdid), {{"kind", "restored"}}).isEmpty());
+
+        passwords = {QStringLiteral("phone-pw"), QStringLiteral("phone-pw"), QStringLiteral("phone-pw")};
+        transferAndWaitForTheRestart(QStringLiteral("Sealed iPhone"));
+        QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
+        QCOMPARE(boxes->texts().filter("Successfully transferred").size(), 1);
+        checkPhoneStore(QStringLiteral("Sealed iPhone"), sim.phone(kSealedUdid), sealedStore);
+    }
+
+    void aPhoneThatBacksUpToICloudIsStopped()
     {
         auto *handle = MobileDeviceHandle::attach(kUdid);
-        const IOSRestorePreflight both(true, true);
-        QCOMPARE(both.warning(handle), QString());   // no backup settings at all
+        const IOSRestorePreflight preflight;
+        QCOMPARE(preflight.warning(handle), QString());   // no backup settings at all
         phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), true);
-        const QString cloud = both.warning(handle);
+        const QString cloud = preflight.warning(handle);
         phone.setLockdownValue(kBackupSettings, QStringLiteral("CloudBackupEnabled"), false);
+        // Encrypted backups are restored with their password.
         phone.setLockdownValue(kBackupSettings, QStringLiteral("WillEncrypt"), true);
-        const QString encrypted = both.warning(handle);
-        QCOMPARE(IOSRestorePreflight(true, false).warning(handle), QString());
-        QCOMPARE((QStringList{cloud, encrypted}),
-                 QStringList({"Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try "
-                              "again.<br/><br/><img src=\":res/close_icloudbk.jpg\"/>",
-                              "Failed to transfer data to device. Your iTunes backup is encrypted. Please run iTunes "
-                              "on computer and then uncheck \"Encrypt iPhone backup\" option to try again.<br/><br/>"
-                              "<img src=\":res/close_itunesbkenc.jpg\"/>"}));
+        QCOMPARE(preflight.warning(handle), QString());
+        QCOMPARE(cloud, QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
+                                       "iPhone to try again.<br/><br/><img src=\":res/close_icloudbk.jpg\"/>"));
     }
 };
 

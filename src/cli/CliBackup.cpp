@@ -22,7 +22,8 @@ namespace {
 
 } // namespace
 
-QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args)
+QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args,
+                                               QString *password)
 {
     if (!QFileInfo(folder).isDir())
         fail(QStringLiteral("The folder %1 does not exist.").arg(folder));
@@ -31,14 +32,16 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
     if (!backup->isFinished())
         fail(BackupManifest::unfinishedText());
     if (backup->encrypted()) {
-        const QString password = readBackupPasswordThrow(args);
+        const QString given = readBackupPasswordThrow(args);
         // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
         ConsoleProgress progress;
-        UnlockBackupThread worker(backup, password, &progress);
+        UnlockBackupThread worker(backup, given, &progress);
         runTaskThrow(progress, worker);
         if (!worker.keybag())
             fail(QObject::tr("IDS_INVALID_PASSWORD"));
         backup->setKeybag(worker.keybag());
+        if (password)
+            *password = given;
     }
     backup->load();
     return backup;

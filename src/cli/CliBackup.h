@@ -9,7 +9,9 @@ struct KikBackupLocation;
 
 // Opens the iTunes backup in folder: its metadata, the password of an encrypted one (asked
 // the way readBackupPasswordThrow does; a wrong one raises "Invalid password."), its file list.
-QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args);
+// *password, when given, receives the password that unlocked it (empty for a plain backup).
+QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args,
+                                               QString *password = nullptr);
 
 // Copies Kik's files out of the backup into cacheRoot/com.kik.chat (an empty cacheRoot is the
 // program's own cache of that backup) behind the console progress, and returns that folder.

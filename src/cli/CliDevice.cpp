@@ -71,24 +71,26 @@ DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCom
     }
     // A phone that backs up to iCloud would not take the restore that brings transferred
     // messages back through this backup.
-    requireRestorablePhoneThrow(device, false);
+    requireRestorablePhoneThrow(device);
     printErr(QStringLiteral("The iPhone keeps Kik's container closed: its Kik data comes through a device backup."));
-    {
-        ConsoleProgress progress;
-        IOSMobileBackupThread backup(device, &progress);
-        runDeviceTaskThrow(progress, backup);
-        mirror.backupFolder = QDir(backup.backupFolder()).filePath(device.udid);
-    }
+    mirror.backupFolder = deviceBackupThrow(device);
     mirror.usedBackup = true;
     mirror.appFolder =
         extractKikThrow(openBackupThrow(mirror.backupFolder, args), deviceCacheFolder(device), account, &mirror.location);
     return mirror;
 }
 
-void requireRestorablePhoneThrow(const DeviceDescription &device, bool checkEncryption)
+QString deviceBackupThrow(const DeviceDescription &device)
 {
-    const QString warning =
-        IOSRestorePreflight(true, checkEncryption).warning(static_cast<MobileDeviceHandle *>(device.handle));
+    ConsoleProgress progress;
+    IOSMobileBackupThread backup(device, &progress);
+    runDeviceTaskThrow(progress, backup);
+    return QDir(backup.backupFolder()).filePath(device.udid);
+}
+
+void requireRestorablePhoneThrow(const DeviceDescription &device)
+{
+    const QString warning = IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
     if (!warning.isEmpty())
         fail(plainText(warning));
 }

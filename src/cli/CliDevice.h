@@ -26,6 +26,11 @@ struct DeviceKikMirror
 DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
                                      const QString &account);
 
+// Makes a device backup of the phone into the temporary backup folder, as the window does, and
+// returns its folder (<temporary backup folder>/<UDID>). Progress on stderr; Ctrl-C raises
+// CliCanceled.
+QString deviceBackupThrow(const DeviceDescription &device);
+
 // Raises std::runtime_error with the preflight's warning as plain text when the phone would not
-// take a device backup or restore (iCloud Backup on; with checkEncryption, encrypted backups).
-void requireRestorablePhoneThrow(const DeviceDescription &device, bool checkEncryption);
+// take a device backup or restore (iCloud Backup on).
+void requireRestorablePhoneThrow(const DeviceDescription &device);

@@ -62,7 +62,10 @@ void runThrow(ConsoleProgress &progress, Worker &worker)
 void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const DeviceKikMirror &mirror,
                                      const IOSFileItemList &files, const QCommandLineParser &args)
 {
-    const QSharedPointer<BackupManifest> backup = openBackupThrow(mirror.backupFolder, args);
+    // The phone needs an encrypted backup's password to restore it; only one that unlocked the
+    // backup here is handed on, so a wrong one stops before anything reaches the phone.
+    QString password;
+    const QSharedPointer<BackupManifest> backup = openBackupThrow(mirror.backupFolder, args, &password);
     {
         ConsoleProgress progress;
         IOSMergeWAFiles2iTunesBKThread merge(backup, placedInBackup(files, mirror.location), &progress);
@@ -70,6 +73,7 @@ void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const Devi
     }
     ConsoleProgress progress;
     IOSMobileRestoreThread restore(device, QFileInfo(mirror.backupFolder).path(), &progress);
+    restore.setBackupPassword(password);
     runThrow(progress, restore);
 }
 
@@ -90,7 +94,7 @@ int transferToDeviceThrow(const KikMessageList &messages, const DeviceDescriptio
     if (mirror.usedBackup) {
         // Asked before anything is merged, so that a "no" leaves even the mirror as it was.
         acceptOrThrow(deviceRestoreNotes(), args);
-        requireRestorablePhoneThrow(device, true);
+        requireRestorablePhoneThrow(device);
     }
     ConsoleProgress progress;
     IOSRestoreKikMsgThread merge(device, messages, &progress);

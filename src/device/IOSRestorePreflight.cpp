@@ -32,14 +32,9 @@ QString IOSRestorePreflight::warningFor(const CFType &backupDomain) const
 {
     if (!backupDomain.isDictionary() || backupDomain.count() == 0)
         return QString();
-    if (m_checkCloudBackup && backupDomain.value(QStringLiteral("CloudBackupEnabled")).toBool())
+    if (backupDomain.value(QStringLiteral("CloudBackupEnabled")).toBool())
         return warningText(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
                                           "iPhone to try again."),
                            QStringLiteral(":res/close_icloudbk.jpg"));
-    if (m_checkEncryption && backupDomain.value(QStringLiteral("WillEncrypt")).toBool())
-        return warningText(QStringLiteral("Failed to transfer data to device. Your iTunes backup is encrypted. Please "
-                                          "run iTunes on computer and then uncheck \"Encrypt iPhone backup\" option "
-                                          "to try again."),
-                           QStringLiteral(":res/close_itunesbkenc.jpg"));
     return QString();
 }

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent)
     : QDialog(parent), m_backup(backup)
 {
@@ -47,6 +49,11 @@ PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *
 
 PasscodeDlg::~PasscodeDlg() = default;
 
+QString PasscodeDlg::takePassword()
+{
+    return std::exchange(m_password, QString());
+}
+
 void PasscodeDlg::btnOKPressed()
 {
     const QString password = m_txtPasscode->text();
@@ -65,5 +72,7 @@ void PasscodeDlg::btnOKPressed()
         return;
     }
     m_backup->setKeybag(worker.keybag());
+    if (m_keepPassword)
+        m_password = password;
     accept();
 }

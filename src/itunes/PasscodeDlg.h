@@ -16,6 +16,11 @@ public:
     explicit PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent = nullptr);
     ~PasscodeDlg() override;
 
+    // Keeps the password that unlocked the backup for takePassword (a restore needs it);
+    // otherwise it is dropped once used.
+    void setKeepPassword(bool keep) { m_keepPassword = keep; }
+    QString takePassword();
+
 public slots:
     void btnOKPressed();
 
@@ -25,4 +30,6 @@ private:
     QLineEdit *m_txtPasscode = nullptr;
     QPushButton *m_btnOK = nullptr;
     QPushButton *m_btnCancel = nullptr;
+    bool m_keepPassword = false;
+    QString m_password;
 };

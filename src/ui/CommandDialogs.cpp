@@ -18,9 +18,14 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
         LoadItunesBackupDlg dialog(owner);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedBackup() : QSharedPointer<BackupManifest>();
     };
-    dialogs.unlockBackup = [owner](const QSharedPointer<BackupManifest> &backup) {
+    dialogs.unlockBackup = [owner](const QSharedPointer<BackupManifest> &backup, QString *password) {
         PasscodeDlg dialog(backup, owner);
-        return dialog.exec() == QDialog::Accepted;
+        dialog.setKeepPassword(password != nullptr);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        if (password)
+            *password = dialog.takePassword();
+        return true;
     };
     dialogs.chooseLocalDb = [owner](const QStringList &existingNames, const QString &proposedName) {
         LocalDbSelForm form(existingNames, proposedName, owner);

@@ -19,7 +19,8 @@ struct CommandDialogs
     // The iTunes backup to load, read and ready to open; null when cancelled.
     std::function<QSharedPointer<BackupManifest>()> chooseBackup;
     // Unlocks an encrypted backup with the user's password; false when the user gave up.
-    std::function<bool(const QSharedPointer<BackupManifest> &backup)> unlockBackup;
+    // *password, when asked for, receives the password that unlocked it (a restore hands it on).
+    std::function<bool(const QSharedPointer<BackupManifest> &backup, QString *password)> unlockBackup;
     // The local database to back up into, existing or new; empty when cancelled.
     std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
     // A file to save into; *selectedFilter receives the chosen filter. Empty when cancelled.

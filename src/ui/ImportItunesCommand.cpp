@@ -42,7 +42,7 @@ struct ImportItunesCommand::Extraction
 QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
                                         const QString &notFoundText, KikBackupLocation *location)
 {
-    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup, nullptr))
         return QString();
     try {
         backup->load();

@@ -42,7 +42,7 @@ bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
 {
     // A phone that backs up to iCloud would not take the restore that brings transferred
     // messages back through this backup.
-    if (const QString warning = IOSRestorePreflight(true, false).warning(static_cast<MobileDeviceHandle *>(device.handle));
+    if (const QString warning = IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
         !warning.isEmpty()) {
         showWarning(warning);
         return false;

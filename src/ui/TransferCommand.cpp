@@ -104,7 +104,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
                                                 const IOSFileItemList &files)
 {
     showInformation(deviceRestoreNotes());
-    if (const QString warning = IOSRestorePreflight(true, true).warning(static_cast<MobileDeviceHandle *>(device.handle));
+    if (const QString warning = IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
         !warning.isEmpty()) {
         showWarning(warning);
         return;
@@ -122,7 +122,10 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup))
+    // The phone needs the password of an encrypted backup to restore it; the dialog only lets
+    // through one that unlocks the backup, so a wrong one never reaches the phone.
+    QString password;
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup, &password))
         return;
     try {
         backup->load();
@@ -132,16 +135,18 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
     }
     if (!mergeIntoBackup(backup, files))
         return;
-    restoreDeviceBackup(device, backupRoot, transferred);
+    restoreDeviceBackup(device, backupRoot, transferred, password);
 }
 
 // The merged device backup goes back onto the phone, which restarts afterwards: its node goes
 // now, and the phone is loaded again when it comes back.
-void TransferCommand::restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred)
+void TransferCommand::restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred,
+                                          const QString &password)
 {
     {
         ProgressForm form(&m_window);
         IOSMobileRestoreThread worker(device, backupRoot, &form);
+        worker.setBackupPassword(password);
         if (!runWithProgress(form, worker))
             return;
     }

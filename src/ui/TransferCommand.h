@@ -31,7 +31,8 @@ private:
                  IOSFileItemList *files);
     bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files);
     void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files);
-    void restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred);
+    void restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred,
+                             const QString &password);
 
     MainWindow &m_window;
 };
