@@ -1,6 +1,7 @@
 // The device backup and restore threads driving Debian's idevicebackup2 against the simulated
-// iPhone: every device error a user meets ends in a message that says what to do and never in a
-// success, and an encrypted restore gets its password without a command line showing it.
+// iPhone: every device error a user meets (the cable pulled in the middle of a file too) ends in a
+// message that says what to do and never in a success, and an encrypted restore gets its
+// password without a command line showing it.
 
 #include "TestEnv.h"
 #include "TestFiles.h"
@@ -119,6 +120,12 @@ private slots:
                                     << "Some files could not be sent between the iPhone and the computer. Try again.";
         QTest::newRow("cable pulled") << "CablePulledAfterFiles" << QVariant(2) << false
                                       << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
+        QTest::newRow("cable pulled in a file") << "CablePulledInFile" << QVariant(3) << false
+                                                << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
+        // Between two files of an upload 1.3.0 waits for the next one without end: the run is
+        // stopped once the phone has gone.
+        QTest::newRow("cable pulled between files") << "CablePulledBetweenFiles" << QVariant(3) << false
+                                                    << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
         QTest::newRow("211 Find My") << "FindMyEnabled" << QVariant(true) << true << "Please follow <a href=";
         QTest::newRow("205 damaged") << "MobileBackupErrors" << QVariant(QVariantMap{{"Restore", 205}}) << true
                                      << "The iPhone could not read the device backup: it is damaged. Make a new backup";
@@ -146,7 +153,7 @@ private slots:
         if (!isRestore)   // half a backup is never left to be read
             QVERIFY(!QFileInfo::exists(m_tempFolder + '/' + kUdid));
         phone().setFaults({});
-        if (fault == QLatin1String("CablePulledAfterFiles")) {
+        if (fault.startsWith(QLatin1String("CablePulled"))) {
             QTRY_COMPARE(m_simulator->deviceId(kUdid), 0u);
             m_simulator->plugIn(kUdid);
             QTRY_VERIFY(m_simulator->deviceId(kUdid) != 0);

@@ -93,6 +93,8 @@ double backupToolProgress(const QByteArray &printed)
 
 void judgeBackupToolRun(const BackupToolRun &run)
 {
+    if (run.phoneLeft)
+        throw BackupToolError(connectionLostText(), 0, true);
     if (run.crashed)
         throw BackupToolError(withLines(run.output, QStringLiteral("%1 stopped unexpectedly.").arg(run.toolName)), 0,
                               false);

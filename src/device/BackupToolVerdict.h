@@ -33,6 +33,7 @@ struct BackupToolRun
     int exitCode = 0;
     QString output;               // standard error, then standard output
     bool backupFinished = true;   // Status.plist says "finished" (true for a restore)
+    bool phoneLeft = false;       // stopped by the program: the phone was gone and the tool went on
 };
 
 // Throws BackupToolError unless the run succeeded.

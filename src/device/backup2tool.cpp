@@ -13,6 +13,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -22,6 +23,10 @@ constexpr char kToolVariable[] = "PARLEWICK_BACKUP_TOOL";
 constexpr int kStartTimeoutMsecs = 60000;
 constexpr int kPollMsecs = 200;
 constexpr int kUnknownEstimateSeconds = 60;
+constexpr int kPresenceCheckMsecs = 1000;
+// How long the tool may go on once the phone has left: 1.3.0 notices a connection lost while it
+// waits for a message, but not while it waits for the next file of an upload, where it spins.
+constexpr int kPhoneGoneGraceMsecs = 10000;
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -163,6 +168,18 @@ int backup2tool::estimateDurationSeconds() const
     return kUnknownEstimateSeconds;
 }
 
+std::optional<bool> backup2tool::phoneListed() const
+{
+    try {
+        const QList<MobileDeviceHandle *> connected = MobileDeviceHandle::connectedDevices();
+        return std::any_of(connected.begin(), connected.end(),
+                           [this](const MobileDeviceHandle *device) { return device->udid() == m_udid; });
+    } catch (const std::exception &error) {
+        qDebug() << "backup2tool: the connected phones are unknown:" << error.what();
+        return std::nullopt;
+    }
+}
+
 void backup2tool::run(backup2tool_op op)
 {
     m_progress = 0;
@@ -192,6 +209,12 @@ void backup2tool::run(backup2tool_op op)
     double told = -1;   // the tool's own percentage, once it printed one
     QElapsedTimer clock;
     clock.start();
+    // Only a phone that was there can leave; a tool run without one is left alone.
+    bool phoneSeen = false;
+    bool phoneLeft = false;
+    QElapsedTimer lastCheck;
+    lastCheck.start();
+    QElapsedTimer gone;   // runs while the phone is away
     for (;;) {
         if (isCanceled()) {
             process.kill();
@@ -200,6 +223,23 @@ void backup2tool::run(backup2tool_op op)
         }
         if (process.waitForFinished(kPollMsecs) || process.state() == QProcess::NotRunning)
             break;
+        if (lastCheck.elapsed() >= kPresenceCheckMsecs) {
+            lastCheck.restart();
+            const std::optional<bool> listed = phoneListed();
+            if (listed.value_or(true)) {
+                phoneSeen = phoneSeen || listed.has_value();
+                gone.invalidate();
+            } else if (phoneSeen && !gone.isValid()) {
+                gone.start();
+            }
+        }
+        if (gone.isValid() && gone.elapsed() > kPhoneGoneGraceMsecs) {
+            qDebug() << "backup2tool: the phone left and the tool goes on; it is stopped.";
+            process.kill();
+            process.waitForFinished(kStartTimeoutMsecs);
+            phoneLeft = true;
+            break;
+        }
         printed += process.readAllStandardOutput();
         // A bar may be cut between two reads: look again at the end of the last one.
         const double now = backupToolProgress(printed.mid(std::max<qsizetype>(0, scanned - 16)));
@@ -216,6 +256,7 @@ void backup2tool::run(backup2tool_op op)
     finished.toolName = shownName;
     finished.output = upToNul(process.readAllStandardError()) + QLatin1Char('\n') + upToNul(printed);
     finished.crashed = process.exitStatus() != QProcess::NormalExit;
+    finished.phoneLeft = phoneLeft;
     finished.exitCode = process.exitCode();
     finished.backupFinished = op != backup2tool_backup || backupFinished();
     qDebug().noquote() << "backup2tool output:" << finished.output;

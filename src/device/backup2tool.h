@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 
 class MobileDeviceHandle;
 class QProcess;
@@ -18,8 +19,8 @@ enum backup2tool_op : qint32 {
 
 // Drives the external backup tool (idevicebackup2, or the program PARLEWICK_BACKUP_TOOL names)
 // for one phone: runs it to the end, reports the progress it prints (or one estimated from the
-// phone's used storage), stops it on a cancel, and turns a failure into a BackupToolError in the
-// user's words. The tool keeps a backup in <backup root>/<UDID>, the layout the program reads as
+// phone's used storage), stops it on a cancel or when it goes on long after the phone has left,
+// and turns a failure into a BackupToolError in the user's words. The tool keeps a backup in <backup root>/<UDID>, the layout the program reads as
 // an iTunes backup.
 class backup2tool : public QObject
 {
@@ -63,6 +64,8 @@ private:
     static QString toolName();
     bool backupFinished() const;
     bool infoPlistListsApps() const;
+    // Whether the multiplexer lists the phone; nothing when it cannot be asked.
+    std::optional<bool> phoneListed() const;
     void sendPassword(QProcess &process);
 
     MobileDeviceHandle *m_device;

@@ -4,6 +4,8 @@
 #include <QJsonObject>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kCodeSuccess = 0x00;
@@ -89,19 +91,24 @@ bool DeviceLinkChannel::writeChunk(char code, const QByteArray &bytes)
     return m_context.stream.write(bigEndian32(quint32(bytes.size() + 1)) + code + bytes);
 }
 
-bool DeviceLinkChannel::sendFile(const QString &deviceName, const QString &backupName, const QString &localFile)
+bool DeviceLinkChannel::sendFile(const QString &deviceName, const QString &backupName, const QString &localFile,
+                                 qint64 limit)
 {
     QFile in(localFile);
     if (!in.open(QIODevice::ReadOnly))
         return false;
     if (!m_context.stream.write(lengthPrefixed(deviceName) + lengthPrefixed(backupName)))
         return false;
+    qint64 sent = 0;
     while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kChunkBytes);
+        if (limit >= 0 && sent >= limit)
+            return false;
+        const QByteArray chunk = in.read(limit >= 0 ? std::min(kChunkBytes, limit - sent) : kChunkBytes);
         if (chunk.isEmpty() || !writeChunk(kCodeFileData, chunk))
             return false;
+        sent += chunk.size();
     }
-    return writeChunk(kCodeSuccess, QByteArray());
+    return limit < 0 && writeChunk(kCodeSuccess, QByteArray());
 }
 
 bool DeviceLinkChannel::endFiles()

@@ -39,8 +39,9 @@ public:
     std::optional<QVariantMap> receiveProcessMessage();
     std::optional<Status> receiveStatus();
 
-    // Uploads: for every file its two names and its bytes in chunks, then a zero length.
-    bool sendFile(const QString &deviceName, const QString &backupName, const QString &localFile);
+    // Uploads: for every file its two names and its bytes in chunks, then a zero length. With
+    // a limit, only that many bytes go, and false says the file was cut short.
+    bool sendFile(const QString &deviceName, const QString &backupName, const QString &localFile, qint64 limit = -1);
     bool endFiles();
     // Downloads: the computer sends each asked file (name, chunks, success or error), then a
     // zero length; it stops at the first file it cannot send. received(name, localFile) is

@@ -124,10 +124,14 @@ void MobileBackup2Service::fileCrossed()
 void MobileBackup2Service::pullCableIfDue()
 {
     const int after = m_context.phone->faults().cablePulledAfterFiles();
-    if (after < 0 || m_filesCrossed < after)
-        return;
+    if (after >= 0 && m_filesCrossed >= after)
+        pullCable(QStringLiteral("CablePulled"));
+}
+
+void MobileBackup2Service::pullCable(const QString &fault)
+{
     m_context.record({{QStringLiteral("kind"), QStringLiteral("fault")},
-                      {QStringLiteral("fault"), QStringLiteral("CablePulled")},
+                      {QStringLiteral("fault"), fault},
                       {QStringLiteral("files"), m_filesCrossed}});
     m_context.setPlugged(false);
     throw ConnectionLost();
@@ -135,7 +139,8 @@ void MobileBackup2Service::pullCableIfDue()
 
 void MobileBackup2Service::upload(const QString &folder, const QStringList &names, const QString &suffix)
 {
-    const int after = m_context.phone->faults().cablePulledAfterFiles();
+    const SimFaults faults = m_context.phone->faults();
+    const int after = faults.cablePulledAfterFiles();
     for (qsizetype first = 0; first < names.size();) {
         qint64 bytes = 0;
         qsizetype count = std::min<qsizetype>(kFilesPerMessage, names.size() - first);
@@ -147,9 +152,17 @@ void MobileBackup2Service::upload(const QString &folder, const QStringList &name
         if (!m_link.send({QStringLiteral("DLMessageUploadFiles"), QVariantMap(), m_progress, quint64(bytes)}))
             throw ConnectionLost();
         for (qsizetype i = first; i < first + count; ++i) {
-            if (!m_link.sendFile(names[i], m_root + QLatin1Char('/') + names[i] + suffix, folder + QLatin1Char('/') + names[i]))
+            const QString local = folder + QLatin1Char('/') + names[i];
+            const QString backupName = m_root + QLatin1Char('/') + names[i] + suffix;
+            if (m_filesCrossed + 1 == faults.cablePulledInFile()) {
+                m_link.sendFile(names[i], backupName, local, QFileInfo(local).size() / 2);
+                pullCable(QStringLiteral("CablePulledInFile"));
+            }
+            if (!m_link.sendFile(names[i], backupName, local))
                 throw ConnectionLost();
             fileCrossed();
+            if (m_filesCrossed == faults.cablePulledBetweenFiles())
+                pullCable(QStringLiteral("CablePulledBetweenFiles"));
         }
         if (!m_link.endFiles())
             throw ConnectionLost();

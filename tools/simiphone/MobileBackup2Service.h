@@ -39,6 +39,7 @@ private:
     QSet<QString> download(const QStringList &names, const QString &folder);
     void fileCrossed();
     void pullCableIfDue();
+    [[noreturn]] void pullCable(const QString &fault);
 
     ServiceContext &m_context;
     DeviceLinkChannel m_link;

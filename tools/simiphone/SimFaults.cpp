@@ -47,6 +47,18 @@ int SimFaults::mobileBackupError(const QString &operation) const
     return m_faults.value(QStringLiteral("MobileBackupErrors")).toMap().value(operation).toInt();
 }
 
+int SimFaults::cablePulledInFile() const
+{
+    const QVariant file = m_faults.value(QStringLiteral("CablePulledInFile"));
+    return file.isValid() ? file.toInt() : -1;
+}
+
+int SimFaults::cablePulledBetweenFiles() const
+{
+    const QVariant file = m_faults.value(QStringLiteral("CablePulledBetweenFiles"));
+    return file.isValid() ? file.toInt() : -1;
+}
+
 int SimFaults::cablePulledAfterFiles() const
 {
     const QVariant after = m_faults.value(QStringLiteral("CablePulledAfterFiles"));

@@ -21,6 +21,10 @@
 //   MobileBackupErrors dict: "Backup" or "Restore" -> error code the operation ends with
 //                    after its files crossed (205, 104, ...)
 //   CablePulledAfterFiles  integer: the cable comes out once that many files crossed
+//   CablePulledInFile      integer: the cable comes out halfway through the N-th file the phone
+//                    uploads (counted from 1)
+//   CablePulledBetweenFiles integer: the cable comes out right after the N-th file the phone
+//                    uploads, before the next one (or the end of the upload)
 class SimFaults
 {
 public:
@@ -36,6 +40,8 @@ public:
     bool findMyEnabled() const;
     int mobileBackupError(const QString &operation) const;   // 0 when none
     int cablePulledAfterFiles() const;                        // -1 when the cable stays in
+    int cablePulledInFile() const;                            // -1 when the cable stays in
+    int cablePulledBetweenFiles() const;                      // -1 when the cable stays in
 
 private:
     QVariantMap m_faults;
