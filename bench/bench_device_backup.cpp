@@ -8,6 +8,7 @@
 #include "KikBackupFixture.h"
 
 #include "app/AppFolders.h"
+#include "device/DeviceCacheFolder.h"
 #include "device/DeviceDescription.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/TempBackupFolder.h"
@@ -56,6 +57,8 @@ int runProgram(const QString &root)
         return 1;
     }
     QDir().mkpath(dataFolder());
+    // A remembered root that is no folder would send the backup to the roomiest volume instead.
+    QDir().mkpath(root);
     QFile pointer(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)));
     pointer.open(QIODevice::WriteOnly);
     pointer.write(root.toUtf8());
@@ -77,7 +80,8 @@ int runProgram(const QString &root)
     auto manifest = QSharedPointer<BackupManifest>::create(QDir(backup.backupFolder()).filePath(kUdid));
     manifest->readInfo();
     manifest->load();
-    IOSLoadKikFromiTunesThread load(manifest, &progress, QDir(root).filePath(QStringLiteral("mirror")));
+    // Into the phone's cache folder, as the program reads a phone.
+    IOSLoadKikFromiTunesThread load(manifest, &progress, deviceCacheFolder(device));
     load.start();
     load.wait();
     if (!progress.error.isEmpty() || !load.found()) {

@@ -41,11 +41,12 @@ parlewick_install_deps() {
     fi
 }
 
+# Builds everything, or only the targets given.
 parlewick_build() {
     local jobs
     jobs="$(nproc 2>/dev/null || echo 2)"
     if [ ! -f "$PARLEWICK_BUILD/CMakeCache.txt" ]; then
         cmake -S "$PARLEWICK_ROOT" -B "$PARLEWICK_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
     fi
-    cmake --build "$PARLEWICK_BUILD" --parallel "$jobs" || exit 1
+    cmake --build "$PARLEWICK_BUILD" --parallel "$jobs" ${1:+--target "$@"} || exit 1
 }

@@ -4,6 +4,8 @@
 #include "ItunesBackupBuilder.h"
 #include "KikBackupFixture.h"
 #include "RecordingProgress.h"
+#include "app/AppFolders.h"
+#include "device/TempBackupFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
@@ -15,6 +17,8 @@
 #include <QFile>
 #include <QMap>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -275,6 +279,48 @@ private slots:
         run = load(backup, fresh);
         QCOMPARE(run.errors.size(), 1);
         QVERIFY(!QFileInfo::exists(fresh));
+    }
+
+    // The program's own device backup mirrored into its cache of the phone: files other than the
+    // store get a second name instead of a copy; a backup of the user's is always copied. A new
+    // mirror takes the old one's place only once complete.
+    void aDeviceBackupIsLinkedAndTheOldMirrorStaysUntilTheNewIsComplete()
+    {
+        const QString udid = QStringLiteral("00008110-000A1B2C3D4E5F6A");
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("disk"))));
+        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), env.path(QStringLiteral("disk")).toUtf8());
+        ItunesBackupBuilder builder;
+        builder.addFolder(kKikDomain, m_container);
+        const QString folder = QDir(rememberedTempBackupFolder()).filePath(udid);
+        builder.build(folder);
+        const QString cacheRoot = QDir(iosCacheFolder()).filePath(udid);
+        const QString attachment = QStringLiteral("Applications/com.kik.chat/Documents/content_manager/data_cache/0b1c-content");
+        const QString store = QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite");
+        const auto sameFile = [](const QSharedPointer<BackupManifest> &backup, const QString &node, const QString &mirrored) {
+            struct stat payload {}, local {};
+            return ::stat(QFile::encodeName(backup->payloadPath(backup->fileTree().node(node))).constData(), &payload) == 0
+                   && ::stat(QFile::encodeName(mirrored).constData(), &local) == 0 && payload.st_ino == local.st_ino;
+        };
+
+        const auto own = openBackup(folder);
+        const Run run = load(own, cacheRoot);
+        QVERIFY(run.found);
+        QCOMPARE(treeOf(run.appFolder + QStringLiteral("/Documents")), m_expected);
+        QVERIFY(sameFile(own, attachment, run.appFolder + QStringLiteral("/Documents/content_manager/data_cache/0b1c-content")));
+        QVERIFY(!sameFile(own, store, run.appFolder + QStringLiteral("/Documents/kik.sqlite")));
+        const auto users = buildBackup(QStringLiteral("users"));
+        const Run copied = load(users, QDir(iosCacheFolder()).filePath(QStringLiteral("other")));
+        QVERIFY(!sameFile(users, attachment, copied.appFolder + QStringLiteral("/Documents/content_manager/data_cache/0b1c-content")));
+
+        // A damaged store in the next backup: the mirror stays as the last complete load left it.
+        const QMap<QString, QByteArray> before = treeOf(run.appFolder);
+        QFile stored(own->payloadPath(own->fileTree().node(store)));
+        QVERIFY(stored.resize(stored.size() - 5));
+        const Run failed = load(openBackup(folder), cacheRoot);
+        QCOMPARE(failed.errors.size(), 1);
+        QVERIFY2(failed.errors.first().contains(QStringLiteral("is damaged")), qPrintable(failed.errors.first()));
+        QCOMPARE(treeOf(run.appFolder), before);
+        QVERIFY(!QFileInfo::exists(run.appFolder + QStringLiteral("/Documents.parlewick-new")));
     }
 
     // Newer phones: one folder per account in the App Group container. Each maps onto the

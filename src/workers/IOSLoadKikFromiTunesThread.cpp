@@ -1,6 +1,8 @@
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
+#include "app/AppFolders.h"
 #include "app/FileUtils.h"
+#include "device/TempBackupFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
@@ -21,6 +23,9 @@
 namespace {
 
 const QString kDocuments = QStringLiteral("Documents");
+// The new mirror is made beside the old one, which it replaces only once complete.
+const QString kNewDocuments = QStringLiteral("Documents.parlewick-new");
+const QString kOldDocuments = QStringLiteral("Documents.parlewick-old");
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -73,6 +78,32 @@ void ensurePrivateFolderThrow(const QString &path)
 QString cacheParentFolder()
 {
     return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-itunes_cache"));
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    return !canonicalFolder.isEmpty()
+           && QFileInfo(path).canonicalFilePath().startsWith(canonicalFolder + QLatin1Char('/'));
+}
+
+// Puts a second name on the payload, replacing local at once; false when the file system will
+// not (another volume, no hard links), and nothing is left behind then.
+bool linkPayload(const QString &payload, const QString &local)
+{
+#ifdef Q_OS_UNIX
+    const QString staged = local + QStringLiteral(".parlewick-link");
+    QFile::remove(staged);
+    if (::link(QFile::encodeName(payload).constData(), QFile::encodeName(staged).constData()) != 0)
+        return false;
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(local).constData()) == 0)
+        return true;
+    QFile::remove(staged);
+#else
+    Q_UNUSED(payload);
+    Q_UNUSED(local);
+#endif
+    return false;
 }
 
 } // namespace
@@ -179,8 +210,11 @@ void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocati
 void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
 {
     prepareCacheRootThrow();
-    const QString documents = QDir(appFolder()).filePath(kDocuments);
+    m_linkPayloads = linksPayloads();
+    const QDir app(appFolder());
+    const QString documents = app.filePath(kNewDocuments);
     removeTreeOrLink(documents);
+    removeTreeOrLink(app.filePath(kOldDocuments));
     if (!QDir().mkpath(documents))
         fail(QStringLiteral("can not create %1.").arg(documents));
     if (place) {
@@ -193,8 +227,37 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
     }
     const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
     m_found = store.isFile() && store.size() > 0;
+    replaceDocumentsThrow();
     if (m_found)
         m_location = *place;
+}
+
+// The complete new mirror takes the old one's place; should that fail, the old one stays.
+void IOSLoadKikFromiTunesThread::replaceDocumentsThrow()
+{
+    const QDir app(appFolder());
+    const QString documents = app.filePath(kDocuments);
+    const QString old = app.filePath(kOldDocuments);
+    const bool hadOld = QFileInfo::exists(documents) || QFileInfo(documents).isSymLink();
+    if (hadOld && !QDir().rename(documents, old))
+        fail(QStringLiteral("can not replace %1.").arg(documents));
+    if (!QDir().rename(app.filePath(kNewDocuments), documents)) {
+        if (hadOld)
+            QDir().rename(old, documents);
+        fail(QStringLiteral("can not replace %1.").arg(documents));
+    }
+    removeTreeOrLink(old);
+}
+
+// The program's own device backup mirrored into its own cache of the phone: nothing writes
+// those files in place (the backup tool and the backup writer put new files under the names,
+// the store is copied, side files are written through QSaveFile), so a plain payload may get a
+// second name instead of a copy. A backup of the user's, or a folder the user named, is copied.
+bool IOSLoadKikFromiTunesThread::linksPayloads() const
+{
+    const QString ownBackups = rememberedTempBackupFolder();
+    return !m_backup->encrypted() && !ownBackups.isEmpty() && isInside(m_backup->folder(), ownBackups)
+           && isInside(m_cacheRoot, iosCacheFolder());
 }
 
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
@@ -239,6 +302,10 @@ void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QS
         if (existing.isFile() && existing.size() > 0)
             return;
     }
+    // The store is written in place by SQLite: it is always a copy of its own.
+    if (m_linkPayloads && !node->name().startsWith(QLatin1String("kik.sqlite"))
+        && QFileInfo(payload).size() == qint64(node->record().size) && linkPayload(payload, local))
+        return;
     // A cancel during a large file stops it at the next chunk; the partial copy is discarded.
     m_backup->extractFile(node, local, [this](qint64, qint64) { m_progress->throwIfCanceled(); });
 }
@@ -255,7 +322,7 @@ void IOSLoadKikFromiTunesThread::removeWhatThisRunMade()
         removeTreeOrLink(appFolder());
         break;
     case Cleanup::Documents:
-        removeTreeOrLink(QDir(appFolder()).filePath(kDocuments));
+        removeTreeOrLink(QDir(appFolder()).filePath(kNewDocuments));
         break;
     }
 }

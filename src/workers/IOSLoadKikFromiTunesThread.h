@@ -54,6 +54,8 @@ private:
     const KikBackupLocation *chooseLocationThrow(const QList<KikBackupLocation> &places) const;
     void surveyAccountsThrow(const QList<KikBackupLocation> &places);
     void mirrorThrow(const KikBackupLocation *place);
+    void replaceDocumentsThrow();
+    bool linksPayloads() const;
     void prepareCacheRootThrow();
     void cacheNode(const _BackupFileNode *node, const QString &targetFolder, Rule rule);
     void removeWhatThisRunMade();
@@ -68,6 +70,7 @@ private:
     bool m_defaultCacheRoot;
     Cleanup m_cleanup = Cleanup::Nothing;
     bool m_found = false;
+    bool m_linkPayloads = false;
     QString m_account;
     bool m_needsAccountChoice = false;
     QList<KikAccountSummary> m_accounts;
