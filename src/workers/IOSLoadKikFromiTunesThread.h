@@ -13,7 +13,9 @@ class _BackupFileNode;
 // Copies Kik's store and its side folders out of an iTunes backup into a cache folder that
 // mirrors the app container ("<cache root>/com.kik.chat"), decrypting when the backup is
 // encrypted. The backup must be read, unlocked when encrypted, and loaded. Read found()
-// after the task succeeded.
+// after the task succeeded. The new Documents is made beside the old one and replaces it only
+// once complete; from the program's own device backup into its cache of a phone, files other
+// than the store are hard-linked rather than copied where the file system allows.
 //
 // Kik's files lie in the app container (older phones) or in one folder per account of the App
 // Group container (newer phones); either folder becomes the mirror's "Documents". When the
