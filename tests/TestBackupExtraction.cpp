@@ -2,6 +2,7 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "app/TaskCanceled.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
@@ -233,9 +234,9 @@ private slots:
         try {
             backup->extractFile(big, out, [](qint64, qint64 done) {
                 if (done > 100000)
-                    throw -1;
+                    throw TaskCanceled();
             });
-        } catch (int) {
+        } catch (const TaskCanceled &) {
             cancelled = true;
         }
         QVERIFY(cancelled);

@@ -141,6 +141,7 @@ class TestBackupKikMessagesThread : public QObject
         QStringList m_errors;
         QStringList m_successes;
         QList<RecordingProgress::Report> m_reports;
+        int cancels = 0;
     };
 
     Outcome backup(const KikMessageList &messages, const QString &folder,
@@ -151,7 +152,7 @@ class TestBackupKikMessagesThread : public QObject
             progress.cancelWhen(std::move(cancelWhen));
         BackupKikMessagesThread worker(messages, folder, &progress);
         progress.run(worker);
-        return {progress.errors(), progress.successes(), progress.reports()};
+        return {progress.errors(), progress.successes(), progress.reports(), progress.cancels()};
     }
 
     QString databaseFolder(const QString &name) { return env.path(QStringLiteral("databases/") + name); }
@@ -341,6 +342,7 @@ private slots:
         });
         QCOMPARE(canceled.errors(), QStringList());
         QCOMPARE(canceled.successes(), QStringList());
+        QCOMPARE(canceled.cancels, 1);   // said once, so a caller waiting for the end is told
         QCOMPARE(canceled.reports().last().text, QStringLiteral("Messages: 3/5"));
         QCOMPARE(dump(folder), dumpBefore);
         QCOMPARE(readFileBytes(folder + QStringLiteral("/talvora-kik.db")), bytesBefore);

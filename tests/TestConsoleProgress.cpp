@@ -2,6 +2,7 @@
 
 #include "StreamCapture.h"
 #include "workers/ConsoleProgress.h"
+#include "workers/TaskRun.h"
 
 #include <QThread>
 #include <QtTest>
@@ -71,12 +72,37 @@ private slots:
             raise(SIGINT);
             QVERIFY(progress.isCanceled());
             QCOMPARE(g_testHandlerCalls.load(), 0);
-            QVERIFY_THROWS_EXCEPTION(int, progress.throwIfCanceled());
+            QVERIFY_THROWS_EXCEPTION(TaskCanceled, progress.throwIfCanceled());
         }
         raise(SIGINT);   // the handler from before is back
         QCOMPARE(g_testHandlerCalls.load(), 1);
         ConsoleProgress next;
         QVERIFY(!next.isCanceled());
+    }
+
+    void nestedObjectsShareOneCtrlC()
+    {
+        struct sigaction current {};
+        {
+            ConsoleProgress stretch;
+            {
+                ConsoleProgress task;
+                QVERIFY(!task.isCanceled());
+                raise(SIGINT);
+                QVERIFY(task.isCanceled());
+                QVERIFY(stretch.isCanceled());   // the enclosing stretch stops too
+            }
+            // The next Ctrl-C ends the process, and a task begun now is canceled from the start.
+            sigaction(SIGINT, nullptr, &current);
+            QVERIFY(current.sa_handler == SIG_DFL);
+            ConsoleProgress next;
+            QVERIFY(next.isCanceled());
+        }
+        sigaction(SIGINT, nullptr, &current);
+        QVERIFY(current.sa_handler == testHandler);
+        QCOMPARE(g_testHandlerCalls.load(), 0);
+        ConsoleProgress fresh;
+        QVERIFY(!fresh.isCanceled());
     }
 
     void secondCtrlCEndsTheProcess()
@@ -138,23 +164,20 @@ private slots:
     {
         ConsoleProgress progress;
         int units = 0;
-        bool sawCancel = false;
         LambdaWorker worker([&] {
-            try {
+            runTask(&progress, [&] {
                 for (units = 0; units < 1000; ++units) {
                     progress.throwIfCanceled();
                     if (units == 3)
                         raise(SIGINT);   // delivered to this thread, as a real Ctrl-C may be
                 }
-                postSuccess(&progress, QStringLiteral("all done"));
-            } catch (int) {
-                sawCancel = true;
-            }
+                return QStringLiteral("all done");
+            });
         });
         QCOMPARE(progress.runWorker(worker), ConsoleProgress::Canceled);
-        QVERIFY(sawCancel);
         QCOMPARE(units, 4);
         QVERIFY(progress.successText().isEmpty());
+        QVERIFY(progress.errorText().isEmpty());
     }
 };
 

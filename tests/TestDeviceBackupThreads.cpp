@@ -51,6 +51,18 @@ void makeBackup(const QString &folder, const QString &snapshotState, const QStri
     writeFile(QDir(folder).filePath("old.txt"), "earlier backup");
 }
 
+// Canceled once the fake tool has written its note: the cancel comes just as the tool ends on its
+// own, as when a Ctrl-C at the terminal reaches the tool as well.
+class CanceledAsTheToolEnds : public RecordingProgress
+{
+public:
+    explicit CanceledAsTheToolEnds(const FakeBackupTool &tool) : m_tool(tool) {}
+    bool isCanceled() const override { return !m_tool.note().isEmpty(); }
+
+private:
+    const FakeBackupTool &m_tool;
+};
+
 DeviceDescription phone(const QString &udid = kUdid)
 {
     DeviceDescription device;
@@ -189,6 +201,31 @@ private slots:
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(progress.errors(), QStringList());
         QCOMPARE(progress.successes(), QStringList());   // a cancel is no success
+        QCOMPARE(progress.cancels(), 1);
+    }
+
+    void aToolThatEndsWellAfterTheCancelIsStillCanceled()
+    {
+        FakeBackupTool fake(m_bin);
+        const QString endsWell = QStringLiteral("mkdir -p \"$ROOT/%1\"; printf '<plist><dict><key>SnapshotState</key>"
+                                                "<string>finished</string></dict></plist>' > \"$ROOT/%1/Status.plist\"; "
+                                                "echo stopped > \"$NOTE\"; exit 0")
+                                     .arg(kUdid);
+        fake.write(endsWell);
+        CanceledAsTheToolEnds backingUp(fake);
+        IOSMobileBackupThread backup(phone(), &backingUp);
+        backingUp.run(backup);
+        QCOMPARE(backingUp.successes() + backingUp.errors(), QStringList());
+        QCOMPARE(backingUp.cancels(), 1);
+        QVERIFY(!QFileInfo::exists(m_deviceFolder));   // never taken for the phone's data
+
+        makeBackup(m_deviceFolder, QStringLiteral("finished"), QStringLiteral("14.8"));
+        fake.write(endsWell);
+        CanceledAsTheToolEnds restoring(fake);
+        IOSMobileRestoreThread restore(phone(), m_tempFolder, &restoring);
+        restoring.run(restore);
+        QCOMPARE(restoring.successes() + restoring.errors(), QStringList());
+        QCOMPARE(restoring.cancels(), 1);
     }
 
     void restoreHidesInfoPlistAndPutsItBack()

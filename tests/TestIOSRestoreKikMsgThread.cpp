@@ -237,6 +237,7 @@ private slots:
                                       &progress);
         progress.run(worker);
         QCOMPARE(progress.errors() + progress.successes(), QStringList());
+        QCOMPARE(progress.cancels(), 1);
         QCOMPARE(treeOf(phoneDocuments()), before);
     }
 

@@ -4,6 +4,7 @@
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "ui/ProgressForm.h"
+#include "workers/TaskRun.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -18,11 +19,11 @@
 namespace {
 
 // A worker as every background task is written: first report, a check of the cancel flag
-// before each unit, a count per unit, one success or error at the end.
+// before each unit, a count per unit, one success, error or cancel at the end.
 class CountingWorker : public QThread
 {
 public:
-    enum Ending { Succeed, Fail, WaitForCancel };
+    enum Ending { Succeed, Fail, WaitForCancel, CancelUnasked };
 
     CountingWorker(AbsProgressTarget *form, int total, Ending ending)
         : m_form(form), m_total(total), m_ending(ending)
@@ -37,10 +38,13 @@ protected:
     void run() override
     {
         ranOnOwnThread = QThread::currentThread() != qApp->thread();
-        try {
-            postProgress(m_form, QStringLiteral("Counting..."), 0, QString());
+        postProgress(m_form, QStringLiteral("Counting..."), 0, QString());
+        runTask(m_form, [this] {
             for (int i = 1; i <= m_total; ++i) {
-                m_form->throwIfCanceled();
+                if (m_form->isCanceled()) {
+                    sawCancel = true;
+                    throw TaskCanceled();
+                }
                 done = i;
                 postProgress(m_form, QString(), int(double(i) / m_total * 100),
                              QStringLiteral("Messages: %1/%2").arg(i).arg(m_total));
@@ -49,12 +53,10 @@ protected:
             }
             if (m_ending == Fail)
                 throw std::runtime_error("Disk full<br/>while writing");
-            postSuccess(m_form, QStringLiteral("Successfully counted %1.").arg(done.load()));
-        } catch (int) {
-            sawCancel = true;
-        } catch (const std::exception &error) {
-            postError(m_form, QString::fromUtf8(error.what()));
-        }
+            if (m_ending == CancelUnasked)
+                throw TaskCanceled();
+            return QStringLiteral("Successfully counted %1.").arg(done.load());
+        });
     }
 
 private:
@@ -282,6 +284,14 @@ private slots:
         QVERIFY(!runWithProgress(form, worker));
         QVERIFY(worker.sawCancel);
         QVERIFY(worker.done < 100);
+        QVERIFY(boxes.isEmpty());
+        QVERIFY(reported.isEmpty());
+
+        // A cancel the dialog did not ask for still closes it, as a cancel: the command never waits.
+        ProgressForm second;
+        CountingWorker unasked(&second, 3, CountingWorker::CancelUnasked);
+        QVERIFY(!runWithProgress(second, unasked));
+        QVERIFY(second.isCanceled());
         QVERIFY(boxes.isEmpty());
         QVERIFY(reported.isEmpty());
     }

@@ -32,6 +32,39 @@ qint64 countRows(Sqlite3DB &db, const char *table)
     return cursor.moveNext() ? cursor.getInt64(0) : -1;
 }
 
+// While it lives, connections opened use SQLite's default file system with its sleep noted: a
+// connection that sleeps is waiting for a lock (the busy timeout).
+class SleepWatch
+{
+public:
+    SleepWatch()
+    {
+        s_base = sqlite3_vfs_find(nullptr);
+        s_slept = false;
+        m_vfs = *s_base;
+        m_vfs.zName = "sleepwatch";
+        m_vfs.xSleep = [](sqlite3_vfs *, int microseconds) {
+            s_slept = true;
+            return s_base->xSleep(s_base, microseconds);
+        };
+        sqlite3_vfs_register(&m_vfs, 1);
+    }
+    ~SleepWatch()
+    {
+        sqlite3_vfs_unregister(&m_vfs);
+        sqlite3_vfs_register(s_base, 1);
+    }
+    SleepWatch(const SleepWatch &) = delete;
+    SleepWatch &operator=(const SleepWatch &) = delete;
+
+    static bool slept() { return s_slept; }
+
+private:
+    static inline sqlite3_vfs *s_base = nullptr;
+    static inline std::atomic<bool> s_slept{false};
+    sqlite3_vfs m_vfs{};
+};
+
 }
 
 class TestSqlite3 : public QObject
@@ -413,6 +446,7 @@ void TestSqlite3::transactions()
 void TestSqlite3::busyConnectionWaits()
 {
     const QString path = newPath();
+    SleepWatch watch;
     Sqlite3DB first;
     openWithTable(first, path);
     first.beginTran();
@@ -428,7 +462,7 @@ void TestSqlite3::busyConnectionWaits()
             second.commitTran();
         });
     });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(SleepWatch::slept(), 10000);   // the other one waits
     first.commitTran();
     other.join();
     QVERIFY2(otherError.isEmpty(), qPrintable(otherError));

@@ -62,6 +62,7 @@ private slots:
         progress.run(worker);
         QVERIFY(progress.successes().isEmpty());
         QVERIFY(progress.errors().isEmpty());
+        QCOMPARE(progress.cancels(), 1);
         QVERIFY(!worker.keybag());
     }
 

@@ -35,12 +35,14 @@ QString fromFileThrow(const QString &path)
 
 termios g_savedTerminal;
 
-// Ctrl-C at the prompt must not leave the terminal without echo.
-void restoreTerminalAndDie(int signal)
+// Ctrl-C at the prompt ends the command as a Ctrl-C elsewhere does (nothing is under way to be
+// undone while it waits), and must not leave the terminal without echo.
+void restoreTerminalAndCancel(int)
 {
     tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
+    static const char canceled[] = "\nCanceled.\n";
+    [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, canceled, sizeof canceled - 1);
+    _exit(CliExitCanceled);
 }
 
 QString promptWithoutEcho()
@@ -49,7 +51,7 @@ QString promptWithoutEcho()
         return QString();
     struct sigaction onInterrupt {};
     struct sigaction previous {};
-    onInterrupt.sa_handler = restoreTerminalAndDie;
+    onInterrupt.sa_handler = restoreTerminalAndCancel;
     sigemptyset(&onInterrupt.sa_mask);
     sigaction(SIGINT, &onInterrupt, &previous);
     termios silent = g_savedTerminal;

@@ -22,15 +22,6 @@ namespace {
     throw std::runtime_error(text.toStdString());
 }
 
-// The worker's own success after a Ctrl-C (the backup tool returns quietly when stopped) is no
-// success for the command.
-void runDeviceTaskThrow(ConsoleProgress &progress, QThread &worker)
-{
-    runTaskThrow(progress, worker);
-    if (progress.isCanceled())
-        throw CliCanceled();
-}
-
 } // namespace
 
 DeviceDescription connectedDeviceThrow(const QString &udid)
@@ -54,8 +45,9 @@ DeviceDescription connectedDeviceThrow(const QString &udid)
     fail(text);
 }
 
-DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
-                                     const QString &account)
+// The steps of mirrorDeviceKikThrow.
+static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QCommandLineParser &args,
+                                   const QString &account)
 {
     DeviceKikMirror mirror;
     {
@@ -80,11 +72,20 @@ DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCom
     return mirror;
 }
 
+DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
+                                     const QString &account)
+{
+    // Ctrl-C at any moment, also between the tasks, stops the mirroring.
+    DeviceKikMirror mirror;
+    runStepsThrow([&] { mirror = mirrorThrow(device, args, account); });
+    return mirror;
+}
+
 QString deviceBackupThrow(const DeviceDescription &device)
 {
     ConsoleProgress progress;
     IOSMobileBackupThread backup(device, &progress);
-    runDeviceTaskThrow(progress, backup);
+    runTaskThrow(progress, backup);
     return QDir(backup.backupFolder()).filePath(device.udid);
 }
 

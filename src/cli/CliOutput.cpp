@@ -82,3 +82,11 @@ QString runTaskThrow(ConsoleProgress &progress, QThread &worker)
     }
     throw std::runtime_error(progress.errorText().toStdString());
 }
+
+void runStepsThrow(const std::function<void()> &steps)
+{
+    ConsoleProgress stretch;
+    steps();
+    if (stretch.isCanceled())
+        throw CliCanceled();
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QThread;
 
 // stdout carries results only; everything else goes to stderr. Both add a line feed.
@@ -25,3 +27,8 @@ int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outc
 // Runs a worker built with progress as its target and returns its success text. A failure
 // raises std::runtime_error with the worker's message, a Ctrl-C raises CliCanceled.
 QString runTaskThrow(ConsoleProgress &progress, QThread &worker);
+
+// Runs steps (tasks and the work between them, such as loading a source) as one stretch for
+// Ctrl-C: a task inside stops at a Ctrl-C that came before it, and a Ctrl-C at any moment of
+// the stretch raises CliCanceled once the steps return.
+void runStepsThrow(const std::function<void()> &steps);

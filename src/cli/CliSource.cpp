@@ -6,6 +6,7 @@
 #include "cli/CliBackup.h"
 #include "cli/CliDevice.h"
 #include "cli/CliCommand.h"
+#include "cli/CliOutput.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "views/ItemModelMain.h"
@@ -85,6 +86,24 @@ KikDataSetPtr loadDeviceThrow(const QString &udid, const QString &account, const
     return loadKikFolderThrow(mirror.appFolder, QString());
 }
 
+// The source the options name, once they are checked.
+KikDataSetPtr loadSourceThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
+{
+    if (args.isSet(kDb)) {
+        const QString folder = localDatabaseFolderThrow(args.value(kDb));
+        if (!QFileInfo(folder).isDir())
+            fail(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
+        return loadLocalDbThrow(folder);
+    }
+    if (args.isSet(kDbPath))
+        return loadLocalDbThrow(args.value(kDbPath));
+    if (args.isSet(kKik))
+        return loadKikFolderThrow(args.value(kKik), kikPicturesFolder(args.value(kKik)));
+    if (args.isSet(kDevice))
+        return loadDeviceThrow(args.value(kDevice), args.value(accountOption), args);
+    return loadBackupThrow(args.value(kBackup), args.value(accountOption), args);
+}
+
 } // namespace
 
 QList<QCommandLineOption> CliSource::options()
@@ -129,19 +148,10 @@ KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &ar
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
     if (args.isSet(accountOption) && !args.isSet(kBackup) && !args.isSet(kDevice))
         throw CliUsageError(QStringLiteral("--%1 goes only with --backup or --device").arg(accountOption));
-    if (args.isSet(kDb)) {
-        const QString folder = localDatabaseFolderThrow(args.value(kDb));
-        if (!QFileInfo(folder).isDir())
-            fail(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
-        return loadLocalDbThrow(folder);
-    }
-    if (args.isSet(kDbPath))
-        return loadLocalDbThrow(args.value(kDbPath));
-    if (args.isSet(kKik))
-        return loadKikFolderThrow(args.value(kKik), kikPicturesFolder(args.value(kKik)));
-    if (args.isSet(kDevice))
-        return loadDeviceThrow(args.value(kDevice), args.value(accountOption), args);
-    return loadBackupThrow(args.value(kBackup), args.value(accountOption), args);
+    // Ctrl-C at any moment of the loading, also between its tasks, ends with "Canceled.".
+    KikDataSetPtr data;
+    runStepsThrow([&] { data = loadSourceThrow(args, accountOption); });
+    return data;
 }
 
 QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)

@@ -48,11 +48,10 @@ void acceptOrThrow(const QString &note, const QCommandLineParser &args)
         throw CliCanceled();
 }
 
-template <typename Worker>
-void runThrow(ConsoleProgress &progress, Worker &worker)
+// A task that other steps follow: a Ctrl-C that comes after its success still stops them.
+void runStepThrow(ConsoleProgress &progress, QThread &worker)
 {
     runTaskThrow(progress, worker);
-    // The backup tool returns quietly when it is stopped: that is no success.
     if (progress.isCanceled())
         throw CliCanceled();
 }
@@ -69,12 +68,12 @@ void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const Devi
     {
         ConsoleProgress progress;
         IOSMergeWAFiles2iTunesBKThread merge(backup, placedInBackup(files, mirror.location), &progress);
-        runThrow(progress, merge);
+        runStepThrow(progress, merge);
     }
     ConsoleProgress progress;
     IOSMobileRestoreThread restore(device, QFileInfo(mirror.backupFolder).path(), &progress);
     restore.setBackupPassword(password);
-    runThrow(progress, restore);
+    runTaskThrow(progress, restore);
 }
 
 } // namespace
@@ -99,7 +98,11 @@ int transferToDeviceThrow(const KikMessageList &messages, const DeviceDescriptio
     ConsoleProgress progress;
     IOSRestoreKikMsgThread merge(device, messages, &progress);
     merge.setDirect(!mirror.usedBackup);
-    runThrow(progress, merge);
+    // Directly, the merge writes the phone: its success is the transfer's.
+    if (mirror.usedBackup)
+        runStepThrow(progress, merge);
+    else
+        runTaskThrow(progress, merge);
     if (mirror.usedBackup)
         restoreThroughDeviceBackupThrow(device, mirror, merge.fileList(), args);
     return merge.transferred();

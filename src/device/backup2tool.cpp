@@ -1,5 +1,6 @@
 #include "device/backup2tool.h"
 
+#include "app/TaskCanceled.h"
 #include "device/BackupToolVerdict.h"
 #include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
@@ -190,6 +191,12 @@ void backup2tool::run(backup2tool_op op)
     if (op == backup2tool_backup && !QDir().mkpath(m_backupRoot))
         fail(QStringLiteral("can not create %1.").arg(m_backupRoot));
 
+    if (isCanceled()) {   // nothing started yet, nothing to stop
+        m_password.fill(QChar());
+        m_password.clear();
+        throw TaskCanceled();
+    }
+
     const QString tool = toolPath();
     const QString shownName = QFileInfo(tool).fileName();
     QStringList args = toolArgs;
@@ -219,7 +226,7 @@ void backup2tool::run(backup2tool_op op)
         if (isCanceled()) {
             process.kill();
             process.waitForFinished(kStartTimeoutMsecs);
-            throw -1;
+            throw TaskCanceled();
         }
         if (process.waitForFinished(kPollMsecs) || process.state() == QProcess::NotRunning)
             break;
@@ -251,6 +258,10 @@ void backup2tool::run(backup2tool_op op)
         emit update(m_progress, QString(), QStringLiteral("%1 seconds passed").arg(elapsed));
     }
 
+    // A Ctrl-C on a terminal reaches the tool too, which then ends on its own, sometimes with a
+    // verdict that passes: a cancel asked for while it ran stays a cancel, however it ended.
+    if (isCanceled())
+        throw TaskCanceled();
     printed += process.readAllStandardOutput();
     BackupToolRun finished;
     finished.toolName = shownName;

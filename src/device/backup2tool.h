@@ -29,7 +29,7 @@ public:
     backup2tool(void *device, const QString &udid, const QString &backupRoot);
 
     // Runs the tool; returns only on success, throws BackupToolError (std::runtime_error) on a
-    // failure and the integer -1 after a cancel. Called on a worker thread.
+    // failure and TaskCanceled after a cancel. Called on a worker thread.
     void run(backup2tool_op op);
 
     // The password of an encrypted backup to restore. It reaches the tool on its standard input

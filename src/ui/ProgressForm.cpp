@@ -68,6 +68,19 @@ void ProgressForm::postTipsWait(const QString &info)
     QMetaObject::invokeMethod(this, "tipsWait", Qt::QueuedConnection, Q_ARG(QString, info));
 }
 
+// The cancel came from this dialog, which closed then; should it still be open, it closes as
+// after a cancel, so that a task's end never leaves it waiting.
+void ProgressForm::postCanceled()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible())
+                done(0);
+        },
+        Qt::QueuedConnection);
+}
+
 void ProgressForm::updateProgress(const QString &status, int curProgress, const QString &progressText)
 {
     if (!status.isEmpty())

@@ -12,8 +12,8 @@ class QThread;
 
 // The modal dialog in front of every background task. Workers report to it through the
 // AbsProgressTarget operations, which queue the slot calls to the GUI thread. It closes only
-// through errorOccurred (result 0), succeed (result 1) or cancel (result 0): Escape and the
-// window's close control are ignored.
+// through errorOccurred (result 0), succeed (result 1) or cancel (result 0; also a task's cancel
+// it did not ask for): Escape and the window's close control are ignored.
 class ProgressForm : public QDialog, public AbsProgressTarget
 {
     Q_OBJECT
@@ -27,6 +27,7 @@ public:
     void postError(const QString &message) override;
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
+    void postCanceled() override;
 
     void accept() override {}
     void reject() override {}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/TaskCanceled.h"
+
 #include <QString>
 
 // What a background worker talks to: the progress dialog in the program, a console
@@ -18,12 +20,15 @@ public:
     virtual void postError(const QString &message) = 0;
     virtual void postSuccess(const QString &message) = 0;
     virtual void postTipsWait(const QString &info) = 0;
+    // The task stopped on a cancel. The target that was canceled knows already; one that keeps
+    // the task's outcome records it.
+    virtual void postCanceled() {}
 
-    // Throws the integer -1 when the user canceled: the unit-of-work check of every worker.
+    // Throws TaskCanceled when the user canceled: the unit-of-work check of every worker.
     void throwIfCanceled() const
     {
         if (isCanceled())
-            throw -1;
+            throw TaskCanceled();
     }
 };
 

@@ -9,6 +9,7 @@
 #include "kik/KikUidTable.h"
 #include "kik/KikUser.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -312,17 +313,16 @@ BackupKikMessagesThread::~BackupKikMessagesThread() = default;
 void BackupKikMessagesThread::run()
 {
     postProgress(m_progress, QObject::tr("IDS_BACKING_UP_KIK_MESSAGES"), 0, QString());
-    // An empty folder name would mean the working folder.
-    if (m_databaseFolder.trimmed().isEmpty()) {
-        postError(m_progress, QStringLiteral("No local database folder was given."));
-        return;
-    }
-    // Sorted here, not by the caller: a large selection takes a while.
     QList<qint64> times;
-    sortMessages(m_messages, Qt::AscendingOrder, &times);
-    BackupRun backup(m_databaseFolder, m_progress);
-    try {
-        backup.begin(m_messages, times);
+    std::optional<BackupRun> backup;
+    runTask(m_progress, [&] {
+        // An empty folder name would mean the working folder.
+        if (m_databaseFolder.trimmed().isEmpty())
+            throw std::runtime_error("No local database folder was given.");
+        // Sorted here, not by the caller: a large selection takes a while.
+        sortMessages(m_messages, Qt::AscendingOrder, &times);
+        backup.emplace(m_databaseFolder, m_progress);
+        backup->begin(m_messages, times);
         const qint64 total = m_messages.size();
         qint64 count = 0;
         qint64 skipped = 0;
@@ -338,18 +338,16 @@ void BackupKikMessagesThread::run()
                 postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
                 shownPercent = percent;
             }
-            if (!backup.backupMessage(position))
+            if (!backup->backupMessage(position))
                 ++skipped;
         }
-        backup.commit();
+        backup->commit();
         QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
         if (skipped > 0)
             done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
-        postSuccess(m_progress, done);
-    } catch (int) {
-        backup.takeBack();
-    } catch (const std::exception &error) {
-        backup.takeBack();
-        postError(m_progress, QString::fromUtf8(error.what()));
-    }
+        return done;
+    }, [&] {
+        if (backup)
+            backup->takeBack();
+    });
 }

@@ -26,9 +26,15 @@ void writeStderr(const QString &text)
 } // namespace
 
 ConsoleProgress::ConsoleProgress()
-    : m_drawProgress(isatty(STDERR_FILENO) == 1)
+    : m_enclosing(g_interruptTarget.load())
+    , m_drawProgress(isatty(STDERR_FILENO) == 1)
 {
+    if (m_enclosing)
+        m_canceled = m_enclosing->isCanceled();
     g_interruptTarget = this;
+    // The outermost object owns the handler: the first Ctrl-C anywhere inside resets it.
+    if (m_enclosing)
+        return;
     struct sigaction action {};
     action.sa_handler = &ConsoleProgress::onInterrupt;
     sigemptyset(&action.sa_mask);
@@ -39,16 +45,17 @@ ConsoleProgress::ConsoleProgress()
 
 ConsoleProgress::~ConsoleProgress()
 {
-    sigaction(SIGINT, &m_previousAction, nullptr);
+    if (!m_enclosing)
+        sigaction(SIGINT, &m_previousAction, nullptr);
     ConsoleProgress *self = this;
-    g_interruptTarget.compare_exchange_strong(self, nullptr);
+    g_interruptTarget.compare_exchange_strong(self, m_enclosing);
     QMutexLocker lock(&m_mutex);
     finishProgressLine();
 }
 
 void ConsoleProgress::onInterrupt(int)
 {
-    if (ConsoleProgress *target = g_interruptTarget.load())
+    for (ConsoleProgress *target = g_interruptTarget.load(); target; target = target->m_enclosing)
         target->m_canceled = true;
 }
 
@@ -83,6 +90,12 @@ void ConsoleProgress::postSuccess(const QString &message)
     m_success = message;
 }
 
+void ConsoleProgress::postCanceled()
+{
+    QMutexLocker lock(&m_mutex);
+    m_hasCancel = true;
+}
+
 void ConsoleProgress::postTipsWait(const QString &info)
 {
     QMutexLocker lock(&m_mutex);
@@ -113,7 +126,7 @@ ConsoleProgress::Outcome ConsoleProgress::runWorker(QThread &worker)
         return Failed;
     if (m_hasSuccess)
         return Succeeded;
-    if (m_canceled)
+    if (m_hasCancel)
         return Canceled;
     m_hasError = true;
     m_error = QStringLiteral("The task ended without a result.");

@@ -14,7 +14,9 @@ class QThread;
 // when stderr is a terminal and dropped otherwise; the error or success text is kept for the
 // command, which prints it in its own place. While the object lives, Ctrl-C sets the cancel
 // flag (the worker stops at its next check and commits nothing); a second Ctrl-C ends the
-// process the usual way.
+// process the usual way. Objects nest: one made while another lives (a task of a longer
+// stretch, such as loading a source) passes a Ctrl-C on to the enclosing ones, and one made
+// after a Ctrl-C in the enclosing stretch starts canceled.
 class ConsoleProgress : public AbsProgressTarget
 {
 public:
@@ -32,10 +34,11 @@ public:
     void postError(const QString &message) override;
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
+    void postCanceled() override;
 
     // Starts the worker, keeps the calling thread's events flowing until it ends, then tells
-    // how the task went. A worker that ended without a word counts as failed, and a success
-    // posted before a late Ctrl-C still counts as success.
+    // how the task went, as the worker posted it. A worker that ended without a word counts as
+    // failed, and a success posted before a late Ctrl-C still counts as success.
     Outcome runWorker(QThread &worker);
 
     // Valid once the worker has ended.
@@ -50,6 +53,7 @@ private:
     void finishProgressLine();
 
     std::atomic<bool> m_canceled{false};
+    ConsoleProgress *const m_enclosing;   // the object that took Ctrl-C before this one, if any
     const bool m_drawProgress;
     struct sigaction m_previousAction {};
 
@@ -60,6 +64,7 @@ private:
     QElapsedTimer m_sinceDrawn;
     bool m_hasError = false;
     bool m_hasSuccess = false;
+    bool m_hasCancel = false;
     QString m_error;
     QString m_success;
 };

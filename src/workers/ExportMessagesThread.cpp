@@ -10,6 +10,7 @@
 #include "workers/ExportMessagesHtml.h"
 #include "workers/ExportMessagesPdf.h"
 #include "workers/ExportMessagesTxt.h"
+#include "workers/TaskRun.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -112,18 +113,9 @@ QString ExportMessagesThread::chatFileName(const _KikChat *chat, const QString &
 void ExportMessagesThread::run()
 {
     postProgress(m_form, QObject::tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
-    try {
-        const int count = exportMessages();
-        postSuccess(m_form, QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(count));
-    } catch (int) {
-        discardOutput();
-    } catch (const std::exception &error) {
-        discardOutput();
-        postError(m_form, QString::fromUtf8(error.what()));
-    } catch (...) {
-        discardOutput();
-        postError(m_form, QStringLiteral("The export stopped on an unexpected error."));
-    }
+    runTask(
+        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(exportMessages()); },
+        [this] { discardOutput(); });
 }
 
 int ExportMessagesThread::exportMessages()

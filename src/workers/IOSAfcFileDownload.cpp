@@ -93,7 +93,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
     for (;;) {
         if (m_progress->isCanceled()) {
             target.cancelWriting();   // the temporary file goes with the object
-            throw -1;
+            throw TaskCanceled();
         }
         const int got = source.read(m_buffer.data(), kDownloadBlock);
         if (got < 0)

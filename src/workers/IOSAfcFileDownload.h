@@ -10,7 +10,7 @@ class AfcClient;
 struct AfcFileInfo;
 
 // Copies files and folder trees from the phone to the computer, and single files back, over
-// AFC, reporting to a progress target. A cancel throws the integer -1; failures raise
+// AFC, reporting to a progress target. A cancel throws TaskCanceled; failures raise
 // std::runtime_error with the user's text. Used on one worker thread.
 //
 // Nothing is ever left half-written: a download goes to a temporary file beside its target and

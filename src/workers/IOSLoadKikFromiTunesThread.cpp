@@ -7,6 +7,7 @@
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <QDir>
 #include <QFile>
@@ -139,26 +140,22 @@ void IOSLoadKikFromiTunesThread::run()
     m_location = KikBackupLocation();
     m_cleanup = Cleanup::Nothing;
     postProgress(m_progress, QObject::tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
-    const QList<KikBackupLocation> places = kikBackupLocations(*m_backup);
-    if (places.isEmpty() && !hasKikContainer(*m_backup)) {
-        postError(m_progress, QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
-                                             "installed and verified Kik Messenger on your iPhone."));
-        return;
-    }
-    try {
-        if (m_account.isEmpty() && places.size() > 1) {
-            surveyAccountsThrow(places);
-            m_needsAccountChoice = true;
-        } else {
-            mirrorThrow(chooseLocationThrow(places));
-        }
-        postSuccess(m_progress, QString());
-    } catch (int) {
-        removeWhatThisRunMade();
-    } catch (const std::exception &error) {
-        removeWhatThisRunMade();
-        postError(m_progress, QString::fromUtf8(error.what()));
-    }
+    runTask(
+        m_progress,
+        [this] {
+            const QList<KikBackupLocation> places = kikBackupLocations(*m_backup);
+            if (places.isEmpty() && !hasKikContainer(*m_backup))
+                fail(QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
+                                    "installed and verified Kik Messenger on your iPhone."));
+            if (m_account.isEmpty() && places.size() > 1) {
+                surveyAccountsThrow(places);
+                m_needsAccountChoice = true;
+            } else {
+                mirrorThrow(chooseLocationThrow(places));
+            }
+            return QString();
+        },
+        [this] { removeWhatThisRunMade(); });
 }
 
 // The place of the account set, or the only place there is (null when there is none).

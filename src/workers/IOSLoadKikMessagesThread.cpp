@@ -5,6 +5,7 @@
 #include "device/MobileDeviceHandle.h"
 #include "workers/AbsProgressTarget.h"
 #include "workers/IOSAfcFileDownload.h"
+#include "workers/TaskRun.h"
 
 #include <QDebug>
 #include <QDir>
@@ -46,13 +47,10 @@ void IOSLoadKikMessagesThread::run()
 {
     m_useBackup = false;
     postProgress(m_progress, QObject::tr("IDS_LOADING_IOS_KIK"), 99, QString());
-    try {
+    runTask(m_progress, [this] {
         loadThrow();
-    } catch (int) {
-        // canceled: nothing to say
-    } catch (const std::exception &error) {
-        postError(m_progress, QString::fromUtf8(error.what()));
-    }
+        return QString();
+    });
 }
 
 void IOSLoadKikMessagesThread::loadThrow()
@@ -69,7 +67,6 @@ void IOSLoadKikMessagesThread::loadThrow()
     } catch (const std::exception &error) {
         qDebug() << "Kik's container refused, a device backup is needed:" << error.what();
         m_useBackup = true;
-        postSuccess(m_progress, QString());
         return;
     }
 
@@ -81,7 +78,6 @@ void IOSLoadKikMessagesThread::loadThrow()
             downloader.downloadFolder(client, client.fileInfo(devicePath(folder)), documents, true);
     }
     client.close();
-    postSuccess(m_progress, QString());
 }
 
 void IOSLoadKikMessagesThread::downloadStoreThrow(AfcClient &client, IOSAfcFileDownload &downloader)

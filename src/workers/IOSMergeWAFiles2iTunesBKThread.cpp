@@ -3,6 +3,7 @@
 #include "itunes/BackupContentWriter.h"
 #include "itunes/BackupManifest.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -22,14 +23,11 @@ IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(const QSharedPoin
 void IOSMergeWAFiles2iTunesBKThread::run()
 {
     postProgress(m_progress, QStringLiteral("Transferring files..."), 0, QString());
-    try {
+    // A cancel or a failure leaves the backup as it was.
+    runTask(m_progress, [this] {
         mergeThrow();
-        postSuccess(m_progress, QString());
-    } catch (int) {
-        // canceled: the backup is as it was
-    } catch (const std::exception &error) {
-        postError(m_progress, QString::fromUtf8(error.what()));
-    }
+        return QString();
+    });
 }
 
 void IOSMergeWAFiles2iTunesBKThread::mergeThrow()

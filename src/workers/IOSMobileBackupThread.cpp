@@ -6,6 +6,7 @@
 #include "device/backup2tool.h"
 #include "itunes/BackupDiscovery.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -38,19 +39,19 @@ void IOSMobileBackupThread::run()
 {
     postProgress(m_progress, QStringLiteral("Loading data from Device..."), 0, QString());
     QString deviceFolder;
-    try {
-        deviceFolder = deviceFolderThrow();
-        if (QFileInfo::exists(deviceFolder) && !canContinueBackup(deviceFolder, m_device.productVersion))
-            removeFolderTree(deviceFolder);
-        m_tool->run(backup2tool_backup);
-        postSuccess(m_progress, QString());
-    } catch (const std::exception &error) {
-        // Half a backup must not be taken for the phone's data later.
-        if (!deviceFolder.isEmpty())
-            removeFolderTree(deviceFolder);
-        postError(m_progress, errorText(error));
-    } catch (int) {
-        if (!deviceFolder.isEmpty())
-            removeFolderTree(deviceFolder);
-    }
+    runTask(
+        m_progress,
+        [&] {
+            deviceFolder = deviceFolderThrow();
+            if (QFileInfo::exists(deviceFolder) && !canContinueBackup(deviceFolder, m_device.productVersion))
+                removeFolderTree(deviceFolder);
+            m_tool->run(backup2tool_backup);
+            return QString();
+        },
+        [&] {
+            // Half a backup must not be taken for the phone's data later.
+            if (!deviceFolder.isEmpty())
+                removeFolderTree(deviceFolder);
+        },
+        &errorText);
 }

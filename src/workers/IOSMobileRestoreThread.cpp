@@ -3,6 +3,7 @@
 #include "app/VendorHost.h"
 #include "device/backup2tool.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -82,12 +83,11 @@ void IOSMobileRestoreThread::runToolThrow(const QString &deviceFolder)
 void IOSMobileRestoreThread::run()
 {
     postProgress(m_progress, QStringLiteral("Transferring data to Device..."), 0, QString());
-    try {
-        runToolThrow(deviceFolderThrow());
-        postSuccess(m_progress, QString());
-    } catch (const std::exception &error) {
-        postError(m_progress, restoreErrorText(error));
-    } catch (int) {
-        // A cancel: the dialog is closed already, and nothing is reported.
-    }
+    runTask(
+        m_progress,
+        [this] {
+            runToolThrow(deviceFolderThrow());
+            return QString();
+        },
+        {}, &restoreErrorText);
 }

@@ -7,6 +7,7 @@
 #include "workers/AbsProgressTarget.h"
 #include "workers/IOSAfcFileDownload.h"
 #include "workers/IOSLoadKikMessagesThread.h"
+#include "workers/TaskRun.h"
 
 #include <QDebug>
 #include <QDir>
@@ -26,6 +27,13 @@ const QString kStagedSuffix = QStringLiteral(".parlewick-new");
 const QString kAsideSuffix = QStringLiteral(".parlewick-old");
 const char *const kSideFolders[] = {"Documents/attachments", "Documents/content_manager/data_cache",
                                     "Documents/content_manager/metadata_cache"};
+
+// Kik's container cannot be opened: said as it is, without the advice to restart the phone.
+class KikNotInstalled : public std::runtime_error
+{
+public:
+    explicit KikNotInstalled(const QString &text) : std::runtime_error(text.toStdString()) {}
+};
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -52,29 +60,30 @@ void IOSRestoreKikMsgThread::run()
     m_transferred = 0;
     m_fileList.clear();
     postProgress(m_progress, QObject::tr("IDS_RESTORING_KIK_MSG_TO_IOS"), 0, QString());
-    try {
-        if (m_direct) {
-            m_client = std::make_unique<AfcClient>(static_cast<MobileDeviceHandle *>(m_device.handle));
-            try {
-                m_client->open(QLatin1String(IOSLoadKikMessagesThread::BundleId));
-            } catch (const std::exception &error) {
-                postError(m_progress, QObject::tr("IDS_NOT_INSTALL_KIK_ERR_%1").arg(QString::fromUtf8(error.what())));
-                m_client.reset();
-                return;
+    runTask(
+        m_progress,
+        [this] {
+            if (m_direct) {
+                m_client = std::make_unique<AfcClient>(static_cast<MobileDeviceHandle *>(m_device.handle));
+                try {
+                    m_client->open(QLatin1String(IOSLoadKikMessagesThread::BundleId));
+                } catch (const std::exception &error) {
+                    throw KikNotInstalled(QObject::tr("IDS_NOT_INSTALL_KIK_ERR_%1").arg(QString::fromUtf8(error.what())));
+                }
+                m_uploader = std::make_unique<IOSAfcFileDownload>(
+                    QDir(m_cacheFolder).filePath(QLatin1String(IOSLoadKikMessagesThread::CacheFileName)), m_progress);
             }
-            m_uploader = std::make_unique<IOSAfcFileDownload>(
-                QDir(m_cacheFolder).filePath(QLatin1String(IOSLoadKikMessagesThread::CacheFileName)), m_progress);
-        }
-        restoreThrow();
-        m_uploader.reset();
-        m_client.reset();
-        postSuccess(m_progress, QString());
-    } catch (int) {
-        // canceled: nothing to say
-    } catch (const std::exception &error) {
-        postError(m_progress, QStringLiteral("Please restart your phone to try again.<br/><br/>") +
-                                  QString::fromUtf8(error.what()));
-    }
+            restoreThrow();
+            m_uploader.reset();
+            m_client.reset();
+            return QString();
+        },
+        {},
+        [](const std::exception &error) {
+            if (dynamic_cast<const KikNotInstalled *>(&error))
+                return QString::fromUtf8(error.what());
+            return QStringLiteral("Please restart your phone to try again.<br/><br/>") + QString::fromUtf8(error.what());
+        });
     m_uploader.reset();
     m_client.reset();
 }

@@ -3,6 +3,7 @@
 #include "kik/AbsKikDb.h"
 #include "kik/KikRules.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 LoadKikDbThread::LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress,
                                  QObject *parent)
@@ -15,7 +16,7 @@ LoadKikDbThread::~LoadKikDbThread() = default;
 void LoadKikDbThread::run()
 {
     postProgress(m_progress, m_title, 0, QString());
-    try {
+    runTask(m_progress, [this] {
         m_progress->throwIfCanceled();
         const KikDataSetPtr dataSet = KikDataSetPtr::create();
         m_db->open();
@@ -26,11 +27,6 @@ void LoadKikDbThread::run()
         sortMessages(m_sortedMessages);
         m_dataSet = dataSet;
         postProgress(m_progress, QString(), 100, QString());
-        postSuccess(m_progress, QString());
-    } catch (int) {
-    } catch (const std::exception &error) {
-        postError(m_progress, QString::fromUtf8(error.what()));
-    } catch (...) {
-        postError(m_progress, QStringLiteral("Loading the messages stopped on an unexpected error."));
-    }
+        return QString();
+    });
 }

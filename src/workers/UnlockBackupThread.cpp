@@ -3,6 +3,7 @@
 #include "itunes/BackupKeybag.h"
 #include "itunes/BackupManifest.h"
 #include "workers/AbsProgressTarget.h"
+#include "workers/TaskRun.h"
 
 #include <stdexcept>
 
@@ -31,18 +32,16 @@ void UnlockBackupThread::run()
 {
     m_keybag.reset();
     postProgress(m_progress, QStringLiteral("Checking the password of the iTunes Backup..."), 0, QString());
-    try {
-        m_progress->throwIfCanceled();
-        QSharedPointer<BackupKeybag> keybag = m_backup->unlockedKeybag(m_password);
-        wipeText(m_password);
-        // The derivation cannot stop half-way; a cancel during it drops the keys it gave.
-        m_progress->throwIfCanceled();
-        m_keybag = keybag;
-        postSuccess(m_progress, QString());
-    } catch (int) {
-        wipeText(m_password);
-    } catch (const std::exception &error) {
-        wipeText(m_password);
-        postError(m_progress, QString::fromUtf8(error.what()));
-    }
+    runTask(
+        m_progress,
+        [this] {
+            m_progress->throwIfCanceled();
+            QSharedPointer<BackupKeybag> keybag = m_backup->unlockedKeybag(m_password);
+            wipeText(m_password);
+            // The derivation cannot stop half-way; a cancel during it drops the keys it gave.
+            m_progress->throwIfCanceled();
+            m_keybag = keybag;
+            return QString();
+        },
+        [this] { wipeText(m_password); });
 }

@@ -23,6 +23,12 @@ void RecordingProgress::postSuccess(const QString &message)
     m_successes.append(message);
 }
 
+void RecordingProgress::postCanceled()
+{
+    QMutexLocker lock(&m_mutex);
+    ++m_cancels;
+}
+
 void RecordingProgress::postTipsWait(const QString &info)
 {
     Q_UNUSED(info);
@@ -56,4 +62,10 @@ QStringList RecordingProgress::successes() const
 {
     QMutexLocker lock(&m_mutex);
     return m_successes;
+}
+
+int RecordingProgress::cancels() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cancels;
 }

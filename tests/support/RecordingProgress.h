@@ -29,6 +29,7 @@ public:
     void postError(const QString &message) override;
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
+    void postCanceled() override;
 
     // Cancels once a progress report satisfies the condition.
     void cancelWhen(std::function<bool(const Report &)> condition);
@@ -40,6 +41,7 @@ public:
     QList<Report> reports() const;
     QStringList errors() const;
     QStringList successes() const;
+    int cancels() const;   // how many times the task posted its cancel
 
 private:
     std::atomic<bool> m_canceled{false};
@@ -48,4 +50,5 @@ private:
     QList<Report> m_reports;
     QStringList m_errors;
     QStringList m_successes;
+    int m_cancels = 0;
 };

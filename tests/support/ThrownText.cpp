@@ -1,5 +1,7 @@
 #include "ThrownText.h"
 
+#include "app/TaskCanceled.h"
+
 #include <exception>
 
 QString thrownText(const std::function<void()> &call)
@@ -8,8 +10,8 @@ QString thrownText(const std::function<void()> &call)
         call();
     } catch (const std::exception &error) {
         return QString::fromUtf8(error.what());
-    } catch (int code) {
-        return QStringLiteral("int %1").arg(code);
+    } catch (const TaskCanceled &) {
+        return QStringLiteral("(canceled)");
     }
     return QStringLiteral("(nothing thrown)");
 }

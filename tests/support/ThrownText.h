@@ -4,6 +4,6 @@
 
 #include <functional>
 
-// What the call threw, as text: an exception's message, "int N" for a cancel code, or
+// What the call threw, as text: an exception's message, "(canceled)" for a TaskCanceled, or
 // "(nothing thrown)".
 QString thrownText(const std::function<void()> &call);

@@ -1,0 +1,8 @@
+#pragma once
+
+// What a background task throws when the user cancels it. It is deliberately no
+// std::exception: a handler for errors never takes a cancel for a failure, and only the
+// worker's top level (runTask, src/workers/TaskRun.h) turns it into the cancel report.
+class TaskCanceled
+{
+};
