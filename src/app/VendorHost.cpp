@@ -30,7 +30,9 @@ bool vendorHostConfigured()
 
 QString vendorUrl(const QString &path)
 {
-    return QStringLiteral("http://") + vendorHost() + path;
+    // No host, no address: a link made from it leads nowhere instead of to a guessed server.
+    const QString host = vendorHost();
+    return host.isEmpty() ? QString() : QStringLiteral("http://") + host + path;
 }
 
 QString findMyIPhoneHelpUrl()

@@ -15,7 +15,7 @@ class QUrl;
 // there is none: then the program never goes online, and nothing asks to.
 QString vendorHost();
 bool vendorHostConfigured();
-QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path
+QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path; empty without a host
 // The vendor's page on switching off "Find My iPhone", which a restore onto a phone needs.
 QString findMyIPhoneHelpUrl();
 
