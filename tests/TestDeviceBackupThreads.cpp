@@ -287,9 +287,13 @@ private slots:
 
     void findMyIPhoneLeadsToTheTutorial()
     {
-        const QString text = IOSMobileRestoreThread::restoreErrorText(
-            std::runtime_error("ERROR: find my iphone MUST be disabled <now>"));
-        QVERIFY(text.startsWith("Please follow <a href=\"http://"));
+        // The vendor's tutorial, where a vendor host is configured; without one the link leads nowhere.
+        const std::runtime_error toolSaid("ERROR: find my iphone MUST be disabled <now>");
+        QVERIFY(IOSMobileRestoreThread::restoreErrorText(toolSaid).startsWith("Please follow <a href=\"\">"));
+        qputenv("PARLEWICK_VENDOR_HOST", "127.0.0.1:9");
+        const QString text = IOSMobileRestoreThread::restoreErrorText(toolSaid);
+        qputenv("PARLEWICK_VENDOR_HOST", "");
+        QVERIFY(text.startsWith("Please follow <a href=\"http://127.0.0.1:9/"));
         QVERIFY(text.endsWith("\"> this tutorial</a> to disable \"Find my iPhone\" first and then restart your iPhone "
                               "to try again.<br/><br/>"));
         QVERIFY(!text.contains("<now>"));

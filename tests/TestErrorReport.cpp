@@ -3,8 +3,10 @@
 
 #include "app/AppConstants.h"
 #include "app/ErrorReport.h"
+#include "app/ErrorReportConsent.h"
 #include "app/ErrorReportHook.h"
 #include "app/MessageBoxes.h"
+#include "app/Preferences.h"
 
 #include <QThread>
 #include <QtTest>
@@ -53,6 +55,10 @@ class TestErrorReport : public QObject
 private slots:
     void initTestCase()
     {
+        // The user agreed to reports (asking and paths: TestPrivacy).
+        Preferences agreed;
+        agreed.errorReports = agreed.errorReportsAsked = true;
+        agreed.save();
         installErrorReporter();
         setMessageBoxTestHook([this](QMessageBox::Icon, const QString &) {
             ++boxes;

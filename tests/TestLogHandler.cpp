@@ -132,6 +132,32 @@ private slots:
         QVERIFY(lines.first().endsWith(QLatin1String(" kept")));
     }
 
+    // A phone polled again and again writes the same lines: each run of repeats is one line
+    // and a count; a line of another kind or text ends the run.
+    void repeatedLinesAreCounted()
+    {
+        const QString folder = env.path("repeats");
+        setupLogging(folder, 10);
+        for (int i = 0; i < 5; ++i)
+            qDebug("mobiledevice_connect 0000 failed: -3");
+        qWarning("mobiledevice_connect 0000 failed: -3");
+        qWarning("device gone");
+        qWarning("device gone");
+        setupLogging(folder, 10);   // a restart of the log writes what it still counted
+        qDebug("once");
+
+        const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"));
+        QStringList lines = readLines(folder);
+        for (QString &line : lines)
+            line.replace(time, QStringLiteral("T"));
+        QCOMPARE(lines, QStringList({"(D T) mobiledevice_connect 0000 failed: -3",
+                                     "(D T) (the line above came 4 more times)",
+                                     "(W T) mobiledevice_connect 0000 failed: -3",
+                                     "(W T) device gone",
+                                     "(W T) (the line above came 1 more times)",
+                                     "(D T) once"}));
+    }
+
     void linesFromManyThreadsStayWhole()
     {
         const QString folder = env.path("threads");

@@ -2,6 +2,7 @@
 
 #include "LoopbackHttpServer.h"
 #include "app/AppFolders.h"
+#include "app/Preferences.h"
 #include "app/UpdateCheck.h"
 
 #include "app/FileUtils.h"
@@ -151,6 +152,9 @@ private slots:
         server.setAnswer("/adv.php", {200, "<a href=\"http://x.invalid/\">News</a>"});
         const QByteArray closedHost = qgetenv("PARLEWICK_VENDOR_HOST");
         qputenv("PARLEWICK_VENDOR_HOST", server.hostAndPort().toLatin1());
+        Preferences preferences = Preferences::load();
+        preferences.updateChecks = true;   // the user turned them on
+        preferences.save();
         QFile::remove(QDir(dataFolder()).filePath(LastCheckFileName));
         {
             MainWindow window;
@@ -164,6 +168,8 @@ private slots:
         QVERIFY(again.findChildren<QNetworkReply *>().isEmpty());
         QCOMPARE(server.requests().size(), 2);
         qputenv("PARLEWICK_VENDOR_HOST", closedHost);
+        preferences.updateChecks = false;
+        preferences.save();
     }
 };
 

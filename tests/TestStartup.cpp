@@ -27,7 +27,7 @@ private slots:
         environment.insert(QStringLiteral("HOME"), env.home());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), env.path(".local/share"));
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("PARLEWICK_VENDOR_HOST"), QStringLiteral("127.0.0.1:9"));
+        environment.insert(QStringLiteral("PARLEWICK_VENDOR_HOST"), QString());
         if (geteuid() == 0)   // the web engine refuses to run sandboxed as root
             environment.insert(QStringLiteral("QTWEBENGINE_DISABLE_SANDBOX"), QStringLiteral("1"));
 

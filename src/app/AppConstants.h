@@ -8,8 +8,6 @@ inline constexpr char ProductVersion[] = "3.1.01";
 inline constexpr int ProductBuild = 1;
 inline constexpr char BrandFolder[] = "Talvora";                  // under the roaming root
 inline constexpr char SupportEmail[] = "support@parlewick.invalid";
-// Vendor web server; PARLEWICK_VENDOR_HOST (host or host:port) replaces it.
-inline constexpr char DefaultVendorHost[] = "www.parlewick.invalid";
 inline constexpr char KikBundleId[] = "com.kik.chat";
 inline constexpr char KikGroupSuffix[] = "@groups.kik.com";
 // Kik's picture servers the bubbles link to: smiley pictures of render instructions

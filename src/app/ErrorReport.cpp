@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 #include "app/ErrorReportHook.h"
+#include "app/PathScrub.h"
 #include "app/VendorHost.h"
 
 #include <QCoreApplication>
@@ -65,14 +66,14 @@ QByteArray errorReportBody(const QString &text)
                                                     .arg(AppConstants::ProductBuild);
     const QString body = QStringLiteral("prod=") + encodeReportField(QObject::tr(AppConstants::ProductName))
                        + QStringLiteral("&ver=") + encodeReportField(version)
-                       + QStringLiteral("&err=") + encodeReportField(plainReportText(text));
+                       + QStringLiteral("&err=") + encodeReportField(scrubPaths(plainReportText(text)));
     return body.toUtf8();
 }
 
 void sendErrorReport(const QString &text)
 {
     QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
+    if (!app || !vendorHostConfigured())
         return;
     const QByteArray body = errorReportBody(text);
     // The client lives on the application's thread; a report from elsewhere is handed over.
@@ -82,7 +83,3 @@ void sendErrorReport(const QString &text)
         post(body);
 }
 
-void installErrorReporter()
-{
-    setErrorReporter(sendErrorReport);
-}

@@ -3,12 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
-// The error report posted to the vendor after every error box: the product, its version and
-// the error text, each field encoded with encodeReportField. The answer is never read.
+// The error report posted to the vendor: the product, its version and the error text with the
+// paths of the user's files taken out, each field encoded with encodeReportField. Nothing is
+// sent without a vendor host. The answer is never read. Whether the user agreed is the
+// caller's business (see ErrorReportConsent.h).
 void sendErrorReport(const QString &text);
 // The form body sendErrorReport posts for a text.
 QByteArray errorReportBody(const QString &text);
 // Base64 of the UTF-8 text with "/" turned into "!" and "=" into "-".
 QString encodeReportField(const QString &text);
-// Makes sendErrorReport the reporter behind reportError and showCritical.
-void installErrorReporter();

@@ -18,6 +18,12 @@ struct LogState
     QString folder;
     QFile file;
     bool echoDebug = true;
+    // The last line written, and how often it came again since (a phone that is polled
+    // repeats the same lines over and over): repeats are counted, not written.
+    bool hasLast = false;
+    QtMsgType lastType = QtDebugMsg;
+    QString lastMessage;
+    int repeats = 0;
 };
 
 // Never destroyed: threads and static destructors may still log while the process ends.
@@ -57,10 +63,8 @@ void openLogFile(LogState &state)
     state.file.open(QIODevice::ReadWrite | QIODevice::Append);
 }
 
-void writeMessage(QtMsgType type, const QString &message)
+void writeLine(LogState &state, QtMsgType type, const QString &message)
 {
-    LogState &state = logState();
-    QMutexLocker lock(&state.mutex);
     if (!state.file.isOpen())
         openLogFile(state);
     if (state.file.isOpen()) {
@@ -68,6 +72,28 @@ void writeMessage(QtMsgType type, const QString &message)
         state.file.write(linePattern(type).arg(time, message).toUtf8());
         state.file.flush();
     }
+}
+
+void writeRepeats(LogState &state)
+{
+    if (state.repeats > 0)
+        writeLine(state, state.lastType, QStringLiteral("(the line above came %1 more times)").arg(state.repeats));
+    state.repeats = 0;
+}
+
+void writeMessage(QtMsgType type, const QString &message)
+{
+    LogState &state = logState();
+    QMutexLocker lock(&state.mutex);
+    if (state.hasLast && type != QtFatalMsg && type == state.lastType && message == state.lastMessage) {
+        ++state.repeats;
+        return;
+    }
+    writeRepeats(state);
+    writeLine(state, type, message);
+    state.hasLast = true;
+    state.lastType = type;
+    state.lastMessage = message;
     if (type == QtDebugMsg && state.echoDebug) {
         const QByteArray raw = message.toUtf8() + '\n';
         std::fwrite(raw.constData(), 1, size_t(raw.size()), stdout);
@@ -101,6 +127,8 @@ void setupLogging(const QString &folder, int limit, bool echoDebug)
     LogState &state = logState();
     {
         QMutexLocker lock(&state.mutex);
+        writeRepeats(state);
+        state.hasLast = false;
         state.folder = folder;
         state.echoDebug = echoDebug;
         state.file.close();   // the next message opens today's file in the new folder

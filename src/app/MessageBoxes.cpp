@@ -5,8 +5,10 @@
 #include "app/FileUtils.h"
 #include "ui/WinMovable.h"
 
+#include <QDebug>
 #include <QObject>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace {
 
@@ -14,6 +16,35 @@ MessageBoxTestHook &testHook()
 {
     static MessageBoxTestHook hook;
     return hook;
+}
+
+QString iconName(QMessageBox::Icon icon)
+{
+    switch (icon) {
+    case QMessageBox::Information:
+        return QStringLiteral("information");
+    case QMessageBox::Warning:
+        return QStringLiteral("warning");
+    case QMessageBox::Critical:
+        return QStringLiteral("error");
+    case QMessageBox::Question:
+        return QStringLiteral("question");
+    default:
+        return QStringLiteral("message");
+    }
+}
+
+// What the program told the user, and the answer, go to the log as one line each.
+void logBox(QMessageBox::Icon icon, const QString &text)
+{
+    static const QRegularExpression lineBreaks(QStringLiteral("(\\s*(<br\\s*/?>|\\n)\\s*)+"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    qInfo().noquote() << "shown" << iconName(icon) + QLatin1Char(':') << QString(text).replace(lineBreaks, QStringLiteral(" | "));
+}
+
+void logAnswer(const QString &answer)
+{
+    qInfo().noquote() << "user answered:" << answer;
 }
 
 void styleBox(QMessageBox &box)
@@ -32,6 +63,7 @@ void setMessageBoxTestHook(MessageBoxTestHook hook)
 QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
                                        QMessageBox::StandardButtons buttons)
 {
+    logBox(icon, text);
     if (testHook())
         return testHook()(icon, text);
 
@@ -48,6 +80,7 @@ QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &te
 
 bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &acceptText, const QString &rejectText)
 {
+    logBox(icon, text);
     if (testHook()) {
         const QMessageBox::StandardButton answer = testHook()(icon, text);
         return answer == QMessageBox::Yes || answer == QMessageBox::Ok;
@@ -80,7 +113,9 @@ void showCritical(const QString &text)
 
 bool askQuestion(const QString &text)
 {
-    return messageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    const bool yes = messageBox(QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    logAnswer(yes ? QStringLiteral("Yes") : QStringLiteral("No"));
+    return yes;
 }
 
 void reportError(const QString &detail)

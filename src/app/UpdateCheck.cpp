@@ -4,6 +4,7 @@
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
 #include "app/MessageBoxes.h"
+#include "app/Preferences.h"
 #include "app/VendorHost.h"
 
 #include <QDateTime>
@@ -76,6 +77,11 @@ std::optional<QUrl> downloadAddress(const QByteArray &body)
 }
 
 } // namespace
+
+bool updateChecksWanted()
+{
+    return vendorHostConfigured() && Preferences::load().updateChecks;
+}
 
 bool isUpdateCheckDue(qint64 nowSecs)
 {

@@ -15,6 +15,8 @@ inline constexpr char LastCheckFileName[] = "last-check-version-time";
 inline constexpr char LastAdvFileName[] = "last-adv";
 inline constexpr qint64 UpdateCheckInterval = 86401;   // seconds
 
+// Only with a vendor host and when the user turned the checks on in Preferences.
+bool updateChecksWanted();
 // True unless the stored time of the last check lies less than the interval back.
 bool isUpdateCheckDue(qint64 nowSecs);
 QUrl versionCheckUrl();

@@ -1,22 +1,38 @@
 #include "app/VendorHost.h"
 
-#include "app/AppConstants.h"
-
 #include <QDebug>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
 
+namespace {
+
+// The build's host arrives as bare words (nothing for none); spelled out as text here.
+#define PARLEWICK_TEXT(x) #x
+#define PARLEWICK_EXPANDED_TEXT(x) PARLEWICK_TEXT(x)
+constexpr char BuildVendorHost[] = PARLEWICK_EXPANDED_TEXT(PARLEWICK_VENDOR_HOST);
+
+} // namespace
+
 QString vendorHost()
 {
-    const QString overridden = qEnvironmentVariable("PARLEWICK_VENDOR_HOST").trimmed();
-    return overridden.isEmpty() ? QString::fromLatin1(AppConstants::DefaultVendorHost) : overridden;
+    // Set but empty also counts: it takes away a host the build configured.
+    if (qEnvironmentVariableIsSet("PARLEWICK_VENDOR_HOST"))
+        return qEnvironmentVariable("PARLEWICK_VENDOR_HOST").trimmed();
+    return QString::fromLatin1(BuildVendorHost).trimmed();
+}
+
+bool vendorHostConfigured()
+{
+    return !vendorHost().isEmpty();
 }
 
 QString vendorUrl(const QString &path)
 {
-    return QStringLiteral("http://") + vendorHost() + path;
+    // No host, no address: a link made from it leads nowhere instead of to a guessed server.
+    const QString host = vendorHost();
+    return host.isEmpty() ? QString() : QStringLiteral("http://") + host + path;
 }
 
 QString findMyIPhoneHelpUrl()

@@ -10,10 +10,12 @@ class QNetworkReply;
 class QNetworkRequest;
 class QUrl;
 
-// The vendor web server: AppConstants::DefaultVendorHost unless PARLEWICK_VENDOR_HOST
-// (host or host:port) names another one, as tests and staging set-ups do.
+// The vendor web server (host or host:port): the environment variable PARLEWICK_VENDOR_HOST
+// when it is set, else the CMake cache variable of the same name. Empty (the default) means
+// there is none: then the program never goes online, and nothing asks to.
 QString vendorHost();
-QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path
+bool vendorHostConfigured();
+QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path; empty without a host
 // The vendor's page on switching off "Find My iPhone", which a restore onto a phone needs.
 QString findMyIPhoneHelpUrl();
 

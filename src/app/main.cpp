@@ -1,13 +1,15 @@
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
-#include "app/ErrorReport.h"
+#include "app/ErrorReportConsent.h"
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
+#include "app/Preferences.h"
 #include "app/VendorHost.h"
 #include "app/TimeZoneSetup.h"
 #include "db/Sqlite3DB.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "ui/MainWindow.h"
+#include "ui/PreferencesDialog.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -30,6 +32,8 @@ void declareDpiUnaware()
 
 QString frameworkHelpText()
 {
+    if (!vendorHostConfigured())
+        return QStringLiteral("Failed to load (Apple Mobile Device) framework.");
     return QStringLiteral("Failed to load (Apple Mobile Device) framework. Plese click <a href=\"%1\">HERE</a> for help.")
         .arg(vendorUrl(QStringLiteral("/tutorial/how-to-connect-ios-device-to-talvora-successfully.html")));
 }
@@ -57,6 +61,7 @@ int main(int argc, char *argv[])
     }
 
     setupLogging(logFolder(), 10);
+    applyPreferences(Preferences::load());
     qDebug().noquote() << "Parlewick" << AppConstants::ProductVersion << "starting; data folder" << dataFolder();
 
     QString frameworkError;

@@ -31,6 +31,7 @@ AboutUsForm::AboutUsForm(QWidget *parent)
     lbLink->setTextFormat(Qt::RichText);
     lbLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(lbLink, &QLabel::linkActivated, this, [address] { shellOpen(address); });
+    lbLink->setVisible(vendorHostConfigured());
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -12,21 +12,28 @@
 
 void ImportItunesCommand::run(const QString &proposedName)
 {
-    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
-    if (!backup)
-        return;
+    if (const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup())
+        importBackup(backup, proposedName);
+}
+
+void ImportItunesCommand::importBackup(const QSharedPointer<BackupManifest> &backup, const QString &proposedName)
+{
     const QString appFolder = extractKik(backup, QString());
     if (appFolder.isEmpty())
         return;
+    importKikFolder(appFolder, QString(), QObject::tr("IDS_LOADING_ITUNES_BACKUP"),
+                    proposedName.isEmpty() ? BackupCommand::proposedName(backup->deviceName()) : proposedName);
+}
 
-    auto store = std::make_unique<IOSKikDb>(appFolder);
+void ImportItunesCommand::importKikFolder(const QString &appFolder, const QString &thumbsFolder, const QString &title,
+                                          const QString &proposedName)
+{
+    auto store = std::make_unique<IOSKikDb>(appFolder, thumbsFolder);
     store->setOpenMode(IOSKikDb::ReadOnlyMode);
-    const KikDataSetPtr dataSet = m_window.loadWithProgress(std::move(store), QObject::tr("IDS_LOADING_ITUNES_BACKUP"));
+    const KikDataSetPtr dataSet = m_window.loadWithProgress(std::move(store), title);
     if (!dataSet)
         return;
-    const QString proposed =
-        proposedName.isEmpty() ? BackupCommand::proposedName(backup->deviceName()) : proposedName;
-    BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposed);
+    BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposedName);
 }
 
 // What one run of the extraction found.

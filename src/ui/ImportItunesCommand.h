@@ -16,6 +16,13 @@ public:
 
     // An empty proposed name proposes the backup's device name followed by "_Backup".
     void run(const QString &proposedName);
+    // The same with a backup already chosen and read (readInfo).
+    void importBackup(const QSharedPointer<BackupManifest> &backup, const QString &proposedName);
+    // Reads the Kik store in appFolder (pictures of attachment descriptions go to thumbsFolder;
+    // empty: appFolder's "thumbs") behind the progress dialog titled title, and backs all its
+    // messages up into the local database the user names.
+    void importKikFolder(const QString &appFolder, const QString &thumbsFolder, const QString &title,
+                         const QString &proposedName);
     // Unlocks a read backup when it is encrypted, reads its file tree and copies Kik's files out
     // of it into cacheRoot (empty: the program's own cache of the backup). Returns the folder
     // to open Kik's store in, or an empty text when a step failed (the error was shown) or was

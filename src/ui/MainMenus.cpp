@@ -1,9 +1,11 @@
 #include "ui/MainMenus.h"
 
+#include "app/VendorHost.h"
 #include "ui/CommandScope.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,13 +35,18 @@ MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
     QMenuBar *bar = window->menuBar();
     buildFileMenu(bar->addMenu(menuTitle("File")), toolBar);
 
+    // The vendor's pages are offered only where a vendor host is configured.
+    const bool online = vendorHostConfigured();
     QMenu *tools = bar->addMenu(menuTitle("Tools"));
-    tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.png", "miCheckUpdate"));
+    if (online)
+        tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.png", "miCheckUpdate"));
     tools->addAction(command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.png", "miClearCache"));
+    tools->addAction(command(tools, QStringLiteral("Preferences..."), nullptr, "miPreferences"));
 
     QMenu *help = bar->addMenu(menuTitle("Help"));
     help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.png", "miHelp"));
-    help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.png", "miFeedback"));
+    if (online)
+        help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.png", "miFeedback"));
     help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.png", "miAbout"));
 }
 
@@ -77,7 +84,8 @@ QAction *MainMenus::command(QObject *owner, const QString &text, const char *ico
     action->setObjectName(QLatin1String(slot));
     QMainWindow *window = m_window;
     const QByteArray name(slot);
-    connect(action, &QAction::triggered, window, [window, name] {
+    connect(action, &QAction::triggered, window, [window, name, action] {
+        qInfo().noquote() << "user chose:" << QString(action->text()).remove(QLatin1Char('&')) << '(' + name + ')';
         if (!QMetaObject::invokeMethod(window, name.constData()))
             qWarning("no command slot %s", name.constData());
     });

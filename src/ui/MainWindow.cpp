@@ -12,6 +12,7 @@
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
+#include "ui/DropImport.h"
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
 #include "ui/ProgressForm.h"
@@ -131,6 +132,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Only now: attaching the models already reports selection changes, which need the menus.
     connectViews();
     m_dialogs = CommandDialogs::standard(this);
+    new DropImport(*this);
 
     subscribeToDevices();
     addLocalDatabases();
@@ -307,7 +309,7 @@ void MainWindow::startUpdateCheck()
     m_checkVersionHttp = new QNetworkAccessManager(this);
     m_advHttp = new QNetworkAccessManager(this);
     m_lbAdv->setText(lastAdvertisement());
-    if (!isUpdateCheckDue(QDateTime::currentSecsSinceEpoch()))
+    if (!updateChecksWanted() || !isUpdateCheckDue(QDateTime::currentSecsSinceEpoch()))
         return;
     QNetworkReply *check = getFromVendor(m_checkVersionHttp, versionCheckUrl());
     connect(check, &QNetworkReply::finished, this, [this, check] { onCheckVersionReadyRead(check); });

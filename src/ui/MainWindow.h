@@ -112,6 +112,7 @@ public slots:
     void miViewIOSCacheFiles();
     void miUnmoutDevice();
     void miCheckUpdate();
+    void miPreferences();
     void miHelp();
     void miFeedback();
     void miAbout();

@@ -19,6 +19,8 @@
 #include "ui/ExportFileCommand.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
+#include "ui/ManualViewer.h"
+#include "ui/PreferencesDialog.h"
 #include "ui/TransferCommand.h"
 #include "views/ItemModelMain.h"
 #include "views/KikMsgPrinter.h"
@@ -112,19 +114,29 @@ void MainWindow::miUnmoutDevice()
         removeSourceNode(static_cast<_IOSDeviceItemNode *>(node));
 }
 
+// The vendor's pages exist only where a vendor host is configured; their menu entries too.
 void MainWindow::miCheckUpdate()
 {
-    shellOpen(manualUpdateCheckUrl(currentVolumeSerial()).toString());
+    if (vendorHostConfigured())
+        shellOpen(manualUpdateCheckUrl(currentVolumeSerial()).toString());
+}
+
+void MainWindow::miPreferences()
+{
+    PreferencesDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted && m_shownDataSet)
+        showMessages(m_shownDataSet, m_currentChat);   // the times in the chosen clock
 }
 
 void MainWindow::miHelp()
 {
-    shellOpen(vendorUrl(QStringLiteral("/help/")));
+    ManualViewer::showFor(this);
 }
 
 void MainWindow::miFeedback()
 {
-    shellOpen(vendorUrl(QStringLiteral("/support/")));
+    if (vendorHostConfigured())
+        shellOpen(vendorUrl(QStringLiteral("/support/")));
 }
 
 void MainWindow::miAbout()
@@ -135,7 +147,8 @@ void MainWindow::miAbout()
 
 void MainWindow::miHome()
 {
-    shellOpen(vendorUrl(QStringLiteral("/")));
+    if (vendorHostConfigured())
+        shellOpen(vendorUrl(QStringLiteral("/")));
 }
 
 void MainWindow::iosDeviceConnected(void *handle)

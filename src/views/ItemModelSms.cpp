@@ -1,12 +1,12 @@
 #include "views/ItemModelSms.h"
 
+#include "app/ClockStyle.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "views/ViewIcons.h"
 
 #include <QBrush>
 #include <QColor>
-#include <QLocale>
 #include <QSize>
 
 namespace {
@@ -91,7 +91,7 @@ QString ItemModelSms::cellText(const _KikMessage *message, int column)
 {
     switch (column) {
     case 0:
-        return QLocale::system().toString(message->ts.toLocalTime(), QLocale::ShortFormat);
+        return shortMessageTime(message->ts.toLocalTime());
     case 1:
         return message->was_me ? QStringLiteral("To") : QStringLiteral("From");
     case 2:

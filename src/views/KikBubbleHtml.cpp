@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
+#include "app/ClockStyle.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
@@ -83,23 +84,27 @@ void putDigits(char *at, int value, int digits)
         at[i] = char('0' + value % 10);
 }
 
-// The local time as "dd MMM yyyy @ hh:mm AP", with the English names QDateTime::toString
-// uses. Put together by hand for years of four digits: an export writes a date line for
-// nearly every message, and the general formatter took a fifth of its time.
+// The local time as "dd MMM yyyy @ hh:mm AP" (without " AP" on a 24-hour clock), with the
+// English names QDateTime::toString uses. Put together by hand for years of four digits: an
+// export writes a date line for nearly every message, and the general formatter took a fifth
+// of its time.
 QString dateText(const QDateTime &local)
 {
     const QDate date = local.date();
     const QTime time = local.time();
     if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999)
-        return local.toString(QStringLiteral("dd MMM yyyy @ hh:mm AP"));
+        return local.toString(withClock(QStringLiteral("dd MMM yyyy @ hh:mm AP")));
+    const bool twelveHour = clockStyle() != ClockStyle::TwentyFourHour;
     static constexpr char Months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char text[] = "dd MMM yyyy @ hh:mm AP";
     putDigits(text, date.day(), 2);
     std::copy_n(Months[date.month() - 1], 3, text + 3);
     putDigits(text + 7, date.year(), 4);
-    putDigits(text + 14, time.hour() % 12 == 0 ? 12 : time.hour() % 12, 2);
+    putDigits(text + 14, !twelveHour ? time.hour() : time.hour() % 12 == 0 ? 12 : time.hour() % 12, 2);
     putDigits(text + 17, time.minute(), 2);
+    if (!twelveHour)
+        return QString::fromLatin1(text, 19);
     text[20] = time.hour() < 12 ? 'A' : 'P';
     text[21] = 'M';
     return QString::fromLatin1(text, sizeof text - 1);

@@ -1,5 +1,6 @@
 #include "views/KikPagePainter.h"
 
+#include "app/ClockStyle.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
@@ -145,7 +146,7 @@ void KikPagePainter::drawDateLine(const QDateTime &ts)
     const qint64 minute = minuteOf(ts);
     if (m_lastMinute == minute)
         return;
-    const QString text = ts.toString(QStringLiteral("dd MMM yyyy @ hh:mm AP"));
+    const QString text = ts.toString(withClock(QStringLiteral("dd MMM yyyy @ hh:mm AP")));
     m_painter.setFont(m_dateFont);
     m_painter.setPen(DateColour);
     const int width = m_content.right() - 10 - 10 + 1;

@@ -1,8 +1,8 @@
 #include "workers/ExportMessagesTxt.h"
 
+#include "app/ClockStyle.h"
 #include "kik/KikRules.h"
 
-#include <QLocale>
 
 namespace {
 
@@ -30,7 +30,7 @@ void ExportMessagesTxt::write(const _KikMessage *message)
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString name = nameColumn(message);
 
-    m_stream << QLocale::system().toString(message->ts, QLocale::ShortFormat).leftJustified(DateWidth)
+    m_stream << shortMessageTime(message->ts).leftJustified(DateWidth)
              << (message->was_me ? QStringLiteral("To") : QStringLiteral("From")).leftJustified(FlagWidth);
     if (!name.isNull())
         m_stream << name.leftJustified(NameWidth);

@@ -13,8 +13,7 @@ class MyTreeView;
 namespace WindowTestKit {
 
 // English texts for the text keys, and no update check: the window finds a check made just
-// now (TestEnv already points the vendor host at a closed loopback port). Call after TestEnv
-// exists.
+// now (and TestEnv configures no vendor host). Call after TestEnv exists.
 void prepareApplication();
 
 // A local database in folder holding every message of the data set.

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// Error boxes report their text to the vendor only while a vendor host is configured and the
+// user agreed: asked once, at the first error box, and remembered; Preferences changes it.
+void installErrorReporter();
+// Whether a report may go out now; asks the user the first time (on the GUI thread only).
+bool errorReportsAgreed();
+QString errorReportQuestion();

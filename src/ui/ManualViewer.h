@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QTextBrowser;
+
+// The manual that ships inside the program (its README), shown in a window of its own, so that
+// Help works offline and asks no server anything.
+class ManualViewer : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit ManualViewer(QWidget *parent = nullptr);
+
+    // Shows the window's one viewer, creating it the first time, and brings it to the front.
+    static ManualViewer *showFor(QWidget *window);
+    QTextBrowser *browser() const { return m_browser; }
+
+private:
+    QTextBrowser *m_browser;
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "app/Preferences.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+
+// The user's choices: update checks and error reports (offered only when a vendor host is
+// configured; both off until turned on), the clock of message times and the theme. OK saves
+// and applies them at once.
+class PreferencesDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PreferencesDialog(QWidget *parent = nullptr);
+
+    void accept() override;
+
+private:
+    Preferences m_preferences;
+    QCheckBox *m_updateChecks = nullptr;
+    QCheckBox *m_errorReports = nullptr;
+    QComboBox *m_clock = nullptr;
+    QComboBox *m_theme = nullptr;
+};
+
+// Puts the clock and the theme into effect; run at start-up and after the dialog.
+void applyPreferences(const Preferences &preferences);

@@ -1,0 +1,57 @@
+#include "TestEnv.h"
+
+#include "BoxRecorder.h"
+#include "app/LogHandler.h"
+#include "app/MessageBoxes.h"
+#include "ui/MainMenus.h"
+
+#include <QAction>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QtTest>
+
+// The log tells what the user did and what the program told them.
+class TestActivityLog : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+    QString logText() const
+    {
+        QFile file(QDir(env.path("logs")).filePath(
+            QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private slots:
+    void initTestCase() { setupLogging(env.path("logs"), 10, false); }
+
+    void commandsBoxesAndAnswersAreLogged()
+    {
+        QMainWindow window;
+        QToolBar toolBar;
+        MainMenus menus(&window, &toolBar);
+        QAction *exit = window.menuBar()->findChild<QAction *>(QStringLiteral("close"));
+        QVERIFY(exit);
+        exit->trigger();
+
+        BoxRecorder boxes(QMessageBox::No);
+        showWarning(QStringLiteral("Disk full.<br/><br/>Nothing was written."));
+        QVERIFY(!askQuestion(QStringLiteral("Confirm to delete?")));
+
+        const QString log = logText();
+        QVERIFY2(log.contains(QLatin1String(") user chose: ") + QString(exit->text()).remove(QLatin1Char('&'))
+                              + QLatin1String(" (close)\n")),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QLatin1String(") shown warning: Disk full. | Nothing was written.\n")), qPrintable(log));
+        QVERIFY(log.contains(QLatin1String(") shown question: Confirm to delete?\n")));
+        QVERIFY(log.contains(QLatin1String(") user answered: No\n")));
+    }
+};
+
+QTEST_MAIN(TestActivityLog)
+#include "TestActivityLog.moc"
