@@ -18,6 +18,9 @@ struct CommandDialogs
 {
     // The iTunes backup to load, read and ready to open; null when cancelled.
     std::function<QSharedPointer<BackupManifest>()> chooseBackup;
+    // The iTunes backup to write messages into, in the same list under its own words; null when
+    // cancelled.
+    std::function<QSharedPointer<BackupManifest>()> chooseBackupToWrite;
     // Unlocks an encrypted backup with the user's password; false when the user gave up.
     std::function<bool(const QSharedPointer<BackupManifest> &backup)> unlockBackup;
     // The local database to back up into, existing or new; empty when cancelled.
