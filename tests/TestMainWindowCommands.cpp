@@ -342,7 +342,7 @@ private slots:
         select(*window, database(QStringLiteral(" Fresh copy ")));
         window->miDeleteAll();
         QCOMPARE(boxes.texts(), QStringList({"Confirm to delete this database?<br/><br/>The database \" Fresh copy \" "
-                                             "and its 1 message will be deleted.",
+                                             "and its 2 messages will be deleted.",
                                              "Successfully deleted database."}));
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
         QCOMPARE(localDatabaseFolders(), QStringList("Archive"));

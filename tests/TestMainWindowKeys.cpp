@@ -58,14 +58,23 @@ class TestMainWindowKeys : public QObject
             return QString();
         };
         window->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        activate();
     }
 
     int currentRow() const { return messageList(*window)->currentIndex().row(); }
 
+    // Keys reach the window's shortcuts only while it is active; a progress dialog that came
+    // and went takes that away.
+    void activate()
+    {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+
     void press(QWidget *target, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
+        if (!window->isActiveWindow())
+            activate();
         QTest::keyClick(target, key, modifiers);
         settle();
     }

@@ -62,9 +62,12 @@ double textContrast(const QImage &picture)
     return best;
 }
 
+// Taken from the whole window, so that a see-through widget shows the ground behind it.
 QImage grabbed(QWidget *widget, const QRect &area = QRect())
 {
-    return widget->grab(area.isValid() ? area : widget->rect()).toImage();
+    const QRect part = area.isValid() ? area : widget->rect();
+    QWidget *window = widget->window();
+    return window->grab(QRect(widget->mapTo(window, part.topLeft()), part.size())).toImage();
 }
 
 } // namespace

@@ -394,6 +394,7 @@ void MainWindow::clearMessages()
     m_shownDataSet.reset();
     m_smsModel->clear();
     m_bubbleView->showBubble(KikMessageList());
+    showSearchResult(QString());
     m_lbSMSCount->setText(tr("Messages: 0"));
     m_lbChatImg->hide();
     m_lbChatName->clear();
