@@ -82,6 +82,9 @@ ColourRoles ColourRoles::forPalette(const QPalette &palette)
 
 ColourRoles ColourRoles::current()
 {
+    // Without a GUI application (the command-line tool, some tests) there is no desktop palette.
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return lightSet();
     return forPalette(QGuiApplication::palette());
 }
 

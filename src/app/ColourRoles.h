@@ -39,7 +39,7 @@ struct ColourRoles
     static ColourRoles darkSet();
     // The dark set when the palette's window is dark, else the light one.
     static ColourRoles forPalette(const QPalette &palette);
-    // The set chosen for the application's palette now.
+    // The set chosen for the application's palette now (the light one without a GUI application).
     static ColourRoles current();
 
     // A complete palette of these colours, so that widgets the style sheet does not reach pair
