@@ -63,7 +63,7 @@ class TestMainWindowTransfer : public QObject
     {
         BackupManifest backup(backupFolder);
         backup.readInfo();
-        return QStringLiteral("Successfully transferred %1 messages into the iTunes backup \"%2\" (made %3, in %4).")
+        return QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>\"%2\" (made %3, in %4).")
             .arg(sourceMessages)
             .arg(backup.displayName(), QLocale::system().toString(backup.backupDate().toLocalTime(), QLocale::ShortFormat),
                  QDir::toNativeSeparators(backupFolder));

@@ -194,7 +194,8 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     IOSFileItemList files;
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
         mergeIntoBackup(backup, placedInBackup(files, location)))
-        showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup %2.")
+        // Rich text (the break), so that the escaped name reads as it is.
+        showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>%2.")
                             .arg(transferred)
                             .arg(describeBackup(*backup)));
     removeFolderTree(cacheFolder);
