@@ -6,6 +6,7 @@
 #include "itunes/ItemModelLoadBk.h"
 #include "itunes/LoadItunesBackupDlg.h"
 #include "itunes/PasscodeDlg.h"
+#include "ui/CommandDialogs.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -146,6 +147,22 @@ private slots:
         QVERIFY(dialog.selectedBackup());
         QCOMPARE(dialog.selectedBackup()->deviceName(), QStringLiteral("Old phone"));
         QVERIFY(QDir(backupRoot() + QStringLiteral("/hostile")).removeRecursively());
+    }
+
+    void choosingABackupToWriteIntoSaysSo()
+    {
+        QString title;
+        QString button;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<LoadItunesBackupDlg *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            title = dialog->findChild<QLabel *>(QStringLiteral("lbTitle"))->text();
+            button = dialog->findChild<QPushButton *>(QStringLiteral("btnLoad"))->text();
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        QVERIFY(!CommandDialogs::standard(nullptr).chooseBackupToWrite());
+        QCOMPARE(title, QStringLiteral("Choose the backup to write into"));
+        QCOMPARE(button, QStringLiteral("Write"));
     }
 
     void addingAFolderTwiceIsRefused()

@@ -2,6 +2,7 @@
 
 #include "BoxRecorder.h"
 #include "KikDataBuilder.h"
+#include "ModalKeys.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "ui/AboutUsForm.h"
@@ -204,13 +205,37 @@ private slots:
                                              "Successfully exported 6 Messages."}));
     }
 
+    void deletePromptsKeepEverythingUnlessYesIsChosen()
+    {
+        for (const ModalKeys::Answer answer : {ModalKeys::Escape, ModalKeys::Return, ModalKeys::Close}) {
+            ModalKeys keys(answer);
+            select(*window, archiveChat(QStringLiteral("Bob")));
+            selectRows({0, 2});
+            window->miDelete();
+            window->miDeleteChat();
+            select(*window, database(QStringLiteral("Archive")));
+            window->miDeleteAll();
+            QCOMPARE(keys.texts(),
+                     QStringList({"Confirm to delete selected Messages?<br/><br/>2 messages will be deleted from the "
+                                  "database \"Archive\".",
+                                  "Confirm to delete Messages with this contact?<br/><br/>The chat with Bob and its 3 "
+                                  "messages will be deleted from the database \"Archive\".",
+                                  "Confirm to delete this database?<br/><br/>The database \"Archive\" and its 6 "
+                                  "messages will be deleted."}));
+            QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList({"Carol", "Bob", "Solo"}));
+            select(*window, archiveChat(QStringLiteral("Bob")));
+            QCOMPARE(shownBodies(*window), QStringList({"bob one", "bob two", "bob three"}));
+        }
+    }
+
     void deletingSelectedMessagesKeepsTheChatShown()
     {
         BoxRecorder boxes(QMessageBox::No);
         select(*window, archiveChat(QStringLiteral("Bob")));
         selectRows({1});
         window->miDelete();
-        QCOMPARE(boxes.texts(), QStringList("Confirm to delete selected Messages?"));
+        QCOMPARE(boxes.texts(), QStringList("Confirm to delete selected Messages?<br/><br/>1 message will be deleted "
+                                            "from the database \"Archive\"."));
         QCOMPARE(window->smsModel()->rowCount(), 3);   // "No" changes nothing
 
         boxes.setQuestionAnswer(QMessageBox::Yes);
@@ -239,7 +264,8 @@ private slots:
         select(*window, archiveChat(QStringLiteral("Carol")));
         window->miDeleteToolbar();   // no rows selected: the chat goes
         settle();
-        QCOMPARE(boxes.texts(), QStringList("Confirm to delete Messages with this contact?"));
+        QCOMPARE(boxes.texts(), QStringList("Confirm to delete Messages with this contact?<br/><br/>The chat with "
+                                            "Carol and its 2 messages will be deleted from the database \"Archive\"."));
         QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList("Bob"));
         select(*window, database(QStringLiteral("Archive")));
         QCOMPARE(shownBodies(*window), QStringList({"bob one", "bob three"}));
@@ -315,7 +341,9 @@ private slots:
         BoxRecorder boxes;
         select(*window, database(QStringLiteral(" Fresh copy ")));
         window->miDeleteAll();
-        QCOMPARE(boxes.texts(), QStringList({"Confirm to delete this database?", "Successfully deleted database."}));
+        QCOMPARE(boxes.texts(), QStringList({"Confirm to delete this database?<br/><br/>The database \" Fresh copy \" "
+                                             "and its 2 messages will be deleted.",
+                                             "Successfully deleted database."}));
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
         QCOMPARE(localDatabaseFolders(), QStringList("Archive"));
         QCOMPARE(window->smsModel()->rowCount(), 0);

@@ -136,9 +136,9 @@ private slots:
     {
         const QList<QAction *> menus = window->menuBar()->actions();
         QCOMPARE(menus.size(), 3);
-        QCOMPARE(menus.at(0)->text(), QStringLiteral("File"));
-        QCOMPARE(menus.at(1)->text(), QStringLiteral("Tools"));
-        QCOMPARE(menus.at(2)->text(), QStringLiteral("Help"));
+        QCOMPARE(menus.at(0)->text(), QStringLiteral("&File"));
+        QCOMPARE(menus.at(1)->text(), QStringLiteral("&Tools"));
+        QCOMPARE(menus.at(2)->text(), QStringLiteral("&Help"));
         QCOMPARE(entries(fileMenu()),
                  QStringList({"miBackupToolbar!", "miI2iToolbar!", "miDb2iToolbar!", "", "miExportToolbar!",
                               "miPrintToolbar!", "miDeleteToolbar!", "", "miImportiTunes", "miOpenDBFolder", "",
@@ -146,8 +146,8 @@ private slots:
         // No vendor host: no vendor pages (TestPrivacy has them with one).
         QCOMPARE(entries(menus.at(1)->menu()), QStringList({"miClearCache", "miPreferences"}));
         QCOMPARE(entries(menus.at(2)->menu()), QStringList({"miHelp", "miAbout"}));
-        QCOMPARE(fileAction("miImportiTunes")->text(), QStringLiteral("Import from iTunes Backup"));
-        QCOMPARE(fileAction("miI2iToolbar")->text(), QStringLiteral("Transfer Messages from iPhone to iPhone"));
+        QCOMPARE(fileAction("miImportiTunes")->text(), QStringLiteral("&Import from iTunes Backup"));
+        QCOMPARE(fileAction("miI2iToolbar")->text(), QStringLiteral("&Transfer Messages from iPhone to iPhone"));
         for (QAction *action : fileMenu()->actions())
             QVERIFY2(action->isSeparator() || !action->icon().isNull(), qPrintable(action->objectName()));
 
@@ -283,7 +283,7 @@ private slots:
         std::unique_ptr<QMenu> menu(window->menus()->treeContextMenu(window->commandScope(), window.get()));
         QStringList texts;
         for (const QAction *action : menu->actions())
-            texts << action->text();
+            texts << action->text().remove(QLatin1Char('&'));
         QCOMPARE(texts, QStringList({"Transfer Messages from Database to iPhone", "Export Messages to File",
                                      "Print Messages", "Delete Messages", "Import from iTunes Backup",
                                      "Export Messages to iTunes Backup"}));
@@ -291,7 +291,7 @@ private slots:
         menu.reset(window->menus()->treeContextMenu(window->commandScope(), window.get()));
         texts.clear();
         for (const QAction *action : menu->actions())
-            texts << action->text();
+            texts << action->text().remove(QLatin1Char('&'));
         QCOMPARE(texts, QStringList({"Backup Messages with this Contact",
                                      "Transfer Messages with this Contact to other iPhone",
                                      "Export Messages with this Contact to File", "Print Messages with this Contact"}));
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(boxes.texts(QMessageBox::Information), QStringList());
 
         int backupsAsked = 0;
-        window->dialogs().chooseBackup = [&] {
+        window->dialogs().chooseBackupToWrite = [&] {
             ++backupsAsked;
             return QSharedPointer<BackupManifest>();
         };

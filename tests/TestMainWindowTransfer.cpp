@@ -10,6 +10,7 @@
 #include "BoxRecorder.h"
 #include "ItunesBackupBuilder.h"
 #include "KikDataBuilder.h"
+#include "ModalKeys.h"
 #include "PhoneKikStore.h"
 #include "PhoneLog.h"
 #include "WindowTestKit.h"
@@ -63,6 +64,16 @@ class TestMainWindowTransfer : public QObject
     QStringList passwords;   // typed into the password dialog, one a try; none left: Cancel
 
     ItemModelMain *model() const { return window->mainModel(); }
+
+    QString writtenText(const QString &backupFolder) const
+    {
+        BackupManifest backup(backupFolder);
+        backup.readInfo();
+        return QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>\"%2\" (made %3, in %4).")
+            .arg(sourceMessages)
+            .arg(backup.displayName(), QLocale::system().toString(backup.backupDate().toLocalTime(), QLocale::ShortFormat),
+                 QDir::toNativeSeparators(backupFolder));
+    }
 
     void selectSource()
     {
@@ -163,7 +174,7 @@ private slots:
 
         boxes = std::make_unique<BoxRecorder>();
         window = std::make_unique<MainWindow>();
-        window->dialogs().chooseBackup = [this] {
+        window->dialogs().chooseBackupToWrite = [this] {
             auto backup = QSharedPointer<BackupManifest>::create(chosenBackup);
             backup->readInfo();
             return backup;
@@ -209,16 +220,16 @@ private slots:
         const QMap<QString, QByteArray> before = treeOf(chosenBackup);
         window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &, QString *) { return false; };
         window->miExport2ITunesBKAll();
-        QCOMPARE(boxes->texts(), QStringList());
+        QCOMPARE(boxes->texts(QMessageBox::Information), QStringList());
         QCOMPARE(treeOf(chosenBackup), before);
 
         window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup, QString *) {
             return backup->unlock(QStringLiteral("secret"));
         };
         selectSource();  // the phone's node, loaded meanwhile, may have taken the selection
+        boxes->clear();
         window->miExport2ITunesBKAll();
-        QCOMPARE(boxes->texts(),
-                 QStringList(QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages)));
+        QCOMPARE(boxes->texts(QMessageBox::Information), QStringList(writtenText(chosenBackup)));
         const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
         QVERIFY(treeOf(chosenBackup).value(storeName) != before.value(storeName));
         QCOMPARE(treeOf(chosenBackup).value("Manifest.plist"), before.value("Manifest.plist"));
@@ -231,13 +242,38 @@ private slots:
         const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
         const QByteArray before = readFileBytes(chosenBackup + "/" + storeName);
         window->miExport2ITunesBKAll();
-        QCOMPARE(boxes->texts(),
-                 QStringList(QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages)));
+        // Asked first, naming the backup that changes; told afterwards which one it was.
+        QCOMPARE(boxes->texts(QMessageBox::Question).size(), 1);
+        QVERIFY(boxes->texts(QMessageBox::Question).first().contains(QDir::toNativeSeparators(chosenBackup)));
+        QCOMPARE(boxes->texts(QMessageBox::Information), QStringList(writtenText(chosenBackup)));
         const QByteArray after = readFileBytes(chosenBackup + "/" + storeName);
         QVERIFY(after != before);
         const MbdbIndex index = readManifestDb(chosenBackup + "/Manifest.mbdb");
         QCOMPARE(index.value(storeName).dataHash.bytes, QCryptographicHash::hash(after, QCryptographicHash::Sha1));
         // The mirror made for the backup goes again.
+        const QString key = BackupManifest(chosenBackup).identityKey();
+        QVERIFY(!QFileInfo::exists(QDir(iosCacheFolder()).filePath("virtual_" + key)));
+    }
+
+    void escapeBeforeAWriteStopsIt()
+    {
+        selectSource();
+        const QString phoneKik = phone.containerPath(kKik);
+        const QMap<QString, QByteArray> phoneBefore = treeOf(phoneKik);
+        chosenBackup = env.path("backups/plain");
+        const QMap<QString, QByteArray> backupBefore = treeOf(chosenBackup);
+        boxes.reset();
+        for (const ModalKeys::Answer answer : {ModalKeys::Escape, ModalKeys::Close}) {
+            ModalKeys keys(answer);
+            window->miDb2iAll();
+            window->miExport2ITunesBKAll();
+            QCOMPARE(keys.texts().size(), 2);
+            QVERIFY2(keys.texts().at(0).contains("please close Kik on your iPhone first"), qPrintable(keys.texts().at(0)));
+            QVERIFY2(keys.texts().at(1).contains(QDir::toNativeSeparators(chosenBackup)), qPrintable(keys.texts().at(1)));
+        }
+        boxes = std::make_unique<BoxRecorder>();
+        QCOMPARE(treeOf(phoneKik), phoneBefore);
+        QCOMPARE(treeOf(chosenBackup), backupBefore);
         const QString key = BackupManifest(chosenBackup).identityKey();
         QVERIFY(!QFileInfo::exists(QDir(iosCacheFolder()).filePath("virtual_" + key)));
     }

@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "ModalKeys.h"
+
 #include "app/AppConstants.h"
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
@@ -98,6 +100,21 @@ private slots:
         QCOMPARE(sheet, styleSheet());
         QCOMPARE(buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QVERIFY(!parent);
+    }
+
+    void onlyTheGoAheadButtonGoesAhead()
+    {
+        setMessageBoxTestHook({});
+        for (const ModalKeys::Answer answer : {ModalKeys::Escape, ModalKeys::Close, ModalKeys::Return}) {
+            ModalKeys keys(answer);
+            // Return alone never answers Yes to a question, nor the accept button of a box that
+            // has a second one.
+            QVERIFY(!askQuestion(QStringLiteral("Delete?")));
+            QCOMPARE(askToContinue(QStringLiteral("Close Kik first.")), answer == ModalKeys::Return);
+            QVERIFY(!askWithButtons(QMessageBox::Question, QStringLiteral("Write?"), QStringLiteral("Write"),
+                                    QStringLiteral("Cancel")));
+            QCOMPARE(keys.texts(), QStringList({"Delete?", "Close Kik first.", "Write?"}));
+        }
     }
 };
 

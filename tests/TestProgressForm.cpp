@@ -167,19 +167,22 @@ private slots:
         QCOMPARE(boxes.size(), 1);
     }
 
-    void escapeAndCloseRequestLeaveItOpen()
+    void closeRequestLeavesItOpenAndEscapeCancels()
     {
         ProgressForm form;
+        QSignalSpy cancels(&form, &ProgressForm::userCacel);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::keyClick(&form, Qt::Key_Escape);
-        QVERIFY(form.isVisible());
         QVERIFY(!form.close());
         QVERIFY(form.isVisible());
         form.reject();
         form.accept();
         QVERIFY(form.isVisible());
         QVERIFY(!form.isCanceled());
+        QTest::keyClick(&form, Qt::Key_Escape);
+        QVERIFY(!form.isVisible());
+        QVERIFY(form.isCanceled());
+        QCOMPARE(cancels.size(), 1);
     }
 
     void endingsSetResultAndCancelFlag_data()

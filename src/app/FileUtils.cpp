@@ -1,5 +1,7 @@
 #include "app/FileUtils.h"
 
+#include "app/ColourRoles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -207,5 +209,6 @@ QString styleSheet()
         const int nul = bytes.indexOf('\0');
         return QString::fromLatin1(nul < 0 ? bytes : bytes.left(nul));
     }();
-    return sheet;
+    // Filled each time: the colours follow the application palette of the moment.
+    return ColourRoles::current().fillStyleSheet(sheet);
 }

@@ -23,4 +23,4 @@ QString escapeHtml(const QString &text);     // convenience for temporaries
 QString md5Hex(const QString &text);
 QString md5Hex(const QByteArray &bytes, bool asGuid);
 void removeFolderTree(const QString &path);
-QString styleSheet();                        // content of ":style.css", cached
+QString styleSheet();                        // ":style.css" in the colours of ColourRoles::current()

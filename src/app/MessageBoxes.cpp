@@ -75,7 +75,19 @@ QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &te
         if (buttons.testFlag(button))
             box.addButton(button);
     }
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    // The answer that changes nothing is the one Escape and closing give; for a question,
+    // Return too. A notice before a write goes on with Return, as its text tells.
+    if (buttons.testFlag(QMessageBox::No)) {
+        box.setEscapeButton(QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+    } else if (buttons.testFlag(QMessageBox::Cancel)) {
+        box.setEscapeButton(QMessageBox::Cancel);
+        if (buttons.testFlag(QMessageBox::Ok))
+            box.setDefaultButton(QMessageBox::Ok);
+    }
+    box.exec();
+    // Escape and closing give the escape button, or nothing when the box has none.
+    return box.clickedButton() ? box.standardButton(box.clickedButton()) : QMessageBox::NoButton;
 }
 
 bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &acceptText, const QString &rejectText)
@@ -89,10 +101,18 @@ bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &
                     Qt::Dialog | Qt::FramelessWindowHint);
     styleBox(box);
     QPushButton *accept = box.addButton(acceptText, QMessageBox::AcceptRole);
-    if (!rejectText.isEmpty())
-        box.addButton(rejectText, QMessageBox::RejectRole);
+    if (!rejectText.isEmpty()) {
+        QPushButton *reject = box.addButton(rejectText, QMessageBox::RejectRole);
+        box.setEscapeButton(reject);
+        box.setDefaultButton(reject);
+    }
     box.exec();
     return box.clickedButton() == accept;
+}
+
+bool askToContinue(const QString &text)
+{
+    return messageBox(QMessageBox::Information, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
 void showInformation(const QString &text)

@@ -8,12 +8,17 @@
 QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
                                        QMessageBox::StandardButtons buttons);
 // A box with buttons of the caller's own texts (the second one only when given): true when
-// the first (accept) button closed it. The test hook answers it with Yes or Ok for that button.
+// the first (accept) button closed it. With a second button, Return,
+// Escape and closing the box choose that one. The test hook answers it with Yes or Ok for that button.
 bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &acceptText,
                     const QString &rejectText = QString());
+// A box before something is written or deleted: Ok goes on; Cancel, Escape and closing the box
+// stop. True only for Ok.
+bool askToContinue(const QString &text);
 void showInformation(const QString &text);
 void showWarning(const QString &text);
 void showCritical(const QString &text);
+// Yes and No, No being the default: Return alone, Escape and closing the box all answer No.
 bool askQuestion(const QString &text);
 void reportError(const QString &detail);
 

@@ -1,5 +1,7 @@
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
+#include "app/ColourRoles.h"
+#include "app/ErrorReport.h"
 #include "app/ErrorReportConsent.h"
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
@@ -49,6 +51,7 @@ int main(int argc, char *argv[])
     // The chat-bubble web view needs contexts shared before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    applyColourRoles();   // light or dark after the desktop, every text paired with its ground
 
     QTranslator translator;
     if (translator.load(QStringLiteral(":/en.qm")))

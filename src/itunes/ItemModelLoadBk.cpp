@@ -1,9 +1,9 @@
 #include "itunes/ItemModelLoadBk.h"
 
+#include "app/ColourRoles.h"
 #include "itunes/BackupManifest.h"
 
 #include <QBrush>
-#include <QColor>
 #include <QLocale>
 #include <QPixmap>
 #include <QSize>
@@ -59,10 +59,10 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
         case 4: return backup->isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
         default: return QVariant();
         }
-    case Qt::ForegroundRole:
-        if (!backup->isFinished())
-            return QBrush(QColor(150, 150, 150));
-        return QVariant();
+    case Qt::ForegroundRole: {
+        const ColourRoles roles = ColourRoles::current();
+        return QBrush(backup->isFinished() ? roles.window.text : roles.disabledText);
+    }
     case Qt::DecorationRole:
         if (index.column() == 0) {
             static const QPixmap icon = [] {
@@ -73,8 +73,10 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
                 return icon;
         }
         return QVariant();
-    case Qt::BackgroundRole:
-        return QBrush(index.row() % 2 == 1 ? QColor(255, 255, 255) : QColor(250, 250, 250));
+    case Qt::BackgroundRole: {
+        const ColourRoles roles = ColourRoles::current();
+        return QBrush(index.row() % 2 == 1 ? roles.window.background : roles.windowShade);
+    }
     case Qt::SizeHintRole:
         return QSize(0, 25);
     default:

@@ -41,6 +41,12 @@ LoadItunesBackupDlg::LoadItunesBackupDlg(QWidget *parent)
 
 LoadItunesBackupDlg::~LoadItunesBackupDlg() = default;
 
+void LoadItunesBackupDlg::setPurpose(const QString &title, const QString &chooseText)
+{
+    m_lbTitle->setText(title);
+    m_btnLoad->setText(chooseText);
+}
+
 void LoadItunesBackupDlg::buildForm()
 {
     m_lbTitle = new QLabel(QObject::tr("IDS_SELECT_AN_ITUNES_BACKUP_TO_LOAD"), this);

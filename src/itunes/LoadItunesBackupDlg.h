@@ -11,7 +11,8 @@ class QLabel;
 class QPushButton;
 class QTreeView;
 
-// Modal list of the iTunes backups on this computer; the user picks one to load.
+// Modal list of the iTunes backups on this computer; the user picks one to load (or, with its
+// purpose set, to write into).
 class LoadItunesBackupDlg : public QDialog
 {
     Q_OBJECT
@@ -19,6 +20,9 @@ public:
     explicit LoadItunesBackupDlg(QWidget *parent = nullptr);
     ~LoadItunesBackupDlg() override;
 
+    // The title and the button that takes the chosen backup, when it is chosen for something
+    // other than loading.
+    void setPurpose(const QString &title, const QString &chooseText);
     // The chosen backup, once the dialog was accepted.
     QSharedPointer<BackupManifest> selectedBackup() const { return m_result; }
     // Lists the backup in folder (unless it is listed already) and makes it the current row.

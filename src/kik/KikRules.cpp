@@ -300,6 +300,20 @@ QString messageDisplayText(const _KikMessage *message)
     return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, describe, false), marker);
 }
 
+QString messageSearchText(const _KikMessage *message)
+{
+    const QString &app = message->app_id;
+    for (const QString *drawn : {&CameraApp, &GalleryApp, &VideoApp, &CardsApp}) {
+        if (app.startsWith(*drawn, Qt::CaseInsensitive))
+            return QString();
+    }
+    const EmojiHandler drop = [](const QString &) { return QString(); };
+    if (message->render_ins.isEmpty())
+        return replaceEmoji(message->body, drop);
+    const RenderHandler dropDrawn = [](const QString &, const QString *) { return QString(); };
+    return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, dropDrawn, false), drop);
+}
+
 QString replaceEmoji(const QString &text, const EmojiHandler &handler)
 {
     // The pair pass also sees what the handler produced in the first pass.

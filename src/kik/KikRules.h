@@ -14,6 +14,9 @@ class CFType;
 
 QString userDisplayName(const _KikUser *user);
 QString messageDisplayText(const _KikMessage *message);
+// The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
+// pictures and emoji are drawn, not written; empty for picture, video and card messages.
+QString messageSearchText(const _KikMessage *message);
 
 // Maps an emoji's upper-case hexadecimal code (E415, 2705, 1F604) to its replacement.
 using EmojiHandler = std::function<QString(const QString &code)>;

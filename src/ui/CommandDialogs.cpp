@@ -18,6 +18,11 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
         LoadItunesBackupDlg dialog(owner);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedBackup() : QSharedPointer<BackupManifest>();
     };
+    dialogs.chooseBackupToWrite = [owner] {
+        LoadItunesBackupDlg dialog(owner);
+        dialog.setPurpose(QStringLiteral("Choose the backup to write into"), QStringLiteral("Write"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedBackup() : QSharedPointer<BackupManifest>();
+    };
     dialogs.unlockBackup = [owner](const QSharedPointer<BackupManifest> &backup, QString *password) {
         PasscodeDlg dialog(backup, owner);
         dialog.setKeepPassword(password != nullptr);

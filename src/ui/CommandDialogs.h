@@ -18,6 +18,9 @@ struct CommandDialogs
 {
     // The iTunes backup to load, read and ready to open; null when cancelled.
     std::function<QSharedPointer<BackupManifest>()> chooseBackup;
+    // The iTunes backup to write messages into, in the same list under its own words; null when
+    // cancelled.
+    std::function<QSharedPointer<BackupManifest>()> chooseBackupToWrite;
     // Unlocks an encrypted backup with the user's password; false when the user gave up.
     // *password, when asked for, receives the password that unlocked it (a restore hands it on).
     std::function<bool(const QSharedPointer<BackupManifest> &backup, QString *password)> unlockBackup;

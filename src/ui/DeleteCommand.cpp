@@ -29,6 +29,17 @@ _ItemNode *chatNodeWithId(_ItemNode *database, qint64 chatId)
     return nullptr;
 }
 
+QString messagesText(qsizetype count)
+{
+    return count == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(count);
+}
+
+// The confirmation names what goes, so that a slip of the selection is seen before it is lost.
+bool confirmDelete(const QString &question, const QString &whatGoes)
+{
+    return askQuestion(question + QStringLiteral("<br/><br/>") + whatGoes);
+}
+
 } // namespace
 
 void DeleteCommand::deleteSelected()
@@ -37,14 +48,17 @@ void DeleteCommand::deleteSelected()
     if (!scope.sourceIsLocalDb())
         return;
     const CommandMessages selected = m_window.messagesFor(MessageVariant::Selection);
-    if (selected.messages.isEmpty() || !askQuestion(QObject::tr("IDS_CONFIRM_DEL_SEL_MESSAGES")))
+    auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+    if (selected.messages.isEmpty()
+        || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_SEL_MESSAGES"),
+                          QStringLiteral("%1 will be deleted from the database \"%2\".")
+                              .arg(messagesText(selected.messages.size()), escapeHtml(node->text))))
         return;
     QList<qint64> messageIds;   // a local database's records carry their row ids
     for (const _KikMessage *message : selected.messages)
         messageIds << message->id;
     const _KikChat *shownChat = m_window.currentChat();
     const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1
-    auto *node = static_cast<_LocalDbItemNode *>(scope.source);
     try {
         KikLocalDb(databaseFolder(node)).deleteMessages(messageIds);
     } catch (const std::exception &error) {
@@ -64,9 +78,13 @@ void DeleteCommand::deleteChat()
     if (!scope.currentIsChat() || !scope.sourceIsLocalDb())
         return;
     const _KikChat *chat = static_cast<_ChatSessionItemNode *>(scope.current)->chat;
-    if (!chat || !askQuestion(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT")))
-        return;
     auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+    if (!chat
+        || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT"),
+                          QStringLiteral("The chat with %1 and its %2 will be deleted from the database \"%3\".")
+                              .arg(escapeHtml(scope.current->text), messagesText(chat->messages.size()),
+                                   escapeHtml(node->text))))
+        return;
     try {
         KikLocalDb db(databaseFolder(node));
         db.open();
@@ -86,9 +104,14 @@ void DeleteCommand::deleteDatabase()
     const CommandScope scope = m_window.commandScope();
     if (!scope.current || scope.current->type != LocalDbNodeType)
         return;
-    if (!askQuestion(QObject::tr("IDS_CONFIRM_DEL_THIS_LOCALDB")))
-        return;
     auto *node = static_cast<_LocalDbItemNode *>(scope.current);
+    const qsizetype count = node->dataSet ? node->dataSet->allMessages().size() : 0;
+    // A database whose reading failed shows no messages, yet its file still holds them.
+    const QString whatGoes = count > 0
+        ? QStringLiteral("The database \"%1\" and its %2 will be deleted.").arg(escapeHtml(node->text), messagesText(count))
+        : QStringLiteral("The database \"%1\" will be deleted with everything in it.").arg(escapeHtml(node->text));
+    if (!confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_LOCALDB"), whatGoes))
+        return;
     const QString folder = databaseFolder(node);
     removeFolderTree(folder);
     if (!QFileInfo::exists(QDir(folder).filePath(QLatin1String(KikLocalDb::DatabaseFileName))))

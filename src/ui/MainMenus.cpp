@@ -27,6 +27,26 @@ QString menuTitle(const char *title)
     return QCoreApplication::translate("MainWindow", title);
 }
 
+// Gives every entry an Alt key: the first letter of its text not yet taken in the same menu.
+// The texts themselves stay as they are; only the underline is added.
+void addMnemonics(const QList<QAction *> &actions)
+{
+    QString taken;
+    for (QAction *action : actions) {
+        QString text = action->text();
+        if (action->isSeparator() || text.isEmpty() || text.contains(QLatin1Char('&')))
+            continue;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar key = text.at(i).toLower();
+            if (key.isLetterOrNumber() && !taken.contains(key)) {
+                taken += key;
+                action->setText(text.insert(i, QLatin1Char('&')));
+                break;
+            }
+        }
+    }
+}
+
 } // namespace
 
 MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
@@ -48,6 +68,11 @@ MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
     if (online)
         help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.png", "miFeedback"));
     help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.png", "miAbout"));
+    help->actions().first()->setShortcut(QKeySequence(Qt::Key_F1));
+
+    addMnemonics(bar->actions());
+    for (QAction *menu : bar->actions())
+        addMnemonics(menu->menu()->actions());
 }
 
 void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
@@ -61,6 +86,10 @@ void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
     QAction *import = command(file, QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
     QAction *openFolder = command(file, QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
     QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.png", "close");
+    m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    m_delete->setShortcut(QKeySequence(Qt::Key_Delete));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     file->addActions({m_backup, m_i2i, m_db2i});
     file->addSeparator();
@@ -153,6 +182,7 @@ QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) co
         delete menu;
         return nullptr;
     }
+    addMnemonics(menu->actions());
     return menu;
 }
 
@@ -176,5 +206,6 @@ QMenu *MainMenus::listContextMenu(const CommandScope &scope, QWidget *parent) co
         add(QObject::tr("IDS_MI_DELETE_SEL"), DeleteIcon, "miDelete");
         add(QObject::tr("Export selected Messages to iTunes Backup"), nullptr, "miExport2ITunesBKSel");
     }
+    addMnemonics(menu->actions());
     return menu;
 }

@@ -16,14 +16,19 @@
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
 #include "ui/ProgressForm.h"
+#include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
 #include "views/ItemModelSms.h"
 #include "views/KikBubbleViewMgr.h"
 #include "workers/LoadKikDbThread.h"
 
+#include <QAction>
 #include <QBoxLayout>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QDir>
+#include <QGuiApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -138,6 +143,9 @@ MainWindow::MainWindow(QWidget *parent)
     addLocalDatabases();
     m_treeViewDS->expandToDepth(0);
     addRememberedDevices();
+    addKeyboardCommands();
+    WindowMemory::restore(*this, *m_splitter, *m_treeViewSMS->header());
+    restoreSelection(WindowMemory::selectedNode());
     startUpdateCheck();
 }
 
@@ -168,6 +176,9 @@ QWidget *MainWindow::buildMessagePane()
     m_txtSMSKeyword = named(new QLineEdit, "txtSMSKeyword");
     m_btnSearchSMS = named(new QPushButton, "btnSearchSMS");
     layout->addWidget(searchRow(m_txtSMSKeyword, m_btnSearchSMS));
+    // Where the search stands ("3 of 17") or that it found nothing; never a box in the way.
+    m_lbSearchResult = named(new QLabel, "lbSearchResult");
+    layout->addWidget(m_lbSearchResult);
     m_treeViewSMS = named(new MyTreeView, "treeViewSMS");
     configureMessageList();
     layout->addWidget(m_treeViewSMS, 1);
@@ -226,6 +237,10 @@ void MainWindow::connectViews()
     connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
     connect(m_btnSearchSMS, &QPushButton::pressed, this, &MainWindow::searchMessages);
     connect(m_txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
+    connect(m_txtSMSKeyword, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.trimmed().isEmpty())
+            findMessage(1);   // drops the marks
+    });
     connect(m_treeViewSMS->header(), &QHeaderView::sortIndicatorChanged, this, &MainWindow::onSMSSortIndicatorChanged);
 }
 
@@ -381,6 +396,7 @@ void MainWindow::clearMessages()
     m_shownDataSet.reset();
     m_smsModel->clear();
     m_bubbleView->showBubble(KikMessageList());
+    showSearchResult(QString());
     m_lbSMSCount->setText(tr("Messages: 0"));
     m_lbChatImg->hide();
     m_lbChatName->clear();
@@ -405,6 +421,7 @@ void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
 
 void MainWindow::giveMessages(const KikMessageList &messages)
 {
+    showSearchResult(QString());   // a count of another list would mislead
     m_smsModel->setMessages(messages);
     m_bubbleView->showBubble(messages);
 }
@@ -562,24 +579,65 @@ void MainWindow::onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order
 
 void MainWindow::searchMessages()
 {
+    findMessage(1);
+}
+
+void MainWindow::searchMessagesBackwards()
+{
+    findMessage(-1);
+}
+
+void MainWindow::focusMessageSearch()
+{
+    m_txtSMSKeyword->setFocus(Qt::ShortcutFocusReason);
+    m_txtSMSKeyword->selectAll();
+}
+
+void MainWindow::findMessage(int step)
+{
     const QString keyword = m_txtSMSKeyword->text().trimmed();
-    if (keyword.isEmpty())
+    m_smsModel->setHighlight(keyword);
+    m_bubbleView->setHighlight(keyword);
+    if (keyword.isEmpty()) {
+        showSearchResult(QString());
         return;
+    }
     const KikMessageList &messages = m_smsModel->messages();
     if (messages.isEmpty()) {
-        showInformation(QObject::tr("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
+        showSearchResult(QObject::tr("IDS_CAN_NOT_FOUND_AND_MESSAGES"));
         return;
     }
+    QList<int> matches;
+    for (int row = 0; row < messages.size(); ++row) {
+        if (ItemModelSms::matches(messages.at(row), keyword))
+            matches << row;
+    }
+    if (matches.isEmpty()) {
+        showSearchResult(QObject::tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
+        return;
+    }
+    // From the row after (or before) the current one, wrapping round at the end.
     const QModelIndex current = m_treeViewSMS->currentIndex();
-    const int start = current.isValid() ? current.row() + 1 : 0;
-    const int row = wrappedSearch(int(messages.size()), start, [&](int i) {
-        return messageDisplayText(messages.at(i)).contains(keyword, Qt::CaseInsensitive);
-    });
-    if (row < 0) {
-        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0").arg(keyword));
-        return;
+    qsizetype found;
+    if (step > 0) {
+        const int from = current.isValid() ? current.row() + 1 : 0;
+        found = std::lower_bound(matches.cbegin(), matches.cend(), from) - matches.cbegin();
+        if (found == matches.size())
+            found = 0;
+    } else {
+        const int before = current.isValid() ? current.row() : int(messages.size());
+        found = std::lower_bound(matches.cbegin(), matches.cend(), before) - matches.cbegin() - 1;
+        if (found < 0)
+            found = matches.size() - 1;
     }
-    m_treeViewSMS->setCurrentIndex(m_smsModel->indexForRow(row));
+    m_treeViewSMS->setCurrentIndex(m_smsModel->indexForRow(matches.at(found)));
+    showSearchResult(QStringLiteral("%1 of %2").arg(found + 1).arg(matches.size()));
+}
+
+void MainWindow::showSearchResult(const QString &text)
+{
+    m_lbSearchResult->setText(text);
+    m_lbSearchResult->setVisible(!text.isEmpty());
 }
 
 void MainWindow::searchCotnact()
@@ -609,6 +667,108 @@ void MainWindow::searchCotnact()
         return;
     }
     m_treeViewDS->setCurrentIndex(m_mainModel->indexOfNode(chats.at(row)));
+}
+
+void MainWindow::reloadSource()
+{
+    const CommandScope scope = commandScope();
+    if (!scope.source)
+        return;
+    if (scope.sourceIsLocalDb()) {
+        const QStringList path = nodePath(scope.current);
+        auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+        _ItemNode *again = reloadLocalDb(node) ? nodeAtPath(path) : nullptr;
+        if (again)
+            selectNode(again);
+        return;
+    }
+    const DeviceDescription device = static_cast<_IOSDeviceItemNode *>(scope.source)->device;
+    if (device.handle)   // a phone; a remembered backup has nothing to read again
+        loadKikFromDevice(device);
+}
+
+void MainWindow::copySelectedMessages()
+{
+    // As the list shows them: its columns, tab-separated, one message a line.
+    QStringList lines;
+    QModelIndexList rows = m_treeViewSMS->selectionModel()->selectedRows(0);
+    std::sort(rows.begin(), rows.end());
+    for (const QModelIndex &row : rows) {
+        QStringList cells;
+        for (int column = 0; column < m_smsModel->columnCount(); ++column)
+            cells << m_smsModel->index(row.row(), column).data().toString().replace(QLatin1Char('\n'), QLatin1Char(' '));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    if (!lines.isEmpty())
+        QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+void MainWindow::addKeyboardCommands()
+{
+    const auto add = [this](QWidget *owner, const QKeySequence &keys, Qt::ShortcutContext context, auto slot) {
+        auto *action = new QAction(owner);
+        action->setShortcut(keys);
+        action->setShortcutContext(context);
+        connect(action, &QAction::triggered, this, slot);
+        owner->addAction(action);
+    };
+    add(this, QKeySequence(Qt::CTRL | Qt::Key_F), Qt::WindowShortcut, &MainWindow::focusMessageSearch);
+    add(this, QKeySequence(Qt::Key_F3), Qt::WindowShortcut, &MainWindow::searchMessages);
+    add(this, QKeySequence(Qt::SHIFT | Qt::Key_F3), Qt::WindowShortcut, &MainWindow::searchMessagesBackwards);
+    add(this, QKeySequence(Qt::Key_F5), Qt::WindowShortcut, &MainWindow::reloadSource);
+    add(m_treeViewSMS, QKeySequence::Copy, Qt::WidgetShortcut, &MainWindow::copySelectedMessages);
+}
+
+QStringList MainWindow::nodePath(const _ItemNode *node) const
+{
+    QStringList path;
+    for (; node; node = node->parent)
+        path.prepend(node->text);
+    return path;
+}
+
+_ItemNode *MainWindow::nodeAtPath(const QStringList &path) const
+{
+    if (path.isEmpty())
+        return nullptr;
+    _ItemNode *node = nullptr;
+    for (_ItemNode *top : {static_cast<_ItemNode *>(m_mainModel->deviceRoot()), m_mainModel->localDbRoot()}) {
+        if (top->text == path.first())
+            node = top;
+    }
+    for (qsizetype i = 1; node && i < path.size(); ++i) {
+        _ItemNode *next = nullptr;
+        for (_ItemNode *child : node->children) {
+            if (child->text == path.at(i)) {
+                next = child;
+                break;
+            }
+        }
+        if (!next)
+            break;   // gone since: the nearest node still there
+        node = next;
+    }
+    return node;
+}
+
+void MainWindow::restoreSelection(const QStringList &path)
+{
+    _ItemNode *node = nodeAtPath(path);
+    if (!node)
+        return;
+    // A database's chats exist once it is read; the chat selected last lies inside it.
+    if (node->type == LocalDbNodeType && node->children.isEmpty() && path.size() > 2) {
+        if (!loadLocalDb(static_cast<_LocalDbItemNode *>(node)))
+            return;
+        node = nodeAtPath(path);
+    }
+    selectNode(node);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    WindowMemory::save(*this, *m_splitter, *m_treeViewSMS->header(), nodePath(currentNode()));
+    QMainWindow::closeEvent(event);
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)

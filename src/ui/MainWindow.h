@@ -75,7 +75,11 @@ public slots:
     void onSMSContextMenu();
     void onSMSSortIndicatorChanged(int logicalIndex, Qt::SortOrder order);
     void searchMessages();
+    void searchMessagesBackwards();
+    void focusMessageSearch();
     void searchCotnact();
+    void reloadSource();
+    void copySelectedMessages();
 
     void miBackup();
     void miBackupChat();
@@ -122,6 +126,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *buildSourcePane();
@@ -140,6 +145,14 @@ private:
     void openChatPicture();
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);
+    // The node with those texts from a top node down, or the nearest one of them still there.
+    _ItemNode *nodeAtPath(const QStringList &path) const;
+    void restoreSelection(const QStringList &path);
+    // Goes to the next (step 1) or previous (step -1) message matching the search box.
+    void findMessage(int step);
+    void showSearchResult(const QString &text);
+    void addKeyboardCommands();
+    QStringList nodePath(const _ItemNode *node) const;
 
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_txtHandleKeyword = nullptr;
@@ -148,6 +161,7 @@ private:
     QLineEdit *m_txtSMSKeyword = nullptr;
     QPushButton *m_btnSearchSMS = nullptr;
     MyTreeView *m_treeViewSMS = nullptr;
+    QLabel *m_lbSearchResult = nullptr;
     QLabel *m_lbSMSCount = nullptr;
     QLabel *m_lbConversation = nullptr;
     QLabel *m_lbChatName = nullptr;

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "ui/WinMovable.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -113,6 +114,17 @@ void ProgressForm::tipsWait(const QString &info)
 {
     showInformation(info);
     waitingForTips = false;
+}
+
+void ProgressForm::keyPressEvent(QKeyEvent *event)
+{
+    // The same road as the button, so that whatever the button asks first is asked here too.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (btnCancel->isVisible() && btnCancel->isEnabled())
+            btnCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void ProgressForm::cancel()

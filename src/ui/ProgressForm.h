@@ -13,7 +13,7 @@ class QThread;
 // The modal dialog in front of every background task. Workers report to it through the
 // AbsProgressTarget operations, which queue the slot calls to the GUI thread. It closes only
 // through errorOccurred (result 0), succeed (result 1) or cancel (result 0; also a task's cancel
-// it did not ask for): Escape and the window's close control are ignored.
+// it did not ask for). Escape does what the Cancel button does; the window's close control is ignored.
 class ProgressForm : public QDialog, public AbsProgressTarget
 {
     Q_OBJECT
@@ -31,6 +31,9 @@ public:
 
     void accept() override {}
     void reject() override {}
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 signals:
     void userCacel();

@@ -20,6 +20,7 @@
 #include "workers/IOSRestoreKikMsgThread.h"
 
 #include <QDir>
+#include <QLocale>
 
 #include <stdexcept>
 
@@ -28,6 +29,23 @@ namespace {
 QString successText(int transferred)
 {
     return QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(transferred);
+}
+
+// Which backup is meant, so that the user can tell it from the others of the same phone.
+QString describeBackup(const BackupManifest &backup)
+{
+    return QStringLiteral("\"%1\" (made %2, in %3)")
+        .arg(escapeHtml(backup.displayName()),
+             QLocale::system().toString(backup.backupDate().toLocalTime(), QLocale::ShortFormat),
+             escapeHtml(QDir::toNativeSeparators(backup.folder())));
+}
+
+QString backupWriteQuestion(const BackupManifest &backup, int messages)
+{
+    return QStringLiteral("%1 messages will be merged into Kik's data in the iTunes backup %2. This changes the "
+                          "backup; a phone restored from it gets these messages.<br/><br/>Write into this backup?")
+        .arg(messages)
+        .arg(describeBackup(backup));
 }
 
 } // namespace
@@ -40,7 +58,9 @@ void TransferCommand::toDevice(MessageVariant variant)
     DeviceDescription target;
     if (!chooseTargetDevice(&target))
         return;
-    showInformation(closeKikFirstNote() + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+    // The last chance to stop before the phone is written to.
+    if (!askToContinue(closeKikFirstNote() + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">")))
+        return;
     bool usedBackup = false;
     LoadDeviceCommand loader(m_window);
     if (!loader.run(target, &usedBackup))
@@ -103,7 +123,8 @@ bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &back
 void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred,
                                                 const IOSFileItemList &files)
 {
-    showInformation(deviceRestoreNotes());
+    if (!askToContinue(deviceRestoreNotes()))
+        return;
     if (const QString warning = IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
         !warning.isEmpty()) {
         showWarning(warning);
@@ -159,8 +180,9 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     const CommandMessages messages = m_window.messagesFor(variant);
     if (messages.messages.isEmpty())
         return;
-    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackup();
-    if (!backup)
+    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackupToWrite();
+    if (!backup || !askWithButtons(QMessageBox::Question, backupWriteQuestion(*backup, int(messages.messages.size())),
+                                   QStringLiteral("Write"), QStringLiteral("Cancel")))
         return;
     // An encrypted backup is written once its password was given (extractKik asks for it).
     DeviceDescription device;
@@ -177,6 +199,9 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     IOSFileItemList files;
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
         mergeIntoBackup(backup, placedInBackup(files, location)))
-        showInformation(successText(transferred));
+        // Rich text (the break), so that the escaped name reads as it is.
+        showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>%2.")
+                            .arg(transferred)
+                            .arg(describeBackup(*backup)));
     removeFolderTree(cacheFolder);
 }

@@ -1,12 +1,14 @@
 #include "views/ItemModelSms.h"
 
 #include "app/ClockStyle.h"
+#include "app/ColourRoles.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "views/ViewIcons.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QLocale>
 #include <QSize>
 
 namespace {
@@ -30,6 +32,21 @@ void ItemModelSms::clear()
     beginResetModel();
     m_messages.clear();
     endResetModel();
+}
+
+void ItemModelSms::setHighlight(const QString &keyword)
+{
+    if (keyword == m_highlight)
+        return;
+    m_highlight = keyword;
+    if (!m_messages.isEmpty())
+        emit dataChanged(index(0, 0), index(int(m_messages.size()) - 1, ColumnCount - 1),
+                         {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+bool ItemModelSms::matches(const _KikMessage *message, const QString &keyword)
+{
+    return !keyword.isEmpty() && messageSearchText(message).contains(keyword, Qt::CaseInsensitive);
 }
 
 QModelIndex ItemModelSms::indexForRow(int row) const
@@ -79,7 +96,13 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
         return resourceViewIcon(message->was_me ? QStringLiteral(":/res/icon_sms-sent.png")
                                                 : QStringLiteral(":/res/icon_sms-receive.png"));
     case Qt::BackgroundRole:
-        return QBrush(message->was_me ? QColor(245, 255, 226) : QColor(255, 255, 255));
+    case Qt::ForegroundRole: {
+        const ColourRoles roles = ColourRoles::current();
+        const ColourPair &pair = matches(message, m_highlight) ? roles.match
+                               : message->was_me               ? roles.sent
+                                                               : roles.received;
+        return QBrush(role == Qt::BackgroundRole ? pair.background : pair.text);
+    }
     case Qt::SizeHintRole:
         return QSize(0, 23);
     default:

@@ -16,6 +16,11 @@ public:
     void clear();
     const KikMessageList &messages() const { return m_messages; }
 
+    // Rows whose visible text holds the keyword (ignoring case) are drawn in the match colours;
+    // an empty keyword marks none.
+    void setHighlight(const QString &keyword);
+    static bool matches(const _KikMessage *message, const QString &keyword);
+
     QModelIndex indexForRow(int row) const;
     static _KikMessage *messageOf(const QModelIndex &index);   // null but for column 0
 
@@ -30,4 +35,5 @@ private:
     static QString cellText(const _KikMessage *message, int column);
 
     KikMessageList m_messages;
+    QString m_highlight;
 };

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QWebEngineScript>
+#include <QWebEngineFindTextResult>
 #include <QWebEngineView>
 
 namespace {
@@ -144,6 +145,29 @@ void KikBubbleViewMgr::scrollToPos(int index)
 void KikBubbleViewMgr::onLoadFinish(bool)
 {
     scrollToAnchor();
+    if (!m_highlight.isEmpty())
+        applyHighlight();
+}
+
+void KikBubbleViewMgr::setHighlight(const QString &keyword)
+{
+    if (keyword == m_highlight)
+        return;
+    m_highlight = keyword;
+    applyHighlight();
+}
+
+void KikBubbleViewMgr::applyHighlight()
+{
+    if (!m_view)
+        return;
+    // The page's own find marks every occurrence in the visible text; it also scrolls to the
+    // first, so the message asked for is brought back into view afterwards.
+    const QPointer<KikBubbleViewMgr> self(this);
+    m_view->findText(m_highlight, {}, [self](const QWebEngineFindTextResult &) {
+        if (self)
+            self->scrollToAnchor();
+    });
 }
 
 void KikBubbleViewMgr::showPage(int pageNumber)

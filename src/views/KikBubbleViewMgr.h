@@ -33,6 +33,11 @@ public:
     using SaveFileAsker = std::function<QString(const QString &title, const QString &proposedPath)>;
     void setSaveFileAsker(SaveFileAsker asker);
 
+    // Marks every place the keyword occurs in the text shown, on this page and the pages to
+    // come; an empty keyword removes the marks.
+    void setHighlight(const QString &keyword);
+    QString highlight() const { return m_highlight; }
+
 public slots:
     void showBubble(KikMessageList messages);
     void firstPage();
@@ -50,12 +55,14 @@ private:
     void openOrSaveLocalFile(const QString &path);
     void saveAttachment(const QString &path);
     void openAttachmentCopy(const QUrl &url);
+    void applyHighlight();
 
     QPointer<QWebEngineView> m_view;
     KikMessageList m_messages;
     int m_currentPage = 0;
     int m_pageCount = 0;
     QString m_anchor;
+    QString m_highlight;
     KikBubbleHtml m_html;
     SaveFileAsker m_askSaveFile;
     std::unique_ptr<QTemporaryDir> m_largePageDir;

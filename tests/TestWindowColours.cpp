@@ -1,0 +1,142 @@
+// The window under a light and a dark desktop palette: the texts of the tree, the message list
+// and the status lines are measured on the drawn pixels against the ground they stand on.
+
+#include "TestEnv.h"
+
+#include "KikDataBuilder.h"
+#include "WindowTestKit.h"
+#include "app/AppFolders.h"
+#include "app/ColourRoles.h"
+#include "ui/MainWindow.h"
+#include "ui/MyTreeView.h"
+#include "views/ItemModelMain.h"
+#include "views/ItemModelSms.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QHash>
+#include <QLabel>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <memory>
+
+using namespace WindowTestKit;
+
+namespace {
+
+QPalette desktopPalette(bool dark)
+{
+    QPalette palette;
+    const QColor ground = dark ? QColor(0x20, 0x20, 0x20) : QColor(0xEF, 0xEF, 0xEF);
+    const QColor ink = dark ? Qt::white : Qt::black;
+    palette.setColor(QPalette::Window, ground);
+    palette.setColor(QPalette::WindowText, ink);
+    palette.setColor(QPalette::Base, dark ? QColor(0x15, 0x15, 0x15) : Qt::white);
+    palette.setColor(QPalette::Text, ink);
+    palette.setColor(QPalette::Button, ground);
+    palette.setColor(QPalette::ButtonText, ink);
+    return palette;
+}
+
+// The commonest colour of the picture is taken for the ground, the colour farthest from it
+// for the ink; their contrast ratio.
+double textContrast(const QImage &picture)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x)
+            ++counts[picture.pixel(x, y)];
+    }
+    QRgb ground = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            ground = it.key();
+        }
+    }
+    double best = 1.0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        best = std::max(best, contrastRatio(QColor(ground), QColor(it.key())));
+    return best;
+}
+
+// Taken from the whole window, so that a see-through widget shows the ground behind it.
+QImage grabbed(QWidget *widget, const QRect &area = QRect())
+{
+    const QRect part = area.isValid() ? area : widget->rect();
+    QWidget *window = widget->window();
+    return window->grab(QRect(widget->mapTo(window, part.topLeft()), part.size())).toImage();
+}
+
+} // namespace
+
+class TestWindowColours : public QObject
+{
+    Q_OBJECT
+    TestEnv env;
+
+private slots:
+    void initTestCase()
+    {
+        prepareApplication();
+        KikDataSet set;
+        KikDataBuilder builder(set);
+        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Wendy Writes"), QStringLiteral("wendy@talk.kik.com")));
+        const QDateTime base(QDate(2018, 5, 1), QTime(8, 0), Qt::UTC);
+        builder.addMessage(chat, base, QStringLiteral("Morning, all well here"), false);
+        builder.addMessage(chat, base.addSecs(60), QStringLiteral("Glad to hear it, see you"), true);
+        writeLocalDb(QDir(localDatabasesFolder()).filePath(QStringLiteral("Notebook")), set);
+    }
+
+    void textsStandOutFromTheirGround_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light desktop") << false;
+        QTest::newRow("dark desktop") << true;
+    }
+
+    void textsStandOutFromTheirGround()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(desktopPalette(dark));
+        applyColourRoles();
+        QCOMPARE(ColourRoles::current().dark, dark);
+
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        _ItemNode *database = child(window.mainModel()->localDbRoot(), QStringLiteral("Notebook"));
+        QVERIFY(database);
+        select(window, database);
+        _ItemNode *chat = child(database, QStringLiteral("Wendy Writes"));
+        QVERIFY(chat);
+        select(window, chat);
+        QCOMPARE(window.smsModel()->rowCount(), 2);
+
+        // WCAG asks 4.5 for body text.
+        const double needed = 4.5;
+        MyTreeView *tree = sourceTree(window);
+        for (_ItemNode *node : {static_cast<_ItemNode *>(window.mainModel()->localDbRoot()), database}) {
+            // The label only: the icon left of it has colours of its own.
+            const QRect row = tree->visualRect(window.mainModel()->indexOfNode(node)).adjusted(26, 0, 0, 0);
+            const double contrast = textContrast(grabbed(tree->viewport(), row));
+            QVERIFY2(contrast >= needed, qPrintable(QStringLiteral("tree %1: %2").arg(node->text).arg(contrast)));
+        }
+        MyTreeView *list = messageList(window);
+        for (int row = 0; row < 2; ++row) {   // one received, one sent
+            const QRect cell = list->visualRect(window.smsModel()->index(row, 3));
+            const double contrast = textContrast(grabbed(list->viewport(), cell));
+            QVERIFY2(contrast >= needed, qPrintable(QStringLiteral("list row %1: %2").arg(row).arg(contrast)));
+        }
+        for (QWidget *status : {static_cast<QWidget *>(window.findChild<QLabel *>(QStringLiteral("lbSMSCount"))),
+                                static_cast<QWidget *>(window.statusBar())}) {
+            const double contrast = textContrast(grabbed(status));
+            QVERIFY2(contrast >= needed, qPrintable(QStringLiteral("%1: %2").arg(status->objectName()).arg(contrast)));
+        }
+    }
+};
+
+QTEST_MAIN(TestWindowColours)
+#include "TestWindowColours.moc"
