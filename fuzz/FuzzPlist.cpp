@@ -1,0 +1,52 @@
+// Property lists, binary and XML, through CFType: Manifest.plist, Info.plist, Status.plist,
+// attachment descriptions in Kik's folder, the phone's lockdown values and pair records.
+#include "FuzzInput.h"
+
+#include "device/CFType.h"
+
+#include <cstdlib>
+
+namespace {
+
+// Reads every value the way the program's readers do, a bounded number of entries per level.
+void walk(const CFType &value, int depth)
+{
+    value.toInt64();
+    value.toDouble();
+    value.toBool();
+    value.toUid();
+    value.toQString();
+    value.toByteArray();
+    value.toDateTime();
+    value.toDisplayString();
+    if (depth == 0)
+        return;
+    const int count = std::min(value.count(), 64);
+    if (value.isDictionary()) {
+        const QList<CFType> keys = value.keys();
+        for (int i = 0; i < keys.size() && i < count; ++i)
+            walk(value.value(keys.at(i)), depth - 1);
+        value.value(QStringLiteral("$objects"));
+    } else {
+        for (int i = 0; i < count; ++i)
+            walk(value.at(i), depth - 1);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const CFType root = CFType::fromPlistData(fuzzBytes(data, size));
+    if (root.isNull())
+        return 0;
+    walk(root, 8);
+    // Lists are written back (Info.plist of a device backup, messages to the phone) and a
+    // copy must read again.
+    for (int format : {CFType::XmlFormat, CFType::BinaryFormat}) {
+        const QByteArray written = CFType::deepCopy(root).toPlistData(format);
+        if (!written.isEmpty() && CFType::fromPlistData(written).isNull())
+            std::abort();
+    }
+    return 0;
+}
