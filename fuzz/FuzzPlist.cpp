@@ -3,6 +3,7 @@
 #include "FuzzInput.h"
 
 #include "device/CFType.h"
+#include "device/PlistInputCheck.h"
 
 #include <cstdlib>
 
@@ -33,6 +34,20 @@ void walk(const CFType &value, int depth)
     }
 }
 
+// How deep containers nest below value, counting no further than limit.
+int nesting(const CFType &value, int limit)
+{
+    if (!value.isDictionary() && !value.isArray())
+        return 0;
+    const QList<CFType> keys = value.keys();
+    int deepest = 0;
+    for (int i = 0; i < value.count() && deepest < limit; ++i) {
+        const CFType child = value.isArray() ? value.at(i) : value.value(keys.at(i));
+        deepest = std::max(deepest, nesting(child, limit - 1));
+    }
+    return deepest + 1;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -40,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const CFType root = CFType::fromPlistData(fuzzBytes(data, size));
     if (root.isNull())
         return 0;
+    // The parser recurses (parsing, copying, freeing): the input check must have refused
+    // anything deeper than its limit.
+    if (nesting(root, PlistInputCheck::MaxDepth + 1) > PlistInputCheck::MaxDepth)
+        std::abort();
     walk(root, 8);
     // Lists are written back (Info.plist of a device backup, messages to the phone) and a
     // copy must read again.
