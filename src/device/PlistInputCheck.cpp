@@ -299,6 +299,12 @@ bool withinLimits(const QByteArray &data)
     // The parser takes exactly this magic for binary and everything else for XML.
     if (data.startsWith("bplist00"))
         return BinaryPlist(data).withinLimits();
+    // XML has no zero byte. The parser keeps a text's length up to its closing tag but copies
+    // the text only up to a zero, so every later read of it ran past the copy. Zeros after the
+    // markup (padding) are harmless.
+    const qsizetype markupEnd = data.lastIndexOf('>');
+    if (markupEnd > 0 && std::memchr(data.constData(), 0, size_t(markupEnd)))
+        return false;
     return XmlNesting(data).withinLimits();
 }
 

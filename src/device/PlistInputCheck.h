@@ -10,7 +10,8 @@ inline constexpr int MaxDepth = 512;
 
 // True when data is safe to hand to the parser: its nesting stays within MaxDepth and a binary
 // list whose objects are shared does not expand beyond a bounded number of nodes. False also
-// for a binary list whose tables are broken (the parser would refuse it anyway).
+// for a binary list whose tables are broken (the parser would refuse it anyway) and for XML
+// with a zero byte inside its markup.
 bool withinLimits(const QByteArray &data);
 
 } // namespace PlistInputCheck
