@@ -16,9 +16,14 @@ PARLEWICK_PACKAGES=(
     xvfb xauth openssl
 )
 
+# Only scripts/fuzz.sh needs these (libFuzzer comes with clang); the build and ctest do not.
+PARLEWICK_FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+
+# Of the packages named (PARLEWICK_PACKAGES when none are), those not installed.
 parlewick_missing_packages() {
-    local missing=() p
-    for p in "${PARLEWICK_PACKAGES[@]}"; do
+    local missing=() p packages=("$@")
+    [ ${#packages[@]} -eq 0 ] && packages=("${PARLEWICK_PACKAGES[@]}")
+    for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     echo "${missing[@]}"
@@ -26,7 +31,7 @@ parlewick_missing_packages() {
 
 parlewick_install_deps() {
     local missing
-    missing="$(parlewick_missing_packages)"
+    missing="$(parlewick_missing_packages "$@")"
     [ -z "$missing" ] && return 0
     echo "Installing missing packages: $missing"
     local apt=(apt-get install -y --no-install-recommends $missing)

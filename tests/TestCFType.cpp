@@ -326,6 +326,19 @@ private slots:
             "<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\">"
             "<plist version=\"1.0\"><!-- <array> --><array><string><![CDATA[<dict>]]></string><array/></array></plist>";
         QCOMPARE(CFType::fromPlistData(commented).count(), 2);
+
+        // The parser copies a text only up to a zero byte but keeps its whole length: reading
+        // the string ran past the copy.
+        const QByteArray zero(1, '\0');
+        QVERIFY(CFType::fromPlistData("<plist><string>9E4F" + zero + "a0B4D2E7C95A3B6F8D10</string></plist>").isNull());
+        QVERIFY(CFType::fromPlistData("<plist><dict><key>a" + zero + "bcdefgh</key><true/></dict></plist>").isNull());
+        QCOMPARE(CFType::fromPlistData("<plist><string>abc</string></plist>\n" + zero).toQString(), QStringLiteral("abc"));
+        const QByteArray dictionary = "\xD1" + bigEndian(1, 4) + bigEndian(2, 4);
+        QVERIFY(CFType::fromPlistData(binaryList({dictionary, "\x53" "a" + zero + "b", "\x09"})).isNull());   // key
+        QVERIFY(CFType::fromPlistData(binaryList({dictionary, "\x51k", "\x62" + zero + "a" + zero + zero})).isNull());
+        QCOMPARE(CFType::fromPlistData(binaryList({dictionary, "\x51k", "\x62" + zero + "a" + zero + "b"}))
+                     .value(QStringLiteral("k")).toQString(),
+                 QStringLiteral("ab"));
     }
 
     void malformedInputNeverCrashes()

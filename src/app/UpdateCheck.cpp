@@ -11,11 +11,8 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QWidget>
-
-#include <optional>
 
 namespace {
 
@@ -41,13 +38,6 @@ QString dataFile(const char *name)
     return QDir(dataFolder()).filePath(QLatin1String(name));
 }
 
-// 8-bit text up to the first zero byte, as the server's answers are read.
-QByteArray upToZero(const QByteArray &bytes)
-{
-    const qsizetype zero = bytes.indexOf('\0');
-    return zero < 0 ? bytes : bytes.left(zero);
-}
-
 void writeWhole(const QString &path, const QByteArray &content)
 {
     QSaveFile file(path);
@@ -58,22 +48,6 @@ void writeWhole(const QString &path, const QByteArray &content)
 QString productId()
 {
     return QLatin1String(AppConstants::ProductId);
-}
-
-// The address a version answer offers, or nothing when the answer is no usable web address:
-// the browser must never be handed whatever else the server may send.
-std::optional<QUrl> downloadAddress(const QByteArray &body)
-{
-    const QString answer = QString::fromLatin1(upToZero(body)).trimmed();
-    if (!answer.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
-        return std::nullopt;
-    static const QRegularExpression unsafe(QStringLiteral("[\\x00-\\x20\\x7f-\\xff]"));
-    const QUrl url(answer, QUrl::StrictMode);
-    if (answer.contains(unsafe) || !url.isValid() || url.host().isEmpty()) {
-        qDebug() << "version answer is no address:" << answer.left(200);
-        return std::nullopt;
-    }
-    return url;
 }
 
 } // namespace
@@ -89,7 +63,7 @@ bool isUpdateCheckDue(qint64 nowSecs)
     if (!file.open(QIODevice::ReadOnly))
         return true;
     // Anything that is not a plain number of seconds counts as no check at all.
-    const qint64 last = upToZero(file.read(LastCheckFileLimit)).trimmed().toLongLong();
+    const qint64 last = vendorText(file.read(LastCheckFileLimit)).trimmed().toLongLong();
     // Unsigned: a time in the future (a clock set back) makes the check due, not blocked.
     return last == 0 || quint64(nowSecs - last) >= quint64(UpdateCheckInterval);
 }
@@ -119,7 +93,7 @@ QUrl manualUpdateCheckUrl(quint32 volumeSerial)
 
 void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow)
 {
-    if (const std::optional<QUrl> address = downloadAddress(body)) {
+    if (const std::optional<QUrl> address = versionAnswerAddress(body)) {
         const QString answer = address->toString();
         const QString product = QObject::tr(AppConstants::ProductName);
         if (QFile::exists(dataFile(LastCheckFileName))) {
@@ -149,11 +123,9 @@ void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow)
 
 QString takeAdvertisement(const QByteArray &body)
 {
-    static const QRegularExpression leadingTag(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
-    QString text = QString::fromUtf8(upToZero(body));
-    if (!text.startsWith(QLatin1String("<a"), Qt::CaseInsensitive))
-        return QString();
-    text.replace(leadingTag, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
+    const QString text = advertisementMarkup(body);
+    if (text.isEmpty())
+        return text;
     writeWhole(dataFile(LastAdvFileName), text.toUtf8());
     return text;
 }

@@ -4,7 +4,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QUrl>
+#include <QRegularExpression>
 
 namespace {
 
@@ -79,4 +79,34 @@ std::optional<QByteArray> vendorAnswer(QNetworkReply *reply)
     if (body.size() > VendorAnswerLimit)
         return std::nullopt;
     return body;
+}
+
+QByteArray vendorText(const QByteArray &body)
+{
+    const qsizetype zero = body.indexOf('\0');
+    return zero < 0 ? body : body.left(zero);
+}
+
+std::optional<QUrl> versionAnswerAddress(const QByteArray &body)
+{
+    const QString answer = QString::fromLatin1(vendorText(body)).trimmed();
+    if (!answer.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        return std::nullopt;
+    static const QRegularExpression unsafe(QStringLiteral("[\\x00-\\x20\\x7f-\\xff]"));
+    const QUrl url(answer, QUrl::StrictMode);
+    if (answer.contains(unsafe) || !url.isValid() || url.host().isEmpty()) {
+        qDebug() << "version answer is no address:" << answer.left(200);
+        return std::nullopt;
+    }
+    return url;
+}
+
+QString advertisementMarkup(const QByteArray &body)
+{
+    static const QRegularExpression leadingTag(QStringLiteral("^<a"), QRegularExpression::CaseInsensitiveOption);
+    QString text = QString::fromUtf8(vendorText(body));
+    if (!text.startsWith(QLatin1String("<a"), Qt::CaseInsensitive))
+        return QString();
+    text.replace(leadingTag, QStringLiteral("<a style=\"color:%1;text-decoration:none;\"").arg(QLatin1String("#FF8B00")));
+    return text;
 }

@@ -3,12 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QUrl>
+
 #include <optional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 class QNetworkRequest;
-class QUrl;
 
 // The vendor web server (host or host:port): the environment variable PARLEWICK_VENDOR_HOST
 // when it is set, else the CMake cache variable of the same name. Empty (the default) means
@@ -34,3 +35,11 @@ QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url);
 // whole answer; nothing for an HTTP error, a network failure, an abort or a cut-off answer.
 // The reply is deleted later in every case.
 std::optional<QByteArray> vendorAnswer(QNetworkReply *reply);
+
+// Reading an answer's body. The server's answers are 8-bit text up to the first zero byte.
+QByteArray vendorText(const QByteArray &body);
+// The download address a version-check answer offers; nothing when the answer is no
+// well-formed http address (the browser is never handed anything else).
+std::optional<QUrl> versionAnswerAddress(const QByteArray &body);
+// The label markup of an advertisement answer; empty when the answer is no link.
+QString advertisementMarkup(const QByteArray &body);

@@ -191,7 +191,8 @@ private:
         return m_objectCount <= (objectsEnd - m_tableAt) / m_offsetSize;
     }
 
-    // Fills the reference list of a container object; false for a broken object.
+    // Fills the reference list of a container object (none for other objects); false for a
+    // broken object and for a text holding a zero character.
     bool containerRefs(quint64 object, quint64 *refsAt, quint64 *refCount) const
     {
         const quint64 offset = readBigEndian(m_data + m_tableAt + object * m_offsetSize, m_offsetSize);
@@ -202,7 +203,8 @@ private:
         const int type = marker >> 4;
         *refCount = 0;
         *refsAt = offset + 1;
-        if (type != 0xA && type != 0xC && type != 0xD)
+        const bool text = type == 0x5 || type == 0x6;
+        if (type != 0xA && type != 0xC && type != 0xD && !text)
             return true;
         quint64 count = marker & 0x0F;
         if (count == 0x0F) {
@@ -214,6 +216,8 @@ private:
             count = readBigEndian(m_data + *refsAt + 1, sizeBytes);
             *refsAt += 1 + quint64(sizeBytes);
         }
+        if (text)
+            return withoutZero(*refsAt, count, type == 0x6 ? 2 : 1);
         if (type == 0xD) {
             if (count > (objectsEnd - *refsAt) / 2)
                 return false;
@@ -222,6 +226,19 @@ private:
         if (count > (objectsEnd - *refsAt) / m_refSize)
             return false;
         *refCount = count;
+        return true;
+    }
+
+    // The parser copies a text (ASCII, or UTF-16 it converts) only up to a zero but keeps its
+    // whole length, so every later read of the copy ran past it, and it asserts on such a key.
+    bool withoutZero(quint64 at, quint64 count, int unit) const
+    {
+        if (count > (m_size - 32 - at) / quint64(unit))
+            return false;
+        for (const uchar *c = m_data + at, *end = c + count * quint64(unit); c < end; c += unit) {
+            if (c[0] == 0 && (unit == 1 || c[1] == 0))
+                return false;
+        }
         return true;
     }
 
@@ -299,6 +316,12 @@ bool withinLimits(const QByteArray &data)
     // The parser takes exactly this magic for binary and everything else for XML.
     if (data.startsWith("bplist00"))
         return BinaryPlist(data).withinLimits();
+    // XML has no zero byte. The parser keeps a text's length up to its closing tag but copies
+    // the text only up to a zero, so every later read of it ran past the copy. Zeros after the
+    // markup (padding) are harmless.
+    const qsizetype markupEnd = data.lastIndexOf('>');
+    if (markupEnd > 0 && std::memchr(data.constData(), 0, size_t(markupEnd)))
+        return false;
     return XmlNesting(data).withinLimits();
 }
 
