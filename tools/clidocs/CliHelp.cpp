@@ -76,7 +76,7 @@ CliCommandHelp commandHelp(const QString &program, const QString &name, const QS
     return command;
 }
 
-} // namespace
+}   // namespace
 
 CliHelp readCliHelp(const QString &program)
 {

@@ -43,14 +43,15 @@ QString commandSection(const CliCommandHelp &command)
     return text;
 }
 
-} // namespace
+}   // namespace
 
 QString manPage(const CliHelp &help)
 {
     QString text = QStringLiteral(".TH PARLEWICK\\-CLI 1 \"\" \"%1\" \"User Commands\"\n").arg(roff(help.version));
     text += QStringLiteral(".SH NAME\nparlewick\\-cli \\- %1\n").arg(roff(help.paragraphs.value(0)));
     text += QStringLiteral(".SH SYNOPSIS\n.B %1\n.br\n.B parlewick\\-cli \\-\\-help\n.br\n"
-                           ".B parlewick\\-cli \\fICOMMAND\\fB \\-\\-help\n").arg(literal(help.usage));
+                           ".B parlewick\\-cli \\fICOMMAND\\fB \\-\\-help\n")
+                .arg(literal(help.usage));
     text += QStringLiteral(".SH DESCRIPTION\n");
     for (const QString &paragraph : help.paragraphs.mid(1))
         text += QStringLiteral(".PP\n%1\n").arg(roff(paragraph));

@@ -23,7 +23,7 @@ bool writeText(const QString &path, const QString &text)
     return file.commit();
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
