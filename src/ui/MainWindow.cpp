@@ -14,6 +14,7 @@
 #include "kik/KikRules.h"
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
+#include "ui/PhoneServiceHint.h"
 #include "ui/ProgressForm.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
@@ -156,6 +157,8 @@ QWidget *MainWindow::buildSourcePane()
     m_treeViewDS = named(new MyTreeView, "treeViewDS");
     m_treeViewDS->setHeaderHidden(true);
     layout->addWidget(m_treeViewDS, 1);
+    m_phoneServiceHint = new PhoneServiceHint;
+    layout->addWidget(m_phoneServiceHint);
     return pane;
 }
 

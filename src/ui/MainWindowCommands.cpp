@@ -19,6 +19,7 @@
 #include "ui/ExportFileCommand.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
+#include "ui/PhoneServiceHint.h"
 #include "ui/TransferCommand.h"
 #include "views/ItemModelMain.h"
 #include "views/KikMsgPrinter.h"
@@ -173,6 +174,7 @@ void MainWindow::iosDeviceDisconnected(void *handle)
 {
     if (!handle)
         return;
+    m_phoneServiceHint->check();
     const QList<_ItemNode *> devices = mainModel()->deviceRoot()->children;
     for (_ItemNode *node : devices) {
         auto *device = static_cast<_IOSDeviceItemNode *>(node);
