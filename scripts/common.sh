@@ -5,8 +5,8 @@ PARLEWICK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PARLEWICK_BUILD="${PARLEWICK_BUILD_DIR:-$PARLEWICK_ROOT/build}"
 
 # Debian 12 packages the build, the tests, the program and the checks need (usbmuxd lets
-# Linux see a real iPhone; desktop-file-utils, appstream and dpkg-dev check the installed
-# files and the package, clang-format the code's layout).
+# Linux see a real iPhone; desktop-file-utils and appstream check the installed files,
+# clang-format the code's layout; build-essential brings dpkg-dev, which cpack uses).
 PARLEWICK_PACKAGES=(
     build-essential cmake pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
@@ -16,7 +16,7 @@ PARLEWICK_PACKAGES=(
     libimobiledevice-dev libimobiledevice-utils libimobiledevice6
     fonts-noto-color-emoji fonts-dejavu-core unicode-data
     xvfb xauth openssl
-    usbmuxd desktop-file-utils appstream dpkg-dev clang-format
+    usbmuxd desktop-file-utils appstream clang-format
 )
 
 parlewick_missing_packages() {
