@@ -1,6 +1,8 @@
 #include "TestEnv.h"
+#include "WindowTestKit.h"
 
 #include "device/MobileDeviceFrameworks.h"
+#include "ui/MainWindow.h"
 #include "ui/PhoneServiceHint.h"
 
 #include "simiphone/SimulatedIPhone.h"
@@ -15,9 +17,14 @@ class TestPhoneServiceHint : public QObject
     TestEnv env;
 
 private slots:
+    void initTestCase()
+    {
+        WindowTestKit::prepareApplication();
+        loadMobileDeviceFrameworksThrow();
+    }
+
     void shownOnlyWhileNoMultiplexerAnswers()
     {
-        loadMobileDeviceFrameworksThrow();
         qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
         QWidget pane;
         auto *hint = new PhoneServiceHint(&pane);
@@ -36,6 +43,17 @@ private slots:
         qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
         hint->check();
         QVERIFY(hint->isVisible());
+    }
+
+    void theWindowShowsItBelowTheSources()
+    {
+        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *hint = window.findChild<PhoneServiceHint *>(QStringLiteral("lbPhoneService"));
+        QVERIFY(hint && hint->isVisible());
+        QCOMPARE(hint->parentWidget(), window.findChild<QWidget *>(QStringLiteral("treeViewDS"))->parentWidget());
     }
 };
 

@@ -157,7 +157,7 @@ QWidget *MainWindow::buildSourcePane()
     m_treeViewDS = named(new MyTreeView, "treeViewDS");
     m_treeViewDS->setHeaderHidden(true);
     layout->addWidget(m_treeViewDS, 1);
-    m_phoneServiceHint = new PhoneServiceHint;
+    m_phoneServiceHint = new PhoneServiceHint(pane);   // a child from the start: shown, it is no window of its own
     layout->addWidget(m_phoneServiceHint);
     return pane;
 }
