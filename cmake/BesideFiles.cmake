@@ -1,6 +1,7 @@
 # parlewick_beside(<target> <subdir> <files...>)
 # Copies files next to the executables, into bin/<subdir>, where the program looks for its
-# bubble pictures and emoji ("kikbb", "emoji", "kikemoji"). Generated files may be passed too.
+# bubble pictures and emoji ("kikbb", "emoji", "kikemoji"); installed into share/parlewick/<subdir>.
+# Generated files may be passed too.
 function(parlewick_beside target subdir)
     set(outputs)
     foreach(file ${ARGN})
@@ -13,5 +14,5 @@ function(parlewick_beside target subdir)
         list(APPEND outputs ${out})
     endforeach()
     add_custom_target(${target} ALL DEPENDS ${outputs})
-    install(FILES ${outputs} DESTINATION bin/${subdir})
+    install(FILES ${outputs} DESTINATION ${PARLEWICK_DATA_DIR}/${subdir})
 endfunction()

@@ -4,7 +4,9 @@
 PARLEWICK_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PARLEWICK_BUILD="${PARLEWICK_BUILD_DIR:-$PARLEWICK_ROOT/build}"
 
-# Debian 12 packages the build, the tests and the program need.
+# Debian 12 packages the build, the tests, the program and the checks need (usbmuxd lets
+# Linux see a real iPhone; desktop-file-utils and appstream check the installed files,
+# clang-format the code's layout; build-essential brings dpkg-dev, which cpack uses).
 PARLEWICK_PACKAGES=(
     build-essential cmake pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
@@ -14,6 +16,7 @@ PARLEWICK_PACKAGES=(
     libimobiledevice-dev libimobiledevice-utils libimobiledevice6
     fonts-noto-color-emoji fonts-dejavu-core unicode-data
     xvfb xauth openssl
+    usbmuxd desktop-file-utils appstream clang-format
 )
 
 # Only scripts/fuzz.sh needs these (libFuzzer comes with clang); the build and ctest do not.

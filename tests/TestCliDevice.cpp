@@ -132,6 +132,29 @@ private slots:
         QVERIFY(usage.err.contains("files takes a UDID and at most one PATH"));
     }
 
+    void devicesSaysWhatToDoWhenNoPhoneCanBeSeen()
+    {
+        // No multiplexer at all: an error that tells how to get one, not an empty list.
+        QProcessEnvironment nowhere = QProcessEnvironment::systemEnvironment();
+        nowhere.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"), QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd")));
+        for (const QStringList &arguments : {QStringList{"devices"}, QStringList{"files", kUdid}}) {
+            const CliRun run = runCliTool(arguments, nowhere);
+            QCOMPARE(run.code, 1);
+            QCOMPARE(run.out, QByteArray());
+            QVERIFY2(run.err.contains("usbmuxd") && run.err.contains("unlock it and answer \"Trust\" on it"), qPrintable(run.err));
+        }
+
+        // A multiplexer without phones: nothing listed, and a word on stderr.
+        sim.unplug(kUdid);
+        sim.unplug(kOther);
+        const CliRun none = runCliTool({"devices"});
+        sim.plugIn(kUdid);
+        sim.plugIn(kOther);
+        QCOMPARE(none.code, 0);
+        QCOMPARE(none.out, QByteArray());
+        QVERIFY2(none.err.startsWith("No iPhone is connected."), qPrintable(none.err));
+    }
+
     void cleanupTestCase()
     {
         sim.stop();

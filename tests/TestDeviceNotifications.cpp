@@ -9,6 +9,7 @@
 #include "device/MobileDeviceSession.h"
 #include "simiphone/SimulatedIPhone.h"
 
+#include <QFile>
 #include <QThread>
 #include <QtTest>
 
@@ -144,7 +145,10 @@ private slots:
         QCOMPARE(now[0], MobileDeviceHandle::find(kFirst));
         QVERIFY(!MobileDeviceHandle::find(kSecond)->isAttached());
         sim.stop();
-        QVERIFY(MobileDeviceHandle::connectedDevices().isEmpty());   // no multiplexer, no phones
+        // No multiplexer is not "no phones": the user hears how to start one.
+        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, MobileDeviceHandle::connectedDevices());
+        qunsetenv("USBMUXD_SOCKET_ADDRESS");
     }
 };
 

@@ -93,6 +93,7 @@ private slots:
         QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Ann's iPhone", "Locked iPhone"}));
         QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
         QCOMPARE(boxes->texts().filter("Please make sure you have installed and verified Kik").size(), 2);
+        QVERIFY(!window->findChild<QWidget *>(QStringLiteral("lbPhoneService"))->isVisible());   // usbmuxd answers
         const QString deviceBackup = env.path("backuproot") + '/' + TempBackupFolderName + '/' + kClosed;
         QVERIFY(readFileBytes(deviceBackup + "/Status.plist").contains("finished"));
         auto *locked = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
@@ -144,6 +145,7 @@ private slots:
     {
         sim.unplug(kOpen);
         QTRY_COMPARE(childTexts(model()->deviceRoot()), QStringList("Locked iPhone"));
+        QVERIFY(!window->findChild<QWidget *>(QStringLiteral("lbPhoneService"))->isVisible());
     }
 
     void cleanupTestCase()

@@ -82,5 +82,9 @@ QString logFolder()
 
 QString applicationFolder()
 {
-    return QCoreApplication::applicationDirPath();
+    const QDir program(QCoreApplication::applicationDirPath());
+    if (program.exists(QStringLiteral("kikbb")))
+        return program.path();
+    const QString installed = QDir::cleanPath(program.filePath(QStringLiteral("../share/parlewick")));
+    return QDir(installed).exists(QStringLiteral("kikbb")) ? installed : program.path();
 }

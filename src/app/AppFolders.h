@@ -9,9 +9,10 @@ QString roamingBrandFolder();     // roamingRoot()/Talvora (not created)
 QString dataFolder();            // base folder joined with the product identifier, created
 QString localDatabasesFolder();  // dataFolder()/local_databases, created
 QString iosCacheFolder();        // dataFolder()/ios_cache, created
-QString logFolder();
-// The folder of the running program; its pictures ("kikbb", "emoji", "kikemoji") lie beside it.
-QString applicationFolder();             // dataFolder()/qlogs (created by the log handler)
+QString logFolder();              // dataFolder()/qlogs (created by the log handler)
+// Where the program's pictures ("kikbb", "emoji", "kikemoji") lie: beside the program in a
+// build folder, else in ../share/parlewick of an installed one.
+QString applicationFolder();
 
 // Works the data-folder path out afresh from the redirect file (dataFolder() keeps its first answer).
 QString resolveDataFolderPath();

@@ -14,7 +14,9 @@
 #include "ui/PreferencesDialog.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDebug>
+#include <QIcon>
 #include <QLibrary>
 #include <QTranslator>
 
@@ -40,6 +42,20 @@ QString frameworkHelpText()
         .arg(vendorUrl(QStringLiteral("/tutorial/how-to-connect-ios-device-to-talvora-successfully.html")));
 }
 
+// --version and --help are answered (and the program ends); anything else is left alone.
+void answerCommandLine()
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Kik Messenger chat history from iPhones and iTunes backups."));
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(version))
+        parser.showVersion();
+    if (parser.isSet(help))
+        parser.showHelp();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -50,7 +66,12 @@ int main(int argc, char *argv[])
     pinSystemTimeZone();
     // The chat-bubble web view needs contexts shared before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The desktop matches the window to its entry (name and icon) by this name.
+    QGuiApplication::setDesktopFileName(QLatin1String(AppConstants::DesktopId));
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QLatin1String(AppConstants::ProductVersion));
+    answerCommandLine();
+    QApplication::setWindowIcon(QIcon::fromTheme(QLatin1String(AppConstants::DesktopId), QIcon(QStringLiteral(":main"))));
     applyColourRoles();   // light or dark after the desktop, every text paired with its ground
 
     QTranslator translator;

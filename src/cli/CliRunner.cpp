@@ -21,7 +21,9 @@ QString toolHelp()
         width = std::max(width, command->name().size());
     for (const auto &command : CliRegistry::commands())
         text += QStringLiteral("  %1  %2\n").arg(command->name().leftJustified(width), command->summary());
-    text += QStringLiteral("\nRun \"parlewick-cli COMMAND --help\" for the options of a command.\n");
+    text += QStringLiteral("\nRun \"parlewick-cli COMMAND --help\" for the options of a command.\n"
+                           "\nExit codes: 0 done, 1 failed (the message is on stderr), 2 wrong command line, "
+                           "130 stopped with Ctrl-C.\n");
     return text;
 }
 

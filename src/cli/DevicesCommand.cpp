@@ -21,7 +21,12 @@ public:
         if (!args.positionalArguments().isEmpty())
             throw CliUsageError(QStringLiteral("devices takes no arguments"));
         int result = CliExitOk;
-        for (MobileDeviceHandle *device : MobileDeviceHandle::connectedDevices()) {
+        // A multiplexer that does not answer is an error (its text says what to do).
+        const QList<MobileDeviceHandle *> devices = MobileDeviceHandle::connectedDevices();
+        if (devices.isEmpty())
+            printErr(QStringLiteral("No iPhone is connected. Plug the iPhone in with its USB cable, unlock it and "
+                                    "answer \"Trust\" on it."));
+        for (MobileDeviceHandle *device : devices) {
             QStringList fields{tabField(device->udid()), QString(), QString(), QString()};
             try {
                 const QList<CFType> values = mobiledevice_copy_values(

@@ -1,6 +1,7 @@
 #include "device/MobileDeviceHandle.h"
 
 #include "device/MobileDeviceCall.h"
+#include "device/UsbMultiplexer.h"
 
 #include <QDebug>
 #include <QHash>
@@ -94,9 +95,10 @@ QList<MobileDeviceHandle *> MobileDeviceHandle::connectedDevices()
     int count = 0;
     const int rc = MD_FUNCTION(idevice_get_device_list_extended)(&list, &count);
     if (rc != IDEVICE_E_SUCCESS) {
-        // No multiplexer running means no phone.
+        // The library fails only when the multiplexer does not answer: no phone can be seen,
+        // which the user has to hear rather than an empty list.
         qDebug() << "idevice_get_device_list_extended failed:" << rc;
-        return {};
+        throw std::runtime_error(noMultiplexerText().toStdString());
     }
     QSet<QString> seen;
     QList<MobileDeviceHandle *> result;

@@ -15,6 +15,7 @@
 #include "ui/DropImport.h"
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
+#include "ui/PhoneServiceHint.h"
 #include "ui/ProgressForm.h"
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
@@ -166,6 +167,8 @@ QWidget *MainWindow::buildSourcePane()
     m_treeViewDS = named(new MyTreeView, "treeViewDS");
     m_treeViewDS->setHeaderHidden(true);
     layout->addWidget(m_treeViewDS, 1);
+    m_phoneServiceHint = new PhoneServiceHint(pane);   // a child from the start: shown, it is no window of its own
+    layout->addWidget(m_phoneServiceHint);
     return pane;
 }
 

@@ -17,6 +17,7 @@ class ItemModelSms;
 class KikBubbleViewMgr;
 class MainMenus;
 class MyTreeView;
+class PhoneServiceHint;
 class QLabel;
 class QLineEdit;
 class QNetworkAccessManager;
@@ -167,6 +168,7 @@ private:
     QLabel *m_lbChatName = nullptr;
     QLabel *m_lbChatImg = nullptr;
     QLabel *m_lbAdv = nullptr;
+    PhoneServiceHint *m_phoneServiceHint = nullptr;   // under the sources while usbmuxd is not there
     QWebEngineView *m_webViewSMS = nullptr;
     QToolBar *m_mainToolBar = nullptr;
 

@@ -20,6 +20,7 @@
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
 #include "ui/ManualViewer.h"
+#include "ui/PhoneServiceHint.h"
 #include "ui/PreferencesDialog.h"
 #include "ui/TransferCommand.h"
 #include "views/ItemModelMain.h"
@@ -186,6 +187,7 @@ void MainWindow::iosDeviceDisconnected(void *handle)
 {
     if (!handle)
         return;
+    m_phoneServiceHint->check();
     const QList<_ItemNode *> devices = mainModel()->deviceRoot()->children;
     for (_ItemNode *node : devices) {
         auto *device = static_cast<_IOSDeviceItemNode *>(node);

@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QWidget>
+#include <QWindow>
 
 WinMovable::WinMovable(QObject *parent)
     : QObject(parent)
@@ -22,8 +23,14 @@ bool WinMovable::eventFilter(QObject *watched, QEvent *event)
     }
     case QEvent::MouseMove: {
         auto *mouse = static_cast<QMouseEvent *>(event);
-        if (m_leftPressed && !m_pressPos.isNull())
-            widget->move(widget->pos() + (mouse->position().toPoint() - m_pressPos));
+        if (m_leftPressed && !m_pressPos.isNull()) {
+            // Where the desktop moves windows itself (Wayland allows nothing else), it takes
+            // over until the button is released; elsewhere the widget moves along.
+            if (startSystemMove(widget))
+                m_leftPressed = false;
+            else
+                widget->move(widget->pos() + (mouse->position().toPoint() - m_pressPos));
+        }
         break;
     }
     case QEvent::MouseButtonRelease:
@@ -33,4 +40,10 @@ bool WinMovable::eventFilter(QObject *watched, QEvent *event)
         break;
     }
     return false;
+}
+
+bool WinMovable::startSystemMove(QWidget *widget)
+{
+    QWindow *window = widget->window()->windowHandle();
+    return window && window->startSystemMove();
 }

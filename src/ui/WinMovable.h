@@ -3,7 +3,10 @@
 #include <QObject>
 #include <QPoint>
 
-// Event filter that lets a frameless window be dragged with the left mouse button.
+class QWidget;
+
+// Event filter that lets a frameless window be dragged with the left mouse button: by the
+// desktop's own move where the platform offers one, else by moving the widget.
 // It never consumes an event.
 class WinMovable : public QObject
 {
@@ -15,6 +18,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    static bool startSystemMove(QWidget *widget);
+
     QPoint m_pressPos;
     bool m_leftPressed = false;
 };

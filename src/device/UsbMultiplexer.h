@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The multiplexer daemon (usbmuxd) through which the phone library reaches every iPhone;
+// USBMUXD_SOCKET_ADDRESS points the library at another one (the simulated iPhone).
+// Without it no phone is ever seen, which is not the same as "no phone plugged in".
+
+// True when the multiplexer answers. Loads the phone library if needed; raises
+// std::runtime_error when it cannot be loaded.
+bool multiplexerReachable();
+
+// What to do when it does not answer, in the program's words (plain text).
+QString noMultiplexerText();
