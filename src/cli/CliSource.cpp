@@ -8,7 +8,7 @@
 #include "cli/CliCommand.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
-#include "views/ItemModelMain.h"
+#include "kik/KikRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -148,7 +148,7 @@ QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QStri
 {
     QList<_KikChat *> chats = data.allChats();
     chats.removeIf([&](const _KikChat *chat) {
-        return ItemModelMain::chatLabel(chat).compare(name, Qt::CaseInsensitive) != 0
+        return chatDisplayName(chat).compare(name, Qt::CaseInsensitive) != 0
                && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
     });
     if (chats.isEmpty())

@@ -1,9 +1,9 @@
 #include "device/backup2tool.h"
 
 #include "device/BackupToolVerdict.h"
-#include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QElapsedTimer>
