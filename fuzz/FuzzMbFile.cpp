@@ -1,9 +1,9 @@
 // The `file` blob of a Manifest.db row: an MBFile keyed archive read in place.
 #include "FuzzInput.h"
 
-#include "device/BinaryPlistView.h"
 #include "itunes/ManifestFilesDb.h"
 #include "itunes/MbFileArchive.h"
+#include "plist/BinaryPlistView.h"
 
 #include <cstdlib>
 

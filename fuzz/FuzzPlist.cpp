@@ -2,8 +2,8 @@
 // attachment descriptions in Kik's folder, the phone's lockdown values and pair records.
 #include "FuzzInput.h"
 
-#include "device/CFType.h"
-#include "device/PlistInputCheck.h"
+#include "plist/CFType.h"
+#include "plist/PlistInputCheck.h"
 
 #include <cstdlib>
 

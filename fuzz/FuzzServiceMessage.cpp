@@ -3,9 +3,9 @@
 // until the stream ends; the backup domain's values go through the restore's preflight.
 #include "FuzzInput.h"
 
-#include "device/CFType.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/ServiceMessage.h"
+#include "plist/CFType.h"
 
 #include <stdexcept>
 

@@ -5,10 +5,10 @@
 
 #include "db/TinyKv.h"
 #include "device/AfcChannel.h"
-#include "device/CFType.h"
 #include "itunes/ManifestDb.h"
 #include "itunes/MbFileArchive.h"
 #include "kik/KikKeyedArchive.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QDirIterator>

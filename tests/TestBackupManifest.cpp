@@ -2,9 +2,9 @@
 
 #include "ItunesBackupBuilder.h"
 #include "app/FileUtils.h"
-#include "device/CFType.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupManifest.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
-#include "device/BinaryPlistView.h"
-#include "device/CFType.h"
+#include "plist/BinaryPlistView.h"
+#include "plist/CFType.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
-#include "device/CFType.h"
 #include "device/MobileDeviceFrameworks.h"
+#include "plist/CFType.h"
 
 #include <QFile>
 #include <QRandomGenerator>

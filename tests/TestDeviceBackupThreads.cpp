@@ -5,8 +5,8 @@
 #include "FakeBackupTool.h"
 #include "RecordingProgress.h"
 #include "app/AppFolders.h"
-#include "device/CFType.h"
 #include "device/TempBackupFolder.h"
+#include "plist/CFType.h"
 #include "workers/IOSMobileBackupThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 

@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
+#include "db/FileCacheDb.h"
 #include "db/Sqlite3DB.h"
-#include "ui/FileCacheDb.h"
 
 #include <QDir>
 #include <QFile>

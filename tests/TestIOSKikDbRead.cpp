@@ -2,11 +2,11 @@
 #include "TestEnv.h"
 
 #include "app/FileUtils.h"
-#include "device/CFType.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikKeyedArchive.h"
 #include "kik/KikRules.h"
 #include "kikstore/KikStoreGenerator.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QFile>

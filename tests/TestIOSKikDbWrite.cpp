@@ -1,12 +1,12 @@
 #include "KikDbTestKit.h"
 #include "TestEnv.h"
 
-#include "device/CFType.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikKeyedArchive.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
 #include "kikstore/KikStoreGenerator.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,8 @@
 #include "TestEnv.h"
 
-#include "device/CFType.h"
+#include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
+#include "plist/CFType.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -79,6 +80,33 @@ private slots:
         _KikUser loop;
         loop.members = {{&loop}, {&ann}};
         QCOMPARE(userDisplayName(&loop), QStringLiteral("Ann"));
+
+        // Chats are named by their user; only received group messages name their sender.
+        _KikChat orphan, friends;
+        QCOMPARE(chatDisplayName(&orphan), QStringLiteral("Unknown"));
+        group.is_group = true;
+        friends.user = &group;
+        QCOMPARE(chatDisplayName(&friends), QStringLiteral("Friends"));
+        _KikMessage fromBob;
+        fromBob.chat = &friends;
+        fromBob.target_user = &bob;
+        QCOMPARE(groupSenderName(&fromBob), QStringLiteral("Bob"));
+        fromBob.was_me = true;
+        QVERIFY(groupSenderName(&fromBob).isEmpty());
+        group.is_group = false;
+        fromBob.was_me = false;
+        QVERIFY(groupSenderName(&fromBob).isEmpty());
+    }
+
+    void kindsForgiveCaseOnlyWhenRead()
+    {
+        QCOMPARE(messageKindOf(QStringLiteral("COM.KIK.EXT.CAMERA")), KikMessageKind::Picture);
+        QCOMPARE(messageKindOf(QStringLiteral("COM.KIK.EXT.CAMERA"), Qt::CaseSensitive), KikMessageKind::Text);
+        QCOMPARE(messageKindOf(QStringLiteral("com.kik.ext.video-gallery"), Qt::CaseSensitive), KikMessageKind::Video);
+        QCOMPARE(messageKindOf(QStringLiteral("com.kik.cardsx")), KikMessageKind::Card);
+        QCOMPARE(messageKindOf(QStringLiteral("kik.cards")), KikMessageKind::Text);
+        QCOMPARE(cardKindOf(QStringLiteral("viral videos")), KikCardKind::ViralVideos);
+        QCOMPARE(cardKindOf(QStringLiteral("Stickers ")), KikCardKind::OtherCard);
     }
 
     void displayTextOfEachKind_data()

@@ -2,8 +2,8 @@
 #include "TestEnv.h"
 
 #include "db/Sqlite3DB.h"
-#include "device/CFType.h"
 #include "kikstore/KikStoreGenerator.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QFile>

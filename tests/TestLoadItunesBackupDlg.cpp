@@ -3,10 +3,10 @@
 #include "ItunesBackupBuilder.h"
 #include "app/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
-#include "itunes/ItemModelLoadBk.h"
-#include "itunes/LoadItunesBackupDlg.h"
-#include "itunes/PasscodeDlg.h"
 #include "ui/CommandDialogs.h"
+#include "ui/LoadItunesBackupDlg.h"
+#include "ui/PasscodeDlg.h"
+#include "views/ItemModelLoadBk.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -4,12 +4,12 @@
 
 #include "ItunesBackupBuilder.h"
 #include "db/Sqlite3DB.h"
-#include "device/CFType.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestFilesDb.h"
 #include "itunes/MbFileArchive.h"
+#include "plist/CFType.h"
 
 #include <QCryptographicHash>
 #include <QDir>

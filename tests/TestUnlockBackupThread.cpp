@@ -3,9 +3,9 @@
 #include "WireBytes.h"
 
 #include "ItunesBackupBuilder.h"
-#include "device/CFType.h"
 #include "itunes/BackupKeybag.h"
 #include "itunes/BackupManifest.h"
+#include "plist/CFType.h"
 #include "workers/UnlockBackupThread.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "TestEnv.h"
 
-#include "ui/WinMovable.h"
+#include "app/WinMovable.h"
 
 #include <QApplication>
 #include <QDialog>

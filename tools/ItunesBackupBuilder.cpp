@@ -1,10 +1,10 @@
 #include "ItunesBackupBuilder.h"
 
-#include "device/CFType.h"
 #include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/ManifestFilesDb.h"
+#include "plist/CFType.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "app/AppConstants.h"
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
-#include "ui/WinMovable.h"
+#include "app/WinMovable.h"
 
 #include <QDebug>
 #include <QObject>

@@ -9,7 +9,7 @@
 #include "cli/CliOutput.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
-#include "views/ItemModelMain.h"
+#include "kik/KikRules.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -158,7 +158,7 @@ QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QStri
 {
     QList<_KikChat *> chats = data.allChats();
     chats.removeIf([&](const _KikChat *chat) {
-        return ItemModelMain::chatLabel(chat).compare(name, Qt::CaseInsensitive) != 0
+        return chatDisplayName(chat).compare(name, Qt::CaseInsensitive) != 0
                && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
     });
     if (chats.isEmpty())

@@ -2,7 +2,6 @@
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
 #include "kik/KikRules.h"
-#include "views/ItemModelMain.h"
 #include "workers/AbsTextFileExport.h"
 
 #include <QDateTime>
@@ -83,7 +82,7 @@ void writeJson(const QList<_KikChat *> &chats)
         sortMessages(messages);
         QByteArray head = c == 0 ? "\n" : ",\n";
         head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id)
-                + QByteArrayLiteral(", \"name\": ") + jsonString(ItemModelMain::chatLabel(chat))
+                + QByteArrayLiteral(", \"name\": ") + jsonString(chatDisplayName(chat))
                 + QByteArrayLiteral(", \"jid\": ") + jsonString(chat->user ? chat->user->jid : QString())
                 + QByteArrayLiteral(", \"is_group\": ") + jsonBool(chat->user && chat->user->is_group)
                 + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
@@ -109,7 +108,7 @@ void writeText(const QList<_KikChat *> &chats)
         sortMessages(messages);
         QString text = c == 0 ? QString() : QStringLiteral("\n");
         text += QStringLiteral("%1 (%2), %3 messages, last %4\n")
-                    .arg(oneLine(ItemModelMain::chatLabel(chat)), chat->user ? oneLine(chat->user->jid) : QString())
+                    .arg(oneLine(chatDisplayName(chat)), chat->user ? oneLine(chat->user->jid) : QString())
                     .arg(messages.size())
                     .arg(textTime(chat->last_ts));
         write(text.toUtf8());

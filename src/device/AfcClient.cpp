@@ -2,9 +2,9 @@
 
 #include "device/AfcChannel.h"
 #include "device/AfcFile.h"
-#include "device/CFType.h"
 #include "device/MobileDeviceService.h"
 #include "device/ServiceMessage.h"
+#include "plist/CFType.h"
 
 #include <QDebug>
 #include <QtEndian>

@@ -1,8 +1,8 @@
 #include "device/DeviceDescription.h"
 
-#include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
+#include "plist/CFType.h"
 
 DeviceDescription describeDeviceThrow(MobileDeviceHandle *device)
 {

@@ -1,7 +1,7 @@
 #include "device/IOSRestorePreflight.h"
 
-#include "device/CFType.h"
 #include "device/MobileDeviceSession.h"
+#include "plist/CFType.h"
 
 #include <QDebug>
 

@@ -1,7 +1,7 @@
 #include "device/LockdownSession.h"
 
-#include "device/CFType.h"
 #include "device/MobileDeviceCall.h"
+#include "plist/CFType.h"
 
 #include <QDebug>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
+#include "plist/CFType.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "device/CFType.h"
 #include "device/ServiceSocket.h"
+#include "plist/CFType.h"
 
 // Property-list messages on a service socket: each is a 4-byte big-endian length followed by
 // the property list. The program sends XML and accepts any format. Failures raise

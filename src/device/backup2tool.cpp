@@ -2,9 +2,9 @@
 
 #include "app/TaskCanceled.h"
 #include "device/BackupToolVerdict.h"
-#include "device/CFType.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QElapsedTimer>

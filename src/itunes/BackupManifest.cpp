@@ -1,12 +1,12 @@
 #include "itunes/BackupManifest.h"
 
 #include "app/FileUtils.h"
-#include "device/CFType.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupKeybag.h"
+#include "plist/CFType.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "itunes/MbFileArchive.h"
 
-#include "device/BinaryPlistView.h"
-#include "device/CFType.h"
+#include "plist/BinaryPlistView.h"
+#include "plist/CFType.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "itunes/MbFileArchiveUpdate.h"
 
-#include "device/CFType.h"
+#include "plist/CFType.h"
 
 QByteArray MbFileArchive::withNewContent(const QByteArray &blob, quint64 size, quint32 lastModified,
                                          const QByteArray &digest)

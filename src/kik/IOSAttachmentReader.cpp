@@ -1,10 +1,11 @@
 #include "kik/IOSAttachmentReader.h"
 
 #include "app/FileUtils.h"
-#include "device/CFType.h"
 #include "kik/KikFileNames.h"
 #include "kik/KikKeyedArchive.h"
 #include "kik/KikMessage.h"
+#include "kik/KikMessageKind.h"
+#include "plist/CFType.h"
 
 #include <QDebug>
 #include <QFile>
@@ -28,15 +29,6 @@ QString textOf(const CFType &value)
     if (value.isNumber() || value.isBoolean())
         return value.toDisplayString();
     return QString();
-}
-
-bool hasFileUrlFromArchive(const QString &appId)
-{
-    for (const char *prefix : {"com.kik.ext.camera", "com.kik.ext.gallery", "com.kik.ext.video"}) {
-        if (appId.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
 }
 
 }
@@ -111,7 +103,7 @@ void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &p
     }
 
     const QString fileUrlKey = QStringLiteral("string:file-url");
-    if (hasFileUrlFromArchive(message->app_id) && map.value(fileUrlKey).toString().isEmpty()) {
+    if (carriesMediaFile(messageKindOf(message)) && map.value(fileUrlKey).toString().isEmpty()) {
         const QString url = readKeyedArchive(m_root + MetadataDir + message->content_id).value(QStringLiteral("fileURL"));
         if (!url.isEmpty())
             map.insert(m_pool.intern(fileUrlKey), url);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "device/CFType.h"
+#include "plist/CFType.h"
 
 #include <QMap>
 #include <QString>

@@ -1,8 +1,9 @@
 #include "kik/KikRules.h"
 
 #include "app/FileUtils.h"
-#include "device/CFType.h"
+#include "kik/KikMessageKind.h"
 #include "kik/NeighbourSort.h"
+#include "plist/CFType.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -256,9 +257,6 @@ QList<std::pair<QString, QString>> textEntries(const QVariant &value)
 }
 
 const QString GalleryApp = QStringLiteral("com.kik.ext.gallery");
-const QString CameraApp = QStringLiteral("com.kik.ext.camera");
-const QString VideoApp = QStringLiteral("com.kik.ext.video");
-const QString CardsApp = QStringLiteral("com.kik.cards");
 
 // Apple reference seconds beyond this (about 3000 years) come only from broken data.
 constexpr double MaxAppleSeconds = 1e11;
@@ -277,15 +275,31 @@ QString userDisplayName(const _KikUser *user)
     return DisplayNames().of(user);
 }
 
+QString chatDisplayName(const _KikChat *chat)
+{
+    return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
+}
+
+QString groupSenderName(const _KikMessage *message)
+{
+    const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
+    if (message->was_me || !chatUser || !chatUser->is_group || !message->target_user)
+        return QString();
+    return userDisplayName(message->target_user);
+}
+
 QString messageDisplayText(const _KikMessage *message)
 {
-    const QString &app = message->app_id;
-    if (app.startsWith(CameraApp, Qt::CaseInsensitive) || app.startsWith(GalleryApp, Qt::CaseInsensitive))
+    switch (messageKindOf(message)) {
+    case KikMessageKind::Picture:
         return QStringLiteral("[IMAGE]");
-    if (app.startsWith(VideoApp, Qt::CaseInsensitive))
+    case KikMessageKind::Video:
         return QStringLiteral("[VIDEO]");
-    if (app.startsWith(CardsApp, Qt::CaseInsensitive))
+    case KikMessageKind::Card:
         return QLatin1Char('[') + message->sub_app_id + QLatin1Char(']');
+    case KikMessageKind::Text:
+        break;
+    }
 
     const EmojiHandler marker = [](const QString &) { return QStringLiteral("[EMOJI]"); };
     if (message->render_ins.isEmpty())
@@ -441,8 +455,9 @@ CFType buildContentDictionary(const _KikMessage *message)
 {
     // Kik on the phone matches these ids exactly, so the tests here are case-sensitive.
     const QString &app = message->app_id;
-    const bool gallery = app.startsWith(GalleryApp) || app.startsWith(CameraApp);
-    const bool video = !gallery && app.startsWith(VideoApp);
+    const KikMessageKind kind = messageKindOf(app, Qt::CaseSensitive);
+    const bool gallery = kind == KikMessageKind::Picture;
+    const bool video = kind == KikMessageKind::Video;
 
     CFType content = CFType::newDictionary();
     QString appId = app;

@@ -13,6 +13,10 @@ class CFType;
 // The small rules every consumer of Kik records applies.
 
 QString userDisplayName(const _KikUser *user);
+// The name a chat goes by in the tree, in file names and on the command line.
+QString chatDisplayName(const _KikChat *chat);
+// The member named above a received group message; empty where no name is shown.
+QString groupSenderName(const _KikMessage *message);
 QString messageDisplayText(const _KikMessage *message);
 // The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
 // pictures and emoji are drawn, not written; empty for picture, video and card messages.

@@ -4,7 +4,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/VendorHost.h"
-#include "ui/WinMovable.h"
+#include "app/WinMovable.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #include "ui/CommandDialogs.h"
 
 #include "itunes/BackupManifest.h"
-#include "itunes/LoadItunesBackupDlg.h"
-#include "itunes/PasscodeDlg.h"
 #include "ui/DataSourceSelForm.h"
+#include "ui/LoadItunesBackupDlg.h"
 #include "ui/LocalDbSelForm.h"
+#include "ui/PasscodeDlg.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QFileDialog>

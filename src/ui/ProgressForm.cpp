@@ -2,7 +2,7 @@
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
-#include "ui/WinMovable.h"
+#include "app/WinMovable.h"
 
 #include <QKeyEvent>
 #include <QLabel>

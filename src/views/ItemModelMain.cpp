@@ -38,13 +38,8 @@ void ItemModelMain::addChats(_AbsDBItemNode *node)
     QList<_KikChat *> chats = node->dataSet->allChats();
     std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
     for (_KikChat *chat : std::as_const(chats))
-        appendNode(node, new _ChatSessionItemNode(chat, chatLabel(chat)));
+        appendNode(node, new _ChatSessionItemNode(chat, chatDisplayName(chat)));
     emitLayoutChanged();
-}
-
-QString ItemModelMain::chatLabel(const _KikChat *chat)
-{
-    return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
 }
 
 int ItemModelMain::columnCount(const QModelIndex &) const

@@ -19,8 +19,6 @@ public:
     _LocalDbItemNode *addLocalDb(const QString &name);
     // One node per chat of the node's data set, newest chat first.
     void addChats(_AbsDBItemNode *node);
-    // The text of a chat's node (the command-line tool names chats the same way).
-    static QString chatLabel(const _KikChat *chat);
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

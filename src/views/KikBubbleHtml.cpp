@@ -5,6 +5,7 @@
 #include "app/ClockStyle.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
+#include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
 
@@ -17,11 +18,6 @@
 #include <algorithm>
 
 namespace {
-
-const QString GalleryApp = QStringLiteral("com.kik.ext.gallery");
-const QString CameraApp = QStringLiteral("com.kik.ext.camera");
-const QString VideoApp = QStringLiteral("com.kik.ext.video");
-const QString CardsApp = QStringLiteral("com.kik.cards");
 
 constexpr int PictureSize = 128;
 constexpr int SmallPictureSize = 64;
@@ -71,11 +67,6 @@ QString senderFileSuffix(const _KikMessage *message)
 {
     const QString name = attachmentText(message, "string:file-name");
     return QFileInfo(QUrl(name, QUrl::TolerantMode).path()).suffix();
-}
-
-bool startsWithApp(const QString &appId, const QString &prefix)
-{
-    return appId.startsWith(prefix, Qt::CaseInsensitive);
 }
 
 void putDigits(char *at, int value, int digits)
@@ -187,10 +178,10 @@ void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) cons
     html += message->was_me ? QLatin1String("<div class=\"bb2\">") : QLatin1String("<div class=\"bb1\">");
     html += BackgroundCells;
     html += senderLine(message);
-    const QString &app = message->app_id;
-    if (startsWithApp(app, CameraApp) || startsWithApp(app, GalleryApp) || startsWithApp(app, VideoApp))
+    const KikMessageKind kind = messageKindOf(message);
+    if (carriesMediaFile(kind))
         html += mediaContent(message);
-    else if (startsWithApp(app, CardsApp))
+    else if (kind == KikMessageKind::Card)
         html += cardContent(message);
     else
         html += textContent(message);
@@ -199,10 +190,10 @@ void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) cons
 
 QString KikBubbleHtml::senderLine(const _KikMessage *message) const
 {
-    const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
-    if (message->was_me || !chatUser || !chatUser->is_group || !message->target_user)
+    const QString sender = groupSenderName(message);
+    if (sender.isEmpty())
         return QString();
-    return QLatin1String("<div class=\"handle\">") + emojiPictures(escapeHtml(userDisplayName(message->target_user)))
+    return QLatin1String("<div class=\"handle\">") + emojiPictures(escapeHtml(sender))
         + QLatin1String("</div><div class=\"clear\"></div>");
 }
 
@@ -249,34 +240,35 @@ QString KikBubbleHtml::exportedContentLink(const _KikMessage *message) const
 
 QString KikBubbleHtml::cardContent(const _KikMessage *message) const
 {
-    const QString &sub = message->sub_app_id;
-    const auto is = [&sub](const char *name) { return sub.compare(QLatin1String(name), Qt::CaseInsensitive) == 0; };
     const auto picture = [this, message](const QString &link) {
         return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize)
             + QStringLiteral("</div>");
     };
-    if (is("Image Search"))
+    switch (cardKindOf(message->sub_app_id)) {
+    case KikCardKind::ImageSearch:
         return picture(liveLink(cardValue(message, UrlValue)));
-    if (is("Kik Points")) {
+    case KikCardKind::KikPoints:
         if (!isNonEmptyFile(message->preview_path))
             return QStringLiteral("[Kik Points]");
         return picture(QStringLiteral("#"));
-    }
-    if (is("Memes"))
+    case KikCardKind::Memes:
         return picture(liveLink(QLatin1String(AppConstants::KikMemeBaseUrl) + cardValue(message, ImageValue)));
-    if (is("Stickers"))
+    case KikCardKind::Stickers:
         return picture(liveLink(attachmentText(message, "extra:sticker_url")));
-    if (is("Viral Videos")) {
+    case KikCardKind::ViralVideos: {
         const QString link = liveLink(cardValue(message, PicValue));
         return QStringLiteral("<div style=\"text-align:left; min-width:200px;\"><div style=\"float:left;margin:5px;\">")
             + pictureLink(link, message->preview_path, SmallPictureSize) + QStringLiteral("</div><div>")
             + escapeHtml(attachmentText(message, "string:title"))
             + QStringLiteral("</div><div class=\"clear\"></div></div>");
     }
-    if (is("Sketch"))
+    case KikCardKind::Sketch:
         return picture(liveLink(cardValue(message, ImageValue)));
+    case KikCardKind::OtherCard:
+        break;
+    }
     if (!isNonEmptyFile(message->preview_path))
-        return emojiPictures(escapeHtml(QLatin1Char('[') + sub + QLatin1Char(']')));
+        return emojiPictures(escapeHtml(QLatin1Char('[') + message->sub_app_id + QLatin1Char(']')));
     return picture(QStringLiteral("#"));
 }
 

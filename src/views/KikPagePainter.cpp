@@ -2,6 +2,7 @@
 
 #include "app/ClockStyle.h"
 #include "kik/KikChat.h"
+#include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
 #include "views/KikBubbleArt.h"
@@ -34,18 +35,6 @@ QFont applicationFont(int points)
     return font;
 }
 
-bool startsWithIgnoringCase(const QString &text, const char *prefix)
-{
-    return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
-
-bool isOneOf(const QString &text, std::initializer_list<const char *> names)
-{
-    return std::any_of(names.begin(), names.end(), [&text](const char *name) {
-        return text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
-    });
-}
-
 // What a printed message shows: a picture, a text, or both (a card with a title).
 struct Shown
 {
@@ -55,26 +44,28 @@ struct Shown
 
 Shown shownOf(const _KikMessage *message)
 {
-    const QString &app = message->app_id;
-    if (startsWithIgnoringCase(app, "com.kik.ext.camera") || startsWithIgnoringCase(app, "com.kik.ext.gallery")
-        || startsWithIgnoringCase(app, "com.kik.ext.video"))
+    switch (messageKindOf(message)) {
+    case KikMessageKind::Picture:
+    case KikMessageKind::Video:
         return {message->preview_path, QString()};
-    if (startsWithIgnoringCase(app, "com.kik.cards")) {
-        if (isOneOf(message->sub_app_id, {"Image Search", "Kik Points", "Memes", "Stickers"}))
+    case KikMessageKind::Card:
+        switch (cardKindOf(message->sub_app_id)) {
+        case KikCardKind::ImageSearch:
+        case KikCardKind::KikPoints:
+        case KikCardKind::Memes:
+        case KikCardKind::Stickers:
             return {message->preview_path, QString()};
-        if (isOneOf(message->sub_app_id, {"Viral Videos", "Sketch"}))
+        case KikCardKind::ViralVideos:
+        case KikCardKind::Sketch:
             return {message->preview_path, message->attachment.value(QStringLiteral("string:title")).toString()};
+        case KikCardKind::OtherCard:
+            break;
+        }
+        break;
+    case KikMessageKind::Text:
+        break;
     }
     return {QString(), messageDisplayText(message)};
-}
-
-// Received group messages name their sender above the content.
-QString senderOf(const _KikMessage *message)
-{
-    if (message->was_me || !message->target_user || !message->chat || !message->chat->user
-        || !message->chat->user->is_group)
-        return QString();
-    return userDisplayName(message->target_user);
 }
 
 qint64 minuteOf(const QDateTime &ts)
@@ -132,7 +123,7 @@ void KikPagePainter::draw(const _KikMessage *message)
     if (!m_painter.isActive())
         return;
     drawDateLine(message->ts);
-    const QString sender = senderOf(message);
+    const QString sender = groupSenderName(message);
     const Shown shown = shownOf(message);
     if (!shown.picturePath.isEmpty())
         drawPicture(message, shown.picturePath, sender);

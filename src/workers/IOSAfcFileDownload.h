@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/FileCacheDb.h"
+#include "db/FileCacheDb.h"
 
 #include <QByteArray>
 #include <QString>

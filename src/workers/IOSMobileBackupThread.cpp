@@ -1,10 +1,10 @@
 #include "workers/IOSMobileBackupThread.h"
 
 #include "app/FileUtils.h"
-#include "device/CFType.h"
 #include "device/TempBackupFolder.h"
 #include "device/backup2tool.h"
 #include "itunes/BackupDiscovery.h"
+#include "plist/CFType.h"
 #include "workers/AbsProgressTarget.h"
 #include "workers/TaskRun.h"
 

@@ -1,7 +1,7 @@
 #include "kikstore/KikFakeAttachment.h"
 
-#include "device/CFType.h"
 #include "kik/KikKeyedArchive.h"
+#include "plist/CFType.h"
 
 #include <QBuffer>
 #include <QColor>

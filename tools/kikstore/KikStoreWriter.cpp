@@ -1,7 +1,7 @@
 #include "kikstore/KikStoreWriter.h"
 
-#include "device/CFType.h"
 #include "kikstore/KikStoreSchema.h"
+#include "plist/CFType.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "itunes/LoadItunesBackupDlg.h"
+#include "ui/LoadItunesBackupDlg.h"
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/WinMovable.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupManifest.h"
-#include "itunes/ItemModelLoadBk.h"
-#include "ui/WinMovable.h"
+#include "views/ItemModelLoadBk.h"
 
 #include <QDir>
 #include <QFileDialog>

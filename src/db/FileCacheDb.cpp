@@ -1,4 +1,4 @@
-#include "ui/FileCacheDb.h"
+#include "db/FileCacheDb.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "itunes/PasscodeDlg.h"
+#include "ui/PasscodeDlg.h"
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/WinMovable.h"
 #include "itunes/BackupManifest.h"
 #include "ui/ProgressForm.h"
-#include "ui/WinMovable.h"
 #include "workers/UnlockBackupThread.h"
 
 #include <QHBoxLayout>

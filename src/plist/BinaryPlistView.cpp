@@ -1,4 +1,4 @@
-#include "device/BinaryPlistView.h"
+#include "plist/BinaryPlistView.h"
 
 #include <QtEndian>
 

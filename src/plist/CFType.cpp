@@ -1,6 +1,6 @@
-#include "device/CFType.h"
+#include "plist/CFType.h"
 
-#include "device/PlistInputCheck.h"
+#include "plist/PlistInputCheck.h"
 
 #include <QFile>
 #include <QHash>

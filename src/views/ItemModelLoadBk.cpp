@@ -1,4 +1,4 @@
-#include "itunes/ItemModelLoadBk.h"
+#include "views/ItemModelLoadBk.h"
 
 #include "app/ColourRoles.h"
 #include "itunes/BackupManifest.h"

@@ -1,4 +1,4 @@
-#include "ui/WinMovable.h"
+#include "app/WinMovable.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "device/PlistInputCheck.h"
+#include "plist/PlistInputCheck.h"
 
 #include <QList>
 
