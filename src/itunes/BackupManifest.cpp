@@ -1,6 +1,7 @@
 #include "itunes/BackupManifest.h"
 
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "device/CFType.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupCrypto.h"
@@ -142,10 +143,8 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
     QByteArray key = m_keybag->unwrapManifestKey(m_manifestKey);
     const ScopedWipe wipeKey(key);
     // Owner-only and removed however this ends: the decrypted list names every file of the phone.
-    const QTemporaryDir plainFolder;
-    if (!plainFolder.isValid())
-        fail(QStringLiteral("can not create a temporary folder. %1").arg(plainFolder.errorString()));
-    const QString plain = plainFolder.filePath(QStringLiteral("Manifest.db"));
+    const auto plainFolder = privateTemporaryFolderThrow();
+    const QString plain = plainFolder->filePath(QStringLiteral("Manifest.db"));
     decryptManifestFilesDbThrow(path, plain, key, path);
     return readManifestFilesDb(plain, path);
 }

@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
 #include "kik/IOSAttachmentReader.h"
@@ -139,7 +140,7 @@ void IOSKikDb::openStoreThrow()
     }
     if (!QFileInfo::exists(path))
         throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
-    m_readCopy = openReadOnlyThrow(*this, path);
+    m_readCopy = openReadOnlyThrow(*this, path, privateTemporaryFolderThrow);
 }
 
 std::pair<qint64, QDateTime> IOSKikDb::messageSummary()

@@ -1,6 +1,7 @@
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
@@ -13,10 +14,6 @@
 #include <QtDebug>
 
 #include <stdexcept>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -55,25 +52,7 @@ void removeTreeOrLink(const QString &path)
         removeFolderTree(path);
 }
 
-// Decrypted messages must not be readable by other users of a shared temporary folder, and a
-// folder someone else planted there must not receive them.
-void ensurePrivateFolderThrow(const QString &path)
-{
-    QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink() && !QDir().mkpath(path))
-        fail(QStringLiteral("can not create %1.").arg(path));
-    info.refresh();
-#ifdef Q_OS_UNIX
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid())
-        fail(QStringLiteral("The cache folder %1 is not owned by you; remove it and try again.").arg(path));
-#endif
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-QString cacheParentFolder()
-{
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-itunes_cache"));
-}
+const QString kCacheFolderName = QStringLiteral("talvora-itunes_cache");
 
 } // namespace
 
@@ -92,7 +71,7 @@ IOSLoadKikFromiTunesThread::~IOSLoadKikFromiTunesThread() = default;
 
 QString IOSLoadKikFromiTunesThread::defaultCacheRoot(const BackupManifest &backup)
 {
-    return QDir(cacheParentFolder()).filePath(backup.identityKey());
+    return QDir(privateCachePath(kCacheFolderName)).filePath(backup.identityKey());
 }
 
 QString IOSLoadKikFromiTunesThread::appFolder() const
@@ -150,12 +129,10 @@ const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const Q
 // there; nothing inside the backup is ever opened as a database.
 void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocation> &places)
 {
-    QTemporaryDir survey;
-    if (!survey.isValid())
-        fail(QStringLiteral("can not create %1. %2").arg(survey.path(), survey.errorString()));
+    const auto survey = privateTemporaryFolderThrow();
     for (int i = 0; i < places.size(); ++i) {
         const KikBackupLocation &place = places.at(i);
-        const QString root = survey.filePath(QString::number(i));
+        const QString root = survey->filePath(QString::number(i));
         const QString documents = root + QStringLiteral("/Documents");
         if (!QDir().mkpath(documents))
             fail(QStringLiteral("can not create %1.").arg(documents));
@@ -200,7 +177,8 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
 {
     if (m_defaultCacheRoot) {
-        ensurePrivateFolderThrow(cacheParentFolder());
+        // Decrypted messages go there: a folder someone else planted must not receive them.
+        privateCacheFolderThrow(kCacheFolderName);
         m_cleanup = Cleanup::CacheRoot;
     } else if (!QFileInfo::exists(m_cacheRoot)) {
         m_cleanup = Cleanup::CacheRoot;
