@@ -277,8 +277,21 @@ QString userDisplayName(const _KikUser *user)
     return DisplayNames().of(user);
 }
 
+bool isMissingAttachment(const _KikMessage *message)
+{
+    return !message->content_id.isEmpty() && message->app_id.isEmpty()
+        && (message->body.isEmpty() || message->body == message->content_id);
+}
+
+QString missingPictureText()
+{
+    return QStringLiteral("[Picture not available]");
+}
+
 QString messageDisplayText(const _KikMessage *message)
 {
+    if (isMissingAttachment(message))
+        return missingPictureText();
     const QString &app = message->app_id;
     if (app.startsWith(CameraApp, Qt::CaseInsensitive) || app.startsWith(GalleryApp, Qt::CaseInsensitive))
         return QStringLiteral("[IMAGE]");

@@ -14,6 +14,10 @@ class CFType;
 
 QString userDisplayName(const _KikUser *user);
 QString messageDisplayText(const _KikMessage *message);
+// A message whose attachment description is gone (Kik keeps the content id as its body, which
+// says nothing to a reader): it is shown as missingPictureText().
+bool isMissingAttachment(const _KikMessage *message);
+QString missingPictureText();
 
 // Maps an emoji's upper-case hexadecimal code (E415, 2705, 1F604) to its replacement.
 using EmojiHandler = std::function<QString(const QString &code)>;
