@@ -193,7 +193,7 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     QDir().mkpath(QFileInfo(destination).absolutePath());
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not create %1. %2").arg(destination, out.errorString()));
+        fail(QStringLiteral("can not create %1. %2").arg(destination, fileWriteReason(out)));
 
     const QString named = QStringLiteral("%1 (%2)").arg(node->name(), QDir::toNativeSeparators(source));
     // Ciphertext never comes out as if it were the file.
@@ -237,11 +237,11 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             decryptor->decrypt(bytes, bytes, size_t(got));
             keep = got - 16;
             if (out.write(lastBlock) != lastBlock.size())
-                fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+                fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
             lastBlock = buffer.mid(keep, 16);
         }
         if (out.write(buffer.constData(), keep) != keep)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         if (progress) {
             for (qint64 chunkEnd = done; chunkEnd < done + got;) {
                 chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
@@ -259,12 +259,12 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             damaged();
         const qint64 tail = lastBlock.size() - (padded ? padding : 0);
         if (out.write(lastBlock.constData(), tail) != tail)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         length = done - lastBlock.size() + tail;
     }
     if (quint64(length) != rec.size && !sizeMayDiffer)
         damaged();
     if (!out.commit())
-        fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+        fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
     setFileTimes(destination, rec.modificationTime);
 }

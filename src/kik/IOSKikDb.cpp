@@ -106,8 +106,8 @@ void IOSKikDb::readLayoutThrow()
     // numbers in their names. Without them no table name can be formed.
     for (const QString &entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
         if (entityNumber(entity) <= 0)
-            throw std::runtime_error(QStringLiteral("%1 does not list the entity %2 in Z_PRIMARYKEY: it is damaged or "
-                                                    "not a Kik database.")
+            throw std::runtime_error(QStringLiteral("%1 is not a complete Kik store: it does not list the entity %2 in "
+                                                    "Z_PRIMARYKEY (it is damaged or not a Kik database).")
                                          .arg(what, entity)
                                          .toStdString());
     }
