@@ -498,9 +498,15 @@ private slots:
             }
         } progress;
         progress.watched = folder;
+        // What a killed export left goes; a running one's staging folder stays.
+        const QString dead = env.path(QStringLiteral("exports/.Ann chat.partial-999999999-x"));
+        const QString running = env.path(QStringLiteral("exports/.Ann chat.partial-%1-y").arg(QCoreApplication::applicationPid()));
+        QVERIFY(writeFile(dead + QStringLiteral("/half.html"), "<html>"));
+        QVERIFY(QDir().mkpath(running));
         runExport({picture, bare, smile}, folder, ExportMessagesThread::FormatHtml, progress);
         QCOMPARE(progress.errors, QStringList());
         QVERIFY(!progress.appearedEarly);
+        QVERIFY(QDir(running).removeRecursively());
         QCOMPARE(entries(env.path(QStringLiteral("exports"))), QStringList{QStringLiteral("Ann chat")});
 
         const QString moved = env.path(QStringLiteral("elsewhere/moved export"));

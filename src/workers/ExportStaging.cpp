@@ -127,6 +127,8 @@ void ExportStaging::publishThrow()
         m_topmostMadeParent.clear();
         return;
     }
+    if (!QDir().mkpath(m_target))
+        fail(QStringLiteral("Cannot create the folder %1.").arg(QDir::toNativeSeparators(m_target)));
     mergeInto(m_staging, m_target);
     removeFolderTree(m_staging);
     m_staging.clear();
