@@ -164,6 +164,11 @@ private slots:
                                            + wpky
                                     << "DPSL";
         QTest::newRow("short WPKY") << head + salt + iter + dp + protectedClass(kHashcatWpky.left(39)) << "class 1";
+        QByteArray flipped = kHashcatWpky;
+        flipped[20] = char(flipped[20] ^ 0x40);
+        const QByteArray damagedClass =
+            tlv("UUID", QByteArray(16, 'd')) + tlv("CLAS", be32(3)) + tlv("WRAP", be32(2)) + tlv("WPKY", flipped);
+        QTest::newRow("one key damaged") << head + salt + iter + dp + wpky + damagedClass << "class 3 does not open";
     }
     void damagedKeybagIsNoWrongPassword()
     {

@@ -361,6 +361,45 @@ private slots:
         QCOMPARE(QDir(empty).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     }
 
+    // Copies wait in a staging folder until the commit: a run killed before it leaves none that
+    // the database does not name, and the next run clears or finishes what a killed one left.
+    void copiesGoInWithTheCommit()
+    {
+        const QString folder = databaseFolder(QStringLiteral("staged"));
+        Source source;
+        _KikChat *chat = source.chat(source.user(QStringLiteral("s@x"), QStringLiteral("S")));
+        for (int i = 0; i < 5; ++i) {
+            _KikMessage *message = source.message(chat, QStringLiteral("s%1").arg(i), 1 + i);
+            message->content_id = QStringLiteral("c%1").arg(i);
+            message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
+            message->content_path = writeFile(env.path(QStringLiteral("src/s%1").arg(i)), "content");
+        }
+        QStringList placedMidRun;
+        const Outcome done = backup(source.set->allMessages(), folder, [&](const RecordingProgress::Report &r) {
+            if (r.text == QStringLiteral("Messages: 4/5"))
+                placedMidRun = filesBelow(folder + QStringLiteral("/files"));
+            return false;
+        });
+        QCOMPARE(done.errors(), QStringList());
+        QCOMPARE(placedMidRun, QStringList());
+        QCOMPARE(filesBelow(folder).filter(QStringLiteral("/")),
+                 (QStringList{QStringLiteral("files/c0"), QStringLiteral("files/c1"), QStringLiteral("files/c2"),
+                              QStringLiteral("files/c3"), QStringLiteral("files/c4")}));
+
+        // Left by killed runs: one died before its commit, one after it.
+        writeFile(folder + QStringLiteral("/.staging-dead/files/orphan"), "never committed");
+        writeFile(folder + QStringLiteral("/.committed-done/files/late"), "committed");
+        writeFile(folder + QStringLiteral("/.committed-done/thumbs/late-preview"), "committed");
+        writeFile(folder + QStringLiteral("/.committed-done/files/c0"), "not over the first copy");
+        QCOMPARE(backup(KikMessageList(), folder).errors(), QStringList());
+        QCOMPARE(QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("files"), QStringLiteral("prof"), QStringLiteral("thumbs")}));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/files/late")), QByteArray("committed"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/thumbs/late-preview")), QByteArray("committed"));
+        QCOMPARE(readFileBytes(folder + QStringLiteral("/files/c0")), QByteArray("content"));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/files/orphan")));
+    }
+
     void emptySelectionsAndSkippedMessages()
     {
         const QString folder = databaseFolder(QStringLiteral("empty"));

@@ -7,6 +7,7 @@
 #include "KikDbTestKit.h"
 
 #include "ItunesBackupBuilder.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "kikstore/KikStoreGenerator.h"
@@ -23,7 +24,7 @@ namespace {
 qint64 messageRows(const QString &storePath, const QString &where = QString())
 {
     Sqlite3DB db;
-    const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(db, storePath);
+    const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(db, storePath, privateTemporaryFolderThrow);
     return KikDbTestKit::scalar(db, QStringLiteral("select count(*) from ZKIKMESSAGE") +
                                         (where.isEmpty() ? QString() : QStringLiteral(" where ") + where));
 }

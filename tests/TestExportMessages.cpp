@@ -17,7 +17,9 @@
 #include <QPageSize>
 #include <QPdfDocument>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QUrl>
 #include <QtTest>
 
 #include <atomic>
@@ -460,6 +462,71 @@ private slots:
                  readFileBytes(programEmoji.filePath(emoji.last())));
         QCOMPARE(entries(QDir(folder).filePath(QStringLiteral("kikemoji"))),
                  QDir(program.filePath(QStringLiteral("kikemoji"))).entryList(QDir::Files | QDir::Hidden, QDir::Name));
+    }
+
+    // An exported page uses only files inside its folder: moved elsewhere, with the pictures it
+    // was made from gone, every picture, style sheet and attachment it names is still there. Until
+    // the run ends nothing stands in the chosen folder's place, so a killed run leaves no half export.
+    void htmlExportStandsAloneAndAppearsWhole()
+    {
+        KikDataSet set;
+        KikDataBuilder build(set);
+        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        const QString data = env.path(QStringLiteral("data-folder"));
+        _KikMessage *picture = build.addMessage(chat, T0, QString(), false);
+        picture->app_id = QStringLiteral("com.kik.ext.gallery");
+        picture->content_id = QStringLiteral("c1");
+        picture->content_path = data + QStringLiteral("/files/c1");
+        picture->preview_path = data + QStringLiteral("/thumbs/preview 1#");
+        picture->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("IMG.JPG"));
+        QVERIFY(writeFile(picture->content_path, "full picture"));
+        QVERIFY(writeFile(picture->preview_path, "small picture"));
+        _KikMessage *bare = build.addMessage(chat, T0.addSecs(1), QStringLiteral("c2-content-id"), false);
+        bare->content_id = bare->body;
+        _KikMessage *smile = build.addMessage(chat, T0.addSecs(2), QStringLiteral("\U0001F604"), false);
+
+        const QString folder = env.path(QStringLiteral("exports/Ann chat"));
+        struct WatchingProgress : RecordingProgress
+        {
+            QString watched;
+            std::atomic<bool> appearedEarly{false};
+            void postProgress(const QString &status, int value, const QString &text) override
+            {
+                if (QFileInfo::exists(watched))
+                    appearedEarly = true;
+                RecordingProgress::postProgress(status, value, text);
+            }
+        } progress;
+        progress.watched = folder;
+        // What a killed export left goes; a running one's staging folder stays.
+        const QString dead = env.path(QStringLiteral("exports/.Ann chat.partial-999999999-x"));
+        const QString running = env.path(QStringLiteral("exports/.Ann chat.partial-%1-y").arg(QCoreApplication::applicationPid()));
+        QVERIFY(writeFile(dead + QStringLiteral("/half.html"), "<html>"));
+        QVERIFY(QDir().mkpath(running));
+        runExport({picture, bare, smile}, folder, ExportMessagesThread::FormatHtml, progress);
+        QCOMPARE(progress.errors, QStringList());
+        QVERIFY(!progress.appearedEarly);
+        QVERIFY(QDir(running).removeRecursively());
+        QCOMPARE(entries(env.path(QStringLiteral("exports"))), QStringList{QStringLiteral("Ann chat")});
+
+        const QString moved = env.path(QStringLiteral("elsewhere/moved export"));
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("elsewhere"))));
+        QVERIFY(QDir().rename(folder, moved));
+        QVERIFY(QDir(data).removeRecursively());
+        const QString page = QString::fromUtf8(readFileBytes(moved + QStringLiteral("/Ann.html")));
+        static const QRegularExpression reference(QStringLiteral("(?:src|href)=\"([^\"#]*)\""));
+        int checked = 0;
+        for (auto match = reference.globalMatch(page); match.hasNext();) {
+            const QString address = match.next().captured(1);
+            QVERIFY2(!address.isEmpty() && QUrl(address).isRelative() && !address.startsWith(QLatin1Char('/')), qPrintable(address));
+            const QString path = QDir(moved).filePath(QUrl::fromPercentEncoding(address.toUtf8()));
+            QVERIFY2(QFileInfo(path).isFile(), qPrintable(address));
+            ++checked;
+        }
+        QVERIFY(checked >= 4);   // style sheet, preview, picture, emoji
+        QVERIFY(page.contains(QStringLiteral("[Picture not available]")));
+        QVERIFY(!page.contains(QStringLiteral("c2-content-id")));
+        QVERIFY(!page.contains(data));
     }
 
     void failuresReportTheTextAndLeaveNothing()

@@ -5,6 +5,8 @@
 #include "KikBackupFixture.h"
 #include "RecordingProgress.h"
 #include "app/AppFolders.h"
+#include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
@@ -108,10 +110,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(TestEnv::installEnglishTexts());
-        // The program's cache lives in the temporary folder: keep it inside the test's home.
-        QDir().mkpath(env.path(QStringLiteral("tmp")));
-        qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
-        QCOMPARE(QDir::tempPath(), env.path(QStringLiteral("tmp")));
+        // The program's cache lives in the user's cache folder, inside the test's home.
+        QVERIFY(privateCachePath().startsWith(env.home()));
 
         m_container = env.path(QStringLiteral("container"));
         const QString documents = m_container + QStringLiteral("/Documents/");
@@ -150,14 +150,14 @@ private slots:
         QCOMPARE(run.errors, QStringList());
         QCOMPARE(run.successes, QStringList{QString()});
         QVERIFY(run.found);
-        QCOMPARE(run.appFolder, QDir::tempPath() + QStringLiteral("/talvora-itunes_cache/") + backup->identityKey()
+        QCOMPARE(run.appFolder, privateCachePath(QStringLiteral("talvora-itunes_cache")) + QLatin1Char('/') + backup->identityKey()
                                     + QStringLiteral("/com.kik.chat"));
         const QString documents = run.appFolder + QStringLiteral("/Documents");
         QCOMPARE(treeOf(documents), m_expected);
         QVERIFY(QFileInfo(documents + QStringLiteral("/kik.sqlite-wal")).isFile());
         QVERIFY(!QFileInfo::exists(run.appFolder + QStringLiteral("/Library")));
         // Only the owner may read what was decrypted.
-        QCOMPARE(QFileInfo(QDir::tempPath() + QStringLiteral("/talvora-itunes_cache")).permissions()
+        QCOMPARE(QFileInfo(privateCachePath(QStringLiteral("talvora-itunes_cache"))).permissions()
                      & (QFileDevice::ReadOther | QFileDevice::ReadGroup | QFileDevice::ExeOther),
                  QFileDevice::Permissions());
 
@@ -226,7 +226,7 @@ private slots:
         QVERIFY(canceled.successes.isEmpty());
         QVERIFY(!canceled.found);
         QVERIFY(!QFileInfo::exists(root));
-        QVERIFY(QFileInfo::exists(QDir::tempPath() + QStringLiteral("/talvora-itunes_cache")));
+        QVERIFY(QFileInfo::exists(privateCachePath(QStringLiteral("talvora-itunes_cache"))));
     }
 
     void cancelInTheMiddleOfALargeFile()
@@ -438,16 +438,14 @@ private slots:
         QVERIFY(!QFileInfo(root + QStringLiteral("/com.kik.chat/Documents")).isSymLink());
         QCOMPARE(readFileBytes(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
 
-        // A cache folder planted in the shared temporary folder is refused, and nothing is removed.
-        const QString tmp = env.path(QStringLiteral("tmp-planted"));
-        QVERIFY(QDir().mkpath(tmp));
-        QVERIFY(QFile::link(elsewhere, tmp + QStringLiteral("/talvora-itunes_cache")));
+        // A link planted as the cache folder is refused, and nothing is removed.
+        const QString cache = privateCachePath(QStringLiteral("talvora-itunes_cache"));
+        removeFolderTree(cache);
+        QVERIFY(QFile::link(elsewhere, cache));
         QVERIFY(QDir().mkpath(elsewhere + QLatin1Char('/') + backup->identityKey()));
         writeFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs"), "theirs");
-        const QByteArray oldTmp = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp.toUtf8());
         const Run planted = load(backup);
-        qputenv("TMPDIR", oldTmp);
+        QVERIFY(QFile::remove(cache));
         QCOMPARE(planted.errors.size(), 1);
         QVERIFY2(planted.errors.first().contains(QStringLiteral("not owned by you")), qPrintable(planted.errors.first()));
         QCOMPARE(readFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")), QByteArray("theirs"));

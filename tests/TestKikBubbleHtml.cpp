@@ -291,12 +291,22 @@ private slots:
         m->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("no-suffix"));
         QVERIFY(html.bubble(m).contains(pictureLink(fileUrl(noSuffix), fileUrl(preview))));
 
-        // Missing or empty content: the sender's address; missing preview: the placeholder.
+        // Missing or empty content: the sender's address; missing preview: a text that says so,
+        // in the view and on an exported page alike.
         m->app_id = QStringLiteral("com.kik.ext.video");
         m->content_path = file(QStringLiteral("files/empty"), QByteArray());
         m->preview_path = env.path("thumbs/missing");
         m->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("https://kik.example/v.mp4"));
-        QVERIFY(html.bubble(m).contains(pictureLink(QStringLiteral("https://kik.example/v.mp4"), QStringLiteral("kikbb/empty_photo.jpg"))));
+        const QString missingPreview = QStringLiteral("<a href=\"https://kik.example/v.mp4\"%1>[Picture not available]</a>");
+        QVERIFY(html.bubble(m).contains(missingPreview.arg(QString())));
+        QVERIFY(KikBubbleHtml::forExport(env.path("out/files")).bubble(m).contains(missingPreview.arg(QStringLiteral(" target=\"_blank\""))));
+        // A message that kept only its content id (its description is gone) says the same.
+        _KikMessage bare;
+        bare.content_id = bare.body = QStringLiteral("0b1c-5e6f");
+        for (const KikBubbleHtml &maker : {html, KikBubbleHtml::forExport(env.path("out/files"))}) {
+            QVERIFY(maker.bubble(&bare).contains(QStringLiteral("[Picture not available]")));
+            QVERIFY(!maker.bubble(&bare).contains(bare.content_id));
+        }
         m->preview_path = QStringLiteral("http://kik.example/p.jpg");
         m->attachment.clear();
         QVERIFY(html.bubble(m).contains(pictureLink(QStringLiteral("#"), QStringLiteral("http://kik.example/p.jpg"))));

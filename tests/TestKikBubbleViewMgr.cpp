@@ -2,6 +2,7 @@
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/PrivateCache.h"
 #include "kik/KikDataSet.h"
 #include "views/KikBubbleViewMgr.h"
 
@@ -210,7 +211,7 @@ private slots:
         QVERIFY(waitForLoad([&] { mgr->showBubble({message}); }));
         click(QStringLiteral("a[href^=\"atta:\"]"));
         QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 5000);
-        const QString copy = QDir(QDir::tempPath()).filePath(md5Hex(content) + QStringLiteral(".jpg"));
+        const QString copy = QDir(privateCachePath(QStringLiteral("opened"))).filePath(md5Hex(content) + QStringLiteral(".jpg"));
         QCOMPARE(opened.first().toLocalFile(), copy);
         QFile copied(copy);
         QVERIFY(copied.open(QIODevice::ReadOnly));

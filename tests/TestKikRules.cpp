@@ -141,6 +141,21 @@ private slots:
         QCOMPARE(messageDisplayText(&m), expected);
     }
 
+    // Without its description an attachment's message holds only its content id: never shown as text.
+    void aMissingAttachmentSaysSo()
+    {
+        _KikMessage m;
+        m.content_id = m.body = QStringLiteral("0b1c-5e6f");
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[Picture not available]"));
+        m.body.clear();
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[Picture not available]"));
+        m.body = QStringLiteral("a caption");
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("a caption"));
+        m.body = m.content_id;
+        m.app_id = QStringLiteral("com.kik.ext.gallery");
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[IMAGE]"));
+    }
+
     void emojiPasses()
     {
         QStringList codes;

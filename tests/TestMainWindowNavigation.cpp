@@ -5,6 +5,7 @@
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "ui/MainWindow.h"
@@ -194,7 +195,7 @@ private slots:
         QTest::mouseClick(label("lbChatImg"), Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         const QString copy = opened.first().toLocalFile();
-        QCOMPARE(QFileInfo(copy).dir(), QDir(QDir::tempPath()));
+        QCOMPARE(QFileInfo(copy).dir(), QDir(privateCachePath(QStringLiteral("opened"))));
         QVERIFY(copy.endsWith(".jpg"));
         QVERIFY(!QImage(copy).isNull());
         QFile::remove(copy);

@@ -3,6 +3,7 @@
 #include "ThrownText.h"
 
 #include "ItunesBackupBuilder.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileNode.h"
@@ -124,9 +125,10 @@ class TestManifestFilesDb : public QObject
         return thrownText([&] { backup.load(); });
     }
 
-    QStringList leftInTmp() const
+    // Decrypted lists go to working folders in the private cache: none may stay.
+    QStringList leftInCache() const
     {
-        return QDir(env.path(QStringLiteral("tmp"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        return QDir(privateCachePath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 
     // Runs SQL on a backup's Manifest.db as a hostile writer would.
@@ -338,7 +340,7 @@ private slots:
         QCOMPARE(readFileBytes(env.path(QStringLiteral("ios17-out/kik.sqlite"))), QByteArray(5000, 's'));
         // Nothing written into the backup, and the decrypted copy is gone.
         QCOMPARE(fingerprint(folder), before);
-        QCOMPARE(leftInTmp(), QStringList());
+        QCOMPARE(leftInCache(), QStringList());
     }
 
     void damagedOrWronglyKeyedListsAreNamed()
@@ -370,7 +372,7 @@ private slots:
         const QMap<QString, QByteArray> before = fingerprint(folder);
         QCOMPARE(loadError(folder), QStringLiteral("(nothing thrown)"));
         QCOMPARE(fingerprint(folder), before);
-        QCOMPARE(leftInTmp(), QStringList());
+        QCOMPARE(leftInCache(), QStringList());
     }
 
     void writerReplacesTheRowOfTheSamePath()

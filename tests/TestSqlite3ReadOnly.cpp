@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include "KikDbTestKit.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3ReadOnly.h"
 
@@ -59,7 +60,7 @@ private slots:
         const QMap<QString, QByteArray> before = folderBytes(stopped);
         {
             Sqlite3DB reader;
-            const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(reader, stopped + QStringLiteral("/data.db"));
+            const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(reader, stopped + QStringLiteral("/data.db"), privateTemporaryFolderThrow);
             QVERIFY(copy);
             QVERIFY(firstValue(reader).startsWith(QLatin1String("old")));
             QCOMPARE(KikDbTestKit::scalar(reader, QStringLiteral("select count(*) from t where v like 'old%'")), 2000);
@@ -81,7 +82,7 @@ private slots:
         const QMap<QString, QByteArray> before = folderBytes(folder);
         QCOMPARE(before.keys(), QStringList{QStringLiteral("data.db")});
         Sqlite3DB reader;
-        QVERIFY(!openReadOnlyThrow(reader, folder + QStringLiteral("/data.db")));
+        QVERIFY(!openReadOnlyThrow(reader, folder + QStringLiteral("/data.db"), privateTemporaryFolderThrow));
         QCOMPARE(firstValue(reader), QStringLiteral("old"));
         QVERIFY(!KikDbTestKit::errorText([&] { reader.executeThrow("delete from t"); }).isEmpty());
         reader.close();

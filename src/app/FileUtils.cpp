@@ -58,6 +58,14 @@ bool entryExists(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+// The candidate's name is taken in one of the folders.
+bool takenIn(const QStringList &folders, const QString &candidate)
+{
+    const QString name = QFileInfo(candidate).fileName();
+    return std::any_of(folders.cbegin(), folders.cend(),
+                       [&](const QString &folder) { return entryExists(QDir(folder).filePath(name)); });
+}
+
 } // namespace
 
 QString sanitizeFileName(const QString &name)
@@ -90,19 +98,21 @@ bool isValidLocalDbName(const QString &name)
     return !name.contains(forbidden) && !onlyDots.match(name).hasMatch();
 }
 
-QString uniqueFilePath(const QString &path)
+QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn)
 {
     for (int n = 0;; ++n) {
         const QString candidate = numberedFilePath(path, n);
-        if (!entryExists(candidate))
+        if (!entryExists(candidate) && !takenIn(alsoFreeIn, candidate))
             return candidate;
     }
 }
 
-QString createUniqueFile(const QString &path)
+QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn)
 {
     for (int n = 0; n < 10000; ++n) {
         const QString candidate = numberedFilePath(path, n);
+        if (takenIn(alsoFreeIn, candidate))
+            continue;
         // Exclusive creation: an entry that appeared since the name was chosen, or a link
         // pointing elsewhere, is never opened.
         QFile file(candidate);
@@ -121,14 +131,19 @@ QString fileWriteProblem(const QFileDevice &file)
 {
     const QFileInfo info(file.fileName());
     const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
-    const QString folder = info.absolutePath();
+    return QStringLiteral("Cannot write %1: %2").arg(name, fileWriteReason(file));
+}
+
+QString fileWriteReason(const QFileDevice &file)
+{
+    const QString folder = QFileInfo(file.fileName()).absolutePath();
     if (!QFileInfo(folder).isDir())
-        return QStringLiteral("Cannot write %1: the folder %2 does not exist.").arg(name, QDir::toNativeSeparators(folder));
+        return QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder));
     // A full disk often comes back as "Unknown error".
     const QStorageInfo storage(folder);
     if (storage.isValid() && storage.bytesAvailable() == 0)
-        return QStringLiteral("Cannot write %1: the disk is full.").arg(name);
-    return QStringLiteral("Cannot write %1: %2").arg(name, file.errorString());
+        return QStringLiteral("the disk is full.");
+    return file.errorString();
 }
 
 QString escapeHtml(QString &text)

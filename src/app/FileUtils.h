@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QFileDevice;
 
@@ -10,14 +11,17 @@ QString sanitizeFileName(const QString &name);
 // A name the user typed for a local database: none of \ / : * ? " < > | CR LF TAB, and not
 // only dots (which would name the databases folder or its parent). Emptiness is the caller's.
 bool isValidLocalDbName(const QString &name);
-// The path, or "Name(1).ext", "Name(2).ext"... beside it: the first name nothing (not even a link) has.
-QString uniqueFilePath(const QString &path);
+// The path, or "Name(1).ext", "Name(2).ext"... beside it: the first name nothing (not even a link)
+// has, there nor in any of the folders alsoFreeIn.
+QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn = {});
 // Creates an empty file under that first free name, exclusively, and returns its path; raises
 // when the file cannot be made.
-QString createUniqueFile(const QString &path);
+QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn = {});
 // Why a file could not be written, in the program's words and naming it: a missing folder or
 // a full disk are said so, anything else with the system's reason.
 QString fileWriteProblem(const QFileDevice &file);
+// The reason alone ("the disk is full."), for messages that name the file themselves.
+QString fileWriteReason(const QFileDevice &file);
 QString escapeHtml(QString &text);           // changes the argument and returns a copy
 QString escapeHtml(const QString &text);     // convenience for temporaries
 QString md5Hex(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "cli/BackupPassword.h"
 #include "cli/CliBackup.h"
 #include "cli/CliDevice.h"
@@ -64,12 +65,13 @@ KikDataSetPtr loadKikFolderThrow(const QString &root, const QString &thumbsFolde
 
 // The pictures of a Kik folder's attachment descriptions go to a cache of the program's, one
 // folder per source folder (beside the cache of iTunes backups): pages exported from the
-// source keep pointing at them after the command has ended.
+// source keep pointing at them after the command has ended. The cache is private: the pictures
+// are the user's.
 QString kikPicturesFolder(const QString &root)
 {
     const QFileInfo folder(root);
     const QString key = md5Hex(folder.canonicalFilePath().isEmpty() ? folder.absoluteFilePath() : folder.canonicalFilePath());
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-kik_cache/%1/thumbs").arg(key));
+    return QDir(privateCacheFolderThrow(QStringLiteral("talvora-kik_cache"))).filePath(key + QStringLiteral("/thumbs"));
 }
 
 KikDataSetPtr loadBackupThrow(const QString &folder, const QString &account, const QCommandLineParser &args)

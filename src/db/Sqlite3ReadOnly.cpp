@@ -23,7 +23,7 @@ bool hasData(const QString &path)
 
 } // namespace
 
-std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path)
+std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path, const CopyFolderMaker &newCopyFolder)
 {
     bool sideData = false;
     for (const char *suffix : kSideFiles)
@@ -36,7 +36,7 @@ std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &p
         db.openThrow(uri.toString(QUrl::FullyEncoded), Sqlite3DB::ReadOnly | Sqlite3DB::UriFileName);
         return nullptr;
     }
-    auto copyFolder = std::make_unique<QTemporaryDir>();
+    std::unique_ptr<QTemporaryDir> copyFolder = newCopyFolder();
     const QString copy = copyFolder->filePath(QFileInfo(path).fileName());
     bool copied = copyFolder->isValid() && QFile::copy(path, copy);
     for (const char *suffix : kSideFiles) {

@@ -1,5 +1,6 @@
 #include "itunes/BackupContentWriter.h"
 
+#include "app/PrivateCache.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3Statement.h"
@@ -112,8 +113,7 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
             fail(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
                                 "encrypted."));
     }
-    if (!m_work.isValid())
-        fail(QStringLiteral("can not create a temporary folder. %1").arg(m_work.errorString()));
+    m_work = privateTemporaryFolderThrow();
     const QDir folder(backup.folder());
     m_filesDb = backupFormatOf(backup.folder()) == BackupFormat::FilesDb;
     if (!m_filesDb) {
@@ -125,7 +125,7 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
     // Changes SQLite left beside it would be lost with the list, and then replayed onto the new one.
     if (QFileInfo(list + QStringLiteral("-wal")).size() > 0)
         fail(QStringLiteral("%1 has unfinished changes beside it (Manifest.db-wal); nothing was changed.").arg(list));
-    const QString plain = m_work.filePath(QStringLiteral("Manifest.db"));
+    const QString plain = m_work->filePath(QStringLiteral("Manifest.db"));
     if (backup.manifestKey().isEmpty()) {
         QFile source(list);
         if (!source.copy(plain))
@@ -247,7 +247,7 @@ void BackupContentWriter::putFileThrow(const QString &localFile, const QString &
             fileKey = secureRandomBytes(32);
             keyField = littleEndian32(protectionClass) + aesKeyWrap(classKeyThrow(protectionClass), fileKey);
         }
-        stored = m_work.filePath(name);
+        stored = m_work->filePath(name);
         encryptBackupFileThrow(localFile, stored, fileKey);
     }
     const QString copy = m_staging.stageThrow(stored, stagingName(name));
@@ -295,12 +295,12 @@ void BackupContentWriter::addFolderRowsThrow(const QString &domain, const QStrin
 QString BackupContentWriter::writeListThrow()
 {
     if (!m_filesDb) {
-        const QString list = m_work.filePath(QStringLiteral("Manifest.mbdb"));
+        const QString list = m_work->filePath(QStringLiteral("Manifest.mbdb"));
         writeManifestDb(m_index, list);
         checkListThrow(list);
         return list;
     }
-    const QString plain = m_work.filePath(QStringLiteral("Manifest.db"));
+    const QString plain = m_work->filePath(QStringLiteral("Manifest.db"));
     m_db->commitTran();
     m_db->execScriptThrow("PRAGMA wal_checkpoint(TRUNCATE);");
     Sqlite3Cursor integrity = m_db->queryThrow("PRAGMA integrity_check");
@@ -311,8 +311,8 @@ QString BackupContentWriter::writeListThrow()
         checkListThrow(plain);
         return plain;
     }
-    const QString encrypted = m_work.filePath(QStringLiteral("Manifest.db.encrypted"));
-    const QString readBack = m_work.filePath(QStringLiteral("Manifest.db.read-back"));
+    const QString encrypted = m_work->filePath(QStringLiteral("Manifest.db.encrypted"));
+    const QString readBack = m_work->filePath(QStringLiteral("Manifest.db.read-back"));
     QByteArray key = m_keybag->unwrapManifestKey(m_backup.manifestKey());
     const ScopedWipe wipeKey(key);
     encryptBackupFileThrow(plain, encrypted, key);

@@ -56,7 +56,7 @@ private:
     const BackupManifest &m_backup;
     bool m_filesDb = false;                       // Manifest.db, else Manifest.mbdb
     QSharedPointer<const BackupKeybag> m_keybag;  // set for an encrypted backup
-    QTemporaryDir m_work;                         // owner-only: plain copies and encrypted files
+    std::unique_ptr<QTemporaryDir> m_work;        // private: plain copies and encrypted files
     BackupFileStaging m_staging;
     MbdbIndex m_index;                            // Manifest.mbdb
     std::unique_ptr<Sqlite3DB> m_db;              // the private copy of Manifest.db

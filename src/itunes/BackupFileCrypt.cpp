@@ -1,5 +1,6 @@
 #include "itunes/BackupFileCrypt.h"
 
+#include "app/FileUtils.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
@@ -24,13 +25,13 @@ void openBoth(QFile &in, QFile &out)
     if (!in.open(QIODevice::ReadOnly))
         fail(QStringLiteral("can not open %1. %2").arg(in.fileName(), in.errorString()));
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(QStringLiteral("can not create %1. %2").arg(out.fileName(), out.errorString()));
+        fail(QStringLiteral("can not create %1. %2").arg(out.fileName(), fileWriteReason(out)));
 }
 
 void writeAll(QFile &out, const QByteArray &bytes)
 {
     if (out.write(bytes) != bytes.size())
-        fail(QStringLiteral("can not write %1. %2").arg(out.fileName(), out.errorString()));
+        fail(QStringLiteral("can not write %1. %2").arg(out.fileName(), fileWriteReason(out)));
 }
 
 QByteArray readBatch(QFile &in)
@@ -58,7 +59,7 @@ qint64 encryptBackupFileThrow(const QString &source, const QString &target, cons
     const QByteArray last = encryptor.finish();
     writeAll(out, last);
     if (!out.flush())
-        fail(QStringLiteral("can not write %1. %2").arg(target, out.errorString()));
+        fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
     return written + last.size();
 }
 
@@ -91,5 +92,5 @@ void decryptManifestFilesDbThrow(const QString &source, const QString &target, c
     pkcs7Unpad(held);
     writeAll(out, held);
     if (!out.flush())
-        fail(QStringLiteral("can not write %1. %2").arg(target, out.errorString()));
+        fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
 }

@@ -1,5 +1,7 @@
 #include "itunes/BackupFileStaging.h"
 
+#include "app/FileUtils.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -76,7 +78,7 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
             }
             QFile copy(it.value());
             if (!copy.rename(target))
-                fail(QStringLiteral("can not write %1. %2").arg(target, copy.errorString()));
+                fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(copy)));
             placed << target;
         }
         lastStep();

@@ -134,17 +134,30 @@ bool BackupKeybag::unlock(const QByteArray &passwordUtf8)
 
     QByteArray passwordKey = derivePasswordKey(passwordUtf8);
     const ScopedWipe wipeKey(passwordKey);
+    // A wrong password opens no class key; a key that stays shut while the same password opens
+    // the others was damaged.
+    int opened = 0;
+    quint32 shutClass = 0;
+    bool anyShut = false;
     for (TagMap &entry : m_classes) {
         if (!entry.contains("WPKY") || !(number(entry.value("WRAP")) & kWrapPassword))
             continue;
         const QByteArray key = aesKeyUnwrap(passwordKey, entry.value("WPKY"));
         if (key.isEmpty()) {
-            forgetKeys();
-            return false;
+            if (!anyShut)
+                shutClass = number(entry.value("CLAS"));
+            anyShut = true;
+            continue;
         }
         entry.insert("KEY", key);
+        ++opened;
     }
-    return true;
+    if (!anyShut)
+        return true;
+    forgetKeys();
+    if (opened > 0)
+        damaged(QStringLiteral("the key of class %1 does not open with the password that opens the others").arg(shutClass));
+    return false;
 }
 
 QByteArray BackupKeybag::unwrapWithClass(quint32 protectionClass, const QByteArray &wrapped) const

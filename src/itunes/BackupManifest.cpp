@@ -1,6 +1,7 @@
 #include "itunes/BackupManifest.h"
 
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
@@ -142,10 +143,8 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
     QByteArray key = m_keybag->unwrapManifestKey(m_manifestKey);
     const ScopedWipe wipeKey(key);
     // Owner-only and removed however this ends: the decrypted list names every file of the phone.
-    const QTemporaryDir plainFolder;
-    if (!plainFolder.isValid())
-        fail(QStringLiteral("can not create a temporary folder. %1").arg(plainFolder.errorString()));
-    const QString plain = plainFolder.filePath(QStringLiteral("Manifest.db"));
+    const auto plainFolder = privateTemporaryFolderThrow();
+    const QString plain = plainFolder->filePath(QStringLiteral("Manifest.db"));
     decryptManifestFilesDbThrow(path, plain, key, path);
     return readManifestFilesDb(plain, path);
 }
@@ -194,7 +193,7 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     QDir().mkpath(QFileInfo(destination).absolutePath());
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not create %1. %2").arg(destination, out.errorString()));
+        fail(QStringLiteral("can not create %1. %2").arg(destination, fileWriteReason(out)));
 
     const QString named = QStringLiteral("%1 (%2)").arg(node->name(), QDir::toNativeSeparators(source));
     // Ciphertext never comes out as if it were the file.
@@ -238,11 +237,11 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             decryptor->decrypt(bytes, bytes, size_t(got));
             keep = got - 16;
             if (out.write(lastBlock) != lastBlock.size())
-                fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+                fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
             lastBlock = buffer.mid(keep, 16);
         }
         if (out.write(buffer.constData(), keep) != keep)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         if (progress) {
             for (qint64 chunkEnd = done; chunkEnd < done + got;) {
                 chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
@@ -260,12 +259,12 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             damaged();
         const qint64 tail = lastBlock.size() - (padded ? padding : 0);
         if (out.write(lastBlock.constData(), tail) != tail)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         length = done - lastBlock.size() + tail;
     }
     if (quint64(length) != rec.size && !sizeMayDiffer)
         damaged();
     if (!out.commit())
-        fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+        fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
     setFileTimes(destination, rec.modificationTime);
 }

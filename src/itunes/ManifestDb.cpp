@@ -1,5 +1,7 @@
 #include "itunes/ManifestDb.h"
 
+#include "app/FileUtils.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -272,7 +274,7 @@ void writeManifestDb(const MbdbIndex &index, const QString &path)
     const QByteArray data = serializeManifestDb(index);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("can not write %1. %2").arg(path, file.errorString()).toStdString());
+        throw std::runtime_error(QStringLiteral("can not write %1. %2").arg(path, fileWriteReason(file)).toStdString());
 }
 
 void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path)

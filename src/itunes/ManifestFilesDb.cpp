@@ -1,5 +1,6 @@
 #include "itunes/ManifestFilesDb.h"
 
+#include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Statement.h"
@@ -51,7 +52,7 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
     ManifestFilesSkipped &skipped = content.skipped;
     try {
         Sqlite3DB db;
-        const auto copyFolder = openReadOnlyThrow(db, path);
+        const auto copyFolder = openReadOnlyThrow(db, path, privateTemporaryFolderThrow);
         Sqlite3Cursor count = db.queryThrow("SELECT count(*) FROM Files");
         const qint64 rows = count.moveNext() ? count.getInt64(0) : 0;
         if (rows > kMaxRows)

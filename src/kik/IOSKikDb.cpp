@@ -2,6 +2,7 @@
 
 #include "app/AppConstants.h"
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
 #include "kik/IOSAttachmentReader.h"
@@ -105,8 +106,8 @@ void IOSKikDb::readLayoutThrow()
     // numbers in their names. Without them no table name can be formed.
     for (const QString &entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
         if (entityNumber(entity) <= 0)
-            throw std::runtime_error(QStringLiteral("%1 does not list the entity %2 in Z_PRIMARYKEY: it is damaged or "
-                                                    "not a Kik database.")
+            throw std::runtime_error(QStringLiteral("%1 is not a complete Kik store: it does not list the entity %2 in "
+                                                    "Z_PRIMARYKEY (it is damaged or not a Kik database).")
                                          .arg(what, entity)
                                          .toStdString());
     }
@@ -139,7 +140,7 @@ void IOSKikDb::openStoreThrow()
     }
     if (!QFileInfo::exists(path))
         throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
-    m_readCopy = openReadOnlyThrow(*this, path);
+    m_readCopy = openReadOnlyThrow(*this, path, privateTemporaryFolderThrow);
 }
 
 std::pair<qint64, QDateTime> IOSKikDb::messageSummary()

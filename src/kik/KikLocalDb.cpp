@@ -1,6 +1,7 @@
 #include "kik/KikLocalDb.h"
 
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "db/Sqlite3ReadOnly.h"
 #include "db/Sqlite3Row.h"
 #include "db/Sqlite3Statement.h"
@@ -113,7 +114,7 @@ void KikLocalDb::open()
             // is rolled back instead, leaving the database for the next writer.
             if (!QFileInfo::exists(databasePath() + QStringLiteral("-journal")))
                 throw;
-            m_readCopy = openReadOnlyThrow(*this, databasePath());
+            m_readCopy = openReadOnlyThrow(*this, databasePath(), privateTemporaryFolderThrow);
         }
         return;
     }

@@ -288,8 +288,21 @@ QString groupSenderName(const _KikMessage *message)
     return userDisplayName(message->target_user);
 }
 
+bool isMissingAttachment(const _KikMessage *message)
+{
+    return !message->content_id.isEmpty() && message->app_id.isEmpty()
+        && (message->body.isEmpty() || message->body == message->content_id);
+}
+
+QString missingPictureText()
+{
+    return QStringLiteral("[Picture not available]");
+}
+
 QString messageDisplayText(const _KikMessage *message)
 {
+    if (isMissingAttachment(message))
+        return missingPictureText();
     switch (messageKindOf(message)) {
     case KikMessageKind::Picture:
         return QStringLiteral("[IMAGE]");
@@ -316,11 +329,8 @@ QString messageDisplayText(const _KikMessage *message)
 
 QString messageSearchText(const _KikMessage *message)
 {
-    const QString &app = message->app_id;
-    for (const QString *drawn : {&CameraApp, &GalleryApp, &VideoApp, &CardsApp}) {
-        if (app.startsWith(*drawn, Qt::CaseInsensitive))
-            return QString();
-    }
+    if (messageKindOf(message) != KikMessageKind::Text || isMissingAttachment(message))
+        return QString();
     const EmojiHandler drop = [](const QString &) { return QString(); };
     if (message->render_ins.isEmpty())
         return replaceEmoji(message->body, drop);

@@ -21,6 +21,10 @@ QString messageDisplayText(const _KikMessage *message);
 // The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
 // pictures and emoji are drawn, not written; empty for picture, video and card messages.
 QString messageSearchText(const _KikMessage *message);
+// A message whose attachment description is gone (Kik keeps the content id as its body, which
+// says nothing to a reader): it is shown as missingPictureText().
+bool isMissingAttachment(const _KikMessage *message);
+QString missingPictureText();
 
 // Maps an emoji's upper-case hexadecimal code (E415, 2705, 1F604) to its replacement.
 using EmojiHandler = std::function<QString(const QString &code)>;

@@ -5,6 +5,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/PrivateCache.h"
 #include "app/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "device/DeviceNotifications.h"
@@ -789,7 +790,13 @@ void MainWindow::openChatPicture()
     const QFileInfo picture(user->photo_path);
     if (!picture.isFile() || picture.size() == 0)
         return;
-    const QString copy = QDir(QDir::tempPath()).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
+    QString copy;
+    try {
+        copy = QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
+    } catch (const std::exception &error) {
+        showWarning(QString::fromUtf8(error.what()));
+        return;
+    }
     QFile::remove(copy);
     if (!QFile::copy(user->photo_path, copy)) {
         qDebug() << "cannot copy the chat picture to" << copy;

@@ -103,11 +103,13 @@ QString dateText(const QDateTime &local)
 
 } // namespace
 
-KikBubbleHtml KikBubbleHtml::forExport(const QString &filesFolder)
+KikBubbleHtml KikBubbleHtml::forExport(const QString &filesFolder, const QString &alsoFreeIn)
 {
     KikBubbleHtml html;
     html.m_export = true;
     html.m_filesFolder = filesFolder;
+    if (!alsoFreeIn.isEmpty())
+        html.m_alsoFreeIn.append(alsoFreeIn);
     return html;
 }
 
@@ -183,6 +185,8 @@ void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) cons
         html += mediaContent(message);
     else if (kind == KikMessageKind::Card)
         html += cardContent(message);
+    else if (isMissingAttachment(message))
+        html += escapeHtml(missingPictureText());
     else
         html += textContent(message);
     html += QLatin1String("</div><div class=\"clear\"></div>");
@@ -230,12 +234,28 @@ QString KikBubbleHtml::exportedContentLink(const _KikMessage *message) const
         if (!suffix.isEmpty())
             name += QLatin1Char('.') + suffix;
     }
-    // The suffix is the sender's: it must not lead the copy out of the folder.
-    const QString target = uniqueFilePath(QDir(m_filesFolder).filePath(sanitizeFileName(name)));
-    QFile::copy(content, target);
-    // Encoded only where the name would end the path ("#", "?") or be misread ("%", blanks).
-    return QStringLiteral("files/")
-        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
+    const QString link = exportedCopy(content, name);
+    return link.isEmpty() ? liveLink(attachmentFileUrl(message)) : link;
+}
+
+// The link "files/<name>" to a copy of source in the export's files folder, made once per
+// source and name on a page; empty when it cannot be copied.
+QString KikBubbleHtml::exportedCopy(const QString &source, const QString &name) const
+{
+    const QString key = source + QLatin1Char('\n') + name;
+    const auto known = m_copies.constFind(key);
+    if (known != m_copies.constEnd())
+        return *known;
+    // The name (its suffix above all) is the sender's: it must not lead the copy out of the folder.
+    const QString target = uniqueFilePath(QDir(m_filesFolder).filePath(sanitizeFileName(name)), m_alsoFreeIn);
+    QString link;
+    if (QFile::copy(source, target)) {
+        // Encoded only where the name would end the path ("#", "?") or be misread ("%", blanks).
+        link = QStringLiteral("files/")
+            + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
+    }
+    m_copies.insert(key, link);
+    return link;
 }
 
 QString KikBubbleHtml::cardContent(const _KikMessage *message) const
@@ -313,19 +333,24 @@ QString KikBubbleHtml::renderInstruction(const QString &text, const QString *ima
 QString KikBubbleHtml::pictureLink(const QString &link, const QString &picturePath, int size) const
 {
     const QString pixels = QString::number(size);
-    return QLatin1String("<a href=\"") + escapeAttribute(link) + QLatin1Char('"')
-        + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1String("><img style=\"max-width:")
-        + pixels + QLatin1String("px;max-height:") + pixels + QLatin1String("px;\" src=\"")
-        + escapeAttribute(pictureSource(picturePath)) + QLatin1String("\" ></a>");
+    const QString start = QLatin1String("<a href=\"") + escapeAttribute(link) + QLatin1Char('"')
+        + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>');
+    const QString source = pictureSource(picturePath);
+    if (source.isEmpty())
+        return start + escapeHtml(missingPictureText()) + QLatin1String("</a>");
+    return start + QLatin1String("<img style=\"max-width:") + pixels + QLatin1String("px;max-height:") + pixels
+        + QLatin1String("px;\" src=\"") + escapeAttribute(source) + QLatin1String("\" ></a>");
 }
 
+// Where the picture is found: its web address, the file (a copy beside an exported page);
+// empty when there is no picture.
 QString KikBubbleHtml::pictureSource(const QString &path) const
 {
-    if (m_export || path.startsWith(QLatin1String("http://")))
+    if (path.startsWith(QLatin1String("http://")))
         return path;
-    if (isNonEmptyFile(path))
-        return fileUrl(path);
-    return QStringLiteral("kikbb/empty_photo.jpg");
+    if (!isNonEmptyFile(path))
+        return QString();
+    return m_export ? exportedCopy(path, QFileInfo(path).fileName()) : fileUrl(path);
 }
 
 QString KikBubbleHtml::escapeAttribute(const QString &value)

@@ -3,7 +3,9 @@
 #include "kik/KikMessage.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -21,9 +23,11 @@ public:
     // Bubbles for the view: pages are shown with the program's folder as base URL, pictures
     // and emoticons by file URL, content files linked where they lie.
     KikBubbleHtml() = default;
-    // Bubbles for an exported page: content files copied into filesFolder and linked as
-    // "files/<name>", picture links open a new window, emoticons relative to the page.
-    static KikBubbleHtml forExport(const QString &filesFolder);
+    // Bubbles for an exported page: content files and pictures copied into filesFolder and
+    // linked as "files/<name>" (names free in alsoFreeIn too: the folder the page moves into),
+    // picture links open a new window, emoticons relative to the page. Nothing on the page
+    // points outside its folder.
+    static KikBubbleHtml forExport(const QString &filesFolder, const QString &alsoFreeIn = QString());
 
     static int pageCount(qsizetype messageCount);
     // Page pageNumber (from 1) of messages; empty when there is no such page.
@@ -53,7 +57,10 @@ private:
     QString textContent(const _KikMessage *message) const;
     QString senderLine(const _KikMessage *message) const;
     QString pictureSource(const QString &path) const;
+    QString exportedCopy(const QString &source, const QString &name) const;
 
     bool m_export = false;
     QString m_filesFolder;
+    QStringList m_alsoFreeIn;
+    mutable QHash<QString, QString> m_copies;   // source file and name -> its link on the exported page
 };

@@ -4,6 +4,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/PrivateCache.h"
 #include "views/KikBubblePage.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QWebEngineScript>
 #include <QWebEngineFindTextResult>
 #include <QWebEngineView>
+
+#include <stdexcept>
 
 namespace {
 
@@ -189,7 +192,12 @@ void KikBubbleViewMgr::setPageHtml(const QString &html)
     // Too big to hand over inline: the page goes into a file, beside links to the folders its
     // relative addresses name, so it looks the same as from the program's folder.
     if (!m_largePageDir) {
-        m_largePageDir = std::make_unique<QTemporaryDir>();
+        try {
+            m_largePageDir = privateTemporaryFolderThrow();
+        } catch (const std::exception &error) {
+            qDebug() << "bubble page not written:" << error.what();
+            return;
+        }
         const QDir appDir(applicationFolder());
         for (const QString &folder : {QStringLiteral("kikbb"), QStringLiteral("emoji")})
             QFile::link(appDir.filePath(folder), m_largePageDir->filePath(folder));
@@ -289,7 +297,13 @@ void KikBubbleViewMgr::openAttachmentCopy(const QUrl &url)
     const QString suffix = query.queryItemValue(QStringLiteral("sf"), QUrl::FullyDecoded).toLower();
     // The suffix came with the message: it must not name another folder.
     const QString name = sanitizeFileName(md5Hex(source) + QLatin1Char('.') + suffix);
-    const QString copy = QDir(QDir::tempPath()).filePath(name);
+    QString copy;
+    try {
+        copy = QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(name);
+    } catch (const std::exception &error) {
+        showWarning(QString::fromUtf8(error.what()));
+        return;
+    }
     if (!QFileInfo::exists(copy))
         QFile::copy(source, copy);
     onLinkClicked(QUrl::fromLocalFile(copy));

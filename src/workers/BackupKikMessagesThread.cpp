@@ -5,6 +5,7 @@
 #include "kik/KikFileNames.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikLocalDbLock.h"
+#include "kik/KikLocalFileStaging.h"
 #include "kik/KikRules.h"
 #include "kik/KikUidTable.h"
 #include "kik/KikUser.h"
@@ -38,37 +39,6 @@ const int kReportEvery = 256;
         __builtin_prefetch(record + offset);
 }
 
-// Copies that never overwrite: a missing source or an existing target is passed over
-// silently, so the first copy of a file in the database is kept. The copies made are
-// remembered so that a run that commits nothing can take them back.
-class NewFileCopies
-{
-public:
-    // name comes from the source's records: only a plain file name is used, so the copy
-    // stays inside folder.
-    void copy(const QString &source, const QString &folder, const QString &name)
-    {
-        const QString target = fileInFolder(folder, name);
-        if (source.isEmpty() || target.isEmpty() || !QFileInfo(source).isFile())
-            return;
-        const QFileInfo existing(target);
-        if (existing.exists() || existing.isSymLink())
-            return;
-        if (QFile::copy(source, target))
-            m_made.append(target);
-    }
-
-    void removeMade()
-    {
-        for (const QString &path : std::as_const(m_made))
-            QFile::remove(path);
-        m_made.clear();
-    }
-
-private:
-    QStringList m_made;
-};
-
 // What a message without a uid of its own is known by.
 struct ContentKey
 {
@@ -92,7 +62,10 @@ size_t qHash(const ContentKey &key, size_t seed = 0)
 class BackupRun
 {
 public:
-    BackupRun(const QString &folder, AbsProgressTarget *progress) : m_db(folder), m_lock(folder), m_progress(progress) {}
+    BackupRun(const QString &folder, AbsProgressTarget *progress)
+        : m_db(folder), m_lock(folder), m_progress(progress), m_files(folder)
+    {
+    }
 
     // Waits for any other writer of the database to finish, then opens it and begins the run's
     // transaction. A database without messages is filled in bulk, the run keeping the uids it
@@ -112,6 +85,8 @@ public:
             if (!QFileInfo::exists(path))
                 m_createdFolders.prepend(path);
         }
+        // Copies a killed run left behind go now, or into place when its commit was done.
+        KikLocalFileStaging::sweep(m_db.folder());
         m_messages = &messages;
         m_times = &times;
         noteSharedMessages(messages);
@@ -149,6 +124,7 @@ public:
         // Recomputed inside the transaction: a commit never leaves new chats without a time.
         m_db.updateLastTs();
         m_db.commitTran();
+        m_files.publish();
     }
 
     // For a run that commits nothing: the transaction is rolled back, and the files, the
@@ -158,7 +134,7 @@ public:
     {
         m_db.rollbackTran();
         m_db.close();
-        m_files.removeMade();
+        m_files.discard();
         if (m_db.createdDatabase())
             QFile::remove(m_db.databasePath());
         for (const QString &folder : std::as_const(m_createdFolders))
@@ -288,7 +264,7 @@ private:
     KikLocalDbLock m_lock;
     AbsProgressTarget *m_progress;
     QStringList m_createdFolders;
-    NewFileCopies m_files;
+    KikLocalFileStaging m_files;
     const KikMessageList *m_messages = nullptr;
     const QList<qint64> *m_times = nullptr;
     std::optional<KikUidTable> m_uids;

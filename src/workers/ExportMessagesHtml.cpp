@@ -15,11 +15,12 @@ constexpr qsizetype PendingLimit = 64 * 1024;
 
 } // namespace
 
-ExportMessagesHtml::ExportMessagesHtml(const QString &folder, const QString &fileName)
+ExportMessagesHtml::ExportMessagesHtml(const QString &folder, const QString &fileName, const QString &finalFolder)
     : m_folder(folder),
       m_filesFolder(QDir(folder).filePath(QStringLiteral("files"))),
       m_file(QDir(folder).filePath(fileName)),
-      m_html(KikBubbleHtml::forExport(m_filesFolder))
+      m_html(KikBubbleHtml::forExport(
+          m_filesFolder, finalFolder.isEmpty() ? QString() : QDir(finalFolder).filePath(QStringLiteral("files"))))
 {
     QDir().mkpath(m_filesFolder);
 }

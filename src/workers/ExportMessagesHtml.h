@@ -11,13 +11,14 @@
 
 #include <optional>
 
-// One HTML page of chat bubbles. Content files are copied into the output folder's "files"
-// subfolder; the export worker puts the style sheet there and the emoji pictures beside it.
+// One HTML page of chat bubbles. Content files and pictures are copied into the output folder's
+// "files" subfolder; the export worker puts the style sheet there and the emoji pictures beside it.
 class ExportMessagesHtml : public AbsFormatExport<_KikMessage>
 {
 public:
-    // fileName must be a plain name (the caller sanitises it); the page lies in folder.
-    ExportMessagesHtml(const QString &folder, const QString &fileName);
+    // fileName must be a plain name (the caller sanitises it); the page lies in folder. When the
+    // page is to move into finalFolder, its files take names free in finalFolder's "files" too.
+    ExportMessagesHtml(const QString &folder, const QString &fileName, const QString &finalFolder = QString());
 
     void begin() override;
     void write(const _KikMessage *message) override;

@@ -121,7 +121,7 @@ void ExportMessagesThread::run()
 int ExportMessagesThread::exportMessages()
 {
     if (isPerChat(m_format))
-        m_output.makeFolder(m_outputPath);
+        m_staging.beginThrow(m_outputPath);
     const qsizetype total = std::count_if(m_messages.cbegin(), m_messages.cend(),
                                           [](const _KikMessage *m) { return m->chat != nullptr; });
     // Started before sorting, so that the pictures are copied while the pages are made.
@@ -180,6 +180,7 @@ int ExportMessagesThread::exportMessages()
         m_pictureCopy->wait();
         m_pictureCopy.reset();
     }
+    m_staging.publishThrow();
     return count;
 }
 
@@ -187,7 +188,7 @@ void ExportMessagesThread::discardOutput()
 {
     // The picture copy ends first, so that every file it made is there to be removed.
     m_pictureCopy.reset();
-    m_output.removeAll();
+    m_staging.discard();
 }
 
 void ExportMessagesThread::sortForFormat()
@@ -198,42 +199,38 @@ void ExportMessagesThread::sortForFormat()
         sortMessages(m_messages);
 }
 
-// Every chat gets a file of its own: a name already taken, by an earlier file or by another
+// Every chat gets a file of its own: a name already taken, in the chosen folder or by another
 // chat of the same name, gets a number instead of being overwritten. The name is taken by
 // creating the file, so nothing that appears meanwhile is written over.
 ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat *chat)
 {
     const bool pdf = m_format == FormatPdf;
     const QString path = createUniqueFile(
-        QDir(m_outputPath).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))));
-    m_output.addFile(path);
+        QDir(m_staging.folder()).filePath(chatFileName(chat, pdf ? QStringLiteral("pdf") : QStringLiteral("html"))),
+        {m_staging.target()});
     Writer writer;
     if (pdf)
         writer = std::make_shared<ExportMessagesPdf>(path);
     else
-        writer = std::make_shared<ExportMessagesHtml>(m_outputPath, QFileInfo(path).fileName());
+        writer = std::make_shared<ExportMessagesHtml>(m_staging.folder(), QFileInfo(path).fileName(), m_staging.target());
     return writer;
 }
 
-// The pages share one "files" folder (style sheet, bubble pictures, copied attachments) and
-// the emoji folders; files already there are kept.
+// The pages share one "files" folder (style sheet, bubble pictures, copied attachments and
+// pictures) and the emoji folders.
 void ExportMessagesThread::prepareHtmlFolders()
 {
     const QDir program(applicationFolder());
+    const QDir staging(m_staging.folder());
+    for (const QString &folder : {QStringLiteral("files"), QStringLiteral("emoji"), QStringLiteral("kikemoji")}) {
+        if (!staging.mkdir(folder))
+            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.")
+                                         .arg(QDir::toNativeSeparators(staging.filePath(folder))).toUtf8().toStdString());
+    }
     // Copied before any page: an attachment copied into "files" must not take one of their names.
-    PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), prepareSubfolder(QStringLiteral("files")));
+    PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));
     // Well over a thousand small pictures: they are copied while the pages are written.
-    const QString emoji = prepareSubfolder(QStringLiteral("emoji"));
-    const QString kikEmoji = prepareSubfolder(QStringLiteral("kikemoji"));
-    m_pictureCopy = std::make_unique<PlainFileCopy>(PlainFileCopy::Folders{
-        {program.filePath(QStringLiteral("emoji")), emoji}, {program.filePath(QStringLiteral("kikemoji")), kikEmoji}});
-}
-
-QString ExportMessagesThread::prepareSubfolder(const QString &name)
-{
-    const QString folder = QDir(m_outputPath).filePath(name);
-    // What the export adds to a folder that was already there is taken back on a cancel.
-    if (!m_output.makeFolder(folder))
-        m_output.watchFolder(folder);
-    return folder;
+    m_pictureCopy = std::make_unique<PlainFileCopy>(
+        PlainFileCopy::Folders{{program.filePath(QStringLiteral("emoji")), staging.filePath(QStringLiteral("emoji"))},
+                               {program.filePath(QStringLiteral("kikemoji")), staging.filePath(QStringLiteral("kikemoji"))}});
 }

@@ -2,7 +2,7 @@
 
 #include "kik/KikMessage.h"
 #include "workers/AbsFormatExport.h"
-#include "workers/ExportOutputTracker.h"
+#include "workers/ExportStaging.h"
 #include "workers/PlainFileCopy.h"
 
 #include <QString>
@@ -14,7 +14,8 @@ class AbsProgressTarget;
 class _KikChat;
 
 // Writes messages to files in the background: text or CSV into one file, PDF or HTML into
-// one file per chat inside a folder. A cancel or an error takes back what the run wrote.
+// one file per chat inside a folder (written beside it first, see ExportStaging). A cancel or an
+// error takes back what the run wrote.
 class ExportMessagesThread : public QThread
 {
     Q_OBJECT
@@ -39,12 +40,11 @@ private:
     Writer openChatWriter(const _KikChat *chat);
     void discardOutput();
     void prepareHtmlFolders();
-    QString prepareSubfolder(const QString &name);
 
     KikMessageList m_messages;
     QString m_outputPath;
     int m_format;
     AbsProgressTarget *m_form;
-    ExportOutputTracker m_output;
+    ExportStaging m_staging;
     std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written
 };

@@ -85,7 +85,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         failReading(deviceFile.path);
     QSaveFile target(localPath);
     if (!target.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not create %1.%2").arg(localPath, target.errorString()));
+        fail(QStringLiteral("can not create %1.%2").arg(localPath, fileWriteReason(target)));
     if (m_buffer.size() < kDownloadBlock)
         m_buffer.resize(kDownloadBlock);
     const QString name = lastComponent(deviceFile.path);
@@ -101,12 +101,12 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         if (got == 0)
             break;
         if (target.write(m_buffer.constData(), got) != got)
-            fail(QStringLiteral("write file %1 failed. %2").arg(localPath, target.errorString()));
+            fail(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
         done += got;
         postProgress(m_progress, QString(), -1, transferText("Loading", name, done, deviceFile.size));
     }
     if (!target.commit())
-        fail(QStringLiteral("write file %1 failed. %2").arg(localPath, target.errorString()));
+        fail(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
     if (useCache && deviceFile.modified.isValid())
         m_cache.setLastDate(deviceFile.path, deviceFile.modified.toSecsSinceEpoch());
 }

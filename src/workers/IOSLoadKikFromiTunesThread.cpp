@@ -2,6 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
@@ -16,10 +17,6 @@
 #include <QtDebug>
 
 #include <stdexcept>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -61,25 +58,7 @@ void removeTreeOrLink(const QString &path)
         removeFolderTree(path);
 }
 
-// Decrypted messages must not be readable by other users of a shared temporary folder, and a
-// folder someone else planted there must not receive them.
-void ensurePrivateFolderThrow(const QString &path)
-{
-    QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink() && !QDir().mkpath(path))
-        fail(QStringLiteral("can not create %1.").arg(path));
-    info.refresh();
-#ifdef Q_OS_UNIX
-    if (info.isSymLink() || !info.isDir() || info.ownerId() != ::getuid())
-        fail(QStringLiteral("The cache folder %1 is not owned by you; remove it and try again.").arg(path));
-#endif
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-}
-
-QString cacheParentFolder()
-{
-    return QDir(QDir::tempPath()).filePath(QStringLiteral("talvora-itunes_cache"));
-}
+const QString kCacheFolderName = QStringLiteral("talvora-itunes_cache");
 
 bool isInside(const QString &path, const QString &folder)
 {
@@ -124,7 +103,7 @@ IOSLoadKikFromiTunesThread::~IOSLoadKikFromiTunesThread() = default;
 
 QString IOSLoadKikFromiTunesThread::defaultCacheRoot(const BackupManifest &backup)
 {
-    return QDir(cacheParentFolder()).filePath(backup.identityKey());
+    return QDir(privateCachePath(kCacheFolderName)).filePath(backup.identityKey());
 }
 
 QString IOSLoadKikFromiTunesThread::appFolder() const
@@ -178,12 +157,10 @@ const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const Q
 // there; nothing inside the backup is ever opened as a database.
 void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocation> &places)
 {
-    QTemporaryDir survey;
-    if (!survey.isValid())
-        fail(QStringLiteral("can not create %1. %2").arg(survey.path(), survey.errorString()));
+    const auto survey = privateTemporaryFolderThrow();
     for (int i = 0; i < places.size(); ++i) {
         const KikBackupLocation &place = places.at(i);
-        const QString root = survey.filePath(QString::number(i));
+        const QString root = survey->filePath(QString::number(i));
         const QString documents = root + QStringLiteral("/Documents");
         if (!QDir().mkpath(documents))
             fail(QStringLiteral("can not create %1.").arg(documents));
@@ -260,7 +237,8 @@ bool IOSLoadKikFromiTunesThread::linksPayloads() const
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
 {
     if (m_defaultCacheRoot) {
-        ensurePrivateFolderThrow(cacheParentFolder());
+        // Decrypted messages go there: a folder someone else planted must not receive them.
+        privateCacheFolderThrow(kCacheFolderName);
         m_cleanup = Cleanup::CacheRoot;
     } else if (!QFileInfo::exists(m_cacheRoot)) {
         m_cleanup = Cleanup::CacheRoot;

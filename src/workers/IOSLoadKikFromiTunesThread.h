@@ -33,7 +33,7 @@ public:
                                const QString &cacheRoot = QString(), QObject *parent = nullptr);
     ~IOSLoadKikFromiTunesThread() override;
 
-    // The temporary folder joined with "talvora-itunes_cache/" and the backup's identity key.
+    // The private cache (src/app/PrivateCache.h) joined with "talvora-itunes_cache/" and the backup's identity key.
     static QString defaultCacheRoot(const BackupManifest &backup);
 
     QString cacheRoot() const { return m_cacheRoot; }

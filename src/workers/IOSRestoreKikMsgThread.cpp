@@ -1,5 +1,6 @@
 #include "workers/IOSRestoreKikMsgThread.h"
 
+#include "app/FileUtils.h"
 #include "device/AfcClient.h"
 #include "device/DeviceCacheFolder.h"
 #include "device/MobileDeviceHandle.h"
@@ -142,7 +143,7 @@ void IOSRestoreKikMsgThread::deliverStoreThrow()
     const QString empty = QDir(m_cacheFolder).filePath(QStringLiteral("empty-store-log"));
     QFile emptyFile(empty);
     if (!emptyFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(QStringLiteral("can not create %1. %2").arg(empty, emptyFile.errorString()));
+        fail(QStringLiteral("can not create %1. %2").arg(empty, fileWriteReason(emptyFile)));
     emptyFile.close();
     for (const QString &log : kStoreLogs)
         putFile(empty, kDeviceStore + log, true);

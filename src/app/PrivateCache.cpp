@@ -1,0 +1,90 @@
+#include "app/PrivateCache.h"
+
+#include "app/AppFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <stdexcept>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const QString kCacheName = QStringLiteral("parlewick");
+
+[[noreturn]] void fail(const QString &text)
+{
+    throw std::runtime_error(text.toStdString());
+}
+
+QString notPrivateText(const QString &path)
+{
+    return QStringLiteral("The cache folder %1 is not owned by you, or is a link or a file; remove it and try again.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+QString privateCachePath(const QString &name)
+{
+    QString root = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    // Without a usable home the data folder keeps the cache; a relative path would mean the
+    // current folder.
+    root = QDir::isAbsolutePath(root) ? QDir(root).filePath(kCacheName) : QDir(dataFolder()).filePath(QStringLiteral("cache"));
+    return name.isEmpty() ? QDir::cleanPath(root) : QDir(root).filePath(name);
+}
+
+void ensurePrivateFolderThrow(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        fail(QStringLiteral("Cannot create the cache folder %1: %2")
+                 .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+    // lstat: a link is judged itself, never its target.
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+        fail(notPrivateText(path));
+    if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        fail(notPrivateText(path));
+#else
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isDir()))
+        fail(notPrivateText(path));
+    if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
+        fail(QStringLiteral("Cannot create the cache folder %1.").arg(QDir::toNativeSeparators(path)));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+#endif
+}
+
+QString privateCacheFolderThrow(const QString &name)
+{
+    const QString root = privateCachePath();
+    const QString parent = QFileInfo(root).absolutePath();
+    if (!QDir().mkpath(parent))
+        fail(QStringLiteral("Cannot create the cache folder %1.").arg(QDir::toNativeSeparators(parent)));
+    ensurePrivateFolderThrow(root);
+    if (name.isEmpty())
+        return root;
+    const QString folder = privateCachePath(name);
+    ensurePrivateFolderThrow(folder);
+    return folder;
+}
+
+std::unique_ptr<QTemporaryDir> privateTemporaryFolderThrow()
+{
+    auto folder = std::make_unique<QTemporaryDir>(QDir(privateCacheFolderThrow()).filePath(QStringLiteral("work-XXXXXX")));
+    if (!folder->isValid())
+        fail(QStringLiteral("Cannot create a working folder in %1. %2")
+                 .arg(QDir::toNativeSeparators(privateCachePath()), folder->errorString()));
+    return folder;
+}
