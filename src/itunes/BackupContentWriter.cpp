@@ -116,6 +116,8 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
         fail(QStringLiteral("can not create a temporary folder. %1").arg(m_work.errorString()));
     const QDir folder(backup.folder());
     m_filesDb = backupFormatOf(backup.folder()) == BackupFormat::FilesDb;
+    // The file list is put in place last: it is what a commit cut short is told by.
+    m_staging.recoverInterrupted(m_filesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
     if (!m_filesDb) {
         m_index = readManifestDb(folder.filePath(QStringLiteral("Manifest.mbdb")));
         m_before = m_index;

@@ -6,6 +6,7 @@
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupFileNode.h"
+#include "itunes/BackupFileStaging.h"
 #include "itunes/BackupKeybag.h"
 
 #include <QDir>
@@ -116,6 +117,10 @@ void BackupManifest::load()
     if (!m_tree.isEmpty())
         return;
     m_format = backupFormatOf(m_folder);
+    // A transfer into this backup that was cut short leaves the old files to be read.
+    m_readOldContent = m_format != BackupFormat::None
+                       && BackupFileStaging::isCutShortBeforeCommit(
+                           m_folder, m_format == BackupFormat::FilesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
     switch (m_format) {
     case BackupFormat::Mbdb:
         m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
@@ -156,8 +161,10 @@ QString BackupManifest::payloadPath(const _BackupFileNode *node) const
     if (name.isEmpty())
         return QString();
     const QDir dir(m_folder);
-    return m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
-                                             : dir.filePath(name);
+    const QString path = m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
+                                                           : dir.filePath(name);
+    const QString old = BackupFileStaging::oldContentPath(path);
+    return m_readOldContent && QFileInfo::exists(old) ? old : path;
 }
 
 bool BackupManifest::unlock(const QString &password)
@@ -238,11 +245,11 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             decryptor->decrypt(bytes, bytes, size_t(got));
             keep = got - 16;
             if (out.write(lastBlock) != lastBlock.size())
-                fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+                fail(fileWriteProblem(out));
             lastBlock = buffer.mid(keep, 16);
         }
         if (out.write(buffer.constData(), keep) != keep)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(fileWriteProblem(out));
         if (progress) {
             for (qint64 chunkEnd = done; chunkEnd < done + got;) {
                 chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
@@ -260,12 +267,12 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
             damaged();
         const qint64 tail = lastBlock.size() - (padded ? padding : 0);
         if (out.write(lastBlock.constData(), tail) != tail)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+            fail(fileWriteProblem(out));
         length = done - lastBlock.size() + tail;
     }
     if (quint64(length) != rec.size && !sizeMayDiffer)
         damaged();
     if (!out.commit())
-        fail(QStringLiteral("can not write %1. %2").arg(destination, out.errorString()));
+        fail(fileWriteProblem(out));
     setFileTimes(destination, rec.modificationTime);
 }

@@ -39,7 +39,8 @@ const int kReportEvery = 256;
 
 // Copies that never overwrite: a missing source or an existing target is passed over
 // silently, so the first copy of a file in the database is kept. The copies made are
-// remembered so that a run that commits nothing can take them back.
+// remembered so that a run that commits nothing can take them back. A copy that cannot be
+// made (a full disk) stops the run: it would be a file lost.
 class NewFileCopies
 {
 public:
@@ -53,8 +54,8 @@ public:
         const QFileInfo existing(target);
         if (existing.exists() || existing.isSymLink())
             return;
-        if (QFile::copy(source, target))
-            m_made.append(target);
+        copyToNewFileThrow(source, target);
+        m_made.append(target);
     }
 
     void removeMade()
