@@ -126,7 +126,7 @@ bool sameBytes(const QString &a, const QString &b)
 
 } // namespace
 
-QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, qint64 *count)
+QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, bool killed, qint64 *count)
 {
     QStringList problems;
     qint64 found = -1;
@@ -150,7 +150,8 @@ QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, 
             QStringList strays;
             for (const QString &file : filesUnder(folder)) {
                 const QString path = QDir(folder).filePath(file);
-                if (path != layout.databasePath() && !referenced.contains(path))
+                if (path != layout.databasePath() && !referenced.contains(path)
+                    && !(killed && path == layout.databasePath() + QStringLiteral("-journal")))
                     strays << file;
             }
             addStrays(problems, QStringLiteral("files the database does not reference"), strays);

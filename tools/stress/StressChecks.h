@@ -11,8 +11,8 @@
 // A local database folder: a sound database (integrity check) holding one of counts messages;
 // no file the database does not reference, no temporary file, in it or beside it (only the
 // writer's lock file). A missing database, or a folder without one that holds no file, counts
-// as no messages.
-QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, qint64 *count = nullptr);
+// as no messages. After a killed run, SQLite's journal may be left too (the next writer removes it).
+QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, bool killed, qint64 *count = nullptr);
 
 // An iTunes backup: it loads, every file of its list is there with its size, no file beside
 // them that the list does not name, and the program reads one of counts Kik messages out of it.

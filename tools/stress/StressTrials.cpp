@@ -53,7 +53,7 @@ QString ended(const KilledRun &run)
 qint64 messagesIn(const QString &databaseFolder)
 {
     qint64 count = -1;
-    localDbProblems(databaseFolder, {}, &count);
+    localDbProblems(databaseFolder, {}, false, &count);
     return count;
 }
 
@@ -160,7 +160,7 @@ QStringList StressTrials::importTrial(quint32 seed, KillAt at)
     const KillPlan plan = planFor(seed, at, whole, m_databases);
     const KilledRun killed = run(importArguments(m_bench.source, name), plan);
     noteRun(killed, plan, whole);
-    QStringList problems = localDbProblems(folder, {before, after});
+    QStringList problems = localDbProblems(folder, {before, after}, killed.killed);
     if (!killed.killed && killed.exitCode != 0)
         problems << QStringLiteral("the import failed: ") + ended(killed);
 
@@ -177,7 +177,7 @@ QStringList StressTrials::nextImportProblems(const QString &name, qint64 count)
     const KilledRun next = run(importArguments(m_bench.source, name), KillPlan());
     if (next.exitCode != 0)
         problems << QStringLiteral("the next import failed: ") + ended(next);
-    for (const QString &problem : localDbProblems(folder, {count}))
+    for (const QString &problem : localDbProblems(folder, {count}, false))
         problems << QStringLiteral("after the next import: ") + problem;
     return problems;
 }
@@ -272,7 +272,7 @@ QStringList StressTrials::writersTrial(quint32 seed)
             || (process->exitCode() != 0 && !err.contains(QLatin1String("in use"))))
             problems << QStringLiteral("a writer failed, exit code %1: %2").arg(process->exitCode()).arg(err);
     }
-    problems += localDbProblems(folder, {m_sourceCount});
+    problems += localDbProblems(folder, {m_sourceCount}, false);
     problems += nextImportProblems(name, m_sourceCount);
     if (problems.isEmpty())
         removeDatabase(folder);
