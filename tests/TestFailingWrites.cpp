@@ -18,7 +18,7 @@
 
 namespace {
 
-enum class Room { SmallFileSystem, FileSizeLimit };
+enum class Room { Plenty, SmallFileSystem, FileSizeLimit };
 
 const rlim_t kFileSizeLimit = 96 * 1024;
 
@@ -137,7 +137,7 @@ private slots:
         // Exports read this database.
         const ToolRun import = runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_source, QStringLiteral("--into"),
                                         QStringLiteral("whole")},
-                                       Room(-1), environment());
+                                       Room::Plenty, environment());
         QCOMPARE(import.code, 0);
     }
 
