@@ -13,6 +13,7 @@
 #include "db/Sqlite3DB.h"
 #include "device/DeviceCacheFolder.h"
 #include "itunes/AesCbcDecryptor.h"
+#include "itunes/BackupContentWriter.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
@@ -188,6 +189,22 @@ private slots:
         builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Keychain/hw.db"), "hw", hardware);
         backupFolder = env.path("backup");
         builder.build(backupFolder);
+    }
+
+    // A second writer would take the first's staged files for those of a run that died.
+    void aSecondWriterIsToldTheBackupIsInUse()
+    {
+        const QSharedPointer<BackupManifest> backup = openBackup(backupFolder);
+        {
+            BackupContentWriter first(*backup);
+            try {
+                BackupContentWriter second(*backup);
+                QFAIL("a second writer at once");
+            } catch (const std::runtime_error &error) {
+                QVERIFY2(QString::fromUtf8(error.what()).contains("is being written by another task"), error.what());
+            }
+        }
+        BackupContentWriter again(*backup);
     }
 
     void anEncryptedModernBackupIsWrittenWholeAndTwiceWithoutDoubles()

@@ -9,6 +9,26 @@
 #include <QtTest>
 
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs work in a child process that dies the moment work calls the function it is given, as
+// a killed program would: nothing after that point runs, no destructor either.
+void dieWithin(const std::function<void(const std::function<void()> &die)> &work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        work([] { _exit(0); });
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+} // namespace
 
 class TestBackupFileStaging : public QObject
 {
@@ -63,6 +83,54 @@ private slots:
             BackupFileStaging staging(folder);
             staging.stageThrow(newContent, "added");
         }
+        QCOMPARE(treeOf(folder), before);
+    }
+
+    // Killed while placing the files, before the last one (the list): readers still get the
+    // old content, and the next writer puts the folder back as it was.
+    void aCommitCutShortBeforeItsLastFileIsTakenBack()
+    {
+        const QMap<QString, QByteArray> before = treeOf(folder);
+        dieWithin([&](const std::function<void()> &die) {
+            BackupFileStaging staging(folder);
+            staging.stageThrow(newContent, "existing");
+            staging.stageThrow(newContent, "added");
+            staging.commitThrow(die);   // the list, staged last, never came
+        });
+        QVERIFY(BackupFileStaging::isCutShortBeforeCommit(folder, "Manifest.mbdb"));
+        QCOMPARE(readFileBytes(BackupFileStaging::oldContentPath(folder + "/existing")), QByteArray("old"));
+        BackupFileStaging(folder).recoverInterrupted("Manifest.mbdb");
+        QCOMPARE(treeOf(folder), before);
+        QVERIFY(!BackupFileStaging::isCutShortBeforeCommit(folder, "Manifest.mbdb"));
+    }
+
+    // Killed once the list was in place: the new files stay, the old ones go.
+    void aCommitCutShortAfterItsLastFileIsFinished()
+    {
+        writeFileBytes(env.path("new-index"), "new index");
+        dieWithin([&](const std::function<void()> &die) {
+            BackupFileStaging staging(folder);
+            staging.stageThrow(newContent, "existing");
+            staging.stageThrow(newContent, "added");
+            staging.stageThrow(env.path("new-index"), "Manifest.mbdb");
+            staging.commitThrow(die);
+        });
+        QVERIFY(!BackupFileStaging::isCutShortBeforeCommit(folder, "Manifest.mbdb"));
+        BackupFileStaging(folder).recoverInterrupted("Manifest.mbdb");
+        QCOMPARE(treeOf(folder), (QMap<QString, QByteArray>{
+                                     {"Manifest.mbdb", "new index"}, {"existing", "new"}, {"added", "new"}}));
+    }
+
+    void copiesStagedByAKilledWriterGo()
+    {
+        const QMap<QString, QByteArray> before = treeOf(folder);
+        dieWithin([&](const std::function<void()> &die) {
+            BackupFileStaging staging(folder);
+            staging.stageThrow(newContent, "ab/added");
+            die();
+        });
+        QVERIFY(treeOf(folder) != before);
+        BackupFileStaging(folder).recoverInterrupted("Manifest.mbdb");
         QCOMPARE(treeOf(folder), before);
     }
 

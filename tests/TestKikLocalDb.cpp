@@ -93,6 +93,7 @@ private slots:
     void membersOfMissingUsers();
     void hostileNamesStayInsideTheFolder();
     void brokenDatabaseFile();
+    void creationsOfKilledRunsGo();
     void bulkLoadHoldsRowsUntilRead();
     void readsWaitForAWritersCommit();
 };
@@ -355,6 +356,29 @@ void TestKikLocalDb::brokenDatabaseFile()
     QVERIFY(!errorText([&] { db.open(); }).isEmpty());
     QVERIFY(!db.isOpen());
     QCOMPARE(QFileInfo(garbage.fileName()).size(), 4096);   // left as it was
+}
+
+// A run killed while it made the database leaves its temporary file (and its journal): they
+// go once the database exists, whether this run made it or found it.
+void TestKikLocalDb::creationsOfKilledRunsGo()
+{
+    for (const bool exists : {false, true}) {
+        const QString folder = newFolder();
+        QDir().mkpath(folder);
+        if (exists)
+            KikLocalDb(folder).open();
+        const QStringList left{folder + QStringLiteral("/talvora-kik.db.new-Ab12Cd"),
+                               folder + QStringLiteral("/talvora-kik.db.new-Ab12Cd-journal")};
+        for (const QString &path : left) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        KikLocalDb db(folder);
+        db.open();
+        QVERIFY(QFileInfo::exists(db.databasePath()));
+        for (const QString &path : left)
+            QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    }
 }
 
 // A read-only load while another run commits sees the commit whole, never half-written pages.

@@ -10,6 +10,7 @@
 #include <QStorageInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 
 namespace {
@@ -140,10 +141,52 @@ QString fileWriteReason(const QFileDevice &file)
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder));
     // A full disk often comes back as "Unknown error".
+    const QString reason = file.errorString();
     const QStorageInfo storage(folder);
-    if (storage.isValid() && storage.bytesAvailable() == 0)
+    if (reason == qt_error_string(ENOSPC) || reason == qt_error_string(EDQUOT)
+        || (storage.isValid() && storage.bytesAvailable() == 0))
         return QStringLiteral("the disk is full.");
-    return file.errorString();
+    // A write cut short says nothing ("Unknown error"): there was no room for the rest.
+    if (reason == qt_error_string(EFBIG) || reason == QFile().errorString())
+        return QStringLiteral("the file is too large for the disk, or the disk is full.");
+    return reason;
+}
+
+namespace {
+
+// QFile::remove keeps a file whose buffered rest cannot be written (a full disk) on closing.
+void removeUnfinished(QFile &file)
+{
+    file.close();
+    QFile::remove(file.fileName());
+}
+
+} // namespace
+
+void copyToNewFileThrow(const QString &source, const QString &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2")
+                                     .arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        throw std::runtime_error(fileWriteProblem(out).toUtf8().toStdString());
+    while (!in.atEnd()) {
+        const QByteArray block = in.read(1 << 16);
+        if (block.isEmpty() && in.error() != QFileDevice::NoError)
+            break;
+        if (out.write(block) != block.size() || !out.flush()) {
+            const QString problem = fileWriteProblem(out);
+            removeUnfinished(out);
+            throw std::runtime_error(problem.toUtf8().toStdString());
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        removeUnfinished(out);
+        throw std::runtime_error(QStringLiteral("Cannot read %1: %2")
+                                     .arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+    }
 }
 
 QString escapeHtml(QString &text)

@@ -22,6 +22,10 @@ QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn = {}
 QString fileWriteProblem(const QFileDevice &file);
 // The reason alone ("the disk is full."), for messages that name the file themselves.
 QString fileWriteReason(const QFileDevice &file);
+// Copies source into a new file at target, never over one that is there. Raises in the
+// program's words when the source cannot be read or the target not made or not written whole
+// (a full disk); a part written is removed.
+void copyToNewFileThrow(const QString &source, const QString &target);
 QString escapeHtml(QString &text);           // changes the argument and returns a copy
 QString escapeHtml(const QString &text);     // convenience for temporaries
 QString md5Hex(const QString &text);

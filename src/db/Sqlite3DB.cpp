@@ -143,11 +143,9 @@ void Sqlite3DB::execScriptThrow(const QByteArray &script)
     char *message = nullptr;
     // constData() ends in NUL, so the script ends at its first NUL byte.
     const int rc = sqlite3_exec(m_db, script.constData(), nullptr, nullptr, &message);
-    if (rc != SQLITE_OK) {
-        const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
-        sqlite3_free(message);
-        throw sqliteError(rc, text, m_path, QString());
-    }
+    sqlite3_free(message);   // the connection keeps it too, with the extended code
+    if (rc != SQLITE_OK)
+        throw sqliteError(m_db, QString());
 }
 
 qint64 Sqlite3DB::lastInsertId() const

@@ -6,6 +6,8 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
 namespace {
 
 const int kMaxContext = 300;   // long scripts would bury the engine's message
@@ -23,6 +25,11 @@ QString describedFailure(int code, const QString &file)
     if (file.isEmpty())
         return QString();   // a database in memory has no file to name
     const QString name = shownFileName(file);
+    // The engine keeps the system's reason only now and then: a write that failed is most
+    // often one that found no room.
+    if (code == SQLITE_IOERR_WRITE)
+        return QStringLiteral("The database %1 could not be written: the disk is full, the file is too large "
+                              "for it, or the disk reported an error. Nothing was changed.").arg(name);
     switch (code & 0xff) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
@@ -33,6 +40,8 @@ QString describedFailure(int code, const QString &file)
     case SQLITE_CANTOPEN:
         return QStringLiteral("The database %1 cannot be opened: it is missing, or its folder "
                               "cannot be read or written.").arg(name);
+    case SQLITE_IOERR:
+        return QStringLiteral("The database %1 could not be read or written: the disk reported an error.").arg(name);
     case SQLITE_READONLY:
         return QStringLiteral("The database %1 is read-only and cannot be changed.").arg(name);
     case SQLITE_BUSY:
@@ -71,6 +80,11 @@ std::runtime_error sqliteError(sqlite3 *db, const QString &context)
     if (!db)
         return sqliteError(QStringLiteral("out of memory"), context);
     const char *file = sqlite3_db_filename(db, "main");
-    return sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)),
+    int code = sqlite3_extended_errcode(db);
+    // A write cut short by a full disk is SQLITE_FULL, one refused outright only an I/O error.
+    const int system = sqlite3_system_errno(db);
+    if ((code & 0xff) == SQLITE_IOERR && (system == ENOSPC || system == EDQUOT || system == EFBIG))
+        code = SQLITE_FULL;
+    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(db)),
                        QString::fromUtf8(file ? file : ""), context);
 }

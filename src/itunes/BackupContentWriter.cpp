@@ -1,5 +1,6 @@
 #include "itunes/BackupContentWriter.h"
 
+#include "app/AppFolders.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3DB.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 
 #include <stdexcept>
 
@@ -107,6 +109,15 @@ struct BackupContentWriter::Existing
 BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
     : m_backup(backup), m_staging(backup.folder())
 {
+    // One writer at a time: a second would take the first's staged files for those of a run
+    // that died. The lock lies in the data folder, never in the backup.
+    const QString locks = QDir(dataFolder()).filePath(QStringLiteral("backup_locks"));
+    QDir().mkpath(locks);
+    m_lock = std::make_unique<QLockFile>(QDir(locks).filePath(backup.identityKey() + QStringLiteral(".lock")));
+    m_lock->setStaleLockTime(0);   // only an owner that has ended makes it stale
+    if (!m_lock->tryLock(0))
+        fail(QStringLiteral("The iTunes backup %1 is being written by another task. Try again when it has finished.")
+                 .arg(QDir::toNativeSeparators(backup.folder())));
     if (backup.encrypted()) {
         m_keybag = backup.keybag();
         if (!m_keybag)
@@ -116,6 +127,8 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
     m_work = privateTemporaryFolderThrow();
     const QDir folder(backup.folder());
     m_filesDb = backupFormatOf(backup.folder()) == BackupFormat::FilesDb;
+    // The file list is put in place last: it is what a commit cut short is told by.
+    m_staging.recoverInterrupted(m_filesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
     if (!m_filesDb) {
         m_index = readManifestDb(folder.filePath(QStringLiteral("Manifest.mbdb")));
         m_before = m_index;

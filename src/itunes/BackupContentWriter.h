@@ -14,6 +14,7 @@
 
 class BackupManifest;
 class BackupKeybag;
+class QLockFile;
 class Sqlite3DB;
 
 // Puts files into a loaded iTunes backup of either format, plain or encrypted, all at once.
@@ -54,6 +55,7 @@ private:
     void checkStoredThrow(const QString &name, const _MbdbRecord &rec, const QString &copy) const;
 
     const BackupManifest &m_backup;
+    std::unique_ptr<QLockFile> m_lock;            // held while this writer lives
     bool m_filesDb = false;                       // Manifest.db, else Manifest.mbdb
     QSharedPointer<const BackupKeybag> m_keybag;  // set for an encrypted backup
     std::unique_ptr<QTemporaryDir> m_work;        // private: plain copies and encrypted files

@@ -4,19 +4,61 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const QString kStagedSuffix = QStringLiteral(".parlewick-part");
 const QString kAsideSuffix = QStringLiteral(".parlewick-old");
+// The files a commit adds (none of that name was there), written before the first is placed:
+// a commit cut short takes them back (recoverInterrupted).
+const QString kAddedList = QStringLiteral(".parlewick-added");
 
 [[noreturn]] void fail(const QString &text)
 {
     throw std::runtime_error(text.toStdString());
+}
+
+// rename(2): replaces the target at once, where QFile::rename refuses to.
+bool replaceFile(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    struct stat first {}, second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
+           && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+// Keeps the target's content under its aside name. A hard link keeps the target in place too,
+// so no moment passes without it; where links are not to be had it is moved aside.
+bool setAside(const QString &target)
+{
+    const QString aside = target + kAsideSuffix;
+    QFile::remove(aside);
+    return ::link(QFile::encodeName(target).constData(), QFile::encodeName(aside).constData()) == 0
+           || QFile::rename(target, aside);
+}
+
+// The target's old content back in its place.
+void putBack(const QString &target)
+{
+    const QString aside = target + kAsideSuffix;
+    // Still the same file when it was only linked aside: the link goes.
+    const bool done = sameFile(aside, target) ? QFile::remove(aside) : replaceFile(aside, target);
+    if (!done)
+        qDebug("BackupFileStaging: can not put back %s", qUtf8Printable(target));
 }
 
 } // namespace
@@ -42,6 +84,62 @@ QString BackupFileStaging::targetPath(const QString &fileName) const
     return QDir(m_folder).filePath(fileName);
 }
 
+bool BackupFileStaging::isCommitted(const QString &folder, const QString &lastFileName)
+{
+    const QString last = QDir(folder).filePath(lastFileName);
+    // Past the commit the last file is a new one, beside its old content.
+    return QFileInfo::exists(last + kAsideSuffix) && QFileInfo::exists(last) && !sameFile(last, last + kAsideSuffix);
+}
+
+bool BackupFileStaging::isCutShortBeforeCommit(const QString &folder, const QString &lastFileName)
+{
+    const QString last = QDir(folder).filePath(lastFileName);
+    return (QFileInfo::exists(QDir(folder).filePath(kAddedList)) || QFileInfo::exists(last + kAsideSuffix))
+           && !isCommitted(folder, lastFileName);
+}
+
+QString BackupFileStaging::oldContentPath(const QString &path)
+{
+    return path + kAsideSuffix;
+}
+
+void BackupFileStaging::recoverInterrupted(const QString &lastFileName)
+{
+    const QString last = targetPath(lastFileName);
+    const bool committed = isCommitted(m_folder, lastFileName);
+    const QString addedList = targetPath(kAddedList);
+    QFile added(addedList);
+    if (!committed && added.open(QIODevice::ReadOnly)) {
+        while (!added.atEnd()) {
+            const QString name = QString::fromUtf8(added.readLine()).trimmed();
+            if (!name.isEmpty() && !name.startsWith(QLatin1Char('/')) && !name.contains(QLatin1String("..")))
+                QFile::remove(targetPath(name));
+        }
+    }
+    added.close();
+    QStringList asides;
+    QDirIterator it(m_folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(kStagedSuffix))
+            QFile::remove(path);
+        else if (path.endsWith(kAsideSuffix) && path != last + kAsideSuffix)
+            asides << path;
+    }
+    // The last file's aside goes last, after the list of added files: until then it tells what
+    // happened.
+    asides << last + kAsideSuffix;
+    for (const QString &aside : std::as_const(asides)) {
+        if (aside == last + kAsideSuffix)
+            QFile::remove(addedList);
+        if (committed)
+            QFile::remove(aside);
+        else if (QFileInfo::exists(aside))
+            putBack(aside.chopped(kAsideSuffix.size()));
+    }
+    QFile::remove(addedList);
+}
+
 QString BackupFileStaging::stageThrow(const QString &localPath, const QString &fileName)
 {
     const QString target = targetPath(fileName);
@@ -53,51 +151,72 @@ QString BackupFileStaging::stageThrow(const QString &localPath, const QString &f
         m_madeFolders << parent;
     }
     QFile::remove(copy);
-    QFile source(localPath);
-    if (!source.copy(copy)) {
-        const QString reason = source.errorString();
-        QFile::remove(copy);
-        fail(QStringLiteral("can not write %1. %2").arg(target, reason));
+    try {
+        copyToNewFileThrow(localPath, copy);
+    } catch (const std::runtime_error &error) {
+        fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromUtf8(error.what())));
     }
+    if (!m_staged.contains(fileName))
+        m_order << fileName;
     m_staged.insert(fileName, copy);
     return copy;
+}
+
+void BackupFileStaging::writeAddedListThrow()
+{
+    QByteArray names;
+    for (const QString &name : std::as_const(m_order)) {
+        const QString target = targetPath(name);
+        if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink())
+            names += name.toUtf8() + '\n';
+    }
+    QSaveFile list(targetPath(kAddedList));
+    if (!list.open(QIODevice::WriteOnly) || list.write(names) != names.size() || !list.commit())
+        fail(QStringLiteral("can not write %1. %2").arg(list.fileName(), list.errorString()));
 }
 
 void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
 {
     QStringList placed;
-    QStringList setAside;
+    QStringList setAsideTargets;
     try {
-        for (auto it = m_staged.cbegin(); it != m_staged.cend(); ++it) {
-            const QString target = targetPath(it.key());
+        writeAddedListThrow();
+        for (const QString &name : std::as_const(m_order)) {
+            const QString target = targetPath(name);
             if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-                QFile::remove(target + kAsideSuffix);
-                if (!QFile::rename(target, target + kAsideSuffix))
+                if (!setAside(target))
                     fail(QStringLiteral("can not overwrite %1").arg(target));
-                setAside << target;
+                setAsideTargets << target;
             }
-            QFile copy(it.value());
-            if (!copy.rename(target))
-                fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(copy)));
+            if (!replaceFile(m_staged.value(name), target))
+                fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
             placed << target;
         }
         lastStep();
     } catch (...) {
-        rollBack(placed, setAside);
+        rollBack(placed, setAsideTargets);
         throw;
     }
     m_staged.clear();
+    m_order.clear();
     m_madeFolders.clear();
-    for (const QString &target : std::as_const(setAside))
-        if (!QFile::remove(target + kAsideSuffix))
+    // The last file's old content goes last, after the list of added files: until then a
+    // commit cut short can be told from one that was not.
+    const QString last = placed.isEmpty() ? QString() : placed.last();
+    for (const QString &target : std::as_const(setAsideTargets))
+        if (target != last && !QFile::remove(target + kAsideSuffix))
             qDebug("BackupFileStaging: can not remove %s", qUtf8Printable(target + kAsideSuffix));
+    QFile::remove(targetPath(kAddedList));
+    if (!last.isEmpty())
+        QFile::remove(last + kAsideSuffix);
 }
 
-void BackupFileStaging::rollBack(const QStringList &placed, const QStringList &setAside)
+void BackupFileStaging::rollBack(const QStringList &placed, const QStringList &setAsideTargets)
 {
     for (const QString &target : placed)
-        QFile::remove(target);
-    for (const QString &target : setAside)
-        if (!QFile::rename(target + kAsideSuffix, target))
-            qDebug("BackupFileStaging: can not put back %s", qUtf8Printable(target));
+        if (!setAsideTargets.contains(target))
+            QFile::remove(target);
+    for (const QString &target : setAsideTargets)
+        putBack(target);
+    QFile::remove(targetPath(kAddedList));
 }

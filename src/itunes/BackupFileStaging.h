@@ -7,9 +7,12 @@
 #include <functional>
 
 // Files put into an iTunes backup folder all together or not at all. Each file is first copied
-// to a temporary name beside its place; commitThrow moves them all into place and runs the
-// caller's last step (writing the index); when anything fails, every file in the folder is put
-// back as it was. Copies never committed are removed on destruction.
+// to a temporary name beside its place; commitThrow moves them all into place, in the order
+// they were staged, and runs the caller's last step; when anything fails, every file in the
+// folder is put back as it was. Copies never committed are removed on destruction. The file
+// staged last (the backup's file list) is the commit: a commit cut short before it is put in
+// place is taken back by the next writer, one cut short after it is finished
+// (recoverInterrupted).
 class BackupFileStaging
 {
 public:
@@ -27,12 +30,25 @@ public:
     QString stageThrow(const QString &localPath, const QString &fileName);
     // Raises "can not overwrite %1" or "can not write %1. %2", or what lastStep raised.
     void commitThrow(const std::function<void()> &lastStep);
+    // Settles what a commit cut short (the program killed, the machine stopped) left in the
+    // folder, before anything else is staged: the old files are put back and the added ones
+    // removed, unless the last file (lastFileName) was in place already; then the old ones go.
+    // Staged copies left go too.
+    void recoverInterrupted(const QString &lastFileName);
+    // A commit into folder was cut short before its last file was put in place, and no writer
+    // has settled it yet: the folder's content is still the old one, and a file replaced
+    // already has its old content at oldContentPath. Reading it writes nothing.
+    static bool isCutShortBeforeCommit(const QString &folder, const QString &lastFileName);
+    static QString oldContentPath(const QString &path);
 
 private:
+    static bool isCommitted(const QString &folder, const QString &lastFileName);
+    void writeAddedListThrow();
     void rollBack(const QStringList &placed, const QStringList &setAside);
     void removeMadeFolders();
 
     QString m_folder;
     QHash<QString, QString> m_staged;   // file name -> temporary copy
+    QStringList m_order;                // the file names as staged
     QStringList m_madeFolders;          // sub-folders this staging made
 };

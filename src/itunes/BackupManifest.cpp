@@ -6,6 +6,7 @@
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupFileNode.h"
+#include "itunes/BackupFileStaging.h"
 #include "itunes/BackupKeybag.h"
 #include "plist/CFType.h"
 
@@ -117,6 +118,10 @@ void BackupManifest::load()
     if (!m_tree.isEmpty())
         return;
     m_format = backupFormatOf(m_folder);
+    // A transfer into this backup that was cut short leaves the old files to be read.
+    m_readOldContent = m_format != BackupFormat::None
+                       && BackupFileStaging::isCutShortBeforeCommit(
+                           m_folder, m_format == BackupFormat::FilesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
     switch (m_format) {
     case BackupFormat::Mbdb:
         m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
@@ -155,8 +160,10 @@ QString BackupManifest::payloadPath(const _BackupFileNode *node) const
     if (name.isEmpty())
         return QString();
     const QDir dir(m_folder);
-    return m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
-                                             : dir.filePath(name);
+    const QString path = m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
+                                                           : dir.filePath(name);
+    const QString old = BackupFileStaging::oldContentPath(path);
+    return m_readOldContent && QFileInfo::exists(old) ? old : path;
 }
 
 bool BackupManifest::unlock(const QString &password)

@@ -96,6 +96,7 @@ private:
     QString m_displayName;
     QString m_folder;
     BackupFormat m_format = BackupFormat::None;  // of the file list the tree was built from
+    bool m_readOldContent = false;               // a transfer into it was cut short before its commit
     BackupFileTree m_tree;
     ManifestFilesSkipped m_skipped;
     QSharedPointer<BackupKeybag> m_keybag;  // set once unlocked

@@ -64,6 +64,17 @@ QString thumbPath(const QString &thumbs, const QVariantHash &attachment, const Q
     return pool.intern(path);
 }
 
+// A database is begun under a temporary name and linked into place whole: once it exists, the
+// files other runs began (runs that died, or lost the race) are of no use to anyone. One still
+// working finds the database there when it would link its own, and opens it.
+void removeUnfinishedCreations(const QString &path)
+{
+    const QFileInfo database(path);
+    const QDir folder = database.absoluteDir();
+    for (const QString &name : folder.entryList({database.fileName() + QStringLiteral(".new-*")}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(name));
+}
+
 }
 
 KikLocalDb::KikLocalDb(const QString &folder)
@@ -125,8 +136,10 @@ void KikLocalDb::open()
     const QString path = databasePath();
     if (!QFileInfo::exists(path)) {
         createThrow(path);
+        removeUnfinishedCreations(path);
         return;
     }
+    removeUnfinishedCreations(path);
     openThrow(path, ReadWrite);
     // A database file without tables (left by a creation cut short in an earlier version) gets
     // its schema now instead of failing on every query. Checked again inside the transaction:

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtDebug>
 
+#include <stdexcept>
+
 namespace {
 
 const QString kStagingPrefix = QStringLiteral(".staging-");
@@ -62,10 +64,10 @@ void KikLocalFileStaging::copy(const QString &source, const QString &folder, con
         return;
     if (m_staging.isEmpty()) {
         QTemporaryDir staging(QDir(m_databaseFolder).filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
-        if (!staging.isValid()) {
-            qWarning() << "no staging folder for attachment copies in" << m_databaseFolder << staging.errorString();
-            return;
-        }
+        if (!staging.isValid())
+            throw std::runtime_error(QStringLiteral("Cannot make a folder for attachment copies in %1: %2")
+                                         .arg(QDir::toNativeSeparators(m_databaseFolder), staging.errorString())
+                                         .toUtf8().toStdString());
         staging.setAutoRemove(false);
         m_staging = staging.path();
         for (const QString &sub : kFolders)
@@ -74,7 +76,8 @@ void KikLocalFileStaging::copy(const QString &source, const QString &folder, con
     const QString staged = fileInFolder(QDir(m_staging).filePath(QFileInfo(folder).fileName()), name);
     if (staged.isEmpty() || QFileInfo::exists(staged))
         return;
-    QFile::copy(source, staged);
+    // A copy that cannot be made (a full disk) stops the run: it would be a file lost.
+    copyToNewFileThrow(source, staged);
 }
 
 void KikLocalFileStaging::publish()
