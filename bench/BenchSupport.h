@@ -39,10 +39,10 @@ class QuietProgress : public AbsProgressTarget
 public:
     bool isCanceled() const override { return false; }
     bool isWaitingForTips() const override { return false; }
-    void postProgress(const QString &, int, const QString &) override {}
+    void postProgress(const QString &, int, const QString &) override { }
     void postError(const QString &message) override { error = message; }
     void postSuccess(const QString &message) override { success = message; }
-    void postTipsWait(const QString &) override {}
+    void postTipsWait(const QString &) override { }
 
     QString error;
     QString success;

@@ -39,7 +39,7 @@ QByteArray copyScript(const QString &database)
     return script + "COMMIT;\n";
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -53,8 +53,7 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     const GeneratedKikStore store = KikStoreGenerator(options).generate(work.filePath(QStringLiteral("kik")));
-    std::printf("generated store: %lld messages in %.1f s\n", static_cast<long long>(store.messages),
-                timer.nsecsElapsed() / 1e9);
+    std::printf("generated store: %lld messages in %.1f s\n", static_cast<long long>(store.messages), timer.nsecsElapsed() / 1e9);
 
     const qint64 beforeLoad = BenchSupport::statusBytes("VmRSS:");
     KikDataSetPtr dataSet = KikDataSetPtr::create();
@@ -82,8 +81,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const double shellSeconds =
-        BenchSupport::shellSeconds(work.filePath(QStringLiteral("copy.db")), copyScript(database), true);
+    const double shellSeconds = BenchSupport::shellSeconds(work.filePath(QStringLiteral("copy.db")), copyScript(database), true);
 
     std::printf("messages backed up:           %lld (%s)\n", static_cast<long long>(messages.size()),
                 qUtf8Printable(progress.success));
@@ -96,7 +94,7 @@ int main(int argc, char **argv)
     }
     std::printf("memory before loading         %8.1f MiB\n", beforeLoad / kMiB);
     std::printf("memory with the data set      %8.1f MiB (data set %.1f MiB)\n", loaded / kMiB, (loaded - beforeLoad) / kMiB);
-    std::printf("peak during the backup        %8.1f MiB (%.1f MiB above the loaded set; goal: below 100)\n",
-                peak / kMiB, (peak - loaded) / kMiB);
+    std::printf("peak during the backup        %8.1f MiB (%.1f MiB above the loaded set; goal: below 100)\n", peak / kMiB,
+                (peak - loaded) / kMiB);
     return 0;
 }

@@ -106,7 +106,7 @@ double toolAloneSeconds(const QString &root)
     return timer.nsecsElapsed() / 1e9;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -120,8 +120,8 @@ int main(int argc, char **argv)
 
     const qint64 messages = args.value(0, QStringLiteral("200000")).toLongLong();
     const int mebibytes = args.value(1, QStringLiteral("500")).toInt();
-    std::printf("Device backup of a phone with %lld messages and %d MiB of attachments in Kik's App Group store\n",
-                messages, mebibytes);
+    std::printf("Device backup of a phone with %lld messages and %d MiB of attachments in Kik's App Group store\n", messages,
+                mebibytes);
 
     SimulatedIPhone sim(QDir(home.path()).filePath(QStringLiteral("phones")));
     SimPhoneOptions options;

@@ -3,11 +3,11 @@
 // to PDF beside plain QPainter text on the same kind of device.
 // Usage: bench_export [csv-messages] [pdf-messages]
 #include "BenchSupport.h"
+#include "KikDataBuilder.h"
 #include "db/Sqlite3DB.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
-#include "KikDataBuilder.h"
 #include "workers/ExportMessagesThread.h"
 
 #include <QDir>
@@ -121,7 +121,7 @@ qint64 argument(int argc, char **argv, int index, qint64 fallback)
     return argc > index && QByteArray(argv[index]).toLongLong() > 0 ? QByteArray(argv[index]).toLongLong() : fallback;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -148,8 +148,7 @@ int main(int argc, char **argv)
         storeRows(db, messages);
         shellSeconds = shellExportSeconds(shell, QStringLiteral("-csv"), db, dir.filePath(QStringLiteral("shell.csv")));
         report("sqlite3 -csv, same rows ordered by time", shellSeconds, csvCount, 0);
-        shellHtmlSeconds =
-            shellExportSeconds(shell, QStringLiteral("-html"), db, dir.filePath(QStringLiteral("shell.html")));
+        shellHtmlSeconds = shellExportSeconds(shell, QStringLiteral("-html"), db, dir.filePath(QStringLiteral("shell.html")));
     }
     const QString csv = dir.filePath(QStringLiteral("export.csv"));
     const double csvSeconds = exportSeconds(messages, csv, ExportMessagesThread::FormatCsv);

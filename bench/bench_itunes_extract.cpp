@@ -31,7 +31,7 @@ QByteArray writeRandomFile(const QString &path)
     QRandomGenerator random(1);
     random.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
     for (qint64 done = 0; done < kFileBytes; done += block.size()) {
-        block[0] = char(done >> 20);  // no two blocks alike
+        block[0] = char(done >> 20);   // no two blocks alike
         block[1] = char(done >> 28);
         file.write(block);
         hash.addData(block);
@@ -60,7 +60,7 @@ double mibPerSecond(qint64 ns)
     return double(kFileBytes) / (1024.0 * 1024.0) / (double(ns) / 1e9);
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -88,14 +88,21 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "backup does not unlock\n");
         return 1;
     }
-    const _BackupFileNode *node =
-        backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/big.bin"));
+    const _BackupFileNode *node = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/big.bin"));
     const QString stored = QDir(folder).filePath(node->backupName());
     const QByteArray key = backup.keybag()->fileKey(node->record().protectionClass, node->record().encryptionKey.bytes);
-    const QStringList opensslArgs = {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-cbc"),
-                                     QStringLiteral("-K"), QString::fromLatin1(key.toHex()), QStringLiteral("-iv"),
-                                     QString(32, QLatin1Char('0')), QStringLiteral("-nopad"), QStringLiteral("-in"),
-                                     stored, QStringLiteral("-out"), dir.filePath(QStringLiteral("openssl.out"))};
+    const QStringList opensslArgs = {QStringLiteral("enc"),
+                                     QStringLiteral("-d"),
+                                     QStringLiteral("-aes-256-cbc"),
+                                     QStringLiteral("-K"),
+                                     QString::fromLatin1(key.toHex()),
+                                     QStringLiteral("-iv"),
+                                     QString(32, QLatin1Char('0')),
+                                     QStringLiteral("-nopad"),
+                                     QStringLiteral("-in"),
+                                     stored,
+                                     QStringLiteral("-out"),
+                                     dir.filePath(QStringLiteral("openssl.out"))};
     const QString ours = dir.filePath(QStringLiteral("extract.out"));
 
     qint64 bestOurs = -1, bestOpenssl = -1;
@@ -121,7 +128,7 @@ int main(int argc, char *argv[])
                       && QFileInfo(ours).size() == kFileBytes;
     std::printf("baseline: openssl enc -d -aes-256-cbc   %8.1f MiB/s\n", mibPerSecond(bestOpenssl));
     std::printf("BackupManifest::extractFile            %8.1f MiB/s\n", mibPerSecond(bestOurs));
-    std::printf("ratio (ours / openssl)                  %8.2f   output %s\n",
-                double(bestOpenssl) / double(bestOurs), same ? "identical to the original" : "DIFFERS");
+    std::printf("ratio (ours / openssl)                  %8.2f   output %s\n", double(bestOpenssl) / double(bestOurs),
+                same ? "identical to the original" : "DIFFERS");
     return same ? 0 : 1;
 }

@@ -29,15 +29,13 @@ QByteArray opensslTwoStage(const BackupKeybag &bag)
     const QByteArray dpsl = bag.attributes().value("DPSL"), salt = bag.attributes().value("SALT");
     unsigned char stage1[32], key[32];
     PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), reinterpret_cast<const uchar *>(dpsl.constData()),
-                      int(dpsl.size()), int(BackupKeybag::number(bag.attributes().value("DPIC"))), EVP_sha256(),
-                      32, stage1);
+                      int(dpsl.size()), int(BackupKeybag::number(bag.attributes().value("DPIC"))), EVP_sha256(), 32, stage1);
     PKCS5_PBKDF2_HMAC(reinterpret_cast<const char *>(stage1), 32, reinterpret_cast<const uchar *>(salt.constData()),
-                      int(salt.size()), int(BackupKeybag::number(bag.attributes().value("ITER"))), EVP_sha1(), 32,
-                      key);
+                      int(salt.size()), int(BackupKeybag::number(bag.attributes().value("ITER"))), EVP_sha1(), 32, key);
     return QByteArray(reinterpret_cast<const char *>(key), 32);
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -67,8 +65,7 @@ int main(int argc, char *argv[])
         worker.start();
         worker.wait();
         const qint64 oursNs = timer.nsecsElapsed();
-        unlocked = unlocked && worker.keybag()
-                   && worker.keybag()->classKeys().value(3).value("KEY") == builder.classKey(3);
+        unlocked = unlocked && worker.keybag() && worker.keybag()->classKeys().value(3).value("KEY") == builder.classKey(3);
 
         timer.restart();
         const QByteArray key = opensslTwoStage(bag);
@@ -80,7 +77,7 @@ int main(int argc, char *argv[])
     std::printf("keybag DPIC %u, ITER %u, best of %d\n", kDpic, kIter, kRounds);
     std::printf("baseline: PKCS5_PBKDF2_HMAC, both stages   %8.3f s\n", double(bestOpenssl) / 1e9);
     std::printf("UnlockBackupThread (parse, derive, unwrap) %8.3f s\n", double(bestOurs) / 1e9);
-    std::printf("ratio (ours / baseline)                    %8.2f   goal <= 1.30   %s\n",
-                double(bestOurs) / double(bestOpenssl), unlocked ? "unlocked" : "DID NOT UNLOCK");
+    std::printf("ratio (ours / baseline)                    %8.2f   goal <= 1.30   %s\n", double(bestOurs) / double(bestOpenssl),
+                unlocked ? "unlocked" : "DID NOT UNLOCK");
     return unlocked ? 0 : 1;
 }

@@ -137,7 +137,8 @@ int main(int argc, char **argv)
     const double kikShell = shellSeconds(store, KikQueries);
     report(zoneUnset ? "Kik store, TZ unset" : "Kik store", kikLoad, kikShell);
     if (zoneUnset)
-        report("Kik store, TZ=:/etc/localtime", runSelf({QStringLiteral("--measure"), QStringLiteral("kik"), kik}, fixedZone), kikShell);
+        report("Kik store, TZ=:/etc/localtime", runSelf({QStringLiteral("--measure"), QStringLiteral("kik"), kik}, fixedZone),
+               kikShell);
 
     std::printf("Building a local database from it\n");
     std::fflush(stdout);

@@ -83,11 +83,13 @@ int main(int argc, char **argv)
         std::printf("%-40s %8.3f s %10.0f messages/s\n", "merge + consolidate", mergeSeconds + consolidateSeconds,
                     merged / (mergeSeconds + consolidateSeconds));
 
-        const QByteArray floor = "attach '" + source.storePath.toUtf8() + "' as s;\nbegin;\n"
-                                 "insert into ZKIKMESSAGE(Z_ENT,Z_OPT,ZFLAGS,ZSTATE,ZSYSTEMSTATE,ZTYPE,ZUSER,ZRECEIVEDTIMESTAMP,"
-                                 "ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET) select Z_ENT,Z_OPT,ZFLAGS,ZSTATE,ZSYSTEMSTATE,"
-                                 "ZTYPE,ZUSER,ZRECEIVEDTIMESTAMP,ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET from s.ZKIKMESSAGE;\n"
-                                 "commit;\ndetach s;\nvacuum;\n";
+        const QByteArray floor =
+            "attach '" + source.storePath.toUtf8()
+            + "' as s;\nbegin;\n"
+              "insert into ZKIKMESSAGE(Z_ENT,Z_OPT,ZFLAGS,ZSTATE,ZSYSTEMSTATE,ZTYPE,ZUSER,ZRECEIVEDTIMESTAMP,"
+              "ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET) select Z_ENT,Z_OPT,ZFLAGS,ZSTATE,ZSYSTEMSTATE,"
+              "ZTYPE,ZUSER,ZRECEIVEDTIMESTAMP,ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET from s.ZKIKMESSAGE;\n"
+              "commit;\ndetach s;\nvacuum;\n";
         const QString shellCopy = dir.filePath(QStringLiteral("shell.sqlite"));
         const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
         if (!shell.isEmpty()) {

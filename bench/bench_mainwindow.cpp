@@ -76,7 +76,7 @@ _ItemNode *largestChat(const _ItemNode *database)
     return largest;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -100,8 +100,7 @@ int main(int argc, char **argv)
     const qint64 messages = makeLocalDb(home.path(), folder, wanted);
     if (messages < 0)
         return 1;
-    std::printf("local database: %lld messages, made in %.1f s\n", static_cast<long long>(messages),
-                timer.nsecsElapsed() / 1e9);
+    std::printf("local database: %lld messages, made in %.1f s\n", static_cast<long long>(messages), timer.nsecsElapsed() / 1e9);
 
     MainWindow window;
     window.show();

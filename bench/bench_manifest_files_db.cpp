@@ -79,9 +79,8 @@ double openSslSeconds(const QString &from, const QString &to, const QByteArray &
     QProcess process;
     QElapsedTimer timer;
     timer.start();
-    process.start(openssl, {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-cbc"),
-                            QStringLiteral("-K"), QString::fromLatin1(key.toHex()),
-                            QStringLiteral("-iv"), QString(32, QLatin1Char('0')),
+    process.start(openssl, {QStringLiteral("enc"), QStringLiteral("-d"), QStringLiteral("-aes-256-cbc"), QStringLiteral("-K"),
+                            QString::fromLatin1(key.toHex()), QStringLiteral("-iv"), QString(32, QLatin1Char('0')),
                             QStringLiteral("-in"), from, QStringLiteral("-out"), to});
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
         return -1;
@@ -132,7 +131,7 @@ void printRatio(const char *name, const Figure &ours, const Figure &baseline)
                     ours.best() / baseline.best());
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -146,8 +145,7 @@ int main(int argc, char *argv[])
     QByteArray key(32, Qt::Uninitialized);
     QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(key.data()), 8);
     encryptFile(plain, encrypted, key);
-    std::printf("Manifest.db: %d rows, %.1f MB; median of %d rounds\n", kRows,
-                double(QFileInfo(plain).size()) / 1e6, kRounds);
+    std::printf("Manifest.db: %d rows, %.1f MB; median of %d rounds\n", kRows, double(QFileInfo(plain).size()) / 1e6, kRounds);
 
     Figure shell, read, openSslShell, decryptRead;
     for (int round = 0; round < kRounds; ++round) {

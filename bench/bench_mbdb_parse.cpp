@@ -22,7 +22,7 @@ double megabytesPerSecond(qint64 bytes, qint64 nanoseconds)
     return double(bytes) / 1e6 / (double(nanoseconds) / 1e9);
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

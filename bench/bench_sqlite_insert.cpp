@@ -113,15 +113,17 @@ int main(int argc, char **argv)
     script.reserve(int(rows) * 56);
     for (qint64 i = 1; i <= rows; ++i) {
         const QByteArray n = QByteArray::number(i);
-        script += "insert into t(a,b,c) values(" + n + ",'row " + n + "',"
-                  + QByteArray::number(i * 0.5, 'g', 17) + ");\n";
+        script += "insert into t(a,b,c) values(" + n + ",'row " + n + "'," + QByteArray::number(i * 0.5, 'g', 17) + ");\n";
     }
     script += "commit;\n";
     const QString singleScript = dir.filePath("single.sql");
     const QString setScript = dir.filePath("set.sql");
-    const QByteArray setBased = QByteArray(kCreate) + "\nbegin;\nwith recursive seq(x) as (select 1 union all "
-                                "select x+1 from seq where x<" + QByteArray::number(rows) + ")\n"
-                                "insert into t(a,b,c) select x, 'row ' || x, x*0.5 from seq;\ncommit;\n";
+    const QByteArray setBased = QByteArray(kCreate)
+                                + "\nbegin;\nwith recursive seq(x) as (select 1 union all "
+                                  "select x+1 from seq where x<"
+                                + QByteArray::number(rows)
+                                + ")\n"
+                                  "insert into t(a,b,c) select x, 'row ' || x, x*0.5 from seq;\ncommit;\n";
     if (!writeFile(singleScript, script) || !writeFile(setScript, setBased)) {
         std::fprintf(stderr, "cannot write the shell scripts\n");
         return 1;

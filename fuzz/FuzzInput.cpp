@@ -1,8 +1,8 @@
 #include "FuzzInput.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtGlobal>
 
@@ -11,7 +11,9 @@
 
 namespace {
 
-void dropMessage(QtMsgType, const QMessageLogContext &, const QString &) {}
+void dropMessage(QtMsgType, const QMessageLogContext &, const QString &)
+{
+}
 
 QTemporaryDir &privateFolder()
 {
@@ -24,7 +26,7 @@ const bool quiet = [] {
     return true;
 }();
 
-} // namespace
+}   // namespace
 
 QByteArray fuzzBytes(const uint8_t *data, size_t size)
 {

@@ -28,7 +28,7 @@ void walk(const BinaryPlistView &view, quint64 index, int depth)
         view.value(object, QLatin1StringView("$objects"));
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -48,7 +48,7 @@ int nesting(const CFType &value, int limit)
     return deepest + 1;
 }
 
-} // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

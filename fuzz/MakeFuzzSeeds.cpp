@@ -67,8 +67,11 @@ void renderInstructionSeeds(const QString &storePath)
     sqlite3 *db = nullptr;
     sqlite3_stmt *query = nullptr;
     if (sqlite3_open_v2(QFile::encodeName(storePath).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(db, "SELECT ZBODY, ZRENDERINSTRUCTIONSET FROM ZKIKMESSAGE "
-                                  "WHERE ZRENDERINSTRUCTIONSET IS NOT NULL LIMIT 4", -1, &query, nullptr) != SQLITE_OK)
+        || sqlite3_prepare_v2(db,
+                              "SELECT ZBODY, ZRENDERINSTRUCTIONSET FROM ZKIKMESSAGE "
+                              "WHERE ZRENDERINSTRUCTIONSET IS NOT NULL LIMIT 4",
+                              -1, &query, nullptr)
+               != SQLITE_OK)
         throw std::runtime_error("cannot read the render instructions");
     int n = 0;
     while (sqlite3_step(query) == SQLITE_ROW) {
@@ -131,7 +134,8 @@ void backupSeeds(const QString &work)
         const QString kind = encrypted ? QStringLiteral("encrypted") : QStringLiteral("plain");
         seed("mbdb", kind, readAll(folder + QStringLiteral("/Manifest.mbdb")));
         for (const char *plist : {"Manifest.plist", "Info.plist", "Status.plist"})
-            seed("plist", kind + QLatin1Char('-') + QLatin1String(plist), readAll(folder + QLatin1Char('/') + QLatin1String(plist)));
+            seed("plist", kind + QLatin1Char('-') + QLatin1String(plist),
+                 readAll(folder + QLatin1Char('/') + QLatin1String(plist)));
         const MbdbIndex index = readManifestDb(folder + QStringLiteral("/Manifest.mbdb"));
         int n = 0;
         for (const MbdbIndex::const_iterator &record : sortedRecords(index))
@@ -179,8 +183,19 @@ QByteArray frame(const CFType &message, int format = CFType::XmlFormat)
 
 void phoneSeeds()
 {
-    const QByteArray info("st_size\0" "4096\0" "st_blocks\0" "8\0" "st_nlink\0" "1\0" "st_ifmt\0" "S_IFREG\0"
-                          "st_mtime\0" "1458000000000000000\0" "st_birthtime\0" "1458000000000000000\0", 112);
+    const QByteArray info("st_size\0"
+                          "4096\0"
+                          "st_blocks\0"
+                          "8\0"
+                          "st_nlink\0"
+                          "1\0"
+                          "st_ifmt\0"
+                          "S_IFREG\0"
+                          "st_mtime\0"
+                          "1458000000000000000\0"
+                          "st_birthtime\0"
+                          "1458000000000000000\0",
+                          112);
     seed("afc", QStringLiteral("file-info-listing-data"),
          afcPacket(AfcChannel::Data, info) + afcPacket(AfcChannel::Data, QByteArray(".\0..\0kik.sqlite\0attachments\0", 29))
              + afcPacket(AfcChannel::FileOpenResult, AfcChannel::word(3)) + afcPacket(AfcChannel::Data, "SQLite format 3"));
@@ -206,11 +221,13 @@ void phoneSeeds()
     seed("servicemessage", QStringLiteral("devicelink"), frame(versionExchange) + frame(processMessage));
 
     seed("backuptool", QStringLiteral("progress"),
-         QByteArray("\x80") + "Backup directory is \"/tmp/x\"\r[=====        ]  12% Finished\n\r[=======    ]  45% (1.2 MB/3.4 MB)  \n"
-                              "Received 12 files from device.\nBackup Successful.\n");
+         QByteArray("\x80")
+             + "Backup directory is \"/tmp/x\"\r[=====        ]  12% Finished\n\r[=======    ]  45% (1.2 MB/3.4 MB)  \n"
+               "Received 12 files from device.\nBackup Successful.\n");
     seed("backuptool", QStringLiteral("error-code"),
          QByteArray("\x2c") + "ErrorCode 208: Unable to backup (MBErrorDomain/208)\nBackup Failed\n");
-    seed("backuptool", QStringLiteral("aborted"), QByteArray("\x80") + "Could not receive from mobilebackup2 (-4)\nBackup Aborted.\n");
+    seed("backuptool", QStringLiteral("aborted"),
+         QByteArray("\x80") + "Could not receive from mobilebackup2 (-4)\nBackup Aborted.\n");
 
     seed("updatecheck", QStringLiteral("address"), "http://download.example.com/parlewick-3.2.exe\r\n");
     seed("updatecheck", QStringLiteral("advertisement"), "<a href=\"http://example.com/offer\">Half price today</a>");
@@ -226,7 +243,7 @@ void phoneSeeds()
     seed("tinykv", QStringLiteral("values"), toTinyKv(hash));
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {

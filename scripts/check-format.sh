@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks C++ files against .clang-format with Debian 12's clang-format (14): the files given,
-# or every source of src/ tools/ tests/ bench/. Prints the files that differ with the change
+# or every source of src/ tools/ tests/ bench/ fuzz/. Prints the files that differ with the change
 # clang-format would make, and fails if there is any.
 #     scripts/check-format.sh [FILE...]
 #     clang-format-14 -i FILE...     # to lay a file out
@@ -17,7 +17,7 @@ if [ "$#" -gt 0 ]; then
 else
     cd "$root"
     mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' \
-                                        'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
+                                        'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
 fi
 
 bad=0

@@ -37,7 +37,7 @@ QStringList texts(const QList<AbsTreeItemModel::_ItemNode *> &nodes)
     return out;
 }
 
-} // namespace
+}   // namespace
 
 class TestAbsTreeItemModel : public QObject
 {
@@ -67,8 +67,7 @@ private slots:
         QVERIFY(!model.index(0, 2, phoneIndex).isValid());
         QCOMPARE(model.countChildrenOfType(phone, 6), 2);
         QCOMPARE(model.countChildrenOfType(nullptr, 2), 1);
-        QCOMPARE(texts(model.allNodes()),
-                 (QStringList{"Devices", "phone", "chat a", "chat b", "Local Databases"}));
+        QCOMPARE(texts(model.allNodes()), (QStringList{"Devices", "phone", "chat a", "chat b", "Local Databases"}));
     }
 
     void insertingKeepsHandedOutRowsTrue()
@@ -77,7 +76,7 @@ private slots:
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         auto *b = model.add(nullptr, QStringLiteral("b"));
         auto *c = model.add(nullptr, QStringLiteral("c"));
-        QCOMPARE(model.index(1, 0).internalPointer(), c);  // c's row is now cached
+        QCOMPARE(model.index(1, 0).internalPointer(), c);   // c's row is now cached
         auto *a = model.add(nullptr, QStringLiteral("a"), 0, 0);
         QCOMPARE(model.indexOfNode(c).row(), 2);
         QCOMPARE(model.indexOfNode(c).data().toString(), QStringLiteral("c"));
@@ -109,7 +108,7 @@ private slots:
         QCOMPARE(removed.size(), 1);
         QCOMPARE(removed.first().at(1).toInt(), 0);
         QCOMPARE(removed.first().at(2).toInt(), 1);
-        model.removeAllChildren(db);  // nothing left: no signal
+        model.removeAllChildren(db);   // nothing left: no signal
         QCOMPARE(removed.size(), 1);
         model.removeNode(db);
         QCOMPARE(model.rowCount(model.indexOfNode(root)), 0);

@@ -22,8 +22,8 @@ class TestActivityLog : public QObject
 
     QString logText() const
     {
-        QFile file(QDir(env.path("logs")).filePath(
-            QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
+        QFile file(QDir(env.path("logs"))
+                       .filePath(QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 

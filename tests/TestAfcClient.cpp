@@ -45,8 +45,7 @@ void serveHostileAfc(ServiceContext &context)
         QByteArray answer;
         switch (request.operation) {
         case AfcReadDirectory:
-            answer = AfcPacket::encode(AfcData, number, {},
-                                       bytes(".\0..\0../../etc\0a/b\0\0..\0ok.txt\0sub\0"));
+            answer = AfcPacket::encode(AfcData, number, {}, bytes(".\0..\0../../etc\0a/b\0\0..\0ok.txt\0sub\0"));
             break;
         case AfcGetFileInfo: {
             const QByteArray path = request.textAt(0);
@@ -72,7 +71,7 @@ void serveHostileAfc(ServiceContext &context)
     }
 }
 
-} // namespace
+}   // namespace
 
 class TestAfcClient : public QObject
 {
@@ -123,8 +122,7 @@ private slots:
         AfcClient client(device());
         client.open();
         QVERIFY(client.isOpen());
-        QCOMPARE(client.listDirectory("/"),
-                 (QStringList{".", "..", "DCIM", "Nothing", "Tmp", "empty.bin", "notes.txt"}));
+        QCOMPARE(client.listDirectory("/"), (QStringList{".", "..", "DCIM", "Nothing", "Tmp", "empty.bin", "notes.txt"}));
 
         QList<AfcFileInfo> entries = client.listEntries("/");
         QStringList paths;
@@ -265,10 +263,10 @@ private slots:
         QCOMPARE(documents[0].path, QStringLiteral("/Documents/kik.sqlite"));
         QCOMPARE(documents[0].size, 15);
 
-        const QList<QJsonObject> vend = PhoneLog::entries(phone, {{"service", "com.apple.mobile.house_arrest"}, {"kind", "plist"}});
+        const QList<QJsonObject> vend =
+            PhoneLog::entries(phone, {{"service", "com.apple.mobile.house_arrest"}, {"kind", "plist"}});
         QCOMPARE(vend.size(), 1);
-        QCOMPARE(vend[0].value("request").toObject(),
-                 (QJsonObject{{"Command", "VendContainer"}, {"Identifier", kKik}}));
+        QCOMPARE(vend[0].value("request").toObject(), (QJsonObject{{"Command", "VendContainer"}, {"Identifier", kKik}}));
         QVERIFY(!afcRequests("ReadDirectory", "com.apple.mobile.house_arrest").isEmpty());
     }
 
@@ -279,10 +277,13 @@ private slots:
         QTest::addColumn<QString>("error");   // the Error the phone answers; empty: no dictionary
         QTest::newRow("not installed") << "com.example.none" << QVariantMap{} << "ApplicationLookupFailed";
         QTest::newRow("refused") << kKik << QVariantMap{{"ContainerRefused", true}} << "InstallationLookupFailed";
-        QTest::newRow("empty answer")
-            << kKik << PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer", "ZeroLength") << QString();
-        QTest::newRow("no property list")
-            << kKik << PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer", "MalformedPlist") << QString();
+        QTest::newRow("empty answer") << kKik
+                                      << PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer", "ZeroLength")
+                                      << QString();
+        QTest::newRow("no property list") << kKik
+                                          << PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer",
+                                                                   "MalformedPlist")
+                                          << QString();
     }
 
     void containersThatCannotBeHadShowThePhonesAnswer()
@@ -317,8 +318,8 @@ private slots:
         QTest::newRow("bad magic") << listing("BadMagic") << "read AFC header failed." << false;
         QTest::newRow("huge length") << listing("HugeLength") << "read AFC file block data failed." << false;
         QTest::newRow("truncated") << listing("Truncated", {{"Bytes", 3}}) << "read AFC file block data failed." << false;
-        QTest::newRow("unknown operation")
-            << listing("UnknownOperation") << "read AFC failed, Unknown operation code received 153, param1=" << true;
+        QTest::newRow("unknown operation") << listing("UnknownOperation")
+                                           << "read AFC failed, Unknown operation code received 153, param1=" << true;
         QTest::newRow("status") << listing("Status") << "read AFC failed, received AFC_OP_STATUS, param1=20." << true;
     }
 
@@ -377,8 +378,8 @@ private slots:
         const QList<AfcFileInfo> entries = client.listEntries("/x");
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries[0].path, QStringLiteral("/x/ok.txt"));
-        QCOMPARE(entries[0].size, 0);                // "-5" is no size
-        QVERIFY(!entries[0].modified.isValid());     // "soon" is no time
+        QCOMPARE(entries[0].size, 0);              // "-5" is no size
+        QVERIFY(!entries[0].modified.isValid());   // "soon" is no time
         QCOMPARE(entries[1].path, QStringLiteral("/x/sub"));
 
         // A read answer longer than asked for never runs past the caller's buffer.
@@ -389,10 +390,7 @@ private slots:
         QCOMPARE(buffer, QByteArray(16, 'z') + QByteArray(48, 'b'));
     }
 
-    void cleanupTestCase()
-    {
-        sim.stop();
-    }
+    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestAfcClient)

@@ -13,10 +13,7 @@ class TestAppFolders : public QObject
     TestEnv env;
     const QString productId = QLatin1String(AppConstants::ProductId);
 
-    QString redirectFile() const
-    {
-        return QDir(roamingBrandFolder()).filePath(productId + QLatin1String(".redirect"));
-    }
+    QString redirectFile() const { return QDir(roamingBrandFolder()).filePath(productId + QLatin1String(".redirect")); }
 
     void writeRedirect(const QByteArray &content) const
     {
@@ -26,10 +23,7 @@ class TestAppFolders : public QObject
         file.write(content);
     }
 
-    QString defaultDataFolder() const
-    {
-        return QDir(roamingBrandFolder()).filePath(productId);
-    }
+    QString defaultDataFolder() const { return QDir(roamingBrandFolder()).filePath(productId); }
 
 private slots:
     void cleanup()
@@ -47,10 +41,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(roamingBrandFolder()));   // named, not created
     }
 
-    void withoutRedirectTheDefaultBaseIsUsed()
-    {
-        QCOMPARE(resolveDataFolderPath(), defaultDataFolder());
-    }
+    void withoutRedirectTheDefaultBaseIsUsed() { QCOMPARE(resolveDataFolderPath(), defaultDataFolder()); }
 
     void redirectToMissingFolderIsIgnored()
     {

@@ -34,7 +34,7 @@ QString finishedBackup(const QString &then = QStringLiteral("exit 0"))
         .arg(kUdid, then);
 }
 
-} // namespace
+}   // namespace
 
 class TestBackup2Tool : public QObject
 {
@@ -55,11 +55,9 @@ private slots:
         QVERIFY(QFileInfo(m_root).isDir());
 
         tool.run(backup2tool_restore);
-        QCOMPARE(fake.arguments(),
-                 (QStringList{"-u", kUdid, "-s", kUdid, "restore", "--system", "--settings", m_root}));
+        QCOMPARE(fake.arguments(), (QStringList{"-u", kUdid, "-s", kUdid, "restore", "--system", "--settings", m_root}));
 
-        QCOMPARE(thrownText([&] { tool.arguments(static_cast<backup2tool_op>(7)); }),
-                 QStringLiteral("unknown backup2tool_op."));
+        QCOMPARE(thrownText([&] { tool.arguments(static_cast<backup2tool_op>(7)); }), QStringLiteral("unknown backup2tool_op."));
     }
 
     // The exit status and Status.plist decide, not the words: 1.3.0 exits 0 after "Backup Failed
@@ -118,8 +116,7 @@ private slots:
                  QStringLiteral("No device found with udid.\nfakebackup ended with exit code 255."));
 
         fake.write(QStringLiteral("exit 3"));
-        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }),
-                 QStringLiteral("fakebackup ended with exit code 3."));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_restore); }), QStringLiteral("fakebackup ended with exit code 3."));
 
         fake.write(QStringLiteral("kill -SEGV $$"));
         QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("fakebackup stopped unexpectedly."));
@@ -129,15 +126,13 @@ private slots:
     {
         FakeBackupTool fake(env.path(QStringLiteral("nowhere")), QStringLiteral("idevicebackup2"));
         backup2tool tool(nullptr, kUdid, m_root);
-        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
-                 QStringLiteral("can not start idevicebackup2 process."));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("can not start idevicebackup2 process."));
 
         // Without the override the tool is looked for on PATH.
         const QByteArray path = qgetenv("PATH");
         qunsetenv("PARLEWICK_BACKUP_TOOL");
         qputenv("PATH", env.path(QStringLiteral("emptybin")).toLocal8Bit());
-        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }),
-                 QStringLiteral("can not start idevicebackup2 process."));
+        QCOMPARE(thrownText([&] { tool.run(backup2tool_backup); }), QStringLiteral("can not start idevicebackup2 process."));
         QCOMPARE(backup2tool::toolPath(), QStringLiteral("idevicebackup2"));
         fake.write(finishedBackup());
         qputenv("PATH", env.path(QStringLiteral("nowhere")).toLocal8Bit());

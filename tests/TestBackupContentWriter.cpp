@@ -38,8 +38,8 @@ QByteArray decrypt(QByteArray cipher, const QByteArray &key)
 {
     if (cipher.isEmpty() || cipher.size() % 16 != 0)
         return "not whole blocks";
-    AesCbcDecryptor(key).decrypt(reinterpret_cast<const uchar *>(cipher.constData()),
-                                 reinterpret_cast<uchar *>(cipher.data()), size_t(cipher.size()));
+    AesCbcDecryptor(key).decrypt(reinterpret_cast<const uchar *>(cipher.constData()), reinterpret_cast<uchar *>(cipher.data()),
+                                 size_t(cipher.size()));
     return pkcs7Unpad(cipher) ? cipher : QByteArray("bad padding");
 }
 
@@ -53,7 +53,7 @@ QMap<QString, QByteArray> everything(const QString &folder)
     return all;
 }
 
-} // namespace
+}   // namespace
 
 class TestBackupContentWriter : public QObject
 {
@@ -184,7 +184,7 @@ private slots:
         builder.addLocalFile(kGroupDomain, "cores/private/" + account + "/kik.sqlite-wal",
                              env.path("kik/Documents/kik.sqlite-wal"));
         builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/SMS/sms.db"), "sms");
-        ItunesBackupBuilder::FileOptions hardware;  // a class only the phone can open
+        ItunesBackupBuilder::FileOptions hardware;   // a class only the phone can open
         hardware.protectionClass = 6;
         builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Keychain/hw.db"), "hw", hardware);
         backupFolder = env.path("backup");
@@ -219,7 +219,7 @@ private slots:
         const KikMessageList messages = newMessages(set);
         QCOMPARE(transfer(backupFolder, messages), QStringList(QString()));
         const int rowsAfter = independentlyReadRows(backupFolder);
-        QCOMPARE(rowsAfter, rowsBefore + 2);  // the picture's description and the store's empty -shm
+        QCOMPARE(rowsAfter, rowsBefore + 2);   // the picture's description and the store's empty -shm
         KikBackupLocation location;
         const KikDataSetPtr once = readBack(backupFolder, &location);
         QVERIFY(once);
@@ -248,9 +248,8 @@ private slots:
         // Before the first file, among the files, and after the last one, before the swap.
         for (const QString &at : {QStringLiteral("Transferring files..."), QStringLiteral("File: kik.sqlite"),
                                   QStringLiteral("Checking the backup...")}) {
-            const QStringList outcome = transfer(backupFolder, messages, [at](const RecordingProgress::Report &r) {
-                return r.status == at || r.text == at;
-            });
+            const QStringList outcome = transfer(
+                backupFolder, messages, [at](const RecordingProgress::Report &r) { return r.status == at || r.text == at; });
             QVERIFY2(outcome.isEmpty(), qPrintable(at + ": " + outcome.join('|')));
             QCOMPARE(everything(backupFolder), before);
         }

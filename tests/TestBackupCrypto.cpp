@@ -24,8 +24,8 @@ QByteArray makeKeybag(const QByteArray &password, quint32 iterations, const QLis
 {
     const QByteArray salt = bytesOf(20, 's');
     const QByteArray passwordKey = pbkdf2HmacSha1(password, salt, iterations, 32);
-    QByteArray bag = tlv("VERS", be32(3)) + tlv("TYPE", be32(1)) + tlv("UUID", bytesOf(16, 'u'))
-                     + tlv("WRAP", be32(0)) + tlv("SALT", salt) + tlv("ITER", be32(iterations));
+    QByteArray bag = tlv("VERS", be32(3)) + tlv("TYPE", be32(1)) + tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0))
+                     + tlv("SALT", salt) + tlv("ITER", be32(iterations));
     for (const auto &[cls, wrap] : classes) {
         const QByteArray key = bytesOf(32, char('A' + cls));
         if (classKeys)
@@ -37,7 +37,7 @@ QByteArray makeKeybag(const QByteArray &password, quint32 iterations, const QLis
     return bag;
 }
 
-} // namespace
+}   // namespace
 
 class TestBackupCrypto : public QObject
 {
@@ -78,13 +78,11 @@ private slots:
         QTest::addColumn<QByteArray>("wrapped");
         QTest::newRow("128-bit key") << QByteArray::fromHex("00112233445566778899AABBCCDDEEFF")
                                      << QByteArray::fromHex("64E8C3F9CE0F5BA263E9777905818A2A93C8191E7D6E8AE7");
-        QTest::newRow("192-bit key")
-            << QByteArray::fromHex("00112233445566778899AABBCCDDEEFF0001020304050607")
-            << QByteArray::fromHex("A8F9BC1612C68B3FF6E6F4FBE30E71E4769C8B80A32CB8958CD5D17D6B254DA1");
-        QTest::newRow("256-bit key")
-            << QByteArray::fromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F")
-            << QByteArray::fromHex(
-                   "28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
+        QTest::newRow("192-bit key") << QByteArray::fromHex("00112233445566778899AABBCCDDEEFF0001020304050607")
+                                     << QByteArray::fromHex("A8F9BC1612C68B3FF6E6F4FBE30E71E4769C8B80A32CB8958CD5D17D6B254DA1");
+        QTest::newRow("256-bit key") << QByteArray::fromHex("00112233445566778899AABBCCDDEEFF000102030405060708090A0B0C0D0E0F")
+                                     << QByteArray::fromHex(
+                                            "28C9F404C4B810F4CBCCB35CFB87F8263F5786E2D80ED326CBC7F0E71A99F43BFB988B9B7A02DD21");
     }
     void keyWrapPublishedVectors()
     {
@@ -105,9 +103,9 @@ private slots:
         QByteArray flipped = wrapped;
         flipped[17] = char(flipped[17] ^ 0x01);
         QVERIFY(aesKeyUnwrap(kek, flipped).isEmpty());
-        QVERIFY(aesKeyUnwrap(kek, wrapped.left(39)).isEmpty());  // not n x 8 bytes
-        QVERIFY(aesKeyUnwrap(kek, wrapped.left(8)).isEmpty());   // no key in it
-        QVERIFY(aesKeyUnwrap(kek.left(16), wrapped).isEmpty());  // only 256-bit KEKs
+        QVERIFY(aesKeyUnwrap(kek, wrapped.left(39)).isEmpty());   // not n x 8 bytes
+        QVERIFY(aesKeyUnwrap(kek, wrapped.left(8)).isEmpty());    // no key in it
+        QVERIFY(aesKeyUnwrap(kek.left(16), wrapped).isEmpty());   // only 256-bit KEKs
     }
 
     void cbcPublishedVector()
@@ -115,12 +113,10 @@ private slots:
         // NIST SP 800-38A, F.2.5/F.2.6 CBC-AES256
         const QByteArray key = QByteArray::fromHex("603deb1015ca71be2b73aef0857d77811f352c073b6108d72d9810a30914dff4");
         const QByteArray iv = QByteArray::fromHex("000102030405060708090a0b0c0d0e0f");
-        const QByteArray cipher = QByteArray::fromHex(
-            "f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
-            "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
-        const QByteArray plain = QByteArray::fromHex(
-            "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
-            "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+        const QByteArray cipher = QByteArray::fromHex("f58c4c04d6e5f1ba779eabfb5f7bfbd69cfc4e967edb808d679f777bc6702c7d"
+                                                      "39f23369a9d9bacfa530e26304231461b2eb05e2c39be9fcda6c19078c6a9d1b");
+        const QByteArray plain = QByteArray::fromHex("6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+                                                     "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
         AesCbcDecryptor decryptor(key, iv);
         QByteArray out(cipher.size(), '\0');
         decryptor.decrypt(reinterpret_cast<const uchar *>(cipher.constData()), reinterpret_cast<uchar *>(out.data()),
@@ -192,10 +188,10 @@ private slots:
         QByteArray blob = makeKeybag("pw", 10, {{1, 2}, {2, 1}}, nullptr);
         blob += tlv("UUID", bytesOf(16, 'z')) + tlv("CLAS", be32(1)) + tlv("WRAP", be32(1)) + tlv("XTRA", "x");
         const BackupKeybag bag = BackupKeybag::parseKeybag(blob);
-        QCOMPARE(bag.attributes().value("UUID"), bytesOf(16, 'u'));  // the first UUID and WRAP
+        QCOMPARE(bag.attributes().value("UUID"), bytesOf(16, 'u'));   // the first UUID and WRAP
         QCOMPARE(BackupKeybag::number(bag.attributes().value("WRAP")), 0u);
         QCOMPARE(BackupKeybag::number(bag.attributes().value("ITER")), 10u);
-        QVERIFY(bag.attributes().contains("XTRA"));  // unknown tags belong to the bag
+        QVERIFY(bag.attributes().contains("XTRA"));   // unknown tags belong to the bag
         QCOMPARE(bag.classKeys().keys(), QList<quint32>({1, 2}));
         // A later entry with the same class number replaces the earlier one.
         QCOMPARE(bag.classKeys().value(1).value("UUID"), bytesOf(16, 'z'));
@@ -210,7 +206,7 @@ private slots:
             QVERIFY_THROWS_EXCEPTION(std::runtime_error, BackupKeybag::parseKeybag(blob.left(cut)));
         }
         QByteArray huge = tlv("SALT", "abc");
-        huge[7] = char(0xFF);  // length far beyond the blob
+        huge[7] = char(0xFF);   // length far beyond the blob
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, BackupKeybag::parseKeybag(huge));
     }
 
@@ -243,8 +239,7 @@ private slots:
                                                         + tlv("ITER", be32(0xFFFFFFF0u)) + passwordClass);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, forged.unlock("pw"));
         // Without SALT and ITER no password could open it: damaged, never a wrong password.
-        BackupKeybag bare =
-            BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0)) + passwordClass);
+        BackupKeybag bare = BackupKeybag::parseKeybag(tlv("UUID", bytesOf(16, 'u')) + tlv("WRAP", be32(0)) + passwordClass);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, bare.unlock("pw"));
     }
 
@@ -258,9 +253,9 @@ private slots:
         // The class comes from the record, not from the four bytes in front of the key.
         const QByteArray field = QByteArray("\x09\0\0\0", 4) + wrapped;
         QCOMPARE(bag.fileKey(3, field), fileKey);
-        QVERIFY(bag.fileKey(6, field).isEmpty());          // class still locked
-        QVERIFY(bag.fileKey(9, field).isEmpty());          // no such class
-        QVERIFY(bag.fileKey(3, field.left(43)).isEmpty()); // wrapped key not 40 bytes
+        QVERIFY(bag.fileKey(6, field).isEmpty());            // class still locked
+        QVERIFY(bag.fileKey(9, field).isEmpty());            // no such class
+        QVERIFY(bag.fileKey(3, field.left(43)).isEmpty());   // wrapped key not 40 bytes
         QVERIFY(bag.fileKey(3, field + "x").isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray("abc")).isEmpty());
         QVERIFY(bag.fileKey(3, QByteArray(4, '\0') + aesKeyWrap(QByteArray(32, '\x07'), fileKey)).isEmpty());

@@ -51,13 +51,13 @@ void extractTree(const BackupManifest &backup, const _BackupFileNode *node, cons
     }
 }
 
-} // namespace
+}   // namespace
 
 class TestBackupExtraction : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QString m_kikFolder;  // a Kik app folder as on the phone
+    QString m_kikFolder;   // a Kik app folder as on the phone
 
     QSharedPointer<BackupManifest> build(ItunesBackupBuilder &builder, const QString &name)
     {
@@ -99,7 +99,8 @@ private slots:
         ItunesBackupBuilder builder;
         const auto backup = build(builder, QStringLiteral("plain"));
         QCOMPARE(backup->encrypted(), 0);
-        const _BackupFileNode *sqlite = backup->rootNode()->child(QStringLiteral("Applications"))
+        const _BackupFileNode *sqlite = backup->rootNode()
+                                            ->child(QStringLiteral("Applications"))
                                             ->child(QStringLiteral("com.kik.chat"))
                                             ->child(QStringLiteral("Documents"))
                                             ->child(QStringLiteral("kik.sqlite"));
@@ -148,10 +149,11 @@ private slots:
         backup->extractFile(sqlite, out + QStringLiteral("/kik.sqlite"));
         QCOMPARE(readFileBytes(out + QStringLiteral("/kik.sqlite")), original);
         // Sizes that are multiples of 16 lose a whole padding block; the others their tail.
-        for (const QString &name : {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("empty.txt"),
-                                    QStringLiteral("big")}) {
+        for (const QString &name :
+             {QStringLiteral("block16"), QStringLiteral("odd"), QStringLiteral("empty.txt"), QStringLiteral("big")}) {
             backup->extractFile(kikFile(*backup, QStringLiteral("Documents/attachments/") + name), out + QLatin1Char('/') + name);
-            QCOMPARE(readFileBytes(out + QLatin1Char('/') + name), readFileBytes(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
+            QCOMPARE(readFileBytes(out + QLatin1Char('/') + name),
+                     readFileBytes(m_kikFolder + QStringLiteral("/Documents/attachments/") + name));
         }
     }
 
@@ -162,11 +164,11 @@ private slots:
         ItunesBackupBuilder builder;
         builder.setPassword(QStringLiteral("pw"), 10, {6});
         ItunesBackupBuilder::FileOptions hardware;
-        hardware.protectionClass = 6;  // its class key is not wrapped with the password
+        hardware.protectionClass = 6;   // its class key is not wrapped with the password
         builder.addFile(kKikDomain, QStringLiteral("Library/hardware.bin"), pattern(100), hardware);
         ItunesBackupBuilder::FileOptions oddKey;
         oddKey.encrypt = false;
-        oddKey.keyField = QByteArray(43, 'k');  // not 4 + 40 bytes
+        oddKey.keyField = QByteArray(43, 'k');   // not 4 + 40 bytes
         builder.addFile(kKikDomain, QStringLiteral("Library/oddkey.bin"), pattern(33), oddKey);
         ItunesBackupBuilder::FileOptions noKey;
         noKey.encrypt = false;
@@ -181,17 +183,19 @@ private slots:
         for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
             const _BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
             const QString stored = QDir(backup->folder()).filePath(node->backupName());
-            QCOMPARE(extractError(*backup, node, out),
-                     QStringLiteral("%1 (%2) cannot be decrypted: its key in the backup's file list is damaged.").arg(name, stored));
+            QCOMPARE(
+                extractError(*backup, node, out),
+                QStringLiteral("%1 (%2) cannot be decrypted: its key in the backup's file list is damaged.").arg(name, stored));
         }
 
         const _BackupFileNode *odd = kikFile(*backup, QStringLiteral("Documents/attachments/odd"));
         const QString oddPath = QDir(backup->folder()).filePath(odd->backupName());
         const QByteArray oddBytes = readFileBytes(oddPath);
         const QString damaged = QStringLiteral("odd (%1) is damaged: its content does not agree with the 8193 bytes "
-                                               "the backup's file list gives.").arg(oddPath);
-        for (const QByteArray &changed : {oddBytes.chopped(16), oddBytes + oddBytes.right(16),
-                                          oddBytes.chopped(1) + char(oddBytes.back() ^ 1)}) {
+                                               "the backup's file list gives.")
+                                    .arg(oddPath);
+        for (const QByteArray &changed :
+             {oddBytes.chopped(16), oddBytes + oddBytes.right(16), oddBytes.chopped(1) + char(oddBytes.back() ^ 1)}) {
             writeFileBytes(oddPath, changed);
             QCOMPARE(extractError(*backup, odd, out), damaged);
         }

@@ -28,7 +28,7 @@ void dieWithin(const std::function<void(const std::function<void()> &die)> &work
     QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-} // namespace
+}   // namespace
 
 class TestBackupFileStaging : public QObject
 {
@@ -58,8 +58,7 @@ private slots:
         bool lastStepRan = false;
         staging.commitThrow([&] { lastStepRan = true; });
         QVERIFY(lastStepRan);
-        QCOMPARE(treeOf(folder), (QMap<QString, QByteArray>{
-                                     {"Manifest.mbdb", "index"}, {"existing", "new"}, {"added", "new"}}));
+        QCOMPARE(treeOf(folder), (QMap<QString, QByteArray>{{"Manifest.mbdb", "index"}, {"existing", "new"}, {"added", "new"}}));
     }
 
     // A last step that fails (the index could not be written) takes every file back.
@@ -117,8 +116,8 @@ private slots:
         });
         QVERIFY(!BackupFileStaging::isCutShortBeforeCommit(folder, "Manifest.mbdb"));
         BackupFileStaging(folder).recoverInterrupted("Manifest.mbdb");
-        QCOMPARE(treeOf(folder), (QMap<QString, QByteArray>{
-                                     {"Manifest.mbdb", "new index"}, {"existing", "new"}, {"added", "new"}}));
+        QCOMPARE(treeOf(folder),
+                 (QMap<QString, QByteArray>{{"Manifest.mbdb", "new index"}, {"existing", "new"}, {"added", "new"}}));
     }
 
     void copiesStagedByAKilledWriterGo()

@@ -31,16 +31,16 @@ struct KeybagHeader
 {
     QByteArray salt;
     quint32 iterations;
-    QByteArray dpsl;  // empty: a keybag from before iOS 10.2
+    QByteArray dpsl;   // empty: a keybag from before iOS 10.2
     quint32 dpic = 0;
 };
 
 // A keybag as phones write it, with one password-protected class.
 QByteArray keybagBlob(const KeybagHeader &header, quint32 protectionClass, const QByteArray &wpky)
 {
-    QByteArray bag = tlv("VERS", be32(header.dpsl.isEmpty() ? 3 : 5)) + tlv("TYPE", be32(1))
-                     + tlv("UUID", QByteArray(16, 'u')) + tlv("HMCK", QByteArray(40, 'h')) + tlv("WRAP", be32(0))
-                     + tlv("SALT", header.salt) + tlv("ITER", be32(header.iterations));
+    QByteArray bag = tlv("VERS", be32(header.dpsl.isEmpty() ? 3 : 5)) + tlv("TYPE", be32(1)) + tlv("UUID", QByteArray(16, 'u'))
+                     + tlv("HMCK", QByteArray(40, 'h')) + tlv("WRAP", be32(0)) + tlv("SALT", header.salt)
+                     + tlv("ITER", be32(header.iterations));
     if (!header.dpsl.isEmpty())
         bag += tlv("DPWT", be32(1)) + tlv("DPIC", be32(header.dpic)) + tlv("DPSL", header.dpsl);
     return bag + tlv("UUID", QByteArray(16, 'c')) + tlv("CLAS", be32(protectionClass)) + tlv("WRAP", be32(3))
@@ -66,7 +66,7 @@ const KeybagHeader kHashcat{hex("2721336781705041205314422175267631184867"), 100
                             hex("99fafc983e732998adb9fadc162a2e382143f115"), 1000};
 const QByteArray kHashcatWpky = hex("17a3b858e79bc273be43a9f113b71efe7ec8e7e401396b350180b4592ef45db67ffef7b2d64329a5");
 
-} // namespace
+}   // namespace
 
 class TestBackupKeybag : public QObject
 {
@@ -95,8 +95,8 @@ private slots:
             keybagBlob(own, 3, hex("70d3e53df6c56d8195eca26a5b89a318c98bcdbf9c542ffd199aa2732894c65ba71a308bb0447a54")));
         QVERIFY(bag.unlock("parlewick"));
         QCOMPARE(bag.classKeys().value(3).value("KEY"), counting(0x40, 32));
-        const QByteArray fileKey = bag.fileKey(
-            3, hex("03000000838fd5a6e263fbd3a563e678bf04e10ceb8e921406bdd4c53e486afeb41c73d10e565eadc42515b4"));
+        const QByteArray fileKey =
+            bag.fileKey(3, hex("03000000838fd5a6e263fbd3a563e678bf04e10ceb8e921406bdd4c53e486afeb41c73d10e565eadc42515b4"));
         QCOMPARE(fileKey, counting(0x60, 32));
         const QByteArray helloCipher = encrypted(fileKey, "hello kik\n");
         QCOMPARE(helloCipher.toHex(), QByteArray("27e13367f5f9302209e6eca585b5307c"));
@@ -157,11 +157,9 @@ private slots:
         QTest::newRow("ITER 0") << head + salt + tlv("ITER", be32(0)) + dp + wpky << "ITER";
         QTest::newRow("ITER absurd") << head + salt + tlv("ITER", be32(0x7FFFFFFF)) + dp + wpky << "ITER";
         QTest::newRow("DPSL alone") << head + salt + iter + tlv("DPSL", kHashcat.dpsl) + wpky << "DPSL and DPIC";
-        QTest::newRow("DPIC absurd") << head + salt + iter + tlv("DPIC", be32(0xFFFFFFFF)) + tlv("DPSL", kHashcat.dpsl)
-                                            + wpky
+        QTest::newRow("DPIC absurd") << head + salt + iter + tlv("DPIC", be32(0xFFFFFFFF)) + tlv("DPSL", kHashcat.dpsl) + wpky
                                      << "DPIC";
-        QTest::newRow("short DPSL") << head + salt + iter + tlv("DPIC", be32(1000)) + tlv("DPSL", QByteArray(8, 'd'))
-                                           + wpky
+        QTest::newRow("short DPSL") << head + salt + iter + tlv("DPIC", be32(1000)) + tlv("DPSL", QByteArray(8, 'd')) + wpky
                                     << "DPSL";
         QTest::newRow("short WPKY") << head + salt + iter + dp + protectedClass(kHashcatWpky.left(39)) << "class 1";
         QByteArray flipped = kHashcatWpky;

@@ -31,8 +31,8 @@ QString writeFile(const QString &path, const QByteArray &bytes)
 QByteArray dump(const QString &folder)
 {
     QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"),
-                                            QStringLiteral(".dump")});
+    shell.start(QStringLiteral("sqlite3"),
+                {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"), QStringLiteral(".dump")});
     shell.waitForFinished(30000);
     return shell.readAllStandardOutput();
 }
@@ -74,7 +74,10 @@ QList<QStringList> rows(const QString &folder, const QString &sql)
 class Source
 {
 public:
-    Source() : set(new KikDataSet) {}
+    Source()
+        : set(new KikDataSet)
+    {
+    }
 
     _KikUser *user(const QString &jid, const QString &name, const QString &photo = QString())
     {
@@ -126,7 +129,7 @@ private:
     qint64 m_ids = 0;
 };
 
-} // namespace
+}   // namespace
 
 class TestBackupKikMessagesThread : public QObject
 {
@@ -158,10 +161,7 @@ class TestBackupKikMessagesThread : public QObject
     QString databaseFolder(const QString &name) { return env.path(QStringLiteral("databases/") + name); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestEnv::installEnglishTexts());
-    }
+    void initTestCase() { QVERIFY(TestEnv::installEnglishTexts()); }
 
     void theSameChatTwiceChangesNothing()
     {
@@ -234,12 +234,13 @@ private slots:
         // Backing up Ann's chat keeps the message in it, and in the group it also belongs to.
         const QString folder = databaseFolder(QStringLiteral("listed-twice"));
         QCOMPARE(backup(ann->messages, folder).successes(), QStringList{QStringLiteral("Successfully backed up 2 messages.")});
-        QCOMPARE(rows(folder, QStringLiteral("select u.jid, m.uid from kik_chat_messages cm join kik_chat c on c._id = cm.chat_id "
-                                             "join kik_user u on u._id = c.user_id join kik_message m on m._id = cm.message_id "
-                                             "order by u.jid, m.uid")),
-                 (QList<QStringList>{{QStringLiteral("9@groups.kik.com"), QStringLiteral("both")},
-                                     {QStringLiteral("ann@x"), QStringLiteral("a1")},
-                                     {QStringLiteral("ann@x"), QStringLiteral("both")}}));
+        QCOMPARE(
+            rows(folder, QStringLiteral("select u.jid, m.uid from kik_chat_messages cm join kik_chat c on c._id = cm.chat_id "
+                                        "join kik_user u on u._id = c.user_id join kik_message m on m._id = cm.message_id "
+                                        "order by u.jid, m.uid")),
+            (QList<QStringList>{{QStringLiteral("9@groups.kik.com"), QStringLiteral("both")},
+                                {QStringLiteral("ann@x"), QStringLiteral("a1")},
+                                {QStringLiteral("ann@x"), QStringLiteral("both")}}));
     }
 
     void aNewGroupStoresItsMembers()
@@ -277,7 +278,8 @@ private slots:
         group->members.append({source.user(QStringLiteral("cid@x"), QStringLiteral("Cid")), false, false});
         source.message(chat, QStringLiteral("g3"), 70);
         backup(source.set->allMessages(), folder);
-        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_user_members")), QList<QStringList>{{QStringLiteral("2")}});
+        QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_user_members")),
+                 QList<QStringList>{{QStringLiteral("2")}});
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_user where jid = 'cid@x'")),
                  QList<QStringList>{{QStringLiteral("0")}});
     }
@@ -306,8 +308,9 @@ private slots:
 
         writeFile(folder + QStringLiteral("/thumbs/preview-1"), "first copy wins");
         QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
-        QCOMPARE(filesBelow(folder).filter(QStringLiteral("/")),
-                 (QStringList{QStringLiteral("files/content-1"), QStringLiteral("thumbs/png-1"), QStringLiteral("thumbs/preview-1")}));
+        QCOMPARE(
+            filesBelow(folder).filter(QStringLiteral("/")),
+            (QStringList{QStringLiteral("files/content-1"), QStringLiteral("thumbs/png-1"), QStringLiteral("thumbs/preview-1")}));
         QCOMPARE(readFileBytes(folder + QStringLiteral("/thumbs/preview-1")), QByteArray("first copy wins"));
         QCOMPARE(readFileBytes(folder + QStringLiteral("/files/content-1")), QByteArray("content bytes"));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("escaped"))));
@@ -439,16 +442,20 @@ private slots:
         source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
         _KikMessage *own = source.message(bobChat, QStringLiteral("own"), 6, QStringLiteral("own uid"));
         QString byChat = QStringLiteral("select u.jid, m.body, ifnull(t.jid, '') from kik_chat_messages cm "
-                                              "join kik_chat c on c._id = cm.chat_id join kik_user u on u._id = c.user_id "
-                                              "join kik_message m on m._id = cm.message_id "
-                                              "left join kik_user t on t._id = m.target_user order by m._id");
-        const QList<QStringList> expected = {{"ann@x", "no uid", "ann@x"},         {"ann@x", "empty uid", ""},
-                                             {"ann@x", "shared by ann", "ann@x"}, {"bob@x", "shared by bob", "bob@x"},
-                                             {"bob@x", "twice", "bob@x"},         {"bob@x", "twice", "bob@x"},
+                                        "join kik_chat c on c._id = cm.chat_id join kik_user u on u._id = c.user_id "
+                                        "join kik_message m on m._id = cm.message_id "
+                                        "left join kik_user t on t._id = m.target_user order by m._id");
+        const QList<QStringList> expected = {{"ann@x", "no uid", "ann@x"},
+                                             {"ann@x", "empty uid", ""},
+                                             {"ann@x", "shared by ann", "ann@x"},
+                                             {"bob@x", "shared by bob", "bob@x"},
+                                             {"bob@x", "twice", "bob@x"},
+                                             {"bob@x", "twice", "bob@x"},
                                              {"bob@x", "own uid", ""}};
 
         const QString filled = databaseFolder(QStringLiteral("own rows"));
-        QCOMPARE(backup(source.set->allMessages(), filled).successes(), QStringList{QStringLiteral("Successfully backed up 7 messages.")});
+        QCOMPARE(backup(source.set->allMessages(), filled).successes(),
+                 QStringList{QStringLiteral("Successfully backed up 7 messages.")});
         QCOMPARE(rows(filled, byChat), expected);
         const QByteArray stored = dump(filled);
         QCOMPARE(backup(source.set->allMessages(), filled).errors(), QStringList());
@@ -516,7 +523,8 @@ private slots:
         QCOMPARE(rows(atOnce, QStringLiteral("select count(*), max(_id) from kik_message")),
                  (QList<QStringList>{{QStringLiteral("201"), QStringLiteral("201")}}));
         // A row per message and chat, and one per second listing.
-        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("216")}});
+        QCOMPARE(rows(atOnce, QStringLiteral("select count(*) from kik_chat_messages")),
+                 QList<QStringList>{{QStringLiteral("216")}});
         QCOMPARE(rows(atOnce, QStringLiteral("select integrity_check from pragma_integrity_check")),
                  QList<QStringList>{{QStringLiteral("ok")}});
     }
@@ -540,9 +548,8 @@ private slots:
         for (int i = 0; i < 70; ++i)
             source.message(chat, QStringLiteral("n%1").arg(i), 100 + i);
         // Canceled after a full batch of rows: the dropped indexes come back with the rest.
-        backup(source.set->allMessages(), folder, [](const RecordingProgress::Report &r) {
-            return r.text == QStringLiteral("Messages: 66/70");
-        });
+        backup(source.set->allMessages(), folder,
+               [](const RecordingProgress::Report &r) { return r.text == QStringLiteral("Messages: 66/70"); });
         QCOMPARE(dump(folder), before);
 
         QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
@@ -562,7 +569,8 @@ private slots:
         }
         Source source;
         _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
-        const KikMessageList clash = {source.message(chat, QStringLiteral("one"), 5), source.message(chat, QStringLiteral("two"), 5)};
+        const KikMessageList clash = {source.message(chat, QStringLiteral("one"), 5),
+                                      source.message(chat, QStringLiteral("two"), 5)};
         for (const char *state : {"without messages", "with a message"}) {
             const QByteArray before = dump(folder);
             const Outcome failed = backup(clash, folder);
@@ -615,7 +623,8 @@ private slots:
             }
             QCOMPARE(rows(folder, QStringLiteral("select count(*), count(distinct uid) from kik_message")),
                      (QList<QStringList>{{QStringLiteral("300"), QStringLiteral("300")}}));
-            QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_chat_messages")), QList<QStringList>{{QStringLiteral("300")}});
+            QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_chat_messages")),
+                     QList<QStringList>{{QStringLiteral("300")}});
             QCOMPARE(rows(folder, QStringLiteral("select integrity_check from pragma_integrity_check")),
                      QList<QStringList>{{QStringLiteral("ok")}});
         }
@@ -626,7 +635,8 @@ private slots:
         Source source;
         source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("m"), 1);
         const QString folder = databaseFolder(QStringLiteral("locked"));
-        const QString waiting = QStringLiteral("The local database locked is in use by another import. Waiting for it to finish...");
+        const QString waiting =
+            QStringLiteral("The local database locked is in use by another import. Waiting for it to finish...");
         const auto saidWaiting = [&](const RecordingProgress &progress) {
             const auto reports = progress.reports();
             return std::any_of(reports.cbegin(), reports.cend(), [&](const auto &report) { return report.status == waiting; });
@@ -650,7 +660,8 @@ private slots:
             KikLocalDbLock held(other);
             held.acquireThrow([](bool) {});
             RecordingProgress progress;
-            progress.cancelWhen([](const RecordingProgress::Report &report) { return report.status.contains(QStringLiteral("in use")); });
+            progress.cancelWhen(
+                [](const RecordingProgress::Report &report) { return report.status.contains(QStringLiteral("in use")); });
             BackupKikMessagesThread worker(source.set->allMessages(), other, &progress);
             progress.run(worker);
             QVERIFY(progress.successes().isEmpty());
@@ -673,12 +684,14 @@ private slots:
             QVERIFY(ended.waitForFinished());
             contents.replace(0, contents.indexOf('\n'), QByteArray::number(pid));
             writeFile(lockPath, contents);
-            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(),
+                     QStringList{QStringLiteral("Successfully backed up 1 messages.")});
             QFile unreadable(writeFile(lockPath, QByteArray()));
             QVERIFY(unreadable.open(QIODevice::ReadWrite));
             QVERIFY(unreadable.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
             unreadable.close();
-            QCOMPARE(backup(source.set->allMessages(), folder).successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QCOMPARE(backup(source.set->allMessages(), folder).successes(),
+                     QStringList{QStringLiteral("Successfully backed up 1 messages.")});
             QVERIFY(!QFileInfo::exists(lockPath));
         }
     }

@@ -35,7 +35,7 @@ QString errorOf(BackupManifest &backup)
     return QString();
 }
 
-} // namespace
+}   // namespace
 
 class TestBackupManifest : public QObject
 {
@@ -61,7 +61,7 @@ private slots:
         QCOMPARE(backup.productVersion(), device.productVersion);
         QCOMPARE(backup.serialNumber(), device.serialNumber);
         QCOMPARE(backup.backupDate(), device.date);
-        QCOMPARE(backup.encrypted(), 1);  // written as a boolean
+        QCOMPARE(backup.encrypted(), 1);   // written as a boolean
         QCOMPARE(backup.keybagBlob(), builder.keybag());
         QCOMPARE(backup.folder(), QDir(folder).absolutePath());
     }
@@ -72,8 +72,10 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString udid = ItunesBackupBuilder::Device().uniqueDeviceId;
         QTest::newRow("named after the device id") << udid << "Test iPhone";
-        QTest::newRow("device id and date stamp") << udid + "-20160314-092653" << "Test iPhone-20160314-092653";
-        QTest::newRow("other name") << "Copied backup" << "Test iPhone-Copied backup";
+        QTest::newRow("device id and date stamp") << udid + "-20160314-092653"
+                                                  << "Test iPhone-20160314-092653";
+        QTest::newRow("other name") << "Copied backup"
+                                    << "Test iPhone-Copied backup";
         QTest::newRow("device id in other case") << udid.toUpper() << "Test iPhone-" + udid.toUpper();
     }
     void displayNames()
@@ -110,8 +112,9 @@ private slots:
         writeBytes(garbage + QStringLiteral("/Manifest.plist"), QByteArray("\x00\x01not a plist at all", 20));
         BackupManifest broken(garbage);
         // Taken for an empty list, a damaged manifest would make an encrypted backup look plain.
-        QCOMPARE(errorOf(broken), garbage + QStringLiteral("/Manifest.plist is damaged: it is not the property list "
-                                                           "of an iTunes Backup."));
+        QCOMPARE(errorOf(broken), garbage
+                                      + QStringLiteral("/Manifest.plist is damaged: it is not the property list "
+                                                       "of an iTunes Backup."));
     }
 
     // A manifest that cannot say for sure whether the backup is encrypted is refused, so that

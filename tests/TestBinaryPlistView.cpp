@@ -28,7 +28,7 @@ QByteArray binaryList(const QList<QByteArray> &objects, quint8 root = 0)
     return out + trailer;
 }
 
-} // namespace
+}   // namespace
 
 class TestBinaryPlistView : public QObject
 {
@@ -40,9 +40,9 @@ private slots:
     {
         CFType dict = CFType::newDictionary();
         dict.setValue(QStringLiteral("big"), CFType::fromInt64(0x1122334455667788));
-        dict.setValue(QStringLiteral("text"), CFType(QStringLiteral("Grüße")));  // stored as UTF-16
+        dict.setValue(QStringLiteral("text"), CFType(QStringLiteral("Grüße")));   // stored as UTF-16
         dict.setValue(QStringLiteral("ref"), CFType::fromUid(300));
-        dict.setValue(QStringLiteral("blob"), CFType(QByteArray(100, 'b')));  // a length past 14
+        dict.setValue(QStringLiteral("blob"), CFType(QByteArray(100, 'b')));   // a length past 14
         const QByteArray data = dict.toPlistData(CFType::BinaryFormat);
         const BinaryPlistView plist(data);
         QVERIFY(plist.isValid());
@@ -59,7 +59,8 @@ private slots:
     void brokenListsNeverReadOutside()
     {
         // A 16-byte integer counts by its low half, as the parser reads it.
-        const BinaryPlistView wide(binaryList({QByteArray("\x14", 1) + QByteArray(8, '\xff') + QByteArray("\0\0\0\0\0\0\0\x2a", 8)}));
+        const BinaryPlistView wide(
+            binaryList({QByteArray("\x14", 1) + QByteArray(8, '\xff') + QByteArray("\0\0\0\0\0\0\0\x2a", 8)}));
         qint64 number = 0;
         QVERIFY(BinaryPlistView::number(wide.object(0), &number));
         QCOMPARE(number, qint64(42));
@@ -69,12 +70,14 @@ private slots:
             QVERIFY(!BinaryPlistView(data).isValid());
         }
         // Lengths and references past the end, a length that is no integer, an offset into the trailer.
-        const QByteArray data = binaryList({"\xA3\x01\x02\x09", "\x4F\x10\xff", "\x4F\x50", "\x6F\x13" + QByteArray(8, '\x7f'), "\x5C" "abc"});
+        const QByteArray data = binaryList({"\xA3\x01\x02\x09", "\x4F\x10\xff", "\x4F\x50", "\x6F\x13" + QByteArray(8, '\x7f'),
+                                            "\x5C"
+                                            "abc"});
         const BinaryPlistView plist(data);
         QVERIFY(plist.isValid());
         const auto array = plist.object(0);
         QCOMPARE(array.kind, BinaryPlistView::Array);
-        QCOMPARE(plist.object(plist.reference(array, 2)).kind, BinaryPlistView::Broken);  // object 9
+        QCOMPARE(plist.object(plist.reference(array, 2)).kind, BinaryPlistView::Broken);   // object 9
         QCOMPARE(plist.reference(array, 3), plist.objectCount());
         for (quint64 i = 1; i < plist.objectCount(); ++i)
             QCOMPARE(plist.object(i).kind, BinaryPlistView::Broken);

@@ -57,8 +57,7 @@ QByteArray nestedArrays(int depth, int width)
 
 QByteArray nestedXml(int depth)
 {
-    return "<plist>" + QByteArray("<array>").repeated(depth) + "<true/>"
-           + QByteArray("</array>").repeated(depth) + "</plist>";
+    return "<plist>" + QByteArray("<array>").repeated(depth) + "<true/>" + QByteArray("</array>").repeated(depth) + "</plist>";
 }
 
 CFType sampleDictionary()
@@ -83,7 +82,7 @@ CFType sampleDictionary()
     return root;
 }
 
-} // namespace
+}   // namespace
 
 class TestCFType : public QObject
 {
@@ -139,8 +138,7 @@ private slots:
         const QByteArray oldTz = qgetenv("TZ");
         qputenv("TZ", "Asia/Tokyo");
         tzset();
-        const CFType date = CFType::fromPlistData(
-            "<plist version=\"1.0\"><date>2020-05-06T07:08:09Z</date></plist>");
+        const CFType date = CFType::fromPlistData("<plist version=\"1.0\"><date>2020-05-06T07:08:09Z</date></plist>");
         const QDateTime value = date.toDateTime();
         QCOMPARE(value.timeSpec(), Qt::LocalTime);
         QCOMPARE(value.date(), QDate(2020, 5, 6));
@@ -188,11 +186,11 @@ private slots:
     {
         const CFType dict = sampleDictionary();
         for (const CFType &missing : {dict.value(QStringLiteral("nope")), dict.at(0), dict.value(CFType::fromInt64(1)),
-                                      dict.value(QStringLiteral("list")).at(3),
-                                      dict.value(QStringLiteral("list")).at(-1), CFType::fromPlistData("junk")}) {
+                                      dict.value(QStringLiteral("list")).at(3), dict.value(QStringLiteral("list")).at(-1),
+                                      CFType::fromPlistData("junk")}) {
             QVERIFY(missing.isNull());
-            QVERIFY(!missing.isNumber() && !missing.isBoolean() && !missing.isString() && !missing.isData()
-                    && !missing.isDate() && !missing.isDictionary() && !missing.isArray() && !missing.isUid());
+            QVERIFY(!missing.isNumber() && !missing.isBoolean() && !missing.isString() && !missing.isData() && !missing.isDate()
+                    && !missing.isDictionary() && !missing.isArray() && !missing.isUid());
             QCOMPARE(missing.toQString(), QString());
             QCOMPARE(missing.toInt(7), 7);
             QCOMPARE(missing.count(), 0);
@@ -296,7 +294,8 @@ private slots:
         QCOMPARE(uid.toUid(), quint64(7));
         QVERIFY(!uid.isNumber());
         QCOMPARE(CFType::fromInt64(7).toUid(9), quint64(9));
-        const CFType made = CFType::fromPlistData(CFType::newArray().append(CFType::fromUid(300)).toPlistData(CFType::BinaryFormat));
+        const CFType made =
+            CFType::fromPlistData(CFType::newArray().append(CFType::fromUid(300)).toPlistData(CFType::BinaryFormat));
         QVERIFY(made.at(0).isUid());
         QCOMPARE(made.at(0).toUid(), quint64(300));
     }
@@ -306,21 +305,21 @@ private slots:
     {
         QVERIFY(CFType::fromPlistData(nestedArrays(100, 1)).isArray());
         QVERIFY(CFType::fromPlistData(nestedArrays(200000, 1)).isNull());
-        QVERIFY(CFType::fromPlistData(nestedArrays(12, 2)).isArray());  // sharing is legal
-        QVERIFY(CFType::fromPlistData(nestedArrays(40, 2)).isNull());   // 2^40 nodes when expanded
+        QVERIFY(CFType::fromPlistData(nestedArrays(12, 2)).isArray());   // sharing is legal
+        QVERIFY(CFType::fromPlistData(nestedArrays(40, 2)).isNull());    // 2^40 nodes when expanded
         QVERIFY(CFType::fromPlistData(binaryList({arrayObject({1}), arrayObject({0})})).isNull());
         QVERIFY(CFType::fromPlistData(nestedXml(100)).isArray());
         QVERIFY(CFType::fromPlistData(nestedXml(1000000)).isNull());
 
         // Closing tags hidden where the parser sees no element do not close anything.
-        for (const QByteArray &hidden : {QByteArray("<array><!--</array>-->"),
-                                         QByteArray("<array><string><![CDATA[</array>]]></string>"),
-                                         QByteArray("<array><?pi </array>?>"),
-                                         QByteArray("<array><!DOCTYPE x [</array>]>"),
-                                         QByteArray("<array x=\"</array>\">")}) {
+        for (const QByteArray &hidden :
+             {QByteArray("<array><!--</array>-->"), QByteArray("<array><string><![CDATA[</array>]]></string>"),
+              QByteArray("<array><?pi </array>?>"), QByteArray("<array><!DOCTYPE x [</array>]>"),
+              QByteArray("<array x=\"</array>\">")}) {
             QVERIFY(CFType::fromPlistData("<plist>" + hidden.repeated(200000) + "</plist>").isNull());
-            QVERIFY(CFType::fromPlistData("<plist>" + hidden.repeated(50) + "<true/>"
-                                          + QByteArray("</array>").repeated(50) + "</plist>").isArray());
+            QVERIFY(CFType::fromPlistData("<plist>" + hidden.repeated(50) + "<true/>" + QByteArray("</array>").repeated(50)
+                                          + "</plist>")
+                        .isArray());
         }
         const QByteArray commented =
             "<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\">"
@@ -334,10 +333,16 @@ private slots:
         QVERIFY(CFType::fromPlistData("<plist><dict><key>a" + zero + "bcdefgh</key><true/></dict></plist>").isNull());
         QCOMPARE(CFType::fromPlistData("<plist><string>abc</string></plist>\n" + zero).toQString(), QStringLiteral("abc"));
         const QByteArray dictionary = "\xD1" + bigEndian(1, 4) + bigEndian(2, 4);
-        QVERIFY(CFType::fromPlistData(binaryList({dictionary, "\x53" "a" + zero + "b", "\x09"})).isNull());   // key
+        QVERIFY(CFType::fromPlistData(binaryList({dictionary,
+                                                  "\x53"
+                                                  "a" + zero
+                                                      + "b",
+                                                  "\x09"}))
+                    .isNull());   // key
         QVERIFY(CFType::fromPlistData(binaryList({dictionary, "\x51k", "\x62" + zero + "a" + zero + zero})).isNull());
         QCOMPARE(CFType::fromPlistData(binaryList({dictionary, "\x51k", "\x62" + zero + "a" + zero + "b"}))
-                     .value(QStringLiteral("k")).toQString(),
+                     .value(QStringLiteral("k"))
+                     .toQString(),
                  QStringLiteral("ab"));
     }
 

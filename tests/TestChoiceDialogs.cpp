@@ -26,16 +26,10 @@ class TestChoiceDialogs : public QObject
     }
 
     // Runs `inside` once the dialog's modal loop is running.
-    static void whenShown(QObject *context, std::function<void()> inside)
-    {
-        QTimer::singleShot(0, context, std::move(inside));
-    }
+    static void whenShown(QObject *context, std::function<void()> inside) { QTimer::singleShot(0, context, std::move(inside)); }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestEnv::installEnglishTexts());
-    }
+    void initTestCase() { QVERIFY(TestEnv::installEnglishTexts()); }
 
     void init()
     {
@@ -93,8 +87,8 @@ private slots:
             combo->setCurrentIndex(1);
             part<QPushButton>(dialog, "btnOK")->click();
         });
-        void *chosen = dialog.chooseEntry(QStringLiteral("Pick"), {{QString(), QStringLiteral("A"), &first},
-                                                                     {QString(), QStringLiteral("B"), &second}});
+        void *chosen = dialog.chooseEntry(QStringLiteral("Pick"),
+                                          {{QString(), QStringLiteral("A"), &first}, {QString(), QStringLiteral("B"), &second}});
         QCOMPARE(chosen, static_cast<void *>(&second));
         QCOMPARE(captions, (QStringList{"A", "B"}));
         QCOMPARE(warnings, QStringList{QStringLiteral("Need to select a Device to continue.")});
@@ -133,8 +127,10 @@ private slots:
         QTest::addColumn<QString>("warning");   // empty: accepted
         const QString empty = QStringLiteral("Select one Database or enter a new Database name");
         const QString invalid = QStringLiteral("Invalid Local Database name(can't contain \\ / : * ? \" < > |).");
-        QTest::newRow("blanks around are kept") << " a " << "";
-        QTest::newRow("plain") << "Anna_Backup" << "";
+        QTest::newRow("blanks around are kept") << " a "
+                                                << "";
+        QTest::newRow("plain") << "Anna_Backup"
+                               << "";
         QTest::newRow("nothing") << "" << empty;
         QTest::newRow("blanks only") << "   " << empty;
         QTest::newRow("slash") << "a/b" << invalid;

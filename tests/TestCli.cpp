@@ -35,7 +35,7 @@ public:
 };
 const CliRegistration<FailCommand> registration;
 
-} // namespace
+}   // namespace
 
 class TestCli : public QObject
 {
@@ -65,9 +65,9 @@ private slots:
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QByteArray("Parlewick 3.1.01\n"));
         QCOMPARE(run.err, QString());
-        const QString log = env.path(QStringLiteral(".local/share/Talvora/%1/qlogs/log-%2.txt")
-                                         .arg(AppConstants::ProductId,
-                                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        const QString log =
+            env.path(QStringLiteral(".local/share/Talvora/%1/qlogs/log-%2.txt")
+                         .arg(AppConstants::ProductId, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
         QFile file(log);
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(log));
         QVERIFY(file.readAll().contains("parlewick-cli version"));
@@ -142,13 +142,11 @@ private slots:
     {
         qunsetenv("PARLEWICK_BACKUP_PASSWORD");
         const QString file = writeFile(QStringLiteral("pw.txt"), QByteArray(" secret pass \xc3\xa9\r\n"));
-        QCOMPARE(password({QStringLiteral("--password-file"), file}),
-                 QStringLiteral(" secret pass \u00e9"));
+        QCOMPARE(password({QStringLiteral("--password-file"), file}), QStringLiteral(" secret pass \u00e9"));
 
         qputenv("PARLEWICK_BACKUP_PASSWORD", "from-env");
         QCOMPARE(password({}), QStringLiteral("from-env"));
-        QCOMPARE(password({QStringLiteral("--password-file=") + file}),
-                 QStringLiteral(" secret pass \u00e9"));
+        QCOMPARE(password({QStringLiteral("--password-file=") + file}), QStringLiteral(" secret pass \u00e9"));
         qunsetenv("PARLEWICK_BACKUP_PASSWORD");
     }
 

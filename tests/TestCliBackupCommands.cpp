@@ -14,7 +14,7 @@ namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
 
-} // namespace
+}   // namespace
 
 // backups and extract, run as the built tool.
 class TestCliBackupCommands : public QObject
@@ -81,7 +81,8 @@ private slots:
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error. %1/Manifest.plist is damaged").arg(hostile)),
                  qPrintable(run.err));
 
-        const CliRun empty = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
+        const CliRun empty =
+            runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
         QCOMPARE(empty.code, 0);
         QCOMPARE(empty.out, QByteArray());
         QVERIFY(QDir(broken).removeRecursively());
@@ -101,7 +102,8 @@ private slots:
         const QString cut = env.path(QStringLiteral("modern-root/cut"));
         builder.build(cut);
 
-        const CliRun listed = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("modern-root"))});
+        const CliRun listed =
+            runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("modern-root"))});
         QCOMPARE(listed.code, 0);
         QStringList lines = listed.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         lines.sort();
@@ -125,14 +127,15 @@ private slots:
     {
         const QMap<QString, QByteArray> expected = treeOf(m_container);
         const QString plainOut = env.path(QStringLiteral("out-plain"));
-        CliRun run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain, QStringLiteral("--out"), plainOut});
+        CliRun run =
+            runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_plain, QStringLiteral("--out"), plainOut});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.outText().trimmed(), plainOut + QStringLiteral("/com.kik.chat"));
         QCOMPARE(treeOf(plainOut + QStringLiteral("/com.kik.chat")), expected);
 
         const QString encryptedOut = env.path(QStringLiteral("out-encrypted"));
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"),
-                       encryptedOut, QStringLiteral("--password-file"), env.path(QStringLiteral("password"))});
+                          encryptedOut, QStringLiteral("--password-file"), env.path(QStringLiteral("password"))});
         QCOMPARE(run.code, 0);
         QCOMPARE(treeOf(encryptedOut + QStringLiteral("/com.kik.chat")), expected);
 
@@ -140,8 +143,9 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"), QStringLiteral("correct horse"));
         const QString fromEnvironment = env.path(QStringLiteral("out-environment"));
-        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), fromEnvironment},
-                      environment);
+        run = runCliTool(
+            {QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), fromEnvironment},
+            environment);
         QCOMPARE(run.code, 0);
         QCOMPARE(treeOf(fromEnvironment + QStringLiteral("/com.kik.chat")), expected);
     }
@@ -151,7 +155,7 @@ private slots:
         const QString out = env.path(QStringLiteral("out-failures"));
         QVERIFY(QDir().mkpath(out));
         CliRun run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out,
-                           QStringLiteral("--password-file"), env.path(QStringLiteral("wrong-password"))});
+                                 QStringLiteral("--password-file"), env.path(QStringLiteral("wrong-password"))});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -159,16 +163,17 @@ private slots:
         // No password at all, and stdin is not a terminal: a usage error.
         QProcessEnvironment noPassword = QProcessEnvironment::systemEnvironment();
         noPassword.remove(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"));
-        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out}, noPassword);
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--out"), out},
+                         noPassword);
         QCOMPARE(run.code, 2);
 
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("missing")),
-                       QStringLiteral("--out"), out});
+                          QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.contains(QStringLiteral("does not exist")), qPrintable(run.err));
 
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("root/not-a-backup")),
-                       QStringLiteral("--out"), out});
+                          QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Cannot find ")), qPrintable(run.err));
 
@@ -176,7 +181,7 @@ private slots:
         noKik.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/x"), "x");
         noKik.build(env.path(QStringLiteral("no-kik")));
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-kik")),
-                       QStringLiteral("--out"), out});
+                          QStringLiteral("--out"), out});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in your iTunes Backup.")), qPrintable(run.err));
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());

@@ -83,7 +83,7 @@ private:
     QString m_why;
 };
 
-} // namespace
+}   // namespace
 
 class TestCliCancel : public QObject
 {
@@ -123,7 +123,7 @@ private slots:
         QVERIFY2(job.endedCanceled(), qPrintable(job.why()));
         // The terminal echoes again.
         const int slave = ::open(typing.constData(), O_RDWR | O_NOCTTY);
-        termios settings {};
+        termios settings{};
         QCOMPARE(::tcgetattr(slave, &settings), 0);
         QVERIFY(settings.c_lflag & ECHO);
         ::close(slave);
@@ -137,7 +137,8 @@ private slots:
         const QString password = env.path(QStringLiteral("password"));
         QCOMPARE(::mkfifo(QFile::encodeName(password).constData(), 0600), 0);
 
-        CliJob job({QStringLiteral("show"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--password-file"), password});
+        CliJob job(
+            {QStringLiteral("show"), QStringLiteral("--backup"), m_encrypted, QStringLiteral("--password-file"), password});
         int pipe = -1;
         const auto readerWaits = [&] {
             if (pipe < 0)

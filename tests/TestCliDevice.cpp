@@ -30,7 +30,7 @@ void writeFile(const QString &path, const QByteArray &bytes, qint64 mtimeSeconds
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }
 
-} // namespace
+}   // namespace
 
 class TestCliDevice : public QObject
 {
@@ -67,8 +67,8 @@ private slots:
         QCOMPARE(run.err, QString());
         QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         lines.sort();
-        QCOMPARE(lines, (QStringList{kUdid + "\tSimulated iPhone\tiPhone10,3\t17.5",
-                                     kOther + "\tTab and break\tiPhone14,2\t16.1"}));
+        QCOMPARE(lines,
+                 (QStringList{kUdid + "\tSimulated iPhone\tiPhone10,3\t17.5", kOther + "\tTab and break\tiPhone14,2\t16.1"}));
     }
 
     void devicesKeepsAPhoneThatRefusesAndSaysWhy()
@@ -90,10 +90,9 @@ private slots:
         // Folder sizes are the phone's own; times are UTC, to the second.
         const auto folderSize = [&](const char *name) { return QFileInfo(phone.mediaPath() + name).size(); };
         const QString emptyTime = QFileInfo(phone.mediaPath() + "/Empty").lastModified().toUTC().toString(Qt::ISODate);
-        QCOMPARE(QString::fromUtf8(run.out),
-                 QStringLiteral("d\t%1\t2017-07-14T02:40:00Z\t/DCIM\n").arg(folderSize("/DCIM"))
-                     + QStringLiteral("d\t%1\t%2\t/Empty\n").arg(folderSize("/Empty")).arg(emptyTime)
-                     + QStringLiteral("f\t5\t2021-03-04T05:06:07Z\t/notes.txt\n"));
+        QCOMPARE(QString::fromUtf8(run.out), QStringLiteral("d\t%1\t2017-07-14T02:40:00Z\t/DCIM\n").arg(folderSize("/DCIM"))
+                                                 + QStringLiteral("d\t%1\t%2\t/Empty\n").arg(folderSize("/Empty")).arg(emptyTime)
+                                                 + QStringLiteral("f\t5\t2021-03-04T05:06:07Z\t/notes.txt\n"));
 
         const CliRun sub = runCliTool({"files", kUdid, "/DCIM"});
         QCOMPARE(sub.out, QByteArray("f\t2048\t2020-09-13T12:26:40Z\t/DCIM/IMG_0001.JPG\n"));
@@ -136,12 +135,14 @@ private slots:
     {
         // No multiplexer at all: an error that tells how to get one, not an empty list.
         QProcessEnvironment nowhere = QProcessEnvironment::systemEnvironment();
-        nowhere.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"), QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd")));
+        nowhere.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"),
+                       QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd")));
         for (const QStringList &arguments : {QStringList{"devices"}, QStringList{"files", kUdid}}) {
             const CliRun run = runCliTool(arguments, nowhere);
             QCOMPARE(run.code, 1);
             QCOMPARE(run.out, QByteArray());
-            QVERIFY2(run.err.contains("usbmuxd") && run.err.contains("unlock it and answer \"Trust\" on it"), qPrintable(run.err));
+            QVERIFY2(run.err.contains("usbmuxd") && run.err.contains("unlock it and answer \"Trust\" on it"),
+                     qPrintable(run.err));
         }
 
         // A multiplexer without phones: nothing listed, and a word on stderr.
@@ -155,10 +156,7 @@ private slots:
         QVERIFY2(none.err.startsWith("No iPhone is connected."), qPrintable(none.err));
     }
 
-    void cleanupTestCase()
-    {
-        sim.stop();
-    }
+    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestCliDevice)

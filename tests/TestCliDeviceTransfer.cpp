@@ -58,7 +58,7 @@ int shownMessages(const CliRun &run)
     return count;
 }
 
-} // namespace
+}   // namespace
 
 class TestCliDeviceTransfer : public QObject
 {
@@ -181,8 +181,8 @@ private slots:
         QCOMPARE(refused.code, 2);
         QVERIFY2(refused.err.contains("please close Kik on your iPhone first"), qPrintable(refused.err));
         QVERIFY(refused.err.contains("add --yes"));
-        const CliRun both = runCliTool({"transfer", "--device", kOpen, "--to-device", kTarget, "--to-backup",
-                                        env.path("nowhere"), "--yes"});
+        const CliRun both =
+            runCliTool({"transfer", "--device", kOpen, "--to-device", kTarget, "--to-backup", env.path("nowhere"), "--yes"});
         QCOMPARE(both.code, 2);
         const CliRun same = runCliTool({"transfer", "--device", kOpen, "--to-device", kOpen, "--yes"});
         QCOMPARE(same.code, 2);
@@ -233,8 +233,8 @@ private slots:
         const CliRun run = runCliTool(
             {"transfer", "--db", "Round trip", "--to-device", kSealed, "--yes", "--password-file", env.path("pw.txt")});
         QVERIFY2(run.code == 0, qPrintable(run.err));
-        QCOMPARE(run.outText(), QStringLiteral("Successfully transferred %1 messages to iPhone.\n")
-                                    .arg(closedStore.messages + walOnly.size()));
+        QCOMPARE(run.outText(),
+                 QStringLiteral("Successfully transferred %1 messages to iPhone.\n").arg(closedStore.messages + walOnly.size()));
         QCOMPARE(PhoneLog::entries(sealed, {{"kind", "restored"}}).size(), 1);
         QString integrity;
         const QMap<QString, int> uids = shownMessageUids(groupKikStorePath(sealed), &integrity);

@@ -1,10 +1,10 @@
 #include "TestEnv.h"
 
+#include "KikDataBuilder.h"
 #include "StreamCapture.h"
 #include "cli/CliCommand.h"
 #include "cli/CliRunner.h"
 #include "cli/ExportCommand.h"
-#include "KikDataBuilder.h"
 #include "workers/ExportMessagesThread.h"
 #include "workers/ExportTarget.h"
 
@@ -61,7 +61,7 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-} // namespace
+}   // namespace
 
 class TestCliExport : public QObject
 {
@@ -122,18 +122,18 @@ private slots:
 
     void chatOptionTakesOneChatByNameOrAddress()
     {
-        const Outcome byName = exportCli({"--db", "d", "--format", "pdf", "--out", env.path(QStringLiteral("bob.pdf")),
-                                          "--chat", "Bob"});
+        const Outcome byName =
+            exportCli({"--db", "d", "--format", "pdf", "--out", env.path(QStringLiteral("bob.pdf")), "--chat", "Bob"});
         QCOMPARE(byName.code, 0);
         QCOMPARE(byName.out, QByteArray("Successfully exported 1 Messages.\n"));
         QCOMPARE(entries(env.path(QStringLiteral("bob-pdf"))), QStringList{QStringLiteral("Bob.pdf")});
 
-        const Outcome byAddress = exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("ann")),
-                                             "--chat", "ann_x@talk.kik.com"});
+        const Outcome byAddress =
+            exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("ann")), "--chat", "ann_x@talk.kik.com"});
         QCOMPARE(byAddress.out, QByteArray("Successfully exported 2 Messages.\n"));
 
-        const Outcome missing = exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("zed")),
-                                           "--chat", "Zed"});
+        const Outcome missing =
+            exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("zed")), "--chat", "Zed"});
         QCOMPARE(missing.code, 1);
         QCOMPARE(missing.err, QByteArray("There is no chat named Zed.\n"));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("zed.txt"))));

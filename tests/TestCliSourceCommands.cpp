@@ -35,8 +35,7 @@ const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
 QMap<QString, QByteArray> snapshot(const QString &folder, bool withTimes = true)
 {
     QMap<QString, QByteArray> entries;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
@@ -49,8 +48,8 @@ QMap<QString, QByteArray> snapshot(const QString &folder, bool withTimes = true)
 QByteArray dump(const QString &folder)
 {
     QProcess shell;
-    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"),
-                                            QStringLiteral(".dump")});
+    shell.start(QStringLiteral("sqlite3"),
+                {QStringLiteral("-readonly"), folder + QStringLiteral("/talvora-kik.db"), QStringLiteral(".dump")});
     shell.waitForFinished(60000);
     return shell.readAllStandardOutput();
 }
@@ -82,7 +81,7 @@ QMap<QString, QJsonObject> comparable(const QByteArray &json)
     return chats;
 }
 
-} // namespace
+}   // namespace
 
 // show and import end to end: Kik's own store, generated containers, iTunes backups and local
 // databases as sources.
@@ -163,11 +162,13 @@ private slots:
         QVERIFY(QRegularExpression(QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
                                                   "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
                                                   "\"messages\": \\["))
-                    .match(QString::fromUtf8(json)).hasMatch());
+                    .match(QString::fromUtf8(json))
+                    .hasMatch());
         QVERIFY(QRegularExpression(QStringLiteral("\\{\"id\": \\d+, \"uid\": \"[^\"]*\", \"ts\": \\d+, \"was_me\": "
                                                   "(true|false), \"sender\": \"[^\"]*\", \"text\": \".*\", \"app_id\": "
                                                   "\"[^\"]*\", \"content_id\": \"[^\"]*\"\\}"))
-                    .match(QString::fromUtf8(json)).hasMatch());
+                    .match(QString::fromUtf8(json))
+                    .hasMatch());
 
         // One chat by its name, in text.
         const QString name = chats.first().toObject().value(QStringLiteral("name")).toString();
@@ -212,10 +213,9 @@ private slots:
         QTest::newRow("real store") << QStringList{QStringLiteral("--kik"), m_real} << m_real;
         QTest::newRow("generated") << QStringList{QStringLiteral("--kik"), m_generated} << m_generated;
         QTest::newRow("plain backup") << QStringList{QStringLiteral("--backup"), m_plainBackup} << m_plainBackup;
-        QTest::newRow("encrypted backup")
-            << QStringList{QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
-                           env.path(QStringLiteral("password"))}
-            << m_encryptedBackup;
+        QTest::newRow("encrypted backup") << QStringList{QStringLiteral("--backup"), m_encryptedBackup,
+                                                         QStringLiteral("--password-file"), env.path(QStringLiteral("password"))}
+                                          << m_encryptedBackup;
     }
 
     void importThenShowGivesTheSameMessages()
@@ -249,7 +249,9 @@ private slots:
         const QMap<QString, QByteArray> copyBefore = snapshot(copy);
         QCOMPARE(comparable(showJson({QStringLiteral("--db-path"), copy})), shown);
         QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--db-path"), copy, QStringLiteral("--into"),
-                          name + QStringLiteral(" again")}).code, 0);
+                             name + QStringLiteral(" again")})
+                     .code,
+                 0);
         QCOMPARE(snapshot(copy), copyBefore);
         QCOMPARE(comparable(showJson({QStringLiteral("--db"), name + QStringLiteral(" again")})), shown);
     }
@@ -279,7 +281,8 @@ private slots:
     void attachmentsOfAGeneratedContainerAreCopied()
     {
         const QString name = QStringLiteral("with files");
-        QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_generated, QStringLiteral("--into"), name}).code, 0);
+        QCOMPARE(
+            runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_generated, QStringLiteral("--into"), name}).code, 0);
         const QString folder = localDb(name);
         QVERIFY(!QDir(folder + QStringLiteral("/files")).isEmpty());
         QVERIFY(!QDir(folder + QStringLiteral("/prof")).isEmpty());
@@ -294,8 +297,10 @@ private slots:
         const QMap<QString, QByteArray> before = snapshot(m_generated);
         int chats = 0;
         int messages = 0;
-        for (const QJsonValue &chat :
-             QJsonDocument::fromJson(showJson({QStringLiteral("--kik"), m_generated})).object().value(QStringLiteral("chats")).toArray()) {
+        for (const QJsonValue &chat : QJsonDocument::fromJson(showJson({QStringLiteral("--kik"), m_generated}))
+                                          .object()
+                                          .value(QStringLiteral("chats"))
+                                          .toArray()) {
             const qsizetype count = chat.toObject().value(QStringLiteral("messages")).toArray().size();
             chats += count > 0 ? 1 : 0;
             messages += int(count);
@@ -304,9 +309,10 @@ private slots:
 
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("exports"))));
         const QString out = env.path(QStringLiteral("exports/chats"));
-        for (const QString &format : {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("html"), QStringLiteral("pdf")}) {
-            const CliRun run = runCliTool({QStringLiteral("export"), QStringLiteral("--kik"), m_generated, QStringLiteral("--format"),
-                                     format, QStringLiteral("--out"), out});
+        for (const QString &format :
+             {QStringLiteral("txt"), QStringLiteral("csv"), QStringLiteral("html"), QStringLiteral("pdf")}) {
+            const CliRun run = runCliTool({QStringLiteral("export"), QStringLiteral("--kik"), m_generated,
+                                           QStringLiteral("--format"), format, QStringLiteral("--out"), out});
             QCOMPARE(run.code, 0);
             QCOMPARE(run.out, QStringLiteral("Successfully exported %1 Messages.\n").arg(messages).toUtf8());
         }
@@ -369,8 +375,8 @@ private slots:
 
     void failures()
     {
-        CliRun run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup, QStringLiteral("--password-file"),
-                           env.path(QStringLiteral("wrong-password"))});
+        CliRun run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), m_encryptedBackup,
+                                 QStringLiteral("--password-file"), env.path(QStringLiteral("wrong-password"))});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("Invalid password."));
 
@@ -392,12 +398,16 @@ private slots:
         run = runCliTool({QStringLiteral("show"), QStringLiteral("--db"), QStringLiteral("nobody")});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.err.trimmed(), QStringLiteral("There is no local database named nobody."));
-        run = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), QStringLiteral("Nobody")});
+        run = runCliTool(
+            {QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), QStringLiteral("Nobody")});
         QCOMPARE(run.code, 1);
 
         // Command-line mistakes.
         QCOMPARE(runCliTool({QStringLiteral("show")}).code, 2);
-        QCOMPARE(runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--db"), QStringLiteral("x")}).code, 2);
+        QCOMPARE(
+            runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--db"), QStringLiteral("x")})
+                .code,
+            2);
         QCOMPARE(runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real}).code, 2);
         for (const QString &bad : {QStringLiteral("a/b"), QStringLiteral(".."), QStringLiteral("x:y"), QStringLiteral("  ")}) {
             run = runCliTool({QStringLiteral("import"), QStringLiteral("--kik"), m_real, QStringLiteral("--into"), bad});
@@ -432,8 +442,10 @@ private slots:
         const QMap<QString, QByteArray> before = snapshot(folder, false);
 
         // A Ctrl-C that comes when no task runs must not end the test.
-        struct sigaction ignore {};
-        struct sigaction original {};
+        struct sigaction ignore
+        { };
+        struct sigaction original
+        { };
         ignore.sa_handler = [](int) {};
         sigemptyset(&ignore.sa_mask);
         sigaction(SIGINT, &ignore, &original);

@@ -25,8 +25,8 @@ qint64 messageRows(const QString &storePath, const QString &where = QString())
 {
     Sqlite3DB db;
     const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(db, storePath, privateTemporaryFolderThrow);
-    return KikDbTestKit::scalar(db, QStringLiteral("select count(*) from ZKIKMESSAGE") +
-                                        (where.isEmpty() ? QString() : QStringLiteral(" where ") + where));
+    return KikDbTestKit::scalar(db, QStringLiteral("select count(*) from ZKIKMESSAGE")
+                                        + (where.isEmpty() ? QString() : QStringLiteral(" where ") + where));
 }
 
 QByteArray folderDigest(const QString &folder)
@@ -46,7 +46,7 @@ QByteArray folderDigest(const QString &folder)
     return hash.result();
 }
 
-} // namespace
+}   // namespace
 
 class TestCliTransfer : public QObject
 {
@@ -76,8 +76,8 @@ class TestCliTransfer : public QObject
     {
         const QString out = env.path(QStringLiteral("extracted/") + QFileInfo(backup).fileName());
         QDir(out).removeRecursively();
-        const CliRun run = runCliTool(QStringList{QStringLiteral("extract"), QStringLiteral("--backup"), backup,
-                                                  QStringLiteral("--out"), out} + extra);
+        const CliRun run = runCliTool(
+            QStringList{QStringLiteral("extract"), QStringLiteral("--backup"), backup, QStringLiteral("--out"), out} + extra);
         return run.code == 0 ? run.outText().trimmed() + QStringLiteral("/Documents/kik.sqlite") : QString();
     }
 
@@ -122,8 +122,8 @@ private slots:
                                    QStringLiteral("--to-backup"), backup};
         const CliRun first = runCliTool(transfer);
         QVERIFY2(first.code == 0, qPrintable(first.err));
-        QVERIFY2(first.outText().startsWith(QStringLiteral("Successfully transferred %1 messages into the iTunes backup ")
-                                                .arg(m_source.messages)),
+        QVERIFY2(first.outText().startsWith(
+                     QStringLiteral("Successfully transferred %1 messages into the iTunes backup ").arg(m_source.messages)),
                  qPrintable(first.outText()));
         const QString store = extracted(backup);
         QCOMPARE(messageRows(store), before + m_source.messages);
@@ -141,8 +141,9 @@ private slots:
         const QString first = kikFixtureAccountId(1), second = kikFixtureAccountId(2);
         const QString backup = buildBackup(QStringLiteral("two"), BackupFormat::Mbdb, KikFixturePlace::Group, {first, second});
         const QByteArray untouched = folderDigest(backup);
-        const QStringList base{QStringLiteral("transfer"), QStringLiteral("--kik"), m_source.rootFolder,
-                               QStringLiteral("--to-backup"), backup, QStringLiteral("--chat"), m_source.contactJids.first()};
+        const QStringList base{
+            QStringLiteral("transfer"), QStringLiteral("--kik"),     m_source.rootFolder, QStringLiteral("--to-backup"), backup,
+            QStringLiteral("--chat"),   m_source.contactJids.first()};
         const CliRun unchosen = runCliTool(base);
         QCOMPARE(unchosen.code, 1);
         QVERIFY2(unchosen.err.contains(first) && unchosen.err.contains(second), qPrintable(unchosen.err));

@@ -14,13 +14,19 @@
 namespace {
 
 std::atomic<int> g_testHandlerCalls{0};
-void testHandler(int) { ++g_testHandlerCalls; }
+void testHandler(int)
+{
+    ++g_testHandlerCalls;
+}
 
 // Runs `body` on its own thread, as a worker does.
 class LambdaWorker : public QThread
 {
 public:
-    explicit LambdaWorker(std::function<void()> body) : m_body(std::move(body)) {}
+    explicit LambdaWorker(std::function<void()> body)
+        : m_body(std::move(body))
+    {
+    }
 
 protected:
     void run() override { m_body(); }
@@ -29,20 +35,22 @@ private:
     std::function<void()> m_body;
 };
 
-} // namespace
+}   // namespace
 
 class TestConsoleProgress : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    struct sigaction m_original {};
+    struct sigaction m_original
+    { };
 
 private slots:
     void init()
     {
         // Ctrl-C outside a ConsoleProgress must not end the test run.
         g_testHandlerCalls = 0;
-        struct sigaction action {};
+        struct sigaction action
+        { };
         action.sa_handler = testHandler;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &m_original);
@@ -82,7 +90,8 @@ private slots:
 
     void nestedObjectsShareOneCtrlC()
     {
-        struct sigaction current {};
+        struct sigaction current
+        { };
         {
             ConsoleProgress stretch;
             {

@@ -33,7 +33,7 @@ DeviceDescription device()
     return described;
 }
 
-} // namespace
+}   // namespace
 
 class TestDeviceBackupOnPhone : public QObject
 {
@@ -124,8 +124,9 @@ private slots:
                                                 << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
         // Between two files of an upload 1.3.0 waits for the next one without end: the run is
         // stopped once the phone has gone.
-        QTest::newRow("cable pulled between files") << "CablePulledBetweenFiles" << QVariant(3) << false
-                                                    << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
+        QTest::newRow("cable pulled between files")
+            << "CablePulledBetweenFiles" << QVariant(3) << false
+            << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
         QTest::newRow("211 Find My") << "FindMyEnabled" << QVariant(true) << true << "Please follow <a href=";
         QTest::newRow("205 damaged") << "MobileBackupErrors" << QVariant(QVariantMap{{"Restore", 205}}) << true
                                      << "The iPhone could not read the device backup: it is damaged. Make a new backup";

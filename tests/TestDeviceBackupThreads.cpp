@@ -56,7 +56,10 @@ void makeBackup(const QString &folder, const QString &snapshotState, const QStri
 class CanceledAsTheToolEnds : public RecordingProgress
 {
 public:
-    explicit CanceledAsTheToolEnds(const FakeBackupTool &tool) : m_tool(tool) {}
+    explicit CanceledAsTheToolEnds(const FakeBackupTool &tool)
+        : m_tool(tool)
+    {
+    }
     bool isCanceled() const override { return !m_tool.note().isEmpty(); }
 
 private:
@@ -71,7 +74,7 @@ DeviceDescription phone(const QString &udid = kUdid)
     return device;
 }
 
-} // namespace
+}   // namespace
 
 class TestDeviceBackupThreads : public QObject
 {
@@ -97,12 +100,24 @@ private slots:
         QTest::addColumn<QString>("version");
         QTest::addColumn<QString>("fileList");
         QTest::addColumn<bool>("continued");
-        QTest::newRow("finished, same version") << "finished" << "14.8" << "Manifest.mbdb" << true;
-        QTest::newRow("Manifest.db, finished, same version") << "finished" << "14.8" << "Manifest.db" << true;
-        QTest::newRow("snapshot not finished") << "new" << "14.8" << "Manifest.mbdb" << false;
-        QTest::newRow("Manifest.db, not finished") << "new" << "14.8" << "Manifest.db" << false;
-        QTest::newRow("other iOS version") << "finished" << "13.0" << "Manifest.db" << false;
-        QTest::newRow("no file list") << "finished" << "14.8" << "" << false;
+        QTest::newRow("finished, same version") << "finished"
+                                                << "14.8"
+                                                << "Manifest.mbdb" << true;
+        QTest::newRow("Manifest.db, finished, same version") << "finished"
+                                                             << "14.8"
+                                                             << "Manifest.db" << true;
+        QTest::newRow("snapshot not finished") << "new"
+                                               << "14.8"
+                                               << "Manifest.mbdb" << false;
+        QTest::newRow("Manifest.db, not finished") << "new"
+                                                   << "14.8"
+                                                   << "Manifest.db" << false;
+        QTest::newRow("other iOS version") << "finished"
+                                           << "13.0"
+                                           << "Manifest.db" << false;
+        QTest::newRow("no file list") << "finished"
+                                      << "14.8"
+                                      << "" << false;
     }
 
     void onlyAFinishedBackupOfTheSameVersionIsContinued()
@@ -129,8 +144,7 @@ private slots:
     void backupKeepsACompleteBackupAndRemovesAStaleOne()
     {
         FakeBackupTool fake(m_bin);
-        fake.write(QStringLiteral("[ -f \"$ROOT/%1/old.txt\" ] && echo kept > \"$NOTE\" || echo gone > \"$NOTE\"")
-                       .arg(kUdid));
+        fake.write(QStringLiteral("[ -f \"$ROOT/%1/old.txt\" ] && echo kept > \"$NOTE\" || echo gone > \"$NOTE\"").arg(kUdid));
 
         makeBackup(m_deviceFolder, QStringLiteral("finished"), QStringLiteral("14.8"));
         RecordingProgress progress;
@@ -166,7 +180,8 @@ private slots:
         RecordingProgress progress;
         IOSMobileBackupThread worker(phone(), &progress);
         progress.run(worker);
-        QCOMPARE(progress.errors(), QStringList{"ERROR: &lt;b&gt;disk&lt;/b&gt; full\nfakebackup ended with exit code 1." + kNote});
+        QCOMPARE(progress.errors(),
+                 QStringList{"ERROR: &lt;b&gt;disk&lt;/b&gt; full\nfakebackup ended with exit code 1." + kNote});
         QCOMPARE(progress.successes(), QStringList());
         QVERIFY(!QFileInfo::exists(m_deviceFolder));
         QCOMPARE(readFile(QDir(m_tempFolder).filePath("other/keep.txt")), QByteArray("not the phone's"));
@@ -270,8 +285,8 @@ private slots:
             "from your device to computer to free up disk space first and then try again.");
         QTest::newRow("insufficient space")
             << "ErrorDescription: insufficient FREE disk space on device to restore (1000 of 3221225472)" << space.arg("3");
-        QTest::newRow("rounded to one digit") << "Insufficient free disk space on device to restore (7 bytes < 5905580032)"
-                                              << space.arg("6");
+        QTest::newRow("rounded to one digit")
+            << "Insufficient free disk space on device to restore (7 bytes < 5905580032)" << space.arg("6");
         QTest::newRow("other error, escaped") << "Error: <script>x</script> failed"
                                               << "Error: &lt;script&gt;x&lt;/script&gt; failed" + kNote;
         QTest::newRow("space text without numbers") << "Insufficient free disk space on device to restore (a b c)"

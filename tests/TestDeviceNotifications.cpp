@@ -18,7 +18,7 @@ namespace {
 const QString kFirst = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kSecond = QStringLiteral("00008101-000A11B22C33D44E");
 
-} // namespace
+}   // namespace
 
 // Stands in for the main window: the two slots, by name, recording what they were called with.
 class DeviceListener : public QObject

@@ -77,8 +77,10 @@ private slots:
     {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("database");
-        QTest::newRow("iTunes backup") << "drops/backup" << "Test iPhone_Backup";
-        QTest::newRow("Kik folder") << "drops/My Kik" << "My Kik_Backup";
+        QTest::newRow("iTunes backup") << "drops/backup"
+                                       << "Test iPhone_Backup";
+        QTest::newRow("Kik folder") << "drops/My Kik"
+                                    << "My Kik_Backup";
     }
 
     void droppedFoldersAreImported()
@@ -102,8 +104,7 @@ private slots:
         const QString hint = QStringLiteral("To import Kik messages, drop one folder");
         QTest::newRow("other folder") << QStringList(QStringLiteral("drops/empty")) << QStringLiteral("%1 is neither");
         QTest::newRow("a file") << QStringList(QStringLiteral("drops/My Kik/Documents/kik.sqlite")) << hint;
-        QTest::newRow("two folders") << QStringList({QStringLiteral("drops/backup"), QStringLiteral("drops/My Kik")})
-                                     << hint;
+        QTest::newRow("two folders") << QStringList({QStringLiteral("drops/backup"), QStringLiteral("drops/My Kik")}) << hint;
         QTest::newRow("missing") << QStringList(QStringLiteral("drops/gone")) << hint;
     }
 

@@ -47,10 +47,7 @@ class TestErrorReport : public QObject
         return {{"prod", QStringLiteral("Parlewick")}, {"ver", QStringLiteral("3.1.01(1)")}, {"err", error}};
     }
 
-    void useServer(LoopbackHttpServer &target)
-    {
-        qputenv("PARLEWICK_VENDOR_HOST", target.hostAndPort().toLatin1());
-    }
+    void useServer(LoopbackHttpServer &target) { qputenv("PARLEWICK_VENDOR_HOST", target.hostAndPort().toLatin1()); }
 
 private slots:
     void initTestCase()
@@ -86,11 +83,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("encoded");
         QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("no fill") << "abc" << "YWJj";
-        QTest::newRow("two fill characters") << "a" << "YQ--";
+        QTest::newRow("no fill") << "abc"
+                                 << "YWJj";
+        QTest::newRow("two fill characters") << "a"
+                                             << "YQ--";
         // UTF-8 bytes, "/" turned into "!" and "=" into "-".
         QTest::newRow("slash and fill") << QStringLiteral("é?ü") << "w6k!w7w-";
-        QTest::newRow("plus stays") << "???~~~" << "Pz8!fn5+";
+        QTest::newRow("plus stays") << "???~~~"
+                                    << "Pz8!fn5+";
     }
 
     void fieldEncoding()
@@ -105,10 +105,14 @@ private slots:
     {
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("reported");
-        QTest::newRow("break and entities") << "a<br/>b &lt;x&gt;" << "a\r\nb <x>";
-        QTest::newRow("break spellings") << "1<br>2<BR/>3< br />4<Br  >5" << "1\r\n2\r\n3\r\n4\r\n5";
-        QTest::newRow("entities are case-sensitive") << "&LT;&lt;&amp;lt;" << "&LT;<&amp;lt;";
-        QTest::newRow("other tags stay") << "<b>bold</b> <a href=\"x\">y</a>" << "<b>bold</b> <a href=\"x\">y</a>";
+        QTest::newRow("break and entities") << "a<br/>b &lt;x&gt;"
+                                            << "a\r\nb <x>";
+        QTest::newRow("break spellings") << "1<br>2<BR/>3< br />4<Br  >5"
+                                         << "1\r\n2\r\n3\r\n4\r\n5";
+        QTest::newRow("entities are case-sensitive") << "&LT;&lt;&amp;lt;"
+                                                     << "&LT;<&amp;lt;";
+        QTest::newRow("other tags stay") << "<b>bold</b> <a href=\"x\">y</a>"
+                                         << "<b>bold</b> <a href=\"x\">y</a>";
     }
 
     void reportTextIsPlainedBeforeEncoding()
@@ -137,7 +141,7 @@ private slots:
         reportError(QStringLiteral("disk full"));
         QVERIFY(server->waitForRequests(1));
         const QString expected = QStringLiteral("An Error Occurred. \r\n\r\ndisk full\r\n\r\n Or you can contact ")
-                               + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
+                                 + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
         QCOMPARE(decodeBody(server->requests().first().body), expectedFields(expected));
     }
 

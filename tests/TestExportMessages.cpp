@@ -1,9 +1,9 @@
 #include "TestEnv.h"
 #include "TestFiles.h"
 
+#include "KikDataBuilder.h"
 #include "app/AppFolders.h"
 #include "kik/KikRules.h"
-#include "KikDataBuilder.h"
 #include "views/KikPagePainter.h"
 #include "workers/AbsProgressTarget.h"
 #include "workers/ExportMessagesCsv.h"
@@ -32,7 +32,10 @@ const QDateTime T0(QDate(2021, 7, 9), QTime(8, 5, 3), QTimeZone::utc());
 class RecordingProgress : public AbsProgressTarget
 {
 public:
-    explicit RecordingProgress(int cancelAfterReports = -1) : m_cancelAfter(cancelAfterReports) {}
+    explicit RecordingProgress(int cancelAfterReports = -1)
+        : m_cancelAfter(cancelAfterReports)
+    {
+    }
 
     bool isCanceled() const override { return m_canceled; }
     bool isWaitingForTips() const override { return false; }
@@ -43,9 +46,17 @@ public:
         if (m_cancelAfter >= 0 && reports.size() > m_cancelAfter)
             m_canceled = true;
     }
-    void postError(const QString &message) override { QMutexLocker lock(&m_mutex); errors.append(message); }
-    void postSuccess(const QString &message) override { QMutexLocker lock(&m_mutex); successes.append(message); }
-    void postTipsWait(const QString &) override {}
+    void postError(const QString &message) override
+    {
+        QMutexLocker lock(&m_mutex);
+        errors.append(message);
+    }
+    void postSuccess(const QString &message) override
+    {
+        QMutexLocker lock(&m_mutex);
+        successes.append(message);
+    }
+    void postTipsWait(const QString &) override { }
 
     struct Report
     {
@@ -114,7 +125,7 @@ KikMessageList threeChatsOfFive(KikDataSet &set)
     return messages;
 }
 
-} // namespace
+}   // namespace
 
 class TestExportMessages : public QObject
 {
@@ -122,10 +133,7 @@ class TestExportMessages : public QObject
     TestEnv env;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestEnv::installEnglishTexts());
-    }
+    void initTestCase() { QVERIFY(TestEnv::installEnglishTexts()); }
 
     void csvQuotesValuesAndNamesTheGroupSender()
     {
@@ -154,14 +162,14 @@ private slots:
         QCOMPARE(progress.successes, QStringList{QStringLiteral("Successfully exported 6 Messages.")});
 
         const QString annQuoted = QStringLiteral("\"Ann, the \"\"first\"\"\"");
-        const QByteArray expected = (QStringLiteral("date,send,user,content\n")
-                                     + QStringLiteral("2021-07-09 08:05:03,1,%1,\"She said \"\"hi\"\", then left\"\n").arg(annQuoted)
-                                     + QStringLiteral("2021-07-09 08:06:43,1,%1,\"two\nlines\"\n").arg(annQuoted)
-                                     + QStringLiteral("2021-07-09 08:08:23,0,%1,cr\ronly\n").arg(annQuoted)
-                                     + QStringLiteral("2021-07-09 08:10:03,0,Bob,from bob\n")
-                                     + QStringLiteral("2021-07-09 08:11:43,1,Friends,mine\n")
-                                     + QStringLiteral("2021-07-09 08:13:23,0,,who\n"))
-                                        .toUtf8();
+        const QByteArray expected =
+            (QStringLiteral("date,send,user,content\n")
+             + QStringLiteral("2021-07-09 08:05:03,1,%1,\"She said \"\"hi\"\", then left\"\n").arg(annQuoted)
+             + QStringLiteral("2021-07-09 08:06:43,1,%1,\"two\nlines\"\n").arg(annQuoted)
+             + QStringLiteral("2021-07-09 08:08:23,0,%1,cr\ronly\n").arg(annQuoted)
+             + QStringLiteral("2021-07-09 08:10:03,0,Bob,from bob\n") + QStringLiteral("2021-07-09 08:11:43,1,Friends,mine\n")
+             + QStringLiteral("2021-07-09 08:13:23,0,,who\n"))
+                .toUtf8();
         QCOMPARE(readFileBytes(path), expected);
 
         QCOMPARE(ExportMessagesCsv::quoted(QStringLiteral("plain")), QStringLiteral("plain"));
@@ -183,13 +191,15 @@ private slots:
         runExport(messages, path, ExportMessagesThread::FormatText, progress);
         QCOMPARE(progress.errors, QStringList());
 
-        const auto date = [](const QDateTime &ts) { return QLocale::system().toString(ts, QLocale::ShortFormat).leftJustified(30); };
+        const auto date = [](const QDateTime &ts) {
+            return QLocale::system().toString(ts, QLocale::ShortFormat).leftJustified(30);
+        };
         const QStringList lines = readLines(path);
         QCOMPARE(lines.size(), 4);
         QCOMPARE(lines.at(0), QStringLiteral("Date").leftJustified(30) + QStringLiteral("Flag  ")
                                   + QStringLiteral("Name").leftJustified(40) + QStringLiteral("Message"));
-        QCOMPARE(lines.at(1), date(T0) + QStringLiteral("From  ") + QStringLiteral("Ann").leftJustified(40)
-                                  + QStringLiteral("a b c [EMOJI]"));
+        QCOMPARE(lines.at(1),
+                 date(T0) + QStringLiteral("From  ") + QStringLiteral("Ann").leftJustified(40) + QStringLiteral("a b c [EMOJI]"));
         QCOMPARE(lines.at(2), date(T0.addSecs(60)) + QStringLiteral("To    ") + QStringLiteral("Ann").leftJustified(40)
                                   + QStringLiteral("[IMAGE]"));
         // Without a user the name column is left out entirely.
@@ -283,7 +293,10 @@ private slots:
         QVERIFY2(text.contains(QStringLiteral("09 Jul 2021 @ 08:05 AM")), qPrintable(text));
         QVERIFY(text.indexOf(QStringLiteral("message 0")) < text.indexOf(QStringLiteral("message 1")));
         // (the reader splits the later page's text into single letters)
-        QVERIFY(document.getAllText(1).text().remove(QRegularExpression(QStringLiteral("\\s"))).contains(QStringLiteral("message39")));
+        QVERIFY(document.getAllText(1)
+                    .text()
+                    .remove(QRegularExpression(QStringLiteral("\\s")))
+                    .contains(QStringLiteral("message39")));
         QCOMPARE(QColor(page.pixel(300, 420)).rgb() & 0xffffff, QColor(238, 238, 238).rgb() & 0xffffff);
     }
 
@@ -341,16 +354,18 @@ private slots:
         KikDataBuilder build(set);
         QCOMPARE(ExportMessagesThread::chatFileName(build.addChat(nullptr), QStringLiteral("html")),
                  QStringLiteral("unknown-chat.html"));
-        QCOMPARE(ExportMessagesThread::chatFileName(build.addChat(build.addUser(QStringLiteral("../..\\x"))), QStringLiteral("pdf")),
-                 QStringLiteral("....x.pdf"));
-        QCOMPARE(ExportMessagesThread::chatFileName(build.addChat(build.addUser(QStringLiteral(" \t\u00A0"))), QStringLiteral("pdf")),
-                 QStringLiteral("unknown-chat.pdf"));
+        QCOMPARE(
+            ExportMessagesThread::chatFileName(build.addChat(build.addUser(QStringLiteral("../..\\x"))), QStringLiteral("pdf")),
+            QStringLiteral("....x.pdf"));
+        QCOMPARE(
+            ExportMessagesThread::chatFileName(build.addChat(build.addUser(QStringLiteral(" \t\u00A0"))), QStringLiteral("pdf")),
+            QStringLiteral("unknown-chat.pdf"));
         // A nameless group of many members is named after all of them: the name is cut short.
         QList<_KikUser *> members;
         for (int i = 0; i < 200; ++i)
             members.append(build.addUser(QStringLiteral("Member \U0001F600 %1").arg(i)));
-        const QString name = ExportMessagesThread::chatFileName(build.addChat(build.addGroup(QString(), members)),
-                                                                QStringLiteral("pdf"));
+        const QString name =
+            ExportMessagesThread::chatFileName(build.addChat(build.addGroup(QString(), members)), QStringLiteral("pdf"));
         QVERIFY(name.startsWith(QStringLiteral("Member \U0001F600 0,Member")));
         QVERIFY(name.endsWith(QStringLiteral(".pdf")));
         QVERIFY(name.toUtf8().size() <= 200);
@@ -417,9 +432,8 @@ private slots:
         RecordingProgress progress;
         runExport(messages, folder, ExportMessagesThread::FormatHtml, progress);
         QCOMPARE(progress.errors, QStringList());
-        QCOMPARE(entries(folder), (QStringList{QStringLiteral("Ann.html"), QStringLiteral("emoji"),
-                                               QStringLiteral("files"), QStringLiteral("kikemoji"),
-                                               QStringLiteral("unknown-chat.html")}));
+        QCOMPARE(entries(folder), (QStringList{QStringLiteral("Ann.html"), QStringLiteral("emoji"), QStringLiteral("files"),
+                                               QStringLiteral("kikemoji"), QStringLiteral("unknown-chat.html")}));
         const QStringList files = entries(QDir(folder).filePath(QStringLiteral("files")));
         QVERIFY(files.contains(QStringLiteral("bb1_01.png")));
         QVERIFY(files.contains(QStringLiteral("empty_photo.jpg")));
@@ -500,7 +514,8 @@ private slots:
         progress.watched = folder;
         // What a killed export left goes; a running one's staging folder stays.
         const QString dead = env.path(QStringLiteral("exports/.Ann chat.partial-999999999-x"));
-        const QString running = env.path(QStringLiteral("exports/.Ann chat.partial-%1-y").arg(QCoreApplication::applicationPid()));
+        const QString running =
+            env.path(QStringLiteral("exports/.Ann chat.partial-%1-y").arg(QCoreApplication::applicationPid()));
         QVERIFY(writeFile(dead + QStringLiteral("/half.html"), "<html>"));
         QVERIFY(QDir().mkpath(running));
         runExport({picture, bare, smile}, folder, ExportMessagesThread::FormatHtml, progress);
@@ -518,7 +533,8 @@ private slots:
         int checked = 0;
         for (auto match = reference.globalMatch(page); match.hasNext();) {
             const QString address = match.next().captured(1);
-            QVERIFY2(!address.isEmpty() && QUrl(address).isRelative() && !address.startsWith(QLatin1Char('/')), qPrintable(address));
+            QVERIFY2(!address.isEmpty() && QUrl(address).isRelative() && !address.startsWith(QLatin1Char('/')),
+                     qPrintable(address));
             const QString path = QDir(moved).filePath(QUrl::fromPercentEncoding(address.toUtf8()));
             QVERIFY2(QFileInfo(path).isFile(), qPrintable(address));
             ++checked;

@@ -90,34 +90,37 @@ private slots:
         writeFile(QStringLiteral("thumbs/preview"), "small picture");
         _KikChat *ann = addChat(QStringLiteral("Ann"));
         _KikChat *bob = addChat(QStringLiteral("Bob"));
-        const KikMessageList annMessages = {addMessage(ann, 0, QStringLiteral("hello \U0001F604")), addMessage(ann, 0, QStringLiteral("again")),
-                                            addMessage(ann, 1, QStringLiteral("later")),
-                                            addPicture(ann, photo, QStringLiteral("IMG_7.JPG"))};
-        const KikMessageList bobMessages = {addPicture(bob, photo, QStringLiteral("IMG_7.JPG")), addPicture(bob, clip, QStringLiteral("x.avi")),
-                                            addPicture(bob, photo, QString())};
+        const KikMessageList annMessages = {
+            addMessage(ann, 0, QStringLiteral("hello \U0001F604")), addMessage(ann, 0, QStringLiteral("again")),
+            addMessage(ann, 1, QStringLiteral("later")), addPicture(ann, photo, QStringLiteral("IMG_7.JPG"))};
+        const KikMessageList bobMessages = {addPicture(bob, photo, QStringLiteral("IMG_7.JPG")),
+                                            addPicture(bob, clip, QStringLiteral("x.avi")), addPicture(bob, photo, QString())};
         exportChat(out, QStringLiteral("Ann.html"), annMessages);
         exportChat(out, QStringLiteral("Bob.html"), bobMessages);
 
-        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name), (QStringList{QStringLiteral("Ann.html"), QStringLiteral("Bob.html")}));
+        QCOMPARE(QDir(out).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("Ann.html"), QStringLiteral("Bob.html")}));
         // The same content twice gets a second name; a suffix of its own is kept; without
         // the sender's suffix the name stays bare. Each page has its copy of the preview.
         QCOMPARE(QDir(out + QStringLiteral("/files")).entryList(QDir::Files, QDir::Name),
-                 (QStringList{QStringLiteral("1a2b"), QStringLiteral("1a2b(1).JPG"), QStringLiteral("1a2b.JPG"), QStringLiteral("clip.mov"),
-                              QStringLiteral("preview"), QStringLiteral("preview(1)")}));
+                 (QStringList{QStringLiteral("1a2b"), QStringLiteral("1a2b(1).JPG"), QStringLiteral("1a2b.JPG"),
+                              QStringLiteral("clip.mov"), QStringLiteral("preview"), QStringLiteral("preview(1)")}));
         QCOMPARE(readAll(out + QStringLiteral("/files/1a2b(1).JPG")), QStringLiteral("first picture"));
 
         const QString annPage = readAll(out + QStringLiteral("/Ann.html"));
-        QVERIFY(annPage.startsWith(QStringLiteral(
-            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" \"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
-            "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
-            "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
-            "<title>Parlewick</title>\n"
-            "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"
-            "<div class=\"dt\">04 Mar 2021 @ 03:00 PM</div><div class=\"bb1\">")));
+        QVERIFY(annPage.startsWith(
+            QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                           "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                           "<html xmlns=\"http://www.w3.org/1999/xhtml\">\n"
+                           "<head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />\n"
+                           "<title>Parlewick</title>\n"
+                           "<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>\n"
+                           "<div class=\"dt\">04 Mar 2021 @ 03:00 PM</div><div class=\"bb1\">")));
         QVERIFY(annPage.endsWith(QStringLiteral("</div><div class=\"clear\"></div></body></html>")));
         QCOMPARE(annPage.count(QStringLiteral("<div class=\"dt\">")), 3);   // 15:00, 15:01, back to 15:00
         QVERIFY(annPage.contains(QStringLiteral("hello <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />")));
-        QVERIFY(annPage.contains(QStringLiteral("<a href=\"files/1a2b.JPG\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" src=\"files/preview\" ></a>")));
+        QVERIFY(annPage.contains(QStringLiteral("<a href=\"files/1a2b.JPG\" target=\"_blank\"><img "
+                                                "style=\"max-width:128px;max-height:128px;\" src=\"files/preview\" ></a>")));
         QVERIFY(!annPage.contains(QLatin1String("atta:")));
         QVERIFY(!annPage.contains(QLatin1String("name=\"sms_")));
 
@@ -157,7 +160,8 @@ private slots:
         const QByteArray page = file.readAll();
         const qsizetype bodyAt = page.indexOf("<body>\n") + 7;
         QVERIFY(bodyAt > 7);
-        QVERIFY2(page.mid(bodyAt) == expected, qPrintable(QStringLiteral("%1 bytes, %2 expected").arg(page.size() - bodyAt).arg(expected.size())));
+        QVERIFY2(page.mid(bodyAt) == expected,
+                 qPrintable(QStringLiteral("%1 bytes, %2 expected").arg(page.size() - bodyAt).arg(expected.size())));
     }
 
     void missingContentLinksToTheSendersAddress()

@@ -61,7 +61,8 @@ qint64 folderBytes(const QString &folder)
 class SmallFileSystem
 {
 public:
-    SmallFileSystem(const QString &folder, qint64 bytes) : m_folder(folder)
+    SmallFileSystem(const QString &folder, qint64 bytes)
+        : m_folder(folder)
     {
         QDir().mkpath(folder);
         const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
@@ -85,7 +86,7 @@ bool saysDiskIsFull(const QString &err, const QString &where)
            && err.contains(where);
 }
 
-} // namespace
+}   // namespace
 
 class TestFailingWrites : public QObject
 {
@@ -135,9 +136,9 @@ private slots:
         m_backup = m_env.path(QStringLiteral("backup"));
         builder.build(m_backup);
         // Exports read this database.
-        const ToolRun import = runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_source, QStringLiteral("--into"),
-                                        QStringLiteral("whole")},
-                                       Room::Plenty, environment());
+        const ToolRun import = runTool(
+            {QStringLiteral("import"), QStringLiteral("--kik"), m_source, QStringLiteral("--into"), QStringLiteral("whole")},
+            Room::Plenty, environment());
         QCOMPARE(import.code, 0);
     }
 
@@ -164,9 +165,9 @@ private slots:
             if (data.isEmpty())
                 QSKIP("no tmpfs can be mounted here (that needs root)");
             env.insert(QStringLiteral("XDG_DATA_HOME"), data);
-            const ToolRun run = runTool({QStringLiteral("import"), QStringLiteral("--kik"), m_source, QStringLiteral("--into"),
-                                         QStringLiteral("full")},
-                                        where, env);
+            const ToolRun run = runTool(
+                {QStringLiteral("import"), QStringLiteral("--kik"), m_source, QStringLiteral("--into"), QStringLiteral("full")},
+                where, env);
             QCOMPARE(run.code, 1);
             QVERIFY2(saysDiskIsFull(run.err, QStringLiteral("local_databases/full")), qPrintable(run.err));
             // Nothing stored: no database, or one without messages; no copies.
@@ -189,9 +190,8 @@ private slots:
             const QString out = placeFor(where, 64 * 1024, mounted);
             if (out.isEmpty())
                 QSKIP("no tmpfs can be mounted here (that needs root)");
-            const ToolRun run = runTool({QStringLiteral("extract"), QStringLiteral("--backup"), m_backup,
-                                         QStringLiteral("--out"), out},
-                                        where, env);
+            const ToolRun run = runTool(
+                {QStringLiteral("extract"), QStringLiteral("--backup"), m_backup, QStringLiteral("--out"), out}, where, env);
             QCOMPARE(run.code, 1);
             QVERIFY2(saysDiskIsFull(run.err, out), qPrintable(run.err));
             QVERIFY2(treeOf(out).isEmpty(), qPrintable(treeOf(out).keys().join(QLatin1Char(' '))));
@@ -203,9 +203,8 @@ private slots:
             const QMap<QString, QByteArray> files = treeOf(m_backup);
             for (auto it = files.cbegin(); it != files.cend(); ++it)
                 writeFileBytes(copy + QLatin1Char('/') + it.key(), it.value());
-            const ToolRun run = runTool({QStringLiteral("transfer"), QStringLiteral("--kik"), m_source,
-                                         QStringLiteral("--to-backup"), copy},
-                                        where, env);
+            const ToolRun run = runTool(
+                {QStringLiteral("transfer"), QStringLiteral("--kik"), m_source, QStringLiteral("--to-backup"), copy}, where, env);
             QCOMPARE(run.code, 1);
             QVERIFY2(saysDiskIsFull(run.err, copy) || saysDiskIsFull(run.err, QStringLiteral("kik.sqlite")), qPrintable(run.err));
             const QMap<QString, QByteArray> after = treeOf(copy);

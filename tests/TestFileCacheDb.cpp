@@ -95,15 +95,18 @@ private slots:
             QCOMPARE(cache.lastDate(QStringLiteral("Documents/Kik.SQLITE")), 11);
         }
         const QMap<QString, qint64> rows = committedRows(path);
-        QCOMPARE(rows, (QMap<QString, qint64>{{"Documents/Kik.SQLITE", 11}, {"files/axb", 20}, {"files/a%20b", 30},
-                                              {"files/%", 40}, {"files/a_b", 50}}));
+        QCOMPARE(rows,
+                 (QMap<QString, qint64>{
+                     {"Documents/Kik.SQLITE", 11}, {"files/axb", 20}, {"files/a%20b", 30}, {"files/%", 40}, {"files/a_b", 50}}));
     }
 
     void changesBecomeDurableOnlyWhenTheCacheIsDestroyed()
     {
         const QString path = freshPath();
         QDir().mkpath(QFileInfo(path).path());
-        { FileCacheDb(path).setLastDate(QStringLiteral("old"), 1); }
+        {
+            FileCacheDb(path).setLastDate(QStringLiteral("old"), 1);
+        }
 
         const QString crashed = path + QLatin1String(".crashed");
         {
@@ -124,7 +127,9 @@ private slots:
         QFile empty(path);
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();
-        { FileCacheDb(path).setLastDate(QStringLiteral("a"), 7); }
+        {
+            FileCacheDb(path).setLastDate(QStringLiteral("a"), 7);
+        }
         QCOMPARE(committedRows(path), (QMap<QString, qint64>{{"a", 7}}));
     }
 

@@ -24,23 +24,40 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("reserved with suffix") << "con.txt" << "$$con$$.txt";
-        QTest::newRow("reserved any case") << "Com3" << "$$Com3$$";
-        QTest::newRow("reserved keeps only last suffix") << "nul.tar.gz" << "$$nul$$.gz";
-        QTest::newRow("reserved name keeps a clean suffix") << "aux.a/b:c" << "$$aux$$.abc";
-        QTest::newRow("LPT2 is an ordinary name") << "LPT2.txt" << "LPT2.txt";
-        QTest::newRow("LPT1 is reserved") << "lpt1" << "$$lpt1$$";
-        QTest::newRow("forbidden characters and blanks") << " a:b*c? " << "abc";
-        QTest::newRow("every forbidden character") << "a\\b/c:d*e?f\"g<h>i|j\nk\rl\tm" << "abcdefghijklm";
-        QTest::newRow("inner blanks stay") << "Anna  Maria.jpg" << "Anna  Maria.jpg";
-        QTest::newRow("con inside a word") << "icon.png" << "icon.png";
-        QTest::newRow("parent folder") << ".." << "__";
-        QTest::newRow("current folder") << " . " << "_";
-        QTest::newRow("dots left after cleaning") << "./.." << "___";
-        QTest::newRow("slashes cannot climb") << "../../etc/passwd" << "....etcpasswd";
-        QTest::newRow("unicode kept") << "Zoë 😀" << "Zoë 😀";
+        QTest::newRow("reserved with suffix") << "con.txt"
+                                              << "$$con$$.txt";
+        QTest::newRow("reserved any case") << "Com3"
+                                           << "$$Com3$$";
+        QTest::newRow("reserved keeps only last suffix") << "nul.tar.gz"
+                                                         << "$$nul$$.gz";
+        QTest::newRow("reserved name keeps a clean suffix") << "aux.a/b:c"
+                                                            << "$$aux$$.abc";
+        QTest::newRow("LPT2 is an ordinary name") << "LPT2.txt"
+                                                  << "LPT2.txt";
+        QTest::newRow("LPT1 is reserved") << "lpt1"
+                                          << "$$lpt1$$";
+        QTest::newRow("forbidden characters and blanks") << " a:b*c? "
+                                                         << "abc";
+        QTest::newRow("every forbidden character") << "a\\b/c:d*e?f\"g<h>i|j\nk\rl\tm"
+                                                   << "abcdefghijklm";
+        QTest::newRow("inner blanks stay") << "Anna  Maria.jpg"
+                                           << "Anna  Maria.jpg";
+        QTest::newRow("con inside a word") << "icon.png"
+                                           << "icon.png";
+        QTest::newRow("parent folder") << ".."
+                                       << "__";
+        QTest::newRow("current folder") << " . "
+                                        << "_";
+        QTest::newRow("dots left after cleaning") << "./.."
+                                                  << "___";
+        QTest::newRow("slashes cannot climb") << "../../etc/passwd"
+                                              << "....etcpasswd";
+        QTest::newRow("unicode kept") << "Zoë 😀"
+                                      << "Zoë 😀";
         QTest::newRow("NUL would cut the name") << QString::fromUtf8("Ann\0.pdf", 8) << "Ann.pdf";
-        QTest::newRow("control characters") << "a\x01" "b\x1b[31mc\x7f\u0085d" << "ab[31mcd";
+        QTest::newRow("control characters") << "a\x01"
+                                               "b\x1b[31mc\x7f\u0085d"
+                                            << "ab[31mcd";
     }
 
     void sanitizeFileName()

@@ -36,7 +36,7 @@ QStringList targetNames()
     return names;
 }
 
-} // namespace
+}   // namespace
 
 void TestFuzzReplay::everyTargetHasACorpus()
 {
@@ -66,9 +66,9 @@ void TestFuzzReplay::corpusReplays()
     const QByteArray output = replay.readAll();
     // A crash or a failed check (abort) names the input it happened on as the last line.
     QVERIFY2(replay.exitStatus() == QProcess::NormalExit && replay.exitCode() == 0, output.right(2000).constData());
-    QVERIFY2(output.contains(QByteArray("replayed ") + QByteArray::number(QDir(corpus).entryList(QDir::Files).size())
-                             + " inputs"),
-             output.right(2000).constData());
+    QVERIFY2(
+        output.contains(QByteArray("replayed ") + QByteArray::number(QDir(corpus).entryList(QDir::Files).size()) + " inputs"),
+        output.right(2000).constData());
 }
 
 QTEST_GUILESS_MAIN(TestFuzzReplay)

@@ -47,7 +47,9 @@ void serveHostileAfc(ServiceContext &context)
             if (request.textAt(0) == "/h")
                 answer = AfcPacket::encode(AfcData, number, {}, bytes("st_ifmt\0S_IFDIR\0"));
             else
-                answer = AfcPacket::encode(AfcData, number, {}, bytes("st_size\0" "3\0st_ifmt\0S_IFREG\0"));
+                answer = AfcPacket::encode(AfcData, number, {},
+                                           bytes("st_size\0"
+                                                 "3\0st_ifmt\0S_IFREG\0"));
             break;
         case AfcFileOpen:
             readGiven = false;
@@ -75,7 +77,7 @@ QStringList filesBelow(const QString &folder)
     return files;
 }
 
-} // namespace
+}   // namespace
 
 class TestIOSAfcFileDownload : public QObject
 {
@@ -177,9 +179,8 @@ private slots:
 
         writeFileBytes(folder + "/big.bin", "the earlier copy");
         RecordingProgress again;
-        again.cancelWhen([](const RecordingProgress::Report &report) {
-            return report.text.startsWith(QLatin1String("Loading big.bin, 1"));
-        });
+        again.cancelWhen(
+            [](const RecordingProgress::Report &report) { return report.text.startsWith(QLatin1String("Loading big.bin, 1")); });
         IOSAfcFileDownload secondTry(env.path("cancel.db"), &again);
         QCOMPARE(thrownText([&] { secondTry.downloadFile(client, client.fileInfo("/big.bin"), folder + "/big.bin", true); }),
                  QStringLiteral("(canceled)"));

@@ -64,8 +64,9 @@ void TestIOSKikDbRead::realStoreLoads()
         QVERIFY(member.user && !member.is_admin && !member.is_banned);
         members << member.user->jid;
     }
-    QCOMPARE(members, (QStringList{QStringLiteral("ken.doh_khv@talk.kik.com"), QStringLiteral("solidravenocelot89_eqn@talk.kik.com"),
-                                   QStringLiteral("sbabadi61_jet@talk.kik.com"), QStringLiteral("mjenki14_yk4@talk.kik.com")}));
+    QCOMPARE(members,
+             (QStringList{QStringLiteral("ken.doh_khv@talk.kik.com"), QStringLiteral("solidravenocelot89_eqn@talk.kik.com"),
+                          QStringLiteral("sbabadi61_jet@talk.kik.com"), QStringLiteral("mjenki14_yk4@talk.kik.com")}));
     int groups = 0;
     for (const _KikUser *user : data->users)
         groups += user->is_group ? 1 : 0;
@@ -205,7 +206,9 @@ void TestIOSKikDbRead::attachmentDescriptions()
                 // A picture named by text is taken as a name in thumbs.
                 QVERIFY(message->icon_path.text().startsWith(db.thumbsFolder() + QStringLiteral("/card-icon-")));
             } else {
-                QVERIFY(message->attachment.value(QStringLiteral("extra:sticker_url")).toString().startsWith(QLatin1String("https://")));
+                QVERIFY(message->attachment.value(QStringLiteral("extra:sticker_url"))
+                            .toString()
+                            .startsWith(QLatin1String("https://")));
                 QVERIFY(!message->png_preview_path.isEmpty());
             }
         } else {
@@ -223,8 +226,9 @@ void TestIOSKikDbRead::attachmentDescriptions()
 void TestIOSKikDbRead::keyedArchives()
 {
     const QString path = m_env.path(QStringLiteral("archives/one"));
-    QVERIFY(writeFile(path, metadataArchive(QStringLiteral("cid"), QStringLiteral("com.kik.ext.video"), QStringLiteral("https://x/y"))
-                        .toPlistData(CFType::BinaryFormat)));
+    QVERIFY(
+        writeFile(path, metadataArchive(QStringLiteral("cid"), QStringLiteral("com.kik.ext.video"), QStringLiteral("https://x/y"))
+                            .toPlistData(CFType::BinaryFormat)));
     const QMap<QString, QString> values = readKeyedArchive(path);
     QCOMPARE(values.keys(), (QStringList{QStringLiteral("appID"), QStringLiteral("contentID"), QStringLiteral("data"),
                                          QStringLiteral("fileURL"), QStringLiteral("progress"), QStringLiteral("state")}));
@@ -270,12 +274,13 @@ void TestIOSKikDbRead::missingTablesAndColumns()
         execute(root + QStringLiteral("/Documents/kik.sqlite"), QStringLiteral("drop table ZKIKATTACHMENT"));
         IOSKikDb db(root);
         const QString error = errorText([&] { loadAll(db); });
-        QVERIFY2(error.contains(QLatin1String("ZKIKATTACHMENT")) && error.contains(QLatin1String("is not a complete Kik store")), qPrintable(error));
+        QVERIFY2(error.contains(QLatin1String("ZKIKATTACHMENT")) && error.contains(QLatin1String("is not a complete Kik store")),
+                 qPrintable(error));
     }
     {
         const QString root = realMirror();
         execute(root + QStringLiteral("/Documents/kik.sqlite"), QStringLiteral("drop index ZKIKMESSAGE_ZSTANZAID_INDEX;"
-                                                                           "alter table ZKIKMESSAGE drop column ZSTANZAID"));
+                                                                               "alter table ZKIKMESSAGE drop column ZSTANZAID"));
         IOSKikDb db(root);
         const QString error = errorText([&] { loadAll(db); });
         QVERIFY2(error.contains(QLatin1String("ZSTANZAID")), qPrintable(error));
@@ -284,12 +289,13 @@ void TestIOSKikDbRead::missingTablesAndColumns()
         // Without its entity rows no join table can be named: the store is refused by name,
         // for reading and for writing alike.
         const QString root = realMirror();
-        execute(root + QStringLiteral("/Documents/kik.sqlite"), QStringLiteral("delete from Z_PRIMARYKEY where Z_NAME='KikChat'"));
+        execute(root + QStringLiteral("/Documents/kik.sqlite"),
+                QStringLiteral("delete from Z_PRIMARYKEY where Z_NAME='KikChat'"));
         IOSKikDb db(root);
         const QString error = errorText([&] { db.open(); });
         QVERIFY2(error.contains(QLatin1String("KikChat")) && error.contains(root + QStringLiteral("/Documents/kik.sqlite"))
-                     && error.contains(QLatin1String("is not a complete Kik store"))
-                     && !error.contains(QLatin1String("Z_0")), qPrintable(error));
+                     && error.contains(QLatin1String("is not a complete Kik store")) && !error.contains(QLatin1String("Z_0")),
+                 qPrintable(error));
         QVERIFY(!errorText([&] { db.findMessagePk(QStringLiteral("x")); }).isEmpty());
     }
     {
@@ -340,7 +346,8 @@ void TestIOSKikDbRead::hostileNamesStayInsideTheMirror()
     QVERIFY(writeFile(root + QStringLiteral("/Documents/attachments/ok-id"), description.toPlistData(CFType::XmlFormat)));
     // A description that is not a property list at all.
     execute(store, QStringLiteral("insert into ZKIKATTACHMENT(Z_PK, ZMESSAGE, ZCONTENT) values(3, 21, 'broken')"));
-    QVERIFY(writeFile(root + QStringLiteral("/Documents/attachments/broken"), QByteArray("<?xml version=\"1.0\"?><plist><dict><key>")));
+    QVERIFY(writeFile(root + QStringLiteral("/Documents/attachments/broken"),
+                      QByteArray("<?xml version=\"1.0\"?><plist><dict><key>")));
 
     const QStringList before = filesUnder(m_env.home());
     IOSKikDb db(root);

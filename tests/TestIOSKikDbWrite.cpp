@@ -40,10 +40,13 @@ void checkStoreConsistency(IOSKikDb &db)
     QVERIFY(check.moveNext());
     QCOMPARE(check.getText(0), QStringLiteral("ok"));
 
-    const std::pair<const char *, const char *> entities[] = {
-        {"KikAttachment", "ZKIKATTACHMENT"}, {"KikAttachmentExtra", "ZKIKATTACHMENTEXTRA"}, {"KikChat", "ZKIKCHAT"},
-        {"KikChatExtra", "ZKIKCHATEXTRA"}, {"KikMessage", "ZKIKMESSAGE"}, {"KikUser", "ZKIKUSER"},
-        {"KikUserExtra", "ZKIKUSEREXTRA"}};
+    const std::pair<const char *, const char *> entities[] = {{"KikAttachment", "ZKIKATTACHMENT"},
+                                                              {"KikAttachmentExtra", "ZKIKATTACHMENTEXTRA"},
+                                                              {"KikChat", "ZKIKCHAT"},
+                                                              {"KikChatExtra", "ZKIKCHATEXTRA"},
+                                                              {"KikMessage", "ZKIKMESSAGE"},
+                                                              {"KikUser", "ZKIKUSER"},
+                                                              {"KikUserExtra", "ZKIKUSEREXTRA"}};
     for (const auto &[name, table] : entities) {
         const qint64 max = scalar(db, QStringLiteral("select max(Z_PK) from %1").arg(table));
         if (max > 0)
@@ -54,7 +57,11 @@ void checkStoreConsistency(IOSKikDb &db)
 
     const IOSKikJoinTable &join = db.chatMessagesTable();
     for (const qint64 chat : column(db, QStringLiteral("select Z_PK from ZKIKCHAT"))) {
-        struct Row { qint64 pk, internalId, lastChat, chatExtra; double ts; };
+        struct Row
+        {
+            qint64 pk, internalId, lastChat, chatExtra;
+            double ts;
+        };
         QList<Row> rows;
         Sqlite3Cursor cursor = db.queryThrow(
             QStringLiteral("select m.Z_PK, m.ZINTERNALID, m.ZLASTMESSAGECHAT, m.ZCHATEXTRA, m.ZTIMESTAMP from ZKIKMESSAGE m "
@@ -68,7 +75,8 @@ void checkStoreConsistency(IOSKikDb &db)
         if (rows.isEmpty())
             continue;
         const qint64 extra = scalar(db, QStringLiteral("select Z_PK from ZKIKCHATEXTRA where ZCHAT=%1").arg(chat));
-        const qint64 count = scalar(db, QStringLiteral("select count(*) from %1 where %2=%3").arg(join.table, join.first).arg(chat));
+        const qint64 count =
+            scalar(db, QStringLiteral("select count(*) from %1 where %2=%3").arg(join.table, join.first).arg(chat));
         for (int i = 0; i < rows.size(); ++i) {
             const Row &row = rows.at(i);
             QVERIFY(row.internalId >= 0 && row.internalId < count);
@@ -87,8 +95,10 @@ void checkStoreConsistency(IOSKikDb &db)
             if (last) {
                 QCOMPARE(scalar(db, QStringLiteral("select ZLASTMESSAGE from ZKIKCHAT where Z_PK=%1").arg(chat)), row.pk);
                 if (extra > 0)
-                    QCOMPARE(scalar(db, QStringLiteral("select ZLASTSEENMESSAGE from ZKIKCHATEXTRA where Z_PK=%1").arg(extra)), row.pk);
-                Sqlite3Cursor updated = db.queryThrow(QStringLiteral("select ZDATEUPDATED from ZKIKCHAT where Z_PK=%1").arg(chat));
+                    QCOMPARE(scalar(db, QStringLiteral("select ZLASTSEENMESSAGE from ZKIKCHATEXTRA where Z_PK=%1").arg(extra)),
+                             row.pk);
+                Sqlite3Cursor updated =
+                    db.queryThrow(QStringLiteral("select ZDATEUPDATED from ZKIKCHAT where Z_PK=%1").arg(chat));
                 QVERIFY(updated.moveNext());
                 QCOMPARE(updated.getDouble(0), row.ts);
             }
@@ -115,7 +125,8 @@ QVariantHash comparableAttachment(const _KikMessage *message)
             kept.insert(it.key(), it.value().toString());
     }
     // A file name without a suffix is replaced by the content id.
-    if (QFileInfo(kept.value(QStringLiteral("string:file-name")).toString()).suffix().isEmpty() && kept.contains(QStringLiteral("string:file-name")))
+    if (QFileInfo(kept.value(QStringLiteral("string:file-name")).toString()).suffix().isEmpty()
+        && kept.contains(QStringLiteral("string:file-name")))
         kept.insert(QStringLiteral("string:file-name"), message->content_id);
     if (QFileInfo(message->preview_path).size() > 0)
         kept.insert(QStringLiteral("image:preview"), message->attachment.value(QStringLiteral("image:preview")));
@@ -172,11 +183,14 @@ int transfer(IOSKikDb &db, const KikDataSet &source)
     db.beginTran();
     int merged = 0;
     for (const _KikMessage *message : std::as_const(messages)) {
-        merged += db.mergeMessage(message, db.rootFolder(), [&db](const QString &local, const QString &path) {
-            const QString target = db.rootFolder() + path;
-            if (local != target && !QFile::exists(target))
-                QFile::copy(local, target);
-        }) ? 1 : 0;
+        merged += db.mergeMessage(message, db.rootFolder(),
+                                  [&db](const QString &local, const QString &path) {
+                                      const QString target = db.rootFolder() + path;
+                                      if (local != target && !QFile::exists(target))
+                                          QFile::copy(local, target);
+                                  })
+                      ? 1
+                      : 0;
     }
     db.commitTran();
     db.consolidate();
@@ -298,7 +312,9 @@ void TestIOSKikDbWrite::rowsWritten()
     QVERIFY(row.isNull("ZGROUPTAG"));
     QCOMPARE(row.getInt64("ZPPTIMESTAMP"), 1435567691790);   // read back as milliseconds since 1970
     const qint64 extra = row.getInt64("ZEXTRA");
-    QCOMPARE(scalar(db, QStringLiteral("select ZUSER from ZKIKUSEREXTRA where Z_PK=%1 and ZLOCALFLAGS=257 and Z_ENT=7").arg(extra)), user);
+    QCOMPARE(
+        scalar(db, QStringLiteral("select ZUSER from ZKIKUSEREXTRA where Z_PK=%1 and ZLOCALFLAGS=257 and Z_ENT=7").arg(extra)),
+        user);
     QCOMPARE(db.findUserPk(&contact), user);
     QCOMPARE(db.findUserPk(nullptr), 0);
 
@@ -313,7 +329,9 @@ void TestIOSKikDbWrite::rowsWritten()
     QCOMPARE(db.insertChat(nullptr, groupPk), 0);
     const qint64 chatPk = db.insertChat(&chat, groupPk);
     QCOMPARE(scalar(db, QStringLiteral("select ZFLAGS from ZKIKCHAT where Z_PK=%1").arg(chatPk)), 275);
-    QCOMPARE(scalar(db, QStringLiteral("select ZCHAT from ZKIKCHATEXTRA where Z_PK=(select ZEXTRA from ZKIKCHAT where Z_PK=%1)").arg(chatPk)), chatPk);
+    QCOMPARE(scalar(db, QStringLiteral("select ZCHAT from ZKIKCHATEXTRA where Z_PK=(select ZEXTRA from ZKIKCHAT where Z_PK=%1)")
+                            .arg(chatPk)),
+             chatPk);
     QCOMPARE(scalar(db, QStringLiteral("select ZCHATUSER from ZKIKUSER where Z_PK=%1").arg(groupPk)), chatPk);
 
     // A chat found by its user gets the flags of its kind.
@@ -358,7 +376,9 @@ void TestIOSKikDbWrite::rowsWritten()
     const qint64 full = db.insertMessage(&bare);
     QCOMPARE(scalar(db, QStringLiteral("select ZSTATE from ZKIKMESSAGE where Z_PK=%1").arg(full)), 70);
     QCOMPARE(scalar(db, QStringLiteral("select count(*) from ZKIKATTACHMENT a join ZKIKATTACHMENTEXTRA x on x.Z_PK=a.ZEXTRA "
-                                       "where a.ZMESSAGE=%1 and x.ZATTACHMENT=a.Z_PK and a.ZCONTENT='c-77' and a.ZTYPE=6").arg(full)), 1);
+                                       "where a.ZMESSAGE=%1 and x.ZATTACHMENT=a.Z_PK and a.ZCONTENT='c-77' and a.ZTYPE=6")
+                            .arg(full)),
+             1);
     QVERIFY(db.findUserPk(&stranger) > 0);   // a target user missing from the store is added
     QCOMPARE(db.findMessagePk(QStringLiteral("full-1")), full);
 
@@ -380,14 +400,14 @@ void TestIOSKikDbWrite::orderOfCloseMessages()
     // A chat of its own with hand-made keys and times.
     db.executeThrow("insert into ZKIKCHAT(Z_PK, Z_ENT, ZUSER, ZEXTRA) values(50, 3, 3, 50)");
     db.executeThrow("insert into ZKIKCHATEXTRA(Z_PK, Z_ENT, ZCHAT) values(50, 4, 50)");
-    const std::pair<qint64, double> messages[] = {
-        {200, 1000.0}, {203, 995.0},           // keys 3 apart, 5 s apart: by key
-        {300, 2000.0}, {303, 1939.0},          // keys 3 apart, 61 s apart: by time
-        {400, 3000.0}, {405, 3050.0}, {409, 2995.0}};   // a rule that is not transitive
+    const std::pair<qint64, double> messages[] = {{200, 1000.0}, {203, 995.0},    // keys 3 apart, 5 s apart: by key
+                                                  {300, 2000.0}, {303, 1939.0},   // keys 3 apart, 61 s apart: by time
+                                                  {400, 3000.0}, {405, 3050.0}, {409, 2995.0}};   // a rule that is not transitive
     for (const auto &[pk, ts] : messages) {
-        db.executeThrow(QStringLiteral("insert into ZKIKMESSAGE(Z_PK, Z_ENT, ZTYPE, ZTIMESTAMP, ZSTANZAID) values(%1, 5, 1, %2, 's%1')")
-                            .arg(pk)
-                            .arg(ts, 0, 'f', 1));
+        db.executeThrow(
+            QStringLiteral("insert into ZKIKMESSAGE(Z_PK, Z_ENT, ZTYPE, ZTIMESTAMP, ZSTANZAID) values(%1, 5, 1, %2, 's%1')")
+                .arg(pk)
+                .arg(ts, 0, 'f', 1));
         db.linkChatMessage(50, pk);
     }
     db.consolidate();
@@ -453,7 +473,9 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     IOSKikDb db(realStoreMirror(newFolder("mirror")));
     const QString mirror = newFolder("target");
     QStringList delivered;
-    const auto deliver = [&delivered](const QString &local, const QString &path) { delivered << local + QLatin1String(" -> ") + path; };
+    const auto deliver = [&delivered](const QString &local, const QString &path) {
+        delivered << local + QLatin1String(" -> ") + path;
+    };
     db.open();
     QVERIFY(db.mergeMessage(&message, mirror, deliver));
     const QString description = mirror + QStringLiteral("/Documents/attachments/cid-1");
@@ -467,7 +489,8 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     QVERIFY(written.startsWith("bplist00"));
     QCOMPARE(written, buildContentDictionary(&message).toPlistData(CFType::BinaryFormat));
     const CFType parsed = CFType::fromPlistData(written);
-    QCOMPARE(parsed.value(QStringLiteral("image")).at(0).value(QStringLiteral("value")).toByteArray(), QByteArray("\x89PNG-preview", 12));
+    QCOMPARE(parsed.value(QStringLiteral("image")).at(0).value(QStringLiteral("value")).toByteArray(),
+             QByteArray("\x89PNG-preview", 12));
     const QMap<QString, QString> archive = readKeyedArchive(metadata);
     QCOMPARE(archive.value(QStringLiteral("fileURL")), QStringLiteral("https://files/cid-1"));
     QCOMPARE(archive.value(QStringLiteral("contentID")), QStringLiteral("cid-1"));
@@ -508,7 +531,8 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     message.content_id = QStringLiteral("cid-3");
     message.uid = QStringLiteral("side-4");
     const QString error = errorText([&] { db.mergeMessage(&message, blocked); });
-    QVERIFY2(error.startsWith(QLatin1String("can not create ")) && error.contains(QLatin1String("attachments/cid-3")), qPrintable(error));
+    QVERIFY2(error.startsWith(QLatin1String("can not create ")) && error.contains(QLatin1String("attachments/cid-3")),
+             qPrintable(error));
     db.rollbackTran();
 }
 
@@ -586,7 +610,7 @@ void TestIOSKikDbWrite::messagesWithoutUidStayApart()
     transfer(again, *source);
     QCOMPARE(scalar(again, "select count(*) from ZKIKMESSAGE") - before, source->messages.size());
     QCOMPARE(scalar(again, QStringLiteral("select count(*) from ZKIKMESSAGE where ZBODY is '%1'")
-                              .arg(QString(plain[0]->body).replace(QLatin1Char('\''), QStringLiteral("''")))),
+                               .arg(QString(plain[0]->body).replace(QLatin1Char('\''), QStringLiteral("''")))),
              2);
 }
 
@@ -628,17 +652,20 @@ void TestIOSKikDbWrite::newerLayoutReadAndWritten()
 
     db.executeThrow(Sqlite3Sql("attach ? as earlier").addTextParam(before));
     for (const char *table : {"ZKIKMESSAGEREACTION", "ZKIKCONTENTLINK", "ZKIKSTICKERPACK"}) {
-        const QString sql = QStringLiteral("select count(*) from (select * from earlier.%1 except select * from main.%1)").arg(table);
+        const QString sql =
+            QStringLiteral("select count(*) from (select * from earlier.%1 except select * from main.%1)").arg(table);
         QVERIFY(scalar(db, QStringLiteral("select count(*) from earlier.%1").arg(table)) > 0);
         QCOMPARE(scalar(db, sql), 0);
         QCOMPARE(scalar(db, QStringLiteral("select count(*) from main.%1").arg(table)),
                  scalar(db, QStringLiteral("select count(*) from earlier.%1").arg(table)));
     }
     QCOMPARE(scalar(db, "select count(*) from (select Z_PK, ZENTITYUSERDATA, ZROSTERENTRYDATA from earlier.ZKIKUSEREXTRA "
-                        "except select Z_PK, ZENTITYUSERDATA, ZROSTERENTRYDATA from main.ZKIKUSEREXTRA)"), 0);
+                        "except select Z_PK, ZENTITYUSERDATA, ZROSTERENTRYDATA from main.ZKIKUSEREXTRA)"),
+             0);
     QVERIFY(scalar(db, "select count(*) from earlier.ZKIKUSEREXTRA where ZROSTERENTRYDATA is not null") > 0);
     QCOMPARE(scalar(db, "select count(*) from (select * from earlier.Z_PRIMARYKEY where Z_NAME in "
-                        "('KikContentLink','KikMessageReaction','KikStickerPack') except select * from main.Z_PRIMARYKEY)"), 0);
+                        "('KikContentLink','KikMessageReaction','KikStickerPack') except select * from main.Z_PRIMARYKEY)"),
+             0);
     db.executeThrow("detach earlier");
     db.close();
 

@@ -38,7 +38,11 @@ QByteArray pattern(int size, int seed)
 class CancelInsideFile : public RecordingProgress
 {
 public:
-    CancelInsideFile(const QString &text, int checks) : m_text(text), m_checks(checks) {}
+    CancelInsideFile(const QString &text, int checks)
+        : m_text(text)
+        , m_checks(checks)
+    {
+    }
 
     bool isCanceled() const override { return m_armed && --m_checks < 0; }
     void postProgress(const QString &status, int value, const QString &text) override
@@ -54,13 +58,13 @@ private:
     std::atomic<bool> m_armed{false};
 };
 
-} // namespace
+}   // namespace
 
 class TestIOSLoadKikFromiTunesThread : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QString m_container;   // Kik's app container as on the phone
+    QString m_container;                    // Kik's app container as on the phone
     QMap<QString, QByteArray> m_expected;   // what the cache's Documents must hold
 
     QSharedPointer<BackupManifest> openBackup(const QString &folder, const QString &password = QString())
@@ -150,8 +154,8 @@ private slots:
         QCOMPARE(run.errors, QStringList());
         QCOMPARE(run.successes, QStringList{QString()});
         QVERIFY(run.found);
-        QCOMPARE(run.appFolder, privateCachePath(QStringLiteral("talvora-itunes_cache")) + QLatin1Char('/') + backup->identityKey()
-                                    + QStringLiteral("/com.kik.chat"));
+        QCOMPARE(run.appFolder, privateCachePath(QStringLiteral("talvora-itunes_cache")) + QLatin1Char('/')
+                                    + backup->identityKey() + QStringLiteral("/com.kik.chat"));
         const QString documents = run.appFolder + QStringLiteral("/Documents");
         QCOMPARE(treeOf(documents), m_expected);
         QVERIFY(QFileInfo(documents + QStringLiteral("/kik.sqlite-wal")).isFile());
@@ -233,7 +237,8 @@ private slots:
     {
         const QString container = env.path(QStringLiteral("container-large"));
         QVERIFY(QDir().mkpath(container + QStringLiteral("/Documents")));
-        QVERIFY(QFile::copy(m_container + QStringLiteral("/Documents/kik.sqlite"), container + QStringLiteral("/Documents/kik.sqlite")));
+        QVERIFY(QFile::copy(m_container + QStringLiteral("/Documents/kik.sqlite"),
+                            container + QStringLiteral("/Documents/kik.sqlite")));
         writeFileBytes(container + QStringLiteral("/Documents/attachments/large"), pattern(4 * 1024 * 1024, 12));
         const auto backup = buildBackup(QStringLiteral("cancel-large"), QStringLiteral("pw"), container);
 
@@ -288,7 +293,8 @@ private slots:
     {
         const QString udid = QStringLiteral("00008110-000A1B2C3D4E5F6A");
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("disk"))));
-        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), env.path(QStringLiteral("disk")).toUtf8());
+        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)),
+                       env.path(QStringLiteral("disk")).toUtf8());
         ItunesBackupBuilder builder;
         builder.addFolder(kKikDomain, m_container);
         const QString folder = QDir(rememberedTempBackupFolder()).filePath(udid);
@@ -297,7 +303,9 @@ private slots:
         const QString attachment = QStringLiteral("Applications/com.kik.chat/Documents/content_manager/data_cache/0b1c-content");
         const QString store = QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite");
         const auto sameFile = [](const QSharedPointer<BackupManifest> &backup, const QString &node, const QString &mirrored) {
-            struct stat payload {}, local {};
+            struct stat payload
+            {
+            }, local{};
             return ::stat(QFile::encodeName(backup->payloadPath(backup->fileTree().node(node))).constData(), &payload) == 0
                    && ::stat(QFile::encodeName(mirrored).constData(), &local) == 0 && payload.st_ino == local.st_ino;
         };
@@ -310,7 +318,8 @@ private slots:
         QVERIFY(!sameFile(own, store, run.appFolder + QStringLiteral("/Documents/kik.sqlite")));
         const auto users = buildBackup(QStringLiteral("users"));
         const Run copied = load(users, QDir(iosCacheFolder()).filePath(QStringLiteral("other")));
-        QVERIFY(!sameFile(users, attachment, copied.appFolder + QStringLiteral("/Documents/content_manager/data_cache/0b1c-content")));
+        QVERIFY(!sameFile(users, attachment,
+                          copied.appFolder + QStringLiteral("/Documents/content_manager/data_cache/0b1c-content")));
 
         // A damaged store in the next backup: the mirror stays as the last complete load left it.
         const QMap<QString, QByteArray> before = treeOf(run.appFolder);
@@ -448,7 +457,8 @@ private slots:
         QVERIFY(QFile::remove(cache));
         QCOMPARE(planted.errors.size(), 1);
         QVERIFY2(planted.errors.first().contains(QStringLiteral("not owned by you")), qPrintable(planted.errors.first()));
-        QCOMPARE(readFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")), QByteArray("theirs"));
+        QCOMPARE(readFileBytes(elsewhere + QLatin1Char('/') + backup->identityKey() + QStringLiteral("/theirs")),
+                 QByteArray("theirs"));
         QCOMPARE(readFileBytes(elsewhere + QStringLiteral("/precious")), QByteArray("keep me"));
     }
 };

@@ -33,7 +33,7 @@ struct Run
     QStringList successes;
 };
 
-} // namespace
+}   // namespace
 
 class TestIOSLoadKikMessagesThread : public QObject
 {
@@ -163,7 +163,8 @@ private slots:
         QVERIFY(QDir().mkpath(aside));
         QVERIFY(QFile::rename(phoneDocuments() + "/kik.sqlite", aside + "/kik.sqlite"));
         const Run run = load();
-        QCOMPARE(run.errors, QStringList("Failded to load messages, please reinstall and verify Kik on your iPhone to try again."));
+        QCOMPARE(run.errors,
+                 QStringList("Failded to load messages, please reinstall and verify Kik on your iPhone to try again."));
         QCOMPARE(run.successes, QStringList());
         for (const QString &name : kStoreFiles)
             QVERIFY2(!QFileInfo::exists(mirrorDocuments() + "/" + name), qPrintable(name));
@@ -181,8 +182,7 @@ private slots:
         load();
         phone.setFaults(PhoneLog::answerFault(kHouseArrest, int(AfcFileRead), "Status"));
         const Run run = load();
-        QCOMPARE(run.errors,
-                 QStringList("Please restart your phone to try again.<br/><br/>can not read /Documents/kik.sqlite."));
+        QCOMPARE(run.errors, QStringList("Please restart your phone to try again.<br/><br/>can not read /Documents/kik.sqlite."));
         QCOMPARE(run.successes, QStringList());
         QVERIFY(!QFileInfo::exists(mirrorDocuments() + "/kik.sqlite"));
 

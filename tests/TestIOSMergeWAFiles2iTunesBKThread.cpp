@@ -33,7 +33,7 @@ QSharedPointer<BackupManifest> openBackup(const QString &folder)
     return backup;
 }
 
-} // namespace
+}   // namespace
 
 class TestIOSMergeWAFiles2iTunesBKThread : public QObject
 {
@@ -53,10 +53,7 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
         return progress.errors() + progress.successes();
     }
 
-    KikDataSetPtr readBack(const QString &cacheName)
-    {
-        return readKikBack(openBackup(backupFolder), env.path(cacheName));
-    }
+    KikDataSetPtr readBack(const QString &cacheName) { return readKikBack(openBackup(backupFolder), env.path(cacheName)); }
 
 private slots:
     void initTestCase()
@@ -91,7 +88,8 @@ private slots:
 
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Backup Pal"), QStringLiteral("backuppal_a@talk.kik.com")));
+        _KikChat *chat =
+            builder.addChat(builder.addUser(QStringLiteral("Backup Pal"), QStringLiteral("backuppal_a@talk.kik.com")));
         KikMessageList messages{builder.addMessage(chat, kBase, QStringLiteral("into the backup"), true),
                                 builder.addMessage(chat, kBase.addSecs(30), QStringLiteral("and back"), false)};
         _KikMessage *picture = builder.addMessage(chat, kBase.addSecs(60), QString(), false);
@@ -168,7 +166,7 @@ private slots:
         for (const bool encrypted : {false, true}) {
             for (const BackupFormat format : {BackupFormat::Mbdb, BackupFormat::FilesDb}) {
                 ItunesBackupDevice device;
-                device.productVersion = QStringLiteral("10.1");  // an encrypted list would need the password to load
+                device.productVersion = QStringLiteral("10.1");   // an encrypted list would need the password to load
                 ItunesBackupBuilder builder(device);
                 builder.setFormat(format);
                 if (encrypted)
@@ -181,9 +179,10 @@ private slots:
                 writeFileBytes(local, "new store");
                 RecordingProgress progress;
                 const QSharedPointer<BackupManifest> backup = openBackup(folder);
-                IOSMergeWAFiles2iTunesBKThread worker(backup, {{kDomain, local, "Documents/kik.sqlite", true},
-                                                              {kDomain, local, "Documents/attachments/new", false}},
-                                                      &progress);
+                IOSMergeWAFiles2iTunesBKThread worker(
+                    backup,
+                    {{kDomain, local, "Documents/kik.sqlite", true}, {kDomain, local, "Documents/attachments/new", false}},
+                    &progress);
                 progress.run(worker);
                 if (encrypted) {
                     QCOMPARE(progress.errors(), QStringList("Failed to export messages to iTunes backup because your "

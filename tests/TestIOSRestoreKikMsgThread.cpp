@@ -37,7 +37,7 @@ struct Outcome
     QList<RecordingProgress::Report> reports;
 };
 
-} // namespace
+}   // namespace
 
 class TestIOSRestoreKikMsgThread : public QObject
 {
@@ -146,7 +146,7 @@ private slots:
             if (report.text.startsWith("Messages:"))
                 counts << QStringLiteral("%1 %2").arg(report.text).arg(report.value);
         QCOMPARE(counts, QStringList({"Messages: 1/5 20", "Messages: 2/5 40", "Messages: 3/5 60", "Messages: 4/5 80",
-                                     "Messages: 5/5 100"}));
+                                      "Messages: 5/5 100"}));
 
         // The phone reads the new messages; the known one is there once, in both its chats.
         IOSKikDb db(copyOfPhoneStore(QStringLiteral("read-back")));
@@ -159,8 +159,8 @@ private slots:
             if (message->chat && message->chat->user && message->chat->user->jid == friendUser->jid)
                 bodies << message->body;
         QVERIFY2(bodies.contains("hello again") && bodies.contains("how are you"), qPrintable(bodies.join('|')));
-        Sqlite3Cursor rows = db.queryThrow(Sqlite3Sql("select count(*) from ZKIKMESSAGE where ZSTANZAID=?")
-                                               .addTextParam(known->uid));
+        Sqlite3Cursor rows =
+            db.queryThrow(Sqlite3Sql("select count(*) from ZKIKMESSAGE where ZSTANZAID=?").addTextParam(known->uid));
         QVERIFY(rows.moveNext());
         QCOMPARE(rows.getInt(0), 1);
         const IOSKikJoinTable &join = db.chatMessagesTable();
@@ -192,8 +192,8 @@ private slots:
         QCOMPARE(outcome.transferred, 0);
         const QByteArray after = readFileBytes(phoneDocuments() + "/kik.sqlite");
         QCOMPARE(after, readFileBytes(deviceCacheFolder(description) + "/com.kik.chat/Documents/kik.sqlite"));
-        QVERIFY(!PhoneLog::entries(phone, {{"service", kHouseArrest}, {"kind", "afc"}, {"name", "RenamePath"},
-                                           {"to", "/Documents/kik.sqlite"}})
+        QVERIFY(!PhoneLog::entries(
+                     phone, {{"service", kHouseArrest}, {"kind", "afc"}, {"name", "RenamePath"}, {"to", "/Documents/kik.sqlite"}})
                      .isEmpty());
         QVERIFY(after != before);   // consolidated and compacted
     }
@@ -232,9 +232,8 @@ private slots:
         _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Late"), QStringLiteral("late_c@talk.kik.com")));
         RecordingProgress progress;
         progress.cancelWhen([](const RecordingProgress::Report &report) { return report.text == "Messages: 1/2"; });
-        IOSRestoreKikMsgThread worker(description,
-                                      {builder.addMessage(chat, kBase, "a", true), builder.addMessage(chat, kBase, "b", true)},
-                                      &progress);
+        IOSRestoreKikMsgThread worker(
+            description, {builder.addMessage(chat, kBase, "a", true), builder.addMessage(chat, kBase, "b", true)}, &progress);
         progress.run(worker);
         QCOMPARE(progress.errors() + progress.successes(), QStringList());
         QCOMPARE(progress.cancels(), 1);

@@ -52,10 +52,7 @@ class TestItemModels : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestEnv::installEnglishTexts());
-    }
+    void initTestCase() { QVERIFY(TestEnv::installEnglishTexts()); }
 
     void freshTreeHasTheTwoRoots()
     {

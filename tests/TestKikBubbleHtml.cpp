@@ -24,12 +24,11 @@ class TestKikBubbleHtml : public QObject
     _KikUser *bob = nullptr;
     qint64 nextId = 1;
 
-    const QString cells = QStringLiteral(
-        "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
-        "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
-        "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
-        "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
-        "<div class=\"bb_bg bottom_right\"></div>");
+    const QString cells = QStringLiteral("<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+                                         "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+                                         "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+                                         "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+                                         "<div class=\"bb_bg bottom_right\"></div>");
 
     _KikUser *addUser(const QString &name, bool group = false)
     {
@@ -172,8 +171,9 @@ private slots:
         QCOMPARE(lines, (QStringList{QStringLiteral("01 May 2020 @ 09:00 AM"), QStringLiteral("01 May 2020 @ 09:01 AM"),
                                      QStringLiteral("01 May 2020 @ 09:03 AM"), QStringLiteral("01 May 2020 @ 09:00 PM")}));
         // The date line comes between the message's anchor and its bubble.
-        QVERIFY(page.contains(QStringLiteral("<a name=\"sms_%1\"></a><div class=\"dt\">01 May 2020 @ 09:00 AM</div><div class=\"bb1\">")
-                                  .arg(messages.first()->id)));
+        QVERIFY(page.contains(
+            QStringLiteral("<a name=\"sms_%1\"></a><div class=\"dt\">01 May 2020 @ 09:00 AM</div><div class=\"bb1\">")
+                .arg(messages.first()->id)));
         QVERIFY(page.contains(QStringLiteral("<a name=\"sms_%1\"></a><div class=\"bb1\">").arg(messages.at(1)->id)));
 
         // A writer keeps its last minute between messages; before 1970 counts too.
@@ -205,8 +205,8 @@ private slots:
             for (const QDateTime &ts : std::as_const(times)) {
                 std::optional<qint64> none;
                 QCOMPARE(KikBubbleHtml::dateLine(ts, &none),
-                         QStringLiteral("<div class=\"dt\">") + ts.toLocalTime().toString(QStringLiteral("dd MMM yyyy @ hh:mm AP"))
-                             + QStringLiteral("</div>"));
+                         QStringLiteral("<div class=\"dt\">")
+                             + ts.toLocalTime().toString(QStringLiteral("dd MMM yyyy @ hh:mm AP")) + QStringLiteral("</div>"));
             }
         }
         qputenv("TZ", "America/New_York");
@@ -221,14 +221,16 @@ private slots:
         _KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
         QCOMPARE(KikBubbleHtml().bubble(received),
                  QStringLiteral("<div class=\"bb1\">") + cells
-                     + QStringLiteral("a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />"
-                                      "<img src=\"emoji/E415.png\" style=\"vertical-align:top;\" /></div><div class=\"clear\"></div>"));
+                     + QStringLiteral(
+                         "a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />"
+                         "<img src=\"emoji/E415.png\" style=\"vertical-align:top;\" /></div><div class=\"clear\"></div>"));
         QString page = QStringLiteral("before");
         KikBubbleHtml().appendBubble(page, received);
         QCOMPARE(page, QStringLiteral("before") + KikBubbleHtml().bubble(received));
         _KikMessage *sent = message(QStringLiteral("ok"));
         sent->was_me = true;
-        QVERIFY(KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));
+        QVERIFY(
+            KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));
     }
 
     void senderLineOnlyForReceivedGroupMessages()
@@ -254,13 +256,14 @@ private slots:
         // program's own emoticons; a record with neither shows a marker.
         _KikMessage *m = message(QStringLiteral("hi X you Y!"));
         m->render_ins = renderRecord(3, 5, ":)", "smile01") + renderRecord(10, 12, ";)", QByteArray())
-            + renderRecord(12, 13, QByteArray(), QByteArray());
+                        + renderRecord(12, 13, QByteArray(), QByteArray());
         const QString view = KikBubbleHtml().bubble(m);
         const QString smiley = QStringLiteral("<img src=\"http://%1/smileys/smile01/60x60.png\" width=\"20\" height=\"20\"/>")
                                    .arg(QLatin1String(AppConstants::KikSmileyHost));
         const QString emoticon = QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>")
                                      .arg(fileUrl(QDir(applicationFolder()).filePath(QStringLiteral("kikemoji/3b29.png"))));
-        QVERIFY2(view.contains(cells + QStringLiteral("hi ") + smiley + QStringLiteral(" you ") + emoticon + QStringLiteral("[EMOJI]")),
+        QVERIFY2(view.contains(cells + QStringLiteral("hi ") + smiley + QStringLiteral(" you ") + emoticon
+                               + QStringLiteral("[EMOJI]")),
                  qPrintable(view));
 
         const QString exported = KikBubbleHtml::forExport(env.path("files")).bubble(m);
@@ -299,7 +302,9 @@ private slots:
         m->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("https://kik.example/v.mp4"));
         const QString missingPreview = QStringLiteral("<a href=\"https://kik.example/v.mp4\"%1>[Picture not available]</a>");
         QVERIFY(html.bubble(m).contains(missingPreview.arg(QString())));
-        QVERIFY(KikBubbleHtml::forExport(env.path("out/files")).bubble(m).contains(missingPreview.arg(QStringLiteral(" target=\"_blank\""))));
+        QVERIFY(KikBubbleHtml::forExport(env.path("out/files"))
+                    .bubble(m)
+                    .contains(missingPreview.arg(QStringLiteral(" target=\"_blank\""))));
         // A message that kept only its content id (its description is gone) says the same.
         _KikMessage bare;
         bare.content_id = bare.body = QStringLiteral("0b1c-5e6f");
@@ -313,8 +318,9 @@ private slots:
 
         // An exported page opens links in a new window and names the preview as it is.
         const QString exported = KikBubbleHtml::forExport(env.path("out/files")).bubble(m);
-        QVERIFY(exported.contains(QStringLiteral("<a href=\"#\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" "
-                                                 "src=\"http://kik.example/p.jpg\" ></a>")));
+        QVERIFY(
+            exported.contains(QStringLiteral("<a href=\"#\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" "
+                                             "src=\"http://kik.example/p.jpg\" ></a>")));
     }
 
     void cardsByTheirSubApplication()
@@ -334,7 +340,8 @@ private slots:
              QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), src) + QStringLiteral("</div>")},
             {card(QStringLiteral("Kik Points")), QStringLiteral("[Kik Points]")},
             {card(QStringLiteral("Memes"), json, QStringLiteral("{image:cat.png,x:1}")),
-             QStringLiteral("<div>") + pictureLink(QLatin1String(AppConstants::KikMemeBaseUrl) + QStringLiteral("cat.png"), src) + QStringLiteral("</div>")},
+             QStringLiteral("<div>") + pictureLink(QLatin1String(AppConstants::KikMemeBaseUrl) + QStringLiteral("cat.png"), src)
+                 + QStringLiteral("</div>")},
             {card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral("https://s.example/1.png")),
              QStringLiteral("<div>") + pictureLink(QStringLiteral("https://s.example/1.png"), src) + QStringLiteral("</div>")},
             {card(QStringLiteral("Viral Videos"), json, QStringLiteral("{\"pic\":\"http://v.example/p.jpg\"}")),
@@ -343,7 +350,8 @@ private slots:
                  + QStringLiteral("</div><div>Cats &amp; dogs</div><div class=\"clear\"></div></div>")},
             {card(QStringLiteral("Sketch"), json, QStringLiteral("\"image\":\"http://k.example/s.png\"")),
              QStringLiteral("<div>") + pictureLink(QStringLiteral("http://k.example/s.png"), src) + QStringLiteral("</div>")},
-            {card(QStringLiteral("Polls \U0001F604")), QStringLiteral("[Polls <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />]")},
+            {card(QStringLiteral("Polls \U0001F604")),
+             QStringLiteral("[Polls <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />]")},
         };
         cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
         for (_KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
@@ -351,8 +359,9 @@ private slots:
             m->preview_path = preview;
         for (const Case &c : cases) {
             const QString bubble = KikBubbleHtml().bubble(c.message);
-            QVERIFY2(bubble == QStringLiteral("<div class=\"bb1\">") + cells + c.expected
-                                   + QStringLiteral("</div><div class=\"clear\"></div>"),
+            QVERIFY2(bubble
+                         == QStringLiteral("<div class=\"bb1\">") + cells + c.expected
+                                + QStringLiteral("</div><div class=\"clear\"></div>"),
                      qPrintable(c.message->sub_app_id + QStringLiteral(": ") + bubble));
         }
 
@@ -377,12 +386,17 @@ private slots:
             return m;
         };
         add(message(QStringLiteral("<script>alert(1)</script>\"><a href='javascript:x'>")));
-        add(card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral("http://x/\"><script>alert(1)</script>")));
+        add(card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"),
+                 QStringLiteral("http://x/\"><script>alert(1)</script>")));
         add(card(QStringLiteral("Stickers"), QStringLiteral("extra:sticker_url"), QStringLiteral(" jav\tascript:alert(1)")));
-        add(card(QStringLiteral("Image Search"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":\"javascript:alert(1)//<>\"}")));
-        add(card(QStringLiteral("Sketch"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"image\":\"data:text/html;base64,PHNjcmlwdD4=\"}")));
-        add(card(QStringLiteral("Memes"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"image\":\"x'onmouseover='alert(1)\"}")));
-        _KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"), QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
+        add(card(QStringLiteral("Image Search"), QStringLiteral("extra:jsonData"),
+                 QStringLiteral("{\"url\":\"javascript:alert(1)//<>\"}")));
+        add(card(QStringLiteral("Sketch"), QStringLiteral("extra:jsonData"),
+                 QStringLiteral("{\"image\":\"data:text/html;base64,PHNjcmlwdD4=\"}")));
+        add(card(QStringLiteral("Memes"), QStringLiteral("extra:jsonData"),
+                 QStringLiteral("{\"image\":\"x'onmouseover='alert(1)\"}")));
+        _KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"),
+                                      QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
         viral->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
         _KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
         strange->preview_path = QStringLiteral("http://x/\" onerror=\"alert(1)");
@@ -404,8 +418,9 @@ private slots:
             QVERIFY(page.contains(QLatin1String("&lt;script&gt;")));
         }
         // Escaping keeps the value: the sticker's address survives whole.
-        QVERIFY(KikBubbleHtml().bubble(messages.at(1)).contains(
-            QStringLiteral("href=\"http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\"")));
+        QVERIFY(KikBubbleHtml()
+                    .bubble(messages.at(1))
+                    .contains(QStringLiteral("href=\"http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;\"")));
         QVERIFY(KikBubbleHtml().bubble(messages.at(2)).contains(QStringLiteral("href=\"#\"")));
     }
 };

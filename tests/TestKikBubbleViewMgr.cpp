@@ -79,9 +79,11 @@ private:
     // A real mouse click, so that the page sees a user's gesture.
     void click(const QString &selector)
     {
-        const QVariantList rect = evaluate(QStringLiteral(
-            "(function(){var e=document.querySelector('%1');e.scrollIntoView();"
-            "var r=e.getBoundingClientRect();return [r.left+r.width/2,r.top+r.height/2];})()").arg(selector)).toList();
+        const QVariantList rect =
+            evaluate(QStringLiteral("(function(){var e=document.querySelector('%1');e.scrollIntoView();"
+                                    "var r=e.getBoundingClientRect();return [r.left+r.width/2,r.top+r.height/2];})()")
+                         .arg(selector))
+                .toList();
         QCOMPARE(rect.size(), 2);
         QWidget *target = view->focusProxy() ? view->focusProxy() : view;
         QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(rect.at(0).toInt(), rect.at(1).toInt()));
@@ -139,7 +141,8 @@ private slots:
         QCOMPARE(evaluate(QStringLiteral("document.getElementsByName('sms_1000').length")).toInt(), 1);
         QCOMPARE(evaluate(QStringLiteral("document.getElementsByClassName('bb1').length")).toInt(), 50);
         // The style sheet beside the program is found through the base address.
-        QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb1')).cssFloat")).toString(), QStringLiteral("left"));
+        QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb1')).cssFloat")).toString(),
+                 QStringLiteral("left"));
 
         QVERIFY(waitForLoad([&] { click(QStringLiteral("a[href=\"/next_page\"]")); }));
         QCOMPARE(mgr->currentPage(), 2);
@@ -164,9 +167,10 @@ private slots:
         QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         mgr->scrollToPos(90);
         QTRY_VERIFY_WITH_TIMEOUT(scrollTop() > 0, 5000);
-        const int position = evaluate(QStringLiteral(
-            "Math.round(document.getElementsByName('sms_1090')[0].getBoundingClientRect().top)")).toInt();
-        QVERIFY2(qAbs(position) <= 2 || scrollTop() + view->height() >= evaluate(QStringLiteral("document.body.scrollHeight")).toInt() - 2,
+        const int position =
+            evaluate(QStringLiteral("Math.round(document.getElementsByName('sms_1090')[0].getBoundingClientRect().top)")).toInt();
+        QVERIFY2(qAbs(position) <= 2
+                     || scrollTop() + view->height() >= evaluate(QStringLiteral("document.body.scrollHeight")).toInt() - 2,
                  qPrintable(QString::number(position)));
         QCOMPARE(loaded.count(), 0);
 
@@ -185,8 +189,7 @@ private slots:
         withPicture->content_path = picture;
         _KikMessage *missing = addMessage(5001, QDateTime::currentDateTimeUtc(), QString());
         missing->app_id = QStringLiteral("com.kik.ext.video");
-        missing->attachment.insert(QStringLiteral("string:file-url"),
-                                   QStringLiteral("file:///nowhere/at/all/clip.mp4"));
+        missing->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("file:///nowhere/at/all/clip.mp4"));
 
         QVERIFY(waitForLoad([&] { mgr->showBubble({withPicture, missing}); }));
         click(QStringLiteral("a[href^=\"file:\"]"));
@@ -291,15 +294,20 @@ private slots:
         _KikMessage *search = add(QString());
         search->app_id = QStringLiteral("com.kik.cards");
         search->sub_app_id = QStringLiteral("Image Search");
-        search->attachment.insert(QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":\"javascript:document.title='owned'\"}"));
+        search->attachment.insert(QStringLiteral("extra:jsonData"),
+                                  QStringLiteral("{\"url\":\"javascript:document.title='owned'\"}"));
         _KikMessage *video = add(QString());
         video->app_id = QStringLiteral("com.kik.ext.video");
         video->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral(" JaVa\tScRiPt:document.title='owned'"));
         video->preview_path = QStringLiteral("http://x/\"><script>document.title='owned'</script>");
 
         QVERIFY(waitForLoad([&] { mgr->showBubble(hostile); }));
-        QCOMPARE(evaluate(QStringLiteral("document.querySelectorAll('script,b,[onclick],[onerror],[onmouseover]').length")).toInt(), 0);
-        QCOMPARE(evaluate(QStringLiteral("Array.from(document.links).filter(a => !/^(file|https?):|#$/.test(a.href)).length")).toInt(), 0);
+        QCOMPARE(
+            evaluate(QStringLiteral("document.querySelectorAll('script,b,[onclick],[onerror],[onmouseover]').length")).toInt(),
+            0);
+        QCOMPARE(
+            evaluate(QStringLiteral("Array.from(document.links).filter(a => !/^(file|https?):|#$/.test(a.href)).length")).toInt(),
+            0);
         QCOMPARE(evaluate(QStringLiteral("document.getElementsByClassName('handle')[0].textContent")).toString(),
                  mallory->display_name);
         QCOMPARE(evaluate(QStringLiteral("document.links.length")).toInt(), 3);
@@ -314,7 +322,8 @@ private slots:
             large << addMessage(8000 + i, QDateTime::currentDateTimeUtc(), QString(100000, QLatin1Char('<')));
         QVERIFY(waitForLoad([&] { mgr->showBubble(large); }));
         QCOMPARE(evaluate(QStringLiteral("document.getElementsByClassName('bb1').length")).toInt(), 50);
-        QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb1')).cssFloat")).toString(), QStringLiteral("left"));
+        QCOMPARE(evaluate(QStringLiteral("getComputedStyle(document.querySelector('.bb1')).cssFloat")).toString(),
+                 QStringLiteral("left"));
         QVERIFY(waitForLoad([&] { click(QStringLiteral("a[href=\"/next_page\"]")); }));
         QCOMPARE(mgr->currentPage(), 2);
     }

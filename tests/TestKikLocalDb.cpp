@@ -112,11 +112,13 @@ void TestKikLocalDb::createsFoldersAndExactSchema()
         {QStringLiteral("kik_user"), QStringLiteral("_id INTEGER,display_name VARCHAR,jid VARCHAR,photo_url VARCHAR,"
                                                     "photo_ts LONG,user_name VARCHAR,is_group BOOLEAN,group_tab VARCHAR,"
                                                     "is_group_admin BOOLEAN,other BLOB")},
-        {QStringLiteral("kik_user_members"), QStringLiteral("user_id INTEGER,member_id INTEGER,is_admin BOOLEAN,is_banned BOOLEAN")},
+        {QStringLiteral("kik_user_members"),
+         QStringLiteral("user_id INTEGER,member_id INTEGER,is_admin BOOLEAN,is_banned BOOLEAN")},
         {QStringLiteral("kik_chat"), QStringLiteral("_id INTEGER,last_ts LONG,user_id INTEGER,other BLOB")},
-        {QStringLiteral("kik_message"), QStringLiteral("_id INTEGER,ts LONG,rec_ts LONG,target_user INTEGER,uid VARCHAR,"
-                                                       "is_sysmsg BOOLEAN,was_me BOOLEAN,body TEXT,content_id VARCHAR,"
-                                                       "app_id VARCHAR,sub_app_id VARCHAR,render_ins BLOB,attachment BLOB,other BLOB")},
+        {QStringLiteral("kik_message"),
+         QStringLiteral("_id INTEGER,ts LONG,rec_ts LONG,target_user INTEGER,uid VARCHAR,"
+                        "is_sysmsg BOOLEAN,was_me BOOLEAN,body TEXT,content_id VARCHAR,"
+                        "app_id VARCHAR,sub_app_id VARCHAR,render_ins BLOB,attachment BLOB,other BLOB")},
         {QStringLiteral("kik_chat_messages"), QStringLiteral("chat_id INTEGER,message_id INTEGER,ts LONG")},
     };
     for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
@@ -251,7 +253,8 @@ void TestKikLocalDb::deletingAChatKeepsSharedMessages()
     QCOMPARE(scalar(db, "select count(*) from kik_message where uid='m2'"), 0);
     QCOMPARE(scalar(db, "select count(*) from kik_message where uid='m1'"), 1);
     QCOMPARE(scalar(db, "select count(*) from kik_chat_messages where (select 1 from kik_message "
-                        "where _id=message_id) is null or (select 1 from kik_chat where _id=chat_id) is null"), 0);
+                        "where _id=message_id) is null or (select 1 from kik_chat where _id=chat_id) is null"),
+             0);
     QVERIFY(!db.inTransaction());
 }
 
@@ -321,7 +324,9 @@ void TestKikLocalDb::membersOfMissingUsers()
     // saveMember replaces the pair's flags.
     db.saveMember(group, KikMember{&source.bob, true, false});
     QCOMPARE(scalar(db, QStringLiteral("select count(*) from kik_user_members where user_id=%1 and is_admin=1 "
-                                       "and is_banned=0").arg(group)), 3);
+                                       "and is_banned=0")
+                            .arg(group)),
+             3);
 }
 
 void TestKikLocalDb::hostileNamesStayInsideTheFolder()

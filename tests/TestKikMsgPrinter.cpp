@@ -16,10 +16,7 @@ class TestKikMsgPrinter : public QObject
     TestEnv env;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(TestEnv::installEnglishTexts());
-    }
+    void initTestCase() { QVERIFY(TestEnv::installEnglishTexts()); }
 
     void cleanup() { KikMsgPrinter::setPreviewRunner({}); }
 

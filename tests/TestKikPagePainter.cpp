@@ -63,7 +63,7 @@ QString writePicture(const QString &path, int width, int height, const char *for
     return path;
 }
 
-} // namespace
+}   // namespace
 
 class TestKikPagePainter : public QObject
 {

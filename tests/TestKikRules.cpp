@@ -57,7 +57,7 @@ QStringList keyNames(const CFType &dict)
     return out;
 }
 
-} // namespace
+}   // namespace
 
 class TestKikRules : public QObject
 {
@@ -115,16 +115,26 @@ private slots:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QByteArray>("renderIns");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("gallery") << "com.kik.ext.gallery" << "x" << QByteArray() << "[IMAGE]";
-        QTest::newRow("gallery in capitals") << "COM.KIK.EXT.GALLERY" << "" << QByteArray() << "[IMAGE]";
-        QTest::newRow("camera") << "com.kik.ext.camera" << "" << QByteArray() << "[IMAGE]";
-        QTest::newRow("video") << "com.kik.ext.video-gallery" << "" << QByteArray() << "[VIDEO]";
-        QTest::newRow("card") << "com.kik.cards" << "" << QByteArray() << "[Stickers]";
-        QTest::newRow("emoji pair") << "" << "a\U0001F604b" << QByteArray() << "a[EMOJI]b";
-        QTest::newRow("carrier emoji") << "" << "\uE415 ok\u2705" << QByteArray() << "[EMOJI] ok[EMOJI]";
-        QTest::newRow("render text") << "" << "hi \uFFFC!" << renderRecord(3, 5, ":)") << "hi [:)]!";
-        QTest::newRow("render image") << "" << "\uFFFC" << renderRecord(0, 3, "(y)", "like") << "[EMOJI:like]";
-        QTest::newRow("render empty") << "" << "\uFFFC" << renderRecord(0, 1, "") << "[EMOJI]";
+        QTest::newRow("gallery") << "com.kik.ext.gallery"
+                                 << "x" << QByteArray() << "[IMAGE]";
+        QTest::newRow("gallery in capitals") << "COM.KIK.EXT.GALLERY"
+                                             << "" << QByteArray() << "[IMAGE]";
+        QTest::newRow("camera") << "com.kik.ext.camera"
+                                << "" << QByteArray() << "[IMAGE]";
+        QTest::newRow("video") << "com.kik.ext.video-gallery"
+                               << "" << QByteArray() << "[VIDEO]";
+        QTest::newRow("card") << "com.kik.cards"
+                              << "" << QByteArray() << "[Stickers]";
+        QTest::newRow("emoji pair") << ""
+                                    << "a\U0001F604b" << QByteArray() << "a[EMOJI]b";
+        QTest::newRow("carrier emoji") << ""
+                                       << "\uE415 ok\u2705" << QByteArray() << "[EMOJI] ok[EMOJI]";
+        QTest::newRow("render text") << ""
+                                     << "hi \uFFFC!" << renderRecord(3, 5, ":)") << "hi [:)]!";
+        QTest::newRow("render image") << ""
+                                      << "\uFFFC" << renderRecord(0, 3, "(y)", "like") << "[EMOJI:like]";
+        QTest::newRow("render empty") << ""
+                                      << "\uFFFC" << renderRecord(0, 1, "") << "[EMOJI]";
     }
 
     void displayTextOfEachKind()
@@ -189,12 +199,16 @@ private slots:
         QTest::newRow("first and last single") << QStringLiteral("\u203Cx\u3030") << QStringLiteral("<203C>x<3030>");
         QTest::newRow("private-use bounds") << QStringLiteral("ab\uE000\uE537\uE538") + QChar(0xDFFF)
                                             << QStringLiteral("ab<E000><E537>\uE538") + QChar(0xDFFF);
-        QTest::newRow("pair after text") << QStringLiteral("long text then \U0001F300") << QStringLiteral("long text then <1F300>");
-        QTest::newRow("other planes") << QStringLiteral("\U0001F900\U00020000\U0001F1E6") << QStringLiteral("\U0001F900\U00020000<1F1E6>");
+        QTest::newRow("pair after text") << QStringLiteral("long text then \U0001F300")
+                                         << QStringLiteral("long text then <1F300>");
+        QTest::newRow("other planes") << QStringLiteral("\U0001F900\U00020000\U0001F1E6")
+                                      << QStringLiteral("\U0001F900\U00020000<1F1E6>");
         QTest::newRow("lone high at end") << QStringLiteral("x\U0001F604") + high << QStringLiteral("x<1F604>") + high;
-        QTest::newRow("high before a pair") << QString(high) + QStringLiteral("\U0001F604") << QString(high) + QStringLiteral("<1F604>");
+        QTest::newRow("high before a pair") << QString(high) + QStringLiteral("\U0001F604")
+                                            << QString(high) + QStringLiteral("<1F604>");
         QTest::newRow("high without low") << QString(high) + QStringLiteral("ab") << QString(high) + QStringLiteral("ab");
-        QTest::newRow("low alone") << QString(QChar(0xDE04)) + QStringLiteral("\u2705") << QString(QChar(0xDE04)) + QStringLiteral("<2705>");
+        QTest::newRow("low alone") << QString(QChar(0xDE04)) + QStringLiteral("\u2705")
+                                   << QString(QChar(0xDE04)) + QStringLiteral("<2705>");
     }
 
     void emojiEdges()
@@ -217,8 +231,7 @@ private slots:
         QCOMPARE(applyRenderInstructions(body, two, bracketed, true), QStringLiteral("&lt;[:)]&amp;<img:wink>z"));
         QCOMPARE(applyRenderInstructions(body, two, bracketed, false), QStringLiteral("<[:)]&<img:wink>z"));
         // Cut inside the second record: the first still applies and the rest of the body follows.
-        QCOMPARE(applyRenderInstructions(body, two.left(two.size() - 2), bracketed, false),
-                 QStringLiteral("<[:)]&\uFFFCz"));
+        QCOMPARE(applyRenderInstructions(body, two.left(two.size() - 2), bracketed, false), QStringLiteral("<[:)]&\uFFFCz"));
         // A record whose start is not below its end stops the decoding.
         QCOMPARE(applyRenderInstructions(body, renderRecord(3, 3, "x") + two, bracketed, false), body);
         // Only the second byte of a field counts, as a signed value.
@@ -256,8 +269,8 @@ private slots:
         QTest::newRow("ids 10 apart, 60 s") << qint64(100) << 60 << qint64(110) << 0 << true;
         QTest::newRow("ids 11 apart: by time") << qint64(100) << 60 << qint64(111) << 0 << false;
         QTest::newRow("61 s apart: by time") << qint64(100) << 61 << qint64(103) << 0 << false;
-        QTest::newRow("extreme ids: by time") << std::numeric_limits<qint64>::min() << 0
-                                              << std::numeric_limits<qint64>::max() << 10 << true;
+        QTest::newRow("extreme ids: by time")
+            << std::numeric_limits<qint64>::min() << 0 << std::numeric_limits<qint64>::max() << 10 << true;
     }
 
     void orderingEdges()
@@ -352,9 +365,9 @@ private slots:
         QCOMPARE(images.count(), 1);
         QCOMPARE(images.at(0).value(QStringLiteral("name")).toQString(), QStringLiteral("preview"));
         QCOMPARE(images.at(0).value(QStringLiteral("value")).toByteArray(), QByteArray("JPEGDATA"));
-        QCOMPARE(stringEntries(gallery.value(QStringLiteral("string"))),
-                 QStringList({"app-name=Gallery", "file-size=1234", "file-name=c0ffee", "allow-forward=true",
-                              "file-url=http://f"}));
+        QCOMPARE(
+            stringEntries(gallery.value(QStringLiteral("string"))),
+            QStringList({"app-name=Gallery", "file-size=1234", "file-name=c0ffee", "allow-forward=true", "file-url=http://f"}));
 
         m.app_id = QStringLiteral("com.kik.ext.video");
         m.attachment = {{QStringLiteral("string:file-size"), 0}, {QStringLiteral("string:file-name"), "clip.mp4"}};
@@ -369,12 +382,11 @@ private slots:
         _KikMessage m;
         m.app_id = QStringLiteral("COM.KIK.EXT.GALLERY");   // not a gallery to the phone
         m.content_id = QStringLiteral("id1");
-        m.attachment = {
-            {QStringLiteral("string:title"), QStringLiteral("T")},
-            {QStringLiteral("string:app-name"), QStringLiteral("Memes")},
-            {QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":1}")},
-            {QStringLiteral("image:preview"), QStringLiteral("p.png")},
-            {QStringLiteral("uri"), QVariantList{QVariantHash{{"url", "http://a"}, {"platform", "ios"}}, 5}}};
+        m.attachment = {{QStringLiteral("string:title"), QStringLiteral("T")},
+                        {QStringLiteral("string:app-name"), QStringLiteral("Memes")},
+                        {QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\":1}")},
+                        {QStringLiteral("image:preview"), QStringLiteral("p.png")},
+                        {QStringLiteral("uri"), QVariantList{QVariantHash{{"url", "http://a"}, {"platform", "ios"}}, 5}}};
         const CFType card = buildContentDictionary(&m);
         QCOMPARE(keyNames(card), QStringList({"app-id", "id", "image", "extra", "uri", "string"}));
         QCOMPARE(card.value(QStringLiteral("app-id")).toQString(), QStringLiteral("COM.KIK.EXT.GALLERY"));

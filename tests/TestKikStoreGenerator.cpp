@@ -55,7 +55,8 @@ void TestKikStoreGenerator::schemaAndBookkeepingAsOnThePhone()
 {
     const GeneratedKikStore store = KikStoreGenerator().generate(m_env.path(QStringLiteral("phone")));
     // The fixture is read from a copy: even a read-only connection leaves WAL files beside a store.
-    QCOMPARE(schemaOf(store.storePath), schemaOf(TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), m_env.path(QStringLiteral("real")))));
+    QCOMPARE(schemaOf(store.storePath),
+             schemaOf(TestEnv::copyFixture(QStringLiteral("kik_ios.sqlite"), m_env.path(QStringLiteral("real")))));
 
     Sqlite3DB db;
     db.openThrow(store.storePath, Sqlite3DB::ReadWrite);
@@ -63,10 +64,13 @@ void TestKikStoreGenerator::schemaAndBookkeepingAsOnThePhone()
     QCOMPARE(rows(db, "PRAGMA journal_mode"), QStringList{QStringLiteral("wal")});
     QCOMPARE(rows(db, "PRAGMA auto_vacuum"), QStringList{QStringLiteral("2")});
     QCOMPARE(rows(db, "select Z_ENT, Z_NAME, Z_SUPER from Z_PRIMARYKEY order by Z_ENT"),
-             (QStringList{"1|KikAttachment|0", "2|KikAttachmentExtra|0", "3|KikChat|0", "4|KikChatExtra|0",
-                          "5|KikMessage|0", "6|KikUser|0", "7|KikUserExtra|0"}));
-    for (const auto &[name, table] : {std::pair{"KikMessage", "ZKIKMESSAGE"}, {"KikUser", "ZKIKUSER"}, {"KikChat", "ZKIKCHAT"},
-                                      {"KikAttachment", "ZKIKATTACHMENT"}, {"KikUserExtra", "ZKIKUSEREXTRA"}}) {
+             (QStringList{"1|KikAttachment|0", "2|KikAttachmentExtra|0", "3|KikChat|0", "4|KikChatExtra|0", "5|KikMessage|0",
+                          "6|KikUser|0", "7|KikUserExtra|0"}));
+    for (const auto &[name, table] : {std::pair{"KikMessage", "ZKIKMESSAGE"},
+                                      {"KikUser", "ZKIKUSER"},
+                                      {"KikChat", "ZKIKCHAT"},
+                                      {"KikAttachment", "ZKIKATTACHMENT"},
+                                      {"KikUserExtra", "ZKIKUSEREXTRA"}}) {
         QCOMPARE(scalar(db, QStringLiteral("select Z_MAX from Z_PRIMARYKEY where Z_NAME='%1'").arg(name)),
                  scalar(db, QStringLiteral("select max(Z_PK) from %1").arg(table)));
     }
@@ -78,7 +82,8 @@ void TestKikStoreGenerator::schemaAndBookkeepingAsOnThePhone()
 
     // Every chat points at its newest message and back; users point at their extra rows.
     QCOMPARE(scalar(db, "select count(*) from ZKIKCHAT c join ZKIKMESSAGE m on m.Z_PK=c.ZLASTMESSAGE "
-                        "where m.ZLASTMESSAGECHAT=c.Z_PK and m.ZCHATEXTRA=c.ZEXTRA"), store.chats);
+                        "where m.ZLASTMESSAGECHAT=c.Z_PK and m.ZCHATEXTRA=c.ZEXTRA"),
+             store.chats);
     QCOMPARE(scalar(db, "select count(*) from ZKIKUSER u join ZKIKUSEREXTRA x on x.Z_PK=u.ZEXTRA where x.ZUSER=u.Z_PK"),
              store.users);
     QCOMPARE(scalar(db, "select count(*) from ZKIKMESSAGE where ZTYPE in (1, 2)"), store.messages);
@@ -113,12 +118,14 @@ void TestKikStoreGenerator::followsItsOptions()
     QCOMPARE(scalar(db, "select count(*) from Z_6ADMINSINVERSE where Z_6ADMINS=1"), 2);
     // Banned users are not members of the group that banned them.
     QCOMPARE(scalar(db, "select count(*) from Z_6BANSINVERSE b join Z_6MEMBERS m on m.Z_6MEMBERSINVERSE=b.Z_6BANSINVERSE "
-                        "and m.Z_6MEMBERS=b.Z_6BANS"), 0);
+                        "and m.Z_6MEMBERS=b.Z_6BANS"),
+             0);
     QCOMPARE(scalar(db, "select count(*) from ZKIKMESSAGE where ZRENDERINSTRUCTIONSET is not null"),
              store.renderInstructionMessages);
     // Attachment messages keep their content id as the body, as Kik does.
     QCOMPARE(scalar(db, "select count(*) from ZKIKMESSAGE m join ZKIKATTACHMENT a on a.ZMESSAGE=m.Z_PK "
-                        "where m.ZBODY=a.ZCONTENT and m.ZFLAGS=4"), store.attachments);
+                        "where m.ZBODY=a.ZCONTENT and m.ZFLAGS=4"),
+             store.attachments);
 
     const QString documents = store.rootFolder + QStringLiteral("/Documents");
     int binary = 0, xml = 0;

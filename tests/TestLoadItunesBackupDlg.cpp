@@ -21,11 +21,10 @@ class TestLoadItunesBackupDlg : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QStringList m_boxes;  // texts of the message boxes shown
+    QStringList m_boxes;   // texts of the message boxes shown
 
-    QString makeBackup(const QString &folder, const QDateTime &date, const QString &name,
-                       const QString &password = QString(), BackupFormat format = BackupFormat::Mbdb,
-                       bool finished = true)
+    QString makeBackup(const QString &folder, const QDateTime &date, const QString &name, const QString &password = QString(),
+                       BackupFormat format = BackupFormat::Mbdb, bool finished = true)
     {
         ItunesBackupBuilder::Device device;
         device.date = date;
@@ -71,7 +70,7 @@ private slots:
             model.insert(backup);
         };
         add(QStringLiteral("first"), day);
-        add(QStringLiteral("second"), day);  // same date: after the first
+        add(QStringLiteral("second"), day);   // same date: after the first
         add(QStringLiteral("newest"), day.addDays(1));
         add(QStringLiteral("oldest"), day.addDays(-1));
         QStringList names;
@@ -85,8 +84,7 @@ private slots:
         QCOMPARE(model.index(1, 3).data().toString(), QStringLiteral("9.3.5"));
         QCOMPARE(model.index(1, 4).data().toString(), QStringLiteral("finished"));
         QVERIFY(!model.headerData(1, Qt::Vertical).isValid());
-        QCOMPARE(model.index(1, 1).data(Qt::ToolTipRole).toString(),
-                 QLocale::system().toString(day, QLocale::ShortFormat));
+        QCOMPARE(model.index(1, 1).data(Qt::ToolTipRole).toString(), QLocale::system().toString(day, QLocale::ShortFormat));
         QCOMPARE(model.index(1, 2).data().toString(), QDir(env.path(QStringLiteral("model/first"))).absolutePath());
         QCOMPARE(model.index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
         QCOMPARE(model.index(2, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(250, 250, 250));
@@ -120,13 +118,16 @@ private slots:
         QCOMPARE(list->model()->rowCount(), 2);
         QCOMPARE(list->model()->index(0, 0).data().toString(), QStringLiteral("New phone-newer"));
         QCOMPARE(m_boxes.size(), 2);
-        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("load ") + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
+        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("load ")
+                                             + QDir(backupRoot()).absoluteFilePath(QStringLiteral("broken"))
                                              + QStringLiteral(" error. ")),
                  qPrintable(m_boxes.join('\n')));
-        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("/hostile/Manifest.plist is damaged")), qPrintable(m_boxes.join('\n')));
+        QVERIFY2(m_boxes.join('\n').contains(QStringLiteral("/hostile/Manifest.plist is damaged")),
+                 qPrintable(m_boxes.join('\n')));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lbTitle"))->text(),
                  QStringLiteral("Please select an iTunes Backup to load."));
-        QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lbAddOther"))->text().contains(QStringLiteral("<a href=\"#\">HERE</a>")));
+        QVERIFY(
+            dialog.findChild<QLabel *>(QStringLiteral("lbAddOther"))->text().contains(QStringLiteral("<a href=\"#\">HERE</a>")));
         QVERIFY(!list->currentIndex().isValid());
 
         m_boxes.clear();
@@ -167,10 +168,10 @@ private slots:
 
     void addingAFolderTwiceIsRefused()
     {
-        const QString folder = makeBackup(env.path(QStringLiteral("elsewhere/bk")), QDateTime::currentDateTimeUtc(),
-                                          QStringLiteral("Other phone"));
+        const QString folder =
+            makeBackup(env.path(QStringLiteral("elsewhere/bk")), QDateTime::currentDateTimeUtc(), QStringLiteral("Other phone"));
         LoadItunesBackupDlg dialog;
-        m_boxes.clear();  // the broken backup of the root was reported
+        m_boxes.clear();   // the broken backup of the root was reported
         auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
         const int listed = list->model()->rowCount();
         dialog.addBackupFolder(folder);
@@ -184,10 +185,11 @@ private slots:
 
         m_boxes.clear();
         dialog.addBackupFolder(env.path(QStringLiteral("elsewhere")));
-        QCOMPARE(m_boxes.size(), 1);  // shown through the error report, which frames the text
-        QVERIFY(m_boxes.first().contains(QStringLiteral("load %1 error. Cannot find %2")
-                                             .arg(env.path(QStringLiteral("elsewhere")),
-                                                  QDir(env.path(QStringLiteral("elsewhere"))).filePath(QStringLiteral("Manifest.plist")))));
+        QCOMPARE(m_boxes.size(), 1);   // shown through the error report, which frames the text
+        QVERIFY(m_boxes.first().contains(
+            QStringLiteral("load %1 error. Cannot find %2")
+                .arg(env.path(QStringLiteral("elsewhere")),
+                     QDir(env.path(QStringLiteral("elsewhere"))).filePath(QStringLiteral("Manifest.plist")))));
         QCOMPARE(list->model()->rowCount(), listed + 1);
     }
 
@@ -255,8 +257,8 @@ private slots:
         const QDateTime day(QDate(2024, 6, 1), QTime(8, 0), Qt::UTC);
         const QString root = env.path(QStringLiteral("modern-root"));
         makeBackup(root + QStringLiteral("/modern"), day, QStringLiteral("iPhone 15"), QString(), BackupFormat::FilesDb);
-        makeBackup(root + QStringLiteral("/cut"), day.addDays(1), QStringLiteral("Cut phone"), QString(),
-                   BackupFormat::FilesDb, false);
+        makeBackup(root + QStringLiteral("/cut"), day.addDays(1), QStringLiteral("Cut phone"), QString(), BackupFormat::FilesDb,
+                   false);
         LoadItunesBackupDlg dialog;
         auto *list = dialog.findChild<QTreeView *>(QStringLiteral("listBackups"));
         dialog.addBackupFolder(root + QStringLiteral("/modern"));

@@ -49,10 +49,7 @@ private slots:
         qInstallMessageHandler(testLibHandler);
     }
 
-    void cleanup()
-    {
-        qInstallMessageHandler(testLibHandler);
-    }
+    void cleanup() { qInstallMessageHandler(testLibHandler); }
 
     void keepsTheTenNewestFiles()
     {
@@ -89,10 +86,8 @@ private slots:
         QCOMPARE(lines.size(), 5);
         const QRegularExpression time(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"));
         const QStringList expected = {
-            QStringLiteral("(D T) debug line"),
-            QStringLiteral("(W T) 100% sure: %1 and %2 stay"),
-            QStringLiteral("(C T) critical"),
-            QStringLiteral("(T) info"),
+            QStringLiteral("(D T) debug line"), QStringLiteral("(W T) 100% sure: %1 and %2 stay"),
+            QStringLiteral("(C T) critical"),   QStringLiteral("(T) info"),
             QStringLiteral("(D T) ünïcödé"),
         };
         for (int i = 0; i < lines.size(); ++i)
@@ -150,12 +145,9 @@ private slots:
         QStringList lines = readLines(folder);
         for (QString &line : lines)
             line.replace(time, QStringLiteral("T"));
-        QCOMPARE(lines, QStringList({"(D T) mobiledevice_connect 0000 failed: -3",
-                                     "(D T) (the line above came 4 more times)",
-                                     "(W T) mobiledevice_connect 0000 failed: -3",
-                                     "(W T) device gone",
-                                     "(W T) (the line above came 1 more times)",
-                                     "(D T) once"}));
+        QCOMPARE(lines, QStringList({"(D T) mobiledevice_connect 0000 failed: -3", "(D T) (the line above came 4 more times)",
+                                     "(W T) mobiledevice_connect 0000 failed: -3", "(W T) device gone",
+                                     "(W T) (the line above came 1 more times)", "(D T) once"}));
     }
 
     void linesFromManyThreadsStayWhole()

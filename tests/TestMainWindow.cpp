@@ -18,13 +18,13 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QNetworkReply>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QWebEngineView>
-#include <QNetworkReply>
 #include <QtTest>
 
 class TestMainWindow : public QObject

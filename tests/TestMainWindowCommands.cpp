@@ -53,7 +53,7 @@ struct SaveAnswer
     QString filter;
 };
 
-} // namespace
+}   // namespace
 
 // Export, delete, backup and the single commands of the main window, with every dialog
 // answered by the test.
@@ -97,10 +97,9 @@ private slots:
         prepareApplication();
         for (const char *scheme : {"file", "http"})
             QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
-        writeLocalDb(QDir(localDatabasesFolder()).filePath("Archive"),
-                     *chats({{"Solo", {"only one"}},
-                             {"Bob", {"bob one", "bob two", "bob three"}},
-                             {"Carol", {"carol one", "carol two"}}}));
+        writeLocalDb(QDir(localDatabasesFolder()).filePath("Archive"), *chats({{"Solo", {"only one"}},
+                                                                               {"Bob", {"bob one", "bob two", "bob three"}},
+                                                                               {"Carol", {"carol one", "carol two"}}}));
         window = std::make_unique<MainWindow>();
         CommandDialogs &dialogs = window->dialogs();
         dialogs.chooseSaveFile = [this](const QString &title, const QString &initialPath, const QString &filters,
@@ -130,12 +129,24 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("text without suffix") << "Text Files(*.txt)" << "notes" << "notes.txt";
-        QTest::newRow("word") << "Doc Files(*.doc)" << "letter" << "letter.doc";
-        QTest::newRow("csv with its suffix") << "CSV Files(*.csv)" << "table.csv" << "table.csv";
-        QTest::newRow("text named otherwise") << "Text Files(*.txt)" << "log.dat" << "log.dat";
-        QTest::newRow("pdf: a folder before the first dot") << "PDF Files(*.pdf)" << "a.b.pdf" << "a-pdf/Bob.pdf";
-        QTest::newRow("html") << "HTML Files(*.html)" << "page.html" << "page-html/Bob.html";
+        QTest::newRow("text without suffix") << "Text Files(*.txt)"
+                                             << "notes"
+                                             << "notes.txt";
+        QTest::newRow("word") << "Doc Files(*.doc)"
+                              << "letter"
+                              << "letter.doc";
+        QTest::newRow("csv with its suffix") << "CSV Files(*.csv)"
+                                             << "table.csv"
+                                             << "table.csv";
+        QTest::newRow("text named otherwise") << "Text Files(*.txt)"
+                                              << "log.dat"
+                                              << "log.dat";
+        QTest::newRow("pdf: a folder before the first dot") << "PDF Files(*.pdf)"
+                                                            << "a.b.pdf"
+                                                            << "a-pdf/Bob.pdf";
+        QTest::newRow("html") << "HTML Files(*.html)"
+                              << "page.html"
+                              << "page-html/Bob.html";
     }
 
     void exportAsksForAPathAndFollowsItsRules()

@@ -34,7 +34,7 @@ const QString kOpen = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kClosed = QStringLiteral("00008101-000A11B22C33D44E");
 const QString kKik = QStringLiteral("com.kik.chat");
 
-} // namespace
+}   // namespace
 
 class TestMainWindowDevice : public QObject
 {

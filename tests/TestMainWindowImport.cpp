@@ -27,11 +27,11 @@ class TestMainWindowImport : public QObject
     TestEnv env;
     std::unique_ptr<MainWindow> window;
     GeneratedKikStore store;
-    QString chosenBackup;         // the folder the backup list "chooses"; empty: cancelled
-    QString password;             // the password the passcode dialog "types"; empty: cancelled
-    QStringList asked;            // the dialogs shown, in order
+    QString chosenBackup;   // the folder the backup list "chooses"; empty: cancelled
+    QString password;       // the password the passcode dialog "types"; empty: cancelled
+    QStringList asked;      // the dialogs shown, in order
     QString proposedName;
-    QString chosenAccount;                   // the account the choice "picks"; empty: cancelled
+    QString chosenAccount;   // the account the choice "picks"; empty: cancelled
     QList<KikAccountSummary> offeredAccounts;
 
     ItemModelMain *model() const { return window->mainModel(); }

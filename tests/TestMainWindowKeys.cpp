@@ -139,8 +139,7 @@ private slots:
         press(window.get(), Qt::Key_E, Qt::ControlModifier);
         QCOMPARE(saveDialogs, 1);
         // Printing opens a preview that would wait for the user; its key is only looked at.
-        QCOMPARE(window->findChild<QAction *>(QStringLiteral("miPrintToolbar"))->shortcut(),
-                 QKeySequence(Qt::CTRL | Qt::Key_P));
+        QCOMPARE(window->findChild<QAction *>(QStringLiteral("miPrintToolbar"))->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         press(messageList(*window), Qt::Key_Delete);
         QCOMPARE(boxes.texts().size(), 1);
         QVERIFY(boxes.texts().first().startsWith("Confirm to delete Messages with this contact?"));
@@ -190,8 +189,8 @@ private slots:
         QCOMPARE(ground(0), roles.match.background);
         QCOMPARE(ground(2), roles.sent.background);
         QCOMPARE(window->bubbleView()->highlight(), QStringLiteral("APPLE"));
-        QTRY_VERIFY_WITH_TIMEOUT(!finds.isEmpty() && finds.last().first().value<QWebEngineFindTextResult>().numberOfMatches() == 2,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !finds.isEmpty() && finds.last().first().value<QWebEngineFindTextResult>().numberOfMatches() == 2, 20000);
 
         // A picture's "[IMAGE]" is no text of the chat; a miss is said beside the box.
         searchBox()->setText(QStringLiteral("image"));
@@ -240,8 +239,10 @@ private slots:
         const QRect screen = window->screen()->availableGeometry();
         QVERIFY(window->windowState().testFlag(Qt::WindowMaximized));
         QVERIFY2(screen.contains(window->normalGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
-                     .arg(window->normalGeometry().x()).arg(window->normalGeometry().y())
-                     .arg(window->normalGeometry().width()).arg(window->normalGeometry().height())));
+                                                                           .arg(window->normalGeometry().x())
+                                                                           .arg(window->normalGeometry().y())
+                                                                           .arg(window->normalGeometry().width())
+                                                                           .arg(window->normalGeometry().height())));
     }
 
     void aPlaceIsFittedToTheScreenItOverlapsMost()

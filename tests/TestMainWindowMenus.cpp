@@ -21,7 +21,7 @@ using namespace WindowTestKit;
 
 namespace {
 
-const QStringList ToolbarSlots = {"miBackupToolbar", "miI2iToolbar", "miDb2iToolbar",
+const QStringList ToolbarSlots = {"miBackupToolbar", "miI2iToolbar",   "miDb2iToolbar",
                                   "miExportToolbar", "miPrintToolbar", "miDeleteToolbar"};
 
 KikDataSetPtr twoChats(const QString &prefix)
@@ -45,7 +45,7 @@ QStringList entries(const QMenu *menu)
     return result;
 }
 
-} // namespace
+}   // namespace
 
 // The File menu and tool bar enable table and both context menus, for every kind of node
 // with no, one and two phones listed.
@@ -140,9 +140,8 @@ private slots:
         QCOMPARE(menus.at(1)->text(), QStringLiteral("&Tools"));
         QCOMPARE(menus.at(2)->text(), QStringLiteral("&Help"));
         QCOMPARE(entries(fileMenu()),
-                 QStringList({"miBackupToolbar!", "miI2iToolbar!", "miDb2iToolbar!", "", "miExportToolbar!",
-                              "miPrintToolbar!", "miDeleteToolbar!", "", "miImportiTunes", "miOpenDBFolder", "",
-                              "close"}));
+                 QStringList({"miBackupToolbar!", "miI2iToolbar!", "miDb2iToolbar!", "", "miExportToolbar!", "miPrintToolbar!",
+                              "miDeleteToolbar!", "", "miImportiTunes", "miOpenDBFolder", "", "close"}));
         // No vendor host: no vendor pages (TestPrivacy has them with one).
         QCOMPARE(entries(menus.at(1)->menu()), QStringList({"miClearCache", "miPreferences"}));
         QCOMPARE(entries(menus.at(2)->menu()), QStringList({"miHelp", "miAbout"}));
@@ -158,8 +157,8 @@ private slots:
             QVERIFY(action->isSeparator() || fileMenu()->actions().contains(action));
             shown << action->objectName();
         }
-        QCOMPARE(shown, QStringList({"miBackupToolbar", "miI2iToolbar", "miDb2iToolbar", "miImportiTunes", "",
-                                     "miExportToolbar", "miPrintToolbar", "miDeleteToolbar"}));
+        QCOMPARE(shown, QStringList({"miBackupToolbar", "miI2iToolbar", "miDb2iToolbar", "miImportiTunes", "", "miExportToolbar",
+                                     "miPrintToolbar", "miDeleteToolbar"}));
     }
 
     void enableTable_data()
@@ -204,19 +203,18 @@ private slots:
         QTest::addColumn<int>("phoneCount");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("expected");
-        const QStringList phoneMenu = {"miBackupAll", "miI2iAll", "miExportAll", "miPrintAll",
-                                       "miUnmoutDevice", "miViewIOSCacheFiles"};
+        const QStringList phoneMenu = {"miBackupAll", "miI2iAll",       "miExportAll",
+                                       "miPrintAll",  "miUnmoutDevice", "miViewIOSCacheFiles"};
         const QStringList phoneChatMenu = {"miBackupChat", "miI2iChat", "miExportChat", "miPrintChat"};
-        const QStringList databaseMenu = {"miDb2iAll", "miExportAll", "miPrintAll", "miDeleteAll",
-                                          "miImportiTunesToLocalDb", "miExport2ITunesBKAll"};
+        const QStringList databaseMenu = {
+            "miDb2iAll", "miExportAll", "miPrintAll", "miDeleteAll", "miImportiTunesToLocalDb", "miExport2ITunesBKAll"};
         const QStringList databaseChatMenu = {"miDb2iChat", "miExportChat", "miPrintChat", "miDeleteChat",
                                               "miExport2ITunesBKChat"};
         const auto disabling = [](QStringList menu, const QString &slot) {
             menu.replace(menu.indexOf(slot), slot + QLatin1Char('!'));
             return menu;
         };
-        QTest::newRow("databases root")
-            << 0 << "localDbRoot" << QStringList({"miOpenDBFolder", "miImportiTunes"});
+        QTest::newRow("databases root") << 0 << "localDbRoot" << QStringList({"miOpenDBFolder", "miImportiTunes"});
         QTest::newRow("devices root") << 1 << "devicesRoot" << QStringList();
         QTest::newRow("database, no phone") << 0 << "localDb" << disabling(databaseMenu, "miDb2iAll");
         QTest::newRow("database, one phone") << 1 << "localDb" << databaseMenu;
@@ -260,8 +258,9 @@ private slots:
         QTest::newRow("devices root") << 1 << "devicesRoot" << QStringList();
         QTest::newRow("phone, alone") << 1 << "device" << QStringList({"miBackup", "miI2i!", "miExport", "miPrint"});
         QTest::newRow("phone chat, two phones") << 2 << "deviceChat" << phoneMenu;
-        QTest::newRow("database, no phone")
-            << 0 << "localDb" << QStringList({"miDb2i!", "miExport", "miPrint", "miDelete", "miExport2ITunesBKSel"});
+        QTest::newRow("database, no phone") << 0 << "localDb"
+                                            << QStringList(
+                                                   {"miDb2i!", "miExport", "miPrint", "miDelete", "miExport2ITunesBKSel"});
         QTest::newRow("database chat, one phone") << 1 << "localDbChat" << databaseMenu;
     }
 
@@ -284,16 +283,14 @@ private slots:
         QStringList texts;
         for (const QAction *action : menu->actions())
             texts << action->text().remove(QLatin1Char('&'));
-        QCOMPARE(texts, QStringList({"Transfer Messages from Database to iPhone", "Export Messages to File",
-                                     "Print Messages", "Delete Messages", "Import from iTunes Backup",
-                                     "Export Messages to iTunes Backup"}));
+        QCOMPARE(texts, QStringList({"Transfer Messages from Database to iPhone", "Export Messages to File", "Print Messages",
+                                     "Delete Messages", "Import from iTunes Backup", "Export Messages to iTunes Backup"}));
         selectKind(QStringLiteral("deviceChat"));
         menu.reset(window->menus()->treeContextMenu(window->commandScope(), window.get()));
         texts.clear();
         for (const QAction *action : menu->actions())
             texts << action->text().remove(QLatin1Char('&'));
-        QCOMPARE(texts, QStringList({"Backup Messages with this Contact",
-                                     "Transfer Messages with this Contact to other iPhone",
+        QCOMPARE(texts, QStringList({"Backup Messages with this Contact", "Transfer Messages with this Contact to other iPhone",
                                      "Export Messages with this Contact to File", "Print Messages with this Contact"}));
     }
 

@@ -28,8 +28,8 @@ using namespace WindowTestKit;
 
 namespace {
 
-const QString TwentyName = QStringLiteral("Abcdefghij Klmnopqrs");     // 20 characters
-const QString TwentyOneName = QStringLiteral("Abcdefghij Klmnopqrst"); // 21 characters
+const QString TwentyName = QStringLiteral("Abcdefghij Klmnopqrs");       // 20 characters
+const QString TwentyOneName = QStringLiteral("Abcdefghij Klmnopqrst");   // 21 characters
 const QStringList BobBodies = {"apple pie", "banana", "Apple juice", "cherry", "date"};
 
 QDateTime at(int minutes)
@@ -64,7 +64,7 @@ KikDataSetPtr smallData(const QString &name, int messages)
     return set;
 }
 
-} // namespace
+}   // namespace
 
 // The tree of sources at start-up, lazy loading, the chat title, sorting, both searches and
 // phones that go away.
@@ -86,8 +86,7 @@ class TestMainWindowNavigation : public QObject
     void clickHeader(int column)
     {
         QHeaderView *header = messageList(*window)->header();
-        const QPoint inside(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
-                            header->height() / 2);
+        const QPoint inside(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, inside);
     }
 

@@ -47,7 +47,7 @@ const QString kKik = QStringLiteral("com.kik.chat");
 const QString kDomain = QStringLiteral("AppDomain-com.kik.chat");
 const QString kBackupSettings = QStringLiteral("com.apple.mobile.backup");
 
-} // namespace
+}   // namespace
 
 class TestMainWindowTransfer : public QObject
 {
@@ -144,7 +144,8 @@ private slots:
 
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Old Friend"), QStringLiteral("oldfriend_z@talk.kik.com")));
+        _KikChat *chat =
+            builder.addChat(builder.addUser(QStringLiteral("Old Friend"), QStringLiteral("oldfriend_z@talk.kik.com")));
         const QDateTime base(QDate(2019, 7, 8), QTime(9, 0), Qt::UTC);
         for (int i = 0; i < 6; ++i)
             builder.addMessage(chat, base.addSecs(i * 70), QStringLiteral("kept %1").arg(i), i % 2 == 0);
@@ -226,7 +227,7 @@ private slots:
         window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup, QString *) {
             return backup->unlock(QStringLiteral("secret"));
         };
-        selectSource();  // the phone's node, loaded meanwhile, may have taken the selection
+        selectSource();   // the phone's node, loaded meanwhile, may have taken the selection
         boxes->clear();
         window->miExport2ITunesBKAll();
         QCOMPARE(boxes->texts(QMessageBox::Information), QStringList(writtenText(chosenBackup)));
@@ -284,8 +285,7 @@ private slots:
         window->miDb2iAll();
         QTRY_COMPARE_WITH_TIMEOUT(boxes->texts().size(), 2, 20000);
         QVERIFY(boxes->texts().first().startsWith("To transfer Kik messages to iPhone successfully"));
-        QCOMPARE(boxes->texts().last(),
-                 QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
+        QCOMPARE(boxes->texts().last(), QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
         settle();
         // The phone's node shows its store as it is now.
         const _ItemNode *device = model()->deviceRoot()->children.value(0);

@@ -23,15 +23,18 @@ QByteArray be(quint64 v, int width)
     return out;
 }
 
-QByteArray str(const QByteArray &s) { return be(quint64(s.size()), 2) + s; }
+QByteArray str(const QByteArray &s)
+{
+    return be(quint64(s.size()), 2) + s;
+}
 const QByteArray kAbsent("\xFF\xFF", 2);
 const QByteArray kZero("\0\0", 2);
 const QByteArray kHeader("mbdb\x05\x00", 6);
 
 QByteArray fixedFields(quint16 mode, quint64 size, quint8 cls, quint8 properties, quint32 inodeLow = 7)
 {
-    return be(mode, 2) + be(0x11, 4) + be(inodeLow, 4) + be(501, 4) + be(501, 4) + be(1400000000, 4)
-           + be(1400000001, 4) + be(1400000002, 4) + be(size, 8) + be(cls, 1) + be(properties, 1);
+    return be(mode, 2) + be(0x11, 4) + be(inodeLow, 4) + be(501, 4) + be(501, 4) + be(1400000000, 4) + be(1400000001, 4)
+           + be(1400000002, 4) + be(size, 8) + be(cls, 1) + be(properties, 1);
 }
 
 QByteArray fileRecord(const QByteArray &domain, const QByteArray &path, quint64 size = 10)
@@ -49,7 +52,7 @@ QString sha1Hex(const QByteArray &text)
     return QString::fromLatin1(QCryptographicHash::hash(text, QCryptographicHash::Sha1).toHex());
 }
 
-} // namespace
+}   // namespace
 
 class TestManifestDb : public QObject
 {
@@ -70,8 +73,8 @@ private slots:
     void emptyStringsKeepTheirLengthWord()
     {
         // Strings written as 0xFFFF and as 0 both read as empty, and each is written back as read.
-        const QByteArray record = str("HomeDomain") + str("Library/x") + kAbsent + kZero + kAbsent
-                                  + fixedFields(0100644, 5, 2, 0);
+        const QByteArray record =
+            str("HomeDomain") + str("Library/x") + kAbsent + kZero + kAbsent + fixedFields(0100644, 5, 2, 0);
         const QByteArray file = kHeader + record;
         const MbdbIndex index = parseManifestDb(file, QStringLiteral("test"));
         QCOMPARE(index.size(), 1);
@@ -90,10 +93,10 @@ private slots:
 
     void propertiesAndLargeFields()
     {
-        const QByteArray record = str("HomeDomain") + str("Library/y") + str("../target") + kAbsent + kAbsent
-                                  + be(0120755, 2) + be(0xFFFFFFFF, 4) + be(0xFFFFFFFE, 4) + be(0, 4) + be(0, 4)
-                                  + be(0, 4) + be(0, 4) + be(0, 4) + be(0x123456789AULL, 8) + be(4, 1) + be(2, 1)
-                                  + str("com.apple.a") + str(QByteArray("\x00\x01", 2)) + kAbsent + kZero;
+        const QByteArray record = str("HomeDomain") + str("Library/y") + str("../target") + kAbsent + kAbsent + be(0120755, 2)
+                                  + be(0xFFFFFFFF, 4) + be(0xFFFFFFFE, 4) + be(0, 4) + be(0, 4) + be(0, 4) + be(0, 4) + be(0, 4)
+                                  + be(0x123456789AULL, 8) + be(4, 1) + be(2, 1) + str("com.apple.a")
+                                  + str(QByteArray("\x00\x01", 2)) + kAbsent + kZero;
         const QByteArray file = kHeader + record;
         const MbdbIndex index = parseManifestDb(file, QStringLiteral("test"));
         const _MbdbRecord &rec = *index.cbegin();
@@ -105,14 +108,14 @@ private slots:
         QCOMPARE(rec.properties[0].second.bytes, QByteArray("\x00\x01", 2));
         QCOMPARE(rec.properties[1].first.lengthWord(), quint16(0xFFFF));
         QCOMPARE(rec.properties[1].second.lengthWord(), quint16(0));
-        QVERIFY(!rec.isFolder());  // a link is no folder
+        QVERIFY(!rec.isFolder());   // a link is no folder
         QCOMPARE(serializeManifestDb(index), file);
     }
 
     void damagedFilesKeepNothing()
     {
         const QByteArray first = fileRecord("HomeDomain", "Library/a");
-        const QByteArray last = fileRecord("HomeDomain", "Library/b") ;
+        const QByteArray last = fileRecord("HomeDomain", "Library/b");
         const QByteArray withProperty = str("HomeDomain") + str("Library/c") + kAbsent + kAbsent + kAbsent
                                         + fixedFields(0100644, 1, 1, 1) + str("name") + str("value");
         // Every cut inside the last record is an error, never a partial index.
@@ -123,31 +126,28 @@ private slots:
             }
         }
         // A length running past the end of the file.
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 parseManifestDb(kHeader + be(0x1000, 2) + "abc", QStringLiteral("t")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseManifestDb(kHeader + be(0x1000, 2) + "abc", QStringLiteral("t")));
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseManifestDb(QByteArray("mbd"), QStringLiteral("t")));
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error, parseManifestDb(QByteArray("PK\x03\x04\x05\x00") + first,
-                                                                     QStringLiteral("t")));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
+                                 parseManifestDb(QByteArray("PK\x03\x04\x05\x00") + first, QStringLiteral("t")));
         QCOMPARE(parseManifestDb(kHeader, QStringLiteral("t")).size(), 0);
         try {
             parseManifestDb(kHeader + first + last.left(10), QStringLiteral("Manifest.mbdb"));
             QFAIL("no error");
         } catch (const std::runtime_error &e) {
-            QCOMPARE(QString::fromUtf8(e.what()),
-                     QStringLiteral("Manifest.mbdb is damaged: the record at byte %1 is cut short.")
-                         .arg(kHeader.size() + first.size()));
+            QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Manifest.mbdb is damaged: the record at byte %1 is cut short.")
+                                                      .arg(kHeader.size() + first.size()));
         }
     }
 
     void sortedFileRoundTripsByteForByte()
     {
         // Records in the writer's order (domain, then path, by bytes; "-" sorts before "/").
-        const QByteArray file = kHeader + folderRecord("AppDomain-com.kik.chat", "")
-                                + folderRecord("AppDomain-com.kik.chat", "Documents")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents-old")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/kik.sqlite")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/\xc3\xa9t\xc3\xa9")
-                                + folderRecord("HomeDomain", "") + fileRecord("HomeDomain", "Library/SMS/sms.db");
+        const QByteArray file =
+            kHeader + folderRecord("AppDomain-com.kik.chat", "") + folderRecord("AppDomain-com.kik.chat", "Documents")
+            + fileRecord("AppDomain-com.kik.chat", "Documents-old") + fileRecord("AppDomain-com.kik.chat", "Documents/kik.sqlite")
+            + fileRecord("AppDomain-com.kik.chat", "Documents/\xc3\xa9t\xc3\xa9") + folderRecord("HomeDomain", "")
+            + fileRecord("HomeDomain", "Library/SMS/sms.db");
         const QString path = env.path(QStringLiteral("Manifest.mbdb"));
         QFile out(path);
         QVERIFY(out.open(QIODevice::WriteOnly));
@@ -186,7 +186,7 @@ private slots:
                                  writeManifestDb(MbdbIndex(), env.path(QStringLiteral("none/Manifest.mbdb"))));
         MbdbIndex tooLong;
         _MbdbRecord rec;
-        rec.path = QByteArray(0xFFFF, 'x');  // its length would read as "empty"
+        rec.path = QByteArray(0xFFFF, 'x');   // its length would read as "empty"
         tooLong.insert(QStringLiteral("k"), rec);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, serializeManifestDb(tooLong));
     }
@@ -196,18 +196,36 @@ private slots:
         QTest::addColumn<QString>("domain");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("app") << "AppDomain-com.kik.chat" << "Documents/kik.sqlite"
+        QTest::newRow("app") << "AppDomain-com.kik.chat"
+                             << "Documents/kik.sqlite"
                              << "Applications/com.kik.chat/Documents/kik.sqlite";
-        QTest::newRow("app root") << "AppDomain-com.kik.chat" << "" << "Applications/com.kik.chat";
-        QTest::newRow("app group") << "AppDomainGroup-group.com.kik.chat" << "Library/x"
+        QTest::newRow("app root") << "AppDomain-com.kik.chat"
+                                  << ""
+                                  << "Applications/com.kik.chat";
+        QTest::newRow("app group") << "AppDomainGroup-group.com.kik.chat"
+                                   << "Library/x"
                                    << "AppDomainGroup/group.com.kik.chat/Library/x";
-        QTest::newRow("app plugin") << "AppDomainPlugin-com.kik.chat.share" << "a" << "AppDomainPlugin/com.kik.chat.share/a";
-        QTest::newRow("home") << "HomeDomain" << "Library/SMS/sms.db" << "Library/SMS/sms.db";
-        QTest::newRow("camera roll") << "CameraRollDomain" << "Media/DCIM" << "Media/DCIM";
-        QTest::newRow("plain Domain") << "Domain" << "x" << "x";
-        QTest::newRow("other") << "SysContainerDomain-com.apple.x" << "Library" << "SysContainerDomain-com.apple.x/Library";
-        QTest::newRow("part of a listed name") << "Home" << "x" << "Home/x";
-        QTest::newRow("no dash") << "AppDomain" << "x" << "AppDomain/x";
+        QTest::newRow("app plugin") << "AppDomainPlugin-com.kik.chat.share"
+                                    << "a"
+                                    << "AppDomainPlugin/com.kik.chat.share/a";
+        QTest::newRow("home") << "HomeDomain"
+                              << "Library/SMS/sms.db"
+                              << "Library/SMS/sms.db";
+        QTest::newRow("camera roll") << "CameraRollDomain"
+                                     << "Media/DCIM"
+                                     << "Media/DCIM";
+        QTest::newRow("plain Domain") << "Domain"
+                                      << "x"
+                                      << "x";
+        QTest::newRow("other") << "SysContainerDomain-com.apple.x"
+                               << "Library"
+                               << "SysContainerDomain-com.apple.x/Library";
+        QTest::newRow("part of a listed name") << "Home"
+                                               << "x"
+                                               << "Home/x";
+        QTest::newRow("no dash") << "AppDomain"
+                                 << "x"
+                                 << "AppDomain/x";
     }
     void treePathsOfDomains()
     {
@@ -219,20 +237,16 @@ private slots:
 
     void treeFromIndex()
     {
-        const QByteArray file = kHeader + folderRecord("AppDomain-com.kik.chat", "")
-                                + folderRecord("AppDomain-com.kik.chat", "Documents")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/kik.sqlite")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/empty", 0)
-                                + folderRecord("AppDomainGroup-group.com.kik", "")
-                                + folderRecord("HomeDomain", "") + folderRecord("HomeDomain", "Library")
-                                + fileRecord("HomeDomain", "Library/Voicemail/12.amr")
-                                + fileRecord("HomeDomain", "Library/SMS/sms.db")
-                                + fileRecord("HomeDomain", "Library/SMS/Attachments/0a/IMG_1.jpg")
-                                + fileRecord("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG")
-                                + fileRecord("CameraRollDomain", "Media/DCIM/100APPLE/notes.txt")
-                                + folderRecord("KeychainDomain", "")
-                                + fileRecord("MediaDomain", "Media/Recordings/memo.m4a")
-                                + fileRecord("OtherDomain", "orphan/deep/file");
+        const QByteArray file =
+            kHeader + folderRecord("AppDomain-com.kik.chat", "") + folderRecord("AppDomain-com.kik.chat", "Documents")
+            + fileRecord("AppDomain-com.kik.chat", "Documents/kik.sqlite")
+            + fileRecord("AppDomain-com.kik.chat", "Documents/empty", 0) + folderRecord("AppDomainGroup-group.com.kik", "")
+            + folderRecord("HomeDomain", "") + folderRecord("HomeDomain", "Library")
+            + fileRecord("HomeDomain", "Library/Voicemail/12.amr") + fileRecord("HomeDomain", "Library/SMS/sms.db")
+            + fileRecord("HomeDomain", "Library/SMS/Attachments/0a/IMG_1.jpg")
+            + fileRecord("CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG")
+            + fileRecord("CameraRollDomain", "Media/DCIM/100APPLE/notes.txt") + folderRecord("KeychainDomain", "")
+            + fileRecord("MediaDomain", "Media/Recordings/memo.m4a") + fileRecord("OtherDomain", "orphan/deep/file");
         BackupFileTree tree;
         tree.build(parseManifestDb(file, QStringLiteral("t")));
 
@@ -242,22 +256,22 @@ private slots:
         const _BackupFileNode *kik = apps->child(QStringLiteral("com.kik.chat"));
         QVERIFY(kik && kik->isFolder());
         QCOMPARE(kik->backupName(), backupFileName(QStringLiteral("AppDomain-com.kik.chat"), QString()));
-        const _BackupFileNode *sqlite = kik->child(QStringLiteral("documents"), Qt::CaseInsensitive)
-                                            ->child(QStringLiteral("kik.sqlite"));
+        const _BackupFileNode *sqlite =
+            kik->child(QStringLiteral("documents"), Qt::CaseInsensitive)->child(QStringLiteral("kik.sqlite"));
         QVERIFY(sqlite && !sqlite->isFolder());
-        QCOMPARE(sqlite->backupName(), backupFileName(QStringLiteral("AppDomain-com.kik.chat"),
-                                                      QStringLiteral("Documents/kik.sqlite")));
+        QCOMPARE(sqlite->backupName(),
+                 backupFileName(QStringLiteral("AppDomain-com.kik.chat"), QStringLiteral("Documents/kik.sqlite")));
         QCOMPARE(sqlite->record().path.toString(), QStringLiteral("Documents/kik.sqlite"));
         QVERIFY(tree.node(QStringLiteral("Applications/com.kik.chat/Documents/empty"))->isFolder());
         QCOMPARE(tree.node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite")), sqlite);
 
         QVERIFY(root->child(QStringLiteral("AppDomainGroup"))->child(QStringLiteral("group.com.kik")));
         QVERIFY(!root->child(QStringLiteral("HomeDomain")));
-        QVERIFY(root->child(QStringLiteral("Library"))->child(QStringLiteral("SMS")) == nullptr);  // no folder record
+        QVERIFY(root->child(QStringLiteral("Library"))->child(QStringLiteral("SMS")) == nullptr);   // no folder record
         QCOMPARE(tree.topLevelNode(QStringLiteral("OtherDomain")), root->child(QStringLiteral("OtherDomain")));
         // A node whose parent has no record hangs under the root.
         QVERIFY(root->child(QStringLiteral("file")));
-        QVERIFY(!root->child(QString()));  // shared-root domain records are the root itself
+        QVERIFY(!root->child(QString()));   // shared-root domain records are the root itself
 
         const BackupCategoryIndex &cat = tree.categories();
         QVERIFY(cat.find(BackupCategoryIndex::Voicemail, QStringLiteral("12")));
@@ -266,22 +280,18 @@ private slots:
         QVERIFY(cat.find(BackupCategoryIndex::Photo, QStringLiteral("Media/DCIM/100APPLE/IMG_0001.JPG")));
         QCOMPARE(cat.entries(BackupCategoryIndex::Photo).size(), 1);
         QVERIFY(cat.find(BackupCategoryIndex::Recording, QStringLiteral("memo.m4a")));
-        QCOMPARE(tree.allNodes().size(), 16);  // 13 records + 3 top-level nodes
+        QCOMPARE(tree.allNodes().size(), 16);   // 13 records + 3 top-level nodes
     }
 
     void treeRefusesNamesLeavingTheirFolder()
     {
-        const QByteArray file = kHeader + folderRecord("AppDomain-com.kik.chat", "")
-                                + folderRecord("AppDomain-com.kik.chat", "Documents")
-                                + folderRecord("AppDomain-com.kik.chat", "Documents/..")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/../../x")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/./y")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents//z")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/a\\..\\b")
-                                + fileRecord("AppDomain-com.kik.chat", "Documents/ok")
-                                + fileRecord("AppDomain-../../etc", "passwd")
-                                + fileRecord("HomeDomain", "/etc/shadow")
-                                + fileRecord("HomeDomain", "..");
+        const QByteArray file =
+            kHeader + folderRecord("AppDomain-com.kik.chat", "") + folderRecord("AppDomain-com.kik.chat", "Documents")
+            + folderRecord("AppDomain-com.kik.chat", "Documents/..") + fileRecord("AppDomain-com.kik.chat", "Documents/../../x")
+            + fileRecord("AppDomain-com.kik.chat", "Documents/./y") + fileRecord("AppDomain-com.kik.chat", "Documents//z")
+            + fileRecord("AppDomain-com.kik.chat", "Documents/a\\..\\b") + fileRecord("AppDomain-com.kik.chat", "Documents/ok")
+            + fileRecord("AppDomain-../../etc", "passwd") + fileRecord("HomeDomain", "/etc/shadow")
+            + fileRecord("HomeDomain", "..");
         const MbdbIndex index = parseManifestDb(file, QStringLiteral("t"));
         BackupFileTree tree;
         tree.build(index);
@@ -297,9 +307,8 @@ private slots:
 
     void addFileRecordAddsOnlyMissingFolders()
     {
-        const QByteArray file = kHeader + folderRecord("AppDomain-com.kik.chat", "")
-                                + str("AppDomain-com.kik.chat") + str("Documents") + kAbsent + kAbsent + kAbsent
-                                + fixedFields(040755, 0, 4, 0, 40);
+        const QByteArray file = kHeader + folderRecord("AppDomain-com.kik.chat", "") + str("AppDomain-com.kik.chat")
+                                + str("Documents") + kAbsent + kAbsent + kAbsent + fixedFields(040755, 0, 4, 0, 40);
         MbdbIndex index = parseManifestDb(file, QStringLiteral("t"));
         const QString local = env.path(QStringLiteral("local.bin"));
         QFile out(local);
@@ -312,7 +321,7 @@ private slots:
 
         const QString domain = QStringLiteral("AppDomain-com.kik.chat");
         addFileRecord(index, local, domain, QStringLiteral("Documents/attachments/abc"));
-        QCOMPARE(index.size(), 4);  // one folder record, one file record
+        QCOMPARE(index.size(), 4);   // one folder record, one file record
         const _MbdbRecord folder = index.value(backupFileName(domain, QStringLiteral("Documents/attachments")));
         QCOMPARE(folder.mode, quint16(040700));
         QCOMPARE(folder.inodeLow, 41u);

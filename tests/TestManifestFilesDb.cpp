@@ -43,8 +43,12 @@ QMap<QString, QString> describe(const _BackupFileNode *node, const QString &path
         const QString full = path.isEmpty() ? child->name() : path + QLatin1Char('/') + child->name();
         const _MbdbRecord &r = child->record();
         out.insert(full, QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                             .arg(child->backupName()).arg(r.mode, 0, 8).arg(r.size).arg(r.protectionClass)
-                             .arg(r.modificationTime).arg(QString::fromLatin1(r.dataHash.bytes.toHex()))
+                             .arg(child->backupName())
+                             .arg(r.mode, 0, 8)
+                             .arg(r.size)
+                             .arg(r.protectionClass)
+                             .arg(r.modificationTime)
+                             .arg(QString::fromLatin1(r.dataHash.bytes.toHex()))
                              .arg(r.encryptionKey.bytes.size()));
         out.insert(describe(child, full));
     }
@@ -69,11 +73,16 @@ QByteArray reorderedArchive()
     file.setValue(QStringLiteral("ProtectionClass"), CFType::fromInt64(3));
     file.setValue(QStringLiteral("EncryptionKey"), CFType::fromUid(3));
     file.setValue(QStringLiteral("Digest"), CFType::fromUid(6));
-    file.setValue(QStringLiteral("Target"), CFType::fromUid(0));  // "$null": no target
+    file.setValue(QStringLiteral("Target"), CFType::fromUid(0));   // "$null": no target
     file.setValue(QStringLiteral("$class"), CFType::fromUid(1));
     CFType objects = CFType::newArray();
-    objects.append(CFType("$null")).append(classObject("MBFile")).append(classObject("NSMutableData")).append(key)
-        .append(CFType("an object nobody refers to")).append(file).append(CFType(QByteArray(20, 'd')));
+    objects.append(CFType("$null"))
+        .append(classObject("MBFile"))
+        .append(classObject("NSMutableData"))
+        .append(key)
+        .append(CFType("an object nobody refers to"))
+        .append(file)
+        .append(CFType(QByteArray(20, 'd')));
     CFType top = CFType::newDictionary();
     top.setValue(QStringLiteral("root"), CFType::fromUid(5));
     CFType root = CFType::newDictionary();
@@ -83,13 +92,13 @@ QByteArray reorderedArchive()
     return root.toPlistData(CFType::BinaryFormat);
 }
 
-} // namespace
+}   // namespace
 
 class TestManifestFilesDb : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    QString m_container;  // Kik's files as on the phone
+    QString m_container;   // Kik's files as on the phone
 
     // The builder of the last build, for its keys.
     ItunesBackupBuilder buildBackup(const QString &folder, BackupFormat format, const QString &password = QString(),
@@ -171,7 +180,7 @@ private slots:
         rec.linkTarget = QByteArray("/var/mobile/elsewhere");
         _MbdbRecord back;
         QVERIFY(MbFileArchive::decode(MbFileArchive::encode(rec), back));
-        rec.path = QByteArray();  // the row names the path, not the archive
+        rec.path = QByteArray();   // the row names the path, not the archive
         rec.accessTime = rec.modificationTime;
         QCOMPARE(back, rec);
 
@@ -183,17 +192,16 @@ private slots:
         QCOMPARE(reordered.encryptionKey.bytes, QByteArray(44, 'k'));
         QCOMPARE(reordered.dataHash.bytes, QByteArray(20, 'd'));
         QVERIFY(reordered.linkTarget.isEmpty());
-        QCOMPARE(reordered.mode, quint16(0100644));  // missing keys leave the fields alone
+        QCOMPARE(reordered.mode, quint16(0100644));   // missing keys leave the fields alone
         QCOMPARE(reordered.modificationTime, 0u);
 
         // Anything that is no MBFile archive is refused, the record untouched.
         CFType outOfRange = CFType::fromPlistData(reorderedArchive());
         outOfRange.value(QStringLiteral("$top")).setValue(QStringLiteral("root"), CFType::fromUid(99));
-        for (const QByteArray &blob : {QByteArray(), QByteArray("not a property list"),
-                                       CFType::newArray().toPlistData(CFType::BinaryFormat),
-                                       CFType::newDictionary().toPlistData(CFType::BinaryFormat),
-                                       outOfRange.toPlistData(CFType::BinaryFormat),
-                                       reorderedArchive().left(60)}) {
+        for (const QByteArray &blob :
+             {QByteArray(), QByteArray("not a property list"), CFType::newArray().toPlistData(CFType::BinaryFormat),
+              CFType::newDictionary().toPlistData(CFType::BinaryFormat), outOfRange.toPlistData(CFType::BinaryFormat),
+              reorderedArchive().left(60)}) {
             _MbdbRecord untouched;
             untouched.size = 7;
             QVERIFY(!MbFileArchive::decode(blob, untouched));
@@ -218,7 +226,8 @@ private slots:
         // Payloads lie in sub-folders named by their first two characters, and come out whole.
         const _BackupFileNode *store = b.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
-        QCOMPARE(b.payloadPath(store), modern + QLatin1Char('/') + store->backupName().left(2) + QLatin1Char('/') + store->backupName());
+        QCOMPARE(b.payloadPath(store),
+                 modern + QLatin1Char('/') + store->backupName().left(2) + QLatin1Char('/') + store->backupName());
         b.extractFile(store, env.path(QStringLiteral("same/out/kik.sqlite")));
         QCOMPARE(readFileBytes(env.path(QStringLiteral("same/out/kik.sqlite"))), QByteArray(5000, 's'));
     }
@@ -256,8 +265,9 @@ private slots:
         row(kKikDomain, QStringLiteral("Documents/huge"), 1, QByteArray(2 << 20, 'x'));
         row(kKikDomain, QStringLiteral("Documents/reordered"), 1, archive);
         // A row whose fileID names another file's payload.
-        tamper(folder, insert, {backupFileName(kKikDomain, QStringLiteral("Documents/elsewhere")),
-                                kKikDomain, QStringLiteral("Documents/impostor"), 1, archive});
+        tamper(folder, insert,
+               {backupFileName(kKikDomain, QStringLiteral("Documents/elsewhere")), kKikDomain,
+                QStringLiteral("Documents/impostor"), 1, archive});
         // A payload the phone never wrote.
         const QString attachment = backupFileName(kKikDomain, QStringLiteral("Documents/attachments/c0ffee"));
         QVERIFY(QFile::remove(QStringLiteral("%1/%2/%3").arg(folder, attachment.left(2), attachment)));
@@ -282,7 +292,9 @@ private slots:
         // The missing payload is an error in the program's words; the rest still comes out.
         const QString missing = env.path(QStringLiteral("hostile-out/c0ffee"));
         QVERIFY(thrownText([&] {
-                    backup.extractFile(backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/attachments/c0ffee")), missing);
+                    backup.extractFile(
+                        backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/attachments/c0ffee")),
+                        missing);
                 }).startsWith(QStringLiteral("can not open")));
         QVERIFY(!QFileInfo::exists(missing));
         backup.extractFile(documents->child(QStringLiteral("kik.sqlite")), env.path(QStringLiteral("hostile-out/kik.sqlite")));
@@ -296,8 +308,9 @@ private slots:
         buildBackup(folder, BackupFormat::FilesDb);
         writeFileBytes(folder + QStringLiteral("/Manifest.db"), QByteArray(4096, 'z'));
         BackupManifest garbage(folder);
-        QVERIFY(thrownText([&] { garbage.load(); })
-                    .startsWith(folder + QStringLiteral("/Manifest.db cannot be read as the file list of an iTunes Backup.")));
+        QVERIFY(thrownText([&] {
+                    garbage.load();
+                }).startsWith(folder + QStringLiteral("/Manifest.db cannot be read as the file list of an iTunes Backup.")));
 
         writeFileBytes(folder + QStringLiteral("/Manifest.db"), QByteArray());
         BackupManifest empty(folder);

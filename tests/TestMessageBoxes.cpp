@@ -43,7 +43,7 @@ private slots:
         reportError(QStringLiteral("Disk full<br/>50% used %1"));
         const QString expected = QStringLiteral("An Error Occurred. <br/><br/>Disk full<br/>50% used %1<br/><br/> "
                                                 "Or you can contact ")
-                               + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
+                                 + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().first, QMessageBox::Critical);
         QCOMPARE(shown.first().second, expected);
@@ -92,8 +92,8 @@ private slots:
             parent = box->parentWidget();
             box->button(QMessageBox::No)->click();
         });
-        const auto result = messageBox(QMessageBox::Question, QStringLiteral("Sure?"),
-                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        const auto result =
+            messageBox(QMessageBox::Question, QStringLiteral("Sure?"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         QCOMPARE(result, QMessageBox::No);
         QCOMPARE(title, QStringLiteral("Parlewick"));
         QVERIFY(flags.testFlag(Qt::FramelessWindowHint));

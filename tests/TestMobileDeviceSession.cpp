@@ -23,7 +23,7 @@ const QString kNewUdid = QStringLiteral("00008101-000A11B22C33D44E");
 const QString kHint = QStringLiteral("Please restart your iPhone and computer to try again. If a prompt message "
                                      "pops out on your iPhone, please click \"Trust\".<br/><br/>Error code: ");
 
-} // namespace
+}   // namespace
 
 class TestMobileDeviceSession : public QObject
 {
@@ -63,8 +63,8 @@ private slots:
         QCOMPARE(error, QString());
         mobiledevice_disconnect(device());
         // The session is opened on a second connection, after the library asked for the version.
-        QCOMPARE(PhoneLog::lockdownRequests(phone), (QStringList{"QueryType", "ValidatePair", "QueryType", "GetValue",
-                                                                 "StartSession", "StopSession"}));
+        QCOMPARE(PhoneLog::lockdownRequests(phone),
+                 (QStringList{"QueryType", "ValidatePair", "QueryType", "GetValue", "StartSession", "StopSession"}));
         // A trusted phone is never asked to pair again.
         QVERIFY(PhoneLog::entries(phone, {{"message", "ReadPairRecord"}}).size() >= 1);
     }
@@ -93,9 +93,9 @@ private slots:
         QTest::newRow("trust declined") << kNewUdid << QVariantMap{{"PairingRefused", true}} << "AMDevicePair(-18)";
         QTest::newRow("pairing forgotten by the phone")
             << kUdid << QVariantMap{{"NotPaired", true}} << "AMDeviceValidatePairing(-21)";
-        QTest::newRow("session refused")
-            << kUdid << QVariantMap{{"LockdownErrors", QVariantMap{{"StartSession", "InvalidHostID"}}}}
-            << "AMDeviceStartSession(-21)";
+        QTest::newRow("session refused") << kUdid
+                                         << QVariantMap{{"LockdownErrors", QVariantMap{{"StartSession", "InvalidHostID"}}}}
+                                         << "AMDeviceStartSession(-21)";
     }
 
     void everyFailingStepNamesItselfWithItsCode()
@@ -132,8 +132,8 @@ private slots:
 
     void valuesComeBackParallelToTheKeys()
     {
-        const QList<CFType> values = mobiledevice_copy_values(
-            device(), {"DeviceName", "NoSuchKey", "ProductVersion", "UniqueDeviceID"});
+        const QList<CFType> values =
+            mobiledevice_copy_values(device(), {"DeviceName", "NoSuchKey", "ProductVersion", "UniqueDeviceID"});
         QCOMPARE(values.size(), 4);
         QCOMPARE(values[0].toQString(), QStringLiteral("Simulated iPhone"));
         QVERIFY(values[1].isNull());
@@ -169,8 +169,8 @@ private slots:
 
     void spoiledValueAnswersGiveNullValues()
     {
-        phone.setFaults(PhoneLog::answerFault("com.apple.mobile.lockdown", "GetValue", "MalformedPlist",
-                                              {{"Key", "DeviceName"}}));
+        phone.setFaults(
+            PhoneLog::answerFault("com.apple.mobile.lockdown", "GetValue", "MalformedPlist", {{"Key", "DeviceName"}}));
         const QList<CFType> values = mobiledevice_copy_values(device(), {"DeviceName"});
         QVERIFY(values[0].isNull());
     }
@@ -178,8 +178,7 @@ private slots:
     void valuesOfAPhoneThatRefusesTrustRaiseTheSessionText()
     {
         phone.setFault("NotPaired", true);
-        QCOMPARE(thrownText([&] { mobiledevice_copy_values(device(), {"DeviceName"}); }),
-                 kHint + "AMDeviceValidatePairing(-21)");
+        QCOMPARE(thrownText([&] { mobiledevice_copy_values(device(), {"DeviceName"}); }), kHint + "AMDeviceValidatePairing(-21)");
     }
 
     void serviceSocketOutlivesItsSessionUntilClosed()
@@ -209,10 +208,7 @@ private slots:
                  kHint + "AMDeviceValidatePairing(-21)");
     }
 
-    void cleanupTestCase()
-    {
-        sim.stop();
-    }
+    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestMobileDeviceSession)

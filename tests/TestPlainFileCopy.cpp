@@ -49,7 +49,8 @@ private slots:
         const QString to = env.path("many/to");
         QVERIFY(QDir().mkpath(to));
         for (int i = 0; i < 300; ++i)
-            writeFileBytes(QStringLiteral("%1/%2.png").arg(from).arg(i, 3, 10, QLatin1Char('0')), QByteArray(4096, char('a' + i % 26)));
+            writeFileBytes(QStringLiteral("%1/%2.png").arg(from).arg(i, 3, 10, QLatin1Char('0')),
+                           QByteArray(4096, char('a' + i % 26)));
         {
             PlainFileCopy copy({{from, to}});
         }   // stops after the file in hand

@@ -91,15 +91,19 @@ private slots:
                                    << "cannot open <path> disk I/O error";
         QTest::newRow("home with spaces") << "read " + home + "/Kik Backups/My Phone/kik.sqlite failed"
                                           << "read <path> failed";
-        QTest::newRow("windows path") << "C:\\Users\\Bob Smith\\AppData\\x.db is locked" << "<path> is locked";
+        QTest::newRow("windows path") << "C:\\Users\\Bob Smith\\AppData\\x.db is locked"
+                                      << "<path> is locked";
         QTest::newRow("quoted") << "The file \"/srv/a b/c.db\" and 'D:\\x y\\z' stay closed."
                                 << "The file \"<path>\" and '<path>' stay closed.";
-        QTest::newRow("file address") << "see file:///tmp/x.html" << "see <path>";
-        QTest::newRow("network share") << "\\\\server\\share\\kik is gone" << "<path> is gone";
+        QTest::newRow("file address") << "see file:///tmp/x.html"
+                                      << "see <path>";
+        QTest::newRow("network share") << "\\\\server\\share\\kik is gone"
+                                       << "<path> is gone";
         // What is not a path of the user's stays readable.
         QTest::newRow("web address and markup") << "<b>Failed</b> see http://help.example/a/b 3/4 done"
                                                 << "<b>Failed</b> see http://help.example/a/b 3/4 done";
-        QTest::newRow("store inside the app") << "no Documents/kik.sqlite in it" << "no Documents/kik.sqlite in it";
+        QTest::newRow("store inside the app") << "no Documents/kik.sqlite in it"
+                                              << "no Documents/kik.sqlite in it";
     }
 
     void scrubsPathsOfTheUserFiles()

@@ -18,7 +18,7 @@ class TestPrivateCache : public QObject
     static QFileDevice::Permissions othersBits()
     {
         return QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
-            | QFileDevice::WriteOther | QFileDevice::ExeOther;
+               | QFileDevice::WriteOther | QFileDevice::ExeOther;
     }
 
 private slots:

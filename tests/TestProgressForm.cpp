@@ -26,7 +26,9 @@ public:
     enum Ending { Succeed, Fail, WaitForCancel, CancelUnasked };
 
     CountingWorker(AbsProgressTarget *form, int total, Ending ending)
-        : m_form(form), m_total(total), m_ending(ending)
+        : m_form(form)
+        , m_total(total)
+        , m_ending(ending)
     {
     }
 
@@ -71,7 +73,7 @@ private:
     Ending m_ending;
 };
 
-} // namespace
+}   // namespace
 
 class TestProgressForm : public QObject
 {
@@ -131,8 +133,8 @@ private slots:
             methods << QString::fromLatin1(method.methodSignature()) + QLatin1Char(' ') + names.join(QLatin1Char(','));
         }
         QCOMPARE(methods, (QStringList{"userCacel() ", "updateProgress(QString,int,QString) status,curProgress,progressText",
-                                       "errorOccurred(QString) tipsStr", "succeed(QString) tipsStr",
-                                       "onFinish(int) result", "tipsWait(QString) info", "cancel() "}));
+                                       "errorOccurred(QString) tipsStr", "succeed(QString) tipsStr", "onFinish(int) result",
+                                       "tipsWait(QString) info", "cancel() "}));
         QCOMPARE(meta->method(meta->methodOffset()).methodType(), QMetaMethod::Signal);
     }
 
@@ -191,10 +193,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("result");
         QTest::addColumn<int>("box");   // -1: no box
-        QTest::newRow("succeed empty") << "succeed" << "" << 1 << -1;
-        QTest::newRow("succeed text") << "succeed" << "Done 3." << 1 << int(QMessageBox::Information);
-        QTest::newRow("error") << "errorOccurred" << "Disk full" << 0 << int(QMessageBox::Critical);
-        QTest::newRow("cancel") << "cancel" << "" << 0 << -1;
+        QTest::newRow("succeed empty") << "succeed"
+                                       << "" << 1 << -1;
+        QTest::newRow("succeed text") << "succeed"
+                                      << "Done 3." << 1 << int(QMessageBox::Information);
+        QTest::newRow("error") << "errorOccurred"
+                               << "Disk full" << 0 << int(QMessageBox::Critical);
+        QTest::newRow("cancel") << "cancel"
+                                << "" << 0 << -1;
     }
 
     void endingsSetResultAndCancelFlag()

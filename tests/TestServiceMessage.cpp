@@ -71,7 +71,7 @@ CFType vendRequest(const QString &bundleId = QStringLiteral("com.kik.chat"))
     return request;
 }
 
-} // namespace
+}   // namespace
 
 class TestServiceMessage : public QObject
 {
@@ -184,10 +184,9 @@ private slots:
         QTest::addColumn<QString>("expected");   // empty: a null message
         QTest::newRow("zero length") << "ZeroLength" << QVariantMap{} << QString();
         QTest::newRow("malformed") << "MalformedPlist" << QVariantMap{} << QString();
-        QTest::newRow("closed after 2 bytes") << "CloseAfter" << QVariantMap{{"Bytes", 2}}
-                                              << "mobiledevice_recmsg(msg-length) error, received length: 2.";
-        QTest::newRow("huge length") << "HugeLength" << QVariantMap{}
-                                     << "mobiledevice_recmsg(msg) error, received length: 0.";
+        QTest::newRow("closed after 2 bytes")
+            << "CloseAfter" << QVariantMap{{"Bytes", 2}} << "mobiledevice_recmsg(msg-length) error, received length: 2.";
+        QTest::newRow("huge length") << "HugeLength" << QVariantMap{} << "mobiledevice_recmsg(msg) error, received length: 0.";
         QTest::newRow("truncated") << "Truncated" << QVariantMap{{"Bytes", 7}}
                                    << "mobiledevice_recmsg(msg) error, received length: 7.";
     }

@@ -62,13 +62,12 @@ QMap<QString, QByteArray> backupContent(const QString &folder, const QString &pa
             continue;
         const QString file = out.filePath(QString::number(++n));
         backup.extractFile(node, file);
-        content.insert(node->record().domain.toString() + QLatin1Char('/') + node->record().path.toString(),
-                       readFileBytes(file));
+        content.insert(node->record().domain.toString() + QLatin1Char('/') + node->record().path.toString(), readFileBytes(file));
     }
     return content;
 }
 
-} // namespace
+}   // namespace
 
 class TestSimulatedBackup : public QObject
 {
@@ -147,8 +146,9 @@ private slots:
         phone().setBackupPassword(QStringLiteral("s3cret"), 10);
         backupOrFail();
         const QString folder = m_backups + QLatin1Char('/') + kUdid;
-        QCOMPARE(backupContent(folder, QStringLiteral("s3cret")).value(QStringLiteral("AppDomainGroup-group.com.kik.chat/") + kStore),
-                 QByteArray("group store"));
+        QCOMPARE(
+            backupContent(folder, QStringLiteral("s3cret")).value(QStringLiteral("AppDomainGroup-group.com.kik.chat/") + kStore),
+            QByteArray("group store"));
         QVERIFY(backupContent(folder, QStringLiteral("wrong")).isEmpty());
 
         writeFileBytes(groupStore(), "changed");
@@ -200,9 +200,8 @@ private slots:
         phone().clearReceived();
         QProcess tool;
         tool.start(QStringLiteral("idevicebackup2"), {QStringLiteral("-u"), kUdid, QStringLiteral("backup"), m_backups});
-        QTRY_VERIFY_WITH_TIMEOUT(phone().received().size() > 0
-                                     && QJsonDocument(phone().received().last()).toJson().contains("\"Backup\""),
-                                 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            phone().received().size() > 0 && QJsonDocument(phone().received().last()).toJson().contains("\"Backup\""), 60000);
         phone().setFaults({});   // the user entered the passcode
         QVERIFY(tool.waitForFinished(120000));
         QCOMPARE(tool.exitCode(), 0);

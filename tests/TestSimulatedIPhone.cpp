@@ -269,7 +269,7 @@ struct EventLog
     }
 };
 
-} // namespace
+}   // namespace
 
 class TestSimulatedIPhone : public QObject
 {
@@ -357,7 +357,8 @@ private slots:
     {
         RawMux mux(m_simulator->address());
         const QVariantList devices = mux.ask({{QStringLiteral("MessageType"), QStringLiteral("ListDevices")}})
-                                         .value(QStringLiteral("DeviceList")).toList();
+                                         .value(QStringLiteral("DeviceList"))
+                                         .toList();
         const auto ours = std::find_if(devices.cbegin(), devices.cend(), [](const QVariant &device) {
             return device.toMap()[QStringLiteral("Properties")].toMap()[QStringLiteral("SerialNumber")] == kUdid;
         });
@@ -372,11 +373,16 @@ private slots:
             return mux.ask(message).value(QStringLiteral("Number"), -1).toInt();
         };
         const QString record = QStringLiteral("PairRecordID");
-        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("../phones")}}), 22);
-        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("ABSENT-1")}}), 2);
+        QCOMPARE(
+            result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("../phones")}}),
+            22);
+        QCOMPARE(
+            result({{QStringLiteral("MessageType"), QStringLiteral("ReadPairRecord")}, {record, QStringLiteral("ABSENT-1")}}), 2);
         const QByteArray kept = phone().pairRecordData();
-        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("SavePairRecord")}, {record, kUdid},
-                         {QStringLiteral("PairRecordData"), QByteArray("not a plist")}}), 22);
+        QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("SavePairRecord")},
+                         {record, kUdid},
+                         {QStringLiteral("PairRecordData"), QByteArray("not a plist")}}),
+                 22);
         QCOMPARE(phone().pairRecordData(), kept);
         QCOMPARE(result({{QStringLiteral("MessageType"), QStringLiteral("Bogus")}}), 1);
 
@@ -416,15 +422,16 @@ private slots:
         for (const QJsonObject &entry : lockdown)
             sequence << entry[QStringLiteral("request")][QStringLiteral("Request")].toString()
                             + (entry[QStringLiteral("tls")].toBool() ? QStringLiteral("/tls") : QString());
-        QCOMPARE(sequence.mid(0, 5), QStringList({QStringLiteral("QueryType"), QStringLiteral("GetValue"),
-                                                  QStringLiteral("StartSession"), QStringLiteral("GetValue/tls"),
-                                                  QStringLiteral("StopSession/tls")}));
+        QCOMPARE(sequence.mid(0, 5),
+                 QStringList({QStringLiteral("QueryType"), QStringLiteral("GetValue"), QStringLiteral("StartSession"),
+                              QStringLiteral("GetValue/tls"), QStringLiteral("StopSession/tls")}));
         const auto diskAsked = std::find_if(lockdown.cbegin(), lockdown.cend(), [](const QJsonObject &entry) {
             return entry[QStringLiteral("request")][QStringLiteral("Domain")] == QStringLiteral("com.apple.disk_usage");
         });
         QVERIFY(diskAsked != lockdown.cend() && (*diskAsked)[QStringLiteral("tls")].toBool());
-        QCOMPARE(entries(phone(), {{QStringLiteral("message"), QStringLiteral("Connect")}}).first()[QStringLiteral("port")].toInt(),
-                 62078);
+        QCOMPARE(
+            entries(phone(), {{QStringLiteral("message"), QStringLiteral("Connect")}}).first()[QStringLiteral("port")].toInt(),
+            62078);
 
         // After StopSession the same connection goes on in plain text. The library learns the
         // phone's version through a handshake first, or it would offer TLS 1.0 only.
@@ -434,7 +441,8 @@ private slots:
         QCOMPARE(lockdownd_client_new_with_handshake(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
         lockdownd_client_free(client);
         QCOMPARE(lockdownd_client_new(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
-        const QByteArray hostId = PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
+        const QByteArray hostId =
+            PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
         char *sessionId = nullptr;
         int tls = 0;
         QCOMPARE(lockdownd_start_session(client, hostId.constData(), &sessionId, &tls), LOCKDOWN_E_SUCCESS);
@@ -476,7 +484,8 @@ private slots:
         lockdownd_client_t client = nullptr;
         QCOMPARE(idevice_new(&device, kUdid.toUtf8().constData()), IDEVICE_E_SUCCESS);
         QCOMPARE(lockdownd_client_new(device, &client, "simiphone-test"), LOCKDOWN_E_SUCCESS);
-        const QByteArray hostId = PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
+        const QByteArray hostId =
+            PlistCodec::parse(phone().pairRecordData()).toMap().value(QStringLiteral("HostID")).toString().toUtf8();
         char *sessionId = nullptr;
         const lockdownd_error_t result = lockdownd_start_session(client, hostId.constData(), &sessionId, nullptr);
         free(sessionId);
@@ -487,16 +496,15 @@ private slots:
         QCOMPARE(result == LOCKDOWN_E_SUCCESS, started);
         const QList<QJsonObject> tls = entries(phone(), {{QStringLiteral("kind"), QStringLiteral("tls")}});
         QCOMPARE(tls.size(), 1);
-        QCOMPARE(tls.first()[QStringLiteral("event")].toString(),
-                 started ? QStringLiteral("started") : QStringLiteral("failed"));
+        QCOMPARE(tls.first()[QStringLiteral("event")].toString(), started ? QStringLiteral("started") : QStringLiteral("failed"));
     }
 
     void afcOnTheMediaArea()
     {
         Afc afc(kUdid);
         QVERIFY(afc.client);
-        QCOMPARE(afc.list("/"), QStringList({QStringLiteral("."), QStringLiteral(".."), QStringLiteral("DCIM"),
-                                              QStringLiteral("hello.txt")}));
+        QCOMPARE(afc.list("/"),
+                 QStringList({QStringLiteral("."), QStringLiteral(".."), QStringLiteral("DCIM"), QStringLiteral("hello.txt")}));
 
         QByteArray payload(70000, '\0');
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(payload.data()), payload.size() / 4);
@@ -557,7 +565,7 @@ private slots:
             deviceInfo << QString::fromUtf8(*item);
         afc_dictionary_free(device);
         QCOMPARE(deviceInfo.mid(0, 4), QStringList({QStringLiteral("Model"), QStringLiteral("iPhone10,3"),
-                                                     QStringLiteral("FSTotalBytes"), QStringLiteral("59000000000")}));
+                                                    QStringLiteral("FSTotalBytes"), QStringLiteral("59000000000")}));
     }
 
     void afcStaysInsideItsFolder()
@@ -620,11 +628,13 @@ private slots:
         }
         const QJsonObject vend = entries(phone(), {{QStringLiteral("service"), QStringLiteral("com.apple.mobile.house_arrest")},
                                                    {QStringLiteral("kind"), QStringLiteral("plist")}})
-                                     .first()[QStringLiteral("request")].toObject();
+                                     .first()[QStringLiteral("request")]
+                                     .toObject();
         QCOMPARE(vend[QStringLiteral("Command")].toString(), QStringLiteral("VendContainer"));
         QCOMPARE(vend[QStringLiteral("Identifier")].toString(), kKik);
         QVERIFY(!entries(phone(), {{QStringLiteral("service"), QStringLiteral("com.apple.mobile.house_arrest")},
-                                   {QStringLiteral("name"), QStringLiteral("ReadDirectory")}}).isEmpty());
+                                   {QStringLiteral("name"), QStringLiteral("ReadDirectory")}})
+                     .isEmpty());
 
         Afc missing(kUdid, QStringLiteral("com.example.absent"));
         QCOMPARE(missing.vendAnswer, QVariantMap({{QStringLiteral("Error"), QStringLiteral("ApplicationLookupFailed")}}));
@@ -661,8 +671,10 @@ private slots:
         QVERIFY(!saved.value(QStringLiteral("HostID")).toString().isEmpty());
         QCOMPARE(freshPhone.pairing().value(QStringLiteral("HostID")), saved.value(QStringLiteral("HostID")));
         QVERIFY(!entries(freshPhone, {{QStringLiteral("message"), QStringLiteral("SavePairRecord")}}).isEmpty());
-        QCOMPARE(entries(freshPhone, {{QStringLiteral("kind"), QStringLiteral("tls")},
-                                      {QStringLiteral("event"), QStringLiteral("started")}}).size(), 1);
+        QCOMPARE(entries(freshPhone,
+                         {{QStringLiteral("kind"), QStringLiteral("tls")}, {QStringLiteral("event"), QStringLiteral("started")}})
+                     .size(),
+                 1);
 
         // Before iOS 7 the library validates the pairing first.
         freshPhone.setLockdownValue(QString(), QStringLiteral("ProductVersion"), QStringLiteral("6.1.3"));
@@ -671,7 +683,8 @@ private slots:
         const auto validated = std::find_if(validations.cbegin(), validations.cend(), [&saved](const QJsonObject &entry) {
             const QJsonObject request = entry[QStringLiteral("request")].toObject();
             return request[QStringLiteral("Request")] == QStringLiteral("ValidatePair")
-                   && request[QStringLiteral("PairRecord")][QStringLiteral("HostID")] == saved.value(QStringLiteral("HostID")).toString();
+                   && request[QStringLiteral("PairRecord")][QStringLiteral("HostID")]
+                          == saved.value(QStringLiteral("HostID")).toString();
         });
         QVERIFY(validated != validations.cend());
 
@@ -722,8 +735,10 @@ private slots:
         mux.sendFrame(ping);
         const quint32 length = qFromBigEndian<quint32>(mux.receive(4).constData());
         QCOMPARE(PlistCodec::parse(mux.receive(length)).toMap(), ping);
-        QCOMPARE(entries(phone(), {{QStringLiteral("service"), QStringLiteral("com.example.echo")}}).last()
-                     [QStringLiteral("request")][QStringLiteral("Ping")].toString(), QStringLiteral("pong"));
+        QCOMPARE(entries(phone(), {{QStringLiteral("service"), QStringLiteral("com.example.echo")}})
+                     .last()[QStringLiteral("request")][QStringLiteral("Ping")]
+                     .toString(),
+                 QStringLiteral("pong"));
     }
 
     void hotPlug()
@@ -745,7 +760,8 @@ private slots:
         // The folder watcher sees phones put in and taken away by hand.
         const auto putInByHand = [&](const QString &udid) {
             SimPhoneFolder::create(m_env.path(QStringLiteral("staging")), udid);
-            return QDir().rename(m_env.path(QStringLiteral("staging/")) + udid, m_simulator->phonesDir() + QLatin1Char('/') + udid);
+            return QDir().rename(m_env.path(QStringLiteral("staging/")) + udid,
+                                 m_simulator->phonesDir() + QLatin1Char('/') + udid);
         };
         const QString third = QStringLiteral("00008030-0000000000000B02");
         QVERIFY(putInByHand(third));
@@ -836,7 +852,9 @@ private slots:
             QVERIFY(!value);
         }
         QCOMPARE(entries(phone(), {{QStringLiteral("kind"), QStringLiteral("fault")},
-                                   {QStringLiteral("fault"), QStringLiteral("Truncated")}}).size(), 1);
+                                   {QStringLiteral("fault"), QStringLiteral("Truncated")}})
+                     .size(),
+                 1);
 
         // AFC answers: an operation the client never asked for, and an absurd length.
         const auto afcRule = [](const char *fault) {
@@ -938,9 +956,9 @@ private slots:
     {
         QProcess simulator;
         simulator.start(TestEnv::binaryDir() + QStringLiteral("/bin/simiphone"),
-                        {QStringLiteral("--phones"), m_env.path(QStringLiteral("standalone")),
-                         QStringLiteral("--listen"), QStringLiteral("UNIX:") + m_env.path(QStringLiteral("mux.sock")),
-                         QStringLiteral("--create-phone"), QStringLiteral("SOLO-1"), QStringLiteral("--app"), kKik});
+                        {QStringLiteral("--phones"), m_env.path(QStringLiteral("standalone")), QStringLiteral("--listen"),
+                         QStringLiteral("UNIX:") + m_env.path(QStringLiteral("mux.sock")), QStringLiteral("--create-phone"),
+                         QStringLiteral("SOLO-1"), QStringLiteral("--app"), kKik});
         QVERIFY(simulator.waitForReadyRead(30000));
         const QString listening = QString::fromUtf8(simulator.readLine()).trimmed();
         QCOMPARE(listening, QStringLiteral("LISTENING UNIX:") + m_env.path(QStringLiteral("mux.sock")));

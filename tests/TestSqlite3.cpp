@@ -178,8 +178,9 @@ void TestSqlite3::engineErrors()
     QVERIFY(errorText([&] { db.queryThrow("select * from t where a<nothing"); }).contains("a&lt;nothing"));
 
     db.executeThrow(Sqlite3Sql("insert into t(a) values(?)").addIntParam(1));
-    QVERIFY(errorText([&] { db.executeThrow(Sqlite3Sql("insert into t(a) values(?)").addIntParam(1)); })
-                .startsWith("UNIQUE constraint failed: t.a"));
+    QVERIFY(errorText([&] {
+                db.executeThrow(Sqlite3Sql("insert into t(a) values(?)").addIntParam(1));
+            }).startsWith("UNIQUE constraint failed: t.a"));
 
     // Wrong parameter counts and types are errors, not crashes or silent NULLs.
     QVERIFY(errorText([&] { db.executeThrow("insert into t(a) values(?)"); }).contains("1 parameters but 0"));
@@ -194,8 +195,9 @@ void TestSqlite3::engineErrors()
     QCOMPARE(countRows(db, "t"), 2);
 
     // One statement only: the second must not be silently skipped.
-    QVERIFY(errorText([&] { db.executeThrow("insert into t(a) values(10); insert into t(a) values(11)"); })
-                .contains("Only one SQL statement"));
+    QVERIFY(errorText([&] {
+                db.executeThrow("insert into t(a) values(10); insert into t(a) values(11)");
+            }).contains("Only one SQL statement"));
     QCOMPARE(countRows(db, "t"), 2);
     db.executeThrow("insert into t(a) values(12); -- trailing comment");
     QVERIFY(!errorText([&] { db.executeThrow(""); }).isEmpty());
@@ -508,9 +510,8 @@ void TestSqlite3::scripts()
     db.execScriptThrow(QByteArray("insert into a values(3);\0insert into a values(4);", 48));
     QCOMPARE(countRows(db, "a"), 3);
 
-    const QString error = errorText([&] {
-        db.execScriptThrow("insert into a values(5); insert into missing values(1); insert into a values(6);");
-    });
+    const QString error = errorText(
+        [&] { db.execScriptThrow("insert into a values(5); insert into missing values(1); insert into a values(6);"); });
     QCOMPARE(error, QString("no such table: missing"));
     QCOMPARE(countRows(db, "a"), 4);   // statements before the failing one stay
 }
@@ -580,8 +581,7 @@ void TestSqlite3::rowInsertSql()
     // A row read back inserts as an identical copy.
     back.setVal("_id", QVariant());
     db.executeThrow(back.insertSql("my table"));
-    Sqlite3Cursor copy = db.queryThrow(Sqlite3Sql("select * from \"my table\" where _id=?")
-                                           .addInt64Param(db.lastInsertId()));
+    Sqlite3Cursor copy = db.queryThrow(Sqlite3Sql("select * from \"my table\" where _id=?").addInt64Param(db.lastInsertId()));
     QVERIFY(copy.moveNext());
     Sqlite3Row copied = copy.getRow();
     copied.setVal("_id", QVariant());

@@ -28,7 +28,7 @@ QMap<QString, QByteArray> folderBytes(const QString &folder)
     return bytes;
 }
 
-} // namespace
+}   // namespace
 
 // Databases opened for reading leave their folder exactly as it was.
 class TestSqlite3ReadOnly : public QObject
@@ -60,7 +60,8 @@ private slots:
         const QMap<QString, QByteArray> before = folderBytes(stopped);
         {
             Sqlite3DB reader;
-            const std::unique_ptr<QTemporaryDir> copy = openReadOnlyThrow(reader, stopped + QStringLiteral("/data.db"), privateTemporaryFolderThrow);
+            const std::unique_ptr<QTemporaryDir> copy =
+                openReadOnlyThrow(reader, stopped + QStringLiteral("/data.db"), privateTemporaryFolderThrow);
             QVERIFY(copy);
             QVERIFY(firstValue(reader).startsWith(QLatin1String("old")));
             QCOMPARE(KikDbTestKit::scalar(reader, QStringLiteral("select count(*) from t where v like 'old%'")), 2000);

@@ -38,8 +38,9 @@ private slots:
         QVERIFY2(process.waitForStarted(10000), qPrintable(process.errorString()));
 
         const QString dataFolder = env.path(QStringLiteral(".local/share/Talvora/%1").arg(AppConstants::ProductId));
-        const QString log = QDir(dataFolder).filePath(
-            QStringLiteral("qlogs/log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        const QString log =
+            QDir(dataFolder)
+                .filePath(QStringLiteral("qlogs/log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
         QByteArray logText;
         QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired() && process.state() == QProcess::Running) {

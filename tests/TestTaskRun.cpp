@@ -22,7 +22,8 @@ private slots:
         const auto takeBack = [&] { ++takenBack; };
 
         RecordingProgress done;
-        runTask(&done, [] { return QStringLiteral("Successfully counted 3."); }, takeBack);
+        runTask(
+            &done, [] { return QStringLiteral("Successfully counted 3."); }, takeBack);
         QCOMPARE(done.successes(), QStringList{QStringLiteral("Successfully counted 3.")});
         QCOMPARE(done.errors(), QStringList());
         QCOMPARE(done.cancels(), 0);
@@ -30,10 +31,13 @@ private slots:
 
         RecordingProgress canceled;
         canceled.cancel();
-        runTask(&canceled, [&] {
-            canceled.throwIfCanceled();
-            return QStringLiteral("never");
-        }, takeBack);
+        runTask(
+            &canceled,
+            [&] {
+                canceled.throwIfCanceled();
+                return QStringLiteral("never");
+            },
+            takeBack);
         QCOMPARE(canceled.successes() + canceled.errors(), QStringList());
         QCOMPARE(canceled.cancels(), 1);
         QCOMPARE(takenBack, 1);
@@ -61,7 +65,8 @@ private slots:
 
         // Anything else thrown (an integer, as cancels once were) is an error, never a silent end.
         RecordingProgress odd;
-        runTask(&odd, []() -> QString { throw -1; }, takeBack);
+        runTask(
+            &odd, []() -> QString { throw -1; }, takeBack);
         QCOMPARE(odd.errors(), QStringList{QStringLiteral("The task stopped on an unexpected error.")});
         QCOMPARE(odd.successes(), QStringList());
         QCOMPARE(odd.cancels(), 0);
@@ -69,7 +74,8 @@ private slots:
 
         // Undoing that fails does not change the outcome.
         RecordingProgress stuck;
-        runTask(&stuck, []() -> QString { throw TaskCanceled(); }, [] { throw std::runtime_error("in use"); });
+        runTask(
+            &stuck, []() -> QString { throw TaskCanceled(); }, [] { throw std::runtime_error("in use"); });
         QCOMPARE(stuck.cancels(), 1);
         QCOMPARE(stuck.errors(), QStringList());
     }

@@ -24,7 +24,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
     file.write(bytes);
 }
 
-} // namespace
+}   // namespace
 
 class TestTempBackupFolder : public QObject
 {
@@ -51,8 +51,7 @@ private slots:
         writeFile(env.path(QStringLiteral("plainfile")), "x");
         const QString fallback = env.path(QStringLiteral("fallback"));
         // Equal space: the first writable one; roots that cannot hold a folder are passed over.
-        QCOMPARE(pickTempBackupRoot({env.path(QStringLiteral("missing")), env.path(QStringLiteral("plainfile")), a, b},
-                                    fallback),
+        QCOMPARE(pickTempBackupRoot({env.path(QStringLiteral("missing")), env.path(QStringLiteral("plainfile")), a, b}, fallback),
                  a);
         QCOMPARE(pickTempBackupRoot({env.path(QStringLiteral("missing"))}, fallback), fallback);
         QCOMPARE(pickTempBackupRoot({}, fallback), fallback);

@@ -12,7 +12,11 @@ namespace {
 class FailingDevice : public QIODevice
 {
 public:
-    explicit FailingDevice(qint64 budget) : m_budget(budget) { open(QIODevice::WriteOnly); }
+    explicit FailingDevice(qint64 budget)
+        : m_budget(budget)
+    {
+        open(QIODevice::WriteOnly);
+    }
 
 protected:
     qint64 readData(char *, qint64) override { return -1; }
@@ -29,7 +33,10 @@ private:
     qint64 m_budget;
 };
 
-QByteArray hex(const char *text) { return QByteArray::fromHex(text); }
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
 
 QByteArray written(const QVariant &value)
 {
@@ -119,8 +126,7 @@ void TestTinyKv::exactBytes()
 
     // "[" + length 15 + (count 2, "s" "x", "i" 2)
     QCOMPARE(written(QVariantList{"x", 2}),
-             QByteArray("[") + hex("0f000000") + hex("02000000") + "s" + hex("01000000") + "x"
-                 + "i" + hex("02000000"));
+             QByteArray("[") + hex("0f000000") + hex("02000000") + "s" + hex("01000000") + "x" + "i" + hex("02000000"));
 
     QCOMPARE(written(qint64(0x0102030405060708)), QByteArray("l") + hex("0807060504030201"));
     QCOMPARE(written(1.0), QByteArray("d") + hex("000000000000f03f"));
@@ -189,8 +195,7 @@ void TestTinyKv::roundTrip()
     QCOMPARE(back.value("list").toList().at(3).typeId(), int(QMetaType::QVariantHash));
 
     // Other containers come back as the plain variant containers.
-    const QVariantHash converted = fromTinyKv(toTinyKv({{"m", QVariantMap{{"k", 1}}},
-                                                       {"s", QStringList{"a", "b"}}}));
+    const QVariantHash converted = fromTinyKv(toTinyKv({{"m", QVariantMap{{"k", 1}}}, {"s", QStringList{"a", "b"}}}));
     QCOMPARE(converted.value("m"), QVariant(QVariantHash{{"k", 1}}));
     QCOMPARE(converted.value("s"), QVariant(QVariantList{"a", "b"}));
 }
@@ -216,8 +221,8 @@ void TestTinyKv::readRules()
 
     // A nested blob with a bad magic is an empty inner hash; the rest stays.
     QByteArray badInner = "tinykX" + hex("0100000061") + hex("6901000000");
-    QByteArray outer = QByteArray("tinykv") + hex("0100000068") + "{"
-                       + hex("10000000") + badInner + hex("0100000062") + hex("6907000000");
+    QByteArray outer =
+        QByteArray("tinykv") + hex("0100000068") + "{" + hex("10000000") + badInner + hex("0100000062") + hex("6907000000");
     QCOMPARE(fromTinyKv(outer), (QVariantHash{{"h", QVariantHash()}, {"b", 7}}));
 
     // "n" leaves the target as it is.
@@ -316,8 +321,7 @@ void TestTinyKv::nestingDepth()
 
 void TestTinyKv::failingWrites()
 {
-    const QVariantHash hash{{"list", QVariantList{1, "x"}}, {"h", QVariantHash{{"k", 2}}},
-                            {"s", QString("text")}};
+    const QVariantHash hash{{"list", QVariantList{1, "x"}}, {"h", QVariantHash{{"k", 2}}}, {"s", QString("text")}};
     const qint64 size = toTinyKv(hash).size();
     for (qint64 budget = 0; budget < size; ++budget) {
         FailingDevice device(budget);

@@ -33,8 +33,8 @@ class TestTranslations : public QObject
 
     static QList<Use> usesInSource(const QString &path, const QString &text)
     {
-        static const QRegularExpression call(QStringLiteral(
-            "((?:QObject|QCoreApplication|QApplication)::|\\b)(?:tr\\(\\s*|translate\\(\\s*\"([^\"]*)\"\\s*,\\s*)\"((?:[^\"\\\\]|\\\\.)*)\""));
+        static const QRegularExpression call(QStringLiteral("((?:QObject|QCoreApplication|QApplication)::|\\b)(?:tr\\(\\s*|"
+                                                            "translate\\(\\s*\"([^\"]*)\"\\s*,\\s*)\"((?:[^\"\\\\]|\\\\.)*)\""));
         QList<Use> uses;
         for (auto it = call.globalMatch(text); it.hasNext();) {
             const QRegularExpressionMatch m = it.next();
@@ -60,8 +60,10 @@ class TestTranslations : public QObject
         QList<Use> uses;
         for (auto it = string.globalMatch(text); it.hasNext();) {
             QString key = it.next().captured(1);
-            key.replace(QLatin1String("&lt;"), QLatin1String("<")).replace(QLatin1String("&gt;"), QLatin1String(">"))
-               .replace(QLatin1String("&quot;"), QLatin1String("\"")).replace(QLatin1String("&amp;"), QLatin1String("&"));
+            key.replace(QLatin1String("&lt;"), QLatin1String("<"))
+                .replace(QLatin1String("&gt;"), QLatin1String(">"))
+                .replace(QLatin1String("&quot;"), QLatin1String("\""))
+                .replace(QLatin1String("&amp;"), QLatin1String("&"));
             uses.append({context, key, path});
         }
         return uses;
@@ -136,4 +138,3 @@ private slots:
 
 QTEST_GUILESS_MAIN(TestTranslations)
 #include "TestTranslations.moc"
-

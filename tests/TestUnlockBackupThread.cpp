@@ -49,7 +49,7 @@ private slots:
             QCOMPARE(right.successes().size(), 1);
             QVERIFY(worker.keybag());
             QVERIFY(worker.keybag()->classKeys().value(3).contains("KEY"));
-            QVERIFY(!backup->keybag());  // the caller hands it over on its own thread
+            QVERIFY(!backup->keybag());   // the caller hands it over on its own thread
         }
     }
 
@@ -86,9 +86,9 @@ private slots:
         UnlockBackupThread worker(backup, QStringLiteral("pässword"), &progress);
         progress.run(worker);
         QVERIFY(progress.successes().isEmpty());
-        QCOMPARE(progress.errors(),
-                 QStringList{QStringLiteral("The keybag in %1 is damaged: its SALT is missing or not 20 bytes long.")
-                                 .arg(plist)});
+        QCOMPARE(
+            progress.errors(),
+            QStringList{QStringLiteral("The keybag in %1 is damaged: its SALT is missing or not 20 bytes long.").arg(plist)});
         QVERIFY(!worker.keybag());
     }
 };

@@ -300,8 +300,8 @@ private slots:
         QCOMPARE(url.authority(), server->hostAndPort());
         QCOMPARE(url.path(), QStringLiteral("/sms_check_update.php"));
         QCOMPARE(url.query(), QStringLiteral("pid=7D2A94E0C15B38F6A0E4C92D1B73F58E&ver=1&vs=4294967295&sys=linux"));
-        QVERIFY(manualUpdateCheckUrl(currentVolumeSerial()).query().contains(
-            QStringLiteral("&vs=%1&").arg(currentVolumeSerial())));
+        QVERIFY(
+            manualUpdateCheckUrl(currentVolumeSerial()).query().contains(QStringLiteral("&vs=%1&").arg(currentVolumeSerial())));
     }
 
     void volumeSerialFromFileSystemUuid_data()

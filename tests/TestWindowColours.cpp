@@ -70,7 +70,7 @@ QImage grabbed(QWidget *widget, const QRect &area = QRect())
     return window->grab(QRect(widget->mapTo(window, part.topLeft()), part.size())).toImage();
 }
 
-} // namespace
+}   // namespace
 
 class TestWindowColours : public QObject
 {

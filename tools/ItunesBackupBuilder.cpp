@@ -57,7 +57,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
         fail(QStringLiteral("can not write %1. %2").arg(path, file.errorString()));
 }
 
-} // namespace
+}   // namespace
 
 ItunesBackupBuilder::ItunesBackupBuilder(const Device &device)
     : m_device(device)
@@ -169,8 +169,8 @@ void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, 
     rec.protectionClass = entry.options.protectionClass;
     if (encrypt) {
         QByteArray fileKey = randomBytes(32);
-        rec.encryptionKey = littleEndian32(entry.options.protectionClass)
-                            + aesKeyWrap(classKey(entry.options.protectionClass), fileKey);
+        rec.encryptionKey =
+            littleEndian32(entry.options.protectionClass) + aesKeyWrap(classKey(entry.options.protectionClass), fileKey);
         encryptBackupFileThrow(plain, target, fileKey);
         wipeBytes(fileKey);
         QFile::remove(plain);

@@ -25,8 +25,8 @@ struct ItunesBackupDevice
 struct ItunesBackupFileOptions
 {
     quint8 protectionClass = 3;
-    bool encrypt = true;                 // in an encrypted backup; false stores the bytes as given
-    std::optional<QByteArray> keyField;  // replaces the record's encryption key field
+    bool encrypt = true;                  // in an encrypted backup; false stores the bytes as given
+    std::optional<QByteArray> keyField;   // replaces the record's encryption key field
 };
 
 // Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
@@ -49,8 +49,7 @@ public:
 
     // Makes the backup encrypted. Classes in hardwareClasses get keys that the password does
     // not unwrap (tied to the phone), so their files come out as stored.
-    void setPassword(const QString &password, quint32 iterations = 1000,
-                     const QSet<int> &hardwareClasses = {6, 7, 11});
+    void setPassword(const QString &password, quint32 iterations = 1000, const QSet<int> &hardwareClasses = {6, 7, 11});
 
     // The keybag of an encrypted backup: as iOS 10.2 and later write it (DPSL and DPIC, the
     // SHA-256 stage with dpic rounds; phones use 10,000,000) or the older one (SALT and ITER only).
@@ -86,7 +85,7 @@ private:
     {
         QString domain;
         QString path;
-        QString localFile;  // empty: content holds the bytes
+        QString localFile;   // empty: content holds the bytes
         QByteArray content;
         FileOptions options;
     };

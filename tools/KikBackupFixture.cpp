@@ -34,16 +34,14 @@ void replaceFileThrow(const QString &source, const QString &target)
         fail(QStringLiteral("can not copy %1 to %2").arg(source, target));
 }
 
-} // namespace
+}   // namespace
 
 QString kikFixtureAccountId(int number)
 {
-    return QString::fromLatin1(
-        QCryptographicHash::hash(QByteArray::number(number), QCryptographicHash::Md5).toHex());
+    return QString::fromLatin1(QCryptographicHash::hash(QByteArray::number(number), QCryptographicHash::Md5).toHex());
 }
 
-void addKikToBackup(ItunesBackupBuilder &builder, const QString &mirrorRoot, KikFixturePlace place,
-                    const QString &accountId)
+void addKikToBackup(ItunesBackupBuilder &builder, const QString &mirrorRoot, KikFixturePlace place, const QString &accountId)
 {
     const bool group = place == KikFixturePlace::Group;
     const QString domain = group ? QStringLiteral("AppDomainGroup-group.com.kik.chat") : QStringLiteral("AppDomain-com.kik.chat");

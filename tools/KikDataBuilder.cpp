@@ -31,8 +31,7 @@ _KikChat *KikDataBuilder::addChat(_KikUser *user)
     return chat;
 }
 
-_KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe,
-                                        _KikUser *sender)
+_KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
 {
     auto *message = new _KikMessage;
     message->id = nextId();

@@ -11,14 +11,16 @@
 class KikDataBuilder
 {
 public:
-    explicit KikDataBuilder(KikDataSet &set) : m_set(set) {}
+    explicit KikDataBuilder(KikDataSet &set)
+        : m_set(set)
+    {
+    }
 
     _KikUser *addUser(const QString &displayName, const QString &jid = QString());
     _KikUser *addGroup(const QString &displayName, const QList<_KikUser *> &members);
     _KikChat *addChat(_KikUser *user);
     // sender: the message's target user (the author of a received group message).
-    _KikMessage *addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe,
-                            _KikUser *sender = nullptr);
+    _KikMessage *addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
     // A message that belongs to no chat.
     _KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
 

@@ -12,17 +12,21 @@ namespace {
 
 void addKikOptions(QCommandLineParser &parser)
 {
-    parser.addOption({QStringLiteral("kik"), QStringLiteral("A Kik container mirror (a folder holding Documents/kik.sqlite) "
-                                                            "to put into the backup; may be repeated, one per account."),
+    parser.addOption({QStringLiteral("kik"),
+                      QStringLiteral("A Kik container mirror (a folder holding Documents/kik.sqlite) "
+                                     "to put into the backup; may be repeated, one per account."),
                       QStringLiteral("folder")});
-    parser.addOption({QStringLiteral("kik-place"), QStringLiteral("documents: AppDomain-com.kik.chat/Documents (older phones); "
-                                                                  "group: AppDomainGroup-group.com.kik.chat/cores/private/ID."),
+    parser.addOption({QStringLiteral("kik-place"),
+                      QStringLiteral("documents: AppDomain-com.kik.chat/Documents (older phones); "
+                                     "group: AppDomainGroup-group.com.kik.chat/cores/private/ID."),
                       QStringLiteral("documents|group"), QStringLiteral("documents")});
-    parser.addOption({QStringLiteral("account"), QStringLiteral("Account id of the --kik folder in the same position "
-                                                                "(group place; 32 hex digits made up when missing)."),
+    parser.addOption({QStringLiteral("account"),
+                      QStringLiteral("Account id of the --kik folder in the same position "
+                                     "(group place; 32 hex digits made up when missing)."),
                       QStringLiteral("id")});
-    parser.addOption({QStringLiteral("kik-wal-messages"), QStringLiteral("Messages added to each Kik store that exist only "
-                                                                         "in its kik.sqlite-wal (changes the given folders)."),
+    parser.addOption({QStringLiteral("kik-wal-messages"),
+                      QStringLiteral("Messages added to each Kik store that exist only "
+                                     "in its kik.sqlite-wal (changes the given folders)."),
                       QStringLiteral("count"), QStringLiteral("0")});
 }
 
@@ -43,7 +47,7 @@ void addKikFolders(const QCommandLineParser &parser, ItunesBackupBuilder &builde
     }
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -52,8 +56,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Writes an iTunes backup folder from folder trees."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("out"), QStringLiteral("Backup folder to write."), QStringLiteral("folder")});
-    parser.addOption({QStringLiteral("password"), QStringLiteral("Encrypt the backup with this password."),
-                      QStringLiteral("password")});
+    parser.addOption(
+        {QStringLiteral("password"), QStringLiteral("Encrypt the backup with this password."), QStringLiteral("password")});
     parser.addOption({QStringLiteral("iterations"), QStringLiteral("Key derivation rounds (default 1000)."),
                       QStringLiteral("count"), QStringLiteral("1000")});
     parser.addOption({QStringLiteral("keybag"),
@@ -68,7 +72,9 @@ int main(int argc, char *argv[])
                       QStringLiteral("File list: mbdb (Manifest.mbdb, the default) or db (Manifest.db, iOS 10 and later; "
                                      "with --password an iOS 10.0/10.1 backup)."),
                       QStringLiteral("mbdb|db"), QStringLiteral("mbdb")});
-    parser.addOption({QStringLiteral("ios"), QStringLiteral("iOS version of the phone (default 9.3.5, or 17.5 for db; an encrypted db of 10.0 or 10.1 keeps Manifest.db plain)."),
+    parser.addOption({QStringLiteral("ios"),
+                      QStringLiteral("iOS version of the phone (default 9.3.5, or 17.5 for db; an encrypted db of 10.0 or 10.1 "
+                                     "keeps Manifest.db plain)."),
                       QStringLiteral("version")});
     parser.addOption({QStringLiteral("unfinished"), QStringLiteral("Write a backup the phone did not finish.")});
     parser.addPositionalArgument(QStringLiteral("domain=folder"),

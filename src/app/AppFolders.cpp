@@ -21,15 +21,14 @@ QString subFolder(const QString &name)
 // Its content is used exactly as written; anything that is not an existing folder is ignored.
 QString redirectedBase()
 {
-    QFile redirect(QDir(roamingBrandFolder()).filePath(QLatin1String(AppConstants::ProductId)
-                                                       + QLatin1String(".redirect")));
+    QFile redirect(QDir(roamingBrandFolder()).filePath(QLatin1String(AppConstants::ProductId) + QLatin1String(".redirect")));
     if (!redirect.open(QIODevice::ReadOnly))
         return QString();
     const QFileInfo target(QString::fromUtf8(redirect.readAll()));
     return target.isDir() ? target.absoluteFilePath() : QString();
 }
 
-} // namespace
+}   // namespace
 
 QString roamingRoot()
 {

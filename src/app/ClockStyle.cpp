@@ -9,7 +9,7 @@ namespace {
 
 std::atomic<ClockStyle> currentStyle{ClockStyle::Default};
 
-} // namespace
+}   // namespace
 
 void setClockStyle(ClockStyle style)
 {

@@ -22,7 +22,7 @@ double luminance(const QColor &colour)
     return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) + 0.0722 * channel(colour.blue());
 }
 
-} // namespace
+}   // namespace
 
 ColourRoles ColourRoles::lightSet()
 {

@@ -18,21 +18,21 @@ struct ColourPair
 struct ColourRoles
 {
     bool dark = false;
-    ColourPair window;       // main window, dialogs, message boxes, the tree of sources
-    QColor windowShade;      // every other row of lists in dialogs, under window.text
-    ColourPair received;     // rows of received messages
-    ColourPair sent;         // rows of sent messages
-    ColourPair match;        // rows that match the message search
-    ColourPair selection;    // selected rows and menu entries
-    ColourPair panel;        // message count, status bar, menus
-    ColourPair header;       // list header (background: top of its gradient)
-    QColor headerFade;       // bottom of the header gradient
-    ColourPair title;        // conversation title row (background: top of its gradient)
+    ColourPair window;      // main window, dialogs, message boxes, the tree of sources
+    QColor windowShade;     // every other row of lists in dialogs, under window.text
+    ColourPair received;    // rows of received messages
+    ColourPair sent;        // rows of sent messages
+    ColourPair match;       // rows that match the message search
+    ColourPair selection;   // selected rows and menu entries
+    ColourPair panel;       // message count, status bar, menus
+    ColourPair header;      // list header (background: top of its gradient)
+    QColor headerFade;      // bottom of the header gradient
+    ColourPair title;       // conversation title row (background: top of its gradient)
     QColor titleFade;
-    ColourPair button;       // background: top of the button gradient
+    ColourPair button;   // background: top of the button gradient
     QColor buttonFade;
     QColor buttonHover, buttonHoverFade;
-    QColor disabledText;     // on panel.background
+    QColor disabledText;   // on panel.background
     QColor border, accent, hoverBorder;
 
     static ColourRoles lightSet();

@@ -17,8 +17,8 @@ void openInExplorer(const QString &path)
 void shellOpen(const QString &target)
 {
     // Local documents are opened by path; anything else (http, mailto) is taken as an address.
-    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
-                                               : QUrl(target, QUrl::TolerantMode);
+    const QUrl url =
+        QFileInfo::exists(target) ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath()) : QUrl(target, QUrl::TolerantMode);
     if (!QDesktopServices::openUrl(url))
         qDebug() << "shellOpen failed:" << target;
 }

@@ -50,7 +50,7 @@ void post(const QByteArray &body)
     });
 }
 
-} // namespace
+}   // namespace
 
 QString encodeReportField(const QString &text)
 {
@@ -62,11 +62,11 @@ QString encodeReportField(const QString &text)
 
 QByteArray errorReportBody(const QString &text)
 {
-    const QString version = QStringLiteral("%1(%2)").arg(QLatin1String(AppConstants::ProductVersion))
-                                                    .arg(AppConstants::ProductBuild);
+    const QString version =
+        QStringLiteral("%1(%2)").arg(QLatin1String(AppConstants::ProductVersion)).arg(AppConstants::ProductBuild);
     const QString body = QStringLiteral("prod=") + encodeReportField(QObject::tr(AppConstants::ProductName))
-                       + QStringLiteral("&ver=") + encodeReportField(version)
-                       + QStringLiteral("&err=") + encodeReportField(scrubPaths(plainReportText(text)));
+                         + QStringLiteral("&ver=") + encodeReportField(version) + QStringLiteral("&err=")
+                         + encodeReportField(scrubPaths(plainReportText(text)));
     return body.toUtf8();
 }
 
@@ -78,8 +78,8 @@ void sendErrorReport(const QString &text)
     const QByteArray body = errorReportBody(text);
     // The client lives on the application's thread; a report from elsewhere is handed over.
     if (QThread::currentThread() != app->thread())
-        QMetaObject::invokeMethod(app, [body] { post(body); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [body] { post(body); }, Qt::QueuedConnection);
     else
         post(body);
 }
-

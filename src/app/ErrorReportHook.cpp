@@ -8,7 +8,7 @@ namespace {
 QMutex reporterMutex;
 ErrorReporter currentReporter;
 
-} // namespace
+}   // namespace
 
 void setErrorReporter(ErrorReporter reporter)
 {

@@ -19,10 +19,9 @@ namespace {
 bool isReservedDeviceName(const QString &base)
 {
     static const QStringList reserved = {
-        QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("CLOCK$"),
-        QStringLiteral("NUL"), QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
-        QStringLiteral("COM4"), QStringLiteral("COM5"), QStringLiteral("COM6"), QStringLiteral("COM7"),
-        QStringLiteral("COM8"), QStringLiteral("COM9"), QStringLiteral("LPT1")};
+        QStringLiteral("CON"),  QStringLiteral("PRN"),  QStringLiteral("AUX"),  QStringLiteral("CLOCK$"), QStringLiteral("NUL"),
+        QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4"),   QStringLiteral("COM5"),
+        QStringLiteral("COM6"), QStringLiteral("COM7"), QStringLiteral("COM8"), QStringLiteral("COM9"),   QStringLiteral("LPT1")};
     return reserved.contains(base, Qt::CaseInsensitive);
 }
 
@@ -67,7 +66,7 @@ bool takenIn(const QStringList &folders, const QString &candidate)
                        [&](const QString &folder) { return entryExists(QDir(folder).filePath(name)); });
 }
 
-} // namespace
+}   // namespace
 
 QString sanitizeFileName(const QString &name)
 {
@@ -122,10 +121,11 @@ QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn)
         if (!entryExists(candidate))
             throw std::runtime_error(QStringLiteral("Cannot create the file %1: %2")
                                          .arg(QDir::toNativeSeparators(candidate), file.errorString())
-                                         .toUtf8().toStdString());
+                                         .toUtf8()
+                                         .toStdString());
     }
-    throw std::runtime_error(QStringLiteral("Cannot find a free name for %1.")
-                                 .arg(QDir::toNativeSeparators(path)).toUtf8().toStdString());
+    throw std::runtime_error(
+        QStringLiteral("Cannot find a free name for %1.").arg(QDir::toNativeSeparators(path)).toUtf8().toStdString());
 }
 
 QString fileWriteProblem(const QFileDevice &file)
@@ -161,14 +161,14 @@ void removeUnfinished(QFile &file)
     QFile::remove(file.fileName());
 }
 
-} // namespace
+}   // namespace
 
 void copyToNewFileThrow(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2")
-                                     .arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw std::runtime_error(fileWriteProblem(out).toUtf8().toStdString());
@@ -184,8 +184,8 @@ void copyToNewFileThrow(const QString &source, const QString &target)
     }
     if (in.error() != QFileDevice::NoError) {
         removeUnfinished(out);
-        throw std::runtime_error(QStringLiteral("Cannot read %1: %2")
-                                     .arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
     }
 }
 
@@ -195,11 +195,16 @@ QString escapeHtml(QString &text)
     // large chat escapes every message.
     const auto escaped = [](QChar c) -> QLatin1String {
         switch (c.unicode()) {
-        case '&': return QLatin1String("&amp;");
-        case '<': return QLatin1String("&lt;");
-        case '>': return QLatin1String("&gt;");
-        case '\n': return QLatin1String("<br/>");
-        default: return QLatin1String();
+        case '&':
+            return QLatin1String("&amp;");
+        case '<':
+            return QLatin1String("&lt;");
+        case '>':
+            return QLatin1String("&gt;");
+        case '\n':
+            return QLatin1String("<br/>");
+        default:
+            return QLatin1String();
         }
     };
     const auto first = std::find_if(text.cbegin(), text.cend(), [&escaped](QChar c) { return !escaped(c).isNull(); });
@@ -234,8 +239,8 @@ QString md5Hex(const QByteArray &bytes, bool asGuid)
 {
     QString hex = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
     if (asGuid && hex.size() == 32) {
-        hex = hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4)
-            + QLatin1Char('-') + hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
+        hex = hex.left(8) + QLatin1Char('-') + hex.mid(8, 4) + QLatin1Char('-') + hex.mid(12, 4) + QLatin1Char('-')
+              + hex.mid(16, 4) + QLatin1Char('-') + hex.mid(20);
     }
     return hex;
 }
@@ -245,8 +250,8 @@ void removeFolderTree(const QString &path)
     QDir dir(path);
     if (!dir.exists())
         return;
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::Files | QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden);
     for (const QFileInfo &entry : entries) {
         // A link to a folder is removed as a link; its target is not ours to empty.
         if (entry.isDir() && !entry.isSymLink())

@@ -26,9 +26,9 @@ QString fileWriteReason(const QFileDevice &file);
 // program's words when the source cannot be read or the target not made or not written whole
 // (a full disk); a part written is removed.
 void copyToNewFileThrow(const QString &source, const QString &target);
-QString escapeHtml(QString &text);           // changes the argument and returns a copy
-QString escapeHtml(const QString &text);     // convenience for temporaries
+QString escapeHtml(QString &text);         // changes the argument and returns a copy
+QString escapeHtml(const QString &text);   // convenience for temporaries
 QString md5Hex(const QString &text);
 QString md5Hex(const QByteArray &bytes, bool asGuid);
 void removeFolderTree(const QString &path);
-QString styleSheet();                        // ":style.css" in the colours of ColourRoles::current()
+QString styleSheet();   // ":style.css" in the colours of ColourRoles::current()

@@ -120,7 +120,7 @@ void removeOldestFiles(const QString &folder, int limit)
         QFile::remove(dir.filePath(files.at(i)));
 }
 
-} // namespace
+}   // namespace
 
 void setupLogging(const QString &folder, int limit, bool echoDebug)
 {

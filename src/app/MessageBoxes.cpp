@@ -53,15 +53,14 @@ void styleBox(QMessageBox &box)
     box.installEventFilter(new WinMovable(&box));
 }
 
-} // namespace
+}   // namespace
 
 void setMessageBoxTestHook(MessageBoxTestHook hook)
 {
     testHook() = std::move(hook);
 }
 
-QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
-                                       QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons)
 {
     logBox(icon, text);
     if (testHook())
@@ -70,8 +69,7 @@ QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &te
     QMessageBox box(icon, QObject::tr(AppConstants::ProductName), text, QMessageBox::NoButton, nullptr,
                     Qt::Dialog | Qt::FramelessWindowHint);
     styleBox(box);
-    for (const QMessageBox::StandardButton button :
-         {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
+    for (const QMessageBox::StandardButton button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Ok, QMessageBox::Cancel}) {
         if (buttons.testFlag(button))
             box.addButton(button);
     }
@@ -141,6 +139,6 @@ bool askQuestion(const QString &text)
 void reportError(const QString &detail)
 {
     const QString text = QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ").arg(detail)
-                       + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
+                         + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
     showCritical(text);
 }

@@ -5,8 +5,7 @@
 #include <functional>
 
 // Every message box of the program: modal, frameless, styled and draggable.
-QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
-                                       QMessageBox::StandardButtons buttons);
+QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons);
 // A box with buttons of the caller's own texts (the second one only when given): true when
 // the first (accept) button closed it. With a second button, Return,
 // Escape and closing the box choose that one. The test hook answers it with Yes or Ok for that button.

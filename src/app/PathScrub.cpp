@@ -20,7 +20,7 @@ QString replaceKnownRoots(QString text)
     return text;
 }
 
-} // namespace
+}   // namespace
 
 QString scrubPaths(const QString &text)
 {
@@ -28,9 +28,9 @@ QString scrubPaths(const QString &text)
     static const QRegularExpression quoted(QStringLiteral("([\"'])[^\"'\\r\\n]*[/\\\\][^\"'\\r\\n]*\\1"));
     // The start of an absolute path (not the slashes of "http://" or of a closing tag), up to
     // the next space; words after a space that hold a separator too are taken as its rest.
-    static const QRegularExpression absolute(QStringLiteral(
-        "(?:(?<![\\w.:/<])/|\\b[A-Za-z]:[\\\\/]|\\\\\\\\|~[\\\\/]|\\bfile:/+)[^\\s\"'<>]*"
-        "(?:[ ]+[^\\s\"'<>]*[/\\\\][^\\s\"'<>]*)*"));
+    static const QRegularExpression absolute(
+        QStringLiteral("(?:(?<![\\w.:/<])/|\\b[A-Za-z]:[\\\\/]|\\\\\\\\|~[\\\\/]|\\bfile:/+)[^\\s\"'<>]*"
+                       "(?:[ ]+[^\\s\"'<>]*[/\\\\][^\\s\"'<>]*)*"));
     QString scrubbed = replaceKnownRoots(text);
     scrubbed.replace(quoted, QStringLiteral("\\1") + Placeholder + QStringLiteral("\\1"));
     scrubbed.replace(absolute, Placeholder);

@@ -17,12 +17,11 @@ Enum storedChoice(const QSettings &settings, const char *key, Enum fallback, Enu
     return ok && value >= 0 && value <= int(last) ? Enum(value) : fallback;
 }
 
-} // namespace
+}   // namespace
 
 std::unique_ptr<QSettings> programSettings()
 {
-    return std::make_unique<QSettings>(QDir(dataFolder()).filePath(QStringLiteral("settings.ini")),
-                                       QSettings::IniFormat);
+    return std::make_unique<QSettings>(QDir(dataFolder()).filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
 }
 
 Preferences Preferences::load()

@@ -32,7 +32,7 @@ QString notPrivateText(const QString &path)
         .arg(QDir::toNativeSeparators(path));
 }
 
-} // namespace
+}   // namespace
 
 QString privateCachePath(const QString &name)
 {

@@ -4,5 +4,4 @@
 // std::exception: a handler for errors never takes a cancel for a failure, and only the
 // worker's top level (runTask, src/workers/TaskRun.h) turns it into the cancel report.
 class TaskCanceled
-{
-};
+{ };

@@ -50,7 +50,7 @@ QString productId()
     return QLatin1String(AppConstants::ProductId);
 }
 
-} // namespace
+}   // namespace
 
 bool updateChecksWanted()
 {

@@ -13,7 +13,7 @@ namespace {
 #define PARLEWICK_EXPANDED_TEXT(x) PARLEWICK_TEXT(x)
 constexpr char BuildVendorHost[] = PARLEWICK_EXPANDED_TEXT(PARLEWICK_VENDOR_HOST);
 
-} // namespace
+}   // namespace
 
 QString vendorHost()
 {

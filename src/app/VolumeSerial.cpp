@@ -19,8 +19,7 @@ quint32 volumeSerial(const QStorageInfo &storage)
 {
     DWORD serial = 0;
     const QString root = QDir::toNativeSeparators(storage.rootPath());
-    if (!GetVolumeInformationW(reinterpret_cast<LPCWSTR>(root.utf16()), nullptr, 0, &serial, nullptr, nullptr,
-                               nullptr, 0))
+    if (!GetVolumeInformationW(reinterpret_cast<LPCWSTR>(root.utf16()), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0))
         return UnknownVolumeSerial;
     return quint32(serial);
 }
@@ -50,7 +49,8 @@ quint32 volumeSerial(const QStorageInfo &storage)
         if (fromUuid != UnknownVolumeSerial)
             return fromUuid;
     }
-    struct stat info {};
+    struct stat info
+    { };
     if (::stat(QFile::encodeName(storage.rootPath()).constData(), &info) == 0 && info.st_dev != 0)
         return quint32(quint64(info.st_dev) ^ (quint64(info.st_dev) >> 32));
     return UnknownVolumeSerial;
@@ -58,7 +58,7 @@ quint32 volumeSerial(const QStorageInfo &storage)
 
 #endif
 
-} // namespace
+}   // namespace
 
 quint32 volumeSerialFromUuid(const QString &uuid)
 {

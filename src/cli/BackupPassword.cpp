@@ -18,8 +18,8 @@ QString fromFileThrow(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("Cannot read the password file %1: %2")
-                                     .arg(path, file.errorString()).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString()).toStdString());
     // Read one byte more than allowed: a device or a huge file is refused, not read forever.
     QByteArray bytes = file.read(kMaxPasswordFileSize + 1);
     if (bytes.size() > kMaxPasswordFileSize)
@@ -49,8 +49,10 @@ QString promptWithoutEcho()
 {
     if (tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
         return QString();
-    struct sigaction onInterrupt {};
-    struct sigaction previous {};
+    struct sigaction onInterrupt
+    { };
+    struct sigaction previous
+    { };
     onInterrupt.sa_handler = restoreTerminalAndCancel;
     sigemptyset(&onInterrupt.sa_mask);
     sigaction(SIGINT, &onInterrupt, &previous);
@@ -72,12 +74,11 @@ QString promptWithoutEcho()
     return QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
 }
 
-} // namespace
+}   // namespace
 
 QCommandLineOption passwordFileOption()
 {
-    return QCommandLineOption(QStringLiteral("password-file"),
-                              QStringLiteral("Read the backup password from FILE."),
+    return QCommandLineOption(QStringLiteral("password-file"), QStringLiteral("Read the backup password from FILE."),
                               QStringLiteral("FILE"));
 }
 

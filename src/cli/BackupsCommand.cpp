@@ -28,10 +28,9 @@ public:
     QString summary() const override { return QStringLiteral("List the iTunes backups found on this computer."); }
     QString description() const override
     {
-        return QStringLiteral(
-            "One backup per line, newest first, tab-separated: display name, backup date (ISO 8601),\n"
-            "encrypted (0 or 1), absolute path, iOS version, finished or unfinished (an unfinished\n"
-            "backup cannot be loaded). Without --root the places iTunes uses are searched.");
+        return QStringLiteral("One backup per line, newest first, tab-separated: display name, backup date (ISO 8601),\n"
+                              "encrypted (0 or 1), absolute path, iOS version, finished or unfinished (an unfinished\n"
+                              "backup cannot be loaded). Without --root the places iTunes uses are searched.");
     }
     QList<QCommandLineOption> options() const override
     {
@@ -44,8 +43,7 @@ public:
     {
         if (!args.positionalArguments().isEmpty())
             throw CliUsageError(QStringLiteral("backups takes no arguments"));
-        const QStringList roots = args.isSet(QStringLiteral("root")) ? args.values(QStringLiteral("root"))
-                                                                     : backupRootFolders();
+        const QStringList roots = args.isSet(QStringLiteral("root")) ? args.values(QStringLiteral("root")) : backupRootFolders();
         QList<ListedBackup> listed;
         for (const QString &root : roots) {
             if (const QString problem = backupRootProblem(root); !problem.isEmpty())
@@ -59,13 +57,12 @@ public:
                     printErr(QStringLiteral("load %1 error. %2").arg(folder, plainText(QString::fromUtf8(error.what()))));
                     continue;
                 }
-                const QString date = backup.backupDate().isValid()
-                                         ? backup.backupDate().toUTC().toString(Qt::ISODate) : QString();
-                listed.append({backup.backupDate(), QStringList{tabField(backup.displayName()), date,
-                                                                QString::number(backup.encrypted() ? 1 : 0),
-                                                                tabField(backup.folder()),
-                                                                tabField(backup.productVersion()),
-                                                                finishedText(backup)}.join(QLatin1Char('\t'))});
+                const QString date =
+                    backup.backupDate().isValid() ? backup.backupDate().toUTC().toString(Qt::ISODate) : QString();
+                listed.append({backup.backupDate(),
+                               QStringList{tabField(backup.displayName()), date, QString::number(backup.encrypted() ? 1 : 0),
+                                           tabField(backup.folder()), tabField(backup.productVersion()), finishedText(backup)}
+                                   .join(QLatin1Char('\t'))});
             }
         }
         // Newest first; backups of the same date keep the order they were found in.
@@ -79,4 +76,4 @@ public:
 
 const CliRegistration<BackupsCommand> registration;
 
-} // namespace
+}   // namespace

@@ -20,10 +20,9 @@ namespace {
     throw std::runtime_error(text.toStdString());
 }
 
-} // namespace
+}   // namespace
 
-QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args,
-                                               QString *password)
+QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCommandLineParser &args, QString *password)
 {
     if (!QFileInfo(folder).isDir())
         fail(QStringLiteral("The folder %1 does not exist.").arg(folder));

@@ -21,7 +21,7 @@ QString optionSynopsis(const QCommandLineOption &option)
     return synopsis;
 }
 
-} // namespace
+}   // namespace
 
 CliUsageError::CliUsageError(const QString &message)
     : std::runtime_error(message.toStdString())

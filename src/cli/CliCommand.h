@@ -12,9 +12,9 @@
 // Exit codes of parlewick-cli.
 enum CliExitCode {
     CliExitOk = 0,
-    CliExitFailed = 1,     // the operation failed; the message is on stderr
-    CliExitUsage = 2,      // the command line was wrong
-    CliExitCanceled = 130  // Ctrl-C
+    CliExitFailed = 1,      // the operation failed; the message is on stderr
+    CliExitUsage = 2,       // the command line was wrong
+    CliExitCanceled = 130   // Ctrl-C
 };
 
 // A command line the tool cannot use (missing argument, unknown option...): exit code 2.
@@ -40,9 +40,9 @@ public:
     virtual ~CliCommand() = default;
 
     virtual QString name() const = 0;
-    virtual QString summary() const = 0;                          // one line in the tool's help
-    virtual QString arguments() const { return QString(); }       // positional part of the usage line
-    virtual QString description() const { return QString(); }     // more text for the command's help
+    virtual QString summary() const = 0;                        // one line in the tool's help
+    virtual QString arguments() const { return QString(); }     // positional part of the usage line
+    virtual QString description() const { return QString(); }   // more text for the command's help
     virtual QList<QCommandLineOption> options() const { return {}; }
     // Commands that draw (PDF pages need fonts) run under a QGuiApplication, offscreen.
     virtual bool needsGuiApplication() const { return false; }

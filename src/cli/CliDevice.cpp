@@ -22,7 +22,7 @@ namespace {
     throw std::runtime_error(text.toStdString());
 }
 
-} // namespace
+}   // namespace
 
 DeviceDescription connectedDeviceThrow(const QString &udid)
 {
@@ -46,8 +46,7 @@ DeviceDescription connectedDeviceThrow(const QString &udid)
 }
 
 // The steps of mirrorDeviceKikThrow.
-static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QCommandLineParser &args,
-                                   const QString &account)
+static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account)
 {
     DeviceKikMirror mirror;
     {
@@ -56,7 +55,8 @@ static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QComma
         runTaskThrow(progress, direct);
         if (!direct.useBackup()) {
             if (!account.isEmpty())
-                fail(QStringLiteral("This iPhone serves Kik's app container, which holds no other accounts: leave out --account."));
+                fail(QStringLiteral(
+                    "This iPhone serves Kik's app container, which holds no other accounts: leave out --account."));
             mirror.appFolder = direct.appFolder();
             return mirror;
         }
@@ -72,8 +72,7 @@ static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QComma
     return mirror;
 }
 
-DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
-                                     const QString &account)
+DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account)
 {
     // Ctrl-C at any moment, also between the tasks, stops the mirroring.
     DeviceKikMirror mirror;

@@ -23,8 +23,7 @@ struct DeviceKikMirror
 // container over house_arrest, or through a device backup when the phone keeps it closed (an
 // encrypted one takes its password as readBackupPasswordThrow does; account picks one of several
 // Kik accounts). Progress on stderr; Ctrl-C raises CliCanceled.
-DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args,
-                                     const QString &account);
+DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account);
 
 // Makes a device backup of the phone into the temporary backup folder, as the window does, and
 // returns its folder (<temporary backup folder>/<UDID>). Progress on stderr; Ctrl-C raises

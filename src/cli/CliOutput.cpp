@@ -15,7 +15,7 @@ void print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-} // namespace
+}   // namespace
 
 void printOut(const QString &text)
 {

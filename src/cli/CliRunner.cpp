@@ -67,7 +67,7 @@ int runCommand(CliCommand &command, const QStringList &arguments)
     }
 }
 
-} // namespace
+}   // namespace
 
 int runCli(const QStringList &arguments)
 {

@@ -5,8 +5,8 @@
 #include "app/PrivateCache.h"
 #include "cli/BackupPassword.h"
 #include "cli/CliBackup.h"
-#include "cli/CliDevice.h"
 #include "cli/CliCommand.h"
+#include "cli/CliDevice.h"
 #include "cli/CliOutput.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
@@ -106,31 +106,32 @@ KikDataSetPtr loadSourceThrow(const QCommandLineParser &args, QLatin1StringView 
     return loadBackupThrow(args.value(kBackup), args.value(accountOption), args);
 }
 
-} // namespace
+}   // namespace
 
 QList<QCommandLineOption> CliSource::options()
 {
-    return {QCommandLineOption(kDb, QStringLiteral("Read the local database NAME."), QStringLiteral("NAME")),
-            QCommandLineOption(kDbPath, QStringLiteral("Read the local database in folder DIR."), QStringLiteral("DIR")),
-            QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
-            QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
-            QCommandLineOption(kDevice, QStringLiteral("Read Kik's files on the connected iPhone UDID."), QStringLiteral("UDID")),
-            accountOption(), passwordFileOption()};
+    return {
+        QCommandLineOption(kDb, QStringLiteral("Read the local database NAME."), QStringLiteral("NAME")),
+        QCommandLineOption(kDbPath, QStringLiteral("Read the local database in folder DIR."), QStringLiteral("DIR")),
+        QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
+        QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
+        QCommandLineOption(kDevice, QStringLiteral("Read Kik's files on the connected iPhone UDID."), QStringLiteral("UDID")),
+        accountOption(),
+        passwordFileOption()};
 }
 
 QString CliSource::optionsHelp()
 {
-    return QStringLiteral(
-        "SOURCE is one of:\n"
-        "  --db NAME      a local database in the data folder\n"
-        "  --db-path DIR  a local database folder anywhere\n"
-        "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
-        "  --backup DIR   an iTunes backup (an encrypted one asks for its password); with several\n"
-        "                 Kik accounts in it, --account ID picks one\n"
-        "  --device UDID  the connected iPhone UDID: Kik's container when the iPhone serves it, else\n"
-        "                 a device backup of the iPhone (an encrypted one asks for its password;\n"
-        "                 --account ID as with --backup)\n"
-        "Folders named here are only read, never written.");
+    return QStringLiteral("SOURCE is one of:\n"
+                          "  --db NAME      a local database in the data folder\n"
+                          "  --db-path DIR  a local database folder anywhere\n"
+                          "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
+                          "  --backup DIR   an iTunes backup (an encrypted one asks for its password); with several\n"
+                          "                 Kik accounts in it, --account ID picks one\n"
+                          "  --device UDID  the connected iPhone UDID: Kik's container when the iPhone serves it, else\n"
+                          "                 a device backup of the iPhone (an encrypted one asks for its password;\n"
+                          "                 --account ID as with --backup)\n"
+                          "Folders named here are only read, never written.");
 }
 
 KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)

@@ -58,8 +58,8 @@ void runStepThrow(ConsoleProgress &progress, QThread &worker)
 
 // The phone keeps Kik's container closed: the changed files go into the device backup the
 // load made, and that backup goes back onto the phone.
-void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const DeviceKikMirror &mirror,
-                                     const IOSFileItemList &files, const QCommandLineParser &args)
+void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const DeviceKikMirror &mirror, const IOSFileItemList &files,
+                                     const QCommandLineParser &args)
 {
     // The phone needs an encrypted backup's password to restore it; only one that unlocked the
     // backup here is handed on, so a wrong one stops before anything reaches the phone.
@@ -76,7 +76,7 @@ void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const Devi
     runTaskThrow(progress, restore);
 }
 
-} // namespace
+}   // namespace
 
 DeviceDescription deviceToTransferToThrow(const QString &udid, const QCommandLineParser &args)
 {

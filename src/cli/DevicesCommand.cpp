@@ -47,4 +47,4 @@ public:
 
 const CliRegistration<DevicesCommand> registration;
 
-} // namespace
+}   // namespace

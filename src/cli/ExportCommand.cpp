@@ -16,7 +16,7 @@ const QString ChatOption = QStringLiteral("chat");
 
 const CliRegistration<ExportCommand> registration;
 
-} // namespace
+}   // namespace
 
 ExportCommand::ExportCommand()
     : ExportCommand(Source{CliSource::options(), &CliSource::loadThrow, CliSource::optionsHelp()})
@@ -30,11 +30,11 @@ ExportCommand::ExportCommand(Source source)
 
 QString ExportCommand::description() const
 {
-    return (m_source.help.isEmpty() ? QString() : m_source.help + QStringLiteral("\n\n")) + QStringLiteral(
-        "Text, Word (a text file named .doc) and CSV go into the file PATH, which gets the format's\n"
-        "suffix when it has none. PDF and HTML give one file per chat in the folder named after PATH\n"
-        "without its suffix, followed by \"-pdf\" or \"-html\". Names the chat NAME to export only\n"
-        "that chat (its shown name or its Kik address).");
+    return (m_source.help.isEmpty() ? QString() : m_source.help + QStringLiteral("\n\n"))
+           + QStringLiteral("Text, Word (a text file named .doc) and CSV go into the file PATH, which gets the format's\n"
+                            "suffix when it has none. PDF and HTML give one file per chat in the folder named after PATH\n"
+                            "without its suffix, followed by \"-pdf\" or \"-html\". Names the chat NAME to export only\n"
+                            "that chat (its shown name or its Kik address).");
 }
 
 QList<QCommandLineOption> ExportCommand::options() const

@@ -15,20 +15,20 @@ public:
     QString summary() const override { return QStringLiteral("Copy Kik's files out of an iTunes backup or an iPhone."); }
     QString description() const override
     {
-        return QStringLiteral(
-            "Writes Kik's store (Documents/kik.sqlite and its side files) and the folders attachments,\n"
-            "content_manager and profpix into OUT/com.kik.chat, decrypting an encrypted backup. A\n"
-            "Documents folder already there is replaced. Prints the folder written. When the backup\n"
-            "holds several Kik accounts, --account ID picks one (without it the accounts are listed).\n"
-            "With --device UDID a device backup of the connected iPhone is made first and read the same\n"
-            "way (an encrypted one asks for its password).");
+        return QStringLiteral("Writes Kik's store (Documents/kik.sqlite and its side files) and the folders attachments,\n"
+                              "content_manager and profpix into OUT/com.kik.chat, decrypting an encrypted backup. A\n"
+                              "Documents folder already there is replaced. Prints the folder written. When the backup\n"
+                              "holds several Kik accounts, --account ID picks one (without it the accounts are listed).\n"
+                              "With --device UDID a device backup of the connected iPhone is made first and read the same\n"
+                              "way (an encrypted one asks for its password).");
     }
     QList<QCommandLineOption> options() const override
     {
-        return {QCommandLineOption(QStringLiteral("backup"), QStringLiteral("The iTunes backup folder."), QStringLiteral("DIR")),
-                QCommandLineOption(QStringLiteral("device"), QStringLiteral("The connected iPhone UDID."), QStringLiteral("UDID")),
-                QCommandLineOption(QStringLiteral("out"), QStringLiteral("Where to write com.kik.chat."), QStringLiteral("DIR")),
-                accountOption(), passwordFileOption()};
+        return {
+            QCommandLineOption(QStringLiteral("backup"), QStringLiteral("The iTunes backup folder."), QStringLiteral("DIR")),
+            QCommandLineOption(QStringLiteral("device"), QStringLiteral("The connected iPhone UDID."), QStringLiteral("UDID")),
+            QCommandLineOption(QStringLiteral("out"), QStringLiteral("Where to write com.kik.chat."), QStringLiteral("DIR")),
+            accountOption(), passwordFileOption()};
     }
 
     int run(const QCommandLineParser &args) override
@@ -41,11 +41,12 @@ public:
         const QString folder = fromDevice ? deviceBackupThrow(connectedDeviceThrow(args.value(QStringLiteral("device"))))
                                           : args.value(QStringLiteral("backup"));
         const auto backup = openBackupThrow(folder, args);
-        printOut(QDir::toNativeSeparators(extractKikThrow(backup, args.value(QStringLiteral("out")), args.value(QStringLiteral("account")))));
+        printOut(QDir::toNativeSeparators(
+            extractKikThrow(backup, args.value(QStringLiteral("out")), args.value(QStringLiteral("account")))));
         return CliExitOk;
     }
 };
 
 const CliRegistration<ExtractCommand> registration;
 
-} // namespace
+}   // namespace

@@ -68,4 +68,4 @@ public:
 
 const CliRegistration<FilesCommand> registration;
 
-} // namespace
+}   // namespace

@@ -17,16 +17,15 @@ public:
     QString description() const override
     {
         return CliSource::optionsHelp()
-               + QStringLiteral(
-                   "\n\nThe local database NAME in the data folder is made when it does not exist; an existing one\n"
-                   "gets what it lacks (users, chats, messages), nothing in it is changed or removed. Ctrl-C\n"
-                   "stops the import and leaves the database as it was.");
+               + QStringLiteral("\n\nThe local database NAME in the data folder is made when it does not exist; an existing one\n"
+                                "gets what it lacks (users, chats, messages), nothing in it is changed or removed. Ctrl-C\n"
+                                "stops the import and leaves the database as it was.");
     }
     QList<QCommandLineOption> options() const override
     {
         return CliSource::options()
-               + QList<QCommandLineOption>{QCommandLineOption(
-                   kInto, QStringLiteral("The local database to back up into."), QStringLiteral("NAME"))};
+               + QList<QCommandLineOption>{
+                   QCommandLineOption(kInto, QStringLiteral("The local database to back up into."), QStringLiteral("NAME"))};
     }
 
     int run(const QCommandLineParser &args) override
@@ -45,4 +44,4 @@ public:
 
 const CliRegistration<ImportCommand> registration;
 
-} // namespace
+}   // namespace

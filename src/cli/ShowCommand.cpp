@@ -28,11 +28,21 @@ QByteArray jsonString(const QString &text)
     out += QLatin1Char('"');
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '"': out += QLatin1String("\\\""); break;
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
         default:
             // DEL and the C1 controls too: some terminals take U+009B for the start of a sequence.
             if (c.category() == QChar::Other_Control)
@@ -63,13 +73,11 @@ void write(const QByteArray &bytes)
 
 QByteArray jsonMessage(const _KikMessage *message)
 {
-    return QByteArrayLiteral("{\"id\": ") + QByteArray::number(message->id)
-           + QByteArrayLiteral(", \"uid\": ") + jsonString(message->uid)
-           + QByteArrayLiteral(", \"ts\": ") + jsonTime(message->ts)
-           + QByteArrayLiteral(", \"was_me\": ") + jsonBool(message->was_me)
-           + QByteArrayLiteral(", \"sender\": ") + jsonString(AbsTextFileExport::nameColumn(message))
-           + QByteArrayLiteral(", \"text\": ") + jsonString(messageDisplayText(message))
-           + QByteArrayLiteral(", \"app_id\": ") + jsonString(message->app_id)
+    return QByteArrayLiteral("{\"id\": ") + QByteArray::number(message->id) + QByteArrayLiteral(", \"uid\": ")
+           + jsonString(message->uid) + QByteArrayLiteral(", \"ts\": ") + jsonTime(message->ts)
+           + QByteArrayLiteral(", \"was_me\": ") + jsonBool(message->was_me) + QByteArrayLiteral(", \"sender\": ")
+           + jsonString(AbsTextFileExport::nameColumn(message)) + QByteArrayLiteral(", \"text\": ")
+           + jsonString(messageDisplayText(message)) + QByteArrayLiteral(", \"app_id\": ") + jsonString(message->app_id)
            + QByteArrayLiteral(", \"content_id\": ") + jsonString(message->content_id) + '}';
 }
 
@@ -81,11 +89,10 @@ void writeJson(const QList<_KikChat *> &chats)
         KikMessageList messages = chat->messages;
         sortMessages(messages);
         QByteArray head = c == 0 ? "\n" : ",\n";
-        head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id)
-                + QByteArrayLiteral(", \"name\": ") + jsonString(chatDisplayName(chat))
-                + QByteArrayLiteral(", \"jid\": ") + jsonString(chat->user ? chat->user->jid : QString())
-                + QByteArrayLiteral(", \"is_group\": ") + jsonBool(chat->user && chat->user->is_group)
-                + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
+        head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id) + QByteArrayLiteral(", \"name\": ")
+                + jsonString(chatDisplayName(chat)) + QByteArrayLiteral(", \"jid\": ")
+                + jsonString(chat->user ? chat->user->jid : QString()) + QByteArrayLiteral(", \"is_group\": ")
+                + jsonBool(chat->user && chat->user->is_group) + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
                 + QByteArrayLiteral(", \"messages\": [");
         write(head);
         for (qsizetype m = 0; m < messages.size(); ++m)
@@ -139,10 +146,10 @@ public:
     QList<QCommandLineOption> options() const override
     {
         return CliSource::options()
-               + QList<QCommandLineOption>{
-                   QCommandLineOption(kChat, QStringLiteral("Only the chat whose name or Kik address is NAME."),
-                                      QStringLiteral("NAME")),
-                   QCommandLineOption(kJson, QStringLiteral("Print JSON instead of text."))};
+               + QList<QCommandLineOption>{QCommandLineOption(kChat,
+                                                              QStringLiteral("Only the chat whose name or Kik address is NAME."),
+                                                              QStringLiteral("NAME")),
+                                           QCommandLineOption(kJson, QStringLiteral("Print JSON instead of text."))};
     }
 
     int run(const QCommandLineParser &args) override
@@ -164,4 +171,4 @@ public:
 
 const CliRegistration<ShowCommand> registration;
 
-} // namespace
+}   // namespace

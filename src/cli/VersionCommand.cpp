@@ -23,4 +23,4 @@ public:
 
 const CliRegistration<VersionCommand> registration;
 
-} // namespace
+}   // namespace

@@ -16,7 +16,7 @@ const char kUpdateSql[] = "update manifest set last_date=? where file_name = ? c
 const char kInsertSql[] = "insert into manifest(file_name,last_date) values(?,?)";
 const char kDeleteSql[] = "delete from manifest where file_name=?";
 
-} // namespace
+}   // namespace
 
 FileCacheDb::FileCacheDb(const QString &path)
     : m_path(path)

@@ -27,12 +27,30 @@ QString Sqlite3Cursor::columnName(int index) const
     return m_statement ? m_statement->columnName(index) : QString();
 }
 
-bool Sqlite3Cursor::isNull(const QString &name) const { return isNull(columnIndex(name)); }
-int Sqlite3Cursor::getInt(const QString &name) const { return getInt(columnIndex(name)); }
-qint64 Sqlite3Cursor::getInt64(const QString &name) const { return getInt64(columnIndex(name)); }
-double Sqlite3Cursor::getDouble(const QString &name) const { return getDouble(columnIndex(name)); }
-QString Sqlite3Cursor::getText(const QString &name) const { return getText(columnIndex(name)); }
-QByteArray Sqlite3Cursor::getBlob(const QString &name) const { return getBlob(columnIndex(name)); }
+bool Sqlite3Cursor::isNull(const QString &name) const
+{
+    return isNull(columnIndex(name));
+}
+int Sqlite3Cursor::getInt(const QString &name) const
+{
+    return getInt(columnIndex(name));
+}
+qint64 Sqlite3Cursor::getInt64(const QString &name) const
+{
+    return getInt64(columnIndex(name));
+}
+double Sqlite3Cursor::getDouble(const QString &name) const
+{
+    return getDouble(columnIndex(name));
+}
+QString Sqlite3Cursor::getText(const QString &name) const
+{
+    return getText(columnIndex(name));
+}
+QByteArray Sqlite3Cursor::getBlob(const QString &name) const
+{
+    return getBlob(columnIndex(name));
+}
 
 bool Sqlite3Cursor::isNull(int index) const
 {

@@ -60,8 +60,8 @@ void Sqlite3DB::close()
 {
     if (!m_db)
         return;
-    rollbackTran();   // never commit half a job
-    m_cache.reset();  // finalizes every statement; open cursors are detached
+    rollbackTran();    // never commit half a job
+    m_cache.reset();   // finalizes every statement; open cursors are detached
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_path.clear();
@@ -130,8 +130,7 @@ int Sqlite3DB::exec(const QString &sql, QString *error)
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (error)
-        *error = rc == SQLITE_OK ? QString()
-                                 : QString::fromUtf8(message ? message : sqlite3_errstr(rc));
+        *error = rc == SQLITE_OK ? QString() : QString::fromUtf8(message ? message : sqlite3_errstr(rc));
     sqlite3_free(message);
     return rc;
 }
@@ -162,8 +161,7 @@ QList<Sqlite3Column> Sqlite3DB::tbCols(const QString &table)
 {
     QList<Sqlite3Column> columns;
     Sqlite3Cursor cursor = queryThrow(
-        Sqlite3Sql("select name, type, \"notnull\", pk, dflt_value from pragma_table_info(?) order by cid")
-            .addTextParam(table));
+        Sqlite3Sql("select name, type, \"notnull\", pk, dflt_value from pragma_table_info(?) order by cid").addTextParam(table));
     while (cursor.moveNext()) {
         Sqlite3Column column;
         column.name = cursor.getText(0);

@@ -29,17 +29,20 @@ QString describedFailure(int code, const QString &file)
     // often one that found no room.
     if (code == SQLITE_IOERR_WRITE)
         return QStringLiteral("The database %1 could not be written: the disk is full, the file is too large "
-                              "for it, or the disk reported an error. Nothing was changed.").arg(name);
+                              "for it, or the disk reported an error. Nothing was changed.")
+            .arg(name);
     switch (code & 0xff) {
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("The file %1 is damaged or is not a database.").arg(name);
     case SQLITE_FULL:
         return QStringLiteral("The disk is full: %1 could not be written. Nothing was changed; "
-                              "make room and try again.").arg(name);
+                              "make room and try again.")
+            .arg(name);
     case SQLITE_CANTOPEN:
         return QStringLiteral("The database %1 cannot be opened: it is missing, or its folder "
-                              "cannot be read or written.").arg(name);
+                              "cannot be read or written.")
+            .arg(name);
     case SQLITE_IOERR:
         return QStringLiteral("The database %1 could not be read or written: the disk reported an error.").arg(name);
     case SQLITE_READONLY:
@@ -47,20 +50,20 @@ QString describedFailure(int code, const QString &file)
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("The database %1 is in use by another task or program. Try again "
-                              "when it has finished.").arg(name);
+                              "when it has finished.")
+            .arg(name);
     default:
         return QString();
     }
 }
 
-} // namespace
+}   // namespace
 
 std::runtime_error sqliteError(const QString &message, const QString &context)
 {
     QString text = message;
     if (!context.isEmpty()) {
-        QString shown = context.size() > kMaxContext ? context.left(kMaxContext) + QStringLiteral("...")
-                                                     : context;
+        QString shown = context.size() > kMaxContext ? context.left(kMaxContext) + QStringLiteral("...") : context;
         text += QStringLiteral("<br/>") + shown.toHtmlEscaped();
     }
     return std::runtime_error(text.toUtf8().toStdString());
@@ -85,6 +88,5 @@ std::runtime_error sqliteError(sqlite3 *db, const QString &context)
     const int system = sqlite3_system_errno(db);
     if ((code & 0xff) == SQLITE_IOERR && (system == ENOSPC || system == EDQUOT || system == EFBIG))
         code = SQLITE_FULL;
-    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(db)),
-                       QString::fromUtf8(file ? file : ""), context);
+    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(db)), QString::fromUtf8(file ? file : ""), context);
 }

@@ -4,7 +4,9 @@
 #include "db/Sqlite3Statement.h"
 
 Sqlite3Prepared::Sqlite3Prepared(Sqlite3DB &db, const QByteArray &sql)
-    : m_db(db), m_sql(sql), m_statement(nullptr, &Sqlite3Statement::endLease)
+    : m_db(db)
+    , m_sql(sql)
+    , m_statement(nullptr, &Sqlite3Statement::endLease)
 {
 }
 

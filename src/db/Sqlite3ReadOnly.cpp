@@ -21,7 +21,7 @@ bool hasData(const QString &path)
     return info.isFile() && info.size() > 0;
 }
 
-} // namespace
+}   // namespace
 
 std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path, const CopyFolderMaker &newCopyFolder)
 {

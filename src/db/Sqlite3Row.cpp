@@ -67,8 +67,8 @@ Sqlite3Sql Sqlite3Row::insertSql(const QString &table, const QSet<QString> &only
     } else {
         QStringList marks;
         marks.fill(QStringLiteral("?"), names.size());
-        text += QLatin1Char('(') + names.join(QLatin1Char(',')) + QStringLiteral(") values(")
-            + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+        text += QLatin1Char('(') + names.join(QLatin1Char(',')) + QStringLiteral(") values(") + marks.join(QLatin1Char(','))
+                + QLatin1Char(')');
     }
     Sqlite3Sql sql(text);
     for (const QVariant &value : values)

@@ -5,9 +5,11 @@
 
 #include <sqlite3.h>
 
-Sqlite3Statement::Sqlite3Statement(sqlite3_stmt *stmt, const QByteArray &sql,
-                                   Sqlite3StatementCache *cache, bool cached)
-    : m_stmt(stmt), m_sql(sql), m_cache(cache), m_cached(cached)
+Sqlite3Statement::Sqlite3Statement(sqlite3_stmt *stmt, const QByteArray &sql, Sqlite3StatementCache *cache, bool cached)
+    : m_stmt(stmt)
+    , m_sql(sql)
+    , m_cache(cache)
+    , m_cached(cached)
 {
 }
 
@@ -29,8 +31,7 @@ void Sqlite3Statement::bindThrow(const QVariantList &params)
     checkOpenThrow();
     const int expected = sqlite3_bind_parameter_count(m_stmt);
     if (expected != params.size())
-        throw sqliteError(QStringLiteral("The statement takes %1 parameters but %2 were given.")
-                              .arg(expected).arg(params.size()),
+        throw sqliteError(QStringLiteral("The statement takes %1 parameters but %2 were given.").arg(expected).arg(params.size()),
                           QString::fromUtf8(m_sql));
     for (int i = 0; i < params.size(); ++i)
         bindOneThrow(i + 1, params.at(i));
@@ -70,9 +71,9 @@ void Sqlite3Statement::bindOneThrow(int position, const QVariant &value)
         bindBlobThrow(position, value.toByteArray());
         break;
     default:
-        throw sqliteError(QStringLiteral("Parameter %1 has the unsupported type %2.")
-                              .arg(position).arg(QString::fromLatin1(value.typeName())),
-                          QString::fromUtf8(m_sql));
+        throw sqliteError(
+            QStringLiteral("Parameter %1 has the unsupported type %2.").arg(position).arg(QString::fromLatin1(value.typeName())),
+            QString::fromUtf8(m_sql));
     }
 }
 
@@ -105,8 +106,7 @@ void Sqlite3Statement::bindTextThrow(int position, const QString &value)
     checkOpenThrow();
     m_bound.append(value.toUtf8());
     const QByteArray &text = m_bound.last();
-    checkBindThrow(sqlite3_bind_text64(m_stmt, position, text.constData(), quint64(text.size()), SQLITE_STATIC,
-                                       SQLITE_UTF8));
+    checkBindThrow(sqlite3_bind_text64(m_stmt, position, text.constData(), quint64(text.size()), SQLITE_STATIC, SQLITE_UTF8));
 }
 
 void Sqlite3Statement::bindBlobThrow(int position, const QByteArray &value)
@@ -152,8 +152,7 @@ bool Sqlite3Statement::stepThrow()
 
 void Sqlite3Statement::runThrow()
 {
-    while (stepThrow()) {
-    }
+    while (stepThrow()) { }
 }
 
 int Sqlite3Statement::columnCount() const

@@ -65,7 +65,7 @@ private:
     sqlite3_stmt *m_stmt;
     QByteArray m_sql;
     Sqlite3StatementCache *m_cache;
-    bool m_cached;        // the cache's entry for m_sql (else an extra, finalized on return)
+    bool m_cached;   // the cache's entry for m_sql (else an extra, finalized on return)
     bool m_leased = false;
     bool m_hasRow = false;
     bool m_done = false;

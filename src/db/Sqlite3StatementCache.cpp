@@ -19,7 +19,8 @@ bool onlyBlanks(const char *text, const char *end)
 }
 
 Sqlite3StatementCache::Sqlite3StatementCache(sqlite3 *db, int capacity)
-    : m_db(db), m_capacity(qMax(1, capacity))
+    : m_db(db)
+    , m_capacity(qMax(1, capacity))
 {
 }
 
@@ -64,8 +65,7 @@ Sqlite3Statement *Sqlite3StatementCache::prepareThrow(const QByteArray &sql, boo
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
     const char *end = sql.constData() + sql.size();
-    if (sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT,
-                           &stmt, &tail) != SQLITE_OK)
+    if (sqlite3_prepare_v3(m_db, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt, &tail) != SQLITE_OK)
         throw sqliteError(m_db, QString::fromUtf8(sql));
     if (!stmt)
         throw sqliteError(QStringLiteral("The SQL text holds no statement."), QString::fromUtf8(sql));

@@ -21,7 +21,7 @@ bool readHashAt(QIODevice &in, QVariantHash &hash, int depth);
 bool writeValueAt(QIODevice &out, const QVariant &value, int depth);
 bool readValueAt(QIODevice &in, QVariant &value, int depth);
 
-template<typename T>
+template <typename T>
 bool writeLittleEndian(QIODevice &out, T v)
 {
     char bytes[sizeof(T)];
@@ -29,7 +29,7 @@ bool writeLittleEndian(QIODevice &out, T v)
     return out.write(bytes, sizeof(T)) == qint64(sizeof(T));
 }
 
-template<typename T>
+template <typename T>
 bool readLittleEndian(QIODevice &in, T &v)
 {
     char bytes[sizeof(T)];
@@ -49,8 +49,8 @@ bool isHashLike(const QVariant &value)
 bool isListLike(const QVariant &value)
 {
     const int type = value.typeId();
-    return type != QMetaType::QString && type != QMetaType::QByteArray
-        && value.canConvert<QVariantList>() && !value.canConvert<QVariantHash>();
+    return type != QMetaType::QString && type != QMetaType::QByteArray && value.canConvert<QVariantList>()
+           && !value.canConvert<QVariantHash>();
 }
 
 QByteArray tinyKvAt(const QVariantHash &hash, int depth)

@@ -24,7 +24,7 @@ quint64 firstWord(const QByteArray &bytes)
     return bytes.size() >= 8 ? qFromLittleEndian<quint64>(bytes.constData()) : 0;
 }
 
-} // namespace
+}   // namespace
 
 AfcChannel::AfcChannel(int socket)
     : m_socket(socket)
@@ -114,7 +114,8 @@ QByteArray AfcChannel::receiveAnswer(quint64 *status)
     }
     default:
         fail(QStringLiteral("read AFC failed, Unknown operation code received %1, param1=%2.")
-                 .arg(operation).arg(firstWord(rest)));
+                 .arg(operation)
+                 .arg(firstWord(rest)));
     }
 }
 

@@ -12,9 +12,19 @@ class AfcChannel
 {
 public:
     enum Operation : quint64 {
-        Status = 1, Data = 2, ReadDirectory = 3, RemovePath = 8, MakeDirectory = 9, GetFileInfo = 10,
-        FileOpen = 13, FileOpenResult = 14, FileRead = 15, FileWrite = 16, FileTellResult = 19,
-        FileClose = 20, RenamePath = 24,
+        Status = 1,
+        Data = 2,
+        ReadDirectory = 3,
+        RemovePath = 8,
+        MakeDirectory = 9,
+        GetFileInfo = 10,
+        FileOpen = 13,
+        FileOpenResult = 14,
+        FileRead = 15,
+        FileWrite = 16,
+        FileTellResult = 19,
+        FileClose = 20,
+        RenamePath = 24,
     };
     enum OpenMode : quint64 { ReadOnly = 1, WriteOnlyCreateTruncate = 3 };
     // The status that says a path does not exist (AFC_E_OBJECT_NOT_FOUND).
@@ -41,8 +51,8 @@ public:
     QByteArray receiveAnswer(quint64 *status = nullptr);
     QByteArray request(quint64 operation, const QByteArray &payload, quint64 *status = nullptr);
 
-    static QByteArray word(quint64 value);                     // 8 bytes, little-endian
-    static QByteArray pathArgument(const QString &path);       // UTF-8 + NUL
+    static QByteArray word(quint64 value);                 // 8 bytes, little-endian
+    static QByteArray pathArgument(const QString &path);   // UTF-8 + NUL
 
 private:
     quint64 packetNumber() const;

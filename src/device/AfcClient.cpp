@@ -37,8 +37,7 @@ void vendContainer(int socket, const QString &bundleId)
 // A name that, joined to its folder, stays one entry inside it.
 bool isPlainName(const QString &name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..")
-        && !name.contains(QLatin1Char('/'));
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && !name.contains(QLatin1Char('/'));
 }
 
 QString joined(const QString &folder, const QString &name)
@@ -46,7 +45,7 @@ QString joined(const QString &folder, const QString &name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-} // namespace
+}   // namespace
 
 AfcClient::AfcClient(MobileDeviceHandle *device)
     : m_device(device)
@@ -123,7 +122,8 @@ bool AfcClient::openFile(const QString &path, quint64 mode, AfcFile *file)
     if (!file)
         return false;
     try {
-        const QByteArray answer = channelThrow(AfcChannel::FileOpen).request(AfcChannel::FileOpen, AfcChannel::word(mode) + AfcChannel::pathArgument(path));
+        const QByteArray answer = channelThrow(AfcChannel::FileOpen)
+                                      .request(AfcChannel::FileOpen, AfcChannel::word(mode) + AfcChannel::pathArgument(path));
         const quint64 handle = answer.size() >= 8 ? qFromLittleEndian<quint64>(answer.constData()) : 0;
         if (handle == 0)
             return false;
@@ -147,7 +147,8 @@ bool AfcClient::openWrite(const QString &path, AfcFile *file)
 
 QStringList AfcClient::listDirectoryThrow(const QString &path)
 {
-    const QByteArray answer = channelThrow(AfcChannel::ReadDirectory).request(AfcChannel::ReadDirectory, AfcChannel::pathArgument(path));
+    const QByteArray answer =
+        channelThrow(AfcChannel::ReadDirectory).request(AfcChannel::ReadDirectory, AfcChannel::pathArgument(path));
     QStringList names;
     for (const QByteArray &name : answer.split('\0')) {
         if (!name.isEmpty())
@@ -178,8 +179,8 @@ AfcFileInfo AfcClient::fileInfo(const QString &path)
     }
     // Any other answer is no proof of absence: taken for one, a store would be copied without its log.
     if (status != 0)
-        throw std::runtime_error(QStringLiteral("can not read the details of %1 on the iPhone (AFC status %2).")
-                                     .arg(path).arg(status).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("can not read the details of %1 on the iPhone (AFC status %2).").arg(path).arg(status).toStdString());
     return AfcFileInfo::fromAnswer(path, answer);
 }
 

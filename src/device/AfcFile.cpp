@@ -12,7 +12,7 @@ namespace {
 constexpr int kReadBlock = 65536;
 constexpr int kWriteBlock = 32768;
 
-} // namespace
+}   // namespace
 
 AfcFile::~AfcFile()
 {
@@ -36,8 +36,8 @@ int AfcFile::read(char *buffer, int length)
     try {
         while (total < length) {
             const int block = std::min(length - total, kReadBlock);
-            const QByteArray answer = m_channel->request(AfcChannel::FileRead,
-                                                         AfcChannel::word(m_handle) + AfcChannel::word(quint64(block)));
+            const QByteArray answer =
+                m_channel->request(AfcChannel::FileRead, AfcChannel::word(m_handle) + AfcChannel::word(quint64(block)));
             if (answer.isEmpty())
                 break;
             // Never more than was asked for, whatever the phone sends.

@@ -19,7 +19,7 @@ QDateTime fromNanoseconds(const QByteArray &text)
     return QDateTime::fromMSecsSinceEpoch(qint64(milliseconds));
 }
 
-} // namespace
+}   // namespace
 
 AfcFileInfo AfcFileInfo::fromAnswer(const QString &path, const QByteArray &answer)
 {

@@ -8,10 +8,10 @@
 // not be queried.
 struct AfcFileInfo
 {
-    QString path;          // as asked
-    qint64 size = 0;       // "st_size"
-    QDateTime modified;    // "st_mtime" (nanoseconds since 1970); invalid when absent
-    QString type;          // "st_ifmt": "S_IFREG", "S_IFDIR", others for links and devices
+    QString path;         // as asked
+    qint64 size = 0;      // "st_size"
+    QDateTime modified;   // "st_mtime" (nanoseconds since 1970); invalid when absent
+    QString type;         // "st_ifmt": "S_IFREG", "S_IFDIR", others for links and devices
 
     bool exists() const { return !type.isEmpty(); }
     bool isFile() const { return type == QLatin1String("S_IFREG"); }

@@ -31,8 +31,7 @@ QString knownDeviceErrorText(int code)
 
 const QString &connectionLostText()
 {
-    static const QString text =
-        QStringLiteral("The connection to the iPhone was lost. Reconnect the iPhone and try again.");
+    static const QString text = QStringLiteral("The connection to the iPhone was lost. Reconnect the iPhone and try again.");
     return text;
 }
 
@@ -68,7 +67,7 @@ QString withLines(const QString &output, const QString &reason)
     return said.isEmpty() ? reason : said + QLatin1Char('\n') + reason;
 }
 
-} // namespace
+}   // namespace
 
 int backupToolDeviceError(const QString &output, int exitCode)
 {
@@ -96,8 +95,7 @@ void judgeBackupToolRun(const BackupToolRun &run)
     if (run.phoneLeft)
         throw BackupToolError(connectionLostText(), 0, true);
     if (run.crashed)
-        throw BackupToolError(withLines(run.output, QStringLiteral("%1 stopped unexpectedly.").arg(run.toolName)), 0,
-                              false);
+        throw BackupToolError(withLines(run.output, QStringLiteral("%1 stopped unexpectedly.").arg(run.toolName)), 0, false);
     if (run.exitCode == 0) {
         if (run.backupFinished)
             return;

@@ -11,7 +11,9 @@ class BackupToolError : public std::runtime_error
 {
 public:
     BackupToolError(const QString &message, int deviceError, bool known)
-        : std::runtime_error(message.toStdString()), m_deviceError(deviceError), m_known(known)
+        : std::runtime_error(message.toStdString())
+        , m_deviceError(deviceError)
+        , m_known(known)
     {
     }
     int deviceError() const { return m_deviceError; }   // N of "ErrorCode N", 0 when none

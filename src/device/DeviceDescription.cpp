@@ -9,9 +9,8 @@ DeviceDescription describeDeviceThrow(MobileDeviceHandle *device)
     DeviceDescription description;
     description.handle = device;
     const QList<CFType> values = mobiledevice_copy_values(
-        device, {QStringLiteral("UniqueDeviceID"), QStringLiteral("DeviceName"),
-                 QStringLiteral("MobileSubscriberCountryCode"), QStringLiteral("ProductVersion"),
-                 QStringLiteral("ProductType")});
+        device, {QStringLiteral("UniqueDeviceID"), QStringLiteral("DeviceName"), QStringLiteral("MobileSubscriberCountryCode"),
+                 QStringLiteral("ProductVersion"), QStringLiteral("ProductType")});
     description.udid = values.value(0).toQString();
     description.deviceName = values.value(1).toQString();
     description.mobileSubscriberCountryCode = values.value(2).toQString();

@@ -30,8 +30,7 @@ void deliver(const MobileDeviceSubscription *subscription, const char *slot, Mob
 {
     if (!subscription->receiver || !slot)
         return;
-    if (!QMetaObject::invokeMethod(subscription->receiver, slot, Qt::AutoConnection,
-                                   Q_ARG(void *, static_cast<void *>(handle))))
+    if (!QMetaObject::invokeMethod(subscription->receiver, slot, Qt::AutoConnection, Q_ARG(void *, static_cast<void *>(handle))))
         qDebug() << "device notification: the receiver has no slot" << slot;
 }
 
@@ -68,7 +67,7 @@ void onDeviceEvent(const idevice_event_t *event, void *context)
     }
 }
 
-} // namespace
+}   // namespace
 
 void mobiledevice_subscribe(MobileDeviceSubscription *subscription)
 {

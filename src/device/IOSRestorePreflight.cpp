@@ -14,7 +14,7 @@ QString warningText(const QString &text, const QString &picture)
     return QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(text, picture);
 }
 
-} // namespace
+}   // namespace
 
 QString IOSRestorePreflight::warning(MobileDeviceHandle *device) const
 {

@@ -15,7 +15,7 @@ namespace {
 
 const char kLabel[] = "Parlewick";
 
-} // namespace
+}   // namespace
 
 LockdownSession::LockdownSession(MobileDeviceHandle *device)
     : m_device(device)
@@ -60,8 +60,7 @@ int LockdownSession::open(QString *error)
     } else if ((code = MD_FUNCTION(lockdownd_client_new)(m_link.get(), &m_client, kLabel)) != LOCKDOWN_E_SUCCESS
                || (code = MD_FUNCTION(lockdownd_query_type)(m_client, nullptr)) != LOCKDOWN_E_SUCCESS) {
         failedStep = "AMDeviceConnect";
-    } else if (readHostId().isEmpty()
-               && (code = MD_FUNCTION(lockdownd_pair)(m_client, nullptr)) != LOCKDOWN_E_SUCCESS) {
+    } else if (readHostId().isEmpty() && (code = MD_FUNCTION(lockdownd_pair)(m_client, nullptr)) != LOCKDOWN_E_SUCCESS) {
         failedStep = "AMDevicePair";
     } else if ((code = MD_FUNCTION(lockdownd_validate_pair)(m_client, nullptr)) != LOCKDOWN_E_SUCCESS) {
         failedStep = "AMDeviceValidatePairing";

@@ -18,7 +18,7 @@ QLibrary &mobileDeviceLibrary()
     return library;
 }
 
-} // namespace
+}   // namespace
 
 bool loadMobileDeviceFrameworks(QString *error)
 {

@@ -25,7 +25,7 @@ Registry &registry()
     return *instance;
 }
 
-} // namespace
+}   // namespace
 
 MobileDeviceHandle::MobileDeviceHandle(const QString &udid)
     : m_udid(udid)
@@ -45,8 +45,7 @@ MobileDeviceHandle::Link MobileDeviceHandle::link() const
         return {};
     if (!m_link) {
         idevice_t device = nullptr;
-        const int rc = MD_FUNCTION(idevice_new_with_options)(&device, m_udid.toUtf8().constData(),
-                                                            IDEVICE_LOOKUP_USBMUX);
+        const int rc = MD_FUNCTION(idevice_new_with_options)(&device, m_udid.toUtf8().constData(), IDEVICE_LOOKUP_USBMUX);
         if (rc != IDEVICE_E_SUCCESS || !device) {
             qDebug() << "idevice_new" << m_udid << "failed:" << rc;
             return {};

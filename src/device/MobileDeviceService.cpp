@@ -35,11 +35,11 @@ OpenServices &openServices()
 QString startFailure(MobileDeviceHandle *device, const QString &name, int code)
 {
     return QStringLiteral("<br/><br/>device:%1 <br/><br/>").arg(mobiledevice_device_description(device))
-         + QStringLiteral("Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.<br/>")
-         + QStringLiteral("Error code: AMDeviceStartService(%1)=%2").arg(name).arg(code);
+           + QStringLiteral("Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.<br/>")
+           + QStringLiteral("Error code: AMDeviceStartService(%1)=%2").arg(name).arg(code);
 }
 
-} // namespace
+}   // namespace
 
 int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name)
 {

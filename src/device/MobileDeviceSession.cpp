@@ -26,7 +26,7 @@ OpenSessions &openSessions()
     return instance;
 }
 
-} // namespace
+}   // namespace
 
 int mobiledevice_connect(MobileDeviceHandle *device, QString *error)
 {
@@ -76,8 +76,7 @@ QString mobiledevice_device_description(MobileDeviceHandle *device)
     try {
         const QList<CFType> values = mobiledevice_copy_values(
             device, {QStringLiteral("DeviceName"), QStringLiteral("ProductType"), QStringLiteral("ProductVersion")});
-        return QStringLiteral("%1, %2, iOS %3")
-            .arg(values.at(0).toQString(), values.at(1).toQString(), values.at(2).toQString());
+        return QStringLiteral("%1, %2, iOS %3").arg(values.at(0).toQString(), values.at(1).toQString(), values.at(2).toQString());
     } catch (const std::exception &e) {
         qDebug() << "mobiledevice_device_description:" << e.what();
         return QString();

@@ -19,8 +19,7 @@ void mobiledevice_disconnect(MobileDeviceHandle *device);
 // The values of keys in one session, parallel to keys (a null value where the phone has
 // none). An empty domain means none; an empty key asks for the whole domain as one
 // dictionary. A session that cannot be opened raises its text.
-QList<CFType> mobiledevice_copy_values(MobileDeviceHandle *device, const QStringList &keys,
-                                       const QString &domain = QString());
+QList<CFType> mobiledevice_copy_values(MobileDeviceHandle *device, const QStringList &keys, const QString &domain = QString());
 
 // "name, product type, iOS version", as shown in service errors; empty when unreadable.
 QString mobiledevice_device_description(MobileDeviceHandle *device);

@@ -22,14 +22,13 @@ QString quoted(const QByteArray &xml)
 
 [[noreturn]] void failReceiving(const char *what, qint64 received, const CFType &request)
 {
-    QString text = QStringLiteral("mobiledevice_recmsg(%1) error, received length: %2.")
-                       .arg(QLatin1String(what)).arg(received);
+    QString text = QStringLiteral("mobiledevice_recmsg(%1) error, received length: %2.").arg(QLatin1String(what)).arg(received);
     if (!request.isNull())
         text += QLatin1Char('\n') + quoted(request.toPlistData(CFType::XmlFormat));
     fail(text);
 }
 
-} // namespace
+}   // namespace
 
 void mobiledevice_sendmsg(int socket, const CFType &message, int timeoutMs)
 {

@@ -16,7 +16,7 @@ bool retryable(int error)
     return error == EINTR || error == EAGAIN || error == EWOULDBLOCK;
 }
 
-} // namespace
+}   // namespace
 
 WaitResult wait(int socket, bool forWriting, int timeoutMs)
 {
@@ -86,4 +86,4 @@ qint64 receiveAppend(int socket, QByteArray *buffer, qint64 length, int timeoutM
     return received;
 }
 
-} // namespace ServiceSocket
+}   // namespace ServiceSocket

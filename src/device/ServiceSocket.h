@@ -25,4 +25,4 @@ qint64 receive(int socket, char *buffer, qint64 length, int timeoutMs);
 // announced by the peer costs memory only once the bytes are really there.
 qint64 receiveAppend(int socket, QByteArray *buffer, qint64 length, int timeoutMs);
 
-} // namespace ServiceSocket
+}   // namespace ServiceSocket

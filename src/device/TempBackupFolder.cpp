@@ -37,8 +37,7 @@ void rememberRoot(const QString &root)
 
 bool canWriteAtRoot(const QString &root)
 {
-    const QString probe =
-        QDir(root).filePath(QStringLiteral("__test%1").arg(QDateTime::currentMSecsSinceEpoch()));
+    const QString probe = QDir(root).filePath(QStringLiteral("__test%1").arg(QDateTime::currentMSecsSinceEpoch()));
     if (!QDir().mkdir(probe))
         return false;
     QDir().rmdir(probe);
@@ -50,11 +49,10 @@ bool canWriteAtRoot(const QString &root)
 bool isLocalDisk(const QStorageInfo &volume)
 {
     static const QList<QByteArray> pseudo = {
-        "tmpfs", "devtmpfs", "ramfs", "proc", "sysfs", "overlay", "squashfs", "devpts", "cgroup", "cgroup2",
-        "securityfs", "pstore", "bpf", "tracefs", "debugfs", "configfs", "fusectl", "mqueue", "hugetlbfs",
-        "autofs", "efivarfs", "binfmt_misc", "nsfs", "iso9660", "udf"};
-    if (!volume.isValid() || !volume.isReady() || volume.isReadOnly()
-        || pseudo.contains(volume.fileSystemType()))
+        "tmpfs",     "devtmpfs",   "ramfs",    "proc",        "sysfs",   "overlay", "squashfs", "devpts",  "cgroup",
+        "cgroup2",   "securityfs", "pstore",   "bpf",         "tracefs", "debugfs", "configfs", "fusectl", "mqueue",
+        "hugetlbfs", "autofs",     "efivarfs", "binfmt_misc", "nsfs",    "iso9660", "udf"};
+    if (!volume.isValid() || !volume.isReady() || volume.isReadOnly() || pseudo.contains(volume.fileSystemType()))
         return false;
     const QString root = volume.rootPath();
     return !root.startsWith(QLatin1String("/media/")) && !root.startsWith(QLatin1String("/run/"));
@@ -65,7 +63,7 @@ QString joinedWithFolderName(const QString &root)
     return QDir::cleanPath(QDir(root).filePath(QLatin1String(TempBackupFolderName)));
 }
 
-} // namespace
+}   // namespace
 
 QString rememberedTempBackupFolder()
 {

@@ -50,7 +50,7 @@ QString lineBuffered(const QString &program, QStringList *args)
     return stdbuf;
 }
 
-} // namespace
+}   // namespace
 
 backup2tool::backup2tool(void *device, const QString &udid, const QString &backupRoot)
     : m_device(static_cast<MobileDeviceHandle *>(device))
@@ -121,8 +121,7 @@ bool backup2tool::infoPlistListsApps() const
 bool backup2tool::backupFinished() const
 {
     const QString status = QDir(m_backupRoot).filePath(m_udid + QStringLiteral("/Status.plist"));
-    return CFType::fromPlistFile(status).value(QStringLiteral("SnapshotState")).toQString() ==
-           QLatin1String("finished");
+    return CFType::fromPlistFile(status).value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
 }
 
 void backup2tool::sendPassword(QProcess &process)
@@ -157,8 +156,7 @@ int backup2tool::estimateDurationSeconds() const
     if (!m_device)
         return kUnknownEstimateSeconds;
     try {
-        const CFType usage =
-            mobiledevice_copy_values(m_device, {QString()}, QStringLiteral("com.apple.disk_usage")).value(0);
+        const CFType usage = mobiledevice_copy_values(m_device, {QString()}, QStringLiteral("com.apple.disk_usage")).value(0);
         const CFType total = usage.value(QStringLiteral("TotalDataCapacity"));
         const CFType available = usage.value(QStringLiteral("AmountDataAvailable"));
         if (total.isNumber() && available.isNumber())

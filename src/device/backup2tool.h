@@ -20,8 +20,8 @@ enum backup2tool_op : qint32 {
 // Drives the external backup tool (idevicebackup2, or the program PARLEWICK_BACKUP_TOOL names)
 // for one phone: runs it to the end, reports the progress it prints (or one estimated from the
 // phone's used storage), stops it on a cancel or when it goes on long after the phone has left,
-// and turns a failure into a BackupToolError in the user's words. The tool keeps a backup in <backup root>/<UDID>, the layout the program reads as
-// an iTunes backup.
+// and turns a failure into a BackupToolError in the user's words. The tool keeps a backup in <backup root>/<UDID>, the layout the
+// program reads as an iTunes backup.
 class backup2tool : public QObject
 {
     Q_OBJECT

@@ -9,7 +9,7 @@
 struct AesCbcDecryptor::State
 {
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    ~State() { EVP_CIPHER_CTX_free(ctx); }  // wipes the key schedule
+    ~State() { EVP_CIPHER_CTX_free(ctx); }   // wipes the key schedule
 };
 
 AesCbcDecryptor::AesCbcDecryptor(const QByteArray &key, const QByteArray &iv)
@@ -35,8 +35,7 @@ void AesCbcDecryptor::decrypt(const uchar *in, uchar *out, size_t length)
     for (size_t done = 0; done < length;) {
         const size_t piece = std::min(length - done, kPiece);
         int produced = 0;
-        if (EVP_DecryptUpdate(m_state->ctx, out + done, &produced, in + done, int(piece)) != 1
-            || size_t(produced) != piece)
+        if (EVP_DecryptUpdate(m_state->ctx, out + done, &produced, in + done, int(piece)) != 1 || size_t(produced) != piece)
             throw std::runtime_error("AES-256-CBC decryption failed");
         done += piece;
     }

@@ -8,7 +8,7 @@
 struct AesCbcEncryptor::State
 {
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    ~State() { EVP_CIPHER_CTX_free(ctx); }  // wipes the key schedule
+    ~State() { EVP_CIPHER_CTX_free(ctx); }   // wipes the key schedule
 };
 
 AesCbcEncryptor::AesCbcEncryptor(const QByteArray &key, const QByteArray &iv)

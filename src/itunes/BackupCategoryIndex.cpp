@@ -14,16 +14,19 @@ bool isMediaExtension(const QString &extension)
 
 bool isHomeDatabase(const QString &path)
 {
-    static const QStringList known = {
-        QStringLiteral("Library/SMS/sms.db"), QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
-        QStringLiteral("Library/AddressBook/AddressBookImages.sqlitedb"), QStringLiteral("Library/Notes/notes.sqlite"),
-        QStringLiteral("Library/Calendar/Calendar.sqlitedb"), QStringLiteral("Library/Calendar/Extras.db"),
-        QStringLiteral("Library/Voicemail/voicemail.db"), QStringLiteral("Library/Safari/Bookmarks.db"),
-        QStringLiteral("Library/CallHistoryDB/CallHistory.storedata")};
+    static const QStringList known = {QStringLiteral("Library/SMS/sms.db"),
+                                      QStringLiteral("Library/AddressBook/AddressBook.sqlitedb"),
+                                      QStringLiteral("Library/AddressBook/AddressBookImages.sqlitedb"),
+                                      QStringLiteral("Library/Notes/notes.sqlite"),
+                                      QStringLiteral("Library/Calendar/Calendar.sqlitedb"),
+                                      QStringLiteral("Library/Calendar/Extras.db"),
+                                      QStringLiteral("Library/Voicemail/voicemail.db"),
+                                      QStringLiteral("Library/Safari/Bookmarks.db"),
+                                      QStringLiteral("Library/CallHistoryDB/CallHistory.storedata")};
     return known.contains(path);
 }
 
-} // namespace
+}   // namespace
 
 void BackupCategoryIndex::add(const QByteArray &domain, const QString &path, const _BackupFileNode *node)
 {
@@ -49,10 +52,8 @@ void BackupCategoryIndex::add(const QByteArray &domain, const QString &path, con
 void BackupCategoryIndex::addCameraRoll(const QString &path, const _BackupFileNode *node)
 {
     static const QRegularExpression photo(QStringLiteral("^Media/DCIM/\\d+APPLE/[^/\\.]+(\\.[^/\\.]+)"));
-    static const QRegularExpression metadata(
-        QStringLiteral("^Media/PhotoData/MetaData/DCIM/\\d+APPLE/([^/\\.]+)(\\.[^/\\.]+)"));
-    static const QRegularExpression thumbnail(
-        QStringLiteral("^Media/DCIM/\\.THMB/[^/]+/\\d+APPLE___([^/\\.]+)(\\.[^/\\.]+)"));
+    static const QRegularExpression metadata(QStringLiteral("^Media/PhotoData/MetaData/DCIM/\\d+APPLE/([^/\\.]+)(\\.[^/\\.]+)"));
+    static const QRegularExpression thumbnail(QStringLiteral("^Media/DCIM/\\.THMB/[^/]+/\\d+APPLE___([^/\\.]+)(\\.[^/\\.]+)"));
     if (!path.startsWith(QLatin1String("Media/")))
         return;
     if (auto match = photo.match(path); match.hasMatch()) {

@@ -12,13 +12,13 @@ class BackupCategoryIndex
 {
 public:
     enum Category {
-        Photo,           // CameraRollDomain, key: path
-        PhotoMetadata,   // CameraRollDomain, key: file name
-        PhotoThumbnail,  // CameraRollDomain, key: file name after "NNNAPPLE___"
-        Voicemail,       // HomeDomain, key: the number of "Library/Voicemail/N.amr"
-        SmsAttachment,   // HomeDomain, key: "/var/mobile/" + path, as the messages database names it
-        Recording,       // MediaDomain, key: file name
-        Database,        // key: path
+        Photo,            // CameraRollDomain, key: path
+        PhotoMetadata,    // CameraRollDomain, key: file name
+        PhotoThumbnail,   // CameraRollDomain, key: file name after "NNNAPPLE___"
+        Voicemail,        // HomeDomain, key: the number of "Library/Voicemail/N.amr"
+        SmsAttachment,    // HomeDomain, key: "/var/mobile/" + path, as the messages database names it
+        Recording,        // MediaDomain, key: file name
+        Database,         // key: path
         CategoryCount
     };
 

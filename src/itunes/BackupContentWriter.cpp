@@ -97,17 +97,18 @@ qint64 plainLengthThrow(const QString &path, const QByteArray &key)
     return pkcs7Unpad(last) ? size - kBlockBytes + last.size() : -1;
 }
 
-} // namespace
+}   // namespace
 
 struct BackupContentWriter::Existing
 {
     bool found = false;
-    QByteArray blob;  // Manifest.db: the row's archive as it is
+    QByteArray blob;   // Manifest.db: the row's archive as it is
     _MbdbRecord rec;
 };
 
 BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
-    : m_backup(backup), m_staging(backup.folder())
+    : m_backup(backup)
+    , m_staging(backup.folder())
 {
     // One writer at a time: a second would take the first's staged files for those of a run
     // that died. The lock lies in the data folder, never in the backup.
@@ -211,8 +212,8 @@ quint8 BackupContentWriter::findSiblingClassThrow(const QString &domain, const Q
         return false;
     };
     if (m_filesDb) {
-        Sqlite3Cursor rows = m_db->queryThrow(
-            Sqlite3Sql("SELECT relativePath, file FROM Files WHERE domain=? AND flags=1").addParam(domain));
+        Sqlite3Cursor rows =
+            m_db->queryThrow(Sqlite3Sql("SELECT relativePath, file FROM Files WHERE domain=? AND flags=1").addParam(domain));
         while (rows.moveNext()) {
             _MbdbRecord rec;
             if (MbFileArchive::decode(rows.getBlob(1), rec) && rec.protectionClass != 0
@@ -246,7 +247,7 @@ void BackupContentWriter::putFileThrow(const QString &localFile, const QString &
     const Existing existing = existingFileThrow(name);
     const QFileInfo info(localFile);
     const quint32 modified = quint32(info.lastModified().toSecsSinceEpoch());
-    quint8 protectionClass = existing.found ? existing.rec.protectionClass
+    quint8 protectionClass = existing.found            ? existing.rec.protectionClass
                              : (m_filesDb || m_keybag) ? siblingClassThrow(domain, path)
                                                        : kOldDefaultFileClass;
     QByteArray keyField = existing.rec.encryptionKey.bytes;
@@ -278,8 +279,7 @@ void BackupContentWriter::putFileThrow(const QString &localFile, const QString &
         return;
     }
     if (existing.found) {
-        const QByteArray blob =
-            MbFileArchive::withNewContent(existing.blob, quint64(info.size()), modified, digest);
+        const QByteArray blob = MbFileArchive::withNewContent(existing.blob, quint64(info.size()), modified, digest);
         m_db->executeThrow(Sqlite3Sql("UPDATE Files SET file=? WHERE fileID=?").addParam(blob).addParam(name));
         return;
     }
@@ -296,8 +296,8 @@ void BackupContentWriter::addFolderRowsThrow(const QString &domain, const QStrin
 {
     ManifestFilesDbWriter writer(*m_db);
     for (QString folder = parentOf(path); !folder.isEmpty(); folder = parentOf(folder)) {
-        Sqlite3Cursor row = m_db->queryThrow(
-            Sqlite3Sql("SELECT 1 FROM Files WHERE fileID=?").addParam(backupFileName(domain, folder)));
+        Sqlite3Cursor row =
+            m_db->queryThrow(Sqlite3Sql("SELECT 1 FROM Files WHERE fileID=?").addParam(backupFileName(domain, folder)));
         if (!row.moveNext())
             writer.putRowThrow(newRecord(domain, folder, 040755, time));
     }

@@ -55,14 +55,14 @@ private:
     void checkStoredThrow(const QString &name, const _MbdbRecord &rec, const QString &copy) const;
 
     const BackupManifest &m_backup;
-    std::unique_ptr<QLockFile> m_lock;            // held while this writer lives
-    bool m_filesDb = false;                       // Manifest.db, else Manifest.mbdb
-    QSharedPointer<const BackupKeybag> m_keybag;  // set for an encrypted backup
-    std::unique_ptr<QTemporaryDir> m_work;        // private: plain copies and encrypted files
+    std::unique_ptr<QLockFile> m_lock;             // held while this writer lives
+    bool m_filesDb = false;                        // Manifest.db, else Manifest.mbdb
+    QSharedPointer<const BackupKeybag> m_keybag;   // set for an encrypted backup
+    std::unique_ptr<QTemporaryDir> m_work;         // private: plain copies and encrypted files
     BackupFileStaging m_staging;
-    MbdbIndex m_index;                            // Manifest.mbdb
-    std::unique_ptr<Sqlite3DB> m_db;              // the private copy of Manifest.db
-    MbdbIndex m_before;                           // the list as it was, to tell new gaps from old
-    QHash<QString, quint8> m_siblingClasses;      // domain-folder -> class of the files there
-    QHash<QString, QString> m_written;            // backup name of each file put in -> its staged copy
+    MbdbIndex m_index;                         // Manifest.mbdb
+    std::unique_ptr<Sqlite3DB> m_db;           // the private copy of Manifest.db
+    MbdbIndex m_before;                        // the list as it was, to tell new gaps from old
+    QHash<QString, quint8> m_siblingClasses;   // domain-folder -> class of the files there
+    QHash<QString, QString> m_written;         // backup name of each file put in -> its staged copy
 };

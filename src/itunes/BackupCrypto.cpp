@@ -24,14 +24,13 @@ const uchar *bytesOf(const QByteArray &bytes)
     return reinterpret_cast<const uchar *>(bytes.constData());
 }
 
-QByteArray pbkdf2(const EVP_MD *digest, const QByteArray &password, const QByteArray &salt, quint32 iterations,
-                  int length)
+QByteArray pbkdf2(const EVP_MD *digest, const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
 {
     if (iterations < 1 || iterations > quint32(std::numeric_limits<int>::max()) || length < 1)
         return QByteArray();
     QByteArray out(length, '\0');
-    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), bytesOf(salt), int(salt.size()),
-                          int(iterations), digest, length, reinterpret_cast<uchar *>(out.data()))
+    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), bytesOf(salt), int(salt.size()), int(iterations), digest,
+                          length, reinterpret_cast<uchar *>(out.data()))
         != 1) {
         wipeBytes(out);
         return QByteArray();
@@ -50,11 +49,10 @@ QByteArray keyWrap(bool wrap, const QByteArray &kek, const QByteArray &input)
     EVP_CIPHER_CTX_set_flags(ctx.get(), EVP_CIPHER_CTX_FLAG_WRAP_ALLOW);
     QByteArray out(input.size() + 8, '\0');
     int length = 0;
-    const bool ok = EVP_CipherInit_ex(ctx.get(), EVP_aes_256_wrap(), nullptr, bytesOf(kek), nullptr, wrap ? 1 : 0) == 1
-                    && EVP_CipherUpdate(ctx.get(), reinterpret_cast<uchar *>(out.data()), &length, bytesOf(input),
-                                        int(input.size()))
-                           == 1
-                    && length == input.size() + (wrap ? 8 : -8);
+    const bool ok =
+        EVP_CipherInit_ex(ctx.get(), EVP_aes_256_wrap(), nullptr, bytesOf(kek), nullptr, wrap ? 1 : 0) == 1
+        && EVP_CipherUpdate(ctx.get(), reinterpret_cast<uchar *>(out.data()), &length, bytesOf(input), int(input.size())) == 1
+        && length == input.size() + (wrap ? 8 : -8);
     if (!ok) {
         wipeBytes(out);
         return QByteArray();
@@ -63,7 +61,7 @@ QByteArray keyWrap(bool wrap, const QByteArray &kek, const QByteArray &input)
     return out;
 }
 
-} // namespace
+}   // namespace
 
 QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
 {

@@ -30,7 +30,10 @@ void wipeBytes(QByteArray &bytes);
 class ScopedWipe
 {
 public:
-    explicit ScopedWipe(QByteArray &bytes) : m_bytes(bytes) {}
+    explicit ScopedWipe(QByteArray &bytes)
+        : m_bytes(bytes)
+    {
+    }
     ~ScopedWipe() { wipeBytes(m_bytes); }
     ScopedWipe(const ScopedWipe &) = delete;
     ScopedWipe &operator=(const ScopedWipe &) = delete;

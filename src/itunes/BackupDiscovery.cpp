@@ -30,7 +30,7 @@ QString nativeBackupRoot(const QString &home)
 #endif
 }
 
-} // namespace
+}   // namespace
 
 BackupFormat backupFormatOf(const QString &folder)
 {
@@ -46,9 +46,9 @@ QStringList backupRootFolders(const QString &home)
 {
     const QDir homeDir(home);
     QStringList roots;
-    for (const QString &place : {QDir(QStringLiteral("AppData/Roaming")).filePath(kWindowsTail),
-                                 QDir(QStringLiteral("Application Data")).filePath(kWindowsTail),
-                                 QStringLiteral("Apple/MobileSync/Backup")}) {
+    for (const QString &place :
+         {QDir(QStringLiteral("AppData/Roaming")).filePath(kWindowsTail),
+          QDir(QStringLiteral("Application Data")).filePath(kWindowsTail), QStringLiteral("Apple/MobileSync/Backup")}) {
         const QString root = homeDir.filePath(place);
         if (QFileInfo(root).isDir())
             roots.append(QDir::cleanPath(root));
@@ -67,8 +67,7 @@ QStringList backupRootFolders()
 QStringList backupFolders(const QString &root)
 {
     QStringList folders;
-    const QFileInfoList entries =
-        QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
+    const QFileInfoList entries = QDir(root).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
     for (const QFileInfo &entry : entries) {
         const QString folder = entry.absoluteFilePath();
         if (backupFormatOf(folder) != BackupFormat::None

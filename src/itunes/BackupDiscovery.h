@@ -12,7 +12,7 @@ BackupFormat backupFormatOf(const QString &folder);
 // (AppData/Roaming first, then the older "Application Data", then the Microsoft Store iTunes
 // place "Apple/MobileSync/Backup"), then this system's own place, which need not exist.
 QStringList backupRootFolders(const QString &home);
-QStringList backupRootFolders();  // for the current user
+QStringList backupRootFolders();   // for the current user
 
 // Backup folders directly under root (those holding Manifest.plist and a file list),
 // oldest first by modification time.

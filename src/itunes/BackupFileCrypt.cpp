@@ -42,7 +42,7 @@ QByteArray readBatch(QFile &in)
     return bytes;
 }
 
-} // namespace
+}   // namespace
 
 qint64 encryptBackupFileThrow(const QString &source, const QString &target, const QByteArray &key)
 {
@@ -63,8 +63,7 @@ qint64 encryptBackupFileThrow(const QString &source, const QString &target, cons
     return written + last.size();
 }
 
-void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key,
-                                 const QString &sourceName)
+void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key, const QString &sourceName)
 {
     const QString damaged =
         QStringLiteral("%1 cannot be decrypted: the file is damaged or the wrong key was used.").arg(sourceName);
@@ -74,11 +73,11 @@ void decryptManifestFilesDbThrow(const QString &source, const QString &target, c
     if (in.size() == 0 || in.size() % kBlockBytes != 0)
         fail(damaged);
     AesCbcDecryptor decryptor(key);
-    QByteArray held;  // the last block seen, written once it is known not to be the last
+    QByteArray held;   // the last block seen, written once it is known not to be the last
     bool first = true;
     for (QByteArray batch = readBatch(in); !batch.isEmpty(); batch = readBatch(in)) {
         if (batch.size() % kBlockBytes != 0)
-            fail(damaged);  // the file changed while it was read
+            fail(damaged);   // the file changed while it was read
         auto *bytes = reinterpret_cast<uchar *>(batch.data());
         decryptor.decrypt(bytes, bytes, size_t(batch.size()));
         if (first && !batch.startsWith(kSqliteHeader))

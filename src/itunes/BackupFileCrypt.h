@@ -14,5 +14,4 @@ qint64 encryptBackupFileThrow(const QString &source, const QString &target, cons
 // padding; data whose padding is not valid is kept whole, as real files end in whole pages
 // plus a padding block that some tools leave. Throws std::runtime_error naming sourceName
 // when the result is no SQLite database: the file is damaged or the key wrong.
-void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key,
-                                 const QString &sourceName);
+void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key, const QString &sourceName);

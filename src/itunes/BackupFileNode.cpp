@@ -2,7 +2,10 @@
 
 _BackupFileNode::_BackupFileNode(const QString &name, const _MbdbRecord &record, const QString &backupName,
                                  _BackupFileNode *parent)
-    : m_name(name), m_record(record), m_backupName(backupName), m_parent(parent)
+    : m_name(name)
+    , m_record(record)
+    , m_backupName(backupName)
+    , m_parent(parent)
 {
 }
 

@@ -10,8 +10,7 @@
 class _BackupFileNode
 {
 public:
-    _BackupFileNode(const QString &name, const _MbdbRecord &record, const QString &backupName,
-                    _BackupFileNode *parent);
+    _BackupFileNode(const QString &name, const _MbdbRecord &record, const QString &backupName, _BackupFileNode *parent);
     ~_BackupFileNode();
     _BackupFileNode(const _BackupFileNode &) = delete;
     _BackupFileNode &operator=(const _BackupFileNode &) = delete;

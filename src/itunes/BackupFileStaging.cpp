@@ -36,7 +36,9 @@ bool replaceFile(const QString &from, const QString &to)
 
 bool sameFile(const QString &a, const QString &b)
 {
-    struct stat first {}, second {};
+    struct stat first
+    {
+    }, second{};
     return ::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0
            && first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
@@ -61,9 +63,12 @@ void putBack(const QString &target)
         qDebug("BackupFileStaging: can not put back %s", qUtf8Printable(target));
 }
 
-} // namespace
+}   // namespace
 
-BackupFileStaging::BackupFileStaging(const QString &folder) : m_folder(folder) {}
+BackupFileStaging::BackupFileStaging(const QString &folder)
+    : m_folder(folder)
+{
+}
 
 BackupFileStaging::~BackupFileStaging()
 {
@@ -75,7 +80,7 @@ BackupFileStaging::~BackupFileStaging()
 void BackupFileStaging::removeMadeFolders()
 {
     for (const QString &folder : std::as_const(m_madeFolders))
-        QDir().rmdir(folder);  // only when empty
+        QDir().rmdir(folder);   // only when empty
     m_madeFolders.clear();
 }
 

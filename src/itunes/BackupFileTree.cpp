@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kRefusalsLogged = 20;
 
-} // namespace
+}   // namespace
 
 BackupFileTree::BackupFileTree() = default;
 BackupFileTree::~BackupFileTree() = default;
@@ -17,9 +17,9 @@ BackupFileTree::~BackupFileTree() = default;
 BackupFileTree::Place BackupFileTree::placeOf(const QString &domain)
 {
     static const QRegularExpression appDomain(QStringLiteral("^AppDomain([^-]*)-(.+)"));
-    static const QString sharedRoot = QStringLiteral(
-        "=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
-        "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
+    static const QString sharedRoot =
+        QStringLiteral("=Domain=MediaDomain=RootDomain=HomeDomain=SystemPreferencesDomain=MobileDeviceDomain=WirelessDomain="
+                       "DatabaseDomain=CameraRollDomain=HealthDomain=KeychainDomain=KeyboardDomain=ManagedPreferencesDomain=");
     if (const auto match = appDomain.match(domain); match.hasMatch()) {
         const QString group = match.captured(1);
         const QString top = group.isEmpty() ? QStringLiteral("Applications") : QStringLiteral("AppDomain") + group;
@@ -85,8 +85,8 @@ void BackupFileTree::build(const MbdbIndex &index)
     clear();
     m_byPath.reserve(index.size());
     m_allNodes.reserve(index.size());
-    QHash<QByteArray, Place> places;  // domains repeat: work each out once
-    QString lastParentPath;           // sorted records come in runs under one folder
+    QHash<QByteArray, Place> places;   // domains repeat: work each out once
+    QString lastParentPath;            // sorted records come in runs under one folder
     _BackupFileNode *lastParent = nullptr;
     for (const auto &it : sortedRecords(index)) {
         const _MbdbRecord &rec = it.value();
@@ -98,7 +98,7 @@ void BackupFileTree::build(const MbdbIndex &index)
                              : path.isEmpty()        ? place->prefix
                                                      : place->prefix + QLatin1Char('/') + path;
         if (full.isEmpty())
-            continue;  // a shared-root domain's own record: that is the root
+            continue;   // a shared-root domain's own record: that is the root
         if (!isSafeTreePath(full)) {
             if (m_refused++ < kRefusalsLogged)
                 qWarning("Manifest.mbdb entry refused, its name leaves its folder: %s", qUtf8Printable(full));

@@ -41,8 +41,8 @@ public:
 private:
     struct Place
     {
-        QString topLevel;  // empty for the domains sharing the root
-        QString prefix;    // tree path of the domain's root
+        QString topLevel;   // empty for the domains sharing the root
+        QString prefix;     // tree path of the domain's root
         _BackupFileNode *topNode = nullptr;
     };
     static Place placeOf(const QString &domain);

@@ -23,7 +23,7 @@ quint32 littleEndian32(const QByteArray &bytes)
     return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
 }
 
-} // namespace
+}   // namespace
 
 BackupKeybag::~BackupKeybag()
 {
@@ -122,7 +122,7 @@ bool BackupKeybag::unlock(const QByteArray &passwordUtf8)
     bool anyProtected = false;
     for (const TagMap &entry : std::as_const(m_classes)) {
         if (!entry.contains("WPKY") || !(number(entry.value("WRAP")) & kWrapPassword))
-            continue;  // tied to the phone's hardware: stays locked
+            continue;   // tied to the phone's hardware: stays locked
         if (entry.value("WPKY").size() != kWrappedKeyBytes)
             damaged(QStringLiteral("the key of class %1 is not %2 bytes long")
                         .arg(number(entry.value("CLAS")))
@@ -168,8 +168,8 @@ QByteArray BackupKeybag::unwrapWithClass(quint32 protectionClass, const QByteArr
 
 QByteArray BackupKeybag::unwrapManifestKey(const QByteArray &manifestKey) const
 {
-    const QString where = m_sourceName.isEmpty() ? QStringLiteral("of this iTunes Backup")
-                                                 : QStringLiteral("in %1").arg(m_sourceName);
+    const QString where =
+        m_sourceName.isEmpty() ? QStringLiteral("of this iTunes Backup") : QStringLiteral("in %1").arg(m_sourceName);
     auto fail = [&](const QString &reason) {
         throw std::runtime_error(QStringLiteral("The ManifestKey %1 %2.").arg(where, reason).toStdString());
     };

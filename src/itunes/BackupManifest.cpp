@@ -42,8 +42,7 @@ QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId,
 
 QString damagedText(const QString &path)
 {
-    return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.")
-        .arg(QDir::toNativeSeparators(path));
+    return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.").arg(QDir::toNativeSeparators(path));
 }
 
 void setFileTimes(const QString &path, quint32 unixSeconds)
@@ -55,10 +54,11 @@ void setFileTimes(const QString &path, quint32 unixSeconds)
         qWarning("can not set the times of %s. %s", qUtf8Printable(path), qUtf8Printable(file.errorString()));
 }
 
-} // namespace
+}   // namespace
 
 BackupManifest::BackupManifest(const QString &folder, QObject *parent)
-    : QObject(parent), m_folder(QDir(folder).absolutePath())
+    : QObject(parent)
+    , m_folder(QDir(folder).absolutePath())
 {
 }
 
@@ -120,8 +120,9 @@ void BackupManifest::load()
     m_format = backupFormatOf(m_folder);
     // A transfer into this backup that was cut short leaves the old files to be read.
     m_readOldContent = m_format != BackupFormat::None
-                       && BackupFileStaging::isCutShortBeforeCommit(
-                           m_folder, m_format == BackupFormat::FilesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
+                       && BackupFileStaging::isCutShortBeforeCommit(m_folder, m_format == BackupFormat::FilesDb
+                                                                                  ? QStringLiteral("Manifest.db")
+                                                                                  : QStringLiteral("Manifest.mbdb"));
     switch (m_format) {
     case BackupFormat::Mbdb:
         m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
@@ -142,7 +143,7 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
 {
     const QString path = QDir(m_folder).filePath(QStringLiteral("Manifest.db"));
     if (m_manifestKey.isEmpty())
-        return readManifestFilesDb(path, path);  // plain: iOS 10.0 and 10.1 encrypt only the files
+        return readManifestFilesDb(path, path);   // plain: iOS 10.0 and 10.1 encrypt only the files
     if (!m_keybag)
         fail(QStringLiteral("%1 is encrypted: the backup password is needed to read it.").arg(path));
     QByteArray key = m_keybag->unwrapManifestKey(m_manifestKey);
@@ -160,8 +161,8 @@ QString BackupManifest::payloadPath(const _BackupFileNode *node) const
     if (name.isEmpty())
         return QString();
     const QDir dir(m_folder);
-    const QString path = m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name)
-                                                           : dir.filePath(name);
+    const QString path =
+        m_format == BackupFormat::FilesDb ? dir.filePath(name.left(2) + QLatin1Char('/') + name) : dir.filePath(name);
     const QString old = BackupFileStaging::oldContentPath(path);
     return m_readOldContent && QFileInfo::exists(old) ? old : path;
 }
@@ -186,8 +187,7 @@ QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &passw
     return bag->unlock(utf8) ? bag : QSharedPointer<BackupKeybag>();
 }
 
-void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination,
-                                 const ExtractProgress &progress) const
+void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const
 {
     const _MbdbRecord &rec = node->record();
     const QString source = payloadPath(node);
@@ -221,14 +221,15 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     const bool sizeMayDiffer = node->name().endsWith(QLatin1String("-wal")) || node->name().endsWith(QLatin1String("-shm"));
     const auto damaged = [&] {
         fail(QStringLiteral("%1 is damaged: its content does not agree with the %2 bytes the backup's file list gives.")
-                 .arg(named).arg(rec.size));
+                 .arg(named)
+                 .arg(rec.size));
     };
 
     const qint64 total = in.size();
     if (decryptor && !sizeMayDiffer && quint64(total) != (rec.size / 16 + 1) * 16 && total % 16 == 0)
         damaged();
     qint64 done = 0;
-    QByteArray lastBlock;  // held back until the end: it carries the padding
+    QByteArray lastBlock;   // held back until the end: it carries the padding
     QByteArray buffer(kBatchBytes, Qt::Uninitialized);
     auto *bytes = reinterpret_cast<uchar *>(buffer.data());
     for (;;) {
@@ -260,8 +261,7 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     qint64 length = done;
     if (decryptor) {
         const int padding = lastBlock.isEmpty() ? 0 : uchar(lastBlock.back());
-        const bool padded = padding >= 1 && padding <= 16
-                            && lastBlock.endsWith(QByteArray(padding, char(padding)));
+        const bool padded = padding >= 1 && padding <= 16 && lastBlock.endsWith(QByteArray(padding, char(padding)));
         if (!padded && !sizeMayDiffer)
             damaged();
         const qint64 tail = lastBlock.size() - (padded ? padding : 0);

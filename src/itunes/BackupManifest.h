@@ -91,13 +91,13 @@ private:
     QString m_serialNumber;
     int m_encrypted = 0;
     QByteArray m_keybagBlob;
-    QByteArray m_manifestKey;  // iOS 10.2 and later: the key Manifest.db is encrypted with
+    QByteArray m_manifestKey;   // iOS 10.2 and later: the key Manifest.db is encrypted with
     bool m_finished = false;
     QString m_displayName;
     QString m_folder;
-    BackupFormat m_format = BackupFormat::None;  // of the file list the tree was built from
-    bool m_readOldContent = false;               // a transfer into it was cut short before its commit
+    BackupFormat m_format = BackupFormat::None;   // of the file list the tree was built from
+    bool m_readOldContent = false;                // a transfer into it was cut short before its commit
     BackupFileTree m_tree;
     ManifestFilesSkipped m_skipped;
-    QSharedPointer<BackupKeybag> m_keybag;  // set once unlocked
+    QSharedPointer<BackupKeybag> m_keybag;   // set once unlocked
 };

@@ -21,7 +21,11 @@ constexpr int kFixedFieldBytes = 2 + 8 + 5 * 4 + 8 + 1 + 1;
 class Cursor
 {
 public:
-    Cursor(const uchar *begin, const uchar *end) : m_pos(begin), m_end(end) {}
+    Cursor(const uchar *begin, const uchar *end)
+        : m_pos(begin)
+        , m_end(end)
+    {
+    }
 
     bool atEnd() const { return m_pos == m_end; }
     bool has(qsizetype n) const { return m_end - m_pos >= n; }
@@ -29,14 +33,23 @@ public:
 
     // Callers check has() first.
     quint8 u8() { return *m_pos++; }
-    quint16 u16() { const quint16 v = quint16(m_pos[0] << 8 | m_pos[1]); m_pos += 2; return v; }
+    quint16 u16()
+    {
+        const quint16 v = quint16(m_pos[0] << 8 | m_pos[1]);
+        m_pos += 2;
+        return v;
+    }
     quint32 u32()
     {
         const quint32 v = quint32(m_pos[0]) << 24 | quint32(m_pos[1]) << 16 | quint32(m_pos[2]) << 8 | m_pos[3];
         m_pos += 4;
         return v;
     }
-    quint64 u64() { const quint64 high = u32(); return high << 32 | u32(); }
+    quint64 u64()
+    {
+        const quint64 high = u32();
+        return high << 32 | u32();
+    }
 
     bool string(MbdbString &out)
     {
@@ -61,8 +74,8 @@ private:
 
 bool readRecord(Cursor &in, _MbdbRecord &rec)
 {
-    if (!in.string(rec.domain) || !in.string(rec.path) || !in.string(rec.linkTarget)
-        || !in.string(rec.dataHash) || !in.string(rec.encryptionKey) || !in.has(kFixedFieldBytes))
+    if (!in.string(rec.domain) || !in.string(rec.path) || !in.string(rec.linkTarget) || !in.string(rec.dataHash)
+        || !in.string(rec.encryptionKey) || !in.has(kFixedFieldBytes))
         return false;
     rec.mode = in.u16();
     rec.inodeHigh = in.u32();
@@ -97,12 +110,27 @@ QString hexSha1(QCryptographicHash &hash, const QByteArray &domain, const QByteA
 class Writer
 {
 public:
-    explicit Writer(QByteArray &out) : m_out(out) {}
+    explicit Writer(QByteArray &out)
+        : m_out(out)
+    {
+    }
 
     void u8(quint8 v) { m_out.append(char(v)); }
-    void u16(quint16 v) { u8(quint8(v >> 8)); u8(quint8(v)); }
-    void u32(quint32 v) { u16(quint16(v >> 16)); u16(quint16(v)); }
-    void u64(quint64 v) { u32(quint32(v >> 32)); u32(quint32(v)); }
+    void u16(quint16 v)
+    {
+        u8(quint8(v >> 8));
+        u8(quint8(v));
+    }
+    void u32(quint32 v)
+    {
+        u16(quint16(v >> 16));
+        u16(quint16(v));
+    }
+    void u64(quint64 v)
+    {
+        u32(quint32(v >> 32));
+        u32(quint32(v));
+    }
     void string(const MbdbString &s)
     {
         // 0xFFFF is taken by "empty": longer strings cannot be written.
@@ -158,7 +186,7 @@ QByteArray fileSha1(const QString &path)
     return hash.result();
 }
 
-} // namespace
+}   // namespace
 
 QString backupFileName(const QByteArray &domainUtf8, const QByteArray &pathUtf8)
 {
@@ -185,8 +213,8 @@ MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName)
         const qsizetype offset = in.pos() - begin;
         _MbdbRecord rec;
         if (!readRecord(in, rec)) {
-            throw std::runtime_error(QStringLiteral("%1 is damaged: the record at byte %2 is cut short.")
-                                         .arg(sourceName).arg(offset).toStdString());
+            throw std::runtime_error(
+                QStringLiteral("%1 is damaged: the record at byte %2 is cut short.").arg(sourceName).arg(offset).toStdString());
         }
         index.insert(hexSha1(hash, rec.domain.bytes, rec.path.bytes), std::move(rec));
     }
@@ -212,8 +240,8 @@ QList<MbdbIndex::const_iterator> sortedRecords(const MbdbIndex &index)
     constexpr int kHeadWords = 3;
     struct Key
     {
-        quint32 domain;                // first an arrival number, then the rank
-        quint64 head[kHeadWords];      // first bytes of the path, big-endian, zero-padded
+        quint32 domain;             // first an arrival number, then the rank
+        quint64 head[kHeadWords];   // first bytes of the path, big-endian, zero-padded
         QByteArrayView path;
         MbdbIndex::const_iterator it;
     };

@@ -31,20 +31,23 @@ enum Flags { FileFlag = 1, FolderFlag = 2, LinkFlag = 4 };
 quint16 typeBitsOf(int flags)
 {
     switch (flags) {
-    case FolderFlag: return 0040000;
-    case LinkFlag: return 0120000;
-    default: return 0100000;
+    case FolderFlag:
+        return 0040000;
+    case LinkFlag:
+        return 0120000;
+    default:
+        return 0100000;
     }
 }
 
 void logSkipped(const ManifestFilesSkipped &skipped, const QString &sourceName)
 {
     if (skipped.otherKinds || skipped.misnamed || skipped.damaged)
-        qWarning("%s: rows left out: %d of other kinds, %d whose fileID does not match, %d damaged",
-                 qUtf8Printable(sourceName), skipped.otherKinds, skipped.misnamed, skipped.damaged);
+        qWarning("%s: rows left out: %d of other kinds, %d whose fileID does not match, %d damaged", qUtf8Printable(sourceName),
+                 skipped.otherKinds, skipped.misnamed, skipped.damaged);
 }
 
-} // namespace
+}   // namespace
 
 ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sourceName)
 {
@@ -59,9 +62,9 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
             fail(QStringLiteral("It lists %1 files, more than any iPhone holds.").arg(rows));
         content.index.reserve(rows);
 
-        Sqlite3Cursor cursor = db.queryThrow(QStringLiteral(
-            "SELECT fileID, domain, relativePath, flags, CASE WHEN length(file) <= %1 THEN file END FROM Files")
-                                                 .arg(kMaxBlobBytes));
+        Sqlite3Cursor cursor = db.queryThrow(
+            QStringLiteral("SELECT fileID, domain, relativePath, flags, CASE WHEN length(file) <= %1 THEN file END FROM Files")
+                .arg(kMaxBlobBytes));
         while (cursor.moveNext()) {
             const int flags = int(cursor.getInt64(3));
             if (flags != FileFlag && flags != FolderFlag && flags != LinkFlag) {
@@ -99,10 +102,14 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
 int manifestFilesFlags(const _MbdbRecord &rec)
 {
     switch (rec.mode & 0170000) {
-    case 0040000: return FolderFlag;
-    case 0120000: return LinkFlag;
-    case 0100000: return FileFlag;
-    default: return !rec.linkTarget.isEmpty() ? LinkFlag : rec.isFolder() ? FolderFlag : FileFlag;
+    case 0040000:
+        return FolderFlag;
+    case 0120000:
+        return LinkFlag;
+    case 0100000:
+        return FileFlag;
+    default:
+        return !rec.linkTarget.isEmpty() ? LinkFlag : rec.isFolder() ? FolderFlag : FileFlag;
     }
 }
 
@@ -127,12 +134,11 @@ ManifestFilesDbWriter::ManifestFilesDbWriter(Sqlite3DB &db)
 
 void ManifestFilesDbWriter::createTablesThrow(Sqlite3DB &db)
 {
-    db.execScriptThrow(
-        "CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);\n"
-        "CREATE INDEX FilesDomainIdx ON Files(domain);\n"
-        "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);\n"
-        "CREATE INDEX FilesFlagsIdx ON Files(flags);\n"
-        "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);\n");
+    db.execScriptThrow("CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT, flags INTEGER, file BLOB);\n"
+                       "CREATE INDEX FilesDomainIdx ON Files(domain);\n"
+                       "CREATE INDEX FilesRelativePathIdx ON Files(relativePath);\n"
+                       "CREATE INDEX FilesFlagsIdx ON Files(flags);\n"
+                       "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);\n");
 }
 
 void ManifestFilesDbWriter::putRowThrow(const _MbdbRecord &rec)

@@ -14,9 +14,9 @@ class Sqlite3DB;
 // Rows left out of the index, by reason; the rest of the list still loads.
 struct ManifestFilesSkipped
 {
-    int otherKinds = 0;  // flags other than file (1), folder (2) or link (4)
-    int misnamed = 0;    // fileID is not the hash of domain-relativePath: not trusted as a name
-    int damaged = 0;     // the file blob is no MBFile archive, or too large to be one
+    int otherKinds = 0;   // flags other than file (1), folder (2) or link (4)
+    int misnamed = 0;     // fileID is not the hash of domain-relativePath: not trusted as a name
+    int damaged = 0;      // the file blob is no MBFile archive, or too large to be one
 };
 
 struct ManifestFilesContent

@@ -37,7 +37,7 @@ public:
     }
 
     // The values of the keys in one pass over the dictionary.
-    template<size_t N>
+    template <size_t N>
     std::array<Object, N> values(const Object &dictionary, const std::array<QLatin1StringView, N> &keys) const
     {
         std::array<Object, N> out;
@@ -76,7 +76,7 @@ private:
     Object m_objects;
 };
 
-template<typename T>
+template <typename T>
 void setNumber(const Archive::Object &value, T &field)
 {
     qint64 number = 0;
@@ -84,13 +84,33 @@ void setNumber(const Archive::Object &value, T &field)
         field = T(number);
 }
 
-enum FileKey { Size, ProtectionClass, Mode, UserID, GroupID, LastModified, LastStatusChange, Birth, InodeNumber,
-               EncryptionKey, Digest, Target, FileKeyCount };
-constexpr std::array<QLatin1StringView, FileKeyCount> kFileKeys = {
-    QLatin1StringView("Size"), QLatin1StringView("ProtectionClass"), QLatin1StringView("Mode"),
-    QLatin1StringView("UserID"), QLatin1StringView("GroupID"), QLatin1StringView("LastModified"),
-    QLatin1StringView("LastStatusChange"), QLatin1StringView("Birth"), QLatin1StringView("InodeNumber"),
-    QLatin1StringView("EncryptionKey"), QLatin1StringView("Digest"), QLatin1StringView("Target")};
+enum FileKey {
+    Size,
+    ProtectionClass,
+    Mode,
+    UserID,
+    GroupID,
+    LastModified,
+    LastStatusChange,
+    Birth,
+    InodeNumber,
+    EncryptionKey,
+    Digest,
+    Target,
+    FileKeyCount
+};
+constexpr std::array<QLatin1StringView, FileKeyCount> kFileKeys = {QLatin1StringView("Size"),
+                                                                   QLatin1StringView("ProtectionClass"),
+                                                                   QLatin1StringView("Mode"),
+                                                                   QLatin1StringView("UserID"),
+                                                                   QLatin1StringView("GroupID"),
+                                                                   QLatin1StringView("LastModified"),
+                                                                   QLatin1StringView("LastStatusChange"),
+                                                                   QLatin1StringView("Birth"),
+                                                                   QLatin1StringView("InodeNumber"),
+                                                                   QLatin1StringView("EncryptionKey"),
+                                                                   QLatin1StringView("Digest"),
+                                                                   QLatin1StringView("Target")};
 
 CFType classObject(const char *name, const QStringList &chain)
 {
@@ -103,7 +123,7 @@ CFType classObject(const char *name, const QStringList &chain)
     return object;
 }
 
-} // namespace
+}   // namespace
 
 bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
 {
@@ -155,11 +175,11 @@ QByteArray MbFileArchive::encode(const _MbdbRecord &rec)
     CFType key;
     if (!rec.encryptionKey.isEmpty()) {
         CFType data = CFType::newDictionary();
-        data.setValue(kClass, CFType::fromUid(quint64(referred.size() + 3)));  // the class right after it
+        data.setValue(kClass, CFType::fromUid(quint64(referred.size() + 3)));   // the class right after it
         data.setValue(kNsData, CFType(rec.encryptionKey.bytes));
         key = refer(data);
-        refer(classObject("NSMutableData", {QStringLiteral("NSMutableData"), QStringLiteral("NSData"),
-                                            QStringLiteral("NSObject")}));
+        refer(classObject("NSMutableData",
+                          {QStringLiteral("NSMutableData"), QStringLiteral("NSData"), QStringLiteral("NSObject")}));
     }
     const CFType target = rec.linkTarget.isEmpty() ? CFType() : refer(CFType(rec.linkTarget.toString()));
     const CFType fileClass = refer(classObject("MBFile", {QStringLiteral("MBFile"), QStringLiteral("NSObject")}));
@@ -173,8 +193,7 @@ QByteArray MbFileArchive::encode(const _MbdbRecord &rec)
         file.setValue(QStringLiteral("EncryptionKey"), key);
     file.setValue(QStringLiteral("Flags"), CFType::fromInt64(0));
     file.setValue(QStringLiteral("GroupID"), CFType::fromInt64(rec.groupId));
-    file.setValue(QStringLiteral("InodeNumber"),
-                  CFType::fromInt64(qint64(quint64(rec.inodeHigh) << 32 | rec.inodeLow)));
+    file.setValue(QStringLiteral("InodeNumber"), CFType::fromInt64(qint64(quint64(rec.inodeHigh) << 32 | rec.inodeLow)));
     file.setValue(QStringLiteral("LastModified"), CFType::fromInt64(rec.modificationTime));
     file.setValue(QStringLiteral("LastStatusChange"), CFType::fromInt64(rec.changeTime));
     file.setValue(QStringLiteral("Mode"), CFType::fromInt64(rec.mode));

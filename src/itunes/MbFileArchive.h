@@ -18,4 +18,4 @@ bool decode(const QByteArray &blob, _MbdbRecord &rec);
 // not written.
 QByteArray encode(const _MbdbRecord &rec);
 
-} // namespace MbFileArchive
+}   // namespace MbFileArchive

@@ -2,8 +2,7 @@
 
 #include "plist/CFType.h"
 
-QByteArray MbFileArchive::withNewContent(const QByteArray &blob, quint64 size, quint32 lastModified,
-                                         const QByteArray &digest)
+QByteArray MbFileArchive::withNewContent(const QByteArray &blob, quint64 size, quint32 lastModified, const QByteArray &digest)
 {
     const CFType root = CFType::fromPlistData(blob);
     CFType objects = root.value(QStringLiteral("$objects"));

@@ -9,4 +9,4 @@ namespace MbFileArchive {
 // encryption key, objects of unknown kinds) stays as it was. Empty when blob is no MBFile archive.
 QByteArray withNewContent(const QByteArray &blob, quint64 size, quint32 lastModified, const QByteArray &digest);
 
-} // namespace MbFileArchive
+}   // namespace MbFileArchive

@@ -8,23 +8,23 @@
 // One file, folder or link of the phone, as Manifest.mbdb or a row of Manifest.db lists it.
 struct _MbdbRecord
 {
-    MbdbString domain;         // "HomeDomain", "AppDomain-com.kik.chat", ...
-    MbdbString path;           // inside the domain, "/"-separated, empty for the domain root
+    MbdbString domain;   // "HomeDomain", "AppDomain-com.kik.chat", ...
+    MbdbString path;     // inside the domain, "/"-separated, empty for the domain root
     MbdbString linkTarget;
-    MbdbString dataHash;       // raw SHA-1 of the content, often empty
-    MbdbString encryptionKey;  // class number (4 bytes) + wrapped file key, encrypted backups only
+    MbdbString dataHash;        // raw SHA-1 of the content, often empty
+    MbdbString encryptionKey;   // class number (4 bytes) + wrapped file key, encrypted backups only
     quint16 mode = 0;
     quint32 inodeHigh = 0;
     quint32 inodeLow = 0;
     quint32 userId = 0;
     quint32 groupId = 0;
-    quint32 modificationTime = 0;  // Unix seconds
+    quint32 modificationTime = 0;   // Unix seconds
     quint32 accessTime = 0;
     quint32 changeTime = 0;
     quint64 size = 0;
     quint8 protectionClass = 0;
-    QList<QPair<MbdbString, MbdbString>> properties;  // extended attributes
-    quint32 birthTime = 0;  // Manifest.db only: Manifest.mbdb has no place for it
+    QList<QPair<MbdbString, MbdbString>> properties;   // extended attributes
+    quint32 birthTime = 0;                             // Manifest.db only: Manifest.mbdb has no place for it
 
     // A folder is what holds no bytes and points nowhere (an empty regular file counts too).
     bool isFolder() const { return size == 0 && linkTarget.isEmpty(); }

@@ -11,10 +11,13 @@ struct MbdbString
     static constexpr quint16 kAbsent = 0xFFFF;
 
     QByteArray bytes;
-    quint16 emptyWord = kAbsent;  // length word written when bytes is empty
+    quint16 emptyWord = kAbsent;   // length word written when bytes is empty
 
     MbdbString() = default;
-    MbdbString(const QByteArray &value) : bytes(value) {}  // NOLINT: implicit by design
+    MbdbString(const QByteArray &value)
+        : bytes(value)
+    {
+    }   // NOLINT: implicit by design
 
     bool isEmpty() const { return bytes.isEmpty(); }
     QString toString() const { return QString::fromUtf8(bytes); }

@@ -43,8 +43,7 @@ void IOSAttachmentReader::read(_KikMessage *message)
 {
     const QString &contentId = message->content_id;
     if (!isPlainFileName(contentId)) {
-        qDebug("IOSKikDb: content id %s is not a plain file name; its files are not read",
-               qUtf8Printable(contentId));
+        qDebug("IOSKikDb: content id %s is not a plain file name; its files are not read", qUtf8Printable(contentId));
         return;
     }
     readDescription(message, m_root + AttachmentsDir + contentId);
@@ -70,8 +69,8 @@ void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &p
         return;
     QVariantHash &map = message->attachment;
     message->app_id = m_pool.intern(textOf(description.value(QStringLiteral("app-id"))));
-    addNamedEntries(map, description.value(QStringLiteral("extra")), QStringLiteral("extra:"),
-                    QStringLiteral("key"), QStringLiteral("val"));
+    addNamedEntries(map, description.value(QStringLiteral("extra")), QStringLiteral("extra:"), QStringLiteral("key"),
+                    QStringLiteral("val"));
 
     const CFType images = description.value(QStringLiteral("image"));
     for (int i = 0; i < images.count(); ++i) {
@@ -84,8 +83,8 @@ void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &p
             map.insert(m_pool.intern(QStringLiteral("image:") + name), file);
     }
 
-    addNamedEntries(map, description.value(QStringLiteral("string")), QStringLiteral("string:"),
-                    QStringLiteral("name"), QStringLiteral("value"));
+    addNamedEntries(map, description.value(QStringLiteral("string")), QStringLiteral("string:"), QStringLiteral("name"),
+                    QStringLiteral("value"));
 
     const CFType uris = description.value(QStringLiteral("uri"));
     if (uris.isArray()) {
@@ -111,8 +110,8 @@ void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &p
 }
 
 // Entries of an array of dictionaries: each non-empty name N gives prefix + N = value.
-void IOSAttachmentReader::addNamedEntries(QVariantHash &map, const CFType &array, const QString &prefix,
-                                          const QString &nameKey, const QString &valueKey)
+void IOSAttachmentReader::addNamedEntries(QVariantHash &map, const CFType &array, const QString &prefix, const QString &nameKey,
+                                          const QString &valueKey)
 {
     for (int i = 0; i < array.count(); ++i) {
         const CFType entry = array.at(i);

@@ -25,8 +25,8 @@ public:
 
 private:
     void readDescription(_KikMessage *message, const QString &path);
-    void addNamedEntries(QVariantHash &map, const CFType &array, const QString &prefix,
-                         const QString &nameKey, const QString &valueKey);
+    void addNamedEntries(QVariantHash &map, const CFType &array, const QString &prefix, const QString &nameKey,
+                         const QString &valueKey);
     QString pictureName(const CFType &value);
     QString writePicture(const QByteArray &bytes);
     QString thumbPath(const QVariantHash &map, const QString &key);

@@ -22,8 +22,7 @@ struct MessageIndex
 const MessageIndex MessageIndexes[] = {
     {"ZKIKMESSAGE_ZINTERNALID_INDEX", "CREATE INDEX ZKIKMESSAGE_ZINTERNALID_INDEX ON ZKIKMESSAGE (ZINTERNALID)"},
     {"ZKIKMESSAGE_ZCHATEXTRA_INDEX", "CREATE INDEX ZKIKMESSAGE_ZCHATEXTRA_INDEX ON ZKIKMESSAGE (ZCHATEXTRA)"},
-    {"ZKIKMESSAGE_ZLASTMESSAGECHAT_INDEX",
-     "CREATE INDEX ZKIKMESSAGE_ZLASTMESSAGECHAT_INDEX ON ZKIKMESSAGE (ZLASTMESSAGECHAT)"},
+    {"ZKIKMESSAGE_ZLASTMESSAGECHAT_INDEX", "CREATE INDEX ZKIKMESSAGE_ZLASTMESSAGECHAT_INDEX ON ZKIKMESSAGE (ZLASTMESSAGECHAT)"},
 };
 
 struct Counter
@@ -81,9 +80,9 @@ QList<IOSKikConsolidation::Row> IOSKikConsolidation::readRows()
 {
     const IOSKikJoinTable &join = m_db.chatMessagesTable();
     const QString sql = QStringLiteral("select m.Z_PK, m.ZTIMESTAMP, cm.") + join.first + QStringLiteral(", e.Z_PK as extra_id")
-        + QStringLiteral(" from zkikmessage as m") + QStringLiteral(" inner join ") + join.table + QStringLiteral(" as cm")
-        + QStringLiteral(" on m.z_pk=cm.") + join.second + QStringLiteral(" left join zkikchatextra as e on cm.")
-        + join.first + QStringLiteral("=e.ZCHAT");
+                        + QStringLiteral(" from zkikmessage as m") + QStringLiteral(" inner join ") + join.table
+                        + QStringLiteral(" as cm") + QStringLiteral(" on m.z_pk=cm.") + join.second
+                        + QStringLiteral(" left join zkikchatextra as e on cm.") + join.first + QStringLiteral("=e.ZCHAT");
     QList<Row> rows;
     Sqlite3Cursor cursor = m_db.queryThrow(sql);
     while (cursor.moveNext())
@@ -107,8 +106,8 @@ void IOSKikConsolidation::renumberChat(QList<Row>::iterator first, QList<Row>::i
         return a.timestamp != b.timestamp ? a.timestamp < b.timestamp : a.message < b.message;
     };
     const auto rule = [](const Row &a, const Row &b) {
-        const quint64 keyDistance = a.message > b.message ? quint64(a.message) - quint64(b.message)
-                                                          : quint64(b.message) - quint64(a.message);
+        const quint64 keyDistance =
+            a.message > b.message ? quint64(a.message) - quint64(b.message) : quint64(b.message) - quint64(a.message);
         if (keyDistance <= 10 && std::fabs(a.timestamp - b.timestamp) <= 60)
             return a.message < b.message;
         return a.timestamp < b.timestamp;

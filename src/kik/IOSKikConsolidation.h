@@ -11,7 +11,10 @@ class IOSKikDb;
 class IOSKikConsolidation
 {
 public:
-    explicit IOSKikConsolidation(IOSKikDb &db) : m_db(db) {}
+    explicit IOSKikConsolidation(IOSKikDb &db)
+        : m_db(db)
+    {
+    }
 
     void run();
 

@@ -33,8 +33,8 @@ constexpr int ContactUserFlags = 257;
 constexpr int GroupChatFlags = 275;
 constexpr int ContactChatFlags = 274;
 
-IOSKikJoinTable joinTable(const QString &table, qint64 table1, const QString &first, qint64 first1,
-                          const QString &second, qint64 second1)
+IOSKikJoinTable joinTable(const QString &table, qint64 table1, const QString &first, qint64 first1, const QString &second,
+                          qint64 second1)
 {
     return {table.arg(table1), first.arg(first1), second.arg(second1)};
 }
@@ -274,11 +274,11 @@ void IOSKikDb::loadMessages(KikDataSet &dataSet)
     IOSAttachmentReader attachments(m_root, m_thumbs);
     Sqlite3Cursor cursor = queryThrow("select m.*,a.ZCONTENT from ZKIKMESSAGE as m "
                                       "left join ZKIKATTACHMENT as a on m.Z_PK=a.ZMESSAGE");
-    const int pk = cursor.columnIndex("Z_PK"), type = cursor.columnIndex("ZTYPE"),
-              internalId = cursor.columnIndex("ZINTERNALID"), userColumn = cursor.columnIndex("ZUSER"),
-              received = cursor.columnIndex("ZRECEIVEDTIMESTAMP"), sent = cursor.columnIndex("ZTIMESTAMP"),
-              body = cursor.columnIndex("ZBODY"), stanzaId = cursor.columnIndex("ZSTANZAID"),
-              renderIns = cursor.columnIndex("ZRENDERINSTRUCTIONSET"), content = cursor.columnCount() - 1;
+    const int pk = cursor.columnIndex("Z_PK"), type = cursor.columnIndex("ZTYPE"), internalId = cursor.columnIndex("ZINTERNALID"),
+              userColumn = cursor.columnIndex("ZUSER"), received = cursor.columnIndex("ZRECEIVEDTIMESTAMP"),
+              sent = cursor.columnIndex("ZTIMESTAMP"), body = cursor.columnIndex("ZBODY"),
+              stanzaId = cursor.columnIndex("ZSTANZAID"), renderIns = cursor.columnIndex("ZRENDERINSTRUCTIONSET"),
+              content = cursor.columnCount() - 1;
     while (cursor.moveNext()) {
         const qint64 messageType = cursor.getInt64(type);
         if (messageType != 1 && messageType != 2)
@@ -308,8 +308,7 @@ void IOSKikDb::loadMessages(KikDataSet &dataSet)
 void IOSKikDb::loadChatMessages(KikDataSet &dataSet)
 {
     Sqlite3Cursor cursor = queryThrow(QStringLiteral("select * from ") + m_chatMessages.table);
-    const int chatColumn = cursor.columnIndex(m_chatMessages.first),
-              messageColumn = cursor.columnIndex(m_chatMessages.second);
+    const int chatColumn = cursor.columnIndex(m_chatMessages.first), messageColumn = cursor.columnIndex(m_chatMessages.second);
     while (cursor.moveNext()) {
         _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatColumn));
         _KikMessage *message = dataSet.messages.value(cursor.getInt64(messageColumn));
@@ -409,15 +408,15 @@ qint64 IOSKikDb::findMessagePk(const QString &stanzaId)
 qint64 IOSKikDb::findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *message)
 {
     const bool withContent = !message->content_id.isEmpty();
-    Sqlite3Cursor cursor = queryThrow(
-        Sqlite3Sql(QStringLiteral("select m.Z_PK from ZKIKMESSAGE m join %1 j on j.%2=m.Z_PK where j.%3=? "
-                                  "and (m.ZSTANZAID is null or m.ZSTANZAID='') and m.ZTYPE=? "
-                                  "and abs(m.ZTIMESTAMP-?)<0.0015 and m.ZBODY is ? order by m.Z_PK")
-                       .arg(m_chatMessages.table, m_chatMessages.second, m_chatMessages.first))
-            .addInt64Param(chatPk)
-            .addIntParam(message->was_me ? 2 : 1)
-            .addParam(appleSeconds(message->ts))
-            .addParam(withContent ? QVariant() : QVariant(message->body)));
+    Sqlite3Cursor cursor =
+        queryThrow(Sqlite3Sql(QStringLiteral("select m.Z_PK from ZKIKMESSAGE m join %1 j on j.%2=m.Z_PK where j.%3=? "
+                                             "and (m.ZSTANZAID is null or m.ZSTANZAID='') and m.ZTYPE=? "
+                                             "and abs(m.ZTIMESTAMP-?)<0.0015 and m.ZBODY is ? order by m.Z_PK")
+                                  .arg(m_chatMessages.table, m_chatMessages.second, m_chatMessages.first))
+                       .addInt64Param(chatPk)
+                       .addIntParam(message->was_me ? 2 : 1)
+                       .addParam(appleSeconds(message->ts))
+                       .addParam(withContent ? QVariant() : QVariant(message->body)));
     while (cursor.moveNext()) {
         const qint64 pk = cursor.getInt64(0);
         if (!m_matchedWithoutUid.contains(pk)) {
@@ -470,14 +469,12 @@ qint64 IOSKikDb::insertMessage(const _KikMessage *message)
         executeThrow(attachment.insertSql(QStringLiteral("ZKIKATTACHMENT")));
         const qint64 attachmentPk = lastInsertId();
 
-        insertExtraRow(QStringLiteral("KikAttachmentExtra"), 1, QStringLiteral("ZKIKATTACHMENT"), "ZATTACHMENT",
-                       attachmentPk);
+        insertExtraRow(QStringLiteral("KikAttachmentExtra"), 1, QStringLiteral("ZKIKATTACHMENT"), "ZATTACHMENT", attachmentPk);
     }
     return messagePk;
 }
 
-void IOSKikDb::insertExtraRow(const QString &entity, int opt, const QString &ownerTable, const char *ownerColumn,
-                              qint64 ownerPk)
+void IOSKikDb::insertExtraRow(const QString &entity, int opt, const QString &ownerTable, const char *ownerColumn, qint64 ownerPk)
 {
     Sqlite3Row extra;
     extra.setVal(QStringLiteral("Z_ENT"), entityNumber(entity));

@@ -79,8 +79,7 @@ public:
     // its attachment side files into mirrorFolder. False when the message was skipped because
     // it has no chat or its chat no user. Side-file errors raise "can not create %1. %2" or
     // "write %1 error. %2".
-    bool mergeMessage(const _KikMessage *message, const QString &mirrorFolder,
-                      const SideFileHandler &deliver = {});
+    bool mergeMessage(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver = {});
 
     // After the merge was committed: renumbers every chat's messages, sets the last-message
     // pointers and Z_MAX counters, rebuilds the message indexes and compacts the file.
@@ -94,8 +93,7 @@ private:
     void requireReadableSchemaThrow() const;
     void loadAdminSets(const IOSKikJoinTable &table, QHash<qint64, QSet<qint64>> &sets);
     void loadUsers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> &admins);
-    void loadMembers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> &admins,
-                     const QHash<qint64, QSet<qint64>> &bans);
+    void loadMembers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> &admins, const QHash<qint64, QSet<qint64>> &bans);
     void loadChats(KikDataSet &dataSet);
     void loadMessages(KikDataSet &dataSet);
     void loadChatMessages(KikDataSet &dataSet);

@@ -147,9 +147,10 @@ void KikLocalBulkLoad::setHooks(bool on)
 {
     if (on) {
         m_hooked = m_db.handle();
-        sqlite3_commit_hook(m_hooked, [](void *) { return 1; }, nullptr);
-        sqlite3_rollback_hook(m_hooked, [](void *load) { static_cast<KikLocalBulkLoad *>(load)->m_rolledBack = true; },
-                              this);
+        sqlite3_commit_hook(
+            m_hooked, [](void *) { return 1; }, nullptr);
+        sqlite3_rollback_hook(
+            m_hooked, [](void *load) { static_cast<KikLocalBulkLoad *>(load)->m_rolledBack = true; }, this);
     } else if (m_hooked && m_hooked == m_db.handle()) {   // not once the connection is closed
         sqlite3_commit_hook(m_hooked, nullptr, nullptr);
         sqlite3_rollback_hook(m_hooked, nullptr, nullptr);
@@ -189,8 +190,7 @@ void KikLocalBulkLoad::endThrow()
 // A full batch goes through one statement, the rest one row at a time. The rows are let go
 // in any case: after a failure the caller rolls back.
 template <typename Row, typename Bind>
-void KikLocalBulkLoad::writeRowsThrow(QList<Row> &rows, Sqlite3Prepared &batch, Sqlite3Prepared &single, int stride,
-                                      Bind bind)
+void KikLocalBulkLoad::writeRowsThrow(QList<Row> &rows, Sqlite3Prepared &batch, Sqlite3Prepared &single, int stride, Bind bind)
 {
     const auto letGo = qScopeGuard([&rows] { rows.clear(); });
     if (rows.size() == kRowsPerStatement) {

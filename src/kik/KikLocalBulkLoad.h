@@ -71,8 +71,8 @@ private:
     QList<QByteArray> m_droppedIndexes;
     QList<HeldMessage> m_messages;
     QHash<qint64, QList<HeldChatMessage>> m_chatMessages;   // by chat id, in the order they came
-    Sqlite3Prepared m_insertMessages;   // a full batch
-    Sqlite3Prepared m_insertMessage;    // one, for the rest
+    Sqlite3Prepared m_insertMessages;                       // a full batch
+    Sqlite3Prepared m_insertMessage;                        // one, for the rest
     Sqlite3Prepared m_addChatMessages;
     Sqlite3Prepared m_addChatMessage;
 };

@@ -90,8 +90,8 @@ KikLocalDb::KikLocalDb(const QString &folder)
                                     "where c.chat_id=?1 and c.ts=?2 and m.ts=?2 and m.was_me=?3 "
                                     "and ifnull(m.target_user, 0)=?4 and ifnull(m.uid, '')=?5 and ifnull(m.body, '')=?6 "
                                     "and ifnull(m.content_id, '')=?7 order by m._id limit 1 offset ?8")
-    , m_insertMessage(*this, QByteArray("insert into kik_message(") + KikMessageRow::Columns +
-                                 ") values(?,?,?,?,?,?,?,?,?,?,?,?)")
+    , m_insertMessage(*this,
+                      QByteArray("insert into kik_message(") + KikMessageRow::Columns + ") values(?,?,?,?,?,?,?,?,?,?,?,?)")
     // A message already in the chat keeps its row: the primary key makes this insert a no-op.
     , m_addChatMessage(*this, "insert or ignore into kik_chat_messages(chat_id, message_id, ts) values(?,?,?)")
 {
@@ -202,9 +202,8 @@ void KikLocalDb::createThrow(const QString &path)
         m_createdDatabase = true;
         made.setAutoRemove(false);
     } else if (!QFileInfo::exists(path)) {
-        throw std::runtime_error(QStringLiteral("Can not create the local database %1.")
-                                     .arg(QDir::toNativeSeparators(path))
-                                     .toStdString());
+        throw std::runtime_error(
+            QStringLiteral("Can not create the local database %1.").arg(QDir::toNativeSeparators(path)).toStdString());
     }
     openThrow(path, ReadWrite);
 }
@@ -445,11 +444,11 @@ bool KikLocalDb::load(const KikDataSetPtr &dataSet)
 void KikLocalDb::loadUsers(KikDataSet &dataSet)
 {
     Sqlite3Cursor cursor = queryThrow("select * from kik_user");
-    const int id = cursor.columnIndex("_id"), displayName = cursor.columnIndex("display_name"),
-              jid = cursor.columnIndex("jid"), photoUrl = cursor.columnIndex("photo_url"),
-              photoTs = cursor.columnIndex("photo_ts"), userName = cursor.columnIndex("user_name"),
-              isGroup = cursor.columnIndex("is_group"), groupTab = cursor.columnIndex("group_tab"),
-              isGroupAdmin = cursor.columnIndex("is_group_admin"), other = cursor.columnIndex("other");
+    const int id = cursor.columnIndex("_id"), displayName = cursor.columnIndex("display_name"), jid = cursor.columnIndex("jid"),
+              photoUrl = cursor.columnIndex("photo_url"), photoTs = cursor.columnIndex("photo_ts"),
+              userName = cursor.columnIndex("user_name"), isGroup = cursor.columnIndex("is_group"),
+              groupTab = cursor.columnIndex("group_tab"), isGroupAdmin = cursor.columnIndex("is_group_admin"),
+              other = cursor.columnIndex("other");
     while (cursor.moveNext()) {
         auto *user = new _KikUser;
         user->id = cursor.getInt64(id);
@@ -487,8 +486,8 @@ void KikLocalDb::loadMembers(KikDataSet &dataSet)
 void KikLocalDb::loadChats(KikDataSet &dataSet)
 {
     Sqlite3Cursor cursor = queryThrow("select * from kik_chat");
-    const int id = cursor.columnIndex("_id"), lastTs = cursor.columnIndex("last_ts"),
-              userId = cursor.columnIndex("user_id"), other = cursor.columnIndex("other");
+    const int id = cursor.columnIndex("_id"), lastTs = cursor.columnIndex("last_ts"), userId = cursor.columnIndex("user_id"),
+              other = cursor.columnIndex("other");
     while (cursor.moveNext()) {
         auto *chat = new _KikChat;
         chat->id = cursor.getInt64(id);
@@ -534,8 +533,7 @@ void KikLocalDb::loadMessages(KikDataSet &dataSet)
             message->attachment = fromTinyKv(blob);
             message->preview_path = thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:preview"), pool);
             message->icon_path = thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:icon"), pool);
-            message->png_preview_path =
-                thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:png-preview"), pool);
+            message->png_preview_path = thumbPath(m_thumbsFolder, message->attachment, QStringLiteral("image:png-preview"), pool);
             if (!message->content_id.isEmpty())
                 message->content_path = fileInFolder(m_filesFolder, message->content_id);
         }

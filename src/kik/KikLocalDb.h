@@ -46,16 +46,15 @@ public:
     qint64 findUserByJid(const _KikUser *user);   // 0 when absent or no user
     qint64 insertUser(const _KikUser *user);
     qint64 findChatByUserId(qint64 userId);
-    qint64 insertChat(qint64 userId, const _KikChat *chat);   // last_ts stays NULL until updateLastTs
-    void saveMember(qint64 groupId, const KikMember &member);  // replaces the pair's row
+    qint64 insertChat(qint64 userId, const _KikChat *chat);     // last_ts stays NULL until updateLastTs
+    void saveMember(qint64 groupId, const KikMember &member);   // replaces the pair's row
     qint64 findMessageByUid(const QString &uid);
     // The ids of the first two messages stored with this uid, in id order.
     QList<qint64> findMessagesByUid(const QString &uid);
     // A message without a uid of its own is known by what it is: its chat, sender (targetUserId,
     // 0 for none), time (ts in ms since 1970), direction, uid, body and content. The id of the
     // occurrence-th stored message (from 0, in id order) so alike, 0 when there are fewer.
-    qint64 findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts,
-                                qint64 occurrence);
+    qint64 findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts, qint64 occurrence);
     qint64 insertMessage(const _KikMessage *message);
     // With the target user's id (0: none) and the message's time in ms since 1970 (0 when
     // invalid) already known, for callers that keep them.

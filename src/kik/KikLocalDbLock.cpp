@@ -21,7 +21,7 @@ std::runtime_error lockError(const QString &folder)
                                   .toStdString());
 }
 
-} // namespace
+}   // namespace
 
 KikLocalDbLock::KikLocalDbLock(const QString &databaseFolder)
     : m_folder(QDir(databaseFolder).absolutePath())

@@ -33,9 +33,12 @@ void moveIntoPlace(const QString &committed, const QString &databaseFolder)
     removeFolderTree(committed);
 }
 
-} // namespace
+}   // namespace
 
-KikLocalFileStaging::KikLocalFileStaging(const QString &databaseFolder) : m_databaseFolder(databaseFolder) {}
+KikLocalFileStaging::KikLocalFileStaging(const QString &databaseFolder)
+    : m_databaseFolder(databaseFolder)
+{
+}
 
 KikLocalFileStaging::~KikLocalFileStaging()
 {
@@ -67,7 +70,8 @@ void KikLocalFileStaging::copy(const QString &source, const QString &folder, con
         if (!staging.isValid())
             throw std::runtime_error(QStringLiteral("Cannot make a folder for attachment copies in %1: %2")
                                          .arg(QDir::toNativeSeparators(m_databaseFolder), staging.errorString())
-                                         .toUtf8().toStdString());
+                                         .toUtf8()
+                                         .toStdString());
         staging.setAutoRemove(false);
         m_staging = staging.path();
         for (const QString &sub : kFolders)
@@ -85,7 +89,7 @@ void KikLocalFileStaging::publish()
     if (m_staging.isEmpty())
         return;
     QString committed = QFileInfo(m_staging).absolutePath() + QLatin1Char('/') + kCommittedPrefix
-        + QFileInfo(m_staging).fileName().mid(kStagingPrefix.size());
+                        + QFileInfo(m_staging).fileName().mid(kStagingPrefix.size());
     if (!QDir().rename(m_staging, committed))
         committed = m_staging;   // moved from where they are; only a killed run leaves them behind
     moveIntoPlace(committed, m_databaseFolder);

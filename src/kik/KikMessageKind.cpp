@@ -9,7 +9,7 @@ const QLatin1String GalleryApp("com.kik.ext.gallery");
 const QLatin1String VideoApp("com.kik.ext.video");
 const QLatin1String CardsApp("com.kik.cards");
 
-} // namespace
+}   // namespace
 
 KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs)
 {
@@ -29,7 +29,8 @@ KikMessageKind messageKindOf(const _KikMessage *message)
 
 KikCardKind cardKindOf(const QString &subAppId)
 {
-    static const struct {
+    static const struct
+    {
         QLatin1String name;
         KikCardKind kind;
     } cards[] = {

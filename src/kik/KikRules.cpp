@@ -60,11 +60,10 @@ private:
 };
 
 // Old carrier emoji (private use area) and the emoji that have a single UTF-16 unit.
-constexpr char16_t SingleUnitEmoji[] = {
-    0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB, 0x23EC,
-    0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B,
-    0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
-    0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
+constexpr char16_t SingleUnitEmoji[] = {0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB, 0x23EC,
+                                        0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B,
+                                        0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
+                                        0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
 
 // Below this code unit nothing is an emoji of either pass: most texts are skipped at once.
 constexpr char16_t FirstEmojiUnit = SingleUnitEmoji[0];
@@ -96,7 +95,7 @@ QString hexCode(char32_t code)
 
 // Where the first replaced unit of a pass is; the text itself is returned (shared, not copied)
 // when there is none, which is the case for most messages.
-template<typename IsEmojiAt>
+template <typename IsEmojiAt>
 qsizetype firstEmoji(const QString &text, IsEmojiAt isEmojiAt)
 {
     const QChar *units = text.constData();
@@ -149,7 +148,10 @@ QString replaceSurrogatePairs(const QString &text, const EmojiHandler &handler)
 class RenderInsReader
 {
 public:
-    explicit RenderInsReader(const QByteArray &blob) : m_blob(blob) {}
+    explicit RenderInsReader(const QByteArray &blob)
+        : m_blob(blob)
+    {
+    }
 
     struct Record
     {
@@ -168,8 +170,8 @@ public:
         int imageLength = 0;
         QByteArray text;
         QByteArray image;
-        if (!field(&ignored) || !field(&record->start) || !field(&record->end)
-            || !field(&record->textLength) || !bytes(record->textLength, &text) || !field(&imageLength))
+        if (!field(&ignored) || !field(&record->start) || !field(&record->end) || !field(&record->textLength)
+            || !bytes(record->textLength, &text) || !field(&imageLength))
             return false;
         record->hasImage = imageLength > 0;
         if (record->hasImage && !bytes(imageLength, &image))
@@ -206,8 +208,7 @@ private:
 qint64 absDifference(qint64 a, qint64 b)
 {
     const quint64 diff = a > b ? quint64(a) - quint64(b) : quint64(b) - quint64(a);
-    return diff > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max()
-                                                              : qint64(diff);
+    return diff > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(diff);
 }
 
 CFType nameValue(const QString &name, const QString &value)
@@ -266,7 +267,7 @@ bool usableAppleTime(double seconds)
     return std::isfinite(seconds) && std::fabs(seconds) <= MaxAppleSeconds;
 }
 
-} // namespace
+}   // namespace
 
 QString userDisplayName(const _KikUser *user)
 {
@@ -291,7 +292,7 @@ QString groupSenderName(const _KikMessage *message)
 bool isMissingAttachment(const _KikMessage *message)
 {
     return !message->content_id.isEmpty() && message->app_id.isEmpty()
-        && (message->body.isEmpty() || message->body == message->content_id);
+           && (message->body.isEmpty() || message->body == message->content_id);
 }
 
 QString missingPictureText()
@@ -344,8 +345,7 @@ QString replaceEmoji(const QString &text, const EmojiHandler &handler)
     return replaceSurrogatePairs(replaceSingleUnits(text, handler), handler);
 }
 
-QString applyRenderInstructions(const QString &body, const QByteArray &renderIns,
-                                const RenderHandler &handler, bool escape)
+QString applyRenderInstructions(const QString &body, const QByteArray &renderIns, const RenderHandler &handler, bool escape)
 {
     // Positions come from outside; clamped to the body they can never read past it.
     const qint64 length = body.size();
@@ -380,7 +380,9 @@ namespace {
 struct MessageSortKey
 {
     explicit MessageSortKey(_KikMessage *message)
-        : message(message), valid(message->ts.isValid()), msecs(valid ? message->ts.toMSecsSinceEpoch() : 0)
+        : message(message)
+        , valid(message->ts.isValid())
+        , msecs(valid ? message->ts.toMSecsSinceEpoch() : 0)
     {
     }
 
@@ -413,7 +415,7 @@ bool keyLessThan(const MessageSortKey &a, const MessageSortKey &b)
     return timeLess(a, b);
 }
 
-} // namespace
+}   // namespace
 
 bool messageLessThan(const _KikMessage *a, const _KikMessage *b)
 {

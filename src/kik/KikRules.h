@@ -32,8 +32,7 @@ QString replaceEmoji(const QString &text, const EmojiHandler &handler);
 
 // Maps one render-instruction record (its text, and its image reference or null) to markup.
 using RenderHandler = std::function<QString(const QString &text, const QString *image)>;
-QString applyRenderInstructions(const QString &body, const QByteArray &renderIns,
-                                const RenderHandler &handler, bool escape);
+QString applyRenderInstructions(const QString &body, const QByteArray &renderIns, const RenderHandler &handler, bool escape);
 
 // The one message order: close in internal id and in time -> by internal id, else by time.
 // That rule is not transitive for every set of messages, and std::sort may then run past the

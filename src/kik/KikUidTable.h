@@ -29,9 +29,9 @@ public:
 private:
     struct Slot
     {
-        quint32 tag = 0;            // more bits of the hash, to pass over most other uids unread
-        quint32 position : 31 = 0;  // of the first message with the uid, plus one; 0: empty
-        quint32 shared : 1 = 0;     // other records carry the uid too
+        quint32 tag = 0;             // more bits of the hash, to pass over most other uids unread
+        quint32 position : 31 = 0;   // of the first message with the uid, plus one; 0: empty
+        quint32 shared : 1 = 0;      // other records carry the uid too
     };
 
     struct Ahead
@@ -48,5 +48,5 @@ private:
     std::vector<Slot> m_slots;
     std::vector<quint32> m_slotOf;   // by position
     std::vector<qint64> m_ids;       // by position, of the first messages of their uids; 0: none yet
-    Ahead m_ahead[Stage];        // hashes of the next messages
+    Ahead m_ahead[Stage];            // hashes of the next messages
 };

@@ -11,7 +11,10 @@ public:
     SparseString() = default;
     SparseString(const QString &text) { assign(text); }
     SparseString(const SparseString &other) { assign(other.text()); }
-    SparseString(SparseString &&other) noexcept : m_text(std::exchange(other.m_text, nullptr)) {}
+    SparseString(SparseString &&other) noexcept
+        : m_text(std::exchange(other.m_text, nullptr))
+    {
+    }
     ~SparseString() { delete m_text; }
 
     SparseString &operator=(const QString &text);

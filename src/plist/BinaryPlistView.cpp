@@ -18,7 +18,7 @@ quint64 readBigEndian(const uchar *p, int size)
     return value;
 }
 
-} // namespace
+}   // namespace
 
 BinaryPlistView::BinaryPlistView(QByteArrayView data)
 {
@@ -38,7 +38,7 @@ BinaryPlistView::BinaryPlistView(QByteArrayView data)
         || count > (objectsEnd - tableAt) / quint64(offsetSize))
         return;
     m_data = begin;
-    m_objectsEnd = tableAt;  // writers put the objects before their offset table
+    m_objectsEnd = tableAt;   // writers put the objects before their offset table
     m_tableAt = tableAt;
     m_offsetSize = offsetSize;
     m_refSize = refSize;
@@ -79,12 +79,28 @@ BinaryPlistView::Object BinaryPlistView::object(quint64 index) const
         if (length > 8)
             return object;
         break;
-    case 0x4: kind = Data; break;
-    case 0x5: kind = AsciiString; break;
-    case 0x6: kind = Utf16String; unitBytes = 2; break;
-    case 0xA: kind = Array; unitBytes = quint64(m_refSize); break;
-    case 0xC: kind = Set; unitBytes = quint64(m_refSize); break;
-    case 0xD: kind = Dictionary; unitBytes = 2 * quint64(m_refSize); break;
+    case 0x4:
+        kind = Data;
+        break;
+    case 0x5:
+        kind = AsciiString;
+        break;
+    case 0x6:
+        kind = Utf16String;
+        unitBytes = 2;
+        break;
+    case 0xA:
+        kind = Array;
+        unitBytes = quint64(m_refSize);
+        break;
+    case 0xC:
+        kind = Set;
+        unitBytes = quint64(m_refSize);
+        break;
+    case 0xD:
+        kind = Dictionary;
+        unitBytes = 2 * quint64(m_refSize);
+        break;
     default:
         object.kind = Other;
         return object;
@@ -109,8 +125,7 @@ BinaryPlistView::Object BinaryPlistView::object(quint64 index) const
 
 quint64 BinaryPlistView::reference(const Object &container, quint64 n) const
 {
-    if ((container.kind != Array && container.kind != Set && container.kind != Dictionary)
-        || n >= referenceCount(container))
+    if ((container.kind != Array && container.kind != Set && container.kind != Dictionary) || n >= referenceCount(container))
         return m_objectCount;
     return readBigEndian(container.body + n * quint64(m_refSize), m_refSize);
 }
@@ -164,13 +179,12 @@ bool BinaryPlistView::number(const Object &object, qint64 *out)
     }
     if (object.kind != Real)
         return false;
-    const double real = object.count == 4 ? double(qFromBigEndian<float>(object.body))
-                                          : qFromBigEndian<double>(object.body);
+    const double real = object.count == 4 ? double(qFromBigEndian<float>(object.body)) : qFromBigEndian<double>(object.body);
     constexpr double kLimit = 9223372036854775807.0;
-    *out = std::isnan(real) ? 0
-         : real >= kLimit   ? std::numeric_limits<qint64>::max()
-         : real <= -kLimit  ? std::numeric_limits<qint64>::min()
-                            : qint64(real);
+    *out = std::isnan(real)  ? 0
+           : real >= kLimit  ? std::numeric_limits<qint64>::max()
+           : real <= -kLimit ? std::numeric_limits<qint64>::min()
+                             : qint64(real);
     return true;
 }
 

@@ -17,9 +17,9 @@ public:
     struct Object
     {
         Kind kind = Broken;
-        const uchar *body = nullptr;  // bytes, characters or references
-        quint64 count = 0;            // bytes of Data/AsciiString/Integer/Real/Uid, characters of
-                                      // Utf16String, references of Array/Set, pairs of Dictionary
+        const uchar *body = nullptr;   // bytes, characters or references
+        quint64 count = 0;             // bytes of Data/AsciiString/Integer/Real/Uid, characters of
+                                       // Utf16String, references of Array/Set, pairs of Dictionary
     };
 
     // Invalid unless data starts with "bplist00" and its trailer and offset table fit.
@@ -54,7 +54,7 @@ public:
 
 private:
     const uchar *m_data = nullptr;
-    quint64 m_objectsEnd = 0;  // no object reaches into the offset table
+    quint64 m_objectsEnd = 0;   // no object reaches into the offset table
     quint64 m_tableAt = 0;
     int m_offsetSize = 0;
     int m_refSize = 0;

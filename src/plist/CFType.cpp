@@ -17,7 +17,7 @@ namespace {
 // Property-list dates count seconds from 2001-01-01 00:00:00 GMT.
 constexpr qint64 ReferenceDateOffset = 978307200;
 
-template<typename T>
+template <typename T>
 T saturatedCast(double value)
 {
     if (std::isnan(value))
@@ -99,7 +99,7 @@ QHash<plist_t, plist_t> correspondingNodes(plist_t original, plist_t copy)
     return map;
 }
 
-} // namespace
+}   // namespace
 
 // A node and who frees it. A holder of a node inside a tree keeps the holder above it alive
 // (keeper); the holder at the top of the chain lists every holder of its tree (members), so
@@ -185,8 +185,7 @@ CFType CFType::fromDateTime(const QDateTime &value)
 {
     if (!value.isValid())
         return {};
-    const qint64 msecs = QDateTime(value.date(), value.time(), QTimeZone::utc()).toMSecsSinceEpoch()
-                         - ReferenceDateOffset * 1000;
+    const qint64 msecs = QDateTime(value.date(), value.time(), QTimeZone::utc()).toMSecsSinceEpoch() - ReferenceDateOffset * 1000;
     const qint64 seconds = msecs / 1000;
     // libplist takes 32-bit seconds (1933..2069); a date outside cannot be represented.
     if (seconds < std::numeric_limits<qint32>::min() || seconds > std::numeric_limits<qint32>::max())
@@ -219,51 +218,81 @@ void *CFType::ref() const
     return m_holder ? m_holder->node : nullptr;
 }
 
-bool CFType::isNull() const { return !ref(); }
+bool CFType::isNull() const
+{
+    return !ref();
+}
 bool CFType::isNumber() const
 {
     const plist_type type = typeOf(ref());
     return type == PLIST_UINT || type == PLIST_REAL;
 }
-bool CFType::isBoolean() const { return typeOf(ref()) == PLIST_BOOLEAN; }
+bool CFType::isBoolean() const
+{
+    return typeOf(ref()) == PLIST_BOOLEAN;
+}
 bool CFType::isString() const
 {
     // Dictionary keys are strings to callers.
     const plist_type type = typeOf(ref());
     return type == PLIST_STRING || type == PLIST_KEY;
 }
-bool CFType::isData() const { return typeOf(ref()) == PLIST_DATA; }
-bool CFType::isDate() const { return typeOf(ref()) == PLIST_DATE; }
-bool CFType::isDictionary() const { return typeOf(ref()) == PLIST_DICT; }
-bool CFType::isArray() const { return typeOf(ref()) == PLIST_ARRAY; }
-bool CFType::isUid() const { return typeOf(ref()) == PLIST_UID; }
+bool CFType::isData() const
+{
+    return typeOf(ref()) == PLIST_DATA;
+}
+bool CFType::isDate() const
+{
+    return typeOf(ref()) == PLIST_DATE;
+}
+bool CFType::isDictionary() const
+{
+    return typeOf(ref()) == PLIST_DICT;
+}
+bool CFType::isArray() const
+{
+    return typeOf(ref()) == PLIST_ARRAY;
+}
+bool CFType::isUid() const
+{
+    return typeOf(ref()) == PLIST_UID;
+}
 
 // Numbers convert between integer and real like a lossy CFNumberGetValue: the converted value
 // is returned even when it does not represent the stored one exactly.
 int CFType::toInt(int defaultValue) const
 {
     switch (typeOf(ref())) {
-    case PLIST_UINT: return int(integerOf(ref()));
-    case PLIST_REAL: return saturatedCast<int>(realOf(ref()));
-    default: return defaultValue;
+    case PLIST_UINT:
+        return int(integerOf(ref()));
+    case PLIST_REAL:
+        return saturatedCast<int>(realOf(ref()));
+    default:
+        return defaultValue;
     }
 }
 
 qint64 CFType::toInt64(qint64 defaultValue) const
 {
     switch (typeOf(ref())) {
-    case PLIST_UINT: return integerOf(ref());
-    case PLIST_REAL: return saturatedCast<qint64>(realOf(ref()));
-    default: return defaultValue;
+    case PLIST_UINT:
+        return integerOf(ref());
+    case PLIST_REAL:
+        return saturatedCast<qint64>(realOf(ref()));
+    default:
+        return defaultValue;
     }
 }
 
 double CFType::toDouble(double defaultValue) const
 {
     switch (typeOf(ref())) {
-    case PLIST_UINT: return double(integerOf(ref()));
-    case PLIST_REAL: return realOf(ref());
-    default: return defaultValue;
+    case PLIST_UINT:
+        return double(integerOf(ref()));
+    case PLIST_REAL:
+        return realOf(ref());
+    default:
+        return defaultValue;
     }
 }
 
@@ -335,13 +364,20 @@ QString CFType::toDisplayString() const
 {
     switch (typeOf(ref())) {
     case PLIST_STRING:
-    case PLIST_KEY: return toQString();
-    case PLIST_UINT: return QString::number(toInt64());
-    case PLIST_REAL: return QString::number(toDouble(), 'g', 6);
-    case PLIST_BOOLEAN: return toBool() ? QStringLiteral("1") : QStringLiteral("0");
-    case PLIST_DATE: return toDateTime().toString();
-    case PLIST_DATA: return QString::fromUtf8(toByteArray());
-    default: return {};
+    case PLIST_KEY:
+        return toQString();
+    case PLIST_UINT:
+        return QString::number(toInt64());
+    case PLIST_REAL:
+        return QString::number(toDouble(), 'g', 6);
+    case PLIST_BOOLEAN:
+        return toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case PLIST_DATE:
+        return toDateTime().toString();
+    case PLIST_DATA:
+        return QString::fromUtf8(toByteArray());
+    default:
+        return {};
     }
 }
 
@@ -362,9 +398,12 @@ int CFType::dataLength() const
 int CFType::count() const
 {
     switch (typeOf(ref())) {
-    case PLIST_DICT: return int(plist_dict_get_size(ref()));
-    case PLIST_ARRAY: return int(plist_array_get_size(ref()));
-    default: return 0;
+    case PLIST_DICT:
+        return int(plist_dict_get_size(ref()));
+    case PLIST_ARRAY:
+        return int(plist_array_get_size(ref()));
+    default:
+        return 0;
     }
 }
 

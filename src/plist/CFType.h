@@ -19,15 +19,15 @@ class CFType
 public:
     enum PlistFormat { XmlFormat = 100, BinaryFormat = 200 };
 
-    CFType();                                    // null
-    explicit CFType(const QString &text);        // string
-    explicit CFType(const char *text);           // string (UTF-8)
-    explicit CFType(const QByteArray &data);     // data
+    CFType();                                  // null
+    explicit CFType(const QString &text);      // string
+    explicit CFType(const char *text);         // string (UTF-8)
+    explicit CFType(const QByteArray &data);   // data
     static CFType fromInt64(qint64 value);
     static CFType fromDouble(double value);
     static CFType fromBool(bool value);
-    static CFType fromUid(quint64 value);        // keyed-archive reference
-    static CFType fromDateTime(const QDateTime &value);  // wall-clock fields taken as GMT
+    static CFType fromUid(quint64 value);                 // keyed-archive reference
+    static CFType fromDateTime(const QDateTime &value);   // wall-clock fields taken as GMT
     static CFType newDictionary();
     static CFType newArray();
     // Wraps a raw libplist node (plist_t); owned: freed with the last copy. A node that sits
@@ -43,7 +43,7 @@ public:
     bool isDate() const;
     bool isDictionary() const;
     bool isArray() const;
-    bool isUid() const;                          // keyed-archive reference
+    bool isUid() const;   // keyed-archive reference
 
     int toInt(int defaultValue = 0) const;
     qint64 toInt64(qint64 defaultValue = 0) const;
@@ -57,7 +57,7 @@ public:
     int stringLength() const;
     int dataLength() const;
 
-    int count() const;                           // dictionary or array entries, else 0
+    int count() const;   // dictionary or array entries, else 0
     CFType value(const QString &key) const;
     CFType value(const CFType &key) const;
     QList<CFType> keys() const;
@@ -77,7 +77,7 @@ public:
     static CFType fromPlistFile(const QString &path);
     static CFType deepCopy(const CFType &other);
 
-    void *ref() const;                           // the plist_t, or null
+    void *ref() const;   // the plist_t, or null
 
 private:
     struct Holder;

@@ -14,7 +14,11 @@ namespace {
 class XmlNesting
 {
 public:
-    explicit XmlNesting(const QByteArray &data) : m_p(data.constData()), m_size(data.size()) {}
+    explicit XmlNesting(const QByteArray &data)
+        : m_p(data.constData())
+        , m_size(data.size())
+    {
+    }
 
     bool withinLimits()
     {
@@ -24,9 +28,7 @@ public:
             if (m_pos >= m_size)
                 return false;
             const char c = m_p[m_pos];
-            const bool ok = c == '?' ? skipPast("?>", true)
-                            : c == '!' ? skipDeclaration()
-                                       : element();
+            const bool ok = c == '?' ? skipPast("?>", true) : c == '!' ? skipDeclaration() : element();
             if (!ok)
                 return false;
         }
@@ -119,7 +121,7 @@ private:
             if (!isContainer(name.mid(1)))
                 return true;
             if (m_open.isEmpty() || m_open.last() != name.mid(1))
-                return false;  // the parser refuses a closing tag that does not match
+                return false;   // the parser refuses a closing tag that does not match
             m_open.removeLast();
             return true;
         }
@@ -149,7 +151,8 @@ class BinaryPlist
 {
 public:
     explicit BinaryPlist(const QByteArray &data)
-        : m_data(reinterpret_cast<const uchar *>(data.constData())), m_size(quint64(data.size()))
+        : m_data(reinterpret_cast<const uchar *>(data.constData()))
+        , m_size(quint64(data.size()))
     {
     }
 
@@ -168,9 +171,9 @@ private:
     struct Frame
     {
         quint64 object;
-        quint64 refsAt;     // position of the reference list
+        quint64 refsAt;   // position of the reference list
         quint64 refCount;
-        quint64 next;       // index of the next reference to follow
+        quint64 next;   // index of the next reference to follow
     };
 
     bool readTrailer()
@@ -309,7 +312,7 @@ private:
     QList<quint64> m_expanded;
 };
 
-} // namespace
+}   // namespace
 
 bool withinLimits(const QByteArray &data)
 {
@@ -325,4 +328,4 @@ bool withinLimits(const QByteArray &data)
     return XmlNesting(data).withinLimits();
 }
 
-} // namespace PlistInputCheck
+}   // namespace PlistInputCheck

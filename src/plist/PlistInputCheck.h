@@ -15,4 +15,4 @@ inline constexpr int MaxDepth = 512;
 // mishandles those.
 bool withinLimits(const QByteArray &data);
 
-} // namespace PlistInputCheck
+}   // namespace PlistInputCheck

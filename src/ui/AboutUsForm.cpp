@@ -21,8 +21,8 @@ AboutUsForm::AboutUsForm(QWidget *parent)
     lbPicture->setObjectName(QStringLiteral("lbPicture"));
     lbPicture->setPixmap(QPixmap(QStringLiteral(":main")));
 
-    lbTitle = new QLabel(QStringLiteral("%1 v%2").arg(QObject::tr(AppConstants::ProductName),
-                                                      QLatin1String(AppConstants::ProductVersion)), this);
+    lbTitle = new QLabel(
+        QStringLiteral("%1 v%2").arg(QObject::tr(AppConstants::ProductName), QLatin1String(AppConstants::ProductVersion)), this);
     lbTitle->setObjectName(QStringLiteral("lbTitle"));
 
     const QString address = vendorUrl(QStringLiteral("/"));

@@ -15,7 +15,7 @@ const QPalette &systemPalette()
     return palette;
 }
 
-} // namespace
+}   // namespace
 
 QPalette themePalette(ThemeChoice theme)
 {

@@ -11,7 +11,10 @@ class MainWindow;
 class BackupCommand
 {
 public:
-    explicit BackupCommand(MainWindow &window) : m_window(window) {}
+    explicit BackupCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     // The Backup family: the variant's messages, the name proposed after their source.
     void run(MessageVariant variant);

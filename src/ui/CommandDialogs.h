@@ -27,8 +27,8 @@ struct CommandDialogs
     // The local database to back up into, existing or new; empty when cancelled.
     std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
     // A file to save into; *selectedFilter receives the chosen filter. Empty when cancelled.
-    std::function<QString(const QString &title, const QString &initialPath, const QString &filters,
-                          QString *selectedFilter)> chooseSaveFile;
+    std::function<QString(const QString &title, const QString &initialPath, const QString &filters, QString *selectedFilter)>
+        chooseSaveFile;
 
     // One of the offered phones (the entry's node); nullptr when cancelled.
     std::function<void *(const QString &title, const QList<ChoiceEntry> &entries)> chooseDevice;

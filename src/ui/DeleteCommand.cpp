@@ -40,7 +40,7 @@ bool confirmDelete(const QString &question, const QString &whatGoes)
     return askQuestion(question + QStringLiteral("<br/><br/>") + whatGoes);
 }
 
-} // namespace
+}   // namespace
 
 void DeleteCommand::deleteSelected()
 {
@@ -82,8 +82,7 @@ void DeleteCommand::deleteChat()
     if (!chat
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT"),
                           QStringLiteral("The chat with %1 and its %2 will be deleted from the database \"%3\".")
-                              .arg(escapeHtml(scope.current->text), messagesText(chat->messages.size()),
-                                   escapeHtml(node->text))))
+                              .arg(escapeHtml(scope.current->text), messagesText(chat->messages.size()), escapeHtml(node->text))))
         return;
     try {
         KikLocalDb db(databaseFolder(node));
@@ -107,9 +106,10 @@ void DeleteCommand::deleteDatabase()
     auto *node = static_cast<_LocalDbItemNode *>(scope.current);
     const qsizetype count = node->dataSet ? node->dataSet->allMessages().size() : 0;
     // A database whose reading failed shows no messages, yet its file still holds them.
-    const QString whatGoes = count > 0
-        ? QStringLiteral("The database \"%1\" and its %2 will be deleted.").arg(escapeHtml(node->text), messagesText(count))
-        : QStringLiteral("The database \"%1\" will be deleted with everything in it.").arg(escapeHtml(node->text));
+    const QString whatGoes =
+        count > 0
+            ? QStringLiteral("The database \"%1\" and its %2 will be deleted.").arg(escapeHtml(node->text), messagesText(count))
+            : QStringLiteral("The database \"%1\" will be deleted with everything in it.").arg(escapeHtml(node->text));
     if (!confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_LOCALDB"), whatGoes))
         return;
     const QString folder = databaseFolder(node);
@@ -118,8 +118,7 @@ void DeleteCommand::deleteDatabase()
         m_window.removeSourceNode(node);
     if (QFileInfo::exists(folder)) {
         // Something in it could not be removed; saying "deleted" would be untrue.
-        reportError(QStringLiteral("Failed to delete the database folder %1 completely.")
-                        .arg(QDir::toNativeSeparators(folder)));
+        reportError(QStringLiteral("Failed to delete the database folder %1 completely.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
     showInformation(QObject::tr("IDS_DEL_LOCALDB_SUC"));

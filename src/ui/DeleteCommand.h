@@ -7,7 +7,10 @@ class MainWindow;
 class DeleteCommand
 {
 public:
-    explicit DeleteCommand(MainWindow &window) : m_window(window) {}
+    explicit DeleteCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     void deleteSelected();
     void deleteChat();

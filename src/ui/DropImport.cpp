@@ -43,7 +43,7 @@ QString picturesCache(const QString &folder)
     return QDir(iosCacheFolder()).filePath(QStringLiteral("dropped/%1/thumbs").arg(md5Hex(folder)));
 }
 
-} // namespace
+}   // namespace
 
 DropImport::Kind DropImport::classify(const QString &folder)
 {
@@ -58,7 +58,8 @@ DropImport::Kind DropImport::classify(const QString &folder)
 }
 
 DropImport::DropImport(MainWindow &window)
-    : QObject(&window), m_window(window)
+    : QObject(&window)
+    , m_window(window)
 {
     window.setAcceptDrops(true);
     window.installEventFilter(this);

@@ -13,10 +13,10 @@
 
 namespace {
 
-const QStringList FilterKinds = {QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"),
-                                 QStringLiteral("pdf"), QStringLiteral("html")};
+const QStringList FilterKinds = {QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"), QStringLiteral("pdf"),
+                                 QStringLiteral("html")};
 
-} // namespace
+}   // namespace
 
 const QStringList &ExportFileCommand::filters()
 {

@@ -11,7 +11,10 @@ class MainWindow;
 class ExportFileCommand
 {
 public:
-    explicit ExportFileCommand(MainWindow &window) : m_window(window) {}
+    explicit ExportFileCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     void run(MessageVariant variant);
 

@@ -12,7 +12,10 @@ struct KikBackupLocation;
 class ImportItunesCommand
 {
 public:
-    explicit ImportItunesCommand(MainWindow &window) : m_window(window) {}
+    explicit ImportItunesCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     // An empty proposed name proposes the backup's device name followed by "_Backup".
     void run(const QString &proposedName);
@@ -29,8 +32,7 @@ public:
     // cancelled. notFoundText is shown when the backup holds no Kik data. With several Kik
     // accounts in the backup the user picks one. location receives where the files lay.
     QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText = ImportItunesCommand::notFoundText(),
-                       KikBackupLocation *location = nullptr);
+                       const QString &notFoundText = ImportItunesCommand::notFoundText(), KikBackupLocation *location = nullptr);
     static QString notFoundText() { return QStringLiteral("Found no Kik data in your iTunes Backup."); }
 
 private:

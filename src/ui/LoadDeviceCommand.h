@@ -13,7 +13,10 @@ class MainWindow;
 class LoadDeviceCommand
 {
 public:
-    explicit LoadDeviceCommand(MainWindow &window) : m_window(window) {}
+    explicit LoadDeviceCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     // False when a step failed (the error was shown) or was cancelled. *usedBackup tells
     // whether Kik's files had to come from a device backup.

@@ -60,7 +60,7 @@ void LoadItunesBackupDlg::buildForm()
     m_listBackups->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listBackups->setSelectionMode(QAbstractItemView::SingleSelection);
     m_listBackups->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listBackups->header()->setStretchLastSection(false);  // widths follow the dialog instead
+    m_listBackups->header()->setStretchLastSection(false);   // widths follow the dialog instead
 
     m_lbAddOther = new QLabel(QObject::tr("IDS_NO_BACKUP_LISTED_THERE_CLICK_<a href=\"#\">Here</a>_ADD"), this);
     m_lbAddOther->setObjectName(QStringLiteral("lbAddOther"));
@@ -124,8 +124,7 @@ void LoadItunesBackupDlg::addBackupFolder(const QString &folder)
 
 void LoadItunesBackupDlg::btnAddOtherClicked(const QString &)
 {
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, QString(), QDir::homePath(), QFileDialog::ShowDirsOnly);
+    const QString folder = QFileDialog::getExistingDirectory(this, QString(), QDir::homePath(), QFileDialog::ShowDirsOnly);
     if (!folder.isEmpty())
         addBackupFolder(folder);
 }
@@ -135,8 +134,9 @@ void LoadItunesBackupDlg::btnLoadClicked()
     // A view makes its first row current when it gets the keyboard focus; only a row the user
     // picked is also selected.
     const QModelIndex current = m_listBackups->currentIndex();
-    const QSharedPointer<BackupManifest> backup =
-        m_listBackups->selectionModel()->isSelected(current) ? ItemModelLoadBk::backupAt(current) : QSharedPointer<BackupManifest>();
+    const QSharedPointer<BackupManifest> backup = m_listBackups->selectionModel()->isSelected(current)
+                                                      ? ItemModelLoadBk::backupAt(current)
+                                                      : QSharedPointer<BackupManifest>();
     if (!backup) {
         showWarning(QObject::tr("IDS_PLEASE_SELECT_ONE_ITUNES_BACKUP"));
         return;

@@ -22,8 +22,7 @@ LocalDbSelForm::LocalDbSelForm(const QStringList &existingNames, const QString &
     cbLocalDbNames->setEditable(true);
     // Enter must not add the typed name to the list of existing databases.
     cbLocalDbNames->setInsertPolicy(QComboBox::NoInsert);
-    cbLocalDbNames->setToolTip(
-        tr("Selecting current Database will merge data;entering new DB name will create a new Database."));
+    cbLocalDbNames->setToolTip(tr("Selecting current Database will merge data;entering new DB name will create a new Database."));
     btnOK = new QPushButton(tr("Confirm"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnClose = new QPushButton(tr("Cancel"), this);

@@ -47,10 +47,11 @@ void addMnemonics(const QList<QAction *> &actions)
     }
 }
 
-} // namespace
+}   // namespace
 
 MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
-    : QObject(window), m_window(window)
+    : QObject(window)
+    , m_window(window)
 {
     QMenuBar *bar = window->menuBar();
     buildFileMenu(bar->addMenu(menuTitle("File")), toolBar);

@@ -30,9 +30,9 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGuiApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -98,7 +98,7 @@ bool hasLocalDbFile(const QString &folder)
 
 const QString LoadingMessagesTitle = QStringLiteral("Loading messages...");
 
-} // namespace
+}   // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -439,8 +439,7 @@ void MainWindow::showChatTitle(_KikChat *chat)
     }
     const _KikUser *user = chat->user;
     QImage picture;
-    if (user && !user->is_group && !user->photo_path.isEmpty()
-        && !picture.load(user->photo_path, "JPEG"))
+    if (user && !user->is_group && !user->photo_path.isEmpty() && !picture.load(user->photo_path, "JPEG"))
         picture.load(user->photo_path, "PNG");
     if (picture.isNull()) {
         m_lbChatImg->hide();
@@ -536,8 +535,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
         break;
     case ChatSessionNodeType:
         if (CommandScope::isDataSource(node->parent))
-            showMessages(static_cast<_AbsDBItemNode *>(node->parent)->dataSet,
-                         static_cast<_ChatSessionItemNode *>(node)->chat);
+            showMessages(static_cast<_AbsDBItemNode *>(node->parent)->dataSet, static_cast<_ChatSessionItemNode *>(node)->chat);
         break;
     default:
         clearMessages();
@@ -663,9 +661,8 @@ void MainWindow::searchCotnact()
     if (keyword.isEmpty())
         return;
     const QList<_ItemNode *> &chats = parent->children;
-    const int row = wrappedSearch(int(chats.size()), start, [&](int i) {
-        return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive);
-    });
+    const int row =
+        wrappedSearch(int(chats.size()), start, [&](int i) { return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive); });
     if (row < 0) {
         showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
         return;
@@ -792,7 +789,8 @@ void MainWindow::openChatPicture()
         return;
     QString copy;
     try {
-        copy = QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
+        copy =
+            QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
     } catch (const std::exception &error) {
         showWarning(QString::fromUtf8(error.what()));
         return;

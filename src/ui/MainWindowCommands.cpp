@@ -32,20 +32,56 @@
 
 #include <stdexcept>
 
-void MainWindow::miBackup() { BackupCommand(*this).run(MessageVariant::Selection); }
-void MainWindow::miBackupChat() { BackupCommand(*this).run(MessageVariant::Chat); }
-void MainWindow::miBackupAll() { BackupCommand(*this).run(MessageVariant::All); }
-void MainWindow::miBackupToolbar() { BackupCommand(*this).run(MessageVariant::Toolbar); }
+void MainWindow::miBackup()
+{
+    BackupCommand(*this).run(MessageVariant::Selection);
+}
+void MainWindow::miBackupChat()
+{
+    BackupCommand(*this).run(MessageVariant::Chat);
+}
+void MainWindow::miBackupAll()
+{
+    BackupCommand(*this).run(MessageVariant::All);
+}
+void MainWindow::miBackupToolbar()
+{
+    BackupCommand(*this).run(MessageVariant::Toolbar);
+}
 
-void MainWindow::miExport() { ExportFileCommand(*this).run(MessageVariant::Selection); }
-void MainWindow::miExportChat() { ExportFileCommand(*this).run(MessageVariant::Chat); }
-void MainWindow::miExportAll() { ExportFileCommand(*this).run(MessageVariant::All); }
-void MainWindow::miExportToolbar() { ExportFileCommand(*this).run(MessageVariant::Toolbar); }
+void MainWindow::miExport()
+{
+    ExportFileCommand(*this).run(MessageVariant::Selection);
+}
+void MainWindow::miExportChat()
+{
+    ExportFileCommand(*this).run(MessageVariant::Chat);
+}
+void MainWindow::miExportAll()
+{
+    ExportFileCommand(*this).run(MessageVariant::All);
+}
+void MainWindow::miExportToolbar()
+{
+    ExportFileCommand(*this).run(MessageVariant::Toolbar);
+}
 
-void MainWindow::miPrint() { print(MessageVariant::Selection); }
-void MainWindow::miPrintChat() { print(MessageVariant::Chat); }
-void MainWindow::miPrintAll() { print(MessageVariant::All); }
-void MainWindow::miPrintToolbar() { print(MessageVariant::Toolbar); }
+void MainWindow::miPrint()
+{
+    print(MessageVariant::Selection);
+}
+void MainWindow::miPrintChat()
+{
+    print(MessageVariant::Chat);
+}
+void MainWindow::miPrintAll()
+{
+    print(MessageVariant::All);
+}
+void MainWindow::miPrintToolbar()
+{
+    print(MessageVariant::Toolbar);
+}
 
 void MainWindow::print(MessageVariant variant)
 {
@@ -56,23 +92,71 @@ void MainWindow::print(MessageVariant variant)
     printer.print(messages.messages);
 }
 
-void MainWindow::miDelete() { DeleteCommand(*this).deleteSelected(); }
-void MainWindow::miDeleteChat() { DeleteCommand(*this).deleteChat(); }
-void MainWindow::miDeleteAll() { DeleteCommand(*this).deleteDatabase(); }
-void MainWindow::miDeleteToolbar() { DeleteCommand(*this).deleteFromToolbar(); }
+void MainWindow::miDelete()
+{
+    DeleteCommand(*this).deleteSelected();
+}
+void MainWindow::miDeleteChat()
+{
+    DeleteCommand(*this).deleteChat();
+}
+void MainWindow::miDeleteAll()
+{
+    DeleteCommand(*this).deleteDatabase();
+}
+void MainWindow::miDeleteToolbar()
+{
+    DeleteCommand(*this).deleteFromToolbar();
+}
 
-void MainWindow::miI2i() { TransferCommand(*this).toDevice(MessageVariant::Selection); }
-void MainWindow::miI2iChat() { TransferCommand(*this).toDevice(MessageVariant::Chat); }
-void MainWindow::miI2iAll() { TransferCommand(*this).toDevice(MessageVariant::All); }
-void MainWindow::miI2iToolbar() { TransferCommand(*this).toDevice(MessageVariant::Toolbar); }
-void MainWindow::miDb2i() { TransferCommand(*this).toDevice(MessageVariant::Selection); }
-void MainWindow::miDb2iChat() { TransferCommand(*this).toDevice(MessageVariant::Chat); }
-void MainWindow::miDb2iAll() { TransferCommand(*this).toDevice(MessageVariant::All); }
-void MainWindow::miDb2iToolbar() { TransferCommand(*this).toDevice(MessageVariant::Toolbar); }
-void MainWindow::miExport2ITunesBKSel() { TransferCommand(*this).toItunesBackup(MessageVariant::Selection); }
-void MainWindow::miExport2ITunesBKChat() { TransferCommand(*this).toItunesBackup(MessageVariant::Chat); }
-void MainWindow::miExport2ITunesBKAll() { TransferCommand(*this).toItunesBackup(MessageVariant::All); }
-void MainWindow::miExport2ITunesBKToolbar() { TransferCommand(*this).toItunesBackup(MessageVariant::Toolbar); }
+void MainWindow::miI2i()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Selection);
+}
+void MainWindow::miI2iChat()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Chat);
+}
+void MainWindow::miI2iAll()
+{
+    TransferCommand(*this).toDevice(MessageVariant::All);
+}
+void MainWindow::miI2iToolbar()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Toolbar);
+}
+void MainWindow::miDb2i()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Selection);
+}
+void MainWindow::miDb2iChat()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Chat);
+}
+void MainWindow::miDb2iAll()
+{
+    TransferCommand(*this).toDevice(MessageVariant::All);
+}
+void MainWindow::miDb2iToolbar()
+{
+    TransferCommand(*this).toDevice(MessageVariant::Toolbar);
+}
+void MainWindow::miExport2ITunesBKSel()
+{
+    TransferCommand(*this).toItunesBackup(MessageVariant::Selection);
+}
+void MainWindow::miExport2ITunesBKChat()
+{
+    TransferCommand(*this).toItunesBackup(MessageVariant::Chat);
+}
+void MainWindow::miExport2ITunesBKAll()
+{
+    TransferCommand(*this).toItunesBackup(MessageVariant::All);
+}
+void MainWindow::miExport2ITunesBKToolbar()
+{
+    TransferCommand(*this).toItunesBackup(MessageVariant::Toolbar);
+}
 
 void MainWindow::miImportiTunes()
 {
@@ -170,10 +254,10 @@ void MainWindow::iosDeviceConnected(void *handle)
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    showInformation(QStringLiteral(
-        "<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
-        "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
-        "Kik on your iPhone.</nobr></p>"));
+    showInformation(
+        QStringLiteral("<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
+                       "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
+                       "Kik on your iPhone.</nobr></p>"));
     loadKikFromDevice(description);
 }
 

@@ -11,7 +11,7 @@ namespace {
 // The README with its pictures, compiled in beside each other as in the source tree.
 const char ManualSource[] = "qrc:/manual/README.md";
 
-} // namespace
+}   // namespace
 
 ManualViewer::ManualViewer(QWidget *parent)
     : QDialog(parent, Qt::Window)

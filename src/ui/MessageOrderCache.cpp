@@ -5,7 +5,8 @@
 void MessageOrderCache::remember(const KikDataSetPtr &dataSet, const KikMessageList &ascending)
 {
     // Lists of sources that are gone go with the next one remembered.
-    m_entries.removeIf([&](const Entry &entry) { return entry.dataSet.toStrongRef().isNull() || entry.dataSet.toStrongRef() == dataSet; });
+    m_entries.removeIf(
+        [&](const Entry &entry) { return entry.dataSet.toStrongRef().isNull() || entry.dataSet.toStrongRef() == dataSet; });
     if (dataSet)
         m_entries.append({dataSet.toWeakRef(), ascending});
 }

@@ -16,7 +16,8 @@
 #include <utility>
 
 PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *parent)
-    : QDialog(parent), m_backup(backup)
+    : QDialog(parent)
+    , m_backup(backup)
 {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setStyleSheet(::styleSheet());
@@ -64,9 +65,9 @@ void PasscodeDlg::btnOKPressed()
     // The derivation takes seconds: it runs behind the progress dialog, not here.
     ProgressForm form(this);
     UnlockBackupThread worker(m_backup, password, &form);
-    m_txtPasscode->clear();  // the password is not kept around once used
+    m_txtPasscode->clear();   // the password is not kept around once used
     if (!runWithProgress(form, worker))
-        return;  // a damaged keybag was shown already; a cancel asks again
+        return;   // a damaged keybag was shown already; a cancel asks again
     if (!worker.keybag()) {
         showWarning(QObject::tr("IDS_INVALID_PASSWORD"));
         return;

@@ -30,10 +30,11 @@ QCheckBox *checkBox(const QString &name, const QString &text, bool checked, QWid
     return box;
 }
 
-} // namespace
+}   // namespace
 
 PreferencesDialog::PreferencesDialog(QWidget *parent)
-    : QDialog(parent), m_preferences(Preferences::load())
+    : QDialog(parent)
+    , m_preferences(Preferences::load())
 {
     setObjectName(QStringLiteral("PreferencesDialog"));
     setWindowTitle(QStringLiteral("Preferences"));
@@ -51,18 +52,19 @@ PreferencesDialog::PreferencesDialog(QWidget *parent)
         form->addRow(QString(), m_errorReports);
     } else {
         auto *offline = new QLabel(QStringLiteral("%1 never goes online: this build names no update server.")
-                                       .arg(QObject::tr(AppConstants::ProductName)), this);
+                                       .arg(QObject::tr(AppConstants::ProductName)),
+                                   this);
         offline->setObjectName(QStringLiteral("lbOffline"));
         form->addRow(QStringLiteral("Online:"), offline);
     }
-    m_clock = choices(QStringLiteral("cbClock"),
-                      {QStringLiteral("As each view shows them"), QStringLiteral("12-hour (1:30 PM)"),
-                       QStringLiteral("24-hour (13:30)")},
-                      int(m_preferences.clock), this);
+    m_clock = choices(
+        QStringLiteral("cbClock"),
+        {QStringLiteral("As each view shows them"), QStringLiteral("12-hour (1:30 PM)"), QStringLiteral("24-hour (13:30)")},
+        int(m_preferences.clock), this);
     form->addRow(QStringLiteral("&Times:"), m_clock);
-    m_theme = choices(QStringLiteral("cbTheme"),
-                      {QStringLiteral("As the system"), QStringLiteral("Light"), QStringLiteral("Dark")},
-                      int(m_preferences.theme), this);
+    m_theme =
+        choices(QStringLiteral("cbTheme"), {QStringLiteral("As the system"), QStringLiteral("Light"), QStringLiteral("Dark")},
+                int(m_preferences.theme), this);
     form->addRow(QStringLiteral("T&heme:"), m_theme);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -83,8 +85,7 @@ void PreferencesDialog::accept()
     m_preferences.save();
     applyPreferences(m_preferences);
     qInfo().noquote() << "preferences saved: update checks" << m_preferences.updateChecks << "error reports"
-                      << m_preferences.errorReports << "clock" << int(m_preferences.clock) << "theme"
-                      << int(m_preferences.theme);
+                      << m_preferences.errorReports << "clock" << int(m_preferences.clock) << "theme" << int(m_preferences.theme);
     QDialog::accept();
 }
 

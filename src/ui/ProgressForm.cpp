@@ -49,8 +49,8 @@ ProgressForm::ProgressForm(QWidget *parent)
 // box) inside the caller, and reports arrive in the order they were posted.
 void ProgressForm::postProgress(const QString &status, int value, const QString &text)
 {
-    QMetaObject::invokeMethod(this, "updateProgress", Qt::QueuedConnection, Q_ARG(QString, status),
-                              Q_ARG(int, value), Q_ARG(QString, text));
+    QMetaObject::invokeMethod(this, "updateProgress", Qt::QueuedConnection, Q_ARG(QString, status), Q_ARG(int, value),
+                              Q_ARG(QString, text));
 }
 
 void ProgressForm::postError(const QString &message)
@@ -88,8 +88,7 @@ void ProgressForm::updateProgress(const QString &status, int curProgress, const 
         lbStatus->setText(status);
     if (curProgress >= 0)
         progressBar->setValue(curProgress);
-    lbProgress->setText(progressText.isEmpty() ? QStringLiteral("Progress:%1%").arg(progressBar->value())
-                                               : progressText);
+    lbProgress->setText(progressText.isEmpty() ? QStringLiteral("Progress:%1%").arg(progressBar->value()) : progressText);
 }
 
 void ProgressForm::errorOccurred(const QString &tipsStr)

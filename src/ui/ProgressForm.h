@@ -29,8 +29,8 @@ public:
     void postTipsWait(const QString &info) override;
     void postCanceled() override;
 
-    void accept() override {}
-    void reject() override {}
+    void accept() override { }
+    void reject() override { }
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

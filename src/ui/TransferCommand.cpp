@@ -10,7 +10,6 @@
 #include "ui/DataSourceSelForm.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
-#include "workers/KikBackupAccounts.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
@@ -18,6 +17,7 @@
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
+#include "workers/KikBackupAccounts.h"
 
 #include <QDir>
 #include <QLocale>
@@ -48,7 +48,7 @@ QString backupWriteQuestion(const BackupManifest &backup, int messages)
         .arg(describeBackup(backup));
 }
 
-} // namespace
+}   // namespace
 
 void TransferCommand::toDevice(MessageVariant variant)
 {
@@ -98,8 +98,8 @@ bool TransferCommand::chooseTargetDevice(DeviceDescription *target)
     return true;
 }
 
-bool TransferCommand::restore(const DeviceDescription &device, const CommandMessages &messages, bool direct,
-                              int *transferred, IOSFileItemList *files)
+bool TransferCommand::restore(const DeviceDescription &device, const CommandMessages &messages, bool direct, int *transferred,
+                              IOSFileItemList *files)
 {
     ProgressForm form(&m_window);
     IOSRestoreKikMsgThread worker(device, messages.messages, &form);
@@ -120,8 +120,7 @@ bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &back
 
 // The phone's container was closed, so the files go into the device backup the load made and
 // that backup goes back onto the phone.
-void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred,
-                                                const IOSFileItemList &files)
+void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files)
 {
     if (!askToContinue(deviceRestoreNotes()))
         return;
@@ -135,8 +134,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         reportError(QStringLiteral("The device backup of this iPhone is missing."));
         return;
     }
-    const auto backup =
-        QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
+    const auto backup = QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
     try {
         backup->readInfo();
     } catch (const std::exception &error) {
@@ -181,8 +179,9 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     if (messages.messages.isEmpty())
         return;
     const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackupToWrite();
-    if (!backup || !askWithButtons(QMessageBox::Question, backupWriteQuestion(*backup, int(messages.messages.size())),
-                                   QStringLiteral("Write"), QStringLiteral("Cancel")))
+    if (!backup
+        || !askWithButtons(QMessageBox::Question, backupWriteQuestion(*backup, int(messages.messages.size())),
+                           QStringLiteral("Write"), QStringLiteral("Cancel")))
         return;
     // An encrypted backup is written once its password was given (extractKik asks for it).
     DeviceDescription device;
@@ -197,8 +196,8 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
         &location);
     int transferred = 0;
     IOSFileItemList files;
-    if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files) &&
-        mergeIntoBackup(backup, placedInBackup(files, location)))
+    if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files)
+        && mergeIntoBackup(backup, placedInBackup(files, location)))
         // Rich text (the break), so that the escaped name reads as it is.
         showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>%2.")
                             .arg(transferred)

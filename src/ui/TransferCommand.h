@@ -16,7 +16,10 @@ class MainWindow;
 class TransferCommand
 {
 public:
-    explicit TransferCommand(MainWindow &window) : m_window(window) {}
+    explicit TransferCommand(MainWindow &window)
+        : m_window(window)
+    {
+    }
 
     void toDevice(MessageVariant variant);
     void toItunesBackup(MessageVariant variant);

@@ -54,7 +54,7 @@ QList<QRect> availableScreens()
     return screens;
 }
 
-} // namespace
+}   // namespace
 
 QString WindowMemory::settingsPath()
 {

@@ -56,7 +56,7 @@ void answerCommandLine()
         parser.showHelp();
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

@@ -3,7 +3,8 @@
 #include <algorithm>
 
 AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString &text)
-    : type(type), text(text)
+    : type(type)
+    , text(text)
 {
 }
 

@@ -13,7 +13,7 @@ public:
     {
     public:
         explicit _ItemNode(int type = 0, const QString &text = QString());
-        virtual ~_ItemNode();  // deletes the children
+        virtual ~_ItemNode();   // deletes the children
         _ItemNode(const _ItemNode &) = delete;
         _ItemNode &operator=(const _ItemNode &) = delete;
 
@@ -23,7 +23,7 @@ public:
         int row = -1;
         int column = -1;
         const AbsTreeItemModel *model = nullptr;
-        _ItemNode *parent = nullptr;  // null at the top level
+        _ItemNode *parent = nullptr;   // null at the top level
         QList<_ItemNode *> children;
     };
 
@@ -41,7 +41,7 @@ public:
     void nodeChanged(_ItemNode *node);
     void removeAllChildren(_ItemNode *node);
     void removeNode(_ItemNode *node);
-    QList<_ItemNode *> allNodes() const;  // pre-order
+    QList<_ItemNode *> allNodes() const;   // pre-order
     int countChildrenOfType(const _ItemNode *node, int type) const;
     void emitLayoutChanged();
 
@@ -52,7 +52,7 @@ protected:
 
 private:
     QList<_ItemNode *> &siblingsOf(_ItemNode *parent);
-    QModelIndex firstColumnIndex(_ItemNode *node) const;  // invalid for null (the top level)
+    QModelIndex firstColumnIndex(_ItemNode *node) const;   // invalid for null (the top level)
     // Rows handed out before an insertion or removal would point at other nodes afterwards.
     static void renumber(QList<_ItemNode *> &siblings, int from);
 

@@ -9,7 +9,8 @@
 #include <QSize>
 
 ItemModelLoadBk::_BKItemNode::_BKItemNode(const QSharedPointer<BackupManifest> &backup)
-    : _ItemNode(Type, backup->displayName()), backup(backup)
+    : _ItemNode(Type, backup->displayName())
+    , backup(backup)
 {
 }
 
@@ -28,12 +29,18 @@ QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QVariant();
     switch (section) {
-    case 0: return QStringLiteral("Name");
-    case 1: return QStringLiteral("Backup Date");
-    case 2: return QStringLiteral("Path");
-    case 3: return QStringLiteral("iOS");
-    case 4: return QStringLiteral("Status");
-    default: return QVariant();
+    case 0:
+        return QStringLiteral("Name");
+    case 1:
+        return QStringLiteral("Backup Date");
+    case 2:
+        return QStringLiteral("Path");
+    case 3:
+        return QStringLiteral("iOS");
+    case 4:
+        return QStringLiteral("Status");
+    default:
+        return QVariant();
     }
 }
 
@@ -52,12 +59,18 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
         switch (index.column()) {
-        case 0: return backup->displayName();
-        case 1: return QLocale::system().toString(backup->backupDate(), QLocale::ShortFormat);
-        case 2: return backup->folder();
-        case 3: return backup->productVersion();
-        case 4: return backup->isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
-        default: return QVariant();
+        case 0:
+            return backup->displayName();
+        case 1:
+            return QLocale::system().toString(backup->backupDate(), QLocale::ShortFormat);
+        case 2:
+            return backup->folder();
+        case 3:
+            return backup->productVersion();
+        case 4:
+            return backup->isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
+        default:
+            return QVariant();
         }
     case Qt::ForegroundRole: {
         const ColourRoles roles = ColourRoles::current();

@@ -9,9 +9,9 @@
 #include <algorithm>
 
 ItemModelMain::ItemModelMain(QObject *parent)
-    : AbsTreeItemModel(parent),
-      m_deviceRoot(new _RootDeviceItemNode(QObject::tr("IDS_ROOT_DEVICE"))),
-      m_localDbRoot(new _ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
+    : AbsTreeItemModel(parent)
+    , m_deviceRoot(new _RootDeviceItemNode(QObject::tr("IDS_ROOT_DEVICE")))
+    , m_localDbRoot(new _ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
 {
     appendNode(nullptr, m_deviceRoot);
     appendNode(nullptr, m_localDbRoot);

@@ -98,9 +98,7 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
         const ColourRoles roles = ColourRoles::current();
-        const ColourPair &pair = matches(message, m_highlight) ? roles.match
-                               : message->was_me               ? roles.sent
-                                                               : roles.received;
+        const ColourPair &pair = matches(message, m_highlight) ? roles.match : message->was_me ? roles.sent : roles.received;
         return QBrush(role == Qt::BackgroundRole ? pair.background : pair.text);
     }
     case Qt::SizeHintRole:

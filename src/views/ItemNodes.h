@@ -20,7 +20,10 @@ using _ItemNode = AbsTreeItemModel::_ItemNode;
 class _RootDeviceItemNode : public _ItemNode
 {
 public:
-    explicit _RootDeviceItemNode(const QString &text) : _ItemNode(RootDeviceNodeType, text) {}
+    explicit _RootDeviceItemNode(const QString &text)
+        : _ItemNode(RootDeviceNodeType, text)
+    {
+    }
 };
 
 // A source of Kik records; the node holds the data set loaded from it.
@@ -30,14 +33,20 @@ public:
     KikDataSetPtr dataSet = KikDataSetPtr::create();
 
 protected:
-    _AbsDBItemNode(int type, const QString &text) : _ItemNode(type, text) {}
+    _AbsDBItemNode(int type, const QString &text)
+        : _ItemNode(type, text)
+    {
+    }
 };
 
 class _IOSDeviceItemNode : public _AbsDBItemNode
 {
 public:
     explicit _IOSDeviceItemNode(const DeviceDescription &description)
-        : _AbsDBItemNode(IOSDeviceNodeType, description.deviceName), device(description) {}
+        : _AbsDBItemNode(IOSDeviceNodeType, description.deviceName)
+        , device(description)
+    {
+    }
 
     DeviceDescription device;
 };
@@ -45,14 +54,21 @@ public:
 class _LocalDbItemNode : public _AbsDBItemNode
 {
 public:
-    explicit _LocalDbItemNode(const QString &name) : _AbsDBItemNode(LocalDbNodeType, name) {}
+    explicit _LocalDbItemNode(const QString &name)
+        : _AbsDBItemNode(LocalDbNodeType, name)
+    {
+    }
 };
 
 // One chat of its parent's data set.
 class _ChatSessionItemNode : public _ItemNode
 {
 public:
-    _ChatSessionItemNode(_KikChat *chat, const QString &text) : _ItemNode(ChatSessionNodeType, text), chat(chat) {}
+    _ChatSessionItemNode(_KikChat *chat, const QString &text)
+        : _ItemNode(ChatSessionNodeType, text)
+        , chat(chat)
+    {
+    }
 
     _KikChat *chat;    // owned by the parent's data set
     QPixmap picture;   // the icon as shown, read on first use

@@ -22,12 +22,11 @@ namespace {
 constexpr int PictureSize = 128;
 constexpr int SmallPictureSize = 64;
 
-const QString BackgroundCells = QStringLiteral(
-    "<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
-    "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
-    "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
-    "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
-    "<div class=\"bb_bg bottom_right\"></div>");
+const QString BackgroundCells = QStringLiteral("<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
+                                               "<div class=\"bb_bg top_right\"></div><div class=\"bb_bg middle_left\"></div>"
+                                               "<div class=\"bb_bg middle_middle\"></div><div class=\"bb_bg middle_right\"></div>"
+                                               "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
+                                               "<div class=\"bb_bg bottom_right\"></div>");
 
 bool isNonEmptyFile(const QString &path)
 {
@@ -86,8 +85,7 @@ QString dateText(const QDateTime &local)
     if (!date.isValid() || !time.isValid() || date.year() < 1000 || date.year() > 9999)
         return local.toString(withClock(QStringLiteral("dd MMM yyyy @ hh:mm AP")));
     const bool twelveHour = clockStyle() != ClockStyle::TwentyFourHour;
-    static constexpr char Months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static constexpr char Months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char text[] = "dd MMM yyyy @ hh:mm AP";
     putDigits(text, date.day(), 2);
     std::copy_n(Months[date.month() - 1], 3, text + 3);
@@ -101,7 +99,7 @@ QString dateText(const QDateTime &local)
     return QString::fromLatin1(text, sizeof text - 1);
 }
 
-} // namespace
+}   // namespace
 
 KikBubbleHtml KikBubbleHtml::forExport(const QString &filesFolder, const QString &alsoFreeIn)
 {
@@ -120,10 +118,9 @@ int KikBubbleHtml::pageCount(qsizetype messageCount)
 
 QString KikBubbleHtml::documentStart()
 {
-    return QStringLiteral(
-        "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-        "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
-        "<html xmlns=\"http://www.w3.org/1999/xhtml\">");
+    return QStringLiteral("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"
+                          "<html xmlns=\"http://www.w3.org/1999/xhtml\">");
 }
 
 QString KikBubbleHtml::contentTypeMeta()
@@ -137,9 +134,9 @@ QString KikBubbleHtml::page(const KikMessageList &messages, int pageNumber) cons
     if (pageNumber < 1 || pageNumber > pages)
         return QString();
     QString html = documentStart() + QStringLiteral("<head>") + contentTypeMeta()
-        + QStringLiteral("<title>Bubble</title>"
-                         "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
-                         "</head><body><a name=\"start\"></a>");
+                   + QStringLiteral("<title>Bubble</title>"
+                                    "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
+                                    "</head><body><a name=\"start\"></a>");
     if (pageNumber != 1)
         html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
     std::optional<qint64> lastMinute;
@@ -198,14 +195,13 @@ QString KikBubbleHtml::senderLine(const _KikMessage *message) const
     if (sender.isEmpty())
         return QString();
     return QLatin1String("<div class=\"handle\">") + emojiPictures(escapeHtml(sender))
-        + QLatin1String("</div><div class=\"clear\"></div>");
+           + QLatin1String("</div><div class=\"clear\"></div>");
 }
 
 QString KikBubbleHtml::mediaContent(const _KikMessage *message) const
 {
     const QString link = m_export ? exportedContentLink(message) : mediaLink(message);
-    return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize)
-        + QStringLiteral("</div>");
+    return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize) + QStringLiteral("</div>");
 }
 
 QString KikBubbleHtml::mediaLink(const _KikMessage *message) const
@@ -252,7 +248,7 @@ QString KikBubbleHtml::exportedCopy(const QString &source, const QString &name) 
     if (QFile::copy(source, target)) {
         // Encoded only where the name would end the path ("#", "?") or be misread ("%", blanks).
         link = QStringLiteral("files/")
-            + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
+               + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(target).fileName(), "!$&'()*+,;=:@[]"));
     }
     m_copies.insert(key, link);
     return link;
@@ -261,8 +257,7 @@ QString KikBubbleHtml::exportedCopy(const QString &source, const QString &name) 
 QString KikBubbleHtml::cardContent(const _KikMessage *message) const
 {
     const auto picture = [this, message](const QString &link) {
-        return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize)
-            + QStringLiteral("</div>");
+        return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize) + QStringLiteral("</div>");
     };
     switch (cardKindOf(message->sub_app_id)) {
     case KikCardKind::ImageSearch:
@@ -278,9 +273,8 @@ QString KikBubbleHtml::cardContent(const _KikMessage *message) const
     case KikCardKind::ViralVideos: {
         const QString link = liveLink(cardValue(message, PicValue));
         return QStringLiteral("<div style=\"text-align:left; min-width:200px;\"><div style=\"float:left;margin:5px;\">")
-            + pictureLink(link, message->preview_path, SmallPictureSize) + QStringLiteral("</div><div>")
-            + escapeHtml(attachmentText(message, "string:title"))
-            + QStringLiteral("</div><div class=\"clear\"></div></div>");
+               + pictureLink(link, message->preview_path, SmallPictureSize) + QStringLiteral("</div><div>")
+               + escapeHtml(attachmentText(message, "string:title")) + QStringLiteral("</div><div class=\"clear\"></div></div>");
     }
     case KikCardKind::Sketch:
         return picture(liveLink(cardValue(message, ImageValue)));
@@ -296,9 +290,9 @@ QString KikBubbleHtml::textContent(const _KikMessage *message) const
 {
     QString text;
     if (!message->render_ins.isEmpty()) {
-        text = applyRenderInstructions(message->body, message->render_ins,
-                                       [this](const QString &t, const QString *image) { return renderInstruction(t, image); },
-                                       true);
+        text = applyRenderInstructions(
+            message->body, message->render_ins,
+            [this](const QString &t, const QString *image) { return renderInstruction(t, image); }, true);
     } else {
         text = escapeHtml(message->body);
     }
@@ -319,10 +313,9 @@ QString KikBubbleHtml::renderInstruction(const QString &text, const QString *ima
         // Encoded, so that no quote ends the attribute and no emoji is turned into a picture
         // inside it by the pass that follows.
         source = QStringLiteral("http://") + QLatin1String(AppConstants::KikSmileyHost) + QStringLiteral("/smileys/")
-            + QString::fromLatin1(QUrl::toPercentEncoding(*image, "/")) + QStringLiteral("/60x60.png");
+                 + QString::fromLatin1(QUrl::toPercentEncoding(*image, "/")) + QStringLiteral("/60x60.png");
     } else if (!text.isEmpty()) {
-        const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex())
-            + QStringLiteral(".png");
+        const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex()) + QStringLiteral(".png");
         source = m_export ? name : fileUrl(QDir(applicationFolder()).filePath(name));
     } else {
         return QStringLiteral("[EMOJI]");
@@ -334,12 +327,12 @@ QString KikBubbleHtml::pictureLink(const QString &link, const QString &picturePa
 {
     const QString pixels = QString::number(size);
     const QString start = QLatin1String("<a href=\"") + escapeAttribute(link) + QLatin1Char('"')
-        + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>');
+                          + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>');
     const QString source = pictureSource(picturePath);
     if (source.isEmpty())
         return start + escapeHtml(missingPictureText()) + QLatin1String("</a>");
     return start + QLatin1String("<img style=\"max-width:") + pixels + QLatin1String("px;max-height:") + pixels
-        + QLatin1String("px;\" src=\"") + escapeAttribute(source) + QLatin1String("\" ></a>");
+           + QLatin1String("px;\" src=\"") + escapeAttribute(source) + QLatin1String("\" ></a>");
 }
 
 // Where the picture is found: its web address, the file (a copy beside an exported page);
@@ -359,12 +352,23 @@ QString KikBubbleHtml::escapeAttribute(const QString &value)
     escaped.reserve(value.size());
     for (const QChar c : value) {
         switch (c.unicode()) {
-        case '&': escaped += QLatin1String("&amp;"); break;
-        case '<': escaped += QLatin1String("&lt;"); break;
-        case '>': escaped += QLatin1String("&gt;"); break;
-        case '"': escaped += QLatin1String("&quot;"); break;
-        case '\'': escaped += QLatin1String("&#39;"); break;
-        default: escaped += c;
+        case '&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case '<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case '>':
+            escaped += QLatin1String("&gt;");
+            break;
+        case '"':
+            escaped += QLatin1String("&quot;");
+            break;
+        case '\'':
+            escaped += QLatin1String("&#39;");
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;

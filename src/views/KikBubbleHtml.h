@@ -36,7 +36,7 @@ public:
     // The same markup added to html: a writer of many bubbles keeps one growing buffer.
     void appendBubble(QString &html, const _KikMessage *message) const;
 
-    static QString documentStart();         // document type and the html start tag
+    static QString documentStart();   // document type and the html start tag
     static QString contentTypeMeta();
     // The date line of ts when it falls in another minute than *lastMinute, which it becomes.
     static QString dateLine(const QDateTime &ts, std::optional<qint64> *lastMinute);

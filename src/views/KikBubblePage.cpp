@@ -15,6 +15,7 @@ bool KikBubblePage::acceptNavigationRequest(const QUrl &url, NavigationType type
         return true;
     // Handled after the engine's callback has returned: the handler may load another page
     // or open a dialog.
-    QMetaObject::invokeMethod(this, [this, url] { emit linkClicked(url); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, url] { emit linkClicked(url); }, Qt::QueuedConnection);
     return false;
 }

@@ -14,8 +14,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrlQuery>
-#include <QWebEngineScript>
 #include <QWebEngineFindTextResult>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include <stdexcept>
@@ -29,8 +29,8 @@ qsizetype percentEncodedSize(const QByteArray &bytes)
 {
     qsizetype size = 0;
     for (const char c : bytes) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
-            || c == '-' || c == '.' || c == '_' || c == '~';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.'
+                           || c == '_' || c == '~';
         size += plain ? 1 : 3;
     }
     return size;
@@ -44,9 +44,9 @@ QUrl pageBaseUrl()
 // Kinds of files the desktop shows itself; anything else is offered for saving.
 bool opensDirectly(const QString &suffix)
 {
-    static const QStringList suffixes = {
-        QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"), QStringLiteral("bmp"),
-        QStringLiteral("gif"), QStringLiteral("mp3"), QStringLiteral("mp4"), QStringLiteral("mov")};
+    static const QStringList suffixes = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+                                         QStringLiteral("bmp"), QStringLiteral("gif"),  QStringLiteral("mp3"),
+                                         QStringLiteral("mp4"), QStringLiteral("mov")};
     return suffixes.contains(suffix);
 }
 
@@ -58,13 +58,12 @@ QString shortPath(const QString &path)
     return match.hasMatch() ? QStringLiteral("...") + match.captured(1) : path;
 }
 
-} // namespace
+}   // namespace
 
 KikBubbleViewMgr::KikBubbleViewMgr(QObject *parent)
-    : QObject(parent),
-      m_askSaveFile([this](const QString &title, const QString &proposed) {
-          return QFileDialog::getSaveFileName(m_view, title, proposed);
-      })
+    : QObject(parent)
+    , m_askSaveFile(
+          [this](const QString &title, const QString &proposed) { return QFileDialog::getSaveFileName(m_view, title, proposed); })
 {
 }
 
@@ -217,9 +216,9 @@ void KikBubbleViewMgr::scrollToAnchor()
     if (!m_view || m_anchor.isEmpty())
         return;
     // Anchor names are the program's own ("start", "end", "sms_<id>").
-    const QString script = QStringLiteral(
-        "(function(){var a=document.getElementsByName('%1');if(a.length)a[0].scrollIntoView();})();")
-        .arg(m_anchor);
+    const QString script =
+        QStringLiteral("(function(){var a=document.getElementsByName('%1');if(a.length)a[0].scrollIntoView();})();")
+            .arg(m_anchor);
     m_view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld);
 }
 

@@ -16,7 +16,7 @@ KikMsgPrinter::PreviewRunner &previewRunner()
     return runner;
 }
 
-} // namespace
+}   // namespace
 
 KikMsgPrinter::KikMsgPrinter(QObject *parent)
     : QObject(parent)

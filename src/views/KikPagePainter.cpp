@@ -76,7 +76,7 @@ qint64 minuteOf(const QDateTime &ts)
     return msecs >= 0 ? msecs / 60000 : -((-msecs + 59999) / 60000);
 }
 
-} // namespace
+}   // namespace
 
 KikPagePainter::KikPagePainter()
     : KikPagePainter(KikBubbleArt::instance())

@@ -27,10 +27,10 @@ public:
         enum Kind { PageNumber, DateLine, Picture, Text };
         Kind kind = DateLine;
         int page = 0;
-        QRect rect;       // the block on the page
-        QRect content;    // the picture or the text inside it (the date line: its band)
-        QString text;     // the page number, the date line, the text shown (empty for pictures)
-        QColor pen;       // the colour the page number or the date line is drawn in
+        QRect rect;      // the block on the page
+        QRect content;   // the picture or the text inside it (the date line: its band)
+        QString text;    // the page number, the date line, the text shown (empty for pictures)
+        QColor pen;      // the colour the page number or the date line is drawn in
     };
     using PlacementObserver = std::function<void(const Placement &)>;
 
@@ -60,8 +60,8 @@ private:
     void drawDateLine(const QDateTime &ts);
     void drawPicture(const _KikMessage *message, const QString &path, const QString &sender);
     void drawText(const _KikMessage *message, const QString &text, const QString &sender);
-    void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender,
-                     const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent);
+    void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender, const QString &text,
+                     const std::function<void(QPainter &, const QPoint &)> &paintContent);
     void ensureSpace(int height);
     void startPage();
     void drawPageNumber();
@@ -74,7 +74,7 @@ private:
     int m_y = 0;
     int m_page = 1;
     std::optional<qint64> m_lastMinute;
-    QFont m_textFont;    // 12 points: page numbers, text, sender names
-    QFont m_dateFont;    // 13 points
+    QFont m_textFont;   // 12 points: page numbers, text, sender names
+    QFont m_dateFont;   // 13 points
     PlacementObserver m_observer;
 };

@@ -17,7 +17,7 @@ QString withLineSeparators(QString text)
     return text;
 }
 
-} // namespace
+}   // namespace
 
 WrappedText::WrappedText(const QString &text, const QFont &font, QPaintDevice *device, int width)
     : m_layout(withLineSeparators(text), font, device)

@@ -18,7 +18,7 @@ public:
     struct Piece
     {
         int firstLine = 0;
-        int endLine = 0;    // one past the last line
+        int endLine = 0;   // one past the last line
         QSize size;
     };
 
@@ -26,7 +26,7 @@ public:
     WrappedText(const WrappedText &) = delete;
     WrappedText &operator=(const WrappedText &) = delete;
 
-    QSize size() const { return m_size; }    // of all lines: widest line, total height
+    QSize size() const { return m_size; }   // of all lines: widest line, total height
 
     // Consecutive pieces, the first at most firstHeight high, the others at most height;
     // each takes at least one line.

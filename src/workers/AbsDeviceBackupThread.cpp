@@ -20,8 +20,7 @@ AbsDeviceBackupThread::AbsDeviceBackupThread(const DeviceDescription &device, co
     connect(m_tool, &backup2tool::update, this, &AbsDeviceBackupThread::backupUpdate);
     // The dialog's cancel signal reaches the tool at once; other targets only have their flag.
     m_tool->setCancelCheck([progress] { return progress->isCanceled(); });
-    if (auto *form = dynamic_cast<QObject *>(progress);
-        form && form->metaObject()->indexOfSignal("userCacel()") >= 0)
+    if (auto *form = dynamic_cast<QObject *>(progress); form && form->metaObject()->indexOfSignal("userCacel()") >= 0)
         connect(form, SIGNAL(userCacel()), m_tool, SLOT(cancel()));
 }
 

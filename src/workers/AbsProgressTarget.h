@@ -22,7 +22,7 @@ public:
     virtual void postTipsWait(const QString &info) = 0;
     // The task stopped on a cancel. The target that was canceled knows already; one that keeps
     // the task's outcome records it.
-    virtual void postCanceled() {}
+    virtual void postCanceled() { }
 
     // Throws TaskCanceled when the user canceled: the unit-of-work check of every worker.
     void throwIfCanceled() const
@@ -37,6 +37,15 @@ inline void postProgress(AbsProgressTarget *form, const QString &status, int val
 {
     form->postProgress(status, value, text);
 }
-inline void postError(AbsProgressTarget *form, const QString &message) { form->postError(message); }
-inline void postSuccess(AbsProgressTarget *form, const QString &message) { form->postSuccess(message); }
-inline void postTipsWait(AbsProgressTarget *form, const QString &info) { form->postTipsWait(info); }
+inline void postError(AbsProgressTarget *form, const QString &message)
+{
+    form->postError(message);
+}
+inline void postSuccess(AbsProgressTarget *form, const QString &message)
+{
+    form->postSuccess(message);
+}
+inline void postTipsWait(AbsProgressTarget *form, const QString &info)
+{
+    form->postTipsWait(info);
+}

@@ -63,7 +63,10 @@ class BackupRun
 {
 public:
     BackupRun(const QString &folder, AbsProgressTarget *progress)
-        : m_db(folder), m_lock(folder), m_progress(progress), m_files(folder)
+        : m_db(folder)
+        , m_lock(folder)
+        , m_progress(progress)
+        , m_files(folder)
     {
     }
 
@@ -276,11 +279,14 @@ private:
     QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
 };
 
-} // namespace
+}   // namespace
 
 BackupKikMessagesThread::BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder,
                                                  AbsProgressTarget *progress, QObject *parent)
-    : QThread(parent), m_messages(messages), m_databaseFolder(databaseFolder), m_progress(progress)
+    : QThread(parent)
+    , m_messages(messages)
+    , m_databaseFolder(databaseFolder)
+    , m_progress(progress)
 {
 }
 
@@ -291,39 +297,42 @@ void BackupKikMessagesThread::run()
     postProgress(m_progress, QObject::tr("IDS_BACKING_UP_KIK_MESSAGES"), 0, QString());
     QList<qint64> times;
     std::optional<BackupRun> backup;
-    runTask(m_progress, [&] {
-        // An empty folder name would mean the working folder.
-        if (m_databaseFolder.trimmed().isEmpty())
-            throw std::runtime_error("No local database folder was given.");
-        // Sorted here, not by the caller: a large selection takes a while.
-        sortMessages(m_messages, Qt::AscendingOrder, &times);
-        backup.emplace(m_databaseFolder, m_progress);
-        backup->begin(m_messages, times);
-        const qint64 total = m_messages.size();
-        qint64 count = 0;
-        qint64 skipped = 0;
-        int shownPercent = -1;
-        for (qsizetype position = 0; position < total; ++position) {
-            m_progress->throwIfCanceled();
-            ++count;
-            // Formatting a report per message would cost more than some messages take to
-            // store: reports go out when the percentage moves, every few hundred messages
-            // and for the last one.
-            const int percent = int(count * 100 / total);
-            if (percent != shownPercent || count % kReportEvery == 0 || count == total) {
-                postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
-                shownPercent = percent;
+    runTask(
+        m_progress,
+        [&] {
+            // An empty folder name would mean the working folder.
+            if (m_databaseFolder.trimmed().isEmpty())
+                throw std::runtime_error("No local database folder was given.");
+            // Sorted here, not by the caller: a large selection takes a while.
+            sortMessages(m_messages, Qt::AscendingOrder, &times);
+            backup.emplace(m_databaseFolder, m_progress);
+            backup->begin(m_messages, times);
+            const qint64 total = m_messages.size();
+            qint64 count = 0;
+            qint64 skipped = 0;
+            int shownPercent = -1;
+            for (qsizetype position = 0; position < total; ++position) {
+                m_progress->throwIfCanceled();
+                ++count;
+                // Formatting a report per message would cost more than some messages take to
+                // store: reports go out when the percentage moves, every few hundred messages
+                // and for the last one.
+                const int percent = int(count * 100 / total);
+                if (percent != shownPercent || count % kReportEvery == 0 || count == total) {
+                    postProgress(m_progress, QString(), percent, QStringLiteral("Messages: %1/%2").arg(count).arg(total));
+                    shownPercent = percent;
+                }
+                if (!backup->backupMessage(position))
+                    ++skipped;
             }
-            if (!backup->backupMessage(position))
-                ++skipped;
-        }
-        backup->commit();
-        QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
-        if (skipped > 0)
-            done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
-        return done;
-    }, [&] {
-        if (backup)
-            backup->takeBack();
-    });
+            backup->commit();
+            QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
+            if (skipped > 0)
+                done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
+            return done;
+        },
+        [&] {
+            if (backup)
+                backup->takeBack();
+        });
 }

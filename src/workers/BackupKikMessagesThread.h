@@ -18,8 +18,8 @@ class BackupKikMessagesThread : public QThread
     Q_OBJECT
 public:
     // The messages are copied; the thread puts them in the one message order.
-    BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder,
-                            AbsProgressTarget *progress, QObject *parent = nullptr);
+    BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder, AbsProgressTarget *progress,
+                            QObject *parent = nullptr);
     ~BackupKikMessagesThread() override;
 
 protected:

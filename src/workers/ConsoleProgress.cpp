@@ -23,7 +23,7 @@ void writeStderr(const QString &text)
     std::fflush(stderr);
 }
 
-} // namespace
+}   // namespace
 
 ConsoleProgress::ConsoleProgress()
     : m_enclosing(g_interruptTarget.load())
@@ -35,7 +35,8 @@ ConsoleProgress::ConsoleProgress()
     // The outermost object owns the handler: the first Ctrl-C anywhere inside resets it.
     if (m_enclosing)
         return;
-    struct sigaction action {};
+    struct sigaction action
+    { };
     action.sa_handler = &ConsoleProgress::onInterrupt;
     sigemptyset(&action.sa_mask);
     // The handler is used once: the next Ctrl-C gets the default action and ends the process.

@@ -55,7 +55,8 @@ private:
     std::atomic<bool> m_canceled{false};
     ConsoleProgress *const m_enclosing;   // the object that took Ctrl-C before this one, if any
     const bool m_drawProgress;
-    struct sigaction m_previousAction {};
+    struct sigaction m_previousAction
+    { };
 
     mutable QMutex m_mutex;   // guards everything below
     QString m_status;

@@ -38,7 +38,7 @@ QString csvDate(const QDateTime &ts)
     return text;
 }
 
-} // namespace
+}   // namespace
 
 ExportMessagesCsv::ExportMessagesCsv(const QString &filePath)
     : AbsTextFileExport(filePath)
@@ -47,7 +47,10 @@ ExportMessagesCsv::ExportMessagesCsv(const QString &filePath)
 
 void ExportMessagesCsv::writeHeader()
 {
-    m_stream << "date" << ",send" << ",user" << ",content" << '\n';
+    m_stream << "date"
+             << ",send"
+             << ",user"
+             << ",content" << '\n';
 }
 
 QString ExportMessagesCsv::quoted(const QString &value)
@@ -68,7 +71,6 @@ QString ExportMessagesCsv::quoted(const QString &value)
 
 void ExportMessagesCsv::write(const _KikMessage *message)
 {
-    m_stream << csvDate(message->ts) << ','
-             << (message->was_me ? '1' : '0') << ',' << quoted(nameColumn(message)) << ','
+    m_stream << csvDate(message->ts) << ',' << (message->was_me ? '1' : '0') << ',' << quoted(nameColumn(message)) << ','
              << quoted(messageDisplayText(message)) << '\n';
 }

@@ -13,14 +13,14 @@ namespace {
 // Characters gathered before they are written: few writes, little memory.
 constexpr qsizetype PendingLimit = 64 * 1024;
 
-} // namespace
+}   // namespace
 
 ExportMessagesHtml::ExportMessagesHtml(const QString &folder, const QString &fileName, const QString &finalFolder)
-    : m_folder(folder),
-      m_filesFolder(QDir(folder).filePath(QStringLiteral("files"))),
-      m_file(QDir(folder).filePath(fileName)),
-      m_html(KikBubbleHtml::forExport(
-          m_filesFolder, finalFolder.isEmpty() ? QString() : QDir(finalFolder).filePath(QStringLiteral("files"))))
+    : m_folder(folder)
+    , m_filesFolder(QDir(folder).filePath(QStringLiteral("files")))
+    , m_file(QDir(folder).filePath(fileName))
+    , m_html(KikBubbleHtml::forExport(m_filesFolder,
+                                      finalFolder.isEmpty() ? QString() : QDir(finalFolder).filePath(QStringLiteral("files"))))
 {
     QDir().mkpath(m_filesFolder);
 }
@@ -31,11 +31,11 @@ void ExportMessagesHtml::begin()
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
         throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
     m_pending.reserve(PendingLimit + 4096);
-    m_pending += KikBubbleHtml::documentStart() + QLatin1Char('\n') + QLatin1String("<head>")
-        + KikBubbleHtml::contentTypeMeta() + QLatin1Char('\n') + QLatin1String("<title>")
-        + QObject::tr(AppConstants::ProductName) + QLatin1String("</title>") + QLatin1Char('\n')
-        + QLatin1String("<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>")
-        + QLatin1Char('\n');
+    m_pending += KikBubbleHtml::documentStart() + QLatin1Char('\n') + QLatin1String("<head>") + KikBubbleHtml::contentTypeMeta()
+                 + QLatin1Char('\n') + QLatin1String("<title>") + QObject::tr(AppConstants::ProductName)
+                 + QLatin1String("</title>") + QLatin1Char('\n')
+                 + QLatin1String("<link href=\"files/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head><body>")
+                 + QLatin1Char('\n');
     writePending();
 }
 

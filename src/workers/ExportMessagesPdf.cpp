@@ -23,7 +23,7 @@ int screenResolution()
     throw std::runtime_error(text.toUtf8().toStdString());
 }
 
-} // namespace
+}   // namespace
 
 ExportMessagesPdf::ExportMessagesPdf(const QString &filePath)
     : m_file(filePath)

@@ -17,7 +17,7 @@ public:
 
     void begin() override;   // opens the file (raises its error text) and starts the first page
     void write(const _KikMessage *message) override;
-    void end() override;     // finishes the document (raises the file's error text)
+    void end() override;   // finishes the document (raises the file's error text)
 
 private:
     QSaveFile m_file;

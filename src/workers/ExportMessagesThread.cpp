@@ -80,7 +80,7 @@ void sortByChat(KikMessageList &messages)
     }
 }
 
-} // namespace
+}   // namespace
 
 ExportMessagesThread::ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format,
                                            AbsProgressTarget *form, QObject *parent)
@@ -114,16 +114,15 @@ void ExportMessagesThread::run()
 {
     postProgress(m_form, QObject::tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
     runTask(
-        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(exportMessages()); },
-        [this] { discardOutput(); });
+        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(exportMessages()); }, [this] { discardOutput(); });
 }
 
 int ExportMessagesThread::exportMessages()
 {
     if (isPerChat(m_format))
         m_staging.beginThrow(m_outputPath);
-    const qsizetype total = std::count_if(m_messages.cbegin(), m_messages.cend(),
-                                          [](const _KikMessage *m) { return m->chat != nullptr; });
+    const qsizetype total =
+        std::count_if(m_messages.cbegin(), m_messages.cend(), [](const _KikMessage *m) { return m->chat != nullptr; });
     // Started before sorting, so that the pictures are copied while the pages are made.
     if (m_format == FormatHtml && total > 0)
         prepareHtmlFolders();
@@ -225,7 +224,9 @@ void ExportMessagesThread::prepareHtmlFolders()
     for (const QString &folder : {QStringLiteral("files"), QStringLiteral("emoji"), QStringLiteral("kikemoji")}) {
         if (!staging.mkdir(folder))
             throw std::runtime_error(QStringLiteral("Cannot create the folder %1.")
-                                         .arg(QDir::toNativeSeparators(staging.filePath(folder))).toUtf8().toStdString());
+                                         .arg(QDir::toNativeSeparators(staging.filePath(folder)))
+                                         .toUtf8()
+                                         .toStdString());
     }
     // Copied before any page: an attachment copied into "files" must not take one of their names.
     PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));

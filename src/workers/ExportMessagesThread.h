@@ -23,8 +23,8 @@ public:
     enum Format { FormatText = 0, FormatCsv = 1, FormatPdf = 2, FormatHtml = 3 };
 
     // outputPath is a file for text and CSV, a folder for PDF and HTML.
-    ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format,
-                         AbsProgressTarget *form, QObject *parent = nullptr);
+    ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format, AbsProgressTarget *form,
+                         QObject *parent = nullptr);
 
     // The name of a chat's PDF or HTML file, made safe to use in a folder.
     static QString chatFileName(const _KikChat *chat, const QString &suffix);

@@ -3,14 +3,13 @@
 #include "app/ClockStyle.h"
 #include "kik/KikRules.h"
 
-
 namespace {
 
 constexpr int DateWidth = 30;
 constexpr int FlagWidth = 6;
 constexpr int NameWidth = 40;
 
-} // namespace
+}   // namespace
 
 ExportMessagesTxt::ExportMessagesTxt(const QString &filePath)
     : AbsTextFileExport(filePath)

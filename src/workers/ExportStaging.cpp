@@ -83,7 +83,7 @@ void mergeInto(const QString &staging, const QString &target)
     }
 }
 
-} // namespace
+}   // namespace
 
 ExportStaging::~ExportStaging()
 {

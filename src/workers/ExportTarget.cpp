@@ -21,7 +21,7 @@ QString withoutSuffix(const QString &path)
     return QDir(info.path()).filePath(info.fileName().section(QLatin1Char('.'), 0, 0));
 }
 
-} // namespace
+}   // namespace
 
 ExportTarget ExportTarget::forChosenPath(const QString &chosenPath, const QString &kind)
 {

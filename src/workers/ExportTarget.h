@@ -8,7 +8,7 @@
 struct ExportTarget
 {
     QString path;
-    int format = 0;    // an ExportMessagesThread format
+    int format = 0;   // an ExportMessagesThread format
 
     // Raises "unknown export format." for any other kind.
     static ExportTarget forChosenPath(const QString &chosenPath, const QString &kind);

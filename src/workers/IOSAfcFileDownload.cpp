@@ -50,7 +50,7 @@ QString deviceParent(const QString &devicePath)
     return slash <= 0 ? QStringLiteral("/") : devicePath.left(slash);
 }
 
-} // namespace
+}   // namespace
 
 IOSAfcFileDownload::IOSAfcFileDownload(const QString &cachePath, AbsProgressTarget *progress)
     : m_cache(cachePath)
@@ -68,8 +68,7 @@ bool IOSAfcFileDownload::isCurrent(const AfcFileInfo &deviceFile, const QString 
            && m_cache.lastDate(deviceFile.path) == deviceFile.modified.toSecsSinceEpoch();
 }
 
-void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &deviceFile, const QString &localPath,
-                                      bool useCache)
+void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &deviceFile, const QString &localPath, bool useCache)
 {
     m_progress->throwIfCanceled();
     const QString folder = QFileInfo(localPath).absolutePath();
@@ -111,8 +110,8 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         m_cache.setLastDate(deviceFile.path, deviceFile.modified.toSecsSinceEpoch());
 }
 
-void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &deviceFolder,
-                                        const QString &localParent, bool useCache)
+void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &deviceFolder, const QString &localParent,
+                                        bool useCache)
 {
     m_progress->throwIfCanceled();
     if (!deviceFolder.isDir())
@@ -147,8 +146,7 @@ void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &de
     }
 }
 
-void IOSAfcFileDownload::uploadFileThrow(AfcClient &client, const QString &localPath, const QString &devicePath,
-                                         bool overwrite)
+void IOSAfcFileDownload::uploadFileThrow(AfcClient &client, const QString &localPath, const QString &devicePath, bool overwrite)
 {
     m_progress->throwIfCanceled();
     const QString name = QFileInfo(localPath).fileName();
@@ -174,8 +172,7 @@ void IOSAfcFileDownload::sendThrow(AfcClient &client, const QString &localPath, 
         fail(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
     const QString partial = devicePath + kUploadSuffix;
     const QString createError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath);
-    const QString writeError =
-        QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath);
+    const QString writeError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath);
     AfcFile target;
     if (!client.openWrite(partial, &target))
         fail(createError);

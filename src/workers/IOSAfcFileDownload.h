@@ -28,8 +28,7 @@ public:
     // is not copied again.
     void downloadFile(AfcClient &client, const AfcFileInfo &deviceFile, const QString &localPath, bool useCache);
     // Copies a folder with everything in it into localParent, under its own name.
-    void downloadFolder(AfcClient &client, const AfcFileInfo &deviceFolder, const QString &localParent,
-                        bool useCache);
+    void downloadFolder(AfcClient &client, const AfcFileInfo &deviceFolder, const QString &localParent, bool useCache);
     // Without overwrite, a non-empty file already at devicePath is kept and nothing is sent.
     void uploadFileThrow(AfcClient &client, const QString &localPath, const QString &devicePath, bool overwrite);
 

@@ -63,8 +63,7 @@ const QString kCacheFolderName = QStringLiteral("talvora-itunes_cache");
 bool isInside(const QString &path, const QString &folder)
 {
     const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
-    return !canonicalFolder.isEmpty()
-           && QFileInfo(path).canonicalFilePath().startsWith(canonicalFolder + QLatin1Char('/'));
+    return !canonicalFolder.isEmpty() && QFileInfo(path).canonicalFilePath().startsWith(canonicalFolder + QLatin1Char('/'));
 }
 
 // Puts a second name on the payload, replacing local at once; false when the file system will
@@ -86,11 +85,10 @@ bool linkPayload(const QString &payload, const QString &local)
     return false;
 }
 
-} // namespace
+}   // namespace
 
-IOSLoadKikFromiTunesThread::IOSLoadKikFromiTunesThread(const QSharedPointer<BackupManifest> &backup,
-                                                       AbsProgressTarget *progress, const QString &cacheRoot,
-                                                       QObject *parent)
+IOSLoadKikFromiTunesThread::IOSLoadKikFromiTunesThread(const QSharedPointer<BackupManifest> &backup, AbsProgressTarget *progress,
+                                                       const QString &cacheRoot, QObject *parent)
     : QThread(parent)
     , m_backup(backup)
     , m_progress(progress)

@@ -29,10 +29,9 @@ QString devicePath(const char *name)
     return QStringLiteral("/Documents/") + QLatin1String(name);
 }
 
-} // namespace
+}   // namespace
 
-IOSLoadKikMessagesThread::IOSLoadKikMessagesThread(const DeviceDescription &device, AbsProgressTarget *progress,
-                                                   QObject *parent)
+IOSLoadKikMessagesThread::IOSLoadKikMessagesThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent)
     : QThread(parent)
     , m_device(device)
     , m_progress(progress)
@@ -85,8 +84,7 @@ void IOSLoadKikMessagesThread::downloadStoreThrow(AfcClient &client, IOSAfcFileD
     const QDir documents(QDir(m_appFolder).filePath(QStringLiteral("Documents")));
     try {
         for (const char *name : kStoreFiles)
-            downloader.downloadFile(client, client.fileInfo(devicePath(name)),
-                                    documents.filePath(QLatin1String(name)), false);
+            downloader.downloadFile(client, client.fileInfo(devicePath(name)), documents.filePath(QLatin1String(name)), false);
         const QFileInfo store(documents.filePath(QLatin1String(kStoreFiles[0])));
         if (!store.isFile() || store.size() == 0)
             fail(QStringLiteral("Failded to load messages, please reinstall and verify Kik on your iPhone to try again."));

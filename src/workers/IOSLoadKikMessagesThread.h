@@ -21,8 +21,7 @@ public:
     static constexpr char BundleId[] = "com.kik.chat";
     static constexpr char CacheFileName[] = "com.kik.manifest.db";
 
-    IOSLoadKikMessagesThread(const DeviceDescription &device, AbsProgressTarget *progress,
-                             QObject *parent = nullptr);
+    IOSLoadKikMessagesThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent = nullptr);
     ~IOSLoadKikMessagesThread() override;
 
     // The local mirror of the container, to open Kik's store in.

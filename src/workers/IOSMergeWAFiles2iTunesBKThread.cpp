@@ -11,8 +11,8 @@
 #include <stdexcept>
 
 IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(const QSharedPointer<BackupManifest> &backup,
-                                                               const IOSFileItemList &files,
-                                                               AbsProgressTarget *progress, QObject *parent)
+                                                               const IOSFileItemList &files, AbsProgressTarget *progress,
+                                                               QObject *parent)
     : QThread(parent)
     , m_backup(backup)
     , m_files(files)

@@ -11,8 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress,
-                                             QObject *parent)
+IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent)
     : AbsDeviceBackupThread(device, chooseTempBackupFolder(), progress, parent)
 {
 }
@@ -30,8 +29,7 @@ bool IOSMobileBackupThread::canContinueBackup(const QString &deviceFolder, const
     if (status.value(QStringLiteral("SnapshotState")).toQString() != QLatin1String("finished"))
         return false;
     const CFType manifest = CFType::fromPlistFile(folder.filePath(QStringLiteral("Manifest.plist")));
-    const QString version =
-        manifest.value(QStringLiteral("Lockdown")).value(QStringLiteral("ProductVersion")).toQString();
+    const QString version = manifest.value(QStringLiteral("Lockdown")).value(QStringLiteral("ProductVersion")).toQString();
     return !version.isEmpty() && version == productVersion;
 }
 

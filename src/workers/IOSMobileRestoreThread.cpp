@@ -20,7 +20,8 @@ namespace {
 class HiddenFile
 {
 public:
-    explicit HiddenFile(const QString &path) : m_path(path)
+    explicit HiddenFile(const QString &path)
+        : m_path(path)
     {
         const QString aside = path + QLatin1Char('-') + QString::number(QDateTime::currentMSecsSinceEpoch());
         if (QFileInfo(path).isFile() && QFile::rename(path, aside))
@@ -39,7 +40,7 @@ private:
     QString m_aside;
 };
 
-} // namespace
+}   // namespace
 
 IOSMobileRestoreThread::IOSMobileRestoreThread(const DeviceDescription &device, const QString &backupRoot,
                                                AbsProgressTarget *progress, QObject *parent)

@@ -33,7 +33,10 @@ const char *const kSideFolders[] = {"Documents/attachments", "Documents/content_
 class KikNotInstalled : public std::runtime_error
 {
 public:
-    explicit KikNotInstalled(const QString &text) : std::runtime_error(text.toStdString()) {}
+    explicit KikNotInstalled(const QString &text)
+        : std::runtime_error(text.toStdString())
+    {
+    }
 };
 
 [[noreturn]] void fail(const QString &text)
@@ -41,7 +44,7 @@ public:
     throw std::runtime_error(text.toStdString());
 }
 
-} // namespace
+}   // namespace
 
 IOSRestoreKikMsgThread::IOSRestoreKikMsgThread(const DeviceDescription &device, const KikMessageList &messages,
                                                AbsProgressTarget *progress, QObject *parent)
@@ -181,8 +184,7 @@ void IOSRestoreKikMsgThread::replaceStoreOnPhoneThrow()
             qDebug("IOSRestoreKikMsgThread: can not remove %s", qUtf8Printable(path + kAsideSuffix));
 }
 
-void IOSRestoreKikMsgThread::putFile(const QString &localPath, const QString &devicePath, bool overwrite,
-                                     const QString &domain)
+void IOSRestoreKikMsgThread::putFile(const QString &localPath, const QString &devicePath, bool overwrite, const QString &domain)
 {
     if (m_direct) {
         m_uploader->uploadFileThrow(*m_client, localPath, devicePath, overwrite);

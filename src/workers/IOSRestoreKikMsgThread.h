@@ -24,8 +24,8 @@ class IOSRestoreKikMsgThread : public QThread
 public:
     static constexpr char Domain[] = "AppDomain-com.kik.chat";
 
-    IOSRestoreKikMsgThread(const DeviceDescription &device, const KikMessageList &messages,
-                           AbsProgressTarget *progress, QObject *parent = nullptr);
+    IOSRestoreKikMsgThread(const DeviceDescription &device, const KikMessageList &messages, AbsProgressTarget *progress,
+                           QObject *parent = nullptr);
     ~IOSRestoreKikMsgThread() override;
 
     // True (the default) for the direct route; false collects file items instead.

@@ -30,7 +30,7 @@ bool holdsStore(const _BackupFileNode *folder)
     return folder && folder->child(QStringLiteral("kik.sqlite"), Qt::CaseSensitive);
 }
 
-} // namespace
+}   // namespace
 
 bool isKikAccountId(const QString &name)
 {
@@ -74,9 +74,10 @@ QString describeKikAccounts(const QList<KikAccountSummary> &accounts)
             lines << QStringLiteral("%1  can not be read").arg(account.accountId);
             continue;
         }
-        const QString newest = account.newest.isValid()
-                                   ? QStringLiteral(", newest %1").arg(account.newest.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-                                   : QString();
+        const QString newest =
+            account.newest.isValid()
+                ? QStringLiteral(", newest %1").arg(account.newest.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                : QString();
         lines << QStringLiteral("%1  %2 messages%3").arg(account.accountId).arg(account.messages).arg(newest);
     }
     return lines.join(QLatin1Char('\n'));

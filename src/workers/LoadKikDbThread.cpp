@@ -5,9 +5,11 @@
 #include "workers/AbsProgressTarget.h"
 #include "workers/TaskRun.h"
 
-LoadKikDbThread::LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress,
-                                 QObject *parent)
-    : QThread(parent), m_db(std::move(db)), m_title(title), m_progress(progress)
+LoadKikDbThread::LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress, QObject *parent)
+    : QThread(parent)
+    , m_db(std::move(db))
+    , m_title(title)
+    , m_progress(progress)
 {
 }
 

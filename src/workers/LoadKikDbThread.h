@@ -17,8 +17,7 @@ class LoadKikDbThread : public QThread
 {
     Q_OBJECT
 public:
-    LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress,
-                    QObject *parent = nullptr);
+    LoadKikDbThread(std::unique_ptr<AbsKikDb> db, const QString &title, AbsProgressTarget *progress, QObject *parent = nullptr);
     ~LoadKikDbThread() override;
 
     KikDataSetPtr dataSet() const { return m_dataSet; }

@@ -5,13 +5,13 @@
 
 PlainFileCopy::PlainFileCopy(const Folders &folders)
     : m_thread([this, folders] {
-          try {
-              for (const auto &[from, to] : folders)
-                  copyPlainFiles(from, to, &m_stop);
-          } catch (...) {
-              m_error = std::current_exception();
-          }
-      })
+        try {
+            for (const auto &[from, to] : folders)
+                copyPlainFiles(from, to, &m_stop);
+        } catch (...) {
+            m_error = std::current_exception();
+        }
+    })
 {
 }
 

@@ -16,8 +16,8 @@ class PlainFileCopy
 public:
     using Folders = QList<std::pair<QString, QString>>;   // (from, to), both existing folders
 
-    explicit PlainFileCopy(const Folders &folders);       // starts copying
-    ~PlainFileCopy();                                     // stops after the file in hand and waits
+    explicit PlainFileCopy(const Folders &folders);   // starts copying
+    ~PlainFileCopy();                                 // stops after the file in hand and waits
     PlainFileCopy(const PlainFileCopy &) = delete;
     PlainFileCopy &operator=(const PlainFileCopy &) = delete;
 

@@ -19,7 +19,7 @@ void takeBackQuietly(const std::function<void()> &takeBack)
     }
 }
 
-} // namespace
+}   // namespace
 
 void runTask(AbsProgressTarget *progress, const std::function<QString()> &work, const std::function<void()> &takeBack,
              const std::function<QString(const std::exception &)> &errorText)

@@ -15,11 +15,14 @@ void wipeText(QString &text)
     text.clear();
 }
 
-} // namespace
+}   // namespace
 
 UnlockBackupThread::UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password,
                                        AbsProgressTarget *progress, QObject *parent)
-    : QThread(parent), m_backup(backup), m_password(password), m_progress(progress)
+    : QThread(parent)
+    , m_backup(backup)
+    , m_password(password)
+    , m_progress(progress)
 {
 }
 

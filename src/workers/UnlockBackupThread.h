@@ -17,8 +17,8 @@ class UnlockBackupThread : public QThread
 {
     Q_OBJECT
 public:
-    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password,
-                       AbsProgressTarget *progress, QObject *parent = nullptr);
+    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password, AbsProgressTarget *progress,
+                       QObject *parent = nullptr);
     ~UnlockBackupThread() override;
 
     QSharedPointer<BackupKeybag> keybag() const { return m_keybag; }

@@ -16,4 +16,4 @@ struct CliRun
 };
 
 CliRun runCliTool(const QStringList &arguments,
-              const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());

@@ -15,7 +15,7 @@ QString readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-} // namespace
+}   // namespace
 
 FakeBackupTool::FakeBackupTool(const QString &folder, const QString &name)
     : m_path(QDir(folder).filePath(name))

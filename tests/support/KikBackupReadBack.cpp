@@ -4,8 +4,7 @@
 #include "kik/IOSKikDb.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
-KikDataSetPtr readKikBack(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                          KikBackupLocation *location)
+KikDataSetPtr readKikBack(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot, KikBackupLocation *location)
 {
     RecordingProgress progress;
     IOSLoadKikFromiTunesThread extraction(backup, &progress, cacheRoot);

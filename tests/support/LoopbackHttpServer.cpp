@@ -17,22 +17,34 @@ LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-bool LoopbackHttpServer::isListening() const { return m_server.isListening(); }
-quint16 LoopbackHttpServer::port() const { return m_server.serverPort(); }
+bool LoopbackHttpServer::isListening() const
+{
+    return m_server.isListening();
+}
+quint16 LoopbackHttpServer::port() const
+{
+    return m_server.serverPort();
+}
 
 QString LoopbackHttpServer::hostAndPort() const
 {
     return QStringLiteral("127.0.0.1:%1").arg(port());
 }
 
-void LoopbackHttpServer::close() { m_server.close(); }
+void LoopbackHttpServer::close()
+{
+    m_server.close();
+}
 
 void LoopbackHttpServer::setAnswer(const QByteArray &path, const Answer &answer)
 {
     m_answers.insert(path, answer);
 }
 
-const QList<LoopbackHttpServer::Request> &LoopbackHttpServer::requests() const { return m_requests; }
+const QList<LoopbackHttpServer::Request> &LoopbackHttpServer::requests() const
+{
+    return m_requests;
+}
 
 bool LoopbackHttpServer::waitForRequests(qsizetype count, int timeoutMsecs)
 {
@@ -44,7 +56,10 @@ bool LoopbackHttpServer::waitUntilAllClosed(int timeoutMsecs)
     return QTest::qWaitFor([&] { return m_open == 0; }, timeoutMsecs);
 }
 
-qint64 LoopbackHttpServer::streamedBytes() const { return *m_streamed; }
+qint64 LoopbackHttpServer::streamedBytes() const
+{
+    return *m_streamed;
+}
 
 void LoopbackHttpServer::onConnection()
 {
@@ -93,7 +108,7 @@ void LoopbackHttpServer::respond(QTcpSocket *socket, const Request &request)
 {
     const Answer answer = m_answers.value(request.path(), Answer{404, QByteArrayLiteral("not found")});
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + (answer.status == 200 ? " OK" : " Error")
-                    + "\r\nContent-Type: text/html\r\nConnection: close\r\n";
+                      + "\r\nContent-Type: text/html\r\nConnection: close\r\n";
     if (answer.contentLength != -2) {
         const qint64 length = answer.contentLength == -1 ? answer.body.size() : answer.contentLength;
         head += "Content-Length: " + QByteArray::number(length) + "\r\n";

@@ -22,11 +22,11 @@ public:
     struct Request
     {
         QByteArray method;
-        QByteArray target;                   // path and query as sent
-        QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray target;                       // path and query as sent
+        QHash<QByteArray, QByteArray> headers;   // names in lower case
         QByteArray body;
 
-        QByteArray path() const;             // target without its query
+        QByteArray path() const;   // target without its query
     };
 
     struct Answer
@@ -44,7 +44,7 @@ public:
 
     bool isListening() const;
     quint16 port() const;
-    QString hostAndPort() const;             // "127.0.0.1:<port>", for PARLEWICK_VENDOR_HOST
+    QString hostAndPort() const;   // "127.0.0.1:<port>", for PARLEWICK_VENDOR_HOST
     // Stops listening; the port then refuses connections.
     void close();
 

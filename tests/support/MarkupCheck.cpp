@@ -22,16 +22,16 @@ bool allowedLink(const QString &href)
     seen = seen.trimmed().toLower();
     static const QRegularExpression live(QStringLiteral("^(https?|file|atta):"));
     return seen == QLatin1String("#") || seen == QLatin1String("/pre_page") || seen == QLatin1String("/next_page")
-        || seen.startsWith(QLatin1String("files/")) || live.match(seen).hasMatch();
+           || seen.startsWith(QLatin1String("files/")) || live.match(seen).hasMatch();
 }
 
-} // namespace
+}   // namespace
 
 QString markupProblem(const QString &html)
 {
     static const QSet<QString> tags = {"html", "head", "meta", "title", "link", "body", "a", "p", "div", "img"};
-    static const QSet<QString> attributes = {"xmlns", "http-equiv", "content", "href", "type", "rel", "name",
-                                             "class", "style", "src", "width", "height", "target"};
+    static const QSet<QString> attributes = {"xmlns", "http-equiv", "content", "href",  "type",   "rel",   "name",
+                                             "class", "style",      "src",     "width", "height", "target"};
     static const QRegularExpression tagPattern(QStringLiteral("<(/?)([A-Za-z!][^\\s>/]*)([^>]*)>"));
     static const QRegularExpression attributePattern(QStringLiteral("\\s+([A-Za-z-]+)=\"([^\"]*)\""));
     static const QRegularExpression rest(QStringLiteral("^\\s*/?\\s*$"));

@@ -18,10 +18,9 @@ QString accountFolder(const SimPhoneFolder &phone)
     return phone.groupContainerPath(kGroup) + QStringLiteral("/cores/private/") + kikFixtureAccountId(1);
 }
 
-} // namespace
+}   // namespace
 
-GeneratedKikStore putKikInGroupContainer(const SimPhoneFolder &phone, const KikStoreOptions &options,
-                                         const QString &workFolder)
+GeneratedKikStore putKikInGroupContainer(const SimPhoneFolder &phone, const KikStoreOptions &options, const QString &workFolder)
 {
     GeneratedKikStore store = KikStoreGenerator(options).generate(workFolder);
     const QString account = accountFolder(phone);

@@ -9,8 +9,7 @@ class SimPhoneFolder;
 
 // A simulated phone of today whose Kik store lives in the first account folder of Kik's App
 // Group container (Kik from the App Store: its container is not served over USB).
-GeneratedKikStore putKikInGroupContainer(const SimPhoneFolder &phone, const KikStoreOptions &options,
-                                         const QString &workFolder);
+GeneratedKikStore putKikInGroupContainer(const SimPhoneFolder &phone, const KikStoreOptions &options, const QString &workFolder);
 // kik.sqlite in that account folder.
 QString groupKikStorePath(const SimPhoneFolder &phone);
 

@@ -37,4 +37,4 @@ QVariantMap answerFault(const QString &service, const QVariant &request, const Q
     return {{QStringLiteral("AnswerFaults"), QVariantList{rule}}};
 }
 
-} // namespace PhoneLog
+}   // namespace PhoneLog

@@ -16,7 +16,6 @@ QList<QJsonObject> entries(const SimPhoneFolder &phone, const QJsonObject &field
 QStringList lockdownRequests(const SimPhoneFolder &phone);
 // faults.plist with one AnswerFaults rule: the service, the request (lockdown request or
 // command as text, AFC operation as integer; invalid = any), the fault and its settings.
-QVariantMap answerFault(const QString &service, const QVariant &request, const QString &fault,
-                        const QVariantMap &settings = {});
+QVariantMap answerFault(const QString &service, const QVariant &request, const QString &fault, const QVariantMap &settings = {});
 
-} // namespace PhoneLog
+}   // namespace PhoneLog

@@ -23,14 +23,35 @@ TestEnv::~TestEnv()
     qputenv("HOME", m_oldHome);
 }
 
-QString TestEnv::home() const { return m_dir.path(); }
-QString TestEnv::path(const QString &relative) const { return QDir(m_dir.path()).filePath(relative); }
-bool TestEnv::isValid() const { return m_dir.isValid(); }
+QString TestEnv::home() const
+{
+    return m_dir.path();
+}
+QString TestEnv::path(const QString &relative) const
+{
+    return QDir(m_dir.path()).filePath(relative);
+}
+bool TestEnv::isValid() const
+{
+    return m_dir.isValid();
+}
 
-QString TestEnv::fixturesDir() { return QStringLiteral(PARLEWICK_FIXTURES_DIR); }
-QString TestEnv::fixturePath(const QString &name) { return QDir(fixturesDir()).filePath(name); }
-QString TestEnv::sourceDir() { return QStringLiteral(PARLEWICK_SOURCE_DIR); }
-QString TestEnv::binaryDir() { return QStringLiteral(PARLEWICK_BINARY_DIR); }
+QString TestEnv::fixturesDir()
+{
+    return QStringLiteral(PARLEWICK_FIXTURES_DIR);
+}
+QString TestEnv::fixturePath(const QString &name)
+{
+    return QDir(fixturesDir()).filePath(name);
+}
+QString TestEnv::sourceDir()
+{
+    return QStringLiteral(PARLEWICK_SOURCE_DIR);
+}
+QString TestEnv::binaryDir()
+{
+    return QStringLiteral(PARLEWICK_BINARY_DIR);
+}
 
 QString TestEnv::copyFixture(const QString &name, const QString &dir)
 {

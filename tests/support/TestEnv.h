@@ -11,11 +11,11 @@ public:
     TestEnv();
     ~TestEnv();
 
-    QString home() const;                        // the temporary HOME
-    QString path(const QString &relative) const; // a path inside it
+    QString home() const;                          // the temporary HOME
+    QString path(const QString &relative) const;   // a path inside it
     bool isValid() const;
 
-    static QString fixturesDir();                // read-only real data (copy before writing)
+    static QString fixturesDir();   // read-only real data (copy before writing)
     static QString fixturePath(const QString &name);
     static QString sourceDir();
     static QString binaryDir();

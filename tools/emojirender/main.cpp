@@ -100,8 +100,7 @@ QList<char32_t> readEmojiCodePoints(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return codes;
-    static const QRegularExpression entry(
-        QStringLiteral("^([0-9A-F]+)(?:\\.\\.([0-9A-F]+))?\\s*;\\s*Emoji\\s*(#|$)"));
+    static const QRegularExpression entry(QStringLiteral("^([0-9A-F]+)(?:\\.\\.([0-9A-F]+))?\\s*;\\s*Emoji\\s*(#|$)"));
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QRegularExpressionMatch match = entry.match(in.readLine());
@@ -129,7 +128,9 @@ QString handlerCode(const QString &text)
 class Painter
 {
 public:
-    Painter(const QString &family, int size) : m_font(family), m_size(size)
+    Painter(const QString &family, int size)
+        : m_font(family)
+        , m_size(size)
     {
         m_font.setPixelSize(size * 4);
         m_raw = QRawFont::fromFont(m_font);
@@ -163,8 +164,7 @@ public:
             return false;
         const int side = std::max(used.width(), used.height());
         const QRect square(used.center().x() - side / 2, used.center().y() - side / 2, side, side);
-        const QImage picture = canvas.copy(square).scaled(m_size, m_size, Qt::KeepAspectRatio,
-                                                          Qt::SmoothTransformation);
+        const QImage picture = canvas.copy(square).scaled(m_size, m_size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
         return picture.save(path, "PNG");
     }
 
@@ -199,15 +199,12 @@ struct Emoticon
 };
 
 constexpr Emoticon KikEmoticons[] = {
-    {":)", 0x1F642}, {":-)", 0x1F642}, {":(", 0x1F641}, {":-(", 0x1F641}, {";)", 0x1F609},
-    {";-)", 0x1F609}, {":D", 0x1F603}, {":-D", 0x1F603}, {":d", 0x1F603}, {":P", 0x1F61B},
-    {":-P", 0x1F61B}, {":p", 0x1F61B}, {":O", 0x1F62E}, {":-O", 0x1F62E}, {":o", 0x1F62E},
-    {":'(", 0x1F622}, {":@", 0x1F620}, {">:(", 0x1F620}, {":S", 0x1F616}, {":s", 0x1F616},
-    {":|", 0x1F610}, {":-|", 0x1F610}, {":$", 0x1F633}, {"<3", 0x2764}, {"</3", 0x1F494},
-    {"8)", 0x1F60E}, {"B)", 0x1F60E}, {":*", 0x1F618}, {":-*", 0x1F618}, {"O:)", 0x1F607},
-    {"o:)", 0x1F607}, {":/", 0x1F615}, {":-/", 0x1F615}, {"XD", 0x1F606}, {"xD", 0x1F606},
-    {"-_-", 0x1F611}, {"^_^", 0x1F60A}, {"(y)", 0x1F44D}, {"(Y)", 0x1F44D}, {"(n)", 0x1F44E},
-    {"(N)", 0x1F44E},
+    {":)", 0x1F642},  {":-)", 0x1F642}, {":(", 0x1F641},  {":-(", 0x1F641}, {";)", 0x1F609},  {";-)", 0x1F609}, {":D", 0x1F603},
+    {":-D", 0x1F603}, {":d", 0x1F603},  {":P", 0x1F61B},  {":-P", 0x1F61B}, {":p", 0x1F61B},  {":O", 0x1F62E},  {":-O", 0x1F62E},
+    {":o", 0x1F62E},  {":'(", 0x1F622}, {":@", 0x1F620},  {">:(", 0x1F620}, {":S", 0x1F616},  {":s", 0x1F616},  {":|", 0x1F610},
+    {":-|", 0x1F610}, {":$", 0x1F633},  {"<3", 0x2764},   {"</3", 0x1F494}, {"8)", 0x1F60E},  {"B)", 0x1F60E},  {":*", 0x1F618},
+    {":-*", 0x1F618}, {"O:)", 0x1F607}, {"o:)", 0x1F607}, {":/", 0x1F615},  {":-/", 0x1F615}, {"XD", 0x1F606},  {"xD", 0x1F606},
+    {"-_-", 0x1F611}, {"^_^", 0x1F60A}, {"(y)", 0x1F44D}, {"(Y)", 0x1F44D}, {"(n)", 0x1F44E}, {"(N)", 0x1F44E},
 };
 
 int fail(const char *text, const QString &detail)
@@ -216,7 +213,7 @@ int fail(const char *text, const QString &detail)
     return 1;
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {

@@ -45,8 +45,8 @@ KikFakeAttachment::KikFakeAttachment(KikFakeText &text, const QString &rootFolde
         image.save(&buffer, "PNG");
         m_pictures.append(png);
     }
-    for (const char *folder : {"Documents/attachments", "Documents/content_manager/data_cache",
-                               "Documents/content_manager/metadata_cache"})
+    for (const char *folder :
+         {"Documents/attachments", "Documents/content_manager/data_cache", "Documents/content_manager/metadata_cache"})
         QDir(m_root).mkpath(QLatin1String(folder));
 }
 
@@ -108,12 +108,14 @@ CFType KikFakeAttachment::description(const QString &contentId, Kind kind, Writt
     case Camera:
     case Video: {
         const bool video = kind == Video;
-        written.appId = video ? QStringLiteral("com.kik.ext.video")
-                              : kind == Camera ? QStringLiteral("com.kik.ext.camera") : QStringLiteral("com.kik.ext.gallery");
+        written.appId = video            ? QStringLiteral("com.kik.ext.video")
+                        : kind == Camera ? QStringLiteral("com.kik.ext.camera")
+                                         : QStringLiteral("com.kik.ext.gallery");
         written.appName = QStringLiteral("Gallery");
         const QString suffix = video ? QStringLiteral(".MOV") : QStringLiteral(".JPG");
         // Some senders give a name without a suffix.
-        const QString fileName = QStringLiteral("IMG_%1").arg(1000 + m_text.below(9000)) + (m_text.chance(0.8) ? suffix : QString());
+        const QString fileName =
+            QStringLiteral("IMG_%1").arg(1000 + m_text.below(9000)) + (m_text.chance(0.8) ? suffix : QString());
         *fileUrl = QStringLiteral("https://platform.kik.com/content/files/") + contentId;
         strings.append(named(QStringLiteral("app-name"), written.appName));
         strings.append(named(QStringLiteral("file-name"), fileName));
@@ -139,8 +141,10 @@ CFType KikFakeAttachment::description(const QString &contentId, Kind kind, Writt
     case Card: {
         written.appId = QStringLiteral("com.kik.cards");
         written.appName = QString::fromLatin1(CardApps[m_text.below(int(std::size(CardApps)))]);
-        const QString url = QStringLiteral("https://cards.kik.com/%1/%2").arg(written.appName.toLower().remove(u' ')).arg(m_text.below(100000));
-        images.append(entry("name", QStringLiteral("icon"), "value", CFType(QStringLiteral("card-icon-%1.png").arg(m_text.below(8)))));
+        const QString url =
+            QStringLiteral("https://cards.kik.com/%1/%2").arg(written.appName.toLower().remove(u' ')).arg(m_text.below(100000));
+        images.append(
+            entry("name", QStringLiteral("icon"), "value", CFType(QStringLiteral("card-icon-%1.png").arg(m_text.below(8)))));
         strings.append(named(QStringLiteral("app-name"), written.appName));
         strings.append(named(QStringLiteral("title"), m_text.body(false).left(40)));
         extras.append(entry("key", QStringLiteral("jsonData"), "val",

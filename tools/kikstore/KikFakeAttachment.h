@@ -20,8 +20,8 @@ public:
     struct Written
     {
         QString appId;
-        QString appName;           // "string:app-name" of the description
-        bool description = false;  // false for the few Kik lost (rows without a description)
+        QString appName;            // "string:app-name" of the description
+        bool description = false;   // false for the few Kik lost (rows without a description)
         bool content = false;
     };
 

@@ -2,20 +2,22 @@
 
 namespace {
 
-const char *const FirstNames[] = {"Ann", "Bob", "Chloé", "Dmitri", "Ellie", "Finn", "Grace", "Hiro", "Isla", "Jake",
-                                  "Kenia", "Liam", "Maya", "Noah", "Olivia", "Priya", "Quinn", "Rolf", "Sina", "Tomás",
-                                  "Uma", "Vic", "Wren", "Xena", "Yusuf", "Zoë"};
-const char *const LastNames[] = {"Adams", "Brennan", "Costa", "Dubois", "Evans", "Fischer", "García", "Harris",
-                                 "Ito", "Jenkins", "Kowalski", "Larsen", "Murray", "Nguyen", "Ozolins", "Petrov",
-                                 "Quist", "Rossi", "Silva", "Tanaka", "Ullman", "Varga", "Walsh", "Young"};
-const char *const Words[] = {"hey", "lol", "ok", "see", "you", "tomorrow", "what", "are", "doing", "later", "haha",
-                             "yeah", "no", "maybe", "party", "at", "mine", "tonight", "did", "get", "my", "message",
-                             "send", "the", "pic", "again", "so", "funny", "cant", "believe", "that", "happened",
-                             "omg", "good", "night", "morning", "school", "work", "game", "coffee", "weekend", "bus",
-                             "late", "sorry", "thanks", "love", "it", "call", "me", "when", "free", "new", "phone"};
+const char *const FirstNames[] = {"Ann",  "Bob",   "Chloé", "Dmitri", "Ellie", "Finn",   "Grace", "Hiro",  "Isla",
+                                  "Jake", "Kenia", "Liam",  "Maya",   "Noah",  "Olivia", "Priya", "Quinn", "Rolf",
+                                  "Sina", "Tomás", "Uma",   "Vic",    "Wren",  "Xena",   "Yusuf", "Zoë"};
+const char *const LastNames[] = {"Adams", "Brennan", "Costa",    "Dubois", "Evans",  "Fischer", "García",  "Harris",
+                                 "Ito",   "Jenkins", "Kowalski", "Larsen", "Murray", "Nguyen",  "Ozolins", "Petrov",
+                                 "Quist", "Rossi",   "Silva",    "Tanaka", "Ullman", "Varga",   "Walsh",   "Young"};
+const char *const Words[] = {"hey",    "lol",  "ok",      "see",     "you",      "tomorrow", "what", "are",   "doing",
+                             "later",  "haha", "yeah",    "no",      "maybe",    "party",    "at",   "mine",  "tonight",
+                             "did",    "get",  "my",      "message", "send",     "the",      "pic",  "again", "so",
+                             "funny",  "cant", "believe", "that",    "happened", "omg",      "good", "night", "morning",
+                             "school", "work", "game",    "coffee",  "weekend",  "bus",      "late", "sorry", "thanks",
+                             "love",   "it",   "call",    "me",      "when",     "free",     "new",  "phone"};
 // Surrogate pairs, single UTF-16 units and the old carrier emoji of the private use area.
-const char16_t *const Emoji[] = {u"\U0001F604", u"\U0001F60A", u"\U0001F602", u"\U0001F44D\U0001F3FE", u"\U0001F608",
-                                 u"\u2705", u"\u2764", u"\u263A", u"\uE415", u"\uE056"};
+const char16_t *const Emoji[] = {u"\U0001F604", u"\U0001F60A", u"\U0001F602", u"\U0001F44D\U0001F3FE",
+                                 u"\U0001F608", u"\u2705",     u"\u2764",     u"\u263A",
+                                 u"\uE415",     u"\uE056"};
 const char *const Emoticons[] = {":)", ":O", ";)", ":P", ":D", "<3"};
 
 }
@@ -34,7 +36,7 @@ QString KikFakeText::uuid()
         const quint64 word = bits[nibble / 16];
         int value = int((word >> ((nibble % 16) * 4)) & 0xF);
         if (i == 14)
-            value = 4;                      // random (version 4) UUID
+            value = 4;   // random (version 4) UUID
         else if (i == 19)
             value = 8 | (value & 3);
         text[i] = hex[value];
@@ -43,13 +45,18 @@ QString KikFakeText::uuid()
     return QString(reinterpret_cast<const QChar *>(text), 36);
 }
 
-QString KikFakeText::firstName() { return QString::fromUtf8(pick(FirstNames)); }
-QString KikFakeText::lastName() { return QString::fromUtf8(pick(LastNames)); }
+QString KikFakeText::firstName()
+{
+    return QString::fromUtf8(pick(FirstNames));
+}
+QString KikFakeText::lastName()
+{
+    return QString::fromUtf8(pick(LastNames));
+}
 
 QString KikFakeText::userName(int index)
 {
-    return QString::fromUtf8(pick(Words)) + QString::fromUtf8(pick(FirstNames)).toLower().left(4)
-        + QString::number(index);
+    return QString::fromUtf8(pick(Words)) + QString::fromUtf8(pick(FirstNames)).toLower().left(4) + QString::number(index);
 }
 
 QString KikFakeText::contactJid(const QString &userName)

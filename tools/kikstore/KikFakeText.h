@@ -9,12 +9,15 @@
 class KikFakeText
 {
 public:
-    explicit KikFakeText(QRandomGenerator &random) : m_random(random) {}
+    explicit KikFakeText(QRandomGenerator &random)
+        : m_random(random)
+    {
+    }
 
-    QString uuid();                     // lower-case, as Kik's stanza and content ids
+    QString uuid();   // lower-case, as Kik's stanza and content ids
     QString firstName();
     QString lastName();
-    QString userName(int index);        // unique per index
+    QString userName(int index);   // unique per index
     QString groupJid(int index);
     QString contactJid(const QString &userName);
     // A message body of a few words; with emoji when asked (both UTF-16 forms Kik uses).
@@ -27,7 +30,10 @@ public:
 
 private:
     template <std::size_t N>
-    const char *pick(const char *const (&words)[N]) { return words[below(int(N))]; }
+    const char *pick(const char *const (&words)[N])
+    {
+        return words[below(int(N))];
+    }
 
     QRandomGenerator &m_random;
 };

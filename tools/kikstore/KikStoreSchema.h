@@ -15,7 +15,7 @@ struct KikStoreEntity
 {
     const char *name;   // Z_NAME
     const char *table;
-    int number;         // Z_ENT
+    int number;   // Z_ENT
 };
 
 // Every entity of the layout in Z_PRIMARYKEY order.

@@ -14,8 +14,8 @@ namespace {
 // 2014-01-01 00:00:00 UTC in Apple reference seconds.
 constexpr double FirstMessageTime = 410227200.0;
 
-const char *const StatusLines[] = {"You started a group", "You have changed the group photo",
-                                   "%1 has joined the chat", "%1 has left the chat"};
+const char *const StatusLines[] = {"You started a group", "You have changed the group photo", "%1 has joined the chat",
+                                   "%1 has left the chat"};
 
 // Kik keeps an upper-case ASCII form of the name for searching; other characters become "?".
 QString asciiSearchName(const QString &name)
@@ -103,8 +103,8 @@ void KikStoreWriter::createSchema(bool indexes)
 
 void KikStoreWriter::writeUsers()
 {
-    const qint64 owner = writeUser(m_text.contactJid(QStringLiteral("me.owner")), m_text.firstName() + QLatin1Char(' ') + m_text.lastName(),
-                                   QStringLiteral("me.owner"), false);
+    const qint64 owner = writeUser(m_text.contactJid(QStringLiteral("me.owner")),
+                                   m_text.firstName() + QLatin1Char(' ') + m_text.lastName(), QStringLiteral("me.owner"), false);
     m_db.executeThrow(Sqlite3Sql("update ZKIKUSER set ZFLAGS=258 where Z_PK=?").addInt64Param(owner));
     for (int i = 0; i < m_options.contacts; ++i) {
         const QString userName = m_text.userName(i);
@@ -134,7 +134,11 @@ qint64 KikStoreWriter::writeUser(const QString &jid, const QString &displayName,
     Sqlite3Sql user("insert into ZKIKUSER(Z_PK,Z_ENT,Z_OPT,ZADDRESSBOOKID,ZFLAGS,ZINTERNALID,ZPRESENCE,ZTYPE,ZEXTRA,"
                     "ZDISPLAYNAME,ZDISPLAYNAMEASCII,ZFIRSTNAME,ZLASTNAME,ZGROUPTAG,ZJID,ZPPTIMESTAMP,ZPPURL,ZUSERNAME) "
                     "values(?,?,?,0,?,0,1,1,?,?,?,?,?,?,?,?,?,?)");
-    user.addInt64Param(pk).addIntParam(entity("KikUser")).addIntParam(1 + m_text.below(30)).addIntParam(flags).addInt64Param(extraPk);
+    user.addInt64Param(pk)
+        .addIntParam(entity("KikUser"))
+        .addIntParam(1 + m_text.below(30))
+        .addIntParam(flags)
+        .addInt64Param(extraPk);
     user.addTextParam(displayName).addTextParam(asciiSearchName(displayName));
     user.addTextParam(displayName.section(QLatin1Char(' '), 0, 0)).addTextParam(displayName.section(QLatin1Char(' '), 1));
     if (group && m_text.chance(0.5))
@@ -309,7 +313,10 @@ void KikStoreWriter::writeMessage(Chat &chat, double timestamp)
 
     Sqlite3Sql row("insert into ZKIKMESSAGE(Z_PK,Z_ENT,Z_OPT,ZFLAGS,ZINTERNALID,ZSTATE,ZSYSTEMSTATE,ZTYPE,ZUSER,"
                    "ZRECEIVEDTIMESTAMP,ZTIMESTAMP,ZBODY,ZSTANZAID,ZRENDERINSTRUCTIONSET) values(?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
-    row.addInt64Param(pk).addIntParam(entity("KikMessage")).addIntParam(2 + m_text.below(5)).addIntParam(contentId.isEmpty() ? 0 : 4);
+    row.addInt64Param(pk)
+        .addIntParam(entity("KikMessage"))
+        .addIntParam(2 + m_text.below(5))
+        .addIntParam(contentId.isEmpty() ? 0 : 4);
     row.addInt64Param(chat.nextInternalId++).addIntParam(state).addIntParam(systemState).addIntParam(type);
     row.addInt64Param(user).addDoubleParam(timestamp).addDoubleParam(sent).addTextParam(body).addTextParam(uid);
     if (renderIns.isEmpty())

@@ -13,7 +13,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes a generated Kik container mirror (Documents/kik.sqlite and its files)."));
+    parser.setApplicationDescription(
+        QStringLiteral("Writes a generated Kik container mirror (Documents/kik.sqlite and its files)."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("the mirror folder to write"));
     const KikStoreOptions defaults;
@@ -28,9 +29,12 @@ int main(int argc, char **argv)
     const QCommandLineOption admins = option("admins", "admins per group", QString::number(defaults.adminsPerGroup));
     const QCommandLineOption bans = option("bans", "banned users per group", QString::number(defaults.bansPerGroup));
     const QCommandLineOption chats = option("chats", "one-to-one chats", QString::number(defaults.chats));
-    const QCommandLineOption perChat = option("messages-per-chat", "messages per chat", QString::number(defaults.messagesPerChat));
-    const QCommandLineOption attachments = option("attachments", "share of attachments (0..1)", QString::number(defaults.attachmentShare));
-    const QCommandLineOption render = option("render", "share of render instructions (0..1)", QString::number(defaults.renderInstructionShare));
+    const QCommandLineOption perChat =
+        option("messages-per-chat", "messages per chat", QString::number(defaults.messagesPerChat));
+    const QCommandLineOption attachments =
+        option("attachments", "share of attachments (0..1)", QString::number(defaults.attachmentShare));
+    const QCommandLineOption render =
+        option("render", "share of render instructions (0..1)", QString::number(defaults.renderInstructionShare));
     const QCommandLineOption emoji = option("emoji", "share of bodies with emoji (0..1)", QString::number(defaults.emojiShare));
     const QCommandLineOption seed = option("seed", "random seed", QString::number(defaults.seed));
     const QCommandLineOption noFiles(QStringLiteral("no-side-files"), QStringLiteral("write only the database"));
@@ -71,10 +75,9 @@ int main(int argc, char **argv)
         const GeneratedKikStore store = KikStoreGenerator(options).generate(parser.positionalArguments().first());
         std::printf("%s\nusers %d, groups %d, chats %d, messages %lld (+%lld status lines), attachments %d, "
                     "render instructions %d, emoji %d, %.1f s\n",
-                    qPrintable(store.storePath), store.users, store.groups, store.chats,
-                    static_cast<long long>(store.messages), static_cast<long long>(store.statusLines),
-                    store.attachments, store.renderInstructionMessages, store.emojiMessages,
-                    timer.elapsed() / 1000.0);
+                    qPrintable(store.storePath), store.users, store.groups, store.chats, static_cast<long long>(store.messages),
+                    static_cast<long long>(store.statusLines), store.attachments, store.renderInstructionMessages,
+                    store.emojiMessages, timer.elapsed() / 1000.0);
     } catch (const std::runtime_error &error) {
         std::fprintf(stderr, "make-kik-store: %s\n", error.what());
         return 1;

@@ -46,8 +46,8 @@ QString drawPicture(const QString &folder)
     painter.fillRect(image.rect(), sky);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(60, 80, 70));
-    painter.drawPolygon(QPolygon({QPoint(0, 320), QPoint(140, 150), QPoint(250, 250), QPoint(360, 120), QPoint(480, 260),
-                                  QPoint(480, 320)}));
+    painter.drawPolygon(
+        QPolygon({QPoint(0, 320), QPoint(140, 150), QPoint(250, 250), QPoint(360, 120), QPoint(480, 260), QPoint(480, 320)}));
     painter.setBrush(QColor(255, 235, 180));
     painter.drawEllipse(QPoint(380, 80), 30, 30);
     painter.end();
@@ -100,7 +100,7 @@ bool waitFor(const std::function<bool()> &done, int msecs)
     return done();
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -153,8 +153,8 @@ int main(int argc, char **argv)
         return 1;
     waitFor([] { return false; }, 1500);   // pictures and fonts settle
 
-    const QPixmap shot = window.screen()->grabWindow(0, window.x(), window.y(), window.frameGeometry().width(),
-                                                     window.frameGeometry().height());
+    const QPixmap shot =
+        window.screen()->grabWindow(0, window.x(), window.y(), window.frameGeometry().width(), window.frameGeometry().height());
     if (shot.isNull() || !shot.save(out, "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", qUtf8Printable(out));
         return 1;

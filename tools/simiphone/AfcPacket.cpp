@@ -7,16 +7,50 @@ namespace {
 const char kMagic[] = "CFA6LPAA";
 
 const char *const kOperationNames[] = {
-    "Invalid", "Status", "Data", "ReadDirectory", "ReadFile", "WriteFile", "WritePart", "Truncate",
-    "RemovePath", "MakeDirectory", "GetFileInfo", "GetDeviceInfo", "WriteFileAtomic", "FileOpen",
-    "FileOpenResult", "FileRead", "FileWrite", "FileSeek", "FileTell", "FileTellResult", "FileClose",
-    "FileSetSize", "GetConnectionInfo", "SetConnectionOptions", "RenamePath", "SetFSBlockSize",
-    "SetSocketBlockSize", "FileLock", "MakeLink", "GetFileHash", "SetFileModTime", "GetFileHashRange",
-    "FileSetImmutableHint", "GetSizeOfPathContents", "RemovePathAndContents", "DirectoryOpen",
-    "DirectoryOpenResult", "DirectoryRead", "DirectoryClose", "FileReadOffset", "FileWriteOffset",
+    "Invalid",
+    "Status",
+    "Data",
+    "ReadDirectory",
+    "ReadFile",
+    "WriteFile",
+    "WritePart",
+    "Truncate",
+    "RemovePath",
+    "MakeDirectory",
+    "GetFileInfo",
+    "GetDeviceInfo",
+    "WriteFileAtomic",
+    "FileOpen",
+    "FileOpenResult",
+    "FileRead",
+    "FileWrite",
+    "FileSeek",
+    "FileTell",
+    "FileTellResult",
+    "FileClose",
+    "FileSetSize",
+    "GetConnectionInfo",
+    "SetConnectionOptions",
+    "RenamePath",
+    "SetFSBlockSize",
+    "SetSocketBlockSize",
+    "FileLock",
+    "MakeLink",
+    "GetFileHash",
+    "SetFileModTime",
+    "GetFileHashRange",
+    "FileSetImmutableHint",
+    "GetSizeOfPathContents",
+    "RemovePathAndContents",
+    "DirectoryOpen",
+    "DirectoryOpenResult",
+    "DirectoryRead",
+    "DirectoryClose",
+    "FileReadOffset",
+    "FileWriteOffset",
 };
 
-} // namespace
+}   // namespace
 
 AfcPacket::ReadResult AfcPacket::read(ServiceStream &stream, AfcPacket *packet)
 {
@@ -35,14 +69,12 @@ AfcPacket::ReadResult AfcPacket::read(ServiceStream &stream, AfcPacket *packet)
         return BadLength;
     packet->payload = QByteArray(qsizetype(packet->thisLength - kHeaderSize), '\0');
     packet->data = QByteArray(qsizetype(packet->entireLength - packet->thisLength), '\0');
-    if (!stream.read(packet->payload.data(), packet->payload.size())
-        || !stream.read(packet->data.data(), packet->data.size()))
+    if (!stream.read(packet->payload.data(), packet->payload.size()) || !stream.read(packet->data.data(), packet->data.size()))
         return CutShort;
     return Read;
 }
 
-QByteArray AfcPacket::encode(quint64 operation, quint64 packetNumber, const QByteArray &payload,
-                             const QByteArray &data)
+QByteArray AfcPacket::encode(quint64 operation, quint64 packetNumber, const QByteArray &payload, const QByteArray &data)
 {
     QByteArray packet(kHeaderSize, '\0');
     memcpy(packet.data(), kMagic, 8);

@@ -7,18 +7,44 @@
 
 // AFC operation codes and status codes, as the phone uses them.
 enum AfcOperation : quint64 {
-    AfcStatus = 1, AfcData = 2, AfcReadDirectory = 3, AfcTruncate = 7, AfcRemovePath = 8,
-    AfcMakeDirectory = 9, AfcGetFileInfo = 10, AfcGetDeviceInfo = 11, AfcFileOpen = 13,
-    AfcFileOpenResult = 14, AfcFileRead = 15, AfcFileWrite = 16, AfcFileSeek = 17, AfcFileTell = 18,
-    AfcFileTellResult = 19, AfcFileClose = 20, AfcFileSetSize = 21, AfcRenamePath = 24,
-    AfcFileLock = 27, AfcSetFileModTime = 30, AfcRemovePathAndContents = 34,
+    AfcStatus = 1,
+    AfcData = 2,
+    AfcReadDirectory = 3,
+    AfcTruncate = 7,
+    AfcRemovePath = 8,
+    AfcMakeDirectory = 9,
+    AfcGetFileInfo = 10,
+    AfcGetDeviceInfo = 11,
+    AfcFileOpen = 13,
+    AfcFileOpenResult = 14,
+    AfcFileRead = 15,
+    AfcFileWrite = 16,
+    AfcFileSeek = 17,
+    AfcFileTell = 18,
+    AfcFileTellResult = 19,
+    AfcFileClose = 20,
+    AfcFileSetSize = 21,
+    AfcRenamePath = 24,
+    AfcFileLock = 27,
+    AfcSetFileModTime = 30,
+    AfcRemovePathAndContents = 34,
     AfcLastKnownOperation = 40,
 };
 
 enum AfcError : quint64 {
-    AfcSuccess = 0, AfcUnknownError = 1, AfcReadError = 4, AfcWriteError = 5, AfcUnknownPacketType = 6,
-    AfcInvalidArgument = 7, AfcObjectNotFound = 8, AfcObjectIsDir = 9, AfcPermissionDenied = 10,
-    AfcOperationNotSupported = 15, AfcObjectExists = 16, AfcNoSpaceLeft = 18, AfcIoError = 20,
+    AfcSuccess = 0,
+    AfcUnknownError = 1,
+    AfcReadError = 4,
+    AfcWriteError = 5,
+    AfcUnknownPacketType = 6,
+    AfcInvalidArgument = 7,
+    AfcObjectNotFound = 8,
+    AfcObjectIsDir = 9,
+    AfcPermissionDenied = 10,
+    AfcOperationNotSupported = 15,
+    AfcObjectExists = 16,
+    AfcNoSpaceLeft = 18,
+    AfcIoError = 20,
     AfcDirNotEmpty = 33,
 };
 
@@ -36,9 +62,9 @@ struct AfcPacket
     quint64 thisLength = 0;
     quint64 packetNumber = 0;
     quint64 operation = 0;
-    QByteArray header;     // the 40 bytes as received
-    QByteArray payload;    // header payload
-    QByteArray data;       // what follows it
+    QByteArray header;    // the 40 bytes as received
+    QByteArray payload;   // header payload
+    QByteArray data;      // what follows it
 
     static ReadResult read(ServiceStream &stream, AfcPacket *packet);
     static QByteArray encode(quint64 operation, quint64 packetNumber, const QByteArray &payload,
@@ -49,6 +75,6 @@ struct AfcPacket
     // where they draw the line.
     QByteArray arguments() const { return payload + data; }
     bool hasWords(int count) const { return arguments().size() >= count * 8; }
-    quint64 word(int index) const;                       // 8-byte little-endian argument
-    QByteArray textAt(qsizetype offset) const;           // NUL-terminated argument
+    quint64 word(int index) const;               // 8-byte little-endian argument
+    QByteArray textAt(qsizetype offset) const;   // NUL-terminated argument
 };

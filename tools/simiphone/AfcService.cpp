@@ -21,18 +21,30 @@ QByteArray le64(quint64 value)
     return bytes;
 }
 
-QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
 
-qint64 nanoseconds(const struct timespec &time) { return qint64(time.tv_sec) * 1000000000LL + time.tv_nsec; }
+qint64 nanoseconds(const struct timespec &time)
+{
+    return qint64(time.tv_sec) * 1000000000LL + time.tv_nsec;
+}
 
 QString typeName(mode_t mode)
 {
-    if (S_ISDIR(mode)) return QStringLiteral("S_IFDIR");
-    if (S_ISLNK(mode)) return QStringLiteral("S_IFLNK");
-    if (S_ISCHR(mode)) return QStringLiteral("S_IFCHR");
-    if (S_ISBLK(mode)) return QStringLiteral("S_IFBLK");
-    if (S_ISFIFO(mode)) return QStringLiteral("S_IFIFO");
-    if (S_ISSOCK(mode)) return QStringLiteral("S_IFSOCK");
+    if (S_ISDIR(mode))
+        return QStringLiteral("S_IFDIR");
+    if (S_ISLNK(mode))
+        return QStringLiteral("S_IFLNK");
+    if (S_ISCHR(mode))
+        return QStringLiteral("S_IFCHR");
+    if (S_ISBLK(mode))
+        return QStringLiteral("S_IFBLK");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("S_IFIFO");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("S_IFSOCK");
     return QStringLiteral("S_IFREG");
 }
 
@@ -47,13 +59,20 @@ QByteArray keyValues(const QList<QPair<QString, QString>> &pairs)
 int openFlags(quint64 mode)
 {
     switch (mode) {
-    case 1: return O_RDONLY;
-    case 2: return O_RDWR | O_CREAT;
-    case 3: return O_WRONLY | O_CREAT | O_TRUNC;
-    case 4: return O_RDWR | O_CREAT | O_TRUNC;
-    case 5: return O_WRONLY | O_APPEND | O_CREAT;
-    case 6: return O_RDWR | O_APPEND | O_CREAT;
-    default: return -1;
+    case 1:
+        return O_RDONLY;
+    case 2:
+        return O_RDWR | O_CREAT;
+    case 3:
+        return O_WRONLY | O_CREAT | O_TRUNC;
+    case 4:
+        return O_RDWR | O_CREAT | O_TRUNC;
+    case 5:
+        return O_WRONLY | O_APPEND | O_CREAT;
+    case 6:
+        return O_RDWR | O_APPEND | O_CREAT;
+    default:
+        return -1;
     }
 }
 
@@ -61,7 +80,7 @@ int openFlags(quint64 mode)
 int makePath(const QString &path)
 {
     const QByteArray full = encoded(path);
-    for (qsizetype slash = full.indexOf('/', 1); ; slash = full.indexOf('/', slash + 1)) {
+    for (qsizetype slash = full.indexOf('/', 1);; slash = full.indexOf('/', slash + 1)) {
         const QByteArray step = slash < 0 ? full : full.left(slash);
         if (::mkdir(step.constData(), 0755) != 0 && errno != EEXIST)
             return errno;
@@ -74,7 +93,7 @@ int makePath(const QString &path)
     return S_ISDIR(info.st_mode) ? 0 : EEXIST;
 }
 
-} // namespace
+}   // namespace
 
 AfcService::AfcService(ServiceContext &context, const QString &rootFolder)
     : m_context(context)
@@ -129,51 +148,79 @@ void AfcService::run()
     }
 }
 
-AfcService::Answer AfcService::status(quint64 code) { return {AfcStatus, le64(code), {}}; }
+AfcService::Answer AfcService::status(quint64 code)
+{
+    return {AfcStatus, le64(code), {}};
+}
 
 AfcService::Answer AfcService::statusFromErrno(int error)
 {
     switch (error) {
-    case 0: return status(AfcSuccess);
+    case 0:
+        return status(AfcSuccess);
     case ENOENT:
-    case ENOTDIR: return status(AfcObjectNotFound);
-    case EISDIR: return status(AfcObjectIsDir);
+    case ENOTDIR:
+        return status(AfcObjectNotFound);
+    case EISDIR:
+        return status(AfcObjectIsDir);
     case EACCES:
     case EPERM:
     case EBADF:
-    case EROFS: return status(AfcPermissionDenied);
-    case EEXIST: return status(AfcObjectExists);
-    case ENOTEMPTY: return status(AfcDirNotEmpty);
-    case ENOSPC: return status(AfcNoSpaceLeft);
+    case EROFS:
+        return status(AfcPermissionDenied);
+    case EEXIST:
+        return status(AfcObjectExists);
+    case ENOTEMPTY:
+        return status(AfcDirNotEmpty);
+    case ENOSPC:
+        return status(AfcNoSpaceLeft);
     case EINVAL:
-    case ENAMETOOLONG: return status(AfcInvalidArgument);
-    default: return status(AfcIoError);
+    case ENAMETOOLONG:
+        return status(AfcInvalidArgument);
+    default:
+        return status(AfcIoError);
     }
 }
 
 AfcService::Answer AfcService::perform(const AfcPacket &request, QJsonObject &note)
 {
     switch (request.operation) {
-    case AfcReadDirectory: return readDirectory(request, note);
-    case AfcGetFileInfo: return fileInfo(request, note);
-    case AfcGetDeviceInfo: return deviceInfo();
-    case AfcMakeDirectory: return makeDirectory(request, note);
-    case AfcRemovePath: return removePath(request, note, false);
-    case AfcRemovePathAndContents: return removePath(request, note, true);
-    case AfcRenamePath: return renamePath(request, note);
-    case AfcTruncate: return truncatePath(request, note);
-    case AfcSetFileModTime: return setModificationTime(request, note);
-    case AfcFileOpen: return openFile(request, note);
-    case AfcFileRead: return readFile(request, note);
-    case AfcFileWrite: return writeFile(request, note);
-    case AfcFileSeek: return seekFile(request, note);
-    case AfcFileTell: return tellFile(request, note);
-    case AfcFileClose: return closeFile(request, note);
-    case AfcFileSetSize: return setFileSize(request, note);
-    case AfcFileLock: return lockFile(request, note);
+    case AfcReadDirectory:
+        return readDirectory(request, note);
+    case AfcGetFileInfo:
+        return fileInfo(request, note);
+    case AfcGetDeviceInfo:
+        return deviceInfo();
+    case AfcMakeDirectory:
+        return makeDirectory(request, note);
+    case AfcRemovePath:
+        return removePath(request, note, false);
+    case AfcRemovePathAndContents:
+        return removePath(request, note, true);
+    case AfcRenamePath:
+        return renamePath(request, note);
+    case AfcTruncate:
+        return truncatePath(request, note);
+    case AfcSetFileModTime:
+        return setModificationTime(request, note);
+    case AfcFileOpen:
+        return openFile(request, note);
+    case AfcFileRead:
+        return readFile(request, note);
+    case AfcFileWrite:
+        return writeFile(request, note);
+    case AfcFileSeek:
+        return seekFile(request, note);
+    case AfcFileTell:
+        return tellFile(request, note);
+    case AfcFileClose:
+        return closeFile(request, note);
+    case AfcFileSetSize:
+        return setFileSize(request, note);
+    case AfcFileLock:
+        return lockFile(request, note);
     default:
-        return status(request.operation <= AfcLastKnownOperation ? AfcOperationNotSupported
-                                                                  : AfcUnknownPacketType);
+        return status(request.operation <= AfcLastKnownOperation ? AfcOperationNotSupported : AfcUnknownPacketType);
     }
 }
 
@@ -219,8 +266,8 @@ AfcService::Answer AfcService::readDirectory(const AfcPacket &request, QJsonObje
     if (!S_ISDIR(info.st_mode))
         return status(AfcReadError);
     QByteArray names = QByteArray(".\0..\0", 5);
-    const QStringList entries = QDir(host).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QStringList entries =
+        QDir(host).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &entry : entries)
         names += entry.toUtf8() + '\0';
     return {AfcData, {}, names};
@@ -257,12 +304,14 @@ AfcService::Answer AfcService::deviceInfo()
 {
     const QVariantMap values = m_context.phone->folder().lockdownValues();
     const QVariantMap disk = values.value(QStringLiteral("com.apple.disk_usage")).toMap();
-    return {AfcData, {}, keyValues({
-        {QStringLiteral("Model"), values.value(QString()).toMap().value(QStringLiteral("ProductType")).toString()},
-        {QStringLiteral("FSTotalBytes"), disk.value(QStringLiteral("TotalDataCapacity"), 0).toString()},
-        {QStringLiteral("FSFreeBytes"), disk.value(QStringLiteral("AmountDataAvailable"), 0).toString()},
-        {QStringLiteral("FSBlockSize"), QStringLiteral("4096")},
-    })};
+    return {AfcData,
+            {},
+            keyValues({
+                {QStringLiteral("Model"), values.value(QString()).toMap().value(QStringLiteral("ProductType")).toString()},
+                {QStringLiteral("FSTotalBytes"), disk.value(QStringLiteral("TotalDataCapacity"), 0).toString()},
+                {QStringLiteral("FSFreeBytes"), disk.value(QStringLiteral("AmountDataAvailable"), 0).toString()},
+                {QStringLiteral("FSBlockSize"), QStringLiteral("4096")},
+            })};
 }
 
 AfcService::Answer AfcService::makeDirectory(const AfcPacket &request, QJsonObject &note)

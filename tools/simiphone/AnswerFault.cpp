@@ -4,8 +4,8 @@
 
 namespace {
 
-const char *const kKindNames[] = {"CloseAfter", "HugeLength", "Truncated", "MalformedPlist",
-                                  "ZeroLength", "UnknownOperation", "BadMagic", "Status"};
+const char *const kKindNames[] = {"CloseAfter", "HugeLength",       "Truncated", "MalformedPlist",
+                                  "ZeroLength", "UnknownOperation", "BadMagic",  "Status"};
 
 QByteArray bigEndian32(quint32 value)
 {
@@ -14,7 +14,7 @@ QByteArray bigEndian32(quint32 value)
     return bytes;
 }
 
-} // namespace
+}   // namespace
 
 bool AnswerFault::fromVariant(const QVariantMap &rule, AnswerFault *fault)
 {
@@ -45,14 +45,16 @@ bool AnswerFault::matches(const QString &service, const QVariant &request, const
     if (m_request.isValid()) {
         // AFC operations are numbers, everything else names; compare in the request's kind.
         const bool numeric = request.typeId() != QMetaType::QString;
-        if (numeric ? m_request.toULongLong() != request.toULongLong()
-                    : m_request.toString() != request.toString())
+        if (numeric ? m_request.toULongLong() != request.toULongLong() : m_request.toString() != request.toString())
             return false;
     }
     return m_key.isEmpty() || m_key == key;
 }
 
-QString AnswerFault::name() const { return QLatin1String(kKindNames[m_kind]); }
+QString AnswerFault::name() const
+{
+    return QLatin1String(kKindNames[m_kind]);
+}
 
 QByteArray AnswerFault::spoilPlistFrame(const QByteArray &body) const
 {

@@ -28,7 +28,7 @@ QByteArray lengthPrefixed(const QString &text)
     return bigEndian32(quint32(utf8.size())) + utf8;
 }
 
-} // namespace
+}   // namespace
 
 DeviceLinkChannel::DeviceLinkChannel(ServiceContext &context)
     : m_context(context)
@@ -91,8 +91,7 @@ bool DeviceLinkChannel::writeChunk(char code, const QByteArray &bytes)
     return m_context.stream.write(bigEndian32(quint32(bytes.size() + 1)) + code + bytes);
 }
 
-bool DeviceLinkChannel::sendFile(const QString &deviceName, const QString &backupName, const QString &localFile,
-                                 qint64 limit)
+bool DeviceLinkChannel::sendFile(const QString &deviceName, const QString &backupName, const QString &localFile, qint64 limit)
 {
     QFile in(localFile);
     if (!in.open(QIODevice::ReadOnly))

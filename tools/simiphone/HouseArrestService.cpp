@@ -26,14 +26,12 @@ void HouseArrestService::run()
                 if (container.isEmpty())
                     error = QStringLiteral("ApplicationLookupFailed");
                 // From 8.3 on only apps installed from a developer's computer are vended.
-                else if (command == QLatin1String("VendContainer") && phone.iosAtLeast(8, 3)
-                         && !phone.isDevelopmentApp(bundleId))
+                else if (command == QLatin1String("VendContainer") && phone.iosAtLeast(8, 3) && !phone.isDevelopmentApp(bundleId))
                     error = QStringLiteral("InstallationLookupFailed");
             }
         }
-        const QVariantMap answer = error.isEmpty()
-            ? QVariantMap{{QStringLiteral("Status"), QStringLiteral("Complete")}}
-            : QVariantMap{{QStringLiteral("Error"), error}};
+        const QVariantMap answer = error.isEmpty() ? QVariantMap{{QStringLiteral("Status"), QStringLiteral("Complete")}}
+                                                   : QVariantMap{{QStringLiteral("Error"), error}};
         if (!channel.send(answer, command))
             return;
         if (error.isEmpty()) {

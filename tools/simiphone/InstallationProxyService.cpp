@@ -14,7 +14,7 @@ QVariantMap appEntry(const QString &bundleId)
     };
 }
 
-} // namespace
+}   // namespace
 
 void serveInstallationProxy(ServiceContext &context)
 {

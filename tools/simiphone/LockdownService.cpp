@@ -7,9 +7,12 @@
 
 namespace {
 
-QString text(const QVariantMap &message, const char *key) { return message.value(QLatin1String(key)).toString(); }
+QString text(const QVariantMap &message, const char *key)
+{
+    return message.value(QLatin1String(key)).toString();
+}
 
-} // namespace
+}   // namespace
 
 LockdownService::LockdownService(ServiceContext &context, const SimServiceTable &services)
     : m_context(context)
@@ -38,7 +41,10 @@ void LockdownService::run()
     }
 }
 
-QVariantMap LockdownService::error(const QString &text) { return {{QStringLiteral("Error"), text}}; }
+QVariantMap LockdownService::error(const QString &text)
+{
+    return {{QStringLiteral("Error"), text}};
+}
 
 QVariantMap LockdownService::answer(const QString &request, const QVariantMap &message)
 {
@@ -166,7 +172,7 @@ ServiceStream::TlsVersion LockdownService::minimumTls() const
     const QVariantMap values = m_context.phone->folder().lockdownValues();
     const QString version = values.value(QString()).toMap().value(QStringLiteral("ProductVersion")).toString();
     return version.section(QLatin1Char('.'), 0, 0).toInt() >= 10 ? ServiceStream::TlsVersion::Tls12
-                                                                  : ServiceStream::TlsVersion::Tls10;
+                                                                 : ServiceStream::TlsVersion::Tls10;
 }
 
 QVariantMap LockdownService::stopSession(const QVariantMap &message)

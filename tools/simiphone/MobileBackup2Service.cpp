@@ -21,13 +21,13 @@ const QStringList kManifestNames = {QStringLiteral("Manifest.db"), QStringLitera
 QString localPathOf(const QString &folder, const QString &relative)
 {
     const QString clean = QDir::cleanPath(relative);
-    if (relative.isEmpty() || clean != relative || clean.startsWith(QLatin1Char('/'))
-        || clean == QLatin1String("..") || clean.startsWith(QLatin1String("../")))
+    if (relative.isEmpty() || clean != relative || clean.startsWith(QLatin1Char('/')) || clean == QLatin1String("..")
+        || clean.startsWith(QLatin1String("../")))
         return {};
     return folder + QLatin1Char('/') + clean;
 }
 
-} // namespace
+}   // namespace
 
 MobileBackup2Service::MobileBackup2Service(ServiceContext &context)
     : m_context(context)
@@ -228,7 +228,8 @@ void MobileBackup2Service::backup()
             continue;
         }
         bytes += it.fileInfo().size();
-        if (!relative.contains(QLatin1Char('/')) && (relative.endsWith(QLatin1String(".plist")) || kManifestNames.contains(relative)))
+        if (!relative.contains(QLatin1Char('/'))
+            && (relative.endsWith(QLatin1String(".plist")) || kManifestNames.contains(relative)))
             continue;
         payloads << relative;
     }

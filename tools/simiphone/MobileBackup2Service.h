@@ -25,7 +25,8 @@ public:
     void run();
 
 private:
-    struct ConnectionLost {};
+    struct ConnectionLost
+    { };
 
     QVariantMap hello(const QVariantMap &request) const;
     void backup();
@@ -43,7 +44,7 @@ private:
 
     ServiceContext &m_context;
     DeviceLinkChannel m_link;
-    QString m_root;            // the backup's folder inside the computer's backup directory
+    QString m_root;   // the backup's folder inside the computer's backup directory
     double m_progress = 0;
     int m_filesCrossed = 0;
     bool m_restartAtEnd = false;

@@ -44,8 +44,7 @@ Key loadKey(const QByteArray &pem)
     if (EVP_PKEY *key = PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr))
         return Key(key);
     EVP_PKEY *key = nullptr;
-    OSSL_DECODER_CTX *decoder = OSSL_DECODER_CTX_new_for_pkey(&key, "PEM", nullptr, "RSA", EVP_PKEY_PUBLIC_KEY,
-                                                              nullptr, nullptr);
+    OSSL_DECODER_CTX *decoder = OSSL_DECODER_CTX_new_for_pkey(&key, "PEM", nullptr, "RSA", EVP_PKEY_PUBLIC_KEY, nullptr, nullptr);
     const auto *bytes = reinterpret_cast<const unsigned char *>(pem.constData());
     size_t left = size_t(pem.size());
     if (decoder && OSSL_DECODER_from_data(decoder, &bytes, &left) != 1) {
@@ -87,15 +86,14 @@ bool setCommonName(X509_NAME *name, const QString &commonName)
            == 1;
 }
 
-} // namespace
+}   // namespace
 
 QByteArray PairingKeys::generatePrivateKey()
 {
     const Key key(EVP_RSA_gen(2048));
     Bio bio(BIO_new(BIO_s_mem()));
     // "RSA PRIVATE KEY" (PKCS#1), as the phone library writes its own.
-    if (!key || !bio
-        || PEM_write_bio_PrivateKey_traditional(bio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1)
+    if (!key || !bio || PEM_write_bio_PrivateKey_traditional(bio.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1)
         throw std::runtime_error("RSA key generation failed");
     return bioText(bio.get());
 }
@@ -114,8 +112,7 @@ QByteArray PairingKeys::publicKeyPem(const QByteArray &privateKeyPem)
 }
 
 QByteArray PairingKeys::makeCertificate(const QByteArray &subjectKeyPem, const QByteArray &issuerKeyPem,
-                                        const QString &subjectName, const QString &issuerName,
-                                        bool certificateAuthority)
+                                        const QString &subjectName, const QString &issuerName, bool certificateAuthority)
 {
     const Key subject = loadKey(subjectKeyPem);
     const Key issuer = loadKey(issuerKeyPem);
@@ -139,8 +136,7 @@ QByteArray PairingKeys::makeCertificate(const QByteArray &subjectKeyPem, const Q
                               certificateAuthority ? "critical,CA:TRUE" : "critical,CA:FALSE")
               && addExtension(certificate.get(), certificate.get(), NID_subject_key_identifier, "hash")
               && addExtension(certificate.get(), certificate.get(), NID_key_usage,
-                              certificateAuthority ? "critical,keyCertSign,cRLSign"
-                                                   : "critical,digitalSignature,keyEncipherment")
+                              certificateAuthority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature,keyEncipherment")
               && X509_sign(certificate.get(), issuer.get(), EVP_sha256()) > 0;
     Bio bio(BIO_new(BIO_s_mem()));
     ok = ok && bio && PEM_write_bio_X509(bio.get(), certificate.get()) == 1;
@@ -159,8 +155,7 @@ QVariantMap PairingKeys::makePairRecord(const QByteArray &devicePrivateKeyPem, c
         {QStringLiteral("RootPrivateKey"), rootKey},
         {QStringLiteral("RootCertificate"), makeCertificate(rootKey, rootKey, root, root, true)},
         {QStringLiteral("HostPrivateKey"), hostKey},
-        {QStringLiteral("HostCertificate"),
-         makeCertificate(hostKey, rootKey, QStringLiteral("Host"), root, false)},
+        {QStringLiteral("HostCertificate"), makeCertificate(hostKey, rootKey, QStringLiteral("Host"), root, false)},
         {QStringLiteral("DeviceCertificate"),
          makeCertificate(publicKeyPem(devicePrivateKeyPem), rootKey, QStringLiteral("Device"), root, false)},
         {QStringLiteral("HostID"), QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()},

@@ -10,13 +10,12 @@
 class PairingKeys
 {
 public:
-    static QByteArray generatePrivateKey();                        // RSA 2048, PEM
-    static QByteArray publicKeyPem(const QByteArray &privateKeyPem); // "RSA PUBLIC KEY" (PKCS#1)
+    static QByteArray generatePrivateKey();                            // RSA 2048, PEM
+    static QByteArray publicKeyPem(const QByteArray &privateKeyPem);   // "RSA PUBLIC KEY" (PKCS#1)
     // Certificate for the key subjectKeyPem (private or public PEM), signed by issuerKeyPem;
     // self-signed when both are the same key. A root certificate is a certificate authority.
-    static QByteArray makeCertificate(const QByteArray &subjectKeyPem, const QByteArray &issuerKeyPem,
-                                      const QString &subjectName, const QString &issuerName,
-                                      bool certificateAuthority);
+    static QByteArray makeCertificate(const QByteArray &subjectKeyPem, const QByteArray &issuerKeyPem, const QString &subjectName,
+                                      const QString &issuerName, bool certificateAuthority);
     // A complete computer-side pair record for the phone whose private key is given:
     // DeviceCertificate, HostCertificate, HostPrivateKey, RootCertificate, RootPrivateKey,
     // HostID, SystemBUID, WiFiMACAddress.

@@ -59,7 +59,7 @@ void describePhone(const SimPhoneFolder &phone, const QString &folder)
         throw std::runtime_error("the phone could not finish its backup's property lists");
 }
 
-} // namespace
+}   // namespace
 
 void makePhoneBackup(const SimPhoneFolder &phone, const QString &folder)
 {

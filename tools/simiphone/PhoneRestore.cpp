@@ -23,8 +23,8 @@ bool isPlainRelativePath(const QString &path)
     if (path.isEmpty())
         return false;
     for (const QString &part : path.split(QLatin1Char('/'))) {
-        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..")
-            || part.contains(QLatin1Char('\\')) || part.contains(QChar(0)))
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String("..") || part.contains(QLatin1Char('\\'))
+            || part.contains(QChar(0)))
             return false;
     }
     return true;
@@ -42,7 +42,7 @@ bool staysInside(const QString &container, const QString &relativePath)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 PhoneRestore::PhoneRestore(const SimPhoneFolder &phone, const QString &backupFolder)
     : m_phone(phone)

@@ -37,8 +37,8 @@ std::optional<QVariant> PlistChannel::receiveFrame(bool dictionaryOnly)
     }
     const QVariant message = PlistCodec::parse(body);
     if (!message.isValid() || (dictionaryOnly && message.typeId() != QMetaType::QVariantMap)) {
-        reject(dictionaryOnly ? QStringLiteral("not a property-list dictionary") : QStringLiteral("not a property list"),
-               body, length);
+        reject(dictionaryOnly ? QStringLiteral("not a property-list dictionary") : QStringLiteral("not a property list"), body,
+               length);
         return std::nullopt;
     }
     m_context.record({

@@ -125,15 +125,14 @@ QVariant fromNode(plist_t node)
     case PLIST_DATE: {
         int32_t sec = 0, usec = 0;
         plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromMSecsSinceEpoch((qint64(sec) + kAppleEpochOffset) * 1000 + usec / 1000,
-                                              Qt::UTC);
+        return QDateTime::fromMSecsSinceEpoch((qint64(sec) + kAppleEpochOffset) * 1000 + usec / 1000, Qt::UTC);
     }
     default:
         return {};
     }
 }
 
-} // namespace
+}   // namespace
 
 QByteArray PlistCodec::toXml(const QVariant &value)
 {

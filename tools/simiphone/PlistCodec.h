@@ -14,8 +14,8 @@ public:
     static QByteArray toXml(const QVariant &value);
     // Null QVariant when the bytes are not a property list.
     static QVariant parse(const QByteArray &bytes);
-    static QVariantMap readFile(const QString &path);            // empty map when absent or broken
-    static bool writeFile(const QString &path, const QVariant &value);  // atomic replace
+    static QVariantMap readFile(const QString &path);                    // empty map when absent or broken
+    static bool writeFile(const QString &path, const QVariant &value);   // atomic replace
     // For the received log: data becomes base64 text, dates ISO text.
     static QJsonValue toJson(const QVariant &value);
 };

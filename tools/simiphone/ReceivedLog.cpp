@@ -12,7 +12,7 @@ std::mutex &logMutex()
     static std::mutex mutex;
     return mutex;
 }
-} // namespace
+}   // namespace
 
 void ReceivedLog::append(const QString &path, QJsonObject entry)
 {

@@ -66,8 +66,7 @@ long socketControl(BIO *bio, int command, long number, void *pointer)
 const BIO_METHOD *socketMethod()
 {
     static BIO_METHOD *method = [] {
-        BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR,
-                                     "simiphone socket");
+        BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK | BIO_TYPE_DESCRIPTOR, "simiphone socket");
         BIO_meth_set_write_ex(m, socketWrite);
         BIO_meth_set_read_ex(m, socketRead);
         BIO_meth_set_ctrl(m, socketControl);
@@ -85,7 +84,7 @@ QString tlsError()
     return code ? QString::fromUtf8(text) : QStringLiteral("TLS handshake failed");
 }
 
-} // namespace
+}   // namespace
 
 struct ServiceStream::Tls
 {
@@ -109,8 +108,8 @@ struct ServiceStream::Tls
         BIO *keyBio = BIO_new_mem_buf(keyPem.constData(), int(keyPem.size()));
         EVP_PKEY *key = PEM_read_bio_PrivateKey(keyBio, nullptr, nullptr, nullptr);
         BIO_free(keyBio);
-        bool ok = certificate && key && SSL_CTX_use_certificate(context, certificate) == 1
-                  && SSL_CTX_use_PrivateKey(context, key) == 1;
+        bool ok =
+            certificate && key && SSL_CTX_use_certificate(context, certificate) == 1 && SSL_CTX_use_PrivateKey(context, key) == 1;
         X509_free(certificate);
         EVP_PKEY_free(key);
         // Old phones speak TLS 1.0 with ciphers today's default security level refuses.
@@ -174,8 +173,7 @@ void ServiceStream::close()
     ::shutdown(m_fd, SHUT_RDWR);
 }
 
-bool ServiceStream::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum,
-                             QString *error)
+bool ServiceStream::startTls(const QByteArray &certificatePem, const QByteArray &keyPem, TlsVersion minimum, QString *error)
 {
     ERR_clear_error();
     m_tls = std::make_unique<Tls>();
@@ -200,8 +198,7 @@ void ServiceStream::swallowCloseNotify()
     const ssize_t peeked = ::recv(m_fd, &first, 1, MSG_PEEK);
     if (peeked == 1 && first == kTlsAlertRecord) {
         char sink[256];
-        while (SSL_read(m_tls->ssl, sink, sizeof sink) > 0) {
-        }
+        while (SSL_read(m_tls->ssl, sink, sizeof sink) > 0) { }
     }
     m_tls.reset();
 }

@@ -15,9 +15,9 @@ public:
     ServiceStream(const ServiceStream &) = delete;
     ServiceStream &operator=(const ServiceStream &) = delete;
 
-    bool read(char *buffer, qint64 length);     // exactly length bytes; false at the end or on error
-    bool write(const QByteArray &bytes);        // every byte, or false
-    void close();                               // the peer sees the end; the fd stays owned by the caller
+    bool read(char *buffer, qint64 length);   // exactly length bytes; false at the end or on error
+    bool write(const QByteArray &bytes);      // every byte, or false
+    void close();                             // the peer sees the end; the fd stays owned by the caller
 
     enum class TlsVersion { Tls10, Tls12 };
     bool isTls() const { return m_tlsActive; }

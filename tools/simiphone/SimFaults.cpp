@@ -5,8 +5,14 @@ SimFaults::SimFaults(const QVariantMap &faults)
 {
 }
 
-bool SimFaults::pairingRefused() const { return m_faults.value(QStringLiteral("PairingRefused")).toBool(); }
-bool SimFaults::notPaired() const { return m_faults.value(QStringLiteral("NotPaired")).toBool(); }
+bool SimFaults::pairingRefused() const
+{
+    return m_faults.value(QStringLiteral("PairingRefused")).toBool();
+}
+bool SimFaults::notPaired() const
+{
+    return m_faults.value(QStringLiteral("NotPaired")).toBool();
+}
 
 QString SimFaults::containerRefusedError() const
 {
@@ -38,9 +44,18 @@ QList<AnswerFault> SimFaults::answerFaults() const
     return rules;
 }
 
-bool SimFaults::deviceLocked() const { return m_faults.value(QStringLiteral("DeviceLocked")).toBool(); }
-double SimFaults::passcodeTimeoutSeconds() const { return m_faults.value(QStringLiteral("PasscodeTimeout")).toDouble(); }
-bool SimFaults::findMyEnabled() const { return m_faults.value(QStringLiteral("FindMyEnabled")).toBool(); }
+bool SimFaults::deviceLocked() const
+{
+    return m_faults.value(QStringLiteral("DeviceLocked")).toBool();
+}
+double SimFaults::passcodeTimeoutSeconds() const
+{
+    return m_faults.value(QStringLiteral("PasscodeTimeout")).toDouble();
+}
+bool SimFaults::findMyEnabled() const
+{
+    return m_faults.value(QStringLiteral("FindMyEnabled")).toBool();
+}
 
 int SimFaults::mobileBackupError(const QString &operation) const
 {

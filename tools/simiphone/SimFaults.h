@@ -32,16 +32,16 @@ public:
 
     bool pairingRefused() const;
     bool notPaired() const;
-    QString containerRefusedError() const;                   // empty when vending is allowed
+    QString containerRefusedError() const;                                             // empty when vending is allowed
     QString lockdownError(const QString &request, const QStringList &details) const;   // empty if none
     QList<AnswerFault> answerFaults() const;
     bool deviceLocked() const;
     double passcodeTimeoutSeconds() const;
     bool findMyEnabled() const;
     int mobileBackupError(const QString &operation) const;   // 0 when none
-    int cablePulledAfterFiles() const;                        // -1 when the cable stays in
-    int cablePulledInFile() const;                            // -1 when the cable stays in
-    int cablePulledBetweenFiles() const;                      // -1 when the cable stays in
+    int cablePulledAfterFiles() const;                       // -1 when the cable stays in
+    int cablePulledInFile() const;                           // -1 when the cable stays in
+    int cablePulledBetweenFiles() const;                     // -1 when the cable stays in
 
 private:
     QVariantMap m_faults;

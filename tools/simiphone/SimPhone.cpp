@@ -8,7 +8,7 @@
 namespace {
 constexpr quint16 kLockdownPort = 62078;
 constexpr quint16 kFirstServicePort = 49152;
-} // namespace
+}   // namespace
 
 SimPhone::SimPhone(const SimPhoneFolder &folder, quint32 deviceId)
     : m_folder(folder)
@@ -19,17 +19,17 @@ SimPhone::SimPhone(const SimPhoneFolder &folder, quint32 deviceId)
 QVariantMap SimPhone::attachedProperties() const
 {
     return {
-        {QStringLiteral("ConnectionSpeed"), 480000000},
-        {QStringLiteral("ConnectionType"), QStringLiteral("USB")},
-        {QStringLiteral("DeviceID"), m_deviceId},
-        {QStringLiteral("LocationID"), quint32(0x14100000u + m_deviceId)},
-        {QStringLiteral("ProductID"), 0x12a8},
-        {QStringLiteral("SerialNumber"), udid()},
+        {QStringLiteral("ConnectionSpeed"), 480000000}, {QStringLiteral("ConnectionType"), QStringLiteral("USB")},
+        {QStringLiteral("DeviceID"), m_deviceId},       {QStringLiteral("LocationID"), quint32(0x14100000u + m_deviceId)},
+        {QStringLiteral("ProductID"), 0x12a8},          {QStringLiteral("SerialNumber"), udid()},
         {QStringLiteral("USBSerialNumber"), udid()},
     };
 }
 
-SimFaults SimPhone::faults() const { return SimFaults(m_folder.faults()); }
+SimFaults SimPhone::faults() const
+{
+    return SimFaults(m_folder.faults());
+}
 
 quint16 SimPhone::openServicePort(const QString &service)
 {
@@ -48,8 +48,7 @@ QString SimPhone::takeServicePort(quint16 port)
     return m_ports.take(port);
 }
 
-std::optional<AnswerFault> SimPhone::answerFault(const QString &service, const QVariant &request,
-                                                 const QString &key)
+std::optional<AnswerFault> SimPhone::answerFault(const QString &service, const QVariant &request, const QString &key)
 {
     const QVariantMap raw = m_folder.faults();
     const QList<AnswerFault> rules = SimFaults(raw).answerFaults();

@@ -24,22 +24,21 @@ public:
     const SimPhoneFolder &folder() const { return m_folder; }
     QString udid() const { return m_folder.udid(); }
     quint32 deviceId() const { return m_deviceId; }
-    QVariantMap attachedProperties() const;    // "Properties" of the multiplexer's device messages
+    QVariantMap attachedProperties() const;   // "Properties" of the multiplexer's device messages
     SimFaults faults() const;
 
     quint16 openServicePort(const QString &service);
-    QString takeServicePort(quint16 port);     // the service, once; empty when not open
+    QString takeServicePort(quint16 port);   // the service, once; empty when not open
 
     // The rule that spoils this answer, if any; Skip and Count run across connections and
     // start again whenever faults.plist changes.
-    std::optional<AnswerFault> answerFault(const QString &service, const QVariant &request,
-                                           const QString &key = QString());
+    std::optional<AnswerFault> answerFault(const QString &service, const QVariant &request, const QString &key = QString());
 
     void record(const QString &service, int connection, QJsonObject entry) const;
 
-    bool addConnection(int fd);                // false once unplugged
+    bool addConnection(int fd);   // false once unplugged
     void removeConnection(int fd);
-    void detach();                             // unplugged: every connection ends now
+    void detach();   // unplugged: every connection ends now
 
 private:
     SimPhoneFolder m_folder;

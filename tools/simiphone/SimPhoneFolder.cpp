@@ -46,8 +46,7 @@ QString buildVersion(const QString &productVersion)
     return known.value(productVersion, QStringLiteral("%1A100").arg(major + 4));
 }
 
-QVariantMap defaultLockdownValues(const QString &udid, const SimPhoneOptions &options,
-                                  const QByteArray &devicePublicKey)
+QVariantMap defaultLockdownValues(const QString &udid, const SimPhoneOptions &options, const QByteArray &devicePublicKey)
 {
     const QByteArray seed = QCryptographicHash::hash(udid.toUtf8(), QCryptographicHash::Sha1);
     const QVariantMap identity = {
@@ -109,15 +108,14 @@ void writeOrThrow(const QString &path, const QByteArray &bytes)
         throw std::runtime_error(("cannot write " + path).toStdString());
 }
 
-} // namespace
+}   // namespace
 
 SimPhoneFolder::SimPhoneFolder(const QString &path)
     : m_path(QDir::cleanPath(QFileInfo(path).absoluteFilePath()))
 {
 }
 
-SimPhoneFolder SimPhoneFolder::create(const QString &phonesDir, const QString &udid,
-                                      const SimPhoneOptions &options)
+SimPhoneFolder SimPhoneFolder::create(const QString &phonesDir, const QString &udid, const SimPhoneOptions &options)
 {
     if (!isValidUdid(udid))
         throw std::runtime_error(("not a usable UDID: " + udid).toStdString());
@@ -181,11 +179,26 @@ QString SimPhoneFolder::systemBuid(const QString &phonesDir)
     return QUuid::createUuidV5(space, where).toString(QUuid::WithoutBraces).toUpper();
 }
 
-QString SimPhoneFolder::path() const { return m_path; }
-QString SimPhoneFolder::udid() const { return QFileInfo(m_path).fileName(); }
-QString SimPhoneFolder::file(const char *name) const { return m_path + QLatin1Char('/') + QLatin1String(name); }
-bool SimPhoneFolder::exists() const { return QFileInfo::exists(file("lockdown.plist")); }
-bool SimPhoneFolder::isUnplugged() const { return QFileInfo::exists(file("unplugged")); }
+QString SimPhoneFolder::path() const
+{
+    return m_path;
+}
+QString SimPhoneFolder::udid() const
+{
+    return QFileInfo(m_path).fileName();
+}
+QString SimPhoneFolder::file(const char *name) const
+{
+    return m_path + QLatin1Char('/') + QLatin1String(name);
+}
+bool SimPhoneFolder::exists() const
+{
+    return QFileInfo::exists(file("lockdown.plist"));
+}
+bool SimPhoneFolder::isUnplugged() const
+{
+    return QFileInfo::exists(file("unplugged"));
+}
 
 void SimPhoneFolder::setUnplugged(bool unplugged) const
 {
@@ -197,7 +210,10 @@ void SimPhoneFolder::setUnplugged(bool unplugged) const
     marker.open(QIODevice::WriteOnly);
 }
 
-QString SimPhoneFolder::mediaPath() const { return file("media"); }
+QString SimPhoneFolder::mediaPath() const
+{
+    return file("media");
+}
 
 QString SimPhoneFolder::containerPath(const QString &bundleId) const
 {
@@ -291,8 +307,8 @@ void SimPhoneFolder::setBackupPassword(const QString &password, quint32 keyRound
         if (password.isEmpty())
             QFile::remove(file("backup.plist"));
         else
-            PlistCodec::writeFile(file("backup.plist"), QVariantMap{{QStringLiteral("Password"), password},
-                                                                   {QStringLiteral("KeyRounds"), keyRounds}});
+            PlistCodec::writeFile(file("backup.plist"),
+                                  QVariantMap{{QStringLiteral("Password"), password}, {QStringLiteral("KeyRounds"), keyRounds}});
     }
     setLockdownValue(QStringLiteral("com.apple.mobile.backup"), QStringLiteral("WillEncrypt"), !password.isEmpty());
 }
@@ -315,7 +331,10 @@ void SimPhoneFolder::setLockdownValue(const QString &domain, const QString &key,
     PlistCodec::writeFile(file("lockdown.plist"), values);
 }
 
-QVariantMap SimPhoneFolder::faults() const { return PlistCodec::readFile(file("faults.plist")); }
+QVariantMap SimPhoneFolder::faults() const
+{
+    return PlistCodec::readFile(file("faults.plist"));
+}
 
 void SimPhoneFolder::setFaults(const QVariantMap &faults) const
 {
@@ -357,8 +376,14 @@ bool SimPhoneFolder::savePairRecordData(const QByteArray &data) const
     return out.open(QIODevice::WriteOnly) && out.write(data) == data.size() && out.commit();
 }
 
-void SimPhoneFolder::deletePairRecord() const { QFile::remove(file("pairrecord.plist")); }
-QVariantMap SimPhoneFolder::pairing() const { return PlistCodec::readFile(file("pairing.plist")); }
+void SimPhoneFolder::deletePairRecord() const
+{
+    QFile::remove(file("pairrecord.plist"));
+}
+QVariantMap SimPhoneFolder::pairing() const
+{
+    return PlistCodec::readFile(file("pairing.plist"));
+}
 
 void SimPhoneFolder::savePairing(const QVariantMap &pairRecord) const
 {
@@ -369,7 +394,19 @@ void SimPhoneFolder::savePairing(const QVariantMap &pairRecord) const
     PlistCodec::writeFile(file("pairing.plist"), kept);
 }
 
-void SimPhoneFolder::deletePairing() const { QFile::remove(file("pairing.plist")); }
-QString SimPhoneFolder::receivedLogPath() const { return file("received.log"); }
-QList<QJsonObject> SimPhoneFolder::received() const { return ReceivedLog::read(receivedLogPath()); }
-void SimPhoneFolder::clearReceived() const { ReceivedLog::clear(receivedLogPath()); }
+void SimPhoneFolder::deletePairing() const
+{
+    QFile::remove(file("pairing.plist"));
+}
+QString SimPhoneFolder::receivedLogPath() const
+{
+    return file("received.log");
+}
+QList<QJsonObject> SimPhoneFolder::received() const
+{
+    return ReceivedLog::read(receivedLogPath());
+}
+void SimPhoneFolder::clearReceived() const
+{
+    ReceivedLog::clear(receivedLogPath());
+}

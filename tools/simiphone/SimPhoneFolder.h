@@ -13,11 +13,11 @@ struct SimPhoneOptions
     QString deviceName = QStringLiteral("Simulated iPhone");
     QString productType = QStringLiteral("iPhone10,3");
     QString productVersion = QStringLiteral("17.5");
-    bool paired = true;      // a pair record is ready, as after an earlier "Trust"
-    QStringList apps;        // bundle identifiers, each given an empty container
-    QStringList developmentApps;   // installed too; house_arrest vends them on any iOS
-    QStringList groups;      // App Group identifiers, each given an empty group container
-    QString backupPassword;  // set: the phone encrypts its backups with it (WillEncrypt)
+    bool paired = true;                   // a pair record is ready, as after an earlier "Trust"
+    QStringList apps;                     // bundle identifiers, each given an empty container
+    QStringList developmentApps;          // installed too; house_arrest vends them on any iOS
+    QStringList groups;                   // App Group identifiers, each given an empty group container
+    QString backupPassword;               // set: the phone encrypts its backups with it (WillEncrypt)
     quint32 backupKeyRounds = 10000000;   // of the password's key derivation, as phones use
 };
 
@@ -30,8 +30,7 @@ public:
     explicit SimPhoneFolder(const QString &path);
     // Builds the folder under phonesDir aside and moves it into place whole, so a running
     // simulator never sees half a phone. Throws std::runtime_error.
-    static SimPhoneFolder create(const QString &phonesDir, const QString &udid,
-                                 const SimPhoneOptions &options = {});
+    static SimPhoneFolder create(const QString &phonesDir, const QString &udid, const SimPhoneOptions &options = {});
     static bool isValidUdid(const QString &udid);
     static bool isValidBundleId(const QString &bundleId);
     // The computer's identifier handed out by ReadBUID: stable for one phones folder.
@@ -61,7 +60,7 @@ public:
     quint32 backupKeyRounds() const;
     void setBackupPassword(const QString &password, quint32 keyRounds = 10000000) const;
 
-    QVariantMap lockdownValues() const;                      // domain ("" = none) -> values
+    QVariantMap lockdownValues() const;   // domain ("" = none) -> values
     // An invalid value removes the key.
     void setLockdownValue(const QString &domain, const QString &key, const QVariant &value) const;
 
@@ -73,7 +72,7 @@ public:
     QByteArray pairRecordData() const;                       // what the computer keeps; empty if none
     bool savePairRecordData(const QByteArray &data) const;   // refuses what is no dictionary
     void deletePairRecord() const;
-    QVariantMap pairing() const;                             // the computer the phone trusts
+    QVariantMap pairing() const;   // the computer the phone trusts
     void savePairing(const QVariantMap &pairRecord) const;
     void deletePairing() const;
 

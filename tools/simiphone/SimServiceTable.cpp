@@ -9,15 +9,11 @@
 SimServiceTable SimServiceTable::standard()
 {
     SimServiceTable table;
-    table.add(QStringLiteral("com.apple.afc"), [](ServiceContext &context) {
-        AfcService(context, context.phone->folder().mediaPath()).run();
-    });
-    table.add(QStringLiteral("com.apple.mobile.house_arrest"), [](ServiceContext &context) {
-        HouseArrestService(context).run();
-    });
-    table.add(QStringLiteral("com.apple.mobilebackup2"), [](ServiceContext &context) {
-        MobileBackup2Service(context).run();
-    });
+    table.add(QStringLiteral("com.apple.afc"),
+              [](ServiceContext &context) { AfcService(context, context.phone->folder().mediaPath()).run(); });
+    table.add(QStringLiteral("com.apple.mobile.house_arrest"),
+              [](ServiceContext &context) { HouseArrestService(context).run(); });
+    table.add(QStringLiteral("com.apple.mobilebackup2"), [](ServiceContext &context) { MobileBackup2Service(context).run(); });
     table.add(QStringLiteral("com.apple.mobile.notification_proxy"), serveNotificationProxy);
     table.add(QStringLiteral("com.apple.mobile.installation_proxy"), serveInstallationProxy);
     return table;

@@ -37,8 +37,8 @@ public:
     // Creates the folder and plugs the phone in at once. Throws std::runtime_error.
     SimPhoneFolder createPhone(const QString &udid, const SimPhoneOptions &options = {});
     SimPhoneFolder phone(const QString &udid) const;
-    void plugIn(const QString &udid);   // listeners hear "Attached"
-    void unplug(const QString &udid);   // "Detached"; connections end; folder and log stay
+    void plugIn(const QString &udid);              // listeners hear "Attached"
+    void unplug(const QString &udid);              // "Detached"; connections end; folder and log stay
     quint32 deviceId(const QString &udid) const;   // 0 while not plugged in
 
     // More services for lockdown's StartService (before or after start()).

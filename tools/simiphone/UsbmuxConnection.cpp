@@ -20,9 +20,12 @@ constexpr quint32 kMessagePlist = 8;
 
 enum Result : quint32 { Ok = 0, BadCommand = 1, BadDevice = 2, ConnectionRefused = 3, BadVersion = 6, InvalidArgument = 22 };
 
-QString text(const QVariantMap &map, const char *key) { return map.value(QLatin1String(key)).toString(); }
+QString text(const QVariantMap &map, const char *key)
+{
+    return map.value(QLatin1String(key)).toString();
+}
 
-} // namespace
+}   // namespace
 
 UsbmuxConnection::UsbmuxConnection(int fd, UsbmuxServer &server)
     : m_fd(fd)
@@ -106,8 +109,7 @@ bool UsbmuxConnection::sendPlist(quint32 tag, const QVariantMap &body)
 
 bool UsbmuxConnection::sendResult(quint32 tag, quint32 number)
 {
-    return sendPlist(tag, {{QStringLiteral("MessageType"), QStringLiteral("Result")},
-                           {QStringLiteral("Number"), number}});
+    return sendPlist(tag, {{QStringLiteral("MessageType"), QStringLiteral("Result")}, {QStringLiteral("Number"), number}});
 }
 
 void UsbmuxConnection::listen(quint32 tag)
@@ -146,8 +148,7 @@ void UsbmuxConnection::connectToPhone(quint32 tag, const QVariantMap &request)
         return;
     }
     record(phone->udid(), request, {{QStringLiteral("port"), port}});
-    const QString service = port == LockdownService::kPort ? LockdownService::serviceName()
-                                                            : phone->takeServicePort(port);
+    const QString service = port == LockdownService::kPort ? LockdownService::serviceName() : phone->takeServicePort(port);
     const ServiceHandler handler = m_server.services().find(service);
     if (service.isEmpty() || (port != LockdownService::kPort && !handler)) {
         sendResult(tag, ConnectionRefused);

@@ -75,8 +75,7 @@ int UsbmuxServer::listenOn(const QString &listenAddress, QString *address)
         sockaddr_in where{};
         where.sin_family = AF_INET;
         where.sin_port = htons(quint16(port));
-        if (colon < 0 || !portOk || port > 65535
-            || ::inet_pton(AF_INET, host.toLatin1().constData(), &where.sin_addr) != 1)
+        if (colon < 0 || !portOk || port > 65535 || ::inet_pton(AF_INET, host.toLatin1().constData(), &where.sin_addr) != 1)
             throw std::runtime_error(("not a listening address: " + listenAddress).toStdString());
         fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int yes = 1;

@@ -56,7 +56,7 @@ void runCommand(SimulatedIPhone &simulator, const QStringList &words)
     }
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char **argv)
 {
@@ -75,20 +75,19 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("phones"), QStringLiteral("Folder of phone folders."), QStringLiteral("dir")});
     parser.addOption({QStringLiteral("listen"), QStringLiteral("127.0.0.1:PORT (0: any) or UNIX:/path."),
                       QStringLiteral("address"), QStringLiteral("127.0.0.1:0")});
-    parser.addOption({QStringLiteral("create-phone"), QStringLiteral("Create this phone first (repeatable)."),
-                      QStringLiteral("udid")});
+    parser.addOption(
+        {QStringLiteral("create-phone"), QStringLiteral("Create this phone first (repeatable)."), QStringLiteral("udid")});
     parser.addOption({QStringLiteral("unpaired"), QStringLiteral("Created phones have no pair record yet.")});
-    parser.addOption({QStringLiteral("app"), QStringLiteral("Install this app in created phones (repeatable)."),
-                      QStringLiteral("bundle-id")});
-    parser.addOption({QStringLiteral("device-name"), QStringLiteral("DeviceName of created phones."),
-                      QStringLiteral("name")});
+    parser.addOption(
+        {QStringLiteral("app"), QStringLiteral("Install this app in created phones (repeatable)."), QStringLiteral("bundle-id")});
+    parser.addOption({QStringLiteral("device-name"), QStringLiteral("DeviceName of created phones."), QStringLiteral("name")});
     parser.addOption({QStringLiteral("development-app"),
                       QStringLiteral("Install this app as a development app, vended by house_arrest (repeatable)."),
                       QStringLiteral("bundle-id")});
     parser.addOption({QStringLiteral("group"), QStringLiteral("Give created phones this App Group container (repeatable)."),
                       QStringLiteral("group-id")});
-    parser.addOption({QStringLiteral("ios"), QStringLiteral("ProductVersion of created phones (default 17.5)."),
-                      QStringLiteral("version")});
+    parser.addOption(
+        {QStringLiteral("ios"), QStringLiteral("ProductVersion of created phones (default 17.5)."), QStringLiteral("version")});
     parser.addOption({QStringLiteral("backup-password"), QStringLiteral("Created phones encrypt their backups with it."),
                       QStringLiteral("password")});
     parser.addOption({QStringLiteral("backup-key-rounds"),

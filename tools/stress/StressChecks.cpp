@@ -102,8 +102,8 @@ QSet<QString> referencedFiles(const QString &folder, QStringList &problems)
         const KikDataSetPtr data = KikDataSetPtr::create();
         db.load(data);
         for (const _KikMessage *message : data->messages)
-            for (const QString &path : {message->preview_path.text(), message->icon_path.text(),
-                                        message->png_preview_path.text(), message->content_path.text()})
+            for (const QString &path : {message->preview_path.text(), message->icon_path.text(), message->png_preview_path.text(),
+                                        message->content_path.text()})
                 files.insert(path);
         for (const _KikUser *user : data->users)
             files.insert(user->photo_path);
@@ -124,7 +124,7 @@ bool sameBytes(const QString &a, const QString &b)
     return true;
 }
 
-} // namespace
+}   // namespace
 
 QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, bool killed, qint64 *count)
 {
@@ -152,7 +152,8 @@ QStringList localDbProblems(const QString &folder, const QList<qint64> &counts, 
                 const QString path = QDir(folder).filePath(file);
                 // A killed run may leave SQLite's journal and its staged copies; the next run settles both.
                 const bool settledByNextRun = path == layout.databasePath() + QStringLiteral("-journal")
-                    || file.startsWith(QStringLiteral(".staging-")) || file.startsWith(QStringLiteral(".committed-"));
+                                              || file.startsWith(QStringLiteral(".staging-"))
+                                              || file.startsWith(QStringLiteral(".committed-"));
                 if (path != layout.databasePath() && !referenced.contains(path) && !(killed && settledByNextRun))
                     strays << file;
             }
@@ -189,7 +190,8 @@ qint64 kikMessagesInBackup(const QString &folder, QString *problem)
         db.load(data);
         return data->messages.size();
     } catch (const std::exception &error) {
-        *problem = QStringLiteral("the program can not read Kik out of the backup %1: %2").arg(folder, QString::fromUtf8(error.what()));
+        *problem =
+            QStringLiteral("the program can not read Kik out of the backup %1: %2").arg(folder, QString::fromUtf8(error.what()));
         return -1;
     }
 }
@@ -216,7 +218,10 @@ QStringList backupProblems(const QString &folder, const QList<qint64> &counts, b
             if (!file.isFile())
                 problems << QStringLiteral("%1 is listed but missing").arg(payload);
             else if (backup.encrypted() == 0 && quint64(file.size()) != node->record().size)
-                problems << QStringLiteral("%1 has %2 bytes, its record says %3").arg(payload).arg(file.size()).arg(node->record().size);
+                problems << QStringLiteral("%1 has %2 bytes, its record says %3")
+                                .arg(payload)
+                                .arg(file.size())
+                                .arg(node->record().size);
         }
     } catch (const std::exception &error) {
         problems << QStringLiteral("the backup %1 can not be opened: %2").arg(folder, QString::fromUtf8(error.what()));

@@ -14,7 +14,7 @@ namespace {
 
 const uint32_t kChangeMask = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE;
 
-} // namespace
+}   // namespace
 
 ChangeWatch::ChangeWatch(const QString &root)
 {
@@ -79,8 +79,8 @@ KilledRun runWithKill(const QString &program, const QStringList &arguments, cons
     }
     while (process.state() != QProcess::NotRunning && !process.waitForFinished(1)) {
         run.changes += watch.takeChanges(1);
-        const bool due = (plan.atChange >= 0 && run.changes >= plan.atChange)
-                         || (plan.afterMs >= 0 && clock.elapsed() >= plan.afterMs);
+        const bool due =
+            (plan.atChange >= 0 && run.changes >= plan.atChange) || (plan.afterMs >= 0 && clock.elapsed() >= plan.afterMs);
         if (due && !run.killed) {
             ::kill(pid_t(process.processId()), SIGKILL);
             run.killed = true;

@@ -57,10 +57,11 @@ qint64 messagesIn(const QString &databaseFolder)
     return count;
 }
 
-} // namespace
+}   // namespace
 
 StressTrials::StressTrials(const StressBench &bench)
-    : m_bench(bench), m_databases(localDatabasesFolder())
+    : m_bench(bench)
+    , m_databases(localDatabasesFolder())
 {
     QDir().mkpath(QDir(m_bench.work).filePath(QStringLiteral("tmp")));
     const auto wholeRun = [](const KilledRun &run) { return Whole{run.changes, run.ms}; };
@@ -90,9 +91,8 @@ StressTrials::StressTrials(const StressBench &bench)
         fail(unreadable);
     const QString copy = QDir(m_bench.work).filePath(QStringLiteral("whole-transfer"));
     copyTreeThrow(m_bench.backup, copy);
-    m_transfer = wholeRun(runThrow({QStringLiteral("transfer"), QStringLiteral("--kik"), m_bench.source,
-                                    QStringLiteral("--to-backup"), copy},
-                                   copy));
+    m_transfer = wholeRun(runThrow(
+        {QStringLiteral("transfer"), QStringLiteral("--kik"), m_bench.source, QStringLiteral("--to-backup"), copy}, copy));
     m_backupAfter = kikMessagesInBackup(copy, &unreadable);
     if (m_backupAfter <= m_backupBefore)
         fail(QStringLiteral("the transfer added nothing to the backup: %1").arg(unreadable));
@@ -188,8 +188,13 @@ QStringList StressTrials::exportTrial(quint32 seed, KillAt at)
     const QString folder = trialFolder(QStringLiteral("export"), seed);
     const QString chosen = QDir(folder).filePath(QStringLiteral("out"));
     const QString out = ExportTarget::forChosenPath(chosen, kind).path;
-    const QStringList arguments{QStringLiteral("export"), QStringLiteral("--db"), QStringLiteral("whole-new"),
-                                QStringLiteral("--format"), kind, QStringLiteral("--out"), chosen};
+    const QStringList arguments{QStringLiteral("export"),
+                                QStringLiteral("--db"),
+                                QStringLiteral("whole-new"),
+                                QStringLiteral("--format"),
+                                kind,
+                                QStringLiteral("--out"),
+                                chosen};
 
     const KillPlan plan = planFor(seed, at, m_export[kind], folder);
     const KilledRun killed = run(arguments, plan);
@@ -268,8 +273,7 @@ QStringList StressTrials::writersTrial(quint32 seed)
         process->waitForFinished(-1);
         const QString err = QString::fromUtf8(process->readAllStandardError()).trimmed();
         // A writer waits for the other; saying that the database is in use is fine too.
-        if (process->exitStatus() != QProcess::NormalExit
-            || (process->exitCode() != 0 && !err.contains(QLatin1String("in use"))))
+        if (process->exitStatus() != QProcess::NormalExit || (process->exitCode() != 0 && !err.contains(QLatin1String("in use"))))
             problems << QStringLiteral("a writer failed, exit code %1: %2").arg(process->exitCode()).arg(err);
     }
     problems += localDbProblems(folder, {m_sourceCount}, false);

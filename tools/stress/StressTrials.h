@@ -56,10 +56,10 @@ private:
     QStringList nextImportProblems(const QString &name, qint64 count);
 
     StressBench m_bench;
-    QString m_databases;       // the data folder's local databases
-    qint64 m_sourceCount = 0;  // messages of source in a new database
-    qint64 m_otherCount = 0;   // of otherSource
-    qint64 m_bothCount = 0;    // of otherSource, then source
+    QString m_databases;        // the data folder's local databases
+    qint64 m_sourceCount = 0;   // messages of source in a new database
+    qint64 m_otherCount = 0;    // of otherSource
+    qint64 m_bothCount = 0;     // of otherSource, then source
     Whole m_importNew, m_importMore;
     QStringList m_exportKinds;
     QHash<QString, QString> m_exportReference;   // kind -> the whole export

@@ -22,7 +22,7 @@ void useWorkHome(const QString &work)
     qputenv("XDG_CACHE_HOME", QDir(home).filePath(QStringLiteral(".cache")).toUtf8());
 }
 
-} // namespace
+}   // namespace
 
 int main(int argc, char *argv[])
 {
@@ -42,8 +42,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption source = value("source", "Kik folder to import and transfer");
     const QCommandLineOption otherSource = value("other-source", "the Kik folder inside the backup");
     const QCommandLineOption backup = value("backup", "iTunes backup holding the other Kik folder");
-    const QCommandLineOption kinds = value("kinds", "comma-separated: import, export, transfer, writers",
-                                           "import,export,transfer,writers");
+    const QCommandLineOption kinds =
+        value("kinds", "comma-separated: import, export, transfer, writers", "import,export,transfer,writers");
     const QCommandLineOption trials = value("trials", "trials of each kind", "50");
     const QCommandLineOption seed = value("seed", "seed of the first trial; trial n uses seed + n", "1");
     const QCommandLineOption killAt = value("kill-at", "change, delay or both (alternating)", "both");
@@ -61,8 +61,8 @@ int main(int argc, char *argv[])
 
     int failed = 0;
     try {
-        StressTrials stress({parser.value(cli), workFolder, parser.value(source), parser.value(otherSource),
-                             parser.value(backup)});
+        StressTrials stress(
+            {parser.value(cli), workFolder, parser.value(source), parser.value(otherSource), parser.value(backup)});
         const quint32 first = parser.value(seed).toUInt();
         const int count = parser.value(trials).toInt();
         const QString mode = parser.value(killAt);
@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
             for (int n = 0; n < count; ++n) {
                 const quint32 trialSeed = first + quint32(n);
                 const KillAt at = mode == QLatin1String("change") || (mode == QLatin1String("both") && n % 2 == 0)
-                                      ? KillAt::Change : KillAt::Delay;
+                                      ? KillAt::Change
+                                      : KillAt::Delay;
                 QStringList problems;
                 if (kind == QLatin1String("import"))
                     problems = stress.importTrial(trialSeed, at);
