@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const FuzzPeer phone(data, size);
-    const IOSRestorePreflight preflight(true, true);
+    const IOSRestorePreflight preflight;
     try {
         for (int answer = 0; answer < 16; ++answer) {
             const CFType message = mobiledevice_recmsg(phone.socket(), CFType(), 1000);
