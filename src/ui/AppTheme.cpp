@@ -8,7 +8,8 @@
 
 namespace {
 
-// Taken before the first theme is applied: the desktop's own palette, in the colour set that suits it.
+// Taken before the first theme is applied: the palette the program started with (at start-up the
+// colour set that suits the desktop).
 const QPalette &systemPalette()
 {
     static const QPalette palette = QApplication::palette();
@@ -27,7 +28,7 @@ QPalette themePalette(ThemeChoice theme)
     case ThemeChoice::System:
         break;
     }
-    return ColourRoles::forPalette(systemPalette()).palette();
+    return systemPalette();
 }
 
 void applyTheme(ThemeChoice theme)
