@@ -1,8 +1,9 @@
 # cpack -G DEB: a Debian package of the installed program. Its dependencies are worked out
 # from the libraries the programs link (dpkg-shlibdeps, package dpkg-dev), plus what it runs
 # or needs at run time: the multiplexer that lets Linux see an iPhone, the phone library
-# (loaded when the program starts, so no linker sees it), its backup tool and the emoji font
-# the pages use. On a Wayland desktop Qt draws through its Wayland plugin.
+# (loaded when the program starts, so no linker sees it), its backup tool, the emoji font
+# the pages use and Qt's SVG plugins (the icons are drawn from SVG by a plugin Qt loads). On a
+# Wayland desktop Qt draws through its Wayland plugin.
 set(CPACK_PACKAGE_NAME parlewick)
 set(CPACK_PACKAGE_VENDOR Talvora)
 set(CPACK_PACKAGE_CONTACT "Parlewick <support@parlewick.invalid>")
@@ -19,7 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries in lib/ are the package's own: dpkg-shlibdeps finds them there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "usbmuxd, libimobiledevice6, libimobiledevice-utils, fonts-noto-color-emoji")
+    "usbmuxd, libimobiledevice6, libimobiledevice-utils, fonts-noto-color-emoji, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -15,7 +15,7 @@ deb="$(ls "$build"/parlewick_*.deb)"
 
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-for needed in usbmuxd libimobiledevice-utils fonts-noto-color-emoji libqt6widgets6 libsqlite3-0; do
+for needed in usbmuxd libimobiledevice-utils fonts-noto-color-emoji libqt6widgets6 libqt6svg6 libsqlite3-0; do
     grep -q "\b$needed\b" <<<"$depends" || { echo "the package does not depend on $needed" >&2; exit 1; }
 done
 

@@ -65,7 +65,7 @@ private slots:
             part<QPushButton>(dialog, "btnOK")->click();
         });
         void *chosen = dialog.chooseEntry(QStringLiteral("Transfer to which iPhone?"),
-                                          {{QStringLiteral(":/res/iphone.png"), QStringLiteral("Anna's iPhone"), &node}});
+                                          {{QStringLiteral(":/res/iphone.svg"), QStringLiteral("Anna's iPhone"), &node}});
         QCOMPARE(chosen, static_cast<void *>(&node));
         QCOMPARE(title, QStringLiteral("Transfer to which iPhone?"));
         QVERIFY(warnings.isEmpty());

@@ -156,7 +156,7 @@ private slots:
     {
         const QString sheet = ::styleSheet();
         QVERIFY(sheet.contains(QLatin1String("#MainWindow")));
-        QVERIFY(sheet.contains(QLatin1String(":main_bg.jpg")));
+        QVERIFY(sheet.contains(QLatin1String(":main_bg.png")));
         QCOMPARE(::styleSheet(), sheet);
         // Every colour role named in the sheet is filled in.
         QVERIFY2(!sheet.contains(QLatin1Char('@')), qPrintable(sheet.mid(sheet.indexOf(QLatin1Char('@')), 40)));

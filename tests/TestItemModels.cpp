@@ -3,13 +3,14 @@
 #include "kik/KikDataSet.h"
 #include "views/ItemModelMain.h"
 #include "views/ItemModelSms.h"
+#include "views/ViewIcons.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QDir>
+#include <QIcon>
 #include <QImage>
 #include <QLocale>
-#include <QPixmap>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -39,11 +40,13 @@ class TestItemModels : public QObject
         return chat;
     }
 
-    static QImage image(const QString &resource) { return QImage(resource).scaledToWidth(18, Qt::SmoothTransformation); }
+    // Icons as a view of normal resolution draws them.
+    static QImage image(const QString &resource) { return QIcon(resource).pixmap(ViewIconSize, 1.0).toImage(); }
 
     static QImage decoration(const QAbstractItemModel &model, const QModelIndex &index)
     {
-        return model.data(index, Qt::DecorationRole).value<QPixmap>().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QIcon icon = model.data(index, Qt::DecorationRole).value<QIcon>();
+        return icon.pixmap(ViewIconSize, 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
     }
 
     static bool sameImage(const QImage &a, const QImage &b)
@@ -65,7 +68,7 @@ private slots:
         QCOMPARE(model.data(model.index(0, 0), Qt::SizeHintRole).toSize(), QSize(0, 25));
         QVERIFY(!model.data(model.index(0, 0), Qt::FontRole).isValid());
         QVERIFY(!model.headerData(0, Qt::Horizontal).isValid());
-        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":res/devices.png"))));
+        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":res/devices.svg"))));
         QCOMPARE(decoration(model, model.index(1, 0)).width(), 18);
         QVERIFY(!model.index(2, 0).isValid());
     }
@@ -90,10 +93,10 @@ private slots:
 
         const QModelIndex deviceIndex = model.index(0, 0, model.index(0, 0));
         QCOMPARE(model.data(deviceIndex).toString(), phone.deviceName);
-        QVERIFY(sameImage(decoration(model, deviceIndex), image(QStringLiteral(":res/iphone.png"))));
+        QVERIFY(sameImage(decoration(model, deviceIndex), image(QStringLiteral(":res/iphone.svg"))));
         const QModelIndex localIndex = model.index(0, 0, model.index(1, 0));
         QCOMPARE(model.data(localIndex).toString(), QStringLiteral("Ann_Backup"));
-        QVERIFY(sameImage(decoration(model, localIndex), image(QStringLiteral(":res/database.png"))));
+        QVERIFY(sameImage(decoration(model, localIndex), image(QStringLiteral(":res/database.svg"))));
 
         // Chats newest first; the labels and pictures of every kind of chat.
         KikDataSet &set = *local->dataSet;
@@ -123,9 +126,9 @@ private slots:
                                       QStringLiteral("Unknown")}));
         QCOMPARE(model.countChildrenOfType(local, 6), 4);
 
-        const QImage contact = image(QStringLiteral(":res/contact.png"));
+        const QImage contact = image(QStringLiteral(":res/contact.svg"));
         QVERIFY(sameImage(decoration(model, model.index(0, 0, localIndex)), contact));
-        QVERIFY(sameImage(decoration(model, model.index(1, 0, localIndex)), image(QStringLiteral(":res/group.png"))));
+        QVERIFY(sameImage(decoration(model, model.index(1, 0, localIndex)), image(QStringLiteral(":res/group.svg"))));
         const QImage annIcon = decoration(model, model.index(2, 0, localIndex));
         QCOMPARE(annIcon.size(), QSize(18, 9));
         QCOMPARE(annIcon.pixelColor(9, 4), QColor(Qt::red));
@@ -187,8 +190,8 @@ private slots:
         QCOMPARE(model.data(model.index(1, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(245, 255, 226));
         QCOMPARE(model.data(model.index(0, 2), Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
         QCOMPARE(model.data(model.index(0, 3), Qt::SizeHintRole).toSize(), QSize(0, 23));
-        QVERIFY(sameImage(decoration(model, model.index(1, 0)), image(QStringLiteral(":/res/icon_sms-sent.png"))));
-        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":/res/icon_sms-receive.png"))));
+        QVERIFY(sameImage(decoration(model, model.index(1, 0)), image(QStringLiteral(":/res/icon_sms-sent.svg"))));
+        QVERIFY(sameImage(decoration(model, model.index(0, 0)), image(QStringLiteral(":/res/icon_sms-receive.svg"))));
         QVERIFY(!model.data(model.index(0, 1), Qt::DecorationRole).isValid());
 
         QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Content"));

@@ -7,6 +7,7 @@
 #include "ui/LoadItunesBackupDlg.h"
 #include "ui/PasscodeDlg.h"
 #include "views/ItemModelLoadBk.h"
+#include "views/ViewIcons.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -89,7 +90,7 @@ private slots:
         QCOMPARE(model.index(1, 0).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(255, 255, 255));
         QCOMPARE(model.index(2, 2).data(Qt::BackgroundRole).value<QBrush>().color(), QColor(250, 250, 250));
         QCOMPARE(model.index(0, 1).data(Qt::SizeHintRole).toSize(), QSize(0, 25));
-        QCOMPARE(model.index(0, 0).data(Qt::DecorationRole).value<QPixmap>().width(), 18);
+        QCOMPARE(model.index(0, 0).data(Qt::DecorationRole).value<QIcon>().pixmap(ViewIconSize, 1.0).width(), 18);
         QVERIFY(!model.index(0, 1).data(Qt::DecorationRole).isValid());
         QVERIFY(!model.index(0, 0).data(Qt::EditRole).isValid());
     }

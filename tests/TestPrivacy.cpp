@@ -142,6 +142,10 @@ private slots:
             auto *viewer = window.findChild<ManualViewer *>();
             QVERIFY(viewer && viewer->isVisible());
             QVERIFY(viewer->browser()->toPlainText().contains(QLatin1String("Quick start")));
+            // The README's picture element (light and dark screenshot) still shows its picture
+            // here, and swallows none of the text after it.
+            QVERIFY(viewer->browser()->toHtml().contains(QLatin1String("src=\"docs/screenshot.png\"")));
+            QVERIFY(viewer->browser()->toPlainText().contains(QLatin1String("drawn from made-up conversations")));
             help->trigger();
             QCOMPARE(window.findChildren<ManualViewer *>().size(), 1);
 

@@ -117,8 +117,8 @@ QString ColourRoles::fillStyleSheet(QString sheet) const
     const std::pair<const char *, QString> values[] = {
         {"@windowText@", css(window.text)},
         {"@windowBackground@", css(window.background)},
-        {"@windowImage@", dark ? QStringLiteral("none") : QStringLiteral("url(:main_bg.jpg)")},
-        {"@dialogImage@", dark ? QStringLiteral("none") : QStringLiteral("url(:sub_bg.jpg)")},
+        {"@windowImage@", dark ? QStringLiteral("none") : QStringLiteral("url(:main_bg.png)")},
+        {"@dialogImage@", dark ? QStringLiteral("none") : QStringLiteral("url(:sub_bg.png)")},
         {"@selectionText@", css(selection.text)},
         {"@selectionBackground@", css(selection.background)},
         {"@panelText@", css(panel.text)},

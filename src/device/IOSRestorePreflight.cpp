@@ -35,6 +35,6 @@ QString IOSRestorePreflight::warningFor(const CFType &backupDomain) const
     if (backupDomain.value(QStringLiteral("CloudBackupEnabled")).toBool())
         return warningText(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
                                           "iPhone to try again."),
-                           QStringLiteral(":res/close_icloudbk.jpg"));
+                           QStringLiteral(":res/close_icloudbk.png"));
     return QString();
 }

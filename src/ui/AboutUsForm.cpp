@@ -5,6 +5,7 @@
 #include "app/FileUtils.h"
 #include "app/VendorHost.h"
 #include "app/WinMovable.h"
+#include "ui/PictureLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,9 +18,9 @@ AboutUsForm::AboutUsForm(QWidget *parent)
     setObjectName(QStringLiteral("AboutUsForm"));
     setWindowTitle(QObject::tr(AppConstants::ProductName));
 
-    lbPicture = new QLabel(this);
+    lbPicture = new PictureLabel(this);
     lbPicture->setObjectName(QStringLiteral("lbPicture"));
-    lbPicture->setPixmap(QPixmap(QStringLiteral(":main")));
+    lbPicture->setSvg(QStringLiteral(":/res/main.svg"), QSize(128, 128));
 
     lbTitle = new QLabel(
         QStringLiteral("%1 v%2").arg(QObject::tr(AppConstants::ProductName), QLatin1String(AppConstants::ProductVersion)), this);

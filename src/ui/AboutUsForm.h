@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class PictureLabel;
 class QLabel;
 class QPushButton;
 
@@ -13,7 +14,7 @@ public:
     explicit AboutUsForm(QWidget *parent = nullptr);
 
 private:
-    QLabel *lbPicture = nullptr;
+    PictureLabel *lbPicture = nullptr;
     QLabel *lbTitle = nullptr;
     QLabel *lbLink = nullptr;
     QPushButton *btnOK = nullptr;

@@ -6,6 +6,7 @@
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupManifest.h"
 #include "views/ItemModelLoadBk.h"
+#include "views/ViewIcons.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -53,6 +54,7 @@ void LoadItunesBackupDlg::buildForm()
     m_lbTitle->setObjectName(QStringLiteral("lbTitle"));
 
     m_listBackups = new QTreeView(this);
+    m_listBackups->setIconSize(ViewIconSize);
     m_listBackups->setObjectName(QStringLiteral("listBackups"));
     m_listBackups->setRootIsDecorated(false);
     m_listBackups->setUniformRowHeights(true);

@@ -13,14 +13,14 @@
 
 namespace {
 
-const char BackupIcon[] = ":res/backup.png";
-const char I2iIcon[] = ":res/i2i.png";
-const char Db2iIcon[] = ":res/db2i.png";
-const char ExportIcon[] = ":res/export.png";
-const char PrintIcon[] = ":res/print.png";
-const char DeleteIcon[] = ":res/delete.png";
-const char ImportIcon[] = ":res/load_itunes.png";
-const char OpenDbFolderIcon[] = ":res/open_db_folder.png";
+const char BackupIcon[] = ":res/backup.svg";
+const char I2iIcon[] = ":res/i2i.svg";
+const char Db2iIcon[] = ":res/db2i.svg";
+const char ExportIcon[] = ":res/export.svg";
+const char PrintIcon[] = ":res/print.svg";
+const char DeleteIcon[] = ":res/delete.svg";
+const char ImportIcon[] = ":res/load_itunes.svg";
+const char OpenDbFolderIcon[] = ":res/open_db_folder.svg";
 
 QString menuTitle(const char *title)
 {
@@ -60,15 +60,15 @@ MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
     const bool online = vendorHostConfigured();
     QMenu *tools = bar->addMenu(menuTitle("Tools"));
     if (online)
-        tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.png", "miCheckUpdate"));
-    tools->addAction(command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.png", "miClearCache"));
+        tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.svg", "miCheckUpdate"));
+    tools->addAction(command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.svg", "miClearCache"));
     tools->addAction(command(tools, QStringLiteral("Preferences..."), nullptr, "miPreferences"));
 
     QMenu *help = bar->addMenu(menuTitle("Help"));
-    help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.png", "miHelp"));
+    help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.svg", "miHelp"));
     if (online)
-        help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.png", "miFeedback"));
-    help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.png", "miAbout"));
+        help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.svg", "miFeedback"));
+    help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.svg", "miAbout"));
     help->actions().first()->setShortcut(QKeySequence(Qt::Key_F1));
 
     addMnemonics(bar->actions());
@@ -86,7 +86,7 @@ void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
     m_delete = command(file, QObject::tr("IDS_MI_DELETE_TOOLBAR"), DeleteIcon, "miDeleteToolbar");
     QAction *import = command(file, QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
     QAction *openFolder = command(file, QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
-    QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.png", "close");
+    QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.svg", "close");
     m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     m_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     m_delete->setShortcut(QKeySequence(Qt::Key_Delete));
@@ -158,8 +158,8 @@ QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) co
         add(QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", scope.devices >= 2);
         add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
         add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
-        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.png", "miUnmoutDevice");
-        add(QObject::tr("View Cache Files"), ":res/view-cache.png", "miViewIOSCacheFiles");
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmoutDevice");
+        add(QObject::tr("View Cache Files"), ":res/view-cache.svg", "miViewIOSCacheFiles");
     } else if (node->type == LocalDbNodeType) {
         add(QObject::tr("IDS_MI_DB2I_ALL"), Db2iIcon, "miDb2iAll", scope.devices >= 1);
         add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");

@@ -17,6 +17,7 @@
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
 #include "ui/PhoneServiceHint.h"
+#include "ui/PictureLabel.h"
 #include "ui/ProgressForm.h"
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
@@ -79,7 +80,7 @@ QWidget *searchRow(QLineEdit *edit, QPushButton *button)
 {
     auto *row = new QWidget;
     QBoxLayout *layout = tightLayout(QBoxLayout::LeftToRight, row);
-    button->setIcon(QIcon(QStringLiteral(":/res/search.png")));
+    button->setIcon(QIcon(QStringLiteral(":/res/search.svg")));
     layout->addWidget(edit, 1);
     layout->addWidget(button);
     return row;
@@ -217,7 +218,7 @@ QWidget *MainWindow::buildConversationPane()
     QBoxLayout *titleRow = tightLayout(QBoxLayout::LeftToRight, m_lbConversation);
     titleRow->setContentsMargins(OuterMargin, 0, OuterMargin, 0);
     titleRow->setSpacing(OuterMargin);
-    m_lbChatImg = named(new QLabel, "lbChatImg");
+    m_lbChatImg = named(new PictureLabel, "lbChatImg");
     m_lbChatImg->setFixedSize(32, 32);
     m_lbChatName = named(new QLabel, "lbChatName");
     titleRow->addWidget(m_lbChatImg);
@@ -444,7 +445,7 @@ void MainWindow::showChatTitle(_KikChat *chat)
     if (picture.isNull()) {
         m_lbChatImg->hide();
     } else {
-        m_lbChatImg->setPixmap(QPixmap::fromImage(picture.scaledToWidth(32, Qt::SmoothTransformation)));
+        m_lbChatImg->setPhoto(picture, 32);
         m_lbChatImg->show();
     }
     QString name = userDisplayName(user);

@@ -18,6 +18,7 @@ class KikBubbleViewMgr;
 class MainMenus;
 class MyTreeView;
 class PhoneServiceHint;
+class PictureLabel;
 class QLabel;
 class QLineEdit;
 class QNetworkAccessManager;
@@ -166,7 +167,7 @@ private:
     QLabel *m_lbSMSCount = nullptr;
     QLabel *m_lbConversation = nullptr;
     QLabel *m_lbChatName = nullptr;
-    QLabel *m_lbChatImg = nullptr;
+    PictureLabel *m_lbChatImg = nullptr;
     QLabel *m_lbAdv = nullptr;
     PhoneServiceHint *m_phoneServiceHint = nullptr;   // under the sources while usbmuxd is not there
     QWebEngineView *m_webViewSMS = nullptr;

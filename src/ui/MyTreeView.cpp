@@ -1,8 +1,11 @@
 #include "ui/MyTreeView.h"
 
+#include "views/ViewIcons.h"
+
 MyTreeView::MyTreeView(QWidget *parent)
     : QTreeView(parent)
 {
+    setIconSize(ViewIconSize);
 }
 
 void MyTreeView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)

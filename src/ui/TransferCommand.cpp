@@ -87,7 +87,7 @@ bool TransferCommand::chooseTargetDevice(DeviceDescription *target)
     for (_ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
         const auto *device = static_cast<const _IOSDeviceItemNode *>(node);
         if (device->device.udid != sourceUdid)
-            entries.append({QStringLiteral(":res/iphone.png"), device->text, node});
+            entries.append({QStringLiteral(":res/iphone.svg"), device->text, node});
     }
     if (entries.isEmpty())
         return false;

@@ -71,7 +71,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QLatin1String(AppConstants::ProductVersion));
     answerCommandLine();
-    QApplication::setWindowIcon(QIcon::fromTheme(QLatin1String(AppConstants::DesktopId), QIcon(QStringLiteral(":main"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QLatin1String(AppConstants::DesktopId), QIcon(QStringLiteral(":/res/main.svg"))));
     applyColourRoles();   // light or dark after the desktop, every text paired with its ground
 
     QTranslator translator;

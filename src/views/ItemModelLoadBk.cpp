@@ -2,10 +2,10 @@
 
 #include "app/ColourRoles.h"
 #include "itunes/BackupManifest.h"
+#include "views/ViewIcons.h"
 
 #include <QBrush>
 #include <QLocale>
-#include <QPixmap>
 #include <QSize>
 
 ItemModelLoadBk::_BKItemNode::_BKItemNode(const QSharedPointer<BackupManifest> &backup)
@@ -77,14 +77,8 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
         return QBrush(backup->isFinished() ? roles.window.text : roles.disabledText);
     }
     case Qt::DecorationRole:
-        if (index.column() == 0) {
-            static const QPixmap icon = [] {
-                const QPixmap picture(QStringLiteral(":res/iphone.png"));
-                return picture.isNull() ? picture : picture.scaledToWidth(18, Qt::SmoothTransformation);
-            }();
-            if (!icon.isNull())
-                return icon;
-        }
+        if (index.column() == 0)
+            return resourceViewIcon(QStringLiteral(":res/iphone.svg"));
         return QVariant();
     case Qt::BackgroundRole: {
         const ColourRoles roles = ColourRoles::current();

@@ -70,17 +70,17 @@ QVariant ItemModelMain::headerData(int, Qt::Orientation, int) const
     return QVariant();
 }
 
-QPixmap ItemModelMain::icon(_ItemNode *node)
+QIcon ItemModelMain::icon(_ItemNode *node)
 {
     switch (node->type) {
     case RootDeviceNodeType:
-        return resourceViewIcon(QStringLiteral(":res/devices.png"));
+        return resourceViewIcon(QStringLiteral(":res/devices.svg"));
     case RootLocalDbNodeType:
-        return resourceViewIcon(QStringLiteral(":res/databases.png"));
+        return resourceViewIcon(QStringLiteral(":res/databases.svg"));
     case IOSDeviceNodeType:
-        return resourceViewIcon(QStringLiteral(":res/iphone.png"));
+        return resourceViewIcon(QStringLiteral(":res/iphone.svg"));
     case LocalDbNodeType:
-        return resourceViewIcon(QStringLiteral(":res/database.png"));
+        return resourceViewIcon(QStringLiteral(":res/database.svg"));
     case ChatSessionNodeType: {
         auto *chatNode = static_cast<_ChatSessionItemNode *>(node);
         if (chatNode->picture.isNull())
@@ -88,19 +88,19 @@ QPixmap ItemModelMain::icon(_ItemNode *node)
         return chatNode->picture;
     }
     default:
-        return QPixmap();
+        return QIcon();
     }
 }
 
-QPixmap ItemModelMain::chatPicture(const _KikChat *chat)
+QIcon ItemModelMain::chatPicture(const _KikChat *chat)
 {
     const _KikUser *user = chat ? chat->user : nullptr;
     if (!user)
-        return resourceViewIcon(QStringLiteral(":res/contact.png"));
+        return resourceViewIcon(QStringLiteral(":res/contact.svg"));
     if (user->is_group)
-        return resourceViewIcon(QStringLiteral(":res/group.png"));
+        return resourceViewIcon(QStringLiteral(":res/group.svg"));
     QImage photo;
     if (!user->photo_path.isEmpty() && (photo.load(user->photo_path, "JPEG") || photo.load(user->photo_path, "PNG")))
         return viewIcon(photo);
-    return resourceViewIcon(QStringLiteral(":res/contact.png"));
+    return resourceViewIcon(QStringLiteral(":res/contact.svg"));
 }

@@ -3,7 +3,7 @@
 #include "views/AbsTreeItemModel.h"
 #include "views/ItemNodes.h"
 
-#include <QPixmap>
+#include <QIcon>
 
 // The tree of data sources: connected devices and local databases, each with its chats.
 class ItemModelMain : public AbsTreeItemModel
@@ -25,8 +25,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    static QPixmap icon(_ItemNode *node);
-    static QPixmap chatPicture(const _KikChat *chat);
+    static QIcon icon(_ItemNode *node);
+    static QIcon chatPicture(const _KikChat *chat);
 
     _RootDeviceItemNode *m_deviceRoot;
     _ItemNode *m_localDbRoot;

@@ -93,8 +93,8 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         if (index.column() != 0)
             return QVariant();
-        return resourceViewIcon(message->was_me ? QStringLiteral(":/res/icon_sms-sent.png")
-                                                : QStringLiteral(":/res/icon_sms-receive.png"));
+        return resourceViewIcon(message->was_me ? QStringLiteral(":/res/icon_sms-sent.svg")
+                                                : QStringLiteral(":/res/icon_sms-receive.svg"));
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
         const ColourRoles roles = ColourRoles::current();

@@ -4,7 +4,7 @@
 #include "kik/KikDataSet.h"
 #include "views/AbsTreeItemModel.h"
 
-#include <QPixmap>
+#include <QIcon>
 
 // The node kinds of the tree of data sources (ItemModelMain).
 enum ItemNodeType {
@@ -70,6 +70,6 @@ public:
     {
     }
 
-    _KikChat *chat;    // owned by the parent's data set
-    QPixmap picture;   // the icon as shown, read on first use
+    _KikChat *chat;   // owned by the parent's data set
+    QIcon picture;    // the icon as shown, read on first use
 };

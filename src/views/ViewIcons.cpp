@@ -1,20 +1,25 @@
 #include "views/ViewIcons.h"
 
+#include <QGuiApplication>
 #include <QHash>
+#include <QPixmap>
+#include <QtMath>
 
-QPixmap viewIcon(const QImage &image)
+QIcon viewIcon(const QImage &image)
 {
     if (image.isNull())
-        return QPixmap();
-    return QPixmap::fromImage(image.scaledToWidth(ViewIconWidth, Qt::SmoothTransformation));
+        return QIcon();
+    // Kept as large as the sharpest screen present draws it; the icon scales it down per view.
+    const int width = qCeil(ViewIconWidth * qGuiApp->devicePixelRatio());
+    return QIcon(QPixmap::fromImage(image.width() > width ? image.scaledToWidth(width, Qt::SmoothTransformation) : image));
 }
 
-QPixmap resourceViewIcon(const QString &name)
+QIcon resourceViewIcon(const QString &name)
 {
-    // Only used on the GUI thread, like every pixmap.
-    static QHash<QString, QPixmap> cache;
+    // Only used on the GUI thread, like every icon.
+    static QHash<QString, QIcon> cache;
     auto it = cache.find(name);
     if (it == cache.end())
-        it = cache.insert(name, viewIcon(QImage(name)));
+        it = cache.insert(name, QIcon(name));
     return it.value();
 }

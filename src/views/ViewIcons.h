@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QIcon>
 #include <QImage>
-#include <QPixmap>
 #include <QString>
 
-// Icons of the tree and the message list are all drawn 18 pixels wide.
+// Icons of the tree and the message list are all drawn 18 pixels wide; the views ask for them
+// at that size (`ViewIconSize`) and their own device pixel ratio.
 inline constexpr int ViewIconWidth = 18;
+inline constexpr QSize ViewIconSize(ViewIconWidth, ViewIconWidth);
 
-QPixmap viewIcon(const QImage &image);           // null for a null image
-QPixmap resourceViewIcon(const QString &name);   // a compiled-in picture, read once
+QIcon viewIcon(const QImage &image);           // null for a null image
+QIcon resourceViewIcon(const QString &name);   // a compiled-in SVG picture, read once

@@ -1,12 +1,13 @@
-// readme-screenshot OUT.png: the picture of the main window in the README. Makes a local
-// database of a few made-up conversations in a fresh data folder, opens the window, selects a
-// chat and saves the window once its bubbles are drawn. Run it under xvfb-run (see
-// scripts/readme-screenshot.sh). Its home is a temporary folder: a real data folder is never
-// touched.
+// readme-screenshot [--dark] OUT.png: the picture of the main window in the README, in the light
+// theme or with --dark in the dark one. Makes a local database of a few made-up conversations in
+// a fresh data folder, opens the window, selects a chat and saves the window once its bubbles
+// are drawn. Run it under xvfb-run (see scripts/readme-screenshot.sh). Its home is a temporary
+// folder: a real data folder is never touched.
 #include "KikDataBuilder.h"
 #include "app/AppFolders.h"
 #include "kik/KikChat.h"
 #include "kik/KikUser.h"
+#include "ui/AppTheme.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 #include "views/ItemModelMain.h"
@@ -104,11 +105,12 @@ bool waitFor(const std::function<bool()> &done, int msecs)
 
 int main(int argc, char **argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: readme-screenshot OUT.png\n");
+    const bool dark = argc == 3 && qstrcmp(argv[1], "--dark") == 0;
+    if (argc != (dark ? 3 : 2)) {
+        std::fprintf(stderr, "usage: readme-screenshot [--dark] OUT.png\n");
         return 2;
     }
-    const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    const QString out = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[argc - 1]));
     QTemporaryDir home;
     if (!home.isValid())
         return 1;
@@ -117,6 +119,8 @@ int main(int argc, char **argv)
     qputenv("PARLEWICK_VENDOR_HOST", "127.0.0.1:9");
     qputenv("TZ", "UTC");
     QApplication app(argc, argv);
+    // Chosen as in Preferences, so the picture does not follow the palette of the display it runs on.
+    applyTheme(dark ? ThemeChoice::Dark : ThemeChoice::Light);
     QTranslator translator;
     if (translator.load(QStringLiteral(":/en.qm")))
         QCoreApplication::installTranslator(&translator);

@@ -36,7 +36,8 @@ int main(int argc, char *argv[])
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter);
     painter.end();
-    if (!image.save(output, nullptr, 92)) {
+    // Quality tells JPEG how much to keep; for PNG it would only lower the compression.
+    if (!image.save(output, nullptr, opaque ? 92 : -1)) {
         std::fprintf(stderr, "svgrender: cannot write %s\n", qPrintable(output));
         return 1;
     }
