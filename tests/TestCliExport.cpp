@@ -31,7 +31,7 @@ ExportCommand::Source testSource()
         _KikChat *withAnn = build.addChat(ann);
         _KikChat *withBob = build.addChat(build.addUser(QStringLiteral("Bob")));
         build.addMessage(withAnn, t0, QStringLiteral("hello, Ann"), true);
-        build.addMessage(withAnn, t0.addSecs(5), QStringLiteral("hi"), false);
+        build.addMessage(withAnn, t0.addSecs(5), QStringLiteral("hi \uE415\U0001F44D\U0001F3FD"), false);
         build.addMessage(withBob, t0.addSecs(9), QStringLiteral("yo"), false);
         return data;
     };
@@ -106,7 +106,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("date,send,user,content\n"
                                             "2019-01-02 03:04:00,1,Ann,\"hello, Ann\"\n"
-                                            "2019-01-02 03:04:05,0,Ann,hi\n"
+                                            "2019-01-02 03:04:05,0,Ann,hi [EMOJI][EMOJI]\n"
                                             "2019-01-02 03:04:09,0,Bob,yo\n"));
 
         const Outcome doc = exportCli({"--db", "d", "--format", "DOC", "--out", env.path(QStringLiteral("notes"))});
@@ -137,6 +137,24 @@ private slots:
         QCOMPARE(missing.code, 1);
         QCOMPARE(missing.err, QByteArray("There is no chat named Zed.\n"));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("zed.txt"))));
+    }
+
+    void emojiKeptAsCharactersWhenAsked()
+    {
+        const Outcome kept =
+            exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("kept")), "--emoji", "keep"});
+        QCOMPARE(kept.code, 0);
+        QFile file(env.path(QStringLiteral("kept.txt")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        QVERIFY2(text.contains(QStringLiteral("hi \U0001F604\U0001F44D\U0001F3FD\n")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("[EMOJI]")));
+
+        const Outcome wrong =
+            exportCli({"--db", "d", "--format", "txt", "--out", env.path(QStringLiteral("w")), "--emoji", "drop"});
+        QCOMPARE(wrong.code, 2);
+        QVERIFY(wrong.err.startsWith("parlewick-cli: --emoji is placeholder or keep, not 'drop'\n"));
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("w.txt"))));
     }
 
     void wrongCommandLinesAndFailures()

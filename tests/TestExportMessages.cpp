@@ -236,6 +236,40 @@ private slots:
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("none.csv"))));
     }
 
+    // Emoji kept as characters show in colour on the PDF page (the colour font cannot be
+    // embedded); by default the page says "[EMOJI]".
+    void pdfDrawsKeptEmojiInColour()
+    {
+        KikDataSet set;
+        KikDataBuilder build(set);
+        _KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann")));
+        const KikMessageList messages{build.addMessage(ann, T0, QStringLiteral("Yo \U0001F44D\U0001F3FE\uE415"), false)};
+        const auto colouredPixels = [&](EmojiStyle style, QString *text) {
+            RecordingProgress progress;
+            const QString folder = env.path(QStringLiteral("emoji-%1-pdf").arg(int(style)));
+            ExportMessagesThread thread(messages, folder, ExportMessagesThread::FormatPdf, &progress);
+            thread.setEmojiStyle(style);
+            thread.start();
+            thread.wait();
+            QPdfDocument document;
+            if (document.load(QDir(folder).filePath(QStringLiteral("Ann.pdf"))) != QPdfDocument::Error::None)
+                return -1;
+            *text = document.getAllText(0).text();
+            const QImage page = document.render(0, document.pagePointSize(0).toSize() * 2);
+            int coloured = 0;
+            for (int y = 0; y < page.height(); ++y) {
+                for (int x = 0; x < page.width(); ++x)
+                    coloured += QColor(page.pixel(x, y)).hsvSaturation() > 100 ? 1 : 0;
+            }
+            return coloured;
+        };
+        QString text;
+        QCOMPARE(colouredPixels(EmojiStyle::Placeholder, &text), 0);
+        QVERIFY2(text.contains(QStringLiteral("Yo [EMOJI][EMOJI]")), qPrintable(text));
+        QVERIFY(colouredPixels(EmojiStyle::Characters, &text) > 100);
+        QVERIFY2(text.contains(QStringLiteral("Yo")) && !text.contains(QStringLiteral("[EMOJI]")), qPrintable(text));
+    }
+
     void pdfGivesOneFilePerChatNamedAfterIt()
     {
         KikDataSet set;

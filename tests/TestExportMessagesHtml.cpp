@@ -118,7 +118,8 @@ private slots:
                            "<div class=\"dt\">04 Mar 2021 @ 03:00 PM</div><div class=\"bb1\">")));
         QVERIFY(annPage.endsWith(QStringLiteral("</div><div class=\"clear\"></div></body></html>")));
         QCOMPARE(annPage.count(QStringLiteral("<div class=\"dt\">")), 3);   // 15:00, 15:01, back to 15:00
-        QVERIFY(annPage.contains(QStringLiteral("hello <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />")));
+        QVERIFY(annPage.contains(
+            QStringLiteral("hello <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />")));
         QVERIFY(annPage.contains(QStringLiteral("<a href=\"files/1a2b.JPG\" target=\"_blank\"><img "
                                                 "style=\"max-width:128px;max-height:128px;\" src=\"files/preview\" ></a>")));
         QVERIFY(!annPage.contains(QLatin1String("atta:")));

@@ -106,7 +106,9 @@ void TestIOSKikDbRead::realStoreLoads()
     QCOMPARE(rendered->render_ins.toHex(), QByteArray("0a0a0828102a1a023a4f2200"));
     QCOMPARE(messageDisplayText(rendered), QStringLiteral("btw Gary, yours is the girl on the left [:O]"));
     QCOMPARE(data->messages.value(6)->body, QStringLiteral("Yo \U0001F60A"));
-    QCOMPARE(messageDisplayText(data->messages.value(13)), QStringLiteral("Yo brother [EMOJI][EMOJI]"));
+    // A thumbs-up with its skin tone is one emoji.
+    QCOMPARE(data->messages.value(13)->body, QStringLiteral("Yo brother \U0001F44D\U0001F3FE"));
+    QCOMPARE(messageDisplayText(data->messages.value(13)), QStringLiteral("Yo brother [EMOJI]"));
 
     // Attachment rows whose description files are not in the mirror.
     const _KikMessage *picture = data->messages.value(20);

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QtTest>
@@ -221,9 +222,10 @@ private slots:
         _KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
         QCOMPARE(KikBubbleHtml().bubble(received),
                  QStringLiteral("<div class=\"bb1\">") + cells
-                     + QStringLiteral(
-                         "a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />"
-                         "<img src=\"emoji/E415.png\" style=\"vertical-align:top;\" /></div><div class=\"clear\"></div>"));
+                     + QStringLiteral("a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" "
+                                      "style=\"vertical-align:top;\" />"
+                                      "<img src=\"emoji/E415.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" "
+                                      "/></div><div class=\"clear\"></div>"));
         QString page = QStringLiteral("before");
         KikBubbleHtml().appendBubble(page, received);
         QCOMPARE(page, QStringLiteral("before") + KikBubbleHtml().bubble(received));
@@ -231,6 +233,25 @@ private slots:
         sent->was_me = true;
         QVERIFY(
             KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));
+    }
+
+    // Sequences are one picture drawn at twice the size shown; one the font had no picture for
+    // keeps its characters for the page's fonts instead of a broken picture.
+    void emojiSequencesArePictures()
+    {
+        const QStringList drawn = {QStringLiteral("1F468-200D-1F469-200D-1F467"), QStringLiteral("1F1EF-1F1F5"),
+                                   QStringLiteral("1F44D-1F3FD"), QStringLiteral("23-20E3"), QStringLiteral("E415")};
+        for (const QString &code : drawn) {
+            const QImage picture(QDir(applicationFolder()).filePath(QStringLiteral("emoji/%1.png").arg(code)));
+            QCOMPARE(picture.size(), QSize(40, 40));
+        }
+        const QString family = KikBubbleHtml().bubble(message(QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467!")));
+        QCOMPARE(family.count(QStringLiteral("<img")), 1);
+        QVERIFY(family.contains(QStringLiteral("src=\"emoji/1F468-200D-1F469-200D-1F467.png\"")));
+        // Two smiles joined are no emoji the font knows.
+        const QString joined = KikBubbleHtml().bubble(message(QStringLiteral("\U0001F604\u200D\U0001F604")));
+        QVERIFY2(!joined.contains(QStringLiteral("<img")), qPrintable(joined));
+        QVERIFY(joined.contains(QStringLiteral("\U0001F604\u200D\U0001F604")));
     }
 
     void senderLineOnlyForReceivedGroupMessages()
@@ -351,7 +372,7 @@ private slots:
             {card(QStringLiteral("Sketch"), json, QStringLiteral("\"image\":\"http://k.example/s.png\"")),
              QStringLiteral("<div>") + pictureLink(QStringLiteral("http://k.example/s.png"), src) + QStringLiteral("</div>")},
             {card(QStringLiteral("Polls \U0001F604")),
-             QStringLiteral("[Polls <img src=\"emoji/1F604.png\" style=\"vertical-align:top;\" />]")},
+             QStringLiteral("[Polls <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />]")},
         };
         cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
         for (_KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,

@@ -2,6 +2,7 @@
 
 #include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
+#include "kik/KikUser.h"
 #include "plist/CFType.h"
 
 #include <QFile>
@@ -222,6 +223,85 @@ private slots:
         };
         QCOMPARE(replaceEmoji(text, tag), expected);
         QCOMPARE(calls, int(expected.count(QLatin1Char('<')) - text.count(QLatin1Char('<'))));
+    }
+
+    // A sequence is one emoji whatever its parts; what is no sequence stays apart.
+    void emojiSequences_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("skin tone") << QStringLiteral("a\U0001F44D\U0001F3FDb") << QStringLiteral("a<1F44D-1F3FD>b");
+        QTest::newRow("family") << QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467")
+                                << QStringLiteral("<1F468-200D-1F469-200D-1F467>");
+        QTest::newRow("flags, and a third letter") << QStringLiteral("\U0001F1EF\U0001F1F5\U0001F1E9\U0001F1EA\U0001F1EB")
+                                                   << QStringLiteral("<1F1EF-1F1F5><1F1E9-1F1EA><1F1EB>");
+        QTest::newRow("keycaps, a digit alone")
+            << QStringLiteral("#\uFE0F\u20E3 1\u20E3 2\uFE0F") << QStringLiteral("<23-20E3> <31-20E3> 2\uFE0F");
+        QTest::newRow("selector after a listed one") << QStringLiteral("\u2714\uFE0F!") << QStringLiteral("<2714>!");
+        QTest::newRow("selector marks another symbol")
+            << QStringLiteral("\u2764\uFE0F \u2764") << QStringLiteral("<2764> \u2764");
+        QTest::newRow("listed symbol joined into a sequence")
+            << QStringLiteral("\U0001F43B\u200D\u2744\uFE0F") << QStringLiteral("<1F43B-200D-2744>");
+        QTest::newRow("sequence of unlisted symbols")
+            << QStringLiteral("\U0001F9D1\u200D\U0001F384\U0001F923") << QStringLiteral("<1F9D1-200D-1F384>\U0001F923");
+        QTest::newRow("kiss with two tones")
+            << QStringLiteral("\U0001F469\U0001F3FB\u200D\u2764\uFE0F\u200D\U0001F48B\u200D\U0001F468\U0001F3FC")
+            << QStringLiteral("<1F469-1F3FB-200D-2764-200D-1F48B-200D-1F468-1F3FC>");
+        QTest::newRow("subdivision flag") << QStringLiteral(
+            "\U0001F3F4\U000E0067\U000E0062\U000E0065\U000E006E\U000E0067\U000E007F")
+                                          << QStringLiteral("<1F3F4-E0067-E0062-E0065-E006E-E0067-E007F>");
+        QTest::newRow("joiner before text") << QStringLiteral("\U0001F604\u200Dx\u200D")
+                                            << QStringLiteral("<1F604>\u200Dx\u200D");
+        QTest::newRow("carrier codes never combine") << QStringLiteral("\uE415\U0001F3FB") << QStringLiteral("<E415><1F3FB>");
+    }
+
+    void emojiSequences()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        const EmojiHandler tag = [](const QString &code) { return QLatin1Char('<') + code + QLatin1Char('>'); };
+        QCOMPARE(replaceEmoji(text, tag), expected);
+        // Each code gives back an emoji that is read as the same code.
+        replaceEmoji(text, [](const QString &code) {
+            if (!code.startsWith(QLatin1Char('E')))
+                [&] { QCOMPARE(wholeEmojiCode(emojiCodeText(code)), code); }();
+            return QString();
+        });
+    }
+
+    void endlessJoinsAreCut()
+    {
+        QString text = QStringLiteral("\U0001F468");
+        for (int i = 0; i < 1000; ++i)
+            text += QStringLiteral("\u200D\U0001F468");
+        QStringList codes;
+        replaceEmoji(text, [&codes](const QString &code) {
+            codes << code;
+            return QString();
+        });
+        QVERIFY(codes.size() > 1);
+        for (const QString &code : std::as_const(codes))
+            QVERIFY(code.count(QLatin1Char('-')) < 16);
+    }
+
+    // The old carrier emoji read as the standard ones where names and texts are shown, and
+    // the texts of exports may keep emoji as characters.
+    void carrierEmojiAndCharacters()
+    {
+        QCOMPARE(standardEmoji(QStringLiteral("a\uE415b\uE50B\uE537\uE538")),
+                 QStringLiteral("a\U0001F604b\U0001F1EF\U0001F1F5\u2122\uE538"));
+        QCOMPARE(emojiCodeText(QStringLiteral("E001")), QStringLiteral("\U0001F466"));
+        _KikUser user;
+        user.display_name = QStringLiteral("Ann \uE415");
+        QCOMPARE(userDisplayName(&user), QStringLiteral("Ann \U0001F604"));
+
+        _KikMessage m;
+        m.body = QStringLiteral("hi \uE415 \U0001F44D\U0001F3FD");
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("hi [EMOJI] [EMOJI]"));
+        QCOMPARE(messageDisplayText(&m, EmojiStyle::Characters), QStringLiteral("hi \U0001F604 \U0001F44D\U0001F3FD"));
+        m.body = QStringLiteral("\uFFFC \uFFFC \uFFFC \uE415");
+        m.render_ins = renderRecord(0, 2, ":)") + renderRecord(3, 8, "(wut)") + renderRecord(9, 12, "(y)", "like");
+        QCOMPARE(messageDisplayText(&m, EmojiStyle::Characters), QStringLiteral("\U0001F642 [(wut)] [EMOJI:like] \U0001F604"));
     }
 
     void renderInstructions()

@@ -6,11 +6,13 @@
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "ui/AboutUsForm.h"
+#include "ui/ExportFileDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/ItemModelSms.h"
 
+#include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
@@ -47,11 +49,7 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-struct SaveAnswer
-{
-    QString path;
-    QString filter;
-};
+using SaveAnswer = CommandDialogs::ExportChoice;
 
 }   // namespace
 
@@ -97,16 +95,14 @@ private slots:
         prepareApplication();
         for (const char *scheme : {"file", "http"})
             QDesktopServices::setUrlHandler(QLatin1String(scheme), this, "open");
-        writeLocalDb(QDir(localDatabasesFolder()).filePath("Archive"), *chats({{"Solo", {"only one"}},
+        writeLocalDb(QDir(localDatabasesFolder()).filePath("Archive"), *chats({{"Solo", {"only one \U0001F604"}},
                                                                                {"Bob", {"bob one", "bob two", "bob three"}},
                                                                                {"Carol", {"carol one", "carol two"}}}));
         window = std::make_unique<MainWindow>();
         CommandDialogs &dialogs = window->dialogs();
-        dialogs.chooseSaveFile = [this](const QString &title, const QString &initialPath, const QString &filters,
-                                        QString *selectedFilter) {
+        dialogs.chooseExportFile = [this](const QString &title, const QString &initialPath, const QString &filters) {
             saveDialogAsked = {title, initialPath, filters};
-            *selectedFilter = saveAnswer.filter;
-            return saveAnswer.path;
+            return saveAnswer;
         };
         dialogs.chooseLocalDb = [this](const QStringList &existingNames, const QString &proposedName) {
             databaseDialogAsked = existingNames;
@@ -187,6 +183,28 @@ private slots:
         QCOMPARE(boxes.texts(QMessageBox::Critical).size(), 1);
         QVERIFY(boxes.texts(QMessageBox::Critical).first().contains("unknown export format."));
         QVERIFY(out.isEmpty());
+    }
+
+    // The dialog's emoji choice reaches the file, and the dialog remembers it.
+    void exportWritesEmojiAsTheDialogSays()
+    {
+        BoxRecorder boxes;
+        const QDir out(env.path("out-emoji"));
+        QVERIFY(out.mkpath("."));
+        select(*window, archiveChat(QStringLiteral("Solo")));
+        saveAnswer = {out.filePath("kept.txt"), QStringLiteral("Text Files(*.txt)"), true};
+        window->miExportChat();
+        QVERIFY(readAll(out.filePath("kept.txt")).contains("only one \xF0\x9F\x98\x84"));
+        saveAnswer = {out.filePath("marked.txt"), QStringLiteral("Text Files(*.txt)"), false};
+        window->miExportChat();
+        QVERIFY(readAll(out.filePath("marked.txt")).contains("only one [EMOJI]"));
+
+        for (const bool keep : {true, false}) {
+            ExportFileDialog dialog(window.get(), QStringLiteral("t"), out.filePath("x"), QStringLiteral("Text Files(*.txt)"));
+            dialog.findChild<QCheckBox *>()->setChecked(keep);
+            dialog.accept();
+            QCOMPARE(ExportFileDialog(window.get(), QString(), QString(), QString()).emojiAsCharacters(), keep);
+        }
     }
 
     void toolbarExportTakesTheSelectionThenTheChatThenAll()

@@ -54,9 +54,9 @@ class TestMainWindowKeys : public QObject
     void openWindow()
     {
         window = std::make_unique<MainWindow>();
-        window->dialogs().chooseSaveFile = [this](const QString &, const QString &, const QString &, QString *) {
+        window->dialogs().chooseExportFile = [this](const QString &, const QString &, const QString &) {
             ++saveDialogs;
-            return QString();
+            return CommandDialogs::ExportChoice();
         };
         window->show();
         activate();

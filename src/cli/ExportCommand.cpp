@@ -13,6 +13,7 @@ namespace {
 const QString FormatOption = QStringLiteral("format");
 const QString OutOption = QStringLiteral("out");
 const QString ChatOption = QStringLiteral("chat");
+const QString EmojiOption = QStringLiteral("emoji");
 
 const CliRegistration<ExportCommand> registration;
 
@@ -42,7 +43,11 @@ QList<QCommandLineOption> ExportCommand::options() const
     QList<QCommandLineOption> options = m_source.options;
     options << QCommandLineOption(FormatOption, QStringLiteral("txt, doc, csv, pdf or html."), QStringLiteral("FORMAT"))
             << QCommandLineOption(OutOption, QStringLiteral("Where the export goes (see above)."), QStringLiteral("PATH"))
-            << QCommandLineOption(ChatOption, QStringLiteral("Export only the chat NAME."), QStringLiteral("NAME"));
+            << QCommandLineOption(ChatOption, QStringLiteral("Export only the chat NAME."), QStringLiteral("NAME"))
+            << QCommandLineOption(EmojiOption,
+                                  QStringLiteral("How text, CSV and PDF write emoji: placeholder (\"[EMOJI]\", the default) "
+                                                 "or keep (the emoji themselves)."),
+                                  QStringLiteral("HOW"), QStringLiteral("placeholder"));
     return options;
 }
 
@@ -60,6 +65,10 @@ int ExportCommand::run(const QCommandLineParser &args)
         throw CliUsageError(QStringLiteral("unknown export format '%1'").arg(args.value(FormatOption)));
     }
 
+    const QString emoji = args.value(EmojiOption).toLower();
+    if (emoji != QLatin1String("placeholder") && emoji != QLatin1String("keep"))
+        throw CliUsageError(QStringLiteral("--emoji is placeholder or keep, not '%1'").arg(args.value(EmojiOption)));
+
     const KikDataSetPtr data = m_source.load(args);
     KikMessageList messages;
     if (args.isSet(ChatOption)) {
@@ -70,5 +79,6 @@ int ExportCommand::run(const QCommandLineParser &args)
     }
     ConsoleProgress progress;
     ExportMessagesThread worker(messages, target.path, target.format, &progress);
+    worker.setEmojiStyle(emoji == QLatin1String("keep") ? EmojiStyle::Characters : EmojiStyle::Placeholder);
     return reportOutcome(progress, progress.runWorker(worker));
 }

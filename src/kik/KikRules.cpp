@@ -28,7 +28,7 @@ public:
     QString of(const _KikUser *user)
     {
         if (!user->display_name.isEmpty())
-            return user->display_name;
+            return standardEmoji(user->display_name);
         if (user->members.isEmpty())
             return QStringLiteral("Unknown");
         const auto known = m_done.constFind(user);
@@ -58,90 +58,6 @@ private:
     QSet<const _KikUser *> m_path;
     QHash<const _KikUser *, QString> m_done;
 };
-
-// Old carrier emoji (private use area) and the emoji that have a single UTF-16 unit.
-constexpr char16_t SingleUnitEmoji[] = {0x203C, 0x2049, 0x2139, 0x2194, 0x2195, 0x21A9, 0x21AA, 0x231A, 0x231B, 0x23EB, 0x23EC,
-                                        0x23F0, 0x23F3, 0x24C2, 0x25AA, 0x25AB, 0x25FB, 0x25FC, 0x25FD, 0x25FE, 0x2611, 0x267B,
-                                        0x2693, 0x26AA, 0x26AB, 0x26C5, 0x26D4, 0x2705, 0x2709, 0x270F, 0x2712, 0x2714, 0x2744,
-                                        0x2747, 0x274E, 0x2795, 0x2796, 0x2797, 0x27B0, 0x2934, 0x2935, 0x2B1B, 0x2B1C, 0x3030};
-
-// Below this code unit nothing is an emoji of either pass: most texts are skipped at once.
-constexpr char16_t FirstEmojiUnit = SingleUnitEmoji[0];
-static_assert(FirstEmojiUnit < 0xD83C && FirstEmojiUnit < 0xE000);
-
-bool isSingleUnitEmoji(char16_t unit)
-{
-    if (unit < FirstEmojiUnit)
-        return false;
-    if (unit >= 0xE000 && unit <= 0xE537)
-        return true;
-    return std::binary_search(std::begin(SingleUnitEmoji), std::end(SingleUnitEmoji), unit);
-}
-
-bool isEmojiHighSurrogate(char16_t unit)
-{
-    return unit == 0xD83C || unit == 0xD83D;
-}
-
-bool isEmojiPairAt(const QString &text, qsizetype i)
-{
-    return isEmojiHighSurrogate(text.at(i).unicode()) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
-}
-
-QString hexCode(char32_t code)
-{
-    return QString::number(code, 16).toUpper();
-}
-
-// Where the first replaced unit of a pass is; the text itself is returned (shared, not copied)
-// when there is none, which is the case for most messages.
-template <typename IsEmojiAt>
-qsizetype firstEmoji(const QString &text, IsEmojiAt isEmojiAt)
-{
-    const QChar *units = text.constData();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (units[i].unicode() >= FirstEmojiUnit && isEmojiAt(i))
-            return i;
-    }
-    return -1;
-}
-
-QString replaceSingleUnits(const QString &text, const EmojiHandler &handler)
-{
-    const qsizetype first = firstEmoji(text, [&text](qsizetype i) { return isSingleUnitEmoji(text.at(i).unicode()); });
-    if (first < 0)
-        return text;
-    QString out;
-    out.reserve(text.size() + 64);
-    out.append(QStringView(text).first(first));
-    for (qsizetype i = first; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (isSingleUnitEmoji(c.unicode()))
-            out += handler(hexCode(c.unicode()));
-        else
-            out += c;
-    }
-    return out;
-}
-
-QString replaceSurrogatePairs(const QString &text, const EmojiHandler &handler)
-{
-    const qsizetype first = firstEmoji(text, [&text](qsizetype i) { return isEmojiPairAt(text, i); });
-    if (first < 0)
-        return text;
-    QString out;
-    out.reserve(text.size() + 64);
-    out.append(QStringView(text).first(first));
-    for (qsizetype i = first; i < text.size(); ++i) {
-        if (isEmojiPairAt(text, i)) {
-            out += handler(hexCode(QChar::surrogateToUcs4(text.at(i), text.at(i + 1))));
-            ++i;
-        } else {
-            out += text.at(i);
-        }
-    }
-    return out;
-}
 
 // Reads Kik's render-instruction records: 2-byte numeric fields of which only the second byte
 // counts, as a signed 8-bit value.
@@ -300,7 +216,7 @@ QString missingPictureText()
     return QStringLiteral("[Picture not available]");
 }
 
-QString messageDisplayText(const _KikMessage *message)
+QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
 {
     if (isMissingAttachment(message))
         return missingPictureText();
@@ -315,17 +231,21 @@ QString messageDisplayText(const _KikMessage *message)
         break;
     }
 
+    const bool characters = style == EmojiStyle::Characters;
     const EmojiHandler marker = [](const QString &) { return QStringLiteral("[EMOJI]"); };
     if (message->render_ins.isEmpty())
-        return replaceEmoji(message->body, marker);
-    const RenderHandler describe = [](const QString &text, const QString *image) {
+        return characters ? standardEmoji(message->body) : replaceEmoji(message->body, marker);
+    const RenderHandler describe = [characters](const QString &text, const QString *image) {
         if (image)
             return QStringLiteral("[EMOJI:") + *image + QLatin1Char(']');
+        if (characters && !emoticonEmoji(text).isEmpty())
+            return emoticonEmoji(text);
         if (!text.isEmpty())
             return QLatin1Char('[') + text + QLatin1Char(']');
         return QStringLiteral("[EMOJI]");
     };
-    return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, describe, false), marker);
+    const QString text = applyRenderInstructions(message->body, message->render_ins, describe, false);
+    return characters ? standardEmoji(text) : replaceEmoji(text, marker);
 }
 
 QString messageSearchText(const _KikMessage *message)
@@ -337,12 +257,6 @@ QString messageSearchText(const _KikMessage *message)
         return replaceEmoji(message->body, drop);
     const RenderHandler dropDrawn = [](const QString &, const QString *) { return QString(); };
     return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, dropDrawn, false), drop);
-}
-
-QString replaceEmoji(const QString &text, const EmojiHandler &handler)
-{
-    // The pair pass also sees what the handler produced in the first pass.
-    return replaceSurrogatePairs(replaceSingleUnits(text, handler), handler);
 }
 
 QString applyRenderInstructions(const QString &body, const QByteArray &renderIns, const RenderHandler &handler, bool escape)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikChat.h"
+#include "kik/KikEmoji.h"
 #include "kik/KikMessage.h"
 #include "kik/KikUser.h"
 
@@ -12,12 +13,17 @@ class CFType;
 
 // The small rules every consumer of Kik records applies.
 
+// Names show the old carrier emoji as the standard ones.
 QString userDisplayName(const _KikUser *user);
 // The name a chat goes by in the tree, in file names and on the command line.
 QString chatDisplayName(const _KikChat *chat);
 // The member named above a received group message; empty where no name is shown.
 QString groupSenderName(const _KikMessage *message);
-QString messageDisplayText(const _KikMessage *message);
+// How a message's text writes emoji: as "[EMOJI]" (the default) or as the characters
+// themselves, the old carrier codes as the standard emoji and Kik's emoticons as the emoji
+// they are drawn as.
+enum class EmojiStyle { Placeholder, Characters };
+QString messageDisplayText(const _KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
 // The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
 // pictures and emoji are drawn, not written; empty for picture, video and card messages.
 QString messageSearchText(const _KikMessage *message);
@@ -25,10 +31,6 @@ QString messageSearchText(const _KikMessage *message);
 // says nothing to a reader): it is shown as missingPictureText().
 bool isMissingAttachment(const _KikMessage *message);
 QString missingPictureText();
-
-// Maps an emoji's upper-case hexadecimal code (E415, 2705, 1F604) to its replacement.
-using EmojiHandler = std::function<QString(const QString &code)>;
-QString replaceEmoji(const QString &text, const EmojiHandler &handler);
 
 // Maps one render-instruction record (its text, and its image reference or null) to markup.
 using RenderHandler = std::function<QString(const QString &text, const QString *image)>;

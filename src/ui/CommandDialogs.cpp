@@ -2,12 +2,12 @@
 
 #include "itunes/BackupManifest.h"
 #include "ui/DataSourceSelForm.h"
+#include "ui/ExportFileDialog.h"
 #include "ui/LoadItunesBackupDlg.h"
 #include "ui/LocalDbSelForm.h"
 #include "ui/PasscodeDlg.h"
 #include "workers/KikBackupAccounts.h"
 
-#include <QFileDialog>
 #include <QPointer>
 
 CommandDialogs CommandDialogs::standard(QWidget *parent)
@@ -36,9 +36,11 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
         LocalDbSelForm form(existingNames, proposedName, owner);
         return form.chooseDatabaseName();
     };
-    dialogs.chooseSaveFile = [owner](const QString &title, const QString &initialPath, const QString &filters,
-                                     QString *selectedFilter) {
-        return QFileDialog::getSaveFileName(owner, title, initialPath, filters, selectedFilter);
+    dialogs.chooseExportFile = [owner](const QString &title, const QString &initialPath, const QString &filters) {
+        ExportFileDialog dialog(owner, title, initialPath, filters);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return ExportChoice();
+        return ExportChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter(), dialog.emojiAsCharacters()};
     };
     dialogs.chooseDevice = [owner](const QString &title, const QList<ChoiceEntry> &entries) {
         DataSourceSelForm form(owner);

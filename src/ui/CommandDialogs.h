@@ -26,9 +26,15 @@ struct CommandDialogs
     std::function<bool(const QSharedPointer<BackupManifest> &backup, QString *password)> unlockBackup;
     // The local database to back up into, existing or new; empty when cancelled.
     std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
-    // A file to save into; *selectedFilter receives the chosen filter. Empty when cancelled.
-    std::function<QString(const QString &title, const QString &initialPath, const QString &filters, QString *selectedFilter)>
-        chooseSaveFile;
+    // What an export goes into and how: the path (empty when cancelled), the chosen filter and
+    // whether emoji are written as characters.
+    struct ExportChoice
+    {
+        QString path;
+        QString filter;
+        bool emojiAsCharacters = false;
+    };
+    std::function<ExportChoice(const QString &title, const QString &initialPath, const QString &filters)> chooseExportFile;
 
     // One of the offered phones (the entry's node); nullptr when cancelled.
     std::function<void *(const QString &title, const QList<ChoiceEntry> &entries)> chooseDevice;

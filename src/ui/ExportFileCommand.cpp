@@ -40,19 +40,19 @@ void ExportFileCommand::run(MessageVariant variant)
         return;
     const QString initialPath = QDir::home().filePath(
         QStringLiteral("chats(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
-    QString filter;
-    const QString chosen = m_window.dialogs().chooseSaveFile(QObject::tr("IDS_SEL_EXPORT_MESSAGES_PATH"), initialPath,
-                                                             filters().join(QStringLiteral(";;")), &filter);
-    if (chosen.isEmpty())
+    const CommandDialogs::ExportChoice chosen = m_window.dialogs().chooseExportFile(
+        QObject::tr("IDS_SEL_EXPORT_MESSAGES_PATH"), initialPath, filters().join(QStringLiteral(";;")));
+    if (chosen.path.isEmpty())
         return;
     ExportTarget target;
     try {
-        target = ExportTarget::forChosenPath(chosen, kindOfFilter(filter));
+        target = ExportTarget::forChosenPath(chosen.path, kindOfFilter(chosen.filter));
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
         return;
     }
     ProgressForm form(&m_window);
     ExportMessagesThread worker(messages.messages, target.path, target.format, &form);
+    worker.setEmojiStyle(chosen.emojiAsCharacters ? EmojiStyle::Characters : EmojiStyle::Placeholder);
     runWithProgress(form, worker);
 }

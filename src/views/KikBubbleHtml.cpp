@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QUrl>
 
 #include <algorithm>
@@ -34,6 +35,20 @@ bool isNonEmptyFile(const QString &path)
         return false;
     const QFileInfo info(path);
     return info.isFile() && info.size() > 0;
+}
+
+// The codes of the emoji pictures beside the program, read once.
+const QSet<QString> &emojiPictureCodes()
+{
+    static const QSet<QString> codes = [] {
+        QSet<QString> found;
+        const QStringList names =
+            QDir(QDir(applicationFolder()).filePath(QStringLiteral("emoji"))).entryList({QStringLiteral("*.png")}, QDir::Files);
+        for (const QString &name : names)
+            found.insert(name.chopped(4));
+        return found;
+    }();
+    return codes;
 }
 
 QString fileUrl(const QString &path)
@@ -302,7 +317,11 @@ QString KikBubbleHtml::textContent(const _KikMessage *message) const
 QString KikBubbleHtml::emojiPictures(const QString &text) const
 {
     return replaceEmoji(text, [](const QString &code) {
-        return QStringLiteral("<img src=\"emoji/%1.png\" style=\"vertical-align:top;\" />").arg(code);
+        // An emoji the font had no picture for (a sequence it does not know, a newer emoji)
+        // is left to the page's fonts rather than shown as a broken picture.
+        if (!emojiPictureCodes().contains(code))
+            return emojiCodeText(code);
+        return QStringLiteral("<img src=\"emoji/%1.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />").arg(code);
     });
 }
 

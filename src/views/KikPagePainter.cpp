@@ -42,7 +42,7 @@ struct Shown
     QString text;
 };
 
-Shown shownOf(const _KikMessage *message)
+Shown shownOf(const _KikMessage *message, EmojiStyle emoji)
 {
     switch (messageKindOf(message)) {
     case KikMessageKind::Picture:
@@ -65,7 +65,7 @@ Shown shownOf(const _KikMessage *message)
     case KikMessageKind::Text:
         break;
     }
-    return {QString(), messageDisplayText(message)};
+    return {QString(), messageDisplayText(message, emoji)};
 }
 
 qint64 minuteOf(const QDateTime &ts)
@@ -124,7 +124,7 @@ void KikPagePainter::draw(const _KikMessage *message)
         return;
     drawDateLine(message->ts);
     const QString sender = groupSenderName(message);
-    const Shown shown = shownOf(message);
+    const Shown shown = shownOf(message, m_emojiStyle);
     if (!shown.picturePath.isEmpty())
         drawPicture(message, shown.picturePath, sender);
     if (!shown.text.trimmed().isEmpty())
@@ -174,7 +174,7 @@ void KikPagePainter::drawText(const _KikMessage *message, const QString &text, c
 {
     const QMargins padding = m_art.bubble(message->was_me).padding;
     const int width = int((m_content.right() - m_content.left() + 1) * 0.8) - padding.left() - padding.right();
-    const WrappedText wrapped(text, m_textFont, m_printer, std::max(width, 1));
+    const WrappedText wrapped(text, m_textFont, m_printer, std::max(width, 1), m_emojiStyle == EmojiStyle::Characters);
 
     // Text taller than a page goes on in further bubbles rather than off the page.
     const int pageRoom = m_content.height() - m_content.top() - padding.top() - padding.bottom();

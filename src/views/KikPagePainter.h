@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "kik/KikRules.h"
 
 #include <QColor>
 #include <QFont>
@@ -52,6 +53,8 @@ public:
     QRect contentRect() const { return m_content; }
     int pageNumber() const { return m_page; }
     void setPlacementObserver(PlacementObserver observer) { m_observer = std::move(observer); }
+    // How texts write emoji ("[EMOJI]" unless told otherwise).
+    void setEmojiStyle(EmojiStyle style) { m_emojiStyle = style; }
 
     // Pictures larger than 200 pixels are scaled down to 200 along their longer side.
     static QImage scalePicture(const QImage &picture);
@@ -77,4 +80,5 @@ private:
     QFont m_textFont;   // 12 points: page numbers, text, sender names
     QFont m_dateFont;   // 13 points
     PlacementObserver m_observer;
+    EmojiStyle m_emojiStyle = EmojiStyle::Placeholder;
 };

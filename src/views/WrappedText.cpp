@@ -1,5 +1,9 @@
 #include "views/WrappedText.h"
 
+#include "kik/KikEmoji.h"
+
+#include <QGlyphRun>
+#include <QImage>
 #include <QPainter>
 #include <QPoint>
 #include <QTextOption>
@@ -17,11 +21,48 @@ QString withLineSeparators(QString text)
     return text;
 }
 
+// The colour emoji font the program depends on.
+const QString EmojiFamily = QStringLiteral("Noto Color Emoji");
+
+QList<QTextLayout::FormatRange> emojiFormats(const QString &text)
+{
+    QList<QTextLayout::FormatRange> formats;
+    for (const EmojiSpan &span : emojiSpans(text)) {
+        QTextLayout::FormatRange range;
+        range.start = int(span.start);
+        range.length = int(span.length);
+        range.format.setFontFamilies({EmojiFamily});
+        formats.append(range);
+    }
+    return formats;
+}
+
+// Colour glyphs are bitmaps that paged devices leave out: drawn into a picture first, at a
+// resolution that prints sharp.
+void drawAsPicture(QPainter &painter, const QPointF &origin, const QGlyphRun &run)
+{
+    constexpr qreal Scale = 4;
+    const QRectF bounds = run.boundingRect();
+    if (bounds.isEmpty())
+        return;
+    QImage picture((bounds.size() * Scale).toSize() + QSize(1, 1), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    QPainter picturePainter(&picture);
+    picturePainter.scale(Scale, Scale);
+    picturePainter.translate(-bounds.topLeft());
+    picturePainter.drawGlyphRun(QPointF(0, 0), run);
+    picturePainter.end();
+    painter.drawImage(QRectF(origin + bounds.topLeft(), QSizeF(picture.size()) / Scale), picture);
+}
+
 }   // namespace
 
-WrappedText::WrappedText(const QString &text, const QFont &font, QPaintDevice *device, int width)
+WrappedText::WrappedText(const QString &text, const QFont &font, QPaintDevice *device, int width, bool colourEmoji)
     : m_layout(withLineSeparators(text), font, device)
+    , m_colourEmoji(colourEmoji)
 {
+    if (colourEmoji)
+        m_layout.setFormats(emojiFormats(m_layout.text()));
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_layout.setTextOption(option);
@@ -79,6 +120,16 @@ void WrappedText::draw(QPainter &painter, const QPoint &at, const Piece &piece) 
         return;
     // Lines keep their positions in the whole text; shift the piece's first line to `at`.
     const QPointF origin = QPointF(at) - QPointF(0, m_layout.lineAt(piece.firstLine).y());
-    for (int line = piece.firstLine; line < piece.endLine; ++line)
-        m_layout.lineAt(line).draw(&painter, origin);
+    for (int line = piece.firstLine; line < piece.endLine; ++line) {
+        if (!m_colourEmoji) {
+            m_layout.lineAt(line).draw(&painter, origin);
+            continue;
+        }
+        for (const QGlyphRun &run : m_layout.lineAt(line).glyphRuns()) {
+            if (run.rawFont().familyName() == EmojiFamily)
+                drawAsPicture(painter, origin, run);
+            else
+                painter.drawGlyphRun(origin, run);
+        }
+    }
 }

@@ -22,7 +22,9 @@ public:
         QSize size;
     };
 
-    WrappedText(const QString &text, const QFont &font, QPaintDevice *device, int width);
+    // colourEmoji: emoji are laid out in the colour emoji font and drawn as pictures, so that
+    // they show on devices that cannot embed that font (PDF).
+    WrappedText(const QString &text, const QFont &font, QPaintDevice *device, int width, bool colourEmoji = false);
     WrappedText(const WrappedText &) = delete;
     WrappedText &operator=(const WrappedText &) = delete;
 
@@ -42,4 +44,5 @@ private:
 
     QTextLayout m_layout;
     QSize m_size;
+    bool m_colourEmoji;
 };

@@ -7,8 +7,9 @@
 
 #include <stdexcept>
 
-AbsTextFileExport::AbsTextFileExport(const QString &filePath)
+AbsTextFileExport::AbsTextFileExport(const QString &filePath, EmojiStyle emoji)
     : m_file(filePath)
+    , m_emoji(emoji)
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
 
 #include <QSaveFile>
@@ -12,7 +13,7 @@
 class AbsTextFileExport : public AbsFormatExport<_KikMessage>
 {
 public:
-    explicit AbsTextFileExport(const QString &filePath);
+    AbsTextFileExport(const QString &filePath, EmojiStyle emoji);
 
     void begin() override;   // opens the file (raises its error text) and writes the header
     void end() override;     // finishes the file (raises its error text)
@@ -23,9 +24,11 @@ public:
 
 protected:
     virtual void writeHeader() = 0;
+    QString messageText(const _KikMessage *message) const { return messageDisplayText(message, m_emoji); }
 
     QTextStream m_stream;
 
 private:
     QSaveFile m_file;
+    EmojiStyle m_emoji;
 };

@@ -40,8 +40,8 @@ QString csvDate(const QDateTime &ts)
 
 }   // namespace
 
-ExportMessagesCsv::ExportMessagesCsv(const QString &filePath)
-    : AbsTextFileExport(filePath)
+ExportMessagesCsv::ExportMessagesCsv(const QString &filePath, EmojiStyle emoji)
+    : AbsTextFileExport(filePath, emoji)
 {
 }
 
@@ -72,5 +72,5 @@ QString ExportMessagesCsv::quoted(const QString &value)
 void ExportMessagesCsv::write(const _KikMessage *message)
 {
     m_stream << csvDate(message->ts) << ',' << (message->was_me ? '1' : '0') << ',' << quoted(nameColumn(message)) << ','
-             << quoted(messageDisplayText(message)) << '\n';
+             << quoted(messageText(message)) << '\n';
 }

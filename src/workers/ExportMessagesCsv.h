@@ -6,7 +6,7 @@
 class ExportMessagesCsv : public AbsTextFileExport
 {
 public:
-    explicit ExportMessagesCsv(const QString &filePath);
+    explicit ExportMessagesCsv(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
 
     void write(const _KikMessage *message) override;
 

@@ -25,10 +25,11 @@ int screenResolution()
 
 }   // namespace
 
-ExportMessagesPdf::ExportMessagesPdf(const QString &filePath)
+ExportMessagesPdf::ExportMessagesPdf(const QString &filePath, EmojiStyle emoji)
     : m_file(filePath)
     , m_printer(&m_file)
 {
+    m_pages.setEmojiStyle(emoji);
     m_printer.setResolution(screenResolution());
     m_printer.setPageSize(QPageSize(QPageSize::A4));
     m_printer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);

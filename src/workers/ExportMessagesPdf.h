@@ -13,7 +13,7 @@
 class ExportMessagesPdf : public AbsFormatExport<_KikMessage>
 {
 public:
-    explicit ExportMessagesPdf(const QString &filePath);
+    explicit ExportMessagesPdf(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
 
     void begin() override;   // opens the file (raises its error text) and starts the first page
     void write(const _KikMessage *message) override;

@@ -152,9 +152,9 @@ int ExportMessagesThread::exportMessages()
         case FormatCsv:
             if (!writer) {
                 if (m_format == FormatText)
-                    writer = std::make_shared<ExportMessagesTxt>(m_outputPath);
+                    writer = std::make_shared<ExportMessagesTxt>(m_outputPath, m_emojiStyle);
                 else
-                    writer = std::make_shared<ExportMessagesCsv>(m_outputPath);
+                    writer = std::make_shared<ExportMessagesCsv>(m_outputPath, m_emojiStyle);
                 writer->begin();
             }
             break;
@@ -209,7 +209,7 @@ ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat
         {m_staging.target()});
     Writer writer;
     if (pdf)
-        writer = std::make_shared<ExportMessagesPdf>(path);
+        writer = std::make_shared<ExportMessagesPdf>(path, m_emojiStyle);
     else
         writer = std::make_shared<ExportMessagesHtml>(m_staging.folder(), QFileInfo(path).fileName(), m_staging.target());
     return writer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
 #include "workers/ExportStaging.h"
 #include "workers/PlainFileCopy.h"
@@ -26,6 +27,9 @@ public:
     ExportMessagesThread(const KikMessageList &messages, const QString &outputPath, int format, AbsProgressTarget *form,
                          QObject *parent = nullptr);
 
+    // Text, CSV and PDF write emoji as "[EMOJI]" unless told to write the characters.
+    void setEmojiStyle(EmojiStyle style) { m_emojiStyle = style; }
+
     // The name of a chat's PDF or HTML file, made safe to use in a folder.
     static QString chatFileName(const _KikChat *chat, const QString &suffix);
 
@@ -44,6 +48,7 @@ private:
     KikMessageList m_messages;
     QString m_outputPath;
     int m_format;
+    EmojiStyle m_emojiStyle = EmojiStyle::Placeholder;
     AbsProgressTarget *m_form;
     ExportStaging m_staging;
     std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written

@@ -11,8 +11,8 @@ constexpr int NameWidth = 40;
 
 }   // namespace
 
-ExportMessagesTxt::ExportMessagesTxt(const QString &filePath)
-    : AbsTextFileExport(filePath)
+ExportMessagesTxt::ExportMessagesTxt(const QString &filePath, EmojiStyle emoji)
+    : AbsTextFileExport(filePath, emoji)
 {
 }
 
@@ -24,7 +24,7 @@ void ExportMessagesTxt::writeHeader()
 
 void ExportMessagesTxt::write(const _KikMessage *message)
 {
-    QString text = messageDisplayText(message);
+    QString text = messageText(message);
     text.remove(QLatin1Char('\r'));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString name = nameColumn(message);

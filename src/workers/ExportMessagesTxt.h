@@ -6,7 +6,7 @@
 class ExportMessagesTxt : public AbsTextFileExport
 {
 public:
-    explicit ExportMessagesTxt(const QString &filePath);
+    explicit ExportMessagesTxt(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
 
     void write(const _KikMessage *message) override;
 

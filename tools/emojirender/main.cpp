@@ -1,65 +1,37 @@
 // Build-time helper: draws the emoji pictures the bubble page and the HTML export refer to,
 // from the system's colour emoji font.
 //
-// Usage: emojirender <font> <emoji-data.txt> <EmojiSources.txt> <emoji-dir> <kikemoji-dir> <size>
+// Usage: emojirender <font> <emoji-test.txt> <emoji-dir> <kikemoji-dir> <size>
 //
 // emoji/<CODE>.png: every code the message text rules hand to an emoji handler (see
-// replaceEmoji), CODE in upper-case hexadecimal as the handler receives it. Single units are
-// the standard ones plus the old carrier codes U+E001..U+E537; surrogate pairs are all emoji of
-// emoji-data.txt in the range the rule matches. Codes the font cannot draw are left out.
+// replaceEmoji), CODE as the handler receives it: the single units of the rule (the old carrier
+// codes drawn as the standard emoji they stand for) and every emoji and sequence Unicode lists
+// as fully qualified that the rule takes as one. Codes the font cannot draw as one picture are
+// left out; the page then shows their characters.
 //
 // kikemoji/<hex>.png: Kik's text emoticons, hex being the UTF-8 bytes of the emoticon text.
+//
+// Pictures are size pixels square, twice the size they are shown at, for high-density screens.
 
-#include "kik/KikRules.h"
+#include "kik/KikEmoji.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGlyphRun>
 #include <QGuiApplication>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRawFont>
 #include <QRegularExpression>
+#include <QTextLayout>
 #include <QTextStream>
 
 #include <cstdio>
 
 namespace {
-
-// The old carrier emoji live in the private use area; EmojiSources.txt knows them only by the
-// carrier's Shift-JIS codes (its fourth field). The carrier laid its six blocks of 90 codes out
-// like this (lead byte, trail range -> private use block):
-//   F9 41..9B -> E001..E05A    F7 41..9B -> E101..E15A    F7 A1..FA -> E201..E25A
-//   F9 A1..FA -> E301..E35A    FB 41..9B -> E401..E45A    FB A1..D7 -> E501..E537
-// The low trail range skips 7F, as Shift-JIS does. Checks: F941 (boy) is E001, FB55 (smiling
-// face) is E415, FBD7 (trade mark) is E537.
-int carrierCodeToPrivateUse(int sjis)
-{
-    const int lead = sjis >> 8;
-    const int trail = sjis & 0xFF;
-    int index = 0;
-    bool high = false;
-    if (trail >= 0x41 && trail <= 0x9B && trail != 0x7F) {
-        index = trail - 0x40 - (trail > 0x7F ? 1 : 0);
-    } else if (trail >= 0xA1 && trail <= 0xFA) {
-        index = trail - 0xA0;
-        high = true;
-    } else {
-        return 0;
-    }
-    int block = -1;
-    if (lead == 0xF9)
-        block = high ? 3 : 0;
-    else if (lead == 0xF7)
-        block = high ? 2 : 1;
-    else if (lead == 0xFB)
-        block = high ? 5 : 4;
-    if (block < 0 || index > 0x5A)
-        return 0;
-    return 0xE000 + block * 0x100 + index;
-}
 
 QString codePointsText(const QString &field)
 {
@@ -71,58 +43,21 @@ QString codePointsText(const QString &field)
     return text;
 }
 
-// Private use code -> the standard emoji text it stands for.
-QHash<int, QString> readCarrierMapping(const QString &path)
+// The emoji and sequences emoji-test.txt lists as fully qualified, and the components.
+QStringList readListedEmoji(const QString &path)
 {
-    QHash<int, QString> mapping;
+    QStringList texts;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return mapping;
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
-            continue;
-        const QStringList fields = line.split(QLatin1Char(';'));
-        if (fields.size() < 4 || fields.at(3).isEmpty())
-            continue;
-        const int privateUse = carrierCodeToPrivateUse(fields.at(3).toInt(nullptr, 16));
-        if (privateUse)
-            mapping.insert(privateUse, codePointsText(fields.at(0)));
-    }
-    return mapping;
-}
-
-// Code points with the Emoji property.
-QList<char32_t> readEmojiCodePoints(const QString &path)
-{
-    QList<char32_t> codes;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return codes;
-    static const QRegularExpression entry(QStringLiteral("^([0-9A-F]+)(?:\\.\\.([0-9A-F]+))?\\s*;\\s*Emoji\\s*(#|$)"));
+        return texts;
+    static const QRegularExpression entry(QStringLiteral("^([0-9A-F ]+);\\s*(fully-qualified|component)\\s*#"));
     QTextStream in(&file);
     while (!in.atEnd()) {
         const QRegularExpressionMatch match = entry.match(in.readLine());
-        if (!match.hasMatch())
-            continue;
-        const char32_t first = match.captured(1).toUInt(nullptr, 16);
-        const char32_t last = match.hasCaptured(2) ? match.captured(2).toUInt(nullptr, 16) : first;
-        for (char32_t code = first; code <= last; ++code)
-            codes.append(code);
+        if (match.hasMatch())
+            texts.append(codePointsText(match.captured(1)));
     }
-    return codes;
-}
-
-// The code the emoji rule hands to its handler for this text, empty when it hands none.
-QString handlerCode(const QString &text)
-{
-    QString seen;
-    replaceEmoji(text, [&seen](const QString &code) {
-        seen = code;
-        return QString();
-    });
-    return seen;
+    return texts;
 }
 
 class Painter
@@ -140,13 +75,13 @@ public:
     {
         const QList<uint> codes = text.toUcs4();
         for (const uint code : codes) {
-            // Variation selectors and joiners are shaped away; the font need not list them.
-            if (code == 0xFE0F || code == 0x200D || code == 0x20E3)
+            // Joiners, keycaps and tags are shaped away; the font need not list them.
+            if (code == 0x200D || code == 0x20E3 || (code >= 0xE0020 && code <= 0xE007F))
                 continue;
             if (!m_raw.supportsCharacter(code))
                 return false;
         }
-        return !codes.isEmpty();
+        return !codes.isEmpty() && glyphCount(text) == 1;
     }
 
     bool save(const QString &text, const QString &path) const
@@ -169,6 +104,23 @@ public:
     }
 
 private:
+    // A sequence the font knows is shaped into one glyph; otherwise its parts stand side by side.
+    int glyphCount(const QString &text) const
+    {
+        QTextLayout layout(text, m_font);
+        layout.beginLayout();
+        layout.createLine();
+        layout.endLayout();
+        int count = 0;
+        for (const QGlyphRun &run : layout.glyphRuns()) {
+            // Selectors may stay as invisible glyphs of their own.
+            const QRawFont font = run.rawFont();
+            for (const quint32 glyph : run.glyphIndexes())
+                count += font.boundingRect(glyph).isEmpty() ? 0 : 1;
+        }
+        return count;
+    }
+
     static QRect opaqueBounds(const QImage &image)
     {
         int left = image.width(), top = image.height(), right = -1, bottom = -1;
@@ -191,22 +143,6 @@ private:
     int m_size;
 };
 
-// Kik's text emoticons and the standard emoji drawn for each.
-struct Emoticon
-{
-    const char *text;
-    char32_t emoji;
-};
-
-constexpr Emoticon KikEmoticons[] = {
-    {":)", 0x1F642},  {":-)", 0x1F642}, {":(", 0x1F641},  {":-(", 0x1F641}, {";)", 0x1F609},  {";-)", 0x1F609}, {":D", 0x1F603},
-    {":-D", 0x1F603}, {":d", 0x1F603},  {":P", 0x1F61B},  {":-P", 0x1F61B}, {":p", 0x1F61B},  {":O", 0x1F62E},  {":-O", 0x1F62E},
-    {":o", 0x1F62E},  {":'(", 0x1F622}, {":@", 0x1F620},  {">:(", 0x1F620}, {":S", 0x1F616},  {":s", 0x1F616},  {":|", 0x1F610},
-    {":-|", 0x1F610}, {":$", 0x1F633},  {"<3", 0x2764},   {"</3", 0x1F494}, {"8)", 0x1F60E},  {"B)", 0x1F60E},  {":*", 0x1F618},
-    {":-*", 0x1F618}, {"O:)", 0x1F607}, {"o:)", 0x1F607}, {":/", 0x1F615},  {":-/", 0x1F615}, {"XD", 0x1F606},  {"xD", 0x1F606},
-    {"-_-", 0x1F611}, {"^_^", 0x1F60A}, {"(y)", 0x1F44D}, {"(Y)", 0x1F44D}, {"(n)", 0x1F44E}, {"(N)", 0x1F44E},
-};
-
 int fail(const char *text, const QString &detail)
 {
     std::fprintf(stderr, "emojirender: %s %s\n", text, qPrintable(detail));
@@ -221,10 +157,9 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    const int size = args.value(6).toInt();
-    if (args.size() != 7 || size <= 0) {
-        std::fprintf(stderr, "usage: emojirender <font> <emoji-data.txt> <EmojiSources.txt> "
-                             "<emoji-dir> <kikemoji-dir> <size>\n");
+    const int size = args.value(5).toInt();
+    if (args.size() != 6 || size <= 0) {
+        std::fprintf(stderr, "usage: emojirender <font> <emoji-test.txt> <emoji-dir> <kikemoji-dir> <size>\n");
         return 2;
     }
     const int fontId = QFontDatabase::addApplicationFont(args.at(1));
@@ -232,53 +167,44 @@ int main(int argc, char *argv[])
         return fail("cannot load font", args.at(1));
     const Painter painter(QFontDatabase::applicationFontFamilies(fontId).value(0), size);
 
-    const QDir emojiDir(args.at(4));
-    const QDir kikEmojiDir(args.at(5));
+    const QDir emojiDir(args.at(3));
+    const QDir kikEmojiDir(args.at(4));
     if (!QDir().mkpath(emojiDir.path()) || !QDir().mkpath(kikEmojiDir.path()))
         return fail("cannot create", emojiDir.path());
 
     // code as the handler sees it -> text to draw
-    QList<std::pair<QString, QString>> pictures;
-    const QHash<int, QString> carrier = readCarrierMapping(args.at(3));
+    QHash<QString, QString> pictures;
     for (int unit = 0x20; unit <= 0xFFFF; ++unit) {
         if (unit >= 0xD800 && unit <= 0xDFFF)
             continue;
-        const QString text = QChar(char16_t(unit));
-        const QString code = handlerCode(text);
-        if (code.isEmpty())
-            continue;
-        if (unit >= 0xE000 && unit <= 0xF8FF) {
-            if (carrier.contains(unit))
-                pictures.append(std::pair(code, carrier.value(unit)));
-        } else {
-            pictures.append(std::pair(code, text + QChar(0xFE0F)));
-        }
+        const QString code = wholeEmojiCode(QString(QChar(char16_t(unit))));
+        if (!code.isEmpty())
+            pictures.insert(code, emojiCodeText(code));
     }
-    const QList<char32_t> emoji = readEmojiCodePoints(args.at(2));
-    if (emoji.isEmpty())
+    const QStringList listed = readListedEmoji(args.at(2));
+    if (listed.isEmpty())
         return fail("no emoji listed in", args.at(2));
-    for (const char32_t code : emoji) {
-        if (code <= 0xFFFF)
-            continue;
-        const QString text = QString::fromUcs4(&code, 1);
-        const QString handled = handlerCode(text);
-        if (!handled.isEmpty())
-            pictures.append(std::pair(handled, text));
+    for (const QString &text : listed) {
+        const QString code = wholeEmojiCode(text);
+        if (!code.isEmpty() && !pictures.contains(code))
+            pictures.insert(code, text);
     }
 
     int written = 0;
-    for (const auto &[code, text] : std::as_const(pictures)) {
-        if (painter.canDraw(text) && painter.save(text, emojiDir.filePath(code + QStringLiteral(".png"))))
+    for (auto it = pictures.cbegin(); it != pictures.cend(); ++it) {
+        // The font has no glyph for the presentation selector: left in, it would be taken from
+        // another font and split the sequence the font shapes into one picture.
+        const QString text = QString(it.value()).remove(QChar(0xFE0F));
+        if (painter.canDraw(text) && painter.save(text, emojiDir.filePath(it.key() + QStringLiteral(".png"))))
             ++written;
     }
-    for (const Emoticon &emoticon : KikEmoticons) {
-        const QString name = QString::fromLatin1(QByteArray(emoticon.text).toHex()) + QStringLiteral(".png");
-        const QString text = QString::fromUcs4(&emoticon.emoji, 1) + QChar(0xFE0F);
-        if (!painter.save(text, kikEmojiDir.filePath(name)))
-            return fail("cannot draw emoticon", QString::fromLatin1(emoticon.text));
+    for (const QString &emoticon : kikEmoticons()) {
+        const QString name = QString::fromLatin1(emoticon.toLatin1().toHex()) + QStringLiteral(".png");
+        if (!painter.save(emoticonEmoji(emoticon).remove(QChar(0xFE0F)), kikEmojiDir.filePath(name)))
+            return fail("cannot draw emoticon", emoticon);
     }
     if (written == 0)
         return fail("the font drew no emoji:", args.at(1));
-    std::printf("emojirender: %d emoji, %d emoticons\n", written, int(std::size(KikEmoticons)));
+    std::printf("emojirender: %d emoji, %d emoticons\n", written, int(kikEmoticons().size()));
     return 0;
 }
