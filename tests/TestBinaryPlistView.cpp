@@ -59,8 +59,9 @@ private slots:
     void brokenListsNeverReadOutside()
     {
         // A 16-byte integer counts by its low half, as the parser reads it.
-        const BinaryPlistView wide(
-            binaryList({QByteArray("\x14", 1) + QByteArray(8, '\xff') + QByteArray("\0\0\0\0\0\0\0\x2a", 8)}));
+        const QByteArray wideList =
+            binaryList({QByteArray("\x14", 1) + QByteArray(8, '\xff') + QByteArray("\0\0\0\0\0\0\0\x2a", 8)});
+        const BinaryPlistView wide(wideList);
         qint64 number = 0;
         QVERIFY(BinaryPlistView::number(wide.object(0), &number));
         QCOMPARE(number, qint64(42));
@@ -105,7 +106,8 @@ private slots:
         trailer[29] = char(tableAt >> 16);
         trailer[30] = char(tableAt >> 8);
         trailer[31] = char(tableAt);
-        const BinaryPlistView plist(out + trailer);
+        const QByteArray whole = out + trailer;
+        const BinaryPlistView plist(whole);
         QVERIFY(plist.isValid());
         auto object = plist.object(plist.rootIndex());
         int depth = 1;

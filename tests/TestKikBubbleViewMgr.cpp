@@ -73,7 +73,7 @@ private:
     {
         QSignalSpy loaded(view, &QWebEngineView::loadFinished);
         action();
-        return QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 20000) && loaded.first().first().toBool();
+        return QTest::qWaitFor([&] { return !loaded.isEmpty(); }, 120000) && loaded.first().first().toBool();
     }
 
     // A real mouse click, so that the page sees a user's gesture.

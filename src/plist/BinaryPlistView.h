@@ -22,8 +22,10 @@ public:
                                        // Utf16String, references of Array/Set, pairs of Dictionary
     };
 
-    // Invalid unless data starts with "bplist00" and its trailer and offset table fit.
+    // Invalid unless data starts with "bplist00" and its trailer and offset table fit. The view
+    // reads the bytes where they lie: they must outlive it (hence no temporary array).
     explicit BinaryPlistView(QByteArrayView data);
+    explicit BinaryPlistView(QByteArray &&) = delete;
 
     bool isValid() const { return m_objectCount != 0; }
     quint64 objectCount() const { return m_objectCount; }
