@@ -41,18 +41,18 @@ private slots:
         const QString log =
             QDir(dataFolder)
                 .filePath(QStringLiteral("qlogs/log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        // Up until the web view has shown its first page: the window and the web engine must
+        // not bring it down.
         QByteArray logText;
-        QDeadlineTimer deadline(30000);
+        QDeadlineTimer deadline(120000);
         while (!deadline.hasExpired() && process.state() == QProcess::Running) {
             QFile file(log);
             if (file.open(QIODevice::ReadOnly))
                 logText = file.readAll();
-            if (logText.contains("entering event loop"))
+            if (logText.contains("message view loaded"))
                 break;
             process.waitForFinished(200);
         }
-        // Up for a while longer: the window and the web view must not bring it down.
-        process.waitForFinished(2000);
         const bool running = process.state() == QProcess::Running;
         process.kill();
         process.waitForFinished(10000);
@@ -63,6 +63,7 @@ private slots:
         QVERIFY2(logText.contains(") Parlewick 3.1.01 starting; data folder "), logText.constData());
         QVERIFY(logText.contains("(D "));
         QVERIFY(logText.contains("phone library loaded"));
+        QVERIFY2(logText.contains("message view loaded: true"), logText.constData());
     }
 };
 

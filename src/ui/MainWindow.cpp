@@ -134,6 +134,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_treeViewSMS->expandAll();
     setWindowTitle(QObject::tr(AppConstants::ProductName));
     clearMessages();
+    // The first page shows that the web engine came up (its own process, which can fail apart).
+    connect(
+        m_webViewSMS, &QWebEngineView::loadFinished, this, [](bool ok) { qDebug() << "message view loaded:" << ok; },
+        Qt::SingleShotConnection);
     m_webViewSMS->setUrl(QUrl(QStringLiteral("about:blank")));   // not the empty page clearMessages gave
     m_lbChatImg->installEventFilter(this);
     buildBars();
