@@ -47,9 +47,9 @@ struct ImportItunesCommand::Extraction
 };
 
 QString ImportItunesCommand::extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                                        const QString &notFoundText, KikBackupLocation *location)
+                                        const QString &notFoundText, KikBackupLocation *location, QString *password)
 {
-    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup, nullptr))
+    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup, password))
         return QString();
     try {
         backup->load();

@@ -30,9 +30,11 @@ public:
     // of it into cacheRoot (empty: the program's own cache of the backup). Returns the folder
     // to open Kik's store in, or an empty text when a step failed (the error was shown) or was
     // cancelled. notFoundText is shown when the backup holds no Kik data. With several Kik
-    // accounts in the backup the user picks one. location receives where the files lay.
+    // accounts in the backup the user picks one. location receives where the files lay, password
+    // the password that unlocked an encrypted backup.
     QString extractKik(const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText = ImportItunesCommand::notFoundText(), KikBackupLocation *location = nullptr);
+                       const QString &notFoundText = ImportItunesCommand::notFoundText(), KikBackupLocation *location = nullptr,
+                       QString *password = nullptr);
     static QString notFoundText() { return QStringLiteral("Found no Kik data in your iTunes Backup."); }
 
 private:

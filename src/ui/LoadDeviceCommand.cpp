@@ -69,7 +69,7 @@ bool LoadDeviceCommand::loadFromDeviceBackup(const DeviceDescription &device, co
     }
     ImportItunesCommand import(m_window);
     const QString appFolder =
-        import.extractKik(backup, deviceCacheFolder(device), ImportItunesCommand::notFoundText(), &m_location);
+        import.extractKik(backup, deviceCacheFolder(device), ImportItunesCommand::notFoundText(), &m_location, &m_backupPassword);
     return !appFolder.isEmpty() && showDevice(device, appFolder);
 }
 

@@ -27,6 +27,9 @@ public:
     bool loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder);
     // Where the device backup kept the store that was read (after the backup road).
     const KikBackupLocation &backupLocation() const { return m_location; }
+    // The password that unlocked an encrypted device backup, for the restore that follows a
+    // transfer: kept only as long as this command.
+    const QString &backupPassword() const { return m_backupPassword; }
 
 private:
     bool loadThroughDeviceBackup(const DeviceDescription &device);
@@ -34,4 +37,5 @@ private:
 
     MainWindow &m_window;
     KikBackupLocation m_location;
+    QString m_backupPassword;
 };

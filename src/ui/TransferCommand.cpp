@@ -18,6 +18,7 @@
 #include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 #include "workers/KikBackupAccounts.h"
+#include "workers/UnlockBackupThread.h"
 
 #include <QDir>
 #include <QLocale>
@@ -71,7 +72,7 @@ void TransferCommand::toDevice(MessageVariant variant)
         return;
     if (usedBackup) {
         // A phone that keeps Kik in its App Group container gets the store there.
-        finishThroughDeviceBackup(target, transferred, placedInBackup(files, loader.backupLocation()));
+        finishThroughDeviceBackup(target, transferred, placedInBackup(files, loader.backupLocation()), loader.backupPassword());
         return;
     }
     showInformation(successText(transferred));
@@ -120,7 +121,8 @@ bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &back
 
 // The phone's container was closed, so the files go into the device backup the load made and
 // that backup goes back onto the phone.
-void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files)
+void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files,
+                                                const QString &knownPassword)
 {
     if (!askToContinue(deviceRestoreNotes()))
         return;
@@ -141,10 +143,8 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    // The phone needs the password of an encrypted backup to restore it; the dialog only lets
-    // through one that unlocks the backup, so a wrong one never reaches the phone.
-    QString password;
-    if (backup->encrypted() && !m_window.dialogs().unlockBackup(backup, &password))
+    QString password = knownPassword;
+    if (backup->encrypted() && !unlockForRestore(backup, &password))
         return;
     try {
         backup->load();
@@ -155,6 +155,25 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
     if (!mergeIntoBackup(backup, files))
         return;
     restoreDeviceBackup(device, backupRoot, transferred, password);
+}
+
+// The phone needs the password of an encrypted backup to restore it. Only one that unlocks the
+// backup is used, so a wrong one never reaches the phone: the one the load of this backup was
+// given (tried behind the progress dialog: the key derivation takes seconds), else the user is
+// asked. False when it stays locked, the user gave up, or the try failed (shown) or was cancelled.
+bool TransferCommand::unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password)
+{
+    if (!password->isEmpty()) {
+        ProgressForm form(&m_window);
+        UnlockBackupThread worker(backup, *password, &form);
+        if (!runWithProgress(form, worker))
+            return false;
+        if (worker.keybag()) {
+            backup->setKeybag(worker.keybag());
+            return true;
+        }
+    }
+    return m_window.dialogs().unlockBackup(backup, password);
 }
 
 // The merged device backup goes back onto the phone, which restarts afterwards: its node goes

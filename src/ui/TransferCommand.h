@@ -33,7 +33,9 @@ private:
     bool restore(const DeviceDescription &device, const CommandMessages &messages, bool direct, int *transferred,
                  IOSFileItemList *files);
     bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files);
-    void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files);
+    void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files,
+                                   const QString &knownPassword);
+    bool unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password);
     void restoreDeviceBackup(const DeviceDescription &device, const QString &backupRoot, int transferred,
                              const QString &password);
 
