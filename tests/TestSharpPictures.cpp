@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include "WindowTestKit.h"
+#include "app/AppFolders.h"
 #include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTextDocument>
@@ -111,6 +113,15 @@ private slots:
         text.drawContents(&painter);
         painter.end();
         QCOMPARE(differingPixels(page, rendered(QStringLiteral(":/res/kill_kik.svg"), page.size())), 0);
+    }
+
+    // Bubble frames: each piece has twice the pixels of the cell the page stretches it into
+    // (the received bubble's corners are 14 by 11 and 12 by 12).
+    void bubbleFramesHaveTwiceThePixels()
+    {
+        const QDir kikbb(QDir(applicationFolder()).filePath(QStringLiteral("kikbb")));
+        QCOMPARE(QImage(kikbb.filePath(QStringLiteral("bb1_01.png"))).size(), QSize(28, 22));
+        QCOMPARE(QImage(kikbb.filePath(QStringLiteral("bb1_09.png"))).size(), QSize(24, 24));
     }
 };
 
