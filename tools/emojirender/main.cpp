@@ -171,6 +171,13 @@ int main(int argc, char *argv[])
     const QDir kikEmojiDir(args.at(4));
     if (!QDir().mkpath(emojiDir.path()) || !QDir().mkpath(kikEmojiDir.path()))
         return fail("cannot create", emojiDir.path());
+    // A picture of an earlier run whose code the rule no longer gives would still be shown.
+    for (const QDir &dir : {emojiDir, kikEmojiDir}) {
+        for (const QString &old : dir.entryList({QStringLiteral("*.png")}, QDir::Files)) {
+            if (!QFile::remove(dir.filePath(old)))
+                return fail("cannot remove", dir.filePath(old));
+        }
+    }
 
     // code as the handler sees it -> text to draw
     QHash<QString, QString> pictures;
