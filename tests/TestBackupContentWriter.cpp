@@ -9,6 +9,7 @@
 #include "KikBackupReadBack.h"
 #include "KikDataBuilder.h"
 #include "RecordingProgress.h"
+#include "ThrownText.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3DB.h"
 #include "device/DeviceCacheFolder.h"
@@ -16,6 +17,7 @@
 #include "itunes/BackupContentWriter.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestDb.h"
 #include "itunes/MbFileArchive.h"
 #include "kikstore/KikStoreGenerator.h"
@@ -105,7 +107,9 @@ class TestBackupContentWriter : public QObject
         RecordingProgress progress;
         if (cancelWhen)
             progress.cancelWhen(std::move(cancelWhen));
-        IOSMergeWAFiles2iTunesBKThread worker(openBackup(folder), files, &progress);
+        BackupWriteLock lock(folder);
+        lock.acquireOrBusyThrow();
+        IOSMergeWAFiles2iTunesBKThread worker(openBackup(folder), lock, files, &progress);
         progress.run(worker);
         return progress.errors() + progress.successes();
     }
@@ -191,20 +195,34 @@ private slots:
         builder.build(backupFolder);
     }
 
-    // A second writer would take the first's staged files for those of a run that died.
-    void aSecondWriterIsToldTheBackupIsInUse()
+    // One writer per backup, whatever run it comes from: a second is told, a writer without the
+    // lock is refused, and one whose backup changed after it was read writes nothing.
+    void aWriterNeedsTheBackupToItselfAndAsItWasRead()
     {
         const QSharedPointer<BackupManifest> backup = openBackup(backupFolder);
+        const QMap<QString, QByteArray> before = everything(backupFolder);
         {
-            BackupContentWriter first(*backup);
-            try {
-                BackupContentWriter second(*backup);
-                QFAIL("a second writer at once");
-            } catch (const std::runtime_error &error) {
-                QVERIFY2(QString::fromUtf8(error.what()).contains("is being written by another task"), error.what());
-            }
+            BackupWriteLock first(backupFolder);
+            first.acquireOrBusyThrow();
+            QVERIFY(QFileInfo::exists(BackupWriteLock::lockPathFor(backupFolder)));
+            BackupWriteLock second(backupFolder);
+            QVERIFY(thrownText([&] { second.acquireOrBusyThrow(); }).contains("is being written by another task"));
+            QVERIFY(thrownText([&] { BackupContentWriter writer(*backup, second); }).contains("without its lock"));
+            // Another program wrote the list after this run read it.
+            const QString list = backupFolder + "/Manifest.db";
+            const QDateTime modified = QFileInfo(list).lastModified();
+            QFile file(list);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(modified.addSecs(-5), QFileDevice::FileModificationTime));
+            file.close();
+            QVERIFY(thrownText([&] { BackupContentWriter writer(*backup, first); }).contains("was changed by another program"));
+            // Read again, with the keybag it had, it is written.
+            const QSharedPointer<BackupManifest> current = BackupManifest::currentThrow(backup);
+            QVERIFY(current != backup && current->keybag());
+            QCOMPARE(BackupManifest::currentThrow(current), current);
+            BackupContentWriter again(*current, first);
         }
-        BackupContentWriter again(*backup);
+        // Letting go leaves no lock file behind.
+        QCOMPARE(everything(backupFolder), before);
     }
 
     void anEncryptedModernBackupIsWrittenWholeAndTwiceWithoutDoubles()

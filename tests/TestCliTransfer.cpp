@@ -5,11 +5,13 @@
 #include "CliRun.h"
 #include "KikBackupFixture.h"
 #include "KikDbTestKit.h"
+#include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3ReadOnly.h"
+#include "itunes/BackupWriteLock.h"
 #include "kikstore/KikStoreGenerator.h"
 
 #include <QCryptographicHash>
@@ -17,6 +19,9 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <memory>
 
 namespace {
 
@@ -159,6 +164,69 @@ private slots:
         const CliRun noChat = runCliTool(base.mid(0, 5) + QStringList{QStringLiteral("--chat"), QStringLiteral("nobody")});
         QCOMPARE(noChat.code, 1);
         QCOMPARE(noChat.err.trimmed(), QStringLiteral("There is no chat named nobody."));
+    }
+
+    // One writer per backup, whichever data folder it runs from: a run that finds another
+    // writer's lock waits, saying so; Ctrl-C stops it with nothing changed; it goes on once the
+    // lock is let go, and a lock left by a writer that ended is taken over. No lock file and no
+    // working folder stay behind.
+    void aSecondWriterWaitsForTheFirstFromAnyDataFolder()
+    {
+        const QString backup = buildBackup(QStringLiteral("locked"), BackupFormat::FilesDb, KikFixturePlace::Documents);
+        const QByteArray before = folderDigest(backup);
+        const QString otherHome = env.path(QStringLiteral("other-home"));
+        QProcessEnvironment other = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+            other.insert(QLatin1String(name), otherHome + QLatin1Char('/') + QLatin1String(name));
+        const QStringList transfer{QStringLiteral("transfer"), QStringLiteral("--kik"), m_source.rootFolder,
+                                   QStringLiteral("--to-backup"), backup};
+        auto held = std::make_unique<BackupWriteLock>(backup);
+        held->acquireOrBusyThrow();
+        for (const bool interrupt : {true, false}) {
+            QProcess run;
+            run.setProcessEnvironment(other);
+            run.setReadChannel(QProcess::StandardError);
+            run.start(TestEnv::binaryDir() + QStringLiteral("/bin/parlewick-cli"), transfer);
+            QString err;
+            while (!err.contains(QStringLiteral("Waiting for it to finish")) && run.waitForReadyRead(60000))
+                err += QString::fromUtf8(run.readAllStandardError());
+            QVERIFY2(err.contains(QStringLiteral("is being written by another task")), qPrintable(err));
+            if (interrupt)
+                ::kill(pid_t(run.processId()), SIGINT);
+            else
+                held.reset();
+            QVERIFY(run.waitForFinished(120000));
+            QCOMPARE(run.exitCode(), interrupt ? 130 : 0);
+            if (interrupt) {
+                held.reset();
+                QCOMPARE(folderDigest(backup), before);
+                held = std::make_unique<BackupWriteLock>(backup);
+                held->acquireOrBusyThrow();
+            }
+        }
+        QVERIFY(!QFileInfo::exists(BackupWriteLock::lockPathFor(backup)));
+        const qint64 after = messageRows(extracted(backup));
+
+        // A writer that was killed left its lock: the next one takes it over at once.
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const QString lockPath = BackupWriteLock::lockPathFor(backup);
+        QByteArray lockBytes;
+        {
+            BackupWriteLock probe(backup);
+            probe.acquireOrBusyThrow();
+            lockBytes = readFileBytes(lockPath);
+        }
+        writeFileBytes(lockPath, QByteArray::number(endedPid) + lockBytes.mid(lockBytes.indexOf('\n')));
+        const CliRun again = runCliTool(transfer, other);
+        QVERIFY2(again.code == 0 && !again.err.contains(QStringLiteral("Waiting")), qPrintable(again.err));
+        QCOMPARE(messageRows(extracted(backup)), after);
+        QVERIFY(!QFileInfo::exists(BackupWriteLock::lockPathFor(backup)));
+        QCOMPARE(QDir(otherHome + QStringLiteral("/XDG_CACHE_HOME/parlewick")).entryList({QStringLiteral("work-*")}, QDir::Dirs),
+                 QStringList());
     }
 
     void wrongUseAndRefusalsChangeNothing()

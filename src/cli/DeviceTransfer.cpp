@@ -5,6 +5,7 @@
 #include "cli/CliDevice.h"
 #include "cli/CliOutput.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/DeviceTransferNotes.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
@@ -63,11 +64,14 @@ void restoreThroughDeviceBackupThrow(const DeviceDescription &device, const Devi
 {
     // The phone needs an encrypted backup's password to restore it; only one that unlocked the
     // backup here is handed on, so a wrong one stops before anything reaches the phone.
+    // The lock is held until the restore has read the backup: no other writer changes it meanwhile.
+    BackupWriteLock lock(mirror.backupFolder);
+    lock.acquireOrBusyThrow();
     QString password;
     const QSharedPointer<BackupManifest> backup = openBackupThrow(mirror.backupFolder, args, &password);
     {
         ConsoleProgress progress;
-        IOSMergeWAFiles2iTunesBKThread merge(backup, placedInBackup(files, mirror.location), &progress);
+        IOSMergeWAFiles2iTunesBKThread merge(backup, lock, placedInBackup(files, mirror.location), &progress);
         runStepThrow(progress, merge);
     }
     ConsoleProgress progress;

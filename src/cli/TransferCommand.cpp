@@ -1,18 +1,19 @@
-#include "app/FileUtils.h"
+#include "app/PrivateCache.h"
 #include "cli/CliBackup.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
 #include "cli/DeviceTransfer.h"
-#include "device/DeviceCacheFolder.h"
 #include "device/DeviceDescription.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/IOSMergeWAFiles2iTunesBKThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -25,22 +26,18 @@ constexpr QLatin1StringView kChat("chat");
 constexpr QLatin1StringView kAccount("account");
 constexpr QLatin1StringView kSourceAccount("source-account");
 
-// The mirror of the backup's Kik files goes whatever way the command ends.
-class MirrorFolder
+// One writer per backup: a second run waits here, saying so, until the first has ended.
+void lockBackupThrow(BackupWriteLock &lock, const QString &folder)
 {
-public:
-    explicit MirrorFolder(const QString &path)
-        : m_path(path)
-    {
-    }
-    ~MirrorFolder() { removeFolderTree(m_path); }
-    MirrorFolder(const MirrorFolder &) = delete;
-    MirrorFolder &operator=(const MirrorFolder &) = delete;
-    const QString &path() const { return m_path; }
-
-private:
-    QString m_path;
-};
+    ConsoleProgress waiting;
+    lock.acquireThrow([&](bool first) {
+        if (first)
+            printErr(BackupWriteLock::busyText(QDir(folder).absolutePath())
+                     + QStringLiteral(" Waiting for it to finish (Ctrl-C stops)..."));
+        if (waiting.isCanceled())
+            throw CliCanceled();
+    });
+}
 
 class TransferCommand : public CliCommand
 {
@@ -116,13 +113,19 @@ public:
         }
 
         const QString folder = args.value(kToBackup);
-        const QSharedPointer<BackupManifest> backup = openBackupThrow(folder, args);
+        QSharedPointer<BackupManifest> backup = openBackupThrow(folder, args);
+        // Held from before Kik's files are read until the commit has ended; a run that wrote
+        // meanwhile changed the list, which is then read again.
+        BackupWriteLock lock(backup->folder());
+        lockBackupThrow(lock, backup->folder());
+        backup = BackupManifest::currentThrow(backup);
+        // The run's own mirror of the backup's Kik files, private and gone however it ends.
+        const std::unique_ptr<QTemporaryDir> mirror = privateTemporaryFolderThrow();
         DeviceDescription device;
-        device.udid = QStringLiteral("virtual_") + backup->identityKey();
+        device.udid = mirror->path();
         device.deviceName = backup->deviceName();
-        const MirrorFolder mirror(deviceCacheFolder(device));
         KikBackupLocation location;
-        extractKikThrow(backup, mirror.path(), args.value(kAccount), &location);
+        extractKikThrow(backup, mirror->path(), args.value(kAccount), &location);
 
         ConsoleProgress mergeProgress;
         IOSRestoreKikMsgThread merge(device, messages, &mergeProgress);
@@ -130,7 +133,7 @@ public:
         runTaskThrow(mergeProgress, merge);
 
         ConsoleProgress writeProgress;
-        IOSMergeWAFiles2iTunesBKThread write(backup, placedInBackup(merge.fileList(), location), &writeProgress);
+        IOSMergeWAFiles2iTunesBKThread write(backup, lock, placedInBackup(merge.fileList(), location), &writeProgress);
         runTaskThrow(writeProgress, write);
         printOut(QStringLiteral("Successfully transferred %1 messages into the iTunes backup %2.")
                      .arg(merge.transferred())

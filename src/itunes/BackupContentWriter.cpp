@@ -1,6 +1,5 @@
 #include "itunes/BackupContentWriter.h"
 
-#include "app/AppFolders.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3DB.h"
@@ -11,6 +10,7 @@
 #include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupKeybag.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestFilesDb.h"
 #include "itunes/MbFileArchive.h"
 #include "itunes/MbFileArchiveUpdate.h"
@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 
 #include <stdexcept>
 
@@ -106,19 +105,13 @@ struct BackupContentWriter::Existing
     _MbdbRecord rec;
 };
 
-BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
+BackupContentWriter::BackupContentWriter(const BackupManifest &backup, const BackupWriteLock &lock)
     : m_backup(backup)
     , m_staging(backup.folder())
 {
-    // One writer at a time: a second would take the first's staged files for those of a run
-    // that died. The lock lies in the data folder, never in the backup.
-    const QString locks = QDir(dataFolder()).filePath(QStringLiteral("backup_locks"));
-    QDir().mkpath(locks);
-    m_lock = std::make_unique<QLockFile>(QDir(locks).filePath(backup.identityKey() + QStringLiteral(".lock")));
-    m_lock->setStaleLockTime(0);   // only an owner that has ended makes it stale
-    if (!m_lock->tryLock(0))
-        fail(QStringLiteral("The iTunes backup %1 is being written by another task. Try again when it has finished.")
-                 .arg(QDir::toNativeSeparators(backup.folder())));
+    // With the lock held nobody else stages here, so whatever was left came from a run that ended.
+    if (!lock.holds(backup.folder()))
+        throw std::logic_error("the backup is written without its lock");
     if (backup.encrypted()) {
         m_keybag = backup.keybag();
         if (!m_keybag)
@@ -130,6 +123,8 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup)
     m_filesDb = backupFormatOf(backup.folder()) == BackupFormat::FilesDb;
     // The file list is put in place last: it is what a commit cut short is told by.
     m_staging.recoverInterrupted(m_filesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
+    // The messages were merged into what the load read: a list written since would be lost.
+    checkListUnchangedThrow();
     if (!m_filesDb) {
         m_index = readManifestDb(folder.filePath(QStringLiteral("Manifest.mbdb")));
         m_before = m_index;
@@ -379,5 +374,12 @@ void BackupContentWriter::commitThrow(const std::function<void()> &checkCanceled
     checkCanceled();
     m_staging.stageThrow(list, m_filesDb ? QStringLiteral("Manifest.db") : QStringLiteral("Manifest.mbdb"));
     checkCanceled();
+    checkListUnchangedThrow();
     m_staging.commitThrow([] {});
+}
+
+void BackupContentWriter::checkListUnchangedThrow() const
+{
+    if (!m_backup.listIsAsLoaded())
+        fail(m_backup.listChangedText());
 }

@@ -14,7 +14,7 @@
 
 class BackupManifest;
 class BackupKeybag;
-class QLockFile;
+class BackupWriteLock;
 class Sqlite3DB;
 
 // Puts files into a loaded iTunes backup of either format, plain or encrypted, all at once.
@@ -27,8 +27,10 @@ class Sqlite3DB;
 class BackupContentWriter
 {
 public:
-    // Throws std::runtime_error for an encrypted backup whose keybag was not unlocked.
-    explicit BackupContentWriter(const BackupManifest &backup);
+    // lock must be held for the backup's folder. Throws std::runtime_error for an encrypted
+    // backup whose keybag was not unlocked, and when the backup's file list is no longer the
+    // one it loaded.
+    BackupContentWriter(const BackupManifest &backup, const BackupWriteLock &lock);
     ~BackupContentWriter();
     BackupContentWriter(const BackupContentWriter &) = delete;
     BackupContentWriter &operator=(const BackupContentWriter &) = delete;
@@ -53,9 +55,9 @@ private:
     QString writeListThrow();
     void checkListThrow(const QString &plainList);
     void checkStoredThrow(const QString &name, const _MbdbRecord &rec, const QString &copy) const;
+    void checkListUnchangedThrow() const;
 
     const BackupManifest &m_backup;
-    std::unique_ptr<QLockFile> m_lock;             // held while this writer lives
     bool m_filesDb = false;                        // Manifest.db, else Manifest.mbdb
     QSharedPointer<const BackupKeybag> m_keybag;   // set for an encrypted backup
     std::unique_ptr<QTemporaryDir> m_work;         // private: plain copies and encrypted files

@@ -118,11 +118,9 @@ void BackupManifest::load()
     if (!m_tree.isEmpty())
         return;
     m_format = backupFormatOf(m_folder);
+    m_listIdentity = FileIdentity::of(QDir(m_folder).filePath(listFileName()));
     // A transfer into this backup that was cut short leaves the old files to be read.
-    m_readOldContent = m_format != BackupFormat::None
-                       && BackupFileStaging::isCutShortBeforeCommit(m_folder, m_format == BackupFormat::FilesDb
-                                                                                  ? QStringLiteral("Manifest.db")
-                                                                                  : QStringLiteral("Manifest.mbdb"));
+    m_readOldContent = m_format != BackupFormat::None && BackupFileStaging::isCutShortBeforeCommit(m_folder, listFileName());
     switch (m_format) {
     case BackupFormat::Mbdb:
         m_tree.build(readManifestDb(QDir(m_folder).filePath(QStringLiteral("Manifest.mbdb"))));
@@ -137,6 +135,38 @@ void BackupManifest::load()
         fail(QStringLiteral("%1 is not an iTunes Backup: it holds neither Manifest.db nor Manifest.mbdb.")
                  .arg(QDir::toNativeSeparators(m_folder)));
     }
+}
+
+QString BackupManifest::listFileName() const
+{
+    const BackupFormat format = m_format == BackupFormat::None ? backupFormatOf(m_folder) : m_format;
+    return format == BackupFormat::Mbdb ? QStringLiteral("Manifest.mbdb") : QStringLiteral("Manifest.db");
+}
+
+bool BackupManifest::listIsAsLoaded() const
+{
+    return m_format == BackupFormat::None || FileIdentity::of(QDir(m_folder).filePath(listFileName())) == m_listIdentity;
+}
+
+QString BackupManifest::listChangedText() const
+{
+    return QStringLiteral("The iTunes backup %1 was changed by another program after it was read (%2 is no longer the "
+                          "file that was read); nothing was changed. Try again.")
+        .arg(QDir::toNativeSeparators(m_folder), listFileName());
+}
+
+QSharedPointer<BackupManifest> BackupManifest::currentThrow(const QSharedPointer<BackupManifest> &backup)
+{
+    if (backup->listIsAsLoaded())
+        return backup;
+    auto fresh = QSharedPointer<BackupManifest>::create(backup->m_folder);
+    fresh->readInfo();
+    // Another keybag is another password: the one given does not belong to it.
+    if (fresh->m_keybagBlob != backup->m_keybagBlob || fresh->m_manifestKey != backup->m_manifestKey)
+        fail(backup->listChangedText());
+    fresh->m_keybag = backup->m_keybag;
+    fresh->load();
+    return fresh;
 }
 
 ManifestFilesContent BackupManifest::readFilesDbThrow() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/FileIdentity.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupFileTree.h"
 #include "itunes/ManifestFilesDb.h"
@@ -55,6 +56,16 @@ public:
     // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
     // Throws std::runtime_error; never writes into the backup folder.
     void load();
+    // The file list is still the file the load read (nothing replaced or wrote it since); true
+    // before a load.
+    bool listIsAsLoaded() const;
+    // The name of the file list of this backup's format ("Manifest.db", "Manifest.mbdb").
+    QString listFileName() const;
+    // Said when the file list changed after it was read for a write.
+    QString listChangedText() const;
+    // backup itself while its list is as it loaded it (or it is not loaded), else the backup
+    // read again from its folder, with the same keybag.
+    static QSharedPointer<BackupManifest> currentThrow(const QSharedPointer<BackupManifest> &backup);
     // Rows of Manifest.db the last load left out (nothing for Manifest.mbdb).
     const ManifestFilesSkipped &skippedRows() const { return m_skipped; }
     const _BackupFileNode *rootNode() const { return m_tree.root(); }
@@ -96,6 +107,7 @@ private:
     QString m_displayName;
     QString m_folder;
     BackupFormat m_format = BackupFormat::None;   // of the file list the tree was built from
+    FileIdentity m_listIdentity;                  // of that list, taken before it was read
     bool m_readOldContent = false;                // a transfer into it was cut short before its commit
     BackupFileTree m_tree;
     ManifestFilesSkipped m_skipped;

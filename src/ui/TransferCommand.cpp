@@ -2,11 +2,12 @@
 
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
-#include "device/DeviceCacheFolder.h"
+#include "app/PrivateCache.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/ImportItunesCommand.h"
 #include "ui/LoadDeviceCommand.h"
@@ -22,6 +23,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <stdexcept>
 
@@ -112,10 +114,11 @@ bool TransferCommand::restore(const DeviceDescription &device, const CommandMess
     return true;
 }
 
-bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files)
+bool TransferCommand::mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
+                                      const IOSFileItemList &files)
 {
     ProgressForm form(&m_window);
-    IOSMergeWAFiles2iTunesBKThread worker(backup, files, &form);
+    IOSMergeWAFiles2iTunesBKThread worker(backup, lock, files, &form);
     return runWithProgress(form, worker);
 }
 
@@ -137,7 +140,10 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         return;
     }
     const auto backup = QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
+    // Held until the restore has read the backup: no other writer changes it meanwhile.
+    BackupWriteLock lock(backup->folder());
     try {
+        lock.acquireOrBusyThrow();
         backup->readInfo();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
@@ -152,7 +158,7 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    if (!mergeIntoBackup(backup, files))
+    if (!mergeIntoBackup(backup, lock, files))
         return;
     restoreDeviceBackup(device, backupRoot, transferred, password);
 }
@@ -197,29 +203,40 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     const CommandMessages messages = m_window.messagesFor(variant);
     if (messages.messages.isEmpty())
         return;
-    const QSharedPointer<BackupManifest> backup = m_window.dialogs().chooseBackupToWrite();
-    if (!backup
-        || !askWithButtons(QMessageBox::Question, backupWriteQuestion(*backup, int(messages.messages.size())),
+    const QSharedPointer<BackupManifest> chosen = m_window.dialogs().chooseBackupToWrite();
+    if (!chosen
+        || !askWithButtons(QMessageBox::Question, backupWriteQuestion(*chosen, int(messages.messages.size())),
                            QStringLiteral("Write"), QStringLiteral("Cancel")))
         return;
+    // One writer per backup, held from before Kik's files are read until the commit has ended;
+    // the run's mirror of those files is its own (private, gone however it ends).
+    QSharedPointer<BackupManifest> backup = chosen;
+    BackupWriteLock lock(backup->folder());
+    std::unique_ptr<QTemporaryDir> mirror;
+    try {
+        lock.acquireOrBusyThrow();
+        backup = BackupManifest::currentThrow(backup);
+        mirror = privateTemporaryFolderThrow();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return;
+    }
     // An encrypted backup is written once its password was given (extractKik asks for it).
     DeviceDescription device;
-    device.udid = QStringLiteral("virtual_") + backup->identityKey();
+    device.udid = mirror->path();
     device.deviceName = backup->deviceName();
-    const QString cacheFolder = deviceCacheFolder(device);
     KikBackupLocation location;
     const QString appFolder = ImportItunesCommand(m_window).extractKik(
-        backup, cacheFolder,
+        backup, mirror->path(),
         QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have installed and verified Kik "
                        "Messenger on your iPhone."),
         &location);
     int transferred = 0;
     IOSFileItemList files;
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files)
-        && mergeIntoBackup(backup, placedInBackup(files, location)))
+        && mergeIntoBackup(backup, lock, placedInBackup(files, location)))
         // Rich text (the break), so that the escaped name reads as it is.
         showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>%2.")
                             .arg(transferred)
                             .arg(describeBackup(*backup)));
-    removeFolderTree(cacheFolder);
 }

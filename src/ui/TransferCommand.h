@@ -8,6 +8,7 @@
 #include <QString>
 
 class BackupManifest;
+class BackupWriteLock;
 class MainWindow;
 
 // Moves messages back into Kik: onto a connected iPhone (straight into Kik's container, or
@@ -32,7 +33,7 @@ private:
     // them into *files. False when that failed (the error was shown) or was cancelled.
     bool restore(const DeviceDescription &device, const CommandMessages &messages, bool direct, int *transferred,
                  IOSFileItemList *files);
-    bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const IOSFileItemList &files);
+    bool mergeIntoBackup(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock, const IOSFileItemList &files);
     void finishThroughDeviceBackup(const DeviceDescription &device, int transferred, const IOSFileItemList &files,
                                    const QString &knownPassword);
     bool unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password);

@@ -11,10 +11,11 @@
 #include <stdexcept>
 
 IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(const QSharedPointer<BackupManifest> &backup,
-                                                               const IOSFileItemList &files, AbsProgressTarget *progress,
-                                                               QObject *parent)
+                                                               const BackupWriteLock &lock, const IOSFileItemList &files,
+                                                               AbsProgressTarget *progress, QObject *parent)
     : QThread(parent)
     , m_backup(backup)
+    , m_lock(lock)
     , m_files(files)
     , m_progress(progress)
 {
@@ -32,7 +33,7 @@ void IOSMergeWAFiles2iTunesBKThread::run()
 
 void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
 {
-    BackupContentWriter writer(*m_backup);
+    BackupContentWriter writer(*m_backup, m_lock);
     // A store written where the backup keeps none would be one Kik never reads (its files lie
     // elsewhere on newer phones): nothing is written then.
     for (const IOSFileItem &item : std::as_const(m_files)) {

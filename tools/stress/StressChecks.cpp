@@ -2,6 +2,7 @@
 
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
+#include "itunes/BackupWriteLock.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "workers/ConsoleProgress.h"
@@ -229,10 +230,11 @@ QStringList backupProblems(const QString &folder, const QList<qint64> &counts, b
             *count = -1;
         return problems;
     }
-    // A killed transfer leaves its staged files, which the next one settles.
+    // A killed transfer leaves its staged files and its lock, which the next one settles.
     const QString added = QStringLiteral(".parlewick-added");
     if (killed) {
         listed.insert(added);
+        listed.insert(QFileInfo(BackupWriteLock::lockPathFor(folder)).fileName());
         QFile addedList(QDir(folder).filePath(added));
         if (addedList.open(QIODevice::ReadOnly))
             for (const QByteArray &name : addedList.readAll().split('\n'))
