@@ -1,5 +1,6 @@
 #include "itunes/BackupFileStaging.h"
 
+#include "app/DiskSync.h"
 #include "app/FileUtils.h"
 
 #include <QDebug>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -185,18 +187,32 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
     QStringList placed;
     QStringList setAsideTargets;
     try {
+        // Everything the commit relies on is on the disk before the first name changes.
+        syncThrow(stagedFolders() + QStringList(m_folder), m_staged.values());
         writeAddedListThrow();
+        // Every replaced file keeps its old content under a second name before any is replaced:
+        // until the last file moves, the old backup can still be read whole.
         for (const QString &name : std::as_const(m_order)) {
             const QString target = targetPath(name);
             if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
                 if (!setAside(target))
-                    fail(QStringLiteral("can not overwrite %1").arg(target));
+                    fail(QStringLiteral("can not overwrite %1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
                 setAsideTargets << target;
             }
-            if (!replaceFile(m_staged.value(name), target))
-                fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
-            placed << target;
         }
+        syncThrow(stagedFolders() + QStringList(m_folder), {});
+        // Files the old list does not name go first (no reader of it looks at them), the
+        // replaced ones right before the last, which follows only once they are on the disk.
+        QStringList order = m_order;
+        const QString lastName = order.isEmpty() ? QString() : order.takeLast();
+        std::stable_partition(order.begin(), order.end(),
+                              [&](const QString &name) { return !setAsideTargets.contains(targetPath(name)); });
+        for (const QString &name : std::as_const(order))
+            placeThrow(name, &placed);
+        syncThrow(stagedFolders(), {});
+        if (!lastName.isEmpty())
+            placeThrow(lastName, &placed);
+        syncThrow({m_folder}, {});
         lastStep();
     } catch (...) {
         rollBack(placed, setAsideTargets);
@@ -214,6 +230,35 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
     QFile::remove(targetPath(kAddedList));
     if (!last.isEmpty())
         QFile::remove(last + kAsideSuffix);
+}
+
+void BackupFileStaging::placeThrow(const QString &name, QStringList *placed)
+{
+    const QString target = targetPath(name);
+    if (!replaceFile(m_staged.value(name), target))
+        fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    *placed << target;
+}
+
+QStringList BackupFileStaging::stagedFolders() const
+{
+    QStringList folders;
+    for (const QString &name : std::as_const(m_order)) {
+        const QString folder = QFileInfo(targetPath(name)).absolutePath();
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    return folders;
+}
+
+void BackupFileStaging::syncThrow(const QStringList &folders, const QStringList &files) const
+{
+    for (const QString &path : files + folders) {
+        if (!syncToDisk(path))
+            fail(QStringLiteral("can not write %1. %2")
+                     .arg(path, QStringLiteral("The disk reported an error while keeping it (%1).")
+                                    .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+    }
 }
 
 void BackupFileStaging::rollBack(const QStringList &placed, const QStringList &setAsideTargets)

@@ -7,12 +7,13 @@
 #include <functional>
 
 // Files put into an iTunes backup folder all together or not at all. Each file is first copied
-// to a temporary name beside its place; commitThrow moves them all into place, in the order
-// they were staged, and runs the caller's last step; when anything fails, every file in the
-// folder is put back as it was. Copies never committed are removed on destruction. The file
-// staged last (the backup's file list) is the commit: a commit cut short before it is put in
-// place is taken back by the next writer, one cut short after it is finished
-// (recoverInterrupted).
+// to a temporary name beside its place; commitThrow syncs the copies to the disk, gives every
+// file it replaces a second name, moves the added files into place, then the replaced ones,
+// and the file staged last (the backup's file list) only once those are on the disk; then it
+// runs the caller's last step. When anything fails, every file in the folder is put back as it
+// was. Copies never committed are removed on destruction. Moving the last file is the commit:
+// one cut short before it is taken back by the next writer, one cut short after it is finished
+// (recoverInterrupted). docs/architecture.md tells what readers see meanwhile.
 class BackupFileStaging
 {
 public:
@@ -44,6 +45,9 @@ public:
 private:
     static bool isCommitted(const QString &folder, const QString &lastFileName);
     void writeAddedListThrow();
+    void placeThrow(const QString &name, QStringList *placed);
+    QStringList stagedFolders() const;
+    void syncThrow(const QStringList &folders, const QStringList &files) const;
     void rollBack(const QStringList &placed, const QStringList &setAside);
     void removeMadeFolders();
 
