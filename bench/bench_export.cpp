@@ -127,7 +127,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const qint64 csvCount = argument(argc, argv, 1, 1000000);
+    const qint64 csvCount = argument(argc, argv, 1, 300000);
     const qint64 pdfCount = argument(argc, argv, 2, 10000);
     QTemporaryDir dir;
     if (!dir.isValid()) {

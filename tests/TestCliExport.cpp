@@ -33,6 +33,7 @@ ExportCommand::Source testSource()
         build.addMessage(withAnn, t0, QStringLiteral("hello, Ann"), true);
         build.addMessage(withAnn, t0.addSecs(5), QStringLiteral("hi \uE415\U0001F44D\U0001F3FD"), false);
         build.addMessage(withBob, t0.addSecs(9), QStringLiteral("yo"), false);
+        build.addMessage(build.addChat(build.addUser(QStringLiteral("=Zed"))), t0.addSecs(20), QStringLiteral("-2+3"), false);
         return data;
     };
     return source;
@@ -54,6 +55,12 @@ Outcome exportCli(const QStringList &arguments)
     outcome.out = out.text();
     outcome.err = err.text();
     return outcome;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 QStringList entries(const QString &folder)
@@ -101,13 +108,16 @@ private slots:
     {
         const Outcome csv = exportCli({"--db", "d", "--format", "csv", "--out", env.path(QStringLiteral("all"))});
         QCOMPARE(csv.code, 0);
-        QCOMPARE(csv.out, QByteArray("Successfully exported 3 Messages.\n"));
-        QFile file(env.path(QStringLiteral("all.csv")));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("date,send,user,content\n"
-                                            "2019-01-02 03:04:00,1,Ann,\"hello, Ann\"\n"
-                                            "2019-01-02 03:04:05,0,Ann,hi [EMOJI][EMOJI]\n"
-                                            "2019-01-02 03:04:09,0,Bob,yo\n"));
+        QCOMPARE(csv.out, QByteArray("Successfully exported 4 Messages.\n"));
+        const QByteArray rows("date,send,user,content\n"
+                              "2019-01-02 03:04:00,1,Ann,\"hello, Ann\"\n"
+                              "2019-01-02 03:04:05,0,Ann,hi [EMOJI][EMOJI]\n"
+                              "2019-01-02 03:04:09,0,Bob,yo\n");
+        QCOMPARE(readAll(env.path(QStringLiteral("all.csv"))), rows + "2019-01-02 03:04:20,0,'=Zed,'-2+3\n");
+
+        const Outcome raw = exportCli({"--db", "d", "--format", "csv", "--csv-raw", "--out", env.path(QStringLiteral("raw"))});
+        QCOMPARE(raw.code, 0);
+        QCOMPARE(readAll(env.path(QStringLiteral("raw.csv"))), rows + "2019-01-02 03:04:20,0,=Zed,-2+3\n");
 
         const Outcome doc = exportCli({"--db", "d", "--format", "DOC", "--out", env.path(QStringLiteral("notes"))});
         QCOMPARE(doc.code, 0);
@@ -117,7 +127,8 @@ private slots:
         QDir::setCurrent(env.home());
         const Outcome pdf = exportCli({"--db", "d", "--format", "pdf", "--out", "a.b.pdf"});
         QCOMPARE(pdf.code, 0);
-        QCOMPARE(entries(env.path(QStringLiteral("a-pdf"))), (QStringList{QStringLiteral("Ann.pdf"), QStringLiteral("Bob.pdf")}));
+        QCOMPARE(entries(env.path(QStringLiteral("a-pdf"))),
+                 (QStringList{QStringLiteral("=Zed.pdf"), QStringLiteral("Ann.pdf"), QStringLiteral("Bob.pdf")}));
     }
 
     void chatOptionTakesOneChatByNameOrAddress()
@@ -162,6 +173,10 @@ private slots:
         const Outcome noOut = exportCli({"--db", "d", "--format", "csv"});
         QCOMPARE(noOut.code, 2);
         QVERIFY(noOut.err.startsWith("parlewick-cli: export needs --format and --out\n"));
+
+        const Outcome rawText = exportCli({"--db", "d", "--format", "txt", "--csv-raw", "--out", env.path(QStringLiteral("r"))});
+        QCOMPARE(rawText.code, 2);
+        QVERIFY(rawText.err.startsWith("parlewick-cli: --csv-raw is for --format csv only\n"));
 
         const Outcome badFormat = exportCli({"--db", "d", "--format", "xls", "--out", env.path(QStringLiteral("x"))});
         QCOMPARE(badFormat.code, 2);

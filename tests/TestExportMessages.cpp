@@ -149,7 +149,7 @@ private slots:
             build.addMessage(nobody, T0.addSecs(500), QStringLiteral("who"), false),
             build.addMessage(group, T0.addSecs(400), QStringLiteral("mine"), true),
             build.addMessage(group, T0.addSecs(300), QStringLiteral("from bob"), false, bob),
-            build.addMessage(withAnn, T0.addSecs(200), QStringLiteral("cr\ronly"), false),
+            build.addMessage(withAnn, T0.addSecs(200), QStringLiteral("=HYPERLINK(\"http://x\")"), false),
             build.addMessage(withAnn, T0.addSecs(100), QStringLiteral("two\nlines"), true),
             build.addMessage(withAnn, T0, QStringLiteral("She said \"hi\", then left"), true),
         };
@@ -166,14 +166,47 @@ private slots:
             (QStringLiteral("date,send,user,content\n")
              + QStringLiteral("2021-07-09 08:05:03,1,%1,\"She said \"\"hi\"\", then left\"\n").arg(annQuoted)
              + QStringLiteral("2021-07-09 08:06:43,1,%1,\"two\nlines\"\n").arg(annQuoted)
-             + QStringLiteral("2021-07-09 08:08:23,0,%1,cr\ronly\n").arg(annQuoted)
+             + QStringLiteral("2021-07-09 08:08:23,0,%1,\"'=HYPERLINK(\"\"http://x\"\")\"\n").arg(annQuoted)
              + QStringLiteral("2021-07-09 08:10:03,0,Bob,from bob\n") + QStringLiteral("2021-07-09 08:11:43,1,Friends,mine\n")
              + QStringLiteral("2021-07-09 08:13:23,0,,who\n"))
                 .toUtf8();
         QCOMPARE(readFileBytes(path), expected);
+    }
 
-        QCOMPARE(ExportMessagesCsv::quoted(QStringLiteral("plain")), QStringLiteral("plain"));
-        QCOMPARE(ExportMessagesCsv::quoted(QStringLiteral("\"")), QStringLiteral("\"\"\"\""));
+    void csvFields_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("guarded");
+        QTest::addColumn<QByteArray>("raw");
+        const auto row = [](const char *name, const QString &value, const char *guarded, const char *raw) {
+            QTest::newRow(name) << value << QByteArray(guarded) << QByteArray(raw);
+        };
+        row("empty", QString(), "", "");
+        row("plain", QStringLiteral("plain text"), "plain text", "plain text");
+        row("not at the start", QStringLiteral("a=b+c-d@e"), "a=b+c-d@e", "a=b+c-d@e");
+        row("quote", QStringLiteral("\""), "\"\"\"\"", "\"\"\"\"");
+        row("comma", QStringLiteral("a,b"), "\"a,b\"", "\"a,b\"");
+        row("line feed", QStringLiteral("a\nb"), "\"a\nb\"", "\"a\nb\"");
+        row("lone carriage return", QStringLiteral("a\rb"), "\"a\rb\"", "\"a\rb\"");
+        row("formula", QStringLiteral("=1+2"), "'=1+2", "=1+2");
+        row("plus", QStringLiteral("+49 30"), "'+49 30", "+49 30");
+        row("minus", QStringLiteral("-5"), "'-5", "-5");
+        row("at", QStringLiteral("@SUM(A1)"), "'@SUM(A1)", "@SUM(A1)");
+        row("tab first", QStringLiteral("\t=1"), "'\t=1", "\t=1");
+        row("carriage return first", QStringLiteral("\r=1"), "\"'\r=1\"", "\"\r=1\"");
+        row("formula with quotes", QStringLiteral("=HYPERLINK(\"u\",\"v\")"), "\"'=HYPERLINK(\"\"u\"\",\"\"v\"\")\"",
+            "\"=HYPERLINK(\"\"u\"\",\"\"v\"\")\"");
+        row("not ascii", QStringLiteral("\u00E9t\u00E9, \U0001F44D"), "\"\xC3\xA9t\xC3\xA9, \xF0\x9F\x91\x8D\"",
+            "\"\xC3\xA9t\xC3\xA9, \xF0\x9F\x91\x8D\"");
+    }
+
+    void csvFields()
+    {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, guarded);
+        QFETCH(QByteArray, raw);
+        QCOMPARE(ExportMessagesCsv::field(value, ExportMessagesCsv::FormulaGuard::On), guarded);
+        QCOMPARE(ExportMessagesCsv::field(value, ExportMessagesCsv::FormulaGuard::Off), raw);
     }
 
     void textHasFixedColumnsAndOneLinePerMessage()

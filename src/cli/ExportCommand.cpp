@@ -14,6 +14,7 @@ const QString FormatOption = QStringLiteral("format");
 const QString OutOption = QStringLiteral("out");
 const QString ChatOption = QStringLiteral("chat");
 const QString EmojiOption = QStringLiteral("emoji");
+const QString CsvRawOption = QStringLiteral("csv-raw");
 
 const CliRegistration<ExportCommand> registration;
 
@@ -35,7 +36,10 @@ QString ExportCommand::description() const
            + QStringLiteral("Text, Word (a text file named .doc) and CSV go into the file PATH, which gets the format's\n"
                             "suffix when it has none. PDF and HTML give one file per chat in the folder named after PATH\n"
                             "without its suffix, followed by \"-pdf\" or \"-html\". Names the chat NAME to export only\n"
-                            "that chat (its shown name or its Kik address).");
+                            "that chat (its shown name or its Kik address).\n\n"
+                            "CSV quotes a value that holds a comma, a double quote or a line break, and puts a ' before\n"
+                            "a value that begins with = + - @, a tab or a carriage return, so that spreadsheets show it\n"
+                            "instead of running it as a formula; --csv-raw leaves out the ' (for scripts).");
 }
 
 QList<QCommandLineOption> ExportCommand::options() const
@@ -47,7 +51,11 @@ QList<QCommandLineOption> ExportCommand::options() const
             << QCommandLineOption(EmojiOption,
                                   QStringLiteral("How text, CSV and PDF write emoji: placeholder (\"[EMOJI]\", the default) "
                                                  "or keep (the emoji themselves)."),
-                                  QStringLiteral("HOW"), QStringLiteral("placeholder"));
+                                  QStringLiteral("HOW"), QStringLiteral("placeholder"))
+            << QCommandLineOption(CsvRawOption,
+                                  QStringLiteral("CSV for scripts: values that begin with = + - @, a tab or a carriage return "
+                                                 "are written as they are, without the ' that keeps spreadsheets from "
+                                                 "running them as formulas."));
     return options;
 }
 
@@ -69,6 +77,9 @@ int ExportCommand::run(const QCommandLineParser &args)
     if (emoji != QLatin1String("placeholder") && emoji != QLatin1String("keep"))
         throw CliUsageError(QStringLiteral("--emoji is placeholder or keep, not '%1'").arg(args.value(EmojiOption)));
 
+    if (args.isSet(CsvRawOption) && target.format != ExportMessagesThread::FormatCsv)
+        throw CliUsageError(QStringLiteral("--csv-raw is for --format csv only"));
+
     const KikDataSetPtr data = m_source.load(args);
     KikMessageList messages;
     if (args.isSet(ChatOption)) {
@@ -80,5 +91,7 @@ int ExportCommand::run(const QCommandLineParser &args)
     ConsoleProgress progress;
     ExportMessagesThread worker(messages, target.path, target.format, &progress);
     worker.setEmojiStyle(emoji == QLatin1String("keep") ? EmojiStyle::Characters : EmojiStyle::Placeholder);
+    worker.setCsvFormulaGuard(args.isSet(CsvRawOption) ? ExportMessagesCsv::FormulaGuard::Off
+                                                       : ExportMessagesCsv::FormulaGuard::On);
     return reportOutcome(progress, progress.runWorker(worker));
 }

@@ -7,6 +7,12 @@
 
 #include <stdexcept>
 
+namespace {
+
+constexpr qsizetype BlockBytes = 1 << 20;
+
+}   // namespace
+
 AbsTextFileExport::AbsTextFileExport(const QString &filePath, EmojiStyle emoji)
     : m_file(filePath)
     , m_emoji(emoji)
@@ -15,18 +21,38 @@ AbsTextFileExport::AbsTextFileExport(const QString &filePath, EmojiStyle emoji)
 
 void AbsTextFileExport::begin()
 {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!m_file.open(QIODevice::WriteOnly))
         throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
-    m_stream.setDevice(&m_file);
-    m_stream.setEncoding(QStringConverter::Utf8);
+    m_buffer.reserve(BlockBytes + BlockBytes / 4);
     writeHeader();
 }
 
 void AbsTextFileExport::end()
 {
-    m_stream.flush();
-    if (m_stream.status() != QTextStream::Ok || !m_file.commit())
+    flushThrow();
+    if (!m_file.commit())
         throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+}
+
+void AbsTextFileExport::put(QStringView text)
+{
+    const qsizetype start = m_buffer.size();
+    m_buffer.resize(start + m_encoder.requiredSpace(text.size()));
+    char *const end = m_encoder.appendToBuffer(m_buffer.data() + start, text);
+    m_buffer.resize(end - m_buffer.constData());
+}
+
+void AbsTextFileExport::flushIfFull()
+{
+    if (m_buffer.size() >= BlockBytes)
+        flushThrow();
+}
+
+void AbsTextFileExport::flushThrow()
+{
+    if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
+        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+    m_buffer.resize(0);
 }
 
 QString AbsTextFileExport::nameColumn(const _KikMessage *message)

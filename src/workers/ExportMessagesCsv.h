@@ -2,18 +2,35 @@
 
 #include "workers/AbsTextFileExport.h"
 
+#include <QHash>
+
+class _KikUser;
+
 // CSV: date, direction (1 sent, 0 received), name and text of each message.
 class ExportMessagesCsv : public AbsTextFileExport
 {
 public:
-    explicit ExportMessagesCsv(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
+    // Spreadsheets run a value that begins with = + - @ (a tab or a carriage return may come
+    // first) as a formula, and the other person in a chat chooses the names and the texts. The
+    // guard puts a ' before such a value; only scripts that read the file themselves turn it off.
+    enum class FormulaGuard { On, Off };
+
+    explicit ExportMessagesCsv(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder,
+                               FormulaGuard guard = FormulaGuard::On);
 
     void write(const _KikMessage *message) override;
 
-    // A value holding a double quote, a comma or a line feed goes in double quotes, with its
-    // double quotes doubled; other values stay as they are.
-    static QString quoted(const QString &value);
+    // One value as it goes into the file: in double quotes with its double quotes doubled when it
+    // holds a double quote, a comma, a carriage return or a line feed, after the guard's '.
+    static QByteArray field(QStringView value, FormulaGuard guard);
 
 protected:
     void writeHeader() override;
+
+private:
+    void putField(QStringView value);
+    void putNameField(const _KikMessage *message);
+
+    FormulaGuard m_guard;
+    QHash<const _KikUser *, QByteArray> m_nameFields;   // a name is written the same way each time
 };

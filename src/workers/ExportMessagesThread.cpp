@@ -154,7 +154,7 @@ int ExportMessagesThread::exportMessages()
                 if (m_format == FormatText)
                     writer = std::make_shared<ExportMessagesTxt>(m_outputPath, m_emojiStyle);
                 else
-                    writer = std::make_shared<ExportMessagesCsv>(m_outputPath, m_emojiStyle);
+                    writer = std::make_shared<ExportMessagesCsv>(m_outputPath, m_emojiStyle, m_csvGuard);
                 writer->begin();
             }
             break;

@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
+#include "workers/ExportMessagesCsv.h"
 #include "workers/ExportStaging.h"
 #include "workers/PlainFileCopy.h"
 
@@ -30,6 +31,10 @@ public:
     // Text, CSV and PDF write emoji as "[EMOJI]" unless told to write the characters.
     void setEmojiStyle(EmojiStyle style) { m_emojiStyle = style; }
 
+    // CSV puts a ' before values a spreadsheet would run as formulas, unless told to write them as
+    // they are (for scripts).
+    void setCsvFormulaGuard(ExportMessagesCsv::FormulaGuard guard) { m_csvGuard = guard; }
+
     // The name of a chat's PDF or HTML file, made safe to use in a folder.
     static QString chatFileName(const _KikChat *chat, const QString &suffix);
 
@@ -49,6 +54,7 @@ private:
     QString m_outputPath;
     int m_format;
     EmojiStyle m_emojiStyle = EmojiStyle::Placeholder;
+    ExportMessagesCsv::FormulaGuard m_csvGuard = ExportMessagesCsv::FormulaGuard::On;
     AbsProgressTarget *m_form;
     ExportStaging m_staging;
     std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written

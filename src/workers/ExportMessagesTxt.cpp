@@ -18,8 +18,10 @@ ExportMessagesTxt::ExportMessagesTxt(const QString &filePath, EmojiStyle emoji)
 
 void ExportMessagesTxt::writeHeader()
 {
-    m_stream << QStringLiteral("Date").leftJustified(DateWidth) << QStringLiteral("Flag").leftJustified(FlagWidth)
-             << QStringLiteral("Name").leftJustified(NameWidth) << QStringLiteral("Message") << '\n';
+    put(QStringLiteral("Date").leftJustified(DateWidth));
+    put(QStringLiteral("Flag").leftJustified(FlagWidth));
+    put(QStringLiteral("Name").leftJustified(NameWidth));
+    put(QLatin1StringView("Message\n"));
 }
 
 void ExportMessagesTxt::write(const _KikMessage *message)
@@ -29,9 +31,11 @@ void ExportMessagesTxt::write(const _KikMessage *message)
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QString name = nameColumn(message);
 
-    m_stream << shortMessageTime(message->ts).leftJustified(DateWidth)
-             << (message->was_me ? QStringLiteral("To") : QStringLiteral("From")).leftJustified(FlagWidth);
+    put(shortMessageTime(message->ts).leftJustified(DateWidth));
+    put((message->was_me ? QStringLiteral("To") : QStringLiteral("From")).leftJustified(FlagWidth));
     if (!name.isNull())
-        m_stream << name.leftJustified(NameWidth);
-    m_stream << text << '\n';
+        put(name.leftJustified(NameWidth));
+    put(text);
+    put('\n');
+    flushIfFull();
 }
