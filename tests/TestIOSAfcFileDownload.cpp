@@ -268,7 +268,7 @@ private slots:
         writeFileBytes(env.path("local2/kik.sqlite"), QByteArray(100000, 'n'));
 
         QCOMPARE(thrownText([&] { transfer.uploadFileThrow(client, env.path("local2/missing"), "/Keep/kik.sqlite", true); }),
-                 "IOSAfcFileDownload::uploadFileThrow, can not read " + env.path("local2/missing") + ".");
+                 "can not read " + env.path("local2/missing") + ": No such file or directory");
         QCOMPARE(readFileBytes(media("/Keep/kik.sqlite")), QByteArray("Kik's own store"));
 
         phone.setFaults(PhoneLog::answerFault(kAfc, AfcFileWrite, "Status", {{"Skip", 1}}));

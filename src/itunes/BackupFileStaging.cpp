@@ -1,5 +1,6 @@
 #include "itunes/BackupFileStaging.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 
 #include <QDebug>
@@ -190,7 +191,8 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
             const QString target = targetPath(name);
             if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
                 if (!setAside(target))
-                    fail(QStringLiteral("can not overwrite %1").arg(target));
+                    fail(QStringLiteral("can not overwrite %1: its old content cannot be kept aside, %2")
+                             .arg(target, systemErrorReason(errno, QFileInfo(target).absolutePath())));
                 setAsideTargets << target;
             }
             if (!replaceFile(m_staged.value(name), target))

@@ -1,5 +1,6 @@
 #include "workers/IOSAfcFileDownload.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
@@ -72,8 +73,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
 {
     m_progress->throwIfCanceled();
     const QString folder = QFileInfo(localPath).absolutePath();
-    if (!QDir().mkpath(folder))
-        fail(QStringLiteral("can not create %1.%2").arg(folder, QStringLiteral(" The folder cannot be made.")));
+    makeFolderThrow(folder);
     if (!deviceFile.isFile())
         return;
     if (useCache && isCurrent(deviceFile, localPath))
@@ -130,8 +130,7 @@ void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &de
         qDebug() << "IOSAfcFileDownload: listing" << deviceFolder.path << "failed:" << error.what();
         failReading(deviceFolder.path);
     }
-    if (!QDir().mkpath(localFolder))
-        fail(QStringLiteral("can not create %1.%2").arg(localFolder, QStringLiteral(" The folder cannot be made.")));
+    makeFolderThrow(localFolder);
     for (const AfcFileInfo &entry : std::as_const(entries)) {
         if (entry.isDir()) {
             downloadFolder(client, entry, localFolder, useCache);
@@ -169,13 +168,12 @@ void IOSAfcFileDownload::sendThrow(AfcClient &client, const QString &localPath, 
 {
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
+        fail(QStringLiteral("can not read %1: %2").arg(localPath, source.errorString()));
     const QString partial = devicePath + kUploadSuffix;
-    const QString createError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath);
     const QString writeError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath);
     AfcFile target;
     if (!client.openWrite(partial, &target))
-        fail(createError);
+        fail(QStringLiteral("can not create %1 on the iPhone: %2").arg(devicePath, client.lastError()));
     try {
         if (m_buffer.size() < kUploadBlock)
             m_buffer.resize(kUploadBlock);
