@@ -27,9 +27,9 @@ const QString kUploadSuffix = QStringLiteral(".upload");
     throw std::runtime_error(text.toStdString());
 }
 
-[[noreturn]] void failReading(const QString &devicePath)
+[[noreturn]] void failReading(const QString &devicePath, const QString &reason)
 {
-    fail(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(devicePath));
+    fail(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1: %2").arg(devicePath, reason));
 }
 
 // "<name>, <done>KB / <total>KB" in one pass, so that a "%" in a name from the phone stays text.
@@ -81,7 +81,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
 
     AfcFile source;
     if (!client.openRead(deviceFile.path, &source))
-        failReading(deviceFile.path);
+        failReading(deviceFile.path, client.lastError());
     QSaveFile target(localPath);
     if (!target.open(QIODevice::WriteOnly))
         fail(QStringLiteral("can not create %1.%2").arg(localPath, fileWriteReason(target)));
@@ -96,7 +96,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         }
         const int got = source.read(m_buffer.data(), kDownloadBlock);
         if (got < 0)
-            failReading(deviceFile.path);   // a cut-off copy must not pass for the file
+            failReading(deviceFile.path, QStringLiteral("the iPhone broke off sending it."));   // a cut-off copy must not pass
         if (got == 0)
             break;
         if (target.write(m_buffer.constData(), got) != got)
@@ -128,7 +128,7 @@ void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &de
     } catch (const std::exception &error) {
         // An unreadable folder would otherwise look like an empty one.
         qDebug() << "IOSAfcFileDownload: listing" << deviceFolder.path << "failed:" << error.what();
-        failReading(deviceFolder.path);
+        failReading(deviceFolder.path, QString::fromUtf8(error.what()));
     }
     makeFolderThrow(localFolder);
     for (const AfcFileInfo &entry : std::as_const(entries)) {
