@@ -5,6 +5,7 @@
 
 #include "db/TinyKv.h"
 #include "device/AfcChannel.h"
+#include "itunes/BackupDiscovery.h"
 #include "itunes/ManifestDb.h"
 #include "itunes/MbFileArchive.h"
 #include "kik/KikKeyedArchive.h"
@@ -143,6 +144,34 @@ void backupSeeds(const QString &work)
     }
 }
 
+// Manifest.db of a plain modern backup, and the same list whose Files is a view that never
+// ends or has a row of every odd kind.
+void manifestFilesSeeds(const QString &work)
+{
+    ItunesBackupBuilder builder;
+    builder.setFormat(BackupFormat::FilesDb);
+    builder.addFile(QStringLiteral("AppDomain-com.kik.chat"), QStringLiteral("Documents/kik.sqlite"), "store");
+    builder.addFile(QStringLiteral("AppDomain-com.kik.chat"), QStringLiteral("Documents/kik.sqlite\n"), "decoy");
+    builder.addFile(QStringLiteral("HomeDomain"), QStringLiteral("Library/Preferences/a.plist"), "x");
+    const QString folder = work + QStringLiteral("/files-db");
+    builder.build(folder);
+    const QString list = folder + QStringLiteral("/Manifest.db");
+    seed("manifestfiles", QStringLiteral("plain"), compactStore(list));
+
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(QFile::encodeName(list).constData(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + list.toStdString());
+    sql(db, "INSERT INTO Files VALUES ('00', 'HomeDomain', 'x', 3, x'00'), ('bad', 'd', 'p', 1, NULL)");
+    sqlite3_close(db);
+    seed("manifestfiles", QStringLiteral("odd-rows"), compactStore(list));
+    if (sqlite3_open(QFile::encodeName(list).constData(), &db) != SQLITE_OK)
+        throw std::runtime_error("cannot open " + list.toStdString());
+    sql(db, "DROP TABLE Files; CREATE VIEW Files AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+            "SELECT hex(i) AS fileID, 'HomeDomain' AS domain, i AS relativePath, 1 AS flags, NULL AS file FROM n");
+    sqlite3_close(db);
+    seed("manifestfiles", QStringLiteral("endless-view"), compactStore(list));
+}
+
 // Keybags of both kinds with the ManifestKey of their backup appended as a record of its own,
 // so that the keybag target finds it among the last 44 bytes.
 void keybagSeeds(const QString &work)
@@ -255,6 +284,7 @@ int main(int argc, char **argv)
     QTemporaryDir work;
     try {
         backupSeeds(work.path());
+        manifestFilesSeeds(work.path());
         keybagSeeds(work.path());
         kikSeeds(work.path());
         phoneSeeds();

@@ -320,7 +320,9 @@ private slots:
         QTest::newRow("truncated") << listing("Truncated", {{"Bytes", 3}}) << "read AFC file block data failed." << false;
         QTest::newRow("unknown operation") << listing("UnknownOperation")
                                            << "read AFC failed, Unknown operation code received 153, param1=" << true;
-        QTest::newRow("status") << listing("Status") << "read AFC failed, received AFC_OP_STATUS, param1=20." << true;
+        QTest::newRow("status") << listing(
+            "Status") << "read AFC failed, received AFC_OP_STATUS, param1=20: the iPhone reported a read or write error."
+                                << true;
     }
 
     void spoiledAnswersEndInTheProtocolsTexts()

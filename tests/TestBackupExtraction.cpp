@@ -3,7 +3,9 @@
 
 #include "ItunesBackupBuilder.h"
 #include "app/TaskCanceled.h"
+#include "itunes/BackupFileCrypt.h"
 #include "itunes/BackupFileNode.h"
+#include "itunes/BackupKeybag.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/ManifestDb.h"
 
@@ -194,19 +196,33 @@ private slots:
         const QString damaged = QStringLiteral("odd (%1) is damaged: its content does not agree with the 8193 bytes "
                                                "the backup's file list gives.")
                                     .arg(oddPath);
-        for (const QByteArray &changed :
-             {oddBytes.chopped(16), oddBytes + oddBytes.right(16), oddBytes.chopped(1) + char(oddBytes.back() ^ 1)}) {
+        for (const QByteArray &changed : {oddBytes.chopped(16), oddBytes + oddBytes.right(16)}) {
             writeFileBytes(oddPath, changed);
             QCOMPARE(extractError(*backup, odd, out), damaged);
         }
+        writeFileBytes(oddPath, oddBytes.chopped(1) + char(oddBytes.back() ^ 1));
+        QCOMPARE(extractError(*backup, odd, out),
+                 QStringLiteral("odd (%1) is damaged: its last block does not end in valid padding, so its end was changed "
+                                "or cut.")
+                     .arg(oddPath));
         QVERIFY(!QFileInfo::exists(out));
 
         // A log the phone wrote during the backup may be longer than its record: still decrypted.
         const _BackupFileNode *wal = kikFile(*backup, QStringLiteral("Documents/kik.sqlite-wal"));
         const QString walPath = QDir(backup->folder()).filePath(wal->backupName());
-        writeFileBytes(walPath, readFileBytes(walPath).chopped(16));
+        const QString longer = env.path(QStringLiteral("out/longer-wal"));
+        writeFileBytes(longer, pattern(6000));
+        encryptBackupFileThrow(longer, walPath,
+                               backup->keybag()->fileKey(wal->record().protectionClass, wal->record().encryptionKey.bytes));
         backup->extractFile(wal, out);
-        QCOMPARE(readFileBytes(out), pattern(5000).left(4992));
+        QCOMPARE(readFileBytes(out), pattern(6000));
+        // But like every encrypted file it ends in valid padding: without it, it is damaged.
+        writeFileBytes(walPath, readFileBytes(walPath).chopped(16));
+        QCOMPARE(extractError(*backup, wal, out + QStringLiteral("-cut")),
+                 QStringLiteral("kik.sqlite-wal (%1) is damaged: its last block does not end in valid padding, so its end "
+                                "was changed or cut.")
+                     .arg(walPath));
+        QVERIFY(!QFileInfo::exists(out + QStringLiteral("-cut")));
     }
 
     void failuresLeaveTheDestinationAlone()
@@ -229,7 +245,8 @@ private slots:
         stored.write("tail");
         stored.close();
         QCOMPARE(extractError(*backup, sqlite, out),
-                 sqlite->backupName() + QStringLiteral(", POLARSSL_ERR_AES_INVALID_INPUT_LENGTH."));
+                 QStringLiteral("kik.sqlite (%1) is damaged: its encrypted content is not a whole number of blocks.")
+                     .arg(stored.fileName()));
         QCOMPARE(readFileBytes(out), QByteArray("previous copy"));
 
         // A cancel raised from the progress callback.
@@ -249,8 +266,7 @@ private slots:
 
         QVERIFY(QFile::remove(stored.fileName()));
         const QString missing = extractError(*backup, sqlite, out);
-        QVERIFY2(missing.startsWith(QStringLiteral("can not open ") + stored.fileName() + QStringLiteral(". ")),
-                 qPrintable(missing));
+        QCOMPARE(missing, QStringLiteral("Cannot read %1: it does not exist.").arg(stored.fileName()));
 
         const QString blocked = env.path(QStringLiteral("out/failures/file-not-folder"));
         QVERIFY(previous.copy(blocked));

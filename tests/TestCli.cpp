@@ -144,10 +144,16 @@ private slots:
         const QString file = writeFile(QStringLiteral("pw.txt"), QByteArray(" secret pass \xc3\xa9\r\n"));
         QCOMPARE(password({QStringLiteral("--password-file"), file}), QStringLiteral(" secret pass \u00e9"));
 
+        // Taken out of the environment once read: no program started later inherits it.
         qputenv("PARLEWICK_BACKUP_PASSWORD", "from-env");
         QCOMPARE(password({}), QStringLiteral("from-env"));
+        QVERIFY(!qEnvironmentVariableIsSet("PARLEWICK_BACKUP_PASSWORD"));
+        QProcess child;
+        child.start(QStringLiteral("/usr/bin/env"), {});
+        QVERIFY(child.waitForFinished());
+        QVERIFY(!child.readAllStandardOutput().contains("PARLEWICK_BACKUP_PASSWORD"));
+        QCOMPARE(password({}), QStringLiteral("from-env"));
         QCOMPARE(password({QStringLiteral("--password-file=") + file}), QStringLiteral(" secret pass \u00e9"));
-        qunsetenv("PARLEWICK_BACKUP_PASSWORD");
     }
 
     void unusablePasswordSourcesAreRefused()

@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kKikDomain = QStringLiteral("AppDomain-com.kik.chat");
@@ -68,6 +70,20 @@ private slots:
         writeFileBytes(hostile + QStringLiteral("/Manifest.mbdb"), "mbdb");
         writeFileBytes(hostile + QStringLiteral("/Manifest.plist"),
                        "<plist>" + QByteArray("<array><!--</array>-->").repeated(200000) + "</plist>");
+        // A FIFO planted as either property list is never waited on.
+        QStringList fifos;
+        for (const char *name : {"Status.plist", "Manifest.plist"}) {
+            const QString folder = env.path(QStringLiteral("root/fifo-") + QLatin1String(name));
+            QVERIFY(QDir().mkpath(folder));
+            for (const char *file : {"Manifest.plist", "Status.plist", "Manifest.mbdb"}) {
+                if (qstrcmp(file, name) != 0)
+                    QVERIFY(QFile::copy(m_plain + QLatin1Char('/') + QLatin1String(file),
+                                        folder + QLatin1Char('/') + QLatin1String(file)));
+            }
+            const QString fifo = folder + QLatin1Char('/') + QLatin1String(name);
+            QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+            fifos << fifo;
+        }
 
         const CliRun run = runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("root"))});
         QCOMPARE(run.code, 0);
@@ -80,6 +96,11 @@ private slots:
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error.").arg(broken)), qPrintable(run.err));
         QVERIFY2(run.err.contains(QStringLiteral("load %1 error. %1/Manifest.plist is damaged").arg(hostile)),
                  qPrintable(run.err));
+        for (const QString &fifo : fifos)
+            QVERIFY2(
+                run.err.contains(
+                    QStringLiteral("load %1 error. Cannot read %2: it is not a regular file").arg(QFileInfo(fifo).path(), fifo)),
+                qPrintable(run.err));
 
         const CliRun empty =
             runCliTool({QStringLiteral("backups"), QStringLiteral("--root"), env.path(QStringLiteral("nowhere"))});
@@ -87,6 +108,8 @@ private slots:
         QCOMPARE(empty.out, QByteArray());
         QVERIFY(QDir(broken).removeRecursively());
         QVERIFY(QDir(hostile).removeRecursively());
+        for (const QString &fifo : fifos)
+            QVERIFY(QDir(QFileInfo(fifo).path()).removeRecursively());
     }
 
     void modernBackupsAreReadAndUnfinishedOnesRefused()
@@ -119,8 +142,16 @@ private slots:
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), cut, QStringLiteral("--out"),
                           env.path(QStringLiteral("out-cut"))});
         QCOMPARE(run.code, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("This iTunes Backup is unfinished")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("This iTunes Backup is unfinished (Status.plist says it is uploading, "
+                                                 "not finished)")),
+                 qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("out-cut/com.kik.chat/Documents/kik.sqlite"))));
+        QVERIFY(QFile::remove(cut + QStringLiteral("/Status.plist")));
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), cut, QStringLiteral("--out"),
+                          env.path(QStringLiteral("out-cut"))});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("This iTunes Backup is unfinished (Status.plist is missing)")),
+                 qPrintable(run.err));
     }
 
     void extractGivesTheFilesOfPlainAndEncryptedBackups()
@@ -148,6 +179,28 @@ private slots:
             environment);
         QCOMPARE(run.code, 0);
         QCOMPARE(treeOf(fromEnvironment + QStringLiteral("/com.kik.chat")), expected);
+    }
+
+    void namesThatCleanUpAlikeNeverReplaceEachOther()
+    {
+        ItunesBackupBuilder builder;
+        builder.setFormat(BackupFormat::FilesDb);
+        builder.addFolder(kKikDomain, m_container);
+        // Rows whose names clean up to those of Kik's store and of an attachment.
+        builder.addFile(kKikDomain, QStringLiteral("Documents/kik.sqlite\n"), "14-byte decoy.");
+        builder.addFile(kKikDomain, QStringLiteral("Documents/attachments/c0ffee\r"), "decoy attachment");
+        builder.addFile(kKikDomain, QStringLiteral("Documents/attachments/be:ef"), "decoy");
+        builder.addFile(kKikDomain, QStringLiteral("Documents/attachments/beef"), "clean");
+        const QString backup = env.path(QStringLiteral("alike"));
+        builder.build(backup);
+
+        const QString out = env.path(QStringLiteral("out-alike"));
+        const CliRun run =
+            runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), backup, QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 0);
+        QMap<QString, QByteArray> expected = treeOf(m_container);
+        expected.insert(QStringLiteral("Documents/attachments/beef"), "clean");
+        QCOMPARE(treeOf(out + QStringLiteral("/com.kik.chat")), expected);
     }
 
     void extractFailures()
@@ -182,6 +235,17 @@ private slots:
         noKik.build(env.path(QStringLiteral("no-kik")));
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-kik")),
                           QStringLiteral("--out"), out});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in your iTunes Backup.")), qPrintable(run.err));
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        // Kik's folders without a store: what was written (decrypted) into OUT goes again.
+        ItunesBackupBuilder noStore;
+        noStore.setPassword(QStringLiteral("correct horse"), 50);
+        noStore.addFile(kKikDomain, QStringLiteral("Documents/attachments/c0ffee"), QByteArray(3000, 'a'));
+        noStore.build(env.path(QStringLiteral("no-store")));
+        run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), env.path(QStringLiteral("no-store")),
+                          QStringLiteral("--out"), out, QStringLiteral("--password-file"), env.path(QStringLiteral("password"))});
         QCOMPARE(run.code, 1);
         QVERIFY2(run.err.startsWith(QStringLiteral("Found no Kik data in your iTunes Backup.")), qPrintable(run.err));
         QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());

@@ -248,6 +248,27 @@ private slots:
                                            QStringLiteral("--to-backup"), unfinished});
         QCOMPARE(refused.code, 1);
         QCOMPARE(folderDigest(unfinished), before);
+
+        // One byte changed near the end of an encrypted list: damage, never sealed again.
+        const QString damaged = buildBackup(QStringLiteral("bad-padding"), BackupFormat::FilesDb, KikFixturePlace::Documents, {},
+                                            QStringLiteral("pw"));
+        QFile list(damaged + QStringLiteral("/Manifest.db"));
+        QVERIFY(list.open(QIODevice::ReadWrite));
+        QVERIFY(list.seek(list.size() - 20));
+        const char byte = list.read(1).at(0);
+        QVERIFY(list.seek(list.size() - 20));
+        list.write(QByteArray(1, char(byte ^ 0x01)));
+        list.close();
+        const QByteArray beforeDamaged = folderDigest(damaged);
+        QProcessEnvironment withPassword = QProcessEnvironment::systemEnvironment();
+        withPassword.insert(QStringLiteral("PARLEWICK_BACKUP_PASSWORD"), QStringLiteral("pw"));
+        const CliRun resealed = runCliTool(
+            {QStringLiteral("transfer"), QStringLiteral("--kik"), m_source.rootFolder, QStringLiteral("--to-backup"), damaged},
+            withPassword);
+        QCOMPARE(resealed.code, 1);
+        QVERIFY2(resealed.err.contains(QStringLiteral("Manifest.db is damaged: its last block does not end in valid padding")),
+                 qPrintable(resealed.err));
+        QCOMPARE(folderDigest(damaged), beforeDamaged);
     }
 };
 

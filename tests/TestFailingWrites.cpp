@@ -34,8 +34,9 @@ ToolRun runTool(const QStringList &arguments, Room room, const QProcessEnvironme
     process.setProcessEnvironment(environment);
     if (room == Room::FileSizeLimit) {
         process.setChildProcessModifier([] {
-            // Writes past the limit fail with EFBIG instead of ending the process.
-            std::signal(SIGXFSZ, SIG_IGN);
+            // SIGXFSZ keeps its default (ending the process): the program ignores it itself, so
+            // that writes past the limit fail with EFBIG.
+            std::signal(SIGXFSZ, SIG_DFL);
             const rlimit limit{kFileSizeLimit, kFileSizeLimit};
             setrlimit(RLIMIT_FSIZE, &limit);
         });
@@ -82,7 +83,7 @@ private:
 
 bool saysDiskIsFull(const QString &err, const QString &where)
 {
-    return (err.contains(QLatin1String("disk is full")) || err.contains(QLatin1String("too large for the disk")))
+    return (err.contains(QLatin1String("disk is full")) || err.contains(QLatin1String("too large for this disk or limit")))
            && err.contains(where);
 }
 

@@ -447,6 +447,13 @@ void TestIOSKikDbWrite::consolidateOnUnusualStores()
     QCOMPARE(scalar(db, "select ZINTERNALID from ZKIKMESSAGE where Z_PK=1"), 77);
     for (const char *index : RebuiltIndexes)
         QCOMPARE(scalar(db, QStringLiteral("select count(*) from sqlite_master where name='%1'").arg(index)), 1);
+
+    // A trigger planted to spin on every change: the pass stops as damage and keeps the store as it was.
+    db.execScriptThrow("create view endless as with recursive n(i) as (select 1 union all select i + 1 from n) select i from n;"
+                       "create trigger spin after update on ZKIKMESSAGE begin select count(*) from endless; end;");
+    QCOMPARE(errorText([&] { db.consolidate(); }),
+             QStringLiteral("The file %1 is damaged: it asks for work that never comes to an end.").arg(db.storePath()));
+    QCOMPARE(scalar(db, "select ZINTERNALID from ZKIKMESSAGE where Z_PK=1"), 77);
 }
 
 void TestIOSKikDbWrite::attachmentSideFiles()

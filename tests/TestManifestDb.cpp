@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 
 namespace {
@@ -176,11 +178,21 @@ private slots:
 
     void readAndWriteErrors()
     {
-        try {
-            readManifestDb(env.path(QStringLiteral("none/Manifest.mbdb")));
-            QFAIL("no error");
-        } catch (const std::runtime_error &e) {
-            QVERIFY(QString::fromUtf8(e.what()).startsWith(QStringLiteral("can not open ")));
+        const QString missing = env.path(QStringLiteral("none/Manifest.mbdb"));
+        const QString fifo = env.path(QStringLiteral("fifo.mbdb"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        // A FIFO planted as the list is refused at once, not waited on.
+        const QList<std::pair<QString, QString>> unreadable{
+            {missing, QStringLiteral("Cannot read %1: it does not exist.").arg(missing)},
+            {fifo, QStringLiteral("Cannot read %1: it is not a regular file (a pipe, a socket or a device).").arg(fifo)},
+            {env.home(), QStringLiteral("Cannot read %1: it is a folder, not a file.").arg(env.home())}};
+        for (const auto &[path, text] : unreadable) {
+            try {
+                readManifestDb(path);
+                QFAIL("no error");
+            } catch (const std::runtime_error &e) {
+                QCOMPARE(QString::fromUtf8(e.what()), text);
+            }
         }
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  writeManifestDb(MbdbIndex(), env.path(QStringLiteral("none/Manifest.mbdb"))));

@@ -295,7 +295,7 @@ private slots:
                     backup.extractFile(
                         backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/attachments/c0ffee")),
                         missing);
-                }).startsWith(QStringLiteral("can not open")));
+                }).startsWith(QStringLiteral("Cannot read ")));
         QVERIFY(!QFileInfo::exists(missing));
         backup.extractFile(documents->child(QStringLiteral("kik.sqlite")), env.path(QStringLiteral("hostile-out/kik.sqlite")));
         // Reading left the backup folder exactly as it was: no -wal, no -shm, no change.
@@ -315,6 +315,21 @@ private slots:
         writeFileBytes(folder + QStringLiteral("/Manifest.db"), QByteArray());
         BackupManifest empty(folder);
         QVERIFY(thrownText([&] { empty.load(); }).contains(QStringLiteral("cannot be read as the file list")));
+
+        // A Files that is a view (here one without end) is refused before any row is read.
+        QVERIFY(QFile::remove(folder + QStringLiteral("/Manifest.db")));
+        {
+            Sqlite3DB db;
+            db.openThrow(folder + QStringLiteral("/Manifest.db"), Sqlite3DB::ReadWriteCreate);
+            db.execScriptThrow("CREATE VIEW files AS WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                               "SELECT hex(i) AS fileID, 'HomeDomain' AS domain, i AS relativePath, 1 AS flags, "
+                               "NULL AS file FROM n;");
+        }
+        BackupManifest endless(folder);
+        QCOMPARE(thrownText([&] { endless.load(); }),
+                 folder
+                     + QStringLiteral("/Manifest.db cannot be read as the file list of an iTunes Backup. Its Files is a "
+                                      "view, not a table."));
 
         QVERIFY(QFile::remove(folder + QStringLiteral("/Manifest.db")));
         BackupManifest none(folder);
@@ -369,6 +384,13 @@ private slots:
         QCOMPARE(cipher.size() % 4096, 16);
         writeFileBytes(list, cipher.left(cipher.size() - 16));
         QCOMPARE(loadError(folder), QStringLiteral("(nothing thrown)"));
+        // One byte changed near the end spoils the padding: damage, named so.
+        QByteArray flipped = cipher;
+        flipped[flipped.size() - 20] = char(flipped.at(flipped.size() - 20) ^ 0x01);
+        writeFileBytes(list, flipped);
+        QCOMPARE(loadError(folder), list
+                                        + QStringLiteral(" is damaged: its last block does not end in valid padding, so "
+                                                         "its end was changed or cut."));
         // Cut short of a block, or the key of another database.
         writeFileBytes(list, cipher.left(cipher.size() - 5));
         QCOMPARE(loadError(folder), damaged);

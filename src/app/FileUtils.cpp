@@ -124,8 +124,10 @@ QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn)
                                          .toUtf8()
                                          .toStdString());
     }
-    throw std::runtime_error(
-        QStringLiteral("Cannot find a free name for %1.").arg(QDir::toNativeSeparators(path)).toUtf8().toStdString());
+    throw std::runtime_error(QStringLiteral("Cannot find a free name for %1: it and 9999 numbered names beside it are taken.")
+                                 .arg(QDir::toNativeSeparators(path))
+                                 .toUtf8()
+                                 .toStdString());
 }
 
 QString fileWriteProblem(const QFileDevice &file)
@@ -148,7 +150,7 @@ QString fileWriteReason(const QFileDevice &file)
         return QStringLiteral("the disk is full.");
     // A write cut short says nothing ("Unknown error"): there was no room for the rest.
     if (reason == qt_error_string(EFBIG) || reason == QFile().errorString())
-        return QStringLiteral("the file is too large for the disk, or the disk is full.");
+        return QStringLiteral("the file is too large for this disk or limit.");
     return reason;
 }
 

@@ -1,6 +1,7 @@
 #include "app/PrivateCache.h"
 
 #include "app/AppFolders.h"
+#include "app/FileReasons.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,6 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -49,7 +49,7 @@ void ensurePrivateFolderThrow(const QString &path)
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         fail(QStringLiteral("Cannot create the cache folder %1: %2")
-                 .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno))));
+                 .arg(QDir::toNativeSeparators(path), systemErrorReason(errno, QFileInfo(path).absolutePath())));
     // lstat: a link is judged itself, never its target.
     struct stat info;
     if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
@@ -61,7 +61,8 @@ void ensurePrivateFolderThrow(const QString &path)
     if (info.isSymLink() || (info.exists() && !info.isDir()))
         fail(notPrivateText(path));
     if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
-        fail(QStringLiteral("Cannot create the cache folder %1.").arg(QDir::toNativeSeparators(path)));
+        fail(QStringLiteral("Cannot create the cache folder %1: %2")
+                 .arg(QDir::toNativeSeparators(path), folderCreationReason(path)));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 #endif
 }
@@ -70,8 +71,7 @@ QString privateCacheFolderThrow(const QString &name)
 {
     const QString root = privateCachePath();
     const QString parent = QFileInfo(root).absolutePath();
-    if (!QDir().mkpath(parent))
-        fail(QStringLiteral("Cannot create the cache folder %1.").arg(QDir::toNativeSeparators(parent)));
+    makeFolderThrow(parent);
     ensurePrivateFolderThrow(root);
     if (name.isEmpty())
         return root;

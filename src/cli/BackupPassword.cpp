@@ -1,5 +1,6 @@
 #include "cli/BackupPassword.h"
 
+#include "app/ProcessSetup.h"
 #include "cli/CliCommand.h"
 
 #include <QFile>
@@ -86,7 +87,7 @@ QString readBackupPasswordThrow(const QCommandLineParser &args)
 {
     if (args.isSet(QStringLiteral("password-file")))
         return fromFileThrow(args.value(QStringLiteral("password-file")));
-    const QString fromEnvironment = qEnvironmentVariable("PARLEWICK_BACKUP_PASSWORD");
+    const QString fromEnvironment = takeEnvironmentBackupPassword();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (isatty(STDIN_FILENO) == 1) {

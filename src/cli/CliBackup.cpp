@@ -29,7 +29,7 @@ QSharedPointer<BackupManifest> openBackupThrow(const QString &folder, const QCom
     auto backup = QSharedPointer<BackupManifest>::create(folder);
     backup->readInfo();
     if (!backup->isFinished())
-        fail(BackupManifest::unfinishedText());
+        fail(backup->unfinishedText());
     if (backup->encrypted()) {
         const QString given = readBackupPasswordThrow(args);
         // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
@@ -56,8 +56,10 @@ QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QStr
     if (worker.needsAccountChoice())
         fail(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account ID:\n")
              + describeKikAccounts(worker.accounts()));
-    if (!worker.found())
+    if (!worker.found()) {
+        worker.takeBack();   // side files without their store are of no use, and may be decrypted
         fail(QStringLiteral("Found no Kik data in your iTunes Backup."));
+    }
     if (location)
         *location = worker.location();
     return worker.appFolder();

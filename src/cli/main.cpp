@@ -1,5 +1,6 @@
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
+#include "app/ProcessSetup.h"
 #include "app/TimeZoneSetup.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
@@ -14,6 +15,7 @@
 
 int main(int argc, char *argv[])
 {
+    prepareProcess();
     pinSystemTimeZone();
     // Commands that draw pages need Qt's fonts, which come with the GUI side; no display is used.
     const CliCommand *command = argc > 1 ? CliRegistry::find(QString::fromLocal8Bit(argv[1])) : nullptr;

@@ -62,6 +62,7 @@ void Sqlite3DB::close()
         return;
     rollbackTran();    // never commit half a job
     m_cache.reset();   // finalizes every statement; open cursors are detached
+    m_workLimit.reset();
     sqlite3_close_v2(m_db);
     m_db = nullptr;
     m_path.clear();
@@ -127,6 +128,8 @@ int Sqlite3DB::exec(const QString &sql, QString *error)
             *error = QString::fromLatin1(kNotOpen);
         return SQLITE_MISUSE;
     }
+    if (m_workLimit)
+        m_workLimit->restart();
     char *message = nullptr;
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (error)
@@ -139,12 +142,29 @@ void Sqlite3DB::execScriptThrow(const QByteArray &script)
 {
     if (!m_db)
         throw sqliteError(QString::fromLatin1(kNotOpen), QString());
+    if (m_workLimit)
+        m_workLimit->restart();
     char *message = nullptr;
     // constData() ends in NUL, so the script ends at its first NUL byte.
     const int rc = sqlite3_exec(m_db, script.constData(), nullptr, nullptr, &message);
     sqlite3_free(message);   // the connection keeps it too, with the extended code
     if (rc != SQLITE_OK)
         throw sqliteError(m_db, QString());
+}
+
+void Sqlite3DB::limitWorkToFileSizeThrow()
+{
+    if (!m_db)
+        throw sqliteError(QString::fromLatin1(kNotOpen), QString());
+    qint64 pages = 0;
+    qint64 pageSize = 0;
+    for (auto [pragma, value] : {std::pair{"PRAGMA page_count", &pages}, std::pair{"PRAGMA page_size", &pageSize}}) {
+        Sqlite3Cursor cursor = queryThrow(pragma);
+        *value = cursor.moveNext() ? cursor.getInt64(0) : 0;
+    }
+    m_workLimit.reset();   // before the new one: its destructor removes the handler
+    m_workLimit = std::make_unique<Sqlite3WorkLimit>(m_db, Sqlite3WorkLimit::forDatabaseBytes(pages * pageSize));
+    m_cache->setWorkLimit(m_workLimit.get());
 }
 
 qint64 Sqlite3DB::lastInsertId() const

@@ -3,6 +3,7 @@
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3Sql.h"
 #include "db/Sqlite3StatementCache.h"
+#include "db/Sqlite3WorkLimit.h"
 
 #include <QList>
 #include <QString>
@@ -64,6 +65,11 @@ public:
     int changes() const;
     QList<Sqlite3Column> tbCols(const QString &table);
 
+    // For a database from outside (a phone, a backup): each run of a statement may do only the
+    // work a file of its size can need (Sqlite3WorkLimit); beyond it the run fails as damaged.
+    // Until the connection closes.
+    void limitWorkToFileSizeThrow();
+
     sqlite3 *handle() const { return m_db; }
     // Statements prepared since the connection opened (the cache makes repeats free).
     qint64 statementsPrepared() const;
@@ -72,4 +78,5 @@ private:
     sqlite3 *m_db = nullptr;
     QString m_path;
     std::unique_ptr<Sqlite3StatementCache> m_cache;
+    std::unique_ptr<Sqlite3WorkLimit> m_workLimit;
 };

@@ -10,7 +10,7 @@
 
 namespace {
 
-const int kMaxContext = 300;   // long scripts would bury the engine's message
+const int kMaxContext = 300;   // of a long script, the log keeps the start
 
 // A database opened by URI ("file:...?immutable=1") is named by its path.
 QString shownFileName(const QString &file)
@@ -20,11 +20,15 @@ QString shownFileName(const QString &file)
 }
 
 // Empty for failures the program has no words of its own for.
-QString describedFailure(int code, const QString &file)
+QString describedFailure(int code, const QString &file, int systemError = 0)
 {
     if (file.isEmpty())
         return QString();   // a database in memory has no file to name
     const QString name = shownFileName(file);
+    if (systemError == EFBIG)
+        return QStringLiteral("The database %1 could not be written: the file is too large for this disk or limit. "
+                              "Nothing was changed.")
+            .arg(name);
     // The engine keeps the system's reason only now and then: a write that failed is most
     // often one that found no room.
     if (code == SQLITE_IOERR_WRITE)
@@ -35,6 +39,8 @@ QString describedFailure(int code, const QString &file)
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
         return QStringLiteral("The file %1 is damaged or is not a database.").arg(name);
+    case SQLITE_INTERRUPT:   // only a work limit interrupts
+        return QStringLiteral("The file %1 is damaged: it asks for work that never comes to an end.").arg(name);
     case SQLITE_FULL:
         return QStringLiteral("The disk is full: %1 could not be written. Nothing was changed; "
                               "make room and try again.")
@@ -61,17 +67,16 @@ QString describedFailure(int code, const QString &file)
 
 std::runtime_error sqliteError(const QString &message, const QString &context)
 {
-    QString text = message;
-    if (!context.isEmpty()) {
-        QString shown = context.size() > kMaxContext ? context.left(kMaxContext) + QStringLiteral("...") : context;
-        text += QStringLiteral("<br/>") + shown.toHtmlEscaped();
-    }
-    return std::runtime_error(text.toUtf8().toStdString());
+    // The statement is for the log only: SQL says nothing to the user, and shows what the
+    // program asked of a file that may be hostile.
+    if (!context.isEmpty())
+        qWarning().noquote() << "SQLite error:" << message << "|" << context.left(kMaxContext);
+    return std::runtime_error(message.toUtf8().toStdString());
 }
 
-std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context)
+std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context, int systemError)
 {
-    const QString described = describedFailure(code, file);
+    const QString described = describedFailure(code, file, systemError);
     if (described.isEmpty())
         return sqliteError(message, context);
     qWarning().noquote() << "SQLite error" << code << "on" << file << ":" << message << "|" << context.left(kMaxContext);
@@ -88,5 +93,6 @@ std::runtime_error sqliteError(sqlite3 *db, const QString &context)
     const int system = sqlite3_system_errno(db);
     if ((code & 0xff) == SQLITE_IOERR && (system == ENOSPC || system == EDQUOT || system == EFBIG))
         code = SQLITE_FULL;
-    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(db)), QString::fromUtf8(file ? file : ""), context);
+    return sqliteError(code, QString::fromUtf8(sqlite3_errmsg(db)), QString::fromUtf8(file ? file : ""), context,
+                       (code & 0xff) == SQLITE_FULL ? system : 0);
 }

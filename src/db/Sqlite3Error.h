@@ -8,9 +8,11 @@ struct sqlite3;
 // The runtime error of a failed engine call. The common failures (a damaged file or one that
 // is no database, a full disk, a file that cannot be opened or written, a database in use)
 // are said in the program's words naming the file; the engine's own text and the statement go
-// to the log only. Other failures keep the engine's message, then (escaped, shortened) what
-// was being worked on, so the text stays readable as rich text.
+// to the log only. Other failures keep the engine's message; the statement goes to the log,
+// never into the message.
 std::runtime_error sqliteError(sqlite3 *db, const QString &context = QString());
 // The same for a failed open or script, where the engine's code and the file are given.
-std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context);
+// systemError: the system's error number behind a failed write, when known.
+std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context,
+                               int systemError = 0);
 std::runtime_error sqliteError(const QString &message, const QString &context);

@@ -1,5 +1,6 @@
 #include "db/Sqlite3ReadOnly.h"
 
+#include "app/FileUtils.h"
 #include "db/Sqlite3DB.h"
 
 #include <QFile>
@@ -25,6 +26,9 @@ bool hasData(const QString &path)
 
 std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path, const CopyFolderMaker &newCopyFolder)
 {
+    // The engine would wait for ever on a FIFO planted under the name.
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
+        throw std::runtime_error(QStringLiteral("Cannot read %1: it is not a regular file.").arg(path).toStdString());
     bool sideData = false;
     for (const char *suffix : kSideFiles)
         sideData = sideData || hasData(path + QLatin1String(suffix));
@@ -38,14 +42,15 @@ std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &p
     }
     std::unique_ptr<QTemporaryDir> copyFolder = newCopyFolder();
     const QString copy = copyFolder->filePath(QFileInfo(path).fileName());
-    bool copied = copyFolder->isValid() && QFile::copy(path, copy);
+    if (!copyFolder->isValid())
+        throw std::runtime_error(
+            QStringLiteral("Can not copy %1 for reading: %2").arg(path, copyFolder->errorString()).toStdString());
+    copyToNewFileThrow(path, copy);
+    // Only side files with data: an empty one says nothing, and no other kind of file is read.
     for (const char *suffix : kSideFiles) {
-        const QString side = path + QLatin1String(suffix);
-        if (copied && QFileInfo::exists(side))
-            copied = QFile::copy(side, copy + QLatin1String(suffix));
+        if (hasData(path + QLatin1String(suffix)))
+            copyToNewFileThrow(path + QLatin1String(suffix), copy + QLatin1String(suffix));
     }
-    if (!copied)
-        throw std::runtime_error(QStringLiteral("Can not copy %1 for reading.").arg(path).toStdString());
     db.openThrow(copy, Sqlite3DB::ReadWrite);
     return copyFolder;
 }

@@ -2,6 +2,7 @@
 
 #include "db/Sqlite3Error.h"
 #include "db/Sqlite3StatementCache.h"
+#include "db/Sqlite3WorkLimit.h"
 
 #include <sqlite3.h>
 
@@ -131,6 +132,8 @@ bool Sqlite3Statement::stepThrow()
         throw sqliteError(QStringLiteral("The database is closed."), QString::fromUtf8(m_sql));
     if (m_done)   // stepping a finished statement would silently run it again
         return false;
+    if (!m_stepped && m_cache && m_cache->m_workLimit)
+        m_cache->m_workLimit->restart();
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW) {
         if (!m_stepped)   // a schema change re-prepares on the first step and may rename columns

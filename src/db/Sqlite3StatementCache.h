@@ -7,6 +7,7 @@
 
 struct sqlite3;
 class Sqlite3Statement;
+class Sqlite3WorkLimit;
 
 // A statement lent for one run; handing it back resets it for the next.
 using Sqlite3Lease = std::unique_ptr<Sqlite3Statement, void (*)(Sqlite3Statement *)>;
@@ -31,6 +32,8 @@ public:
     Sqlite3Lease acquireOwnThrow(const QByteArray &sql);
 
     qint64 preparedCount() const { return m_prepared; }
+    // Each run of a statement starts the limit's count anew (null: no limit).
+    void setWorkLimit(Sqlite3WorkLimit *limit) { m_workLimit = limit; }
 
 private:
     friend class Sqlite3Statement;
@@ -52,4 +55,5 @@ private:
     qint64 m_prepared = 0;
     QHash<QByteArray, Entry> m_entries;
     QSet<Sqlite3Statement *> m_all;   // cached and extra ones, so closing reaches every one
+    Sqlite3WorkLimit *m_workLimit = nullptr;
 };

@@ -19,6 +19,29 @@ const char kMagic[] = "CFA6LPAA";
     throw std::runtime_error(text.toStdString());
 }
 
+// What the phone's status answer means, for messages that say why a request failed.
+QString statusReason(quint64 code)
+{
+    switch (code) {
+    case 8:
+        return QStringLiteral("the iPhone has no such file.");
+    case 9:
+        return QStringLiteral("it is a folder on the iPhone.");
+    case 10:
+        return QStringLiteral("the iPhone refused it (no permission).");
+    case 16:
+        return QStringLiteral("something of that name is already there.");
+    case 17:
+        return QStringLiteral("the file is in use on the iPhone.");
+    case 18:
+        return QStringLiteral("the iPhone's storage is full.");
+    case 20:
+        return QStringLiteral("the iPhone reported a read or write error.");
+    default:
+        return QStringLiteral("the iPhone refused the request.");
+    }
+}
+
 quint64 firstWord(const QByteArray &bytes)
 {
     return bytes.size() >= 8 ? qFromLittleEndian<quint64>(bytes.constData()) : 0;
@@ -109,7 +132,7 @@ QByteArray AfcChannel::receiveAnswer(quint64 *status)
             return {};
         }
         if (code != 0)
-            fail(QStringLiteral("read AFC failed, received AFC_OP_STATUS, param1=%1.").arg(code));
+            fail(QStringLiteral("read AFC failed, received AFC_OP_STATUS, param1=%1: %2").arg(code).arg(statusReason(code)));
         return {};
     }
     default:

@@ -98,6 +98,7 @@ bool AfcClient::simpleRequest(const char *what, quint64 operation, const QByteAr
         return true;
     } catch (const std::exception &e) {
         qDebug() << "AfcClient::" << what << e.what();
+        m_lastError = QString::fromUtf8(e.what());
         return false;
     }
 }
@@ -125,12 +126,15 @@ bool AfcClient::openFile(const QString &path, quint64 mode, AfcFile *file)
         const QByteArray answer = channelThrow(AfcChannel::FileOpen)
                                       .request(AfcChannel::FileOpen, AfcChannel::word(mode) + AfcChannel::pathArgument(path));
         const quint64 handle = answer.size() >= 8 ? qFromLittleEndian<quint64>(answer.constData()) : 0;
-        if (handle == 0)
+        if (handle == 0) {
+            m_lastError = QStringLiteral("the iPhone did not open it.");
             return false;
+        }
         file->attach(m_channel, handle);
         return true;
     } catch (const std::exception &e) {
         qDebug() << "AfcClient::openFile" << path << e.what();
+        m_lastError = QString::fromUtf8(e.what());
         return false;
     }
 }

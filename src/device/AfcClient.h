@@ -40,7 +40,7 @@ public:
     bool isOpen() const;
     int socket() const;   // 0 when not open
 
-    // false / -1 / empty on any error; the error's text goes to the log.
+    // false / -1 / empty on any error; the error's text goes to the log and to lastError().
     bool makeDir(const QString &path);
     bool remove(const QString &path);
     bool rename(const QString &from, const QString &to);
@@ -55,6 +55,8 @@ public:
     QList<AfcFileInfo> listEntries(const QString &path);
     // The same, but a folder that cannot be listed raises the protocol's text.
     QList<AfcFileInfo> listEntriesThrow(const QString &path);
+    // The text of the last failed makeDir, remove, rename or open, for saying why.
+    QString lastError() const { return m_lastError; }
 
 private:
     AfcChannel &channelThrow(quint64 operation);   // the channel, or the error of not having one
@@ -64,4 +66,5 @@ private:
 
     MobileDeviceHandle *m_device;
     std::shared_ptr<AfcChannel> m_channel;
+    QString m_lastError;
 };

@@ -1,5 +1,6 @@
 #include "device/backup2tool.h"
 
+#include "app/FileReasons.h"
 #include "app/TaskCanceled.h"
 #include "device/BackupToolVerdict.h"
 #include "device/MobileDeviceHandle.h"
@@ -186,8 +187,8 @@ void backup2tool::run(backup2tool_op op)
     const QStringList toolArgs = arguments(op);
     const int estimate = estimateDurationSeconds();
     // idevicebackup2 makes <root>/<UDID> but wants the root to be there.
-    if (op == backup2tool_backup && !QDir().mkpath(m_backupRoot))
-        fail(QStringLiteral("can not create %1.").arg(m_backupRoot));
+    if (op == backup2tool_backup)
+        makeFolderThrow(m_backupRoot);
 
     if (isCanceled()) {   // nothing started yet, nothing to stop
         m_password.fill(QChar());
@@ -205,7 +206,8 @@ void backup2tool::run(backup2tool_op op)
     if (!process.waitForStarted(kStartTimeoutMsecs)) {
         qDebug() << "backup2tool:" << process.errorString();
         m_password.clear();
-        fail(QStringLiteral("can not start %1 process.").arg(shownName));
+        fail(QStringLiteral("can not start %1 process: it is not installed or may not be run (%2).")
+                 .arg(shownName, process.errorString()));
     }
     sendPassword(process);
 

@@ -1,10 +1,13 @@
 #include "itunes/BackupDiscovery.h"
 
+#include "app/FileReasons.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #if defined(Q_OS_UNIX)
+#include <cerrno>
 #include <dirent.h>
 #endif
 
@@ -77,13 +80,14 @@ QStringList backupFolders(const QString &root)
     return folders;
 }
 
-QString unreadableRootText(const QString &root)
+QString unreadableRootText(const QString &root, const QString &reason)
 {
     if (QDir::cleanPath(root).endsWith(kMacPlace))
         return QStringLiteral("The iTunes Backup folder %1 cannot be read. Give Parlewick Full Disk Access "
                               "(System Settings, Privacy & Security, Full Disk Access) and open this list again.")
             .arg(QDir::toNativeSeparators(root));
-    return QStringLiteral("The iTunes Backup folder %1 cannot be read.").arg(QDir::toNativeSeparators(root));
+    return QStringLiteral("The iTunes Backup folder %1 cannot be read: %2")
+        .arg(QDir::toNativeSeparators(root), reason.isEmpty() ? QStringLiteral("you have no permission to open it.") : reason);
 }
 
 QString backupRootProblem(const QString &root)
@@ -97,9 +101,10 @@ QString backupRootProblem(const QString &root)
         ::closedir(dir);
         return QString();
     }
+    return unreadableRootText(root, systemErrorReason(errno));
 #else
     if (QFileInfo(root).isReadable())
         return QString();
-#endif
     return unreadableRootText(root);
+#endif
 }

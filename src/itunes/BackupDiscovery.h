@@ -20,5 +20,6 @@ QStringList backupFolders(const QString &root);
 
 // Why the existing root cannot be searched, or empty when it can (or does not exist).
 QString backupRootProblem(const QString &root);
-// The text for a root that cannot be listed: the macOS place needs Full Disk Access.
-QString unreadableRootText(const QString &root);
+// The text for a root that cannot be listed, with the reason (a missing permission when none
+// is given): the macOS place needs Full Disk Access.
+QString unreadableRootText(const QString &root, const QString &reason = QString());

@@ -1,6 +1,7 @@
 #include "itunes/BackupFileCrypt.h"
 
 #include "app/FileUtils.h"
+#include "app/RegularFile.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/AesCbcEncryptor.h"
 #include "itunes/BackupCrypto.h"
@@ -14,6 +15,14 @@ namespace {
 constexpr qint64 kBlockBytes = 16;
 constexpr qint64 kBatchBytes = 1 << 20;
 const QByteArray kSqliteHeader("SQLite format 3\0", 16);
+constexpr int kPageSizeOffset = 16;
+
+// The page size a database header gives (two bytes, big-endian; 1 stands for 65536).
+qint64 sqlitePageBytes(const QByteArray &header)
+{
+    const int value = (uchar(header[kPageSizeOffset]) << 8) | uchar(header[kPageSizeOffset + 1]);
+    return value == 1 ? 65536 : value >= 512 ? value : 512;
+}
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -22,8 +31,7 @@ const QByteArray kSqliteHeader("SQLite format 3\0", 16);
 
 void openBoth(QFile &in, QFile &out)
 {
-    if (!in.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("can not open %1. %2").arg(in.fileName(), in.errorString()));
+    openRegularFileThrow(in, in.fileName());
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         fail(QStringLiteral("can not create %1. %2").arg(out.fileName(), fileWriteReason(out)));
 }
@@ -74,21 +82,27 @@ void decryptManifestFilesDbThrow(const QString &source, const QString &target, c
         fail(damaged);
     AesCbcDecryptor decryptor(key);
     QByteArray held;   // the last block seen, written once it is known not to be the last
-    bool first = true;
+    qint64 pageBytes = 0;
     for (QByteArray batch = readBatch(in); !batch.isEmpty(); batch = readBatch(in)) {
         if (batch.size() % kBlockBytes != 0)
             fail(damaged);   // the file changed while it was read
         auto *bytes = reinterpret_cast<uchar *>(batch.data());
         decryptor.decrypt(bytes, bytes, size_t(batch.size()));
-        if (first && !batch.startsWith(kSqliteHeader))
-            fail(damaged);
-        first = false;
+        if (pageBytes == 0) {
+            if (!batch.startsWith(kSqliteHeader) || batch.size() < kPageSizeOffset + 2)
+                fail(damaged);
+            pageBytes = sqlitePageBytes(batch);
+        }
         writeAll(out, held);
         held = batch.right(kBlockBytes);
         batch.chop(kBlockBytes);
         writeAll(out, batch);
     }
-    pkcs7Unpad(held);
+    // A file of whole pages was written without a padding block (some tools do so); any other
+    // ends in one, and a byte changed near its end spoils it.
+    if (in.size() % pageBytes != 0 && !pkcs7Unpad(held))
+        fail(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
+                 .arg(sourceName));
     writeAll(out, held);
     if (!out.flush())
         fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));

@@ -10,8 +10,9 @@
 // Throws std::runtime_error.
 qint64 encryptBackupFileThrow(const QString &source, const QString &target, const QByteArray &key);
 
-// Decrypts the backup's Manifest.db (sourceName in messages) into target and drops valid
-// padding; data whose padding is not valid is kept whole, as real files end in whole pages
-// plus a padding block that some tools leave. Throws std::runtime_error naming sourceName
-// when the result is no SQLite database: the file is damaged or the key wrong.
+// Decrypts the backup's Manifest.db (sourceName in messages) into target and drops its
+// padding. A file of whole database pages is taken as it is (some tools write no padding
+// block); any other must end in valid padding. Throws std::runtime_error naming sourceName
+// when the result is no SQLite database (the file is damaged or the key wrong) or its padding
+// is not valid (damaged).
 void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key, const QString &sourceName);

@@ -1,6 +1,7 @@
 #include "itunes/BackupFileStaging.h"
 
 #include "app/DiskSync.h"
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 
 #include <QDebug>
@@ -195,8 +196,11 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
         for (const QString &name : std::as_const(m_order)) {
             const QString target = targetPath(name);
             if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-                if (!setAside(target))
-                    fail(QStringLiteral("can not overwrite %1: %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+                if (!setAside(target)) {
+                    const int error = errno;
+                    fail(QStringLiteral("can not overwrite %1: its old content cannot be kept aside, %2")
+                             .arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
+                }
                 setAsideTargets << target;
             }
         }
@@ -235,8 +239,10 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
 void BackupFileStaging::placeThrow(const QString &name, QStringList *placed)
 {
     const QString target = targetPath(name);
-    if (!replaceFile(m_staged.value(name), target))
-        fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromLocal8Bit(std::strerror(errno))));
+    if (!replaceFile(m_staged.value(name), target)) {
+        const int error = errno;
+        fail(QStringLiteral("can not write %1: %2").arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
+    }
     *placed << target;
 }
 

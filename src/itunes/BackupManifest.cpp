@@ -2,6 +2,7 @@
 
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
+#include "app/RegularFile.h"
 #include "itunes/AesCbcDecryptor.h"
 #include "itunes/BackupCrypto.h"
 #include "itunes/BackupFileCrypt.h"
@@ -27,6 +28,8 @@ constexpr qint64 kChunkBytes = 8192;
 constexpr qint64 kBatchBytes = 128 * kChunkBytes;
 // Manifest.plist is a few megabytes at most; anything far larger is not one.
 constexpr qint64 kMaxPlistBytes = 256LL * 1024 * 1024;
+// Status.plist holds a handful of values.
+constexpr qint64 kMaxStatusBytes = 1024 * 1024;
 
 [[noreturn]] void fail(const QString &text)
 {
@@ -64,11 +67,6 @@ BackupManifest::BackupManifest(const QString &folder, QObject *parent)
 
 BackupManifest::~BackupManifest() = default;
 
-QString BackupManifest::unfinishedText()
-{
-    return QStringLiteral("This iTunes Backup is unfinished: the iPhone did not complete it, so it cannot be loaded.");
-}
-
 QString BackupManifest::identityKey() const
 {
     return md5Hex(m_folder);
@@ -77,15 +75,10 @@ QString BackupManifest::identityKey() const
 void BackupManifest::readInfo()
 {
     const QString path = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
-    QFile file(path);
-    if (!file.exists())
+    bool missing = false;
+    const CFType root = CFType::fromPlistData(readRegularFileThrow(path, kMaxPlistBytes, &missing));
+    if (missing)
         fail(QStringLiteral("Cannot find ") + QFileInfo(path).absoluteFilePath());
-    if (!file.open(QIODevice::ReadOnly))
-        fail(file.errorString());
-    if (file.size() > kMaxPlistBytes)
-        fail(QStringLiteral("%1 is too large to be a backup manifest.").arg(path));
-
-    const CFType root = CFType::fromPlistData(file.readAll());
     if (!root.isDictionary())
         fail(damagedText(path));
     const CFType lockdown = root.value(QStringLiteral("Lockdown"));
@@ -107,10 +100,32 @@ void BackupManifest::readInfo()
     if (m_encrypted && m_keybagBlob.isEmpty())
         fail(QStringLiteral("%1 is damaged: the backup is encrypted but its keybag is missing.")
                  .arg(QDir::toNativeSeparators(path)));
-    // A backup the phone stopped writing lacks files or holds half-written ones.
-    const CFType status = CFType::fromPlistFile(QDir(m_folder).filePath(QStringLiteral("Status.plist")));
-    m_finished = status.value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
+    readStatus();
     m_displayName = displayNameFor(QDir(m_folder).dirName(), m_uniqueDeviceId, m_deviceName);
+}
+
+// A backup the phone stopped writing lacks files or holds half-written ones.
+void BackupManifest::readStatus()
+{
+    const QString path = QDir(m_folder).filePath(QStringLiteral("Status.plist"));
+    bool missing = false;
+    const QByteArray bytes = readRegularFileThrow(path, kMaxStatusBytes, &missing);
+    const QString state = CFType::fromPlistData(bytes).value(QStringLiteral("SnapshotState")).toQString();
+    m_finished = state == QLatin1String("finished");
+    if (missing)
+        m_unfinishedReason = QStringLiteral("Status.plist is missing");
+    else if (state.isEmpty())
+        m_unfinishedReason = QStringLiteral("Status.plist does not say whether the backup is finished");
+    else if (!m_finished)
+        m_unfinishedReason = QStringLiteral("Status.plist says it is %1, not finished").arg(state.left(40).toHtmlEscaped());
+    else
+        m_unfinishedReason.clear();
+}
+
+QString BackupManifest::unfinishedText() const
+{
+    return QStringLiteral("This iTunes Backup is unfinished (%1): the iPhone did not complete it, so it cannot be loaded.")
+        .arg(m_unfinishedReason);
 }
 
 void BackupManifest::load()
@@ -221,11 +236,10 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
 {
     const _MbdbRecord &rec = node->record();
     const QString source = payloadPath(node);
-    QFile in(source);
     if (source.isEmpty())
         fail(QStringLiteral("can not open %1. %2").arg(node->name(), QStringLiteral("No file in the backup.")));
-    if (!in.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("can not open %1. %2").arg(source, in.errorString()));
+    QFile in;
+    openRegularFileThrow(in, source);
 
     QDir().mkpath(QFileInfo(destination).absolutePath());
     QSaveFile out(destination);
@@ -271,7 +285,7 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
         qint64 keep = got;
         if (decryptor) {
             if (got % 16 != 0)
-                fail(QStringLiteral("%1, POLARSSL_ERR_AES_INVALID_INPUT_LENGTH.").arg(node->backupName()));
+                fail(QStringLiteral("%1 is damaged: its encrypted content is not a whole number of blocks.").arg(named));
             decryptor->decrypt(bytes, bytes, size_t(got));
             keep = got - 16;
             if (out.write(lastBlock) != lastBlock.size())
@@ -289,15 +303,15 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
         done += got;
     }
     qint64 length = done;
-    if (decryptor) {
-        const int padding = lastBlock.isEmpty() ? 0 : uchar(lastBlock.back());
-        const bool padded = padding >= 1 && padding <= 16 && lastBlock.endsWith(QByteArray(padding, char(padding)));
-        if (!padded && !sizeMayDiffer)
-            damaged();
-        const qint64 tail = lastBlock.size() - (padded ? padding : 0);
-        if (out.write(lastBlock.constData(), tail) != tail)
+    if (decryptor && !(done == 0 && rec.size == 0)) {
+        // Every encrypted file ends in padding, a log written during the backup too: without
+        // it the end was changed or cut.
+        if (!pkcs7Unpad(lastBlock))
+            fail(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
+                     .arg(named));
+        if (out.write(lastBlock) != lastBlock.size())
             fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
-        length = done - lastBlock.size() + tail;
+        length = done - 16 + lastBlock.size();
     }
     if (quint64(length) != rec.size && !sizeMayDiffer)
         damaged();

@@ -30,8 +30,9 @@ public:
     explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
     ~BackupManifest() override;
 
-    // Reads Manifest.plist and Status.plist; throws std::runtime_error naming Manifest.plist when
-    // it is missing, unreadable or damaged.
+    // Reads Manifest.plist and Status.plist; throws std::runtime_error naming the file when
+    // Manifest.plist is missing, unreadable or damaged, or either is no regular file (a FIFO
+    // planted under the name is never waited on). A missing Status.plist leaves it unfinished.
     void readInfo();
     // MD5 hex of the absolute folder path: tells listed backups apart, names their caches.
     QString identityKey() const;
@@ -50,8 +51,8 @@ public:
     QString folder() const { return m_folder; }
     // Status.plist says the phone finished writing this backup; only such a backup is loaded.
     bool isFinished() const { return m_finished; }
-    // Why an unfinished backup is not loaded.
-    static QString unfinishedText();
+    // Why an unfinished backup is not loaded, with what Status.plist said (or that it is missing).
+    QString unfinishedText() const;
 
     // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
     // Throws std::runtime_error; never writes into the backup folder.
@@ -92,6 +93,7 @@ public:
                      const ExtractProgress &progress = ExtractProgress()) const;
 
 private:
+    void readStatus();
     ManifestFilesContent readFilesDbThrow() const;
 
     QString m_uniqueDeviceId;
@@ -104,6 +106,7 @@ private:
     QByteArray m_keybagBlob;
     QByteArray m_manifestKey;   // iOS 10.2 and later: the key Manifest.db is encrypted with
     bool m_finished = false;
+    QString m_unfinishedReason;
     QString m_displayName;
     QString m_folder;
     BackupFormat m_format = BackupFormat::None;   // of the file list the tree was built from

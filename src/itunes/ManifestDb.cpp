@@ -1,6 +1,7 @@
 #include "itunes/ManifestDb.h"
 
 #include "app/FileUtils.h"
+#include "app/RegularFile.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -223,9 +224,8 @@ MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName)
 
 MbdbIndex readManifestDb(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(QStringLiteral("can not open %1. %2").arg(path, file.errorString()).toStdString());
+    QFile file;
+    openRegularFileThrow(file, path);
     const qint64 expected = file.size();
     const QByteArray data = file.readAll();
     if (data.size() != expected)

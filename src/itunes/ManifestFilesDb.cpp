@@ -56,6 +56,13 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
     try {
         Sqlite3DB db;
         const auto copyFolder = openReadOnlyThrow(db, path, privateTemporaryFolderThrow);
+        db.limitWorkToFileSizeThrow();
+        // A view could recurse without end or return rows made up on the fly.
+        Sqlite3Cursor kind = db.queryThrow("SELECT type FROM sqlite_master WHERE name = 'Files' COLLATE NOCASE");
+        const QString type = kind.moveNext() ? kind.getText(0) : QString();
+        if (type != QLatin1String("table"))
+            fail(type.isEmpty() ? QStringLiteral("It has no Files table.")
+                                : QStringLiteral("Its Files is a %1, not a table.").arg(type.toHtmlEscaped()));
         Sqlite3Cursor count = db.queryThrow("SELECT count(*) FROM Files");
         const qint64 rows = count.moveNext() ? count.getInt64(0) : 0;
         if (rows > kMaxRows)

@@ -136,11 +136,13 @@ void IOSKikDb::openStoreThrow()
     const QString path = storePath();
     if (m_mode == ReadWriteMode) {
         openThrow(path, ReadWrite);
-        return;
+    } else {
+        if (!QFileInfo::exists(path))
+            throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
+        m_readCopy = openReadOnlyThrow(*this, path, privateTemporaryFolderThrow);
     }
-    if (!QFileInfo::exists(path))
-        throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
-    m_readCopy = openReadOnlyThrow(*this, path, privateTemporaryFolderThrow);
+    // The store comes from a phone or a backup: a view in it must not hold the program for ever.
+    limitWorkToFileSizeThrow();
 }
 
 std::pair<qint64, QDateTime> IOSKikDb::messageSummary()

@@ -1,5 +1,6 @@
 #include "kik/KikLocalDb.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3ReadOnly.h"
@@ -129,10 +130,8 @@ void KikLocalDb::open()
         }
         return;
     }
-    for (const QString &folder : {m_thumbsFolder, m_profFolder, m_filesFolder}) {
-        if (!QDir().mkpath(folder))
-            throw std::runtime_error(QStringLiteral("Can not create the folder %1.").arg(folder).toStdString());
-    }
+    for (const QString &folder : {m_thumbsFolder, m_profFolder, m_filesFolder})
+        makeFolderThrow(folder);
     const QString path = databasePath();
     if (!QFileInfo::exists(path)) {
         createThrow(path);
@@ -195,15 +194,18 @@ void KikLocalDb::createThrow(const QString &path)
     close();
     const QByteArray from = QFile::encodeName(made.fileName());
     const QByteArray to = QFile::encodeName(path);
-    if (::link(from.constData(), to.constData()) == 0) {
+    const int linked = ::link(from.constData(), to.constData()) == 0 ? 0 : errno;
+    if (linked == 0) {
         m_createdDatabase = true;
-    } else if (errno != EEXIST && QFile::rename(made.fileName(), path)) {
+    } else if (linked != EEXIST && QFile::rename(made.fileName(), path)) {
         // A file system without links: Qt's rename does not replace either.
         m_createdDatabase = true;
         made.setAutoRemove(false);
     } else if (!QFileInfo::exists(path)) {
         throw std::runtime_error(
-            QStringLiteral("Can not create the local database %1.").arg(QDir::toNativeSeparators(path)).toStdString());
+            QStringLiteral("Can not create the local database %1: %2")
+                .arg(QDir::toNativeSeparators(path), systemErrorReason(linked, QFileInfo(path).absolutePath()))
+                .toStdString());
     }
     openThrow(path, ReadWrite);
 }

@@ -1,10 +1,12 @@
 #include "plist/CFType.h"
 
+#include "app/RegularFile.h"
 #include "plist/PlistInputCheck.h"
 
 #include <QFile>
 #include <QHash>
 #include <QTimeZone>
+#include <QtDebug>
 
 #include <plist/plist.h>
 
@@ -16,6 +18,8 @@ namespace {
 
 // Property-list dates count seconds from 2001-01-01 00:00:00 GMT.
 constexpr qint64 ReferenceDateOffset = 978307200;
+// No property list of a phone or a backup comes near this.
+constexpr qint64 kMaxPlistFileBytes = 256LL * 1024 * 1024;
 
 template <typename T>
 T saturatedCast(double value)
@@ -590,10 +594,12 @@ CFType CFType::fromPlistData(const QByteArray &data)
 
 CFType CFType::fromPlistFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return fromPlistData(readRegularFileThrow(path, kMaxPlistFileBytes));
+    } catch (const std::runtime_error &error) {
+        qDebug() << error.what();
         return {};
-    return fromPlistData(file.readAll());
+    }
 }
 
 CFType CFType::deepCopy(const CFType &other)

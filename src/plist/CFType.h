@@ -74,6 +74,7 @@ public:
 
     QByteArray toPlistData(int format = XmlFormat) const;
     static CFType fromPlistData(const QByteArray &data);
+    // Null when the file is missing, damaged or no regular file (never waits on a FIFO).
     static CFType fromPlistFile(const QString &path);
     static CFType deepCopy(const CFType &other);
 

@@ -104,7 +104,8 @@ void DropImport::importFolder(const QString &folder, Kind kind)
 {
     switch (kind) {
     case Kind::Unreadable:
-        showWarning(QStringLiteral("The folder %1 cannot be read.").arg(shownPath(folder)));
+        // QDir says only that it cannot list the folder: that is a missing permission.
+        showWarning(QStringLiteral("The folder %1 cannot be read: you have no permission to open it.").arg(shownPath(folder)));
         return;
     case Kind::Other:
         showInformation(QStringLiteral("%1 is neither an iTunes backup nor a copy of Kik's app folder.<br/><br/>%2")
@@ -119,7 +120,7 @@ void DropImport::importFolder(const QString &folder, Kind kind)
             return;
         }
         if (!backup->isFinished()) {
-            showWarning(BackupManifest::unfinishedText());
+            showWarning(backup->unfinishedText());
             return;
         }
         ImportItunesCommand(m_window).importBackup(backup, QString());

@@ -6,6 +6,7 @@
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "app/Preferences.h"
+#include "app/ProcessSetup.h"
 #include "app/TimeZoneSetup.h"
 #include "app/VendorHost.h"
 #include "db/Sqlite3DB.h"
@@ -63,6 +64,7 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     declareDpiUnaware();
 #endif
+    prepareProcess();
     pinSystemTimeZone();
     // The chat-bubble web view needs contexts shared before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

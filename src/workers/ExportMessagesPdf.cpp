@@ -40,7 +40,7 @@ void ExportMessagesPdf::begin()
     if (!m_file.open(QIODevice::WriteOnly))
         raise(fileWriteProblem(m_file));
     if (!m_pages.start(&m_printer))
-        raise(QStringLiteral("Cannot draw the pages of %1.").arg(m_file.fileName()));
+        raise(QStringLiteral("Cannot draw the pages of %1: the PDF writer did not start on it.").arg(m_file.fileName()));
 }
 
 void ExportMessagesPdf::write(const _KikMessage *message)

@@ -1,6 +1,7 @@
 #include "workers/ExportMessagesThread.h"
 
 #include "app/AppFolders.h"
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
@@ -222,11 +223,7 @@ void ExportMessagesThread::prepareHtmlFolders()
     const QDir program(applicationFolder());
     const QDir staging(m_staging.folder());
     for (const QString &folder : {QStringLiteral("files"), QStringLiteral("emoji"), QStringLiteral("kikemoji")}) {
-        if (!staging.mkdir(folder))
-            throw std::runtime_error(QStringLiteral("Cannot create the folder %1.")
-                                         .arg(QDir::toNativeSeparators(staging.filePath(folder)))
-                                         .toUtf8()
-                                         .toStdString());
+        makeFolderThrow(staging.filePath(folder));
     }
     // Copied before any page: an attachment copied into "files" must not take one of their names.
     PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));

@@ -1,5 +1,6 @@
 #include "workers/ExportStaging.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 
 #include <QCoreApplication>
@@ -50,15 +51,17 @@ void removeDeadStaging(const QFileInfo &target)
     }
 }
 
-// Moves the file to folder/name, or to the first "name(N)" free there; false when it cannot.
-bool moveUnderFreeName(const QString &file, const QString &target)
+// Moves the file to folder/name, or to the first "name(N)" free there; raises when it cannot.
+void moveUnderFreeNameThrow(const QString &file, const QString &target)
 {
+    QFile moved(file);
     for (int attempt = 0; attempt < 100; ++attempt) {
         // rename never replaces a file: a name taken meanwhile is tried again.
-        if (QFile::rename(file, uniqueFilePath(target)))
-            return true;
+        if (moved.rename(uniqueFilePath(target)))
+            return;
     }
-    return false;
+    fail(QStringLiteral("Cannot move %1 into %2: %3")
+             .arg(QFileInfo(file).fileName(), QDir::toNativeSeparators(QFileInfo(target).absolutePath()), moved.errorString()));
 }
 
 void mergeInto(const QString &staging, const QString &target)
@@ -67,8 +70,7 @@ void mergeInto(const QString &staging, const QString &target)
     for (const QFileInfo &entry : from.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
         const QString there = QDir(target).filePath(entry.fileName());
         if (!entry.isDir()) {
-            if (!moveUnderFreeName(entry.filePath(), there))
-                fail(QStringLiteral("Cannot move %1 into %2.").arg(entry.fileName(), QDir::toNativeSeparators(target)));
+            moveUnderFreeNameThrow(entry.filePath(), there);
             continue;
         }
         if (!QFileInfo::exists(there) && !QFileInfo(there).isSymLink() && QDir().rename(entry.filePath(), there))
@@ -104,18 +106,19 @@ void ExportStaging::beginThrow(const QString &target)
             break;
         at = up;
     }
-    if (!QDir().mkpath(parent) || !QFileInfo(parent).isDir())
-        fail(QStringLiteral("Cannot create the folder %1.").arg(QDir::toNativeSeparators(parent)));
+    makeFolderThrow(parent);
     removeDeadStaging(info);
     // Made as any folder the user makes (no private mode: it becomes the export).
     const QString stem = partialPrefix(info) + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-');
+    QString candidate;
     for (int attempt = 0; attempt < 100 && m_staging.isEmpty(); ++attempt) {
-        const QString candidate = QDir(parent).filePath(stem + QString::number(QRandomGenerator::global()->generate(), 36));
+        candidate = QDir(parent).filePath(stem + QString::number(QRandomGenerator::global()->generate(), 36));
         if (QDir().mkdir(candidate))
             m_staging = candidate;
     }
     if (m_staging.isEmpty())
-        fail(QStringLiteral("Cannot create a folder in %1.").arg(QDir::toNativeSeparators(parent)));
+        fail(QStringLiteral("Cannot create a folder in %1: %2")
+                 .arg(QDir::toNativeSeparators(parent), folderCreationReason(candidate)));
 }
 
 void ExportStaging::publishThrow()
@@ -127,8 +130,7 @@ void ExportStaging::publishThrow()
         m_topmostMadeParent.clear();
         return;
     }
-    if (!QDir().mkpath(m_target))
-        fail(QStringLiteral("Cannot create the folder %1.").arg(QDir::toNativeSeparators(m_target)));
+    makeFolderThrow(m_target);
     mergeInto(m_staging, m_target);
     removeFolderTree(m_staging);
     m_staging.clear();

@@ -1,5 +1,6 @@
 #include "workers/IOSAfcFileDownload.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
@@ -26,9 +27,9 @@ const QString kUploadSuffix = QStringLiteral(".upload");
     throw std::runtime_error(text.toStdString());
 }
 
-[[noreturn]] void failReading(const QString &devicePath)
+[[noreturn]] void failReading(const QString &devicePath, const QString &reason)
 {
-    fail(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1.").arg(devicePath));
+    fail(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1: %2").arg(devicePath, reason));
 }
 
 // "<name>, <done>KB / <total>KB" in one pass, so that a "%" in a name from the phone stays text.
@@ -72,8 +73,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
 {
     m_progress->throwIfCanceled();
     const QString folder = QFileInfo(localPath).absolutePath();
-    if (!QDir().mkpath(folder))
-        fail(QStringLiteral("can not create %1.%2").arg(folder, QStringLiteral(" The folder cannot be made.")));
+    makeFolderThrow(folder);
     if (!deviceFile.isFile())
         return;
     if (useCache && isCurrent(deviceFile, localPath))
@@ -81,7 +81,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
 
     AfcFile source;
     if (!client.openRead(deviceFile.path, &source))
-        failReading(deviceFile.path);
+        failReading(deviceFile.path, client.lastError());
     QSaveFile target(localPath);
     if (!target.open(QIODevice::WriteOnly))
         fail(QStringLiteral("can not create %1.%2").arg(localPath, fileWriteReason(target)));
@@ -96,7 +96,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         }
         const int got = source.read(m_buffer.data(), kDownloadBlock);
         if (got < 0)
-            failReading(deviceFile.path);   // a cut-off copy must not pass for the file
+            failReading(deviceFile.path, QStringLiteral("the iPhone broke off sending it."));   // a cut-off copy must not pass
         if (got == 0)
             break;
         if (target.write(m_buffer.constData(), got) != got)
@@ -128,10 +128,9 @@ void IOSAfcFileDownload::downloadFolder(AfcClient &client, const AfcFileInfo &de
     } catch (const std::exception &error) {
         // An unreadable folder would otherwise look like an empty one.
         qDebug() << "IOSAfcFileDownload: listing" << deviceFolder.path << "failed:" << error.what();
-        failReading(deviceFolder.path);
+        failReading(deviceFolder.path, QString::fromUtf8(error.what()));
     }
-    if (!QDir().mkpath(localFolder))
-        fail(QStringLiteral("can not create %1.%2").arg(localFolder, QStringLiteral(" The folder cannot be made.")));
+    makeFolderThrow(localFolder);
     for (const AfcFileInfo &entry : std::as_const(entries)) {
         if (entry.isDir()) {
             downloadFolder(client, entry, localFolder, useCache);
@@ -169,13 +168,12 @@ void IOSAfcFileDownload::sendThrow(AfcClient &client, const QString &localPath, 
 {
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not read %1.").arg(localPath));
+        fail(QStringLiteral("can not read %1: %2").arg(localPath, source.errorString()));
     const QString partial = devicePath + kUploadSuffix;
-    const QString createError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, can not create %1.").arg(devicePath);
     const QString writeError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath);
     AfcFile target;
     if (!client.openWrite(partial, &target))
-        fail(createError);
+        fail(QStringLiteral("can not create %1 on the iPhone: %2").arg(devicePath, client.lastError()));
     try {
         if (m_buffer.size() < kUploadBlock)
             m_buffer.resize(kUploadBlock);

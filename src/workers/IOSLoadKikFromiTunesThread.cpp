@@ -1,6 +1,7 @@
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
 #include "app/AppFolders.h"
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QtDebug>
 
@@ -47,6 +49,42 @@ bool isKeptFolder(const QString &name)
             return true;
     }
     return false;
+}
+
+// Kik's store and its side files, by their exact names: a row whose name only cleans up to one
+// of them (a line break after it, say) is some other file and must never stand in for the store.
+bool isStoreFile(const QString &name)
+{
+    for (const char *store : {"kik.sqlite", "kik.sqlite-wal", "kik.sqlite-shm", "kik.sqlite-journal"}) {
+        if (name == QLatin1String(store))
+            return true;
+    }
+    return false;
+}
+
+// The local name of each node, made fit for this system. Two nodes whose names clean up alike
+// must never land on one file: a name that needs no cleaning keeps it, the others get theirs
+// only while it is free, and a node left without one is passed over.
+QList<std::pair<const _BackupFileNode *, QString>> localNames(const QList<const _BackupFileNode *> &nodes)
+{
+    QList<std::pair<const _BackupFileNode *, QString>> named;
+    QSet<QString> taken;
+    for (const _BackupFileNode *node : nodes) {
+        if (sanitizeFileName(node->name()) == node->name() && !node->name().isEmpty())
+            taken.insert(node->name());
+    }
+    for (const _BackupFileNode *node : nodes) {
+        const QString name = sanitizeFileName(node->name());
+        if (name == node->name() && !name.isEmpty()) {
+            named.append({node, name});
+        } else if (name.isEmpty() || taken.contains(name)) {
+            qWarning() << "backup entry passed over: its name cannot be used here or cleans up to one taken:" << node->name();
+        } else {
+            taken.insert(name);
+            named.append({node, name});
+        }
+    }
+    return named;
 }
 
 // Removes a folder tree; a link in its place is removed as a link, its target left alone.
@@ -116,6 +154,7 @@ void IOSLoadKikFromiTunesThread::run()
     m_accounts.clear();
     m_location = KikBackupLocation();
     m_cleanup = Cleanup::Nothing;
+    m_documentsReplaced = false;
     postProgress(m_progress, QObject::tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
     runTask(
         m_progress,
@@ -160,12 +199,13 @@ void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocati
         const KikBackupLocation &place = places.at(i);
         const QString root = survey->filePath(QString::number(i));
         const QString documents = root + QStringLiteral("/Documents");
-        if (!QDir().mkpath(documents))
-            fail(QStringLiteral("can not create %1.").arg(documents));
+        makeFolderThrow(documents);
+        QList<const _BackupFileNode *> storeFiles;
         for (const _BackupFileNode *child : place.folder->children()) {
-            if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
-                cacheNode(child, documents, Rule::AlwaysCopy);
+            if (isStoreFile(child->name()))
+                storeFiles.append(child);
         }
+        cacheNodes(storeFiles, documents, Rule::AlwaysCopy);
         KikAccountSummary account{place.accountId, -1, QDateTime()};
         try {
             IOSKikDb store(root);
@@ -174,6 +214,7 @@ void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocati
         } catch (const std::exception &error) {
             // A damaged store must not hide the other accounts; it is listed as unreadable.
             qWarning() << "Kik account" << place.accountId << "can not be read:" << error.what();
+            account.problem = QString::fromUtf8(error.what());
         }
         m_accounts.append(account);
     }
@@ -187,15 +228,18 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
     const QString documents = app.filePath(kNewDocuments);
     removeTreeOrLink(documents);
     removeTreeOrLink(app.filePath(kOldDocuments));
-    if (!QDir().mkpath(documents))
-        fail(QStringLiteral("can not create %1.").arg(documents));
+    makeFolderThrow(documents);
     if (place) {
+        QList<const _BackupFileNode *> kept;
+        QList<const _BackupFileNode *> storeFiles;
         for (const _BackupFileNode *child : place->folder->children()) {
             if (isKeptFolder(child->name()))
-                cacheNode(child, documents, Rule::KeepExisting);
-            else if (child->name().startsWith(QLatin1String("kik.sqlite"), Qt::CaseSensitive))
-                cacheNode(child, documents, Rule::AlwaysCopy);
+                kept.append(child);
+            else if (isStoreFile(child->name()))
+                storeFiles.append(child);
         }
+        cacheNodes(kept, documents, Rule::KeepExisting);
+        cacheNodes(storeFiles, documents, Rule::AlwaysCopy);
     }
     const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
     m_found = store.isFile() && store.size() > 0;
@@ -211,14 +255,17 @@ void IOSLoadKikFromiTunesThread::replaceDocumentsThrow()
     const QString documents = app.filePath(kDocuments);
     const QString old = app.filePath(kOldDocuments);
     const bool hadOld = QFileInfo::exists(documents) || QFileInfo(documents).isSymLink();
-    if (hadOld && !QDir().rename(documents, old))
-        fail(QStringLiteral("can not replace %1.").arg(documents));
-    if (!QDir().rename(app.filePath(kNewDocuments), documents)) {
+    if (hadOld)
+        renameThrow(documents, old);
+    try {
+        renameThrow(app.filePath(kNewDocuments), documents);
+    } catch (const std::runtime_error &) {
         if (hadOld)
             QDir().rename(old, documents);
-        fail(QStringLiteral("can not replace %1.").arg(documents));
+        throw;
     }
     removeTreeOrLink(old);
+    m_documentsReplaced = true;
 }
 
 // The program's own device backup mirrored into its own cache of the phone: nothing writes
@@ -243,27 +290,24 @@ void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
     } else {
         m_cleanup = QFileInfo::exists(appFolder()) ? Cleanup::Documents : Cleanup::AppFolder;
     }
-    if (!QDir().mkpath(appFolder()))
-        fail(QStringLiteral("can not create %1.").arg(appFolder()));
+    makeFolderThrow(appFolder());
 }
 
-void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QString &targetFolder, Rule rule)
+// The tree holds no name that climbs out of its folder; the names must still suit this system.
+void IOSLoadKikFromiTunesThread::cacheNodes(const QList<const _BackupFileNode *> &nodes, const QString &targetFolder, Rule rule)
+{
+    for (const auto &[node, name] : localNames(nodes))
+        cacheNode(node, QDir(targetFolder).filePath(name), rule);
+}
+
+void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QString &local, Rule rule)
 {
     postProgress(m_progress, QString(), -1, QObject::tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name()));
     m_progress->throwIfCanceled();
 
-    // The tree holds no name that climbs out of its folder; the name must still suit this system.
-    const QString name = sanitizeFileName(node->name());
-    if (name.isEmpty()) {
-        qDebug() << "backup entry without a usable name skipped:" << node->name();
-        return;
-    }
-    const QString local = QDir(targetFolder).filePath(name);
     if (isFolderNode(node)) {
-        if (!QDir().mkpath(local))
-            fail(QStringLiteral("can not create %1. %2").arg(local, QStringLiteral("The folder cannot be made.")));
-        for (const _BackupFileNode *child : node->children())
-            cacheNode(child, local, rule);
+        makeFolderThrow(local);
+        cacheNodes(QList<const _BackupFileNode *>(node->children().cbegin(), node->children().cend()), local, rule);
         return;
     }
     // A file missing from the backup is left out; the rest is still read.
@@ -281,6 +325,14 @@ void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QS
         return;
     // A cancel during a large file stops it at the next chunk; the partial copy is discarded.
     m_backup->extractFile(node, local, [this](qint64, qint64) { m_progress->throwIfCanceled(); });
+}
+
+void IOSLoadKikFromiTunesThread::takeBack()
+{
+    removeWhatThisRunMade();
+    if (m_cleanup == Cleanup::Documents && m_documentsReplaced)
+        removeTreeOrLink(QDir(appFolder()).filePath(kDocuments));
+    m_cleanup = Cleanup::Nothing;
 }
 
 void IOSLoadKikFromiTunesThread::removeWhatThisRunMade()

@@ -46,6 +46,9 @@ public:
     const QList<KikAccountSummary> &accounts() const { return m_accounts; }
     // Where the mirrored files lie in the backup (valid when found()).
     const KikBackupLocation &location() const { return m_location; }
+    // After a run that succeeded but found no store, for a caller that counts that a failure:
+    // removes what the run wrote (the cache root or app folder it made, else the Documents it put there).
+    void takeBack();
 
 protected:
     void run() override;
@@ -59,7 +62,8 @@ private:
     void replaceDocumentsThrow();
     bool linksPayloads() const;
     void prepareCacheRootThrow();
-    void cacheNode(const _BackupFileNode *node, const QString &targetFolder, Rule rule);
+    void cacheNodes(const QList<const _BackupFileNode *> &nodes, const QString &targetFolder, Rule rule);
+    void cacheNode(const _BackupFileNode *node, const QString &local, Rule rule);
     void removeWhatThisRunMade();
 
     // What a failed or canceled run removes. The program's own cache may go whole; a folder
@@ -71,6 +75,7 @@ private:
     QString m_cacheRoot;
     bool m_defaultCacheRoot;
     Cleanup m_cleanup = Cleanup::Nothing;
+    bool m_documentsReplaced = false;
     bool m_found = false;
     bool m_linkPayloads = false;
     QString m_account;

@@ -1,5 +1,6 @@
 #include "workers/IOSLoadKikMessagesThread.h"
 
+#include "app/FileReasons.h"
 #include "device/AfcClient.h"
 #include "device/DeviceCacheFolder.h"
 #include "device/MobileDeviceHandle.h"
@@ -55,8 +56,7 @@ void IOSLoadKikMessagesThread::run()
 void IOSLoadKikMessagesThread::loadThrow()
 {
     const QString documents = QDir(m_appFolder).filePath(QStringLiteral("Documents"));
-    if (!QDir().mkpath(documents))
-        fail(QStringLiteral("can not create %1.").arg(documents));
+    makeFolderThrow(documents);
     // A store left from an earlier load must not pass for this phone's.
     removeLocalStore();
 

@@ -1,5 +1,6 @@
 #include "workers/IOSRestoreKikMsgThread.h"
 
+#include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "device/AfcClient.h"
 #include "device/DeviceCacheFolder.h"
@@ -96,8 +97,7 @@ void IOSRestoreKikMsgThread::restoreThrow()
 {
     for (const char *folder : kSideFolders) {
         const QString path = QDir(m_appFolder).filePath(QLatin1String(folder));
-        if (!QDir().mkpath(path))
-            fail(QStringLiteral("can not create %1.").arg(path));
+        makeFolderThrow(path);
     }
     mergeThrow();
     deliverStoreThrow();
@@ -168,11 +168,11 @@ void IOSRestoreKikMsgThread::replaceStoreOnPhoneThrow()
                 continue;
             m_client->remove(path + kAsideSuffix);
             if (!m_client->rename(path, path + kAsideSuffix))
-                fail(QStringLiteral("can not move %1 aside.").arg(path));
+                fail(QStringLiteral("can not move %1 aside: %2").arg(path, m_client->lastError()));
             setAside << path;
         }
         if (!m_client->rename(staged, kDeviceStore))
-            fail(QStringLiteral("can not replace %1.").arg(kDeviceStore));
+            fail(QStringLiteral("can not replace %1: %2").arg(kDeviceStore, m_client->lastError()));
     } catch (...) {
         for (const QString &path : setAside)
             m_client->rename(path + kAsideSuffix, path);

@@ -71,7 +71,7 @@ QString describeKikAccounts(const QList<KikAccountSummary> &accounts)
     QStringList lines;
     for (const KikAccountSummary &account : accounts) {
         if (account.messages < 0) {
-            lines << QStringLiteral("%1  can not be read").arg(account.accountId);
+            lines << QStringLiteral("%1  can not be read: %2").arg(account.accountId, account.problem);
             continue;
         }
         const QString newest =

@@ -30,6 +30,7 @@ struct KikAccountSummary
     QString accountId;
     qint64 messages = 0;   // received and sent messages; -1 when the store can not be read
     QDateTime newest;      // the newest message's time; invalid when there is none
+    QString problem;       // why the store can not be read (plain text)
 };
 
 // Every place in the loaded backup whose folder lists kik.sqlite, the app container first,

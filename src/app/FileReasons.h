@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// Why a file operation failed, said in the program's words, for messages that otherwise would
+// only say that something "cannot" be done.
+
+// The reason for a system error number: the common ones in the program's words ("the disk is
+// full."), others with the system's text. Ends in a full stop.
+QString systemErrorReason(int error, const QString &folder = QString());
+
+// Why the folder at path (with its parents) could not be made; call it after a failed attempt.
+QString folderCreationReason(const QString &path);
+
+// Makes the folder with its parents; raises std::runtime_error ("Cannot create the folder PATH:
+// reason") when it cannot.
+void makeFolderThrow(const QString &path);
+
+// Renames from into to (replacing an entry there as rename(2) does); raises std::runtime_error
+// ("Cannot move FROM to TO: reason") when it cannot.
+void renameThrow(const QString &from, const QString &to);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// What both programs do first. SIGXFSZ is ignored, so that a write past a file size limit fails
+// (EFBIG, "the file is too large for this disk or limit") instead of ending the program without
+// a word. The backup password is taken out of the environment (takeEnvironmentBackupPassword),
+// so that no program started later, such as the backup tool, inherits it.
+void prepareProcess();
+
+// PARLEWICK_BACKUP_PASSWORD, removed from the environment and kept in memory: the value it had
+// when last seen (set anew since, it is taken again); null when it was never set.
+QString takeEnvironmentBackupPassword();
