@@ -152,6 +152,93 @@ private slots:
         QCOMPARE(messageDisplayText(&m), expected);
     }
 
+    // Every kind Kik sends today, as the list, the text exports, search and show --json see it.
+    void kindsOfToday_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("camera") << "com.kik.ext.camera"
+                                << "picture"
+                                << "[IMAGE]";
+        QTest::newRow("gallery") << "com.kik.ext.gallery"
+                                 << "picture"
+                                 << "[IMAGE]";
+        QTest::newRow("video camera") << "com.kik.ext.video-camera"
+                                      << "video"
+                                      << "[VIDEO]";
+        QTest::newRow("video gallery") << "com.kik.ext.video-gallery"
+                                       << "video"
+                                       << "[VIDEO]";
+        QTest::newRow("gif") << "com.kik.ext.gif"
+                             << "gif"
+                             << "[GIF]";
+        QTest::newRow("gif in capitals") << "COM.KIK.EXT.GIF"
+                                         << "gif"
+                                         << "[GIF]";
+        QTest::newRow("sticker") << "com.kik.ext.stickers"
+                                 << "sticker"
+                                 << "[STICKER]";
+        QTest::newRow("card") << "com.kik.cards"
+                              << "card"
+                              << "[Quiz Night]";
+        QTest::newRow("text") << ""
+                              << "text"
+                              << "see you";
+    }
+
+    void kindsOfToday()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        _KikMessage m;
+        m.app_id = appId;
+        m.sub_app_id = QStringLiteral("Quiz Night");
+        m.body = QStringLiteral("see you");
+        m.attachment.insert(QStringLiteral("string:title"), QStringLiteral("Who knows?"));
+        QCOMPARE(messageKindName(messageKindOf(&m)), kind);
+        QCOMPARE(messageDisplayText(&m), text);
+        // Search looks at what a reader sees: a card's name and text, never a marker.
+        const QString search = kind == QLatin1String("card")   ? QStringLiteral("Quiz Night Who knows?")
+                               : kind == QLatin1String("text") ? text
+                                                               : QString();
+        QCOMPARE(messageSearchText(&m), search);
+        // Written back, a GIF or sticker keeps its own app id.
+        if (kind == QLatin1String("gif") || kind == QLatin1String("sticker"))
+            QCOMPARE(buildContentDictionary(&m).value(QStringLiteral("app-id")).toQString(), appId);
+    }
+
+    void cardsNameTextAndLink()
+    {
+        _KikMessage m;
+        m.app_id = QStringLiteral("com.kik.cards");
+        m.attachment.insert(QStringLiteral("string:title"), QStringLiteral("Tonight"));
+        m.attachment.insert(QStringLiteral("string:text"), QStringLiteral("Bring snacks"));
+        m.attachment.insert(QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\": \"https://a.example/x\"}"));
+        // Without an app name the title names the card.
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[Tonight]"));
+        QCOMPARE(cardText(&m), QStringLiteral("Tonight\nBring snacks"));
+        QCOMPARE(cardLink(&m), QStringLiteral("https://a.example/x"));
+        // The link list comes first; an entry without an address is passed over.
+        m.attachment.insert(QStringLiteral("uri"),
+                            QVariantList{QVariantHash{{QStringLiteral("platform"), QStringLiteral("x")}},
+                                         QVariantHash{{QStringLiteral("url"), QStringLiteral("https://b.example/")}}});
+        QCOMPARE(cardLink(&m), QStringLiteral("https://b.example/"));
+        m.attachment.clear();
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[CARD]"));
+        QVERIFY(cardLink(&m).isEmpty());
+
+        // Admins are marked where members are listed, the phone's owner first.
+        _KikUser ann, bob, group;
+        ann.display_name = QStringLiteral("Ann");
+        bob.display_name = QStringLiteral("Bob");
+        group.members = {{&ann, true}, {&bob}};
+        QCOMPARE(groupMembersText(&group), QStringLiteral("Ann (admin), Bob"));
+        group.is_group_admin = true;
+        QCOMPARE(groupMembersText(&group), QStringLiteral("you (admin), Ann (admin), Bob"));
+    }
+
     // Without its description an attachment's message holds only its content id: never shown as text.
     void aMissingAttachmentSaysSo()
     {
