@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -61,10 +62,12 @@ public:
 
 private:
     void drawDateLine(const QDateTime &ts);
-    void drawPicture(const _KikMessage *message, const QString &path, const QString &sender);
+    // The first of paths that can be read (else the stand-in), framed unless a sticker, with a
+    // play mark over a video's picture.
+    void drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed, bool video);
     void drawText(const _KikMessage *message, const QString &text, const QString &sender);
     void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender, const QString &text,
-                     const std::function<void(QPainter &, const QPoint &)> &paintContent);
+                     const std::function<void(QPainter &, const QPoint &)> &paintContent, bool framed = true);
     void ensureSpace(int height);
     void startPage();
     void drawPageNumber();

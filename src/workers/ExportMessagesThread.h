@@ -4,7 +4,6 @@
 #include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
 #include "workers/ExportStaging.h"
-#include "workers/PlainFileCopy.h"
 
 #include <QString>
 #include <QThread>
@@ -51,5 +50,4 @@ private:
     EmojiStyle m_emojiStyle = EmojiStyle::Placeholder;
     AbsProgressTarget *m_form;
     ExportStaging m_staging;
-    std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written
 };
