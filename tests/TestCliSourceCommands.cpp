@@ -159,9 +159,10 @@ private slots:
         }
         QVERIFY(messages > 0);
         // The keys come in their documented order.
-        QVERIFY(QRegularExpression(QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
-                                                  "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
-                                                  "(\"admins\": \\[[^\\]]*\\], \"owner_is_admin\": (true|false), )?\"messages\": \\["))
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
+                                   "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
+                                   "(\"admins\": \\[[^\\]]*\\], \"owner_is_admin\": (true|false), )?\"messages\": \\["))
                     .match(QString::fromUtf8(json))
                     .hasMatch());
         QVERIFY(QRegularExpression(QStringLiteral("\\{\"id\": \\d+, \"uid\": \"[^\"]*\", \"ts\": \\d+, \"was_me\": "

@@ -80,19 +80,6 @@ private slots:
         QCOMPARE(videoSeconds(file(QStringLiteral("e"), KikFakeMedia::jpeg(Qt::blue))), -1);
         QCOMPARE(videoSeconds(env.path("missing")), -1);
     }
-
-    void previewsStandInForMissingMedia()
-    {
-        _KikMessage m;
-        m.content_id = QStringLiteral("gone");
-        m.content_path = env.path("gone");
-        QVERIFY(messageMediaFile(&m).path.isEmpty());
-        QVERIFY(messagePreviewPath(&m).isEmpty());
-        m.png_preview_path = file(QStringLiteral("png-preview"), KikFakeMedia::png(Qt::green));
-        QCOMPARE(messagePreviewPath(&m), m.png_preview_path.text());
-        m.preview_path = file(QStringLiteral("preview"), KikFakeMedia::jpeg(Qt::green));
-        QCOMPARE(messagePreviewPath(&m), m.preview_path.text());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestKikMedia)

@@ -250,10 +250,10 @@ QString KikBubbleHtml::videoContent(const _KikMessage *message) const
     else
         html += QLatin1String("<img width=\"96\" height=\"64\" src=\"data:image/gif;base64,"
                               "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7\" >");
-    html += QLatin1String("<span class=\"play\">&#9654;</span>");
+    html += QLatin1String("<div class=\"play\">&#9654;</div>");
     const qint64 seconds = videoSeconds(media.path);
     if (seconds >= 0)
-        html += QLatin1String("<span class=\"length\">") + videoLengthText(seconds) + QLatin1String("</span>");
+        html += QLatin1String("<div class=\"length\">") + videoLengthText(seconds) + QLatin1String("</div>");
     return html + QLatin1String("</a></div>");
 }
 
@@ -350,13 +350,13 @@ QString KikBubbleHtml::otherCardContent(const _KikMessage *message) const
         html += QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), preview, PictureSize) + QStringLiteral("</div>");
     html += QLatin1String("<div class=\"card_name\">") + emojiPictures(escapeHtml(cardName(message))) + QLatin1String("</div>");
     const QString text = cardText(message);
-    if (!text.isEmpty())
-        html += QLatin1String("<div class=\"card_text\">") + emojiPictures(escapeHtml(text)) + QLatin1String("</div>");
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        html += QLatin1String("<div class=\"card_text\">") + emojiPictures(escapeHtml(line)) + QLatin1String("</div>");
     const QString link = cardLink(message);
     if (!link.isEmpty()) {
         html += QLatin1String("<div class=\"card_link\"><a href=\"") + escapeAttribute(liveLink(link)) + QLatin1Char('"')
-                + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>') + escapeHtml(link)
-                + QLatin1String("</a></div>");
+                + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>')
+                + escapeHtml(link.simplified()) + QLatin1String("</a></div>");
     }
     return html;
 }
