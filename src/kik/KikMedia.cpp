@@ -156,7 +156,7 @@ QString videoLengthText(qint64 seconds)
 KikMediaFile messageMediaFile(const _KikMessage *message)
 {
     const QString path = message->content_path;
-    if (message->content_id.isEmpty() || !isNonEmptyFile(path))
+    if (!isNonEmptyFile(path))
         return {};
     return {path, mediaTypeOfFile(path)};
 }
