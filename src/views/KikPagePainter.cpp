@@ -44,8 +44,15 @@ struct Shown
     QStringList picturePaths;   // the first that can be read is drawn
     QString text;
     bool framed = true;   // stickers stand without a bubble
-    bool video = false;   // a play mark over the picture
+    PictureMark mark = PictureMark::None;
 };
+
+bool readable(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.canRead();
+}
 
 Shown shownOf(const _KikMessage *message, EmojiStyle emoji)
 {
@@ -54,14 +61,15 @@ Shown shownOf(const _KikMessage *message, EmojiStyle emoji)
     case KikMessageKind::Gif:
     case KikMessageKind::Sticker: {
         const KikMediaFile media = messageMediaFile(message);
-        Shown shown{{}, QString(), messageKindOf(message) != KikMessageKind::Sticker, false};
-        if (isPictureType(media.type))
-            shown.picturePaths << media.path;
-        shown.picturePaths << messagePreviewPath(message);
-        return shown;
+        const bool framed = messageKindOf(message) != KikMessageKind::Sticker;
+        if (isPictureType(media.type) && readable(media.path))
+            return {{media.path}, QString(), framed};
+        // The media is gone (or a type Qt cannot draw): the preview stands in, marked as such.
+        const QString preview = messagePreviewPath(message);
+        return {{preview}, QString(), framed, preview.isEmpty() ? PictureMark::None : PictureMark::Preview};
     }
     case KikMessageKind::Video:
-        return {{messagePreviewPath(message)}, QString(), true, true};
+        return {{messagePreviewPath(message)}, QString(), true, PictureMark::Play};
     case KikMessageKind::Card:
         switch (cardKindOf(message->sub_app_id)) {
         case KikCardKind::ImageSearch:
@@ -99,6 +107,21 @@ QImage firstReadable(const QStringList &paths)
             return picture;
     }
     return QImage();
+}
+
+// "Preview" on a dark band along the bottom of a picture shown from its preview.
+void drawPreviewMark(QPainter &painter, const QRect &picture)
+{
+    QFont font = painter.font();
+    font.setPointSize(7);
+    const int height = QFontMetrics(font, painter.device()).height();
+    const QRect band(picture.left(), picture.bottom() + 1 - height, picture.width(), height);
+    painter.save();
+    painter.fillRect(band, QColor(0, 0, 0, 140));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(band, Qt::AlignCenter, QStringLiteral("Preview"));
+    painter.restore();
 }
 
 // A round play mark in the middle of a video's picture.
@@ -176,7 +199,7 @@ void KikPagePainter::draw(const _KikMessage *message)
     const QString sender = groupSenderName(message);
     const Shown shown = shownOf(message, m_emojiStyle);
     if (!shown.picturePaths.isEmpty())
-        drawPicture(message, shown.picturePaths, sender, shown.framed, shown.video);
+        drawPicture(message, shown.picturePaths, sender, shown.framed, shown.mark);
     if (!shown.text.trimmed().isEmpty())
         drawText(message, shown.text, sender);
 }
@@ -209,20 +232,24 @@ QImage KikPagePainter::scalePicture(const QImage &picture)
 }
 
 void KikPagePainter::drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed,
-                                 bool video)
+                                 PictureMark mark)
 {
     QImage picture = firstReadable(paths);
-    if (picture.isNull())
+    if (picture.isNull()) {
         picture = m_art.emptyPhoto();
+        mark = mark == PictureMark::Play ? mark : PictureMark::None;
+    }
     if (picture.isNull())
         return;   // not even the stand-in could be read: nothing to show
     picture = scalePicture(picture);
     placeBubble(
         message->was_me, Placement::Picture, picture.size(), sender, QString(),
-        [&picture, video](QPainter &painter, const QPoint &at) {
+        [&picture, mark](QPainter &painter, const QPoint &at) {
             painter.drawImage(at, picture);
-            if (video)
+            if (mark == PictureMark::Play)
                 drawPlayMark(painter, QRect(at, picture.size()));
+            else if (mark == PictureMark::Preview)
+                drawPreviewMark(painter, QRect(at, picture.size()));
         },
         framed);
 }

@@ -15,6 +15,10 @@
 #include <optional>
 
 class KikBubbleArt;
+
+// What is drawn over a printed picture: a video's play mark, or "Preview" where the preview
+// stands in for media that is gone.
+enum class PictureMark { None, Play, Preview };
 class QPagedPaintDevice;
 
 // Lays printed messages out page by page as chat bubbles: a date line per minute, sent
@@ -62,9 +66,8 @@ public:
 
 private:
     void drawDateLine(const QDateTime &ts);
-    // The first of paths that can be read (else the stand-in), framed unless a sticker, with a
-    // play mark over a video's picture.
-    void drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed, bool video);
+    // The first of paths that can be read (else the stand-in), framed unless a sticker.
+    void drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed, PictureMark mark);
     void drawText(const _KikMessage *message, const QString &text, const QString &sender);
     void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender, const QString &text,
                      const std::function<void(QPainter &, const QPoint &)> &paintContent, bool framed = true);
