@@ -114,7 +114,11 @@ void drawPreviewMark(QPainter &painter, const QRect &picture)
 {
     QFont font = painter.font();
     font.setPointSize(7);
-    const int height = QFontMetrics(font, painter.device()).height();
+    const QFontMetrics metrics(font, painter.device());
+    const int height = metrics.height();
+    // A picture too small to carry the word keeps it off rather than hidden under it.
+    if (picture.height() < 3 * height || picture.width() < metrics.horizontalAdvance(QStringLiteral("Preview")) + 4)
+        return;
     const QRect band(picture.left(), picture.bottom() + 1 - height, picture.width(), height);
     painter.save();
     painter.fillRect(band, QColor(0, 0, 0, 140));

@@ -179,7 +179,7 @@ CFType KikFakeAttachment::todayDescription(const QString &contentId, const Today
     CFType images = CFType::newArray();
     if (shape.preview)
         images.append(entry("name", QStringLiteral("preview"), "value",
-                            CFType(KikFakeMedia::jpeg(QColor::fromHsv(m_text.below(360), 90, 200)))));
+                            CFType(KikFakeMedia::jpeg(QColor::fromHsv(m_text.below(360), 90, 200), QSize(120, 90)))));
     dict.setValue(QStringLiteral("image"), images);
 
     CFType strings = CFType::newArray();

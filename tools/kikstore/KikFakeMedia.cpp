@@ -75,9 +75,9 @@ QByteArray gifFrame(const int pixels[16])
 
 namespace KikFakeMedia {
 
-QByteArray jpeg(const QColor &colour)
+QByteArray jpeg(const QColor &colour, const QSize &size)
 {
-    QImage image(24, 16, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(colour);
     return encoded(image, "JPEG");
 }

@@ -2,11 +2,12 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QSize>
 
 // Tiny media files of each type Kik sends today, made here so that no sample file is needed.
 namespace KikFakeMedia {
 
-QByteArray jpeg(const QColor &colour);
+QByteArray jpeg(const QColor &colour, const QSize &size = QSize(24, 16));
 // A round dot on a transparent square, as stickers are.
 QByteArray png(const QColor &colour, bool transparent = false);
 // Two frames of 4x4 pixels that alternate for ever.
