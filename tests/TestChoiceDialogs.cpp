@@ -94,6 +94,23 @@ private slots:
         QCOMPARE(warnings, QStringList{QStringLiteral("Need to select a Device to continue.")});
     }
 
+    // Accounts open with the first one chosen: Return alone loads it.
+    void accountsStartWithTheFirstChosen()
+    {
+        DataSourceSelForm dialog;
+        int first = 1;
+        int second = 2;
+        whenShown(&dialog, [&] {
+            QCOMPARE(part<QComboBox>(dialog, "cbDevice")->currentIndex(), 0);
+            part<QPushButton>(dialog, "btnOK")->click();
+        });
+        void *chosen = dialog.chooseEntry(
+            QStringLiteral("Pick"),
+            {{QString(), QStringLiteral("ann (Ann)"), &first}, {QString(), QStringLiteral("bob"), &second}}, true);
+        QCOMPARE(chosen, static_cast<void *>(&first));
+        QVERIFY(warnings.isEmpty());
+    }
+
     void cancelChoosesNoDevice()
     {
         DataSourceSelForm dialog;

@@ -159,14 +159,15 @@ private slots:
         }
         QVERIFY(messages > 0);
         // The keys come in their documented order.
-        QVERIFY(QRegularExpression(QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
-                                                  "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
-                                                  "\"messages\": \\["))
+        QVERIFY(QRegularExpression(
+                    QStringLiteral("^\\{\"chats\": \\[\\s*\\{\"id\": \\d+, \"name\": \"[^\"]*\", \"jid\": "
+                                   "\"[^\"]*\", \"is_group\": (true|false), \"last_ts\": (\\d+|null), "
+                                   "(\"admins\": \\[[^\\]]*\\], \"owner_is_admin\": (true|false), )?\"messages\": \\["))
                     .match(QString::fromUtf8(json))
                     .hasMatch());
         QVERIFY(QRegularExpression(QStringLiteral("\\{\"id\": \\d+, \"uid\": \"[^\"]*\", \"ts\": \\d+, \"was_me\": "
                                                   "(true|false), \"sender\": \"[^\"]*\", \"text\": \".*\", \"app_id\": "
-                                                  "\"[^\"]*\", \"content_id\": \"[^\"]*\"\\}"))
+                                                  "\"[^\"]*\", \"content_id\": \"[^\"]*\", \"kind\": \"[a-z]+\"\\}"))
                     .match(QString::fromUtf8(json))
                     .hasMatch());
 
@@ -175,7 +176,8 @@ private slots:
         const CliRun text = runCliTool({QStringLiteral("show"), QStringLiteral("--kik"), m_real, QStringLiteral("--chat"), name});
         QCOMPARE(text.code, 0);
         QVERIFY(text.out.startsWith(name.toUtf8() + " ("));
-        QCOMPARE(text.out.count("\n  "), chats.first().toObject().value(QStringLiteral("messages")).toArray().size());
+        QCOMPARE(text.out.count("\n  ") - text.out.count("\n  members: "),
+                 chats.first().toObject().value(QStringLiteral("messages")).toArray().size());
         QCOMPARE(snapshot(m_real), before);
     }
 
@@ -354,13 +356,22 @@ private slots:
 
         CliRun run = runCliTool({QStringLiteral("show"), QStringLiteral("--backup"), folder});
         QCOMPARE(run.code, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("--account")) && run.err.contains(first + QStringLiteral("  55 messages"))
-                     && run.err.contains(second),
+        // Listed by the names people know: the store's own user name and display name.
+        QVERIFY2(run.err.contains(QStringLiteral("--account"))
+                     && run.err.contains(QStringLiteral("jon.doh2015 (Andy Murraymints)  55 messages"))
+                     && run.err.contains(QStringLiteral("\nme.owner (")) && !run.err.contains(first),
                  qPrintable(run.err));
         QCOMPARE(showJson({QStringLiteral("--backup"), folder, QStringLiteral("--account"), first}),
                  showJson({QStringLiteral("--kik"), m_real}));
         QCOMPARE(showJson({QStringLiteral("--backup"), folder, QStringLiteral("--account"), second.toUpper()}),
                  showJson({QStringLiteral("--kik"), m_generated}));
+        QCOMPARE(showJson({QStringLiteral("--backup"), folder, QStringLiteral("--account"), QStringLiteral("Jon.Doh2015")}),
+                 showJson({QStringLiteral("--kik"), m_real}));
+        run = runCliTool(
+            {QStringLiteral("show"), QStringLiteral("--backup"), folder, QStringLiteral("--account"), QStringLiteral("nobody")});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("no Kik account nobody")) && run.err.contains(QStringLiteral("me.owner")),
+                 qPrintable(run.err));
 
         const QString out = env.path(QStringLiteral("extracted-account"));
         run = runCliTool({QStringLiteral("extract"), QStringLiteral("--backup"), folder, QStringLiteral("--out"), out,

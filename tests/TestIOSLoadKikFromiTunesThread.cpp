@@ -374,6 +374,9 @@ private slots:
             QCOMPARE(worker.accounts().at(1).accountId, second);
             QCOMPARE(worker.accounts().at(1).messages, other.messages);
             QCOMPARE(worker.accounts().at(0).newest, QDateTime::fromSecsSinceEpoch(1435828618, Qt::UTC));
+            QCOMPARE(worker.accounts().at(0).userName, QStringLiteral("jon.doh2015"));
+            QCOMPARE(worker.accounts().at(0).displayName, QStringLiteral("Andy Murraymints"));
+            QCOMPARE(worker.accounts().at(1).userName, QStringLiteral("me.owner"));
             QVERIFY(!QFileInfo::exists(root));
         }
         {
@@ -391,8 +394,17 @@ private slots:
             run(QStringLiteral("not-an-account"), worker, progress);
             QVERIFY(!worker.found());
             QCOMPARE(progress.errors().size(), 1);
-            QVERIFY2(progress.errors().first().contains(first) && progress.errors().first().contains(second),
+            QVERIFY2(progress.errors().first().contains(QStringLiteral("jon.doh2015"))
+                         && progress.errors().first().contains(QStringLiteral("me.owner")),
                      qPrintable(progress.errors().first()));
+        }
+        {
+            // The user name picks an account as the id does.
+            RecordingProgress progress;
+            IOSLoadKikFromiTunesThread worker(backup, &progress, root);
+            run(QStringLiteral("ME.OWNER"), worker, progress);
+            QVERIFY(worker.found());
+            QCOMPARE(worker.location().path, QStringLiteral("cores/private/") + second);
         }
         QCOMPARE(treeOf(folder), backupBefore);
     }

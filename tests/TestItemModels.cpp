@@ -111,7 +111,7 @@ private slots:
         noPicture->photo_path = env.path("missing.jpg");
         _KikUser *group = addUser(set, QString(), true);
         group->photo_path = photoPath;
-        group->members = {KikMember{ann, false, false}, KikMember{noPicture, false, false}};
+        group->members = {KikMember{ann, true, false}, KikMember{noPicture, false, false}};
         addChat(set, ann, now.addDays(-2));
         addChat(set, noPicture, now);
         addChat(set, group, now.addDays(-1));
@@ -125,6 +125,10 @@ private slots:
         QCOMPARE(labels, (QStringList{QStringLiteral("Unknown"), QStringLiteral("Ann,Unknown"), QStringLiteral("Ann"),
                                       QStringLiteral("Unknown")}));
         QCOMPARE(model.countChildrenOfType(local, 6), 4);
+        // A group's chat names its members in the tool tip, admins marked.
+        QCOMPARE(model.data(model.index(1, 0, localIndex), Qt::ToolTipRole).toString(),
+                 QStringLiteral("Ann,Unknown\nMembers: Ann (admin), Unknown"));
+        QCOMPARE(model.data(model.index(2, 0, localIndex), Qt::ToolTipRole).toString(), QStringLiteral("Ann"));
 
         const QImage contact = image(QStringLiteral(":res/contact.svg"));
         QVERIFY(sameImage(decoration(model, model.index(0, 0, localIndex)), contact));

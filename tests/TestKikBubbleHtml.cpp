@@ -4,6 +4,8 @@
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
 #include "kik/KikDataSet.h"
+#include "kik/KikMedia.h"
+#include "kikstore/KikFakeMedia.h"
 #include "views/KikBubbleHtml.h"
 
 #include <QDir>
@@ -292,56 +294,112 @@ private slots:
         QVERIFY(exported.contains(smiley));
     }
 
-    void picturesAndVideosLinkToTheirContent()
+    // Each kind of media in its bubble: the file itself where it is a picture (a GIF animates as
+    // it is), else the preview marked as one, else the words for a missing picture; stickers
+    // without a frame; videos as their preview with a play mark and their length. Files without a
+    // suffix open through a copy named after their type.
+    void mediaOfEachKind_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QByteArray>("media");
+        QTest::addColumn<bool>("preview");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("notShown");
+        const QString framed = QStringLiteral("<div class=\"bb1\">") + cells;
+        const QString mediaPicture = QStringLiteral("<a href=\"atta:///?ph={hex}&amp;sf=%1\"><img style=\"max-width:128px;"
+                                                    "max-height:128px;\" src=\"{media}\" ></a>");
+        const QString previewPicture = QStringLiteral("<img style=\"max-width:128px;max-height:128px;\" src=\"{preview}\" >");
+        const QString note = QStringLiteral("<div class=\"preview_note\">Preview</div>");
+        QTest::newRow("camera picture") << "com.kik.ext.camera" << KikFakeMedia::jpeg(Qt::red) << true
+                                        << QStringList{framed, mediaPicture.arg("jpg")} << QStringList{note};
+        QTest::newRow("webp without preview") << "com.kik.ext.gallery" << KikFakeMedia::webp(Qt::red) << false
+                                              << QStringList{mediaPicture.arg("webp")} << QStringList{note};
+        QTest::newRow("gif") << "com.kik.ext.gif" << KikFakeMedia::animatedGif() << true
+                             << QStringList{framed, mediaPicture.arg("gif")} << QStringList{note, "{preview}"};
+        QTest::newRow("sticker") << "com.kik.ext.stickers" << KikFakeMedia::png(Qt::red, true) << true
+                                 << QStringList{"<div class=\"bb1 sticker\"><div>", mediaPicture.arg("png")}
+                                 << QStringList{"bb_bg"};
+        QTest::newRow("picture gone, preview kept")
+            << "com.kik.ext.gallery" << QByteArray() << true << QStringList{framed, previewPicture, note} << QStringList{"atta:"};
+        QTest::newRow("gif gone, preview kept")
+            << "com.kik.ext.gif" << QByteArray() << true << QStringList{previewPicture, note} << QStringList();
+        QTest::newRow("picture and preview gone")
+            << "com.kik.ext.camera" << QByteArray() << false
+            << QStringList{"<a href=\"https://kik.example/f\">[Picture not available]</a>"} << QStringList{"<img"};
+        QTest::newRow("mp4") << "com.kik.ext.video-camera" << KikFakeMedia::film(75, false) << true
+                             << QStringList{"<a class=\"video\" href=\"atta:///?ph={hex}&amp;sf=mp4\">", previewPicture,
+                                            "<div class=\"play\">&#9654;</div><div class=\"length\">1:15</div></a>"}
+                             << QStringList{note};
+        QTest::newRow("video gone") << "com.kik.ext.video-gallery" << QByteArray() << false
+                                    << QStringList{"<a class=\"video\" href=\"https://kik.example/f\">", "class=\"play\""}
+                                    << QStringList{"class=\"length\"", "<img style"};
+    }
+
+    void mediaOfEachKind()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QByteArray, media);
+        QFETCH(bool, preview);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, notShown);
+        _KikMessage *m = message();
+        m->app_id = appId;
+        m->content_id = QStringLiteral("c%1").arg(m->id);
+        m->content_path = media.isEmpty() ? env.path("files/none") : file(QStringLiteral("files/") + m->content_id, media);
+        m->preview_path = preview ? file(QStringLiteral("thumbs/") + m->content_id, KikFakeMedia::jpeg(Qt::gray)) : QString();
+        m->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("https://kik.example/f"));
+        const QString bubble = KikBubbleHtml().bubble(m);
+        const auto filled = [&](QString text) {
+            return text.replace(QLatin1String("{hex}"), QString::fromLatin1(m->content_path.text().toUtf8().toHex()))
+                .replace(QLatin1String("{media}"), fileUrl(m->content_path))
+                .replace(QLatin1String("{preview}"), fileUrl(m->preview_path));
+        };
+        for (const QString &part : shown)
+            QVERIFY2(bubble.contains(filled(part)), qPrintable(filled(part) + QStringLiteral("\nnot in\n") + bubble));
+        for (const QString &part : notShown)
+            QVERIFY2(!bubble.contains(filled(part)), qPrintable(filled(part) + QStringLiteral("\nin\n") + bubble));
+
+        // An exported page copies what it shows beside itself, named after its type.
+        QDir().mkpath(env.path("out/files"));
+        const QString exported = KikBubbleHtml::forExport(env.path("out/files")).bubble(m);
+        QVERIFY(!exported.contains(env.path("")));
+        if (!media.isEmpty()) {
+            const QString suffix = mediaSuffix(mediaTypeOfBytes(media));
+            QVERIFY(exported.contains(QStringLiteral("href=\"files/%1.%2\" target=\"_blank\"").arg(m->content_id, suffix)));
+            QVERIFY(QFile::exists(env.path(QStringLiteral("out/files/%1.%2").arg(m->content_id, suffix))));
+        }
+    }
+
+    void mediaLinksWithoutAKnownType()
     {
         const QString preview = file(QStringLiteral("thumbs/p1"));
-        const QString withSuffix = file(QStringLiteral("files/clip.mov"));
         const QString noSuffix = file(QStringLiteral("files/c0ffee"));
         const KikBubbleHtml html;
-
         _KikMessage *m = message();
-        m->app_id = QStringLiteral("COM.KIK.EXT.GALLERY");
-        m->preview_path = preview;
-        m->content_path = withSuffix;
-        QVERIFY(html.bubble(m).contains(cells + QStringLiteral("<div>") + pictureLink(fileUrl(withSuffix), fileUrl(preview))
-                                        + QStringLiteral("</div></div><div class=\"clear\"></div>")));
-
-        // Without a suffix of its own the file is opened through a copy named like the sender's file.
         m->app_id = QStringLiteral("com.kik.ext.camera");
+        m->preview_path = preview;
+        m->content_id = QStringLiteral("c0ffee");
         m->content_path = noSuffix;
+        // An unknown type opens through a copy named like the sender's file.
         m->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("IMG_0001.JPG"));
         QVERIFY(html.bubble(m).contains(pictureLink(
             QStringLiteral("atta:///?ph=%1&amp;sf=JPG").arg(QString::fromLatin1(noSuffix.toUtf8().toHex())), fileUrl(preview))));
         m->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("no-suffix"));
         QVERIFY(html.bubble(m).contains(pictureLink(fileUrl(noSuffix), fileUrl(preview))));
 
-        // Missing or empty content: the sender's address; missing preview: a text that says so,
-        // in the view and on an exported page alike.
-        m->app_id = QStringLiteral("com.kik.ext.video");
-        m->content_path = file(QStringLiteral("files/empty"), QByteArray());
-        m->preview_path = env.path("thumbs/missing");
-        m->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("https://kik.example/v.mp4"));
-        const QString missingPreview = QStringLiteral("<a href=\"https://kik.example/v.mp4\"%1>[Picture not available]</a>");
-        QVERIFY(html.bubble(m).contains(missingPreview.arg(QString())));
-        QVERIFY(KikBubbleHtml::forExport(env.path("out/files"))
-                    .bubble(m)
-                    .contains(missingPreview.arg(QStringLiteral(" target=\"_blank\""))));
-        // A message that kept only its content id (its description is gone) says the same.
+        // A message that kept only its content id (its description is gone) says so.
         _KikMessage bare;
         bare.content_id = bare.body = QStringLiteral("0b1c-5e6f");
         for (const KikBubbleHtml &maker : {html, KikBubbleHtml::forExport(env.path("out/files"))}) {
             QVERIFY(maker.bubble(&bare).contains(QStringLiteral("[Picture not available]")));
             QVERIFY(!maker.bubble(&bare).contains(bare.content_id));
         }
+        // Nothing from a message is fetched from the network: a picture address is no picture.
+        m->content_path = env.path("files/none");
         m->preview_path = QStringLiteral("http://kik.example/p.jpg");
         m->attachment.clear();
-        QVERIFY(html.bubble(m).contains(pictureLink(QStringLiteral("#"), QStringLiteral("http://kik.example/p.jpg"))));
-
-        // An exported page opens links in a new window and names the preview as it is.
-        const QString exported = KikBubbleHtml::forExport(env.path("out/files")).bubble(m);
-        QVERIFY(
-            exported.contains(QStringLiteral("<a href=\"#\" target=\"_blank\"><img style=\"max-width:128px;max-height:128px;\" "
-                                             "src=\"http://kik.example/p.jpg\" ></a>")));
+        QVERIFY(html.bubble(m).contains(QStringLiteral("<a href=\"#\">[Picture not available]</a>")));
+        QVERIFY(!html.bubble(m).contains(QStringLiteral("kik.example")));
     }
 
     void cardsByTheirSubApplication()
@@ -372,7 +430,8 @@ private slots:
             {card(QStringLiteral("Sketch"), json, QStringLiteral("\"image\":\"http://k.example/s.png\"")),
              QStringLiteral("<div>") + pictureLink(QStringLiteral("http://k.example/s.png"), src) + QStringLiteral("</div>")},
             {card(QStringLiteral("Polls \U0001F604")),
-             QStringLiteral("[Polls <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />]")},
+             QStringLiteral("<div class=\"card_name\">Polls <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" "
+                            "style=\"vertical-align:top;\" /></div>")},
         };
         cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
         for (_KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
@@ -386,13 +445,24 @@ private slots:
                      qPrintable(c.message->sub_app_id + QStringLiteral(": ") + bubble));
         }
 
-        // With a preview, points and unknown cards become pictures without a target.
+        // With a preview, points and other cards show it, without a target.
         _KikMessage *points = card(QStringLiteral("Kik Points"));
         _KikMessage *other = card(QStringLiteral("Polls"));
         for (_KikMessage *m : {points, other}) {
             m->preview_path = preview;
             QVERIFY(KikBubbleHtml().bubble(m).contains(QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), src)));
         }
+        // Other cards show their name, their text and their link, live only for web addresses.
+        other->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Vote <now>"));
+        other->attachment.insert(
+            QStringLiteral("uri"),
+            QVariantList{QVariantHash{{QStringLiteral("url"), QStringLiteral("https://p.example/?a=1&b=2")}}});
+        QVERIFY(KikBubbleHtml().bubble(other).contains(QStringLiteral(
+            "<div class=\"card_name\">Polls</div><div class=\"card_text\">Vote &lt;now&gt;</div>"
+            "<div class=\"card_link\"><a href=\"https://p.example/?a=1&amp;b=2\">https://p.example/?a=1&amp;b=2</a></div>")));
+        other->attachment.insert(QStringLiteral("uri"),
+                                 QVariantList{QVariantHash{{QStringLiteral("url"), QStringLiteral("javascript:alert(1)")}}});
+        QVERIFY(KikBubbleHtml().bubble(other).contains(QStringLiteral("<a href=\"#\">javascript:alert(1)</a>")));
     }
 
     void hostileValuesStayInert()
@@ -421,6 +491,15 @@ private slots:
         viral->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
         _KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
         strange->preview_path = QStringLiteral("http://x/\" onerror=\"alert(1)");
+        _KikMessage *today = add(card(QStringLiteral("Quiz\"><script>")));
+        today->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
+        today->attachment.insert(
+            QStringLiteral("uri"),
+            QVariantList{QVariantHash{{QStringLiteral("url"), QStringLiteral("java\nscript:x\"'><script>")}}});
+        _KikMessage *sticker = add(message());
+        sticker->app_id = QStringLiteral("com.kik.ext.stickers");
+        sticker->content_id = QStringLiteral("../../etc/passwd");
+        sticker->content_path = file(QStringLiteral("files/sticker\"'<"), KikFakeMedia::png(Qt::red, true));
         _KikMessage *video = add(message());
         video->app_id = QStringLiteral("com.kik.ext.video");
         video->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("javascript:alert(document.cookie)"));

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/PrivateCache.h"
 #include "kik/KikDataSet.h"
+#include "kikstore/KikFakeMedia.h"
 #include "views/KikBubbleViewMgr.h"
 
 #include <QApplication>
@@ -220,6 +221,47 @@ private slots:
         QVERIFY(copied.open(QIODevice::ReadOnly));
         QCOMPARE(copied.readAll(), QByteArray("jpeg bytes"));
         copied.remove();
+    }
+
+    // Today's media as the page's engine sees it: the WebP, the animated GIF and the sticker
+    // made for the tests are real pictures, drawn from their files without suffix.
+    void mediaOfEachTypeIsDrawn()
+    {
+        KikMessageList shown;
+        const QList<QByteArray> media{KikFakeMedia::webp(Qt::red), KikFakeMedia::animatedGif(), KikFakeMedia::png(Qt::red, true),
+                                      KikFakeMedia::jpeg(Qt::red)};
+        for (qsizetype i = 0; i < media.size(); ++i) {
+            _KikMessage *message = addMessage(7000 + i, QDateTime::currentDateTimeUtc(), QString());
+            message->app_id = i == 2 ? QStringLiteral("com.kik.ext.stickers") : QStringLiteral("com.kik.ext.gallery");
+            message->content_id = QStringLiteral("media%1").arg(i);
+            message->content_path = writeFile(message->content_id, media.at(i));
+            shown << message;
+        }
+        QVERIFY(waitForLoad([&] { mgr->showBubble(shown); }));
+        const QString widths = QStringLiteral("Array.from(document.images).map(function(i){return i.naturalWidth;}).join(',')");
+        QTRY_COMPARE_WITH_TIMEOUT(evaluate(widths).toString(), QStringLiteral("16,4,24,24"), 10000);
+    }
+
+    // A video opens in another program: the user is asked the first time, and a yes is kept.
+    void videosOpenAfterAskingOnce()
+    {
+        const QString video = writeFile(QStringLiteral("clip.mp4"), KikFakeMedia::film(3, false));
+        const auto answer = [this](QMessageBox::StandardButton button) {
+            setMessageBoxTestHook([this, button](QMessageBox::Icon, const QString &text) {
+                boxes << text;
+                return button;
+            });
+        };
+        answer(QMessageBox::Cancel);
+        mgr->onLinkClicked(QUrl::fromLocalFile(video));
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY(boxes.first().startsWith(QStringLiteral("Open the video in your desktop's video player?")));
+        QVERIFY(opened.isEmpty());
+        answer(QMessageBox::Ok);
+        mgr->onLinkClicked(QUrl::fromLocalFile(video));
+        mgr->onLinkClicked(QUrl::fromLocalFile(video));
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(opened, (QList<QUrl>{QUrl::fromLocalFile(video), QUrl::fromLocalFile(video)}));
     }
 
     void otherFilesAreOfferedForSaving()

@@ -152,6 +152,62 @@ private slots:
         QCOMPARE(messageDisplayText(&m), expected);
     }
 
+    // Every kind Kik sends today, as the list, the text exports, search and show --json see it.
+    void kindsOfToday_data()
+    {
+        QTest::addColumn<QString>("appId");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("text");
+        static const char *const rows[][3] = {{"com.kik.ext.camera", "picture", "[IMAGE]"},
+                                              {"com.kik.ext.gallery", "picture", "[IMAGE]"},
+                                              {"com.kik.ext.video-camera", "video", "[VIDEO]"},
+                                              {"com.kik.ext.video-gallery", "video", "[VIDEO]"},
+                                              {"com.kik.ext.gif", "gif", "[GIF]"},
+                                              {"COM.KIK.EXT.GIF", "gif", "[GIF]"},
+                                              {"com.kik.ext.stickers", "sticker", "[STICKER]"},
+                                              {"com.kik.cards", "card", "[Quiz Night]"},
+                                              {"", "text", "see you"}};
+        for (const auto &row : rows)
+            QTest::newRow(*row[0] ? row[0] : "plain text")
+                << QString::fromLatin1(row[0]) << QString::fromLatin1(row[1]) << QString::fromLatin1(row[2]);
+    }
+
+    void kindsOfToday()
+    {
+        QFETCH(QString, appId);
+        QFETCH(QString, kind);
+        QFETCH(QString, text);
+        _KikMessage m;
+        m.app_id = appId;
+        m.sub_app_id = QStringLiteral("Quiz Night");
+        m.body = QStringLiteral("see you");
+        m.attachment.insert(QStringLiteral("string:title"), QStringLiteral("Who knows?"));
+        QCOMPARE(messageKindName(messageKindOf(&m)), kind);
+        QCOMPARE(messageDisplayText(&m), text);
+        // Search looks at what a reader sees: a card's name and text, never a marker.
+        const QString search = kind == QLatin1String("card")   ? QStringLiteral("Quiz Night Who knows?")
+                               : kind == QLatin1String("text") ? text
+                                                               : QString();
+        QCOMPARE(messageSearchText(&m), search);
+        // Written back, a GIF or sticker keeps its own app id.
+        if (kind == QLatin1String("gif") || kind == QLatin1String("sticker"))
+            QCOMPARE(buildContentDictionary(&m).value(QStringLiteral("app-id")).toQString(), appId);
+    }
+
+    // A card without an app name goes by its title; its link comes from its link list, else its data.
+    void cardsNameTextAndLink()
+    {
+        _KikMessage m;
+        m.app_id = QStringLiteral("com.kik.cards");
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[CARD]"));
+        m.attachment.insert(QStringLiteral("string:title"), QStringLiteral("Tonight"));
+        m.attachment.insert(QStringLiteral("string:text"), QStringLiteral("Bring snacks"));
+        m.attachment.insert(QStringLiteral("extra:jsonData"), QStringLiteral("{\"url\": \"https://a.example/x\"}"));
+        QCOMPARE(messageDisplayText(&m), QStringLiteral("[Tonight]"));
+        QCOMPARE(cardText(&m), QStringLiteral("Tonight\nBring snacks"));
+        QCOMPARE(cardLink(&m), QStringLiteral("https://a.example/x"));
+    }
+
     // Without its description an attachment's message holds only its content id: never shown as text.
     void aMissingAttachmentSaysSo()
     {

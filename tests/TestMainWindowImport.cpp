@@ -161,6 +161,7 @@ private slots:
         options.groups = 0;
         options.messagesPerChat = 7;
         options.seed = 9;
+        options.ownerUserName = QStringLiteral("ann.second");
         const GeneratedKikStore second = KikStoreGenerator(options).generate(env.path("kik-second"));
         ItunesBackupDevice device;
         device.deviceName = QStringLiteral("Newer iPhone");
@@ -180,6 +181,10 @@ private slots:
         QCOMPARE(offeredAccounts.at(0).messages, store.messages);
         QCOMPARE(offeredAccounts.at(1).messages, second.messages);
         QVERIFY(offeredAccounts.at(1).newest.isValid());
+        // Offered by the names people know them by.
+        QCOMPARE(offeredAccounts.at(0).userName, QStringLiteral("me.owner"));
+        QCOMPARE(offeredAccounts.at(1).userName, QStringLiteral("ann.second"));
+        QVERIFY(describeKikAccounts(offeredAccounts).startsWith(QStringLiteral("me.owner (")));
 
         asked.clear();
         chosenAccount = kikFixtureAccountId(2);

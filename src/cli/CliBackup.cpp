@@ -54,7 +54,8 @@ QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QStr
     worker.setAccount(account);
     runTaskThrow(progress, worker);
     if (worker.needsAccountChoice())
-        fail(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account ID:\n")
+        fail(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account NAME (its Kik user "
+                            "name, or its id where no name is shown):\n")
              + describeKikAccounts(worker.accounts()));
     if (!worker.found()) {
         worker.takeBack();   // side files without their store are of no use, and may be decrypted
@@ -67,7 +68,8 @@ QString extractKikThrow(const QSharedPointer<BackupManifest> &backup, const QStr
 
 QCommandLineOption accountOption()
 {
-    return QCommandLineOption(QStringLiteral("account"),
-                              QStringLiteral("The Kik account to read when the backup holds several (its id)."),
-                              QStringLiteral("ID"));
+    return QCommandLineOption(
+        QStringLiteral("account"),
+        QStringLiteral("The Kik account to read when the backup holds several (its Kik user name or its id)."),
+        QStringLiteral("NAME"));
 }

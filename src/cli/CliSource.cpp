@@ -127,10 +127,10 @@ QString CliSource::optionsHelp()
                           "  --db-path DIR  a local database folder anywhere\n"
                           "  --kik DIR      a folder holding Documents/kik.sqlite (a copy of Kik's app folder)\n"
                           "  --backup DIR   an iTunes backup (an encrypted one asks for its password); with several\n"
-                          "                 Kik accounts in it, --account ID picks one\n"
+                          "                 Kik accounts in it, --account NAME (user name or id) picks one\n"
                           "  --device UDID  the connected iPhone UDID: Kik's container when the iPhone serves it, else\n"
                           "                 a device backup of the iPhone (an encrypted one asks for its password;\n"
-                          "                 --account ID as with --backup)\n"
+                          "                 --account NAME as with --backup)\n"
                           "Folders named here are only read, never written.");
 }
 

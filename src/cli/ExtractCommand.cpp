@@ -18,7 +18,8 @@ public:
         return QStringLiteral("Writes Kik's store (Documents/kik.sqlite and its side files) and the folders attachments,\n"
                               "content_manager and profpix into OUT/com.kik.chat, decrypting an encrypted backup. A\n"
                               "Documents folder already there is replaced. Prints the folder written. When the backup\n"
-                              "holds several Kik accounts, --account ID picks one (without it the accounts are listed).\n"
+                              "holds several Kik accounts, --account NAME (its Kik user name or id) picks one (without it the "
+                              "accounts are listed).\n"
                               "With --device UDID a device backup of the connected iPhone is made first and read the same\n"
                               "way (an encrypted one asks for its password).");
     }

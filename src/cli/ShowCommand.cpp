@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
+#include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
 #include "workers/AbsTextFileExport.h"
 
@@ -78,7 +79,20 @@ QByteArray jsonMessage(const _KikMessage *message)
            + QByteArrayLiteral(", \"was_me\": ") + jsonBool(message->was_me) + QByteArrayLiteral(", \"sender\": ")
            + jsonString(AbsTextFileExport::nameColumn(message)) + QByteArrayLiteral(", \"text\": ")
            + jsonString(messageDisplayText(message)) + QByteArrayLiteral(", \"app_id\": ") + jsonString(message->app_id)
-           + QByteArrayLiteral(", \"content_id\": ") + jsonString(message->content_id) + '}';
+           + QByteArrayLiteral(", \"content_id\": ") + jsonString(message->content_id) + QByteArrayLiteral(", \"kind\": ")
+           + jsonString(messageKindName(messageKindOf(message))) + '}';
+}
+
+// A group's admins among its members (their Kik addresses) and whether the phone's owner is one.
+QByteArray jsonAdmins(const _KikUser *group)
+{
+    QByteArray list;
+    for (const KikMember &member : group->members) {
+        if (member.is_admin && member.user)
+            list += (list.isEmpty() ? "" : ", ") + jsonString(member.user->jid);
+    }
+    return QByteArrayLiteral(", \"admins\": [") + list + QByteArrayLiteral("], \"owner_is_admin\": ")
+           + jsonBool(group->is_group_admin);
 }
 
 void writeJson(const QList<_KikChat *> &chats)
@@ -92,8 +106,10 @@ void writeJson(const QList<_KikChat *> &chats)
         head += QByteArrayLiteral("{\"id\": ") + QByteArray::number(chat->id) + QByteArrayLiteral(", \"name\": ")
                 + jsonString(chatDisplayName(chat)) + QByteArrayLiteral(", \"jid\": ")
                 + jsonString(chat->user ? chat->user->jid : QString()) + QByteArrayLiteral(", \"is_group\": ")
-                + jsonBool(chat->user && chat->user->is_group) + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts)
-                + QByteArrayLiteral(", \"messages\": [");
+                + jsonBool(chat->user && chat->user->is_group) + QByteArrayLiteral(", \"last_ts\": ") + jsonTime(chat->last_ts);
+        if (chat->user && chat->user->is_group)
+            head += jsonAdmins(chat->user);
+        head += QByteArrayLiteral(", \"messages\": [");
         write(head);
         for (qsizetype m = 0; m < messages.size(); ++m)
             write((m == 0 ? "\n" : ",\n") + jsonMessage(messages[m]));
@@ -118,6 +134,9 @@ void writeText(const QList<_KikChat *> &chats)
                     .arg(oneLine(chatDisplayName(chat)), chat->user ? oneLine(chat->user->jid) : QString())
                     .arg(messages.size())
                     .arg(textTime(chat->last_ts));
+        const QString members = chat->user && chat->user->is_group ? groupMembersText(chat->user) : QString();
+        if (!members.isEmpty())
+            text += QStringLiteral("  members: ") + oneLine(members) + QLatin1Char('\n');
         write(text.toUtf8());
         for (const _KikMessage *message : std::as_const(messages)) {
             write(QStringLiteral("  %1  %2  %3: %4\n")
@@ -140,8 +159,10 @@ public:
                + QStringLiteral(
                    "\n\nChats are listed newest first, each with its messages in order. --json prints one object:\n"
                    "{\"chats\": [{\"id\", \"name\", \"jid\", \"is_group\", \"last_ts\", \"messages\": [{\"id\", \"uid\",\n"
-                   "\"ts\", \"was_me\", \"sender\", \"text\", \"app_id\", \"content_id\"}]}]} with times in milliseconds\n"
-                   "since 1970 (UTC).");
+                   "\"ts\", \"was_me\", \"sender\", \"text\", \"app_id\", \"content_id\", \"kind\"}]}]} with times in\n"
+                   "milliseconds since 1970 (UTC). \"kind\" is text, picture, video, gif, sticker or card. A group's\n"
+                   "chat also has \"admins\" (the Kik addresses of its members who are admins) and \"owner_is_admin\"\n"
+                   "(whether the phone's owner is one).");
     }
     QList<QCommandLineOption> options() const override
     {

@@ -47,17 +47,17 @@ public:
     QString arguments() const override { return QStringLiteral("SOURCE"); }
     QString description() const override
     {
-        return CliSource::optionsHelp().replace(QStringLiteral("--account ID"), QStringLiteral("--source-account ID"))
+        return CliSource::optionsHelp().replace(QStringLiteral("--account NAME"), QStringLiteral("--source-account NAME"))
                + QStringLiteral("\n\nMerges the messages of SOURCE (or of its chat NAME only) into Kik's store, as the window\n"
                                 "does: messages the store has already are not added again.\n"
                                 "--to-backup DIR writes into the iTunes backup DIR (\"Export Messages to iTunes Backup\"). When\n"
-                                "the backup holds several Kik accounts, --account ID picks the one written to. The backup\n"
+                                "the backup holds several Kik accounts, --account NAME picks the one written to. The backup\n"
                                 "changes all at once or not at all; Ctrl-C leaves it as it was. An encrypted backup (and an\n"
                                 "encrypted SOURCE backup) takes its password as the other commands do. Restore the backup\n"
                                 "onto the iPhone afterwards to see the messages in Kik.\n"
                                 "--to-device UDID writes into Kik on the connected iPhone UDID: straight into Kik's container\n"
                                 "when the iPhone serves it, else into a device backup of the iPhone that is then restored\n"
-                                "onto it (--account ID picks the account of that backup). Close Kik on the iPhone first;\n"
+                                "onto it (--account NAME picks the account of that backup). Close Kik on the iPhone first;\n"
                                 "for a restore enter the passcode on the iPhone and turn off iCloud Backup and Find My\n"
                                 "iPhone. These notes are printed and must be accepted: --yes, or \"y\" at the terminal's\n"
                                 "question; without a terminal and without --yes nothing is done (exit code 2).");
@@ -67,15 +67,16 @@ public:
         QList<QCommandLineOption> options = CliSource::options();
         options.removeIf([](const QCommandLineOption &option) { return option.names().contains(kAccount); });
         options << QCommandLineOption(QString(kSourceAccount),
-                                      QStringLiteral("The Kik account of a SOURCE backup or iPhone to read."),
-                                      QStringLiteral("ID"))
+                                      QStringLiteral("The Kik account of a SOURCE backup or iPhone to read (user name or id)."),
+                                      QStringLiteral("NAME"))
                 << QCommandLineOption(QString(kToBackup), QStringLiteral("The iTunes backup to write into."),
                                       QStringLiteral("DIR"))
                 << QCommandLineOption(QString(kToDevice), QStringLiteral("The connected iPhone to write into."),
                                       QStringLiteral("UDID"))
                 << QCommandLineOption(QString(kYes), QStringLiteral("Accept the notes of a transfer to an iPhone."))
                 << QCommandLineOption(QString(kChat), QStringLiteral("Transfer only the chat NAME."), QStringLiteral("NAME"))
-                << QCommandLineOption(QString(kAccount), QStringLiteral("The Kik account to write into."), QStringLiteral("ID"));
+                << QCommandLineOption(QString(kAccount), QStringLiteral("The Kik account to write into (user name or id)."),
+                                      QStringLiteral("NAME"));
         return options;
     }
 

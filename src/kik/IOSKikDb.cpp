@@ -155,6 +155,21 @@ std::pair<qint64, QDateTime> IOSKikDb::messageSummary()
     return {cursor.getInt64(0), appleDateTime(cursor, 1)};
 }
 
+std::pair<QString, QString> IOSKikDb::ownAccount()
+{
+    open();
+    const QString users = QStringLiteral("ZKIKUSER");
+    for (const char *column : {"ZFLAGS", "ZUSERNAME", "ZDISPLAYNAME"}) {
+        if (!m_schema.hasColumn(users, QLatin1String(column)))
+            return {};
+    }
+    Sqlite3Cursor cursor =
+        queryThrow("select ZUSERNAME, ZDISPLAYNAME from ZKIKUSER where ZFLAGS=258 and ZUSERNAME<>'' order by Z_PK limit 1");
+    if (!cursor.moveNext())
+        return {};
+    return {cursor.getText(0), cursor.getText(1)};
+}
+
 qint64 IOSKikDb::entityNumber(const QString &name) const
 {
     return m_entities.value(name, 0);

@@ -56,6 +56,9 @@ public:
 
     // The number of received and sent messages and the newest one's time (invalid when none).
     std::pair<qint64, QDateTime> messageSummary();
+    // The store's own account: the Kik user name and display name of the user row Kik flags as
+    // the phone's owner (ZFLAGS 258, a hint rather than a rule); empty when no row says so.
+    std::pair<QString, QString> ownAccount();
 
     qint64 entityNumber(const QString &name) const;   // 0 when Z_PRIMARYKEY lacks the name
     bool hasTable(const QString &name) const;

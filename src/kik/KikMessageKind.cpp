@@ -6,7 +6,9 @@ namespace {
 
 const QLatin1String CameraApp("com.kik.ext.camera");
 const QLatin1String GalleryApp("com.kik.ext.gallery");
-const QLatin1String VideoApp("com.kik.ext.video");
+const QLatin1String VideoApp("com.kik.ext.video");   // also video-camera and video-gallery
+const QLatin1String GifApp("com.kik.ext.gif");
+const QLatin1String StickersApp("com.kik.ext.stickers");
 const QLatin1String CardsApp("com.kik.cards");
 
 }   // namespace
@@ -17,6 +19,10 @@ KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs)
         return KikMessageKind::Picture;
     if (appId.startsWith(VideoApp, cs))
         return KikMessageKind::Video;
+    if (appId.startsWith(GifApp, cs))
+        return KikMessageKind::Gif;
+    if (appId.startsWith(StickersApp, cs))
+        return KikMessageKind::Sticker;
     if (appId.startsWith(CardsApp, cs))
         return KikMessageKind::Card;
     return KikMessageKind::Text;
@@ -46,4 +52,23 @@ KikCardKind cardKindOf(const QString &subAppId)
             return card.kind;
     }
     return KikCardKind::OtherCard;
+}
+
+QString messageKindName(KikMessageKind kind)
+{
+    switch (kind) {
+    case KikMessageKind::Picture:
+        return QStringLiteral("picture");
+    case KikMessageKind::Video:
+        return QStringLiteral("video");
+    case KikMessageKind::Gif:
+        return QStringLiteral("gif");
+    case KikMessageKind::Sticker:
+        return QStringLiteral("sticker");
+    case KikMessageKind::Card:
+        return QStringLiteral("card");
+    case KikMessageKind::Text:
+        break;
+    }
+    return QStringLiteral("text");
 }

@@ -6,7 +6,7 @@ class _KikMessage;
 
 // What a message carries, read from the app that sent it. Every view, export, worker and the
 // command line asks here, so a new kind is taught in one place.
-enum class KikMessageKind { Text, Picture, Video, Card };
+enum class KikMessageKind { Text, Picture, Video, Gif, Sticker, Card };
 
 // The cards the program draws as pictures of their own; any other card is an OtherCard.
 enum class KikCardKind { ImageSearch, KikPoints, Memes, Stickers, ViralVideos, Sketch, OtherCard };
@@ -16,8 +16,12 @@ KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs = Qt::
 KikMessageKind messageKindOf(const _KikMessage *message);
 KikCardKind cardKindOf(const QString &subAppId);
 
-// Pictures and videos keep their file in the content manager, and a link to it in the archive.
+// The kind's name on the command line's JSON: "text", "picture", "video", "gif", "sticker", "card".
+QString messageKindName(KikMessageKind kind);
+
+// Everything but cards and text keeps its file in the content manager.
 inline bool carriesMediaFile(KikMessageKind kind)
 {
-    return kind == KikMessageKind::Picture || kind == KikMessageKind::Video;
+    return kind == KikMessageKind::Picture || kind == KikMessageKind::Video || kind == KikMessageKind::Gif
+           || kind == KikMessageKind::Sticker;
 }

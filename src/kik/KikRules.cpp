@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -197,6 +198,18 @@ QString chatDisplayName(const _KikChat *chat)
     return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
 }
 
+QString groupMembersText(const _KikUser *group)
+{
+    QStringList names;
+    if (group->is_group_admin)
+        names << QStringLiteral("you (admin)");
+    for (const KikMember &member : group->members) {
+        if (member.user)
+            names << userDisplayName(member.user) + (member.is_admin ? QStringLiteral(" (admin)") : QString());
+    }
+    return names.join(QStringLiteral(", "));
+}
+
 QString groupSenderName(const _KikMessage *message)
 {
     const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
@@ -216,6 +229,39 @@ QString missingPictureText()
     return QStringLiteral("[Picture not available]");
 }
 
+QString cardName(const _KikMessage *message)
+{
+    if (!message->sub_app_id.isEmpty())
+        return message->sub_app_id;
+    const QString title = message->attachment.value(QStringLiteral("string:title")).toString();
+    return title.isEmpty() ? QStringLiteral("CARD") : title;
+}
+
+QString cardText(const _KikMessage *message)
+{
+    QStringList texts;
+    for (const QString &key : {QStringLiteral("string:title"), QStringLiteral("string:text")}) {
+        const QString text = message->attachment.value(key).toString().trimmed();
+        if (!text.isEmpty() && text != message->sub_app_id && !texts.contains(text))
+            texts << text;
+    }
+    return texts.join(QLatin1Char('\n'));
+}
+
+QString cardLink(const _KikMessage *message)
+{
+    const QVariant uris = message->attachment.value(QStringLiteral("uri"));
+    if (uris.typeId() == QMetaType::QVariantList) {
+        for (const QVariant &uri : uris.toList()) {
+            const QString url = uri.toHash().value(QStringLiteral("url")).toString().trimmed();
+            if (!url.isEmpty())
+                return url;
+        }
+    }
+    static const QRegularExpression jsonUrl(QStringLiteral("\"url\"\\s*:\\s*\"([^\"]+)\""));
+    return jsonUrl.match(message->attachment.value(QStringLiteral("extra:jsonData")).toString()).captured(1);
+}
+
 QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
 {
     if (isMissingAttachment(message))
@@ -225,8 +271,12 @@ QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
         return QStringLiteral("[IMAGE]");
     case KikMessageKind::Video:
         return QStringLiteral("[VIDEO]");
+    case KikMessageKind::Gif:
+        return QStringLiteral("[GIF]");
+    case KikMessageKind::Sticker:
+        return QStringLiteral("[STICKER]");
     case KikMessageKind::Card:
-        return QLatin1Char('[') + message->sub_app_id + QLatin1Char(']');
+        return QLatin1Char('[') + cardName(message) + QLatin1Char(']');
     case KikMessageKind::Text:
         break;
     }
@@ -250,7 +300,10 @@ QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
 
 QString messageSearchText(const _KikMessage *message)
 {
-    if (messageKindOf(message) != KikMessageKind::Text || isMissingAttachment(message))
+    const KikMessageKind kind = messageKindOf(message);
+    if (kind == KikMessageKind::Card)
+        return QStringList{cardName(message), cardText(message)}.join(QLatin1Char(' ')).trimmed();
+    if (kind != KikMessageKind::Text || isMissingAttachment(message))
         return QString();
     const EmojiHandler drop = [](const QString &) { return QString(); };
     if (message->render_ins.isEmpty())

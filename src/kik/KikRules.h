@@ -17,6 +17,9 @@ class CFType;
 QString userDisplayName(const _KikUser *user);
 // The name a chat goes by in the tree, in file names and on the command line.
 QString chatDisplayName(const _KikChat *chat);
+// A group's members as people read them, admins marked: "you (admin), Ann (admin), Bob" (the
+// phone's owner first when the store says it administers the group); empty when none is known.
+QString groupMembersText(const _KikUser *group);
 // The member named above a received group message; empty where no name is shown.
 QString groupSenderName(const _KikMessage *message);
 // How a message's text writes emoji: as "[EMOJI]" (the default) or as the characters
@@ -25,11 +28,17 @@ QString groupSenderName(const _KikMessage *message);
 enum class EmojiStyle { Placeholder, Characters };
 QString messageDisplayText(const _KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
 // The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
-// pictures and emoji are drawn, not written; empty for picture, video and card messages.
+// pictures and emoji are drawn, not written; a card's name and texts; empty for pictures,
+// videos, GIFs and stickers.
 QString messageSearchText(const _KikMessage *message);
 // A message whose attachment description is gone (Kik keeps the content id as its body, which
 // says nothing to a reader): it is shown as missingPictureText().
 bool isMissingAttachment(const _KikMessage *message);
+// A card's name (its app's name; its title, or "CARD", when it has none), its texts (one a line)
+// and the address it links to (empty when it names none).
+QString cardName(const _KikMessage *message);
+QString cardText(const _KikMessage *message);
+QString cardLink(const _KikMessage *message);
 QString missingPictureText();
 
 // Maps one render-instruction record (its text, and its image reference or null) to markup.

@@ -53,7 +53,7 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
             entries.append({QString(), lines.at(i), const_cast<KikAccountSummary *>(&accounts.at(i))});
         DataSourceSelForm form(owner);
         const auto *chosen = static_cast<const KikAccountSummary *>(
-            form.chooseEntry(QStringLiteral("This backup holds several Kik accounts. Choose the one to load:"), entries));
+            form.chooseEntry(QStringLiteral("This backup holds several Kik accounts. Choose the one to load:"), entries, true));
         return chosen ? chosen->accountId : QString();
     };
     return dialogs;

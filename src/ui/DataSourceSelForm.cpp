@@ -28,13 +28,13 @@ DataSourceSelForm::DataSourceSelForm(QWidget *parent)
     connect(btnOK, &QPushButton::pressed, this, &DataSourceSelForm::onBtnOkPressed);
 }
 
-void *DataSourceSelForm::chooseEntry(const QString &title, const QList<ChoiceEntry> &entries)
+void *DataSourceSelForm::chooseEntry(const QString &title, const QList<ChoiceEntry> &entries, bool selectFirst)
 {
     lbSelDevice->setText(title);
     cbDevice->clear();
     for (const ChoiceEntry &entry : entries)
         cbDevice->addItem(QIcon(entry.icon), entry.text, QVariant::fromValue(entry.node));
-    cbDevice->setCurrentIndex(entries.size() == 1 ? 0 : -1);
+    cbDevice->setCurrentIndex(entries.size() == 1 || (selectFirst && !entries.isEmpty()) ? 0 : -1);
     if (exec() != QDialog::Accepted)
         return nullptr;
     return cbDevice->currentData().value<void *>();

@@ -25,8 +25,8 @@ public:
     explicit DataSourceSelForm(QWidget *parent = nullptr);
 
     // Runs the dialog; the node of the chosen entry, or nullptr when the user cancelled.
-    // A single entry is pre-selected, several start with none selected.
-    void *chooseEntry(const QString &title, const QList<ChoiceEntry> &entries);
+    // A single entry is pre-selected; several start with none selected unless selectFirst.
+    void *chooseEntry(const QString &title, const QList<ChoiceEntry> &entries, bool selectFirst = false);
 
 private slots:
     void onBtnOkPressed();

@@ -54,8 +54,9 @@ QVariant ItemModelMain::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return node->text;
+    case Qt::ToolTipRole:
+        return toolTip(node);
     case Qt::DecorationRole:
         return icon(node);
     case Qt::SizeHintRole:
@@ -63,6 +64,16 @@ QVariant ItemModelMain::data(const QModelIndex &index, int role) const
     default:
         return QVariant();
     }
+}
+
+// A group's chat also lists its members, admins marked.
+QString ItemModelMain::toolTip(const _ItemNode *node)
+{
+    if (node->type != ChatSessionNodeType)
+        return node->text;
+    const _KikChat *chat = static_cast<const _ChatSessionItemNode *>(node)->chat;
+    const QString members = chat && chat->user && chat->user->is_group ? groupMembersText(chat->user) : QString();
+    return members.isEmpty() ? node->text : node->text + QStringLiteral("\nMembers: ") + members;
 }
 
 QVariant ItemModelMain::headerData(int, Qt::Orientation, int) const

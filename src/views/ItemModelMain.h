@@ -26,6 +26,7 @@ public:
 
 private:
     static QIcon icon(_ItemNode *node);
+    static QString toolTip(const _ItemNode *node);
     static QIcon chatPicture(const _KikChat *chat);
 
     _RootDeviceItemNode *m_deviceRoot;

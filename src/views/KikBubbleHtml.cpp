@@ -5,6 +5,7 @@
 #include "app/ClockStyle.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
+#include "kik/KikMedia.h"
 #include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
@@ -189,12 +190,19 @@ QString KikBubbleHtml::bubble(const _KikMessage *message) const
 
 void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) const
 {
-    html += message->was_me ? QLatin1String("<div class=\"bb2\">") : QLatin1String("<div class=\"bb1\">");
-    html += BackgroundCells;
-    html += senderLine(message);
     const KikMessageKind kind = messageKindOf(message);
-    if (carriesMediaFile(kind))
-        html += mediaContent(message);
+    // A sticker goes without a frame: it is a picture of its own.
+    if (kind == KikMessageKind::Sticker) {
+        html += message->was_me ? QLatin1String("<div class=\"bb2 sticker\">") : QLatin1String("<div class=\"bb1 sticker\">");
+    } else {
+        html += message->was_me ? QLatin1String("<div class=\"bb2\">") : QLatin1String("<div class=\"bb1\">");
+        html += BackgroundCells;
+    }
+    html += senderLine(message);
+    if (kind == KikMessageKind::Video)
+        html += videoContent(message);
+    else if (carriesMediaFile(kind))
+        html += pictureContent(message);
     else if (kind == KikMessageKind::Card)
         html += cardContent(message);
     else if (isMissingAttachment(message))
@@ -213,40 +221,74 @@ QString KikBubbleHtml::senderLine(const _KikMessage *message) const
            + QLatin1String("</div><div class=\"clear\"></div>");
 }
 
-QString KikBubbleHtml::mediaContent(const _KikMessage *message) const
+// A picture, GIF or sticker: the media itself where it is a picture, else the description's
+// preview, marked as such, else the words for a missing picture.
+QString KikBubbleHtml::pictureContent(const _KikMessage *message) const
 {
-    const QString link = m_export ? exportedContentLink(message) : mediaLink(message);
-    return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize) + QStringLiteral("</div>");
+    const KikMediaFile media = messageMediaFile(message);
+    const QString link = mediaLink(message, media);
+    if (isPictureType(media.type))
+        return QStringLiteral("<div>") + pictureLink(link, media.path, PictureSize, mediaCopyName(message, media))
+               + QStringLiteral("</div>");
+    const QString preview = messagePreviewPath(message);
+    if (preview.isEmpty())
+        return QStringLiteral("<div>") + pictureLink(link, QString(), PictureSize) + QStringLiteral("</div>");
+    return QStringLiteral("<div>") + pictureLink(link, preview, PictureSize)
+           + QStringLiteral("<div class=\"preview_note\">Preview</div></div>");
 }
 
-QString KikBubbleHtml::mediaLink(const _KikMessage *message) const
+// A video: its preview with a play mark and, when the film says, its length; a click opens it.
+QString KikBubbleHtml::videoContent(const _KikMessage *message) const
 {
-    const QString &content = message->content_path;
-    if (!isNonEmptyFile(content))
+    const KikMediaFile media = messageMediaFile(message);
+    const QString source = pictureSource(messagePreviewPath(message));
+    QString html = QLatin1String("<div><a class=\"video\" href=\"") + escapeAttribute(mediaLink(message, media))
+                   + QLatin1Char('"') + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>');
+    if (!source.isEmpty())
+        html += QStringLiteral("<img style=\"max-width:%1px;max-height:%1px;\" src=\"").arg(PictureSize) + escapeAttribute(source)
+                + QLatin1String("\" >");
+    else
+        html += QLatin1String("<img width=\"96\" height=\"64\" src=\"data:image/gif;base64,"
+                              "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7\" >");
+    html += QLatin1String("<div class=\"play\">&#9654;</div>");
+    const qint64 seconds = videoSeconds(media.path);
+    if (seconds >= 0)
+        html += QLatin1String("<div class=\"length\">") + videoLengthText(seconds) + QLatin1String("</div>");
+    return html + QLatin1String("</a></div>");
+}
+
+// Where a click on media leads: the file (a copy beside an exported page), named with the suffix
+// of its type; the address Kik fetched it from when the file is gone.
+QString KikBubbleHtml::mediaLink(const _KikMessage *message, const KikMediaFile &media) const
+{
+    if (media.path.isEmpty())
         return liveLink(attachmentFileUrl(message));
-    if (!QFileInfo(content).suffix().isEmpty())
-        return fileUrl(content);
-    // The program's own files carry no suffix; the viewer that opens the copy needs one.
-    const QString suffix = senderFileSuffix(message);
+    if (m_export) {
+        const QString link = exportedCopy(media.path, exportedMediaName(message, media));
+        return link.isEmpty() ? liveLink(attachmentFileUrl(message)) : link;
+    }
+    if (!QFileInfo(media.path).suffix().isEmpty())
+        return fileUrl(media.path);
+    // Kik's and the program's own files carry no suffix; the viewer that opens the copy needs one.
+    QString suffix = mediaSuffix(media.type);
     if (suffix.isEmpty())
-        return fileUrl(content);
+        suffix = senderFileSuffix(message);
+    if (suffix.isEmpty())
+        return fileUrl(media.path);
     return QStringLiteral("atta:///?ph=%1&sf=%2")
-        .arg(QString::fromLatin1(content.toUtf8().toHex()), QString::fromLatin1(QUrl::toPercentEncoding(suffix)));
+        .arg(QString::fromLatin1(media.path.toUtf8().toHex()), QString::fromLatin1(QUrl::toPercentEncoding(suffix)));
 }
 
-QString KikBubbleHtml::exportedContentLink(const _KikMessage *message) const
+// The media's name in an export: with the suffix of its type, else the one the sender gave.
+QString KikBubbleHtml::exportedMediaName(const _KikMessage *message, const KikMediaFile &media) const
 {
-    const QString &content = message->content_path;
-    if (!isNonEmptyFile(content))
-        return liveLink(attachmentFileUrl(message));
-    QString name = QFileInfo(content).fileName();
-    if (QFileInfo(name).suffix().isEmpty()) {
+    QString name = mediaCopyName(message, media);
+    if (media.type == KikMediaType::Unknown && QFileInfo(name).suffix().isEmpty()) {
         const QString suffix = senderFileSuffix(message);
         if (!suffix.isEmpty())
             name += QLatin1Char('.') + suffix;
     }
-    const QString link = exportedCopy(content, name);
-    return link.isEmpty() ? liveLink(attachmentFileUrl(message)) : link;
+    return name;
 }
 
 // The link "files/<name>" to a copy of source in the export's files folder, made once per
@@ -296,9 +338,27 @@ QString KikBubbleHtml::cardContent(const _KikMessage *message) const
     case KikCardKind::OtherCard:
         break;
     }
-    if (!isNonEmptyFile(message->preview_path))
-        return emojiPictures(escapeHtml(QLatin1Char('[') + message->sub_app_id + QLatin1Char(']')));
-    return picture(QStringLiteral("#"));
+    return otherCardContent(message);
+}
+
+// Any other card: its preview when it has one, its name, its text and the link it leads to.
+QString KikBubbleHtml::otherCardContent(const _KikMessage *message) const
+{
+    QString html;
+    const QString preview = messagePreviewPath(message);
+    if (!preview.isEmpty())
+        html += QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), preview, PictureSize) + QStringLiteral("</div>");
+    html += QLatin1String("<div class=\"card_name\">") + emojiPictures(escapeHtml(cardName(message))) + QLatin1String("</div>");
+    const QString text = cardText(message);
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        html += QLatin1String("<div class=\"card_text\">") + emojiPictures(escapeHtml(line)) + QLatin1String("</div>");
+    const QString link = cardLink(message);
+    if (!link.isEmpty()) {
+        html += QLatin1String("<div class=\"card_link\"><a href=\"") + escapeAttribute(liveLink(link)) + QLatin1Char('"')
+                + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>')
+                + escapeHtml(link.simplified()) + QLatin1String("</a></div>");
+    }
+    return html;
 }
 
 QString KikBubbleHtml::textContent(const _KikMessage *message) const
@@ -316,13 +376,26 @@ QString KikBubbleHtml::textContent(const _KikMessage *message) const
 
 QString KikBubbleHtml::emojiPictures(const QString &text) const
 {
-    return replaceEmoji(text, [](const QString &code) {
+    return replaceEmoji(text, [this](const QString &code) {
         // An emoji the font had no picture for (a sequence it does not know, a newer emoji)
         // is left to the page's fonts rather than shown as a broken picture.
         if (!emojiPictureCodes().contains(code))
             return emojiCodeText(code);
-        return QStringLiteral("<img src=\"emoji/%1.png\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />").arg(code);
+        const QString name = QStringLiteral("emoji/%1.png").arg(code);
+        copyProgramPicture(name);
+        return QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\" style=\"vertical-align:top;\" />").arg(name);
     });
+}
+
+// An exported page takes along only the emoji pictures it shows, each copied once beside it.
+void KikBubbleHtml::copyProgramPicture(const QString &name) const
+{
+    if (!m_export || m_programPicturesCopied.contains(name))
+        return;
+    m_programPicturesCopied.insert(name);
+    const QString target = QDir(QFileInfo(m_filesFolder).path()).filePath(name);
+    if (!QFileInfo::exists(target))
+        QFile::copy(QDir(applicationFolder()).filePath(name), target);
 }
 
 QString KikBubbleHtml::renderInstruction(const QString &text, const QString *image) const
@@ -335,6 +408,7 @@ QString KikBubbleHtml::renderInstruction(const QString &text, const QString *ima
                  + QString::fromLatin1(QUrl::toPercentEncoding(*image, "/")) + QStringLiteral("/60x60.png");
     } else if (!text.isEmpty()) {
         const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex()) + QStringLiteral(".png");
+        copyProgramPicture(name);
         source = m_export ? name : fileUrl(QDir(applicationFolder()).filePath(name));
     } else {
         return QStringLiteral("[EMOJI]");
@@ -342,27 +416,25 @@ QString KikBubbleHtml::renderInstruction(const QString &text, const QString *ima
     return QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>").arg(escapeAttribute(source));
 }
 
-QString KikBubbleHtml::pictureLink(const QString &link, const QString &picturePath, int size) const
+QString KikBubbleHtml::pictureLink(const QString &link, const QString &picturePath, int size, const QString &copyName) const
 {
     const QString pixels = QString::number(size);
     const QString start = QLatin1String("<a href=\"") + escapeAttribute(link) + QLatin1Char('"')
                           + (m_export ? QLatin1String(" target=\"_blank\"") : QLatin1String()) + QLatin1Char('>');
-    const QString source = pictureSource(picturePath);
+    const QString source = pictureSource(picturePath, copyName);
     if (source.isEmpty())
         return start + escapeHtml(missingPictureText()) + QLatin1String("</a>");
     return start + QLatin1String("<img style=\"max-width:") + pixels + QLatin1String("px;max-height:") + pixels
            + QLatin1String("px;\" src=\"") + escapeAttribute(source) + QLatin1String("\" ></a>");
 }
 
-// Where the picture is found: its web address, the file (a copy beside an exported page);
-// empty when there is no picture.
-QString KikBubbleHtml::pictureSource(const QString &path) const
+// Where the picture is found: the file (a copy beside an exported page, under copyName when
+// given); empty when there is no picture. Nothing is loaded from the network.
+QString KikBubbleHtml::pictureSource(const QString &path, const QString &copyName) const
 {
-    if (path.startsWith(QLatin1String("http://")))
-        return path;
     if (!isNonEmptyFile(path))
         return QString();
-    return m_export ? exportedCopy(path, QFileInfo(path).fileName()) : fileUrl(path);
+    return m_export ? exportedCopy(path, copyName.isEmpty() ? QFileInfo(path).fileName() : copyName) : fileUrl(path);
 }
 
 QString KikBubbleHtml::escapeAttribute(const QString &value)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "kik/KikMedia.h"
 #include "kik/KikMessage.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -25,8 +27,9 @@ public:
     KikBubbleHtml() = default;
     // Bubbles for an exported page: content files and pictures copied into filesFolder and
     // linked as "files/<name>" (names free in alsoFreeIn too: the folder the page moves into),
-    // picture links open a new window, emoticons relative to the page. Nothing on the page
-    // points outside its folder.
+    // picture links open a new window, emoticons relative to the page and copied beside it
+    // ("emoji", "kikemoji" next to filesFolder, which must exist) only when a page shows them.
+    // Nothing on the page points outside its folder.
     static KikBubbleHtml forExport(const QString &filesFolder, const QString &alsoFreeIn = QString());
 
     static int pageCount(qsizetype messageCount);
@@ -43,24 +46,29 @@ public:
 
     QString emojiPictures(const QString &text) const;
     QString renderInstruction(const QString &text, const QString *image) const;
-    QString pictureLink(const QString &link, const QString &picturePath, int size) const;
+    // copyName: the name of the picture's copy beside an exported page (default: the file's own).
+    QString pictureLink(const QString &link, const QString &picturePath, int size, const QString &copyName = QString()) const;
 
     static QString escapeAttribute(const QString &value);
     // The address itself when it is http, https or file; "#" for anything else.
     static QString liveLink(const QString &address);
 
 private:
-    QString mediaContent(const _KikMessage *message) const;
-    QString mediaLink(const _KikMessage *message) const;
-    QString exportedContentLink(const _KikMessage *message) const;
+    QString pictureContent(const _KikMessage *message) const;
+    QString videoContent(const _KikMessage *message) const;
+    QString mediaLink(const _KikMessage *message, const KikMediaFile &media) const;
+    QString exportedMediaName(const _KikMessage *message, const KikMediaFile &media) const;
     QString cardContent(const _KikMessage *message) const;
+    QString otherCardContent(const _KikMessage *message) const;
     QString textContent(const _KikMessage *message) const;
     QString senderLine(const _KikMessage *message) const;
-    QString pictureSource(const QString &path) const;
+    QString pictureSource(const QString &path, const QString &copyName = QString()) const;
     QString exportedCopy(const QString &source, const QString &name) const;
+    void copyProgramPicture(const QString &name) const;
 
     bool m_export = false;
     QString m_filesFolder;
     QStringList m_alsoFreeIn;
-    mutable QHash<QString, QString> m_copies;   // source file and name -> its link on the exported page
+    mutable QHash<QString, QString> m_copies;        // source file and name -> its link on the exported page
+    mutable QSet<QString> m_programPicturesCopied;   // "emoji/<code>.png" ... beside the exported page
 };

@@ -4,6 +4,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/Preferences.h"
 #include "app/PrivateCache.h"
 #include "views/KikBubblePage.h"
 
@@ -12,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QWebEngineFindTextResult>
@@ -48,6 +50,21 @@ bool opensDirectly(const QString &suffix)
                                          QStringLiteral("bmp"), QStringLiteral("gif"),  QStringLiteral("mp3"),
                                          QStringLiteral("mp4"), QStringLiteral("mov")};
     return suffixes.contains(suffix);
+}
+
+// Videos open in another program, which the user may not expect from a click on a picture:
+// asked the first time, the answer yes is remembered.
+bool videosMayOpen()
+{
+    const QString key = QStringLiteral("bubbles/openVideos");
+    if (programSettings()->value(key).toBool())
+        return true;
+    if (!askWithButtons(QMessageBox::Question,
+                        QStringLiteral("Open the video in your desktop's video player? Parlewick will not ask again."),
+                        QStringLiteral("Open"), QStringLiteral("Cancel")))
+        return false;
+    programSettings()->setValue(key, true);
+    return true;
 }
 
 // "..." and the last three parts of a path, or the path when it is shorter.
@@ -255,6 +272,9 @@ void KikBubbleViewMgr::openOrSaveLocalFile(const QString &path)
         return;
     }
     const QString suffix = info.suffix().trimmed();
+    const bool video = suffix == QLatin1String("mp4") || suffix == QLatin1String("mov");
+    if (video && !videosMayOpen())
+        return;
     if (!suffix.isEmpty() && opensDirectly(suffix))
         openInExplorer(path);
     else

@@ -2,6 +2,7 @@
 
 #include "app/ClockStyle.h"
 #include "kik/KikChat.h"
+#include "kik/KikMedia.h"
 #include "kik/KikMessageKind.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
@@ -10,8 +11,10 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -38,34 +41,108 @@ QFont applicationFont(int points)
 // What a printed message shows: a picture, a text, or both (a card with a title).
 struct Shown
 {
-    QString picturePath;
+    QStringList picturePaths;   // the first that can be read is drawn
     QString text;
+    bool framed = true;   // stickers stand without a bubble
+    PictureMark mark = PictureMark::None;
 };
+
+bool readable(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    return reader.canRead();
+}
 
 Shown shownOf(const _KikMessage *message, EmojiStyle emoji)
 {
     switch (messageKindOf(message)) {
     case KikMessageKind::Picture:
+    case KikMessageKind::Gif:
+    case KikMessageKind::Sticker: {
+        const KikMediaFile media = messageMediaFile(message);
+        const bool framed = messageKindOf(message) != KikMessageKind::Sticker;
+        if (isPictureType(media.type) && readable(media.path))
+            return {{media.path}, QString(), framed};
+        // The media is gone (or a type Qt cannot draw): the preview stands in, marked as such.
+        const QString preview = messagePreviewPath(message);
+        return {{preview}, QString(), framed, preview.isEmpty() ? PictureMark::None : PictureMark::Preview};
+    }
     case KikMessageKind::Video:
-        return {message->preview_path, QString()};
+        return {{messagePreviewPath(message)}, QString(), true, PictureMark::Play};
     case KikMessageKind::Card:
         switch (cardKindOf(message->sub_app_id)) {
         case KikCardKind::ImageSearch:
         case KikCardKind::KikPoints:
         case KikCardKind::Memes:
         case KikCardKind::Stickers:
-            return {message->preview_path, QString()};
+            return {{message->preview_path}, QString()};
         case KikCardKind::ViralVideos:
         case KikCardKind::Sketch:
-            return {message->preview_path, message->attachment.value(QStringLiteral("string:title")).toString()};
-        case KikCardKind::OtherCard:
-            break;
+            return {{message->preview_path}, message->attachment.value(QStringLiteral("string:title")).toString()};
+        case KikCardKind::OtherCard: {
+            const QString preview = messagePreviewPath(message);
+            const QStringList lines{cardName(message), cardText(message), cardLink(message)};
+            return {preview.isEmpty() ? QStringList() : QStringList{preview},
+                    lines.filter(QRegularExpression(QStringLiteral("\\S"))).join(QLatin1Char('\n'))};
+        }
         }
         break;
     case KikMessageKind::Text:
         break;
     }
-    return {QString(), messageDisplayText(message, emoji)};
+    return {{}, messageDisplayText(message, emoji)};
+}
+
+// The first frame of the first picture that can be read; files are told apart by their bytes.
+QImage firstReadable(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        if (path.isEmpty())
+            continue;
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        const QImage picture = reader.read();
+        if (!picture.isNull())
+            return picture;
+    }
+    return QImage();
+}
+
+// "Preview" on a dark band along the bottom of a picture shown from its preview.
+void drawPreviewMark(QPainter &painter, const QRect &picture)
+{
+    QFont font = painter.font();
+    font.setPointSize(7);
+    const QFontMetrics metrics(font, painter.device());
+    const int height = metrics.height();
+    // A picture too small to carry the word keeps it off rather than hidden under it.
+    if (picture.height() < 3 * height || picture.width() < metrics.horizontalAdvance(QStringLiteral("Preview")) + 4)
+        return;
+    const QRect band(picture.left(), picture.bottom() + 1 - height, picture.width(), height);
+    painter.save();
+    painter.fillRect(band, QColor(0, 0, 0, 140));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(band, Qt::AlignCenter, QStringLiteral("Preview"));
+    painter.restore();
+}
+
+// A round play mark in the middle of a video's picture.
+void drawPlayMark(QPainter &painter, const QRect &picture)
+{
+    const int side = std::max(12, std::min(picture.width(), picture.height()) / 3);
+    const QRectF circle(picture.center().x() - side / 2.0, picture.center().y() - side / 2.0, side, side);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 140));
+    painter.drawEllipse(circle);
+    painter.setBrush(Qt::white);
+    const QPointF c = circle.center();
+    const qreal r = side / 4.0;
+    painter.drawPolygon(QPolygonF{{c.x() - r * 0.6, c.y() - r}, {c.x() - r * 0.6, c.y() + r}, {c.x() + r, c.y()}});
+    painter.restore();
 }
 
 qint64 minuteOf(const QDateTime &ts)
@@ -125,8 +202,8 @@ void KikPagePainter::draw(const _KikMessage *message)
     drawDateLine(message->ts);
     const QString sender = groupSenderName(message);
     const Shown shown = shownOf(message, m_emojiStyle);
-    if (!shown.picturePath.isEmpty())
-        drawPicture(message, shown.picturePath, sender);
+    if (!shown.picturePaths.isEmpty())
+        drawPicture(message, shown.picturePaths, sender, shown.framed, shown.mark);
     if (!shown.text.trimmed().isEmpty())
         drawText(message, shown.text, sender);
 }
@@ -158,16 +235,27 @@ QImage KikPagePainter::scalePicture(const QImage &picture)
     return picture;
 }
 
-void KikPagePainter::drawPicture(const _KikMessage *message, const QString &path, const QString &sender)
+void KikPagePainter::drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed,
+                                 PictureMark mark)
 {
-    QImage picture;
-    if (!picture.load(path, "JPEG") && !picture.load(path, "PNG"))
+    QImage picture = firstReadable(paths);
+    if (picture.isNull()) {
         picture = m_art.emptyPhoto();
+        mark = mark == PictureMark::Play ? mark : PictureMark::None;
+    }
     if (picture.isNull())
         return;   // not even the stand-in could be read: nothing to show
     picture = scalePicture(picture);
-    placeBubble(message->was_me, Placement::Picture, picture.size(), sender, QString(),
-                [&picture](QPainter &painter, const QPoint &at) { painter.drawImage(at, picture); });
+    placeBubble(
+        message->was_me, Placement::Picture, picture.size(), sender, QString(),
+        [&picture, mark](QPainter &painter, const QPoint &at) {
+            painter.drawImage(at, picture);
+            if (mark == PictureMark::Play)
+                drawPlayMark(painter, QRect(at, picture.size()));
+            else if (mark == PictureMark::Preview)
+                drawPreviewMark(painter, QRect(at, picture.size()));
+        },
+        framed);
 }
 
 void KikPagePainter::drawText(const _KikMessage *message, const QString &text, const QString &sender)
@@ -196,7 +284,8 @@ void KikPagePainter::drawText(const _KikMessage *message, const QString &text, c
 // A bubble is its frame stretched over the content and its padding, the sender's name (when
 // there is one) above the content, and the content. Sent bubbles go right, received ones left.
 void KikPagePainter::placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender,
-                                 const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent)
+                                 const QString &text, const std::function<void(QPainter &, const QPoint &)> &paintContent,
+                                 bool framed)
 {
     const KikBubbleArt::Bubble &bubble = m_art.bubble(sent);
     const QMargins padding = bubble.padding;
@@ -211,7 +300,8 @@ void KikPagePainter::placeBubble(bool sent, Placement::Kind kind, const QSize &c
     // Drawn straight onto the page, so that text stays text in a PDF. The painter's font and
     // pen are left as they were: later page numbers are drawn with them.
     m_painter.save();
-    bubble.frame.draw(m_painter, rect);
+    if (framed)
+        bubble.frame.draw(m_painter, rect);
     if (!sender.isEmpty()) {
         m_painter.setFont(m_textFont);
         m_painter.setPen(SenderColour);

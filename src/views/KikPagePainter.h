@@ -9,11 +9,16 @@
 #include <QPainter>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
 
 class KikBubbleArt;
+
+// What is drawn over a printed picture: a video's play mark, or "Preview" where the preview
+// stands in for media that is gone.
+enum class PictureMark { None, Play, Preview };
 class QPagedPaintDevice;
 
 // Lays printed messages out page by page as chat bubbles: a date line per minute, sent
@@ -61,10 +66,11 @@ public:
 
 private:
     void drawDateLine(const QDateTime &ts);
-    void drawPicture(const _KikMessage *message, const QString &path, const QString &sender);
+    // The first of paths that can be read (else the stand-in), framed unless a sticker.
+    void drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed, PictureMark mark);
     void drawText(const _KikMessage *message, const QString &text, const QString &sender);
     void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender, const QString &text,
-                     const std::function<void(QPainter &, const QPoint &)> &paintContent);
+                     const std::function<void(QPainter &, const QPoint &)> &paintContent, bool framed = true);
     void ensureSpace(int height);
     void startPage();
     void drawPageNumber();

@@ -11,6 +11,7 @@
 #include "workers/ExportMessagesHtml.h"
 #include "workers/ExportMessagesPdf.h"
 #include "workers/ExportMessagesTxt.h"
+#include "workers/PlainFileCopy.h"
 #include "workers/TaskRun.h"
 
 #include <QDir>
@@ -176,18 +177,12 @@ int ExportMessagesThread::exportMessages()
     }
     if (writer)
         writer->end();
-    if (m_pictureCopy) {
-        m_pictureCopy->wait();
-        m_pictureCopy.reset();
-    }
     m_staging.publishThrow();
     return count;
 }
 
 void ExportMessagesThread::discardOutput()
 {
-    // The picture copy ends first, so that every file it made is there to be removed.
-    m_pictureCopy.reset();
     m_staging.discard();
 }
 
@@ -217,7 +212,7 @@ ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat
 }
 
 // The pages share one "files" folder (style sheet, bubble pictures, copied attachments and
-// pictures) and the emoji folders.
+// pictures) and the emoji folders, which get the pictures the pages show as they are written.
 void ExportMessagesThread::prepareHtmlFolders()
 {
     const QDir program(applicationFolder());
@@ -227,8 +222,4 @@ void ExportMessagesThread::prepareHtmlFolders()
     }
     // Copied before any page: an attachment copied into "files" must not take one of their names.
     PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));
-    // Well over a thousand small pictures: they are copied while the pages are written.
-    m_pictureCopy = std::make_unique<PlainFileCopy>(
-        PlainFileCopy::Folders{{program.filePath(QStringLiteral("emoji")), staging.filePath(QStringLiteral("emoji"))},
-                               {program.filePath(QStringLiteral("kikemoji")), staging.filePath(QStringLiteral("kikemoji"))}});
 }

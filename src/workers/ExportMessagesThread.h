@@ -5,7 +5,6 @@
 #include "workers/AbsFormatExport.h"
 #include "workers/ExportMessagesCsv.h"
 #include "workers/ExportStaging.h"
-#include "workers/PlainFileCopy.h"
 
 #include <QString>
 #include <QThread>
@@ -57,5 +56,4 @@ private:
     ExportMessagesCsv::FormulaGuard m_csvGuard = ExportMessagesCsv::FormulaGuard::On;
     AbsProgressTarget *m_form;
     ExportStaging m_staging;
-    std::unique_ptr<PlainFileCopy> m_pictureCopy;   // the emoji pictures, while pages are written
 };

@@ -174,8 +174,9 @@ void IOSLoadKikFromiTunesThread::run()
         [this] { removeWhatThisRunMade(); });
 }
 
-// The place of the account set, or the only place there is (null when there is none).
-const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const QList<KikBackupLocation> &places) const
+// The place of the account set (by its id or its user name), or the only place there is (null
+// when there is none).
+const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const QList<KikBackupLocation> &places)
 {
     if (m_account.isEmpty())
         return places.isEmpty() ? nullptr : &places.first();
@@ -183,11 +184,14 @@ const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const Q
         if (place.accountId.compare(m_account, Qt::CaseInsensitive) == 0)
             return &place;
     }
-    QStringList ids;
-    for (const KikBackupLocation &place : places)
-        ids << place.accountId;
-    fail(QStringLiteral("The iTunes backup holds no Kik account %1. Its Kik accounts: %2")
-             .arg(m_account, ids.isEmpty() ? QStringLiteral("none") : ids.join(QStringLiteral(", "))));
+    surveyAccountsThrow(places);
+    if (const KikAccountSummary *named = findKikAccount(m_accounts, m_account)) {
+        const qsizetype index = named - m_accounts.constData();
+        m_accounts.clear();
+        return &places.at(index);
+    }
+    fail(QStringLiteral("The iTunes backup holds no Kik account %1. Its Kik accounts:\n%2")
+             .arg(m_account, m_accounts.isEmpty() ? QStringLiteral("none") : describeKikAccounts(m_accounts)));
 }
 
 // Each account's store (with its log) is copied into a private temporary folder and counted
@@ -206,11 +210,12 @@ void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocati
                 storeFiles.append(child);
         }
         cacheNodes(storeFiles, documents, Rule::AlwaysCopy);
-        KikAccountSummary account{place.accountId, -1, QDateTime()};
+        KikAccountSummary account{place.accountId, -1, QDateTime(), QString(), QString(), QString()};
         try {
             IOSKikDb store(root);
             store.setOpenMode(IOSKikDb::ReadOnlyMode);
             std::tie(account.messages, account.newest) = store.messageSummary();
+            std::tie(account.userName, account.displayName) = store.ownAccount();
         } catch (const std::exception &error) {
             // A damaged store must not hide the other accounts; it is listed as unreadable.
             qWarning() << "Kik account" << place.accountId << "can not be read:" << error.what();

@@ -40,7 +40,8 @@ public:
     QString appFolder() const;   // the folder to open Kik's store in
     bool found() const { return m_found; }
 
-    // Before the start: the account to load (an id from accounts(), or DocumentsAccount).
+    // Before the start: the account to load (an id from accounts(), DocumentsAccount, or the
+    // account's Kik user name).
     void setAccount(const QString &accountId) { m_account = accountId; }
     bool needsAccountChoice() const { return m_needsAccountChoice; }
     const QList<KikAccountSummary> &accounts() const { return m_accounts; }
@@ -56,7 +57,7 @@ protected:
 private:
     enum class Rule { KeepExisting, AlwaysCopy };
 
-    const KikBackupLocation *chooseLocationThrow(const QList<KikBackupLocation> &places) const;
+    const KikBackupLocation *chooseLocationThrow(const QList<KikBackupLocation> &places);
     void surveyAccountsThrow(const QList<KikBackupLocation> &places);
     void mirrorThrow(const KikBackupLocation *place);
     void replaceDocumentsThrow();

@@ -66,21 +66,54 @@ bool hasKikContainer(const BackupManifest &backup)
     return domainNode(backup, kAppDomain, QString()) || domainNode(backup, kGroupDomain, QString());
 }
 
+QString kikAccountName(const KikAccountSummary &account, const QList<KikAccountSummary> &all)
+{
+    if (account.userName.isEmpty())
+        return account.accountId;
+    const auto sameName = [&account](const KikAccountSummary &other) {
+        return other.userName.compare(account.userName, Qt::CaseInsensitive) == 0;
+    };
+    QString name = account.userName;
+    if (!account.displayName.isEmpty() && account.displayName != account.userName)
+        name += QStringLiteral(" (%1)").arg(account.displayName);
+    if (std::count_if(all.begin(), all.end(), sameName) > 1)
+        name += QStringLiteral(" [%1]").arg(account.accountId);
+    return name;
+}
+
 QString describeKikAccounts(const QList<KikAccountSummary> &accounts)
 {
     QStringList lines;
     for (const KikAccountSummary &account : accounts) {
+        const QString name = kikAccountName(account, accounts);
         if (account.messages < 0) {
-            lines << QStringLiteral("%1  can not be read: %2").arg(account.accountId, account.problem);
+            lines << QStringLiteral("%1  can not be read: %2").arg(name, account.problem);
             continue;
         }
         const QString newest =
             account.newest.isValid()
                 ? QStringLiteral(", newest %1").arg(account.newest.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
                 : QString();
-        lines << QStringLiteral("%1  %2 messages%3").arg(account.accountId).arg(account.messages).arg(newest);
+        lines << QStringLiteral("%1  %2 messages%3").arg(name).arg(account.messages).arg(newest);
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+const KikAccountSummary *findKikAccount(const QList<KikAccountSummary> &accounts, const QString &typed)
+{
+    for (const KikAccountSummary &account : accounts) {
+        if (account.accountId.compare(typed, Qt::CaseInsensitive) == 0)
+            return &account;
+    }
+    const KikAccountSummary *found = nullptr;
+    for (const KikAccountSummary &account : accounts) {
+        if (!account.userName.isEmpty() && account.userName.compare(typed, Qt::CaseInsensitive) == 0) {
+            if (found)
+                return nullptr;   // two accounts of that name: only the id tells them apart
+            found = &account;
+        }
+    }
+    return found;
 }
 
 IOSFileItemList placedInBackup(IOSFileItemList files, const KikBackupLocation &location)

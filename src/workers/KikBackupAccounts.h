@@ -31,6 +31,8 @@ struct KikAccountSummary
     qint64 messages = 0;   // received and sent messages; -1 when the store can not be read
     QDateTime newest;      // the newest message's time; invalid when there is none
     QString problem;       // why the store can not be read (plain text)
+    QString userName;      // the account's Kik user name and display name, when the store says
+    QString displayName;
 };
 
 // Every place in the loaded backup whose folder lists kik.sqlite, the app container first,
@@ -47,5 +49,10 @@ bool isKikAccountId(const QString &name);
 // was read (on newer phones an account folder of the App Group container); other files stay.
 IOSFileItemList placedInBackup(IOSFileItemList files, const KikBackupLocation &location);
 
-// One line per account for messages: "<id>  <n> messages, newest <time>" (local time).
+// How people know an account: "<user name> (<display name>)"; the id only when the store names
+// no user, or beside the name when two accounts share it.
+QString kikAccountName(const KikAccountSummary &account, const QList<KikAccountSummary> &all);
+// One line per account for messages: "<name>  <n> messages, newest <time>" (local time).
 QString describeKikAccounts(const QList<KikAccountSummary> &accounts);
+// The account a user typed: its id, else its user name (either ignoring case); null for none.
+const KikAccountSummary *findKikAccount(const QList<KikAccountSummary> &accounts, const QString &typed);

@@ -1,6 +1,7 @@
 #include "kikstore/KikFakeAttachment.h"
 
 #include "kik/KikKeyedArchive.h"
+#include "kikstore/KikFakeMedia.h"
 #include "plist/CFType.h"
 
 #include <QBuffer>
@@ -82,12 +83,126 @@ KikFakeAttachment::Written KikFakeAttachment::write(const QString &contentId, Ki
         data.reserve(size);
         while (data.size() < size)
             data += char(m_text.below(256));
-        writeFile(QStringLiteral("Documents/content_manager/data_cache/") + contentId, data);
-        writeFile(QStringLiteral("Documents/content_manager/metadata_cache/") + contentId,
-                  metadataArchive(contentId, written.appId, fileUrl).toPlistData(CFType::BinaryFormat));
+        writeMedia(contentId, written.appId, fileUrl, data);
         written.content = true;
     }
     return written;
+}
+
+void KikFakeAttachment::writeMedia(const QString &contentId, const QString &appId, const QString &fileUrl, const QByteArray &data)
+{
+    writeFile(QStringLiteral("Documents/content_manager/data_cache/") + contentId, data);
+    writeFile(QStringLiteral("Documents/content_manager/metadata_cache/") + contentId,
+              metadataArchive(contentId, appId, fileUrl).toPlistData(CFType::BinaryFormat));
+}
+
+// One shape of today's content: its app, the media file Kik fetched (none when it expired or
+// was never fetched) and whether the description carries a preview.
+struct KikFakeAttachment::TodayCase
+{
+    enum Media { NoMedia, Jpeg, Png, Webp, Gif, StickerPng, StickerWebp, Mp4, Mov };
+    const char *appId;   // null: the description is gone
+    const char *appName;
+    Media media;
+    bool preview;
+};
+
+KikFakeAttachment::Written KikFakeAttachment::writeToday(const QString &contentId)
+{
+    using C = TodayCase;
+    static const TodayCase cases[] = {
+        {"com.kik.ext.camera", "Camera", C::Jpeg, true},
+        {"com.kik.ext.gallery", "Gallery", C::Png, true},
+        {"com.kik.ext.gif", "GIF", C::Gif, true},
+        {"com.kik.ext.stickers", "Stickers", C::StickerPng, true},
+        {"com.kik.ext.video-camera", "Camera", C::Mp4, true},
+        {"com.kik.cards", "Quiz Night", C::NoMedia, true},
+        {"com.kik.ext.gallery", "Gallery", C::Webp, false},
+        {"com.kik.ext.stickers", "Stickers", C::StickerWebp, false},
+        {"com.kik.ext.video-gallery", "Gallery", C::Mov, true},
+        {"com.kik.ext.gallery", "Gallery", C::NoMedia, true},
+        {"com.kik.ext.gif", "GIF", C::NoMedia, true},
+        {"com.kik.ext.camera", "Camera", C::NoMedia, false},
+        {"com.kik.ext.video-gallery", "Gallery", C::NoMedia, true},
+        {"com.kik.cards", "Web Link", C::NoMedia, false},
+        {nullptr, nullptr, C::NoMedia, false},
+    };
+    const TodayCase &shape = cases[m_todayCount++ % int(std::size(cases))];
+    Written written;
+    written.preview = shape.preview;
+    if (!shape.appId)
+        return written;
+    written.appId = QLatin1String(shape.appId);
+    written.appName = QLatin1String(shape.appName);
+    QString fileUrl;
+    const CFType dict = todayDescription(contentId, shape, &fileUrl);
+    writeFile(QStringLiteral("Documents/attachments/") + contentId, dict.toPlistData(CFType::BinaryFormat));
+    written.description = true;
+
+    const QColor colour = QColor::fromHsv(m_text.below(360), 200, 230);
+    QByteArray media;
+    switch (shape.media) {
+    case C::Jpeg:
+        media = KikFakeMedia::jpeg(colour);
+        break;
+    case C::Png:
+    case C::StickerPng:
+        media = KikFakeMedia::png(colour, shape.media == C::StickerPng);
+        break;
+    case C::Webp:
+    case C::StickerWebp:
+        media = KikFakeMedia::webp(colour);
+        break;
+    case C::Gif:
+        media = KikFakeMedia::animatedGif();
+        break;
+    case C::Mp4:
+    case C::Mov:
+        media = KikFakeMedia::film(5 + m_text.below(120), shape.media == C::Mov);
+        break;
+    case C::NoMedia:
+        return written;
+    }
+    writeMedia(contentId, written.appId, fileUrl, media);
+    written.content = true;
+    return written;
+}
+
+CFType KikFakeAttachment::todayDescription(const QString &contentId, const TodayCase &shape, QString *fileUrl)
+{
+    CFType dict = CFType::newDictionary();
+    dict.setValue(QStringLiteral("app-id"), CFType(QLatin1String(shape.appId)));
+    dict.setValue(QStringLiteral("id"), CFType(contentId));
+    CFType hashes = CFType::newDictionary();
+    hashes.setValue(QStringLiteral("sha1-original"), CFType(m_text.uuid().remove(u'-').toLower()));
+    dict.setValue(QStringLiteral("hashes"), hashes);
+    CFType images = CFType::newArray();
+    if (shape.preview)
+        images.append(entry("name", QStringLiteral("preview"), "value",
+                            CFType(KikFakeMedia::jpeg(QColor::fromHsv(m_text.below(360), 90, 200), QSize(120, 90)))));
+    dict.setValue(QStringLiteral("image"), images);
+
+    CFType strings = CFType::newArray();
+    strings.append(named(QStringLiteral("app-name"), QLatin1String(shape.appName)));
+    strings.append(named(QStringLiteral("allow-forward"), QStringLiteral("true")));
+    if (shape.media == TodayCase::Mp4 || shape.media == TodayCase::Mov || QLatin1String(shape.appId).contains(u"video"))
+        strings.append(named(QStringLiteral("layout"), QStringLiteral("video")));
+    if (QLatin1String(shape.appId) == QLatin1String("com.kik.cards")) {
+        const QString url = QStringLiteral("https://cards.example.invalid/%1").arg(m_text.below(100000));
+        strings.append(named(QStringLiteral("title"), m_text.body(false).left(40)));
+        strings.append(named(QStringLiteral("text"), m_text.body(false).left(80)));
+        CFType uri = CFType::newDictionary();
+        uri.setValue(QStringLiteral("platform"), CFType("browser"));
+        uri.setValue(QStringLiteral("url"), CFType(url));
+        CFType uris = CFType::newArray();
+        uris.append(uri);
+        dict.setValue(QStringLiteral("uri"), uris);
+    } else {
+        *fileUrl = QStringLiteral("https://platform.kik.com/content/files/") + contentId;
+        strings.append(named(QStringLiteral("file-size"), QString::number(1000 + m_text.below(400000))));
+    }
+    dict.setValue(QStringLiteral("string"), strings);
+    return dict;
 }
 
 QByteArray KikFakeAttachment::picture()

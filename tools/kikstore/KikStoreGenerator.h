@@ -23,6 +23,7 @@ struct KikStoreOptions
     bool sideFiles = true;     // attachment descriptions, metadata, content and profile pictures
     bool collectUids = true;   // fill GeneratedKikStore::messageUids
     quint32 seed = 1;
+    QString ownerUserName = QStringLiteral("me.owner");   // the phone's owner (ZFLAGS 258)
     KikStoreLayout layout = KikStoreLayout::Old;
 };
 
@@ -44,6 +45,7 @@ struct GeneratedKikStore
     QStringList messageUids;   // loadable messages in key order (with collectUids)
     QStringList contentIds;    // every attachment row, in key order
     QStringList contentIdsWithoutDescription;
+    QStringList contentAppIds;   // the app id of each of contentIds; empty without a description
 };
 
 // Writes a realistic mirror of Kik's app container: "Documents/kik.sqlite" with Kik's complete

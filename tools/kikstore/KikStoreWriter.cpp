@@ -103,8 +103,8 @@ void KikStoreWriter::createSchema(bool indexes)
 
 void KikStoreWriter::writeUsers()
 {
-    const qint64 owner = writeUser(m_text.contactJid(QStringLiteral("me.owner")),
-                                   m_text.firstName() + QLatin1Char(' ') + m_text.lastName(), QStringLiteral("me.owner"), false);
+    const qint64 owner = writeUser(m_text.contactJid(m_options.ownerUserName),
+                                   m_text.firstName() + QLatin1Char(' ') + m_text.lastName(), m_options.ownerUserName, false);
     m_db.executeThrow(Sqlite3Sql("update ZKIKUSER set ZFLAGS=258 where Z_PK=?").addInt64Param(owner));
     for (int i = 0; i < m_options.contacts; ++i) {
         const QString userName = m_text.userName(i);
@@ -348,9 +348,14 @@ void KikStoreWriter::writeAttachment(qint64 messagePk, double timestamp, const Q
                           .addInt64Param(pk));
     ++m_out.attachments;
     m_out.contentIds.append(contentId);
-    if (!m_attachments)
+    if (!m_attachments) {
+        m_out.contentAppIds.append(QString());
         return;
-    const KikFakeAttachment::Written written = m_attachments->write(contentId, m_attachments->pickKind());
+    }
+    const KikFakeAttachment::Written written = m_options.layout == KikStoreLayout::New
+                                                   ? m_attachments->writeToday(contentId)
+                                                   : m_attachments->write(contentId, m_attachments->pickKind());
+    m_out.contentAppIds.append(written.appId);
     if (!written.description)
         m_out.contentIdsWithoutDescription.append(contentId);
 }
