@@ -12,22 +12,32 @@
 #include "app/PathScrub.h"
 #include "app/Preferences.h"
 #include "app/UpdateCheck.h"
+#include "app/VendorHost.h"
+#include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualViewer.h"
 #include "ui/PreferencesDialog.h"
 #include "views/KikBubblePage.h"
+#include "workers/DeviceTransferNotes.h"
+#include "workers/IOSMobileRestoreThread.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <stdexcept>
 
 // What leaves the computer: nothing without a vendor host; with one, error reports only after
 // the user agreed, and never with the paths of the user's files. Help is the shipped manual.
@@ -59,6 +69,28 @@ class TestPrivacy : public QObject
         for (const QAction *action : window.menuBar()->findChildren<QAction *>())
             names << action->objectName();
         return names;
+    }
+
+    // Every text a person can read in the widget and below it: titles, labels, buttons, tips,
+    // placeholders, actions and rich text.
+    static QStringList shownTexts(const QWidget &top)
+    {
+        QStringList texts{top.windowTitle()};
+        QList<QWidget *> widgets = top.findChildren<QWidget *>();
+        for (const QWidget *widget : std::as_const(widgets)) {
+            texts << widget->windowTitle() << widget->toolTip() << widget->statusTip() << widget->whatsThis();
+            if (const auto *label = qobject_cast<const QLabel *>(widget))
+                texts << label->text();
+            if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
+                texts << button->text();
+            if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
+                texts << edit->text() << edit->placeholderText();
+            if (const auto *browser = qobject_cast<const QTextBrowser *>(widget))
+                texts << browser->toHtml();
+        }
+        for (const QAction *action : top.findChildren<QAction *>())
+            texts << action->text() << action->toolTip() << action->statusTip();
+        return texts;
     }
 
 public slots:
@@ -222,6 +254,38 @@ private slots:
         // Only the report made after the Yes went out.
         QCOMPARE(server.requests().size(), 1);
         qputenv("PARLEWICK_VENDOR_HOST", "");
+    }
+
+    // A build that names no vendor host has none, whatever its source says, and nothing the
+    // window, its dialogs, notes and error boxes show carries a build placeholder or a dead address.
+    void noPlaceholderReachesTheUser()
+    {
+        qunsetenv("PARLEWICK_VENDOR_HOST");
+        QCOMPARE(vendorHost(), QStringLiteral(PARLEWICK_CONFIGURED_VENDOR_HOST));
+        BoxRecorder boxes;
+        QStringList texts;
+        {
+            MainWindow window;
+            window.miHelp();   // the manual is a child of the window
+            texts << shownTexts(window);
+        }
+        AboutUsForm about;
+        texts << shownTexts(about);
+        PreferencesDialog preferences;
+        texts << shownTexts(preferences);
+        reportError(QStringLiteral("disk full"));
+        texts << boxes.texts() << deviceRestoreNotes()
+              << IOSMobileRestoreThread::restoreErrorText(std::runtime_error("Find My iPhone must be disabled"));
+        qputenv("PARLEWICK_VENDOR_HOST", "");
+
+        static const QRegularExpression placeholder(QStringLiteral("PARLEWICK_[A-Z]|VENDOR_|\\.invalid\\b|http://(/|$|\"|<)|href=\"\""));
+        for (const QString &text : std::as_const(texts))
+            QVERIFY2(!text.contains(placeholder), qPrintable(text));
+        if (QLatin1String(PARLEWICK_CONFIGURED_VENDOR_HOST).isEmpty()) {
+            QVERIFY(!about.findChild<QLabel *>(QStringLiteral("lbLink")));
+            QVERIFY(!preferences.findChild<QCheckBox *>(QStringLiteral("chkErrorReports")));
+            QVERIFY2(boxes.texts().last().endsWith(QDir::toNativeSeparators(logFolder())), qPrintable(boxes.texts().last()));
+        }
     }
 };
 
