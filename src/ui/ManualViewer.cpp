@@ -3,13 +3,14 @@
 #include "app/AppConstants.h"
 
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 
-// The README with its pictures, compiled in beside each other as in the source tree.
-const char ManualSource[] = "qrc:/manual/README.md";
+// The user manual, compiled in: Help works offline and asks no server anything.
+const char ManualSource[] = "qrc:/manual/manual.md";
 
 }   // namespace
 
@@ -18,12 +19,13 @@ ManualViewer::ManualViewer(QWidget *parent)
 {
     setObjectName(QStringLiteral("ManualViewer"));
     setWindowTitle(QStringLiteral("%1 Help").arg(QObject::tr(AppConstants::ProductName)));
-    resize(860, 700);
+    resize(760, 680);
     m_browser = new QTextBrowser(this);
     m_browser->setObjectName(QStringLiteral("manualText"));
     // Links into the web are the user's own choice, handed to the browser on a click.
     m_browser->setOpenExternalLinks(true);
     m_browser->setSource(QUrl(QLatin1String(ManualSource)), QTextDocument::MarkdownResource);
+    m_browser->document()->setDocumentMargin(16);   // the text wraps at the window's width, off its edge
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_browser);
