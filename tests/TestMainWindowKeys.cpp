@@ -199,7 +199,7 @@ private slots:
         // A picture's "[IMAGE]" is no text of the chat; a miss is said beside the box.
         searchBox()->setText(QStringLiteral("image"));
         press(searchBox(), Qt::Key_Return);
-        QCOMPARE(searchResult()->text(), QStringLiteral("Find no Message with keyword image."));
+        QCOMPARE(searchResult()->text(), QStringLiteral("No message contains \"image\"."));
         QVERIFY(searchResult()->isVisible());
         QCOMPARE(boxes.texts(), QStringList());
         QCOMPARE(currentRow(), 3);

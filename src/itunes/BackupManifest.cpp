@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QtDebug>
@@ -43,6 +44,20 @@ QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId,
 QString damagedText(const QString &path)
 {
     return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.").arg(QDir::toNativeSeparators(path));
+}
+
+// Why Status.plist does not say "finished", in the few words of a list row. The state comes
+// from the backup: only a short word of letters is repeated.
+QString unfinishedReasonOf(const QString &statusPath, const CFType &status, const QString &state)
+{
+    if (!QFileInfo::exists(statusPath))
+        return QStringLiteral("Status.plist is missing");
+    if (status.isNull())
+        return QStringLiteral("Status.plist cannot be read");
+    static const QRegularExpression word(QStringLiteral("^[A-Za-z]{1,20}$"));
+    if (word.match(state).hasMatch())
+        return QStringLiteral("the iPhone left it \"%1\"").arg(state);
+    return QStringLiteral("Status.plist does not say it was finished");
 }
 
 void setFileTimes(const QString &path, quint32 unixSeconds)
@@ -108,8 +123,11 @@ void BackupManifest::readInfo()
         fail(QStringLiteral("%1 is damaged: the backup is encrypted but its keybag is missing.")
                  .arg(QDir::toNativeSeparators(path)));
     // A backup the phone stopped writing lacks files or holds half-written ones.
-    const CFType status = CFType::fromPlistFile(QDir(m_folder).filePath(QStringLiteral("Status.plist")));
-    m_finished = status.value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
+    const QString statusPath = QDir(m_folder).filePath(QStringLiteral("Status.plist"));
+    const CFType status = CFType::fromPlistFile(statusPath);
+    const QString state = status.value(QStringLiteral("SnapshotState")).toQString();
+    m_finished = state == QLatin1String("finished");
+    m_unfinishedReason = m_finished ? QString() : unfinishedReasonOf(statusPath, status, state);
     m_displayName = displayNameFor(QDir(m_folder).dirName(), m_uniqueDeviceId, m_deviceName);
 }
 

@@ -49,6 +49,9 @@ public:
     QString folder() const { return m_folder; }
     // Status.plist says the phone finished writing this backup; only such a backup is loaded.
     bool isFinished() const { return m_finished; }
+    // What Status.plist says about an unfinished backup, in a few words for its row in a list
+    // ("Status.plist is missing"); empty for a finished one.
+    QString unfinishedReason() const { return m_unfinishedReason; }
     // Why an unfinished backup is not loaded.
     static QString unfinishedText();
 
@@ -93,6 +96,7 @@ private:
     QByteArray m_keybagBlob;
     QByteArray m_manifestKey;   // iOS 10.2 and later: the key Manifest.db is encrypted with
     bool m_finished = false;
+    QString m_unfinishedReason;
     QString m_displayName;
     QString m_folder;
     BackupFormat m_format = BackupFormat::None;   // of the file list the tree was built from
