@@ -24,8 +24,9 @@ QString groupSenderName(const _KikMessage *message);
 // they are drawn as.
 enum class EmojiStyle { Placeholder, Characters };
 QString messageDisplayText(const _KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
-// The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
-// pictures and emoji are drawn, not written; empty for picture, video and card messages.
+// The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers; emoji
+// are the characters they are (the old carrier codes as the standard ones), pictures Kik draws
+// over the text are left out; empty for picture, video and card messages.
 QString messageSearchText(const _KikMessage *message);
 // A message whose attachment description is gone (Kik keeps the content id as its body, which
 // says nothing to a reader): it is shown as missingPictureText().
