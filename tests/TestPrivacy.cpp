@@ -278,7 +278,8 @@ private slots:
               << IOSMobileRestoreThread::restoreErrorText(std::runtime_error("Find My iPhone must be disabled"));
         qputenv("PARLEWICK_VENDOR_HOST", "");
 
-        static const QRegularExpression placeholder(QStringLiteral("PARLEWICK_[A-Z]|VENDOR_|\\.invalid\\b|http://(/|$|\"|<)|href=\"\""));
+        static const QRegularExpression placeholder(
+            QStringLiteral("PARLEWICK_[A-Z]|VENDOR_|\\.invalid\\b|http://(/|$|\"|<)|href=\"\""));
         for (const QString &text : std::as_const(texts))
             QVERIFY2(!text.contains(placeholder), qPrintable(text));
         if (QLatin1String(PARLEWICK_CONFIGURED_VENDOR_HOST).isEmpty()) {
