@@ -21,14 +21,11 @@
 #include "workers/DeviceTransferNotes.h"
 #include "workers/IOSMobileRestoreThread.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -71,25 +68,17 @@ class TestPrivacy : public QObject
         return names;
     }
 
-    // Every text a person can read in the widget and below it: titles, labels, buttons, tips,
+    // Every text a person can read in the widget and below it: titles, tips, labels, buttons,
     // placeholders, actions and rich text.
-    static QStringList shownTexts(const QWidget &top)
+    static QStringList shownTexts(QWidget &top)
     {
-        QStringList texts{top.windowTitle()};
-        QList<QWidget *> widgets = top.findChildren<QWidget *>();
-        for (const QWidget *widget : std::as_const(widgets)) {
-            texts << widget->windowTitle() << widget->toolTip() << widget->statusTip() << widget->whatsThis();
-            if (const auto *label = qobject_cast<const QLabel *>(widget))
-                texts << label->text();
-            if (const auto *button = qobject_cast<const QAbstractButton *>(widget))
-                texts << button->text();
-            if (const auto *edit = qobject_cast<const QLineEdit *>(widget))
-                texts << edit->text() << edit->placeholderText();
-            if (const auto *browser = qobject_cast<const QTextBrowser *>(widget))
-                texts << browser->toHtml();
+        QList<QObject *> parts = top.findChildren<QObject *>();
+        parts.prepend(&top);
+        QStringList texts;
+        for (const QObject *part : std::as_const(parts)) {
+            for (const char *name : {"windowTitle", "toolTip", "statusTip", "text", "placeholderText", "html"})
+                texts << part->property(name).toString();
         }
-        for (const QAction *action : top.findChildren<QAction *>())
-            texts << action->text() << action->toolTip() << action->statusTip();
         return texts;
     }
 
@@ -282,11 +271,8 @@ private slots:
             QStringLiteral("PARLEWICK_[A-Z]|VENDOR_|\\.invalid\\b|http://(/|$|\"|<)|href=\"\""));
         for (const QString &text : std::as_const(texts))
             QVERIFY2(!text.contains(placeholder), qPrintable(text));
-        if (QLatin1String(PARLEWICK_CONFIGURED_VENDOR_HOST).isEmpty()) {
-            QVERIFY(!about.findChild<QLabel *>(QStringLiteral("lbLink")));
-            QVERIFY(!preferences.findChild<QCheckBox *>(QStringLiteral("chkErrorReports")));
+        if (QLatin1String(PARLEWICK_CONFIGURED_VENDOR_HOST).isEmpty())
             QVERIFY2(boxes.texts().last().endsWith(QDir::toNativeSeparators(logFolder())), qPrintable(boxes.texts().last()));
-        }
     }
 };
 
