@@ -17,15 +17,15 @@
     </message>
     <message>
         <source>IDS_CAN_NOT_FOUND_AND_MESSAGES</source>
-        <translation>Can&apos;t find any Message.</translation>
+        <translation>There are no messages to search here. Choose a chat or a source on the left.</translation>
     </message>
     <message>
         <source>IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0</source>
-        <translation>Find no Message with keyword %1.</translation>
+        <translation>No message contains &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0</source>
-        <translation>Find no contact with keyword %1.</translation>
+        <translation>No chat name contains &quot;%1&quot;.</translation>
     </message>
     <message>
         <source>IDS_MI_BACKUP_TOOLBAR</source>
@@ -195,13 +195,26 @@
         <source>IDS_BACKING_UP_KIK_MESSAGES</source>
         <translation>Backing up Kik messages...</translation>
     </message>
-    <message>
-        <source>IDS_SUC_BACKUP_%1_MESSAGES</source>
-        <translation>Successfully backed up %1 messages.</translation>
+    <message numerus="yes">
+        <source>IDS_SUC_BACKUP_%n_MESSAGES</source>
+        <translation>
+            <numerusform>Successfully backed up %n message.</numerusform>
+            <numerusform>Successfully backed up %n messages.</numerusform>
+        </translation>
     </message>
-    <message>
-        <source>IDS_SKIPPED_%1_MESSAGES_NO_CHAT</source>
-        <translation>%1 messages were not backed up because their chat is not known.</translation>
+    <message numerus="yes">
+        <source>IDS_SUC_IMPORT_%n_MESSAGES</source>
+        <translation>
+            <numerusform>Successfully imported %n message.</numerusform>
+            <numerusform>Successfully imported %n messages.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>IDS_SKIPPED_%n_MESSAGES_NO_CHAT</source>
+        <translation>
+            <numerusform>%n message was not stored because its chat is not known.</numerusform>
+            <numerusform>%n messages were not stored because their chat is not known.</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_TITLE_SELECT_ONE_DEVICE_TO_TRANSFER</source>
@@ -235,9 +248,12 @@
         <source>IDS_EXPORTING_MESSAGES_TO_FILE</source>
         <translation>Exporting Messages...</translation>
     </message>
-    <message>
-        <source>IDS_SUC_EXPORT_%1_MMS</source>
-        <translation>Successfully exported %1 Messages.</translation>
+    <message numerus="yes">
+        <source>IDS_SUC_EXPORT_%n_MMS</source>
+        <translation>
+            <numerusform>Successfully exported %n Message.</numerusform>
+            <numerusform>Successfully exported %n Messages.</numerusform>
+        </translation>
     </message>
     <message>
         <source>IDS_PRINT_MESSAGES</source>
@@ -294,6 +310,27 @@
     <message>
         <source>IDS_LOADING_IOS_KIK</source>
         <translation>Loading Kik data from iPhone...</translation>
+    </message>
+    <message numerus="yes">
+        <source>Successfully transferred %n messages to iPhone.</source>
+        <translation>
+            <numerusform>Successfully transferred %n message to iPhone.</numerusform>
+            <numerusform>Successfully transferred %n messages to iPhone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.&lt;br/&gt;&lt;br/&gt;Write into this backup?</source>
+        <translation>
+            <numerusform>%n message will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets this message.&lt;br/&gt;&lt;br/&gt;Write into this backup?</numerusform>
+            <numerusform>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.&lt;br/&gt;&lt;br/&gt;Write into this backup?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Successfully transferred %n messages into the iTunes backup&lt;br/&gt;%1.</source>
+        <translation>
+            <numerusform>Successfully transferred %n message into the iTunes backup&lt;br/&gt;%1.</numerusform>
+            <numerusform>Successfully transferred %n messages into the iTunes backup&lt;br/&gt;%1.</numerusform>
+        </translation>
     </message>
 </context>
 <context>

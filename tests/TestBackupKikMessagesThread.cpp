@@ -415,12 +415,12 @@ private slots:
         source.message(source.chat(nullptr), QStringLiteral("no-user"), 2);
         const Outcome skipped = backup(source.set->allMessages(), folder);
         QCOMPARE(skipped.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 2 messages were not "
-                                                                 "backed up because their chat is not known.")});
+                                                                 "stored because their chat is not known.")});
         QCOMPARE(skipped.reports().last().text, QStringLiteral("Messages: 2/2"));
         QCOMPARE(rows(folder, QStringLiteral("select count(*) from kik_message")), QList<QStringList>{{QStringLiteral("0")}});
         source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("kept"), 3);
         QCOMPARE(backup(source.set->allMessages(), folder).successes(),
-                 QStringList{QStringLiteral("Successfully backed up 1 messages. 2 messages were not backed up because "
+                 QStringList{QStringLiteral("Successfully backed up 1 message. 2 messages were not stored because "
                                             "their chat is not known.")});
     }
 
@@ -596,7 +596,7 @@ private slots:
         QCOMPARE(reports.last().value, 100);
         // Messages without a chat are reported, not counted as backed up.
         QCOMPARE(outcome.successes(), QStringList{QStringLiteral("Successfully backed up 0 messages. 1000 messages were not "
-                                                                 "backed up because their chat is not known.")});
+                                                                 "stored because their chat is not known.")});
     }
 
     void twoWritersAtOnceShareOneNewDatabase()
@@ -652,7 +652,7 @@ private slots:
             QVERIFY(!QFileInfo::exists(folder));
             held.reset();
             QVERIFY(worker.wait(60000));
-            QCOMPARE(progress.successes(), QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+            QCOMPARE(progress.successes(), QStringList{QStringLiteral("Successfully backed up 1 message.")});
         }
         {
             // A cancel while waiting leaves everything to the holder.
@@ -685,13 +685,13 @@ private slots:
             contents.replace(0, contents.indexOf('\n'), QByteArray::number(pid));
             writeFile(lockPath, contents);
             QCOMPARE(backup(source.set->allMessages(), folder).successes(),
-                     QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+                     QStringList{QStringLiteral("Successfully backed up 1 message.")});
             QFile unreadable(writeFile(lockPath, QByteArray()));
             QVERIFY(unreadable.open(QIODevice::ReadWrite));
             QVERIFY(unreadable.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
             unreadable.close();
             QCOMPARE(backup(source.set->allMessages(), folder).successes(),
-                     QStringList{QStringLiteral("Successfully backed up 1 messages.")});
+                     QStringList{QStringLiteral("Successfully backed up 1 message.")});
             QVERIFY(!QFileInfo::exists(lockPath));
         }
     }

@@ -136,7 +136,7 @@ private slots:
         const Outcome byName =
             exportCli({"--db", "d", "--format", "pdf", "--out", env.path(QStringLiteral("bob.pdf")), "--chat", "Bob"});
         QCOMPARE(byName.code, 0);
-        QCOMPARE(byName.out, QByteArray("Successfully exported 1 Messages.\n"));
+        QCOMPARE(byName.out, QByteArray("Successfully exported 1 Message.\n"));
         QCOMPARE(entries(env.path(QStringLiteral("bob-pdf"))), QStringList{QStringLiteral("Bob.pdf")});
 
         const Outcome byAddress =

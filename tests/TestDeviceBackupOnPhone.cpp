@@ -127,7 +127,8 @@ private slots:
         QTest::newRow("cable pulled between files")
             << "CablePulledBetweenFiles" << QVariant(3) << false
             << "The connection to the iPhone was lost. Reconnect the iPhone and try again.";
-        QTest::newRow("211 Find My") << "FindMyEnabled" << QVariant(true) << true << "Please follow <a href=";
+        QTest::newRow("211 Find My") << "FindMyEnabled" << QVariant(true) << true
+                                     << "Please turn off \"Find my iPhone\" on your iPhone first";
         QTest::newRow("205 damaged") << "MobileBackupErrors" << QVariant(QVariantMap{{"Restore", 205}}) << true
                                      << "The iPhone could not read the device backup: it is damaged. Make a new backup";
     }

@@ -91,7 +91,7 @@ private slots:
         proposedNames.clear();
         const QStringList before = filesUnder(env.path(folder));
         QVERIFY(drop({env.path(folder)}));
-        QTRY_COMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully backed up %1 messages.").arg(store.messages)));
+        QTRY_COMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully imported %1 messages.").arg(store.messages)));
         QCOMPARE(proposedNames, QStringList(database));
         QVERIFY(child(window->mainModel()->localDbRoot(), database));
         QCOMPARE(filesUnder(env.path(folder)), before);   // the dropped folder is only read

@@ -268,7 +268,15 @@ private slots:
         const QModelIndex cut = list->model()->index(0, 0);
         QCOMPARE(cut.data().toString(), QStringLiteral("Cut phone-cut"));
         QCOMPARE(cut.siblingAtColumn(3).data().toString(), QStringLiteral("17.5"));
-        QCOMPARE(cut.siblingAtColumn(4).data().toString(), QStringLiteral("unfinished"));
+        // Greyed with its reason, in the row and its tip.
+        QCOMPARE(cut.siblingAtColumn(4).data().toString(),
+                 QStringLiteral("unfinished: Status.plist says it is uploading, not finished"));
+        QVERIFY(
+            cut.data(Qt::ToolTipRole).toString().contains(QStringLiteral("(Status.plist says it is uploading, not finished)")));
+        QFile::remove(root + QStringLiteral("/cut/Status.plist"));
+        BackupManifest noStatus(root + QStringLiteral("/cut"));
+        noStatus.readInfo();
+        QCOMPARE(noStatus.unfinishedReason(), QStringLiteral("Status.plist is missing"));
         QCOMPARE(list->model()->flags(cut), Qt::NoItemFlags);
 
         // The unfinished row cannot become the pick, neither added nor clicked.

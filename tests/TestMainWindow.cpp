@@ -8,6 +8,7 @@
 #include "app/FileUtils.h"
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
+#include "views/ItemModelMain.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -62,6 +63,12 @@ private slots:
         QVERIFY(!part<QPushButton>(window, "btnSearchHandle")->icon().isNull());
 
         QCOMPARE(part<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("Messages: 0"));
+        // No source yet: the empty list says how to begin; once there is one, where to choose.
+        const MyTreeView *list = part<MyTreeView>(window, "treeViewSMS");
+        QVERIFY2(list->emptyHint().startsWith("Import a backup or connect an iPhone\n"), qPrintable(list->emptyHint()));
+        window.mainModel()->addLocalDb(QStringLiteral("Notes"));
+        QVERIFY2(list->emptyHint().startsWith("Choose a chat"), qPrintable(list->emptyHint()));
+        QCOMPARE(part<QLineEdit>(window, "txtHandleKeyword")->placeholderText(), QStringLiteral("Find a chat"));
         QCOMPARE(part<QLabel>(window, "lbChatImg")->minimumSize(), QSize(32, 32));
         QCOMPARE(part<QLabel>(window, "lbChatImg")->maximumSize(), QSize(32, 32));
         QCOMPARE(window.menuBar()->objectName(), QStringLiteral("menuBar"));

@@ -188,6 +188,8 @@ private slots:
     // The dialog's emoji choice reaches the file, and the dialog remembers it.
     void exportWritesEmojiAsTheDialogSays()
     {
+        // Until the user unticks it, emoji go out as the characters they are.
+        QVERIFY(ExportFileDialog(window.get(), QString(), QString(), QString()).emojiAsCharacters());
         BoxRecorder boxes;
         const QDir out(env.path("out-emoji"));
         QVERIFY(out.mkpath("."));

@@ -112,7 +112,7 @@ private slots:
         settle();
         QCOMPARE(asked, QStringList({"backup list", "password", "database"}));
         QCOMPARE(proposedName, QStringLiteral("Test iPhone_Backup"));
-        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully backed up %1 messages.").arg(store.messages)));
+        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully imported %1 messages.").arg(store.messages)));
 
         _ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
         QVERIFY(imported);
@@ -191,7 +191,7 @@ private slots:
         window->miImportiTunes();
         settle();
         QCOMPARE(asked, QStringList({"backup list", "account", "database"}));
-        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully backed up %1 messages.").arg(second.messages)));
+        QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully imported %1 messages.").arg(second.messages)));
         QVERIFY(child(model()->localDbRoot(), QStringLiteral("Newer iPhone_Backup")));
         QCOMPARE(window->smsModel()->rowCount(), int(second.messages));
     }

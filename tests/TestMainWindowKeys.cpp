@@ -95,7 +95,7 @@ private slots:
         builder.addMessage(chat, base, QStringLiteral("Apple pie tonight?"), false);
         builder.addPicture(chat, base.addSecs(60), QString(), true);   // listed as "[IMAGE]"
         builder.addMessage(chat, base.addSecs(120), QStringLiteral("no fruit for me"), true);
-        builder.addMessage(chat, base.addSecs(180), QStringLiteral("then apple juice"), false);
+        builder.addMessage(chat, base.addSecs(180), QStringLiteral("then apple juice \U0001F34F"), false);
         builder.addMessage(builder.addChat(builder.addUser(QStringLiteral("Rex"), QStringLiteral("rex@talk.kik.com"))),
                            base.addSecs(240), QStringLiteral("hello"), false);
         writeLocalDb(QDir(localDatabasesFolder()).filePath(QStringLiteral("Diary")), set);
@@ -163,7 +163,8 @@ private slots:
         const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);   // in the list's order, whatever order they were picked in
         QVERIFY(lines.at(0).endsWith("\tFrom\tQuinn\tApple pie tonight?"));
-        QVERIFY(lines.at(1).endsWith("\tFrom\tQuinn\tthen apple juice"));
+        // Emoji stay the characters they are, no "[EMOJI]".
+        QVERIFY(lines.at(1).endsWith(QStringLiteral("\tFrom\tQuinn\tthen apple juice \U0001F34F")));
     }
 
     void searchMarksCountsAndWraps()
@@ -199,9 +200,14 @@ private slots:
         // A picture's "[IMAGE]" is no text of the chat; a miss is said beside the box.
         searchBox()->setText(QStringLiteral("image"));
         press(searchBox(), Qt::Key_Return);
-        QCOMPARE(searchResult()->text(), QStringLiteral("Find no Message with keyword image."));
+        QCOMPARE(searchResult()->text(), QStringLiteral("No message contains \"image\"."));
         QVERIFY(searchResult()->isVisible());
         QCOMPARE(boxes.texts(), QStringList());
+        QCOMPARE(currentRow(), 3);
+        // An emoji is found as the character it is.
+        searchBox()->setText(QStringLiteral("\U0001F34F"));
+        press(searchBox(), Qt::Key_Return);
+        QCOMPARE(searchResult()->text(), QStringLiteral("1 of 1"));
         QCOMPARE(currentRow(), 3);
         searchBox()->clear();
         QCOMPARE(ground(0), roles.received.background);

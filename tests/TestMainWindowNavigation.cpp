@@ -246,7 +246,7 @@ private slots:
         const auto *result = window->findChild<QLabel *>(QStringLiteral("lbSearchResult"));
         keyword->setText(QStringLiteral("kiwi"));
         window->searchMessages();
-        QCOMPARE(result->text(), QStringLiteral("Find no Message with keyword kiwi."));
+        QCOMPARE(result->text(), QStringLiteral("No message contains \"kiwi\"."));
         QVERIFY(boxes.boxes().isEmpty());
         QCOMPARE(currentMessageRow(), 1);
 
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(window->smsModel()->rowCount(), 0);
         keyword->setText(QStringLiteral("apple"));
         window->searchMessages();
-        QCOMPARE(result->text(), QStringLiteral("Can't find any Message."));
+        QCOMPARE(result->text(), QStringLiteral("There are no messages to search here. Choose a chat or a source on the left."));
         QVERIFY(boxes.boxes().isEmpty());
     }
 
@@ -290,7 +290,7 @@ private slots:
 
         keyword->setText(QStringLiteral("zzz"));
         window->searchCotnact();
-        QCOMPARE(boxes.texts(QMessageBox::Information), QStringList("Find no contact with keyword zzz."));
+        QCOMPARE(boxes.texts(QMessageBox::Information), QStringList("No chat name contains \"zzz\"."));
 
         boxes.clear();
         select(*window, model()->localDbRoot());   // not a source: no search, no box

@@ -12,10 +12,14 @@
 #include "app/PathScrub.h"
 #include "app/Preferences.h"
 #include "app/UpdateCheck.h"
+#include "app/VendorHost.h"
+#include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualViewer.h"
 #include "ui/PreferencesDialog.h"
 #include "views/KikBubblePage.h"
+#include "workers/DeviceTransferNotes.h"
+#include "workers/IOSMobileRestoreThread.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,11 +27,14 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBrowser>
 #include <QtTest>
+
+#include <stdexcept>
 
 // What leaves the computer: nothing without a vendor host; with one, error reports only after
 // the user agreed, and never with the paths of the user's files. Help is the shipped manual.
@@ -59,6 +66,20 @@ class TestPrivacy : public QObject
         for (const QAction *action : window.menuBar()->findChildren<QAction *>())
             names << action->objectName();
         return names;
+    }
+
+    // Every text a person can read in the widget and below it: titles, tips, labels, buttons,
+    // placeholders, actions and rich text.
+    static QStringList shownTexts(QWidget &top)
+    {
+        QList<QObject *> parts = top.findChildren<QObject *>();
+        parts.prepend(&top);
+        QStringList texts;
+        for (const QObject *part : std::as_const(parts)) {
+            for (const char *name : {"windowTitle", "toolTip", "statusTip", "text", "placeholderText", "html"})
+                texts << part->property(name).toString();
+        }
+        return texts;
     }
 
 public slots:
@@ -141,11 +162,11 @@ private slots:
             help->trigger();
             auto *viewer = window.findChild<ManualViewer *>();
             QVERIFY(viewer && viewer->isVisible());
-            QVERIFY(viewer->browser()->toPlainText().contains(QLatin1String("Quick start")));
-            // The README's picture element (light and dark screenshot) still shows its picture
-            // here, and swallows none of the text after it.
-            QVERIFY(viewer->browser()->toHtml().contains(QLatin1String("src=\"docs/screenshot.png\"")));
-            QVERIFY(viewer->browser()->toPlainText().contains(QLatin1String("drawn from made-up conversations")));
+            // The user manual, whole to its last part, with nothing of the developers' README.
+            const QString manual = viewer->browser()->toPlainText();
+            for (const char *part : {"Importing an iTunes backup", "Troubleshooting phones", "man parlewick-cli"})
+                QVERIFY2(manual.contains(QLatin1String(part)), part);
+            QVERIFY(!manual.contains(QLatin1String("Quick start")));
             help->trigger();
             QCOMPARE(window.findChildren<ManualViewer *>().size(), 1);
 
@@ -222,6 +243,36 @@ private slots:
         // Only the report made after the Yes went out.
         QCOMPARE(server.requests().size(), 1);
         qputenv("PARLEWICK_VENDOR_HOST", "");
+    }
+
+    // A build that names no vendor host has none, whatever its source says, and nothing the
+    // window, its dialogs, notes and error boxes show carries a build placeholder or a dead address.
+    void noPlaceholderReachesTheUser()
+    {
+        qunsetenv("PARLEWICK_VENDOR_HOST");
+        QCOMPARE(vendorHost(), QStringLiteral(PARLEWICK_CONFIGURED_VENDOR_HOST));
+        BoxRecorder boxes;
+        QStringList texts;
+        {
+            MainWindow window;
+            window.miHelp();   // the manual is a child of the window
+            texts << shownTexts(window);
+        }
+        AboutUsForm about;
+        texts << shownTexts(about);
+        PreferencesDialog preferences;
+        texts << shownTexts(preferences);
+        reportError(QStringLiteral("disk full"));
+        texts << boxes.texts() << deviceRestoreNotes()
+              << IOSMobileRestoreThread::restoreErrorText(std::runtime_error("Find My iPhone must be disabled"));
+        qputenv("PARLEWICK_VENDOR_HOST", "");
+
+        static const QRegularExpression placeholder(
+            QStringLiteral("PARLEWICK_[A-Z]|VENDOR_|\\.invalid\\b|http://(/|$|\"|<)|href=\"\""));
+        for (const QString &text : std::as_const(texts))
+            QVERIFY2(!text.contains(placeholder), qPrintable(text));
+        if (QLatin1String(PARLEWICK_CONFIGURED_VENDOR_HOST).isEmpty())
+            QVERIFY2(boxes.texts().last().endsWith(QDir::toNativeSeparators(logFolder())), qPrintable(boxes.texts().last()));
     }
 };
 

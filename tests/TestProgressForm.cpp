@@ -147,11 +147,13 @@ private slots:
         form.updateProgress(QString(), -1, QString());
         QCOMPARE(bar(form)->value(), 40);
         QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
-        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("Progress:40%"));
+        // The bar shows its percentage; without a count the line under it stays empty.
+        QVERIFY(bar(form)->isTextVisible());
+        QCOMPARE(label(form, "lbProgress")->text(), QString());
 
         form.updateProgress(QString(), 0, QString());
         QCOMPARE(bar(form)->value(), 0);
-        QCOMPARE(label(form, "lbProgress")->text(), QStringLiteral("Progress:0%"));
+        QCOMPARE(label(form, "lbProgress")->text(), QString());
         QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
     }
 

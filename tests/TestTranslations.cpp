@@ -115,7 +115,12 @@ private slots:
     {
         QCOMPARE(translator.translate("QObject", "IDS_ROOT_DEVICE"), QStringLiteral("Devices"));
         QCOMPARE(translator.translate("QObject", "IDS_CAN_NOT_FOUNDSMS_KEYWORD_%0"),
-                 QStringLiteral("Find no Message with keyword %1."));
+                 QStringLiteral("No message contains \"%1\"."));
+        // Counts take their plural form.
+        QCOMPARE(translator.translate("QObject", "IDS_SUC_EXPORT_%n_MMS", nullptr, 1),
+                 QStringLiteral("Successfully exported %n Message."));
+        QCOMPARE(translator.translate("QObject", "IDS_SUC_IMPORT_%n_MESSAGES", nullptr, 2),
+                 QStringLiteral("Successfully imported %n messages."));
         QCOMPARE(translator.translate("QObject", "IDS_NO_BACKUP_LISTED_THERE_CLICK_<a href=\"#\">Here</a>_ADD"),
                  QStringLiteral("Can't find your iTunes Backup on the list? Please manually import it by clicking "
                                 "<a href=\"#\">HERE</a>."));

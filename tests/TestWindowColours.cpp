@@ -1,5 +1,6 @@
 // The window under a light and a dark desktop palette: the texts of the tree, the message list
-// and the status lines are measured on the drawn pixels against the ground they stand on.
+// (and its hint while empty) and the status lines are measured on the drawn pixels against the
+// ground they stand on, as are the edges of the search fields.
 
 #include "TestEnv.h"
 
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -107,6 +109,22 @@ private slots:
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // WCAG asks 4.5 for body text, 3 for the edge of a field.
+        const double needed = 4.5;
+        MyTreeView *list = messageList(window);
+        // Nothing chosen yet: the empty list says where to choose, readably.
+        QVERIFY(!list->emptyHint().isEmpty());
+        QVERIFY2(textContrast(grabbed(list->viewport())) >= needed, qPrintable(list->emptyHint()));
+        for (const char *name : {"txtHandleKeyword", "txtSMSKeyword"}) {
+            auto *field = window.findChild<QLineEdit *>(QLatin1String(name));
+            const QImage around = grabbed(field, field->rect().adjusted(-3, -3, 3, 3));
+            const int middle = around.height() / 2;
+            // The edge against the pixel just outside it.
+            const double edge = contrastRatio(QColor(around.pixel(2, middle)), QColor(around.pixel(3, middle)));
+            QVERIFY2(edge >= 3, qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(name)).arg(edge)));
+            QVERIFY(!field->placeholderText().isEmpty());
+        }
+
         _ItemNode *database = child(window.mainModel()->localDbRoot(), QStringLiteral("Notebook"));
         QVERIFY(database);
         select(window, database);
@@ -115,8 +133,6 @@ private slots:
         select(window, chat);
         QCOMPARE(window.smsModel()->rowCount(), 2);
 
-        // WCAG asks 4.5 for body text.
-        const double needed = 4.5;
         MyTreeView *tree = sourceTree(window);
         for (_ItemNode *node : {static_cast<_ItemNode *>(window.mainModel()->localDbRoot()), database}) {
             // The label only: the icon left of it has colours of its own.
@@ -124,7 +140,6 @@ private slots:
             const double contrast = textContrast(grabbed(tree->viewport(), row));
             QVERIFY2(contrast >= needed, qPrintable(QStringLiteral("tree %1: %2").arg(node->text).arg(contrast)));
         }
-        MyTreeView *list = messageList(window);
         for (int row = 0; row < 2; ++row) {   // one received, one sent
             const QRect cell = list->visualRect(window.smsModel()->index(row, 3));
             const double contrast = textContrast(grabbed(list->viewport(), cell));

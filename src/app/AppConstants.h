@@ -6,6 +6,8 @@ inline constexpr char ProductName[] = "Parlewick";   // translated through QObje
 inline constexpr char ProductId[] = "7D2A94E0C15B38F6A0E4C92D1B73F58E";
 inline constexpr char ProductVersion[] = "3.1.01";
 inline constexpr int ProductBuild = 1;
+// As the software-centre data says (LicenseRef-proprietary).
+inline constexpr char ProductLicence[] = "Proprietary software: all rights reserved.";
 // The name of the desktop entry, icon and software-centre data (reverse domain of the vendor host).
 inline constexpr char DesktopId[] = "invalid.parlewick.Parlewick";
 inline constexpr char BrandFolder[] = "Talvora";   // under the roaming root

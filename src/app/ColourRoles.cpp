@@ -46,6 +46,7 @@ ColourRoles ColourRoles::lightSet()
     roles.border = QColor(0xCC, 0xD9, 0xEA);
     roles.accent = QColor(0xFE, 0x95, 0x16);
     roles.hoverBorder = QColor(0x29, 0x99, 0xFF);
+    roles.fieldBorder = QColor(0x7A, 0x86, 0x99);
     return roles;
 }
 
@@ -72,6 +73,7 @@ ColourRoles ColourRoles::darkSet()
     roles.border = QColor(0x4A, 0x4D, 0x55);
     roles.accent = QColor(0xFE, 0x95, 0x16);
     roles.hoverBorder = QColor(0x29, 0x99, 0xFF);
+    roles.fieldBorder = QColor(0x8A, 0x8F, 0x99);
     return roles;
 }
 
@@ -138,6 +140,7 @@ QString ColourRoles::fillStyleSheet(QString sheet) const
         {"@border@", css(border)},
         {"@accent@", css(accent)},
         {"@hoverBorder@", css(hoverBorder)},
+        {"@fieldBorder@", css(fieldBorder)},
     };
     for (const auto &[name, value] : values)
         sheet.replace(QLatin1String(name), value);

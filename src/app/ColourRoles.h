@@ -34,6 +34,7 @@ struct ColourRoles
     QColor buttonHover, buttonHoverFade;
     QColor disabledText;   // on panel.background
     QColor border, accent, hoverBorder;
+    QColor fieldBorder;   // edge of text fields: at least 3:1 against the window, so they are found
 
     static ColourRoles lightSet();
     static ColourRoles darkSet();

@@ -1,11 +1,14 @@
 #include "app/MessageBoxes.h"
 
 #include "app/AppConstants.h"
+#include "app/AppFolders.h"
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
+#include "app/VendorHost.h"
 #include "app/WinMovable.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QObject>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -138,7 +141,11 @@ bool askQuestion(const QString &text)
 
 void reportError(const QString &detail)
 {
-    const QString text = QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/> Or you can contact ").arg(detail)
-                         + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.");
-    showCritical(text);
+    const QString head = QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(detail);
+    // Without a vendor there is nobody to write to; the log says what happened in detail.
+    const QString tail =
+        vendorHostConfigured()
+            ? QStringLiteral(" Or you can contact ") + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.")
+            : QStringLiteral("The log tells more: %1").arg(QDir::toNativeSeparators(logFolder()).toHtmlEscaped());
+    showCritical(head + tail);
 }

@@ -19,6 +19,8 @@ void showWarning(const QString &text);
 void showCritical(const QString &text);
 // Yes and No, No being the default: Return alone, Escape and closing the box all answer No.
 bool askQuestion(const QString &text);
+// The detail as an error box ending with where to turn: the vendor's support address where a
+// vendor host is configured, else the folder of the log.
 void reportError(const QString &detail);
 
 // Tests answer boxes through this hook instead of showing them: it receives the icon and

@@ -1,19 +1,12 @@
 #include "app/VendorHost.h"
 
+#include "app/VendorHostConfig.h"
+
 #include <QDebug>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QRegularExpression>
-
-namespace {
-
-// The build's host arrives as bare words (nothing for none); spelled out as text here.
-#define PARLEWICK_TEXT(x) #x
-#define PARLEWICK_EXPANDED_TEXT(x) PARLEWICK_TEXT(x)
-constexpr char BuildVendorHost[] = PARLEWICK_EXPANDED_TEXT(PARLEWICK_VENDOR_HOST);
-
-}   // namespace
 
 QString vendorHost()
 {

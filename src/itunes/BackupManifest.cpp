@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTemporaryDir>
 #include <QtDebug>
@@ -48,6 +49,8 @@ QString damagedText(const QString &path)
     return QStringLiteral("%1 is damaged: it is not the property list of an iTunes Backup.").arg(QDir::toNativeSeparators(path));
 }
 
+// Why Status.plist does not say "finished", in the few words of a list row. The state comes
+// from the backup: only a short word of letters is repeated.
 void setFileTimes(const QString &path, quint32 unixSeconds)
 {
     QFile file(path);

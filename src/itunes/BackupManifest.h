@@ -53,6 +53,9 @@ public:
     bool isFinished() const { return m_finished; }
     // Why an unfinished backup is not loaded, with what Status.plist said (or that it is missing).
     QString unfinishedText() const;
+    // The same in a few words for the backup's row in a list ("Status.plist is missing"); empty
+    // for a finished backup.
+    QString unfinishedReason() const { return m_unfinishedReason; }
 
     // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
     // Throws std::runtime_error; never writes into the backup folder.

@@ -305,11 +305,11 @@ QString messageSearchText(const _KikMessage *message)
         return QStringList{cardName(message), cardText(message)}.join(QLatin1Char(' ')).trimmed();
     if (kind != KikMessageKind::Text || isMissingAttachment(message))
         return QString();
-    const EmojiHandler drop = [](const QString &) { return QString(); };
+    // Emoji are found as the characters a reader sees (carrier codes as their standard ones).
     if (message->render_ins.isEmpty())
-        return replaceEmoji(message->body, drop);
+        return standardEmoji(message->body);
     const RenderHandler dropDrawn = [](const QString &, const QString *) { return QString(); };
-    return replaceEmoji(applyRenderInstructions(message->body, message->render_ins, dropDrawn, false), drop);
+    return standardEmoji(applyRenderInstructions(message->body, message->render_ins, dropDrawn, false));
 }
 
 QString applyRenderInstructions(const QString &body, const QByteArray &renderIns, const RenderHandler &handler, bool escape)

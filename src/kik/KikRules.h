@@ -27,9 +27,10 @@ QString groupSenderName(const _KikMessage *message);
 // they are drawn as.
 enum class EmojiStyle { Placeholder, Characters };
 QString messageDisplayText(const _KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
-// The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers, since
-// pictures and emoji are drawn, not written; a card's name and texts; empty for pictures,
-// videos, GIFs and stickers.
+// The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers; emoji
+// are the characters they are (the old carrier codes as the standard ones), pictures Kik draws
+// over the text are left out; a card's name and texts; empty for pictures, videos, GIFs and
+// stickers.
 QString messageSearchText(const _KikMessage *message);
 // A message whose attachment description is gone (Kik keeps the content id as its body, which
 // says nothing to a reader): it is shown as missingPictureText().

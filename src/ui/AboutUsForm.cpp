@@ -26,13 +26,18 @@ AboutUsForm::AboutUsForm(QWidget *parent)
         QStringLiteral("%1 v%2").arg(QObject::tr(AppConstants::ProductName), QLatin1String(AppConstants::ProductVersion)), this);
     lbTitle->setObjectName(QStringLiteral("lbTitle"));
 
+    lbLicence = new QLabel(QLatin1String(AppConstants::ProductLicence), this);
+    lbLicence->setObjectName(QStringLiteral("lbLicence"));
+
+    // The project's page only where a build names one: no address is better than a dead one.
     const QString address = vendorUrl(QStringLiteral("/"));
-    lbLink = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()), this);
-    lbLink->setObjectName(QStringLiteral("lbLink"));
-    lbLink->setTextFormat(Qt::RichText);
-    lbLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    connect(lbLink, &QLabel::linkActivated, this, [address] { shellOpen(address); });
-    lbLink->setVisible(vendorHostConfigured());
+    if (!address.isEmpty()) {
+        lbLink = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()), this);
+        lbLink->setObjectName(QStringLiteral("lbLink"));
+        lbLink->setTextFormat(Qt::RichText);
+        lbLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+        connect(lbLink, &QLabel::linkActivated, this, [address] { shellOpen(address); });
+    }
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
@@ -42,7 +47,9 @@ AboutUsForm::AboutUsForm(QWidget *parent)
     auto *text = new QVBoxLayout;
     text->addStretch(1);
     text->addWidget(lbTitle);
-    text->addWidget(lbLink);
+    text->addWidget(lbLicence);
+    if (lbLink)
+        text->addWidget(lbLink);
     text->addStretch(1);
     auto *top = new QHBoxLayout;
     top->setSpacing(20);

@@ -6,7 +6,8 @@ class PictureLabel;
 class QLabel;
 class QPushButton;
 
-// The About box: product picture, name and version, and the vendor's web address.
+// The About box: product picture, name, version and licence, and the project's page
+// where the build names a vendor host.
 class AboutUsForm : public QDialog
 {
     Q_OBJECT
@@ -16,6 +17,7 @@ public:
 private:
     PictureLabel *lbPicture = nullptr;
     QLabel *lbTitle = nullptr;
+    QLabel *lbLicence = nullptr;
     QLabel *lbLink = nullptr;
     QPushButton *btnOK = nullptr;
 };

@@ -25,7 +25,7 @@ QString BackupCommand::proposedName(const QString &sourceName)
     return sourceName + QStringLiteral("_Backup");
 }
 
-void BackupCommand::backUp(const CommandMessages &messages, const QString &proposed)
+void BackupCommand::backUp(const CommandMessages &messages, const QString &proposed, BackupKikMessagesThread::Wording wording)
 {
     if (messages.messages.isEmpty())
         return;
@@ -46,6 +46,7 @@ void BackupCommand::backUp(const CommandMessages &messages, const QString &propo
 
     ProgressForm form(&m_window);
     BackupKikMessagesThread worker(messages.messages, folder, &form);
+    worker.setWording(wording);
     if (!runWithProgress(form, worker)) {
         // A failed or canceled first backup takes its database back; a node left for it
         // would make an empty database when selected.

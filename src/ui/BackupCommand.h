@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/CommandScope.h"
+#include "workers/BackupKikMessagesThread.h"
 
 #include <QString>
 
@@ -18,8 +19,10 @@ public:
 
     // The Backup family: the variant's messages, the name proposed after their source.
     void run(MessageVariant variant);
-    // Asks for the database (proposing proposedName), backs the messages up and reloads it.
-    void backUp(const CommandMessages &messages, const QString &proposedName);
+    // Asks for the database (proposing proposedName), backs the messages up and reloads it;
+    // an import says "imported" at the end.
+    void backUp(const CommandMessages &messages, const QString &proposedName,
+                BackupKikMessagesThread::Wording wording = BackupKikMessagesThread::Wording::BackedUp);
 
     static QString proposedName(const QString &sourceName);
 

@@ -22,7 +22,7 @@ ExportFileDialog::ExportFileDialog(QWidget *parent, const QString &title, const 
     setFileMode(QFileDialog::AnyFile);
     setNameFilters(filters.split(QStringLiteral(";;")));
     selectFile(initialPath);
-    m_emoji->setChecked(programSettings()->value(EmojiKey, false).toBool());
+    m_emoji->setChecked(programSettings()->value(EmojiKey, true).toBool());
     if (auto *grid = qobject_cast<QGridLayout *>(layout()))
         grid->addWidget(m_emoji, grid->rowCount(), 0, 1, grid->columnCount());
 }

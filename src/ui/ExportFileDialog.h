@@ -5,7 +5,8 @@
 class QCheckBox;
 
 // The save dialog of exports: the file dialog with the choice of writing emoji as characters
-// in text, CSV and PDF (else as "[EMOJI]"). The choice is remembered for the next export.
+// in text, CSV and PDF (else as "[EMOJI]"), ticked until the user unticks it. The choice is
+// remembered for the next export.
 class ExportFileDialog : public QFileDialog
 {
     Q_OBJECT

@@ -33,7 +33,7 @@ void ImportItunesCommand::importKikFolder(const QString &appFolder, const QStrin
     const KikDataSetPtr dataSet = m_window.loadWithProgress(std::move(store), title);
     if (!dataSet)
         return;
-    BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposedName);
+    BackupCommand(m_window).backUp({dataSet, dataSet->allMessages()}, proposedName, BackupKikMessagesThread::Wording::Imported);
 }
 
 // What one run of the extraction found.

@@ -127,6 +127,9 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_mainModel = new ItemModelMain(this);
     m_treeViewDS->setModel(m_mainModel);
+    // The empty message list's hint follows the sources coming and going.
+    connect(m_mainModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshEmptyHint);
+    connect(m_mainModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshEmptyHint);
     m_smsModel = new ItemModelSms(this);
     m_treeViewSMS->setModel(m_smsModel);
     m_bubbleView = new KikBubbleViewMgr(this);
@@ -168,6 +171,7 @@ QWidget *MainWindow::buildSourcePane()
     auto *pane = new QWidget;
     QBoxLayout *layout = tightLayout(QBoxLayout::TopToBottom, pane);
     m_txtHandleKeyword = named(new QLineEdit, "txtHandleKeyword");
+    m_txtHandleKeyword->setPlaceholderText(QStringLiteral("Find a chat"));
     m_btnSearchHandle = named(new QPushButton, "btnSearchHandle");
     layout->addWidget(searchRow(m_txtHandleKeyword, m_btnSearchHandle));
     m_treeViewDS = named(new MyTreeView, "treeViewDS");
@@ -183,6 +187,7 @@ QWidget *MainWindow::buildMessagePane()
     auto *pane = new QWidget;
     QBoxLayout *layout = tightLayout(QBoxLayout::TopToBottom, pane);
     m_txtSMSKeyword = named(new QLineEdit, "txtSMSKeyword");
+    m_txtSMSKeyword->setPlaceholderText(QStringLiteral("Search messages (Ctrl+F)"));
     m_btnSearchSMS = named(new QPushButton, "btnSearchSMS");
     layout->addWidget(searchRow(m_txtSMSKeyword, m_btnSearchSMS));
     // Where the search stands ("3 of 17") or that it found nothing; never a box in the way.
@@ -409,6 +414,22 @@ void MainWindow::clearMessages()
     m_lbSMSCount->setText(tr("Messages: 0"));
     m_lbChatImg->hide();
     m_lbChatName->clear();
+    refreshEmptyHint();
+}
+
+void MainWindow::refreshEmptyHint()
+{
+    m_treeViewSMS->setEmptyHint(emptyListHint());
+}
+
+QString MainWindow::emptyListHint() const
+{
+    if (m_shownDataSet)
+        return QStringLiteral("No messages here.");
+    if (m_mainModel->deviceRoot()->children.isEmpty() && m_mainModel->localDbRoot()->children.isEmpty())
+        return QStringLiteral("Import a backup or connect an iPhone\n\nFile > Import from iTunes Backup reads a backup "
+                              "of your iPhone; an iPhone plugged in with its cable appears under Devices.");
+    return QStringLiteral("Choose a chat or a source on the left to see its messages.");
 }
 
 void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
@@ -425,6 +446,7 @@ void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
     }
     giveMessages(messages);
     m_lbSMSCount->setText(tr("Messages: %1").arg(messages.size()));
+    refreshEmptyHint();
     showChatTitle(chat);
 }
 

@@ -144,6 +144,9 @@ private:
     void startUpdateCheck();
     void showChatTitle(_KikChat *chat);
     void giveMessages(const KikMessageList &messages);
+    // What the empty message list says: how to begin, where to choose, or that it is empty.
+    QString emptyListHint() const;
+    void refreshEmptyHint();
     void openChatPicture();
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);

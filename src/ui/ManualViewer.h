@@ -4,8 +4,9 @@
 
 class QTextBrowser;
 
-// The manual that ships inside the program (its README), shown in a window of its own, so that
-// Help works offline and asks no server anything.
+// The user manual that ships inside the program (docs/manual.md), shown in a window of its own,
+// so that Help works offline and asks no server anything. Plain text that wraps at the window's
+// width, in the colours of the palette.
 class ManualViewer : public QDialog
 {
     Q_OBJECT

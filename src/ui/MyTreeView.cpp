@@ -2,6 +2,8 @@
 
 #include "views/ViewIcons.h"
 
+#include <QPainter>
+
 MyTreeView::MyTreeView(QWidget *parent)
     : QTreeView(parent)
 {
@@ -18,4 +20,23 @@ void MyTreeView::contextMenuEvent(QContextMenuEvent *event)
 {
     emit createContextMenu();
     QTreeView::contextMenuEvent(event);
+}
+
+void MyTreeView::setEmptyHint(const QString &hint)
+{
+    if (hint == m_emptyHint)
+        return;
+    m_emptyHint = hint;
+    viewport()->update();
+}
+
+void MyTreeView::paintEvent(QPaintEvent *event)
+{
+    QTreeView::paintEvent(event);
+    if (m_emptyHint.isEmpty() || (model() && model()->rowCount() > 0))
+        return;
+    QPainter painter(viewport());
+    painter.setPen(palette().color(QPalette::Text));
+    // Wrapped at the view's width, whatever the pane's size.
+    painter.drawText(viewport()->rect().adjusted(20, 20, -20, -20), Qt::AlignCenter | Qt::TextWordWrap, m_emptyHint);
 }

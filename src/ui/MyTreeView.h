@@ -11,6 +11,10 @@ class MyTreeView : public QTreeView
 public:
     explicit MyTreeView(QWidget *parent = nullptr);
 
+    // Drawn in the middle of the view while it has no rows, so that an empty pane says what to do.
+    void setEmptyHint(const QString &hint);
+    QString emptyHint() const { return m_emptyHint; }
+
 signals:
     void onSelectionChanged(const QItemSelection &selected, const QItemSelection &deselected);
     void createContextMenu();
@@ -18,4 +22,8 @@ signals:
 protected:
     void selectionChanged(const QItemSelection &selected, const QItemSelection &deselected) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_emptyHint;
 };

@@ -88,7 +88,8 @@ void ProgressForm::updateProgress(const QString &status, int curProgress, const 
         lbStatus->setText(status);
     if (curProgress >= 0)
         progressBar->setValue(curProgress);
-    lbProgress->setText(progressText.isEmpty() ? QStringLiteral("Progress:%1%").arg(progressBar->value()) : progressText);
+    // The bar shows the percentage itself; the line below it only says what it counts.
+    lbProgress->setText(progressText);
 }
 
 void ProgressForm::errorOccurred(const QString &tipsStr)

@@ -31,7 +31,7 @@ namespace {
 
 QString successText(int transferred)
 {
-    return QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(transferred);
+    return QObject::tr("Successfully transferred %n messages to iPhone.", nullptr, transferred);
 }
 
 // Which backup is meant, so that the user can tell it from the others of the same phone.
@@ -45,9 +45,9 @@ QString describeBackup(const BackupManifest &backup)
 
 QString backupWriteQuestion(const BackupManifest &backup, int messages)
 {
-    return QStringLiteral("%1 messages will be merged into Kik's data in the iTunes backup %2. This changes the "
-                          "backup; a phone restored from it gets these messages.<br/><br/>Write into this backup?")
-        .arg(messages)
+    return QObject::tr("%n messages will be merged into Kik's data in the iTunes backup %1. This changes the "
+                       "backup; a phone restored from it gets these messages.<br/><br/>Write into this backup?",
+                       nullptr, messages)
         .arg(describeBackup(backup));
 }
 
@@ -236,7 +236,6 @@ void TransferCommand::toItunesBackup(MessageVariant variant)
     if (!appFolder.isEmpty() && restore(device, messages, false, &transferred, &files)
         && mergeIntoBackup(backup, lock, placedInBackup(files, location)))
         // Rich text (the break), so that the escaped name reads as it is.
-        showInformation(QStringLiteral("Successfully transferred %1 messages into the iTunes backup<br/>%2.")
-                            .arg(transferred)
+        showInformation(QObject::tr("Successfully transferred %n messages into the iTunes backup<br/>%1.", nullptr, transferred)
                             .arg(describeBackup(*backup)));
 }

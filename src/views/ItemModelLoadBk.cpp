@@ -56,8 +56,12 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
     if (!backup)
         return QVariant();
     switch (role) {
-    case Qt::DisplayRole:
     case Qt::ToolTipRole:
+        // Greyed rows say why, wherever the pointer rests on them.
+        if (!backup->isFinished())
+            return backup->unfinishedText();
+        [[fallthrough]];
+    case Qt::DisplayRole:
         switch (index.column()) {
         case 0:
             return backup->displayName();
@@ -68,7 +72,8 @@ QVariant ItemModelLoadBk::data(const QModelIndex &index, int role) const
         case 3:
             return backup->productVersion();
         case 4:
-            return backup->isFinished() ? QStringLiteral("finished") : QStringLiteral("unfinished");
+            return backup->isFinished() ? QStringLiteral("finished")
+                                        : QStringLiteral("unfinished: %1").arg(backup->unfinishedReason());
         default:
             return QVariant();
         }

@@ -122,7 +122,8 @@ QString ItemModelSms::cellText(const _KikMessage *message, int column)
             return userDisplayName(message->chat->user);
         return QStringLiteral("Unknown");
     case 3:
-        return messageDisplayText(message);
+        // Emoji as the characters they are (the list, Ctrl+C); the colour emoji font draws them.
+        return messageDisplayText(message, EmojiStyle::Characters);
     default:
         return QString();
     }

@@ -55,6 +55,7 @@ void KikMsgPrinter::print(const KikMessageList &messages)
 void KikMsgPrinter::onPaintRequested(QPrinter *printer)
 {
     KikPagePainter painter;
+    painter.setEmojiStyle(EmojiStyle::Characters);   // paper shows what the screen shows
     if (!painter.start(printer))
         return;
     for (const _KikMessage *message : std::as_const(m_messages))

@@ -326,9 +326,11 @@ void BackupKikMessagesThread::run()
                     ++skipped;
             }
             backup->commit();
-            QString done = QObject::tr("IDS_SUC_BACKUP_%1_MESSAGES").arg(count - skipped);
+            const int stored = int(count - skipped);
+            QString done = m_wording == Wording::Imported ? QObject::tr("IDS_SUC_IMPORT_%n_MESSAGES", nullptr, stored)
+                                                          : QObject::tr("IDS_SUC_BACKUP_%n_MESSAGES", nullptr, stored);
             if (skipped > 0)
-                done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%1_MESSAGES_NO_CHAT").arg(skipped);
+                done += QLatin1Char(' ') + QObject::tr("IDS_SKIPPED_%n_MESSAGES_NO_CHAT", nullptr, int(skipped));
             return done;
         },
         [&] {

@@ -17,9 +17,13 @@ class BackupKikMessagesThread : public QThread
 {
     Q_OBJECT
 public:
+    // How the success is worded: the Backup commands back messages up, an import imports them.
+    enum class Wording { BackedUp, Imported };
+
     // The messages are copied; the thread puts them in the one message order.
     BackupKikMessagesThread(const KikMessageList &messages, const QString &databaseFolder, AbsProgressTarget *progress,
                             QObject *parent = nullptr);
+    void setWording(Wording wording) { m_wording = wording; }
     ~BackupKikMessagesThread() override;
 
 protected:
@@ -29,4 +33,5 @@ private:
     KikMessageList m_messages;
     QString m_databaseFolder;
     AbsProgressTarget *m_progress;
+    Wording m_wording = Wording::BackedUp;
 };

@@ -116,7 +116,8 @@ void ExportMessagesThread::run()
 {
     postProgress(m_form, QObject::tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
     runTask(
-        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%1_MMS").arg(exportMessages()); }, [this] { discardOutput(); });
+        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%n_MMS", nullptr, int(exportMessages())); },
+        [this] { discardOutput(); });
 }
 
 int ExportMessagesThread::exportMessages()

@@ -52,6 +52,9 @@ QString IOSMobileRestoreThread::restoreErrorText(const std::exception &error)
 {
     const QString text = errorText(error);
     if (text.contains(QLatin1String("Find My iPhone must be disabled"), Qt::CaseInsensitive)) {
+        if (!vendorHostConfigured())
+            return QStringLiteral("Please turn off \"Find my iPhone\" on your iPhone first (Settings > your name > Find "
+                                  "My) and then restart your iPhone to try again.<br/><br/>");
         return QStringLiteral("Please follow <a href=\"%1\"> this tutorial</a> to disable \"Find my iPhone\" first "
                               "and then restart your iPhone to try again.<br/><br/>")
             .arg(findMyIPhoneHelpUrl());

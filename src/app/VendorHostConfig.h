@@ -1,0 +1,5 @@
+#pragma once
+
+// The vendor host this build was configured with (host or host:port, empty for none), defined
+// in a source file CMake writes from the cache variable PARLEWICK_VENDOR_HOST.
+extern const char BuildVendorHost[];
