@@ -222,5 +222,5 @@ void ExportMessagesThread::prepareHtmlFolders()
         makeFolderThrow(staging.filePath(folder));
     }
     // Copied before any page: an attachment copied into "files" must not take one of their names.
-    PlainFileCopy::copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));
+    copyPlainFiles(program.filePath(QStringLiteral("kikbb")), staging.filePath(QStringLiteral("files")));
 }
