@@ -275,14 +275,15 @@ private slots:
 
     void renderInstructionsBecomePictures()
     {
-        // "hi X you Y": X stands for ":)" drawn from Kik's server, Y for ";)" drawn from the
-        // program's own emoticons; a record with neither shows a marker.
+        // "hi X you Y": X stands for ":)", which Kik draws from its server, Y for ";)": both are
+        // drawn from the program's own emoticons, nothing is fetched; a record with neither
+        // shows a marker.
         _KikMessage *m = message(QStringLiteral("hi X you Y!"));
         m->render_ins = renderRecord(3, 5, ":)", "smile01") + renderRecord(10, 12, ";)", QByteArray())
                         + renderRecord(12, 13, QByteArray(), QByteArray());
         const QString view = KikBubbleHtml().bubble(m);
-        const QString smiley = QStringLiteral("<img src=\"http://%1/smileys/smile01/60x60.png\" width=\"20\" height=\"20\"/>")
-                                   .arg(QLatin1String(AppConstants::KikSmileyHost));
+        const QString smiley = QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>")
+                                   .arg(fileUrl(QDir(applicationFolder()).filePath(QStringLiteral("kikemoji/3a29.png"))));
         const QString emoticon = QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>")
                                      .arg(fileUrl(QDir(applicationFolder()).filePath(QStringLiteral("kikemoji/3b29.png"))));
         QVERIFY2(view.contains(cells + QStringLiteral("hi ") + smiley + QStringLiteral(" you ") + emoticon
@@ -291,7 +292,8 @@ private slots:
 
         const QString exported = KikBubbleHtml::forExport(env.path("files")).bubble(m);
         QVERIFY(exported.contains(QStringLiteral("<img src=\"kikemoji/3b29.png\" width=\"20\" height=\"20\"/>")));
-        QVERIFY(exported.contains(smiley));
+        QVERIFY(exported.contains(QStringLiteral("<img src=\"kikemoji/3a29.png\" width=\"20\" height=\"20\"/>")));
+        QVERIFY(!exported.contains(QLatin1String("http")) && !view.contains(QLatin1String("http")));
     }
 
     // Each kind of media in its bubble: the file itself where it is a picture (a GIF animates as

@@ -14,8 +14,6 @@ inline constexpr char BrandFolder[] = "Talvora";   // under the roaming root
 inline constexpr char SupportEmail[] = "support@parlewick.invalid";
 inline constexpr char KikBundleId[] = "com.kik.chat";
 inline constexpr char KikGroupSuffix[] = "@groups.kik.com";
-// Kik's picture servers the bubbles link to: smiley pictures of render instructions
-// ("http://" + host + "/smileys/<id>/60x60.png") and meme pictures (base URL + image name).
-inline constexpr char KikSmileyHost[] = "smiley-cdn.kik.com";
+// Kik's meme pictures, which a meme card links to (base URL + image name); never loaded by a page.
 inline constexpr char KikMemeBaseUrl[] = "http://memes.kik.com/";
 }

@@ -366,8 +366,7 @@ QString KikBubbleHtml::textContent(const _KikMessage *message) const
     QString text;
     if (!message->render_ins.isEmpty()) {
         text = applyRenderInstructions(
-            message->body, message->render_ins,
-            [this](const QString &t, const QString *image) { return renderInstruction(t, image); }, true);
+            message->body, message->render_ins, [this](const QString &t, const QString *) { return renderInstruction(t); }, true);
     } else {
         text = escapeHtml(message->body);
     }
@@ -398,21 +397,15 @@ void KikBubbleHtml::copyProgramPicture(const QString &name) const
         QFile::copy(QDir(applicationFolder()).filePath(name), target);
 }
 
-QString KikBubbleHtml::renderInstruction(const QString &text, const QString *image) const
+QString KikBubbleHtml::renderInstruction(const QString &text) const
 {
-    QString source;
-    if (image) {
-        // Encoded, so that no quote ends the attribute and no emoji is turned into a picture
-        // inside it by the pass that follows.
-        source = QStringLiteral("http://") + QLatin1String(AppConstants::KikSmileyHost) + QStringLiteral("/smileys/")
-                 + QString::fromLatin1(QUrl::toPercentEncoding(*image, "/")) + QStringLiteral("/60x60.png");
-    } else if (!text.isEmpty()) {
-        const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex()) + QStringLiteral(".png");
-        copyProgramPicture(name);
-        source = m_export ? name : fileUrl(QDir(applicationFolder()).filePath(name));
-    } else {
+    // Kik draws some smileys from pictures on its servers; nothing a message names is fetched,
+    // so every one shows as the program's picture of the emoticon its text stands for.
+    if (text.isEmpty())
         return QStringLiteral("[EMOJI]");
-    }
+    const QString name = QStringLiteral("kikemoji/") + QString::fromLatin1(text.toUtf8().toHex()) + QStringLiteral(".png");
+    copyProgramPicture(name);
+    const QString source = m_export ? name : fileUrl(QDir(applicationFolder()).filePath(name));
     return QStringLiteral("<img src=\"%1\" width=\"20\" height=\"20\"/>").arg(escapeAttribute(source));
 }
 

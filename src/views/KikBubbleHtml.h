@@ -45,7 +45,7 @@ public:
     static QString dateLine(const QDateTime &ts, std::optional<qint64> *lastMinute);
 
     QString emojiPictures(const QString &text) const;
-    QString renderInstruction(const QString &text, const QString *image) const;
+    QString renderInstruction(const QString &text) const;
     // copyName: the name of the picture's copy beside an exported page (default: the file's own).
     QString pictureLink(const QString &link, const QString &picturePath, int size, const QString &copyName = QString()) const;
 
