@@ -21,6 +21,7 @@
 #include "workers/UnlockBackupThread.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <stdexcept>
@@ -131,12 +132,13 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         showWarning(warning);
         return;
     }
-    const QString backupRoot = rememberedTempBackupFolder();
-    if (backupRoot.isEmpty()) {
+    const QString backupRoot = deviceBackupRoot();
+    const QString backupFolder = QDir(backupRoot).filePath(sanitizeFileName(device.udid));
+    if (!QFileInfo(backupFolder).isDir()) {
         reportError(QStringLiteral("The device backup of this iPhone is missing."));
         return;
     }
-    const auto backup = QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
+    const auto backup = QSharedPointer<BackupManifest>::create(backupFolder);
     try {
         backup->readInfo();
     } catch (const std::exception &error) {
