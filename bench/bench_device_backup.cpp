@@ -57,12 +57,7 @@ int runProgram(const QString &root)
         return 1;
     }
     QDir().mkpath(dataFolder());
-    // A remembered root that is no folder would send the backup to the roomiest volume instead.
-    QDir().mkpath(root);
-    QFile pointer(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)));
-    pointer.open(QIODevice::WriteOnly);
-    pointer.write(root.toUtf8());
-    pointer.close();
+    setDeviceBackupRootForThisRun(root);
 
     QElapsedTimer timer;
     timer.start();

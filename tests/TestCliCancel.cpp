@@ -3,6 +3,7 @@
 // as a Ctrl-C during a command's work does: exit code 130, "Canceled." on stderr, no result and
 // no half backup.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -100,7 +101,7 @@ private slots:
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("tmp"))));
         qputenv("TMPDIR", env.path(QStringLiteral("tmp")).toUtf8());
         QVERIFY(QDir().mkpath(dataFolder()) && QDir().mkpath(env.path(QStringLiteral("backuproot"))));
-        writeFileBytes(QDir(dataFolder()).filePath(TempBackupRootFileName), env.path(QStringLiteral("backuproot")).toUtf8());
+        keepDeviceBackupsIn(env.path(QStringLiteral("backuproot/") + QLatin1String(TempBackupFolderName)));
         KikStoreOptions options;
         options.chats = 2;
         options.messagesPerChat = 3;

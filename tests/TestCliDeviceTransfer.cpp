@@ -3,6 +3,7 @@
 // that keep it closed, whose Kik data comes through a real device backup made by Debian's
 // idevicebackup2, one of them encrypted.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -81,7 +82,7 @@ private slots:
         QVERIFY(QDir().mkpath(env.path("tmp")));
         // Device backups go below the test's folder.
         QVERIFY(QDir().mkpath(dataFolder()) && QDir().mkpath(env.path("backuproot")));
-        writeFileBytes(QDir(dataFolder()).filePath(TempBackupRootFileName), env.path("backuproot").toUtf8());
+        keepDeviceBackupsIn(env.path("backuproot/__talvora_iosbk_temp"));
 
         SimPhoneOptions open;
         open.developmentApps = {kKik};

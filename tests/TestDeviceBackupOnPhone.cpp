@@ -3,6 +3,7 @@
 // message that says what to do and never in a success, and an encrypted restore gets its
 // password without a command line showing it.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -79,7 +80,7 @@ private slots:
     {
         QVERIFY(m_env.isValid());
         QDir().mkpath(m_tempRoot);
-        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), m_tempRoot.toUtf8());
+        keepDeviceBackupsIn(m_tempFolder);
         m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
         SimPhoneOptions options;
         options.apps = {kKik};

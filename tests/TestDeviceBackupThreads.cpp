@@ -1,5 +1,6 @@
 // The device backup and restore threads, with a fake backup tool.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 
 #include "FakeBackupTool.h"
@@ -89,7 +90,7 @@ private slots:
     void initTestCase()
     {
         QDir().mkpath(m_tempRoot);
-        writeFile(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), m_tempRoot.toUtf8());
+        keepDeviceBackupsIn(m_tempFolder);
     }
 
     void init() { QDir(m_tempFolder).removeRecursively(); }

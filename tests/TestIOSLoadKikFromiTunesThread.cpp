@@ -1,3 +1,4 @@
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -294,11 +295,10 @@ private slots:
     {
         const QString udid = QStringLiteral("00008110-000A1B2C3D4E5F6A");
         QVERIFY(QDir().mkpath(env.path(QStringLiteral("disk"))));
-        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)),
-                       env.path(QStringLiteral("disk")).toUtf8());
+        keepDeviceBackupsIn(env.path(QStringLiteral("disk")));
         ItunesBackupBuilder builder;
         builder.addFolder(kKikDomain, m_container);
-        const QString folder = QDir(rememberedTempBackupFolder()).filePath(udid);
+        const QString folder = QDir(deviceBackupRoot()).filePath(udid);
         builder.build(folder);
         const QString cacheRoot = QDir(iosCacheFolder()).filePath(udid);
         const QString attachment = QStringLiteral("Applications/com.kik.chat/Documents/content_manager/data_cache/0b1c-content");

@@ -2,6 +2,7 @@
 // that keeps Kik's container closed is read through a device backup (a stand-in for the backup
 // tool copies a prepared one) into the same mirror.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 
 #include "BoxRecorder.h"
@@ -73,11 +74,7 @@ private slots:
         const QMap<QString, QByteArray> container = treeOf(open.containerPath(kKik));
         for (auto file = container.begin(); file != container.end(); ++file)
             writeFileBytes(closed.containerPath(kKik) + '/' + file.key(), file.value());
-        QFile remembered(QDir(dataFolder()).filePath(TempBackupRootFileName));
-        QVERIFY(remembered.open(QIODevice::WriteOnly));
-        remembered.write(env.path("backuproot").toUtf8());
-        remembered.close();
-        QVERIFY(QDir().mkpath(env.path("backuproot")));
+        keepDeviceBackupsIn(env.path("backuproot") + '/' + TempBackupFolderName);
         sim.start();
 
         boxes = std::make_unique<BoxRecorder>();

@@ -4,6 +4,7 @@
 // an encrypted backup without its password, and the check made before a device backup is
 // restored onto a phone.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -190,8 +191,7 @@ private slots:
             return nullptr;
         };
         // Device backups go below the test's folder.
-        QVERIFY(QDir().mkpath(env.path("backuproot")));
-        writeFileBytes(QDir(dataFolder()).filePath(TempBackupRootFileName), env.path("backuproot").toUtf8());
+        keepDeviceBackupsIn(env.path("backuproot"));
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()), QStringList("Target iPhone"), 20000);

@@ -1,8 +1,11 @@
-// Where device backups are made, and its removal.
+// Where device backups are kept: a folder only the user can open, the one the user chose, what
+// earlier versions left at a volume's root, and its removal.
 
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "app/AppFolders.h"
+#include "app/Preferences.h"
 #include "device/TempBackupFolder.h"
 
 #include <QDir>
@@ -11,17 +14,29 @@
 
 namespace {
 
-QString rootFile()
+const QString kUdid = QStringLiteral("00008110-000A1B2C3D4E5F60");
+
+bool ownerOnly(const QString &path)
 {
-    return QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName));
+    return QFile::permissions(path)
+           == (QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadUser
+               | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
 
-void writeFile(const QString &path, const QByteArray &bytes)
+void chooseInPreferences(const QString &folder)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    Preferences preferences = Preferences::load();
+    preferences.deviceBackupFolder = folder;
+    preferences.save();
+}
+
+// What an earlier version left: a readable copy of the phone at a root it remembered.
+QString leaveEarlierBackup(const QString &root)
+{
+    const QString earlier = root + QLatin1Char('/') + QLatin1String(TempBackupFolderName);
+    writeFileBytes(earlier + QLatin1Char('/') + kUdid + QStringLiteral("/Status.plist"), "finished");
+    writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), root.toUtf8());
+    return earlier;
 }
 
 }   // namespace
@@ -32,50 +47,79 @@ class TestTempBackupFolder : public QObject
     TestEnv env;
 
 private slots:
-    void rememberedFolderIsKeptWithoutProbing()
+    void init()
     {
-        const QString root = env.path(QStringLiteral("große Platte"));
-        QDir().mkpath(root);
-        writeFile(rootFile(), root.toUtf8() + "\n");
-        QCOMPARE(chooseTempBackupFolder(), root + QStringLiteral("/__talvora_iosbk_temp"));
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/__talvora_iosbk_temp")));   // not made here
-        QCOMPARE(rememberedTempBackupFolder(), root + QStringLiteral("/__talvora_iosbk_temp"));
+        chooseInPreferences(QString());
+        setDeviceBackupRootForThisRun(QString());
+        clearTempBackupFolder();
     }
 
-    void writableRootWithMostSpaceIsPicked()
+    void keptPrivatelyWhereTheUserSays()
     {
-        const QString a = env.path(QStringLiteral("a"));
-        const QString b = env.path(QStringLiteral("b"));
-        QDir().mkpath(a);
-        QDir().mkpath(b);
-        writeFile(env.path(QStringLiteral("plainfile")), "x");
-        const QString fallback = env.path(QStringLiteral("fallback"));
-        // Equal space: the first writable one; roots that cannot hold a folder are passed over.
-        QCOMPARE(pickTempBackupRoot({env.path(QStringLiteral("missing")), env.path(QStringLiteral("plainfile")), a, b}, fallback),
-                 a);
-        QCOMPARE(pickTempBackupRoot({env.path(QStringLiteral("missing"))}, fallback), fallback);
-        QCOMPARE(pickTempBackupRoot({}, fallback), fallback);
-        // The writability probe is taken away again.
-        QCOMPARE(QDir(a).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(deviceBackupRoot(), defaultDeviceBackupRoot());
+        QVERIFY(defaultDeviceBackupRoot().startsWith(env.home()));
+        const QString phone = privateDeviceBackupFolderThrow(kUdid);
+        QCOMPARE(phone, defaultDeviceBackupRoot() + QLatin1Char('/') + kUdid);
+        QVERIFY(ownerOnly(defaultDeviceBackupRoot()) && ownerOnly(phone));
+        // A phone folder the backup tool made readable is closed again.
+        QVERIFY(QFile::setPermissions(phone, QFile::permissions(phone) | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        privateDeviceBackupFolderThrow(kUdid);
+        QVERIFY(ownerOnly(phone));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, privateDeviceBackupFolderThrow(QStringLiteral("../x")));
+
+        chooseInPreferences(env.path(QStringLiteral("chosen/backups")));
+        QCOMPARE(chooseTempBackupFolder(), env.path(QStringLiteral("chosen/backups")));
+        QVERIFY(ownerOnly(env.path(QStringLiteral("chosen/backups"))));   // made by the program
+        setDeviceBackupRootForThisRun(env.path(QStringLiteral("run")));   // --backup-dir
+        QCOMPARE(deviceBackupRoot(), env.path(QStringLiteral("run")));
+        QVERIFY(QFile::link(env.path(QStringLiteral("chosen")), env.path(QStringLiteral("run"))));
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, chooseTempBackupFolder());
+    }
+
+    void earlierFolderIsMovedInOrLeftAlone()
+    {
+        QCOMPARE(retireEarlierBackupFolder(), QString());   // nothing left: nothing to say
+
+        const QString earlier = leaveEarlierBackup(env.path(QStringLiteral("disk")));
+        const QString told = retireEarlierBackupFolder();
+        QVERIFY2(told.contains(QLatin1String("It was moved to")), qPrintable(told));
+        const QString moved = defaultDeviceBackupRoot() + QLatin1Char('/') + kUdid;
+        QCOMPARE(readFileBytes(moved + QStringLiteral("/Status.plist")), QByteArray("finished"));
+        QVERIFY(ownerOnly(moved));
+        QVERIFY(!QFileInfo::exists(earlier));
+        QCOMPARE(retireEarlierBackupFolder(), QString());   // told once
+
+        // A link in its place is never followed: what it leads to stays.
+        const QString elsewhere = env.path(QStringLiteral("elsewhere"));
+        writeFileBytes(elsewhere + QStringLiteral("/keep"), "someone's");
+        QVERIFY(QDir().mkpath(env.path(QStringLiteral("disk2"))));
+        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)),
+                       env.path(QStringLiteral("disk2")).toUtf8());
+        QVERIFY(QFile::link(elsewhere, env.path(QStringLiteral("disk2/")) + QLatin1String(TempBackupFolderName)));
+        QVERIFY(retireEarlierBackupFolder().contains(QLatin1String("left alone")));
+        QCOMPARE(readFileBytes(elsewhere + QStringLiteral("/keep")), QByteArray("someone's"));
+    }
+
+    void clearingRemovesOnlyTheBackups()
+    {
+        privateDeviceBackupFolderThrow(kUdid);
+        clearTempBackupFolder();
+        QVERIFY(!QFileInfo::exists(defaultDeviceBackupRoot()));
+
+        const QString chosen = env.path(QStringLiteral("mine"));
+        chooseInPreferences(chosen);
+        writeFileBytes(chosen + QLatin1Char('/') + kUdid + QStringLiteral("/Manifest.plist"), "x");
+        writeFileBytes(chosen + QStringLiteral("/notes/Info.txt"), "mine");
+        writeFileBytes(chosen + QStringLiteral("/keep.txt"), "mine");
+        clearTempBackupFolder();
+        QVERIFY(!QFileInfo::exists(chosen + QLatin1Char('/') + kUdid));
+        QCOMPARE(treeOf(chosen).keys(), (QStringList{"keep.txt", "notes/Info.txt"}));
     }
 
     void freeSpaceOfAFolder()
     {
         QVERIFY(freeDiskSpace(env.home()) > 0);
         QCOMPARE(freeDiskSpace(env.path(QStringLiteral("no/such/folder"))), qint64(-1));
-    }
-
-    void clearingRemovesOnlyTheBackupFolder()
-    {
-        const QString root = env.path(QStringLiteral("disk"));
-        writeFile(root + QStringLiteral("/__talvora_iosbk_temp/UDID/Manifest.plist"), "x");
-        writeFile(root + QStringLiteral("/keep.txt"), "mine");
-        writeFile(rootFile(), root.toUtf8());
-        clearTempBackupFolder();
-        QVERIFY(!QFileInfo::exists(root + QStringLiteral("/__talvora_iosbk_temp")));
-        QVERIFY(QFileInfo::exists(root + QStringLiteral("/keep.txt")));
-        QVERIFY(!QFileInfo::exists(rootFile()));
-        QCOMPARE(rememberedTempBackupFolder(), QString());
     }
 };
 

@@ -33,6 +33,7 @@ Preferences Preferences::load()
     preferences.errorReportsAsked = settings->value(QStringLiteral("privacy/errorReportsAsked"), false).toBool();
     preferences.clock = storedChoice(*settings, "view/clock", ClockStyle::Default, ClockStyle::TwentyFourHour);
     preferences.theme = storedChoice(*settings, "view/theme", ThemeChoice::System, ThemeChoice::Dark);
+    preferences.deviceBackupFolder = settings->value(QStringLiteral("device/backupFolder")).toString();
     return preferences;
 }
 
@@ -44,6 +45,7 @@ void Preferences::save() const
     settings->setValue(QStringLiteral("privacy/errorReportsAsked"), errorReportsAsked);
     settings->setValue(QStringLiteral("view/clock"), int(clock));
     settings->setValue(QStringLiteral("view/theme"), int(theme));
+    settings->setValue(QStringLiteral("device/backupFolder"), deviceBackupFolder);
     settings->sync();
     if (settings->status() != QSettings::NoError)
         qDebug() << "preferences not saved:" << settings->fileName();

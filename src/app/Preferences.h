@@ -20,6 +20,7 @@ struct Preferences
     bool errorReportsAsked = false;   // the question came up once; the answer is errorReports
     ClockStyle clock = ClockStyle::Default;
     ThemeChoice theme = ThemeChoice::System;
+    QString deviceBackupFolder;   // where device backups are kept; empty: the program's own private folder
 
     static Preferences load();
     void save() const;

@@ -6,6 +6,7 @@
 #include "device/DeviceCacheFolder.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
+#include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
 #include "workers/ConsoleProgress.h"
 #include "workers/IOSLoadKikMessagesThread.h"
@@ -13,6 +14,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
@@ -80,8 +82,26 @@ DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCom
     return mirror;
 }
 
+QCommandLineOption backupDirOption()
+{
+    return QCommandLineOption(QStringLiteral("backup-dir"),
+                              QStringLiteral("Keep the iPhone's device backup in DIR/UDID (default: as in Preferences)."),
+                              QStringLiteral("DIR"));
+}
+
+void useBackupDirOption(const QList<QCommandLineOption> &options, const QCommandLineParser &args)
+{
+    const QString name = backupDirOption().names().constFirst();
+    const bool offered = std::any_of(options.begin(), options.end(),
+                                     [&](const QCommandLineOption &option) { return option.names().contains(name); });
+    if (offered && args.isSet(name))
+        setDeviceBackupRootForThisRun(args.value(name));
+}
+
 QString deviceBackupThrow(const DeviceDescription &device)
 {
+    if (const QString told = retireEarlierBackupFolder(); !told.isEmpty())
+        printErr(told);
     ConsoleProgress progress;
     IOSMobileBackupThread backup(device, &progress);
     runTaskThrow(progress, backup);

@@ -15,7 +15,7 @@ struct DeviceKikMirror
 {
     QString appFolder;            // the device's cache folder's com.kik.chat
     bool usedBackup = false;      // the phone keeps the container closed: they came from a device backup
-    QString backupFolder;         // that backup (<temporary backup folder>/<UDID>)
+    QString backupFolder;         // that backup (<device backup folder>/<UDID>)
     KikBackupLocation location;   // where that backup keeps the store that was read
 };
 
@@ -25,10 +25,16 @@ struct DeviceKikMirror
 // Kik accounts). Progress on stderr; Ctrl-C raises CliCanceled.
 DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account);
 
-// Makes a device backup of the phone into the temporary backup folder, as the window does, and
-// returns its folder (<temporary backup folder>/<UDID>). Progress on stderr; Ctrl-C raises
-// CliCanceled.
+// Makes a device backup of the phone into the device backup folder, as the window does, and
+// returns its folder (<device backup folder>/<UDID>). A folder left by an earlier version is
+// moved or removed first, with a note on stderr. Progress on stderr; Ctrl-C raises CliCanceled.
 QString deviceBackupThrow(const DeviceDescription &device);
+
+// --backup-dir DIR of the commands that take --device: where the phone's device backup is
+// kept (DIR/<UDID>) instead of the folder chosen in the window's Preferences.
+QCommandLineOption backupDirOption();
+// Makes the folder given with it the one of this run, when the command has the option.
+void useBackupDirOption(const QList<QCommandLineOption> &options, const QCommandLineParser &args);
 
 // Raises std::runtime_error with the preflight's warning as plain text when the phone would not
 // take a device backup or restore (iCloud Backup on).

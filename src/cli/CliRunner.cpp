@@ -1,6 +1,7 @@
 #include "cli/CliRunner.h"
 
 #include "cli/CliCommand.h"
+#include "cli/CliDevice.h"
 #include "cli/CliOutput.h"
 
 #include <QDebug>
@@ -53,6 +54,7 @@ int runCommand(CliCommand &command, const QStringList &arguments)
         return CliExitOk;
     }
     try {
+        useBackupDirOption(command.options(), parser);
         return command.run(parser);
     } catch (const CliUsageError &error) {
         return usageError(QString::fromUtf8(error.what()), usage);

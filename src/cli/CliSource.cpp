@@ -116,6 +116,7 @@ QList<QCommandLineOption> CliSource::options()
         QCommandLineOption(kKik, QStringLiteral("Read Kik's store in DIR (DIR/Documents/kik.sqlite)."), QStringLiteral("DIR")),
         QCommandLineOption(kBackup, QStringLiteral("Read Kik's files in the iTunes backup DIR."), QStringLiteral("DIR")),
         QCommandLineOption(kDevice, QStringLiteral("Read Kik's files on the connected iPhone UDID."), QStringLiteral("UDID")),
+        backupDirOption(),
         accountOption(),
         passwordFileOption()};
 }

@@ -28,8 +28,10 @@ public:
         return {
             QCommandLineOption(QStringLiteral("backup"), QStringLiteral("The iTunes backup folder."), QStringLiteral("DIR")),
             QCommandLineOption(QStringLiteral("device"), QStringLiteral("The connected iPhone UDID."), QStringLiteral("UDID")),
+            backupDirOption(),
             QCommandLineOption(QStringLiteral("out"), QStringLiteral("Where to write com.kik.chat."), QStringLiteral("DIR")),
-            accountOption(), passwordFileOption()};
+            accountOption(),
+            passwordFileOption()};
     }
 
     int run(const QCommandLineParser &args) override

@@ -1,25 +1,34 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
-// Device backups are made in a folder named "__talvora_iosbk_temp" at a root the program
-// chose once and remembers in "__talvora_iosbk_temp.path" in the data folder.
-inline constexpr char TempBackupFolderName[] = "__talvora_iosbk_temp";
-inline constexpr char TempBackupRootFileName[] = "__talvora_iosbk_temp.path";
+// A device backup is a full copy of the phone, unencrypted unless the phone encrypts: the
+// user's private data. Each phone's backup is made in and kept in <root>/<UDID>, so the next
+// backup of the same phone is incremental. The root is the folder given for this run
+// (--backup-dir), else the one chosen in Preferences, else "device-backups" in the program's
+// private cache folder. The root the program makes and every phone's folder are owner-only.
 
-// The folder below the remembered root; empty when no root is remembered.
-QString rememberedTempBackupFolder();
-// Removes that folder with everything in it, and forgets the root. Only a folder of that
-// fixed name is ever removed, whatever the remembered text says.
+// The root in use (not created or checked).
+QString deviceBackupRoot();
+QString defaultDeviceBackupRoot();
+// --backup-dir: this process uses folder (empty: the usual choice again).
+void setDeviceBackupRootForThisRun(const QString &folder);
+// The root, created (owner-only when the program makes it); raises when it cannot be made or
+// is a link or somebody else's.
+QString chooseTempBackupFolder();
+// <root>/<udid>, created owner-only (or made so); raises for a UDID that is no plain name.
+QString privateDeviceBackupFolderThrow(const QString &udid);
+// Tools > Clear Cache: the default root goes whole; in a folder the user chose only the
+// phones' backups (folders named like a UDID holding a backup's property lists).
 void clearTempBackupFolder();
 
-// The folder device backups go into (not created here). A remembered root that is still an
-// existing folder is kept; otherwise the writable local volume with the most free space is
-// chosen, or the data folder when no volume root can be written to, and remembered.
-QString chooseTempBackupFolder();
-// Of the given roots, the one the user can write to with the most free space (the first of
-// equals); defaultRoot when none can be written to.
-QString pickTempBackupRoot(const QStringList &roots, const QString &defaultRoot);
+// Earlier versions kept the backup in "__talvora_iosbk_temp" at the root of the volume with
+// the most free space, readable by everyone, remembered in "__talvora_iosbk_temp.path" in the
+// data folder. Moves what it holds into the root in use when that is a rename on the same
+// volume, else removes it. Returns what the user is to be told (empty when nothing was left).
+inline constexpr char TempBackupFolderName[] = "__talvora_iosbk_temp";
+inline constexpr char TempBackupRootFileName[] = "__talvora_iosbk_temp.path";
+QString retireEarlierBackupFolder();
+
 // Bytes available to this user on the folder's volume; -1 when that cannot be told.
 qint64 freeDiskSpace(const QString &folder);

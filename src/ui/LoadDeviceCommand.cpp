@@ -3,6 +3,7 @@
 #include "app/MessageBoxes.h"
 #include "device/DeviceCacheFolder.h"
 #include "device/IOSRestorePreflight.h"
+#include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
 #include "ui/ImportItunesCommand.h"
@@ -47,6 +48,8 @@ bool LoadDeviceCommand::loadThroughDeviceBackup(const DeviceDescription &device)
         showWarning(warning);
         return false;
     }
+    if (const QString told = retireEarlierBackupFolder(); !told.isEmpty())
+        showInformation(told);
     QString backupRoot;
     {
         ProgressForm form(&m_window);

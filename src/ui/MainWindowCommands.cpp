@@ -178,6 +178,7 @@ void MainWindow::miOpenDBFolder()
 void MainWindow::miClearCache()
 {
     removeFolderTree(iosCacheFolder());
+    retireEarlierBackupFolder();   // logged; what it kept goes with the rest
     clearTempBackupFolder();
     showInformation(QObject::tr("IDS_SUC_CLEAR_CACHE"));
 }

@@ -2,13 +2,19 @@
 
 #include "app/AppConstants.h"
 #include "app/VendorHost.h"
+#include "device/TempBackupFolder.h"
 #include "ui/AppTheme.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -67,6 +73,22 @@ PreferencesDialog::PreferencesDialog(QWidget *parent)
                 int(m_preferences.theme), this);
     form->addRow(QStringLiteral("T&heme:"), m_theme);
 
+    // A device backup is a whole copy of the phone: kept where only the user can read it.
+    m_backupFolder = new QLineEdit(QDir::toNativeSeparators(m_preferences.deviceBackupFolder), this);
+    m_backupFolder->setObjectName(QStringLiteral("leBackupFolder"));
+    m_backupFolder->setPlaceholderText(QDir::toNativeSeparators(defaultDeviceBackupRoot()));
+    auto *chooseFolder = new QPushButton(QStringLiteral("Ch&oose..."), this);
+    connect(chooseFolder, &QPushButton::clicked, this, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Folder for device backups"),
+                                                                 QDir::fromNativeSeparators(m_backupFolder->text()));
+        if (!folder.isEmpty())
+            m_backupFolder->setText(QDir::toNativeSeparators(folder));
+    });
+    auto *folderRow = new QHBoxLayout;
+    folderRow->addWidget(m_backupFolder);
+    folderRow->addWidget(chooseFolder);
+    form->addRow(QStringLiteral("Device &backups:"), folderRow);
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -82,6 +104,9 @@ void PreferencesDialog::accept()
     }
     m_preferences.clock = ClockStyle(m_clock->currentIndex());
     m_preferences.theme = ThemeChoice(m_theme->currentIndex());
+    const QString folder = QDir::fromNativeSeparators(m_backupFolder->text().trimmed());
+    // A relative folder would depend on where the program was started.
+    m_preferences.deviceBackupFolder = QDir::isAbsolutePath(folder) ? QDir::cleanPath(folder) : QString();
     m_preferences.save();
     applyPreferences(m_preferences);
     qInfo().noquote() << "preferences saved: update checks" << m_preferences.updateChecks << "error reports"

@@ -6,10 +6,11 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 
 // The user's choices: update checks and error reports (offered only when a vendor host is
-// configured; both off until turned on), the clock of message times and the theme. OK saves
-// and applies them at once.
+// configured; both off until turned on), the clock of message times, the theme and the folder
+// device backups are kept in (empty: the program's own). OK saves and applies them at once.
 class PreferencesDialog : public QDialog
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ private:
     QCheckBox *m_errorReports = nullptr;
     QComboBox *m_clock = nullptr;
     QComboBox *m_theme = nullptr;
+    QLineEdit *m_backupFolder = nullptr;
 };
 
 // Puts the clock and the theme into effect; run at start-up and after the dialog.

@@ -22,6 +22,7 @@
 #include "workers/UnlockBackupThread.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -134,12 +135,13 @@ void TransferCommand::finishThroughDeviceBackup(const DeviceDescription &device,
         showWarning(warning);
         return;
     }
-    const QString backupRoot = rememberedTempBackupFolder();
-    if (backupRoot.isEmpty()) {
+    const QString backupRoot = deviceBackupRoot();
+    const QString backupFolder = QDir(backupRoot).filePath(sanitizeFileName(device.udid));
+    if (!QFileInfo(backupFolder).isDir()) {
         reportError(QStringLiteral("The device backup of this iPhone is missing."));
         return;
     }
-    const auto backup = QSharedPointer<BackupManifest>::create(QDir(backupRoot).filePath(sanitizeFileName(device.udid)));
+    const auto backup = QSharedPointer<BackupManifest>::create(backupFolder);
     // Held until the restore has read the backup: no other writer changes it meanwhile.
     BackupWriteLock lock(backup->folder());
     try {

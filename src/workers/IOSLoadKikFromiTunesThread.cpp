@@ -279,9 +279,8 @@ void IOSLoadKikFromiTunesThread::replaceDocumentsThrow()
 // second name instead of a copy. A backup of the user's, or a folder the user named, is copied.
 bool IOSLoadKikFromiTunesThread::linksPayloads() const
 {
-    const QString ownBackups = rememberedTempBackupFolder();
-    return !m_backup->encrypted() && !ownBackups.isEmpty() && isInside(m_backup->folder(), ownBackups)
-           && isInside(m_cacheRoot, iosCacheFolder());
+    const QString ownBackups = deviceBackupRoot();
+    return !m_backup->encrypted() && isInside(m_backup->folder(), ownBackups) && isInside(m_cacheRoot, iosCacheFolder());
 }
 
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()

@@ -12,7 +12,7 @@
 #include <QFileInfo>
 
 IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent)
-    : AbsDeviceBackupThread(device, chooseTempBackupFolder(), progress, parent)
+    : AbsDeviceBackupThread(device, deviceBackupRoot(), progress, parent)
 {
 }
 
@@ -43,6 +43,8 @@ void IOSMobileBackupThread::run()
             deviceFolder = deviceFolderThrow();
             if (QFileInfo::exists(deviceFolder) && !canContinueBackup(deviceFolder, m_device.productVersion))
                 removeFolderTree(deviceFolder);
+            // A whole copy of the phone: only the user may open it.
+            privateDeviceBackupFolderThrow(m_device.udid);
             m_tool->run(backup2tool_backup);
             return QString();
         },

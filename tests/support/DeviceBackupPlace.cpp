@@ -1,0 +1,10 @@
+#include "DeviceBackupPlace.h"
+
+#include "app/Preferences.h"
+
+void keepDeviceBackupsIn(const QString &folder)
+{
+    Preferences preferences = Preferences::load();
+    preferences.deviceBackupFolder = folder;
+    preferences.save();
+}
