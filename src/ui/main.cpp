@@ -6,6 +6,7 @@
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "app/Preferences.h"
+#include "app/PrivateCacheSweep.h"
 #include "app/TimeZoneSetup.h"
 #include "app/VendorHost.h"
 #include "db/Sqlite3DB.h"
@@ -87,6 +88,7 @@ int main(int argc, char *argv[])
 
     setupLogging(logFolder(), 10);
     applyPreferences(Preferences::load());
+    removeLeftWorkFolders();
     qDebug().noquote() << "Parlewick" << AppConstants::ProductVersion << "starting; data folder" << dataFolder();
 
     QString frameworkError;
