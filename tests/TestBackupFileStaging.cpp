@@ -2,6 +2,7 @@
 
 #include "TestEnv.h"
 #include "TestFiles.h"
+#include "ThrownText.h"
 
 #include "itunes/BackupFileStaging.h"
 
@@ -131,6 +132,27 @@ private slots:
         QVERIFY(treeOf(folder) != before);
         BackupFileStaging(folder).recoverInterrupted("Manifest.mbdb");
         QCOMPARE(treeOf(folder), before);
+    }
+
+    // A write into the backup never follows a link: a linked folder on the way is refused, a
+    // link planted where the commit keeps its own list is replaced. Nothing lands outside.
+    void linksInTheBackupAreNeverFollowed()
+    {
+        const QString outside = env.path("outside");
+        QDir(outside).removeRecursively();
+        writeFileBytes(outside + "/victim", "keep");
+        const QMap<QString, QByteArray> outsideBefore = treeOf(outside);
+        QVERIFY(QFile::link(outside, folder + "/ab"));
+        {
+            BackupFileStaging staging(folder);
+            QVERIFY(thrownText([&] { staging.stageThrow(newContent, "ab/added"); }).contains("is a link to somewhere else"));
+            QVERIFY(QFile::link(outside + "/victim", folder + "/.parlewick-added"));
+            staging.stageThrow(newContent, "existing");
+            staging.commitThrow([] {});
+        }
+        QCOMPARE(treeOf(outside), outsideBefore);
+        QCOMPARE(readFileBytes(folder + "/existing"), QByteArray("new"));
+        QVERIFY(!QFileInfo::exists(folder + "/.parlewick-added") && !QFileInfo(folder + "/.parlewick-added").isSymLink());
     }
 
     void anUnreadableFileIsReportedWithItsTarget()

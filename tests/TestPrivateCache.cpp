@@ -1,3 +1,4 @@
+#include "CliRun.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 #include "ThrownText.h"
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -95,6 +97,30 @@ private slots:
         qputenv("XDG_CACHE_HOME", oldCache);
         QVERIFY(QDir::setCurrent(before));
         QCOMPARE(QDir(source).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList());
+    }
+
+    // What a killed run left in the cache goes when any command starts; a live run's folder, one
+    // named otherwise and a link stay, and nothing outside is touched.
+    void workFoldersOfEndedRunsGoAtTheNextStart()
+    {
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForStarted());
+        const qint64 endedPid = ended.processId();
+        QVERIFY(ended.waitForFinished());
+        const QDir cache(privateCacheFolderThrow());
+        const QString left = QStringLiteral("work-%1-abc").arg(endedPid);
+        writeFileBytes(cache.filePath(left + QStringLiteral("/Manifest.db")), "decrypted");
+        const auto live = privateTemporaryFolderThrow();
+        QVERIFY(QDir().mkpath(cache.filePath(QStringLiteral("work-older"))));
+        writeFileBytes(env.path(QStringLiteral("outside/keep")), "keep");
+        QVERIFY(QFile::link(env.path(QStringLiteral("outside")), cache.filePath(QStringLiteral("work-%1-link").arg(endedPid))));
+        const CliRun run = runCliTool({QStringLiteral("version")});
+        QCOMPARE(run.code, 0);
+        QVERIFY(!QFileInfo::exists(cache.filePath(left)));
+        QVERIFY(QFileInfo(live->path()).isDir());
+        QVERIFY(QFileInfo(cache.filePath(QStringLiteral("work-older"))).isDir());
+        QCOMPARE(readFileBytes(env.path(QStringLiteral("outside/keep"))), QByteArray("keep"));
     }
 };
 

@@ -1,6 +1,7 @@
 // Sudden death and races, a few trials of each kind: parlewick-cli killed at a change it makes
-// (drawn from a fixed seed) while importing, exporting and transferring into a backup, and two
-// imports into one new database at once. scripts/stress.sh runs many more.
+// (drawn from a fixed seed) while importing, exporting and transferring into a backup and at
+// steps of a transfer's commit, two imports into one new database at once, and two transfers
+// into one backup at once, from one data folder and from two. scripts/stress.sh runs many more.
 
 #include "TestEnv.h"
 
@@ -40,6 +41,8 @@ void TestStress::initTestCase()
     options.seed = 2;
     options.chats = 2;
     const QString other = KikStoreGenerator(options).generate(m_env.path(QStringLiteral("other"))).rootFolder;
+    options.seed = 3;
+    const QString third = KikStoreGenerator(options).generate(m_env.path(QStringLiteral("third"))).rootFolder;
     ItunesBackupBuilder builder;
     builder.setFormat(BackupFormat::FilesDb);
     addKikToBackup(builder, other, KikFixturePlace::Documents);
@@ -47,7 +50,7 @@ void TestStress::initTestCase()
     try {
         m_trials = std::make_unique<StressTrials>(StressBench{TestEnv::binaryDir() + QStringLiteral("/bin/parlewick-cli"),
                                                               m_env.path(QStringLiteral("work")), source, other,
-                                                              m_env.path(QStringLiteral("backup"))});
+                                                              m_env.path(QStringLiteral("backup")), third});
     } catch (const std::exception &error) {
         QFAIL(error.what());
     }
@@ -60,6 +63,11 @@ void TestStress::trials_data()
     for (const char *kind : {"import", "export", "transfer", "writers"})
         for (quint32 seed : {1u, 2u, 3u})
             QTest::addRow("%s %u", kind, seed) << QString::fromLatin1(kind) << seed;
+    // The steps of the commit where the files and then the list move.
+    for (quint32 seed : {6u, 8u})
+        QTest::addRow("commit %u", seed) << QStringLiteral("commit") << seed;
+    QTest::addRow("concurrent 1") << QStringLiteral("concurrent") << 1u;
+    QTest::addRow("homes 2") << QStringLiteral("homes") << 2u;
 }
 
 void TestStress::trials()
@@ -73,8 +81,12 @@ void TestStress::trials()
         problems = m_trials->exportTrial(seed, KillAt::Change);
     else if (kind == QLatin1String("transfer"))
         problems = m_trials->transferTrial(seed, KillAt::Change);
-    else
+    else if (kind == QLatin1String("writers"))
         problems = m_trials->writersTrial(seed);
+    else if (kind == QLatin1String("commit"))
+        problems = m_trials->commitTrial(seed);
+    else
+        problems = m_trials->concurrentTrial(seed, kind == QLatin1String("homes"));
     qInfo().noquote() << m_trials->lastRun();
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
 }

@@ -3,6 +3,7 @@
 #include "app/AppFolders.h"
 #include "app/FileReasons.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -82,7 +83,9 @@ QString privateCacheFolderThrow(const QString &name)
 
 std::unique_ptr<QTemporaryDir> privateTemporaryFolderThrow()
 {
-    auto folder = std::make_unique<QTemporaryDir>(QDir(privateCacheFolderThrow()).filePath(QStringLiteral("work-XXXXXX")));
+    // Named by the process, so that what a killed run left can be told from a live run's.
+    auto folder = std::make_unique<QTemporaryDir>(
+        QDir(privateCacheFolderThrow()).filePath(QStringLiteral("work-%1-XXXXXX").arg(QCoreApplication::applicationPid())));
     if (!folder->isValid())
         fail(QStringLiteral("Cannot create a working folder in %1. %2")
                  .arg(QDir::toNativeSeparators(privateCachePath()), folder->errorString()));

@@ -1,5 +1,6 @@
 #include "app/AppFolders.h"
 #include "app/LogHandler.h"
+#include "app/PrivateCacheSweep.h"
 #include "app/ProcessSetup.h"
 #include "app/TimeZoneSetup.h"
 #include "cli/CliCommand.h"
@@ -35,5 +36,6 @@ int main(int argc, char *argv[])
 
     // The program's own log, but stdout stays for results.
     setupLogging(logFolder(), 10, false);
+    removeLeftWorkFolders();
     return runCli(QCoreApplication::arguments().mid(1));
 }

@@ -9,7 +9,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -69,7 +68,7 @@ void putBack(const QString &target)
 }   // namespace
 
 BackupFileStaging::BackupFileStaging(const QString &folder)
-    : m_folder(folder)
+    : m_folder(QDir::cleanPath(QDir(folder).absolutePath()))
 {
 }
 
@@ -152,12 +151,7 @@ QString BackupFileStaging::stageThrow(const QString &localPath, const QString &f
 {
     const QString target = targetPath(fileName);
     const QString copy = target + kStagedSuffix;
-    const QString parent = QFileInfo(target).absolutePath();
-    if (!QFileInfo::exists(parent)) {
-        if (!QDir().mkpath(parent))
-            fail(QStringLiteral("can not write %1. %2").arg(target, QStringLiteral("The folder can not be created.")));
-        m_madeFolders << parent;
-    }
+    makeFoldersThrow(target);
     QFile::remove(copy);
     try {
         copyToNewFileThrow(localPath, copy);
@@ -170,6 +164,34 @@ QString BackupFileStaging::stageThrow(const QString &localPath, const QString &f
     return copy;
 }
 
+// Every folder between the backup's and target's is a folder of the backup, never a link
+// (which would take the write elsewhere); missing ones are made.
+void BackupFileStaging::makeFoldersThrow(const QString &target)
+{
+    const QStringList steps = QFileInfo(target).path().mid(m_folder.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QString folder = m_folder;
+    for (const QString &step : steps) {
+        folder += QLatin1Char('/') + step;
+        struct stat info
+        { };
+        if (::lstat(QFile::encodeName(folder).constData(), &info) == 0) {
+            if (S_ISLNK(info.st_mode))
+                fail(QStringLiteral("can not write %1. The folder %2 in the backup is a link to somewhere else; nothing "
+                                    "was written through it.")
+                         .arg(target, folder));
+            if (!S_ISDIR(info.st_mode))
+                fail(QStringLiteral("can not write %1. %2 is a file where the backup needs a folder.").arg(target, folder));
+            continue;
+        }
+        if (::mkdir(QFile::encodeName(folder).constData(), 0755) != 0)
+            fail(QStringLiteral("can not write %1. The folder %2 can not be created: %3")
+                     .arg(target, folder, QString::fromLocal8Bit(std::strerror(errno))));
+        m_madeFolders.prepend(folder);
+    }
+}
+
+// Written under a new name and moved over the old list: a link in its place is replaced, never
+// followed.
 void BackupFileStaging::writeAddedListThrow()
 {
     QByteArray names;
@@ -178,9 +200,17 @@ void BackupFileStaging::writeAddedListThrow()
         if (!QFileInfo::exists(target) && !QFileInfo(target).isSymLink())
             names += name.toUtf8() + '\n';
     }
-    QSaveFile list(targetPath(kAddedList));
-    if (!list.open(QIODevice::WriteOnly) || list.write(names) != names.size() || !list.commit())
-        fail(QStringLiteral("can not write %1. %2").arg(list.fileName(), list.errorString()));
+    const QString path = targetPath(kAddedList);
+    QFile list(path + kStagedSuffix);
+    QFile::remove(list.fileName());
+    const bool written = list.open(QIODevice::WriteOnly | QIODevice::NewOnly) && list.write(names) == names.size() && list.flush()
+                         && syncToDisk(list.fileName());
+    const QString problem = fileWriteReason(list);
+    list.close();
+    if (!written || !replaceFile(list.fileName(), path)) {
+        QFile::remove(list.fileName());
+        fail(QStringLiteral("can not write %1. %2").arg(path, written ? QString::fromLocal8Bit(std::strerror(errno)) : problem));
+    }
 }
 
 void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)

@@ -44,6 +44,7 @@ public:
 
 private:
     static bool isCommitted(const QString &folder, const QString &lastFileName);
+    void makeFoldersThrow(const QString &target);
     void writeAddedListThrow();
     void placeThrow(const QString &name, QStringList *placed);
     QStringList stagedFolders() const;

@@ -266,6 +266,10 @@ void BackupManifest::extractFile(const _BackupFileNode *node, const QString &des
     // their records; they are still decrypted.
     const bool sizeMayDiffer = node->name().endsWith(QLatin1String("-wal")) || node->name().endsWith(QLatin1String("-shm"));
     const auto damaged = [&] {
+        // A transfer that committed while this was read replaced the file: that is no damage.
+        if (!listIsAsLoaded())
+            fail(QStringLiteral("The iTunes backup %1 was written by another task while it was read; read it again.")
+                     .arg(QDir::toNativeSeparators(m_folder)));
         fail(QStringLiteral("%1 is damaged: its content does not agree with the %2 bytes the backup's file list gives.")
                  .arg(named)
                  .arg(rec.size));

@@ -6,6 +6,7 @@
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "app/Preferences.h"
+#include "app/PrivateCacheSweep.h"
 #include "app/ProcessSetup.h"
 #include "app/TimeZoneSetup.h"
 #include "app/VendorHost.h"
@@ -89,6 +90,7 @@ int main(int argc, char *argv[])
 
     setupLogging(logFolder(), 10);
     applyPreferences(Preferences::load());
+    removeLeftWorkFolders();
     qDebug().noquote() << "Parlewick" << AppConstants::ProductVersion << "starting; data folder" << dataFolder();
 
     QString frameworkError;

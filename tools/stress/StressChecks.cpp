@@ -215,6 +215,8 @@ QStringList backupProblems(const QString &folder, const QList<qint64> &counts, b
                 continue;
             const QString payload = backup.payloadPath(node);
             listed.insert(QDir(folder).relativeFilePath(payload));
+            // Read from its second name while a commit is cut short: its own name is the list's too.
+            listed.insert(QDir(folder).relativeFilePath(payload).remove(QRegularExpression(QStringLiteral("\\.parlewick-old$"))));
             const QFileInfo file(payload);
             if (!file.isFile())
                 problems << QStringLiteral("%1 is listed but missing").arg(payload);

@@ -16,7 +16,8 @@ const uint32_t kChangeMask = IN_CREATE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_F
 
 }   // namespace
 
-ChangeWatch::ChangeWatch(const QString &root)
+ChangeWatch::ChangeWatch(const QString &root, const QString &namePattern)
+    : m_names(namePattern)
 {
     if (root.isEmpty())
         return;
@@ -54,7 +55,8 @@ int ChangeWatch::takeChanges(int waitMs)
         for (ssize_t at = 0; at < got;) {
             const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
             at += ssize_t(sizeof(inotify_event) + event->len);
-            if (event->mask & kChangeMask)
+            if ((event->mask & kChangeMask)
+                && (m_names.pattern().isEmpty() || (event->len > 0 && m_names.match(QFile::decodeName(event->name)).hasMatch())))
                 ++changes;
             if ((event->mask & IN_CREATE) && (event->mask & IN_ISDIR) && event->len > 0)
                 add(m_folders.value(event->wd) + QLatin1Char('/') + QFile::decodeName(event->name));
@@ -66,7 +68,7 @@ int ChangeWatch::takeChanges(int waitMs)
 KilledRun runWithKill(const QString &program, const QStringList &arguments, const KillPlan &plan,
                       const QProcessEnvironment &environment)
 {
-    ChangeWatch watch(plan.watched);
+    ChangeWatch watch(plan.watched, plan.namePattern);
     QProcess process;
     process.setProcessEnvironment(environment);
     QElapsedTimer clock;

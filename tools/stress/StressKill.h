@@ -3,15 +3,17 @@
 #include <QByteArray>
 #include <QHash>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
 // Counts the changes made in a folder tree (files or folders created, written, moved or
-// removed); folders made meanwhile are watched too.
+// removed), of names matching namePattern when one is given; folders made meanwhile are
+// watched too.
 class ChangeWatch
 {
 public:
-    explicit ChangeWatch(const QString &root);   // an empty root watches nothing
+    explicit ChangeWatch(const QString &root, const QString &namePattern = QString());   // an empty root watches nothing
     ~ChangeWatch();
     ChangeWatch(const ChangeWatch &) = delete;
     ChangeWatch &operator=(const ChangeWatch &) = delete;
@@ -24,6 +26,7 @@ private:
 
     int m_fd = -1;
     QHash<int, QString> m_folders;
+    QRegularExpression m_names;
 };
 
 // When to end a run with SIGKILL: after a delay, or at the n-th change the run makes in a
@@ -34,7 +37,8 @@ struct KillPlan
 {
     int afterMs = -1;
     int atChange = -1;
-    QString watched;   // the folder tree whose changes are counted
+    QString watched;       // the folder tree whose changes are counted
+    QString namePattern;   // only changes of names matching it, when set
 };
 
 struct KilledRun

@@ -91,20 +91,41 @@ StressTrials::StressTrials(const StressBench &bench)
         fail(unreadable);
     const QString copy = QDir(m_bench.work).filePath(QStringLiteral("whole-transfer"));
     copyTreeThrow(m_bench.backup, copy);
-    m_transfer = wholeRun(runThrow(
-        {QStringLiteral("transfer"), QStringLiteral("--kik"), m_bench.source, QStringLiteral("--to-backup"), copy}, copy));
+    m_transfer = wholeRun(runThrow(transferArguments(m_bench.source, copy), copy));
     m_backupAfter = kikMessagesInBackup(copy, &unreadable);
     if (m_backupAfter <= m_backupBefore)
         fail(QStringLiteral("the transfer added nothing to the backup: %1").arg(unreadable));
+    runThrow(transferArguments(m_bench.thirdSource, copy));
+    m_backupBoth = kikMessagesInBackup(copy, &unreadable);
+    if (m_backupBoth <= m_backupAfter)
+        fail(QStringLiteral("the second transfer added nothing to the backup: %1").arg(unreadable));
     removeFolderTree(copy);
 }
 
 KilledRun StressTrials::run(const QStringList &arguments, const KillPlan &plan)
 {
+    return runWithKill(m_bench.cli, arguments, plan, runEnvironment());
+}
+
+// Caches of the runs stay inside the trials' folder; home, when given, is a data folder and
+// cache other than the trials' own.
+QProcessEnvironment StressTrials::runEnvironment(const QString &home) const
+{
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    // Caches of the runs stay inside the trials' folder.
     environment.insert(QStringLiteral("TMPDIR"), QDir(m_bench.work).filePath(QStringLiteral("tmp")));
-    return runWithKill(m_bench.cli, arguments, plan, environment);
+    if (!home.isEmpty()) {
+        QDir().mkpath(home);
+        environment.insert(QStringLiteral("HOME"), home);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), QDir(home).filePath(QStringLiteral(".local/share")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir(home).filePath(QStringLiteral(".config")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), QDir(home).filePath(QStringLiteral(".cache")));
+    }
+    return environment;
+}
+
+QStringList StressTrials::transferArguments(const QString &source, const QString &backup) const
+{
+    return {QStringLiteral("transfer"), QStringLiteral("--kik"), source, QStringLiteral("--to-backup"), backup};
 }
 
 KilledRun StressTrials::runThrow(const QStringList &arguments, const QString &watched)
@@ -223,10 +244,47 @@ QStringList StressTrials::transferTrial(quint32 seed, KillAt at)
     const QString folder = trialFolder(QStringLiteral("transfer"), seed);
     const QString backup = QDir(folder).filePath(QStringLiteral("backup"));
     copyTreeThrow(m_bench.backup, backup);
-    const QStringList arguments{QStringLiteral("transfer"), QStringLiteral("--kik"), m_bench.source,
-                                QStringLiteral("--to-backup"), backup};
+    return killedTransferProblems(folder, backup, planFor(seed, at, m_transfer, backup));
+}
 
-    const KillPlan plan = planFor(seed, at, m_transfer, backup);
+QStringList StressTrials::commitTrial(quint32 seed)
+{
+    const QString folder = trialFolder(QStringLiteral("commit"), seed);
+    const QString backup = QDir(folder).filePath(QStringLiteral("backup"));
+    copyTreeThrow(m_bench.backup, backup);
+    // The steps of the commit, each told by the name it changes, at their first change and, for
+    // the many payloads, at one drawn from the seed.
+    struct Step
+    {
+        const char *name;
+        int change;
+    };
+    std::mt19937 random(seed);
+    const int payload = 1 + int(random() % 400);
+    const Step steps[] = {{"^\\.parlewick-writer\\.lock$", 1},       // the lock taken
+                          {"\\.parlewick-part$", 1},                 // the first staged copy
+                          {"^Manifest\\.db\\.parlewick-part$", 1},   // the new list staged
+                          {"^\\.parlewick-added", 1},                // the added files listed
+                          {"\\.parlewick-old$", 1},                  // the first second name
+                          {"^[0-9a-f]{40}$", 1},                     // the first file moved
+                          {"^[0-9a-f]{40}$", payload},               // a later one
+                          {"^Manifest\\.db$", 1},                    // the list moved: the commit
+                          {"\\.parlewick-old$", payload},            // second names going
+                          {"^Manifest\\.db\\.parlewick-old$", 2},    // the last of them gone
+                          {"^\\.parlewick-writer\\.lock$", 4}};      // the lock let go
+    const Step &step = steps[(seed - 1) % (sizeof steps / sizeof steps[0])];
+    KillPlan plan;
+    plan.watched = backup;
+    plan.namePattern = QLatin1String(step.name);
+    plan.atChange = step.change;
+    const QStringList problems = killedTransferProblems(folder, backup, plan);
+    m_lastRun += QStringLiteral(" (change %1 of names %2)").arg(step.change).arg(plan.namePattern);
+    return problems;
+}
+
+QStringList StressTrials::killedTransferProblems(const QString &folder, const QString &backup, const KillPlan &plan)
+{
+    const QStringList arguments = transferArguments(m_bench.source, backup);
     const KilledRun killed = run(arguments, plan);
     noteRun(killed, plan, m_transfer);
     QStringList problems = backupProblems(backup, {m_backupBefore, m_backupAfter}, killed.killed);
@@ -243,6 +301,39 @@ QStringList StressTrials::transferTrial(quint32 seed, KillAt at)
     return problems;
 }
 
+QStringList StressTrials::concurrentTrial(quint32 seed, bool twoHomes)
+{
+    const QString folder = trialFolder(twoHomes ? QStringLiteral("homes") : QStringLiteral("concurrent"), seed);
+    const QString backup = QDir(folder).filePath(QStringLiteral("backup"));
+    copyTreeThrow(m_bench.backup, backup);
+    std::mt19937 random(seed);
+    const int startAfterMs = int(random() % quint32(m_transfer.ms + 1));
+
+    QProcess first, second;
+    first.setProcessEnvironment(runEnvironment());
+    second.setProcessEnvironment(runEnvironment(twoHomes ? QDir(folder).filePath(QStringLiteral("home")) : QString()));
+    first.start(m_bench.cli, transferArguments(m_bench.source, backup));
+    first.waitForStarted();
+    first.waitForFinished(startAfterMs);
+    second.start(m_bench.cli, transferArguments(m_bench.thirdSource, backup));
+    m_lastRun = QStringLiteral("the second started after %1 of %2 ms%3")
+                    .arg(startAfterMs)
+                    .arg(m_transfer.ms)
+                    .arg(twoHomes ? QStringLiteral(", from another data folder") : QString());
+    QStringList problems;
+    for (QProcess *process : {&first, &second}) {
+        process->waitForFinished(-1);
+        const QString err = QString::fromUtf8(process->readAllStandardError()).trimmed();
+        // The second waits for the first: both must succeed.
+        if (process->exitStatus() != QProcess::NormalExit || process->exitCode() != 0)
+            problems << QStringLiteral("a transfer failed, exit code %1: %2").arg(process->exitCode()).arg(err);
+    }
+    problems += backupProblems(backup, {m_backupBoth}, false);
+    if (problems.isEmpty())
+        removeFolderTree(folder);
+    return problems;
+}
+
 QStringList StressTrials::writersTrial(quint32 seed)
 {
     const QString name = QStringLiteral("writers-%1").arg(seed);
@@ -253,11 +344,9 @@ QStringList StressTrials::writersTrial(quint32 seed)
     // fills it or commits.
     const int startAt = int(random() % quint32(m_importNew.changes / 2 + 1));
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TMPDIR"), QDir(m_bench.work).filePath(QStringLiteral("tmp")));
     QProcess first, second;
     for (QProcess *process : {&first, &second})
-        process->setProcessEnvironment(environment);
+        process->setProcessEnvironment(runEnvironment());
     {
         ChangeWatch watch(m_databases);
         first.start(m_bench.cli, importArguments(m_bench.source, name));

@@ -13,6 +13,7 @@ struct StressBench
     QString source;        // a Kik folder (Documents/kik.sqlite) that is imported and transferred
     QString otherSource;   // the Kik folder inside backup; imported first where a database has messages before
     QString backup;        // an iTunes backup holding otherSource; trials write into copies of it
+    QString thirdSource;   // a Kik folder of other messages, transferred beside source at once
 };
 
 enum class KillAt { Change, Delay };
@@ -36,6 +37,13 @@ public:
     QStringList transferTrial(quint32 seed, KillAt at);
     // Two imports into the same new database, the second started at a change of the first.
     QStringList writersTrial(quint32 seed);
+    // Transfer into a copy of the backup killed at one step of its commit, told by the names the
+    // step changes: trial n at step n (counted round), so that a series kills at every step.
+    QStringList commitTrial(quint32 seed);
+    // Two transfers of different messages into one copy of the backup, the second started at a
+    // moment of the first drawn from the seed; both must succeed and the backup hold both's
+    // messages. With twoHomes the second runs from a data folder and cache of its own.
+    QStringList concurrentTrial(quint32 seed, bool twoHomes);
 
     // What the last trial did, in words ("killed at change 120 of 800").
     QString lastRun() const { return m_lastRun; }
@@ -49,6 +57,10 @@ private:
 
     KilledRun runThrow(const QStringList &arguments, const QString &watched = QString());
     KilledRun run(const QStringList &arguments, const KillPlan &plan);
+    QProcessEnvironment runEnvironment(const QString &home = QString()) const;
+    QStringList transferArguments(const QString &source, const QString &backup) const;
+    // A killed transfer's backup checked, then the transfer run again and the backup checked.
+    QStringList killedTransferProblems(const QString &folder, const QString &backup, const KillPlan &plan);
     KillPlan planFor(quint32 seed, KillAt at, const Whole &whole, const QString &watched);
     void noteRun(const KilledRun &run, const KillPlan &plan, const Whole &whole);
     QString trialFolder(const QString &kind, quint32 seed) const;
@@ -66,6 +78,7 @@ private:
     QHash<QString, Whole> m_export;
     qint64 m_backupBefore = 0;
     qint64 m_backupAfter = 0;
+    qint64 m_backupBoth = 0;   // after source and thirdSource
     Whole m_transfer;
     QString m_lastRun;
 };

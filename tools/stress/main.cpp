@@ -42,13 +42,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption source = value("source", "Kik folder to import and transfer");
     const QCommandLineOption otherSource = value("other-source", "the Kik folder inside the backup");
     const QCommandLineOption backup = value("backup", "iTunes backup holding the other Kik folder");
+    const QCommandLineOption thirdSource = value("third-source", "Kik folder transferred beside --source at once");
     const QCommandLineOption kinds =
-        value("kinds", "comma-separated: import, export, transfer, writers", "import,export,transfer,writers");
+        value("kinds", "comma-separated: import, export, transfer, writers, commit, concurrent, homes",
+              "import,export,transfer,writers,commit,concurrent,homes");
     const QCommandLineOption trials = value("trials", "trials of each kind", "50");
     const QCommandLineOption seed = value("seed", "seed of the first trial; trial n uses seed + n", "1");
     const QCommandLineOption killAt = value("kill-at", "change, delay or both (alternating)", "both");
     parser.process(app);
-    for (const QCommandLineOption &needed : {cli, work, source, otherSource, backup}) {
+    for (const QCommandLineOption &needed : {cli, work, source, otherSource, backup, thirdSource}) {
         if (!parser.isSet(needed)) {
             std::fprintf(stderr, "stress-trial: --%s is needed\n", qPrintable(needed.names().first()));
             return 2;
@@ -61,8 +63,8 @@ int main(int argc, char *argv[])
 
     int failed = 0;
     try {
-        StressTrials stress(
-            {parser.value(cli), workFolder, parser.value(source), parser.value(otherSource), parser.value(backup)});
+        StressTrials stress({parser.value(cli), workFolder, parser.value(source), parser.value(otherSource), parser.value(backup),
+                             parser.value(thirdSource)});
         const quint32 first = parser.value(seed).toUInt();
         const int count = parser.value(trials).toInt();
         const QString mode = parser.value(killAt);
@@ -82,6 +84,10 @@ int main(int argc, char *argv[])
                     problems = stress.transferTrial(trialSeed, at);
                 else if (kind == QLatin1String("writers"))
                     problems = stress.writersTrial(trialSeed);
+                else if (kind == QLatin1String("commit"))
+                    problems = stress.commitTrial(trialSeed);
+                else if (kind == QLatin1String("concurrent") || kind == QLatin1String("homes"))
+                    problems = stress.concurrentTrial(trialSeed, kind == QLatin1String("homes"));
                 else
                     throw std::runtime_error("unknown kind " + kind.toStdString());
                 std::printf("%s seed %u: %s, %s\n", qPrintable(kind), trialSeed, qPrintable(stress.lastRun()),
