@@ -28,6 +28,8 @@ public:
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
     void postCanceled() override;
+    // Shown in a line of its own between the status and the bar until taken away.
+    void postNotice(const QString &notice) override;
 
     void accept() override { }
     void reject() override { }
@@ -44,6 +46,7 @@ public slots:
     void succeed(const QString &tipsStr);
     void onFinish(int result);
     void tipsWait(const QString &info);
+    void showNotice(const QString &notice);
     void cancel();
 
 private:
@@ -52,6 +55,7 @@ private:
     std::atomic<bool> waitingForTips{false};
 
     QLabel *lbStatus = nullptr;
+    QLabel *lbNotice = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *lbProgress = nullptr;
     QPushButton *btnCancel = nullptr;
