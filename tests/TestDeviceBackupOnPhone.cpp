@@ -272,6 +272,49 @@ private slots:
         }));
     }
 
+    // A new phone takes the backup of the old one: the request names both.
+    void restoreOntoAnotherPhone()
+    {
+        const QString other = QStringLiteral("00008110-000F0E0D0C0B0A09");
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        const SimPhoneFolder newPhone = m_simulator->createPhone(other, options);
+        writeFileBytes(kikFile(), "from the old phone");
+        backUpOrFail();
+        QTRY_VERIFY(m_simulator->deviceId(other) != 0);
+        DeviceDescription target = device();
+        target.udid = other;
+        RecordingProgress progress;
+        IOSMobileRestoreThread worker(target, m_tempFolder, &progress);
+        worker.setSourceUdid(kUdid);
+        progress.run(worker);
+        QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(readFileBytes(newPhone.containerPath(kKik) + "/Documents/kik.sqlite"), QByteArray("from the old phone"));
+        const QList<QJsonObject> requests =
+            PhoneLog::entries(newPhone, {{"service", "com.apple.mobilebackup2"}, {"kind", "plist"}});
+        QVERIFY(std::any_of(requests.begin(), requests.end(), [&](const QJsonObject &entry) {
+            const QJsonObject request = entry.value("request").toArray().at(1).toObject();
+            return request.value("SourceIdentifier") == kUdid && request.value("TargetIdentifier") == other;
+        }));
+    }
+
+    // A phone that sends nothing is waited for while it prepares (or waits for its passcode), but
+    // not for ever.
+    void aSilentPhoneIsGivenUpAfterTheLimit()
+    {
+        qputenv("PARLEWICK_PHONE_PREPARE_SECONDS", "1");
+        phone().setFaults({{"DeviceLocked", true}, {"PasscodeTimeout", 60}});
+        RecordingProgress progress;
+        backUp(progress);
+        phone().setFaults({});
+        qunsetenv("PARLEWICK_PHONE_PREPARE_SECONDS");
+        QCOMPARE(progress.errors().size(), 1);
+        QVERIFY2(progress.errors().first().startsWith("The iPhone stopped sending for 1 second while it was still connected."),
+                 qPrintable(progress.errors().first()));
+        QCOMPARE(progress.notices().first(), AbsDeviceBackupThread::passcodeNotice());
+        QCOMPARE(progress.notices().last(), QString());
+    }
+
     void cleanupTestCase() { m_simulator.reset(); }
 };
 

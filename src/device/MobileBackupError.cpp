@@ -73,8 +73,9 @@ MobileBackupError notFinished()
 
 MobileBackupError stalled(int seconds)
 {
-    const QString wait =
-        seconds >= 120 ? QStringLiteral("%1 minutes").arg(seconds / 60) : QStringLiteral("%1 seconds").arg(seconds);
+    const QString wait = seconds >= 120 ? QStringLiteral("%1 minutes").arg(seconds / 60)
+                         : seconds == 1 ? QStringLiteral("1 second")
+                                        : QStringLiteral("%1 seconds").arg(seconds);
     return MobileBackupError(QStringLiteral("The iPhone stopped sending for %1 while it was still connected. ").arg(wait)
                                  + restartAndRetry(),
                              0, true);

@@ -10,7 +10,7 @@ namespace {
 
 constexpr int kSendTimeoutMs = 5000;
 
-CFType command(const char *name)
+CFType commandMessage(const char *name)
 {
     CFType message = CFType::newDictionary();
     message.setValue(QStringLiteral("Command"), CFType(name));
@@ -28,7 +28,7 @@ NotificationProxy::~NotificationProxy()
 {
     if (!m_broken) {
         try {
-            mobiledevice_sendmsg(m_socket, command("Shutdown"), kSendTimeoutMs);
+            mobiledevice_sendmsg(m_socket, commandMessage("Shutdown"), kSendTimeoutMs);
         } catch (const std::exception &error) {
             qDebug() << "notification proxy: shutdown not sent:" << error.what();
         }
@@ -36,40 +36,36 @@ NotificationProxy::~NotificationProxy()
     mobiledevice_closesocket(m_socket);
 }
 
-void NotificationProxy::post(const QString &name)
+void NotificationProxy::send(const char *command, const QString &name)
 {
     if (m_broken)
         return;
-    CFType message = command("PostNotification");
+    CFType message = commandMessage(command);
     message.setValue(QStringLiteral("Name"), CFType(name));
     try {
         mobiledevice_sendmsg(m_socket, message, kSendTimeoutMs);
     } catch (const std::exception &error) {
-        qDebug() << "notification proxy: not posted:" << name << error.what();
+        qDebug() << "notification proxy:" << command << name << "not sent:" << error.what();
         m_broken = true;
     }
 }
 
+void NotificationProxy::post(const QString &name)
+{
+    send("PostNotification", name);
+}
+
 void NotificationProxy::observe(const QStringList &names)
 {
-    for (const QString &name : names) {
-        if (m_broken)
-            return;
-        CFType message = command("ObserveNotification");
-        message.setValue(QStringLiteral("Name"), CFType(name));
-        try {
-            mobiledevice_sendmsg(m_socket, message, kSendTimeoutMs);
-        } catch (const std::exception &error) {
-            qDebug() << "notification proxy: not observed:" << name << error.what();
-            m_broken = true;
-        }
-    }
+    for (const QString &name : names)
+        send("ObserveNotification", name);
 }
 
 QStringList NotificationProxy::takeRelayed()
 {
     QStringList relayed;
-    while (!m_broken && ServiceSocket::wait(m_socket, false, 0) == ServiceSocket::Ready) {
+    // A wait of 1 ms: 0 would mean no limit.
+    while (!m_broken && ServiceSocket::wait(m_socket, false, 1) == ServiceSocket::Ready) {
         try {
             const CFType message = mobiledevice_recmsg(m_socket, CFType(), kSendTimeoutMs);
             const QString said = message.value(QStringLiteral("Command")).toQString();

@@ -23,6 +23,8 @@ public:
     QStringList takeRelayed();
 
 private:
+    void send(const char *command, const QString &name);
+
     int m_socket = -1;
     bool m_broken = false;
 };

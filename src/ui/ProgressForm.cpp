@@ -89,19 +89,20 @@ void ProgressForm::postCanceled()
 
 void ProgressForm::postNotice(const QString &notice)
 {
-    QMetaObject::invokeMethod(this, "showNotice", Qt::QueuedConnection, Q_ARG(QString, notice));
+    QMetaObject::invokeMethod(
+        this, [this, notice] { showNotice(notice); }, Qt::QueuedConnection);
 }
 
 // The notice takes a band of its own between the status and the bar; the dialog grows by it.
 void ProgressForm::showNotice(const QString &notice)
 {
     constexpr int kNoticeHeight = 48;
-    const bool wasShown = lbNotice->isVisible();
+    const bool wasShown = !lbNotice->isHidden();
     lbNotice->setText(notice);
     lbNotice->setVisible(!notice.isEmpty());
-    if (wasShown == lbNotice->isVisible())
+    if (wasShown == !lbNotice->isHidden())
         return;
-    const int shift = lbNotice->isVisible() ? kNoticeHeight : -kNoticeHeight;
+    const int shift = wasShown ? -kNoticeHeight : kNoticeHeight;
     lbNotice->setGeometry(20, 40, 321, kNoticeHeight - 4);
     for (QWidget *below :
          {static_cast<QWidget *>(progressBar), static_cast<QWidget *>(lbProgress), static_cast<QWidget *>(btnCancel)})

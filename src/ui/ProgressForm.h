@@ -46,10 +46,11 @@ public slots:
     void succeed(const QString &tipsStr);
     void onFinish(int result);
     void tipsWait(const QString &info);
-    void showNotice(const QString &notice);
     void cancel();
 
 private:
+    void showNotice(const QString &notice);
+
     // Written on the GUI thread, read by the worker.
     std::atomic<bool> canceled{false};
     std::atomic<bool> waitingForTips{false};
