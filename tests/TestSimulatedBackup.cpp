@@ -12,11 +12,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <libimobiledevice/libimobiledevice.h>
+#include <libimobiledevice/notification_proxy.h>
+
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -45,6 +51,77 @@ ToolRun runTool(const QStringList &arguments, const QByteArray &input = QByteArr
         tool.kill();
     return {tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1, QString::fromUtf8(tool.readAll())};
 }
+
+// What the phone posts to an observer on notification_proxy, as a computer hears it.
+class PasscodeObserver
+{
+public:
+    explicit PasscodeObserver(const QString &udid)
+    {
+        if (idevice_new(&m_device, udid.toUtf8().constData()) != IDEVICE_E_SUCCESS
+            || np_client_start_service(m_device, &m_client, "simiphone-test") != NP_E_SUCCESS)
+            return;
+        const char *names[] = {"com.apple.LocalAuthentication.ui.presented", "com.apple.LocalAuthentication.ui.dismissed",
+                               nullptr};
+        np_observe_notifications(m_client, names);
+        np_set_notify_callback(m_client, &PasscodeObserver::heard, this);
+    }
+    ~PasscodeObserver()
+    {
+        if (m_client)
+            np_client_free(m_client);
+        if (m_device)
+            idevice_free(m_device);
+    }
+    QStringList heard() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_heard;
+    }
+
+private:
+    static void heard(const char *name, void *self)
+    {
+        auto *observer = static_cast<PasscodeObserver *>(self);
+        QMutexLocker lock(&observer->m_mutex);
+        observer->m_heard << QString::fromUtf8(name).section(QLatin1Char('.'), -1);
+    }
+
+    idevice_t m_device = nullptr;
+    np_client_t m_client = nullptr;
+    mutable QMutex m_mutex;
+    QStringList m_heard;
+};
+
+// The backup tool running while a test watches it.
+struct RunningTool
+{
+    QProcess process;
+    QByteArray output;
+
+    explicit RunningTool(const QStringList &arguments)
+    {
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral("idevicebackup2"), QStringList{QStringLiteral("-u"), kUdid} + arguments);
+    }
+    ~RunningTool()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    bool said(const char *text)
+    {
+        output += process.readAll();
+        return output.contains(text);
+    }
+    int exitCode()
+    {
+        if (process.state() != QProcess::NotRunning)
+            process.waitForFinished(120000);
+        output += process.readAll();
+        return process.state() == QProcess::NotRunning && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+};
 
 // Every file the program reads out of the backup, by domain and path.
 QMap<QString, QByteArray> backupContent(const QString &folder, const QString &password = QString())
@@ -78,6 +155,14 @@ class TestSimulatedBackup : public QObject
     QString m_backups;
 
     SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
+    QList<QJsonObject> phoneFaults(const QString &fault) const
+    {
+        QList<QJsonObject> found;
+        for (const QJsonObject &entry : phone().received())
+            if (entry.value(QStringLiteral("fault")) == fault)
+                found << entry;
+        return found;
+    }
     QString kikFile() const { return phone().containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"); }
     QString groupStore() const { return phone().groupContainerPath(kGroup) + QLatin1Char('/') + kStore; }
 
@@ -153,7 +238,7 @@ private slots:
 
         writeFileBytes(groupStore(), "changed");
         ToolRun run = runTool({QStringLiteral("restore"), QStringLiteral("--password"), QStringLiteral("wrong"), m_backups});
-        QCOMPARE(run.exitCode, 256 - 205);
+        QCOMPARE(run.exitCode, 256 - 207);
         QCOMPARE(readFileBytes(groupStore()), QByteArray("changed"));
         // -i takes the password from standard input: it is on no command line.
         run = runTool({QStringLiteral("-i"), QStringLiteral("restore"), m_backups}, "s3cret\n");
@@ -166,26 +251,33 @@ private slots:
 
     void deviceErrors_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariantMap>("faults");
         QTest::addColumn<QString>("operation");
         QTest::addColumn<int>("code");
-        QTest::newRow("locked") << "DeviceLocked" << QVariant(true) << "backup" << 208;
-        QTest::newRow("upload errors") << "MobileBackupErrors" << QVariant(QVariantMap{{"Backup", 104}}) << "backup" << 104;
-        QTest::newRow("Find My") << "FindMyEnabled" << QVariant(true) << "restore" << 211;
-        QTest::newRow("damaged backup") << "MobileBackupErrors" << QVariant(QVariantMap{{"Restore", 205}}) << "restore" << 205;
+        auto errors = [](const char *operation, int code) {
+            return QVariantMap{{"MobileBackupErrors", QVariantMap{{operation, code}}}};
+        };
+        QTest::newRow("locked") << QVariantMap{{"DeviceLocked", true}} << "backup" << 208;
+        QTest::newRow("passcode never typed")
+            << QVariantMap{{"PasscodeTypedAfter", -1}, {"PasscodeTimeout", 0.2}} << "backup" << 208;
+        QTest::newRow("snapshot left") << errors("Backup", 3) << "backup" << 3;
+        QTest::newRow("upload errors") << errors("Backup", 104) << "backup" << 104;
+        QTest::newRow("no space") << errors("Backup", 105) << "backup" << 105;
+        QTest::newRow("setup unfinished") << errors("Backup", 212) << "backup" << 212;
+        QTest::newRow("Find My") << QVariantMap{{"FindMyEnabled", true}} << "restore" << 211;
+        QTest::newRow("damaged backup") << errors("Restore", 205) << "restore" << 205;
+        QTest::newRow("wrong password") << errors("Restore", 207) << "restore" << 207;
     }
 
     void deviceErrors()
     {
-        QFETCH(QString, fault);
-        QFETCH(QVariant, value);
+        QFETCH(QVariantMap, faults);
         QFETCH(QString, operation);
         QFETCH(int, code);
         if (operation == QLatin1String("restore"))
             backupOrFail();   // a failed backup leaves one the tool does not restore
         writeFileBytes(kikFile(), "kept");
-        phone().setFault(fault, value);
+        phone().setFaults(faults);
         const ToolRun run = runTool({operation, m_backups});
         QCOMPARE(run.exitCode, 256 - code);
         QVERIFY2(run.output.contains(QStringLiteral("ErrorCode %1: ").arg(code))
@@ -205,6 +297,94 @@ private slots:
         phone().setFaults({});   // the user entered the passcode
         QVERIFY(tool.waitForFinished(120000));
         QCOMPARE(tool.exitCode(), 0);
+    }
+
+    // From iOS 16.1 on the phone shows its passcode prompt and tells observers; a test types it.
+    void passcodeTypedOnCommand()
+    {
+        phone().setFaults({{QStringLiteral("PasscodeTypedAfter"), -1}, {QStringLiteral("PasscodeTimeout"), 120}});
+        PasscodeObserver observer(kUdid);
+        RunningTool tool({QStringLiteral("backup"), m_backups});
+        QTRY_COMPARE_WITH_TIMEOUT(observer.heard(), QStringList{QStringLiteral("presented")}, 60000);
+        phone().typePasscode();
+        QTRY_COMPARE_WITH_TIMEOUT(observer.heard(), (QStringList{"presented", "dismissed"}), 60000);
+        QVERIFY2(tool.exitCode() == 0, tool.output.constData());
+    }
+
+    // Debian's tool has no answer for the purge request of iOS 26: the phone waits for one, the
+    // tool waits for the phone, until it is killed.
+    void realToolHangsOnThePurgeRequest()
+    {
+        phone().setFault(QStringLiteral("PurgeDiskSpace"), true);
+        phone().clearReceived();
+        RunningTool tool({QStringLiteral("backup"), m_backups});
+        QTRY_VERIFY_WITH_TIMEOUT(!phoneFaults(QStringLiteral("PurgeDiskSpace")).isEmpty(), 60000);
+        QVERIFY(!tool.process.waitForFinished(5000));
+        const QList<QJsonObject> got = phone().received();
+        const auto purge = std::find_if(got.begin(), got.end(), [](const QJsonObject &entry) {
+            return entry.value(QStringLiteral("fault")) == QLatin1String("PurgeDiskSpace");
+        });
+        QVERIFY(std::none_of(purge, got.end(), [](const QJsonObject &entry) {
+            return entry.value(QStringLiteral("request")).toArray().first() == QLatin1String("DLMessageStatusResponse");
+        }));
+    }
+
+    // A phone that prepares goes on once it is done; one that stalls stays connected and silent.
+    void preparingAndStalling()
+    {
+        phone().setFault(QStringLiteral("PrepareSeconds"), 600);
+        phone().clearReceived();
+        {
+            RunningTool tool({QStringLiteral("backup"), m_backups});
+            QTRY_VERIFY_WITH_TIMEOUT(!phoneFaults(QStringLiteral("Preparing")).isEmpty(), 60000);
+            phone().setFaults({});
+            QVERIFY2(tool.exitCode() == 0, tool.output.constData());
+        }
+        phone().setFault(QStringLiteral("StallAfterFiles"), 2);
+        RunningTool tool({QStringLiteral("backup"), m_backups});
+        QTRY_VERIFY_WITH_TIMEOUT(!phoneFaults(QStringLiteral("Stalled")).isEmpty(), 60000);
+        QCOMPARE(phoneFaults(QStringLiteral("Stalled")).first().value(QStringLiteral("files")).toInt(), 2);
+        QVERIFY(m_simulator->deviceId(kUdid) != 0);
+        QCOMPARE(tool.process.state(), QProcess::Running);
+    }
+
+    // Debian's tool takes every name as it comes: each hostile request reaches outside the
+    // backup folder, which is what the program's own client must refuse.
+    void hostileNamesReachANaiveComputer_data()
+    {
+        QTest::addColumn<QString>("hostile");
+        QTest::addColumn<bool>("plantedBefore");
+        QTest::addColumn<bool>("plantedAfter");
+        QTest::newRow("upload") << "upload:parent" << false << true;
+        QTest::newRow("create directory") << "mkdir:parent" << false << true;
+        QTest::newRow("move") << "move:parent" << false << true;
+        QTest::newRow("remove") << "remove:parent" << true << false;
+        QTest::newRow("download") << "download:parent" << true << true;
+    }
+
+    void hostileNamesReachANaiveComputer()
+    {
+        QFETCH(QString, hostile);
+        QFETCH(bool, plantedBefore);
+        QFETCH(bool, plantedAfter);
+        backupOrFail();
+        const QString planted = m_env.path(QStringLiteral("planted-by-phone"));
+        if (plantedBefore)
+            writeFileBytes(planted, "the user's");
+        phone().setFault(QStringLiteral("HostileName"), hostile);
+        phone().clearReceived();
+        runTool({QStringLiteral("backup"), m_backups});
+        QCOMPARE(QFileInfo::exists(planted), plantedAfter);
+        QCOMPARE(phoneFaults(QStringLiteral("HostileName")).size(), 1);
+        if (hostile.startsWith(QLatin1String("download"))) {   // the phone got the user's file
+            const QList<QJsonObject> got = phone().received();
+            QVERIFY(std::any_of(got.begin(), got.end(), [](const QJsonObject &entry) {
+                return entry.value(QStringLiteral("kind")) == QLatin1String("file")
+                       && entry.value(QStringLiteral("name")).toString().endsWith(QLatin1String("planted-by-phone"));
+            }));
+        }
+        QDir(planted).removeRecursively();
+        QFile::remove(planted);
     }
 
     void cablePulledDuringTheBackup()

@@ -958,7 +958,9 @@ private slots:
         simulator.start(TestEnv::binaryDir() + QStringLiteral("/bin/simiphone"),
                         {QStringLiteral("--phones"), m_env.path(QStringLiteral("standalone")), QStringLiteral("--listen"),
                          QStringLiteral("UNIX:") + m_env.path(QStringLiteral("mux.sock")), QStringLiteral("--create-phone"),
-                         QStringLiteral("SOLO-1"), QStringLiteral("--app"), kKik});
+                         QStringLiteral("SOLO-1"), QStringLiteral("--app"), kKik, QStringLiteral("--passcode-typed-after"),
+                         QStringLiteral("-1"), QStringLiteral("--stall-after-files"), QStringLiteral("3"),
+                         QStringLiteral("--hostile-name"), QStringLiteral("remove:parent")});
         QVERIFY(simulator.waitForReadyRead(30000));
         const QString listening = QString::fromUtf8(simulator.readLine()).trimmed();
         QCOMPARE(listening, QStringLiteral("LISTENING UNIX:") + m_env.path(QStringLiteral("mux.sock")));
@@ -971,6 +973,13 @@ private slots:
         QVERIFY(idList.waitForFinished(30000));
         QCOMPARE(QString::fromUtf8(idList.readAllStandardOutput()).trimmed(), QStringLiteral("SOLO-1"));
         QVERIFY(QFileInfo(m_env.path(QStringLiteral("standalone/SOLO-1/apps/")) + kKik + QStringLiteral("/Documents")).isDir());
+        const SimPhoneFolder solo(m_env.path(QStringLiteral("standalone/SOLO-1")));
+        QCOMPARE(solo.faults(),
+                 (QVariantMap{{"PasscodeTypedAfter", -1.0}, {"StallAfterFiles", 3}, {"HostileName", "remove:parent"}}));
+        simulator.write("passcode SOLO-1\n");
+        QVERIFY(simulator.waitForReadyRead(10000));
+        QCOMPARE(simulator.readLine().trimmed(), QByteArray("OK passcode SOLO-1"));
+        QVERIFY(solo.takeTypedPasscode());
 
         simulator.write("unplug SOLO-1\n");
         QVERIFY(simulator.waitForReadyRead(10000));

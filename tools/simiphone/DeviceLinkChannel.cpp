@@ -36,9 +36,9 @@ DeviceLinkChannel::DeviceLinkChannel(ServiceContext &context)
 {
 }
 
-bool DeviceLinkChannel::versionExchange()
+bool DeviceLinkChannel::versionExchange(quint64 major)
 {
-    if (!send({QStringLiteral("DLMessageVersionExchange"), kVersionMajor, kVersionMinor}))
+    if (!send({QStringLiteral("DLMessageVersionExchange"), major, kVersionMinor}))
         return false;
     const std::optional<QVariantList> answer = receive();
     if (!answer || answer->value(0) != QLatin1String("DLMessageVersionExchange")

@@ -16,7 +16,9 @@
 class DeviceLinkChannel
 {
 public:
-    static constexpr quint64 kVersionMajor = 300;
+    // Phones of iOS 14 and later speak 400, older ones 300.
+    static constexpr quint64 kVersionMajorSince14 = 400;
+    static constexpr quint64 kVersionMajorBefore14 = 300;
     static constexpr quint64 kVersionMinor = 0;
 
     // What the computer answers a request with: DLMessageStatusResponse [code, text, value].
@@ -30,7 +32,7 @@ public:
     explicit DeviceLinkChannel(ServiceContext &context);
 
     // DLMessageVersionExchange, the computer's DLVersionsOk, DLMessageDeviceReady.
-    bool versionExchange();
+    bool versionExchange(quint64 major);
     bool send(const QVariantList &message);
     bool sendProcessMessage(const QVariantMap &message);   // ["DLMessageProcessMessage", dict]
     // The next DL message, or nothing at the end of the stream or for anything else.

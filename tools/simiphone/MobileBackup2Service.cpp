@@ -1,5 +1,6 @@
 #include "simiphone/MobileBackup2Service.h"
 
+#include "simiphone/HostileNames.h"
 #include "simiphone/MobileBackupFailure.h"
 #include "simiphone/PhoneBackupMaker.h"
 #include "simiphone/PhoneRestore.h"
@@ -8,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -15,6 +17,9 @@
 namespace {
 
 constexpr int kFilesPerMessage = 32;
+constexpr quint64 kPurgeMarginSince26 = 128ull << 20;   // iOS 26.6 wants this much more than it sends
+const QString kPasscodePresented = QStringLiteral("com.apple.LocalAuthentication.ui.presented");
+const QString kPasscodeDismissed = QStringLiteral("com.apple.LocalAuthentication.ui.dismissed");
 const QStringList kManifestNames = {QStringLiteral("Manifest.db"), QStringLiteral("Manifest.mbdb")};
 
 // A name the phone asked for, below folder; empty for anything that would lead out of it.
@@ -37,7 +42,8 @@ MobileBackup2Service::MobileBackup2Service(ServiceContext &context)
 
 void MobileBackup2Service::run()
 {
-    if (!m_link.versionExchange())
+    const bool since14 = m_context.phone->folder().iosAtLeast(14, 0);
+    if (!m_link.versionExchange(since14 ? DeviceLinkChannel::kVersionMajorSince14 : DeviceLinkChannel::kVersionMajorBefore14))
         return;
     while (const std::optional<QVariantList> message = m_link.receive()) {
         if (message->value(0) != QLatin1String("DLMessageProcessMessage"))
@@ -94,16 +100,119 @@ void MobileBackup2Service::finish(const MobileBackupFailure &outcome)
     m_link.sendProcessMessage(status);
 }
 
+void MobileBackup2Service::failAt(const QString &operation, Stage stage) const
+{
+    // Each code where real phones send it; any other once the files crossed.
+    const int code = m_context.phone->faults().mobileBackupError(operation);
+    Stage due = Stage::FilesCrossed;
+    if (code == 212)
+        due = Stage::Requested;
+    else if (operation == QLatin1String("Backup") && code == 3)
+        due = Stage::PasscodeTyped;
+    else if (operation == QLatin1String("Backup") && code == 105)
+        due = Stage::SpaceAnswered;
+    else if (operation == QLatin1String("Restore") && code == 207)
+        due = Stage::BackupOpened;
+    if (code != 0 && due == stage)
+        throw MobileBackupFailure::of(code);
+}
+
+void MobileBackup2Service::post(const QString &name) const
+{
+    m_context.phone->postNotification(name);
+}
+
 void MobileBackup2Service::waitForPasscode() const
 {
-    // iOS 16.1 and later ask for the passcode on the phone; the switch going off is the user
-    // entering it.
-    const QDeadlineTimer deadline(qint64(m_context.phone->faults().passcodeTimeoutSeconds() * 1000));
-    while (m_context.phone->faults().deviceLocked()) {
-        if (deadline.hasExpired())
+    // From iOS 16.1 on every backup and restore waits until the passcode is typed on the phone,
+    // which shows a prompt and tells observers so.
+    const SimPhoneFolder &folder = m_context.phone->folder();
+    const bool prompts = folder.iosAtLeast(16, 1);
+    if (!prompts && !m_context.phone->faults().deviceLocked())
+        return;
+    folder.takeTypedPasscode();   // typed before the prompt showed: nothing to type into
+    if (prompts)
+        post(kPasscodePresented);
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const SimFaults faults = m_context.phone->faults();
+        const double typedAfter = faults.passcodeTypedAfterSeconds();
+        if (folder.takeTypedPasscode()
+            || (!faults.deviceLocked() && typedAfter >= 0 && waited.elapsed() >= qint64(typedAfter * 1000)))
+            break;
+        if (waited.elapsed() >= qint64(faults.passcodeTimeoutSeconds() * 1000)) {
+            if (prompts)
+                post(kPasscodeDismissed);
             throw MobileBackupFailure::of(208);
-        QThread::msleep(50);
+        }
+        QThread::msleep(20);
     }
+    if (prompts)
+        post(kPasscodeDismissed);
+}
+
+void MobileBackup2Service::prepare() const
+{
+    // A phone with a large library scans for minutes and says nothing meanwhile.
+    QElapsedTimer preparing;
+    preparing.start();
+    bool logged = false;
+    while (preparing.elapsed() < qint64(m_context.phone->faults().prepareSeconds() * 1000)) {
+        if (!logged)
+            m_context.record(
+                {{QStringLiteral("kind"), QStringLiteral("fault")}, {QStringLiteral("fault"), QStringLiteral("Preparing")}});
+        logged = true;
+        QThread::msleep(20);
+    }
+}
+
+void MobileBackup2Service::stall()
+{
+    // Stops sending but stays connected: only the computer hanging up (or the cable) ends it.
+    m_context.record({{QStringLiteral("kind"), QStringLiteral("fault")},
+                      {QStringLiteral("fault"), QStringLiteral("Stalled")},
+                      {QStringLiteral("files"), m_filesUploaded}});
+    char ignored = 0;
+    while (m_context.stream.read(&ignored, 1)) { }
+    throw ConnectionLost();
+}
+
+void MobileBackup2Service::sendHostileRequest(const QString &operation)
+{
+    const std::optional<HostileName> hostile = HostileName::of(m_context.phone->faults().hostileName(), m_root);
+    if (!hostile || hostile->message == QLatin1String("upload"))
+        return;
+    const QString inside = m_root + QStringLiteral("/Status.plist");
+    const QString &path = hostile->path;
+    m_context.record({{QStringLiteral("kind"), QStringLiteral("fault")},
+                      {QStringLiteral("fault"), QStringLiteral("HostileName")},
+                      {QStringLiteral("message"), hostile->message},
+                      {QStringLiteral("operation"), operation},
+                      {QStringLiteral("path"), path}});
+    QVariantList message;
+    if (hostile->message == QLatin1String("download")) {
+        if (!m_link.send({QStringLiteral("DLMessageDownloadFiles"), QStringList{path}, QVariantMap(), m_progress}))
+            throw ConnectionLost();
+        // Whatever comes is thrown away; the log tells whether the computer sent it.
+        QTemporaryDir bin(m_context.phone->folder().path() + QStringLiteral("/.hostile-XXXXXX"));
+        auto nowhere = [&bin](const QString &) { return bin.filePath(QStringLiteral("sent")); };
+        auto logged = [this](const QString &name) {
+            m_context.record({{QStringLiteral("kind"), QStringLiteral("file")}, {QStringLiteral("name"), name}});
+        };
+        if (!m_link.receiveFiles(nowhere, logged) || !m_link.receiveStatus())
+            throw ConnectionLost();
+        return;
+    }
+    if (hostile->message == QLatin1String("move"))
+        message = {QStringLiteral("DLMessageMoveItems"), QVariantMap{{inside, path}}, QVariantMap(), m_progress};
+    else if (hostile->message == QLatin1String("remove"))
+        message = {QStringLiteral("DLMessageRemoveItems"), QStringList{path}, QVariantMap(), m_progress};
+    else if (hostile->message == QLatin1String("mkdir"))
+        message = {QStringLiteral("DLMessageCreateDirectory"), path, QVariantMap(), m_progress};
+    else
+        message = {QStringLiteral("DLMessageCopyItem"), inside, path, QVariantMap(), m_progress};
+    ask(message);
 }
 
 DeviceLinkChannel::Status MobileBackup2Service::ask(const QVariantList &message)
@@ -151,9 +260,13 @@ void MobileBackup2Service::upload(const QString &folder, const QStringList &name
         m_progress = m_progress < 99 ? m_progress + 1 : m_progress;
         if (!m_link.send({QStringLiteral("DLMessageUploadFiles"), QVariantMap(), m_progress, quint64(bytes)}))
             throw ConnectionLost();
+        if (m_filesUploaded == 0)
+            sendHostileUpload(folder + QLatin1Char('/') + names[first]);
         for (qsizetype i = first; i < first + count; ++i) {
             const QString local = folder + QLatin1Char('/') + names[i];
             const QString backupName = m_root + QLatin1Char('/') + names[i] + suffix;
+            if (m_filesUploaded == faults.stallAfterFiles())
+                stall();
             if (m_filesCrossed + 1 == faults.cablePulledInFile()) {
                 m_link.sendFile(names[i], backupName, local, QFileInfo(local).size() / 2);
                 pullCable(QStringLiteral("CablePulledInFile"));
@@ -161,6 +274,7 @@ void MobileBackup2Service::upload(const QString &folder, const QStringList &name
             if (!m_link.sendFile(names[i], backupName, local))
                 throw ConnectionLost();
             fileCrossed();
+            ++m_filesUploaded;
             if (m_filesCrossed == faults.cablePulledBetweenFiles())
                 pullCable(QStringLiteral("CablePulledBetweenFiles"));
         }
@@ -174,6 +288,19 @@ void MobileBackup2Service::upload(const QString &folder, const QStringList &name
         first += count;
         pullCableIfDue();
     }
+}
+
+void MobileBackup2Service::sendHostileUpload(const QString &localFile)
+{
+    const std::optional<HostileName> hostile = HostileName::of(m_context.phone->faults().hostileName(), m_root);
+    if (!hostile || hostile->message != QLatin1String("upload"))
+        return;
+    m_context.record({{QStringLiteral("kind"), QStringLiteral("fault")},
+                      {QStringLiteral("fault"), QStringLiteral("HostileName")},
+                      {QStringLiteral("message"), hostile->message},
+                      {QStringLiteral("path"), hostile->path}});
+    if (!m_link.sendFile(QFileInfo(localFile).fileName(), hostile->path, localFile))
+        throw ConnectionLost();
 }
 
 QSet<QString> MobileBackup2Service::download(const QStringList &names, const QString &folder)
@@ -208,10 +335,15 @@ QSet<QString> MobileBackup2Service::download(const QStringList &names, const QSt
 
 void MobileBackup2Service::backup()
 {
+    const QString operation = QStringLiteral("Backup");
+    failAt(operation, Stage::Requested);
     waitForPasscode();
+    failAt(operation, Stage::PasscodeTyped);
     QTemporaryDir work(m_context.phone->folder().path() + QStringLiteral("/.backup-XXXXXX"));
     const QString made = work.path() + QStringLiteral("/made");
     makePhoneBackup(m_context.phone->folder(), made);
+    prepare();
+    sendHostileRequest(operation);
 
     // The computer's last backup tells where the phone left off; a full backup ignores it.
     download({QStringLiteral("Status.plist")}, work.path() + QStringLiteral("/previous"));
@@ -237,7 +369,18 @@ void MobileBackup2Service::backup()
     folders.sort();
 
     const DeviceLinkChannel::Status space = ask({QStringLiteral("DLMessageGetFreeDiskSpace")});
-    if (space.code == 0 && space.value.toULongLong() < quint64(bytes))
+    const bool since26 = m_context.phone->folder().iosAtLeast(26, 0);
+    const quint64 needed = quint64(bytes) + (since26 ? kPurgeMarginSince26 : 0);
+    // iOS 26 asks the computer to make room before every backup and waits for its answer,
+    // whatever it is.
+    if (m_context.phone->faults().purgeDiskSpace(since26)) {
+        m_context.record({{QStringLiteral("kind"), QStringLiteral("fault")},
+                          {QStringLiteral("fault"), QStringLiteral("PurgeDiskSpace")},
+                          {QStringLiteral("bytes"), double(needed)}});
+        ask({QStringLiteral("DLMessagePurgeDiskSpace"), needed});
+    }
+    failAt(operation, Stage::SpaceAnswered);
+    if (space.code == 0 && space.value.toULongLong() < needed)
         throw MobileBackupFailure::of(105);
     const QVariantMap before = ask({QStringLiteral("DLContentsOfDirectory"), m_root}).value.toMap();
 
@@ -271,14 +414,15 @@ void MobileBackup2Service::backup()
     if (!stale.isEmpty() && ask({QStringLiteral("DLMessageRemoveItems"), stale, QVariantMap(), m_progress}).code != 0)
         throw MobileBackupFailure::of(104);
 
-    if (const int injected = m_context.phone->faults().mobileBackupError(QStringLiteral("Backup")))
-        throw MobileBackupFailure::of(injected);
+    failAt(operation, Stage::FilesCrossed);
     m_progress = 100;
     upload(made, {QStringLiteral("Status.plist")});
 }
 
 void MobileBackup2Service::restore(const QVariantMap &request)
 {
+    const QString operation = QStringLiteral("Restore");
+    failAt(operation, Stage::Requested);
     waitForPasscode();
     if (m_context.phone->faults().findMyEnabled())
         throw MobileBackupFailure::of(211);
@@ -289,6 +433,7 @@ void MobileBackup2Service::restore(const QVariantMap &request)
 
     QTemporaryDir work(m_context.phone->folder().path() + QStringLiteral("/.restore-XXXXXX"));
     const QString folder = work.path();
+    sendHostileRequest(operation);
     const QSet<QString> plists = download({QStringLiteral("Status.plist"), QStringLiteral("Manifest.plist")}, folder);
     if (!plists.contains(QStringLiteral("Manifest.plist")) || !plists.contains(QStringLiteral("Status.plist")))
         throw MobileBackupFailure::of(205, QStringLiteral("Error reading backup properties"));
@@ -304,12 +449,12 @@ void MobileBackup2Service::restore(const QVariantMap &request)
     download({QStringLiteral("Info.plist")}, folder);
 
     PhoneRestore restore(m_context.phone->folder(), folder);
+    failAt(operation, Stage::BackupOpened);
     restore.open(options.value(QStringLiteral("Password")).toString());
     const QStringList payloads = restore.payloadNames();
     if (download(payloads, folder).size() != QSet<QString>(payloads.begin(), payloads.end()).size())
         throw MobileBackupFailure::of(205, QStringLiteral("Manifest references files not in backup"));
-    if (const int injected = m_context.phone->faults().mobileBackupError(QStringLiteral("Restore")))
-        throw MobileBackupFailure::of(injected);
+    failAt(operation, Stage::FilesCrossed);
     restore.apply();
     m_context.record({{QStringLiteral("kind"), QStringLiteral("restored")},
                       {QStringLiteral("files"), payloads.size()},

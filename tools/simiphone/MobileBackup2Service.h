@@ -16,7 +16,9 @@ struct MobileBackupFailure;
 // says Hello (protocol versions) and asks for a Backup or a Restore; the phone then drives the
 // transfer with DLMessage requests that the computer carries out on its backup folder, and ends
 // with a DLMessageProcessMessage carrying ErrorCode (0 = success) and ErrorDescription.
-// A backup is made by makePhoneBackup; a restore is written by PhoneRestore, after which the
+// From iOS 16.1 on a request first waits for the passcode (SimFaults), iOS 26 asks the computer
+// to purge disk space before a backup; other faults of a phone of today are switched on in
+// faults.plist. A backup is made by makePhoneBackup; a restore is written by PhoneRestore, after which the
 // phone restarts (unplugged and plugged in again) unless asked not to.
 class MobileBackup2Service
 {
@@ -27,11 +29,19 @@ public:
 private:
     struct ConnectionLost
     { };
+    // Where in a request an injected error code ends it (MobileBackupErrors).
+    enum class Stage { Requested, PasscodeTyped, SpaceAnswered, BackupOpened, FilesCrossed };
 
     QVariantMap hello(const QVariantMap &request) const;
     void backup();
     void restore(const QVariantMap &request);
+    void failAt(const QString &operation, Stage stage) const;
+    void post(const QString &name) const;   // to the computer's notification observers
     void waitForPasscode() const;
+    void prepare() const;
+    [[noreturn]] void stall();
+    void sendHostileRequest(const QString &operation);
+    void sendHostileUpload(const QString &localFile);
     void finish(const MobileBackupFailure &outcome);
 
     DeviceLinkChannel::Status ask(const QVariantList &message);
@@ -47,5 +57,6 @@ private:
     QString m_root;   // the backup's folder inside the computer's backup directory
     double m_progress = 0;
     int m_filesCrossed = 0;
+    int m_filesUploaded = 0;
     bool m_restartAtEnd = false;
 };

@@ -66,7 +66,7 @@ void PhoneRestore::open(const QString &password)
             unreadable(QStringLiteral("No keybag in manifest"));
         }
         if (!unlocked)
-            unreadable(QStringLiteral("Incorrect backup password"));
+            throw MobileBackupFailure::of(207);
     }
     try {
         m_backup.load();

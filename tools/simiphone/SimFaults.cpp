@@ -1,5 +1,19 @@
 #include "simiphone/SimFaults.h"
 
+namespace {
+
+// A number of faults.plist; libplist keeps a negative integer as its two's complement.
+double numberOf(const QVariant &value, double fallback)
+{
+    if (!value.isValid())
+        return fallback;
+    if (value.typeId() == QMetaType::ULongLong)
+        return double(qint64(value.toULongLong()));
+    return value.toDouble();
+}
+
+}   // namespace
+
 SimFaults::SimFaults(const QVariantMap &faults)
     : m_faults(faults)
 {
@@ -50,7 +64,28 @@ bool SimFaults::deviceLocked() const
 }
 double SimFaults::passcodeTimeoutSeconds() const
 {
-    return m_faults.value(QStringLiteral("PasscodeTimeout")).toDouble();
+    // Phones give up after about three minutes; a locked test phone at once unless told.
+    return numberOf(m_faults.value(QStringLiteral("PasscodeTimeout")), deviceLocked() ? 0 : 180);
+}
+double SimFaults::passcodeTypedAfterSeconds() const
+{
+    return numberOf(m_faults.value(QStringLiteral("PasscodeTypedAfter")), 0);
+}
+bool SimFaults::purgeDiskSpace(bool byDefault) const
+{
+    return m_faults.value(QStringLiteral("PurgeDiskSpace"), byDefault).toBool();
+}
+double SimFaults::prepareSeconds() const
+{
+    return numberOf(m_faults.value(QStringLiteral("PrepareSeconds")), 0);
+}
+int SimFaults::stallAfterFiles() const
+{
+    return int(numberOf(m_faults.value(QStringLiteral("StallAfterFiles")), -1));
+}
+QString SimFaults::hostileName() const
+{
+    return m_faults.value(QStringLiteral("HostileName")).toString();
 }
 bool SimFaults::findMyEnabled() const
 {

@@ -17,9 +17,21 @@
 //   AnswerFaults     array of AnswerFault rules
 //   DeviceLocked     bool: backups and restores wait for the passcode (PasscodeTimeout seconds,
 //                    default 0) and then fail with 208; clearing the switch meanwhile unlocks
+//   PasscodeTypedAfter seconds (iOS 16.1+, default 0): the passcode is typed that long after the
+//                    prompt shows; negative: only SimPhoneFolder::typePasscode() types it
+//   PasscodeTimeout  seconds until a passcode nobody typed ends the request with 208
+//                    (default 180, or 0 with DeviceLocked)
+//   PurgeDiskSpace   bool: backups ask the computer to purge disk space and wait for its answer
+//                    (default: phones of iOS 26 and later do)
+//   PrepareSeconds   seconds a backup prepares before the phone sends anything (clearing ends it)
+//   StallAfterFiles  integer: the phone stops sending after uploading that many files and
+//                    stays connected until the computer hangs up
+//   HostileName      "message:kind": one request of the phone carries a name leading out of the
+//                    backup folder (HostileNames.h)
 //   FindMyEnabled    bool: restores fail with 211
-//   MobileBackupErrors dict: "Backup" or "Restore" -> error code the operation ends with
-//                    after its files crossed (205, 104, ...)
+//   MobileBackupErrors dict: "Backup" or "Restore" -> error code the operation ends with; 212
+//                    right after the request, 3 once the passcode is typed, 105 after the free
+//                    space answer, 207 when a restore opens the backup, others after the files
 //   CablePulledAfterFiles  integer: the cable comes out once that many files crossed
 //   CablePulledInFile      integer: the cable comes out halfway through the N-th file the phone
 //                    uploads (counted from 1)
@@ -37,6 +49,11 @@ public:
     QList<AnswerFault> answerFaults() const;
     bool deviceLocked() const;
     double passcodeTimeoutSeconds() const;
+    double passcodeTypedAfterSeconds() const;   // negative: typed only on command
+    bool purgeDiskSpace(bool byDefault) const;
+    double prepareSeconds() const;
+    int stallAfterFiles() const;   // -1 when the phone keeps sending
+    QString hostileName() const;   // empty when every name is fair
     bool findMyEnabled() const;
     int mobileBackupError(const QString &operation) const;   // 0 when none
     int cablePulledAfterFiles() const;                       // -1 when the cable stays in

@@ -101,3 +101,24 @@ void SimPhone::detach()
     for (int fd : std::as_const(m_connections))
         ::shutdown(fd, SHUT_RDWR);
 }
+
+int SimPhone::addNotificationSink(NotificationSink sink)
+{
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
+    m_sinks.insert(++m_nextSink, std::move(sink));
+    return m_nextSink;
+}
+
+void SimPhone::removeNotificationSink(int id)
+{
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
+    m_sinks.remove(id);
+}
+
+void SimPhone::postNotification(const QString &name)
+{
+    // Under the lock, so no connection ends while its sink runs.
+    std::lock_guard<std::mutex> lock(m_sinkMutex);
+    for (const NotificationSink &sink : std::as_const(m_sinks))
+        sink(name);
+}

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -40,6 +41,13 @@ public:
     void removeConnection(int fd);
     void detach();   // unplugged: every connection ends now
 
+    // notification_proxy connections hear what the phone posts; each relays the names its
+    // computer observes. A sink is called on the poster's thread.
+    using NotificationSink = std::function<void(const QString &name)>;
+    int addNotificationSink(NotificationSink sink);
+    void removeNotificationSink(int id);
+    void postNotification(const QString &name);
+
 private:
     SimPhoneFolder m_folder;
     quint32 m_deviceId;
@@ -50,4 +58,7 @@ private:
     QHash<int, int> m_faultMatches;
     QSet<int> m_connections;
     bool m_detached = false;
+    std::mutex m_sinkMutex;
+    QHash<int, NotificationSink> m_sinks;
+    int m_nextSink = 0;
 };

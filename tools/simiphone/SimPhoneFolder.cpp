@@ -148,6 +148,7 @@ SimPhoneFolder SimPhoneFolder::create(const QString &phonesDir, const QString &u
         phone.addGroup(groupId);
     if (!options.backupPassword.isEmpty())
         phone.setBackupPassword(options.backupPassword, options.backupKeyRounds);
+    phone.setFaults(options.faults());
     if (options.paired) {
         const QString wifi = values.value(QString()).toMap().value(QStringLiteral("WiFiAddress")).toString();
         const QVariantMap record = PairingKeys::makePairRecord(deviceKey, systemBuid(phonesDir), wifi);
@@ -353,6 +354,41 @@ void SimPhoneFolder::setFault(const QString &name, const QVariant &value) const
     else
         all.remove(name);
     setFaults(all);
+}
+
+void SimPhoneFolder::typePasscode() const
+{
+    writeOrThrow(file("passcode-typed"), QByteArray());
+}
+
+bool SimPhoneFolder::takeTypedPasscode() const
+{
+    return QFile::remove(file("passcode-typed"));
+}
+
+QVariantMap SimPhoneOptions::faults() const
+{
+    QVariantMap switches;
+    if (purgeDiskSpace)
+        switches.insert(QStringLiteral("PurgeDiskSpace"), *purgeDiskSpace);
+    if (passcodeTypedAfter != 0)
+        switches.insert(QStringLiteral("PasscodeTypedAfter"), passcodeTypedAfter);
+    if (passcodeTimeout != 180)
+        switches.insert(QStringLiteral("PasscodeTimeout"), passcodeTimeout);
+    if (prepareSeconds > 0)
+        switches.insert(QStringLiteral("PrepareSeconds"), prepareSeconds);
+    if (stallAfterFiles >= 0)
+        switches.insert(QStringLiteral("StallAfterFiles"), stallAfterFiles);
+    QVariantMap errors;
+    if (backupError != 0)
+        errors.insert(QStringLiteral("Backup"), backupError);
+    if (restoreError != 0)
+        errors.insert(QStringLiteral("Restore"), restoreError);
+    if (!errors.isEmpty())
+        switches.insert(QStringLiteral("MobileBackupErrors"), errors);
+    if (!hostileName.isEmpty())
+        switches.insert(QStringLiteral("HostileName"), hostileName);
+    return switches;
 }
 
 QByteArray SimPhoneFolder::devicePrivateKey() const

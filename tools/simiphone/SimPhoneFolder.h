@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include <optional>
+
 // What a new phone folder starts with.
 struct SimPhoneOptions
 {
@@ -19,6 +21,18 @@ struct SimPhoneOptions
     QStringList groups;                   // App Group identifiers, each given an empty group container
     QString backupPassword;               // set: the phone encrypts its backups with it (WillEncrypt)
     quint32 backupKeyRounds = 10000000;   // of the password's key derivation, as phones use
+
+    // How its backups go; each becomes the faults.plist switch named after it (README.md).
+    std::optional<bool> purgeDiskSpace;   // PurgeDiskSpace; unset: iOS 26 and later ask
+    double passcodeTypedAfter = 0;        // PasscodeTypedAfter (iOS 16.1+); < 0: typePasscode() only
+    double passcodeTimeout = 180;         // PasscodeTimeout: then 208
+    double prepareSeconds = 0;            // PrepareSeconds
+    int stallAfterFiles = -1;             // StallAfterFiles; -1: keeps sending
+    int backupError = 0;                  // MobileBackupErrors "Backup" (3, 105, 212, ...)
+    int restoreError = 0;                 // MobileBackupErrors "Restore" (207, 212, ...)
+    QString hostileName;                  // HostileName "message:kind"
+
+    QVariantMap faults() const;   // the switches above that differ from a well-behaved phone
 };
 
 // One simulated phone on disk (layout in README.md): lockdown values, the media area, app
@@ -67,6 +81,10 @@ public:
     QVariantMap faults() const;
     void setFaults(const QVariantMap &faults) const;
     void setFault(const QString &name, const QVariant &value) const;   // invalid value removes
+    // The user types the passcode on the phone: a backup waiting for it goes on (typing while
+    // no backup waits counts for nothing).
+    void typePasscode() const;
+    bool takeTypedPasscode() const;   // true once after typePasscode()
 
     QByteArray devicePrivateKey() const;
     QByteArray pairRecordData() const;                       // what the computer keeps; empty if none

@@ -1,6 +1,7 @@
 // simiphone: simulated iPhones behind a stand-in for the multiplexer daemon, for demos and
 // for tests that run it as a separate process. See README.md.
 
+#include "simiphone/HostileNames.h"
 #include "simiphone/SimulatedIPhone.h"
 
 #include <QCommandLineParser>
@@ -24,7 +25,7 @@ void say(const QString &line)
     std::cout << line.toStdString() << std::endl;
 }
 
-// One command a line: create UDID [unpaired] | plug UDID | unplug UDID | list | quit
+// One command a line: create UDID [unpaired] | plug UDID | unplug UDID | passcode UDID | list | quit
 void runCommand(SimulatedIPhone &simulator, const QStringList &words)
 {
     std::lock_guard<std::mutex> lock(simulatorMutex);
@@ -41,6 +42,9 @@ void runCommand(SimulatedIPhone &simulator, const QStringList &words)
         } else if (command == QLatin1String("unplug") && !udid.isEmpty()) {
             simulator.unplug(udid);
             say(QStringLiteral("OK unplugged ") + udid);
+        } else if (command == QLatin1String("passcode") && !udid.isEmpty()) {
+            simulator.phone(udid).typePasscode();
+            say(QStringLiteral("OK passcode ") + udid);
         } else if (command == QLatin1String("list")) {
             const QStringList names = QDir(simulator.phonesDir()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
             for (const QString &name : names)
@@ -93,6 +97,35 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("backup-key-rounds"),
                       QStringLiteral("Rounds of the backup password's key derivation (default 10000000)."),
                       QStringLiteral("rounds")});
+    // How created phones' backups go (faults.plist, see README.md).
+    parser.addOption({QStringLiteral("purge-disk-space"),
+                      QStringLiteral("yes: backups first ask the computer to purge disk space and wait for its answer; "
+                                     "no: never (default: iOS 26 and later ask)."),
+                      QStringLiteral("yes|no")});
+    parser.addOption({QStringLiteral("passcode-typed-after"),
+                      QStringLiteral("iOS 16.1+: the passcode is typed this long after the prompt (default 0); negative: "
+                                     "only by the command \"passcode UDID\"."),
+                      QStringLiteral("seconds")});
+    parser.addOption({QStringLiteral("passcode-timeout"),
+                      QStringLiteral("A passcode nobody typed ends the backup with 208 after this (default 180)."),
+                      QStringLiteral("seconds")});
+    parser.addOption({QStringLiteral("prepare-seconds"),
+                      QStringLiteral("Backups prepare this long before the phone sends anything."), QStringLiteral("seconds")});
+    parser.addOption({QStringLiteral("stall-after-files"),
+                      QStringLiteral("Backups stop sending after this many uploaded files; the phone stays connected."),
+                      QStringLiteral("n")});
+    parser.addOption({QStringLiteral("backup-error"),
+                      QStringLiteral("Backups end with this ErrorCode: 212 at once, 3 after the passcode, 105 after the "
+                                     "free space, others after the files."),
+                      QStringLiteral("code")});
+    parser.addOption({QStringLiteral("restore-error"),
+                      QStringLiteral("Restores end with this ErrorCode: 212 at once, 207 when the backup is opened, others "
+                                     "after the files."),
+                      QStringLiteral("code")});
+    parser.addOption({QStringLiteral("hostile-name"),
+                      QStringLiteral("One request carries a name leading out of the backup folder: MESSAGE upload, download, "
+                                     "move, remove, mkdir or copy; KIND parent, absolute or control."),
+                      QStringLiteral("message:kind")});
     parser.process(app);
     if (!parser.isSet(QStringLiteral("phones"))) {
         std::cerr << "simiphone: --phones DIR is required" << std::endl;
@@ -113,6 +146,22 @@ int main(int argc, char **argv)
         options.backupPassword = parser.value(QStringLiteral("backup-password"));
         if (parser.isSet(QStringLiteral("backup-key-rounds")))
             options.backupKeyRounds = parser.value(QStringLiteral("backup-key-rounds")).toUInt();
+        if (parser.isSet(QStringLiteral("purge-disk-space")))
+            options.purgeDiskSpace = parser.value(QStringLiteral("purge-disk-space")) == QLatin1String("yes");
+        if (parser.isSet(QStringLiteral("passcode-typed-after")))
+            options.passcodeTypedAfter = parser.value(QStringLiteral("passcode-typed-after")).toDouble();
+        if (parser.isSet(QStringLiteral("passcode-timeout")))
+            options.passcodeTimeout = parser.value(QStringLiteral("passcode-timeout")).toDouble();
+        options.prepareSeconds = parser.value(QStringLiteral("prepare-seconds")).toDouble();
+        if (parser.isSet(QStringLiteral("stall-after-files")))
+            options.stallAfterFiles = parser.value(QStringLiteral("stall-after-files")).toInt();
+        options.backupError = parser.value(QStringLiteral("backup-error")).toInt();
+        options.restoreError = parser.value(QStringLiteral("restore-error")).toInt();
+        options.hostileName = parser.value(QStringLiteral("hostile-name"));
+        if (!options.hostileName.isEmpty() && !HostileName::of(options.hostileName, QStringLiteral("x"))) {
+            std::cerr << "simiphone: unknown --hostile-name " << options.hostileName.toStdString() << std::endl;
+            return 2;
+        }
         for (const QString &udid : parser.values(QStringLiteral("create-phone")))
             simulator.createPhone(udid, options);
         const QString address = simulator.start(parser.value(QStringLiteral("listen")));
