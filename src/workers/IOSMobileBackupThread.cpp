@@ -48,7 +48,7 @@ void IOSMobileBackupThread::run()
         [&] {
             // Half a backup must not be taken for the phone's data later; a complete one the
             // phone did not touch stays, so that the next backup only adds what changed.
-            if (!deviceFolder.isEmpty() && m_client->changedFolder())
+            if (!deviceFolder.isEmpty() && (m_client->changedFolder() || !MobileBackupClient::snapshotFinished(deviceFolder)))
                 removeFolderTree(deviceFolder);
         },
         &errorText);
