@@ -20,7 +20,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The libraries in lib/ are the package's own: dpkg-shlibdeps finds them there.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/lib)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "usbmuxd, libimobiledevice6, libimobiledevice-utils, fonts-noto-color-emoji, libqt6svg6")
+    "usbmuxd, libimobiledevice6, fonts-noto-color-emoji, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_GENERATOR DEB)
 include(CPack)

@@ -249,14 +249,39 @@ void phoneSeeds()
     seed("servicemessage", QStringLiteral("lockdown"), frame(queryType) + frame(backupDomain, CFType::BinaryFormat));
     seed("servicemessage", QStringLiteral("devicelink"), frame(versionExchange) + frame(processMessage));
 
-    seed("backuptool", QStringLiteral("progress"),
-         QByteArray("\x80")
-             + "Backup directory is \"/tmp/x\"\r[=====        ]  12% Finished\n\r[=======    ]  45% (1.2 MB/3.4 MB)  \n"
-               "Received 12 files from device.\nBackup Successful.\n");
-    seed("backuptool", QStringLiteral("error-code"),
-         QByteArray("\x2c") + "ErrorCode 208: Unable to backup (MBErrorDomain/208)\nBackup Failed\n");
-    seed("backuptool", QStringLiteral("aborted"),
-         QByteArray("\x80") + "Could not receive from mobilebackup2 (-4)\nBackup Aborted.\n");
+    // A phone's side of a backup: an upload of one file, a listing, a move, a hostile name.
+    const QString udid = QStringLiteral("00008030-001A2B3C4D5E6F70");
+    auto dlMessage = [](std::initializer_list<CFType> items) {
+        CFType message = CFType::newArray();
+        for (const CFType &item : items)
+            message.append(item);
+        return frame(message, CFType::BinaryFormat);
+    };
+    auto bigEndian = [](quint32 value) {
+        char bytes[4];
+        qToBigEndian(value, bytes);
+        return QByteArray(bytes, 4);
+    };
+    auto streamedFile = [&](const QString &name, const QByteArray &bytes) {
+        const QByteArray utf8 = name.toUtf8();
+        return bigEndian(quint32(utf8.size())) + utf8 + bigEndian(quint32(utf8.size())) + utf8
+               + bigEndian(quint32(bytes.size() + 1)) + '\x0c' + bytes + bigEndian(1) + QByteArray(1, '\0');
+    };
+    CFType moves = CFType::newDictionary();
+    moves.setValue(udid + QStringLiteral("/Manifest.db.new"), CFType(udid + QStringLiteral("/Manifest.db")));
+    seed("backupmessages", QStringLiteral("upload"),
+         dlMessage({CFType("DLMessageCreateDirectory"), CFType(udid + QStringLiteral("/3d"))})
+             + dlMessage({CFType("DLMessageUploadFiles"), CFType::newDictionary(), CFType::fromDouble(10), CFType::fromInt64(5)})
+             + streamedFile(udid + QStringLiteral("/3d/3d0d7e5f"), "hello") + bigEndian(0)
+             + dlMessage({CFType("DLContentsOfDirectory"), CFType(udid)})
+             + dlMessage({CFType("DLMessageMoveItems"), moves, CFType::newDictionary(), CFType::fromDouble(50)}));
+    seed("backupmessages", QStringLiteral("hostile-name"),
+         dlMessage({CFType("DLMessageUploadFiles"), CFType::newDictionary(), CFType::fromDouble(1), CFType::fromInt64(1)})
+             + streamedFile(udid + QStringLiteral("/../../planted"), "x") + bigEndian(0));
+    seed("backupmessages", QStringLiteral("purge-and-space"),
+         dlMessage({CFType("DLMessagePurgeDiskSpace"), CFType::fromInt64(1 << 20)})
+             + dlMessage({CFType("DLMessageGetFreeDiskSpace")})
+             + dlMessage({CFType("DLMessageDownloadFiles"), CFType::newArray(), CFType::newDictionary(), CFType::fromDouble(1)}));
 
     seed("updatecheck", QStringLiteral("address"), "http://download.example.com/parlewick-3.2.exe\r\n");
     seed("updatecheck", QStringLiteral("advertisement"), "<a href=\"http://example.com/offer\">Half price today</a>");

@@ -15,9 +15,11 @@ deb="$(ls "$build"/parlewick_*.deb)"
 
 depends="$(dpkg-deb --field "$deb" Depends)"
 echo "Depends: $depends"
-for needed in usbmuxd libimobiledevice-utils fonts-noto-color-emoji libqt6widgets6 libqt6svg6 libsqlite3-0; do
+for needed in usbmuxd libimobiledevice6 fonts-noto-color-emoji libqt6widgets6 libqt6svg6 libsqlite3-0; do
     grep -q "\b$needed\b" <<<"$depends" || { echo "the package does not depend on $needed" >&2; exit 1; }
 done
+# The program makes and restores device backups itself: the backup tool is no dependency.
+! grep -q "libimobiledevice-utils" <<<"$depends" || { echo "the package still depends on libimobiledevice-utils" >&2; exit 1; }
 
 root="$(mktemp -d)"
 trap 'rm -rf "$root"' EXIT

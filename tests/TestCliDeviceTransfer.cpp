@@ -117,6 +117,8 @@ private slots:
         const CliRun run = runCliTool({"show", "--device", kClosed, "--json"});
         QVERIFY2(run.code == 0, qPrintable(run.err));
         QVERIFY(run.err.contains("device backup"));
+        // An iOS 17 phone waits for its passcode: stderr says so even when it is no terminal.
+        QVERIFY2(run.err.contains("Unlock your iPhone and type its passcode on the iPhone"), qPrintable(run.err));
         QCOMPARE(shownMessages(run), int(closedStore.messages) + walOnly.size());
         for (const QString &uid : walOnly)
             QVERIFY(run.out.contains(uid.toUtf8()));

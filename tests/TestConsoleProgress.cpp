@@ -72,6 +72,20 @@ private slots:
         QCOMPARE(err.text(), QByteArray("Please unlock your iPhone.\n"));
     }
 
+    // Without a terminal a notice is a line of its own, once, however often it is posted.
+    void noticeIsWrittenOnceWithoutATerminal()
+    {
+        StreamCapture err(STDERR_FILENO);
+        {
+            ConsoleProgress progress;
+            progress.postNotice(QStringLiteral("Type the passcode on the iPhone."));
+            progress.postNotice(QStringLiteral("Type the passcode on the iPhone."));
+            progress.postNotice(QString());
+            progress.postProgress(QString(), 50, QStringLiteral("Messages: 1/2"));
+        }
+        QCOMPARE(err.text(), QByteArray("Type the passcode on the iPhone.\n"));
+    }
+
     void ctrlCSetsTheCancelFlagWhileTheObjectLives()
     {
         {

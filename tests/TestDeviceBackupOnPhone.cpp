@@ -1,22 +1,25 @@
-// The device backup and restore threads driving Debian's idevicebackup2 against the simulated
-// iPhone: every device error a user meets (the cable pulled in the middle of a file too) ends in a
-// message that says what to do and never in a success, and an encrypted restore gets its
-// password without a command line showing it.
+// The device backup and restore threads with the program's own backup client against the
+// simulated iPhone: every device error a user meets (the cable pulled in the middle of a file too)
+// ends in a message that says what to do and never in a success, a failed backup leaves nothing
+// that could pass for a finished one, and an encrypted restore hands the phone its password.
 
 #include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "PhoneLog.h"
 #include "RecordingProgress.h"
 #include "app/AppFolders.h"
+#include "device/MobileBackupClient.h"
 #include "device/TempBackupFolder.h"
-#include "device/backup2tool.h"
 #include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSMobileBackupThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -153,8 +156,10 @@ private slots:
         QCOMPARE(progress.errors().size(), 1);
         QVERIFY2(progress.errors().first().startsWith(shown), qPrintable(progress.errors().first()));
         QCOMPARE(readFileBytes(kikFile()), QByteArray("kept"));
-        if (!isRestore)   // half a backup is never left to be read
-            QVERIFY(!QFileInfo::exists(m_tempFolder + '/' + kUdid));
+        // Half a backup is never left to be read; a finished one the phone did not touch may stay.
+        const QString folder = m_tempFolder + '/' + kUdid;
+        if (!isRestore)
+            QVERIFY(!QFileInfo::exists(folder) || MobileBackupClient::snapshotFinished(folder));
         phone().setFaults({});
         if (fault.startsWith(QLatin1String("CablePulled"))) {
             QTRY_COMPARE(m_simulator->deviceId(kUdid), 0u);
@@ -163,16 +168,11 @@ private slots:
         }
     }
 
-    void encryptedRestoreTakesThePasswordOnStandardInput()
+    void encryptedRestoreHandsThePhoneItsPassword()
     {
         phone().setBackupPassword(QStringLiteral("s3cret"), 10);
         writeFileBytes(kikFile(), "on the phone");
         backUpOrFail();
-        backup2tool tool(nullptr, kUdid, m_tempFolder);
-        tool.setBackupPassword(QStringLiteral("s3cret"));
-        const QStringList arguments = tool.arguments(backup2tool_restore);
-        QVERIFY(arguments.contains("-i"));
-        QVERIFY(!arguments.join(' ').contains("s3cret"));
 
         writeFileBytes(kikFile(), "changed");
         RecordingProgress wrong;
@@ -187,10 +187,16 @@ private slots:
         QCOMPARE(progress.successes(), QStringList{QString()});
         QCOMPARE(readFileBytes(kikFile()), QByteArray("on the phone"));
         waitForRestart(before);
+        const QList<QJsonObject> requests =
+            PhoneLog::entries(phone(), {{"service", "com.apple.mobilebackup2"}, {"kind", "plist"}});
+        QVERIFY(std::any_of(requests.begin(), requests.end(), [](const QJsonObject &request) {
+            return request.value("request").toArray().at(1).toObject().value("Options").toObject().value("Password")
+                   == QStringLiteral("s3cret");
+        }));
         phone().setBackupPassword(QString());
     }
 
-    // 1.3.0 restores a backup whose Info.plist lists no Applications only with --skip-apps.
+    // A backup that lists no applications (here without Info.plist at all) is restored without them.
     void backupWithoutApplicationsIsRestored()
     {
         const QString root = m_env.path(QStringLiteral("made"));
@@ -200,7 +206,6 @@ private slots:
         ItunesBackupBuilder builder(made);
         builder.addFile(QStringLiteral("AppDomain-") + kKik, QStringLiteral("Documents/kik.sqlite"), "from the backup");
         builder.build(root + '/' + kUdid);
-        QVERIFY(backup2tool(nullptr, kUdid, root).arguments(backup2tool_restore).contains("--skip-apps"));
 
         const quint32 before = m_simulator->deviceId(kUdid);
         RecordingProgress progress;
@@ -209,6 +214,108 @@ private slots:
         QCOMPARE(progress.successes(), QStringList{QString()});
         QCOMPARE(readFileBytes(kikFile()), QByteArray("from the backup"));
         waitForRestart(before);
+    }
+
+    // An iOS 17 phone waits for its passcode from the request on: the notice shows until the phone
+    // goes on; the dialog's line tells bytes of the total announced and files.
+    void progressTellsThePasscodeBytesAndFiles()
+    {
+        RecordingProgress progress;
+        backUp(progress);
+        QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(progress.notices().first(), AbsDeviceBackupThread::passcodeNotice());
+        QCOMPARE(progress.notices().last(), QString());
+        const QList<RecordingProgress::Report> reports = progress.reports();
+        QVERIFY(std::any_of(reports.begin(), reports.end(), [](const RecordingProgress::Report &report) {
+            return QRegularExpression(QStringLiteral("^[\\d.]+ [kMG]?B of [\\d.]+ [kMG]?B, \\d+ files"))
+                .match(report.text)
+                .hasMatch();
+        }));
+        QCOMPARE(reports.last().value, 100);
+    }
+
+    void aKeptBackupIsContinuedAndACanceledOneIsNotLeft()
+    {
+        backUpOrFail();
+        const QString folder = m_tempFolder + '/' + kUdid;
+        writeFileBytes(folder + "/kept.txt", "from before");
+        backUpOrFail();
+        QCOMPARE(readFileBytes(folder + "/kept.txt"), QByteArray("from before"));
+
+        RecordingProgress progress;
+        progress.cancelWhen([](const RecordingProgress::Report &report) { return report.value >= 3; });
+        backUp(progress);
+        QCOMPARE(progress.cancels(), 1);
+        QCOMPARE(progress.successes() + progress.errors(), QStringList());
+        QVERIFY(!QFileInfo::exists(folder) || !MobileBackupClient::snapshotFinished(folder));
+    }
+
+    void firstBackupRefusesADiskTooSmall()
+    {
+        QDir(m_tempFolder + '/' + kUdid).removeRecursively();
+        const QVariantMap usage = phone().lockdownValues().value("com.apple.disk_usage").toMap();
+        phone().setLockdownValue("com.apple.disk_usage", "TotalDataCapacity", qint64(1) << 52);
+        phone().setLockdownValue("com.apple.disk_usage", "AmountDataAvailable", 0);
+        RecordingProgress progress;
+        backUp(progress);
+        for (auto it = usage.begin(); it != usage.end(); ++it)
+            phone().setLockdownValue("com.apple.disk_usage", it.key(), it.value());
+        QCOMPARE(progress.errors().size(), 1);
+        QVERIFY2(progress.errors().first().startsWith("The first backup of this iPhone needs up to 4.5 PB on the computer, "
+                                                      "but only "),
+                 qPrintable(progress.errors().first()));
+        QVERIFY(!QFileInfo::exists(m_tempFolder + '/' + kUdid));   // refused before the phone was asked
+
+        RecordingProgress fits;
+        backUp(fits);
+        QCOMPARE(fits.errors(), QStringList());
+        const QList<RecordingProgress::Report> reports = fits.reports();
+        QVERIFY(std::any_of(reports.begin(), reports.end(), [](const RecordingProgress::Report &report) {
+            return report.text.startsWith("First backup of this iPhone: up to ");
+        }));
+    }
+
+    // A new phone takes the backup of the old one: the request names both.
+    void restoreOntoAnotherPhone()
+    {
+        const QString other = QStringLiteral("00008110-000F0E0D0C0B0A09");
+        SimPhoneOptions options;
+        options.apps = {kKik};
+        const SimPhoneFolder newPhone = m_simulator->createPhone(other, options);
+        writeFileBytes(kikFile(), "from the old phone");
+        backUpOrFail();
+        QTRY_VERIFY(m_simulator->deviceId(other) != 0);
+        DeviceDescription target = device();
+        target.udid = other;
+        RecordingProgress progress;
+        IOSMobileRestoreThread worker(target, m_tempFolder, &progress);
+        worker.setSourceUdid(kUdid);
+        progress.run(worker);
+        QCOMPARE(progress.errors(), QStringList());
+        QCOMPARE(readFileBytes(newPhone.containerPath(kKik) + "/Documents/kik.sqlite"), QByteArray("from the old phone"));
+        const QList<QJsonObject> requests =
+            PhoneLog::entries(newPhone, {{"service", "com.apple.mobilebackup2"}, {"kind", "plist"}});
+        QVERIFY(std::any_of(requests.begin(), requests.end(), [&](const QJsonObject &entry) {
+            const QJsonObject request = entry.value("request").toArray().at(1).toObject();
+            return request.value("SourceIdentifier") == kUdid && request.value("TargetIdentifier") == other;
+        }));
+    }
+
+    // A phone that sends nothing is waited for while it prepares (or waits for its passcode), but
+    // not for ever.
+    void aSilentPhoneIsGivenUpAfterTheLimit()
+    {
+        qputenv("PARLEWICK_PHONE_PREPARE_SECONDS", "1");
+        phone().setFaults({{"DeviceLocked", true}, {"PasscodeTimeout", 60}});
+        RecordingProgress progress;
+        backUp(progress);
+        phone().setFaults({});
+        qunsetenv("PARLEWICK_PHONE_PREPARE_SECONDS");
+        QCOMPARE(progress.errors().size(), 1);
+        QVERIFY2(progress.errors().first().startsWith("The iPhone stopped sending for 1 second while it was still connected."),
+                 qPrintable(progress.errors().first()));
+        QCOMPARE(progress.notices().first(), AbsDeviceBackupThread::passcodeNotice());
+        QCOMPARE(progress.notices().last(), QString());
     }
 
     void cleanupTestCase() { m_simulator.reset(); }

@@ -157,6 +157,26 @@ private slots:
         QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
     }
 
+    // The passcode notice takes a band of its own; the bar and Cancel move down and back.
+    void aNoticeShowsUntilTakenAway()
+    {
+        ProgressForm form;
+        const int height = form.height();
+        const int barTop = bar(form)->y();
+        form.postNotice(QStringLiteral("Unlock your iPhone"));
+        QCoreApplication::processEvents();
+        QVERIFY(label(form, "lbNotice")->isVisibleTo(&form));
+        QCOMPARE(label(form, "lbNotice")->text(), QStringLiteral("Unlock your iPhone"));
+        QVERIFY(form.height() > height);
+        QVERIFY(bar(form)->y() > label(form, "lbNotice")->geometry().bottom());
+        form.postNotice(QStringLiteral("Unlock your iPhone"));
+        form.postNotice(QString());
+        QCoreApplication::processEvents();
+        QVERIFY(!label(form, "lbNotice")->isVisibleTo(&form));
+        QCOMPARE(form.height(), height);
+        QCOMPARE(bar(form)->y(), barTop);
+    }
+
     void postsAreQueuedEvenFromTheGuiThread()
     {
         ProgressForm form;

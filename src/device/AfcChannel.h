@@ -25,8 +25,13 @@ public:
         FileTellResult = 19,
         FileClose = 20,
         RenamePath = 24,
+        FileLock = 27,
     };
-    enum OpenMode : quint64 { ReadOnly = 1, WriteOnlyCreateTruncate = 3 };
+    enum OpenMode : quint64 { ReadOnly = 1, ReadWrite = 2, WriteOnlyCreateTruncate = 3 };
+    // Lock operations (flock's, with 4 for "do not block").
+    enum LockOperation : quint64 { LockExclusive = 2 | 4, Unlock = 8 | 4 };
+    // The status of a lock another holder keeps (AFC_E_OP_WOULD_BLOCK).
+    static constexpr quint64 WouldBlock = 19;
     // The status that says a path does not exist (AFC_E_OBJECT_NOT_FOUND).
     static constexpr quint64 ObjectNotFound = 8;
 

@@ -149,6 +149,11 @@ bool AfcClient::openWrite(const QString &path, AfcFile *file)
     return openFile(path, AfcChannel::WriteOnlyCreateTruncate, file);
 }
 
+bool AfcClient::openReadWrite(const QString &path, AfcFile *file)
+{
+    return openFile(path, AfcChannel::ReadWrite, file);
+}
+
 QStringList AfcClient::listDirectoryThrow(const QString &path)
 {
     const QByteArray answer =

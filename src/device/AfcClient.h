@@ -45,8 +45,9 @@ public:
     bool remove(const QString &path);
     bool rename(const QString &from, const QString &to);
     bool openRead(const QString &path, AfcFile *file);
-    bool openWrite(const QString &path, AfcFile *file);   // created or truncated
-    QStringList listDirectory(const QString &path);       // every name, "." and ".." too
+    bool openWrite(const QString &path, AfcFile *file);       // created or truncated
+    bool openReadWrite(const QString &path, AfcFile *file);   // created when missing, kept as it is
+    QStringList listDirectory(const QString &path);           // every name, "." and ".." too
     // Only the path (exists() false) when the phone says there is no such file; any other
     // error raises, so that it is never taken for an absent file.
     AfcFileInfo fileInfo(const QString &path);

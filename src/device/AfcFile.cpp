@@ -71,6 +71,20 @@ int AfcFile::write(const char *data, int length)
     return total;
 }
 
+qint64 AfcFile::lock(quint64 operation)
+{
+    if (!m_channel)
+        return -1;
+    try {
+        quint64 status = 0;
+        m_channel->request(AfcChannel::FileLock, AfcChannel::word(m_handle) + AfcChannel::word(operation), &status);
+        return qint64(status);
+    } catch (const std::exception &e) {
+        qDebug() << "AfcFile::lock:" << e.what();
+        return -1;
+    }
+}
+
 void AfcFile::close()
 {
     if (m_channel && m_handle != 0) {

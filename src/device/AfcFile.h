@@ -24,6 +24,8 @@ public:
     int read(char *buffer, int length);
     // Bytes written, -1 on error. Writes 32 KiB per request, each acknowledged by the phone.
     int write(const char *data, int length);
+    // The phone's status for the lock request (0 on success); -1 when it was not answered.
+    qint64 lock(quint64 operation);
     // Errors are ignored: the handle is given up either way.
     void close();
 

@@ -41,13 +41,17 @@ QString startFailure(MobileDeviceHandle *device, const QString &name, int code)
 
 }   // namespace
 
-int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name)
+int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name, bool withEscrowBag)
 {
     LockdownSession session(device);
     session.openThrow();
 
     lockdownd_service_descriptor_t service = nullptr;
-    int code = MD_FUNCTION(lockdownd_start_service)(session.client(), name.toUtf8().constData(), &service);
+    const QByteArray serviceName = name.toUtf8();
+    // The backup service wants the pair record's escrow bag, so that it works on a locked phone.
+    int code = withEscrowBag
+                   ? MD_FUNCTION(lockdownd_start_service_with_escrow_bag)(session.client(), serviceName.constData(), &service)
+                   : MD_FUNCTION(lockdownd_start_service)(session.client(), serviceName.constData(), &service);
     idevice_connection_t connection = nullptr;
     if (code == LOCKDOWN_E_SUCCESS) {
         if (!service || service->port == 0)

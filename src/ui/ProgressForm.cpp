@@ -21,6 +21,11 @@ ProgressForm::ProgressForm(QWidget *parent)
     lbStatus->setObjectName(QStringLiteral("lbStatus"));
     lbStatus->setGeometry(20, 20, 311, 16);
 
+    lbNotice = new QLabel(this);
+    lbNotice->setObjectName(QStringLiteral("lbNotice"));
+    lbNotice->setWordWrap(true);
+    lbNotice->hide();
+
     progressBar = new QProgressBar(this);
     progressBar->setObjectName(QStringLiteral("progressBar"));
     progressBar->setGeometry(20, 40, 321, 23);
@@ -80,6 +85,29 @@ void ProgressForm::postCanceled()
                 done(0);
         },
         Qt::QueuedConnection);
+}
+
+void ProgressForm::postNotice(const QString &notice)
+{
+    QMetaObject::invokeMethod(
+        this, [this, notice] { showNotice(notice); }, Qt::QueuedConnection);
+}
+
+// The notice takes a band of its own between the status and the bar; the dialog grows by it.
+void ProgressForm::showNotice(const QString &notice)
+{
+    constexpr int kNoticeHeight = 48;
+    const bool wasShown = !lbNotice->isHidden();
+    lbNotice->setText(notice);
+    lbNotice->setVisible(!notice.isEmpty());
+    if (wasShown == !lbNotice->isHidden())
+        return;
+    const int shift = wasShown ? -kNoticeHeight : kNoticeHeight;
+    lbNotice->setGeometry(20, 40, 321, kNoticeHeight - 4);
+    for (QWidget *below :
+         {static_cast<QWidget *>(progressBar), static_cast<QWidget *>(lbProgress), static_cast<QWidget *>(btnCancel)})
+        below->move(below->x(), below->y() + shift);
+    resize(width(), height() + shift);
 }
 
 void ProgressForm::updateProgress(const QString &status, int curProgress, const QString &progressText)

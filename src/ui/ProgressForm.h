@@ -28,6 +28,8 @@ public:
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
     void postCanceled() override;
+    // Shown in a line of its own between the status and the bar until taken away.
+    void postNotice(const QString &notice) override;
 
     void accept() override { }
     void reject() override { }
@@ -47,11 +49,14 @@ public slots:
     void cancel();
 
 private:
+    void showNotice(const QString &notice);
+
     // Written on the GUI thread, read by the worker.
     std::atomic<bool> canceled{false};
     std::atomic<bool> waitingForTips{false};
 
     QLabel *lbStatus = nullptr;
+    QLabel *lbNotice = nullptr;
     QProgressBar *progressBar = nullptr;
     QLabel *lbProgress = nullptr;
     QPushButton *btnCancel = nullptr;

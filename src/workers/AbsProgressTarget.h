@@ -20,6 +20,9 @@ public:
     virtual void postError(const QString &message) = 0;
     virtual void postSuccess(const QString &message) = 0;
     virtual void postTipsWait(const QString &info) = 0;
+    // A notice that stays while it holds (the phone waits for something only the user can do);
+    // an empty text takes it away.
+    virtual void postNotice(const QString &notice) { Q_UNUSED(notice); }
     // The task stopped on a cancel. The target that was canceled knows already; one that keeps
     // the task's outcome records it.
     virtual void postCanceled() { }

@@ -74,7 +74,27 @@ void ConsoleProgress::postProgress(const QString &status, int value, const QStri
     m_sinceDrawn.start();
     m_lineOpen = true;
     // "\x1b[K" clears what a longer previous line left to the right.
-    writeStderr(QStringLiteral("\r%1 %2% %3\x1b[K").arg(m_status).arg(m_value).arg(text));
+    if (!m_notice.isEmpty())
+        writeStderr(QStringLiteral("\r%1\x1b[K").arg(m_notice));
+    else
+        writeStderr(QStringLiteral("\r%1 %2% %3\x1b[K").arg(m_status).arg(m_value).arg(text));
+}
+
+void ConsoleProgress::postNotice(const QString &notice)
+{
+    QMutexLocker lock(&m_mutex);
+    if (notice == m_notice)
+        return;
+    m_notice = notice;
+    if (!m_drawProgress) {
+        if (!notice.isEmpty())
+            writeStderr(notice + QLatin1Char('\n'));
+        return;
+    }
+    m_lineOpen = true;
+    m_sinceDrawn.start();
+    writeStderr(notice.isEmpty() ? QStringLiteral("\r%1 %2%\x1b[K").arg(m_status).arg(m_value)
+                                 : QStringLiteral("\r%1\x1b[K").arg(notice));
 }
 
 void ConsoleProgress::postError(const QString &message)

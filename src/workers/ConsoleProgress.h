@@ -35,6 +35,9 @@ public:
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
     void postCanceled() override;
+    // On a terminal the notice stands in the progress line until taken away; elsewhere it is
+    // written once as a line of its own.
+    void postNotice(const QString &notice) override;
 
     // Starts the worker, keeps the calling thread's events flowing until it ends, then tells
     // how the task went, as the worker posted it. A worker that ended without a word counts as
@@ -60,6 +63,7 @@ private:
 
     mutable QMutex m_mutex;   // guards everything below
     QString m_status;
+    QString m_notice;
     int m_value = 0;
     bool m_lineOpen = false;
     QElapsedTimer m_sinceDrawn;

@@ -2,7 +2,6 @@
 
 #include "app/FileUtils.h"
 #include "device/TempBackupFolder.h"
-#include "device/backup2tool.h"
 #include "itunes/BackupDiscovery.h"
 #include "plist/CFType.h"
 #include "workers/AbsProgressTarget.h"
@@ -12,7 +11,7 @@
 #include <QFileInfo>
 
 IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent)
-    : AbsDeviceBackupThread(device, deviceBackupRoot(), progress, parent)
+    : AbsDeviceBackupThread(device, deviceBackupRoot(), QStringLiteral("Loading data from Device..."), progress, parent)
 {
 }
 
@@ -45,12 +44,13 @@ void IOSMobileBackupThread::run()
                 removeFolderTree(deviceFolder);
             // A whole copy of the phone: only the user may open it.
             privateDeviceBackupFolderThrow(m_device.udid);
-            m_tool->run(backup2tool_backup);
+            runClientThrow(MobileBackupClient::Backup);
             return QString();
         },
         [&] {
-            // Half a backup must not be taken for the phone's data later.
-            if (!deviceFolder.isEmpty())
+            // Half a backup must not be taken for the phone's data later; a complete one the
+            // phone did not touch stays, so that the next backup only adds what changed.
+            if (!deviceFolder.isEmpty() && (m_client->changedFolder() || !MobileBackupClient::snapshotFinished(deviceFolder)))
                 removeFolderTree(deviceFolder);
         },
         &errorText);

@@ -2,8 +2,8 @@
 
 #include "workers/AbsDeviceBackupThread.h"
 
-// Makes a full backup of the phone into the temporary backup folder, continuing the one
-// already there when it is complete and of the phone's iOS version. Once the task succeeded,
+// Makes a backup of the phone into the temporary backup folder, continuing the one already
+// there (the phone sends only what changed) when it is complete and of the phone's iOS version. Once the task succeeded,
 // <backupFolder()>/<UDID> opens as an iTunes backup.
 class IOSMobileBackupThread : public AbsDeviceBackupThread
 {

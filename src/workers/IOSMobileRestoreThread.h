@@ -11,16 +11,13 @@ public:
                            QObject *parent = nullptr);
 
     // The password of an encrypted device backup; it lives in memory for this run only.
-    void setBackupPassword(const QString &password) { m_password = password; }
+    void setBackupPassword(const QString &password) { m_client->setPassword(password); }
+    // Restores the backup of another phone: <backup root>/<sourceUdid>.
+    void setSourceUdid(const QString &sourceUdid) { m_client->setSourceUdid(sourceUdid); }
 
     // The user's message for the restore's failure.
     static QString restoreErrorText(const std::exception &error);
 
 protected:
     void run() override;
-
-private:
-    void runToolThrow(const QString &deviceFolder);
-
-    QString m_password;
 };

@@ -69,3 +69,15 @@ int RecordingProgress::cancels() const
     QMutexLocker lock(&m_mutex);
     return m_cancels;
 }
+
+void RecordingProgress::postNotice(const QString &notice)
+{
+    QMutexLocker lock(&m_mutex);
+    m_notices << notice;
+}
+
+QStringList RecordingProgress::notices() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_notices;
+}

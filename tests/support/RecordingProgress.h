@@ -30,6 +30,7 @@ public:
     void postSuccess(const QString &message) override;
     void postTipsWait(const QString &info) override;
     void postCanceled() override;
+    void postNotice(const QString &notice) override;
 
     // Cancels once a progress report satisfies the condition.
     void cancelWhen(std::function<bool(const Report &)> condition);
@@ -41,7 +42,8 @@ public:
     QList<Report> reports() const;
     QStringList errors() const;
     QStringList successes() const;
-    int cancels() const;   // how many times the task posted its cancel
+    int cancels() const;           // how many times the task posted its cancel
+    QStringList notices() const;   // every notice posted, empty ones (taken away) too
 
 private:
     std::atomic<bool> m_canceled{false};
@@ -50,5 +52,6 @@ private:
     QList<Report> m_reports;
     QStringList m_errors;
     QStringList m_successes;
+    QStringList m_notices;
     int m_cancels = 0;
 };
