@@ -3,11 +3,11 @@
 // message that carries one. Each ends as the user should see it, and nothing lands outside the
 // backup folder.
 
+#include "DeviceBackupPlace.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
 #include "RecordingProgress.h"
-#include "app/AppFolders.h"
 #include "device/MobileBackupClient.h"
 #include "device/TempBackupFolder.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -49,7 +49,7 @@ private slots:
     {
         QVERIFY(m_env.isValid());
         QDir().mkpath(m_tempRoot);
-        writeFileBytes(QDir(dataFolder()).filePath(QLatin1String(TempBackupRootFileName)), m_tempRoot.toUtf8());
+        keepDeviceBackupsIn(m_tempFolder);
         m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
         SimPhoneOptions options;
         options.apps = {QStringLiteral("com.kik.chat")};
