@@ -102,7 +102,7 @@ class TestMainWindowTransfer : public QObject
         const qsizetype phonesBefore = model()->deviceRoot()->children.size();
         const GeneratedKikStore store = putKikInGroupContainer(sim.createPhone(udid, options), kik, env.path(udid));
         sim.plugIn(udid);
-        [&] { QTRY_COMPARE_WITH_TIMEOUT(model()->deviceRoot()->children.size(), phonesBefore + 1, 30000); }();
+        [&] { QTRY_COMPARE_WITH_TIMEOUT(model()->deviceRoot()->children.size(), phonesBefore + 1, 120000); }();
         settle();
         return store;
     }
@@ -117,7 +117,7 @@ class TestMainWindowTransfer : public QObject
         window->miDb2iAll();
         chosenDevice = QStringLiteral("Target iPhone");
         QVERIFY(!child(model()->deviceRoot(), name));
-        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), name), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), name), 120000);
         settle();
     }
 
