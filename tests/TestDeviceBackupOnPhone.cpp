@@ -31,10 +31,7 @@ const QString kKik = QStringLiteral("com.kik.chat");
 
 DeviceDescription device()
 {
-    DeviceDescription described;
-    described.udid = kUdid;
-    described.productVersion = QStringLiteral("17.5");
-    return described;
+    return simulatedPhoneDescription(kUdid);
 }
 
 }   // namespace

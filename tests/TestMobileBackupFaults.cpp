@@ -25,10 +25,7 @@ const QString kUdid = QStringLiteral("00008140-000A1B2C3D4E5F62");
 
 DeviceDescription device()
 {
-    DeviceDescription described;
-    described.udid = kUdid;
-    described.productVersion = QStringLiteral("17.5");
-    return described;
+    return simulatedPhoneDescription(kUdid);
 }
 
 }   // namespace

@@ -8,3 +8,11 @@ void keepDeviceBackupsIn(const QString &folder)
     preferences.deviceBackupFolder = folder;
     preferences.save();
 }
+
+DeviceDescription simulatedPhoneDescription(const QString &udid)
+{
+    DeviceDescription described;
+    described.udid = udid;
+    described.productVersion = QStringLiteral("17.5");
+    return described;
+}
