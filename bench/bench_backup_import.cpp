@@ -1,7 +1,9 @@
 // Backing up a million generated messages into a new local database, beside the sqlite3 shell
-// copying the same rows into tables of the same schema with INSERT ... SELECT in the same run
-// (the engine's floor for writing those rows and their indexes). Also the process's memory:
-// before loading, with the data set loaded, and at its peak during the backup.
+// copying the same rows into tables of the same schema with INSERT ... SELECT in the same run.
+// The floor for writing those rows and their indexes is the copy that goes row by row (a WHERE
+// clause keeps SQLite from its transfer shortcut); the shortcut itself, which moves the stored
+// records and index entries between identical tables without looking at them, is shown too.
+// Also the process's memory: before loading, with the data set loaded, and at its peak.
 #include "BenchSupport.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikDataSet.h"
@@ -27,15 +29,16 @@ void resetPeak()
         clear.write("5");
 }
 
-// The shell's copy of every table of the backed-up database into a fresh one of the same schema.
-QByteArray copyScript(const QString &database)
+// The shell's copy of every table of the backed-up database into a fresh one of the same schema;
+// rowByRow adds the clause that rules the transfer shortcut out.
+QByteArray copyScript(const QString &database, bool rowByRow)
 {
     QFile schema(QStringLiteral(":res/kiklocaldb.sql"));
     if (!schema.open(QIODevice::ReadOnly))
         return QByteArray();
     QByteArray script = schema.readAll() + "\nATTACH '" + database.toUtf8() + "/talvora-kik.db' AS src;\nBEGIN;\n";
     for (const char *table : {"kik_user", "kik_user_members", "kik_chat", "kik_message", "kik_chat_messages"})
-        script += QByteArray("INSERT INTO ") + table + " SELECT * FROM src." + table + ";\n";
+        script += QByteArray("INSERT INTO ") + table + " SELECT * FROM src." + table + (rowByRow ? " WHERE 1" : "") + ";\n";
     return script + "COMMIT;\n";
 }
 
@@ -81,14 +84,21 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const double shellSeconds = BenchSupport::shellSeconds(work.filePath(QStringLiteral("copy.db")), copyScript(database), true);
+    const double shellSeconds =
+        BenchSupport::shellSeconds(work.filePath(QStringLiteral("copy.db")), copyScript(database, true), true);
+    const double shortcutSeconds =
+        BenchSupport::shellSeconds(work.filePath(QStringLiteral("shortcut.db")), copyScript(database, false), true);
 
     std::printf("messages backed up:           %lld (%s)\n", static_cast<long long>(messages.size()),
                 qUtf8Printable(progress.success));
     std::printf("BackupKikMessagesThread       %8.2f s  %10.0f messages/s\n", importSeconds, messages.size() / importSeconds);
     if (shellSeconds > 0) {
-        std::printf("sqlite3 INSERT ... SELECT     %8.2f s  %10.0f messages/s\n", shellSeconds, messages.size() / shellSeconds);
-        std::printf("ratio backup/shell            %8.2f   (goal: 3 or less)\n", importSeconds / shellSeconds);
+        std::printf("sqlite3 INSERT ... SELECT     %8.2f s  %10.0f messages/s (row by row)\n", shellSeconds,
+                    messages.size() / shellSeconds);
+        std::printf("ratio backup/shell            %8.2f   (goal: 1.0 or less)\n", importSeconds / shellSeconds);
+        if (shortcutSeconds > 0)
+            std::printf("  shell's transfer shortcut   %8.2f s  (records copied unread; ratio %.2f)\n", shortcutSeconds,
+                        importSeconds / shortcutSeconds);
     } else {
         std::printf("sqlite3 shell not available: no baseline\n");
     }
