@@ -1,5 +1,7 @@
 #include "TestEnv.h"
 
+#include "app/AppFolders.h"
+#include "app/ColourRoles.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "app/PrivateCache.h"
@@ -11,6 +13,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QSignalSpy>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -91,6 +94,46 @@ private:
     }
 
     int scrollTop() { return evaluate(QStringLiteral("window.scrollY")).toInt(); }
+
+    // The lowest contrast of the page's texts (date line, received and sent bubble) against their
+    // ground: the page's colour, or the middle of the bubble picture behind the text.
+    double lowestTextContrast()
+    {
+        const QVariantList found =
+            evaluate(QStringLiteral("(function() {"
+                                    "  function rgb(c) { return c.match(/\\d+/g).slice(0, 3).map(Number); }"
+                                    "  var out = [];"
+                                    "  ['.dt', '.bb1', '.bb2'].forEach(function(s) {"
+                                    "    var e = document.querySelector(s);"
+                                    "    if (!e) return;"
+                                    "    var m = e.querySelector('.middle_middle');"
+                                    "    out.push([rgb(getComputedStyle(e).color),"
+                                    "              m ? getComputedStyle(m).backgroundImage.split('/').pop().replace(/\\W+$/, '')"
+                                    "                : rgb(getComputedStyle(document.body).backgroundColor)]);"
+                                    "  });"
+                                    "  return out;"
+                                    "})()"))
+                .toList();
+        if (found.size() != 3)
+            return 0;
+        double lowest = 21;
+        for (const QVariant &item : found) {
+            const QVariantList pair = item.toList();
+            const QVariantList ink = pair.at(0).toList();
+            QColor ground;
+            if (pair.at(1).typeId() == QMetaType::QString) {
+                const QImage picture(QDir(applicationFolder()).filePath(QStringLiteral("kikbb/") + pair.at(1).toString()));
+                ground = picture.isNull() ? QColor() : picture.pixelColor(picture.rect().center());
+            } else {
+                const QVariantList rgb = pair.at(1).toList();
+                ground = QColor(rgb.at(0).toInt(), rgb.at(1).toInt(), rgb.at(2).toInt());
+            }
+            if (!ground.isValid() || ink.size() != 3)
+                return 0;
+            lowest = std::min(lowest, contrastRatio(QColor(ink.at(0).toInt(), ink.at(1).toInt(), ink.at(2).toInt()), ground));
+        }
+        return lowest;
+    }
 
 private slots:
     void initTestCase()
@@ -368,6 +411,22 @@ private slots:
                  QStringLiteral("left"));
         QVERIFY(waitForLoad([&] { click(QStringLiteral("a[href=\"/next_page\"]")); }));
         QCOMPARE(mgr->currentPage(), 2);
+    }
+
+    // The page follows the theme, also when it changes while a page is shown.
+    void textsStayReadableInBothThemes()
+    {
+        KikMessageList shown = messages.mid(0, 2);
+        shown.last()->was_me = true;
+        QVERIFY(waitForLoad([&] { mgr->showBubble(shown); }));
+        QVERIFY2(lowestTextContrast() >= 4.5, "light page");
+        const QPalette light = QApplication::palette();
+        QVERIFY(waitForLoad([] { QApplication::setPalette(ColourRoles::darkSet().palette()); }));
+        QCOMPARE(evaluate(QStringLiteral("document.body.className")).toString(), QStringLiteral("dark"));
+        const double dark = lowestTextContrast();
+        QVERIFY(waitForLoad([&] { QApplication::setPalette(light); }));
+        shown.last()->was_me = false;
+        QVERIFY2(dark >= 4.5, qPrintable(QStringLiteral("dark page: %1").arg(dark)));
     }
 
     void anEmptyListClearsTheView()

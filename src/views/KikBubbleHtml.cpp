@@ -151,8 +151,9 @@ QString KikBubbleHtml::page(const KikMessageList &messages, int pageNumber) cons
         return QString();
     QString html = documentStart() + QStringLiteral("<head>") + contentTypeMeta()
                    + QStringLiteral("<title>Bubble</title>"
-                                    "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/>"
-                                    "</head><body><a name=\"start\"></a>");
+                                    "<link href=\"kikbb/style.css\" type=\"text/css\" rel=\"stylesheet\"/></head>")
+                   + (m_dark ? QStringLiteral("<body class=\"dark\">") : QStringLiteral("<body>"))
+                   + QStringLiteral("<a name=\"start\"></a>");
     if (pageNumber != 1)
         html += QStringLiteral("<p><a href=\"/pre_page\">&lt;&lt;Previous Page</a></p>");
     std::optional<qint64> lastMinute;

@@ -32,6 +32,9 @@ public:
     // Nothing on the page points outside its folder.
     static KikBubbleHtml forExport(const QString &filesFolder, const QString &alsoFreeIn = QString());
 
+    // Pages in the dark theme's colours (the style sheet's "dark" page); exports stay light.
+    void setDark(bool dark) { m_dark = dark; }
+
     static int pageCount(qsizetype messageCount);
     // Page pageNumber (from 1) of messages; empty when there is no such page.
     QString page(const KikMessageList &messages, int pageNumber) const;
@@ -67,6 +70,7 @@ private:
     void copyProgramPicture(const QString &name) const;
 
     bool m_export = false;
+    bool m_dark = false;
     QString m_filesFolder;
     QStringList m_alsoFreeIn;
     mutable QHash<QString, QString> m_copies;        // source file and name -> its link on the exported page

@@ -1,6 +1,7 @@
 #include "views/KikBubbleViewMgr.h"
 
 #include "app/AppFolders.h"
+#include "app/ColourRoles.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
@@ -9,6 +10,7 @@
 #include "views/KikBubblePage.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <QWebEngineFindTextResult>
+#include <QWebEnginePage>
 #include <QWebEngineScript>
 #include <QWebEngineView>
 
@@ -92,6 +95,8 @@ void KikBubbleViewMgr::setView(QWebEngineView *view)
     auto *page = new KikBubblePage(view);
     view->setPage(page);
     view->setContextMenuPolicy(Qt::NoContextMenu);
+    view->installEventFilter(this);
+    followTheme();
     connect(view, &QWebEngineView::loadFinished, this, &KikBubbleViewMgr::onLoadFinish);
     connect(page, &KikBubblePage::linkClicked, this, &KikBubbleViewMgr::onLinkClicked);
 }
@@ -187,6 +192,28 @@ void KikBubbleViewMgr::applyHighlight()
         if (self)
             self->scrollToAnchor();
     });
+}
+
+// A theme switch redraws the page shown in the new colours.
+bool KikBubbleViewMgr::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        && followTheme() && m_currentPage > 0)
+        showPage(m_currentPage);
+    return QObject::eventFilter(watched, event);
+}
+
+// The page's ground and colours from the theme now; true when they changed.
+bool KikBubbleViewMgr::followTheme()
+{
+    const ColourRoles roles = ColourRoles::current();
+    if (m_view)   // no white flash before a dark page is drawn
+        m_view->page()->setBackgroundColor(roles.window.background);
+    if (roles.dark == m_dark)
+        return false;
+    m_dark = roles.dark;
+    m_html.setDark(m_dark);
+    return true;
 }
 
 void KikBubbleViewMgr::showPage(int pageNumber)

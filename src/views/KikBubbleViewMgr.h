@@ -48,7 +48,11 @@ public slots:
     void onLoadFinish(bool ok);
     void onLinkClicked(const QUrl &url);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    bool followTheme();
     void showPage(int pageNumber);
     void setPageHtml(const QString &html);
     void scrollToAnchor();
@@ -64,6 +68,7 @@ private:
     QString m_anchor;
     QString m_highlight;
     KikBubbleHtml m_html;
+    bool m_dark = false;
     SaveFileAsker m_askSaveFile;
     std::unique_ptr<QTemporaryDir> m_largePageDir;
 };
