@@ -1,12 +1,20 @@
 # cpack -G DEB: a Debian package of the installed program. Its dependencies are worked out
 # from the libraries the programs link (dpkg-shlibdeps, package dpkg-dev), plus what it runs
 # or needs at run time: the multiplexer that lets Linux see an iPhone, the phone library
-# (loaded when the program starts, so no linker sees it), its backup tool, the emoji font
+# (loaded when the program starts, so no linker sees it), the emoji font
 # the pages use and Qt's SVG plugins (the icons are drawn from SVG by a plugin Qt loads). On a
 # Wayland desktop Qt draws through its Wayland plugin.
 set(CPACK_PACKAGE_NAME parlewick)
 set(CPACK_PACKAGE_VENDOR Talvora)
-set(CPACK_PACKAGE_CONTACT "Parlewick <support@parlewick.invalid>")
+# The maintainer's address is the vendor's, as the program's error boxes give it; a build
+# without a vendor names no address.
+string(REGEX REPLACE ":.*" "" vendor_domain "${PARLEWICK_VENDOR_HOST}")
+string(REGEX REPLACE "^www\\." "" vendor_domain "${vendor_domain}")
+if(vendor_domain MATCHES "[A-Za-z]")
+    set(CPACK_PACKAGE_CONTACT "Parlewick <support@${vendor_domain}>")
+else()
+    set(CPACK_PACKAGE_CONTACT "Parlewick")
+endif()
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Kik Messenger chat history from iPhones and iTunes backups")
 set(CPACK_PACKAGE_DESCRIPTION
     "Parlewick takes the Kik chat history off an iPhone, over USB or from an iTunes backup,\n\

@@ -11,7 +11,6 @@ inline constexpr char ProductLicence[] = "Proprietary software: all rights reser
 // The name of the desktop entry, icon and software-centre data (reverse domain of the vendor host).
 inline constexpr char DesktopId[] = "invalid.parlewick.Parlewick";
 inline constexpr char BrandFolder[] = "Talvora";   // under the roaming root
-inline constexpr char SupportEmail[] = "support@parlewick.invalid";
 inline constexpr char KikBundleId[] = "com.kik.chat";
 inline constexpr char KikGroupSuffix[] = "@groups.kik.com";
 // Kik's meme pictures, which a meme card links to (base URL + image name); never loaded by a page.

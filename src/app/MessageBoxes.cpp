@@ -143,9 +143,9 @@ void reportError(const QString &detail)
 {
     const QString head = QStringLiteral("An Error Occurred. <br/><br/>%1<br/><br/>").arg(detail);
     // Without a vendor there is nobody to write to; the log says what happened in detail.
+    const QString support = vendorSupportAddress();
     const QString tail =
-        vendorHostConfigured()
-            ? QStringLiteral(" Or you can contact ") + QLatin1String(AppConstants::SupportEmail) + QStringLiteral(" for help.")
-            : QStringLiteral("The log tells more: %1").arg(QDir::toNativeSeparators(logFolder()).toHtmlEscaped());
+        !support.isEmpty() ? QStringLiteral(" Or you can contact ") + support + QStringLiteral(" for help.")
+                           : QStringLiteral("The log tells more: %1").arg(QDir::toNativeSeparators(logFolder()).toHtmlEscaped());
     showCritical(head + tail);
 }

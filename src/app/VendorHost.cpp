@@ -28,6 +28,15 @@ QString vendorUrl(const QString &path)
     return host.isEmpty() ? QString() : QStringLiteral("http://") + host + path;
 }
 
+QString vendorSupportAddress()
+{
+    QString domain = vendorHost().section(QLatin1Char(':'), 0, 0).toLower();
+    if (domain.startsWith(QLatin1String("www.")))
+        domain.remove(0, 4);
+    static const QRegularExpression named(QStringLiteral("[a-z]"));
+    return domain.contains(named) ? QStringLiteral("support@") + domain : QString();
+}
+
 QString findMyIPhoneHelpUrl()
 {
     return vendorUrl(QStringLiteral("/guides/how-to-disable-find-my-iphone.html"));

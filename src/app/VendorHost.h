@@ -17,6 +17,9 @@ class QNetworkRequest;
 QString vendorHost();
 bool vendorHostConfigured();
 QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path; empty without a host
+// "support@" and the vendor's domain (the host without port and "www."); empty without a host
+// or when the host is an address, which has no mailbox.
+QString vendorSupportAddress();
 // The vendor's page on switching off "Find My iPhone", which a restore onto a phone needs.
 QString findMyIPhoneHelpUrl();
 
