@@ -239,6 +239,33 @@ private slots:
         QCOMPARE(lines.at(3), date(T0.addSecs(120)) + QStringLiteral("From  x"));
     }
 
+    // A file of several chats, as a whole database's: each line says its chat, the group's too.
+    void textOfSeveralChatsNamesEachLinesChat()
+    {
+        KikDataSet set;
+        KikDataBuilder build(set);
+        _KikUser *ann = build.addUser(QStringLiteral("Ann"));
+        _KikUser *bob = build.addUser(QStringLiteral("Bob"));
+        _KikChat *withAnn = build.addChat(ann);
+        _KikChat *team = build.addChat(build.addGroup(QStringLiteral("Team"), {ann, bob}));
+        const KikMessageList messages{build.addMessage(withAnn, T0, QStringLiteral("hi"), true),
+                                      build.addMessage(team, T0.addSecs(60), QStringLiteral("all"), false, bob)};
+        RecordingProgress progress;
+        const QString path = env.path(QStringLiteral("database.txt"));
+        runExport(messages, path, ExportMessagesThread::FormatText, progress);
+        QCOMPARE(progress.errors, QStringList());
+        const QStringList lines = readLines(path);
+        QCOMPARE(lines.size(), 3);
+        const auto columns = [](const QString &chat, const QString &name) {
+            return chat.leftJustified(40) + name.leftJustified(40);
+        };
+        QCOMPARE(lines.at(0).mid(36), columns(QStringLiteral("Chat"), QStringLiteral("Name")) + QStringLiteral("Message"));
+        QCOMPARE(lines.at(1).mid(30),
+                 QStringLiteral("To    ") + columns(QStringLiteral("Ann"), QStringLiteral("Ann")) + QStringLiteral("hi"));
+        QCOMPARE(lines.at(2).mid(30),
+                 QStringLiteral("From  ") + columns(QStringLiteral("Team"), QStringLiteral("Bob")) + QStringLiteral("all"));
+    }
+
     void messagesWithoutAChatAreSkippedAndNotCounted()
     {
         KikDataSet set;

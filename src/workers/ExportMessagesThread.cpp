@@ -155,7 +155,7 @@ int ExportMessagesThread::exportMessages()
         case FormatCsv:
             if (!writer) {
                 if (m_format == FormatText)
-                    writer = std::make_shared<ExportMessagesTxt>(m_outputPath, m_emojiStyle);
+                    writer = std::make_shared<ExportMessagesTxt>(m_outputPath, m_emojiStyle, textChatColumn());
                 else
                     writer = std::make_shared<ExportMessagesCsv>(m_outputPath, m_emojiStyle, m_csvGuard);
                 writer->begin();
@@ -180,6 +180,20 @@ int ExportMessagesThread::exportMessages()
         writer->end();
     m_staging.publishThrow();
     return count;
+}
+
+// Lines of several named chats in one text file say which chat they belong to.
+ExportMessagesTxt::ChatColumn ExportMessagesThread::textChatColumn() const
+{
+    const _KikChat *first = nullptr;
+    for (const _KikMessage *message : m_messages) {
+        if (!message->chat || !message->chat->user)
+            continue;
+        if (first && message->chat != first)
+            return ExportMessagesTxt::ChatColumn::With;
+        first = message->chat;
+    }
+    return ExportMessagesTxt::ChatColumn::Without;
 }
 
 void ExportMessagesThread::discardOutput()

@@ -4,6 +4,7 @@
 #include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
 #include "workers/ExportMessagesCsv.h"
+#include "workers/ExportMessagesTxt.h"
 #include "workers/ExportStaging.h"
 
 #include <QString>
@@ -47,6 +48,7 @@ private:
     void sortForFormat();
     Writer openChatWriter(const _KikChat *chat);
     void discardOutput();
+    ExportMessagesTxt::ChatColumn textChatColumn() const;
     void prepareHtmlFolders();
 
     KikMessageList m_messages;

@@ -11,8 +11,9 @@ constexpr int NameWidth = 40;
 
 }   // namespace
 
-ExportMessagesTxt::ExportMessagesTxt(const QString &filePath, EmojiStyle emoji)
+ExportMessagesTxt::ExportMessagesTxt(const QString &filePath, EmojiStyle emoji, ChatColumn chatColumn)
     : AbsTextFileExport(filePath, emoji)
+    , m_chatColumn(chatColumn)
 {
 }
 
@@ -20,6 +21,8 @@ void ExportMessagesTxt::writeHeader()
 {
     put(QStringLiteral("Date").leftJustified(DateWidth));
     put(QStringLiteral("Flag").leftJustified(FlagWidth));
+    if (m_chatColumn == ChatColumn::With)
+        put(QStringLiteral("Chat").leftJustified(NameWidth));
     put(QStringLiteral("Name").leftJustified(NameWidth));
     put(QLatin1StringView("Message\n"));
 }
@@ -33,6 +36,10 @@ void ExportMessagesTxt::write(const _KikMessage *message)
 
     put(shortMessageTime(message->ts).leftJustified(DateWidth));
     put((message->was_me ? QStringLiteral("To") : QStringLiteral("From")).leftJustified(FlagWidth));
+    if (m_chatColumn == ChatColumn::With) {
+        const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
+        put((chatUser ? userDisplayName(chatUser) : QString()).leftJustified(NameWidth));
+    }
     if (!name.isNull())
         put(name.leftJustified(NameWidth));
     put(text);

@@ -2,14 +2,20 @@
 
 #include "workers/AbsTextFileExport.h"
 
-// Plain text: one line per message with the date, the direction and the name in columns.
+// Plain text: one line per message with the date, the direction and the name in columns. A file
+// of several chats also names each line's chat, so that group messages can be told apart.
 class ExportMessagesTxt : public AbsTextFileExport
 {
 public:
-    explicit ExportMessagesTxt(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
+    enum class ChatColumn { Without, With };
+    explicit ExportMessagesTxt(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder,
+                               ChatColumn chatColumn = ChatColumn::Without);
 
     void write(const _KikMessage *message) override;
 
 protected:
     void writeHeader() override;
+
+private:
+    ChatColumn m_chatColumn;
 };
