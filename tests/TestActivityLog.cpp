@@ -1,12 +1,12 @@
 #include "TestEnv.h"
 
 #include "BoxRecorder.h"
+#include "TestFiles.h"
 #include "app/LogHandler.h"
 #include "app/MessageBoxes.h"
 #include "ui/MainMenus.h"
 
 #include <QAction>
-#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
@@ -20,12 +20,7 @@ class TestActivityLog : public QObject
     Q_OBJECT
     TestEnv env;
 
-    QString logText() const
-    {
-        QFile file(QDir(env.path("logs"))
-                       .filePath(QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")))));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString logText() const { return logsText(env.path("logs")); }
 
 private slots:
     void initTestCase() { setupLogging(env.path("logs"), 10, false); }

@@ -1,6 +1,7 @@
 #include "TestEnv.h"
 
 #include "CliRun.h"
+#include "TestFiles.h"
 
 #include "StreamCapture.h"
 #include "app/AppConstants.h"
@@ -9,7 +10,6 @@
 #include "cli/CliOutput.h"
 #include "cli/CliRunner.h"
 
-#include <QDate>
 #include <QDir>
 #include <QProcess>
 #include <QtTest>
@@ -65,12 +65,8 @@ private slots:
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QByteArray("Parlewick 3.1.01\n"));
         QCOMPARE(run.err, QString());
-        const QString log =
-            env.path(QStringLiteral(".local/share/Talvora/%1/qlogs/log-%2.txt")
-                         .arg(AppConstants::ProductId, QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
-        QFile file(log);
-        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(log));
-        QVERIFY(file.readAll().contains("parlewick-cli version"));
+        const QString logs = env.path(QStringLiteral(".local/share/Talvora/%1/qlogs").arg(AppConstants::ProductId));
+        QVERIFY2(logsText(logs).contains(QLatin1String("parlewick-cli version")), qPrintable(logs));
     }
 
     void helpListsTheCommands()

@@ -20,12 +20,12 @@ class TestLogHandler : public QObject
     TestEnv env;
     QtMessageHandler testLibHandler = nullptr;
 
-    static QString todayName()
-    {
-        return QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
-    }
+    // The day the log clock says, whatever the date of the run.
+    QDate day{2026, 3, 9};
 
-    static QStringList readLines(const QString &folder)
+    QString todayName() const { return QStringLiteral("log-%1.txt").arg(day.toString(QStringLiteral("yyyyMMdd"))); }
+
+    QStringList readLines(const QString &folder) const
     {
         QFile file(QDir(folder).filePath(todayName()));
         if (!file.open(QIODevice::ReadOnly))
@@ -47,6 +47,7 @@ private slots:
     {
         testLibHandler = qInstallMessageHandler(nullptr);
         qInstallMessageHandler(testLibHandler);
+        setLogClock([this] { return day; });
     }
 
     void cleanup() { qInstallMessageHandler(testLibHandler); }
@@ -148,6 +149,22 @@ private slots:
         QCOMPARE(lines, QStringList({"(D T) mobiledevice_connect 0000 failed: -3", "(D T) (the line above came 4 more times)",
                                      "(W T) mobiledevice_connect 0000 failed: -3", "(W T) device gone",
                                      "(W T) (the line above came 1 more times)", "(D T) once"}));
+    }
+
+    // Each day has its file; the day is asked when a file is opened, not per line.
+    void aNewDayStartsANewFile()
+    {
+        const QString folder = env.path("days");
+        setupLogging(folder, 10);
+        qWarning("first day");
+        day = day.addDays(1);
+        qWarning("still the open file");
+        setupLogging(folder, 10);
+        qWarning("second day");
+        QCOMPARE(readLines(folder).size(), 1);
+        day = day.addDays(-1);
+        QCOMPARE(readLines(folder).size(), 2);
+        day = day.addDays(1);
     }
 
     void linesFromManyThreadsStayWhole()

@@ -1,8 +1,8 @@
 #include "TestEnv.h"
 
+#include "TestFiles.h"
 #include "app/AppConstants.h"
 
-#include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -38,17 +38,13 @@ private slots:
         QVERIFY2(process.waitForStarted(10000), qPrintable(process.errorString()));
 
         const QString dataFolder = env.path(QStringLiteral(".local/share/Talvora/%1").arg(AppConstants::ProductId));
-        const QString log =
-            QDir(dataFolder)
-                .filePath(QStringLiteral("qlogs/log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        const QString logs = QDir(dataFolder).filePath(QStringLiteral("qlogs"));
         // Up until the web view has shown its first page: the window and the web engine must
         // not bring it down.
         QByteArray logText;
         QDeadlineTimer deadline(120000);
         while (!deadline.hasExpired() && process.state() == QProcess::Running) {
-            QFile file(log);
-            if (file.open(QIODevice::ReadOnly))
-                logText = file.readAll();
+            logText = logsText(logs).toUtf8();
             if (logText.contains("message view loaded"))
                 break;
             process.waitForFinished(200);

@@ -18,6 +18,7 @@ struct LogState
     QString folder;
     QFile file;
     bool echoDebug = true;
+    std::function<QDate()> today;
     // The last line written, and how often it came again since (a phone that is polled
     // repeats the same lines over and over): repeats are counted, not written.
     bool hasLast = false;
@@ -57,7 +58,8 @@ void openLogFile(LogState &state)
     if (state.folder.isEmpty())
         return;
     QDir().mkpath(state.folder);
-    const QString name = QStringLiteral("log-%1.txt").arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+    const QDate day = state.today ? state.today() : QDate::currentDate();
+    const QString name = QStringLiteral("log-%1.txt").arg(day.toString(QStringLiteral("yyyyMMdd")));
     state.file.setFileName(QDir(state.folder).filePath(name));
     // A failure leaves the file closed, so the next message tries again.
     state.file.open(QIODevice::ReadWrite | QIODevice::Append);
@@ -135,4 +137,12 @@ void setupLogging(const QString &folder, int limit, bool echoDebug)
         removeOldestFiles(folder, limit);
     }
     qInstallMessageHandler(messageHandler);
+}
+
+void setLogClock(std::function<QDate()> today)
+{
+    LogState &state = logState();
+    QMutexLocker lock(&state.mutex);
+    state.today = std::move(today);
+    state.file.close();   // the next message opens the file of that day
 }

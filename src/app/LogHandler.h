@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+
+#include <functional>
 
 // Daily log files "log-yyyyMMdd.txt" in one folder; keeps the `limit` newest files.
 // Safe to call from every thread: each line is appended whole. Debug lines are also echoed
@@ -8,3 +11,5 @@
 // A line that repeats the one before is not written again; how often it came is written with
 // the next different line.
 void setupLogging(const QString &folder, int limit = 10, bool echoDebug = true);
+// The day the next log file is named after: today, unless a test fixes it (empty: today again).
+void setLogClock(std::function<QDate()> today);

@@ -30,3 +30,12 @@ QMap<QString, QByteArray> treeOf(const QString &folder)
     }
     return files;
 }
+
+QString logsText(const QString &folder)
+{
+    const QDir dir(folder);
+    QString text;
+    for (const QString &name : dir.entryList({QStringLiteral("log-*.txt")}, QDir::Files, QDir::Name))
+        text += QString::fromUtf8(readFileBytes(dir.filePath(name)));
+    return text;
+}

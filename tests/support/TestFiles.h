@@ -12,3 +12,6 @@ QByteArray readFileBytes(const QString &path);
 void writeFileBytes(const QString &path, const QByteArray &bytes);
 // Every file below the folder (hidden ones too) by relative path, with its bytes.
 QMap<QString, QByteArray> treeOf(const QString &folder);
+// The text of every daily log file in the folder, oldest first: a run that spans midnight
+// writes two.
+QString logsText(const QString &folder);
