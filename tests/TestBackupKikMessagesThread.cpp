@@ -18,15 +18,6 @@
 
 namespace {
 
-QString writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(bytes);
-    return path;
-}
-
 // The database's whole content as the sqlite3 shell prints it.
 QByteArray dump(const QString &folder)
 {
@@ -167,7 +158,7 @@ private slots:
     {
         Source source;
         _KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
-                                    writeFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
+                                    writtenFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
         _KikChat *chat = source.chat(ann);
         // Given in reverse: the worker stores them in the message order.
         source.message(chat, QStringLiteral("m3"), 300);
@@ -252,11 +243,11 @@ private slots:
 
         Source source;
         _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"),
-                                    writeFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
+                                    writtenFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
         _KikUser *bobAgain = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
         _KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
         group->members.append({nullptr, false, true});   // a member whose record is missing
-        group->photo_path = writeFile(env.path(QStringLiteral("src/group.jpg")), "group picture");
+        group->photo_path = writtenFile(env.path(QStringLiteral("src/group.jpg")), "group picture");
         _KikChat *chat = source.chat(group);
         source.message(chat, QStringLiteral("g1"), 50)->target_user = ann;
         source.message(chat, QStringLiteral("g2"), 60)->target_user = bobAgain;
@@ -295,10 +286,10 @@ private slots:
         picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("preview-1"));
         picture->attachment.insert(QStringLiteral("image:icon"), QStringLiteral("icon-1"));   // source missing
         picture->attachment.insert(QStringLiteral("image:png-preview"), QStringLiteral("png-1"));
-        picture->preview_path = writeFile(env.path(QStringLiteral("src/preview")), "new preview");
+        picture->preview_path = writtenFile(env.path(QStringLiteral("src/preview")), "new preview");
         picture->icon_path = env.path(QStringLiteral("src/no-such-icon"));
-        picture->png_preview_path = writeFile(env.path(QStringLiteral("src/png")), "png");
-        picture->content_path = writeFile(env.path(QStringLiteral("src/content")), "content bytes");
+        picture->png_preview_path = writtenFile(env.path(QStringLiteral("src/png")), "png");
+        picture->content_path = writtenFile(env.path(QStringLiteral("src/content")), "content bytes");
         // Names from the source that would leave their folder are not used.
         _KikMessage *hostile = source.message(chat, QStringLiteral("p2"), 2);
         hostile->content_id = QStringLiteral("../../escaped");
@@ -306,7 +297,7 @@ private slots:
         hostile->preview_path = picture->preview_path;
         hostile->content_path = picture->content_path;
 
-        writeFile(folder + QStringLiteral("/thumbs/preview-1"), "first copy wins");
+        writtenFile(folder + QStringLiteral("/thumbs/preview-1"), "first copy wins");
         QCOMPARE(backup(source.set->allMessages(), folder).errors(), QStringList());
         QCOMPARE(
             filesBelow(folder).filter(QStringLiteral("/")),
@@ -325,20 +316,20 @@ private slots:
         _KikUser *ann = stored.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
         stored.message(stored.chat(ann), QStringLiteral("old"), 1);
         backup(stored.set->allMessages(), folder);
-        writeFile(folder + QStringLiteral("/files/kept"), "from before");
+        writtenFile(folder + QStringLiteral("/files/kept"), "from before");
         const QByteArray dumpBefore = dump(folder);
         const QByteArray bytesBefore = readFileBytes(folder + QStringLiteral("/talvora-kik.db"));
         const QStringList filesBefore = filesBelow(folder);
 
         Source source;
         _KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
-                                        writeFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
+                                        writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
         _KikChat *chat = source.chat(newUser);
         for (int i = 0; i < 5; ++i) {
             _KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
             message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
-            message->content_path = writeFile(env.path(QStringLiteral("src/c%1").arg(i)), "content");
+            message->content_path = writtenFile(env.path(QStringLiteral("src/c%1").arg(i)), "content");
         }
         const Outcome canceled = backup(source.set->allMessages(), folder, [](const RecordingProgress::Report &r) {
             return r.text == QStringLiteral("Messages: 3/5");
@@ -375,7 +366,7 @@ private slots:
             _KikMessage *message = source.message(chat, QStringLiteral("s%1").arg(i), 1 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
             message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
-            message->content_path = writeFile(env.path(QStringLiteral("src/s%1").arg(i)), "content");
+            message->content_path = writtenFile(env.path(QStringLiteral("src/s%1").arg(i)), "content");
         }
         QStringList placedMidRun;
         const Outcome done = backup(source.set->allMessages(), folder, [&](const RecordingProgress::Report &r) {
@@ -390,10 +381,10 @@ private slots:
                               QStringLiteral("files/c3"), QStringLiteral("files/c4")}));
 
         // Left by killed runs: one died before its commit, one after it.
-        writeFile(folder + QStringLiteral("/.staging-dead/files/orphan"), "never committed");
-        writeFile(folder + QStringLiteral("/.committed-done/files/late"), "committed");
-        writeFile(folder + QStringLiteral("/.committed-done/thumbs/late-preview"), "committed");
-        writeFile(folder + QStringLiteral("/.committed-done/files/c0"), "not over the first copy");
+        writtenFile(folder + QStringLiteral("/.staging-dead/files/orphan"), "never committed");
+        writtenFile(folder + QStringLiteral("/.committed-done/files/late"), "committed");
+        writtenFile(folder + QStringLiteral("/.committed-done/thumbs/late-preview"), "committed");
+        writtenFile(folder + QStringLiteral("/.committed-done/files/c0"), "not over the first copy");
         QCOMPARE(backup(KikMessageList(), folder).errors(), QStringList());
         QCOMPARE(QDir(folder).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
                  (QStringList{QStringLiteral("files"), QStringLiteral("prof"), QStringLiteral("thumbs")}));
@@ -683,10 +674,10 @@ private slots:
             const qint64 pid = ended.processId();
             QVERIFY(ended.waitForFinished());
             contents.replace(0, contents.indexOf('\n'), QByteArray::number(pid));
-            writeFile(lockPath, contents);
+            writtenFile(lockPath, contents);
             QCOMPARE(backup(source.set->allMessages(), folder).successes(),
                      QStringList{QStringLiteral("Successfully backed up 1 message.")});
-            QFile unreadable(writeFile(lockPath, QByteArray()));
+            QFile unreadable(writtenFile(lockPath, QByteArray()));
             QVERIFY(unreadable.open(QIODevice::ReadWrite));
             QVERIFY(unreadable.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
             unreadable.close();
@@ -699,7 +690,7 @@ private slots:
     void databaseErrorsAreReportedAndNothingChanges()
     {
         const QString folder = databaseFolder(QStringLiteral("broken"));
-        writeFile(folder + QStringLiteral("/talvora-kik.db"), QByteArray(4096, 'x'));
+        writtenFile(folder + QStringLiteral("/talvora-kik.db"), QByteArray(4096, 'x'));
         Source source;
         source.message(source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A"))), QStringLiteral("m"), 1);
         const Outcome failed = backup(source.set->allMessages(), folder);

@@ -92,13 +92,6 @@ QStringList readLines(const QString &path)
     return text.split(QLatin1Char('\n'));
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
@@ -407,7 +400,7 @@ private slots:
             messages.append(build.addMessage(first, T0.addSecs(i), QStringLiteral("two pages"), false));
 
         const QString folder = env.path(QStringLiteral("same-pdf"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("Ann.pdf")), "an earlier export"));
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("Ann.pdf")), "an earlier export");
         RecordingProgress progress;
         runExport(messages, folder, ExportMessagesThread::FormatPdf, progress);
         QCOMPARE(progress.errors, QStringList());
@@ -429,7 +422,7 @@ private slots:
                                       build.addMessage(second, T0, QStringLiteral("bravo"), false),
                                       build.addMessage(linked, T0, QStringLiteral("charlie"), false)};
         const QString folder = env.path(QStringLiteral("hostile-html"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("Ann")), "the user's own file"));
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("Ann")), "the user's own file");
         // A link planted under a chat's name must not carry the page out of the folder.
         QVERIFY(QFile::link(env.path(QStringLiteral("planted")), QDir(folder).filePath(QStringLiteral("Bob.html"))));
         RecordingProgress progress;
@@ -486,10 +479,10 @@ private slots:
         const KikMessageList messages = threeChatsOfFive(set);
         // The user pointed the export at a folder full of their own things.
         const QString folder = env.path(QStringLiteral("Documents"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("letter.txt")), "dear"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("Chat 0.pdf")), "older"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("photos/a.jpg")), "jpg"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("files/mine.css")), "css"));
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("letter.txt")), "dear");
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("Chat 0.pdf")), "older");
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("photos/a.jpg")), "jpg");
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("files/mine.css")), "css");
 
         const QStringList before = entries(folder);
         RecordingProgress pdfProgress(8);
@@ -549,8 +542,8 @@ private slots:
         messages.at(9)->body = QStringLiteral("again \U0001F604");
         const QString folder = env.path(QStringLiteral("Pictures"));
         const QString mine = QDir(folder).filePath(QStringLiteral("emoji/2705.png"));
-        QVERIFY(writeFile(mine, "my own picture"));
-        QVERIFY(writeFile(QDir(folder).filePath(QStringLiteral("emoji/zz-mine.png")), "mine"));
+        writeFileBytes(mine, "my own picture");
+        writeFileBytes(QDir(folder).filePath(QStringLiteral("emoji/zz-mine.png")), "mine");
         const QStringList before = entries(folder);
         const QStringList emojiBefore = entries(QDir(folder).filePath(QStringLiteral("emoji")));
 
@@ -590,8 +583,8 @@ private slots:
         picture->content_path = data + QStringLiteral("/files/c1");
         picture->preview_path = data + QStringLiteral("/thumbs/preview 1#");
         picture->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("IMG.JPG"));
-        QVERIFY(writeFile(picture->content_path, "full picture"));
-        QVERIFY(writeFile(picture->preview_path, "small picture"));
+        writeFileBytes(picture->content_path, "full picture");
+        writeFileBytes(picture->preview_path, "small picture");
         _KikMessage *bare = build.addMessage(chat, T0.addSecs(1), QStringLiteral("c2-content-id"), false);
         bare->content_id = bare->body;
         _KikMessage *smile = build.addMessage(chat, T0.addSecs(2), QStringLiteral("\U0001F604"), false);
@@ -613,7 +606,7 @@ private slots:
         const QString dead = env.path(QStringLiteral("exports/.Ann chat.partial-999999999-x"));
         const QString running =
             env.path(QStringLiteral("exports/.Ann chat.partial-%1-y").arg(QCoreApplication::applicationPid()));
-        QVERIFY(writeFile(dead + QStringLiteral("/half.html"), "<html>"));
+        writeFileBytes(dead + QStringLiteral("/half.html"), "<html>");
         QVERIFY(QDir().mkpath(running));
         runExport({picture, bare, smile}, folder, ExportMessagesThread::FormatHtml, progress);
         QCOMPARE(progress.errors, QStringList());
@@ -659,7 +652,7 @@ private slots:
 
         // A folder export onto a file.
         const QString aFile = env.path(QStringLiteral("plain-file"));
-        QVERIFY(writeFile(aFile, "x"));
+        writeFileBytes(aFile, "x");
         RecordingProgress pdf;
         runExport(messages, aFile, ExportMessagesThread::FormatPdf, pdf);
         QCOMPARE(pdf.errors.size(), 1);

@@ -1,5 +1,6 @@
 #include "MarkupCheck.h"
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "kik/KikDataSet.h"
 #include "workers/ExportMessagesHtml.h"
@@ -55,17 +56,6 @@ class TestExportMessagesHtml : public QObject
         return m;
     }
 
-    QString writeFile(const QString &relative, const QByteArray &bytes)
-    {
-        const QString path = env.path(relative);
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        file.write(bytes);
-        return path;
-    }
-
     static QString readAll(const QString &path)
     {
         QFile file(path);
@@ -85,9 +75,9 @@ private slots:
     void twoChatsGiveTwoPagesSharingTheirFiles()
     {
         const QString out = env.path("export-html");
-        const QString photo = writeFile(QStringLiteral("store/files/1a2b"), "first picture");
-        const QString clip = writeFile(QStringLiteral("store/files/clip.mov"), "movie");
-        writeFile(QStringLiteral("thumbs/preview"), "small picture");
+        const QString photo = writtenFile(env.path(QStringLiteral("store/files/1a2b")), "first picture");
+        const QString clip = writtenFile(env.path(QStringLiteral("store/files/clip.mov")), "movie");
+        writtenFile(env.path(QStringLiteral("thumbs/preview")), "small picture");
         _KikChat *ann = addChat(QStringLiteral("Ann"));
         _KikChat *bob = addChat(QStringLiteral("Bob"));
         const KikMessageList annMessages = {
@@ -171,7 +161,8 @@ private slots:
         _KikChat *chat = addChat(QStringLiteral("Cy"));
         _KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
         gone->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://kik.example/a.png"));
-        _KikMessage *empty = addPicture(chat, writeFile(QStringLiteral("store/files/empty"), QByteArray()), QString());
+        _KikMessage *empty =
+            addPicture(chat, writtenFile(env.path(QStringLiteral("store/files/empty")), QByteArray()), QString());
         exportChat(out, QStringLiteral("Cy.html"), {gone, empty});
         const QString page = readAll(out + QStringLiteral("/Cy.html"));
         QVERIFY(page.contains(QLatin1String("<a href=\"http://kik.example/a.png\" target=\"_blank\">")));
@@ -182,7 +173,7 @@ private slots:
     void hostileValuesStayInertAndInsideTheFolder()
     {
         const QString out = env.path("export-hostile");
-        const QString content = writeFile(QStringLiteral("store/files/abc"), "bytes");
+        const QString content = writtenFile(env.path(QStringLiteral("store/files/abc")), "bytes");
         _KikChat *chat = addChat(QStringLiteral("Mallory"));
         _KikMessage *text = addMessage(chat, 0, QStringLiteral("<script>alert(1)</script>"));
         _KikMessage *escape = addPicture(chat, content, QStringLiteral("x.\\..\\..\\evil\"><script>"));

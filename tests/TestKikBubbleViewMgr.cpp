@@ -1,5 +1,6 @@
 #include "TestEnv.h"
 
+#include "TestFiles.h"
 #include "app/AppFolders.h"
 #include "app/ColourRoles.h"
 #include "app/FileUtils.h"
@@ -48,15 +49,6 @@ private:
         set.messages.insert(id, message);
         chat->messages.append(message);
         return message;
-    }
-
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = QDir(QDir::homePath()).filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            return QString();
-        return path;
     }
 
     QVariant evaluate(const QString &script)
@@ -225,7 +217,7 @@ private slots:
 
     void fileLinksOpenPicturesAndWarnAboutMissingFiles()
     {
-        const QString picture = writeFile(QStringLiteral("photo.png"), QByteArray("not really a png"));
+        const QString picture = writtenFile(QDir::home().filePath(QStringLiteral("photo.png")), QByteArray("not really a png"));
         QVERIFY(!picture.isEmpty());
         _KikMessage *withPicture = addMessage(5000, QDateTime::currentDateTimeUtc(), QString());
         withPicture->app_id = QStringLiteral("com.kik.ext.gallery");
@@ -248,7 +240,7 @@ private slots:
 
     void attachmentWithoutSuffixIsCopiedAndOpened()
     {
-        const QString content = writeFile(QStringLiteral("c0ffee"), QByteArray("jpeg bytes"));
+        const QString content = writtenFile(QDir::home().filePath(QStringLiteral("c0ffee")), QByteArray("jpeg bytes"));
         _KikMessage *message = addMessage(6000, QDateTime::currentDateTimeUtc(), QString());
         message->app_id = QStringLiteral("com.kik.ext.camera");
         message->content_id = QStringLiteral("c0ffee");
@@ -277,7 +269,7 @@ private slots:
             _KikMessage *message = addMessage(7000 + i, QDateTime::currentDateTimeUtc(), QString());
             message->app_id = i == 2 ? QStringLiteral("com.kik.ext.stickers") : QStringLiteral("com.kik.ext.gallery");
             message->content_id = QStringLiteral("media%1").arg(i);
-            message->content_path = writeFile(message->content_id, media.at(i));
+            message->content_path = writtenFile(QDir::home().filePath(message->content_id), media.at(i));
             shown << message;
         }
         QVERIFY(waitForLoad([&] { mgr->showBubble(shown); }));
@@ -288,7 +280,7 @@ private slots:
     // A video opens in another program: the user is asked the first time, and a yes is kept.
     void videosOpenAfterAskingOnce()
     {
-        const QString video = writeFile(QStringLiteral("clip.mp4"), KikFakeMedia::film(3, false));
+        const QString video = writtenFile(QDir::home().filePath(QStringLiteral("clip.mp4")), KikFakeMedia::film(3, false));
         const auto answer = [this](QMessageBox::StandardButton button) {
             setMessageBoxTestHook([this, button](QMessageBox::Icon, const QString &text) {
                 boxes << text;
@@ -309,7 +301,7 @@ private slots:
 
     void otherFilesAreOfferedForSaving()
     {
-        const QString document = writeFile(QStringLiteral("notes.PDF"), QByteArray("%PDF-1.4"));
+        const QString document = writtenFile(QDir::home().filePath(QStringLiteral("notes.PDF")), QByteArray("%PDF-1.4"));
         const QString target = QDir(QDir::homePath()).filePath(QStringLiteral("saved/notes.pdf"));
         QDir().mkpath(QFileInfo(target).path());
         {

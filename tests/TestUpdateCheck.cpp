@@ -1,5 +1,6 @@
 #include "LoopbackHttpServer.h"
 #include "TestEnv.h"
+#include "TestFiles.h"
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
@@ -31,13 +32,6 @@ class TestUpdateCheck : public QObject
     int exits = 0;
 
     static QString dataPath(const char *name) { return QDir(dataFolder()).filePath(QLatin1String(name)); }
-
-    static void writeFile(const char *name, const QByteArray &content)
-    {
-        QFile file(dataPath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(content), content.size());
-    }
 
     static QByteArray readFile(const char *name)
     {
@@ -133,7 +127,7 @@ private slots:
         if (stored == "<folder>")
             QVERIFY(QDir().mkpath(dataPath(LastCheckFileName)));
         else if (stored != "<missing>")
-            writeFile(LastCheckFileName, stored.replace("%now", QByteArray::number(now - secondsBack)));
+            writeFileBytes(dataPath(LastCheckFileName), stored.replace("%now", QByteArray::number(now - secondsBack)));
         QCOMPARE(isUpdateCheckDue(now), due);
     }
 
@@ -197,7 +191,7 @@ private slots:
 
     void newVersionDownloadNowOpensAndEnds()
     {
-        writeFile(LastCheckFileName, "1000");
+        writeFileBytes(dataPath(LastCheckFileName), "1000");
         QWidget window;
         window.show();
         answer = QMessageBox::Yes;
@@ -213,7 +207,7 @@ private slots:
 
     void newVersionLaterRemembersTheCheck()
     {
-        writeFile(LastCheckFileName, "1000");
+        writeFileBytes(dataPath(LastCheckFileName), "1000");
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QWidget window;
         window.show();
@@ -260,7 +254,7 @@ private slots:
     void answersThatAreNoAddressShowNothing()
     {
         QFETCH(QByteArray, body);
-        writeFile(LastCheckFileName, "1000");
+        writeFileBytes(dataPath(LastCheckFileName), "1000");
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         handleVersionAnswer(body, nullptr);
         QVERIFY(boxes.isEmpty());
@@ -289,7 +283,7 @@ private slots:
     void noAdvertisementRemembered()
     {
         QVERIFY(lastAdvertisement().isEmpty());
-        writeFile(LastAdvFileName, QByteArray(VendorAnswerLimit * 4, 'x'));   // damaged
+        writeFileBytes(dataPath(LastAdvFileName), QByteArray(VendorAnswerLimit * 4, 'x'));   // damaged
         QVERIFY(lastAdvertisement().isEmpty());
     }
 

@@ -20,6 +20,15 @@ void writeFileBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+QString writtenFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    QTest::qVerify(written, "written", qPrintable(path), __FILE__, __LINE__);
+    return path;
+}
+
 QMap<QString, QByteArray> treeOf(const QString &folder)
 {
     QMap<QString, QByteArray> files;

@@ -10,6 +10,8 @@
 QByteArray readFileBytes(const QString &path);
 // Writes the file, making its folders; a failed write fails the running test.
 void writeFileBytes(const QString &path, const QByteArray &bytes);
+// The same for use in an expression: the path written.
+QString writtenFile(const QString &path, const QByteArray &bytes);
 // Every file below the folder (hidden ones too) by relative path, with its bytes.
 QMap<QString, QByteArray> treeOf(const QString &folder);
 // The text of every daily log file in the folder, oldest first: a run that spans midnight
