@@ -3,6 +3,7 @@
 #include "TestFiles.h"
 #include "ThrownText.h"
 
+#include "app/AppFolders.h"
 #include "app/PrivateCache.h"
 
 #include <QDir>
@@ -46,6 +47,13 @@ private slots:
             QCOMPARE(QFileInfo(work).permissions() & othersBits(), QFileDevice::Permissions());
         }
         QVERIFY(!QFileInfo::exists(work));
+
+        // The phones' mirrors in the data folder hold decrypted stores too.
+        const QString phones = iosCacheFolder();
+        QCOMPARE(QFileInfo(phones).permissions() & othersBits(), QFileDevice::Permissions());
+        QVERIFY(QFile::setPermissions(phones, QFileInfo(phones).permissions() | QFileDevice::ReadOther | QFileDevice::ExeOther));
+        QCOMPARE(iosCacheFolder(), phones);
+        QCOMPARE(QFileInfo(phones).permissions() & othersBits(), QFileDevice::Permissions());
     }
 
     void plantedLinksAndFilesAreRefused()

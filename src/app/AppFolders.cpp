@@ -71,7 +71,10 @@ QString localDatabasesFolder()
 
 QString iosCacheFolder()
 {
-    return subFolder(QStringLiteral("ios_cache"));
+    // The phones' mirrors hold decrypted stores: only the user may enter, as in the private cache.
+    const QString path = subFolder(QStringLiteral("ios_cache"));
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return path;
 }
 
 QString logFolder()

@@ -8,7 +8,7 @@ QString roamingRoot();            // HOME/AppData/Roaming, or the platform's per
 QString roamingBrandFolder();     // roamingRoot()/Talvora (not created)
 QString dataFolder();             // base folder joined with the product identifier, created
 QString localDatabasesFolder();   // dataFolder()/local_databases, created
-QString iosCacheFolder();         // dataFolder()/ios_cache, created
+QString iosCacheFolder();         // dataFolder()/ios_cache, created owner-only
 QString logFolder();              // dataFolder()/qlogs (created by the log handler)
 // Where the program's pictures ("kikbb", "emoji", "kikemoji") lie: beside the program in a
 // build folder, else in ../share/parlewick of an installed one.

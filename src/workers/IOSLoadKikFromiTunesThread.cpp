@@ -285,6 +285,9 @@ bool IOSLoadKikFromiTunesThread::linksPayloads() const
 
 void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
 {
+    // A phone's mirror receives decrypted messages too: its folder must be the user's alone.
+    if (!m_defaultCacheRoot && isInside(m_cacheRoot, iosCacheFolder()))
+        ensurePrivateFolderThrow(iosCacheFolder());
     if (m_defaultCacheRoot) {
         // Decrypted messages go there: a folder someone else planted must not receive them.
         privateCacheFolderThrow(kCacheFolderName);
