@@ -6,7 +6,7 @@ PARLEWICK_BUILD="${PARLEWICK_BUILD_DIR:-$PARLEWICK_ROOT/build}"
 
 # Debian 12 packages the build, the tests, the program and the checks need (usbmuxd lets
 # Linux see a real iPhone; desktop-file-utils and appstream check the installed files,
-# clang-format the code's layout; build-essential brings dpkg-dev, which cpack uses).
+# clang-format the code's layout, clang-tidy its faults; build-essential brings dpkg-dev, which cpack uses).
 PARLEWICK_PACKAGES=(
     build-essential cmake pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
@@ -16,7 +16,7 @@ PARLEWICK_PACKAGES=(
     libimobiledevice-dev libimobiledevice-utils libimobiledevice6
     fonts-noto-color-emoji fonts-dejavu-core unicode-data
     xvfb xauth openssl
-    usbmuxd desktop-file-utils appstream clang-format
+    usbmuxd desktop-file-utils appstream clang-format clang-tidy
 )
 
 # Only scripts/fuzz.sh needs these (libFuzzer comes with clang); the build and ctest do not.
@@ -53,8 +53,10 @@ parlewick_install_deps() {
 parlewick_build() {
     local jobs
     jobs="$(nproc 2>/dev/null || echo 2)"
+    # CI builds with warnings as errors (PARLEWICK_WERROR=ON); a build folder keeps its choice.
     if [ ! -f "$PARLEWICK_BUILD/CMakeCache.txt" ]; then
-        cmake -S "$PARLEWICK_ROOT" -B "$PARLEWICK_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
+        cmake -S "$PARLEWICK_ROOT" -B "$PARLEWICK_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DPARLEWICK_WERROR="${PARLEWICK_WERROR:-OFF}" || exit 1
     fi
     cmake --build "$PARLEWICK_BUILD" --parallel "$jobs" ${1:+--target "$@"} || exit 1
 }

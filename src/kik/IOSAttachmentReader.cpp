@@ -78,9 +78,9 @@ void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &p
         const QString name = textOf(image.value(QStringLiteral("name")));
         if (name.isEmpty())
             continue;
-        const QString file = pictureName(image.value(QStringLiteral("value")));
-        if (!file.isEmpty())
-            map.insert(m_pool.intern(QStringLiteral("image:") + name), file);
+        const QString picture = pictureName(image.value(QStringLiteral("value")));
+        if (!picture.isEmpty())
+            map.insert(m_pool.intern(QStringLiteral("image:") + name), picture);
     }
 
     addNamedEntries(map, description.value(QStringLiteral("string")), QStringLiteral("string:"), QStringLiteral("name"),

@@ -346,10 +346,10 @@ namespace {
 // dominated sorting a large list: read once, a million messages sort about three times faster.
 struct MessageSortKey
 {
-    explicit MessageSortKey(_KikMessage *message)
-        : message(message)
-        , valid(message->ts.isValid())
-        , msecs(valid ? message->ts.toMSecsSinceEpoch() : 0)
+    explicit MessageSortKey(_KikMessage *sorted)
+        : message(sorted)
+        , valid(sorted->ts.isValid())
+        , msecs(valid ? sorted->ts.toMSecsSinceEpoch() : 0)
     {
     }
 

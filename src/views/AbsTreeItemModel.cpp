@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-AbsTreeItemModel::_ItemNode::_ItemNode(int type, const QString &text)
-    : type(type)
-    , text(text)
+AbsTreeItemModel::_ItemNode::_ItemNode(int nodeType, const QString &nodeText)
+    : type(nodeType)
+    , text(nodeText)
 {
 }
 

@@ -12,7 +12,7 @@ public:
     class _ItemNode
     {
     public:
-        explicit _ItemNode(int type = 0, const QString &text = QString());
+        explicit _ItemNode(int nodeType = 0, const QString &nodeText = QString());
         virtual ~_ItemNode();   // deletes the children
         _ItemNode(const _ItemNode &) = delete;
         _ItemNode &operator=(const _ItemNode &) = delete;

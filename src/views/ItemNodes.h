@@ -20,8 +20,8 @@ using _ItemNode = AbsTreeItemModel::_ItemNode;
 class _RootDeviceItemNode : public _ItemNode
 {
 public:
-    explicit _RootDeviceItemNode(const QString &text)
-        : _ItemNode(RootDeviceNodeType, text)
+    explicit _RootDeviceItemNode(const QString &nodeText)
+        : _ItemNode(RootDeviceNodeType, nodeText)
     {
     }
 };
@@ -33,8 +33,8 @@ public:
     KikDataSetPtr dataSet = KikDataSetPtr::create();
 
 protected:
-    _AbsDBItemNode(int type, const QString &text)
-        : _ItemNode(type, text)
+    _AbsDBItemNode(int nodeType, const QString &nodeText)
+        : _ItemNode(nodeType, nodeText)
     {
     }
 };
@@ -64,9 +64,9 @@ public:
 class _ChatSessionItemNode : public _ItemNode
 {
 public:
-    _ChatSessionItemNode(_KikChat *chat, const QString &text)
-        : _ItemNode(ChatSessionNodeType, text)
-        , chat(chat)
+    _ChatSessionItemNode(_KikChat *shownChat, const QString &nodeText)
+        : _ItemNode(ChatSessionNodeType, nodeText)
+        , chat(shownChat)
     {
     }
 

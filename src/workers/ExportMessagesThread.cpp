@@ -96,7 +96,7 @@ ExportMessagesThread::ExportMessagesThread(const KikMessageList &messages, const
 
 QString ExportMessagesThread::chatFileName(const _KikChat *chat, const QString &suffix)
 {
-    const QString unknown = QStringLiteral("unknown-chat.") + suffix;
+    QString unknown = QStringLiteral("unknown-chat.") + suffix;
     if (!chat || !chat->user)
         return unknown;
     static const QRegularExpression invisible(QStringLiteral("[\\t\\n\\r\\x{202A}\\x{00A0}\\x{202C}]"));
