@@ -11,6 +11,7 @@
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
+#include "kik/LocalDbCatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -172,17 +173,7 @@ QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QStri
 
 QString localDatabaseFolderThrow(const QString &name)
 {
-    if (name.trimmed().isEmpty())
-        throw CliUsageError(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    if (!isValidLocalDbName(name))
-        throw CliUsageError(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
-    // The window tells databases apart ignoring case: a name spelled otherwise is the same one.
-    const QDir databases(localDatabasesFolder());
-    if (!QFileInfo(databases.filePath(name)).isDir()) {
-        for (const QString &existing : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            if (existing.compare(name, Qt::CaseInsensitive) == 0)
-                return databases.filePath(existing);
-        }
-    }
-    return databases.filePath(name);
+    if (const QString problem = LocalDbCatalogue::nameProblem(name); !problem.isEmpty())
+        throw CliUsageError(problem);
+    return LocalDbCatalogue().folderForThrow(name);
 }

@@ -1,9 +1,8 @@
 #include "ui/BackupCommand.h"
 
-#include "app/AppFolders.h"
-#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "kik/KikLocalDb.h"
+#include "kik/LocalDbCatalogue.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
@@ -36,13 +35,13 @@ void BackupCommand::backUp(const CommandMessages &messages, const QString &propo
     if (name.isEmpty())
         return;
     // The name becomes a folder: whatever chose it, it may not lead out of the databases folder.
-    if (name.trimmed().isEmpty() || !isValidLocalDbName(name)) {
+    if (!LocalDbCatalogue::nameProblem(name).isEmpty()) {
         showWarning(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
         return;
     }
     _LocalDbItemNode *existing = existingLocalDbNode(name);
     _LocalDbItemNode *node = existing ? existing : m_window.mainModel()->addLocalDb(name);
-    const QString folder = QDir(localDatabasesFolder()).filePath(node->text);
+    const QString folder = LocalDbCatalogue().folderOf(node->text);
 
     ProgressForm form(&m_window);
     BackupKikMessagesThread worker(messages.messages, folder, &form);
@@ -62,7 +61,7 @@ _LocalDbItemNode *BackupCommand::existingLocalDbNode(const QString &name) const
 {
     for (_ItemNode *node : m_window.mainModel()->localDbRoot()->children) {
         // The existing node's own spelling names its folder, also where names differ in case.
-        if (node->text.compare(name, Qt::CaseInsensitive) == 0)
+        if (LocalDbCatalogue::sameName(node->text, name))
             return static_cast<_LocalDbItemNode *>(node);
     }
     return nullptr;
