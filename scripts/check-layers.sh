@@ -13,8 +13,9 @@ declare -A allowed=(
     [itunes]="app db plist device itunes"
     [views]="app db plist device kik itunes views"
     [workers]="app db plist device kik itunes views workers"
-    [ui]="app db plist device kik itunes views workers ui"
-    [cli]="app db plist device kik itunes views workers cli"
+    [flows]="app db plist device kik itunes views workers flows"
+    [ui]="app db plist device kik itunes views workers flows ui"
+    [cli]="app db plist device kik itunes views workers flows cli"
 )
 
 bad=0

@@ -17,8 +17,8 @@
 #include "itunes/BackupManifest.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
-#include "ui/LoadDeviceCommand.h"
 #include "ui/MainWindow.h"
+#include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "views/ItemModelSms.h"
 
@@ -124,7 +124,7 @@ private slots:
         locked.udid = kClosed;
         locked.deviceName = QStringLiteral("Locked iPhone");
         locked.handle = MobileDeviceHandle::attach(kClosed);
-        QVERIFY(LoadDeviceCommand(*window).loadFromDeviceBackup(locked, folder));
+        QVERIFY(WindowFlows(*window).loadFromDeviceBackup(locked, folder));
         QCOMPARE(typed.size(), 1);
         QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Ann's iPhone", "Locked iPhone"}));
         auto *node = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
@@ -133,7 +133,7 @@ private slots:
 
         // A folder that is no backup is reported, and nothing is added.
         boxes->clear();
-        QVERIFY(!LoadDeviceCommand(*window).loadFromDeviceBackup(locked, env.path("nothing-here")));
+        QVERIFY(!WindowFlows(*window).loadFromDeviceBackup(locked, env.path("nothing-here")));
         QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
         QCOMPARE(model()->deviceRoot()->children.size(), 2);
     }

@@ -91,13 +91,6 @@ QString sanitizeFileName(const QString &name)
     return result;
 }
 
-bool isValidLocalDbName(const QString &name)
-{
-    static const QRegularExpression forbidden(QStringLiteral("[\\\\/:*?\"<>|\\n\\r\\t]"));
-    static const QRegularExpression onlyDots(QStringLiteral("^\\s*\\.+\\s*$"));
-    return !name.contains(forbidden) && !onlyDots.match(name).hasMatch();
-}
-
 QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn)
 {
     for (int n = 0;; ++n) {

@@ -8,9 +8,6 @@ class QFileDevice;
 
 // Text and file helpers shared by every part of the program.
 QString sanitizeFileName(const QString &name);
-// A name the user typed for a local database: none of \ / : * ? " < > | CR LF TAB, and not
-// only dots (which would name the databases folder or its parent). Emptiness is the caller's.
-bool isValidLocalDbName(const QString &name);
 // The path, or "Name(1).ext", "Name(2).ext"... beside it: the first name nothing (not even a link)
 // has, there nor in any of the folders alsoFreeIn.
 QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn = {});

@@ -1,15 +1,9 @@
 #include "cli/CliDevice.h"
 
-#include "cli/CliBackup.h"
-#include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
-#include "device/DeviceCacheFolder.h"
-#include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
-#include "itunes/BackupManifest.h"
 #include "workers/ConsoleProgress.h"
-#include "workers/IOSLoadKikMessagesThread.h"
 #include "workers/IOSMobileBackupThread.h"
 
 #include <QDir>
@@ -47,41 +41,6 @@ DeviceDescription connectedDeviceThrow(const QString &udid)
     fail(text);
 }
 
-// The steps of mirrorDeviceKikThrow.
-static DeviceKikMirror mirrorThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account)
-{
-    DeviceKikMirror mirror;
-    {
-        ConsoleProgress progress;
-        IOSLoadKikMessagesThread direct(device, &progress);
-        runTaskThrow(progress, direct);
-        if (!direct.useBackup()) {
-            if (!account.isEmpty())
-                fail(QStringLiteral(
-                    "This iPhone serves Kik's app container, which holds no other accounts: leave out --account."));
-            mirror.appFolder = direct.appFolder();
-            return mirror;
-        }
-    }
-    // A phone that backs up to iCloud would not take the restore that brings transferred
-    // messages back through this backup.
-    requireRestorablePhoneThrow(device);
-    printErr(QStringLiteral("The iPhone keeps Kik's container closed: its Kik data comes through a device backup."));
-    mirror.backupFolder = deviceBackupThrow(device);
-    mirror.usedBackup = true;
-    mirror.appFolder =
-        extractKikThrow(openBackupThrow(mirror.backupFolder, args), deviceCacheFolder(device), account, &mirror.location);
-    return mirror;
-}
-
-DeviceKikMirror mirrorDeviceKikThrow(const DeviceDescription &device, const QCommandLineParser &args, const QString &account)
-{
-    // Ctrl-C at any moment, also between the tasks, stops the mirroring.
-    DeviceKikMirror mirror;
-    runStepsThrow([&] { mirror = mirrorThrow(device, args, account); });
-    return mirror;
-}
-
 QCommandLineOption backupDirOption()
 {
     return QCommandLineOption(QStringLiteral("backup-dir"),
@@ -106,11 +65,4 @@ QString deviceBackupThrow(const DeviceDescription &device)
     IOSMobileBackupThread backup(device, &progress);
     runTaskThrow(progress, backup);
     return QDir(backup.backupFolder()).filePath(device.udid);
-}
-
-void requireRestorablePhoneThrow(const DeviceDescription &device)
-{
-    const QString warning = IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
-    if (!warning.isEmpty())
-        fail(plainText(warning));
 }

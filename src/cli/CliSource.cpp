@@ -4,13 +4,16 @@
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "cli/BackupPassword.h"
-#include "cli/CliBackup.h"
 #include "cli/CliCommand.h"
 #include "cli/CliDevice.h"
 #include "cli/CliOutput.h"
+#include "cli/ConsoleInteraction.h"
+#include "flows/BackupReading.h"
+#include "flows/LoadPhone.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
+#include "kik/LocalDbCatalogue.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -76,16 +79,24 @@ QString kikPicturesFolder(const QString &root)
 
 KikDataSetPtr loadBackupThrow(const QString &folder, const QString &account, const QCommandLineParser &args)
 {
+    ConsoleInteraction interaction(args);
+    interaction.setBackupFolder(folder);
+    interaction.setKikAccount(account);
     // The program's own cache of the backup, as the program itself uses it; the pictures
     // go to that cache too.
-    return loadKikFolderThrow(extractKikThrow(openBackupThrow(folder, args), QString(), account), QString());
+    KikExtraction kik;
+    ConsoleInteraction::requireDone(openAndExtractKik(interaction, interaction.chooseBackup(FlowInteraction::BackupUse::Read),
+                                                      QString(), kikNotFoundText(), &kik));
+    return loadKikFolderThrow(kik.appFolder, QString());
 }
 
 KikDataSetPtr loadDeviceThrow(const QString &udid, const QString &account, const QCommandLineParser &args)
 {
-    const DeviceKikMirror mirror = mirrorDeviceKikThrow(connectedDeviceThrow(udid), args, account);
+    ConsoleInteraction interaction(args);
+    interaction.setKikAccount(account);
     // The mirror lies in the program's own cache of the phone; so do the pictures.
-    return loadKikFolderThrow(mirror.appFolder, QString());
+    ConsoleInteraction::requireDone(LoadPhone(interaction, connectedDeviceThrow(udid)).run());
+    return interaction.phoneData();
 }
 
 // The source the options name, once they are checked.
@@ -121,6 +132,14 @@ QList<QCommandLineOption> CliSource::options()
         passwordFileOption()};
 }
 
+QCommandLineOption accountOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("account"),
+        QStringLiteral("The Kik account to read when the backup holds several (its Kik user name or its id)."),
+        QStringLiteral("NAME"));
+}
+
 QString CliSource::optionsHelp()
 {
     return QStringLiteral("SOURCE is one of:\n"
@@ -140,7 +159,13 @@ KikDataSetPtr CliSource::loadThrow(const QCommandLineParser &args)
     return loadWithAccountOptionThrow(args, kAccount);
 }
 
-KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
+QString CliSource::backupFolderThrow(const QCommandLineParser &args)
+{
+    checkThrow(args, kAccount);
+    return args.isSet(kBackup) ? args.value(kBackup) : QString();
+}
+
+void CliSource::checkThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
 {
     QStringList given;
     for (const QLatin1StringView option : {kDb, kDbPath, kKik, kBackup, kDevice}) {
@@ -152,6 +177,11 @@ KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &ar
                                             : QStringLiteral("more than one source given: ") + given.join(QLatin1Char(' ')));
     if (args.isSet(accountOption) && !args.isSet(kBackup) && !args.isSet(kDevice))
         throw CliUsageError(QStringLiteral("--%1 goes only with --backup or --device").arg(accountOption));
+}
+
+KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption)
+{
+    checkThrow(args, accountOption);
     // Ctrl-C at any moment of the loading, also between its tasks, ends with "Canceled.".
     KikDataSetPtr data;
     runStepsThrow([&] { data = loadSourceThrow(args, accountOption); });
@@ -172,17 +202,7 @@ QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QStri
 
 QString localDatabaseFolderThrow(const QString &name)
 {
-    if (name.trimmed().isEmpty())
-        throw CliUsageError(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    if (!isValidLocalDbName(name))
-        throw CliUsageError(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
-    // The window tells databases apart ignoring case: a name spelled otherwise is the same one.
-    const QDir databases(localDatabasesFolder());
-    if (!QFileInfo(databases.filePath(name)).isDir()) {
-        for (const QString &existing : databases.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            if (existing.compare(name, Qt::CaseInsensitive) == 0)
-                return databases.filePath(existing);
-        }
-    }
-    return databases.filePath(name);
+    if (const QString problem = LocalDbCatalogue::nameProblem(name); !problem.isEmpty())
+        throw CliUsageError(problem);
+    return LocalDbCatalogue().folderForThrow(name);
 }

@@ -16,6 +16,8 @@
 // A folder named on the command line is only read, never written.
 class CliSource
 {
+    static void checkThrow(const QCommandLineParser &args, QLatin1StringView accountOption);
+
 public:
     // The source options, with --password-file for an encrypted backup.
     static QList<QCommandLineOption> options();
@@ -30,10 +32,17 @@ public:
     // means something else).
     static KikDataSetPtr loadWithAccountOptionThrow(const QCommandLineParser &args, QLatin1StringView accountOption);
 
+    // The iTunes backup folder the options name as the source; empty for another source. Raises
+    // as loadThrow does when the options name no single source.
+    static QString backupFolderThrow(const QCommandLineParser &args);
+
     // The chats whose node label or Kik address is name, ignoring case; raises
     // std::runtime_error when there is none.
     static QList<_KikChat *> chatsNamedThrow(const KikDataSet &data, const QString &name);
 };
+
+// The --account option of the commands that read a backup.
+QCommandLineOption accountOption();
 
 // The folder of the local database NAME in the data folder. NAME is checked as the program's
 // database dialog checks it (not empty, none of \ / : * ? " < > | and no line breaks or

@@ -2,8 +2,8 @@
 
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
-#include "workers/ConsoleProgress.h"
-#include "workers/ExportMessagesThread.h"
+#include "cli/ConsoleInteraction.h"
+#include "flows/ExportMessages.h"
 #include "workers/ExportTarget.h"
 
 #include <QFileInfo>
@@ -88,10 +88,13 @@ int ExportCommand::run(const QCommandLineParser &args)
     } else {
         messages = data->allMessages();
     }
-    ConsoleProgress progress;
-    ExportMessagesThread worker(messages, target.path, target.format, &progress);
-    worker.setEmojiStyle(emoji == QLatin1String("keep") ? EmojiStyle::Characters : EmojiStyle::Placeholder);
-    worker.setCsvFormulaGuard(args.isSet(CsvRawOption) ? ExportMessagesCsv::FormulaGuard::Off
-                                                       : ExportMessagesCsv::FormulaGuard::On);
-    return reportOutcome(progress, progress.runWorker(worker));
+    ConsoleInteraction interaction(args);
+    ExportChoice choice;
+    choice.path = QFileInfo(args.value(OutOption)).absoluteFilePath();
+    choice.kind = kind;
+    choice.emoji = emoji == QLatin1String("keep") ? EmojiStyle::Characters : EmojiStyle::Placeholder;
+    choice.csvGuard = args.isSet(CsvRawOption) ? ExportMessagesCsv::FormulaGuard::Off : ExportMessagesCsv::FormulaGuard::On;
+    interaction.setExportChoice(choice);
+    ConsoleInteraction::requireDone(exportMessages(interaction, messages));
+    return CliExitOk;
 }

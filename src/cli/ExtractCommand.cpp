@@ -1,8 +1,10 @@
 #include "cli/BackupPassword.h"
-#include "cli/CliBackup.h"
 #include "cli/CliCommand.h"
 #include "cli/CliDevice.h"
 #include "cli/CliOutput.h"
+#include "cli/CliSource.h"
+#include "cli/ConsoleInteraction.h"
+#include "flows/BackupReading.h"
 
 #include <QDir>
 
@@ -43,9 +45,13 @@ public:
             throw CliUsageError(QStringLiteral("extract needs --backup DIR or --device UDID, and --out DIR"));
         const QString folder = fromDevice ? deviceBackupThrow(connectedDeviceThrow(args.value(QStringLiteral("device"))))
                                           : args.value(QStringLiteral("backup"));
-        const auto backup = openBackupThrow(folder, args);
-        printOut(QDir::toNativeSeparators(
-            extractKikThrow(backup, args.value(QStringLiteral("out")), args.value(QStringLiteral("account")))));
+        ConsoleInteraction interaction(args);
+        interaction.setBackupFolder(folder);
+        interaction.setKikAccount(args.value(QStringLiteral("account")));
+        KikExtraction kik;
+        ConsoleInteraction::requireDone(openAndExtractKik(interaction, interaction.chooseBackup(FlowInteraction::BackupUse::Read),
+                                                          args.value(QStringLiteral("out")), kikNotFoundText(), &kik));
+        printOut(QDir::toNativeSeparators(kik.appFolder));
         return CliExitOk;
     }
 };

@@ -1,8 +1,9 @@
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
-#include "workers/BackupKikMessagesThread.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleInteraction.h"
+#include "flows/ImportFromBackup.h"
+#include "flows/LocalDbBackup.h"
 
 namespace {
 
@@ -34,11 +35,21 @@ public:
             throw CliUsageError(QStringLiteral("unexpected argument '%1'").arg(args.positionalArguments().first()));
         if (!args.isSet(kInto))
             throw CliUsageError(QStringLiteral("import needs --into NAME"));
-        const QString folder = localDatabaseFolderThrow(args.value(kInto));
-        const KikDataSetPtr data = CliSource::loadThrow(args);
-        ConsoleProgress progress;
-        BackupKikMessagesThread worker(data->allMessages(), folder, &progress);
-        return reportOutcome(progress, progress.runWorker(worker));
+        // A name that cannot be a database is told before a long load.
+        localDatabaseFolderThrow(args.value(kInto));
+        ConsoleInteraction interaction(args);
+        interaction.setLocalDb(args.value(kInto));
+        if (const QString backup = CliSource::backupFolderThrow(args); !backup.isEmpty()) {
+            ImportFromBackup import(interaction);
+            import.setWording(BackupKikMessagesThread::Wording::BackedUp);
+            interaction.setBackupFolder(backup);
+            interaction.setKikAccount(args.value(accountOption().names().constFirst()));
+            ConsoleInteraction::requireDone(import.run());
+        } else {
+            const KikDataSetPtr data = CliSource::loadThrow(args);
+            ConsoleInteraction::requireDone(backUpIntoLocalDb(interaction, data->allMessages(), args.value(kInto)));
+        }
+        return CliExitOk;
     }
 };
 

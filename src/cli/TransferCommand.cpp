@@ -1,19 +1,9 @@
-#include "app/PrivateCache.h"
-#include "cli/CliBackup.h"
 #include "cli/CliCommand.h"
-#include "cli/CliOutput.h"
+#include "cli/CliDevice.h"
 #include "cli/CliSource.h"
-#include "cli/DeviceTransfer.h"
-#include "device/DeviceDescription.h"
-#include "itunes/BackupManifest.h"
-#include "itunes/BackupWriteLock.h"
-#include "workers/ConsoleProgress.h"
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
-#include "workers/IOSRestoreKikMsgThread.h"
-#include "workers/KikBackupAccounts.h"
-
-#include <QDir>
-#include <QTemporaryDir>
+#include "cli/ConsoleInteraction.h"
+#include "flows/TransferToBackup.h"
+#include "flows/TransferToPhone.h"
 
 #include <stdexcept>
 
@@ -25,19 +15,6 @@ constexpr QLatin1StringView kYes("yes");
 constexpr QLatin1StringView kChat("chat");
 constexpr QLatin1StringView kAccount("account");
 constexpr QLatin1StringView kSourceAccount("source-account");
-
-// One writer per backup: a second run waits here, saying so, until the first has ended.
-void lockBackupThrow(BackupWriteLock &lock, const QString &folder)
-{
-    ConsoleProgress waiting;
-    lock.acquireThrow([&](bool first) {
-        if (first)
-            printErr(BackupWriteLock::busyText(QDir(folder).absolutePath())
-                     + QStringLiteral(" Waiting for it to finish (Ctrl-C stops)..."));
-        if (waiting.isCanceled())
-            throw CliCanceled();
-    });
-}
 
 class TransferCommand : public CliCommand
 {
@@ -94,51 +71,31 @@ public:
         if (args.isSet(kToDevice) && args.value(kToDevice) == args.value(QStringLiteral("device")))
             throw CliUsageError(QStringLiteral("the source and the target are the same iPhone"));
 
-        // The phone's user agrees first, before a long load of the source.
-        const DeviceDescription targetDevice =
-            args.isSet(kToDevice) ? deviceToTransferToThrow(args.value(kToDevice), args) : DeviceDescription();
-        const KikDataSetPtr data = CliSource::loadWithAccountOptionThrow(args, kSourceAccount);
-        KikMessageList messages;
-        if (args.isSet(kChat)) {
-            for (const _KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(kChat)))
-                messages += chat->messages;
-        } else {
-            messages = data->allMessages();
-        }
-        if (messages.isEmpty())
-            throw std::runtime_error("There are no messages to transfer.");
+        ConsoleInteraction interaction(args);
+        interaction.setKikAccount(args.value(kAccount));
+        KikDataSetPtr data;   // owns the messages until the transfer has ended
+        const auto messages = [&] {
+            data = CliSource::loadWithAccountOptionThrow(args, kSourceAccount);
+            KikMessageList chosen;
+            if (args.isSet(kChat)) {
+                for (const _KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(kChat)))
+                    chosen += chat->messages;
+            } else {
+                chosen = data->allMessages();
+            }
+            return chosen;
+        };
         if (args.isSet(kToDevice)) {
-            const int transferred = transferToDeviceThrow(messages, targetDevice, args.value(kAccount), args);
-            printOut(QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(transferred));
+            // The phone's user agrees first, before a long load of the source.
+            const DeviceDescription target = connectedDeviceThrow(args.value(kToDevice));
+            ConsoleInteraction::requireDone(TransferToPhone(interaction, target).run(messages));
             return CliExitOk;
         }
-
-        const QString folder = args.value(kToBackup);
-        QSharedPointer<BackupManifest> backup = openBackupThrow(folder, args);
-        // Held from before Kik's files are read until the commit has ended; a run that wrote
-        // meanwhile changed the list, which is then read again.
-        BackupWriteLock lock(backup->folder());
-        lockBackupThrow(lock, backup->folder());
-        backup = BackupManifest::currentThrow(backup);
-        // The run's own mirror of the backup's Kik files, private and gone however it ends.
-        const std::unique_ptr<QTemporaryDir> mirror = privateTemporaryFolderThrow();
-        DeviceDescription device;
-        device.udid = mirror->path();
-        device.deviceName = backup->deviceName();
-        KikBackupLocation location;
-        extractKikThrow(backup, mirror->path(), args.value(kAccount), &location);
-
-        ConsoleProgress mergeProgress;
-        IOSRestoreKikMsgThread merge(device, messages, &mergeProgress);
-        merge.setDirect(false);
-        runTaskThrow(mergeProgress, merge);
-
-        ConsoleProgress writeProgress;
-        IOSMergeWAFiles2iTunesBKThread write(backup, lock, placedInBackup(merge.fileList(), location), &writeProgress);
-        runTaskThrow(writeProgress, write);
-        printOut(QStringLiteral("Successfully transferred %1 messages into the iTunes backup %2.")
-                     .arg(merge.transferred())
-                     .arg(QDir::toNativeSeparators(backup->folder())));
+        const KikMessageList chosen = messages();
+        if (chosen.isEmpty())
+            throw std::runtime_error("There are no messages to transfer.");
+        interaction.setBackupFolder(args.value(kToBackup));
+        ConsoleInteraction::requireDone(TransferToBackup(interaction).run(chosen));
         return CliExitOk;
     }
 };

@@ -1,9 +1,9 @@
 #include "ui/DeleteCommand.h"
 
-#include "app/AppFolders.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "kik/KikLocalDb.h"
+#include "kik/LocalDbCatalogue.h"
 #include "ui/MainWindow.h"
 #include "views/ItemModelMain.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 QString databaseFolder(const _ItemNode *node)
 {
-    return QDir(localDatabasesFolder()).filePath(node->text);
+    return LocalDbCatalogue().folderOf(node->text);
 }
 
 _ItemNode *chatNodeWithId(_ItemNode *database, qint64 chatId)

@@ -5,9 +5,8 @@
 #include "app/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
-#include "ui/BackupCommand.h"
-#include "ui/ImportItunesCommand.h"
 #include "ui/MainWindow.h"
+#include "ui/WindowFlows.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -123,12 +122,11 @@ void DropImport::importFolder(const QString &folder, Kind kind)
             showWarning(backup->unfinishedText());
             return;
         }
-        ImportItunesCommand(m_window).importBackup(backup, QString());
+        WindowFlows(m_window).importDroppedBackup(backup);
         return;
     }
     case Kind::KikFolder:
-        ImportItunesCommand(m_window).importKikFolder(folder, picturesCache(folder), QObject::tr("IDS_LOADING_IOS_KIK"),
-                                                      BackupCommand::proposedName(QFileInfo(folder).fileName()));
+        WindowFlows(m_window).importDroppedKikFolder(folder, picturesCache(folder));
         return;
     }
 }

@@ -1,7 +1,7 @@
 #include "ui/LocalDbSelForm.h"
 
-#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "kik/LocalDbCatalogue.h"
 #include "ui/ChoiceDialogLayout.h"
 
 #include <QComboBox>
@@ -49,10 +49,8 @@ QString LocalDbSelForm::chooseDatabaseName()
 void LocalDbSelForm::onBtnOkPress()
 {
     m_chosenName = cbLocalDbNames->currentText();
-    if (m_chosenName.trimmed().isEmpty())
-        showWarning(QObject::tr("IDS_PLEASE_SELECT_DATABASE_OR_INPUT_NEW_NAME"));
-    else if (!isValidLocalDbName(m_chosenName))
-        showWarning(QObject::tr("IDS_INVALID_LOCALDB_NAME"));
+    if (const QString problem = LocalDbCatalogue::nameProblem(m_chosenName); !problem.isEmpty())
+        showWarning(problem);
     else
         accept();
 }

@@ -13,6 +13,7 @@
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
 #include "kik/KikRules.h"
+#include "kik/LocalDbCatalogue.h"
 #include "ui/DropImport.h"
 #include "ui/MainMenus.h"
 #include "ui/MyTreeView.h"
@@ -90,11 +91,6 @@ QWidget *searchRow(QLineEdit *edit, QPushButton *button)
 QStringList subFolders(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-bool hasLocalDbFile(const QString &folder)
-{
-    return QFileInfo(QDir(folder).filePath(QLatin1String(KikLocalDb::DatabaseFileName))).isFile();
 }
 
 const QString LoadingMessagesTitle = QStringLiteral("Loading messages...");
@@ -299,11 +295,8 @@ void MainWindow::subscribeToDevices()
 
 void MainWindow::addLocalDatabases()
 {
-    const QString root = localDatabasesFolder();
-    for (const QString &name : subFolders(root)) {
-        if (hasLocalDbFile(QDir(root).filePath(name)))
-            m_mainModel->addLocalDb(name);
-    }
+    for (const QString &name : LocalDbCatalogue().names())
+        m_mainModel->addLocalDb(name);
 }
 
 void MainWindow::addRememberedDevices()
@@ -320,7 +313,7 @@ void MainWindow::addRememberedDevice(const QString &folder)
     description.udid = folder;
     _IOSDeviceItemNode *node = m_mainModel->addDevice(description);
     std::unique_ptr<AbsKikDb> db;
-    if (hasLocalDbFile(folder)) {
+    if (LocalDbCatalogue::holdsDatabase(folder)) {
         db = std::make_unique<KikLocalDb>(folder);
     } else {
         auto store = std::make_unique<IOSKikDb>(folder);
@@ -510,7 +503,7 @@ KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const Q
 
 bool MainWindow::loadLocalDb(_LocalDbItemNode *node)
 {
-    const QString folder = QDir(localDatabasesFolder()).filePath(node->text);
+    const QString folder = LocalDbCatalogue().folderOf(node->text);
     const KikDataSetPtr dataSet = loadWithProgress(std::make_unique<KikLocalDb>(folder), LoadingMessagesTitle);
     if (!dataSet)
         return false;

@@ -14,15 +14,11 @@
 #include "device/MobileDeviceSession.h"
 #include "device/TempBackupFolder.h"
 #include "ui/AboutUsForm.h"
-#include "ui/BackupCommand.h"
 #include "ui/DeleteCommand.h"
-#include "ui/ExportFileCommand.h"
-#include "ui/ImportItunesCommand.h"
-#include "ui/LoadDeviceCommand.h"
 #include "ui/ManualViewer.h"
 #include "ui/PhoneServiceHint.h"
 #include "ui/PreferencesDialog.h"
-#include "ui/TransferCommand.h"
+#include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "views/KikMsgPrinter.h"
 
@@ -34,36 +30,36 @@
 
 void MainWindow::miBackup()
 {
-    BackupCommand(*this).run(MessageVariant::Selection);
+    WindowFlows(*this).backUp(MessageVariant::Selection);
 }
 void MainWindow::miBackupChat()
 {
-    BackupCommand(*this).run(MessageVariant::Chat);
+    WindowFlows(*this).backUp(MessageVariant::Chat);
 }
 void MainWindow::miBackupAll()
 {
-    BackupCommand(*this).run(MessageVariant::All);
+    WindowFlows(*this).backUp(MessageVariant::All);
 }
 void MainWindow::miBackupToolbar()
 {
-    BackupCommand(*this).run(MessageVariant::Toolbar);
+    WindowFlows(*this).backUp(MessageVariant::Toolbar);
 }
 
 void MainWindow::miExport()
 {
-    ExportFileCommand(*this).run(MessageVariant::Selection);
+    WindowFlows(*this).exportToFile(MessageVariant::Selection);
 }
 void MainWindow::miExportChat()
 {
-    ExportFileCommand(*this).run(MessageVariant::Chat);
+    WindowFlows(*this).exportToFile(MessageVariant::Chat);
 }
 void MainWindow::miExportAll()
 {
-    ExportFileCommand(*this).run(MessageVariant::All);
+    WindowFlows(*this).exportToFile(MessageVariant::All);
 }
 void MainWindow::miExportToolbar()
 {
-    ExportFileCommand(*this).run(MessageVariant::Toolbar);
+    WindowFlows(*this).exportToFile(MessageVariant::Toolbar);
 }
 
 void MainWindow::miPrint()
@@ -111,63 +107,63 @@ void MainWindow::miDeleteToolbar()
 
 void MainWindow::miI2i()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Selection);
+    WindowFlows(*this).transferToPhone(MessageVariant::Selection);
 }
 void MainWindow::miI2iChat()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Chat);
+    WindowFlows(*this).transferToPhone(MessageVariant::Chat);
 }
 void MainWindow::miI2iAll()
 {
-    TransferCommand(*this).toDevice(MessageVariant::All);
+    WindowFlows(*this).transferToPhone(MessageVariant::All);
 }
 void MainWindow::miI2iToolbar()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Toolbar);
+    WindowFlows(*this).transferToPhone(MessageVariant::Toolbar);
 }
 void MainWindow::miDb2i()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Selection);
+    WindowFlows(*this).transferToPhone(MessageVariant::Selection);
 }
 void MainWindow::miDb2iChat()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Chat);
+    WindowFlows(*this).transferToPhone(MessageVariant::Chat);
 }
 void MainWindow::miDb2iAll()
 {
-    TransferCommand(*this).toDevice(MessageVariant::All);
+    WindowFlows(*this).transferToPhone(MessageVariant::All);
 }
 void MainWindow::miDb2iToolbar()
 {
-    TransferCommand(*this).toDevice(MessageVariant::Toolbar);
+    WindowFlows(*this).transferToPhone(MessageVariant::Toolbar);
 }
 void MainWindow::miExport2ITunesBKSel()
 {
-    TransferCommand(*this).toItunesBackup(MessageVariant::Selection);
+    WindowFlows(*this).transferToBackup(MessageVariant::Selection);
 }
 void MainWindow::miExport2ITunesBKChat()
 {
-    TransferCommand(*this).toItunesBackup(MessageVariant::Chat);
+    WindowFlows(*this).transferToBackup(MessageVariant::Chat);
 }
 void MainWindow::miExport2ITunesBKAll()
 {
-    TransferCommand(*this).toItunesBackup(MessageVariant::All);
+    WindowFlows(*this).transferToBackup(MessageVariant::All);
 }
 void MainWindow::miExport2ITunesBKToolbar()
 {
-    TransferCommand(*this).toItunesBackup(MessageVariant::Toolbar);
+    WindowFlows(*this).transferToBackup(MessageVariant::Toolbar);
 }
 
 void MainWindow::miImportiTunes()
 {
-    ImportItunesCommand(*this).run(QString());
+    WindowFlows(*this).importBackup(QString());
 }
 
 void MainWindow::miImportiTunesToLocalDb()
 {
     const _ItemNode *node = currentNode();
     if (node && node->type == LocalDbNodeType)
-        ImportItunesCommand(*this).run(node->text);
+        WindowFlows(*this).importBackup(node->text);
 }
 
 void MainWindow::miOpenDBFolder()
@@ -265,7 +261,7 @@ void MainWindow::iosDeviceConnected(void *handle)
 void MainWindow::loadKikFromDevice(const DeviceDescription &description)
 {
     qDebug() << "iPhone" << description.deviceName << description.udid << "connected";
-    LoadDeviceCommand(*this).run(description);
+    WindowFlows(*this).loadPhone(description);
 }
 
 void MainWindow::iosDeviceDisconnected(void *handle)

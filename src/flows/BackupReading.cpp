@@ -1,0 +1,66 @@
+#include "flows/BackupReading.h"
+
+#include "flows/FlowInteraction.h"
+#include "itunes/BackupManifest.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
+
+#include <stdexcept>
+
+void readBackupInfoThrow(BackupManifest &backup)
+{
+    backup.readInfo();
+    if (!backup.isFinished())
+        throw std::runtime_error(backup.unfinishedText().toStdString());
+}
+
+namespace {
+
+bool openBackup(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, QString *password)
+{
+    if (backup->encrypted() && !interaction.unlockBackup(backup, password))
+        return false;
+    backup->load();
+    return true;
+}
+
+bool extractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                const QString &notFoundText, KikExtraction *out)
+{
+    std::unique_ptr<FlowTask> task = interaction.task();
+    auto worker = std::make_unique<IOSLoadKikFromiTunesThread>(backup, &task->target(), cacheRoot);
+    worker->setAccount(interaction.givenKikAccount());
+    if (!task->run(*worker))
+        return false;
+    if (worker->needsAccountChoice()) {
+        const QString account = interaction.chooseKikAccount(worker->accounts());
+        if (account.isEmpty())
+            return false;
+        // The first run's worker and progress go first: progress displays nest.
+        worker.reset();
+        task.reset();
+        task = interaction.task();
+        worker = std::make_unique<IOSLoadKikFromiTunesThread>(backup, &task->target(), cacheRoot);
+        worker->setAccount(account);
+        if (!task->run(*worker))
+            return false;
+    }
+    if (!worker->found()) {
+        worker->takeBack();   // side files without their store are of no use, and may be decrypted
+        throw std::runtime_error(notFoundText.toStdString());
+    }
+    *out = {worker->appFolder(), worker->location()};
+    return true;
+}
+
+}   // namespace
+
+bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                       const QString &notFoundText, KikExtraction *out, QString *password)
+{
+    return openBackup(interaction, backup, password) && extractKik(interaction, backup, cacheRoot, notFoundText, out);
+}
+
+QString kikNotFoundText()
+{
+    return QStringLiteral("Found no Kik data in your iTunes Backup.");
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "workers/KikBackupAccounts.h"
+
+#include <QSharedPointer>
+#include <QString>
+
+class BackupManifest;
+class FlowInteraction;
+
+// The steps every workflow that reads an iTunes backup takes, in this order.
+
+// Reads a backup's metadata; refuses one whose backup never finished. Raises on failure.
+void readBackupInfoThrow(BackupManifest &backup);
+
+// Where Kik's files were copied out of a backup.
+struct KikExtraction
+{
+    QString appFolder;            // the folder to open Kik's store in
+    KikBackupLocation location;   // where the backup keeps that store
+};
+
+// Unlocks an encrypted backup (the user's password, which *password receives when given),
+// reads its file list and copies Kik's files out of it into cacheRoot (empty: the program's own
+// cache of the backup), asking for one of several Kik accounts unless one was given. False when
+// the user gave up, a task failed or was canceled; raises when the list cannot be read, and
+// notFoundText when the backup holds no Kik store (taking back the side files copied without it).
+bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
+                       const QString &notFoundText, KikExtraction *out, QString *password = nullptr);
+
+// The text when a backup holds no Kik data.
+QString kikNotFoundText();

@@ -1,0 +1,196 @@
+#include "ui/WindowInteraction.h"
+
+#include "app/MessageBoxes.h"
+#include "flows/LoadPhone.h"
+#include "flows/TransferToBackup.h"
+#include "itunes/BackupWriteLock.h"
+#include "kik/AbsKikDb.h"
+#include "kik/LocalDbCatalogue.h"
+#include "ui/MainWindow.h"
+#include "ui/ProgressForm.h"
+#include "views/ItemModelMain.h"
+
+#include <QDateTime>
+#include <QDir>
+
+#include <stdexcept>
+
+namespace {
+
+// The progress dialog in front of one task.
+class WindowTask : public FlowTask
+{
+public:
+    explicit WindowTask(QWidget *parent)
+        : m_form(parent)
+    {
+    }
+    AbsProgressTarget &target() override { return m_form; }
+    bool run(QThread &worker) override { return runWithProgress(m_form, worker); }
+
+private:
+    ProgressForm m_form;
+};
+
+const QStringList FilterKinds = {QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"), QStringLiteral("pdf"),
+                                 QStringLiteral("html")};
+
+}   // namespace
+
+bool WindowInteraction::run(const std::function<bool()> &flow)
+{
+    try {
+        return flow();
+    } catch (const std::exception &error) {
+        reportError(QString::fromUtf8(error.what()));
+        return false;
+    }
+}
+
+std::unique_ptr<FlowTask> WindowInteraction::task()
+{
+    return std::make_unique<WindowTask>(&m_window);
+}
+
+std::unique_ptr<FlowTask> WindowInteraction::lastTask()
+{
+    return task();
+}
+
+QSharedPointer<BackupManifest> WindowInteraction::chooseBackup(BackupUse use)
+{
+    return use == BackupUse::Read ? m_window.dialogs().chooseBackup() : m_window.dialogs().chooseBackupToWrite();
+}
+
+bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+{
+    return m_window.dialogs().unlockBackup(backup, password);
+}
+
+QString WindowInteraction::chooseKikAccount(const QList<KikAccountSummary> &accounts)
+{
+    return m_window.dialogs().chooseKikAccount(accounts);
+}
+
+QString WindowInteraction::chooseLocalDb(const QStringList &existingNames, const QString &proposedName)
+{
+    return m_window.dialogs().chooseLocalDb(existingNames, proposedName);
+}
+
+const QStringList &WindowInteraction::exportFilters()
+{
+    static const QStringList list = {QStringLiteral("Text Files(*.txt)"), QStringLiteral("Doc Files(*.doc)"),
+                                     QStringLiteral("CSV Files(*.csv)"), QStringLiteral("PDF Files(*.pdf)"),
+                                     QStringLiteral("HTML Files(*.html)")};
+    return list;
+}
+
+QString WindowInteraction::kindOfFilter(const QString &filter)
+{
+    const qsizetype index = exportFilters().indexOf(filter);
+    // Any other text is handed on as it is, for the export rules to refuse.
+    return index < 0 ? filter : FilterKinds.at(index);
+}
+
+ExportChoice WindowInteraction::chooseExport()
+{
+    const QString initialPath = QDir::home().filePath(
+        QStringLiteral("chats(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
+    const CommandDialogs::ExportChoice chosen = m_window.dialogs().chooseExportFile(
+        QObject::tr("IDS_SEL_EXPORT_MESSAGES_PATH"), initialPath, exportFilters().join(QStringLiteral(";;")));
+    ExportChoice choice;
+    choice.path = chosen.path;
+    choice.kind = kindOfFilter(chosen.filter);
+    choice.emoji = chosen.emojiAsCharacters ? EmojiStyle::Characters : EmojiStyle::Placeholder;
+    return choice;
+}
+
+bool WindowInteraction::confirm(Question question, const QString &text)
+{
+    switch (question) {
+    case Question::CloseKik:
+        return askToContinue(text + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+    case Question::RestoreNotes:
+        return askToContinue(text);
+    case Question::WriteIntoBackup:
+        return askWithButtons(QMessageBox::Question, text, QStringLiteral("Write"), QStringLiteral("Cancel"));
+    }
+    return false;
+}
+
+void WindowInteraction::acquireWriteLock(BackupWriteLock &lock)
+{
+    lock.acquireOrBusyThrow();
+}
+
+KikDataSetPtr WindowInteraction::loadKik(std::unique_ptr<AbsKikDb> store, const QString &title)
+{
+    return m_window.loadWithProgress(std::move(store), title);
+}
+
+void WindowInteraction::showPhone(const DeviceDescription &device, const KikDataSetPtr &data)
+{
+    ItemModelMain *model = m_window.mainModel();
+    // A phone announced again (loaded anew) replaces its node rather than doubling it.
+    const QList<_ItemNode *> devices = model->deviceRoot()->children;
+    for (_ItemNode *node : devices) {
+        auto *known = static_cast<_IOSDeviceItemNode *>(node);
+        if (known->device.handle == device.handle)
+            m_window.removeSourceNode(known);
+    }
+    _IOSDeviceItemNode *node = model->addDevice(device);
+    node->dataSet = data;
+    model->addChats(node);
+    m_window.selectNode(node);
+}
+
+void WindowInteraction::phoneWritten(const DeviceDescription &device, bool restarting)
+{
+    // A restarting phone's node goes now; the phone is loaded again when it comes back.
+    if (restarting)
+        m_window.iosDeviceDisconnected(device.handle);
+    else
+        run([&] { return LoadPhone(*this, device).run(); });
+}
+
+void WindowInteraction::localDbWritten(const QString &storedName, bool succeeded)
+{
+    const LocalDbCatalogue catalogue;
+    _LocalDbItemNode *node = nullptr;
+    for (_ItemNode *known : m_window.mainModel()->localDbRoot()->children) {
+        if (LocalDbCatalogue::sameName(known->text, storedName))
+            node = static_cast<_LocalDbItemNode *>(known);
+    }
+    // A failed or canceled first backup that left no database gets no node: it would make an
+    // empty database when selected.
+    if (!node && LocalDbCatalogue::holdsDatabase(catalogue.folderOf(storedName)))
+        node = m_window.mainModel()->addLocalDb(storedName);
+    if (succeeded && node && m_window.reloadLocalDb(node))
+        m_window.selectNode(node);
+}
+
+void WindowInteraction::transferred(int messages, const BackupManifest *backup)
+{
+    if (!backup) {
+        showInformation(QObject::tr("Successfully transferred %n messages to iPhone.", nullptr, messages));
+        return;
+    }
+    // Rich text (the break), so that the escaped name reads as it is.
+    showInformation(QObject::tr("Successfully transferred %n messages into the iTunes backup<br/>%1.", nullptr, messages)
+                        .arg(TransferToBackup::describe(*backup)));
+}
+
+void WindowInteraction::tell(const QString &text)
+{
+    showInformation(text);
+}
+
+void WindowInteraction::warn(const QString &text)
+{
+    showWarning(text);
+}
+
+void WindowInteraction::mention(const QString &text)
+{
+    qInfo().noquote() << text;
+}

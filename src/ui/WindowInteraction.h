@@ -1,0 +1,47 @@
+#pragma once
+
+#include "flows/FlowInteraction.h"
+
+#include <functional>
+
+class MainWindow;
+
+// The window's side of the workflows: its dialogs (replaceable by tests through
+// MainWindow::dialogs), message boxes, the progress dialog, and the tree of sources it updates.
+class WindowInteraction : public FlowInteraction
+{
+public:
+    explicit WindowInteraction(MainWindow &window)
+        : m_window(window)
+    {
+    }
+
+    // Runs a workflow; what it raises is shown as an error. False when it did not complete.
+    static bool run(const std::function<bool()> &flow);
+
+    std::unique_ptr<FlowTask> task() override;
+    std::unique_ptr<FlowTask> lastTask() override;
+    QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
+    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
+    QString givenKikAccount() override { return QString(); }
+    QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
+    QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) override;
+    ExportChoice chooseExport() override;
+    bool confirm(Question question, const QString &text) override;
+    void acquireWriteLock(BackupWriteLock &lock) override;
+    KikDataSetPtr loadKik(std::unique_ptr<AbsKikDb> store, const QString &title) override;
+    void showPhone(const DeviceDescription &device, const KikDataSetPtr &data) override;
+    void phoneWritten(const DeviceDescription &device, bool restarting) override;
+    void localDbWritten(const QString &storedName, bool succeeded) override;
+    void transferred(int messages, const BackupManifest *backup) override;
+    void tell(const QString &text) override;
+    void warn(const QString &text) override;
+    void mention(const QString &text) override;
+
+    // The save dialog's filters, in the order shown, and the kind of export each one asks for.
+    static const QStringList &exportFilters();
+    static QString kindOfFilter(const QString &filter);
+
+private:
+    MainWindow &m_window;
+};
