@@ -42,7 +42,7 @@ double exportSeconds(const KikMessageList &messages, const QString &path, int fo
     return seconds;
 }
 
-QString nameColumn(const _KikMessage *m)
+QString nameColumn(const KikMessage *m)
 {
     const _KikUser *user = m->chat->user;
     return user->is_group && m->target_user ? userDisplayName(m->target_user) : userDisplayName(user);
@@ -55,7 +55,7 @@ void storeRows(const QString &path, const KikMessageList &messages)
     db.openThrow(path, Sqlite3DB::ReadWriteCreate);
     db.execScriptThrow("create table msg(ts INTEGER, send INTEGER, user TEXT, content TEXT);");
     db.beginTran();
-    for (const _KikMessage *m : messages) {
+    for (const KikMessage *m : messages) {
         db.executeThrow(Sqlite3Sql("insert into msg(ts,send,user,content) values(?,?,?,?)")
                             .addInt64Param(m->ts.toMSecsSinceEpoch())
                             .addInt64Param(m->was_me ? 1 : 0)
@@ -96,7 +96,7 @@ double plainPdfSeconds(const KikMessageList &messages, const QString &path)
     const int pageHeight = painter.viewport().height();
     const int lineHeight = painter.fontMetrics().height() + 10;
     int y = 0;
-    for (const _KikMessage *m : messages) {
+    for (const KikMessage *m : messages) {
         if (y + lineHeight > pageHeight) {
             writer.newPage();
             y = 0;

@@ -61,7 +61,7 @@ int makeLocal(const QString &kikFolder, const QString &localFolder)
     KikLocalDb local(localFolder);
     local.open();
     local.beginTran();
-    for (const _KikMessage *message : std::as_const(messages)) {
+    for (const KikMessage *message : std::as_const(messages)) {
         qint64 user = local.findUserByJid(message->chat->user);
         if (user == 0)
             user = local.insertUser(message->chat->user);

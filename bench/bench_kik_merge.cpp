@@ -67,7 +67,7 @@ int main(int argc, char **argv)
         const double cpuStart = cpuSeconds();
         db.beginTran();
         qint64 merged = 0;
-        for (const _KikMessage *message : std::as_const(list))
+        for (const KikMessage *message : std::as_const(list))
             merged += db.mergeMessage(message, target.rootFolder) ? 1 : 0;
         db.commitTran();
         const double mergeSeconds = timer.nsecsElapsed() / 1e9;

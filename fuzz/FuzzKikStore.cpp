@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         db.load(dataSet);
         KikMessageList messages = dataSet->allMessages();
         sortMessages(messages);
-        for (const _KikMessage *message : messages)
+        for (const KikMessage *message : messages)
             messageDisplayText(message);
         db.messageSummary();
     } catch (const std::runtime_error &) {

@@ -157,7 +157,7 @@ class TestBackupContentWriter : public QObject
         const QDateTime base(QDate(2023, 5, 6), QTime(7, 8), Qt::UTC);
         KikMessageList messages{b.addMessage(chat, base, QStringLiteral("into the group store"), true),
                                 b.addMessage(chat, base.addSecs(30), QStringLiteral("and back"), false)};
-        _KikMessage *picture = b.addMessage(chat, base.addSecs(60), QString(), false);
+        KikMessage *picture = b.addMessage(chat, base.addSecs(60), QString(), false);
         picture->content_id = QStringLiteral("fresh-content");
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->attachment.insert(QStringLiteral("file-name"), QStringLiteral("p.jpg"));

@@ -99,9 +99,9 @@ public:
         return chat;
     }
 
-    _KikMessage *message(_KikChat *chat, const QString &uid, qint64 secs, const QString &body = QStringLiteral("hi"))
+    KikMessage *message(_KikChat *chat, const QString &uid, qint64 secs, const QString &body = QStringLiteral("hi"))
     {
-        auto *message = new _KikMessage;
+        auto *message = new KikMessage;
         message->id = ++m_ids;
         message->internal_id = secs;
         message->uid = uid;
@@ -194,13 +194,13 @@ private slots:
     void aStoredMessageJoinsAnotherChat()
     {
         Source first;
-        const _KikMessage *shared = first.message(first.chat(first.user(QStringLiteral("a@x"), QStringLiteral("A"))),
+        const KikMessage *shared = first.message(first.chat(first.user(QStringLiteral("a@x"), QStringLiteral("A"))),
                                                   QStringLiteral("shared"), 10, QStringLiteral("first copy"));
         const QString folder = databaseFolder(QStringLiteral("shared"));
-        backup({const_cast<_KikMessage *>(shared)}, folder);
+        backup({const_cast<KikMessage *>(shared)}, folder);
 
         Source second;
-        _KikMessage *again = second.message(second.chat(second.user(QStringLiteral("b@x"), QStringLiteral("B"))),
+        KikMessage *again = second.message(second.chat(second.user(QStringLiteral("b@x"), QStringLiteral("B"))),
                                             QStringLiteral("shared"), 10, QStringLiteral("second copy"));
         QCOMPARE(backup({again}, folder).errors(), QStringList());
         // One message row, the first copy's, in both chats.
@@ -218,7 +218,7 @@ private slots:
         _KikChat *ann = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
         _KikChat *group = source.chat(source.group(QStringLiteral("9@groups.kik.com"), {}));
         source.message(ann, QStringLiteral("a1"), 1);
-        _KikMessage *shared = source.message(ann, QStringLiteral("both"), 2);
+        KikMessage *shared = source.message(ann, QStringLiteral("both"), 2);
         group->messages.append(shared);
         shared->chat = group;
 
@@ -280,7 +280,7 @@ private slots:
         const QString folder = databaseFolder(QStringLiteral("files"));
         Source source;
         _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
-        _KikMessage *picture = source.message(chat, QStringLiteral("p1"), 1);
+        KikMessage *picture = source.message(chat, QStringLiteral("p1"), 1);
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->content_id = QStringLiteral("content-1");
         picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("preview-1"));
@@ -291,7 +291,7 @@ private slots:
         picture->png_preview_path = writtenFile(env.path(QStringLiteral("src/png")), "png");
         picture->content_path = writtenFile(env.path(QStringLiteral("src/content")), "content bytes");
         // Names from the source that would leave their folder are not used.
-        _KikMessage *hostile = source.message(chat, QStringLiteral("p2"), 2);
+        KikMessage *hostile = source.message(chat, QStringLiteral("p2"), 2);
         hostile->content_id = QStringLiteral("../../escaped");
         hostile->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("../thumbs-escaped"));
         hostile->preview_path = picture->preview_path;
@@ -326,7 +326,7 @@ private slots:
                                         writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
         _KikChat *chat = source.chat(newUser);
         for (int i = 0; i < 5; ++i) {
-            _KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);
+            KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
             message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
             message->content_path = writtenFile(env.path(QStringLiteral("src/c%1").arg(i)), "content");
@@ -363,7 +363,7 @@ private slots:
         Source source;
         _KikChat *chat = source.chat(source.user(QStringLiteral("s@x"), QStringLiteral("S")));
         for (int i = 0; i < 5; ++i) {
-            _KikMessage *message = source.message(chat, QStringLiteral("s%1").arg(i), 1 + i);
+            KikMessage *message = source.message(chat, QStringLiteral("s%1").arg(i), 1 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
             message->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x"));
             message->content_path = writtenFile(env.path(QStringLiteral("src/s%1").arg(i)), "content");
@@ -431,7 +431,7 @@ private slots:
         source.message(bobChat, QStringLiteral("dup"), 4, QStringLiteral("shared by bob"))->target_user = bob;
         source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
         source.message(bobChat, QString(), 5, QStringLiteral("twice"))->target_user = bob;
-        _KikMessage *own = source.message(bobChat, QStringLiteral("own"), 6, QStringLiteral("own uid"));
+        KikMessage *own = source.message(bobChat, QStringLiteral("own"), 6, QStringLiteral("own uid"));
         QString byChat = QStringLiteral("select u.jid, m.body, ifnull(t.jid, '') from kik_chat_messages cm "
                                         "join kik_chat c on c._id = cm.chat_id join kik_user u on u._id = c.user_id "
                                         "join kik_message m on m._id = cm.message_id "
@@ -475,7 +475,7 @@ private slots:
         _KikUser *cid = source.user(QStringLiteral("cid@x"), QStringLiteral("Cid"));   // only ever a target
         _KikUser *group = source.group(QStringLiteral("7@groups.kik.com"), {ann, bob});
         const QList<_KikChat *> chats = {source.chat(ann), source.chat(bob), source.chat(group)};
-        _KikMessage *earliest = source.message(chats[0], QStringLiteral("earliest"), 0);
+        KikMessage *earliest = source.message(chats[0], QStringLiteral("earliest"), 0);
         for (int i = 1; i <= 200; ++i) {
             // Repeated uids within a batch of rows, across batches, and of the earliest message.
             QString uid = QStringLiteral("u%1").arg(i);
@@ -483,7 +483,7 @@ private slots:
                 uid = QStringLiteral("u%1").arg(i - 37);
             else if (i == 111)
                 uid = QStringLiteral("earliest");
-            _KikMessage *message = source.message(chats[i % 3], uid, i * 61, i % 7 ? QStringLiteral("m%1").arg(i) : QString());
+            KikMessage *message = source.message(chats[i % 3], uid, i * 61, i % 7 ? QStringLiteral("m%1").arg(i) : QString());
             message->was_me = i % 2;
             message->target_user = i % 5 == 0 ? cid : i % 5 == 1 ? ann : nullptr;
             if (i % 4 == 0)

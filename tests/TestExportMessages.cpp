@@ -209,8 +209,8 @@ private slots:
         _KikUser *ann = build.addUser(QStringLiteral("Ann"));
         _KikChat *withAnn = build.addChat(ann);
         _KikChat *nobody = build.addChat(nullptr);
-        _KikMessage *text = build.addMessage(withAnn, T0, QStringLiteral("a\r\nb\nc \U0001F604"), false);
-        _KikMessage *picture = build.addPicture(withAnn, T0.addSecs(60), QString(), true);
+        KikMessage *text = build.addMessage(withAnn, T0, QStringLiteral("a\r\nb\nc \U0001F604"), false);
+        KikMessage *picture = build.addPicture(withAnn, T0.addSecs(60), QString(), true);
         const KikMessageList messages{picture, build.addMessage(nobody, T0.addSecs(120), QStringLiteral("x"), false), text};
         RecordingProgress progress;
         const QString path = env.path(QStringLiteral("out.txt"));
@@ -359,7 +359,7 @@ private slots:
         writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Point);
         KikPagePainter painter;
         QVERIFY(painter.start(&writer));
-        for (const _KikMessage *m : messages.mid(0, 40))
+        for (const KikMessage *m : messages.mid(0, 40))
             painter.draw(m);
         painter.end();
         QVERIFY(painter.pageNumber() >= 2);
@@ -577,7 +577,7 @@ private slots:
         KikDataBuilder build(set);
         _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const QString data = env.path(QStringLiteral("data-folder"));
-        _KikMessage *picture = build.addMessage(chat, T0, QString(), false);
+        KikMessage *picture = build.addMessage(chat, T0, QString(), false);
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->content_id = QStringLiteral("c1");
         picture->content_path = data + QStringLiteral("/files/c1");
@@ -585,9 +585,9 @@ private slots:
         picture->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("IMG.JPG"));
         writeFileBytes(picture->content_path, "full picture");
         writeFileBytes(picture->preview_path, "small picture");
-        _KikMessage *bare = build.addMessage(chat, T0.addSecs(1), QStringLiteral("c2-content-id"), false);
+        KikMessage *bare = build.addMessage(chat, T0.addSecs(1), QStringLiteral("c2-content-id"), false);
         bare->content_id = bare->body;
-        _KikMessage *smile = build.addMessage(chat, T0.addSecs(2), QStringLiteral("\U0001F604"), false);
+        KikMessage *smile = build.addMessage(chat, T0.addSecs(2), QStringLiteral("\U0001F604"), false);
 
         const QString folder = env.path(QStringLiteral("exports/Ann chat"));
         struct WatchingProgress : RecordingProgress

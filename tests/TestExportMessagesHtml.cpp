@@ -34,9 +34,9 @@ class TestExportMessagesHtml : public QObject
         return chat;
     }
 
-    _KikMessage *addMessage(_KikChat *chat, int minute, const QString &body = QString())
+    KikMessage *addMessage(_KikChat *chat, int minute, const QString &body = QString())
     {
-        auto *m = new _KikMessage;
+        auto *m = new KikMessage;
         m->id = nextId++;
         m->ts = QDateTime(QDate(2021, 3, 4), QTime(15, 0), Qt::UTC).addSecs(minute * 60);
         m->body = body;
@@ -45,9 +45,9 @@ class TestExportMessagesHtml : public QObject
         return m;
     }
 
-    _KikMessage *addPicture(_KikChat *chat, const QString &contentPath, const QString &senderName)
+    KikMessage *addPicture(_KikChat *chat, const QString &contentPath, const QString &senderName)
     {
-        _KikMessage *m = addMessage(chat, 0);
+        KikMessage *m = addMessage(chat, 0);
         m->app_id = QStringLiteral("com.kik.ext.gallery");
         m->content_path = contentPath;
         m->preview_path = env.path("thumbs/preview");
@@ -66,7 +66,7 @@ class TestExportMessagesHtml : public QObject
     {
         ExportMessagesHtml writer(folder, name);
         writer.begin();
-        for (const _KikMessage *m : messages)
+        for (const KikMessage *m : messages)
             writer.write(m);
         writer.end();
     }
@@ -139,7 +139,7 @@ private slots:
         QString body;
         std::optional<qint64> lastMinute;
         const KikBubbleHtml html = KikBubbleHtml::forExport(out + QStringLiteral("/files"));
-        for (const _KikMessage *m : std::as_const(messages))
+        for (const KikMessage *m : std::as_const(messages))
             body += KikBubbleHtml::dateLine(m->ts, &lastMinute) + html.bubble(m);
         body += QStringLiteral("</body></html>");
         QStringEncoder utf8(QStringEncoder::Utf8);
@@ -159,9 +159,9 @@ private slots:
     {
         const QString out = env.path("export-missing");
         _KikChat *chat = addChat(QStringLiteral("Cy"));
-        _KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
+        KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
         gone->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://kik.example/a.png"));
-        _KikMessage *empty =
+        KikMessage *empty =
             addPicture(chat, writtenFile(env.path(QStringLiteral("store/files/empty")), QByteArray()), QString());
         exportChat(out, QStringLiteral("Cy.html"), {gone, empty});
         const QString page = readAll(out + QStringLiteral("/Cy.html"));
@@ -175,9 +175,9 @@ private slots:
         const QString out = env.path("export-hostile");
         const QString content = writtenFile(env.path(QStringLiteral("store/files/abc")), "bytes");
         _KikChat *chat = addChat(QStringLiteral("Mallory"));
-        _KikMessage *text = addMessage(chat, 0, QStringLiteral("<script>alert(1)</script>"));
-        _KikMessage *escape = addPicture(chat, content, QStringLiteral("x.\\..\\..\\evil\"><script>"));
-        _KikMessage *link = addPicture(chat, env.path("nothing"), QString());
+        KikMessage *text = addMessage(chat, 0, QStringLiteral("<script>alert(1)</script>"));
+        KikMessage *escape = addPicture(chat, content, QStringLiteral("x.\\..\\..\\evil\"><script>"));
+        KikMessage *link = addPicture(chat, env.path("nothing"), QString());
         link->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("javascript:alert(1)"));
         link->preview_path = QStringLiteral("\"><script>alert(1)</script>");
         exportChat(out, QStringLiteral("Mallory.html"), {text, escape, link});

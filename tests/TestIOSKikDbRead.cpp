@@ -82,7 +82,7 @@ void TestIOSKikDbRead::realStoreLoads()
     int attached = 0;
     for (const _KikChat *chat : data->chats) {
         QVERIFY(chat->user);
-        for (const _KikMessage *message : chat->messages) {
+        for (const KikMessage *message : chat->messages) {
             QVERIFY(message->chat == chat || message->id == 2);
             ++attached;
         }
@@ -94,7 +94,7 @@ void TestIOSKikDbRead::realStoreLoads()
     QVERIFY(!data->messages.contains(8) && !data->messages.contains(51));
     QCOMPARE(data->chats.value(2)->last_ts, appleTimeToDateTime(457456973.183081));
 
-    const _KikMessage *first = data->messages.value(1);
+    const KikMessage *first = data->messages.value(1);
     QCOMPARE(first->uid, QStringLiteral("e146f9ea-3318-4852-b362-a49fd667aa40"));
     QCOMPARE(first->ts, appleTimeToDateTime(457260372.024));
     QCOMPARE(first->rec_ts, appleTimeToDateTime(457260374.492353));
@@ -102,7 +102,7 @@ void TestIOSKikDbRead::realStoreLoads()
     QCOMPARE(first->target_user, data->users.value(2));
     QCOMPARE(data->messages.value(14)->internal_id, 5);
 
-    const _KikMessage *rendered = data->messages.value(19);
+    const KikMessage *rendered = data->messages.value(19);
     QCOMPARE(rendered->render_ins.toHex(), QByteArray("0a0a0828102a1a023a4f2200"));
     QCOMPARE(messageDisplayText(rendered), QStringLiteral("btw Gary, yours is the girl on the left [:O]"));
     QCOMPARE(data->messages.value(6)->body, QStringLiteral("Yo \U0001F60A"));
@@ -111,7 +111,7 @@ void TestIOSKikDbRead::realStoreLoads()
     QCOMPARE(messageDisplayText(data->messages.value(13)), QStringLiteral("Yo brother [EMOJI]"));
 
     // Attachment rows whose description files are not in the mirror.
-    const _KikMessage *picture = data->messages.value(20);
+    const KikMessage *picture = data->messages.value(20);
     QCOMPARE(picture->content_id, QStringLiteral("a7160843-c595-4afb-a359-4151dcd79157"));
     QVERIFY(picture->attachment.isEmpty() && picture->app_id.isEmpty() && picture->preview_path.isEmpty());
     QCOMPARE(picture->content_path, root + QStringLiteral("/Documents/content_manager/data_cache/") + picture->content_id);
@@ -141,7 +141,7 @@ void TestIOSKikDbRead::generatedStoreLoads()
     QCOMPARE(data->chats.size(), store.chats);
     QCOMPARE(data->messages.size(), store.messages);
     QStringList uids;
-    for (const _KikMessage *message : data->messages) {
+    for (const KikMessage *message : data->messages) {
         uids << message->uid;
         QVERIFY(message->chat);
         QVERIFY(message->ts.isValid() && message->rec_ts.isValid());
@@ -180,7 +180,7 @@ void TestIOSKikDbRead::attachmentDescriptions()
     const KikDataSetPtr data = loadAll(db);
 
     int described = 0, fromArchive = 0, cards = 0;
-    for (const _KikMessage *message : data->messages) {
+    for (const KikMessage *message : data->messages) {
         if (message->content_id.isEmpty()) {
             QVERIFY(message->attachment.isEmpty());
             continue;
@@ -357,14 +357,14 @@ void TestIOSKikDbRead::hostileNamesStayInsideTheMirror()
     db.close();
     QCOMPARE(filesUnder(m_env.home()), before);   // nothing written anywhere
 
-    const _KikMessage *escaped = data->messages.value(20);
+    const KikMessage *escaped = data->messages.value(20);
     QCOMPARE(escaped->content_id, QStringLiteral("../../escaped"));
     QVERIFY(escaped->app_id.isEmpty() && escaped->content_path.isEmpty());
-    const _KikMessage *named = data->messages.value(26);
+    const KikMessage *named = data->messages.value(26);
     QCOMPARE(named->app_id, QStringLiteral("com.kik.cards"));
     QCOMPARE(named->attachment.value(QStringLiteral("image:preview")).toString(), QStringLiteral("../../../../etc/passwd"));
     QVERIFY(named->preview_path.isEmpty());
-    const _KikMessage *broken = data->messages.value(21);
+    const KikMessage *broken = data->messages.value(21);
     QVERIFY(broken->attachment.isEmpty());
     QVERIFY(broken->body.startsWith(QLatin1String("This is in the fridge")));
     QCOMPARE(QFileInfo(data->users.value(3)->photo_path).absolutePath(), root + QStringLiteral("/Documents/profpix"));

@@ -117,7 +117,7 @@ QString writtenAppId(const QString &appId)
 }
 
 // The attachment entries that survive being written into Kik's store and read back.
-QVariantHash comparableAttachment(const _KikMessage *message)
+QVariantHash comparableAttachment(const KikMessage *message)
 {
     QVariantHash kept;
     for (auto it = message->attachment.cbegin(); it != message->attachment.cend(); ++it) {
@@ -134,7 +134,7 @@ QVariantHash comparableAttachment(const _KikMessage *message)
 }
 
 // Compares what a message became after travelling through Kik's store with the original.
-void compareTransferred(const _KikMessage *original, const _KikMessage *copy)
+void compareTransferred(const KikMessage *original, const KikMessage *copy)
 {
     QVERIFY2(copy, qPrintable(original->uid));
     QCOMPARE(copy->ts, original->ts);
@@ -182,7 +182,7 @@ int transfer(IOSKikDb &db, const KikDataSet &source)
     db.open();
     db.beginTran();
     int merged = 0;
-    for (const _KikMessage *message : std::as_const(messages)) {
+    for (const KikMessage *message : std::as_const(messages)) {
         merged += db.mergeMessage(message, db.rootFolder(),
                                   [&db](const QString &local, const QString &path) {
                                       const QString target = db.rootFolder() + path;
@@ -251,7 +251,7 @@ void TestIOSKikDbWrite::mergeIntoRealStore()
     IOSKikDb reader(db.rootFolder());
     const KikDataSetPtr readBack = loadAll(reader);
     const auto copies = messagesByUid(*readBack);
-    for (const _KikMessage *message : source->messages)
+    for (const KikMessage *message : source->messages)
         compareTransferred(message, copies.value(message->uid));
     // The phone's own messages are still there, renumbered but unchanged.
     QCOMPARE(copies.value(QStringLiteral("7acf71a4-d93b-4936-b5ea-ea9bb7b4f785"))->render_ins.toHex(),
@@ -291,7 +291,7 @@ void TestIOSKikDbWrite::mergeIntoGeneratedStore()
     IOSKikDb reader(db.rootFolder());
     const KikDataSetPtr readBack = loadAll(reader);
     const auto copies = messagesByUid(*readBack);
-    for (const _KikMessage *message : source->messages)
+    for (const KikMessage *message : source->messages)
         compareTransferred(message, copies.value(message->uid));
 }
 
@@ -346,7 +346,7 @@ void TestIOSKikDbWrite::rowsWritten()
     QCOMPARE(db.findChatByUser(12345, &kenChat, true), 0);
 
     // A message with a content id but no attachment data: flagged, no body, no attachment rows.
-    _KikMessage bare;
+    KikMessage bare;
     bare.uid = QStringLiteral("bare-1");
     bare.ts = QDateTime::fromSecsSinceEpoch(1500000000);
     bare.body = QStringLiteral("c-77");
@@ -465,7 +465,7 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     ann.jid = QStringLiteral("ann_x@talk.kik.com");
     _KikChat chat;
     chat.user = &ann;
-    _KikMessage message;
+    KikMessage message;
     message.chat = &chat;
     message.uid = QStringLiteral("side-1");
     message.ts = QDateTime::fromSecsSinceEpoch(1500000000);
@@ -569,7 +569,7 @@ void TestIOSKikDbWrite::roundTripThroughLocalDatabases()
     const KikDataSetPtr last = loadAll(secondLocal);
     const auto copies = messagesByUid(*last);
     int contentFiles = 0;
-    for (const _KikMessage *message : original->messages) {
+    for (const KikMessage *message : original->messages) {
         compareTransferred(message, copies.value(message->uid));
         QFile content(message->content_path);
         if (message->attachment.isEmpty() || !content.open(QIODevice::ReadOnly))
@@ -589,16 +589,16 @@ void TestIOSKikDbWrite::messagesWithoutUidStayApart()
 {
     IOSKikDb sourceDb(generated(sourceOptions(5)));
     const KikDataSetPtr source = loadAll(sourceDb);
-    QList<_KikMessage *> plain;
+    QList<KikMessage *> plain;
     const _KikChat *chat = nullptr;
-    for (_KikMessage *message : source->messages) {
+    for (KikMessage *message : source->messages) {
         if (!chat)
             chat = message->chat;
         if (message->content_id.isEmpty() && message->chat == chat)
             plain << message;
     }
     QVERIFY(plain.size() >= 3);
-    for (_KikMessage *message : plain.mid(0, 3))
+    for (KikMessage *message : plain.mid(0, 3))
         message->uid.clear();
     // The second is the first once more: same chat, time, direction and text.
     plain[1]->ts = plain[0]->ts;
@@ -680,6 +680,6 @@ void TestIOSKikDbWrite::newerLayoutReadAndWritten()
     const KikDataSetPtr readBack = loadAll(reader);
     QCOMPARE(readBack->messages.size(), store.messages + source->messages.size());
     const auto copies = messagesByUid(*readBack);
-    for (const _KikMessage *message : source->messages)
+    for (const KikMessage *message : source->messages)
         compareTransferred(message, copies.value(message->uid));
 }

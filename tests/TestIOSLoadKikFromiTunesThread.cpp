@@ -435,7 +435,7 @@ private slots:
             db.load(data);
             QCOMPARE(data->messages.size(), 55 + uids.size());
             QStringList found;
-            for (const _KikMessage *message : data->messages) {
+            for (const KikMessage *message : data->messages) {
                 if (uids.contains(message->uid) && message->chat)
                     found << message->uid;
             }

@@ -95,7 +95,7 @@ private slots:
             builder.addChat(builder.addUser(QStringLiteral("Backup Pal"), QStringLiteral("backuppal_a@talk.kik.com")));
         KikMessageList messages{builder.addMessage(chat, kBase, QStringLiteral("into the backup"), true),
                                 builder.addMessage(chat, kBase.addSecs(30), QStringLiteral("and back"), false)};
-        _KikMessage *picture = builder.addMessage(chat, kBase.addSecs(60), QString(), false);
+        KikMessage *picture = builder.addMessage(chat, kBase.addSecs(60), QString(), false);
         picture->content_id = QStringLiteral("fresh-content");
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->attachment.insert(QStringLiteral("file-name"), QStringLiteral("p.jpg"));
@@ -124,7 +124,7 @@ private slots:
         QVERIFY(reloaded);
         QCOMPARE(qint64(reloaded->allMessages().size()), store.messages + 3);
         QStringList bodies;
-        for (const _KikMessage *message : reloaded->allMessages())
+        for (const KikMessage *message : reloaded->allMessages())
             bodies << message->body;
         QVERIFY(bodies.contains("into the backup") && bodies.contains("and back"));
         const MbdbIndex index = readManifestDb(backupFolder + "/Manifest.mbdb");

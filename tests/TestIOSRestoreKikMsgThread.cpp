@@ -123,10 +123,10 @@ private slots:
         KikMessageList messages;
         messages << builder.addMessage(chat, kBase, QStringLiteral("hello again"), true);
         messages << builder.addMessage(chat, kBase.addSecs(90), QStringLiteral("how are you"), false);
-        _KikMessage *known = builder.addMessage(chat, kBase.addSecs(200), QStringLiteral("already there"), false);
+        KikMessage *known = builder.addMessage(chat, kBase.addSecs(200), QStringLiteral("already there"), false);
         known->uid = store.messageUids.first();
         messages << known;
-        _KikMessage *picture = builder.addMessage(chat, kBase.addSecs(300), QString(), true);
+        KikMessage *picture = builder.addMessage(chat, kBase.addSecs(300), QString(), true);
         picture->content_id = QStringLiteral("c0ffee00-new-picture");
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->attachment.insert(QStringLiteral("file-name"), QStringLiteral("photo.jpg"));
@@ -155,7 +155,7 @@ private slots:
         QVERIFY(db.load(loaded));
         QCOMPARE(qint64(loaded->allMessages().size()), store.messages + 3);
         QStringList bodies;
-        for (const _KikMessage *message : loaded->allMessages())
+        for (const KikMessage *message : loaded->allMessages())
             if (message->chat && message->chat->user && message->chat->user->jid == friendUser->jid)
                 bodies << message->body;
         QVERIFY2(bodies.contains("hello again") && bodies.contains("how are you"), qPrintable(bodies.join('|')));

@@ -154,21 +154,21 @@ private slots:
         _KikUser *bob = addUser(set, QStringLiteral("Bob"));
         _KikChat *chat = addChat(set, group, QDateTime());
         const QDateTime ts(QDate(2022, 2, 3), QTime(4, 5), Qt::UTC);
-        auto *fromBob = new _KikMessage;
+        auto *fromBob = new KikMessage;
         fromBob->id = 1;
         fromBob->ts = ts;
         fromBob->body = QStringLiteral("hi \U0001F604");
         fromBob->chat = chat;
         fromBob->target_user = bob;
-        auto *mine = new _KikMessage;
+        auto *mine = new KikMessage;
         mine->id = 2;
         mine->ts = ts;
         mine->was_me = true;
         mine->app_id = QStringLiteral("com.kik.ext.gallery");
         mine->chat = chat;
-        auto *orphan = new _KikMessage;
+        auto *orphan = new KikMessage;
         orphan->id = 3;
-        for (_KikMessage *m : {fromBob, mine, orphan})
+        for (KikMessage *m : {fromBob, mine, orphan})
             set.messages.insert(m->id, m);
 
         ItemModelSms model;

@@ -52,9 +52,9 @@ class TestKikBubbleHtml : public QObject
         return c;
     }
 
-    _KikMessage *message(const QString &body = QString(), _KikChat *in = nullptr)
+    KikMessage *message(const QString &body = QString(), _KikChat *in = nullptr)
     {
-        auto *m = new _KikMessage;
+        auto *m = new KikMessage;
         m->id = nextId++;
         m->ts = QDateTime(QDate(2020, 5, 1), QTime(9, 0), Qt::UTC);
         m->body = body;
@@ -63,9 +63,9 @@ class TestKikBubbleHtml : public QObject
         return m;
     }
 
-    _KikMessage *card(const QString &sub, const QString &key = QString(), const QString &value = QString())
+    KikMessage *card(const QString &sub, const QString &key = QString(), const QString &value = QString())
     {
-        _KikMessage *m = message();
+        KikMessage *m = message();
         m->app_id = QStringLiteral("com.kik.cards.something");
         m->sub_app_id = sub;
         if (!key.isEmpty())
@@ -221,7 +221,7 @@ private slots:
 
     void textBubblesEscapeAndShowEmoji()
     {
-        _KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
+        KikMessage *received = message(QStringLiteral("a<b & c\nd \U0001F604\uE415"));
         QCOMPARE(KikBubbleHtml().bubble(received),
                  QStringLiteral("<div class=\"bb1\">") + cells
                      + QStringLiteral("a&lt;b &amp; c<br/>d <img src=\"emoji/1F604.png\" width=\"20\" height=\"20\" "
@@ -231,7 +231,7 @@ private slots:
         QString page = QStringLiteral("before");
         KikBubbleHtml().appendBubble(page, received);
         QCOMPARE(page, QStringLiteral("before") + KikBubbleHtml().bubble(received));
-        _KikMessage *sent = message(QStringLiteral("ok"));
+        KikMessage *sent = message(QStringLiteral("ok"));
         sent->was_me = true;
         QVERIFY(
             KikBubbleHtml().bubble(sent).startsWith(QStringLiteral("<div class=\"bb2\">") + cells + QStringLiteral("ok</div>")));
@@ -259,17 +259,17 @@ private slots:
     void senderLineOnlyForReceivedGroupMessages()
     {
         const QString handle = QStringLiteral("<div class=\"handle\">Bob &lt;b&gt;</div><div class=\"clear\"></div>");
-        _KikMessage *fromBob = message(QStringLiteral("hi"), groupChat);
+        KikMessage *fromBob = message(QStringLiteral("hi"), groupChat);
         fromBob->target_user = bob;
         QVERIFY(KikBubbleHtml().bubble(fromBob).contains(cells + handle + QStringLiteral("hi</div>")));
 
-        _KikMessage *mine = message(QStringLiteral("hi"), groupChat);
+        KikMessage *mine = message(QStringLiteral("hi"), groupChat);
         mine->target_user = bob;
         mine->was_me = true;
-        _KikMessage *unknownSender = message(QStringLiteral("hi"), groupChat);
-        _KikMessage *contact = message(QStringLiteral("hi"));
+        KikMessage *unknownSender = message(QStringLiteral("hi"), groupChat);
+        KikMessage *contact = message(QStringLiteral("hi"));
         contact->target_user = bob;
-        for (const _KikMessage *m : {mine, unknownSender, contact})
+        for (const KikMessage *m : {mine, unknownSender, contact})
             QVERIFY(!KikBubbleHtml().bubble(m).contains(QLatin1String("handle")));
     }
 
@@ -278,7 +278,7 @@ private slots:
         // "hi X you Y": X stands for ":)", which Kik draws from its server, Y for ";)": both are
         // drawn from the program's own emoticons, nothing is fetched; a record with neither
         // shows a marker.
-        _KikMessage *m = message(QStringLiteral("hi X you Y!"));
+        KikMessage *m = message(QStringLiteral("hi X you Y!"));
         m->render_ins = renderRecord(3, 5, ":)", "smile01") + renderRecord(10, 12, ";)", QByteArray())
                         + renderRecord(12, 13, QByteArray(), QByteArray());
         const QString view = KikBubbleHtml().bubble(m);
@@ -344,7 +344,7 @@ private slots:
         QFETCH(bool, preview);
         QFETCH(QStringList, shown);
         QFETCH(QStringList, notShown);
-        _KikMessage *m = message();
+        KikMessage *m = message();
         m->app_id = appId;
         m->content_id = QStringLiteral("c%1").arg(m->id);
         m->content_path = media.isEmpty() ? env.path("files/none") : file(QStringLiteral("files/") + m->content_id, media);
@@ -377,7 +377,7 @@ private slots:
         const QString preview = file(QStringLiteral("thumbs/p1"));
         const QString noSuffix = file(QStringLiteral("files/c0ffee"));
         const KikBubbleHtml html;
-        _KikMessage *m = message();
+        KikMessage *m = message();
         m->app_id = QStringLiteral("com.kik.ext.camera");
         m->preview_path = preview;
         m->content_id = QStringLiteral("c0ffee");
@@ -390,7 +390,7 @@ private slots:
         QVERIFY(html.bubble(m).contains(pictureLink(fileUrl(noSuffix), fileUrl(preview))));
 
         // A message that kept only its content id (its description is gone) says so.
-        _KikMessage bare;
+        KikMessage bare;
         bare.content_id = bare.body = QStringLiteral("0b1c-5e6f");
         for (const KikBubbleHtml &maker : {html, KikBubbleHtml::forExport(env.path("out/files"))}) {
             QVERIFY(maker.bubble(&bare).contains(QStringLiteral("[Picture not available]")));
@@ -411,7 +411,7 @@ private slots:
         const QString json = QStringLiteral("extra:jsonData");
         struct Case
         {
-            _KikMessage *message;
+            KikMessage *message;
             QString expected;
         };
         const QList<Case> cases = {
@@ -436,7 +436,7 @@ private slots:
                             "style=\"vertical-align:top;\" /></div>")},
         };
         cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
-        for (_KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
+        for (KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
                                cases.at(5).message, cases.at(6).message})
             m->preview_path = preview;
         for (const Case &c : cases) {
@@ -448,9 +448,9 @@ private slots:
         }
 
         // With a preview, points and other cards show it, without a target.
-        _KikMessage *points = card(QStringLiteral("Kik Points"));
-        _KikMessage *other = card(QStringLiteral("Polls"));
-        for (_KikMessage *m : {points, other}) {
+        KikMessage *points = card(QStringLiteral("Kik Points"));
+        KikMessage *other = card(QStringLiteral("Polls"));
+        for (KikMessage *m : {points, other}) {
             m->preview_path = preview;
             QVERIFY(KikBubbleHtml().bubble(m).contains(QStringLiteral("<div>") + pictureLink(QStringLiteral("#"), src)));
         }
@@ -472,7 +472,7 @@ private slots:
         const QString preview = file(QStringLiteral("thumbs/h"));
         _KikUser *mallory = addUser(QStringLiteral("<img src=x onerror=alert(1)>\"'"));
         KikMessageList messages;
-        const auto add = [&](_KikMessage *m) {
+        const auto add = [&](KikMessage *m) {
             m->chat = groupChat;
             m->target_user = mallory;
             messages << m;
@@ -488,29 +488,29 @@ private slots:
                  QStringLiteral("{\"image\":\"data:text/html;base64,PHNjcmlwdD4=\"}")));
         add(card(QStringLiteral("Memes"), QStringLiteral("extra:jsonData"),
                  QStringLiteral("{\"image\":\"x'onmouseover='alert(1)\"}")));
-        _KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"),
+        KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"),
                                       QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
         viral->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
-        _KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
+        KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
         strange->preview_path = QStringLiteral("http://x/\" onerror=\"alert(1)");
-        _KikMessage *today = add(card(QStringLiteral("Quiz\"><script>")));
+        KikMessage *today = add(card(QStringLiteral("Quiz\"><script>")));
         today->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
         today->attachment.insert(
             QStringLiteral("uri"),
             QVariantList{QVariantHash{{QStringLiteral("url"), QStringLiteral("java\nscript:x\"'><script>")}}});
-        _KikMessage *sticker = add(message());
+        KikMessage *sticker = add(message());
         sticker->app_id = QStringLiteral("com.kik.ext.stickers");
         sticker->content_id = QStringLiteral("../../etc/passwd");
         sticker->content_path = file(QStringLiteral("files/sticker\"'<"), KikFakeMedia::png(Qt::red, true));
-        _KikMessage *video = add(message());
+        KikMessage *video = add(message());
         video->app_id = QStringLiteral("com.kik.ext.video");
         video->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("javascript:alert(document.cookie)"));
-        _KikMessage *photo = add(message());
+        KikMessage *photo = add(message());
         photo->app_id = QStringLiteral("com.kik.ext.gallery");
         photo->content_path = file(QStringLiteral("files/abc"));
         photo->preview_path = preview;
         photo->attachment.insert(QStringLiteral("string:file-name"), QStringLiteral("x.j\"p&g<"));
-        _KikMessage *smiley = add(message(QStringLiteral("X")));
+        KikMessage *smiley = add(message(QStringLiteral("X")));
         smiley->render_ins = renderRecord(0, 1, "\"><script>", QByteArray("\" onerror=\"alert(1)\xF0\x9F\x98\x84"));
 
         for (const KikBubbleHtml &html : {KikBubbleHtml(), KikBubbleHtml::forExport(env.path("hostile/files"))}) {

@@ -38,9 +38,9 @@ public slots:
     void open(const QUrl &url) { opened << url; }
 
 private:
-    _KikMessage *addMessage(qint64 id, const QDateTime &ts, const QString &body)
+    KikMessage *addMessage(qint64 id, const QDateTime &ts, const QString &body)
     {
-        auto *message = new _KikMessage;
+        auto *message = new KikMessage;
         message->id = id;
         message->internal_id = id;
         message->ts = ts;
@@ -219,11 +219,11 @@ private slots:
     {
         const QString picture = writtenFile(QDir::home().filePath(QStringLiteral("photo.png")), QByteArray("not really a png"));
         QVERIFY(!picture.isEmpty());
-        _KikMessage *withPicture = addMessage(5000, QDateTime::currentDateTimeUtc(), QString());
+        KikMessage *withPicture = addMessage(5000, QDateTime::currentDateTimeUtc(), QString());
         withPicture->app_id = QStringLiteral("com.kik.ext.gallery");
         withPicture->content_id = QStringLiteral("photo");
         withPicture->content_path = picture;
-        _KikMessage *missing = addMessage(5001, QDateTime::currentDateTimeUtc(), QString());
+        KikMessage *missing = addMessage(5001, QDateTime::currentDateTimeUtc(), QString());
         missing->app_id = QStringLiteral("com.kik.ext.video");
         missing->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("file:///nowhere/at/all/clip.mp4"));
 
@@ -241,7 +241,7 @@ private slots:
     void attachmentWithoutSuffixIsCopiedAndOpened()
     {
         const QString content = writtenFile(QDir::home().filePath(QStringLiteral("c0ffee")), QByteArray("jpeg bytes"));
-        _KikMessage *message = addMessage(6000, QDateTime::currentDateTimeUtc(), QString());
+        KikMessage *message = addMessage(6000, QDateTime::currentDateTimeUtc(), QString());
         message->app_id = QStringLiteral("com.kik.ext.camera");
         message->content_id = QStringLiteral("c0ffee");
         message->content_path = content;
@@ -266,7 +266,7 @@ private slots:
         const QList<QByteArray> media{KikFakeMedia::webp(Qt::red), KikFakeMedia::animatedGif(), KikFakeMedia::png(Qt::red, true),
                                       KikFakeMedia::jpeg(Qt::red)};
         for (qsizetype i = 0; i < media.size(); ++i) {
-            _KikMessage *message = addMessage(7000 + i, QDateTime::currentDateTimeUtc(), QString());
+            KikMessage *message = addMessage(7000 + i, QDateTime::currentDateTimeUtc(), QString());
             message->app_id = i == 2 ? QStringLiteral("com.kik.ext.stickers") : QStringLiteral("com.kik.ext.gallery");
             message->content_id = QStringLiteral("media%1").arg(i);
             message->content_path = writtenFile(QDir::home().filePath(message->content_id), media.at(i));
@@ -356,24 +356,24 @@ private slots:
 
         KikMessageList hostile;
         const auto add = [&](const QString &body) {
-            _KikMessage *message = addMessage(7000 + hostile.size(), QDateTime::currentDateTimeUtc(), body);
+            KikMessage *message = addMessage(7000 + hostile.size(), QDateTime::currentDateTimeUtc(), body);
             message->chat = groupChat;
             message->target_user = mallory;
             hostile << message;
             return message;
         };
         add(QStringLiteral("<script>document.title='owned'</script>\"><b onclick=x>"));
-        _KikMessage *sticker = add(QString());
+        KikMessage *sticker = add(QString());
         sticker->app_id = QStringLiteral("com.kik.cards");
         sticker->sub_app_id = QStringLiteral("Stickers");
         sticker->attachment.insert(QStringLiteral("extra:sticker_url"),
                                    QStringLiteral("http://x/\" onmouseover=\"document.title='owned'"));
-        _KikMessage *search = add(QString());
+        KikMessage *search = add(QString());
         search->app_id = QStringLiteral("com.kik.cards");
         search->sub_app_id = QStringLiteral("Image Search");
         search->attachment.insert(QStringLiteral("extra:jsonData"),
                                   QStringLiteral("{\"url\":\"javascript:document.title='owned'\"}"));
-        _KikMessage *video = add(QString());
+        KikMessage *video = add(QString());
         video->app_id = QStringLiteral("com.kik.ext.video");
         video->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral(" JaVa\tScRiPt:document.title='owned'"));
         video->preview_path = QStringLiteral("http://x/\"><script>document.title='owned'</script>");

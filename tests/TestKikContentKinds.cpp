@@ -75,8 +75,8 @@ private slots:
         QDir().mkpath(env.path("thumbs"));
         data.reset(new KikDataSet);
         QVERIFY(db.load(data));
-        QHash<QString, _KikMessage *> byContent;
-        for (_KikMessage *message : data->messages)
+        QHash<QString, KikMessage *> byContent;
+        for (KikMessage *message : data->messages)
             byContent.insert(message->content_id, message);
         for (const QString &id : std::as_const(store.contentIds)) {
             QVERIFY(byContent.contains(id));
@@ -119,7 +119,7 @@ private slots:
         });
         QVERIFY(painter.start(&writer));
         int expected = 0;
-        for (const _KikMessage *message : std::as_const(contentMessages)) {
+        for (const KikMessage *message : std::as_const(contentMessages)) {
             painter.draw(message);
             const KikMessageKind kind = messageKindOf(message);
             expected += carriesMediaFile(kind) || (kind == KikMessageKind::Card && !messagePreviewPath(message).isEmpty());

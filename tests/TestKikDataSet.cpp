@@ -16,13 +16,13 @@ private slots:
         KikDataSet set;
         const qint64 ids[] = {5, 1, 9, 3, 7, 2, 10};
         for (qint64 id : ids) {
-            auto *message = new _KikMessage;
+            auto *message = new KikMessage;
             message->id = id;
             QCOMPARE(set.messages.insert(id, message), nullptr);
         }
         QCOMPARE(set.messages.size(), 7);
         QList<qint64> order;
-        for (const _KikMessage *message : set.messages)
+        for (const KikMessage *message : set.messages)
             order.append(message->id);
         QCOMPARE(order, (QList<qint64>{1, 2, 3, 5, 7, 9, 10}));
         QCOMPARE(set.allMessages().size(), 7);
@@ -56,7 +56,7 @@ private slots:
 
     void picturePathsReadAsTextsAndCopyIndependently()
     {
-        _KikMessage message;
+        KikMessage message;
         QVERIFY(message.preview_path.isEmpty() && message.preview_path.text().isNull());
         message.preview_path = QStringLiteral("/thumbs/a.jpg");
         message.content_path = QString();
@@ -65,7 +65,7 @@ private slots:
         QCOMPARE(asText, QStringLiteral("/thumbs/a.jpg"));
         QVERIFY(message.preview_path == QStringLiteral("/thumbs/a.jpg"));
 
-        _KikMessage copy = message;
+        KikMessage copy = message;
         copy.preview_path = QStringLiteral("/thumbs/b.jpg");
         QCOMPARE(message.preview_path.text(), QStringLiteral("/thumbs/a.jpg"));
         QCOMPARE(copy.preview_path.text(), QStringLiteral("/thumbs/b.jpg"));

@@ -28,7 +28,7 @@ struct Source
 {
     _KikUser ann, bob, group;
     _KikChat annChat, groupChat;
-    QList<std::shared_ptr<_KikMessage>> owned;
+    QList<std::shared_ptr<KikMessage>> owned;
     KikMessageList messages;
 
     Source()
@@ -48,7 +48,7 @@ struct Source
         groupChat.user = &group;
         add(&annChat, QStringLiteral("m1"), 0, QStringLiteral("hello"));
         add(&annChat, QStringLiteral("m2"), 5, QStringLiteral("bye"))->was_me = true;
-        _KikMessage *picture = add(&groupChat, QStringLiteral("m3"), 7, QString());
+        KikMessage *picture = add(&groupChat, QStringLiteral("m3"), 7, QString());
         picture->content_id = QStringLiteral("c-1");
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->attachment = {{QStringLiteral("image:preview"), QStringLiteral("p.jpg")},
@@ -59,9 +59,9 @@ struct Source
         picture->rec_ts = at(8);
     }
 
-    _KikMessage *add(_KikChat *chat, const QString &uid, int minute, const QString &body)
+    KikMessage *add(_KikChat *chat, const QString &uid, int minute, const QString &body)
     {
-        auto message = std::make_shared<_KikMessage>();
+        auto message = std::make_shared<KikMessage>();
         message->uid = uid;
         message->ts = at(minute);
         message->body = body;
@@ -186,7 +186,7 @@ void TestKikLocalDb::loadsWhatWasMerged()
     const auto byUid = messagesByUid(*loaded);
     QCOMPARE(byUid.size(), 3);
 
-    const _KikMessage *picture = byUid.value(QStringLiteral("m3"));
+    const KikMessage *picture = byUid.value(QStringLiteral("m3"));
     QCOMPARE(picture->ts, source.messages.at(2)->ts);
     QCOMPARE(picture->rec_ts, at(8));
     QVERIFY(!byUid.value(QStringLiteral("m1"))->rec_ts.isValid());   // never set, stays unset
@@ -288,7 +288,7 @@ void TestKikLocalDb::deletingAMessageWithoutAUidKeepsTheOthers()
     db.beginTran();
     const qint64 chatId = scalar(db, "select _id from kik_chat limit 1");
     for (const char *body : {"no uid 1", "no uid 2"}) {
-        const _KikMessage *message = source.add(&source.annChat, QString(), 1, QLatin1String(body));
+        const KikMessage *message = source.add(&source.annChat, QString(), 1, QLatin1String(body));
         db.addChatMessage(chatId, db.insertMessage(message), message->ts);
     }
     db.commitTran();
@@ -332,7 +332,7 @@ void TestKikLocalDb::membersOfMissingUsers()
 void TestKikLocalDb::hostileNamesStayInsideTheFolder()
 {
     Source source;
-    _KikMessage *picture = source.messages.at(2);
+    KikMessage *picture = source.messages.at(2);
     picture->content_id = QStringLiteral("../../outside");
     picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("../../../etc/passwd"));
     picture->attachment.insert(QStringLiteral("image:icon"), QStringLiteral("icon.png"));
@@ -340,7 +340,7 @@ void TestKikLocalDb::hostileNamesStayInsideTheFolder()
     KikLocalDb db(newFolder());
     mergeIntoLocal(db, source.messages);
     const KikDataSetPtr loaded = loadAll(db);
-    const _KikMessage *read = messagesByUid(*loaded).value(QStringLiteral("m3"));
+    const KikMessage *read = messagesByUid(*loaded).value(QStringLiteral("m3"));
     QVERIFY(read->preview_path.isEmpty());
     QVERIFY(read->content_path.isEmpty());
     QCOMPARE(read->icon_path, db.thumbsFolder() + QStringLiteral("/icon.png"));
@@ -458,7 +458,7 @@ void TestKikLocalDb::bulkLoadHoldsRowsUntilRead()
     QVERIFY(db.beginBulkLoad());
     QVERIFY(db.beginBulkLoad());   // a second call keeps the same load going
     const qint64 chat = db.insertChat(db.insertUser(&source.ann), &source.annChat);
-    std::vector<_KikMessage> messages(150);
+    std::vector<KikMessage> messages(150);
     for (int i = 0; i < int(messages.size()); ++i) {
         messages[size_t(i)].uid = QStringLiteral("b%1").arg(i);
         messages[size_t(i)].ts = at(i);

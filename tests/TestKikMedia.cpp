@@ -53,7 +53,7 @@ private slots:
         if (readable)
             QVERIFY2(!reader.read().isNull(), qPrintable(reader.errorString()));
 
-        _KikMessage m;
+        KikMessage m;
         m.content_id = QStringLiteral("c0ffee");
         m.content_path = path;
         const KikMediaFile media = messageMediaFile(&m);

@@ -31,10 +31,10 @@ public:
         painter.setPlacementObserver([this](const Placement &p) { placements.append(p); });
     }
 
-    void paint(const QList<_KikMessage *> &messages)
+    void paint(const QList<KikMessage *> &messages)
     {
         QVERIFY(painter.start(&writer));
-        for (const _KikMessage *message : messages)
+        for (const KikMessage *message : messages)
             painter.draw(message);
         painter.end();
     }
@@ -120,12 +120,12 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
-        _KikMessage *card = build.addMessage(chat, T0, QString(), false);
+        KikMessage *card = build.addMessage(chat, T0, QString(), false);
         card->app_id = QStringLiteral("com.kik.cards");
         card->sub_app_id = QStringLiteral("viral videos");
         card->preview_path = writePicture(env.path(QStringLiteral("card.jpg")), 80, 60, "JPEG");
         card->attachment.insert(QStringLiteral("string:title"), QStringLiteral("A funny video"));
-        _KikMessage *sticker = build.addMessage(chat, T0, QString(), false);
+        KikMessage *sticker = build.addMessage(chat, T0, QString(), false);
         sticker->app_id = QStringLiteral("com.kik.cards");
         sticker->sub_app_id = QStringLiteral("Stickers");
         sticker->preview_path = card->preview_path;
@@ -208,7 +208,7 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
-        QList<_KikMessage *> messages;
+        QList<KikMessage *> messages;
         for (int i = 0; i < 40; ++i)   // all within one minute, more than a page
             messages.append(build.addMessage(chat, T0.addMSecs(i * 100), QStringLiteral("line %1").arg(i), i % 2));
         messages.append(build.addMessage(chat, T0.addSecs(60), QStringLiteral("a minute later"), false));
@@ -275,7 +275,7 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
-        _KikMessage *picture = build.addPicture(chat, T0, env.path(QStringLiteral("missing.jpg")), false);
+        KikMessage *picture = build.addPicture(chat, T0, env.path(QStringLiteral("missing.jpg")), false);
         PaintedPages pages(bare);
         pages.paint({build.addMessage(chat, T0, QStringLiteral("still printed"), false), picture});
         QCOMPARE(pages.of(Placement::Text).size(), 1);

@@ -33,9 +33,9 @@ QString bracketed(const QString &text, const QString *image)
     return image ? QStringLiteral("<img:%1>").arg(*image) : QStringLiteral("[%1]").arg(text);
 }
 
-_KikMessage message(qint64 internalId, int secondsFromStart)
+KikMessage message(qint64 internalId, int secondsFromStart)
 {
-    _KikMessage m;
+    KikMessage m;
     m.internal_id = internalId;
     m.ts = QDateTime(QDate(2021, 3, 4), QTime(10, 0), QTimeZone::utc()).addSecs(secondsFromStart);
     return m;
@@ -88,7 +88,7 @@ private slots:
         group.is_group = true;
         friends.user = &group;
         QCOMPARE(chatDisplayName(&friends), QStringLiteral("Friends"));
-        _KikMessage fromBob;
+        KikMessage fromBob;
         fromBob.chat = &friends;
         fromBob.target_user = &bob;
         QCOMPARE(groupSenderName(&fromBob), QStringLiteral("Bob"));
@@ -144,7 +144,7 @@ private slots:
         QFETCH(QString, body);
         QFETCH(QByteArray, renderIns);
         QFETCH(QString, expected);
-        _KikMessage m;
+        KikMessage m;
         m.app_id = appId;
         m.sub_app_id = QStringLiteral("Stickers");
         m.body = body;
@@ -177,7 +177,7 @@ private slots:
         QFETCH(QString, appId);
         QFETCH(QString, kind);
         QFETCH(QString, text);
-        _KikMessage m;
+        KikMessage m;
         m.app_id = appId;
         m.sub_app_id = QStringLiteral("Quiz Night");
         m.body = QStringLiteral("see you");
@@ -197,7 +197,7 @@ private slots:
     // A card without an app name goes by its title; its link comes from its link list, else its data.
     void cardsNameTextAndLink()
     {
-        _KikMessage m;
+        KikMessage m;
         m.app_id = QStringLiteral("com.kik.cards");
         QCOMPARE(messageDisplayText(&m), QStringLiteral("[CARD]"));
         m.attachment.insert(QStringLiteral("string:title"), QStringLiteral("Tonight"));
@@ -211,7 +211,7 @@ private slots:
     // Without its description an attachment's message holds only its content id: never shown as text.
     void aMissingAttachmentSaysSo()
     {
-        _KikMessage m;
+        KikMessage m;
         m.content_id = m.body = QStringLiteral("0b1c-5e6f");
         QCOMPARE(messageDisplayText(&m), QStringLiteral("[Picture not available]"));
         m.body.clear();
@@ -351,7 +351,7 @@ private slots:
         user.display_name = QStringLiteral("Ann \uE415");
         QCOMPARE(userDisplayName(&user), QStringLiteral("Ann \U0001F604"));
 
-        _KikMessage m;
+        KikMessage m;
         m.body = QStringLiteral("hi \uE415 \U0001F44D\U0001F3FD");
         QCOMPARE(messageDisplayText(&m), QStringLiteral("hi [EMOJI] [EMOJI]"));
         QCOMPARE(messageDisplayText(&m, EmojiStyle::Characters), QStringLiteral("hi \U0001F604 \U0001F44D\U0001F3FD"));
@@ -416,8 +416,8 @@ private slots:
         QFETCH(qint64, idB);
         QFETCH(int, secondsB);
         QFETCH(bool, aFirst);
-        _KikMessage a = message(idA, secondsA);
-        _KikMessage b = message(idB, secondsB);
+        KikMessage a = message(idA, secondsA);
+        KikMessage b = message(idB, secondsB);
         QCOMPARE(messageLessThan(&a, &b), aFirst);
         QCOMPARE(messageLessThan(&b, &a), !aFirst);
         KikMessageList list{&b, &a};
@@ -430,22 +430,22 @@ private slots:
     void sortingSurvivesAnIntransitiveRule()
     {
         // a < b by id (close), b < c by time, c < a by time: a cycle.
-        _KikMessage a = message(1, 100), b = message(5, 50), c = message(100, 70);
+        KikMessage a = message(1, 100), b = message(5, 50), c = message(100, 70);
         QVERIFY(messageLessThan(&a, &b) && messageLessThan(&b, &c) && messageLessThan(&c, &a));
 
-        QList<_KikMessage> store;
+        QList<KikMessage> store;
         QRandomGenerator random(11);
         for (int i = 0; i < 3000; ++i)
             store.append(message(random.bounded(40), random.bounded(240)));
         KikMessageList list;
-        for (_KikMessage &m : store)
+        for (KikMessage &m : store)
             list.append(&m);
         sortMessages(list);
         QCOMPARE(list.size(), store.size());
-        QCOMPARE(QSet<_KikMessage *>(list.begin(), list.end()).size(), store.size());
+        QCOMPARE(QSet<KikMessage *>(list.begin(), list.end()).size(), store.size());
 
         // Skewed clocks in a normal chat: the ids decide among close neighbours.
-        QList<_KikMessage> chat{message(1, 0), message(2, -20), message(3, 40), message(4, 200), message(5, 150)};
+        QList<KikMessage> chat{message(1, 0), message(2, -20), message(3, 40), message(4, 200), message(5, 150)};
         KikMessageList shown{&chat[4], &chat[2], &chat[0], &chat[3], &chat[1]};
         sortMessages(shown);
         QCOMPARE(shown, KikMessageList({&chat[0], &chat[1], &chat[2], &chat[3], &chat[4]}));
@@ -467,7 +467,7 @@ private slots:
         newer.last_ts = QDateTime::fromSecsSinceEpoch(2000);
         QVERIFY(chatNewerThan(&newer, &older));
         QVERIFY(!chatNewerThan(&older, &newer));
-        _KikMessage m;
+        KikMessage m;
         QCOMPARE(attachmentFileUrl(&m), QString());
         m.attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://x/y"));
         QCOMPARE(attachmentFileUrl(&m), QStringLiteral("http://x/y"));
@@ -484,7 +484,7 @@ private slots:
             QFile none(empty);
             QVERIFY(none.open(QIODevice::WriteOnly));
         }
-        _KikMessage m;
+        KikMessage m;
         m.app_id = QStringLiteral("com.kik.ext.gallery");
         m.content_id = QStringLiteral("c0ffee");
         m.preview_path = preview;
@@ -515,7 +515,7 @@ private slots:
 
     void contentOfCardsAndOtherApps()
     {
-        _KikMessage m;
+        KikMessage m;
         m.app_id = QStringLiteral("COM.KIK.EXT.GALLERY");   // not a gallery to the phone
         m.content_id = QStringLiteral("id1");
         m.attachment = {{QStringLiteral("string:title"), QStringLiteral("T")},

@@ -20,7 +20,7 @@ struct Sequence
         }
     }
 
-    std::deque<_KikMessage> records;
+    std::deque<KikMessage> records;
     KikMessageList list;
 };
 

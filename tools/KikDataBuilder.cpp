@@ -31,9 +31,9 @@ _KikChat *KikDataBuilder::addChat(_KikUser *user)
     return chat;
 }
 
-_KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
+KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
 {
-    auto *message = new _KikMessage;
+    auto *message = new KikMessage;
     message->id = nextId();
     message->internal_id = message->id;
     message->ts = ts;
@@ -51,15 +51,15 @@ _KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, con
     return message;
 }
 
-_KikMessage *KikDataBuilder::addLooseMessage(const QDateTime &ts, const QString &body)
+KikMessage *KikDataBuilder::addLooseMessage(const QDateTime &ts, const QString &body)
 {
     return addMessage(nullptr, ts, body, false);
 }
 
-_KikMessage *KikDataBuilder::addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
+KikMessage *KikDataBuilder::addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
                                         _KikUser *sender)
 {
-    _KikMessage *message = addMessage(chat, ts, QString(), wasMe, sender);
+    KikMessage *message = addMessage(chat, ts, QString(), wasMe, sender);
     message->app_id = QStringLiteral("com.kik.ext.gallery");
     message->content_id = QStringLiteral("content-%1").arg(message->id);
     message->preview_path = previewPath;
@@ -101,7 +101,7 @@ KikDataSetPtr generateKikData(int chats, qint64 messages, quint32 seed)
         if (chat->user->is_group && !wasMe)
             sender = chat->user->members.at(random.bounded(int(chat->user->members.size()))).user;
         const int kind = random.bounded(20);
-        _KikMessage *message = builder.addMessage(chat, ts, texts.at(random.bounded(int(texts.size()))), wasMe, sender);
+        KikMessage *message = builder.addMessage(chat, ts, texts.at(random.bounded(int(texts.size()))), wasMe, sender);
         if (kind == 0) {
             message->app_id = QStringLiteral("com.kik.ext.gallery");
             message->body.clear();

@@ -20,12 +20,12 @@ public:
     _KikUser *addGroup(const QString &displayName, const QList<_KikUser *> &members);
     _KikChat *addChat(_KikUser *user);
     // sender: the message's target user (the author of a received group message).
-    _KikMessage *addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
+    KikMessage *addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
     // A message that belongs to no chat.
-    _KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
+    KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
 
     // A picture message (gallery) whose preview is the given file.
-    _KikMessage *addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
+    KikMessage *addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
                             _KikUser *sender = nullptr);
 
 private:

@@ -72,7 +72,7 @@ void write(const QByteArray &bytes)
         throw std::runtime_error("Cannot write to the standard output.");
 }
 
-QByteArray jsonMessage(const _KikMessage *message)
+QByteArray jsonMessage(const KikMessage *message)
 {
     return QByteArrayLiteral("{\"id\": ") + QByteArray::number(message->id) + QByteArrayLiteral(", \"uid\": ")
            + jsonString(message->uid) + QByteArrayLiteral(", \"ts\": ") + jsonTime(message->ts)
@@ -138,7 +138,7 @@ void writeText(const QList<_KikChat *> &chats)
         if (!members.isEmpty())
             text += QStringLiteral("  members: ") + oneLine(members) + QLatin1Char('\n');
         write(text.toUtf8());
-        for (const _KikMessage *message : std::as_const(messages)) {
+        for (const KikMessage *message : std::as_const(messages)) {
             write(QStringLiteral("  %1  %2  %3: %4\n")
                       .arg(textTime(message->ts), message->was_me ? QStringLiteral("To  ") : QStringLiteral("From"),
                            oneLine(AbsTextFileExport::nameColumn(message)), oneLine(messageDisplayText(message)))

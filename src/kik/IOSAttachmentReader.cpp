@@ -39,7 +39,7 @@ IOSAttachmentReader::IOSAttachmentReader(const QString &rootFolder, const QStrin
 {
 }
 
-void IOSAttachmentReader::read(_KikMessage *message)
+void IOSAttachmentReader::read(KikMessage *message)
 {
     const QString &contentId = message->content_id;
     if (!isPlainFileName(contentId)) {
@@ -55,7 +55,7 @@ void IOSAttachmentReader::read(_KikMessage *message)
     message->content_path = m_root + DataDir + contentId;
 }
 
-void IOSAttachmentReader::readDescription(_KikMessage *message, const QString &path)
+void IOSAttachmentReader::readDescription(KikMessage *message, const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QVariantHash>
 
-class _KikMessage;
+class KikMessage;
 class CFType;
 
 // Reads the side files of a message's attachment in a mirror of Kik's app container: the
@@ -21,10 +21,10 @@ public:
 
     // Fills attachment, app_id, sub_app_id and the picture and content paths of a message
     // whose content_id is set. A content id that is not a plain file name reads nothing.
-    void read(_KikMessage *message);
+    void read(KikMessage *message);
 
 private:
-    void readDescription(_KikMessage *message, const QString &path);
+    void readDescription(KikMessage *message, const QString &path);
     void addNamedEntries(QVariantHash &map, const CFType &array, const QString &prefix, const QString &nameKey,
                          const QString &valueKey);
     QString pictureName(const CFType &value);

@@ -300,7 +300,7 @@ void IOSKikDb::loadMessages(KikDataSet &dataSet)
         const qint64 messageType = cursor.getInt64(type);
         if (messageType != 1 && messageType != 2)
             continue;
-        auto *message = new _KikMessage;
+        auto *message = new KikMessage;
         message->id = cursor.getInt64(pk);
         message->internal_id = cursor.getInt64(internalId);
         message->was_me = messageType == 2;
@@ -328,7 +328,7 @@ void IOSKikDb::loadChatMessages(KikDataSet &dataSet)
     const int chatColumn = cursor.columnIndex(m_chatMessages.first), messageColumn = cursor.columnIndex(m_chatMessages.second);
     while (cursor.moveNext()) {
         _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatColumn));
-        _KikMessage *message = dataSet.messages.value(cursor.getInt64(messageColumn));
+        KikMessage *message = dataSet.messages.value(cursor.getInt64(messageColumn));
         if (!chat || !message)
             continue;
         message->chat = chat;
@@ -422,7 +422,7 @@ qint64 IOSKikDb::findMessagePk(const QString &stanzaId)
 
 // A message without a stanza id is recognised by what it says, where and when: the first
 // such row of the chat this run has not matched yet, so identical messages stay as many rows.
-qint64 IOSKikDb::findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *message)
+qint64 IOSKikDb::findMessageWithoutUidPk(qint64 chatPk, const KikMessage *message)
 {
     const bool withContent = !message->content_id.isEmpty();
     Sqlite3Cursor cursor =
@@ -444,7 +444,7 @@ qint64 IOSKikDb::findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *messa
     return 0;
 }
 
-qint64 IOSKikDb::insertMessage(const _KikMessage *message)
+qint64 IOSKikDb::insertMessage(const KikMessage *message)
 {
     open();
     const bool withContent = !message->content_id.isEmpty();
@@ -510,7 +510,7 @@ void IOSKikDb::linkChatMessage(qint64 chatPk, qint64 messagePk)
                      .addInt64Param(messagePk));
 }
 
-bool IOSKikDb::mergeMessage(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver)
+bool IOSKikDb::mergeMessage(const KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver)
 {
     if (!message || !message->chat || !message->chat->user)
         return false;
@@ -534,7 +534,7 @@ bool IOSKikDb::mergeMessage(const _KikMessage *message, const QString &mirrorFol
     return true;
 }
 
-void IOSKikDb::writeSideFiles(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver)
+void IOSKikDb::writeSideFiles(const KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver)
 {
     const QString &contentId = message->content_id;
     if (!isPlainFileName(contentId)) {

@@ -74,15 +74,15 @@ public:
     qint64 findChatByUser(qint64 userPk, const _KikChat *chat, bool fixFlags);
     qint64 insertChat(const _KikChat *chat, qint64 userPk);
     qint64 findMessagePk(const QString &stanzaId);
-    qint64 findMessageWithoutUidPk(qint64 chatPk, const _KikMessage *message);
-    qint64 insertMessage(const _KikMessage *message);
+    qint64 findMessageWithoutUidPk(qint64 chatPk, const KikMessage *message);
+    qint64 insertMessage(const KikMessage *message);
     void linkChatMessage(qint64 chatPk, qint64 messagePk);
 
     // Merges one message (with its user and chat) inside the caller's transaction and writes
     // its attachment side files into mirrorFolder. False when the message was skipped because
     // it has no chat or its chat no user. Side-file errors raise "can not create %1. %2" or
     // "write %1 error. %2".
-    bool mergeMessage(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver = {});
+    bool mergeMessage(const KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver = {});
 
     // After the merge was committed: renumbers every chat's messages, sets the last-message
     // pointers and Z_MAX counters, rebuilds the message indexes and compacts the file.
@@ -100,7 +100,7 @@ private:
     void loadChats(KikDataSet &dataSet);
     void loadMessages(KikDataSet &dataSet);
     void loadChatMessages(KikDataSet &dataSet);
-    void writeSideFiles(const _KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver);
+    void writeSideFiles(const KikMessage *message, const QString &mirrorFolder, const SideFileHandler &deliver);
     // Adds the "extra" row that belongs to a new chat or attachment row and points the owner's
     // ZEXTRA at it.
     void insertExtraRow(const QString &entity, int opt, const QString &ownerTable, const char *ownerColumn, qint64 ownerPk);

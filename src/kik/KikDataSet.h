@@ -21,7 +21,7 @@ public:
 
     KikRecordMap<_KikChat> chats;
     KikRecordMap<_KikUser> users;
-    KikRecordMap<_KikMessage> messages;
+    KikRecordMap<KikMessage> messages;
 
     QList<_KikChat *> allChats() const;
     KikMessageList allMessages() const;

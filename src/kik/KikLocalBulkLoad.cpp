@@ -158,7 +158,7 @@ void KikLocalBulkLoad::setHooks(bool on)
     }
 }
 
-qint64 KikLocalBulkLoad::insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts)
+qint64 KikLocalBulkLoad::insertMessage(const KikMessage *message, qint64 targetUserId, qint64 ts)
 {
     m_messages.append({message, targetUserId, ts});
     const qint64 id = m_nextMessageId++;

@@ -9,7 +9,7 @@
 #include <memory>
 
 class Sqlite3DB;
-class _KikMessage;
+class KikMessage;
 
 struct sqlite3;
 
@@ -36,7 +36,7 @@ public:
 
     // The message's id; ts in milliseconds since 1970. The record must stay alive until the
     // rows are written.
-    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts);
+    qint64 insertMessage(const KikMessage *message, qint64 targetUserId, qint64 ts);
     // ts in milliseconds since 1970.
     void addChatMessage(qint64 chatId, qint64 messageId, qint64 ts);
     // Writes the rows held back.
@@ -47,7 +47,7 @@ public:
 private:
     struct HeldMessage
     {
-        const _KikMessage *message;
+        const KikMessage *message;
         qint64 targetUserId;
         qint64 ts;
     };

@@ -295,7 +295,7 @@ QList<qint64> KikLocalDb::findMessagesByUid(const QString &uid)
     return ids;
 }
 
-qint64 KikLocalDb::findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts,
+qint64 KikLocalDb::findMessageByContent(qint64 chatId, const KikMessage *message, qint64 targetUserId, qint64 ts,
                                         qint64 occurrence)
 {
     open();
@@ -312,7 +312,7 @@ qint64 KikLocalDb::findMessageByContent(qint64 chatId, const _KikMessage *messag
     return m_findMessageByContent.int64Throw();
 }
 
-qint64 KikLocalDb::insertMessage(const _KikMessage *message)
+qint64 KikLocalDb::insertMessage(const KikMessage *message)
 {
     open();
     qint64 targetUser = 0;
@@ -324,7 +324,7 @@ qint64 KikLocalDb::insertMessage(const _KikMessage *message)
     return insertMessage(message, targetUser, toMSecs(message->ts));
 }
 
-qint64 KikLocalDb::insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts)
+qint64 KikLocalDb::insertMessage(const KikMessage *message, qint64 targetUserId, qint64 ts)
 {
     open();
     if (KikLocalBulkLoad *bulkLoad = activeBulkLoad())
@@ -512,7 +512,7 @@ void KikLocalDb::loadMessages(KikDataSet &dataSet)
               subAppId = cursor.columnIndex("sub_app_id"), renderIns = cursor.columnIndex("render_ins"),
               attachment = cursor.columnIndex("attachment"), other = cursor.columnIndex("other");
     while (cursor.moveNext()) {
-        auto *message = new _KikMessage;
+        auto *message = new KikMessage;
         message->id = cursor.getInt64(id);
         message->internal_id = message->id;
         message->ts = fromMSecs(cursor.getInt64(ts));
@@ -549,7 +549,7 @@ void KikLocalDb::loadChatMessages(KikDataSet &dataSet)
     Sqlite3Cursor cursor = queryThrow("select * from kik_chat_messages");
     const int chatId = cursor.columnIndex("chat_id"), messageId = cursor.columnIndex("message_id");
     while (cursor.moveNext()) {
-        _KikMessage *message = dataSet.messages.value(cursor.getInt64(messageId));
+        KikMessage *message = dataSet.messages.value(cursor.getInt64(messageId));
         _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatId));
         if (!message || !chat)
             continue;

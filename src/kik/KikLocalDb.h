@@ -54,11 +54,11 @@ public:
     // A message without a uid of its own is known by what it is: its chat, sender (targetUserId,
     // 0 for none), time (ts in ms since 1970), direction, uid, body and content. The id of the
     // occurrence-th stored message (from 0, in id order) so alike, 0 when there are fewer.
-    qint64 findMessageByContent(qint64 chatId, const _KikMessage *message, qint64 targetUserId, qint64 ts, qint64 occurrence);
-    qint64 insertMessage(const _KikMessage *message);
+    qint64 findMessageByContent(qint64 chatId, const KikMessage *message, qint64 targetUserId, qint64 ts, qint64 occurrence);
+    qint64 insertMessage(const KikMessage *message);
     // With the target user's id (0: none) and the message's time in ms since 1970 (0 when
     // invalid) already known, for callers that keep them.
-    qint64 insertMessage(const _KikMessage *message, qint64 targetUserId, qint64 ts);
+    qint64 insertMessage(const KikMessage *message, qint64 targetUserId, qint64 ts);
     void addChatMessage(qint64 chatId, qint64 messageId, const QDateTime &ts);
     void addChatMessage(qint64 chatId, qint64 messageId, qint64 ts);   // ts in ms since 1970
     void updateLastTs();

@@ -153,7 +153,7 @@ QString videoLengthText(qint64 seconds)
     return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(seconds / 60 % 60, 2, 10, QLatin1Char('0')).arg(secondsText);
 }
 
-KikMediaFile messageMediaFile(const _KikMessage *message)
+KikMediaFile messageMediaFile(const KikMessage *message)
 {
     const QString path = message->content_path;
     if (!isNonEmptyFile(path))
@@ -161,7 +161,7 @@ KikMediaFile messageMediaFile(const _KikMessage *message)
     return {path, mediaTypeOfFile(path)};
 }
 
-QString messagePreviewPath(const _KikMessage *message)
+QString messagePreviewPath(const KikMessage *message)
 {
     for (const QString &path : {QString(message->preview_path), QString(message->png_preview_path)}) {
         if (isNonEmptyFile(path))
@@ -170,7 +170,7 @@ QString messagePreviewPath(const _KikMessage *message)
     return QString();
 }
 
-QString mediaCopyName(const _KikMessage *message, const KikMediaFile &media)
+QString mediaCopyName(const KikMessage *message, const KikMediaFile &media)
 {
     const QString name = QFileInfo(media.path).fileName();
     const QString suffix = mediaSuffix(media.type);

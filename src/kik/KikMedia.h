@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-class _KikMessage;
+class KikMessage;
 
 // Kik keeps a message's media without a suffix ("content_manager/data_cache/<content id>"),
 // and a sender's file name says little: the type is read from the file's first bytes.
@@ -29,9 +29,9 @@ struct KikMediaFile
     QString path;
     KikMediaType type = KikMediaType::Unknown;
 };
-KikMediaFile messageMediaFile(const _KikMessage *message);
+KikMediaFile messageMediaFile(const KikMessage *message);
 // The small picture the description carries (its preview, else its PNG preview); empty when it
 // has none on disk. It stays when the media itself expired or was never fetched.
-QString messagePreviewPath(const _KikMessage *message);
+QString messagePreviewPath(const KikMessage *message);
 // A file name for a copy of the media: the content id with the suffix of its type.
-QString mediaCopyName(const _KikMessage *message, const KikMediaFile &media);
+QString mediaCopyName(const KikMessage *message, const KikMediaFile &media);

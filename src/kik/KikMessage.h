@@ -12,7 +12,7 @@ class _KikUser;
 class _KikChat;
 
 // One message. Messages are identified across sources by uid. References are not owned.
-class _KikMessage : public _KikEntity
+class KikMessage : public _KikEntity
 {
 public:
     qint64 internal_id = 0;
@@ -34,4 +34,4 @@ public:
     SparseString content_path;
 };
 
-using KikMessageList = QList<_KikMessage *>;
+using KikMessageList = QList<KikMessage *>;

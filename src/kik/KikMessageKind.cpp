@@ -28,7 +28,7 @@ KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs)
     return KikMessageKind::Text;
 }
 
-KikMessageKind messageKindOf(const _KikMessage *message)
+KikMessageKind messageKindOf(const KikMessage *message)
 {
     return messageKindOf(message->app_id);
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class _KikMessage;
+class KikMessage;
 
 // What a message carries, read from the app that sent it. Every view, export, worker and the
 // command line asks here, so a new kind is taught in one place.
@@ -13,7 +13,7 @@ enum class KikCardKind { ImageSearch, KikPoints, Memes, Stickers, ViralVideos, S
 
 // Kik on the phone matches app ids exactly; reading forgives their case.
 KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs = Qt::CaseInsensitive);
-KikMessageKind messageKindOf(const _KikMessage *message);
+KikMessageKind messageKindOf(const KikMessage *message);
 KikCardKind cardKindOf(const QString &subAppId);
 
 // The kind's name on the command line's JSON: "text", "picture", "video", "gif", "sticker", "card".

@@ -6,7 +6,7 @@
 
 namespace KikMessageRow {
 
-void bindThrow(Sqlite3Statement &statement, int firstPosition, const _KikMessage *message, qint64 targetUserId, qint64 ts)
+void bindThrow(Sqlite3Statement &statement, int firstPosition, const KikMessage *message, qint64 targetUserId, qint64 ts)
 {
     int position = firstPosition;
     const auto int64OrNull = [&](qint64 value, bool present) {

@@ -210,7 +210,7 @@ QString groupMembersText(const _KikUser *group)
     return names.join(QStringLiteral(", "));
 }
 
-QString groupSenderName(const _KikMessage *message)
+QString groupSenderName(const KikMessage *message)
 {
     const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
     if (message->was_me || !chatUser || !chatUser->is_group || !message->target_user)
@@ -218,7 +218,7 @@ QString groupSenderName(const _KikMessage *message)
     return userDisplayName(message->target_user);
 }
 
-bool isMissingAttachment(const _KikMessage *message)
+bool isMissingAttachment(const KikMessage *message)
 {
     return !message->content_id.isEmpty() && message->app_id.isEmpty()
            && (message->body.isEmpty() || message->body == message->content_id);
@@ -229,7 +229,7 @@ QString missingPictureText()
     return QStringLiteral("[Picture not available]");
 }
 
-QString cardName(const _KikMessage *message)
+QString cardName(const KikMessage *message)
 {
     if (!message->sub_app_id.isEmpty())
         return message->sub_app_id;
@@ -237,7 +237,7 @@ QString cardName(const _KikMessage *message)
     return title.isEmpty() ? QStringLiteral("CARD") : title;
 }
 
-QString cardText(const _KikMessage *message)
+QString cardText(const KikMessage *message)
 {
     QStringList texts;
     for (const QString &key : {QStringLiteral("string:title"), QStringLiteral("string:text")}) {
@@ -248,7 +248,7 @@ QString cardText(const _KikMessage *message)
     return texts.join(QLatin1Char('\n'));
 }
 
-QString cardLink(const _KikMessage *message)
+QString cardLink(const KikMessage *message)
 {
     const QVariant uris = message->attachment.value(QStringLiteral("uri"));
     if (uris.typeId() == QMetaType::QVariantList) {
@@ -262,7 +262,7 @@ QString cardLink(const _KikMessage *message)
     return jsonUrl.match(message->attachment.value(QStringLiteral("extra:jsonData")).toString()).captured(1);
 }
 
-QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
+QString messageDisplayText(const KikMessage *message, EmojiStyle style)
 {
     if (isMissingAttachment(message))
         return missingPictureText();
@@ -298,7 +298,7 @@ QString messageDisplayText(const _KikMessage *message, EmojiStyle style)
     return characters ? standardEmoji(text) : replaceEmoji(text, marker);
 }
 
-QString messageSearchText(const _KikMessage *message)
+QString messageSearchText(const KikMessage *message)
 {
     const KikMessageKind kind = messageKindOf(message);
     if (kind == KikMessageKind::Card)
@@ -346,14 +346,14 @@ namespace {
 // dominated sorting a large list: read once, a million messages sort about three times faster.
 struct MessageSortKey
 {
-    explicit MessageSortKey(_KikMessage *sorted)
+    explicit MessageSortKey(KikMessage *sorted)
         : message(sorted)
         , valid(sorted->ts.isValid())
         , msecs(valid ? sorted->ts.toMSecsSinceEpoch() : 0)
     {
     }
 
-    _KikMessage *message;
+    KikMessage *message;
     bool valid;
     qint64 msecs;
 };
@@ -384,9 +384,9 @@ bool keyLessThan(const MessageSortKey &a, const MessageSortKey &b)
 
 }   // namespace
 
-bool messageLessThan(const _KikMessage *a, const _KikMessage *b)
+bool messageLessThan(const KikMessage *a, const KikMessage *b)
 {
-    return keyLessThan(MessageSortKey(const_cast<_KikMessage *>(a)), MessageSortKey(const_cast<_KikMessage *>(b)));
+    return keyLessThan(MessageSortKey(const_cast<KikMessage *>(a)), MessageSortKey(const_cast<KikMessage *>(b)));
 }
 
 void sortMessages(KikMessageList &messages, Qt::SortOrder order, QList<qint64> *times)
@@ -425,12 +425,12 @@ bool chatNewerThan(const _KikChat *a, const _KikChat *b)
     return b->last_ts < a->last_ts;
 }
 
-QString attachmentFileUrl(const _KikMessage *message)
+QString attachmentFileUrl(const KikMessage *message)
 {
     return message->attachment.value(QStringLiteral("string:file-url")).toString();
 }
 
-CFType buildContentDictionary(const _KikMessage *message)
+CFType buildContentDictionary(const KikMessage *message)
 {
     // Kik on the phone matches these ids exactly, so the tests here are case-sensitive.
     const QString &app = message->app_id;

@@ -21,25 +21,25 @@ QString chatDisplayName(const _KikChat *chat);
 // phone's owner first when the store says it administers the group); empty when none is known.
 QString groupMembersText(const _KikUser *group);
 // The member named above a received group message; empty where no name is shown.
-QString groupSenderName(const _KikMessage *message);
+QString groupSenderName(const KikMessage *message);
 // How a message's text writes emoji: as "[EMOJI]" (the default) or as the characters
 // themselves, the old carrier codes as the standard emoji and Kik's emoticons as the emoji
 // they are drawn as.
 enum class EmojiStyle { Placeholder, Characters };
-QString messageDisplayText(const _KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
+QString messageDisplayText(const KikMessage *message, EmojiStyle style = EmojiStyle::Placeholder);
 // The text a reader sees of a message, for searching: no "[IMAGE]" or "[EMOJI]" markers; emoji
 // are the characters they are (the old carrier codes as the standard ones), pictures Kik draws
 // over the text are left out; a card's name and texts; empty for pictures, videos, GIFs and
 // stickers.
-QString messageSearchText(const _KikMessage *message);
+QString messageSearchText(const KikMessage *message);
 // A message whose attachment description is gone (Kik keeps the content id as its body, which
 // says nothing to a reader): it is shown as missingPictureText().
-bool isMissingAttachment(const _KikMessage *message);
+bool isMissingAttachment(const KikMessage *message);
 // A card's name (its app's name; its title, or "CARD", when it has none), its texts (one a line)
 // and the address it links to (empty when it names none).
-QString cardName(const _KikMessage *message);
-QString cardText(const _KikMessage *message);
-QString cardLink(const _KikMessage *message);
+QString cardName(const KikMessage *message);
+QString cardText(const KikMessage *message);
+QString cardLink(const KikMessage *message);
 QString missingPictureText();
 
 // Maps one render-instruction record (its text, and its image reference or null) to markup.
@@ -51,11 +51,11 @@ QString applyRenderInstructions(const QString &body, const QByteArray &renderIns
 // list; sortMessages never does. Descending order swaps the arguments (never negate the test).
 // times, when given, gets each message's ts in ms since 1970 (0 when invalid) in the new order:
 // the sort reads them anyway, and converting a local time again costs as much.
-bool messageLessThan(const _KikMessage *a, const _KikMessage *b);
+bool messageLessThan(const KikMessage *a, const KikMessage *b);
 void sortMessages(KikMessageList &messages, Qt::SortOrder order = Qt::AscendingOrder, QList<qint64> *times = nullptr);
 bool chatNewerThan(const _KikChat *a, const _KikChat *b);
-QString attachmentFileUrl(const _KikMessage *message);
-CFType buildContentDictionary(const _KikMessage *message);
+QString attachmentFileUrl(const KikMessage *message);
+CFType buildContentDictionary(const KikMessage *message);
 
 // Apple reference time: seconds since 2001-01-01 00:00:00 UTC.
 inline constexpr qint64 AppleEpochOffset = 978307200;

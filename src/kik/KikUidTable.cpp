@@ -58,11 +58,11 @@ size_t KikUidTable::hashOf(qsizetype position)
     Ahead &entry = m_ahead[size_t(position % Stage)];
     const size_t hash = entry.position == position ? entry.hash : uidHash(m_messages.at(position)->uid);
     const auto message = [this](qsizetype at) { return at < m_messages.size() ? m_messages.at(at) : nullptr; };
-    if (const _KikMessage *far = message(position + 3 * Stage))
+    if (const KikMessage *far = message(position + 3 * Stage))
         __builtin_prefetch(&far->uid);
-    if (const _KikMessage *nearer = message(position + 2 * Stage))
+    if (const KikMessage *nearer = message(position + 2 * Stage))
         __builtin_prefetch(nearer->uid.constData());
-    if (const _KikMessage *next = message(position + Stage)) {
+    if (const KikMessage *next = message(position + Stage)) {
         entry = {position + Stage, uidHash(next->uid)};
         __builtin_prefetch(&m_slots[entry.hash & (m_slots.size() - 1)]);
     }
@@ -72,7 +72,7 @@ size_t KikUidTable::hashOf(qsizetype position)
 // The slot of the message's uid, taken for it when the uid is new.
 quint32 KikUidTable::slotOf(qsizetype position)
 {
-    const _KikMessage *message = m_messages.at(position);
+    const KikMessage *message = m_messages.at(position);
     const size_t hash = hashOf(position);
     const quint32 tag = quint32(quint64(hash) >> 32);
     const size_t mask = m_slots.size() - 1;
@@ -84,7 +84,7 @@ quint32 KikUidTable::slotOf(qsizetype position)
             slot.position = quint32(position + 1);
             return quint32(i);
         }
-        const _KikMessage *first = m_messages.at(slot.position - 1);
+        const KikMessage *first = m_messages.at(slot.position - 1);
         if (slot.tag == tag && sameUid(first->uid, message->uid)) {
             if (first != message)
                 slot.shared = 1;

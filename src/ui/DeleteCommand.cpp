@@ -55,7 +55,7 @@ void DeleteCommand::deleteSelected()
                               .arg(messagesText(selected.messages.size()), escapeHtml(node->text))))
         return;
     QList<qint64> messageIds;   // a local database's records carry their row ids
-    for (const _KikMessage *message : selected.messages)
+    for (const KikMessage *message : selected.messages)
         messageIds << message->id;
     const _KikChat *shownChat = m_window.currentChat();
     const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1

@@ -383,7 +383,7 @@ CommandMessages MainWindow::messagesFor(MessageVariant variant) const
     case MessageVariant::Selection: {
         CommandMessages result{m_shownDataSet, {}};
         for (const QModelIndex &row : m_treeViewSMS->selectionModel()->selectedRows(0)) {
-            if (_KikMessage *message = ItemModelSms::messageOf(row))
+            if (KikMessage *message = ItemModelSms::messageOf(row))
                 result.messages.append(message);
         }
         return result;

@@ -44,7 +44,7 @@ void ItemModelSms::setHighlight(const QString &keyword)
                          {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-bool ItemModelSms::matches(const _KikMessage *message, const QString &keyword)
+bool ItemModelSms::matches(const KikMessage *message, const QString &keyword)
 {
     return !keyword.isEmpty() && messageSearchText(message).contains(keyword, Qt::CaseInsensitive);
 }
@@ -54,9 +54,9 @@ QModelIndex ItemModelSms::indexForRow(int row) const
     return index(row, 0);
 }
 
-_KikMessage *ItemModelSms::messageOf(const QModelIndex &index)
+KikMessage *ItemModelSms::messageOf(const QModelIndex &index)
 {
-    return index.isValid() ? static_cast<_KikMessage *>(index.internalPointer()) : nullptr;
+    return index.isValid() ? static_cast<KikMessage *>(index.internalPointer()) : nullptr;
 }
 
 QModelIndex ItemModelSms::index(int row, int column, const QModelIndex &parent) const
@@ -85,7 +85,7 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_messages.size())
         return QVariant();
-    const _KikMessage *message = m_messages.at(index.row());
+    const KikMessage *message = m_messages.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
@@ -108,7 +108,7 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
     }
 }
 
-QString ItemModelSms::cellText(const _KikMessage *message, int column)
+QString ItemModelSms::cellText(const KikMessage *message, int column)
 {
     switch (column) {
     case 0:

@@ -19,10 +19,10 @@ public:
     // Rows whose visible text holds the keyword (ignoring case) are drawn in the match colours;
     // an empty keyword marks none.
     void setHighlight(const QString &keyword);
-    static bool matches(const _KikMessage *message, const QString &keyword);
+    static bool matches(const KikMessage *message, const QString &keyword);
 
     QModelIndex indexForRow(int row) const;
-    static _KikMessage *messageOf(const QModelIndex &index);   // null but for column 0
+    static KikMessage *messageOf(const QModelIndex &index);   // null but for column 0
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &index) const override;
@@ -32,7 +32,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    static QString cellText(const _KikMessage *message, int column);
+    static QString cellText(const KikMessage *message, int column);
 
     KikMessageList m_messages;
     QString m_highlight;

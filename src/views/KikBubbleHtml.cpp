@@ -57,7 +57,7 @@ QString fileUrl(const QString &path)
     return QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded());
 }
 
-QString attachmentText(const _KikMessage *message, const char *key)
+QString attachmentText(const KikMessage *message, const char *key)
 {
     return message->attachment.value(QLatin1String(key)).toString();
 }
@@ -72,13 +72,13 @@ const QRegularExpression UrlValue = cardValuePattern("url");
 const QRegularExpression ImageValue = cardValuePattern("image");
 const QRegularExpression PicValue = cardValuePattern("pic");
 
-QString cardValue(const _KikMessage *message, const QRegularExpression &pattern)
+QString cardValue(const KikMessage *message, const QRegularExpression &pattern)
 {
     return pattern.match(attachmentText(message, "extra:jsonData")).captured(1);
 }
 
 // Suffix of the sender's file name, read as an address ("photo.JPG" -> "JPG").
-QString senderFileSuffix(const _KikMessage *message)
+QString senderFileSuffix(const KikMessage *message)
 {
     const QString name = attachmentText(message, "string:file-name");
     return QFileInfo(QUrl(name, QUrl::TolerantMode).path()).suffix();
@@ -160,7 +160,7 @@ QString KikBubbleHtml::page(const KikMessageList &messages, int pageNumber) cons
     const qsizetype first = qsizetype(pageNumber - 1) * PageSize;
     const qsizetype last = std::min<qsizetype>(first + PageSize, messages.size());
     for (qsizetype i = first; i < last; ++i) {
-        const _KikMessage *message = messages.at(i);
+        const KikMessage *message = messages.at(i);
         html += QStringLiteral("<a name=\"sms_%1\"></a>").arg(message->id);
         html += dateLine(message->ts, &lastMinute);
         appendBubble(html, message);
@@ -182,14 +182,14 @@ QString KikBubbleHtml::dateLine(const QDateTime &ts, std::optional<qint64> *last
     return QLatin1String("<div class=\"dt\">") + dateText(ts.toLocalTime()) + QLatin1String("</div>");
 }
 
-QString KikBubbleHtml::bubble(const _KikMessage *message) const
+QString KikBubbleHtml::bubble(const KikMessage *message) const
 {
     QString html;
     appendBubble(html, message);
     return html;
 }
 
-void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) const
+void KikBubbleHtml::appendBubble(QString &html, const KikMessage *message) const
 {
     const KikMessageKind kind = messageKindOf(message);
     // A sticker goes without a frame: it is a picture of its own.
@@ -213,7 +213,7 @@ void KikBubbleHtml::appendBubble(QString &html, const _KikMessage *message) cons
     html += QLatin1String("</div><div class=\"clear\"></div>");
 }
 
-QString KikBubbleHtml::senderLine(const _KikMessage *message) const
+QString KikBubbleHtml::senderLine(const KikMessage *message) const
 {
     const QString sender = groupSenderName(message);
     if (sender.isEmpty())
@@ -224,7 +224,7 @@ QString KikBubbleHtml::senderLine(const _KikMessage *message) const
 
 // A picture, GIF or sticker: the media itself where it is a picture, else the description's
 // preview, marked as such, else the words for a missing picture.
-QString KikBubbleHtml::pictureContent(const _KikMessage *message) const
+QString KikBubbleHtml::pictureContent(const KikMessage *message) const
 {
     const KikMediaFile media = messageMediaFile(message);
     const QString link = mediaLink(message, media);
@@ -239,7 +239,7 @@ QString KikBubbleHtml::pictureContent(const _KikMessage *message) const
 }
 
 // A video: its preview with a play mark and, when the film says, its length; a click opens it.
-QString KikBubbleHtml::videoContent(const _KikMessage *message) const
+QString KikBubbleHtml::videoContent(const KikMessage *message) const
 {
     const KikMediaFile media = messageMediaFile(message);
     const QString source = pictureSource(messagePreviewPath(message));
@@ -260,7 +260,7 @@ QString KikBubbleHtml::videoContent(const _KikMessage *message) const
 
 // Where a click on media leads: the file (a copy beside an exported page), named with the suffix
 // of its type; the address Kik fetched it from when the file is gone.
-QString KikBubbleHtml::mediaLink(const _KikMessage *message, const KikMediaFile &media) const
+QString KikBubbleHtml::mediaLink(const KikMessage *message, const KikMediaFile &media) const
 {
     if (media.path.isEmpty())
         return liveLink(attachmentFileUrl(message));
@@ -281,7 +281,7 @@ QString KikBubbleHtml::mediaLink(const _KikMessage *message, const KikMediaFile 
 }
 
 // The media's name in an export: with the suffix of its type, else the one the sender gave.
-QString KikBubbleHtml::exportedMediaName(const _KikMessage *message, const KikMediaFile &media) const
+QString KikBubbleHtml::exportedMediaName(const KikMessage *message, const KikMediaFile &media) const
 {
     QString name = mediaCopyName(message, media);
     if (media.type == KikMediaType::Unknown && QFileInfo(name).suffix().isEmpty()) {
@@ -312,7 +312,7 @@ QString KikBubbleHtml::exportedCopy(const QString &source, const QString &name) 
     return link;
 }
 
-QString KikBubbleHtml::cardContent(const _KikMessage *message) const
+QString KikBubbleHtml::cardContent(const KikMessage *message) const
 {
     const auto picture = [this, message](const QString &link) {
         return QStringLiteral("<div>") + pictureLink(link, message->preview_path, PictureSize) + QStringLiteral("</div>");
@@ -343,7 +343,7 @@ QString KikBubbleHtml::cardContent(const _KikMessage *message) const
 }
 
 // Any other card: its preview when it has one, its name, its text and the link it leads to.
-QString KikBubbleHtml::otherCardContent(const _KikMessage *message) const
+QString KikBubbleHtml::otherCardContent(const KikMessage *message) const
 {
     QString html;
     const QString preview = messagePreviewPath(message);
@@ -362,7 +362,7 @@ QString KikBubbleHtml::otherCardContent(const _KikMessage *message) const
     return html;
 }
 
-QString KikBubbleHtml::textContent(const _KikMessage *message) const
+QString KikBubbleHtml::textContent(const KikMessage *message) const
 {
     QString text;
     if (!message->render_ins.isEmpty()) {

@@ -38,9 +38,9 @@ public:
     static int pageCount(qsizetype messageCount);
     // Page pageNumber (from 1) of messages; empty when there is no such page.
     QString page(const KikMessageList &messages, int pageNumber) const;
-    QString bubble(const _KikMessage *message) const;
+    QString bubble(const KikMessage *message) const;
     // The same markup added to html: a writer of many bubbles keeps one growing buffer.
-    void appendBubble(QString &html, const _KikMessage *message) const;
+    void appendBubble(QString &html, const KikMessage *message) const;
 
     static QString documentStart();   // document type and the html start tag
     static QString contentTypeMeta();
@@ -57,14 +57,14 @@ public:
     static QString liveLink(const QString &address);
 
 private:
-    QString pictureContent(const _KikMessage *message) const;
-    QString videoContent(const _KikMessage *message) const;
-    QString mediaLink(const _KikMessage *message, const KikMediaFile &media) const;
-    QString exportedMediaName(const _KikMessage *message, const KikMediaFile &media) const;
-    QString cardContent(const _KikMessage *message) const;
-    QString otherCardContent(const _KikMessage *message) const;
-    QString textContent(const _KikMessage *message) const;
-    QString senderLine(const _KikMessage *message) const;
+    QString pictureContent(const KikMessage *message) const;
+    QString videoContent(const KikMessage *message) const;
+    QString mediaLink(const KikMessage *message, const KikMediaFile &media) const;
+    QString exportedMediaName(const KikMessage *message, const KikMediaFile &media) const;
+    QString cardContent(const KikMessage *message) const;
+    QString otherCardContent(const KikMessage *message) const;
+    QString textContent(const KikMessage *message) const;
+    QString senderLine(const KikMessage *message) const;
     QString pictureSource(const QString &path, const QString &copyName = QString()) const;
     QString exportedCopy(const QString &source, const QString &name) const;
     void copyProgramPicture(const QString &name) const;

@@ -58,7 +58,7 @@ void KikMsgPrinter::onPaintRequested(QPrinter *printer)
     painter.setEmojiStyle(EmojiStyle::Characters);   // paper shows what the screen shows
     if (!painter.start(printer))
         return;
-    for (const _KikMessage *message : std::as_const(m_messages))
+    for (const KikMessage *message : std::as_const(m_messages))
         painter.draw(message);
     painter.end();
 }

@@ -54,7 +54,7 @@ bool readable(const QString &path)
     return reader.canRead();
 }
 
-Shown shownOf(const _KikMessage *message, EmojiStyle emoji)
+Shown shownOf(const KikMessage *message, EmojiStyle emoji)
 {
     switch (messageKindOf(message)) {
     case KikMessageKind::Picture:
@@ -195,7 +195,7 @@ void KikPagePainter::end()
         m_painter.end();
 }
 
-void KikPagePainter::draw(const _KikMessage *message)
+void KikPagePainter::draw(const KikMessage *message)
 {
     if (!m_painter.isActive())
         return;
@@ -235,7 +235,7 @@ QImage KikPagePainter::scalePicture(const QImage &picture)
     return picture;
 }
 
-void KikPagePainter::drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed,
+void KikPagePainter::drawPicture(const KikMessage *message, const QStringList &paths, const QString &sender, bool framed,
                                  PictureMark mark)
 {
     QImage picture = firstReadable(paths);
@@ -258,7 +258,7 @@ void KikPagePainter::drawPicture(const _KikMessage *message, const QStringList &
         framed);
 }
 
-void KikPagePainter::drawText(const _KikMessage *message, const QString &text, const QString &sender)
+void KikPagePainter::drawText(const KikMessage *message, const QString &text, const QString &sender)
 {
     const QMargins padding = m_art.bubble(message->was_me).padding;
     const int width = int((m_content.right() - m_content.left() + 1) * 0.8) - padding.left() - padding.right();

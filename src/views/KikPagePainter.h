@@ -52,7 +52,7 @@ public:
     // Begins painting on the device and draws the first page's frame; false (and nothing more
     // happens) when the device cannot be painted on. The device is not owned.
     bool start(QPagedPaintDevice *printer);
-    void draw(const _KikMessage *message);
+    void draw(const KikMessage *message);
     void end();
 
     QRect contentRect() const { return m_content; }
@@ -67,8 +67,8 @@ public:
 private:
     void drawDateLine(const QDateTime &ts);
     // The first of paths that can be read (else the stand-in), framed unless a sticker.
-    void drawPicture(const _KikMessage *message, const QStringList &paths, const QString &sender, bool framed, PictureMark mark);
-    void drawText(const _KikMessage *message, const QString &text, const QString &sender);
+    void drawPicture(const KikMessage *message, const QStringList &paths, const QString &sender, bool framed, PictureMark mark);
+    void drawText(const KikMessage *message, const QString &text, const QString &sender);
     void placeBubble(bool sent, Placement::Kind kind, const QSize &contentSize, const QString &sender, const QString &text,
                      const std::function<void(QPainter &, const QPoint &)> &paintContent, bool framed = true);
     void ensureSpace(int height);

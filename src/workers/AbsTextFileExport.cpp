@@ -55,7 +55,7 @@ void AbsTextFileExport::flushThrow()
     m_buffer.resize(0);
 }
 
-QString AbsTextFileExport::nameColumn(const _KikMessage *message)
+QString AbsTextFileExport::nameColumn(const KikMessage *message)
 {
     const _KikUser *user = message->chat ? message->chat->user : nullptr;
     if (!user)

@@ -11,7 +11,7 @@
 
 // A writer of one UTF-8 text file. The file appears under its name only when end() has
 // written it completely; a writer dropped before that leaves any earlier file untouched.
-class AbsTextFileExport : public AbsFormatExport<_KikMessage>
+class AbsTextFileExport : public AbsFormatExport<KikMessage>
 {
 public:
     AbsTextFileExport(const QString &filePath, EmojiStyle emoji);
@@ -21,11 +21,11 @@ public:
 
     // The name the text and CSV exports show for a message: the sender of a group message,
     // else the chat's user. Null when the message's chat has no user.
-    static QString nameColumn(const _KikMessage *message);
+    static QString nameColumn(const KikMessage *message);
 
 protected:
     virtual void writeHeader() = 0;
-    QString messageText(const _KikMessage *message) const { return messageDisplayText(message, m_emoji); }
+    QString messageText(const KikMessage *message) const { return messageDisplayText(message, m_emoji); }
 
     // Text goes into a buffer as UTF-8 and reaches the file in large blocks: a million short
     // rows would otherwise spend their time in the stream's conversions and small writes.

@@ -35,7 +35,7 @@ const int kReportEvery = 256;
     if (ahead >= messages.size())
         return;
     const char *record = reinterpret_cast<const char *>(messages[ahead]);
-    for (size_t offset = 0; offset < sizeof(_KikMessage); offset += 64)
+    for (size_t offset = 0; offset < sizeof(KikMessage); offset += 64)
         __builtin_prefetch(record + offset);
 }
 
@@ -107,7 +107,7 @@ public:
     bool backupMessage(qsizetype position)
     {
         fetchAhead(*m_messages, position);
-        const _KikMessage *message = m_messages->at(position);
+        const KikMessage *message = m_messages->at(position);
         if (!message->chat || !message->chat->user)
             return false;
         const qint64 chatId = chatIdOf(message->chat);
@@ -173,7 +173,7 @@ private:
     // the run's own messages are stored.
     qint64 messageIdOf(qsizetype position, qint64 chatId, qint64 ts)
     {
-        const _KikMessage *message = m_messages->at(position);
+        const KikMessage *message = m_messages->at(position);
         const auto targetUserId = [&] { return message->target_user ? userIdOf(message->target_user) : 0; };
         const auto store = [&](qint64 target) { return m_db.insertMessage(message, target, ts); };
         if (m_uids->namesOneMessage(position)) {
@@ -245,7 +245,7 @@ private:
         m_files.copy(user->photo_path, m_db.profFolder(), sanitizeFileName(user->jid));
     }
 
-    void copyAttachmentFiles(const _KikMessage *message)
+    void copyAttachmentFiles(const KikMessage *message)
     {
         const struct
         {
@@ -272,11 +272,11 @@ private:
     const QList<qint64> *m_times = nullptr;
     std::optional<KikUidTable> m_uids;
     bool m_bulk = false;
-    QHash<const _KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
+    QHash<const KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
     QHash<ContentKey, qint64> m_alikeMet;
     QHash<const _KikUser *, qint64> m_userIds;
     QHash<const _KikChat *, qint64> m_chatIds;
-    QHash<const _KikMessage *, QList<const _KikChat *>> m_otherChats;
+    QHash<const KikMessage *, QList<const _KikChat *>> m_otherChats;
 };
 
 }   // namespace

@@ -98,7 +98,7 @@ void ExportMessagesCsv::putField(QStringView value)
     finishField(buffer(), start, m_guard);
 }
 
-void ExportMessagesCsv::putNameField(const _KikMessage *message)
+void ExportMessagesCsv::putNameField(const KikMessage *message)
 {
     const _KikUser *user = message->chat->user;
     if (user && user->is_group && message->target_user)
@@ -109,7 +109,7 @@ void ExportMessagesCsv::putNameField(const _KikMessage *message)
     buffer().append(*found);
 }
 
-void ExportMessagesCsv::write(const _KikMessage *message)
+void ExportMessagesCsv::write(const KikMessage *message)
 {
     // "yyyy-MM-dd hh:mm:ss", written directly: a million rows would spend a good part of their
     // time formatting the same pattern.

@@ -18,7 +18,7 @@ public:
     explicit ExportMessagesCsv(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder,
                                FormulaGuard guard = FormulaGuard::On);
 
-    void write(const _KikMessage *message) override;
+    void write(const KikMessage *message) override;
 
     // One value as it goes into the file: in double quotes with its double quotes doubled when it
     // holds a double quote, a comma, a carriage return or a line feed, after the guard's '.
@@ -29,7 +29,7 @@ protected:
 
 private:
     void putField(QStringView value);
-    void putNameField(const _KikMessage *message);
+    void putNameField(const KikMessage *message);
 
     FormulaGuard m_guard;
     QHash<const _KikUser *, QByteArray> m_nameFields;   // a name is written the same way each time

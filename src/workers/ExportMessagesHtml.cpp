@@ -39,7 +39,7 @@ void ExportMessagesHtml::begin()
     writePending();
 }
 
-void ExportMessagesHtml::write(const _KikMessage *message)
+void ExportMessagesHtml::write(const KikMessage *message)
 {
     m_pending += KikBubbleHtml::dateLine(message->ts, &m_lastMinute);
     m_html.appendBubble(m_pending, message);

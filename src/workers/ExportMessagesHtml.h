@@ -13,7 +13,7 @@
 
 // One HTML page of chat bubbles. Content files and pictures are copied into the output folder's
 // "files" subfolder; the export worker puts the style sheet there and the emoji pictures beside it.
-class ExportMessagesHtml : public AbsFormatExport<_KikMessage>
+class ExportMessagesHtml : public AbsFormatExport<KikMessage>
 {
 public:
     // fileName must be a plain name (the caller sanitises it); the page lies in folder. When the
@@ -21,7 +21,7 @@ public:
     ExportMessagesHtml(const QString &folder, const QString &fileName, const QString &finalFolder = QString());
 
     void begin() override;
-    void write(const _KikMessage *message) override;
+    void write(const KikMessage *message) override;
     void end() override;
 
 private:

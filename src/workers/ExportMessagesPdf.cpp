@@ -43,7 +43,7 @@ void ExportMessagesPdf::begin()
         raise(QStringLiteral("Cannot draw the pages of %1: the PDF writer did not start on it.").arg(m_file.fileName()));
 }
 
-void ExportMessagesPdf::write(const _KikMessage *message)
+void ExportMessagesPdf::write(const KikMessage *message)
 {
     m_pages.draw(message);
 }

@@ -10,13 +10,13 @@
 
 // PDF: the messages of one chat drawn on A4 pages exactly as they are printed. The file
 // appears under its name only when end() has finished it.
-class ExportMessagesPdf : public AbsFormatExport<_KikMessage>
+class ExportMessagesPdf : public AbsFormatExport<KikMessage>
 {
 public:
     explicit ExportMessagesPdf(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);
 
     void begin() override;   // opens the file (raises its error text) and starts the first page
-    void write(const _KikMessage *message) override;
+    void write(const KikMessage *message) override;
     void end() override;   // finishes the document (raises the file's error text)
 
 private:

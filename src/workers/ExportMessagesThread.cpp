@@ -57,7 +57,7 @@ void sortByChat(KikMessageList &messages)
 {
     QHash<const _KikChat *, qsizetype> groupOf;
     std::vector<KikMessageList> groups;
-    for (_KikMessage *message : std::as_const(messages)) {
+    for (KikMessage *message : std::as_const(messages)) {
         auto group = groupOf.constFind(message->chat);
         if (group == groupOf.constEnd()) {
             group = groupOf.insert(message->chat, qsizetype(groups.size()));
@@ -125,7 +125,7 @@ int ExportMessagesThread::exportMessages()
     if (isPerChat(m_format))
         m_staging.beginThrow(m_outputPath);
     const qsizetype total =
-        std::count_if(m_messages.cbegin(), m_messages.cend(), [](const _KikMessage *m) { return m->chat != nullptr; });
+        std::count_if(m_messages.cbegin(), m_messages.cend(), [](const KikMessage *m) { return m->chat != nullptr; });
     // Started before sorting, so that the pictures are copied while the pages are made.
     if (m_format == FormatHtml && total > 0)
         prepareHtmlFolders();
@@ -136,7 +136,7 @@ int ExportMessagesThread::exportMessages()
     QElapsedTimer sinceReport;
     Writer writer;
     const _KikChat *writerChat = nullptr;
-    for (const _KikMessage *message : std::as_const(m_messages)) {
+    for (const KikMessage *message : std::as_const(m_messages)) {
         m_form->throwIfCanceled();
         if (!message->chat)
             continue;
@@ -186,7 +186,7 @@ int ExportMessagesThread::exportMessages()
 ExportMessagesTxt::ChatColumn ExportMessagesThread::textChatColumn() const
 {
     const _KikChat *first = nullptr;
-    for (const _KikMessage *message : m_messages) {
+    for (const KikMessage *message : m_messages) {
         if (!message->chat || !message->chat->user)
             continue;
         if (first && message->chat != first)

@@ -42,7 +42,7 @@ protected:
     void run() override;
 
 private:
-    using Writer = std::shared_ptr<AbsFormatExport<_KikMessage>>;
+    using Writer = std::shared_ptr<AbsFormatExport<KikMessage>>;
 
     int exportMessages();
     void sortForFormat();

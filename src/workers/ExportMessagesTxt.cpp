@@ -27,7 +27,7 @@ void ExportMessagesTxt::writeHeader()
     put(QLatin1StringView("Message\n"));
 }
 
-void ExportMessagesTxt::write(const _KikMessage *message)
+void ExportMessagesTxt::write(const KikMessage *message)
 {
     QString text = messageText(message);
     text.remove(QLatin1Char('\r'));

@@ -11,7 +11,7 @@ public:
     explicit ExportMessagesTxt(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder,
                                ChatColumn chatColumn = ChatColumn::Without);
 
-    void write(const _KikMessage *message) override;
+    void write(const KikMessage *message) override;
 
 protected:
     void writeHeader() override;

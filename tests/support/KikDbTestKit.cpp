@@ -35,10 +35,10 @@ KikDataSetPtr loadAll(AbsKikDb &db)
     return dataSet;
 }
 
-QHash<QString, _KikMessage *> messagesByUid(const KikDataSet &dataSet)
+QHash<QString, KikMessage *> messagesByUid(const KikDataSet &dataSet)
 {
-    QHash<QString, _KikMessage *> byUid;
-    for (_KikMessage *message : dataSet.messages)
+    QHash<QString, KikMessage *> byUid;
+    for (KikMessage *message : dataSet.messages)
         byUid.insert(message->uid, message);
     return byUid;
 }
@@ -47,7 +47,7 @@ void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages)
 {
     db.open();
     db.beginTran();
-    for (const _KikMessage *message : messages) {
+    for (const KikMessage *message : messages) {
         if (!message->chat || !message->chat->user)
             continue;
         const _KikUser *user = message->chat->user;

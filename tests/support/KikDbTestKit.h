@@ -21,7 +21,7 @@ qint64 scalar(Sqlite3DB &db, const QString &sql);
 
 KikDataSetPtr loadAll(AbsKikDb &db);
 
-QHash<QString, _KikMessage *> messagesByUid(const KikDataSet &dataSet);
+QHash<QString, KikMessage *> messagesByUid(const KikDataSet &dataSet);
 
 // Merges messages into a local database the way the backup does: users by jid, chats by
 // user (with their members when new), messages by uid, memberships by pair, in one

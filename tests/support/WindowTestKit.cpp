@@ -76,7 +76,7 @@ QStringList childTexts(const _ItemNode *parent)
 QStringList shownBodies(MainWindow &window)
 {
     QStringList bodies;
-    for (const _KikMessage *message : window.smsModel()->messages())
+    for (const KikMessage *message : window.smsModel()->messages())
         bodies << message->body;
     return bodies;
 }

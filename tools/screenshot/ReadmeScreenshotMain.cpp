@@ -76,7 +76,7 @@ KikDataSetPtr conversations(const QString &pictureFolder)
     data.addMessage(chat, at(21, 9, 16), QStringLiteral("Yes \U0001F60A I'll pick you up at 10"), true);
     data.addMessage(chat, at(21, 9, 17), QStringLiteral("Perfect. I'll make coffee for the road \u2615"), false);
     data.addMessage(chat, at(21, 17, 40), QStringLiteral("What a view from the top"), true);
-    _KikMessage *picture = data.addPicture(chat, at(21, 17, 41), drawPicture(pictureFolder), true);
+    KikMessage *picture = data.addPicture(chat, at(21, 17, 41), drawPicture(pictureFolder), true);
     picture->attachment.insert(QStringLiteral("image:preview"), QStringLiteral("summit.jpg"));
     data.addMessage(chat, at(21, 17, 45), QStringLiteral("Wow! Send me that one please, it's going on my wall"), false);
     data.addMessage(chat, at(21, 17, 46), QStringLiteral("Done \U0001F44D"), true);

@@ -102,7 +102,7 @@ QSet<QString> referencedFiles(const QString &folder, QStringList &problems)
         db.setReadOnly(true);
         const KikDataSetPtr data = KikDataSetPtr::create();
         db.load(data);
-        for (const _KikMessage *message : data->messages)
+        for (const KikMessage *message : data->messages)
             for (const QString &path : {message->preview_path.text(), message->icon_path.text(), message->png_preview_path.text(),
                                         message->content_path.text()})
                 files.insert(path);
