@@ -153,7 +153,7 @@ class TestBackupContentWriter : public QObject
     KikMessageList newMessages(KikDataSet &set)
     {
         KikDataBuilder b(set);
-        _KikChat *chat = b.addChat(b.addUser(QStringLiteral("Modern Pal"), QStringLiteral("modernpal_a@talk.kik.com")));
+        KikChat *chat = b.addChat(b.addUser(QStringLiteral("Modern Pal"), QStringLiteral("modernpal_a@talk.kik.com")));
         const QDateTime base(QDate(2023, 5, 6), QTime(7, 8), Qt::UTC);
         KikMessageList messages{b.addMessage(chat, base, QStringLiteral("into the group store"), true),
                                 b.addMessage(chat, base.addSecs(30), QStringLiteral("and back"), false)};

@@ -90,16 +90,16 @@ public:
         return group;
     }
 
-    _KikChat *chat(_KikUser *user)
+    KikChat *chat(_KikUser *user)
     {
-        auto *chat = new _KikChat;
+        auto *chat = new KikChat;
         chat->id = ++m_ids;
         chat->user = user;
         set->chats.insert(chat->id, chat);
         return chat;
     }
 
-    KikMessage *message(_KikChat *chat, const QString &uid, qint64 secs, const QString &body = QStringLiteral("hi"))
+    KikMessage *message(KikChat *chat, const QString &uid, qint64 secs, const QString &body = QStringLiteral("hi"))
     {
         auto *message = new KikMessage;
         message->id = ++m_ids;
@@ -159,7 +159,7 @@ private slots:
         Source source;
         _KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
                                     writtenFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
-        _KikChat *chat = source.chat(ann);
+        KikChat *chat = source.chat(ann);
         // Given in reverse: the worker stores them in the message order.
         source.message(chat, QStringLiteral("m3"), 300);
         source.message(chat, QStringLiteral("m2"), 200)->target_user = ann;
@@ -215,8 +215,8 @@ private slots:
     {
         // Kik's store may list one message in two chats; the record names the last as its chat.
         Source source;
-        _KikChat *ann = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
-        _KikChat *group = source.chat(source.group(QStringLiteral("9@groups.kik.com"), {}));
+        KikChat *ann = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
+        KikChat *group = source.chat(source.group(QStringLiteral("9@groups.kik.com"), {}));
         source.message(ann, QStringLiteral("a1"), 1);
         KikMessage *shared = source.message(ann, QStringLiteral("both"), 2);
         group->messages.append(shared);
@@ -248,7 +248,7 @@ private slots:
         _KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
         group->members.append({nullptr, false, true});   // a member whose record is missing
         group->photo_path = writtenFile(env.path(QStringLiteral("src/group.jpg")), "group picture");
-        _KikChat *chat = source.chat(group);
+        KikChat *chat = source.chat(group);
         source.message(chat, QStringLiteral("g1"), 50)->target_user = ann;
         source.message(chat, QStringLiteral("g2"), 60)->target_user = bobAgain;
 
@@ -279,7 +279,7 @@ private slots:
     {
         const QString folder = databaseFolder(QStringLiteral("files"));
         Source source;
-        _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
+        KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
         KikMessage *picture = source.message(chat, QStringLiteral("p1"), 1);
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
         picture->content_id = QStringLiteral("content-1");
@@ -324,7 +324,7 @@ private slots:
         Source source;
         _KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
                                         writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
-        _KikChat *chat = source.chat(newUser);
+        KikChat *chat = source.chat(newUser);
         for (int i = 0; i < 5; ++i) {
             KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
@@ -361,7 +361,7 @@ private slots:
     {
         const QString folder = databaseFolder(QStringLiteral("staged"));
         Source source;
-        _KikChat *chat = source.chat(source.user(QStringLiteral("s@x"), QStringLiteral("S")));
+        KikChat *chat = source.chat(source.user(QStringLiteral("s@x"), QStringLiteral("S")));
         for (int i = 0; i < 5; ++i) {
             KikMessage *message = source.message(chat, QStringLiteral("s%1").arg(i), 1 + i);
             message->content_id = QStringLiteral("c%1").arg(i);
@@ -423,8 +423,8 @@ private slots:
         Source source;
         _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
         _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
-        _KikChat *annChat = source.chat(ann);
-        _KikChat *bobChat = source.chat(bob);
+        KikChat *annChat = source.chat(ann);
+        KikChat *bobChat = source.chat(bob);
         source.message(annChat, QString(), 1, QStringLiteral("no uid"))->target_user = ann;
         source.message(annChat, QStringLiteral(""), 2, QStringLiteral("empty uid"))->was_me = true;
         source.message(annChat, QStringLiteral("dup"), 3, QStringLiteral("shared by ann"))->target_user = ann;
@@ -474,7 +474,7 @@ private slots:
         _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
         _KikUser *cid = source.user(QStringLiteral("cid@x"), QStringLiteral("Cid"));   // only ever a target
         _KikUser *group = source.group(QStringLiteral("7@groups.kik.com"), {ann, bob});
-        const QList<_KikChat *> chats = {source.chat(ann), source.chat(bob), source.chat(group)};
+        const QList<KikChat *> chats = {source.chat(ann), source.chat(bob), source.chat(group)};
         KikMessage *earliest = source.message(chats[0], QStringLiteral("earliest"), 0);
         for (int i = 1; i <= 200; ++i) {
             // Repeated uids within a batch of rows, across batches, and of the earliest message.
@@ -524,7 +524,7 @@ private slots:
     {
         const QString folder = databaseFolder(QStringLiteral("emptied"));
         Source old;
-        _KikChat *oldChat = old.chat(old.user(QStringLiteral("old@x"), QStringLiteral("Old")));
+        KikChat *oldChat = old.chat(old.user(QStringLiteral("old@x"), QStringLiteral("Old")));
         for (int i = 0; i < 3; ++i)
             old.message(oldChat, QStringLiteral("old%1").arg(i), i);
         backup(old.set->allMessages(), folder);
@@ -535,7 +535,7 @@ private slots:
         const QByteArray before = dump(folder);
 
         Source source;
-        _KikChat *chat = source.chat(source.user(QStringLiteral("new@x"), QStringLiteral("New")));
+        KikChat *chat = source.chat(source.user(QStringLiteral("new@x"), QStringLiteral("New")));
         for (int i = 0; i < 70; ++i)
             source.message(chat, QStringLiteral("n%1").arg(i), 100 + i);
         // Canceled after a full batch of rows: the dropped indexes come back with the rest.
@@ -559,7 +559,7 @@ private slots:
             db.execScriptThrow("drop index index_kik_message_ts; create unique index index_kik_message_ts on kik_message (ts)");
         }
         Source source;
-        _KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
+        KikChat *chat = source.chat(source.user(QStringLiteral("a@x"), QStringLiteral("A")));
         const KikMessageList clash = {source.message(chat, QStringLiteral("one"), 5),
                                       source.message(chat, QStringLiteral("two"), 5)};
         for (const char *state : {"without messages", "with a message"}) {
@@ -595,7 +595,7 @@ private slots:
         // Two runs into one database that does not exist yet, started together again and again:
         // it is made once, neither run takes away what the other stored, both succeed.
         Source source;
-        _KikChat *chat = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
+        KikChat *chat = source.chat(source.user(QStringLiteral("ann@x"), QStringLiteral("Ann")));
         for (int i = 0; i < 300; ++i)
             source.message(chat, QStringLiteral("u%1").arg(i), i);
         const KikMessageList messages = source.set->allMessages();

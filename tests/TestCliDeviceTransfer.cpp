@@ -253,7 +253,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser("Restored Friend", "restored_q@talk.kik.com"));
+        KikChat *chat = builder.addChat(builder.addUser("Restored Friend", "restored_q@talk.kik.com"));
         builder.addMessage(chat, QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC), "through the backup", true);
         WindowTestKit::writeLocalDb(QDir(localDatabasesFolder()).filePath("One"), set);
         const QString store = groupKikStorePath(sim.phone(kClosed));

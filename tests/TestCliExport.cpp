@@ -28,8 +28,8 @@ ExportCommand::Source testSource()
         KikDataBuilder build(*data);
         const QDateTime t0(QDate(2019, 1, 2), QTime(3, 4), QTimeZone::utc());
         _KikUser *ann = build.addUser(QStringLiteral("Ann"), QStringLiteral("ann_x@talk.kik.com"));
-        _KikChat *withAnn = build.addChat(ann);
-        _KikChat *withBob = build.addChat(build.addUser(QStringLiteral("Bob")));
+        KikChat *withAnn = build.addChat(ann);
+        KikChat *withBob = build.addChat(build.addUser(QStringLiteral("Bob")));
         build.addMessage(withAnn, t0, QStringLiteral("hello, Ann"), true);
         build.addMessage(withAnn, t0.addSecs(5), QStringLiteral("hi \uE415\U0001F44D\U0001F3FD"), false);
         build.addMessage(withBob, t0.addSecs(9), QStringLiteral("yo"), false);

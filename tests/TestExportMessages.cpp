@@ -111,7 +111,7 @@ KikMessageList threeChatsOfFive(KikDataSet &set)
     KikDataBuilder build(set);
     KikMessageList messages;
     for (int c = 0; c < 3; ++c) {
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Chat %1").arg(c)));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Chat %1").arg(c)));
         for (int i = 0; i < 5; ++i)
             messages.append(build.addMessage(chat, T0.addSecs(i), QStringLiteral("text"), false));
     }
@@ -134,9 +134,9 @@ private slots:
         KikDataBuilder build(set);
         _KikUser *ann = build.addUser(QStringLiteral("Ann, the \"first\""));
         _KikUser *bob = build.addUser(QStringLiteral("Bob"));
-        _KikChat *withAnn = build.addChat(ann);
-        _KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {ann, bob}));
-        _KikChat *nobody = build.addChat(nullptr);
+        KikChat *withAnn = build.addChat(ann);
+        KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {ann, bob}));
+        KikChat *nobody = build.addChat(nullptr);
         // Given newest first: the export puts them in display order.
         const KikMessageList messages{
             build.addMessage(nobody, T0.addSecs(500), QStringLiteral("who"), false),
@@ -207,8 +207,8 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikUser *ann = build.addUser(QStringLiteral("Ann"));
-        _KikChat *withAnn = build.addChat(ann);
-        _KikChat *nobody = build.addChat(nullptr);
+        KikChat *withAnn = build.addChat(ann);
+        KikChat *nobody = build.addChat(nullptr);
         KikMessage *text = build.addMessage(withAnn, T0, QStringLiteral("a\r\nb\nc \U0001F604"), false);
         KikMessage *picture = build.addPicture(withAnn, T0.addSecs(60), QString(), true);
         const KikMessageList messages{picture, build.addMessage(nobody, T0.addSecs(120), QStringLiteral("x"), false), text};
@@ -239,8 +239,8 @@ private slots:
         KikDataBuilder build(set);
         _KikUser *ann = build.addUser(QStringLiteral("Ann"));
         _KikUser *bob = build.addUser(QStringLiteral("Bob"));
-        _KikChat *withAnn = build.addChat(ann);
-        _KikChat *team = build.addChat(build.addGroup(QStringLiteral("Team"), {ann, bob}));
+        KikChat *withAnn = build.addChat(ann);
+        KikChat *team = build.addChat(build.addGroup(QStringLiteral("Team"), {ann, bob}));
         const KikMessageList messages{build.addMessage(withAnn, T0, QStringLiteral("hi"), true),
                                       build.addMessage(team, T0.addSecs(60), QStringLiteral("all"), false, bob)};
         RecordingProgress progress;
@@ -263,7 +263,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const KikMessageList messages{build.addLooseMessage(T0, QStringLiteral("lost")),
                                       build.addMessage(chat, T0.addSecs(1), QStringLiteral("one"), false),
                                       build.addLooseMessage(T0.addSecs(2), QStringLiteral("lost")),
@@ -295,7 +295,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann")));
         const KikMessageList messages{build.addMessage(ann, T0, QStringLiteral("Yo \U0001F44D\U0001F3FE\uE415"), false)};
         const auto colouredPixels = [&](EmojiStyle style, QString *text) {
             RecordingProgress progress;
@@ -327,10 +327,10 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann\tLee\u00A0\u202A\u202C")));
-        _KikChat *slashes = build.addChat(build.addUser(QStringLiteral("a/b:c")));
-        _KikChat *nobody = build.addChat(nullptr);
-        _KikChat *forbidden = build.addChat(build.addUser(QStringLiteral("???")));
+        KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann\tLee\u00A0\u202A\u202C")));
+        KikChat *slashes = build.addChat(build.addUser(QStringLiteral("a/b:c")));
+        KikChat *nobody = build.addChat(nullptr);
+        KikChat *forbidden = build.addChat(build.addUser(QStringLiteral("???")));
         KikMessageList messages;
         for (int i = 0; i < 40; ++i)   // more than one page
             messages.append(build.addMessage(ann, T0.addSecs(i), QStringLiteral("message %1").arg(i), i % 3 == 0));
@@ -391,8 +391,8 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *later = build.addChat(build.addUser(QStringLiteral("Ann")));
-        _KikChat *first = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *later = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *first = build.addChat(build.addUser(QStringLiteral("Ann")));
         later->id = 90;
         first->id = 4;
         KikMessageList messages{build.addMessage(later, T0, QStringLiteral("one page"), false)};
@@ -415,9 +415,9 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         // With the NUL kept, both names ended at "Ann" when the file was made.
-        _KikChat *first = build.addChat(build.addUser(QString::fromUtf8("Ann\0one", 7)));
-        _KikChat *second = build.addChat(build.addUser(QString::fromUtf8("Ann\0two", 7)));
-        _KikChat *linked = build.addChat(build.addUser(QStringLiteral("Bob")));
+        KikChat *first = build.addChat(build.addUser(QString::fromUtf8("Ann\0one", 7)));
+        KikChat *second = build.addChat(build.addUser(QString::fromUtf8("Ann\0two", 7)));
+        KikChat *linked = build.addChat(build.addUser(QStringLiteral("Bob")));
         const KikMessageList messages{build.addMessage(first, T0, QStringLiteral("alpha"), false),
                                       build.addMessage(second, T0, QStringLiteral("bravo"), false),
                                       build.addMessage(linked, T0, QStringLiteral("charlie"), false)};
@@ -511,8 +511,8 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann")));
-        _KikChat *nobody = build.addChat(nullptr);
+        KikChat *ann = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *nobody = build.addChat(nullptr);
         const KikMessageList messages{build.addMessage(ann, T0, QStringLiteral("hi"), false),
                                       build.addMessage(nobody, T0, QStringLiteral("hi"), true)};
         const QString folder = env.path(QStringLiteral("page-html"));
@@ -575,7 +575,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const QString data = env.path(QStringLiteral("data-folder"));
         KikMessage *picture = build.addMessage(chat, T0, QString(), false);
         picture->app_id = QStringLiteral("com.kik.ext.gallery");
@@ -639,7 +639,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const KikMessageList messages{build.addMessage(chat, T0, QStringLiteral("hi"), false)};
 
         // A file that cannot be opened: named, with the reason.

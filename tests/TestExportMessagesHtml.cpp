@@ -21,20 +21,20 @@ class TestExportMessagesHtml : public QObject
     KikDataSet set;
     qint64 nextId = 1;
 
-    _KikChat *addChat(const QString &name)
+    KikChat *addChat(const QString &name)
     {
         auto *user = new _KikUser;
         user->id = nextId++;
         user->display_name = name;
         set.users.insert(user->id, user);
-        auto *chat = new _KikChat;
+        auto *chat = new KikChat;
         chat->id = nextId++;
         chat->user = user;
         set.chats.insert(chat->id, chat);
         return chat;
     }
 
-    KikMessage *addMessage(_KikChat *chat, int minute, const QString &body = QString())
+    KikMessage *addMessage(KikChat *chat, int minute, const QString &body = QString())
     {
         auto *m = new KikMessage;
         m->id = nextId++;
@@ -45,7 +45,7 @@ class TestExportMessagesHtml : public QObject
         return m;
     }
 
-    KikMessage *addPicture(_KikChat *chat, const QString &contentPath, const QString &senderName)
+    KikMessage *addPicture(KikChat *chat, const QString &contentPath, const QString &senderName)
     {
         KikMessage *m = addMessage(chat, 0);
         m->app_id = QStringLiteral("com.kik.ext.gallery");
@@ -78,8 +78,8 @@ private slots:
         const QString photo = writtenFile(env.path(QStringLiteral("store/files/1a2b")), "first picture");
         const QString clip = writtenFile(env.path(QStringLiteral("store/files/clip.mov")), "movie");
         writtenFile(env.path(QStringLiteral("thumbs/preview")), "small picture");
-        _KikChat *ann = addChat(QStringLiteral("Ann"));
-        _KikChat *bob = addChat(QStringLiteral("Bob"));
+        KikChat *ann = addChat(QStringLiteral("Ann"));
+        KikChat *bob = addChat(QStringLiteral("Bob"));
         const KikMessageList annMessages = {
             addMessage(ann, 0, QStringLiteral("hello \U0001F604")), addMessage(ann, 0, QStringLiteral("again")),
             addMessage(ann, 1, QStringLiteral("later")), addPicture(ann, photo, QStringLiteral("IMG_7.JPG"))};
@@ -128,7 +128,7 @@ private slots:
     void aLargeChatIsWrittenWhole()
     {
         const QString out = env.path("export-large");
-        _KikChat *chat = addChat(QStringLiteral("Big"));
+        KikChat *chat = addChat(QStringLiteral("Big"));
         const QStringList texts{QStringLiteral("ascii & <markup>\n"), QStringLiteral("\u00E9\u4E2D\U0001F604\U0001F900\uE415"),
                                 QString(QChar(0xD83D)), QStringLiteral("x") + QChar(0xDE04)};
         KikMessageList messages;
@@ -158,7 +158,7 @@ private slots:
     void missingContentLinksToTheSendersAddress()
     {
         const QString out = env.path("export-missing");
-        _KikChat *chat = addChat(QStringLiteral("Cy"));
+        KikChat *chat = addChat(QStringLiteral("Cy"));
         KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
         gone->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://kik.example/a.png"));
         KikMessage *empty =
@@ -174,7 +174,7 @@ private slots:
     {
         const QString out = env.path("export-hostile");
         const QString content = writtenFile(env.path(QStringLiteral("store/files/abc")), "bytes");
-        _KikChat *chat = addChat(QStringLiteral("Mallory"));
+        KikChat *chat = addChat(QStringLiteral("Mallory"));
         KikMessage *text = addMessage(chat, 0, QStringLiteral("<script>alert(1)</script>"));
         KikMessage *escape = addPicture(chat, content, QStringLiteral("x.\\..\\..\\evil\"><script>"));
         KikMessage *link = addPicture(chat, env.path("nothing"), QString());

@@ -116,7 +116,7 @@ private slots:
         QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
 
         KikDataBuilder builder(source);
-        _KikChat *chat =
+        KikChat *chat =
             builder.addChat(builder.addUser(QStringLiteral("Old Friend"), QStringLiteral("oldfriend_q@talk.kik.com")));
         const QDateTime base(QDate(2020, 3, 4), QTime(10, 0), Qt::UTC);
         for (int i = 0; i < 4; ++i)

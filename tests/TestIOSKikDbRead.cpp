@@ -80,7 +80,7 @@ void TestIOSKikDbRead::realStoreLoads()
     QCOMPARE(data->messages.size(), 55);
     QCOMPARE(data->chats.size(), 6);
     int attached = 0;
-    for (const _KikChat *chat : data->chats) {
+    for (const KikChat *chat : data->chats) {
         QVERIFY(chat->user);
         for (const KikMessage *message : chat->messages) {
             QVERIFY(message->chat == chat || message->id == 2);
@@ -160,7 +160,7 @@ void TestIOSKikDbRead::generatedStoreLoads()
         QCOMPARE(admins, 1);   // the owner is the other admin, and no member
     }
     // Internal ids count up within each chat.
-    for (_KikChat *chat : data->chats) {
+    for (KikChat *chat : data->chats) {
         KikMessageList messages = chat->messages;
         sortMessages(messages);
         for (int i = 1; i < messages.size(); ++i)

@@ -322,7 +322,7 @@ void TestIOSKikDbWrite::rowsWritten()
     group.jid = QStringLiteral("55_g@groups.kik.com");
     group.is_group = true;
     group.group_tab = QStringLiteral("#tag");
-    _KikChat chat;
+    KikChat chat;
     chat.user = &group;
     const qint64 groupPk = db.insertUser(&group);
     QCOMPARE(scalar(db, QStringLiteral("select ZFLAGS from ZKIKUSER where Z_PK=%1").arg(groupPk)), 9);
@@ -337,7 +337,7 @@ void TestIOSKikDbWrite::rowsWritten()
     // A chat found by its user gets the flags of its kind.
     _KikUser ken;
     ken.jid = QStringLiteral("ken.doh_khv@talk.kik.com");
-    _KikChat kenChat;
+    KikChat kenChat;
     kenChat.user = &ken;
     QCOMPARE(db.findChatByUser(8, &kenChat, false), 6);
     QCOMPARE(scalar(db, "select ZFLAGS from ZKIKCHAT where Z_PK=6"), 18);
@@ -388,7 +388,7 @@ void TestIOSKikDbWrite::rowsWritten()
 
     // A message without a chat, or whose chat has no user, is skipped.
     QVERIFY(!db.mergeMessage(&bare, db.rootFolder()));
-    _KikChat orphan;
+    KikChat orphan;
     bare.chat = &orphan;
     QVERIFY(!db.mergeMessage(&bare, db.rootFolder()));
 }
@@ -463,7 +463,7 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     QVERIFY(writeFile(source + QStringLiteral("/content.jpg"), QByteArray(300, 'c')));
     _KikUser ann;
     ann.jid = QStringLiteral("ann_x@talk.kik.com");
-    _KikChat chat;
+    KikChat chat;
     chat.user = &ann;
     KikMessage message;
     message.chat = &chat;
@@ -590,7 +590,7 @@ void TestIOSKikDbWrite::messagesWithoutUidStayApart()
     IOSKikDb sourceDb(generated(sourceOptions(5)));
     const KikDataSetPtr source = loadAll(sourceDb);
     QList<KikMessage *> plain;
-    const _KikChat *chat = nullptr;
+    const KikChat *chat = nullptr;
     for (KikMessage *message : source->messages) {
         if (!chat)
             chat = message->chat;

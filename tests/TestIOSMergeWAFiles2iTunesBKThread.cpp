@@ -91,7 +91,7 @@ private slots:
 
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat =
+        KikChat *chat =
             builder.addChat(builder.addUser(QStringLiteral("Backup Pal"), QStringLiteral("backuppal_a@talk.kik.com")));
         KikMessageList messages{builder.addMessage(chat, kBase, QStringLiteral("into the backup"), true),
                                 builder.addMessage(chat, kBase.addSecs(30), QStringLiteral("and back"), false)};

@@ -119,7 +119,7 @@ private slots:
         KikDataSet set;
         KikDataBuilder builder(set);
         _KikUser *friendUser = builder.addUser(QStringLiteral("New Friend"), QStringLiteral("newfriend_x@talk.kik.com"));
-        _KikChat *chat = builder.addChat(friendUser);
+        KikChat *chat = builder.addChat(friendUser);
         KikMessageList messages;
         messages << builder.addMessage(chat, kBase, QStringLiteral("hello again"), true);
         messages << builder.addMessage(chat, kBase.addSecs(90), QStringLiteral("how are you"), false);
@@ -215,7 +215,7 @@ private slots:
                                               {{"Skip", renamesBefore}, {"Count", 1}}));
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Someone"), QStringLiteral("someone_q@talk.kik.com")));
+        KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Someone"), QStringLiteral("someone_q@talk.kik.com")));
         const Outcome outcome = transfer({builder.addMessage(chat, kBase, QStringLiteral("lost?"), true)});
         QCOMPARE(outcome.successes, QStringList());
         QCOMPARE(outcome.errors.size(), 1);
@@ -229,7 +229,7 @@ private slots:
         const QMap<QString, QByteArray> before = treeOf(phoneDocuments());
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Late"), QStringLiteral("late_c@talk.kik.com")));
+        KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Late"), QStringLiteral("late_c@talk.kik.com")));
         RecordingProgress progress;
         progress.cancelWhen([](const RecordingProgress::Report &report) { return report.text == "Messages: 1/2"; });
         IOSRestoreKikMsgThread worker(

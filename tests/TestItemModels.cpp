@@ -30,9 +30,9 @@ class TestItemModels : public QObject
         return user;
     }
 
-    static _KikChat *addChat(KikDataSet &set, _KikUser *user, const QDateTime &last)
+    static KikChat *addChat(KikDataSet &set, _KikUser *user, const QDateTime &last)
     {
-        auto *chat = new _KikChat;
+        auto *chat = new KikChat;
         chat->id = set.chats.size() + 1;
         chat->user = user;
         chat->last_ts = last;
@@ -152,7 +152,7 @@ private slots:
         KikDataSet set;
         _KikUser *group = addUser(set, QStringLiteral("Team"), true);
         _KikUser *bob = addUser(set, QStringLiteral("Bob"));
-        _KikChat *chat = addChat(set, group, QDateTime());
+        KikChat *chat = addChat(set, group, QDateTime());
         const QDateTime ts(QDate(2022, 2, 3), QTime(4, 5), Qt::UTC);
         auto *fromBob = new KikMessage;
         fromBob->id = 1;

@@ -22,8 +22,8 @@ class TestKikBubbleHtml : public QObject
     Q_OBJECT
     TestEnv env;
     KikDataSet set;
-    _KikChat *chat = nullptr;
-    _KikChat *groupChat = nullptr;
+    KikChat *chat = nullptr;
+    KikChat *groupChat = nullptr;
     _KikUser *bob = nullptr;
     qint64 nextId = 1;
 
@@ -43,16 +43,16 @@ class TestKikBubbleHtml : public QObject
         return user;
     }
 
-    _KikChat *addChat(_KikUser *user)
+    KikChat *addChat(_KikUser *user)
     {
-        auto *c = new _KikChat;
+        auto *c = new KikChat;
         c->id = nextId++;
         c->user = user;
         set.chats.insert(c->id, c);
         return c;
     }
 
-    KikMessage *message(const QString &body = QString(), _KikChat *in = nullptr)
+    KikMessage *message(const QString &body = QString(), KikChat *in = nullptr)
     {
         auto *m = new KikMessage;
         m->id = nextId++;

@@ -27,7 +27,7 @@ class TestKikBubbleViewMgr : public QObject
 {
     Q_OBJECT
     KikDataSet set;
-    _KikChat *chat = nullptr;
+    KikChat *chat = nullptr;
     KikMessageList messages;
     QList<QUrl> opened;
     QStringList boxes;
@@ -134,7 +134,7 @@ private slots:
         user->id = 1;
         user->display_name = QStringLiteral("Ann");
         set.users.insert(1, user);
-        chat = new _KikChat;
+        chat = new KikChat;
         chat->id = 1;
         chat->user = user;
         set.chats.insert(1, chat);
@@ -349,7 +349,7 @@ private slots:
         mallory->display_name = QStringLiteral("<img src=x onerror=\"document.title='owned'\">");
         set.users.insert(2, group);
         set.users.insert(3, mallory);
-        auto *groupChat = new _KikChat;
+        auto *groupChat = new KikChat;
         groupChat->id = 2;
         groupChat->user = group;
         set.chats.insert(2, groupChat);

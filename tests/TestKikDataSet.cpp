@@ -46,12 +46,12 @@ private slots:
         QCOMPARE(set.users.size(), 2);
         QCOMPARE(set.users.value(4)->jid, QStringLiteral("second@example"));
 
-        auto *replaced = new _KikChat;
+        auto *replaced = new KikChat;
         QCOMPARE(set.chats.insert(1, replaced), nullptr);
-        auto *replacement = new _KikChat;
+        auto *replacement = new KikChat;
         QCOMPARE(set.chats.insert(1, replacement), replaced);
         delete replaced;
-        QCOMPARE(set.allChats(), (QList<_KikChat *>{replacement}));
+        QCOMPARE(set.allChats(), (QList<KikChat *>{replacement}));
     }
 
     void picturePathsReadAsTextsAndCopyIndependently()

@@ -27,7 +27,7 @@ QDateTime at(int minutes)
 struct Source
 {
     _KikUser ann, bob, group;
-    _KikChat annChat, groupChat;
+    KikChat annChat, groupChat;
     QList<std::shared_ptr<KikMessage>> owned;
     KikMessageList messages;
 
@@ -59,7 +59,7 @@ struct Source
         picture->rec_ts = at(8);
     }
 
-    KikMessage *add(_KikChat *chat, const QString &uid, int minute, const QString &body)
+    KikMessage *add(KikChat *chat, const QString &uid, int minute, const QString &body)
     {
         auto message = std::make_shared<KikMessage>();
         message->uid = uid;
@@ -203,7 +203,7 @@ void TestKikLocalDb::loadsWhatWasMerged()
     // Messages without attachments carry no paths.
     QVERIFY(byUid.value(QStringLiteral("m1"))->content_path.isEmpty());
 
-    const _KikChat *groupChat = picture->chat;
+    const KikChat *groupChat = picture->chat;
     QVERIFY(groupChat->user->is_group && groupChat->user->is_group_admin);
     QCOMPARE(groupChat->user->group_tab, QStringLiteral("#friends"));
     QCOMPARE(groupChat->user->members.size(), 2);

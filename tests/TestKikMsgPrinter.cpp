@@ -24,7 +24,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const QDateTime t0(QDate(2022, 2, 2), QTime(9, 0), QTimeZone::utc());
         KikMessageList messages;
         for (int i = 40; i > 0; --i)   // newest first, and more than a page

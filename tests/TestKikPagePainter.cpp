@@ -98,7 +98,7 @@ private slots:
         // On the page: the picture inside its bubble, read as JPEG or PNG whatever its name says.
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const QString wide = writePicture(env.path(QStringLiteral("wide.png")), 400, 300, "PNG");
         const QString tall = writePicture(env.path(QStringLiteral("tall.dat")), 100, 500, "JPEG");
         PaintedPages pages;
@@ -119,7 +119,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         KikMessage *card = build.addMessage(chat, T0, QString(), false);
         card->app_id = QStringLiteral("com.kik.cards");
         card->sub_app_id = QStringLiteral("viral videos");
@@ -150,7 +150,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         PaintedPages pages;
         pages.paint({build.addMessage(chat, T0, QStringLiteral("from me"), true),
                      build.addMessage(chat, T0, QStringLiteral("to me"), false)});
@@ -168,7 +168,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         const QString words = QStringLiteral("word ").repeated(200);
         const QString unbroken = QStringLiteral("x").repeated(400);
         PaintedPages pages;
@@ -188,8 +188,8 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikUser *bob = build.addUser(QStringLiteral("Bob"));
-        _KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
-        _KikChat *single = build.addChat(bob);
+        KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
+        KikChat *single = build.addChat(bob);
         PaintedPages pages;
         pages.paint({build.addMessage(group, T0, QStringLiteral("hello"), false, bob),
                      build.addMessage(group, T0, QStringLiteral("hello"), true, bob),
@@ -207,7 +207,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         QList<KikMessage *> messages;
         for (int i = 0; i < 40; ++i)   // all within one minute, more than a page
             messages.append(build.addMessage(chat, T0.addMSecs(i * 100), QStringLiteral("line %1").arg(i), i % 2));
@@ -248,7 +248,7 @@ private slots:
         KikDataSet set;
         KikDataBuilder build(set);
         _KikUser *bob = build.addUser(QStringLiteral("Bob"));
-        _KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
+        KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
         QStringList lines;
         for (int i = 0; i < 150; ++i)
             lines.append(QStringLiteral("line %1").arg(i));
@@ -274,7 +274,7 @@ private slots:
         KikBubbleArt bare(env.path(QStringLiteral("no-such-folder")));
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
+        KikChat *chat = build.addChat(build.addUser(QStringLiteral("Ann")));
         KikMessage *picture = build.addPicture(chat, T0, env.path(QStringLiteral("missing.jpg")), false);
         PaintedPages pages(bare);
         pages.paint({build.addMessage(chat, T0, QStringLiteral("still printed"), false), picture});

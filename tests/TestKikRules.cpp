@@ -83,7 +83,7 @@ private slots:
         QCOMPARE(userDisplayName(&loop), QStringLiteral("Ann"));
 
         // Chats are named by their user; only received group messages name their sender.
-        _KikChat orphan, friends;
+        KikChat orphan, friends;
         QCOMPARE(chatDisplayName(&orphan), QStringLiteral("Unknown"));
         group.is_group = true;
         friends.user = &group;
@@ -462,7 +462,7 @@ private slots:
 
     void chatsAndUrls()
     {
-        _KikChat older, newer;
+        KikChat older, newer;
         older.last_ts = QDateTime::fromSecsSinceEpoch(1000);
         newer.last_ts = QDateTime::fromSecsSinceEpoch(2000);
         QVERIFY(chatNewerThan(&newer, &older));

@@ -36,7 +36,7 @@ KikDataSetPtr chats(const QList<QPair<QString, QStringList>> &chatBodies)
     KikDataBuilder builder(*set);
     int minute = 0;
     for (const auto &[name, bodies] : chatBodies) {
-        _KikChat *chat = builder.addChat(builder.addUser(name, name.toLower() + QStringLiteral("@talk.kik.com")));
+        KikChat *chat = builder.addChat(builder.addUser(name, name.toLower() + QStringLiteral("@talk.kik.com")));
         for (const QString &body : bodies)
             builder.addMessage(chat, at(minute += 5), body, false);
     }

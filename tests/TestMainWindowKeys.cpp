@@ -90,7 +90,7 @@ private slots:
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "open");
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Quinn"), QStringLiteral("quinn@talk.kik.com")));
+        KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Quinn"), QStringLiteral("quinn@talk.kik.com")));
         const QDateTime base(QDate(2020, 2, 2), QTime(12, 0), Qt::UTC);
         builder.addMessage(chat, base, QStringLiteral("Apple pie tonight?"), false);
         builder.addPicture(chat, base.addSecs(60), QString(), true);   // listed as "[IMAGE]"

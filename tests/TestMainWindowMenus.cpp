@@ -30,7 +30,7 @@ KikDataSetPtr twoChats(const QString &prefix)
     KikDataBuilder builder(*set);
     const QDateTime start(QDate(2016, 3, 1), QTime(10, 0), Qt::UTC);
     for (int i = 0; i < 2; ++i) {
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("%1 friend %2").arg(prefix).arg(i)));
+        KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("%1 friend %2").arg(prefix).arg(i)));
         builder.addMessage(chat, start.addSecs(i * 60), QStringLiteral("hello"), i == 0);
     }
     return set;

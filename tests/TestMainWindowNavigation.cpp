@@ -48,7 +48,7 @@ KikDataSetPtr alphaData()
     builder.addMessage(builder.addChat(long20), at(2), QStringLiteral("from a long name"), false);
     builder.addMessage(builder.addChat(builder.addGroup(QStringLiteral("Team"), {long20, long21})), at(3),
                        QStringLiteral("team talk"), true);
-    _KikChat *bob = builder.addChat(builder.addUser(QStringLiteral("Bob"), QStringLiteral("bob@talk.kik.com")));
+    KikChat *bob = builder.addChat(builder.addUser(QStringLiteral("Bob"), QStringLiteral("bob@talk.kik.com")));
     for (int i = 0; i < BobBodies.size(); ++i)
         builder.addMessage(bob, at(10 + i * 5), BobBodies.at(i), i % 2 == 0);
     return set;
@@ -58,7 +58,7 @@ KikDataSetPtr smallData(const QString &name, int messages)
 {
     KikDataSetPtr set(new KikDataSet);
     KikDataBuilder builder(*set);
-    _KikChat *chat = builder.addChat(builder.addUser(name));
+    KikChat *chat = builder.addChat(builder.addUser(name));
     for (int i = 0; i < messages; ++i)
         builder.addMessage(chat, at(i), QStringLiteral("%1 says %2").arg(name).arg(i), false);
     return set;

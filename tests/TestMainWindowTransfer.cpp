@@ -147,7 +147,7 @@ private slots:
 
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat =
+        KikChat *chat =
             builder.addChat(builder.addUser(QStringLiteral("Old Friend"), QStringLiteral("oldfriend_z@talk.kik.com")));
         const QDateTime base(QDate(2019, 7, 8), QTime(9, 0), Qt::UTC);
         for (int i = 0; i < 6; ++i)

@@ -85,7 +85,7 @@ private slots:
         prepareApplication();
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Wendy Writes"), QStringLiteral("wendy@talk.kik.com")));
+        KikChat *chat = builder.addChat(builder.addUser(QStringLiteral("Wendy Writes"), QStringLiteral("wendy@talk.kik.com")));
         const QDateTime base(QDate(2018, 5, 1), QTime(8, 0), Qt::UTC);
         builder.addMessage(chat, base, QStringLiteral("Morning, all well here"), false);
         builder.addMessage(chat, base.addSecs(60), QStringLiteral("Glad to hear it, see you"), true);

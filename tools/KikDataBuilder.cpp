@@ -22,16 +22,16 @@ _KikUser *KikDataBuilder::addGroup(const QString &displayName, const QList<_KikU
     return group;
 }
 
-_KikChat *KikDataBuilder::addChat(_KikUser *user)
+KikChat *KikDataBuilder::addChat(_KikUser *user)
 {
-    auto *chat = new _KikChat;
+    auto *chat = new KikChat;
     chat->id = nextId();
     chat->user = user;
     m_set.chats.insert(chat->id, chat);
     return chat;
 }
 
-KikMessage *KikDataBuilder::addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
+KikMessage *KikDataBuilder::addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
 {
     auto *message = new KikMessage;
     message->id = nextId();
@@ -56,7 +56,7 @@ KikMessage *KikDataBuilder::addLooseMessage(const QDateTime &ts, const QString &
     return addMessage(nullptr, ts, body, false);
 }
 
-KikMessage *KikDataBuilder::addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
+KikMessage *KikDataBuilder::addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
                                         _KikUser *sender)
 {
     KikMessage *message = addMessage(chat, ts, QString(), wasMe, sender);
@@ -82,7 +82,7 @@ KikDataSetPtr generateKikData(int chats, qint64 messages, quint32 seed)
     KikDataSetPtr set(new KikDataSet);
     KikDataBuilder builder(*set);
     QRandomGenerator random(seed);
-    QList<_KikChat *> chatList;
+    QList<KikChat *> chatList;
     QList<_KikUser *> people;
     for (int i = 0; i < std::max(chats, 1); ++i) {
         _KikUser *person = builder.addUser(QStringLiteral("Person %1").arg(i));
@@ -94,7 +94,7 @@ KikDataSetPtr generateKikData(int chats, qint64 messages, quint32 seed)
     }
     const QDateTime start(QDate(2015, 3, 1), QTime(9, 0), Qt::UTC);
     for (qint64 n = 0; n < messages; ++n) {
-        _KikChat *chat = chatList.at(int(n % chatList.size()));
+        KikChat *chat = chatList.at(int(n % chatList.size()));
         const QDateTime ts = start.addSecs(n * 60);
         const bool wasMe = random.bounded(2) == 0;
         _KikUser *sender = nullptr;

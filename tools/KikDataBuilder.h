@@ -18,14 +18,14 @@ public:
 
     _KikUser *addUser(const QString &displayName, const QString &jid = QString());
     _KikUser *addGroup(const QString &displayName, const QList<_KikUser *> &members);
-    _KikChat *addChat(_KikUser *user);
+    KikChat *addChat(_KikUser *user);
     // sender: the message's target user (the author of a received group message).
-    KikMessage *addMessage(_KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
+    KikMessage *addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
     // A message that belongs to no chat.
     KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
 
     // A picture message (gallery) whose preview is the given file.
-    KikMessage *addPicture(_KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
+    KikMessage *addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
                             _KikUser *sender = nullptr);
 
 private:

@@ -188,10 +188,10 @@ KikDataSetPtr CliSource::loadWithAccountOptionThrow(const QCommandLineParser &ar
     return data;
 }
 
-QList<_KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)
+QList<KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QString &name)
 {
-    QList<_KikChat *> chats = data.allChats();
-    chats.removeIf([&](const _KikChat *chat) {
+    QList<KikChat *> chats = data.allChats();
+    chats.removeIf([&](const KikChat *chat) {
         return chatDisplayName(chat).compare(name, Qt::CaseInsensitive) != 0
                && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
     });

@@ -38,7 +38,7 @@ public:
 
     // The chats whose node label or Kik address is name, ignoring case; raises
     // std::runtime_error when there is none.
-    static QList<_KikChat *> chatsNamedThrow(const KikDataSet &data, const QString &name);
+    static QList<KikChat *> chatsNamedThrow(const KikDataSet &data, const QString &name);
 };
 
 // The --account option of the commands that read a backup.

@@ -83,7 +83,7 @@ int ExportCommand::run(const QCommandLineParser &args)
     const KikDataSetPtr data = m_source.load(args);
     KikMessageList messages;
     if (args.isSet(ChatOption)) {
-        for (const _KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(ChatOption)))
+        for (const KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(ChatOption)))
             messages += chat->messages;
     } else {
         messages = data->allMessages();

@@ -95,11 +95,11 @@ QByteArray jsonAdmins(const _KikUser *group)
            + jsonBool(group->is_group_admin);
 }
 
-void writeJson(const QList<_KikChat *> &chats)
+void writeJson(const QList<KikChat *> &chats)
 {
     write("{\"chats\": [");
     for (qsizetype c = 0; c < chats.size(); ++c) {
-        const _KikChat *chat = chats[c];
+        const KikChat *chat = chats[c];
         KikMessageList messages = chat->messages;
         sortMessages(messages);
         QByteArray head = c == 0 ? "\n" : ",\n";
@@ -123,10 +123,10 @@ QString textTime(const QDateTime &time)
     return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QStringLiteral("-");
 }
 
-void writeText(const QList<_KikChat *> &chats)
+void writeText(const QList<KikChat *> &chats)
 {
     for (qsizetype c = 0; c < chats.size(); ++c) {
-        const _KikChat *chat = chats[c];
+        const KikChat *chat = chats[c];
         KikMessageList messages = chat->messages;
         sortMessages(messages);
         QString text = c == 0 ? QString() : QStringLiteral("\n");
@@ -178,7 +178,7 @@ public:
         if (!args.positionalArguments().isEmpty())
             throw CliUsageError(QStringLiteral("unexpected argument '%1'").arg(args.positionalArguments().first()));
         const KikDataSetPtr data = CliSource::loadThrow(args);
-        QList<_KikChat *> chats = args.isSet(kChat) ? CliSource::chatsNamedThrow(*data, args.value(kChat)) : data->allChats();
+        QList<KikChat *> chats = args.isSet(kChat) ? CliSource::chatsNamedThrow(*data, args.value(kChat)) : data->allChats();
         // Chats of the same time keep the order of their ids.
         std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
         if (args.isSet(kJson))

@@ -78,7 +78,7 @@ public:
             data = CliSource::loadWithAccountOptionThrow(args, kSourceAccount);
             KikMessageList chosen;
             if (args.isSet(kChat)) {
-                for (const _KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(kChat)))
+                for (const KikChat *chat : CliSource::chatsNamedThrow(*data, args.value(kChat)))
                     chosen += chat->messages;
             } else {
                 chosen = data->allMessages();

@@ -278,7 +278,7 @@ void IOSKikDb::loadChats(KikDataSet &dataSet)
         _KikUser *user = dataSet.users.value(cursor.getInt64(userColumn));
         if (!user)
             continue;
-        auto *chat = new _KikChat;
+        auto *chat = new KikChat;
         chat->id = cursor.getInt64(pk);
         chat->user = user;
         chat->last_ts = appleDateTime(cursor, updated);
@@ -327,7 +327,7 @@ void IOSKikDb::loadChatMessages(KikDataSet &dataSet)
     Sqlite3Cursor cursor = queryThrow(QStringLiteral("select * from ") + m_chatMessages.table);
     const int chatColumn = cursor.columnIndex(m_chatMessages.first), messageColumn = cursor.columnIndex(m_chatMessages.second);
     while (cursor.moveNext()) {
-        _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatColumn));
+        KikChat *chat = dataSet.chats.value(cursor.getInt64(chatColumn));
         KikMessage *message = dataSet.messages.value(cursor.getInt64(messageColumn));
         if (!chat || !message)
             continue;
@@ -379,7 +379,7 @@ qint64 IOSKikDb::insertUser(const _KikUser *user)
     return userPk;
 }
 
-qint64 IOSKikDb::findChatByUser(qint64 userPk, const _KikChat *chat, bool fixFlags)
+qint64 IOSKikDb::findChatByUser(qint64 userPk, const KikChat *chat, bool fixFlags)
 {
     open();
     Sqlite3Cursor cursor = queryThrow(QStringLiteral("select Z_PK,ZFLAGS from ZKIKCHAT where ZUSER=%1").arg(userPk));
@@ -395,7 +395,7 @@ qint64 IOSKikDb::findChatByUser(qint64 userPk, const _KikChat *chat, bool fixFla
     return chatPk;
 }
 
-qint64 IOSKikDb::insertChat(const _KikChat *chat, qint64 userPk)
+qint64 IOSKikDb::insertChat(const KikChat *chat, qint64 userPk)
 {
     open();
     if (!chat || !chat->user)
@@ -515,7 +515,7 @@ bool IOSKikDb::mergeMessage(const KikMessage *message, const QString &mirrorFold
     if (!message || !message->chat || !message->chat->user)
         return false;
     open();
-    const _KikChat *chat = message->chat;
+    const KikChat *chat = message->chat;
     qint64 userPk = findUserPk(chat->user);
     if (userPk == 0)
         userPk = insertUser(chat->user);

@@ -71,8 +71,8 @@ public:
     qint64 findUserPk(const _KikUser *user);
     qint64 insertUser(const _KikUser *user);
     // With fixFlags, a found chat whose ZFLAGS differ from what its kind needs is corrected.
-    qint64 findChatByUser(qint64 userPk, const _KikChat *chat, bool fixFlags);
-    qint64 insertChat(const _KikChat *chat, qint64 userPk);
+    qint64 findChatByUser(qint64 userPk, const KikChat *chat, bool fixFlags);
+    qint64 insertChat(const KikChat *chat, qint64 userPk);
     qint64 findMessagePk(const QString &stanzaId);
     qint64 findMessageWithoutUidPk(qint64 chatPk, const KikMessage *message);
     qint64 insertMessage(const KikMessage *message);

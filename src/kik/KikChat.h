@@ -8,7 +8,7 @@
 class _KikUser;
 
 // A conversation with one user or group; chats are identified across sources by their user.
-class _KikChat : public _KikEntity
+class KikChat : public _KikEntity
 {
 public:
     QDateTime last_ts;

@@ -7,7 +7,7 @@ KikDataSet::~KikDataSet()
     qDeleteAll(users);
 }
 
-QList<_KikChat *> KikDataSet::allChats() const
+QList<KikChat *> KikDataSet::allChats() const
 {
     return chats.values();
 }

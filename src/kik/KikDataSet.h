@@ -19,11 +19,11 @@ public:
     KikDataSet(const KikDataSet &) = delete;
     KikDataSet &operator=(const KikDataSet &) = delete;
 
-    KikRecordMap<_KikChat> chats;
+    KikRecordMap<KikChat> chats;
     KikRecordMap<_KikUser> users;
     KikRecordMap<KikMessage> messages;
 
-    QList<_KikChat *> allChats() const;
+    QList<KikChat *> allChats() const;
     KikMessageList allMessages() const;
 };
 

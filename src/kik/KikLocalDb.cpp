@@ -248,7 +248,7 @@ qint64 KikLocalDb::findChatByUserId(qint64 userId)
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
-qint64 KikLocalDb::insertChat(qint64 userId, const _KikChat *chat)
+qint64 KikLocalDb::insertChat(qint64 userId, const KikChat *chat)
 {
     open();
     Sqlite3Row row;
@@ -491,7 +491,7 @@ void KikLocalDb::loadChats(KikDataSet &dataSet)
     const int id = cursor.columnIndex("_id"), lastTs = cursor.columnIndex("last_ts"), userId = cursor.columnIndex("user_id"),
               other = cursor.columnIndex("other");
     while (cursor.moveNext()) {
-        auto *chat = new _KikChat;
+        auto *chat = new KikChat;
         chat->id = cursor.getInt64(id);
         chat->user = dataSet.users.value(cursor.getInt64(userId));
         if (!cursor.isNull(lastTs))   // NULL: the chat has no messages (yet)
@@ -550,7 +550,7 @@ void KikLocalDb::loadChatMessages(KikDataSet &dataSet)
     const int chatId = cursor.columnIndex("chat_id"), messageId = cursor.columnIndex("message_id");
     while (cursor.moveNext()) {
         KikMessage *message = dataSet.messages.value(cursor.getInt64(messageId));
-        _KikChat *chat = dataSet.chats.value(cursor.getInt64(chatId));
+        KikChat *chat = dataSet.chats.value(cursor.getInt64(chatId));
         if (!message || !chat)
             continue;
         chat->messages.append(message);

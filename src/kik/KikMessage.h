@@ -9,7 +9,7 @@
 #include <QVariantHash>
 
 class _KikUser;
-class _KikChat;
+class KikChat;
 
 // One message. Messages are identified across sources by uid. References are not owned.
 class KikMessage : public _KikEntity
@@ -27,7 +27,7 @@ public:
     QByteArray render_ins;
     QVariantHash attachment;
     _KikUser *target_user = nullptr;
-    _KikChat *chat = nullptr;
+    KikChat *chat = nullptr;
     SparseString preview_path;
     SparseString png_preview_path;
     SparseString icon_path;

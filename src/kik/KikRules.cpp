@@ -193,7 +193,7 @@ QString userDisplayName(const _KikUser *user)
     return DisplayNames().of(user);
 }
 
-QString chatDisplayName(const _KikChat *chat)
+QString chatDisplayName(const KikChat *chat)
 {
     return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
 }
@@ -420,7 +420,7 @@ void sortMessages(KikMessageList &messages, Qt::SortOrder order, QList<qint64> *
     }
 }
 
-bool chatNewerThan(const _KikChat *a, const _KikChat *b)
+bool chatNewerThan(const KikChat *a, const KikChat *b)
 {
     return b->last_ts < a->last_ts;
 }

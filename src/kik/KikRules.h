@@ -16,7 +16,7 @@ class CFType;
 // Names show the old carrier emoji as the standard ones.
 QString userDisplayName(const _KikUser *user);
 // The name a chat goes by in the tree, in file names and on the command line.
-QString chatDisplayName(const _KikChat *chat);
+QString chatDisplayName(const KikChat *chat);
 // A group's members as people read them, admins marked: "you (admin), Ann (admin), Bob" (the
 // phone's owner first when the store says it administers the group); empty when none is known.
 QString groupMembersText(const _KikUser *group);
@@ -53,7 +53,7 @@ QString applyRenderInstructions(const QString &body, const QByteArray &renderIns
 // the sort reads them anyway, and converting a local time again costs as much.
 bool messageLessThan(const KikMessage *a, const KikMessage *b);
 void sortMessages(KikMessageList &messages, Qt::SortOrder order = Qt::AscendingOrder, QList<qint64> *times = nullptr);
-bool chatNewerThan(const _KikChat *a, const _KikChat *b);
+bool chatNewerThan(const KikChat *a, const KikChat *b);
 QString attachmentFileUrl(const KikMessage *message);
 CFType buildContentDictionary(const KikMessage *message);
 

@@ -22,7 +22,7 @@ QString databaseFolder(const _ItemNode *node)
 _ItemNode *chatNodeWithId(_ItemNode *database, qint64 chatId)
 {
     for (_ItemNode *child : database->children) {
-        const _KikChat *chat = static_cast<_ChatSessionItemNode *>(child)->chat;
+        const KikChat *chat = static_cast<_ChatSessionItemNode *>(child)->chat;
         if (chat && chat->id == chatId)
             return child;
     }
@@ -57,7 +57,7 @@ void DeleteCommand::deleteSelected()
     QList<qint64> messageIds;   // a local database's records carry their row ids
     for (const KikMessage *message : selected.messages)
         messageIds << message->id;
-    const _KikChat *shownChat = m_window.currentChat();
+    const KikChat *shownChat = m_window.currentChat();
     const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1
     try {
         KikLocalDb(databaseFolder(node)).deleteMessages(messageIds);
@@ -77,7 +77,7 @@ void DeleteCommand::deleteChat()
     const CommandScope scope = m_window.commandScope();
     if (!scope.currentIsChat() || !scope.sourceIsLocalDb())
         return;
-    const _KikChat *chat = static_cast<_ChatSessionItemNode *>(scope.current)->chat;
+    const KikChat *chat = static_cast<_ChatSessionItemNode *>(scope.current)->chat;
     auto *node = static_cast<_LocalDbItemNode *>(scope.source);
     if (!chat
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT"),

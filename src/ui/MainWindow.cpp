@@ -425,7 +425,7 @@ QString MainWindow::emptyListHint() const
     return QStringLiteral("Choose a chat or a source on the left to see its messages.");
 }
 
-void MainWindow::showMessages(const KikDataSetPtr &dataSet, _KikChat *chat)
+void MainWindow::showMessages(const KikDataSetPtr &dataSet, KikChat *chat)
 {
     m_currentChat = chat;
     m_shownDataSet = dataSet;
@@ -450,7 +450,7 @@ void MainWindow::giveMessages(const KikMessageList &messages)
     m_bubbleView->showBubble(messages);
 }
 
-void MainWindow::showChatTitle(_KikChat *chat)
+void MainWindow::showChatTitle(KikChat *chat)
 {
     if (!chat) {
         m_lbChatImg->hide();

@@ -48,12 +48,12 @@ public:
 
     _ItemNode *currentNode() const;
     CommandScope commandScope() const;
-    _KikChat *currentChat() const { return m_currentChat; }
+    KikChat *currentChat() const { return m_currentChat; }
     bool hasSelectedMessages() const;
     CommandMessages messagesFor(MessageVariant variant) const;
 
     void clearMessages();
-    void showMessages(const KikDataSetPtr &dataSet, _KikChat *chat);
+    void showMessages(const KikDataSetPtr &dataSet, KikChat *chat);
     // Expands the node and makes it current once the event loop runs again.
     void selectNode(_ItemNode *node);
     void clearSourceSelection();
@@ -142,7 +142,7 @@ private:
     void addRememberedDevices();
     void addRememberedDevice(const QString &folder);
     void startUpdateCheck();
-    void showChatTitle(_KikChat *chat);
+    void showChatTitle(KikChat *chat);
     void giveMessages(const KikMessageList &messages);
     // What the empty message list says: how to begin, where to choose, or that it is empty.
     QString emptyListHint() const;
@@ -187,7 +187,7 @@ private:
     // What the views show: the source's data set (kept alive while shown) and the chat, or
     // none for all of the source's messages.
     KikDataSetPtr m_shownDataSet;
-    _KikChat *m_currentChat = nullptr;
+    KikChat *m_currentChat = nullptr;
     MessageOrderCache m_messageOrder;
     bool m_subscribed = false;
 };

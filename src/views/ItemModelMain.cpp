@@ -35,9 +35,9 @@ _LocalDbItemNode *ItemModelMain::addLocalDb(const QString &name)
 
 void ItemModelMain::addChats(_AbsDBItemNode *node)
 {
-    QList<_KikChat *> chats = node->dataSet->allChats();
+    QList<KikChat *> chats = node->dataSet->allChats();
     std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
-    for (_KikChat *chat : std::as_const(chats))
+    for (KikChat *chat : std::as_const(chats))
         appendNode(node, new _ChatSessionItemNode(chat, chatDisplayName(chat)));
     emitLayoutChanged();
 }
@@ -71,7 +71,7 @@ QString ItemModelMain::toolTip(const _ItemNode *node)
 {
     if (node->type != ChatSessionNodeType)
         return node->text;
-    const _KikChat *chat = static_cast<const _ChatSessionItemNode *>(node)->chat;
+    const KikChat *chat = static_cast<const _ChatSessionItemNode *>(node)->chat;
     const QString members = chat && chat->user && chat->user->is_group ? groupMembersText(chat->user) : QString();
     return members.isEmpty() ? node->text : node->text + QStringLiteral("\nMembers: ") + members;
 }
@@ -103,7 +103,7 @@ QIcon ItemModelMain::icon(_ItemNode *node)
     }
 }
 
-QIcon ItemModelMain::chatPicture(const _KikChat *chat)
+QIcon ItemModelMain::chatPicture(const KikChat *chat)
 {
     const _KikUser *user = chat ? chat->user : nullptr;
     if (!user)

@@ -27,7 +27,7 @@ public:
 private:
     static QIcon icon(_ItemNode *node);
     static QString toolTip(const _ItemNode *node);
-    static QIcon chatPicture(const _KikChat *chat);
+    static QIcon chatPicture(const KikChat *chat);
 
     _RootDeviceItemNode *m_deviceRoot;
     _ItemNode *m_localDbRoot;

@@ -64,12 +64,12 @@ public:
 class _ChatSessionItemNode : public _ItemNode
 {
 public:
-    _ChatSessionItemNode(_KikChat *shownChat, const QString &nodeText)
+    _ChatSessionItemNode(KikChat *shownChat, const QString &nodeText)
         : _ItemNode(ChatSessionNodeType, nodeText)
         , chat(shownChat)
     {
     }
 
-    _KikChat *chat;   // owned by the parent's data set
+    KikChat *chat;   // owned by the parent's data set
     QIcon picture;    // the icon as shown, read on first use
 };

@@ -114,7 +114,7 @@ public:
         const qint64 ts = m_times->at(position);
         const qint64 messageId = messageIdOf(position, chatId, ts);
         m_db.addChatMessage(chatId, messageId, ts);
-        for (const _KikChat *other : m_otherChats.value(message))
+        for (const KikChat *other : m_otherChats.value(message))
             m_db.addChatMessage(chatIdOf(other), messageId, ts);
         if (!message->attachment.isEmpty())
             copyAttachmentFiles(message);
@@ -149,13 +149,13 @@ private:
     // chats of the selection that list it are noted, so that it is stored in each of them.
     void noteSharedMessages(const KikMessageList &selection)
     {
-        QSet<const _KikChat *> chats;
+        QSet<const KikChat *> chats;
         for (qsizetype i = 0; i < selection.size(); ++i) {
             fetchAhead(selection, i);
-            if (const _KikChat *chat = selection[i]->chat)
+            if (const KikChat *chat = selection[i]->chat)
                 chats.insert(chat);
         }
-        for (const _KikChat *chat : std::as_const(chats)) {
+        for (const KikChat *chat : std::as_const(chats)) {
             const KikMessageList &listed = chat->messages;
             for (qsizetype i = 0; i < listed.size(); ++i) {
                 fetchAhead(listed, i);
@@ -205,7 +205,7 @@ private:
 
     // The chat's id in the database, storing the chat with its user, members and pictures
     // the first time the database meets it. Within a run a chat is looked up once.
-    qint64 chatIdOf(const _KikChat *chat)
+    qint64 chatIdOf(const KikChat *chat)
     {
         const auto known = m_chatIds.constFind(chat);
         if (known != m_chatIds.constEnd())
@@ -275,8 +275,8 @@ private:
     QHash<const KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
     QHash<ContentKey, qint64> m_alikeMet;
     QHash<const _KikUser *, qint64> m_userIds;
-    QHash<const _KikChat *, qint64> m_chatIds;
-    QHash<const KikMessage *, QList<const _KikChat *>> m_otherChats;
+    QHash<const KikChat *, qint64> m_chatIds;
+    QHash<const KikMessage *, QList<const KikChat *>> m_otherChats;
 };
 
 }   // namespace

@@ -55,7 +55,7 @@ QString shortenedToBytes(QString text, qsizetype maxBytes)
 // time fetching the chats again and again.
 void sortByChat(KikMessageList &messages)
 {
-    QHash<const _KikChat *, qsizetype> groupOf;
+    QHash<const KikChat *, qsizetype> groupOf;
     std::vector<KikMessageList> groups;
     for (KikMessage *message : std::as_const(messages)) {
         auto group = groupOf.constFind(message->chat);
@@ -66,11 +66,11 @@ void sortByChat(KikMessageList &messages)
         groups[size_t(*group)].append(message);
     }
     const auto chatLess = [](const KikMessageList &a, const KikMessageList &b) {
-        const _KikChat *chatA = a.first()->chat;
-        const _KikChat *chatB = b.first()->chat;
+        const KikChat *chatA = a.first()->chat;
+        const KikChat *chatB = b.first()->chat;
         const qint64 idA = chatA ? chatA->id : std::numeric_limits<qint64>::min();
         const qint64 idB = chatB ? chatB->id : std::numeric_limits<qint64>::min();
-        return idA != idB ? idA < idB : std::less<const _KikChat *>()(chatA, chatB);
+        return idA != idB ? idA < idB : std::less<const KikChat *>()(chatA, chatB);
     };
     std::sort(groups.begin(), groups.end(), chatLess);
     const qsizetype total = messages.size();
@@ -94,7 +94,7 @@ ExportMessagesThread::ExportMessagesThread(const KikMessageList &messages, const
 {
 }
 
-QString ExportMessagesThread::chatFileName(const _KikChat *chat, const QString &suffix)
+QString ExportMessagesThread::chatFileName(const KikChat *chat, const QString &suffix)
 {
     QString unknown = QStringLiteral("unknown-chat.") + suffix;
     if (!chat || !chat->user)
@@ -135,7 +135,7 @@ int ExportMessagesThread::exportMessages()
     int reportedValue = -1;
     QElapsedTimer sinceReport;
     Writer writer;
-    const _KikChat *writerChat = nullptr;
+    const KikChat *writerChat = nullptr;
     for (const KikMessage *message : std::as_const(m_messages)) {
         m_form->throwIfCanceled();
         if (!message->chat)
@@ -185,7 +185,7 @@ int ExportMessagesThread::exportMessages()
 // Lines of several named chats in one text file say which chat they belong to.
 ExportMessagesTxt::ChatColumn ExportMessagesThread::textChatColumn() const
 {
-    const _KikChat *first = nullptr;
+    const KikChat *first = nullptr;
     for (const KikMessage *message : m_messages) {
         if (!message->chat || !message->chat->user)
             continue;
@@ -212,7 +212,7 @@ void ExportMessagesThread::sortForFormat()
 // Every chat gets a file of its own: a name already taken, in the chosen folder or by another
 // chat of the same name, gets a number instead of being overwritten. The name is taken by
 // creating the file, so nothing that appears meanwhile is written over.
-ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const _KikChat *chat)
+ExportMessagesThread::Writer ExportMessagesThread::openChatWriter(const KikChat *chat)
 {
     const bool pdf = m_format == FormatPdf;
     const QString path = createUniqueFile(

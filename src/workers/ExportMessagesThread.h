@@ -13,7 +13,7 @@
 #include <memory>
 
 class AbsProgressTarget;
-class _KikChat;
+class KikChat;
 
 // Writes messages to files in the background: text or CSV into one file, PDF or HTML into
 // one file per chat inside a folder (written beside it first, see ExportStaging). A cancel or an
@@ -36,7 +36,7 @@ public:
     void setCsvFormulaGuard(ExportMessagesCsv::FormulaGuard guard) { m_csvGuard = guard; }
 
     // The name of a chat's PDF or HTML file, made safe to use in a folder.
-    static QString chatFileName(const _KikChat *chat, const QString &suffix);
+    static QString chatFileName(const KikChat *chat, const QString &suffix);
 
 protected:
     void run() override;
@@ -46,7 +46,7 @@ private:
 
     int exportMessages();
     void sortForFormat();
-    Writer openChatWriter(const _KikChat *chat);
+    Writer openChatWriter(const KikChat *chat);
     void discardOutput();
     ExportMessagesTxt::ChatColumn textChatColumn() const;
     void prepareHtmlFolders();

@@ -66,12 +66,12 @@ KikDataSetPtr conversations(const QString &pictureFolder)
     _KikUser *chloe = data.addUser(QStringLiteral("Chloe Park"), QStringLiteral("chloe.p@talk.kik.com"));
     _KikUser *dan = data.addUser(QStringLiteral("Dan Okafor"), QStringLiteral("danokafor@talk.kik.com"));
 
-    _KikChat *hike = data.addChat(data.addGroup(QStringLiteral("Weekend hike"), {ann, ben, chloe}));
+    KikChat *hike = data.addChat(data.addGroup(QStringLiteral("Weekend hike"), {ann, ben, chloe}));
     data.addMessage(hike, at(20, 18, 2), QStringLiteral("Who's in for Saturday?"), false, chloe);
     data.addMessage(hike, at(20, 18, 5), QStringLiteral("Me! Same trail as last time?"), true);
     data.addMessage(hike, at(20, 18, 9), QStringLiteral("I'll bring the snacks \U0001F96A"), false, ben);
 
-    _KikChat *chat = data.addChat(ann);
+    KikChat *chat = data.addChat(ann);
     data.addMessage(chat, at(21, 9, 14), QStringLiteral("Good morning! Are we still on for the lake today?"), false);
     data.addMessage(chat, at(21, 9, 16), QStringLiteral("Yes \U0001F60A I'll pick you up at 10"), true);
     data.addMessage(chat, at(21, 9, 17), QStringLiteral("Perfect. I'll make coffee for the road \u2615"), false);
@@ -84,10 +84,10 @@ KikDataSetPtr conversations(const QString &pictureFolder)
     data.addMessage(chat, at(22, 8, 32), QStringLiteral("Same here. Next weekend the hike with everyone?"), true);
     data.addMessage(chat, at(22, 8, 33), QStringLiteral("Count me in!"), false);
 
-    _KikChat *benChat = data.addChat(ben);
+    KikChat *benChat = data.addChat(ben);
     data.addMessage(benChat, at(19, 20, 1), QStringLiteral("Did you get the tickets?"), false);
     data.addMessage(benChat, at(19, 20, 3), QStringLiteral("Two, row 12"), true);
-    _KikChat *danChat = data.addChat(dan);
+    KikChat *danChat = data.addChat(dan);
     data.addMessage(danChat, at(12, 11, 0), QStringLiteral("Happy birthday \U0001F389"), false);
     return set;
 }
