@@ -44,7 +44,7 @@ double exportSeconds(const KikMessageList &messages, const QString &path, int fo
 
 QString nameColumn(const KikMessage *m)
 {
-    const _KikUser *user = m->chat->user;
+    const KikUser *user = m->chat->user;
     return user->is_group && m->target_user ? userDisplayName(m->target_user) : userDisplayName(user);
 }
 

@@ -70,9 +70,9 @@ public:
     {
     }
 
-    _KikUser *user(const QString &jid, const QString &name, const QString &photo = QString())
+    KikUser *user(const QString &jid, const QString &name, const QString &photo = QString())
     {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = ++m_ids;
         user->jid = jid;
         user->display_name = name;
@@ -81,16 +81,16 @@ public:
         return user;
     }
 
-    _KikUser *group(const QString &jid, const QList<_KikUser *> &members)
+    KikUser *group(const QString &jid, const QList<KikUser *> &members)
     {
-        _KikUser *group = user(jid, QString());
+        KikUser *group = user(jid, QString());
         group->is_group = true;
-        for (_KikUser *member : members)
+        for (KikUser *member : members)
             group->members.append({member, member == members.first(), false});
         return group;
     }
 
-    KikChat *chat(_KikUser *user)
+    KikChat *chat(KikUser *user)
     {
         auto *chat = new KikChat;
         chat->id = ++m_ids;
@@ -157,7 +157,7 @@ private slots:
     void theSameChatTwiceChangesNothing()
     {
         Source source;
-        _KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
+        KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
                                     writtenFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
         KikChat *chat = source.chat(ann);
         // Given in reverse: the worker stores them in the message order.
@@ -238,14 +238,14 @@ private slots:
     {
         const QString folder = databaseFolder(QStringLiteral("group"));
         Source earlier;
-        _KikUser *bob = earlier.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        KikUser *bob = earlier.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
         backup({earlier.message(earlier.chat(bob), QStringLiteral("b1"), 1)}, folder);
 
         Source source;
-        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"),
+        KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"),
                                     writtenFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
-        _KikUser *bobAgain = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
-        _KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
+        KikUser *bobAgain = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
         group->members.append({nullptr, false, true});   // a member whose record is missing
         group->photo_path = writtenFile(env.path(QStringLiteral("src/group.jpg")), "group picture");
         KikChat *chat = source.chat(group);
@@ -313,7 +313,7 @@ private slots:
     {
         const QString folder = databaseFolder(QStringLiteral("cancel"));
         Source stored;
-        _KikUser *ann = stored.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        KikUser *ann = stored.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
         stored.message(stored.chat(ann), QStringLiteral("old"), 1);
         backup(stored.set->allMessages(), folder);
         writtenFile(folder + QStringLiteral("/files/kept"), "from before");
@@ -322,7 +322,7 @@ private slots:
         const QStringList filesBefore = filesBelow(folder);
 
         Source source;
-        _KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
+        KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
                                         writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
         KikChat *chat = source.chat(newUser);
         for (int i = 0; i < 5; ++i) {
@@ -421,8 +421,8 @@ private slots:
         // each is a row of its own in its own chat, the first backup filling in bulk and the
         // others merging row by row; a second backup of the same adds nothing.
         Source source;
-        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
-        _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
         KikChat *annChat = source.chat(ann);
         KikChat *bobChat = source.chat(bob);
         source.message(annChat, QString(), 1, QStringLiteral("no uid"))->target_user = ann;
@@ -470,10 +470,10 @@ private slots:
         // chat by chat): one database gets the earliest message in a run of its own and the
         // rest in a second run, the other gets everything at once.
         Source source;
-        _KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
-        _KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
-        _KikUser *cid = source.user(QStringLiteral("cid@x"), QStringLiteral("Cid"));   // only ever a target
-        _KikUser *group = source.group(QStringLiteral("7@groups.kik.com"), {ann, bob});
+        KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"));
+        KikUser *bob = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
+        KikUser *cid = source.user(QStringLiteral("cid@x"), QStringLiteral("Cid"));   // only ever a target
+        KikUser *group = source.group(QStringLiteral("7@groups.kik.com"), {ann, bob});
         const QList<KikChat *> chats = {source.chat(ann), source.chat(bob), source.chat(group)};
         KikMessage *earliest = source.message(chats[0], QStringLiteral("earliest"), 0);
         for (int i = 1; i <= 200; ++i) {

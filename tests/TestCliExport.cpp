@@ -27,7 +27,7 @@ ExportCommand::Source testSource()
         KikDataSetPtr data(new KikDataSet);
         KikDataBuilder build(*data);
         const QDateTime t0(QDate(2019, 1, 2), QTime(3, 4), QTimeZone::utc());
-        _KikUser *ann = build.addUser(QStringLiteral("Ann"), QStringLiteral("ann_x@talk.kik.com"));
+        KikUser *ann = build.addUser(QStringLiteral("Ann"), QStringLiteral("ann_x@talk.kik.com"));
         KikChat *withAnn = build.addChat(ann);
         KikChat *withBob = build.addChat(build.addUser(QStringLiteral("Bob")));
         build.addMessage(withAnn, t0, QStringLiteral("hello, Ann"), true);

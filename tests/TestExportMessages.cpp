@@ -132,8 +132,8 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikUser *ann = build.addUser(QStringLiteral("Ann, the \"first\""));
-        _KikUser *bob = build.addUser(QStringLiteral("Bob"));
+        KikUser *ann = build.addUser(QStringLiteral("Ann, the \"first\""));
+        KikUser *bob = build.addUser(QStringLiteral("Bob"));
         KikChat *withAnn = build.addChat(ann);
         KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {ann, bob}));
         KikChat *nobody = build.addChat(nullptr);
@@ -206,7 +206,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikUser *ann = build.addUser(QStringLiteral("Ann"));
+        KikUser *ann = build.addUser(QStringLiteral("Ann"));
         KikChat *withAnn = build.addChat(ann);
         KikChat *nobody = build.addChat(nullptr);
         KikMessage *text = build.addMessage(withAnn, T0, QStringLiteral("a\r\nb\nc \U0001F604"), false);
@@ -237,8 +237,8 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikUser *ann = build.addUser(QStringLiteral("Ann"));
-        _KikUser *bob = build.addUser(QStringLiteral("Bob"));
+        KikUser *ann = build.addUser(QStringLiteral("Ann"));
+        KikUser *bob = build.addUser(QStringLiteral("Bob"));
         KikChat *withAnn = build.addChat(ann);
         KikChat *team = build.addChat(build.addGroup(QStringLiteral("Team"), {ann, bob}));
         const KikMessageList messages{build.addMessage(withAnn, T0, QStringLiteral("hi"), true),
@@ -448,7 +448,7 @@ private slots:
             ExportMessagesThread::chatFileName(build.addChat(build.addUser(QStringLiteral(" \t\u00A0"))), QStringLiteral("pdf")),
             QStringLiteral("unknown-chat.pdf"));
         // A nameless group of many members is named after all of them: the name is cut short.
-        QList<_KikUser *> members;
+        QList<KikUser *> members;
         for (int i = 0; i < 200; ++i)
             members.append(build.addUser(QStringLiteral("Member \U0001F600 %1").arg(i)));
         const QString name =

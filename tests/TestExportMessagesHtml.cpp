@@ -23,7 +23,7 @@ class TestExportMessagesHtml : public QObject
 
     KikChat *addChat(const QString &name)
     {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = nextId++;
         user->display_name = name;
         set.users.insert(user->id, user);

@@ -55,7 +55,7 @@ void TestIOSKikDbRead::realStoreLoads()
     QCOMPARE(db.membersTable().first, QStringLiteral("Z_6MEMBERSINVERSE"));
 
     QCOMPARE(data->users.size(), 25);
-    const _KikUser *group = data->users.value(24);
+    const KikUser *group = data->users.value(24);
     QVERIFY(group->is_group);
     QVERIFY(group->is_group_admin);   // the owner (key 1) administers it
     QCOMPARE(group->display_name, QStringLiteral("EveryoneButRoss"));
@@ -68,10 +68,10 @@ void TestIOSKikDbRead::realStoreLoads()
              (QStringList{QStringLiteral("ken.doh_khv@talk.kik.com"), QStringLiteral("solidravenocelot89_eqn@talk.kik.com"),
                           QStringLiteral("sbabadi61_jet@talk.kik.com"), QStringLiteral("mjenki14_yk4@talk.kik.com")}));
     int groups = 0;
-    for (const _KikUser *user : data->users)
+    for (const KikUser *user : data->users)
         groups += user->is_group ? 1 : 0;
     QCOMPARE(groups, 1);
-    const _KikUser *andy = data->users.value(1);
+    const KikUser *andy = data->users.value(1);
     QCOMPARE(andy->photo_ts, QDateTime::fromMSecsSinceEpoch(1435567691790, Qt::UTC));
     QCOMPARE(andy->photo_path, root + QStringLiteral("/Documents/profpix/thumb_jon.doh2015_mql@talk.kik.com"));
     QVERIFY(!data->users.value(5)->photo_ts.isValid());   // no picture time
@@ -149,8 +149,8 @@ void TestIOSKikDbRead::generatedStoreLoads()
     QCOMPARE(uids, store.messageUids);
 
     for (const QString &jid : store.groupJids) {
-        const _KikUser *group = nullptr;
-        for (const _KikUser *user : data->users)
+        const KikUser *group = nullptr;
+        for (const KikUser *user : data->users)
             group = user->jid == jid ? user : group;
         QVERIFY(group && group->is_group && group->is_group_admin);
         QCOMPARE(group->members.size(), 5);

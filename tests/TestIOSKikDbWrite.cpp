@@ -299,7 +299,7 @@ void TestIOSKikDbWrite::rowsWritten()
 {
     IOSKikDb db(realStoreMirror(newFolder("rows")));
     db.open();
-    _KikUser contact;
+    KikUser contact;
     contact.jid = QStringLiteral("zoe_k1@talk.kik.com");
     contact.display_name = QStringLiteral("Zo\u00eb \U0001F600 K.");
     contact.photo_ts = QDateTime::fromMSecsSinceEpoch(1435567691790, Qt::UTC);
@@ -318,7 +318,7 @@ void TestIOSKikDbWrite::rowsWritten()
     QCOMPARE(db.findUserPk(&contact), user);
     QCOMPARE(db.findUserPk(nullptr), 0);
 
-    _KikUser group;
+    KikUser group;
     group.jid = QStringLiteral("55_g@groups.kik.com");
     group.is_group = true;
     group.group_tab = QStringLiteral("#tag");
@@ -335,7 +335,7 @@ void TestIOSKikDbWrite::rowsWritten()
     QCOMPARE(scalar(db, QStringLiteral("select ZCHATUSER from ZKIKUSER where Z_PK=%1").arg(groupPk)), chatPk);
 
     // A chat found by its user gets the flags of its kind.
-    _KikUser ken;
+    KikUser ken;
     ken.jid = QStringLiteral("ken.doh_khv@talk.kik.com");
     KikChat kenChat;
     kenChat.user = &ken;
@@ -370,7 +370,7 @@ void TestIOSKikDbWrite::rowsWritten()
     bare.uid = QStringLiteral("full-1");
     bare.was_me = true;
     bare.attachment.insert(QStringLiteral("string:app-name"), QStringLiteral("Gallery"));
-    _KikUser stranger;
+    KikUser stranger;
     stranger.jid = QStringLiteral("new_one@talk.kik.com");
     bare.target_user = &stranger;
     const qint64 full = db.insertMessage(&bare);
@@ -461,7 +461,7 @@ void TestIOSKikDbWrite::attachmentSideFiles()
     const QString source = newFolder("files");
     QVERIFY(writeFile(source + QStringLiteral("/preview.png"), QByteArray("\x89PNG-preview", 12)));
     QVERIFY(writeFile(source + QStringLiteral("/content.jpg"), QByteArray(300, 'c')));
-    _KikUser ann;
+    KikUser ann;
     ann.jid = QStringLiteral("ann_x@talk.kik.com");
     KikChat chat;
     chat.user = &ann;
@@ -642,7 +642,7 @@ void TestIOSKikDbWrite::newerLayoutReadAndWritten()
     QCOMPARE(db.chatMessagesTable().second, QStringLiteral("Z_6MESSAGES"));
     QCOMPARE(data->messages.size(), store.messages);
     int members = 0, admins = 0;
-    for (const _KikUser *user : data->users) {
+    for (const KikUser *user : data->users) {
         members += int(user->members.size());
         admins += user->is_group_admin ? 1 : 0;
     }

@@ -118,7 +118,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder builder(set);
-        _KikUser *friendUser = builder.addUser(QStringLiteral("New Friend"), QStringLiteral("newfriend_x@talk.kik.com"));
+        KikUser *friendUser = builder.addUser(QStringLiteral("New Friend"), QStringLiteral("newfriend_x@talk.kik.com"));
         KikChat *chat = builder.addChat(friendUser);
         KikMessageList messages;
         messages << builder.addMessage(chat, kBase, QStringLiteral("hello again"), true);

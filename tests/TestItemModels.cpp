@@ -20,9 +20,9 @@ class TestItemModels : public QObject
     Q_OBJECT
     TestEnv env;
 
-    static _KikUser *addUser(KikDataSet &set, const QString &name, bool group = false)
+    static KikUser *addUser(KikDataSet &set, const QString &name, bool group = false)
     {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = set.users.size() + 1;
         user->display_name = name;
         user->is_group = group;
@@ -30,7 +30,7 @@ class TestItemModels : public QObject
         return user;
     }
 
-    static KikChat *addChat(KikDataSet &set, _KikUser *user, const QDateTime &last)
+    static KikChat *addChat(KikDataSet &set, KikUser *user, const QDateTime &last)
     {
         auto *chat = new KikChat;
         chat->id = set.chats.size() + 1;
@@ -105,11 +105,11 @@ private slots:
         photo.fill(Qt::red);
         const QString photoPath = env.path("prof-ann");
         QVERIFY(photo.save(photoPath, "PNG"));   // no suffix; read as JPEG first, then PNG
-        _KikUser *ann = addUser(set, QStringLiteral("Ann"));
+        KikUser *ann = addUser(set, QStringLiteral("Ann"));
         ann->photo_path = photoPath;
-        _KikUser *noPicture = addUser(set, QString());
+        KikUser *noPicture = addUser(set, QString());
         noPicture->photo_path = env.path("missing.jpg");
-        _KikUser *group = addUser(set, QString(), true);
+        KikUser *group = addUser(set, QString(), true);
         group->photo_path = photoPath;
         group->members = {KikMember{ann, true, false}, KikMember{noPicture, false, false}};
         addChat(set, ann, now.addDays(-2));
@@ -150,8 +150,8 @@ private slots:
     void messageListColumnsAndRoles()
     {
         KikDataSet set;
-        _KikUser *group = addUser(set, QStringLiteral("Team"), true);
-        _KikUser *bob = addUser(set, QStringLiteral("Bob"));
+        KikUser *group = addUser(set, QStringLiteral("Team"), true);
+        KikUser *bob = addUser(set, QStringLiteral("Bob"));
         KikChat *chat = addChat(set, group, QDateTime());
         const QDateTime ts(QDate(2022, 2, 3), QTime(4, 5), Qt::UTC);
         auto *fromBob = new KikMessage;

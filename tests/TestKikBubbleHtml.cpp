@@ -24,7 +24,7 @@ class TestKikBubbleHtml : public QObject
     KikDataSet set;
     KikChat *chat = nullptr;
     KikChat *groupChat = nullptr;
-    _KikUser *bob = nullptr;
+    KikUser *bob = nullptr;
     qint64 nextId = 1;
 
     const QString cells = QStringLiteral("<div class=\"bb_bg top_left\"></div><div class=\"bb_bg top_middle\"></div>"
@@ -33,9 +33,9 @@ class TestKikBubbleHtml : public QObject
                                          "<div class=\"bb_bg bottom_left\"></div><div class=\"bb_bg bottom_middle\"></div>"
                                          "<div class=\"bb_bg bottom_right\"></div>");
 
-    _KikUser *addUser(const QString &name, bool group = false)
+    KikUser *addUser(const QString &name, bool group = false)
     {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = nextId++;
         user->display_name = name;
         user->is_group = group;
@@ -43,7 +43,7 @@ class TestKikBubbleHtml : public QObject
         return user;
     }
 
-    KikChat *addChat(_KikUser *user)
+    KikChat *addChat(KikUser *user)
     {
         auto *c = new KikChat;
         c->id = nextId++;
@@ -470,7 +470,7 @@ private slots:
     void hostileValuesStayInert()
     {
         const QString preview = file(QStringLiteral("thumbs/h"));
-        _KikUser *mallory = addUser(QStringLiteral("<img src=x onerror=alert(1)>\"'"));
+        KikUser *mallory = addUser(QStringLiteral("<img src=x onerror=alert(1)>\"'"));
         KikMessageList messages;
         const auto add = [&](KikMessage *m) {
             m->chat = groupChat;

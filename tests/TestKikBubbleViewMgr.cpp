@@ -130,7 +130,7 @@ private:
 private slots:
     void initTestCase()
     {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = 1;
         user->display_name = QStringLiteral("Ann");
         set.users.insert(1, user);
@@ -340,11 +340,11 @@ private slots:
 
     void hostileMessagesStayInert()
     {
-        auto *group = new _KikUser;
+        auto *group = new KikUser;
         group->id = 2;
         group->is_group = true;
         group->display_name = QStringLiteral("Group");
-        auto *mallory = new _KikUser;
+        auto *mallory = new KikUser;
         mallory->id = 3;
         mallory->display_name = QStringLiteral("<img src=x onerror=\"document.title='owned'\">");
         set.users.insert(2, group);

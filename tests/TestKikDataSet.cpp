@@ -36,11 +36,11 @@ private slots:
     {
         TestEnv env;
         KikDataSet set;
-        auto *first = new _KikUser;
+        auto *first = new KikUser;
         first->jid = QStringLiteral("first@example");
         putRecord(set.users, 4, first);
-        putRecord(set.users, 8, new _KikUser);
-        auto *second = new _KikUser;
+        putRecord(set.users, 8, new KikUser);
+        auto *second = new KikUser;
         second->jid = QStringLiteral("second@example");
         putRecord(set.users, 4, second);   // also deletes the first: no leak under sanitizers
         QCOMPARE(set.users.size(), 2);

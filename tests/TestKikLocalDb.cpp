@@ -26,7 +26,7 @@ QDateTime at(int minutes)
 // A small source: a contact chat and a group chat with two members, one message shared by both.
 struct Source
 {
-    _KikUser ann, bob, group;
+    KikUser ann, bob, group;
     KikChat annChat, groupChat;
     QList<std::shared_ptr<KikMessage>> owned;
     KikMessageList messages;
@@ -213,7 +213,7 @@ void TestKikLocalDb::loadsWhatWasMerged()
     QVERIFY(first.is_admin && !first.is_banned && !second.is_admin && second.is_banned);
     QCOMPARE(groupChat->last_ts, at(7));
 
-    const _KikUser *ann = byUid.value(QStringLiteral("m1"))->chat->user;
+    const KikUser *ann = byUid.value(QStringLiteral("m1"))->chat->user;
     QCOMPARE(ann->photo_ts, at(-100));
     QCOMPARE(ann->photo_url, QStringLiteral("http://pics/ann"));
     QCOMPARE(ann->photo_path, db.profFolder() + QLatin1Char('/') + sanitizeFileName(ann->jid));
@@ -310,14 +310,14 @@ void TestKikLocalDb::membersOfMissingUsers()
     db.saveMember(group, KikMember{nullptr, true, true});   // nothing to save
 
     const KikDataSetPtr loaded = loadAll(db);
-    const _KikUser *loadedGroup = loaded->users.value(group);
+    const KikUser *loadedGroup = loaded->users.value(group);
     QCOMPARE(loadedGroup->members.size(), 3);
     QVERIFY(!loadedGroup->members.last().user);
     QVERIFY(loadedGroup->members.last().is_admin);
     QCOMPARE(userDisplayName(loadedGroup), QStringLiteral("Ann,Bob"));
     // The row of the missing group adds nothing anywhere.
     int entries = 0;
-    for (const _KikUser *user : loaded->users)
+    for (const KikUser *user : loaded->users)
         entries += int(user->members.size());
     QCOMPARE(entries, 3);
 
@@ -345,7 +345,7 @@ void TestKikLocalDb::hostileNamesStayInsideTheFolder()
     QVERIFY(read->content_path.isEmpty());
     QCOMPARE(read->icon_path, db.thumbsFolder() + QStringLiteral("/icon.png"));
     QCOMPARE(read->content_id, QStringLiteral("../../outside"));   // the data itself is kept
-    for (const _KikUser *user : loaded->users)
+    for (const KikUser *user : loaded->users)
         QVERIFY(user->photo_path.isEmpty() || QFileInfo(user->photo_path).absolutePath() == db.profFolder());
 }
 

@@ -187,7 +187,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikUser *bob = build.addUser(QStringLiteral("Bob"));
+        KikUser *bob = build.addUser(QStringLiteral("Bob"));
         KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
         KikChat *single = build.addChat(bob);
         PaintedPages pages;
@@ -247,7 +247,7 @@ private slots:
     {
         KikDataSet set;
         KikDataBuilder build(set);
-        _KikUser *bob = build.addUser(QStringLiteral("Bob"));
+        KikUser *bob = build.addUser(QStringLiteral("Bob"));
         KikChat *group = build.addChat(build.addGroup(QStringLiteral("Friends"), {bob}));
         QStringList lines;
         for (int i = 0; i < 150; ++i)

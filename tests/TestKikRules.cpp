@@ -67,9 +67,9 @@ class TestKikRules : public QObject
 private slots:
     void displayNames()
     {
-        _KikUser nobody;
+        KikUser nobody;
         QCOMPARE(userDisplayName(&nobody), QStringLiteral("Unknown"));
-        _KikUser ann, bob, group;
+        KikUser ann, bob, group;
         ann.display_name = QStringLiteral("Ann");
         bob.display_name = QStringLiteral("Bob");
         group.members = {{&ann}, {nullptr}, {&bob}};
@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(userDisplayName(&group), QStringLiteral("Friends"));
 
         // A broken store may list a group inside itself.
-        _KikUser loop;
+        KikUser loop;
         loop.members = {{&loop}, {&ann}};
         QCOMPARE(userDisplayName(&loop), QStringLiteral("Ann"));
 
@@ -347,7 +347,7 @@ private slots:
         QCOMPARE(standardEmoji(QStringLiteral("a\uE415b\uE50B\uE537\uE538")),
                  QStringLiteral("a\U0001F604b\U0001F1EF\U0001F1F5\u2122\uE538"));
         QCOMPARE(emojiCodeText(QStringLiteral("E001")), QStringLiteral("\U0001F466"));
-        _KikUser user;
+        KikUser user;
         user.display_name = QStringLiteral("Ann \uE415");
         QCOMPARE(userDisplayName(&user), QStringLiteral("Ann \U0001F604"));
 

@@ -42,8 +42,8 @@ KikDataSetPtr alphaData()
 {
     KikDataSetPtr set(new KikDataSet);
     KikDataBuilder builder(*set);
-    _KikUser *long20 = builder.addUser(TwentyName);
-    _KikUser *long21 = builder.addUser(TwentyOneName);
+    KikUser *long20 = builder.addUser(TwentyName);
+    KikUser *long21 = builder.addUser(TwentyOneName);
     builder.addMessage(builder.addChat(long21), at(1), QStringLiteral("from the longest name"), false);
     builder.addMessage(builder.addChat(long20), at(2), QStringLiteral("from a long name"), false);
     builder.addMessage(builder.addChat(builder.addGroup(QStringLiteral("Team"), {long20, long21})), at(3),

@@ -2,9 +2,9 @@
 
 #include <QRandomGenerator>
 
-_KikUser *KikDataBuilder::addUser(const QString &displayName, const QString &jid)
+KikUser *KikDataBuilder::addUser(const QString &displayName, const QString &jid)
 {
-    auto *user = new _KikUser;
+    auto *user = new KikUser;
     user->id = nextId();
     user->display_name = displayName;
     user->jid = jid.isEmpty() ? QStringLiteral("user%1@talk.kik.com").arg(user->id) : jid;
@@ -13,16 +13,16 @@ _KikUser *KikDataBuilder::addUser(const QString &displayName, const QString &jid
     return user;
 }
 
-_KikUser *KikDataBuilder::addGroup(const QString &displayName, const QList<_KikUser *> &members)
+KikUser *KikDataBuilder::addGroup(const QString &displayName, const QList<KikUser *> &members)
 {
-    _KikUser *group = addUser(displayName, QStringLiteral("%1_g@groups.kik.com").arg(m_nextId));
+    KikUser *group = addUser(displayName, QStringLiteral("%1_g@groups.kik.com").arg(m_nextId));
     group->is_group = true;
-    for (_KikUser *member : members)
+    for (KikUser *member : members)
         group->members.append(KikMember{member, false, false});
     return group;
 }
 
-KikChat *KikDataBuilder::addChat(_KikUser *user)
+KikChat *KikDataBuilder::addChat(KikUser *user)
 {
     auto *chat = new KikChat;
     chat->id = nextId();
@@ -31,7 +31,7 @@ KikChat *KikDataBuilder::addChat(_KikUser *user)
     return chat;
 }
 
-KikMessage *KikDataBuilder::addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender)
+KikMessage *KikDataBuilder::addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, KikUser *sender)
 {
     auto *message = new KikMessage;
     message->id = nextId();
@@ -57,7 +57,7 @@ KikMessage *KikDataBuilder::addLooseMessage(const QDateTime &ts, const QString &
 }
 
 KikMessage *KikDataBuilder::addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
-                                        _KikUser *sender)
+                                        KikUser *sender)
 {
     KikMessage *message = addMessage(chat, ts, QString(), wasMe, sender);
     message->app_id = QStringLiteral("com.kik.ext.gallery");
@@ -83,9 +83,9 @@ KikDataSetPtr generateKikData(int chats, qint64 messages, quint32 seed)
     KikDataBuilder builder(*set);
     QRandomGenerator random(seed);
     QList<KikChat *> chatList;
-    QList<_KikUser *> people;
+    QList<KikUser *> people;
     for (int i = 0; i < std::max(chats, 1); ++i) {
-        _KikUser *person = builder.addUser(QStringLiteral("Person %1").arg(i));
+        KikUser *person = builder.addUser(QStringLiteral("Person %1").arg(i));
         people.append(person);
         if (i % 4 == 3)
             chatList.append(builder.addChat(builder.addGroup(QStringLiteral("Group %1").arg(i), people.mid(i - 3, 3))));
@@ -97,7 +97,7 @@ KikDataSetPtr generateKikData(int chats, qint64 messages, quint32 seed)
         KikChat *chat = chatList.at(int(n % chatList.size()));
         const QDateTime ts = start.addSecs(n * 60);
         const bool wasMe = random.bounded(2) == 0;
-        _KikUser *sender = nullptr;
+        KikUser *sender = nullptr;
         if (chat->user->is_group && !wasMe)
             sender = chat->user->members.at(random.bounded(int(chat->user->members.size()))).user;
         const int kind = random.bounded(20);

@@ -16,17 +16,17 @@ public:
     {
     }
 
-    _KikUser *addUser(const QString &displayName, const QString &jid = QString());
-    _KikUser *addGroup(const QString &displayName, const QList<_KikUser *> &members);
-    KikChat *addChat(_KikUser *user);
+    KikUser *addUser(const QString &displayName, const QString &jid = QString());
+    KikUser *addGroup(const QString &displayName, const QList<KikUser *> &members);
+    KikChat *addChat(KikUser *user);
     // sender: the message's target user (the author of a received group message).
-    KikMessage *addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, _KikUser *sender = nullptr);
+    KikMessage *addMessage(KikChat *chat, const QDateTime &ts, const QString &body, bool wasMe, KikUser *sender = nullptr);
     // A message that belongs to no chat.
     KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
 
     // A picture message (gallery) whose preview is the given file.
     KikMessage *addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
-                            _KikUser *sender = nullptr);
+                            KikUser *sender = nullptr);
 
 private:
     qint64 nextId() { return m_nextId++; }

@@ -84,7 +84,7 @@ QByteArray jsonMessage(const KikMessage *message)
 }
 
 // A group's admins among its members (their Kik addresses) and whether the phone's owner is one.
-QByteArray jsonAdmins(const _KikUser *group)
+QByteArray jsonAdmins(const KikUser *group)
 {
     QByteArray list;
     for (const KikMember &member : group->members) {

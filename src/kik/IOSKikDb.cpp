@@ -232,7 +232,7 @@ void IOSKikDb::loadUsers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>> 
               photoUrl = cursor.columnIndex("ZPPURL"), photoTs = cursor.columnIndex("ZPPTIMESTAMP"),
               userName = cursor.columnIndex("ZUSERNAME");
     while (cursor.moveNext()) {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = cursor.getInt64(pk);
         user->display_name = cursor.getText(displayName);
         user->group_tab = cursor.getText(groupTag);
@@ -261,8 +261,8 @@ void IOSKikDb::loadMembers(KikDataSet &dataSet, const QHash<qint64, QSet<qint64>
     while (cursor.moveNext()) {
         const qint64 groupKey = cursor.getInt64(groupColumn);
         const qint64 memberKey = cursor.getInt64(memberColumn);
-        _KikUser *group = dataSet.users.value(groupKey);
-        _KikUser *member = dataSet.users.value(memberKey);
+        KikUser *group = dataSet.users.value(groupKey);
+        KikUser *member = dataSet.users.value(memberKey);
         if (!group || !member)
             continue;
         group->members.append({member, admins.value(groupKey).contains(memberKey), bans.value(groupKey).contains(memberKey)});
@@ -275,7 +275,7 @@ void IOSKikDb::loadChats(KikDataSet &dataSet)
     const int pk = cursor.columnIndex("Z_PK"), userColumn = cursor.columnIndex("ZUSER"),
               updated = cursor.columnIndex("ZDATEUPDATED");
     while (cursor.moveNext()) {
-        _KikUser *user = dataSet.users.value(cursor.getInt64(userColumn));
+        KikUser *user = dataSet.users.value(cursor.getInt64(userColumn));
         if (!user)
             continue;
         auto *chat = new KikChat;
@@ -336,7 +336,7 @@ void IOSKikDb::loadChatMessages(KikDataSet &dataSet)
     }
 }
 
-qint64 IOSKikDb::findUserPk(const _KikUser *user)
+qint64 IOSKikDb::findUserPk(const KikUser *user)
 {
     open();
     if (!user)
@@ -345,7 +345,7 @@ qint64 IOSKikDb::findUserPk(const _KikUser *user)
     return cursor.moveNext() ? cursor.getInt64(0) : 0;
 }
 
-qint64 IOSKikDb::insertUser(const _KikUser *user)
+qint64 IOSKikDb::insertUser(const KikUser *user)
 {
     open();
     const int flags = user->is_group ? GroupUserFlags : ContactUserFlags;

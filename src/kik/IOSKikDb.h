@@ -68,8 +68,8 @@ public:
     const IOSKikJoinTable &membersTable() const { return m_members; }
 
     // Writing. Keys are Z_PK values; 0 means none.
-    qint64 findUserPk(const _KikUser *user);
-    qint64 insertUser(const _KikUser *user);
+    qint64 findUserPk(const KikUser *user);
+    qint64 insertUser(const KikUser *user);
     // With fixFlags, a found chat whose ZFLAGS differ from what its kind needs is corrected.
     qint64 findChatByUser(qint64 userPk, const KikChat *chat, bool fixFlags);
     qint64 insertChat(const KikChat *chat, qint64 userPk);

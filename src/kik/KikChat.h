@@ -5,13 +5,13 @@
 
 #include <QDateTime>
 
-class _KikUser;
+class KikUser;
 
 // A conversation with one user or group; chats are identified across sources by their user.
 class KikChat : public _KikEntity
 {
 public:
     QDateTime last_ts;
-    _KikUser *user = nullptr;
+    KikUser *user = nullptr;
     KikMessageList messages;
 };

@@ -20,7 +20,7 @@ public:
     KikDataSet &operator=(const KikDataSet &) = delete;
 
     KikRecordMap<KikChat> chats;
-    KikRecordMap<_KikUser> users;
+    KikRecordMap<KikUser> users;
     KikRecordMap<KikMessage> messages;
 
     QList<KikChat *> allChats() const;

@@ -210,7 +210,7 @@ void KikLocalDb::createThrow(const QString &path)
     openThrow(path, ReadWrite);
 }
 
-qint64 KikLocalDb::findUserByJid(const _KikUser *user)
+qint64 KikLocalDb::findUserByJid(const KikUser *user)
 {
     open();
     if (!user)
@@ -219,7 +219,7 @@ qint64 KikLocalDb::findUserByJid(const _KikUser *user)
     return m_findUser.int64Throw();
 }
 
-qint64 KikLocalDb::insertUser(const _KikUser *user)
+qint64 KikLocalDb::insertUser(const KikUser *user)
 {
     open();
     Sqlite3Row row;
@@ -452,7 +452,7 @@ void KikLocalDb::loadUsers(KikDataSet &dataSet)
               groupTab = cursor.columnIndex("group_tab"), isGroupAdmin = cursor.columnIndex("is_group_admin"),
               other = cursor.columnIndex("other");
     while (cursor.moveNext()) {
-        auto *user = new _KikUser;
+        auto *user = new KikUser;
         user->id = cursor.getInt64(id);
         user->display_name = cursor.getText(displayName);
         user->jid = cursor.getText(jid);
@@ -474,7 +474,7 @@ void KikLocalDb::loadMembers(KikDataSet &dataSet)
     const int userId = cursor.columnIndex("user_id"), memberId = cursor.columnIndex("member_id"),
               isAdmin = cursor.columnIndex("is_admin"), isBanned = cursor.columnIndex("is_banned");
     while (cursor.moveNext()) {
-        _KikUser *group = dataSet.users.value(cursor.getInt64(userId));
+        KikUser *group = dataSet.users.value(cursor.getInt64(userId));
         if (!group)
             continue;
         KikMember member;

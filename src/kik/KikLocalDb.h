@@ -43,8 +43,8 @@ public:
     bool createdDatabase() const { return m_createdDatabase; }
     bool load(const KikDataSetPtr &dataSet) override;
 
-    qint64 findUserByJid(const _KikUser *user);   // 0 when absent or no user
-    qint64 insertUser(const _KikUser *user);
+    qint64 findUserByJid(const KikUser *user);   // 0 when absent or no user
+    qint64 insertUser(const KikUser *user);
     qint64 findChatByUserId(qint64 userId);
     qint64 insertChat(qint64 userId, const KikChat *chat);     // last_ts stays NULL until updateLastTs
     void saveMember(qint64 groupId, const KikMember &member);   // replaces the pair's row

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QVariantHash>
 
-class _KikUser;
+class KikUser;
 class KikChat;
 
 // One message. Messages are identified across sources by uid. References are not owned.
@@ -26,7 +26,7 @@ public:
     QString sub_app_id;
     QByteArray render_ins;
     QVariantHash attachment;
-    _KikUser *target_user = nullptr;
+    KikUser *target_user = nullptr;
     KikChat *chat = nullptr;
     SparseString preview_path;
     SparseString png_preview_path;

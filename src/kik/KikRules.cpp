@@ -26,7 +26,7 @@ constexpr qsizetype MaxDisplayNameLength = 65536;
 class DisplayNames
 {
 public:
-    QString of(const _KikUser *user)
+    QString of(const KikUser *user)
     {
         if (!user->display_name.isEmpty())
             return standardEmoji(user->display_name);
@@ -56,8 +56,8 @@ public:
     }
 
 private:
-    QSet<const _KikUser *> m_path;
-    QHash<const _KikUser *, QString> m_done;
+    QSet<const KikUser *> m_path;
+    QHash<const KikUser *, QString> m_done;
 };
 
 // Reads Kik's render-instruction records: 2-byte numeric fields of which only the second byte
@@ -186,7 +186,7 @@ bool usableAppleTime(double seconds)
 
 }   // namespace
 
-QString userDisplayName(const _KikUser *user)
+QString userDisplayName(const KikUser *user)
 {
     if (!user)
         return QStringLiteral("Unknown");
@@ -198,7 +198,7 @@ QString chatDisplayName(const KikChat *chat)
     return chat->user ? userDisplayName(chat->user) : QStringLiteral("Unknown");
 }
 
-QString groupMembersText(const _KikUser *group)
+QString groupMembersText(const KikUser *group)
 {
     QStringList names;
     if (group->is_group_admin)
@@ -212,7 +212,7 @@ QString groupMembersText(const _KikUser *group)
 
 QString groupSenderName(const KikMessage *message)
 {
-    const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
+    const KikUser *chatUser = message->chat ? message->chat->user : nullptr;
     if (message->was_me || !chatUser || !chatUser->is_group || !message->target_user)
         return QString();
     return userDisplayName(message->target_user);

@@ -14,12 +14,12 @@ class CFType;
 // The small rules every consumer of Kik records applies.
 
 // Names show the old carrier emoji as the standard ones.
-QString userDisplayName(const _KikUser *user);
+QString userDisplayName(const KikUser *user);
 // The name a chat goes by in the tree, in file names and on the command line.
 QString chatDisplayName(const KikChat *chat);
 // A group's members as people read them, admins marked: "you (admin), Ann (admin), Bob" (the
 // phone's owner first when the store says it administers the group); empty when none is known.
-QString groupMembersText(const _KikUser *group);
+QString groupMembersText(const KikUser *group);
 // The member named above a received group message; empty where no name is shown.
 QString groupSenderName(const KikMessage *message);
 // How a message's text writes emoji: as "[EMOJI]" (the default) or as the characters

@@ -6,18 +6,18 @@
 #include <QList>
 #include <QString>
 
-class _KikUser;
+class KikUser;
 
 // One member entry of a group; the user is not owned and may be null.
 struct KikMember
 {
-    _KikUser *user = nullptr;
+    KikUser *user = nullptr;
     bool is_admin = false;
     bool is_banned = false;
 };
 
 // A contact or a group. Users are identified across sources by jid.
-class _KikUser : public _KikEntity
+class KikUser : public _KikEntity
 {
 public:
     QString display_name;

@@ -457,7 +457,7 @@ void MainWindow::showChatTitle(KikChat *chat)
         m_lbChatName->setText(QStringLiteral("All"));
         return;
     }
-    const _KikUser *user = chat->user;
+    const KikUser *user = chat->user;
     QImage picture;
     if (user && !user->is_group && !user->photo_path.isEmpty() && !picture.load(user->photo_path, "JPEG"))
         picture.load(user->photo_path, "PNG");
@@ -801,7 +801,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::openChatPicture()
 {
-    const _KikUser *user = m_currentChat ? m_currentChat->user : nullptr;
+    const KikUser *user = m_currentChat ? m_currentChat->user : nullptr;
     if (!user || user->is_group || user->photo_path.isEmpty())
         return;
     const QFileInfo picture(user->photo_path);

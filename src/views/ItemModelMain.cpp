@@ -105,7 +105,7 @@ QIcon ItemModelMain::icon(_ItemNode *node)
 
 QIcon ItemModelMain::chatPicture(const KikChat *chat)
 {
-    const _KikUser *user = chat ? chat->user : nullptr;
+    const KikUser *user = chat ? chat->user : nullptr;
     if (!user)
         return resourceViewIcon(QStringLiteral(":res/contact.svg"));
     if (user->is_group)

@@ -57,7 +57,7 @@ void AbsTextFileExport::flushThrow()
 
 QString AbsTextFileExport::nameColumn(const KikMessage *message)
 {
-    const _KikUser *user = message->chat ? message->chat->user : nullptr;
+    const KikUser *user = message->chat ? message->chat->user : nullptr;
     if (!user)
         return QString();
     if (user->is_group && message->target_user)

@@ -210,7 +210,7 @@ private:
         const auto known = m_chatIds.constFind(chat);
         if (known != m_chatIds.constEnd())
             return *known;
-        const _KikUser *user = chat->user;
+        const KikUser *user = chat->user;
         const qint64 userId = userIdOf(user);
         qint64 chatId = m_db.findChatByUserId(userId);
         if (chatId == 0) {
@@ -228,7 +228,7 @@ private:
 
     // The user's id in the database, storing the user the first time the database meets it.
     // Within a run a user is looked up once.
-    qint64 userIdOf(const _KikUser *user)
+    qint64 userIdOf(const KikUser *user)
     {
         const auto known = m_userIds.constFind(user);
         if (known != m_userIds.constEnd())
@@ -240,7 +240,7 @@ private:
         return userId;
     }
 
-    void copyProfilePicture(const _KikUser *user)
+    void copyProfilePicture(const KikUser *user)
     {
         m_files.copy(user->photo_path, m_db.profFolder(), sanitizeFileName(user->jid));
     }
@@ -274,7 +274,7 @@ private:
     bool m_bulk = false;
     QHash<const KikMessage *, qint64> m_ownIds;   // of the messages without a uid of their own
     QHash<ContentKey, qint64> m_alikeMet;
-    QHash<const _KikUser *, qint64> m_userIds;
+    QHash<const KikUser *, qint64> m_userIds;
     QHash<const KikChat *, qint64> m_chatIds;
     QHash<const KikMessage *, QList<const KikChat *>> m_otherChats;
 };

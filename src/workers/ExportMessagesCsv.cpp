@@ -100,7 +100,7 @@ void ExportMessagesCsv::putField(QStringView value)
 
 void ExportMessagesCsv::putNameField(const KikMessage *message)
 {
-    const _KikUser *user = message->chat->user;
+    const KikUser *user = message->chat->user;
     if (user && user->is_group && message->target_user)
         user = message->target_user;
     auto found = m_nameFields.constFind(user);

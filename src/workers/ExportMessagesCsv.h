@@ -4,7 +4,7 @@
 
 #include <QHash>
 
-class _KikUser;
+class KikUser;
 
 // CSV: date, direction (1 sent, 0 received), name and text of each message.
 class ExportMessagesCsv : public AbsTextFileExport
@@ -32,5 +32,5 @@ private:
     void putNameField(const KikMessage *message);
 
     FormulaGuard m_guard;
-    QHash<const _KikUser *, QByteArray> m_nameFields;   // a name is written the same way each time
+    QHash<const KikUser *, QByteArray> m_nameFields;   // a name is written the same way each time
 };

@@ -37,7 +37,7 @@ void ExportMessagesTxt::write(const KikMessage *message)
     put(shortMessageTime(message->ts).leftJustified(DateWidth));
     put((message->was_me ? QStringLiteral("To") : QStringLiteral("From")).leftJustified(FlagWidth));
     if (m_chatColumn == ChatColumn::With) {
-        const _KikUser *chatUser = message->chat ? message->chat->user : nullptr;
+        const KikUser *chatUser = message->chat ? message->chat->user : nullptr;
         put((chatUser ? userDisplayName(chatUser) : QString()).leftJustified(NameWidth));
     }
     if (!name.isNull())

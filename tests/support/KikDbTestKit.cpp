@@ -50,7 +50,7 @@ void mergeIntoLocal(KikLocalDb &db, const KikMessageList &messages)
     for (const KikMessage *message : messages) {
         if (!message->chat || !message->chat->user)
             continue;
-        const _KikUser *user = message->chat->user;
+        const KikUser *user = message->chat->user;
         qint64 userId = db.findUserByJid(user);
         if (userId == 0)
             userId = db.insertUser(user);

@@ -61,10 +61,10 @@ KikDataSetPtr conversations(const QString &pictureFolder)
 {
     KikDataSetPtr set = KikDataSetPtr::create();
     KikDataBuilder data(*set);
-    _KikUser *ann = data.addUser(QStringLiteral("Ann Miller"), QStringLiteral("ann.miller_k4@talk.kik.com"));
-    _KikUser *ben = data.addUser(QStringLiteral("Ben Carter"), QStringLiteral("bencarter@talk.kik.com"));
-    _KikUser *chloe = data.addUser(QStringLiteral("Chloe Park"), QStringLiteral("chloe.p@talk.kik.com"));
-    _KikUser *dan = data.addUser(QStringLiteral("Dan Okafor"), QStringLiteral("danokafor@talk.kik.com"));
+    KikUser *ann = data.addUser(QStringLiteral("Ann Miller"), QStringLiteral("ann.miller_k4@talk.kik.com"));
+    KikUser *ben = data.addUser(QStringLiteral("Ben Carter"), QStringLiteral("bencarter@talk.kik.com"));
+    KikUser *chloe = data.addUser(QStringLiteral("Chloe Park"), QStringLiteral("chloe.p@talk.kik.com"));
+    KikUser *dan = data.addUser(QStringLiteral("Dan Okafor"), QStringLiteral("danokafor@talk.kik.com"));
 
     KikChat *hike = data.addChat(data.addGroup(QStringLiteral("Weekend hike"), {ann, ben, chloe}));
     data.addMessage(hike, at(20, 18, 2), QStringLiteral("Who's in for Saturday?"), false, chloe);

@@ -106,7 +106,7 @@ QSet<QString> referencedFiles(const QString &folder, QStringList &problems)
             for (const QString &path : {message->preview_path.text(), message->icon_path.text(), message->png_preview_path.text(),
                                         message->content_path.text()})
                 files.insert(path);
-        for (const _KikUser *user : data->users)
+        for (const KikUser *user : data->users)
             files.insert(user->photo_path);
     } catch (const std::exception &error) {
         problems << QStringLiteral("the program can not read %1: %2").arg(folder, QString::fromUtf8(error.what()));
