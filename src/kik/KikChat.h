@@ -8,7 +8,7 @@
 class KikUser;
 
 // A conversation with one user or group; chats are identified across sources by their user.
-class KikChat : public _KikEntity
+class KikChat : public KikEntity
 {
 public:
     QDateTime last_ts;

@@ -5,10 +5,10 @@
 
 // Base of the Kik records: the row id in the database a record came from, and the opaque
 // extra data carried unchanged between databases.
-class _KikEntity
+class KikEntity
 {
 public:
-    virtual ~_KikEntity() = default;
+    virtual ~KikEntity() = default;
 
     QByteArray other;
     qint64 id = 0;

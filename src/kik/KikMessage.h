@@ -12,7 +12,7 @@ class KikUser;
 class KikChat;
 
 // One message. Messages are identified across sources by uid. References are not owned.
-class KikMessage : public _KikEntity
+class KikMessage : public KikEntity
 {
 public:
     qint64 internal_id = 0;

@@ -17,7 +17,7 @@ struct KikMember
 };
 
 // A contact or a group. Users are identified across sources by jid.
-class KikUser : public _KikEntity
+class KikUser : public KikEntity
 {
 public:
     QString display_name;
