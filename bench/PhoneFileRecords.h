@@ -26,7 +26,7 @@ inline MbdbIndex phoneFileRecords(qsizetype count)
             folder += "/folder" + QByteArray::number(random.bounded(40));
         const int files = 1 + int(random.bounded(30));
         for (int f = 0; f <= files && index.size() < count; ++f, ++made) {
-            _MbdbRecord rec;
+            MbdbRecord rec;
             rec.domain = domain;
             rec.path = f == 0 ? folder : folder + "/file-" + QByteArray::number(random.generate()) + ".dat";
             rec.mode = f == 0 ? 040755 : 0100644;

@@ -37,12 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (view.isValid())
         walk(view, view.rootIndex(), 4);
 
-    _MbdbRecord rec;
+    MbdbRecord rec;
     if (!MbFileArchive::decode(blob, rec))
         return 0;
     manifestFilesFlags(rec);
     // A transfer writes the record back as an archive of its own, which must read again.
-    _MbdbRecord again;
+    MbdbRecord again;
     if (!MbFileArchive::decode(MbFileArchive::encode(rec), again))
         std::abort();
     return 0;

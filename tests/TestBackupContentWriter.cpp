@@ -132,7 +132,7 @@ class TestBackupContentWriter : public QObject
         Sqlite3Cursor files = db.queryThrow("SELECT fileID, file FROM Files WHERE flags=1");
         while (files.moveNext()) {
             const QString name = QString::fromLatin1(files.getBlob(0));
-            _MbdbRecord rec;
+            MbdbRecord rec;
             if (!MbFileArchive::decode(files.getBlob(1), rec))
                 return -1;
             const QByteArray stored = readFileBytes(folder + "/" + name.left(2) + "/" + name);

@@ -80,7 +80,7 @@ private slots:
         const QByteArray file = kHeader + record;
         const MbdbIndex index = parseManifestDb(file, QStringLiteral("test"));
         QCOMPARE(index.size(), 1);
-        const _MbdbRecord &rec = *index.cbegin();
+        const MbdbRecord &rec = *index.cbegin();
         QVERIFY(rec.linkTarget.isEmpty() && rec.dataHash.isEmpty() && rec.encryptionKey.isEmpty());
         QCOMPARE(rec.linkTarget.lengthWord(), quint16(0xFFFF));
         QCOMPARE(rec.dataHash.lengthWord(), quint16(0));
@@ -101,7 +101,7 @@ private slots:
                                   + str(QByteArray("\x00\x01", 2)) + kAbsent + kZero;
         const QByteArray file = kHeader + record;
         const MbdbIndex index = parseManifestDb(file, QStringLiteral("test"));
-        const _MbdbRecord &rec = *index.cbegin();
+        const MbdbRecord &rec = *index.cbegin();
         QCOMPARE(rec.linkTarget.toString(), QStringLiteral("../target"));
         QCOMPARE(rec.inodeHigh, 0xFFFFFFFFu);
         QCOMPARE(rec.size, 0x123456789AULL);
@@ -197,7 +197,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::runtime_error,
                                  writeManifestDb(MbdbIndex(), env.path(QStringLiteral("none/Manifest.mbdb"))));
         MbdbIndex tooLong;
-        _MbdbRecord rec;
+        MbdbRecord rec;
         rec.path = QByteArray(0xFFFF, 'x');   // its length would read as "empty"
         tooLong.insert(QStringLiteral("k"), rec);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, serializeManifestDb(tooLong));
@@ -334,7 +334,7 @@ private slots:
         const QString domain = QStringLiteral("AppDomain-com.kik.chat");
         addFileRecord(index, local, domain, QStringLiteral("Documents/attachments/abc"));
         QCOMPARE(index.size(), 4);   // one folder record, one file record
-        const _MbdbRecord folder = index.value(backupFileName(domain, QStringLiteral("Documents/attachments")));
+        const MbdbRecord folder = index.value(backupFileName(domain, QStringLiteral("Documents/attachments")));
         QCOMPARE(folder.mode, quint16(040700));
         QCOMPARE(folder.inodeLow, 41u);
         QCOMPARE(folder.userId, 501u);
@@ -342,7 +342,7 @@ private slots:
         QCOMPARE(folder.modificationTime, quint32(modified.toSecsSinceEpoch()));
         QVERIFY(folder.isFolder());
         QCOMPARE(folder.dataHash.lengthWord(), quint16(0xFFFF));
-        const _MbdbRecord rec = index.value(backupFileName(domain, QStringLiteral("Documents/attachments/abc")));
+        const MbdbRecord rec = index.value(backupFileName(domain, QStringLiteral("Documents/attachments/abc")));
         QCOMPARE(rec.mode, quint16(0100644));
         QCOMPARE(rec.inodeLow, 42u);
         QCOMPARE(rec.size, 13u);
@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(rec.accessTime, quint32(modified.toSecsSinceEpoch()));
 
         // Refreshing keeps the identity of the record and takes the new content's hash, time, size.
-        _MbdbRecord &existing = index[backupFileName(domain, QStringLiteral("Documents/attachments/abc"))];
+        MbdbRecord &existing = index[backupFileName(domain, QStringLiteral("Documents/attachments/abc"))];
         existing.mode = 0100600;
         existing.encryptionKey = QByteArray(44, 'k');
         existing.protectionClass = 2;
@@ -359,7 +359,7 @@ private slots:
         out.close();
         addFileRecord(index, local, domain, QStringLiteral("Documents/attachments/abc"));
         QCOMPARE(index.size(), 4);
-        const _MbdbRecord refreshed = index.value(backupFileName(domain, QStringLiteral("Documents/attachments/abc")));
+        const MbdbRecord refreshed = index.value(backupFileName(domain, QStringLiteral("Documents/attachments/abc")));
         QCOMPARE(refreshed.mode, quint16(0100600));
         QCOMPARE(refreshed.inodeLow, 42u);
         QCOMPARE(refreshed.encryptionKey.bytes, QByteArray(44, 'k'));

@@ -41,7 +41,7 @@ QMap<QString, QString> describe(const _BackupFileNode *node, const QString &path
     QMap<QString, QString> out;
     for (const _BackupFileNode *child : node->children()) {
         const QString full = path.isEmpty() ? child->name() : path + QLatin1Char('/') + child->name();
-        const _MbdbRecord &r = child->record();
+        const MbdbRecord &r = child->record();
         out.insert(full, QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                              .arg(child->backupName())
                              .arg(r.mode, 0, 8)
@@ -164,7 +164,7 @@ private slots:
 
     void archivesAreReadByFollowingUids()
     {
-        _MbdbRecord rec;
+        MbdbRecord rec;
         rec.path = QByteArray("Library/link");
         rec.mode = 0120755;
         rec.inodeHigh = 1;
@@ -178,13 +178,13 @@ private slots:
         rec.dataHash = QByteArray(20, 'h');
         rec.encryptionKey = QByteArray(44, 'e');
         rec.linkTarget = QByteArray("/var/mobile/elsewhere");
-        _MbdbRecord back;
+        MbdbRecord back;
         QVERIFY(MbFileArchive::decode(MbFileArchive::encode(rec), back));
         rec.path = QByteArray();   // the row names the path, not the archive
         rec.accessTime = rec.modificationTime;
         QCOMPARE(back, rec);
 
-        _MbdbRecord reordered;
+        MbdbRecord reordered;
         reordered.mode = 0100644;
         QVERIFY(MbFileArchive::decode(reorderedArchive(), reordered));
         QCOMPARE(reordered.size, quint64(1234));
@@ -202,7 +202,7 @@ private slots:
              {QByteArray(), QByteArray("not a property list"), CFType::newArray().toPlistData(CFType::BinaryFormat),
               CFType::newDictionary().toPlistData(CFType::BinaryFormat), outOfRange.toPlistData(CFType::BinaryFormat),
               reorderedArchive().left(60)}) {
-            _MbdbRecord untouched;
+            MbdbRecord untouched;
             untouched.size = 7;
             QVERIFY(!MbFileArchive::decode(blob, untouched));
             QCOMPARE(untouched.size, quint64(7));
@@ -418,7 +418,7 @@ private slots:
         db.openThrow(path, Sqlite3DB::ReadWriteCreate);
         ManifestFilesDbWriter::createTablesThrow(db);
         ManifestFilesDbWriter writer(db);
-        _MbdbRecord rec;
+        MbdbRecord rec;
         rec.domain = kKikDomain.toUtf8();
         rec.path = QByteArray("Documents/kik.sqlite");
         rec.mode = 0100644;

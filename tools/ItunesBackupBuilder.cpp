@@ -165,7 +165,7 @@ void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, 
         setModified(plain, QFileInfo(entry.localFile).lastModified());
     }
     addFileRecord(index, plain, entry.domain, entry.path);
-    _MbdbRecord &rec = index[name];
+    MbdbRecord &rec = index[name];
     rec.protectionClass = entry.options.protectionClass;
     if (encrypt) {
         QByteArray fileKey = randomBytes(32);
@@ -253,7 +253,7 @@ void ItunesBackupBuilder::writeFileList(const MbdbIndex &index, const QString &f
         return;
     }
     MbdbIndex phoneIndex = index;
-    for (_MbdbRecord &rec : phoneIndex)
+    for (MbdbRecord &rec : phoneIndex)
         rec.birthTime = rec.changeTime;
     const QString path = QDir(folder).filePath(QStringLiteral("Manifest.db"));
     if (!encryptsFileList()) {
@@ -294,7 +294,7 @@ void ItunesBackupBuilder::build(const QString &folder)
         const QString key = backupFileName(entry.domain, QString());
         if (index.contains(key))
             continue;
-        _MbdbRecord root;
+        MbdbRecord root;
         root.domain = entry.domain.toUtf8();
         root.mode = 040755;
         root.inodeLow = ++inode;

@@ -50,15 +50,15 @@ QByteArray sha1OfFileThrow(const QString &path)
     return hash.result();
 }
 
-bool isRegularFile(const _MbdbRecord &rec)
+bool isRegularFile(const MbdbRecord &rec)
 {
     return (rec.mode & 0170000) == 0100000 || ((rec.mode & 0170000) == 0 && !rec.isFolder());
 }
 
 // A row of a phone's user (mobile) that the list lacked, all its times the given one.
-_MbdbRecord newRecord(const QString &domain, const QString &path, quint16 mode, quint32 time)
+MbdbRecord newRecord(const QString &domain, const QString &path, quint16 mode, quint32 time)
 {
-    _MbdbRecord rec;
+    MbdbRecord rec;
     rec.domain = domain.toUtf8();
     rec.path = path.toUtf8();
     rec.mode = mode;
@@ -102,7 +102,7 @@ struct BackupContentWriter::Existing
 {
     bool found = false;
     QByteArray blob;   // Manifest.db: the row's archive as it is
-    _MbdbRecord rec;
+    MbdbRecord rec;
 };
 
 BackupContentWriter::BackupContentWriter(const BackupManifest &backup, const BackupWriteLock &lock)
@@ -210,14 +210,14 @@ quint8 BackupContentWriter::findSiblingClassThrow(const QString &domain, const Q
         Sqlite3Cursor rows =
             m_db->queryThrow(Sqlite3Sql("SELECT relativePath, file FROM Files WHERE domain=? AND flags=1").addParam(domain));
         while (rows.moveNext()) {
-            _MbdbRecord rec;
+            MbdbRecord rec;
             if (MbFileArchive::decode(rows.getBlob(1), rec) && rec.protectionClass != 0
                 && consider(QString::fromUtf8(rows.getBlob(0)), rec.protectionClass))
                 return rec.protectionClass;
         }
     } else {
         const QByteArray domainUtf8 = domain.toUtf8();
-        for (const _MbdbRecord &rec : std::as_const(m_index)) {
+        for (const MbdbRecord &rec : std::as_const(m_index)) {
             if (rec.domain.bytes == domainUtf8 && isRegularFile(rec) && rec.protectionClass != 0
                 && consider(rec.path.toString(), rec.protectionClass))
                 return rec.protectionClass;
@@ -267,7 +267,7 @@ void BackupContentWriter::putFileThrow(const QString &localFile, const QString &
 
     if (!m_filesDb) {
         addFileRecord(m_index, localFile, domain, path);
-        _MbdbRecord &rec = m_index[name];
+        MbdbRecord &rec = m_index[name];
         rec.dataHash = digest;
         rec.protectionClass = protectionClass;
         rec.encryptionKey = keyField;
@@ -279,7 +279,7 @@ void BackupContentWriter::putFileThrow(const QString &localFile, const QString &
         return;
     }
     addFolderRowsThrow(domain, path, modified);
-    _MbdbRecord rec = newRecord(domain, path, 0100644, modified);
+    MbdbRecord rec = newRecord(domain, path, 0100644, modified);
     rec.size = quint64(info.size());
     rec.protectionClass = protectionClass;
     rec.encryptionKey = keyField;
@@ -350,7 +350,7 @@ void BackupContentWriter::checkListThrow(const QString &list)
     }
 }
 
-void BackupContentWriter::checkStoredThrow(const QString &name, const _MbdbRecord &rec, const QString &copy) const
+void BackupContentWriter::checkStoredThrow(const QString &name, const MbdbRecord &rec, const QString &copy) const
 {
     const QString wrong = QStringLiteral("%1 was not stored right (%2); nothing was changed.");
     qint64 length = QFileInfo(copy).size();

@@ -50,11 +50,11 @@ private:
     quint8 siblingClassThrow(const QString &domain, const QString &path);
     quint8 findSiblingClassThrow(const QString &domain, const QString &parent);
     QByteArray classKeyThrow(quint8 protectionClass) const;
-    void recordInFilesDbThrow(const Existing &existing, const _MbdbRecord &rec);
+    void recordInFilesDbThrow(const Existing &existing, const MbdbRecord &rec);
     void addFolderRowsThrow(const QString &domain, const QString &path, quint32 time);
     QString writeListThrow();
     void checkListThrow(const QString &plainList);
-    void checkStoredThrow(const QString &name, const _MbdbRecord &rec, const QString &copy) const;
+    void checkStoredThrow(const QString &name, const MbdbRecord &rec, const QString &copy) const;
     void checkListUnchangedThrow() const;
 
     const BackupManifest &m_backup;

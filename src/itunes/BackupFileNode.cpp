@@ -1,6 +1,6 @@
 #include "itunes/BackupFileNode.h"
 
-_BackupFileNode::_BackupFileNode(const QString &name, const _MbdbRecord &record, const QString &backupName,
+_BackupFileNode::_BackupFileNode(const QString &name, const MbdbRecord &record, const QString &backupName,
                                  _BackupFileNode *parent)
     : m_name(name)
     , m_record(record)
@@ -23,14 +23,14 @@ _BackupFileNode *_BackupFileNode::child(const QString &name, Qt::CaseSensitivity
     return nullptr;
 }
 
-_BackupFileNode *_BackupFileNode::addChild(const QString &name, const _MbdbRecord &record, const QString &backupName)
+_BackupFileNode *_BackupFileNode::addChild(const QString &name, const MbdbRecord &record, const QString &backupName)
 {
     auto *node = new _BackupFileNode(name, record, backupName, this);
     m_children.append(node);
     return node;
 }
 
-void _BackupFileNode::setRecord(const _MbdbRecord &record, const QString &backupName)
+void _BackupFileNode::setRecord(const MbdbRecord &record, const QString &backupName)
 {
     m_record = record;
     m_backupName = backupName;

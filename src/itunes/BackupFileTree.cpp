@@ -63,7 +63,7 @@ void BackupFileTree::clear()
     m_allNodes.clear();
     m_categories.clear();
     m_refused = 0;
-    m_root = std::make_unique<_BackupFileNode>(QString(), _MbdbRecord(), QString(), nullptr);
+    m_root = std::make_unique<_BackupFileNode>(QString(), MbdbRecord(), QString(), nullptr);
 }
 
 _BackupFileNode *BackupFileTree::topLevelFor(const QString &name)
@@ -72,7 +72,7 @@ _BackupFileNode *BackupFileTree::topLevelFor(const QString &name)
         return node;
     _BackupFileNode *node = m_byPath.value(name, nullptr);
     if (!node || node->parent() != m_root.get()) {
-        node = m_root->addChild(name, _MbdbRecord(), QString());
+        node = m_root->addChild(name, MbdbRecord(), QString());
         m_byPath.insert(name, node);
         m_allNodes.append(node);
     }
@@ -89,7 +89,7 @@ void BackupFileTree::build(const MbdbIndex &index)
     QString lastParentPath;            // sorted records come in runs under one folder
     _BackupFileNode *lastParent = nullptr;
     for (const auto &it : sortedRecords(index)) {
-        const _MbdbRecord &rec = it.value();
+        const MbdbRecord &rec = it.value();
         auto place = places.find(rec.domain.bytes);
         if (place == places.end())
             place = places.insert(rec.domain.bytes, placeOf(rec.domain.toString()));

@@ -236,7 +236,7 @@ QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &passw
 
 void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const
 {
-    const _MbdbRecord &rec = node->record();
+    const MbdbRecord &rec = node->record();
     const QString source = payloadPath(node);
     if (source.isEmpty())
         fail(QStringLiteral("can not open %1. %2").arg(node->name(), QStringLiteral("No file in the backup.")));

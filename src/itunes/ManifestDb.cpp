@@ -73,7 +73,7 @@ private:
     const uchar *m_end;
 };
 
-bool readRecord(Cursor &in, _MbdbRecord &rec)
+bool readRecord(Cursor &in, MbdbRecord &rec)
 {
     if (!in.string(rec.domain) || !in.string(rec.path) || !in.string(rec.linkTarget) || !in.string(rec.dataHash)
         || !in.string(rec.encryptionKey) || !in.has(kFixedFieldBytes))
@@ -145,7 +145,7 @@ private:
     QByteArray &m_out;
 };
 
-void writeRecord(Writer &out, const _MbdbRecord &rec)
+void writeRecord(Writer &out, const MbdbRecord &rec)
 {
     out.string(rec.domain);
     out.string(rec.path);
@@ -212,7 +212,7 @@ MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName)
     index.reserve(data.size() / 128);
     while (!in.atEnd()) {
         const qsizetype offset = in.pos() - begin;
-        _MbdbRecord rec;
+        MbdbRecord rec;
         if (!readRecord(in, rec)) {
             throw std::runtime_error(
                 QStringLiteral("%1 is damaged: the record at byte %2 is cut short.").arg(sourceName).arg(offset).toStdString());
@@ -313,11 +313,11 @@ void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &do
     const quint32 created = birth.isValid() ? unixSeconds(birth) : modified;
 
     quint32 lastInode = 0;
-    for (const _MbdbRecord &rec : std::as_const(index))
+    for (const MbdbRecord &rec : std::as_const(index))
         lastInode = std::max(lastInode, rec.inodeLow);
 
     auto newRecord = [&](const QString &recordPath, quint16 mode) {
-        _MbdbRecord rec;
+        MbdbRecord rec;
         rec.domain = domain.toUtf8();
         rec.path = recordPath.toUtf8();
         rec.mode = mode;
@@ -344,7 +344,7 @@ void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &do
     auto it = index.find(key);
     if (it == index.end())
         it = index.insert(key, newRecord(path, 0100644));
-    _MbdbRecord &rec = it.value();
+    MbdbRecord &rec = it.value();
     rec.dataHash = fileSha1(localFile);
     rec.modificationTime = modified;
     rec.accessTime = modified;

@@ -8,7 +8,7 @@
 
 // Manifest.mbdb, the index of every file of an iTunes backup, keyed by backup file name.
 // A later record with the same name replaces an earlier one.
-using MbdbIndex = QHash<QString, _MbdbRecord>;
+using MbdbIndex = QHash<QString, MbdbRecord>;
 
 // The name of the file holding a record's content: lower-case hex SHA-1 of domain-path.
 QString backupFileName(const QString &domain, const QString &path);

@@ -78,7 +78,7 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
                 ++skipped.otherKinds;
                 continue;
             }
-            _MbdbRecord rec;
+            MbdbRecord rec;
             rec.domain = cursor.getBlob(1);
             rec.path = cursor.getBlob(2);
             if (rec.domain.bytes.size() + rec.path.bytes.size() > kMaxNameBytes) {
@@ -106,7 +106,7 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
     return content;
 }
 
-int manifestFilesFlags(const _MbdbRecord &rec)
+int manifestFilesFlags(const MbdbRecord &rec)
 {
     switch (rec.mode & 0170000) {
     case 0040000:
@@ -148,7 +148,7 @@ void ManifestFilesDbWriter::createTablesThrow(Sqlite3DB &db)
                        "CREATE TABLE Properties (key TEXT PRIMARY KEY, value BLOB);\n");
 }
 
-void ManifestFilesDbWriter::putRowThrow(const _MbdbRecord &rec)
+void ManifestFilesDbWriter::putRowThrow(const MbdbRecord &rec)
 {
     Sqlite3Statement &put = m_put.startThrow();
     put.bindTextThrow(1, backupFileName(rec.domain.bytes, rec.path.bytes));

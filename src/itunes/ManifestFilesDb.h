@@ -31,7 +31,7 @@ struct ManifestFilesContent
 ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sourceName);
 
 // The flags value of a record's row, from its mode (or, without one, from its size and link).
-int manifestFilesFlags(const _MbdbRecord &rec);
+int manifestFilesFlags(const MbdbRecord &rec);
 
 // Writes a new Manifest.db at path holding the index's records (an existing file is replaced),
 // in write-ahead mode with the log folded back in, as a phone leaves it. Throws std::runtime_error.
@@ -46,7 +46,7 @@ public:
     // The Files and Properties tables with their indexes, as a phone makes them.
     static void createTablesThrow(Sqlite3DB &db);
     // Adds rec's row, or replaces the row of the same domain and path.
-    void putRowThrow(const _MbdbRecord &rec);
+    void putRowThrow(const MbdbRecord &rec);
 
 private:
     Sqlite3Prepared m_put;

@@ -125,7 +125,7 @@ CFType classObject(const char *name, const QStringList &chain)
 
 }   // namespace
 
-bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
+bool MbFileArchive::decode(const QByteArray &blob, MbdbRecord &rec)
 {
     const Archive archive(blob);
     if (!archive.isValid())
@@ -162,7 +162,7 @@ bool MbFileArchive::decode(const QByteArray &blob, _MbdbRecord &rec)
     return true;
 }
 
-QByteArray MbFileArchive::encode(const _MbdbRecord &rec)
+QByteArray MbFileArchive::encode(const MbdbRecord &rec)
 {
     // $objects: "$null", the file, then what it refers to in the order a phone writes them.
     QList<CFType> referred;

@@ -12,10 +12,10 @@ namespace MbFileArchive {
 // link target from the archive; keys it lacks leave their fields as they are. Objects are
 // found by following UIDs, so their order and any extra objects do not matter. False when
 // blob is no MBFile archive (rec is then untouched).
-bool decode(const QByteArray &blob, _MbdbRecord &rec);
+bool decode(const QByteArray &blob, MbdbRecord &rec);
 
 // The archive a phone writes for rec, objects in the phone's order. Extended attributes are
 // not written.
-QByteArray encode(const _MbdbRecord &rec);
+QByteArray encode(const MbdbRecord &rec);
 
 }   // namespace MbFileArchive

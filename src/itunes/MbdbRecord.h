@@ -6,7 +6,7 @@
 #include <QPair>
 
 // One file, folder or link of the phone, as Manifest.mbdb or a row of Manifest.db lists it.
-struct _MbdbRecord
+struct MbdbRecord
 {
     MbdbString domain;   // "HomeDomain", "AppDomain-com.kik.chat", ...
     MbdbString path;     // inside the domain, "/"-separated, empty for the domain root
@@ -29,5 +29,5 @@ struct _MbdbRecord
     // A folder is what holds no bytes and points nowhere (an empty regular file counts too).
     bool isFolder() const { return size == 0 && linkTarget.isEmpty(); }
 
-    bool operator==(const _MbdbRecord &other) const = default;
+    bool operator==(const MbdbRecord &other) const = default;
 };

@@ -74,7 +74,7 @@ void PhoneRestore::open(const QString &password)
         unreadable(QStringLiteral("Error reading backup properties: %1").arg(QString::fromUtf8(error.what())));
     }
     for (const _BackupFileNode *node : m_backup.fileTree().allNodes()) {
-        const _MbdbRecord &rec = node->record();
+        const MbdbRecord &rec = node->record();
         if (node->backupName().isEmpty() || (rec.mode & S_IFMT) != S_IFREG)
             continue;
         const QString target = targetOf(rec.domain.toString(), rec.path.toString());
