@@ -88,7 +88,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "backup does not unlock\n");
         return 1;
     }
-    const _BackupFileNode *node = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/big.bin"));
+    const BackupFileNode *node = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/big.bin"));
     const QString stored = QDir(folder).filePath(node->backupName());
     const QByteArray key = backup.keybag()->fileKey(node->record().protectionClass, node->record().encryptionKey.bytes);
     const QStringList opensslArgs = {QStringLiteral("enc"),

@@ -29,7 +29,7 @@ QByteArray pattern(int size)
     return bytes;
 }
 
-QString extractError(const BackupManifest &backup, const _BackupFileNode *node, const QString &destination)
+QString extractError(const BackupManifest &backup, const BackupFileNode *node, const QString &destination)
 {
     try {
         backup.extractFile(node, destination);
@@ -40,9 +40,9 @@ QString extractError(const BackupManifest &backup, const _BackupFileNode *node, 
 }
 
 // What the loader does with a subtree: folders by name, files through extractFile.
-void extractTree(const BackupManifest &backup, const _BackupFileNode *node, const QString &folder)
+void extractTree(const BackupManifest &backup, const BackupFileNode *node, const QString &folder)
 {
-    for (const _BackupFileNode *child : node->children()) {
+    for (const BackupFileNode *child : node->children()) {
         const QString target = QDir(folder).filePath(child->name());
         if (child->isFolder()) {
             QDir().mkpath(target);
@@ -72,7 +72,7 @@ class TestBackupExtraction : public QObject
         return backup;
     }
 
-    const _BackupFileNode *kikFile(const BackupManifest &backup, const QString &path)
+    const BackupFileNode *kikFile(const BackupManifest &backup, const QString &path)
     {
         return backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/") + path);
     }
@@ -101,7 +101,7 @@ private slots:
         ItunesBackupBuilder builder;
         const auto backup = build(builder, QStringLiteral("plain"));
         QCOMPARE(backup->encrypted(), 0);
-        const _BackupFileNode *sqlite = backup->rootNode()
+        const BackupFileNode *sqlite = backup->rootNode()
                                             ->child(QStringLiteral("Applications"))
                                             ->child(QStringLiteral("com.kik.chat"))
                                             ->child(QStringLiteral("Documents"))
@@ -135,7 +135,7 @@ private slots:
         builder.setPassword(QStringLiteral("s3cret ü"), 100);
         const auto backup = build(builder, QStringLiteral("encrypted"));
         QCOMPARE(backup->encrypted(), 1);
-        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        const BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
         const QByteArray original = readFileBytes(TestEnv::fixturePath(QStringLiteral("kik_ios.sqlite")));
         // The backup holds ciphertext with block padding.
         const QByteArray stored = readFileBytes(QDir(backup->folder()).filePath(sqlite->backupName()));
@@ -179,18 +179,18 @@ private slots:
         const auto backup = build(builder, QStringLiteral("undecryptable"));
         const QString out = env.path(QStringLiteral("out/undecryptable/file"));
 
-        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        const BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
         QVERIFY(extractError(*backup, sqlite, out).contains(QStringLiteral("password is needed")));
         QVERIFY(backup->unlock(QStringLiteral("pw")));
         for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
-            const _BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
+            const BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
             const QString stored = QDir(backup->folder()).filePath(node->backupName());
             QCOMPARE(
                 extractError(*backup, node, out),
                 QStringLiteral("%1 (%2) cannot be decrypted: its key in the backup's file list is damaged.").arg(name, stored));
         }
 
-        const _BackupFileNode *odd = kikFile(*backup, QStringLiteral("Documents/attachments/odd"));
+        const BackupFileNode *odd = kikFile(*backup, QStringLiteral("Documents/attachments/odd"));
         const QString oddPath = QDir(backup->folder()).filePath(odd->backupName());
         const QByteArray oddBytes = readFileBytes(oddPath);
         const QString damaged = QStringLiteral("odd (%1) is damaged: its content does not agree with the 8193 bytes "
@@ -208,7 +208,7 @@ private slots:
         QVERIFY(!QFileInfo::exists(out));
 
         // A log the phone wrote during the backup may be longer than its record: still decrypted.
-        const _BackupFileNode *wal = kikFile(*backup, QStringLiteral("Documents/kik.sqlite-wal"));
+        const BackupFileNode *wal = kikFile(*backup, QStringLiteral("Documents/kik.sqlite-wal"));
         const QString walPath = QDir(backup->folder()).filePath(wal->backupName());
         const QString longer = env.path(QStringLiteral("out/longer-wal"));
         writeFileBytes(longer, pattern(6000));
@@ -239,7 +239,7 @@ private slots:
         previous.close();
 
         // A stored file whose length is no multiple of the block size.
-        const _BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
+        const BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
         QFile stored(QDir(backup->folder()).filePath(sqlite->backupName()));
         QVERIFY(stored.open(QIODevice::Append));
         stored.write("tail");
@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(readFileBytes(out), QByteArray("previous copy"));
 
         // A cancel raised from the progress callback.
-        const _BackupFileNode *big = kikFile(*backup, QStringLiteral("Documents/attachments/big"));
+        const BackupFileNode *big = kikFile(*backup, QStringLiteral("Documents/attachments/big"));
         bool cancelled = false;
         try {
             backup->extractFile(big, out, [](qint64, qint64 done) {

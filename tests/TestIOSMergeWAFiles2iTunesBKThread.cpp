@@ -206,7 +206,7 @@ private slots:
                 lock.reset();
                 const QSharedPointer<BackupManifest> after = openBackup(folder);
                 QVERIFY(!encrypted || after->unlock(QStringLiteral("pw")));
-                const _BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
+                const BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
                 QVERIFY(node);
                 QCOMPARE(node->record().size, quint64(9));
                 QCOMPARE(readFileBytes(after->payloadPath(node)) == "new store", !encrypted);

@@ -262,13 +262,13 @@ private slots:
         BackupFileTree tree;
         tree.build(parseManifestDb(file, QStringLiteral("t")));
 
-        const _BackupFileNode *root = tree.root();
-        const _BackupFileNode *apps = root->child(QStringLiteral("Applications"));
+        const BackupFileNode *root = tree.root();
+        const BackupFileNode *apps = root->child(QStringLiteral("Applications"));
         QVERIFY(apps && apps->backupName().isEmpty());
-        const _BackupFileNode *kik = apps->child(QStringLiteral("com.kik.chat"));
+        const BackupFileNode *kik = apps->child(QStringLiteral("com.kik.chat"));
         QVERIFY(kik && kik->isFolder());
         QCOMPARE(kik->backupName(), backupFileName(QStringLiteral("AppDomain-com.kik.chat"), QString()));
-        const _BackupFileNode *sqlite =
+        const BackupFileNode *sqlite =
             kik->child(QStringLiteral("documents"), Qt::CaseInsensitive)->child(QStringLiteral("kik.sqlite"));
         QVERIFY(sqlite && !sqlite->isFolder());
         QCOMPARE(sqlite->backupName(),
@@ -308,7 +308,7 @@ private slots:
         BackupFileTree tree;
         tree.build(index);
         QCOMPARE(tree.refusedCount(), 8);
-        for (const _BackupFileNode *node : tree.allNodes()) {
+        for (const BackupFileNode *node : tree.allNodes()) {
             QVERIFY2(BackupFileTree::isSafeTreePath(node->name()), qPrintable(node->name()));
             QVERIFY(!node->name().contains(QLatin1Char('/')));
         }

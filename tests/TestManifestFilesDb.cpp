@@ -36,10 +36,10 @@ QMap<QString, QByteArray> fingerprint(const QString &folder)
 }
 
 // What a tree says about each node, keyed by its path in the tree.
-QMap<QString, QString> describe(const _BackupFileNode *node, const QString &path = QString())
+QMap<QString, QString> describe(const BackupFileNode *node, const QString &path = QString())
 {
     QMap<QString, QString> out;
-    for (const _BackupFileNode *child : node->children()) {
+    for (const BackupFileNode *child : node->children()) {
         const QString full = path.isEmpty() ? child->name() : path + QLatin1Char('/') + child->name();
         const MbdbRecord &r = child->record();
         out.insert(full, QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
@@ -224,7 +224,7 @@ private slots:
         QVERIFY(b.fileTree().node(QStringLiteral("AppDomainGroup/group.com.kik.chat/cores/private/a1/kik.sqlite")));
 
         // Payloads lie in sub-folders named by their first two characters, and come out whole.
-        const _BackupFileNode *store = b.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
+        const BackupFileNode *store = b.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
         QCOMPARE(b.payloadPath(store),
                  modern + QLatin1Char('/') + store->backupName().left(2) + QLatin1Char('/') + store->backupName());
@@ -243,7 +243,7 @@ private slots:
         QVERIFY(backup.encrypted());
         QVERIFY(backup.unlock(QStringLiteral("secret")));
         backup.load();
-        const _BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
+        const BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
         QCOMPARE(store->record().encryptionKey.bytes.size(), 44);
         backup.extractFile(store, env.path(QStringLiteral("ios10-out/kik.sqlite")));
@@ -280,10 +280,10 @@ private slots:
         QCOMPARE(backup.skippedRows().misnamed, 1);
         QCOMPARE(backup.skippedRows().damaged, 2);
         QCOMPARE(backup.fileTree().refusedCount(), 1);
-        const _BackupFileNode *documents = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents"));
+        const BackupFileNode *documents = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents"));
         QVERIFY(documents);
         QStringList names;
-        for (const _BackupFileNode *child : documents->children())
+        for (const BackupFileNode *child : documents->children())
             names.append(child->name());
         names.sort();
         QCOMPARE(names, (QStringList{QStringLiteral("attachments"), QStringLiteral("kik.sqlite"), QStringLiteral("reordered")}));
@@ -362,7 +362,7 @@ private slots:
             return lines;
         };
         QCOMPARE(withoutCrypto(describe(backup.rootNode())), withoutCrypto(describe(plain.rootNode())));
-        const _BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
+        const BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
         backup.extractFile(store, env.path(QStringLiteral("ios17-out/kik.sqlite")));
         QCOMPARE(readFileBytes(env.path(QStringLiteral("ios17-out/kik.sqlite"))), QByteArray(5000, 's'));

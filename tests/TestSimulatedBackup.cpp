@@ -134,7 +134,7 @@ QMap<QString, QByteArray> backupContent(const QString &folder, const QString &pa
     backup.load();
     QTemporaryDir out;
     int n = 0;
-    for (const _BackupFileNode *node : backup.fileTree().allNodes()) {
+    for (const BackupFileNode *node : backup.fileTree().allNodes()) {
         if (node->backupName().isEmpty() || (node->record().mode & 0xF000) != 0x8000)
             continue;
         const QString file = out.filePath(QString::number(++n));

@@ -28,7 +28,7 @@ bool isHomeDatabase(const QString &path)
 
 }   // namespace
 
-void BackupCategoryIndex::add(const QByteArray &domain, const QString &path, const _BackupFileNode *node)
+void BackupCategoryIndex::add(const QByteArray &domain, const QString &path, const BackupFileNode *node)
 {
     if (domain == "CameraRollDomain") {
         addCameraRoll(path, node);
@@ -49,7 +49,7 @@ void BackupCategoryIndex::add(const QByteArray &domain, const QString &path, con
     }
 }
 
-void BackupCategoryIndex::addCameraRoll(const QString &path, const _BackupFileNode *node)
+void BackupCategoryIndex::addCameraRoll(const QString &path, const BackupFileNode *node)
 {
     static const QRegularExpression photo(QStringLiteral("^Media/DCIM/\\d+APPLE/[^/\\.]+(\\.[^/\\.]+)"));
     static const QRegularExpression metadata(QStringLiteral("^Media/PhotoData/MetaData/DCIM/\\d+APPLE/([^/\\.]+)(\\.[^/\\.]+)"));
@@ -68,7 +68,7 @@ void BackupCategoryIndex::addCameraRoll(const QString &path, const _BackupFileNo
     }
 }
 
-void BackupCategoryIndex::addHome(const QString &path, const _BackupFileNode *node)
+void BackupCategoryIndex::addHome(const QString &path, const BackupFileNode *node)
 {
     static const QRegularExpression voicemail(QStringLiteral("^Library/Voicemail/(\\d+)\\.amr$"));
     static const QRegularExpression parts(QStringLiteral("^Library/SMS/Parts/[^/]+/[^/]+/([^/]+)$"));
@@ -85,12 +85,12 @@ void BackupCategoryIndex::addHome(const QString &path, const _BackupFileNode *no
     }
 }
 
-const _BackupFileNode *BackupCategoryIndex::find(Category category, const QString &key) const
+const BackupFileNode *BackupCategoryIndex::find(Category category, const QString &key) const
 {
     return m_maps[category].value(key, nullptr);
 }
 
-const QHash<QString, const _BackupFileNode *> &BackupCategoryIndex::entries(Category category) const
+const QHash<QString, const BackupFileNode *> &BackupCategoryIndex::entries(Category category) const
 {
     return m_maps[category];
 }

@@ -4,7 +4,7 @@
 #include <QHash>
 #include <QString>
 
-class _BackupFileNode;
+class BackupFileNode;
 
 // Well-known files of a backup (photos, voicemail, message attachments, recordings, system
 // databases), found while the file tree is built.
@@ -22,14 +22,14 @@ public:
         CategoryCount
     };
 
-    void add(const QByteArray &domain, const QString &path, const _BackupFileNode *node);
-    const _BackupFileNode *find(Category category, const QString &key) const;
-    const QHash<QString, const _BackupFileNode *> &entries(Category category) const;
+    void add(const QByteArray &domain, const QString &path, const BackupFileNode *node);
+    const BackupFileNode *find(Category category, const QString &key) const;
+    const QHash<QString, const BackupFileNode *> &entries(Category category) const;
     void clear();
 
 private:
-    void addCameraRoll(const QString &path, const _BackupFileNode *node);
-    void addHome(const QString &path, const _BackupFileNode *node);
+    void addCameraRoll(const QString &path, const BackupFileNode *node);
+    void addHome(const QString &path, const BackupFileNode *node);
 
-    QHash<QString, const _BackupFileNode *> m_maps[CategoryCount];
+    QHash<QString, const BackupFileNode *> m_maps[CategoryCount];
 };

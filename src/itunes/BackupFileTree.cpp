@@ -63,14 +63,14 @@ void BackupFileTree::clear()
     m_allNodes.clear();
     m_categories.clear();
     m_refused = 0;
-    m_root = std::make_unique<_BackupFileNode>(QString(), MbdbRecord(), QString(), nullptr);
+    m_root = std::make_unique<BackupFileNode>(QString(), MbdbRecord(), QString(), nullptr);
 }
 
-_BackupFileNode *BackupFileTree::topLevelFor(const QString &name)
+BackupFileNode *BackupFileTree::topLevelFor(const QString &name)
 {
-    if (_BackupFileNode *node = m_topLevel.value(name, nullptr))
+    if (BackupFileNode *node = m_topLevel.value(name, nullptr))
         return node;
-    _BackupFileNode *node = m_byPath.value(name, nullptr);
+    BackupFileNode *node = m_byPath.value(name, nullptr);
     if (!node || node->parent() != m_root.get()) {
         node = m_root->addChild(name, MbdbRecord(), QString());
         m_byPath.insert(name, node);
@@ -87,7 +87,7 @@ void BackupFileTree::build(const MbdbIndex &index)
     m_allNodes.reserve(index.size());
     QHash<QByteArray, Place> places;   // domains repeat: work each out once
     QString lastParentPath;            // sorted records come in runs under one folder
-    _BackupFileNode *lastParent = nullptr;
+    BackupFileNode *lastParent = nullptr;
     for (const auto &it : sortedRecords(index)) {
         const MbdbRecord &rec = it.value();
         auto place = places.find(rec.domain.bytes);
@@ -106,7 +106,7 @@ void BackupFileTree::build(const MbdbIndex &index)
         }
         if (!place->topLevel.isEmpty() && !place->topNode)
             place->topNode = topLevelFor(place->topLevel);
-        _BackupFileNode *&slot = m_byPath[full];
+        BackupFileNode *&slot = m_byPath[full];
         if (slot) {
             // A node made up for a domain gets the domain's own record; other repeats are dropped.
             if (slot->backupName().isEmpty())
@@ -114,7 +114,7 @@ void BackupFileTree::build(const MbdbIndex &index)
             continue;
         }
         const qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
-        _BackupFileNode *parent = m_root.get();
+        BackupFileNode *parent = m_root.get();
         if (slash >= 0) {
             const QStringView parentPath = QStringView(full).left(slash);
             if (!lastParent || parentPath != lastParentPath) {

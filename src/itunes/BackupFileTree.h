@@ -10,7 +10,7 @@
 
 #include <memory>
 
-class _BackupFileNode;
+class BackupFileNode;
 
 // The browsable tree of a backup's files, built from its manifest index: app domains under
 // "Applications" (or "AppDomain<Group>"), the shared-root domains at the top, any other
@@ -26,10 +26,10 @@ public:
     void build(const MbdbIndex &index);
 
     bool isEmpty() const { return m_allNodes.isEmpty(); }
-    const _BackupFileNode *root() const { return m_root.get(); }
-    const _BackupFileNode *node(const QString &fullPath) const { return m_byPath.value(fullPath, nullptr); }
-    const _BackupFileNode *topLevelNode(const QString &name) const { return m_topLevel.value(name, nullptr); }
-    const QList<const _BackupFileNode *> &allNodes() const { return m_allNodes; }
+    const BackupFileNode *root() const { return m_root.get(); }
+    const BackupFileNode *node(const QString &fullPath) const { return m_byPath.value(fullPath, nullptr); }
+    const BackupFileNode *topLevelNode(const QString &name) const { return m_topLevel.value(name, nullptr); }
+    const QList<const BackupFileNode *> &allNodes() const { return m_allNodes; }
     const BackupCategoryIndex &categories() const { return m_categories; }
     int refusedCount() const { return m_refused; }
 
@@ -43,16 +43,16 @@ private:
     {
         QString topLevel;   // empty for the domains sharing the root
         QString prefix;     // tree path of the domain's root
-        _BackupFileNode *topNode = nullptr;
+        BackupFileNode *topNode = nullptr;
     };
     static Place placeOf(const QString &domain);
-    _BackupFileNode *topLevelFor(const QString &name);
+    BackupFileNode *topLevelFor(const QString &name);
     void clear();
 
-    std::unique_ptr<_BackupFileNode> m_root;
-    QHash<QString, _BackupFileNode *> m_byPath;
-    QMap<QString, _BackupFileNode *> m_topLevel;
-    QList<const _BackupFileNode *> m_allNodes;
+    std::unique_ptr<BackupFileNode> m_root;
+    QHash<QString, BackupFileNode *> m_byPath;
+    QMap<QString, BackupFileNode *> m_topLevel;
+    QList<const BackupFileNode *> m_allNodes;
     BackupCategoryIndex m_categories;
     int m_refused = 0;
 };

@@ -202,7 +202,7 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
     return readManifestFilesDb(plain, path);
 }
 
-QString BackupManifest::payloadPath(const _BackupFileNode *node) const
+QString BackupManifest::payloadPath(const BackupFileNode *node) const
 {
     const QString &name = node->backupName();
     if (name.isEmpty())
@@ -234,7 +234,7 @@ QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &passw
     return bag->unlock(utf8) ? bag : QSharedPointer<BackupKeybag>();
 }
 
-void BackupManifest::extractFile(const _BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const
+void BackupManifest::extractFile(const BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const
 {
     const MbdbRecord &rec = node->record();
     const QString source = payloadPath(node);

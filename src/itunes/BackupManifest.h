@@ -14,7 +14,7 @@
 #include <functional>
 
 class BackupKeybag;
-class _BackupFileNode;
+class BackupFileNode;
 
 // One iTunes backup folder: its metadata (Manifest.plist, Status.plist), its file tree (from
 // Manifest.db or Manifest.mbdb) and, for an encrypted backup, its unlocked keybag. Shared
@@ -72,7 +72,7 @@ public:
     static QSharedPointer<BackupManifest> currentThrow(const QSharedPointer<BackupManifest> &backup);
     // Rows of Manifest.db the last load left out (nothing for Manifest.mbdb).
     const ManifestFilesSkipped &skippedRows() const { return m_skipped; }
-    const _BackupFileNode *rootNode() const { return m_tree.root(); }
+    const BackupFileNode *rootNode() const { return m_tree.root(); }
     const BackupFileTree &fileTree() const { return m_tree; }
 
     // Unlocks the keybag with the backup password. False for an empty or wrong password;
@@ -88,11 +88,11 @@ public:
 
     // Where a file node's content lies: beside the list in old backups, in the sub-folder named
     // by the first two characters of its name in modern ones. Empty for nodes made up for the tree.
-    QString payloadPath(const _BackupFileNode *node) const;
+    QString payloadPath(const BackupFileNode *node) const;
     // Copies a file node's content to destination (created with its folders), decrypting it in
     // an encrypted backup, and gives the copy the record's times. Throws std::runtime_error;
     // on any failure the destination is untouched.
-    void extractFile(const _BackupFileNode *node, const QString &destination,
+    void extractFile(const BackupFileNode *node, const QString &destination,
                      const ExtractProgress &progress = ExtractProgress()) const;
 
 private:

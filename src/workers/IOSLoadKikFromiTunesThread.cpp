@@ -35,7 +35,7 @@ const QString kOldDocuments = QStringLiteral("Documents.parlewick-old");
 // The manifest's folder test also takes every empty file for a folder; an empty store side
 // file ("kik.sqlite-wal" after a checkpoint) made into a folder would stop the store from
 // opening. A record that says it is a regular file stays a file.
-bool isFolderNode(const _BackupFileNode *node)
+bool isFolderNode(const BackupFileNode *node)
 {
     constexpr quint16 typeBits = 0170000;
     constexpr quint16 regularFile = 0100000;
@@ -65,15 +65,15 @@ bool isStoreFile(const QString &name)
 // The local name of each node, made fit for this system. Two nodes whose names clean up alike
 // must never land on one file: a name that needs no cleaning keeps it, the others get theirs
 // only while it is free, and a node left without one is passed over.
-QList<std::pair<const _BackupFileNode *, QString>> localNames(const QList<const _BackupFileNode *> &nodes)
+QList<std::pair<const BackupFileNode *, QString>> localNames(const QList<const BackupFileNode *> &nodes)
 {
-    QList<std::pair<const _BackupFileNode *, QString>> named;
+    QList<std::pair<const BackupFileNode *, QString>> named;
     QSet<QString> taken;
-    for (const _BackupFileNode *node : nodes) {
+    for (const BackupFileNode *node : nodes) {
         if (sanitizeFileName(node->name()) == node->name() && !node->name().isEmpty())
             taken.insert(node->name());
     }
-    for (const _BackupFileNode *node : nodes) {
+    for (const BackupFileNode *node : nodes) {
         const QString name = sanitizeFileName(node->name());
         if (name == node->name() && !name.isEmpty()) {
             named.append({node, name});
@@ -204,8 +204,8 @@ void IOSLoadKikFromiTunesThread::surveyAccountsThrow(const QList<KikBackupLocati
         const QString root = survey->filePath(QString::number(i));
         const QString documents = root + QStringLiteral("/Documents");
         makeFolderThrow(documents);
-        QList<const _BackupFileNode *> storeFiles;
-        for (const _BackupFileNode *child : place.folder->children()) {
+        QList<const BackupFileNode *> storeFiles;
+        for (const BackupFileNode *child : place.folder->children()) {
             if (isStoreFile(child->name()))
                 storeFiles.append(child);
         }
@@ -235,9 +235,9 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
     removeTreeOrLink(app.filePath(kOldDocuments));
     makeFolderThrow(documents);
     if (place) {
-        QList<const _BackupFileNode *> kept;
-        QList<const _BackupFileNode *> storeFiles;
-        for (const _BackupFileNode *child : place->folder->children()) {
+        QList<const BackupFileNode *> kept;
+        QList<const BackupFileNode *> storeFiles;
+        for (const BackupFileNode *child : place->folder->children()) {
             if (isKeptFolder(child->name()))
                 kept.append(child);
             else if (isStoreFile(child->name()))
@@ -301,20 +301,20 @@ void IOSLoadKikFromiTunesThread::prepareCacheRootThrow()
 }
 
 // The tree holds no name that climbs out of its folder; the names must still suit this system.
-void IOSLoadKikFromiTunesThread::cacheNodes(const QList<const _BackupFileNode *> &nodes, const QString &targetFolder, Rule rule)
+void IOSLoadKikFromiTunesThread::cacheNodes(const QList<const BackupFileNode *> &nodes, const QString &targetFolder, Rule rule)
 {
     for (const auto &[node, name] : localNames(nodes))
         cacheNode(node, QDir(targetFolder).filePath(name), rule);
 }
 
-void IOSLoadKikFromiTunesThread::cacheNode(const _BackupFileNode *node, const QString &local, Rule rule)
+void IOSLoadKikFromiTunesThread::cacheNode(const BackupFileNode *node, const QString &local, Rule rule)
 {
     postProgress(m_progress, QString(), -1, QObject::tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name()));
     m_progress->throwIfCanceled();
 
     if (isFolderNode(node)) {
         makeFolderThrow(local);
-        cacheNodes(QList<const _BackupFileNode *>(node->children().cbegin(), node->children().cend()), local, rule);
+        cacheNodes(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend()), local, rule);
         return;
     }
     // A file missing from the backup is left out; the rest is still read.

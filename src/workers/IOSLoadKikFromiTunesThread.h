@@ -8,7 +8,7 @@
 
 class AbsProgressTarget;
 class BackupManifest;
-class _BackupFileNode;
+class BackupFileNode;
 
 // Copies Kik's store and its side folders out of an iTunes backup into a cache folder that
 // mirrors the app container ("<cache root>/com.kik.chat"), decrypting when the backup is
@@ -63,8 +63,8 @@ private:
     void replaceDocumentsThrow();
     bool linksPayloads() const;
     void prepareCacheRootThrow();
-    void cacheNodes(const QList<const _BackupFileNode *> &nodes, const QString &targetFolder, Rule rule);
-    void cacheNode(const _BackupFileNode *node, const QString &local, Rule rule);
+    void cacheNodes(const QList<const BackupFileNode *> &nodes, const QString &targetFolder, Rule rule);
+    void cacheNode(const BackupFileNode *node, const QString &local, Rule rule);
     void removeWhatThisRunMade();
 
     // What a failed or canceled run removes. The program's own cache may go whole; a folder

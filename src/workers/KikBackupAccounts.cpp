@@ -14,18 +14,18 @@ const QString kAppDomain = QStringLiteral("AppDomain-com.kik.chat");
 const QString kGroupDomain = QStringLiteral("AppDomainGroup-group.com.kik.chat");
 const QString kAccountsPath = QStringLiteral("cores/private");
 
-const _BackupFileNode *childIgnoringCase(const _BackupFileNode *node, const QString &name)
+const BackupFileNode *childIgnoringCase(const BackupFileNode *node, const QString &name)
 {
     return node ? node->child(name, Qt::CaseInsensitive) : nullptr;
 }
 
-const _BackupFileNode *domainNode(const BackupManifest &backup, const QString &domain, const QString &path)
+const BackupFileNode *domainNode(const BackupManifest &backup, const QString &domain, const QString &path)
 {
     return backup.fileTree().node(BackupFileTree::treePath(domain, path));
 }
 
 // The store itself, named exactly as Kik names it.
-bool holdsStore(const _BackupFileNode *folder)
+bool holdsStore(const BackupFileNode *folder)
 {
     return folder && folder->child(QStringLiteral("kik.sqlite"), Qt::CaseSensitive);
 }
@@ -41,8 +41,8 @@ bool isKikAccountId(const QString &name)
 QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup)
 {
     QList<KikBackupLocation> accounts;
-    if (const _BackupFileNode *folder = domainNode(backup, kGroupDomain, kAccountsPath)) {
-        for (const _BackupFileNode *account : folder->children()) {
+    if (const BackupFileNode *folder = domainNode(backup, kGroupDomain, kAccountsPath)) {
+        for (const BackupFileNode *account : folder->children()) {
             if (!isKikAccountId(account->name())) {
                 qDebug() << "Kik group folder that is no account id passed over:" << account->name();
                 continue;
@@ -55,7 +55,7 @@ QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup)
               [](const KikBackupLocation &a, const KikBackupLocation &b) { return a.accountId < b.accountId; });
     // The app container's Documents counts with a store, or, without one, when it is the
     // only place (its side files are still mirrored; nothing is found).
-    const _BackupFileNode *documents = childIgnoringCase(domainNode(backup, kAppDomain, QString()), QStringLiteral("Documents"));
+    const BackupFileNode *documents = childIgnoringCase(domainNode(backup, kAppDomain, QString()), QStringLiteral("Documents"));
     if (documents && (holdsStore(documents) || accounts.isEmpty()))
         accounts.prepend({QLatin1String(KikBackupLocation::DocumentsAccount), documents, kAppDomain, documents->name()});
     return accounts;

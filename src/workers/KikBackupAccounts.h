@@ -7,7 +7,7 @@
 #include <QString>
 
 class BackupManifest;
-class _BackupFileNode;
+class BackupFileNode;
 
 // One place in an iTunes backup that holds Kik's store. Older phones keep it in the app's own
 // container ("AppDomain-com.kik.chat", folder "Documents"); newer ones in the App Group
@@ -19,7 +19,7 @@ struct KikBackupLocation
     static constexpr char DocumentsAccount[] = "Documents";   // the id of the app container's place
 
     QString accountId;                         // 32 hex digits, or DocumentsAccount
-    const _BackupFileNode *folder = nullptr;   // the node whose children are kik.sqlite ...
+    const BackupFileNode *folder = nullptr;   // the node whose children are kik.sqlite ...
     QString domain;                            // the backup domain
     QString path;                              // the folder's path inside the domain
 };

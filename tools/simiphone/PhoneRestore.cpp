@@ -73,7 +73,7 @@ void PhoneRestore::open(const QString &password)
     } catch (const std::exception &error) {
         unreadable(QStringLiteral("Error reading backup properties: %1").arg(QString::fromUtf8(error.what())));
     }
-    for (const _BackupFileNode *node : m_backup.fileTree().allNodes()) {
+    for (const BackupFileNode *node : m_backup.fileTree().allNodes()) {
         const MbdbRecord &rec = node->record();
         if (node->backupName().isEmpty() || (rec.mode & S_IFMT) != S_IFREG)
             continue;

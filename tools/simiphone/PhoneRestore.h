@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-class _BackupFileNode;
+class BackupFileNode;
 
 // The phone's side of a restore, once the computer sent the backup's property lists and file
 // list into backupFolder: which payloads it needs, then every file written into the container
@@ -32,7 +32,7 @@ public:
 private:
     struct Item
     {
-        const _BackupFileNode *node;
+        const BackupFileNode *node;
         QString target;
     };
 

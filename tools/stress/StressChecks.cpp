@@ -209,7 +209,7 @@ QStringList backupProblems(const QString &folder, const QList<qint64> &counts, b
         const ManifestFilesSkipped &skipped = backup.skippedRows();
         if (skipped.otherKinds + skipped.misnamed + skipped.damaged > 0)
             problems << QStringLiteral("the file list of %1 has rows the program leaves out").arg(folder);
-        for (const _BackupFileNode *node : backup.fileTree().allNodes()) {
+        for (const BackupFileNode *node : backup.fileTree().allNodes()) {
             // Regular files only (an empty one has a payload too, unlike a folder).
             if (node->backupName().isEmpty() || (node->record().mode & 0xF000) != 0x8000)
                 continue;
