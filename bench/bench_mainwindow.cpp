@@ -46,7 +46,7 @@ qint64 makeLocalDb(const QString &work, const QString &folder, qint64 wanted)
 
 // Seconds from making the node current until the bubble view has loaded its page; negative
 // when no page came within two minutes.
-double secondsToShow(MainWindow &window, _ItemNode *node)
+double secondsToShow(MainWindow &window, ItemNode *node)
 {
     auto *view = window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"));
     auto *tree = window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
@@ -62,11 +62,11 @@ double secondsToShow(MainWindow &window, _ItemNode *node)
     return loaded ? timer.nsecsElapsed() / 1e9 : -1;
 }
 
-_ItemNode *largestChat(const _ItemNode *database)
+ItemNode *largestChat(const ItemNode *database)
 {
-    _ItemNode *largest = nullptr;
+    ItemNode *largest = nullptr;
     qsizetype most = -1;
-    for (_ItemNode *node : database->children) {
+    for (ItemNode *node : database->children) {
         const auto *chat = static_cast<_ChatSessionItemNode *>(node)->chat;
         if (chat && chat->messages.size() > most) {
             most = chat->messages.size();
@@ -104,11 +104,11 @@ int main(int argc, char **argv)
 
     MainWindow window;
     window.show();
-    _ItemNode *database = window.mainModel()->localDbRoot()->children.value(0);
+    ItemNode *database = window.mainModel()->localDbRoot()->children.value(0);
     if (!database)
         return 1;
     const double first = secondsToShow(window, database);
-    _ItemNode *chat = largestChat(database);
+    ItemNode *chat = largestChat(database);
     if (first < 0 || !chat || secondsToShow(window, window.mainModel()->localDbRoot()) < 0)
         return 1;
     const double again = secondsToShow(window, database);

@@ -15,12 +15,12 @@ public:
     int columnCount(const QModelIndex & = QModelIndex()) const override { return 2; }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        const _ItemNode *node = nodeOf(index);
+        const ItemNode *node = nodeOf(index);
         return node && role == Qt::DisplayRole ? QVariant(node->text) : QVariant();
     }
-    _ItemNode *add(_ItemNode *parent, const QString &text, int type = 0, int position = -1)
+    ItemNode *add(ItemNode *parent, const QString &text, int type = 0, int position = -1)
     {
-        auto *node = new _ItemNode(type, text);
+        auto *node = new ItemNode(type, text);
         if (position < 0)
             appendNode(parent, node);
         else
@@ -29,7 +29,7 @@ public:
     }
 };
 
-QStringList texts(const QList<AbsTreeItemModel::_ItemNode *> &nodes)
+QStringList texts(const QList<AbsTreeItemModel::ItemNode *> &nodes)
 {
     QStringList out;
     for (const auto *node : nodes)

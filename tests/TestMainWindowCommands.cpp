@@ -70,8 +70,8 @@ class TestMainWindowCommands : public QObject
     QString databaseAnswer;
 
     ItemModelMain *model() const { return window->mainModel(); }
-    _ItemNode *database(const QString &name) const { return child(model()->localDbRoot(), name); }
-    _ItemNode *archiveChat(const QString &name) const { return child(database(QStringLiteral("Archive")), name); }
+    ItemNode *database(const QString &name) const { return child(model()->localDbRoot(), name); }
+    ItemNode *archiveChat(const QString &name) const { return child(database(QStringLiteral("Archive")), name); }
 
     void selectRows(const QList<int> &rows)
     {

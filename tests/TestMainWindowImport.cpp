@@ -114,7 +114,7 @@ private slots:
         QCOMPARE(proposedName, QStringLiteral("Test iPhone_Backup"));
         QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully imported %1 messages.").arg(store.messages)));
 
-        _ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
+        ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
         QVERIFY(imported);
         QCOMPARE(window->currentNode(), imported);
         QCOMPARE(imported->children.size(), store.chats);
@@ -125,7 +125,7 @@ private slots:
     void importingAgainIntoThatDatabaseAddsNothing()
     {
         BoxRecorder boxes;
-        _ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
+        ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
         select(*window, imported->children.first());
         window->miImportiTunesToLocalDb();   // a chat is current, not a database: nothing
         QVERIFY(asked.isEmpty());

@@ -46,8 +46,8 @@ class TestMainWindowKeys : public QObject
     QList<QUrl> opened;
     int saveDialogs = 0;
 
-    _ItemNode *diary() const { return child(window->mainModel()->localDbRoot(), QStringLiteral("Diary")); }
-    _ItemNode *quinn() const { return child(diary(), QStringLiteral("Quinn")); }
+    ItemNode *diary() const { return child(window->mainModel()->localDbRoot(), QStringLiteral("Diary")); }
+    ItemNode *quinn() const { return child(diary(), QStringLiteral("Quinn")); }
     QLabel *searchResult() const { return window->findChild<QLabel *>(QStringLiteral("lbSearchResult")); }
     QLineEdit *searchBox() const { return window->findChild<QLineEdit *>(QStringLiteral("txtSMSKeyword")); }
 

@@ -76,7 +76,7 @@ class TestMainWindowMenus : public QObject
         }
     }
 
-    _ItemNode *nodeOfKind(const QString &kind) const
+    ItemNode *nodeOfKind(const QString &kind) const
     {
         if (kind == QLatin1String("devicesRoot"))
             return model()->deviceRoot();
@@ -95,7 +95,7 @@ class TestMainWindowMenus : public QObject
 
     void selectKind(const QString &kind)
     {
-        if (_ItemNode *node = nodeOfKind(kind))
+        if (ItemNode *node = nodeOfKind(kind))
             select(*window, node);
         else
             window->clearSourceSelection();

@@ -80,7 +80,7 @@ class TestMainWindowNavigation : public QObject
     ItemModelMain *model() const { return window->mainModel(); }
     QLabel *label(const char *name) const { return window->findChild<QLabel *>(QLatin1String(name)); }
     QLineEdit *edit(const char *name) const { return window->findChild<QLineEdit *>(QLatin1String(name)); }
-    _ItemNode *alpha() const { return child(model()->localDbRoot(), QStringLiteral("Alpha")); }
+    ItemNode *alpha() const { return child(model()->localDbRoot(), QStringLiteral("Alpha")); }
     int currentMessageRow() const { return messageList(*window)->currentIndex().row(); }
 
     void clickHeader(int column)

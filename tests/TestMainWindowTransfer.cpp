@@ -80,7 +80,7 @@ class TestMainWindowTransfer : public QObject
 
     void selectSource()
     {
-        _ItemNode *source = child(model()->localDbRoot(), QStringLiteral("Source"));
+        ItemNode *source = child(model()->localDbRoot(), QStringLiteral("Source"));
         QVERIFY(source);
         select(*window, source);
     }
@@ -301,7 +301,7 @@ private slots:
         QCOMPARE(boxes->texts().last(), QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
         settle();
         // The phone's node shows its store as it is now.
-        const _ItemNode *device = model()->deviceRoot()->children.value(0);
+        const ItemNode *device = model()->deviceRoot()->children.value(0);
         QVERIFY(device);
         QCOMPARE(qint64(static_cast<const _IOSDeviceItemNode *>(device)->dataSet->allMessages().size()),
                  phoneStore.messages + sourceMessages);

@@ -125,16 +125,16 @@ private slots:
             QVERIFY(!field->placeholderText().isEmpty());
         }
 
-        _ItemNode *database = child(window.mainModel()->localDbRoot(), QStringLiteral("Notebook"));
+        ItemNode *database = child(window.mainModel()->localDbRoot(), QStringLiteral("Notebook"));
         QVERIFY(database);
         select(window, database);
-        _ItemNode *chat = child(database, QStringLiteral("Wendy Writes"));
+        ItemNode *chat = child(database, QStringLiteral("Wendy Writes"));
         QVERIFY(chat);
         select(window, chat);
         QCOMPARE(window.smsModel()->rowCount(), 2);
 
         MyTreeView *tree = sourceTree(window);
-        for (_ItemNode *node : {static_cast<_ItemNode *>(window.mainModel()->localDbRoot()), database}) {
+        for (ItemNode *node : {static_cast<ItemNode *>(window.mainModel()->localDbRoot()), database}) {
             // The label only: the icon left of it has colours of its own.
             const QRect row = tree->visualRect(window.mainModel()->indexOfNode(node)).adjusted(26, 0, 0, 0);
             const double contrast = textContrast(grabbed(tree->viewport(), row));

@@ -2,7 +2,7 @@
 
 #include "views/ItemModelMain.h"
 
-CommandScope CommandScope::of(const ItemModelMain &model, _ItemNode *current)
+CommandScope CommandScope::of(const ItemModelMain &model, ItemNode *current)
 {
     CommandScope scope;
     scope.current = current;
@@ -14,7 +14,7 @@ CommandScope CommandScope::of(const ItemModelMain &model, _ItemNode *current)
     return scope;
 }
 
-bool CommandScope::isDataSource(const _ItemNode *node)
+bool CommandScope::isDataSource(const ItemNode *node)
 {
     return node && (node->type == IOSDeviceNodeType || node->type == LocalDbNodeType);
 }

@@ -26,12 +26,12 @@ struct CommandMessages
 // enable rules of the File menu, the tool bar and the context menus are read from it.
 struct CommandScope
 {
-    _ItemNode *current = nullptr;
+    ItemNode *current = nullptr;
     _AbsDBItemNode *source = nullptr;
     int devices = 0;
 
-    static CommandScope of(const ItemModelMain &model, _ItemNode *current);
-    static bool isDataSource(const _ItemNode *node);
+    static CommandScope of(const ItemModelMain &model, ItemNode *current);
+    static bool isDataSource(const ItemNode *node);
 
     bool sourceIsDevice() const { return source && source->type == IOSDeviceNodeType; }
     bool sourceIsLocalDb() const { return source && source->type == LocalDbNodeType; }

@@ -14,14 +14,14 @@
 
 namespace {
 
-QString databaseFolder(const _ItemNode *node)
+QString databaseFolder(const ItemNode *node)
 {
     return LocalDbCatalogue().folderOf(node->text);
 }
 
-_ItemNode *chatNodeWithId(_ItemNode *database, qint64 chatId)
+ItemNode *chatNodeWithId(ItemNode *database, qint64 chatId)
 {
-    for (_ItemNode *child : database->children) {
+    for (ItemNode *child : database->children) {
         const KikChat *chat = static_cast<_ChatSessionItemNode *>(child)->chat;
         if (chat && chat->id == chatId)
             return child;
@@ -68,7 +68,7 @@ void DeleteCommand::deleteSelected()
     if (!m_window.reloadLocalDb(node))
         return;
     // The chat shown before, unless its last message went with the deletion.
-    _ItemNode *chatNode = shownChatId ? chatNodeWithId(node, shownChatId) : nullptr;
+    ItemNode *chatNode = shownChatId ? chatNodeWithId(node, shownChatId) : nullptr;
     m_window.selectNode(chatNode ? chatNode : node);
 }
 

@@ -86,7 +86,7 @@ void LoadItunesBackupDlg::buildForm()
     resize(760, 420);
 }
 
-AbsTreeItemModel::_ItemNode *LoadItunesBackupDlg::listBackup(const QString &folder)
+AbsTreeItemModel::ItemNode *LoadItunesBackupDlg::listBackup(const QString &folder)
 {
     auto backup = QSharedPointer<BackupManifest>::create(folder);
     try {
@@ -114,13 +114,13 @@ void LoadItunesBackupDlg::fillList()
 void LoadItunesBackupDlg::addBackupFolder(const QString &folder)
 {
     const QString key = BackupManifest(folder).identityKey();
-    for (const AbsTreeItemModel::_ItemNode *row : m_model->topLevelNodes()) {
+    for (const AbsTreeItemModel::ItemNode *row : m_model->topLevelNodes()) {
         if (static_cast<const ItemModelLoadBk::_BKItemNode *>(row)->backup->identityKey() == key) {
             showWarning(QObject::tr("IDS_LOAD_BK_EXISTS"));
             return;
         }
     }
-    if (AbsTreeItemModel::_ItemNode *node = listBackup(folder))
+    if (AbsTreeItemModel::ItemNode *node = listBackup(folder))
         m_listBackups->setCurrentIndex(m_model->indexOfNode(node));
 }
 

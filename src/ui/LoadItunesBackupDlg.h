@@ -38,7 +38,7 @@ protected:
 private:
     void buildForm();
     void fillList();
-    AbsTreeItemModel::_ItemNode *listBackup(const QString &folder);
+    AbsTreeItemModel::ItemNode *listBackup(const QString &folder);
 
     QLabel *m_lbTitle = nullptr;
     QTreeView *m_listBackups = nullptr;

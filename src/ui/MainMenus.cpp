@@ -141,7 +141,7 @@ void MainMenus::updateEnabled(const CommandScope &scope)
 
 QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) const
 {
-    const _ItemNode *node = scope.current;
+    const ItemNode *node = scope.current;
     if (!node)
         return nullptr;
     auto *menu = new QMenu(parent);

@@ -355,7 +355,7 @@ void MainWindow::onGetAdvLinkRead(QNetworkReply *reply)
         m_lbAdv->setText(advertisement);
 }
 
-_ItemNode *MainWindow::currentNode() const
+ItemNode *MainWindow::currentNode() const
 {
     return AbsTreeItemModel::nodeOf(m_treeViewDS->currentIndex());
 }
@@ -473,7 +473,7 @@ void MainWindow::showChatTitle(KikChat *chat)
     m_lbChatName->setText(name);
 }
 
-void MainWindow::selectNode(_ItemNode *node)
+void MainWindow::selectNode(ItemNode *node)
 {
     const QPersistentModelIndex index(m_mainModel->indexOfNode(node));
     if (!index.isValid())
@@ -523,7 +523,7 @@ bool MainWindow::reloadLocalDb(_LocalDbItemNode *node)
 
 void MainWindow::removeSourceNode(_AbsDBItemNode *node)
 {
-    const _ItemNode *current = currentNode();
+    const ItemNode *current = currentNode();
     if (current && (current == node || current->parent == node))
         clearSourceSelection();
     if (current == node || (current && current->parent == node) || m_shownDataSet == node->dataSet)
@@ -536,7 +536,7 @@ void MainWindow::removeSourceNode(_AbsDBItemNode *node)
 void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemSelection &)
 {
     const QModelIndexList indexes = selected.indexes();
-    _ItemNode *node = indexes.isEmpty() ? nullptr : AbsTreeItemModel::nodeOf(indexes.first());
+    ItemNode *node = indexes.isEmpty() ? nullptr : AbsTreeItemModel::nodeOf(indexes.first());
     m_menus->updateEnabled(CommandScope::of(*m_mainModel, node));
     if (!node)
         return;
@@ -664,10 +664,10 @@ void MainWindow::showSearchResult(const QString &text)
 
 void MainWindow::searchCotnact()
 {
-    _ItemNode *node = currentNode();
+    ItemNode *node = currentNode();
     if (!node)
         return;
-    _ItemNode *parent = nullptr;
+    ItemNode *parent = nullptr;
     int start = 0;
     if (CommandScope::isDataSource(node)) {
         parent = node;
@@ -680,7 +680,7 @@ void MainWindow::searchCotnact()
     const QString keyword = m_txtHandleKeyword->text().trimmed();
     if (keyword.isEmpty())
         return;
-    const QList<_ItemNode *> &chats = parent->children;
+    const QList<ItemNode *> &chats = parent->children;
     const int row =
         wrappedSearch(int(chats.size()), start, [&](int i) { return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive); });
     if (row < 0) {
@@ -698,7 +698,7 @@ void MainWindow::reloadSource()
     if (scope.sourceIsLocalDb()) {
         const QStringList path = nodePath(scope.current);
         auto *node = static_cast<_LocalDbItemNode *>(scope.source);
-        _ItemNode *again = reloadLocalDb(node) ? nodeAtPath(path) : nullptr;
+        ItemNode *again = reloadLocalDb(node) ? nodeAtPath(path) : nullptr;
         if (again)
             selectNode(again);
         return;
@@ -740,7 +740,7 @@ void MainWindow::addKeyboardCommands()
     add(m_treeViewSMS, QKeySequence::Copy, Qt::WidgetShortcut, &MainWindow::copySelectedMessages);
 }
 
-QStringList MainWindow::nodePath(const _ItemNode *node) const
+QStringList MainWindow::nodePath(const ItemNode *node) const
 {
     QStringList path;
     for (; node; node = node->parent)
@@ -748,18 +748,18 @@ QStringList MainWindow::nodePath(const _ItemNode *node) const
     return path;
 }
 
-_ItemNode *MainWindow::nodeAtPath(const QStringList &path) const
+ItemNode *MainWindow::nodeAtPath(const QStringList &path) const
 {
     if (path.isEmpty())
         return nullptr;
-    _ItemNode *node = nullptr;
-    for (_ItemNode *top : {static_cast<_ItemNode *>(m_mainModel->deviceRoot()), m_mainModel->localDbRoot()}) {
+    ItemNode *node = nullptr;
+    for (ItemNode *top : {static_cast<ItemNode *>(m_mainModel->deviceRoot()), m_mainModel->localDbRoot()}) {
         if (top->text == path.first())
             node = top;
     }
     for (qsizetype i = 1; node && i < path.size(); ++i) {
-        _ItemNode *next = nullptr;
-        for (_ItemNode *child : node->children) {
+        ItemNode *next = nullptr;
+        for (ItemNode *child : node->children) {
             if (child->text == path.at(i)) {
                 next = child;
                 break;
@@ -774,7 +774,7 @@ _ItemNode *MainWindow::nodeAtPath(const QStringList &path) const
 
 void MainWindow::restoreSelection(const QStringList &path)
 {
-    _ItemNode *node = nodeAtPath(path);
+    ItemNode *node = nodeAtPath(path);
     if (!node)
         return;
     // A database's chats exist once it is read; the chat selected last lies inside it.

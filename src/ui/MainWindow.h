@@ -46,7 +46,7 @@ public:
     // Replaced by tests so that no dialog blocks.
     CommandDialogs &dialogs() { return m_dialogs; }
 
-    _ItemNode *currentNode() const;
+    ItemNode *currentNode() const;
     CommandScope commandScope() const;
     KikChat *currentChat() const { return m_currentChat; }
     bool hasSelectedMessages() const;
@@ -55,7 +55,7 @@ public:
     void clearMessages();
     void showMessages(const KikDataSetPtr &dataSet, KikChat *chat);
     // Expands the node and makes it current once the event loop runs again.
-    void selectNode(_ItemNode *node);
+    void selectNode(ItemNode *node);
     void clearSourceSelection();
     // Reads a database into a new data set behind the progress dialog; null when that failed
     // (the error was shown) or was cancelled.
@@ -151,13 +151,13 @@ private:
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);
     // The node with those texts from a top node down, or the nearest one of them still there.
-    _ItemNode *nodeAtPath(const QStringList &path) const;
+    ItemNode *nodeAtPath(const QStringList &path) const;
     void restoreSelection(const QStringList &path);
     // Goes to the next (step 1) or previous (step -1) message matching the search box.
     void findMessage(int step);
     void showSearchResult(const QString &text);
     void addKeyboardCommands();
-    QStringList nodePath(const _ItemNode *node) const;
+    QStringList nodePath(const ItemNode *node) const;
 
     QSplitter *m_splitter = nullptr;
     QLineEdit *m_txtHandleKeyword = nullptr;

@@ -161,7 +161,7 @@ void MainWindow::miImportiTunes()
 
 void MainWindow::miImportiTunesToLocalDb()
 {
-    const _ItemNode *node = currentNode();
+    const ItemNode *node = currentNode();
     if (node && node->type == LocalDbNodeType)
         WindowFlows(*this).importBackup(node->text);
 }
@@ -181,7 +181,7 @@ void MainWindow::miClearCache()
 
 void MainWindow::miViewIOSCacheFiles()
 {
-    const _ItemNode *node = currentNode();
+    const ItemNode *node = currentNode();
     if (!node || node->type != IOSDeviceNodeType)
         return;
     const QString folder = deviceCacheFolder(static_cast<const _IOSDeviceItemNode *>(node)->device);
@@ -191,7 +191,7 @@ void MainWindow::miViewIOSCacheFiles()
 
 void MainWindow::miUnmoutDevice()
 {
-    _ItemNode *node = currentNode();
+    ItemNode *node = currentNode();
     if (node && node->type == IOSDeviceNodeType)
         removeSourceNode(static_cast<_IOSDeviceItemNode *>(node));
 }
@@ -269,8 +269,8 @@ void MainWindow::iosDeviceDisconnected(void *handle)
     if (!handle)
         return;
     m_phoneServiceHint->check();
-    const QList<_ItemNode *> devices = mainModel()->deviceRoot()->children;
-    for (_ItemNode *node : devices) {
+    const QList<ItemNode *> devices = mainModel()->deviceRoot()->children;
+    for (ItemNode *node : devices) {
         auto *device = static_cast<_IOSDeviceItemNode *>(node);
         if (device->device.handle == handle)
             removeSourceNode(device);

@@ -47,7 +47,7 @@ bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
     const QString sourceUdid =
         scope.sourceIsDevice() ? static_cast<const _IOSDeviceItemNode *>(scope.source)->device.udid : QString();
     QList<ChoiceEntry> entries;
-    for (_ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
+    for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
         const auto *device = static_cast<const _IOSDeviceItemNode *>(node);
         if (device->device.udid != sourceUdid)
             entries.append({QStringLiteral(":res/iphone.svg"), device->text, node});

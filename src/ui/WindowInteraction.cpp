@@ -132,8 +132,8 @@ void WindowInteraction::showPhone(const DeviceDescription &device, const KikData
 {
     ItemModelMain *model = m_window.mainModel();
     // A phone announced again (loaded anew) replaces its node rather than doubling it.
-    const QList<_ItemNode *> devices = model->deviceRoot()->children;
-    for (_ItemNode *node : devices) {
+    const QList<ItemNode *> devices = model->deviceRoot()->children;
+    for (ItemNode *node : devices) {
         auto *known = static_cast<_IOSDeviceItemNode *>(node);
         if (known->device.handle == device.handle)
             m_window.removeSourceNode(known);
@@ -157,7 +157,7 @@ void WindowInteraction::localDbWritten(const QString &storedName, bool succeeded
 {
     const LocalDbCatalogue catalogue;
     _LocalDbItemNode *node = nullptr;
-    for (_ItemNode *known : m_window.mainModel()->localDbRoot()->children) {
+    for (ItemNode *known : m_window.mainModel()->localDbRoot()->children) {
         if (LocalDbCatalogue::sameName(known->text, storedName))
             node = static_cast<_LocalDbItemNode *>(known);
     }

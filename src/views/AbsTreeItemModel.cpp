@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-AbsTreeItemModel::_ItemNode::_ItemNode(int nodeType, const QString &nodeText)
+AbsTreeItemModel::ItemNode::ItemNode(int nodeType, const QString &nodeText)
     : type(nodeType)
     , text(nodeText)
 {
 }
 
-AbsTreeItemModel::_ItemNode::~_ItemNode()
+AbsTreeItemModel::ItemNode::~ItemNode()
 {
     qDeleteAll(children);
 }
@@ -23,17 +23,17 @@ AbsTreeItemModel::~AbsTreeItemModel()
     qDeleteAll(m_topLevel);
 }
 
-AbsTreeItemModel::_ItemNode *AbsTreeItemModel::nodeOf(const QModelIndex &index)
+AbsTreeItemModel::ItemNode *AbsTreeItemModel::nodeOf(const QModelIndex &index)
 {
-    return index.isValid() ? static_cast<_ItemNode *>(index.internalPointer()) : nullptr;
+    return index.isValid() ? static_cast<ItemNode *>(index.internalPointer()) : nullptr;
 }
 
 QModelIndex AbsTreeItemModel::index(int row, int column, const QModelIndex &parent) const
 {
     if (!hasIndex(row, column, parent))
         return QModelIndex();
-    _ItemNode *parentNode = nodeOf(parent);
-    _ItemNode *node = parentNode ? parentNode->children.at(row) : m_topLevel.at(row);
+    ItemNode *parentNode = nodeOf(parent);
+    ItemNode *node = parentNode ? parentNode->children.at(row) : m_topLevel.at(row);
     node->row = row;
     node->column = column;
     node->model = this;
@@ -42,7 +42,7 @@ QModelIndex AbsTreeItemModel::index(int row, int column, const QModelIndex &pare
 
 QModelIndex AbsTreeItemModel::parent(const QModelIndex &index) const
 {
-    const _ItemNode *node = nodeOf(index);
+    const ItemNode *node = nodeOf(index);
     return node ? firstColumnIndex(node->parent) : QModelIndex();
 }
 
@@ -50,22 +50,22 @@ int AbsTreeItemModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid() && parent.column() != 0)
         return 0;
-    const _ItemNode *node = nodeOf(parent);
+    const ItemNode *node = nodeOf(parent);
     return int(node ? node->children.size() : m_topLevel.size());
 }
 
-QModelIndex AbsTreeItemModel::indexOfNode(_ItemNode *node) const
+QModelIndex AbsTreeItemModel::indexOfNode(ItemNode *node) const
 {
     if (!node)
         return QModelIndex();
     if (node->row >= 0 && node->model == this)
         return createIndex(node->row, node->column, node);
-    const QList<_ItemNode *> &siblings = node->parent ? node->parent->children : m_topLevel;
+    const QList<ItemNode *> &siblings = node->parent ? node->parent->children : m_topLevel;
     const int row = int(siblings.indexOf(node));
     return row < 0 ? QModelIndex() : createIndex(row, 0, node);
 }
 
-QModelIndex AbsTreeItemModel::firstColumnIndex(_ItemNode *node) const
+QModelIndex AbsTreeItemModel::firstColumnIndex(ItemNode *node) const
 {
     if (!node)
         return QModelIndex();
@@ -73,19 +73,19 @@ QModelIndex AbsTreeItemModel::firstColumnIndex(_ItemNode *node) const
     return cached.isValid() ? cached.siblingAtColumn(0) : cached;
 }
 
-void AbsTreeItemModel::nodeChanged(_ItemNode *node)
+void AbsTreeItemModel::nodeChanged(ItemNode *node)
 {
     const QModelIndex first = firstColumnIndex(node);
     if (first.isValid())
         emit dataChanged(first, first.siblingAtColumn(columnCount(first.parent()) - 1));
 }
 
-QList<AbsTreeItemModel::_ItemNode *> &AbsTreeItemModel::siblingsOf(_ItemNode *parent)
+QList<AbsTreeItemModel::ItemNode *> &AbsTreeItemModel::siblingsOf(ItemNode *parent)
 {
     return parent ? parent->children : m_topLevel;
 }
 
-void AbsTreeItemModel::renumber(QList<_ItemNode *> &siblings, int from)
+void AbsTreeItemModel::renumber(QList<ItemNode *> &siblings, int from)
 {
     for (int i = from; i < siblings.size(); ++i) {
         if (siblings[i]->row >= 0)
@@ -93,24 +93,24 @@ void AbsTreeItemModel::renumber(QList<_ItemNode *> &siblings, int from)
     }
 }
 
-void AbsTreeItemModel::removeAllChildren(_ItemNode *node)
+void AbsTreeItemModel::removeAllChildren(ItemNode *node)
 {
-    QList<_ItemNode *> &children = siblingsOf(node);
+    QList<ItemNode *> &children = siblingsOf(node);
     if (children.isEmpty())
         return;
     beginRemoveRows(firstColumnIndex(node), 0, int(children.size()) - 1);
-    const QList<_ItemNode *> doomed = children;
+    const QList<ItemNode *> doomed = children;
     children.clear();
     qDeleteAll(doomed);
     endRemoveRows();
 }
 
-void AbsTreeItemModel::removeNode(_ItemNode *node)
+void AbsTreeItemModel::removeNode(ItemNode *node)
 {
     if (!node)
         return;
     removeAllChildren(node);
-    QList<_ItemNode *> &siblings = siblingsOf(node->parent);
+    QList<ItemNode *> &siblings = siblingsOf(node->parent);
     const int row = int(siblings.indexOf(node));
     if (row < 0)
         return;
@@ -121,9 +121,9 @@ void AbsTreeItemModel::removeNode(_ItemNode *node)
     delete node;
 }
 
-void AbsTreeItemModel::insertNode(_ItemNode *parent, int position, _ItemNode *node)
+void AbsTreeItemModel::insertNode(ItemNode *parent, int position, ItemNode *node)
 {
-    QList<_ItemNode *> &siblings = siblingsOf(parent);
+    QList<ItemNode *> &siblings = siblingsOf(parent);
     position = qBound(0, position, int(siblings.size()));
     beginInsertRows(firstColumnIndex(parent), position, position);
     node->parent = parent;
@@ -133,18 +133,18 @@ void AbsTreeItemModel::insertNode(_ItemNode *parent, int position, _ItemNode *no
     endInsertRows();
 }
 
-void AbsTreeItemModel::appendNode(_ItemNode *parent, _ItemNode *node)
+void AbsTreeItemModel::appendNode(ItemNode *parent, ItemNode *node)
 {
     insertNode(parent, int(siblingsOf(parent).size()), node);
 }
 
-QList<AbsTreeItemModel::_ItemNode *> AbsTreeItemModel::allNodes() const
+QList<AbsTreeItemModel::ItemNode *> AbsTreeItemModel::allNodes() const
 {
-    QList<_ItemNode *> nodes;
+    QList<ItemNode *> nodes;
     // Explicit stack: pre-order without recursion.
-    QList<_ItemNode *> pending(m_topLevel.crbegin(), m_topLevel.crend());
+    QList<ItemNode *> pending(m_topLevel.crbegin(), m_topLevel.crend());
     while (!pending.isEmpty()) {
-        _ItemNode *node = pending.takeLast();
+        ItemNode *node = pending.takeLast();
         nodes.append(node);
         for (auto it = node->children.crbegin(); it != node->children.crend(); ++it)
             pending.append(*it);
@@ -152,10 +152,10 @@ QList<AbsTreeItemModel::_ItemNode *> AbsTreeItemModel::allNodes() const
     return nodes;
 }
 
-int AbsTreeItemModel::countChildrenOfType(const _ItemNode *node, int type) const
+int AbsTreeItemModel::countChildrenOfType(const ItemNode *node, int type) const
 {
-    const QList<_ItemNode *> &children = node ? node->children : m_topLevel;
-    return int(std::count_if(children.cbegin(), children.cend(), [type](const _ItemNode *c) { return c->type == type; }));
+    const QList<ItemNode *> &children = node ? node->children : m_topLevel;
+    return int(std::count_if(children.cbegin(), children.cend(), [type](const ItemNode *c) { return c->type == type; }));
 }
 
 void AbsTreeItemModel::emitLayoutChanged()

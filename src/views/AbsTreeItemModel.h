@@ -4,18 +4,18 @@
 #include <QList>
 #include <QString>
 
-// A generic tree model over owned _ItemNode objects. Subclasses give columnCount and data.
+// A generic tree model over owned ItemNode objects. Subclasses give columnCount and data.
 class AbsTreeItemModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    class _ItemNode
+    class ItemNode
     {
     public:
-        explicit _ItemNode(int nodeType = 0, const QString &nodeText = QString());
-        virtual ~_ItemNode();   // deletes the children
-        _ItemNode(const _ItemNode &) = delete;
-        _ItemNode &operator=(const _ItemNode &) = delete;
+        explicit ItemNode(int nodeType = 0, const QString &nodeText = QString());
+        virtual ~ItemNode();   // deletes the children
+        ItemNode(const ItemNode &) = delete;
+        ItemNode &operator=(const ItemNode &) = delete;
 
         int type;
         QString text;
@@ -23,8 +23,8 @@ public:
         int row = -1;
         int column = -1;
         const AbsTreeItemModel *model = nullptr;
-        _ItemNode *parent = nullptr;   // null at the top level
-        QList<_ItemNode *> children;
+        ItemNode *parent = nullptr;   // null at the top level
+        QList<ItemNode *> children;
     };
 
     explicit AbsTreeItemModel(QObject *parent = nullptr);
@@ -34,27 +34,27 @@ public:
     QModelIndex parent(const QModelIndex &index) const override;
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
 
-    static _ItemNode *nodeOf(const QModelIndex &index);
-    const QList<_ItemNode *> &topLevelNodes() const { return m_topLevel; }
+    static ItemNode *nodeOf(const QModelIndex &index);
+    const QList<ItemNode *> &topLevelNodes() const { return m_topLevel; }
 
-    QModelIndex indexOfNode(_ItemNode *node) const;
-    void nodeChanged(_ItemNode *node);
-    void removeAllChildren(_ItemNode *node);
-    void removeNode(_ItemNode *node);
-    QList<_ItemNode *> allNodes() const;   // pre-order
-    int countChildrenOfType(const _ItemNode *node, int type) const;
+    QModelIndex indexOfNode(ItemNode *node) const;
+    void nodeChanged(ItemNode *node);
+    void removeAllChildren(ItemNode *node);
+    void removeNode(ItemNode *node);
+    QList<ItemNode *> allNodes() const;   // pre-order
+    int countChildrenOfType(const ItemNode *node, int type) const;
     void emitLayoutChanged();
 
 protected:
     // Takes the node and shows it as row position under parent (the top level for null).
-    void insertNode(_ItemNode *parent, int position, _ItemNode *node);
-    void appendNode(_ItemNode *parent, _ItemNode *node);
+    void insertNode(ItemNode *parent, int position, ItemNode *node);
+    void appendNode(ItemNode *parent, ItemNode *node);
 
 private:
-    QList<_ItemNode *> &siblingsOf(_ItemNode *parent);
-    QModelIndex firstColumnIndex(_ItemNode *node) const;   // invalid for null (the top level)
+    QList<ItemNode *> &siblingsOf(ItemNode *parent);
+    QModelIndex firstColumnIndex(ItemNode *node) const;   // invalid for null (the top level)
     // Rows handed out before an insertion or removal would point at other nodes afterwards.
-    static void renumber(QList<_ItemNode *> &siblings, int from);
+    static void renumber(QList<ItemNode *> &siblings, int from);
 
-    QList<_ItemNode *> m_topLevel;
+    QList<ItemNode *> m_topLevel;
 };

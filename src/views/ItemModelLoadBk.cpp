@@ -9,7 +9,7 @@
 #include <QSize>
 
 ItemModelLoadBk::_BKItemNode::_BKItemNode(const QSharedPointer<BackupManifest> &backup)
-    : _ItemNode(Type, backup->displayName())
+    : ItemNode(Type, backup->displayName())
     , backup(backup)
 {
 }
@@ -108,7 +108,7 @@ Qt::ItemFlags ItemModelLoadBk::flags(const QModelIndex &index) const
 ItemModelLoadBk::_BKItemNode *ItemModelLoadBk::insert(const QSharedPointer<BackupManifest> &backup)
 {
     const QDateTime date = backup->backupDate();
-    const QList<_ItemNode *> &rows = topLevelNodes();
+    const QList<ItemNode *> &rows = topLevelNodes();
     int position = 0;
     while (position < rows.size() && !(static_cast<_BKItemNode *>(rows[position])->backup->backupDate() < date))
         ++position;

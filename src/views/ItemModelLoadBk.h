@@ -12,7 +12,7 @@ class ItemModelLoadBk : public AbsTreeItemModel
 {
     Q_OBJECT
 public:
-    class _BKItemNode : public AbsTreeItemModel::_ItemNode
+    class _BKItemNode : public AbsTreeItemModel::ItemNode
     {
     public:
         static constexpr int Type = 10;

@@ -11,7 +11,7 @@
 ItemModelMain::ItemModelMain(QObject *parent)
     : AbsTreeItemModel(parent)
     , m_deviceRoot(new _RootDeviceItemNode(QObject::tr("IDS_ROOT_DEVICE")))
-    , m_localDbRoot(new _ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
+    , m_localDbRoot(new ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
 {
     appendNode(nullptr, m_deviceRoot);
     appendNode(nullptr, m_localDbRoot);
@@ -49,7 +49,7 @@ int ItemModelMain::columnCount(const QModelIndex &) const
 
 QVariant ItemModelMain::data(const QModelIndex &index, int role) const
 {
-    _ItemNode *node = nodeOf(index);
+    ItemNode *node = nodeOf(index);
     if (!node)
         return QVariant();
     switch (role) {
@@ -67,7 +67,7 @@ QVariant ItemModelMain::data(const QModelIndex &index, int role) const
 }
 
 // A group's chat also lists its members, admins marked.
-QString ItemModelMain::toolTip(const _ItemNode *node)
+QString ItemModelMain::toolTip(const ItemNode *node)
 {
     if (node->type != ChatSessionNodeType)
         return node->text;
@@ -81,7 +81,7 @@ QVariant ItemModelMain::headerData(int, Qt::Orientation, int) const
     return QVariant();
 }
 
-QIcon ItemModelMain::icon(_ItemNode *node)
+QIcon ItemModelMain::icon(ItemNode *node)
 {
     switch (node->type) {
     case RootDeviceNodeType:

@@ -13,7 +13,7 @@ public:
     explicit ItemModelMain(QObject *parent = nullptr);
 
     _RootDeviceItemNode *deviceRoot() const { return m_deviceRoot; }
-    _ItemNode *localDbRoot() const { return m_localDbRoot; }
+    ItemNode *localDbRoot() const { return m_localDbRoot; }
 
     _IOSDeviceItemNode *addDevice(const DeviceDescription &description);
     _LocalDbItemNode *addLocalDb(const QString &name);
@@ -25,10 +25,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    static QIcon icon(_ItemNode *node);
-    static QString toolTip(const _ItemNode *node);
+    static QIcon icon(ItemNode *node);
+    static QString toolTip(const ItemNode *node);
     static QIcon chatPicture(const KikChat *chat);
 
     _RootDeviceItemNode *m_deviceRoot;
-    _ItemNode *m_localDbRoot;
+    ItemNode *m_localDbRoot;
 };

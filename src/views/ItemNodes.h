@@ -9,32 +9,32 @@
 // The node kinds of the tree of data sources (ItemModelMain).
 enum ItemNodeType {
     RootDeviceNodeType = 1,
-    RootLocalDbNodeType = 2,   // a plain _ItemNode
+    RootLocalDbNodeType = 2,   // a plain ItemNode
     IOSDeviceNodeType = 3,
     LocalDbNodeType = 5,
     ChatSessionNodeType = 6,
 };
 
-using _ItemNode = AbsTreeItemModel::_ItemNode;
+using ItemNode = AbsTreeItemModel::ItemNode;
 
-class _RootDeviceItemNode : public _ItemNode
+class _RootDeviceItemNode : public ItemNode
 {
 public:
     explicit _RootDeviceItemNode(const QString &nodeText)
-        : _ItemNode(RootDeviceNodeType, nodeText)
+        : ItemNode(RootDeviceNodeType, nodeText)
     {
     }
 };
 
 // A source of Kik records; the node holds the data set loaded from it.
-class _AbsDBItemNode : public _ItemNode
+class _AbsDBItemNode : public ItemNode
 {
 public:
     KikDataSetPtr dataSet = KikDataSetPtr::create();
 
 protected:
     _AbsDBItemNode(int nodeType, const QString &nodeText)
-        : _ItemNode(nodeType, nodeText)
+        : ItemNode(nodeType, nodeText)
     {
     }
 };
@@ -61,11 +61,11 @@ public:
 };
 
 // One chat of its parent's data set.
-class _ChatSessionItemNode : public _ItemNode
+class _ChatSessionItemNode : public ItemNode
 {
 public:
     _ChatSessionItemNode(KikChat *shownChat, const QString &nodeText)
-        : _ItemNode(ChatSessionNodeType, nodeText)
+        : ItemNode(ChatSessionNodeType, nodeText)
         , chat(shownChat)
     {
     }

@@ -44,7 +44,7 @@ MyTreeView *messageList(MainWindow &window)
     return window.findChild<MyTreeView *>(QStringLiteral("treeViewSMS"));
 }
 
-void select(MainWindow &window, _ItemNode *node)
+void select(MainWindow &window, ItemNode *node)
 {
     sourceTree(window)->setCurrentIndex(window.mainModel()->indexOfNode(node));
     settle();
@@ -56,19 +56,19 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-_ItemNode *child(const _ItemNode *parent, const QString &text)
+ItemNode *child(const ItemNode *parent, const QString &text)
 {
-    for (_ItemNode *node : parent->children) {
+    for (ItemNode *node : parent->children) {
         if (node->text == text)
             return node;
     }
     return nullptr;
 }
 
-QStringList childTexts(const _ItemNode *parent)
+QStringList childTexts(const ItemNode *parent)
 {
     QStringList texts;
-    for (const _ItemNode *node : parent->children)
+    for (const ItemNode *node : parent->children)
         texts << node->text;
     return texts;
 }

@@ -23,13 +23,13 @@ MyTreeView *sourceTree(MainWindow &window);
 MyTreeView *messageList(MainWindow &window);
 
 // Makes the node current in the tree of sources, as a click does, and lets queued calls run.
-void select(MainWindow &window, _ItemNode *node);
+void select(MainWindow &window, ItemNode *node);
 // Lets the window's queued selections run.
 void settle();
 
 // The child with that text; null when there is none.
-_ItemNode *child(const _ItemNode *parent, const QString &text);
-QStringList childTexts(const _ItemNode *parent);
+ItemNode *child(const ItemNode *parent, const QString &text);
+QStringList childTexts(const ItemNode *parent);
 // The bodies of the messages the list shows, in its order.
 QStringList shownBodies(MainWindow &window);
 

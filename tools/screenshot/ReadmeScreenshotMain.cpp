@@ -138,13 +138,13 @@ int main(int argc, char **argv)
     window.show();
     auto *tree = window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
     auto *view = window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"));
-    _ItemNode *database = window.mainModel()->localDbRoot()->children.value(0);
+    ItemNode *database = window.mainModel()->localDbRoot()->children.value(0);
     if (!tree || !view || !database)
         return 1;
     tree->setCurrentIndex(window.mainModel()->indexOfNode(database));
     waitFor([&] { return !database->children.isEmpty(); }, 30000);
-    _ItemNode *annChat = nullptr;
-    for (_ItemNode *node : database->children) {
+    ItemNode *annChat = nullptr;
+    for (ItemNode *node : database->children) {
         if (node->text.startsWith(QLatin1String("Ann")))
             annChat = node;
     }
