@@ -10,7 +10,7 @@
 
 ItemModelMain::ItemModelMain(QObject *parent)
     : AbsTreeItemModel(parent)
-    , m_deviceRoot(new _RootDeviceItemNode(QObject::tr("IDS_ROOT_DEVICE")))
+    , m_deviceRoot(new DevicesRootNode(QObject::tr("IDS_ROOT_DEVICE")))
     , m_localDbRoot(new ItemNode(RootLocalDbNodeType, QObject::tr("IDS_ROOT_LOCALDB")))
 {
     appendNode(nullptr, m_deviceRoot);

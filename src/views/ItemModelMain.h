@@ -12,7 +12,7 @@ class ItemModelMain : public AbsTreeItemModel
 public:
     explicit ItemModelMain(QObject *parent = nullptr);
 
-    _RootDeviceItemNode *deviceRoot() const { return m_deviceRoot; }
+    DevicesRootNode *deviceRoot() const { return m_deviceRoot; }
     ItemNode *localDbRoot() const { return m_localDbRoot; }
 
     _IOSDeviceItemNode *addDevice(const DeviceDescription &description);
@@ -29,6 +29,6 @@ private:
     static QString toolTip(const ItemNode *node);
     static QIcon chatPicture(const KikChat *chat);
 
-    _RootDeviceItemNode *m_deviceRoot;
+    DevicesRootNode *m_deviceRoot;
     ItemNode *m_localDbRoot;
 };

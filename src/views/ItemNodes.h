@@ -17,10 +17,10 @@ enum ItemNodeType {
 
 using ItemNode = AbsTreeItemModel::ItemNode;
 
-class _RootDeviceItemNode : public ItemNode
+class DevicesRootNode : public ItemNode
 {
 public:
-    explicit _RootDeviceItemNode(const QString &nodeText)
+    explicit DevicesRootNode(const QString &nodeText)
         : ItemNode(RootDeviceNodeType, nodeText)
     {
     }
