@@ -27,7 +27,7 @@ struct CommandMessages
 struct CommandScope
 {
     ItemNode *current = nullptr;
-    _AbsDBItemNode *source = nullptr;
+    SourceItemNode *source = nullptr;
     int devices = 0;
 
     static CommandScope of(const ItemModelMain &model, ItemNode *current);

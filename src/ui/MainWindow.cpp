@@ -521,7 +521,7 @@ bool MainWindow::reloadLocalDb(_LocalDbItemNode *node)
     return loadLocalDb(node);
 }
 
-void MainWindow::removeSourceNode(_AbsDBItemNode *node)
+void MainWindow::removeSourceNode(SourceItemNode *node)
 {
     const ItemNode *current = currentNode();
     if (current && (current == node || current->parent == node))
@@ -548,14 +548,14 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
                 return;
             m_treeViewDS->expand(m_mainModel->indexOfNode(node));
         }
-        showMessages(static_cast<_AbsDBItemNode *>(node)->dataSet, nullptr);
+        showMessages(static_cast<SourceItemNode *>(node)->dataSet, nullptr);
         break;
     case IOSDeviceNodeType:
-        showMessages(static_cast<_AbsDBItemNode *>(node)->dataSet, nullptr);
+        showMessages(static_cast<SourceItemNode *>(node)->dataSet, nullptr);
         break;
     case ChatSessionNodeType:
         if (CommandScope::isDataSource(node->parent))
-            showMessages(static_cast<_AbsDBItemNode *>(node->parent)->dataSet, static_cast<_ChatSessionItemNode *>(node)->chat);
+            showMessages(static_cast<SourceItemNode *>(node->parent)->dataSet, static_cast<_ChatSessionItemNode *>(node)->chat);
         break;
     default:
         clearMessages();

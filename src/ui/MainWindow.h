@@ -66,7 +66,7 @@ public:
     // Clears the views, drops the node's chats and loads its database again.
     bool reloadLocalDb(_LocalDbItemNode *node);
     // Removes a source from the tree, emptying the views first when they show it.
-    void removeSourceNode(_AbsDBItemNode *node);
+    void removeSourceNode(SourceItemNode *node);
 
 public slots:
     void onCheckVersionReadyRead(QNetworkReply *reply);

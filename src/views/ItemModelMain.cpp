@@ -33,7 +33,7 @@ _LocalDbItemNode *ItemModelMain::addLocalDb(const QString &name)
     return node;
 }
 
-void ItemModelMain::addChats(_AbsDBItemNode *node)
+void ItemModelMain::addChats(SourceItemNode *node)
 {
     QList<KikChat *> chats = node->dataSet->allChats();
     std::stable_sort(chats.begin(), chats.end(), chatNewerThan);

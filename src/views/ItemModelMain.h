@@ -18,7 +18,7 @@ public:
     _IOSDeviceItemNode *addDevice(const DeviceDescription &description);
     _LocalDbItemNode *addLocalDb(const QString &name);
     // One node per chat of the node's data set, newest chat first.
-    void addChats(_AbsDBItemNode *node);
+    void addChats(SourceItemNode *node);
 
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;

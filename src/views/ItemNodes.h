@@ -27,23 +27,23 @@ public:
 };
 
 // A source of Kik records; the node holds the data set loaded from it.
-class _AbsDBItemNode : public ItemNode
+class SourceItemNode : public ItemNode
 {
 public:
     KikDataSetPtr dataSet = KikDataSetPtr::create();
 
 protected:
-    _AbsDBItemNode(int nodeType, const QString &nodeText)
+    SourceItemNode(int nodeType, const QString &nodeText)
         : ItemNode(nodeType, nodeText)
     {
     }
 };
 
-class _IOSDeviceItemNode : public _AbsDBItemNode
+class _IOSDeviceItemNode : public SourceItemNode
 {
 public:
     explicit _IOSDeviceItemNode(const DeviceDescription &description)
-        : _AbsDBItemNode(IOSDeviceNodeType, description.deviceName)
+        : SourceItemNode(IOSDeviceNodeType, description.deviceName)
         , device(description)
     {
     }
@@ -51,11 +51,11 @@ public:
     DeviceDescription device;
 };
 
-class _LocalDbItemNode : public _AbsDBItemNode
+class _LocalDbItemNode : public SourceItemNode
 {
 public:
     explicit _LocalDbItemNode(const QString &name)
-        : _AbsDBItemNode(LocalDbNodeType, name)
+        : SourceItemNode(LocalDbNodeType, name)
     {
     }
 };
