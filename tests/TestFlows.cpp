@@ -144,7 +144,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         // The window loads the phone by itself once it is announced; the flows start after that.
         QTRY_COMPARE_WITH_TIMEOUT(childTexts(window->mainModel()->deviceRoot()), QStringList("Flow iPhone"), 20000);
-        phone = static_cast<const _IOSDeviceItemNode *>(window->mainModel()->deviceRoot()->children.first())->device;
+        phone = static_cast<const PhoneItemNode *>(window->mainModel()->deviceRoot()->children.first())->device;
     }
 
     void bothFrontEndsTakeTheSameSteps_data()

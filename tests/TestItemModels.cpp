@@ -83,7 +83,7 @@ private slots:
         DeviceDescription phone;
         phone.deviceName = QStringLiteral("Ann's iPhone");
         phone.udid = QStringLiteral("00008020-000A");
-        _IOSDeviceItemNode *device = model.addDevice(phone);
+        PhoneItemNode *device = model.addDevice(phone);
         QCOMPARE(device->type, 3);
         QCOMPARE(device->device.udid, phone.udid);
         QVERIFY(device->dataSet && device->dataSet->chats.isEmpty());

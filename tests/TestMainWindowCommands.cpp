@@ -60,7 +60,7 @@ class TestMainWindowCommands : public QObject
     Q_OBJECT
     TestEnv env;
     std::unique_ptr<MainWindow> window;
-    _IOSDeviceItemNode *phone = nullptr;
+    PhoneItemNode *phone = nullptr;
     QList<QUrl> opened;
 
     // What the dialogs were asked and will answer.

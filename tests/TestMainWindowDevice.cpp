@@ -93,11 +93,11 @@ private slots:
         QVERIFY(!window->findChild<QWidget *>(QStringLiteral("lbPhoneService"))->isVisible());   // usbmuxd answers
         const QString deviceBackup = env.path("backuproot") + '/' + TempBackupFolderName + '/' + kClosed;
         QVERIFY(readFileBytes(deviceBackup + "/Status.plist").contains("finished"));
-        auto *locked = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
+        auto *locked = static_cast<PhoneItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
         QCOMPARE(qint64(locked->dataSet->allMessages().size()), store.messages);
         QVERIFY(QFileInfo(deviceCacheFolder(locked->device) + "/com.kik.chat/Documents/kik.sqlite").isFile());
 
-        auto *phone = static_cast<_IOSDeviceItemNode *>(model()->deviceRoot()->children.first());
+        auto *phone = static_cast<PhoneItemNode *>(model()->deviceRoot()->children.first());
         QCOMPARE(phone->device.udid, kOpen);
         QCOMPARE(phone->children.size(), store.chats);
         QCOMPARE(qint64(phone->dataSet->allMessages().size()), store.messages);
@@ -127,7 +127,7 @@ private slots:
         QVERIFY(WindowFlows(*window).loadFromDeviceBackup(locked, folder));
         QCOMPARE(typed.size(), 1);
         QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Ann's iPhone", "Locked iPhone"}));
-        auto *node = static_cast<_IOSDeviceItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
+        auto *node = static_cast<PhoneItemNode *>(child(model()->deviceRoot(), "Locked iPhone"));
         QCOMPARE(qint64(node->dataSet->allMessages().size()), store.messages);
         QVERIFY(QFileInfo(deviceCacheFolder(locked) + "/com.kik.chat/Documents/kik.sqlite").isFile());
 

@@ -55,7 +55,7 @@ class TestMainWindowMenus : public QObject
     TestEnv env;
     std::unique_ptr<MainWindow> window;
     _LocalDbItemNode *archive = nullptr;
-    QList<_IOSDeviceItemNode *> phones;
+    QList<PhoneItemNode *> phones;
     int nextHandle = 1;
 
     ItemModelMain *model() const { return window->mainModel(); }
@@ -69,7 +69,7 @@ class TestMainWindowMenus : public QObject
             description.deviceName = QStringLiteral("Phone %1").arg(phones.size() + 1);
             description.udid = QStringLiteral("udid-%1").arg(nextHandle);
             description.handle = reinterpret_cast<void *>(quintptr(nextHandle++));
-            _IOSDeviceItemNode *phone = model()->addDevice(description);
+            PhoneItemNode *phone = model()->addDevice(description);
             phone->dataSet = twoChats(description.deviceName);
             model()->addChats(phone);
             phones << phone;
@@ -327,7 +327,7 @@ private slots:
         window->dialogs() = CommandDialogs::standard(window.get());
 
         selectKind(QStringLiteral("device"));
-        _IOSDeviceItemNode *shown = phones.first();
+        PhoneItemNode *shown = phones.first();
         menu.reset(window->menus()->treeContextMenu(window->commandScope(), window.get()));
         menu->actions().at(4)->trigger();   // Disconnect Device
         QVERIFY(!model()->deviceRoot()->children.contains(shown));

@@ -141,7 +141,7 @@ private slots:
         QVERIFY2(errors.first().startsWith("An Error Occurred."), qPrintable(errors.first()));
         startupBoxes.reset();
         QVERIFY(model()->deviceRoot()->children.at(0)->children.isEmpty());
-        auto *kikPhone = static_cast<_IOSDeviceItemNode *>(model()->deviceRoot()->children.at(1));
+        auto *kikPhone = static_cast<PhoneItemNode *>(model()->deviceRoot()->children.at(1));
         QCOMPARE(kikPhone->children.size(), kikPhoneChats);
         QCOMPARE(kikPhone->device.udid, QDir(dataFolder()).filePath("virtual_ios/KikPhone"));
         QVERIFY(!kikPhone->device.handle);
@@ -301,7 +301,7 @@ private slots:
     void aPhoneThatGoesAwayTakesItsMessagesAlong()
     {
         int handles[2];
-        QList<_IOSDeviceItemNode *> phones;
+        QList<PhoneItemNode *> phones;
         for (int i = 0; i < 2; ++i) {
             DeviceDescription description;
             description.deviceName = QStringLiteral("Plugged %1").arg(i);

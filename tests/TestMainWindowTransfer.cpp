@@ -124,7 +124,7 @@ class TestMainWindowTransfer : public QObject
     // Once each: the phone's messages and the source's, in a sound store.
     void checkPhoneStore(const QString &name, const SimPhoneFolder &target, const GeneratedKikStore &before)
     {
-        const auto *node = static_cast<const _IOSDeviceItemNode *>(child(model()->deviceRoot(), name));
+        const auto *node = static_cast<const PhoneItemNode *>(child(model()->deviceRoot(), name));
         QVERIFY(node);
         QCOMPARE(qint64(node->dataSet->allMessages().size()), before.messages + sourceMessages);
         QString integrity;
@@ -303,7 +303,7 @@ private slots:
         // The phone's node shows its store as it is now.
         const ItemNode *device = model()->deviceRoot()->children.value(0);
         QVERIFY(device);
-        QCOMPARE(qint64(static_cast<const _IOSDeviceItemNode *>(device)->dataSet->allMessages().size()),
+        QCOMPARE(qint64(static_cast<const PhoneItemNode *>(device)->dataSet->allMessages().size()),
                  phoneStore.messages + sourceMessages);
     }
 

@@ -311,7 +311,7 @@ void MainWindow::addRememberedDevice(const QString &folder)
     DeviceDescription description;
     description.deviceName = QFileInfo(folder).fileName();
     description.udid = folder;
-    _IOSDeviceItemNode *node = m_mainModel->addDevice(description);
+    PhoneItemNode *node = m_mainModel->addDevice(description);
     std::unique_ptr<AbsKikDb> db;
     if (LocalDbCatalogue::holdsDatabase(folder)) {
         db = std::make_unique<KikLocalDb>(folder);
@@ -703,7 +703,7 @@ void MainWindow::reloadSource()
             selectNode(again);
         return;
     }
-    const DeviceDescription device = static_cast<_IOSDeviceItemNode *>(scope.source)->device;
+    const DeviceDescription device = static_cast<PhoneItemNode *>(scope.source)->device;
     if (device.handle)   // a phone; a remembered backup has nothing to read again
         loadKikFromDevice(device);
 }

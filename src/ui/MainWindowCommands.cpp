@@ -184,7 +184,7 @@ void MainWindow::miViewIOSCacheFiles()
     const ItemNode *node = currentNode();
     if (!node || node->type != IOSDeviceNodeType)
         return;
-    const QString folder = deviceCacheFolder(static_cast<const _IOSDeviceItemNode *>(node)->device);
+    const QString folder = deviceCacheFolder(static_cast<const PhoneItemNode *>(node)->device);
     QDir().mkpath(folder);
     openInExplorer(folder);
 }
@@ -193,7 +193,7 @@ void MainWindow::miUnmoutDevice()
 {
     ItemNode *node = currentNode();
     if (node && node->type == IOSDeviceNodeType)
-        removeSourceNode(static_cast<_IOSDeviceItemNode *>(node));
+        removeSourceNode(static_cast<PhoneItemNode *>(node));
 }
 
 // The vendor's pages exist only where a vendor host is configured; their menu entries too.
@@ -271,7 +271,7 @@ void MainWindow::iosDeviceDisconnected(void *handle)
     m_phoneServiceHint->check();
     const QList<ItemNode *> devices = mainModel()->deviceRoot()->children;
     for (ItemNode *node : devices) {
-        auto *device = static_cast<_IOSDeviceItemNode *>(node);
+        auto *device = static_cast<PhoneItemNode *>(node);
         if (device->device.handle == handle)
             removeSourceNode(device);
     }

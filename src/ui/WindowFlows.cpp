@@ -45,10 +45,10 @@ bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
 {
     const CommandScope scope = m_window.commandScope();
     const QString sourceUdid =
-        scope.sourceIsDevice() ? static_cast<const _IOSDeviceItemNode *>(scope.source)->device.udid : QString();
+        scope.sourceIsDevice() ? static_cast<const PhoneItemNode *>(scope.source)->device.udid : QString();
     QList<ChoiceEntry> entries;
     for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
-        const auto *device = static_cast<const _IOSDeviceItemNode *>(node);
+        const auto *device = static_cast<const PhoneItemNode *>(node);
         if (device->device.udid != sourceUdid)
             entries.append({QStringLiteral(":res/iphone.svg"), device->text, node});
     }
@@ -57,7 +57,7 @@ bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
     void *chosen = m_window.dialogs().chooseDevice(QObject::tr("IDS_SEL_ONE_IOS_DEVICE"), entries);
     if (!chosen)
         return false;
-    *target = static_cast<const _IOSDeviceItemNode *>(chosen)->device;
+    *target = static_cast<const PhoneItemNode *>(chosen)->device;
     return true;
 }
 

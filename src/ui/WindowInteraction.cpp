@@ -134,11 +134,11 @@ void WindowInteraction::showPhone(const DeviceDescription &device, const KikData
     // A phone announced again (loaded anew) replaces its node rather than doubling it.
     const QList<ItemNode *> devices = model->deviceRoot()->children;
     for (ItemNode *node : devices) {
-        auto *known = static_cast<_IOSDeviceItemNode *>(node);
+        auto *known = static_cast<PhoneItemNode *>(node);
         if (known->device.handle == device.handle)
             m_window.removeSourceNode(known);
     }
-    _IOSDeviceItemNode *node = model->addDevice(device);
+    PhoneItemNode *node = model->addDevice(device);
     node->dataSet = data;
     model->addChats(node);
     m_window.selectNode(node);

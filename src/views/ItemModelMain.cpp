@@ -17,9 +17,9 @@ ItemModelMain::ItemModelMain(QObject *parent)
     appendNode(nullptr, m_localDbRoot);
 }
 
-_IOSDeviceItemNode *ItemModelMain::addDevice(const DeviceDescription &description)
+PhoneItemNode *ItemModelMain::addDevice(const DeviceDescription &description)
 {
-    auto *node = new _IOSDeviceItemNode(description);
+    auto *node = new PhoneItemNode(description);
     appendNode(m_deviceRoot, node);
     emitLayoutChanged();
     return node;

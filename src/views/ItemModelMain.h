@@ -15,7 +15,7 @@ public:
     DevicesRootNode *deviceRoot() const { return m_deviceRoot; }
     ItemNode *localDbRoot() const { return m_localDbRoot; }
 
-    _IOSDeviceItemNode *addDevice(const DeviceDescription &description);
+    PhoneItemNode *addDevice(const DeviceDescription &description);
     _LocalDbItemNode *addLocalDb(const QString &name);
     // One node per chat of the node's data set, newest chat first.
     void addChats(SourceItemNode *node);

@@ -39,10 +39,10 @@ protected:
     }
 };
 
-class _IOSDeviceItemNode : public SourceItemNode
+class PhoneItemNode : public SourceItemNode
 {
 public:
-    explicit _IOSDeviceItemNode(const DeviceDescription &description)
+    explicit PhoneItemNode(const DeviceDescription &description)
         : SourceItemNode(IOSDeviceNodeType, description.deviceName)
         , device(description)
     {
