@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(device->type, 3);
         QCOMPARE(device->device.udid, phone.udid);
         QVERIFY(device->dataSet && device->dataSet->chats.isEmpty());
-        _LocalDbItemNode *local = model.addLocalDb(QStringLiteral("Ann_Backup"));
+        LocalDbItemNode *local = model.addLocalDb(QStringLiteral("Ann_Backup"));
         QCOMPARE(local->type, 5);
         QCOMPARE(layout.count(), 2);
 

@@ -54,7 +54,7 @@ class TestMainWindowMenus : public QObject
     Q_OBJECT
     TestEnv env;
     std::unique_ptr<MainWindow> window;
-    _LocalDbItemNode *archive = nullptr;
+    LocalDbItemNode *archive = nullptr;
     QList<PhoneItemNode *> phones;
     int nextHandle = 1;
 

@@ -158,7 +158,7 @@ private slots:
         QCOMPARE(label("lbChatName")->text(), QStringLiteral("All"));
         QVERIFY(label("lbChatImg")->isHidden());
         QVERIFY(sourceTree(*window)->isExpanded(model()->indexOfNode(alpha())));
-        const KikDataSetPtr loaded = static_cast<_LocalDbItemNode *>(alpha())->dataSet;
+        const KikDataSetPtr loaded = static_cast<LocalDbItemNode *>(alpha())->dataSet;
 
         // With its folder gone, a second reading would find nothing (or make a new database).
         const QString folder = QDir(localDatabasesFolder()).filePath("Alpha");
@@ -167,7 +167,7 @@ private slots:
         QCOMPARE(shownBodies(*window), QStringList({"Carol says 0", "Carol says 1"}));
         select(*window, alpha());
         QVERIFY(QDir().rename(folder + "-away", folder));
-        QCOMPARE(static_cast<_LocalDbItemNode *>(alpha())->dataSet, loaded);
+        QCOMPARE(static_cast<LocalDbItemNode *>(alpha())->dataSet, loaded);
         QCOMPARE(window->smsModel()->rowCount(), 8);
         QCOMPARE(alpha()->children.size(), 4);
     }

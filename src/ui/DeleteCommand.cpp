@@ -48,7 +48,7 @@ void DeleteCommand::deleteSelected()
     if (!scope.sourceIsLocalDb())
         return;
     const CommandMessages selected = m_window.messagesFor(MessageVariant::Selection);
-    auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+    auto *node = static_cast<LocalDbItemNode *>(scope.source);
     if (selected.messages.isEmpty()
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_SEL_MESSAGES"),
                           QStringLiteral("%1 will be deleted from the database \"%2\".")
@@ -78,7 +78,7 @@ void DeleteCommand::deleteChat()
     if (!scope.currentIsChat() || !scope.sourceIsLocalDb())
         return;
     const KikChat *chat = static_cast<_ChatSessionItemNode *>(scope.current)->chat;
-    auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+    auto *node = static_cast<LocalDbItemNode *>(scope.source);
     if (!chat
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT"),
                           QStringLiteral("The chat with %1 and its %2 will be deleted from the database \"%3\".")
@@ -103,7 +103,7 @@ void DeleteCommand::deleteDatabase()
     const CommandScope scope = m_window.commandScope();
     if (!scope.current || scope.current->type != LocalDbNodeType)
         return;
-    auto *node = static_cast<_LocalDbItemNode *>(scope.current);
+    auto *node = static_cast<LocalDbItemNode *>(scope.current);
     const qsizetype count = node->dataSet ? node->dataSet->allMessages().size() : 0;
     // A database whose reading failed shows no messages, yet its file still holds them.
     const QString whatGoes =

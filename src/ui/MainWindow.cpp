@@ -501,7 +501,7 @@ KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const Q
     return worker.dataSet();
 }
 
-bool MainWindow::loadLocalDb(_LocalDbItemNode *node)
+bool MainWindow::loadLocalDb(LocalDbItemNode *node)
 {
     const QString folder = LocalDbCatalogue().folderOf(node->text);
     const KikDataSetPtr dataSet = loadWithProgress(std::make_unique<KikLocalDb>(folder), LoadingMessagesTitle);
@@ -512,7 +512,7 @@ bool MainWindow::loadLocalDb(_LocalDbItemNode *node)
     return true;
 }
 
-bool MainWindow::reloadLocalDb(_LocalDbItemNode *node)
+bool MainWindow::reloadLocalDb(LocalDbItemNode *node)
 {
     clearSourceSelection();
     clearMessages();
@@ -543,7 +543,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
     switch (node->type) {
     case LocalDbNodeType:
         if (node->children.isEmpty()) {
-            auto *localDb = static_cast<_LocalDbItemNode *>(node);
+            auto *localDb = static_cast<LocalDbItemNode *>(node);
             if (!loadLocalDb(localDb))
                 return;
             m_treeViewDS->expand(m_mainModel->indexOfNode(node));
@@ -697,7 +697,7 @@ void MainWindow::reloadSource()
         return;
     if (scope.sourceIsLocalDb()) {
         const QStringList path = nodePath(scope.current);
-        auto *node = static_cast<_LocalDbItemNode *>(scope.source);
+        auto *node = static_cast<LocalDbItemNode *>(scope.source);
         ItemNode *again = reloadLocalDb(node) ? nodeAtPath(path) : nullptr;
         if (again)
             selectNode(again);
@@ -779,7 +779,7 @@ void MainWindow::restoreSelection(const QStringList &path)
         return;
     // A database's chats exist once it is read; the chat selected last lies inside it.
     if (node->type == LocalDbNodeType && node->children.isEmpty() && path.size() > 2) {
-        if (!loadLocalDb(static_cast<_LocalDbItemNode *>(node)))
+        if (!loadLocalDb(static_cast<LocalDbItemNode *>(node)))
             return;
         node = nodeAtPath(path);
     }

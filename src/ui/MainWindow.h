@@ -62,9 +62,9 @@ public:
     KikDataSetPtr loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title);
     // Reads the local database named after the node into a new data set with its chat nodes.
     // Errors are shown; the node then keeps no data.
-    bool loadLocalDb(_LocalDbItemNode *node);
+    bool loadLocalDb(LocalDbItemNode *node);
     // Clears the views, drops the node's chats and loads its database again.
-    bool reloadLocalDb(_LocalDbItemNode *node);
+    bool reloadLocalDb(LocalDbItemNode *node);
     // Removes a source from the tree, emptying the views first when they show it.
     void removeSourceNode(SourceItemNode *node);
 

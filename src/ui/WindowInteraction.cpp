@@ -156,10 +156,10 @@ void WindowInteraction::phoneWritten(const DeviceDescription &device, bool resta
 void WindowInteraction::localDbWritten(const QString &storedName, bool succeeded)
 {
     const LocalDbCatalogue catalogue;
-    _LocalDbItemNode *node = nullptr;
+    LocalDbItemNode *node = nullptr;
     for (ItemNode *known : m_window.mainModel()->localDbRoot()->children) {
         if (LocalDbCatalogue::sameName(known->text, storedName))
-            node = static_cast<_LocalDbItemNode *>(known);
+            node = static_cast<LocalDbItemNode *>(known);
     }
     // A failed or canceled first backup that left no database gets no node: it would make an
     // empty database when selected.

@@ -25,9 +25,9 @@ PhoneItemNode *ItemModelMain::addDevice(const DeviceDescription &description)
     return node;
 }
 
-_LocalDbItemNode *ItemModelMain::addLocalDb(const QString &name)
+LocalDbItemNode *ItemModelMain::addLocalDb(const QString &name)
 {
-    auto *node = new _LocalDbItemNode(name);
+    auto *node = new LocalDbItemNode(name);
     appendNode(m_localDbRoot, node);
     emitLayoutChanged();
     return node;

@@ -16,7 +16,7 @@ public:
     ItemNode *localDbRoot() const { return m_localDbRoot; }
 
     PhoneItemNode *addDevice(const DeviceDescription &description);
-    _LocalDbItemNode *addLocalDb(const QString &name);
+    LocalDbItemNode *addLocalDb(const QString &name);
     // One node per chat of the node's data set, newest chat first.
     void addChats(SourceItemNode *node);
 

@@ -51,10 +51,10 @@ public:
     DeviceDescription device;
 };
 
-class _LocalDbItemNode : public SourceItemNode
+class LocalDbItemNode : public SourceItemNode
 {
 public:
-    explicit _LocalDbItemNode(const QString &name)
+    explicit LocalDbItemNode(const QString &name)
         : SourceItemNode(LocalDbNodeType, name)
     {
     }
