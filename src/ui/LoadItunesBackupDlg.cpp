@@ -115,7 +115,7 @@ void LoadItunesBackupDlg::addBackupFolder(const QString &folder)
 {
     const QString key = BackupManifest(folder).identityKey();
     for (const AbsTreeItemModel::ItemNode *row : m_model->topLevelNodes()) {
-        if (static_cast<const ItemModelLoadBk::_BKItemNode *>(row)->backup->identityKey() == key) {
+        if (static_cast<const ItemModelLoadBk::BackupItemNode *>(row)->backup->identityKey() == key) {
             showWarning(QObject::tr("IDS_LOAD_BK_EXISTS"));
             return;
         }

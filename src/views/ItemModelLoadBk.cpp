@@ -8,7 +8,7 @@
 #include <QLocale>
 #include <QSize>
 
-ItemModelLoadBk::_BKItemNode::_BKItemNode(const QSharedPointer<BackupManifest> &backup)
+ItemModelLoadBk::BackupItemNode::BackupItemNode(const QSharedPointer<BackupManifest> &backup)
     : ItemNode(Type, backup->displayName())
     , backup(backup)
 {
@@ -46,7 +46,7 @@ QVariant ItemModelLoadBk::headerData(int section, Qt::Orientation orientation, i
 
 QSharedPointer<BackupManifest> ItemModelLoadBk::backupAt(const QModelIndex &index)
 {
-    auto *node = dynamic_cast<_BKItemNode *>(nodeOf(index));
+    auto *node = dynamic_cast<BackupItemNode *>(nodeOf(index));
     return node ? node->backup : QSharedPointer<BackupManifest>();
 }
 
@@ -105,14 +105,14 @@ Qt::ItemFlags ItemModelLoadBk::flags(const QModelIndex &index) const
     return AbsTreeItemModel::flags(index);
 }
 
-ItemModelLoadBk::_BKItemNode *ItemModelLoadBk::insert(const QSharedPointer<BackupManifest> &backup)
+ItemModelLoadBk::BackupItemNode *ItemModelLoadBk::insert(const QSharedPointer<BackupManifest> &backup)
 {
     const QDateTime date = backup->backupDate();
     const QList<ItemNode *> &rows = topLevelNodes();
     int position = 0;
-    while (position < rows.size() && !(static_cast<_BKItemNode *>(rows[position])->backup->backupDate() < date))
+    while (position < rows.size() && !(static_cast<BackupItemNode *>(rows[position])->backup->backupDate() < date))
         ++position;
-    auto *node = new _BKItemNode(backup);
+    auto *node = new BackupItemNode(backup);
     insertNode(nullptr, position, node);
     return node;
 }

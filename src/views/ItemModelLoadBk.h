@@ -12,11 +12,11 @@ class ItemModelLoadBk : public AbsTreeItemModel
 {
     Q_OBJECT
 public:
-    class _BKItemNode : public AbsTreeItemModel::ItemNode
+    class BackupItemNode : public AbsTreeItemModel::ItemNode
     {
     public:
         static constexpr int Type = 10;
-        explicit _BKItemNode(const QSharedPointer<BackupManifest> &backup);
+        explicit BackupItemNode(const QSharedPointer<BackupManifest> &backup);
         QSharedPointer<BackupManifest> backup;
     };
 
@@ -28,6 +28,6 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     // Adds a row below every backup as new or newer than this one.
-    _BKItemNode *insert(const QSharedPointer<BackupManifest> &backup);
+    BackupItemNode *insert(const QSharedPointer<BackupManifest> &backup);
     static QSharedPointer<BackupManifest> backupAt(const QModelIndex &index);
 };
