@@ -67,7 +67,7 @@ ItemNode *largestChat(const ItemNode *database)
     ItemNode *largest = nullptr;
     qsizetype most = -1;
     for (ItemNode *node : database->children) {
-        const auto *chat = static_cast<_ChatSessionItemNode *>(node)->chat;
+        const auto *chat = static_cast<ChatItemNode *>(node)->chat;
         if (chat && chat->messages.size() > most) {
             most = chat->messages.size();
             largest = node;

@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(annIcon.size(), QSize(18, 9));
         QCOMPARE(annIcon.pixelColor(9, 4), QColor(Qt::red));
         QVERIFY(sameImage(decoration(model, model.index(3, 0, localIndex)), contact));
-        auto *chatNode = static_cast<_ChatSessionItemNode *>(AbsTreeItemModel::nodeOf(model.index(2, 0, localIndex)));
+        auto *chatNode = static_cast<ChatItemNode *>(AbsTreeItemModel::nodeOf(model.index(2, 0, localIndex)));
         QCOMPARE(chatNode->chat->user, ann);
 
         // Removing the database node drops its chats and its hold on the data set.

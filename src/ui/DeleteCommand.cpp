@@ -22,7 +22,7 @@ QString databaseFolder(const ItemNode *node)
 ItemNode *chatNodeWithId(ItemNode *database, qint64 chatId)
 {
     for (ItemNode *child : database->children) {
-        const KikChat *chat = static_cast<_ChatSessionItemNode *>(child)->chat;
+        const KikChat *chat = static_cast<ChatItemNode *>(child)->chat;
         if (chat && chat->id == chatId)
             return child;
     }
@@ -77,7 +77,7 @@ void DeleteCommand::deleteChat()
     const CommandScope scope = m_window.commandScope();
     if (!scope.currentIsChat() || !scope.sourceIsLocalDb())
         return;
-    const KikChat *chat = static_cast<_ChatSessionItemNode *>(scope.current)->chat;
+    const KikChat *chat = static_cast<ChatItemNode *>(scope.current)->chat;
     auto *node = static_cast<LocalDbItemNode *>(scope.source);
     if (!chat
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_THIS_CHAT"),

@@ -555,7 +555,7 @@ void MainWindow::onMainTreeSelected(const QItemSelection &selected, const QItemS
         break;
     case ChatSessionNodeType:
         if (CommandScope::isDataSource(node->parent))
-            showMessages(static_cast<SourceItemNode *>(node->parent)->dataSet, static_cast<_ChatSessionItemNode *>(node)->chat);
+            showMessages(static_cast<SourceItemNode *>(node->parent)->dataSet, static_cast<ChatItemNode *>(node)->chat);
         break;
     default:
         clearMessages();

@@ -38,7 +38,7 @@ void ItemModelMain::addChats(SourceItemNode *node)
     QList<KikChat *> chats = node->dataSet->allChats();
     std::stable_sort(chats.begin(), chats.end(), chatNewerThan);
     for (KikChat *chat : std::as_const(chats))
-        appendNode(node, new _ChatSessionItemNode(chat, chatDisplayName(chat)));
+        appendNode(node, new ChatItemNode(chat, chatDisplayName(chat)));
     emitLayoutChanged();
 }
 
@@ -71,7 +71,7 @@ QString ItemModelMain::toolTip(const ItemNode *node)
 {
     if (node->type != ChatSessionNodeType)
         return node->text;
-    const KikChat *chat = static_cast<const _ChatSessionItemNode *>(node)->chat;
+    const KikChat *chat = static_cast<const ChatItemNode *>(node)->chat;
     const QString members = chat && chat->user && chat->user->is_group ? groupMembersText(chat->user) : QString();
     return members.isEmpty() ? node->text : node->text + QStringLiteral("\nMembers: ") + members;
 }
@@ -93,7 +93,7 @@ QIcon ItemModelMain::icon(ItemNode *node)
     case LocalDbNodeType:
         return resourceViewIcon(QStringLiteral(":res/database.svg"));
     case ChatSessionNodeType: {
-        auto *chatNode = static_cast<_ChatSessionItemNode *>(node);
+        auto *chatNode = static_cast<ChatItemNode *>(node);
         if (chatNode->picture.isNull())
             chatNode->picture = chatPicture(chatNode->chat);
         return chatNode->picture;

@@ -61,10 +61,10 @@ public:
 };
 
 // One chat of its parent's data set.
-class _ChatSessionItemNode : public ItemNode
+class ChatItemNode : public ItemNode
 {
 public:
-    _ChatSessionItemNode(KikChat *shownChat, const QString &nodeText)
+    ChatItemNode(KikChat *shownChat, const QString &nodeText)
         : ItemNode(ChatSessionNodeType, nodeText)
         , chat(shownChat)
     {
