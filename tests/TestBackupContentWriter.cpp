@@ -23,7 +23,7 @@
 #include "kikstore/KikStoreGenerator.h"
 #include "plist/CFType.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/BackupFileMergeThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 #include "workers/KikBackupAccounts.h"
 
@@ -109,7 +109,7 @@ class TestBackupContentWriter : public QObject
             progress.cancelWhen(std::move(cancelWhen));
         BackupWriteLock lock(folder);
         lock.acquireOrBusyThrow();
-        IOSMergeWAFiles2iTunesBKThread worker(openBackup(folder), lock, files, &progress);
+        BackupFileMergeThread worker(openBackup(folder), lock, files, &progress);
         progress.run(worker);
         return progress.errors() + progress.successes();
     }

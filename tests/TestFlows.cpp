@@ -162,7 +162,7 @@ private slots:
                           "lock backup",
                           "task IOSLoadKikFromiTunesThread",
                           "task IOSRestoreKikMsgThread",
-                          "last task IOSMergeWAFiles2iTunesBKThread",
+                          "last task BackupFileMergeThread",
                           "transferred into backup"};
         QTest::newRow("export") << Flow([this](FlowInteraction &interaction, const QString &) {
             return exportMessages(interaction, source.allMessages());

@@ -15,7 +15,7 @@
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/BackupFileMergeThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 
 #include <QDir>
@@ -51,7 +51,7 @@ class TestIOSMergeWAFiles2iTunesBKThread : public QObject
             progress.cancelWhen(std::move(cancelWhen));
         BackupWriteLock lock(backupFolder);
         lock.acquireOrBusyThrow();
-        IOSMergeWAFiles2iTunesBKThread worker(openBackup(backupFolder), lock, items, &progress);
+        BackupFileMergeThread worker(openBackup(backupFolder), lock, items, &progress);
         progress.run(worker);
         return progress.errors() + progress.successes();
     }
@@ -184,7 +184,7 @@ private slots:
                 const QSharedPointer<BackupManifest> backup = openBackup(folder);
                 auto lock = std::make_unique<BackupWriteLock>(folder);
                 lock->acquireOrBusyThrow();
-                IOSMergeWAFiles2iTunesBKThread worker(
+                BackupFileMergeThread worker(
                     backup, *lock,
                     {{kDomain, local, "Documents/kik.sqlite", true}, {kDomain, local, "Documents/attachments/new", false}},
                     &progress);
@@ -196,7 +196,7 @@ private slots:
                     // With the password it is written, encrypted.
                     QVERIFY(backup->unlock(QStringLiteral("pw")));
                     RecordingProgress unlocked;
-                    IOSMergeWAFiles2iTunesBKThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}},
+                    BackupFileMergeThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}},
                                                          &unlocked);
                     unlocked.run(again);
                     QCOMPARE(unlocked.errors(), QStringList());

@@ -6,7 +6,7 @@
 #include "flows/FlowInteraction.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupWriteLock.h"
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/BackupFileMergeThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 
 #include <QDir>
@@ -57,7 +57,7 @@ bool TransferToBackup::run(const KikMessageList &messages)
     if (!mergeTask->run(merge))
         return false;
     const std::unique_ptr<FlowTask> writeTask = m_interaction.lastTask();
-    IOSMergeWAFiles2iTunesBKThread write(backup, lock, placedInBackup(merge.fileList(), kik.location), &writeTask->target());
+    BackupFileMergeThread write(backup, lock, placedInBackup(merge.fileList(), kik.location), &writeTask->target());
     if (!writeTask->run(write))
         return false;
     m_interaction.transferred(merge.transferred(), backup.data());

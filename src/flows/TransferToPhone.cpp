@@ -6,7 +6,7 @@
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupWriteLock.h"
 #include "workers/DeviceTransferNotes.h"
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/BackupFileMergeThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 #include "workers/UnlockBackupThread.h"
@@ -67,7 +67,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
     backup->load();
     {
         const std::unique_ptr<FlowTask> task = m_interaction.task();
-        IOSMergeWAFiles2iTunesBKThread write(backup, lock, files, &task->target());
+        BackupFileMergeThread write(backup, lock, files, &task->target());
         if (!task->run(write))
             return false;
     }

@@ -15,11 +15,11 @@ class BackupWriteLock;
 // all at once at the end (BackupContentWriter): a failure or a cancel leaves it byte for byte
 // as it was. The caller holds the backup's write lock from before it read the backup until this
 // task has ended. Needs no widgets: the window and parlewick-cli run it alike.
-class IOSMergeWAFiles2iTunesBKThread : public QThread
+class BackupFileMergeThread : public QThread
 {
     Q_OBJECT
 public:
-    IOSMergeWAFiles2iTunesBKThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
+    BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
                                    const IOSFileItemList &files, AbsProgressTarget *progress, QObject *parent = nullptr);
 
 protected:

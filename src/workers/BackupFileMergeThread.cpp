@@ -1,4 +1,4 @@
-#include "workers/IOSMergeWAFiles2iTunesBKThread.h"
+#include "workers/BackupFileMergeThread.h"
 
 #include "itunes/BackupContentWriter.h"
 #include "itunes/BackupManifest.h"
@@ -10,7 +10,7 @@
 
 #include <stdexcept>
 
-IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(const QSharedPointer<BackupManifest> &backup,
+BackupFileMergeThread::BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup,
                                                                const BackupWriteLock &lock, const IOSFileItemList &files,
                                                                AbsProgressTarget *progress, QObject *parent)
     : QThread(parent)
@@ -21,7 +21,7 @@ IOSMergeWAFiles2iTunesBKThread::IOSMergeWAFiles2iTunesBKThread(const QSharedPoin
 {
 }
 
-void IOSMergeWAFiles2iTunesBKThread::run()
+void BackupFileMergeThread::run()
 {
     postProgress(m_progress, QStringLiteral("Transferring files..."), 0, QString());
     // A cancel or a failure leaves the backup as it was.
@@ -31,7 +31,7 @@ void IOSMergeWAFiles2iTunesBKThread::run()
     });
 }
 
-void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
+void BackupFileMergeThread::mergeThrow()
 {
     BackupContentWriter writer(*m_backup, m_lock);
     // A store written where the backup keeps none would be one Kik never reads (its files lie
@@ -51,11 +51,11 @@ void IOSMergeWAFiles2iTunesBKThread::mergeThrow()
         if (item.path.isEmpty() || item.localPath.isEmpty() || !QFileInfo(item.localPath).isFile())
             continue;
         if (!item.overwrite && writer.holdsFile(item.domain, item.path)) {
-            qDebug("IOSMergeWAFiles2iTunesBKThread: %s exists.", qUtf8Printable(item.path));
+            qDebug("BackupFileMergeThread: %s exists.", qUtf8Printable(item.path));
             continue;
         }
         writer.putFileThrow(item.localPath, item.domain, item.path);
-        qDebug("IOSMergeWAFiles2iTunesBKThread: %s ==> %s", qUtf8Printable(item.localPath), qUtf8Printable(item.path));
+        qDebug("BackupFileMergeThread: %s ==> %s", qUtf8Printable(item.localPath), qUtf8Printable(item.path));
     }
     postProgress(m_progress, QStringLiteral("Checking the backup..."), 100, QString());
     writer.commitThrow([this] { m_progress->throwIfCanceled(); });
