@@ -2,7 +2,7 @@
 
 #include "kik/KikDataSet.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 #include "views/ViewIcons.h"
 
 #include <QAbstractItemModelTester>
@@ -171,7 +171,7 @@ private slots:
         for (KikMessage *m : {fromBob, mine, orphan})
             set.messages.insert(m->id, m);
 
-        ItemModelSms model;
+        MessageListModel model;
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         model.setMessages({fromBob, mine, orphan});
@@ -203,8 +203,8 @@ private slots:
         QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
         QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
 
-        QCOMPARE(ItemModelSms::messageOf(model.indexForRow(1)), mine);
-        QVERIFY(!ItemModelSms::messageOf(model.index(1, 2)));
+        QCOMPARE(MessageListModel::messageOf(model.indexForRow(1)), mine);
+        QVERIFY(!MessageListModel::messageOf(model.index(1, 2)));
         QVERIFY(!model.indexForRow(3).isValid());
         QVERIFY(!model.indexForRow(-1).isValid());
         QVERIFY(!model.parent(model.index(0, 0)).isValid());

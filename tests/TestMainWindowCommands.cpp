@@ -10,7 +10,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>

@@ -20,7 +20,7 @@
 #include "ui/MainWindow.h"
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 
 #include <QDir>
 #include <QtTest>

@@ -9,7 +9,7 @@
 #include "kikstore/KikStoreGenerator.h"
 #include "ui/MainWindow.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QDir>

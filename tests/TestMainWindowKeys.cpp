@@ -15,7 +15,7 @@
 #include "ui/MyTreeView.h"
 #include "ui/WindowMemory.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"
 
 #include <QClipboard>

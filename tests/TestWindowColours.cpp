@@ -11,7 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ui/MyTreeView.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 
 #include <QApplication>
 #include <QDir>

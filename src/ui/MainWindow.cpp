@@ -23,7 +23,7 @@
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"
 #include "workers/LoadKikDbThread.h"
 
@@ -126,7 +126,7 @@ MainWindow::MainWindow(QWidget *parent)
     // The empty message list's hint follows the sources coming and going.
     connect(m_mainModel, &QAbstractItemModel::rowsInserted, this, &MainWindow::refreshEmptyHint);
     connect(m_mainModel, &QAbstractItemModel::rowsRemoved, this, &MainWindow::refreshEmptyHint);
-    m_smsModel = new ItemModelSms(this);
+    m_smsModel = new MessageListModel(this);
     m_treeViewSMS->setModel(m_smsModel);
     m_bubbleView = new KikBubbleViewMgr(this);
     m_bubbleView->setView(m_webViewSMS);
@@ -383,7 +383,7 @@ CommandMessages MainWindow::messagesFor(MessageVariant variant) const
     case MessageVariant::Selection: {
         CommandMessages result{m_shownDataSet, {}};
         for (const QModelIndex &row : m_treeViewSMS->selectionModel()->selectedRows(0)) {
-            if (KikMessage *message = ItemModelSms::messageOf(row))
+            if (KikMessage *message = MessageListModel::messageOf(row))
                 result.messages.append(message);
         }
         return result;
@@ -574,7 +574,7 @@ void MainWindow::onSMSItemSelected(const QItemSelection &selected, const QItemSe
 {
     // Ranges, not indexes: a select-all of a large list must not list every cell.
     for (const QItemSelectionRange &range : selected) {
-        if (range.left() == 0 && ItemModelSms::messageOf(range.topLeft())) {
+        if (range.left() == 0 && MessageListModel::messageOf(range.topLeft())) {
             m_bubbleView->scrollToPos(range.top());
             return;
         }
@@ -631,7 +631,7 @@ void MainWindow::findMessage(int step)
     }
     QList<int> matches;
     for (int row = 0; row < messages.size(); ++row) {
-        if (ItemModelSms::matches(messages.at(row), keyword))
+        if (MessageListModel::matches(messages.at(row), keyword))
             matches << row;
     }
     if (matches.isEmpty()) {

@@ -13,7 +13,7 @@
 
 class AbsKikDb;
 class ItemModelMain;
-class ItemModelSms;
+class MessageListModel;
 class KikBubbleViewMgr;
 class MainMenus;
 class MyTreeView;
@@ -39,7 +39,7 @@ public:
     ~MainWindow() override;
 
     ItemModelMain *mainModel() const { return m_mainModel; }
-    ItemModelSms *smsModel() const { return m_smsModel; }
+    MessageListModel *smsModel() const { return m_smsModel; }
     KikBubbleViewMgr *bubbleView() const { return m_bubbleView; }
     MainMenus *menus() const { return m_menus; }
     QLabel *advertisementLabel() const { return m_lbAdv; }
@@ -177,7 +177,7 @@ private:
     QToolBar *m_mainToolBar = nullptr;
 
     ItemModelMain *m_mainModel = nullptr;
-    ItemModelSms *m_smsModel = nullptr;
+    MessageListModel *m_smsModel = nullptr;
     KikBubbleViewMgr *m_bubbleView = nullptr;
     MainMenus *m_menus = nullptr;
     CommandDialogs m_dialogs;

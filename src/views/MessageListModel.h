@@ -6,11 +6,11 @@
 
 // The flat list of the selected chat's messages: date, direction, contact and text. Shows the
 // messages in the order given; the main window sorts them. Holds no ownership.
-class ItemModelSms : public QAbstractItemModel
+class MessageListModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    explicit ItemModelSms(QObject *parent = nullptr);
+    explicit MessageListModel(QObject *parent = nullptr);
 
     void setMessages(const KikMessageList &messages);
     void clear();

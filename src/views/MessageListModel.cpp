@@ -1,4 +1,4 @@
-#include "views/ItemModelSms.h"
+#include "views/MessageListModel.h"
 
 #include "app/ClockStyle.h"
 #include "app/ColourRoles.h"
@@ -15,26 +15,26 @@ namespace {
 constexpr int ColumnCount = 4;
 }
 
-ItemModelSms::ItemModelSms(QObject *parent)
+MessageListModel::MessageListModel(QObject *parent)
     : QAbstractItemModel(parent)
 {
 }
 
-void ItemModelSms::setMessages(const KikMessageList &messages)
+void MessageListModel::setMessages(const KikMessageList &messages)
 {
     beginResetModel();
     m_messages = messages;
     endResetModel();
 }
 
-void ItemModelSms::clear()
+void MessageListModel::clear()
 {
     beginResetModel();
     m_messages.clear();
     endResetModel();
 }
 
-void ItemModelSms::setHighlight(const QString &keyword)
+void MessageListModel::setHighlight(const QString &keyword)
 {
     if (keyword == m_highlight)
         return;
@@ -44,44 +44,44 @@ void ItemModelSms::setHighlight(const QString &keyword)
                          {Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
-bool ItemModelSms::matches(const KikMessage *message, const QString &keyword)
+bool MessageListModel::matches(const KikMessage *message, const QString &keyword)
 {
     return !keyword.isEmpty() && messageSearchText(message).contains(keyword, Qt::CaseInsensitive);
 }
 
-QModelIndex ItemModelSms::indexForRow(int row) const
+QModelIndex MessageListModel::indexForRow(int row) const
 {
     return index(row, 0);
 }
 
-KikMessage *ItemModelSms::messageOf(const QModelIndex &index)
+KikMessage *MessageListModel::messageOf(const QModelIndex &index)
 {
     return index.isValid() ? static_cast<KikMessage *>(index.internalPointer()) : nullptr;
 }
 
-QModelIndex ItemModelSms::index(int row, int column, const QModelIndex &parent) const
+QModelIndex MessageListModel::index(int row, int column, const QModelIndex &parent) const
 {
     if (parent.isValid() || row < 0 || row >= m_messages.size() || column < 0 || column >= ColumnCount)
         return QModelIndex();
     return createIndex(row, column, column == 0 ? m_messages.at(row) : nullptr);
 }
 
-QModelIndex ItemModelSms::parent(const QModelIndex &) const
+QModelIndex MessageListModel::parent(const QModelIndex &) const
 {
     return QModelIndex();
 }
 
-int ItemModelSms::rowCount(const QModelIndex &parent) const
+int MessageListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_messages.size());
 }
 
-int ItemModelSms::columnCount(const QModelIndex &) const
+int MessageListModel::columnCount(const QModelIndex &) const
 {
     return ColumnCount;
 }
 
-QVariant ItemModelSms::data(const QModelIndex &index, int role) const
+QVariant MessageListModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= m_messages.size())
         return QVariant();
@@ -108,7 +108,7 @@ QVariant ItemModelSms::data(const QModelIndex &index, int role) const
     }
 }
 
-QString ItemModelSms::cellText(const KikMessage *message, int column)
+QString MessageListModel::cellText(const KikMessage *message, int column)
 {
     switch (column) {
     case 0:
@@ -129,7 +129,7 @@ QString ItemModelSms::cellText(const KikMessage *message, int column)
     }
 }
 
-QVariant ItemModelSms::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     static const char *const titles[ColumnCount] = {"Date", "Flag", "Contact", "Content"};
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
