@@ -8,7 +8,7 @@
 #include "kik/KikChat.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 #include "workers/BackupKikMessagesThread.h"
@@ -49,7 +49,7 @@ qint64 makeLocalDb(const QString &work, const QString &folder, qint64 wanted)
 double secondsToShow(MainWindow &window, ItemNode *node)
 {
     auto *view = window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"));
-    auto *tree = window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
+    auto *tree = window.findChild<SourceTreeView *>(QStringLiteral("treeViewDS"));
     bool loaded = false;
     const QMetaObject::Connection connection =
         QObject::connect(view, &QWebEngineView::loadFinished, [&loaded] { loaded = true; });

@@ -7,7 +7,7 @@
 
 #include "app/FileUtils.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 
 #include <QContextMenuEvent>
@@ -57,14 +57,14 @@ private slots:
         for (const char *name : {"btnSearchHandle", "btnSearchSMS"})
             QVERIFY(part<QPushButton>(window, name));
         for (const char *name : {"treeViewDS", "treeViewSMS"})
-            QVERIFY(part<MyTreeView>(window, name));
+            QVERIFY(part<SourceTreeView>(window, name));
         for (const char *name : {"lbSMSCount", "lbConversation", "lbChatName", "lbChatImg"})
             QVERIFY(part<QLabel>(window, name));
         QVERIFY(!part<QPushButton>(window, "btnSearchHandle")->icon().isNull());
 
         QCOMPARE(part<QLabel>(window, "lbSMSCount")->text(), QStringLiteral("Messages: 0"));
         // No source yet: the empty list says how to begin; once there is one, where to choose.
-        const MyTreeView *list = part<MyTreeView>(window, "treeViewSMS");
+        const SourceTreeView *list = part<SourceTreeView>(window, "treeViewSMS");
         QVERIFY2(list->emptyHint().startsWith("Import a backup or connect an iPhone\n"), qPrintable(list->emptyHint()));
         window.mainModel()->addLocalDb(QStringLiteral("Notes"));
         QVERIFY2(list->emptyHint().startsWith("Choose a chat"), qPrintable(list->emptyHint()));
@@ -108,7 +108,7 @@ private slots:
     void messageListGetsItsColumnsWhenAModelArrives()
     {
         MainWindow window;
-        auto *list = part<MyTreeView>(window, "treeViewSMS");
+        auto *list = part<SourceTreeView>(window, "treeViewSMS");
         QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
         QCOMPARE(list->indentation(), 5);
         QVERIFY(list->isSortingEnabled());
@@ -130,11 +130,11 @@ private slots:
 
     void treeViewSignalsSelectionAndContextMenu()
     {
-        MyTreeView view;
+        SourceTreeView view;
         QStandardItemModel model(3, 1);
         view.setModel(&model);
-        QSignalSpy selections(&view, &MyTreeView::onSelectionChanged);
-        QSignalSpy menus(&view, &MyTreeView::createContextMenu);
+        QSignalSpy selections(&view, &SourceTreeView::onSelectionChanged);
+        QSignalSpy menus(&view, &SourceTreeView::createContextMenu);
 
         view.selectionModel()->select(model.index(1, 0), QItemSelectionModel::ClearAndSelect);
         QCOMPARE(selections.size(), 1);

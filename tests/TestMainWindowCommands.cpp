@@ -8,7 +8,7 @@
 #include "ui/AboutUsForm.h"
 #include "ui/ExportFileDialog.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 

@@ -12,7 +12,7 @@
 #include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualViewer.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "ui/WindowMemory.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"

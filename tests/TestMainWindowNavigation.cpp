@@ -9,7 +9,7 @@
 #include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"

@@ -4,7 +4,7 @@
 #include "app/AppFolders.h"
 #include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "ui/PictureLabel.h"
 
 #include <QAction>
@@ -80,7 +80,7 @@ private slots:
         checkSharp(exportIcon.pixmap(toolSize, 2.0), toolSize, QStringLiteral(":/res/export.svg"));
         const QIcon exitIcon = window.findChild<QAction *>(QStringLiteral("close"))->icon();
         checkSharp(exitIcon.pixmap(QSize(16, 16), 2.0), QSize(16, 16), QStringLiteral(":/res/exit.svg"));
-        const MyTreeView *tree = WindowTestKit::sourceTree(window);
+        const SourceTreeView *tree = WindowTestKit::sourceTree(window);
         const QIcon devices = tree->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>();
         checkSharp(devices.pixmap(tree->iconSize(), 2.0), tree->iconSize(), QStringLiteral(":/res/devices.svg"));
     }

@@ -9,7 +9,7 @@
 #include "app/AppFolders.h"
 #include "app/ColourRoles.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 
@@ -111,7 +111,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // WCAG asks 4.5 for body text, 3 for the edge of a field.
         const double needed = 4.5;
-        MyTreeView *list = messageList(window);
+        SourceTreeView *list = messageList(window);
         // Nothing chosen yet: the empty list says where to choose, readably.
         QVERIFY(!list->emptyHint().isEmpty());
         QVERIFY2(textContrast(grabbed(list->viewport())) >= needed, qPrintable(list->emptyHint()));
@@ -133,7 +133,7 @@ private slots:
         select(window, chat);
         QCOMPARE(window.smsModel()->rowCount(), 2);
 
-        MyTreeView *tree = sourceTree(window);
+        SourceTreeView *tree = sourceTree(window);
         for (ItemNode *node : {static_cast<ItemNode *>(window.mainModel()->localDbRoot()), database}) {
             // The label only: the icon left of it has colours of its own.
             const QRect row = tree->visualRect(window.mainModel()->indexOfNode(node)).adjusted(26, 0, 0, 0);

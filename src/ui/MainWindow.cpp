@@ -16,7 +16,7 @@
 #include "kik/LocalDbCatalogue.h"
 #include "ui/DropImport.h"
 #include "ui/MainMenus.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "ui/PhoneServiceHint.h"
 #include "ui/PictureLabel.h"
 #include "ui/ProgressForm.h"
@@ -170,7 +170,7 @@ QWidget *MainWindow::buildSourcePane()
     m_txtHandleKeyword->setPlaceholderText(QStringLiteral("Find a chat"));
     m_btnSearchHandle = named(new QPushButton, "btnSearchHandle");
     layout->addWidget(searchRow(m_txtHandleKeyword, m_btnSearchHandle));
-    m_treeViewDS = named(new MyTreeView, "treeViewDS");
+    m_treeViewDS = named(new SourceTreeView, "treeViewDS");
     m_treeViewDS->setHeaderHidden(true);
     layout->addWidget(m_treeViewDS, 1);
     m_phoneServiceHint = new PhoneServiceHint(pane);   // a child from the start: shown, it is no window of its own
@@ -189,7 +189,7 @@ QWidget *MainWindow::buildMessagePane()
     // Where the search stands ("3 of 17") or that it found nothing; never a box in the way.
     m_lbSearchResult = named(new QLabel, "lbSearchResult");
     layout->addWidget(m_lbSearchResult);
-    m_treeViewSMS = named(new MyTreeView, "treeViewSMS");
+    m_treeViewSMS = named(new SourceTreeView, "treeViewSMS");
     configureMessageList();
     layout->addWidget(m_treeViewSMS, 1);
     m_lbSMSCount = named(new QLabel(tr("Messages: 0")), "lbSMSCount");
@@ -239,10 +239,10 @@ QWidget *MainWindow::buildConversationPane()
 
 void MainWindow::connectViews()
 {
-    connect(m_treeViewDS, &MyTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
-    connect(m_treeViewDS, &MyTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
-    connect(m_treeViewSMS, &MyTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
-    connect(m_treeViewSMS, &MyTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
+    connect(m_treeViewDS, &SourceTreeView::onSelectionChanged, this, &MainWindow::onMainTreeSelected);
+    connect(m_treeViewDS, &SourceTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
+    connect(m_treeViewSMS, &SourceTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
+    connect(m_treeViewSMS, &SourceTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
     connect(m_btnSearchHandle, &QPushButton::pressed, this, &MainWindow::searchCotnact);
     connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
     connect(m_btnSearchSMS, &QPushButton::pressed, this, &MainWindow::searchMessages);

@@ -7,7 +7,7 @@
 #include "app/UpdateCheck.h"
 #include "kik/KikLocalDb.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 
@@ -34,14 +34,14 @@ void writeLocalDb(const QString &folder, const KikDataSet &dataSet)
     db.close();
 }
 
-MyTreeView *sourceTree(MainWindow &window)
+SourceTreeView *sourceTree(MainWindow &window)
 {
-    return window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
+    return window.findChild<SourceTreeView *>(QStringLiteral("treeViewDS"));
 }
 
-MyTreeView *messageList(MainWindow &window)
+SourceTreeView *messageList(MainWindow &window)
 {
-    return window.findChild<MyTreeView *>(QStringLiteral("treeViewSMS"));
+    return window.findChild<SourceTreeView *>(QStringLiteral("treeViewSMS"));
 }
 
 void select(MainWindow &window, ItemNode *node)

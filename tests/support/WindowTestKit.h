@@ -7,7 +7,7 @@
 #include <QStringList>
 
 class MainWindow;
-class MyTreeView;
+class SourceTreeView;
 
 // Helpers shared by the tests of the main window.
 namespace WindowTestKit {
@@ -19,8 +19,8 @@ void prepareApplication();
 // A local database in folder holding every message of the data set.
 void writeLocalDb(const QString &folder, const KikDataSet &dataSet);
 
-MyTreeView *sourceTree(MainWindow &window);
-MyTreeView *messageList(MainWindow &window);
+SourceTreeView *sourceTree(MainWindow &window);
+SourceTreeView *messageList(MainWindow &window);
 
 // Makes the node current in the tree of sources, as a click does, and lets queued calls run.
 void select(MainWindow &window, ItemNode *node);

@@ -9,7 +9,7 @@
 #include "kik/KikUser.h"
 #include "ui/AppTheme.h"
 #include "ui/MainWindow.h"
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "workers/BackupKikMessagesThread.h"
 #include "workers/ConsoleProgress.h"
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
 
     MainWindow window;
     window.show();
-    auto *tree = window.findChild<MyTreeView *>(QStringLiteral("treeViewDS"));
+    auto *tree = window.findChild<SourceTreeView *>(QStringLiteral("treeViewDS"));
     auto *view = window.findChild<QWebEngineView *>(QStringLiteral("webViewSMS"));
     ItemNode *database = window.mainModel()->localDbRoot()->children.value(0);
     if (!tree || !view || !database)

@@ -1,28 +1,28 @@
-#include "ui/MyTreeView.h"
+#include "ui/SourceTreeView.h"
 
 #include "views/ViewIcons.h"
 
 #include <QPainter>
 
-MyTreeView::MyTreeView(QWidget *parent)
+SourceTreeView::SourceTreeView(QWidget *parent)
     : QTreeView(parent)
 {
     setIconSize(ViewIconSize);
 }
 
-void MyTreeView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
+void SourceTreeView::selectionChanged(const QItemSelection &selected, const QItemSelection &deselected)
 {
     emit onSelectionChanged(selected, deselected);
     QTreeView::selectionChanged(selected, deselected);
 }
 
-void MyTreeView::contextMenuEvent(QContextMenuEvent *event)
+void SourceTreeView::contextMenuEvent(QContextMenuEvent *event)
 {
     emit createContextMenu();
     QTreeView::contextMenuEvent(event);
 }
 
-void MyTreeView::setEmptyHint(const QString &hint)
+void SourceTreeView::setEmptyHint(const QString &hint)
 {
     if (hint == m_emptyHint)
         return;
@@ -30,7 +30,7 @@ void MyTreeView::setEmptyHint(const QString &hint)
     viewport()->update();
 }
 
-void MyTreeView::paintEvent(QPaintEvent *event)
+void SourceTreeView::paintEvent(QPaintEvent *event)
 {
     QTreeView::paintEvent(event);
     if (m_emptyHint.isEmpty() || (model() && model()->rowCount() > 0))

@@ -5,11 +5,11 @@
 
 // Tree view that tells its owner about selection changes and context-menu requests before
 // the base class reacts, so the window can update commands and build the menu itself.
-class MyTreeView : public QTreeView
+class SourceTreeView : public QTreeView
 {
     Q_OBJECT
 public:
-    explicit MyTreeView(QWidget *parent = nullptr);
+    explicit SourceTreeView(QWidget *parent = nullptr);
 
     // Drawn in the middle of the view while it has no rows, so that an empty pane says what to do.
     void setEmptyHint(const QString &hint);
