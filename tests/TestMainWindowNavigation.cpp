@@ -269,32 +269,32 @@ private slots:
         QLineEdit *keyword = edit("txtHandleKeyword");
         keyword->setText(QStringLiteral("abcdefghij"));
         select(*window, alpha());
-        window->searchCotnact();   // from the database node: its chats from the first
+        window->searchContact();   // from the database node: its chats from the first
         QCOMPARE(window->currentNode(), child(alpha(), TwentyName));
         QCOMPARE(label("lbChatName")->text(), TwentyName);
-        window->searchCotnact();   // from a chat: the chats after it
+        window->searchContact();   // from a chat: the chats after it
         QCOMPARE(window->currentNode(), child(alpha(), TwentyOneName));
-        window->searchCotnact();
+        window->searchContact();
         QCOMPARE(window->currentNode(), child(alpha(), TwentyName));
 
         keyword->setText(QStringLiteral("bob"));
-        window->searchCotnact();   // only before the current chat: round to the top
+        window->searchContact();   // only before the current chat: round to the top
         QCOMPARE(window->currentNode(), child(alpha(), QStringLiteral("Bob")));
         QCOMPARE(shownBodies(*window), BobBodies);
 
         select(*window, child(model()->deviceRoot(), QStringLiteral("Saved")));
         keyword->setText(QStringLiteral("DAV"));
-        window->searchCotnact();
+        window->searchContact();
         QCOMPARE(window->currentNode()->text, QStringLiteral("Dave"));
         QVERIFY(boxes.boxes().isEmpty());
 
         keyword->setText(QStringLiteral("zzz"));
-        window->searchCotnact();
+        window->searchContact();
         QCOMPARE(boxes.texts(QMessageBox::Information), QStringList("No chat name contains \"zzz\"."));
 
         boxes.clear();
         select(*window, model()->localDbRoot());   // not a source: no search, no box
-        window->searchCotnact();
+        window->searchContact();
         QVERIFY(boxes.boxes().isEmpty());
     }
 

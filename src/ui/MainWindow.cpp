@@ -243,8 +243,8 @@ void MainWindow::connectViews()
     connect(m_treeViewDS, &SourceTreeView::createContextMenu, this, &MainWindow::onMainTreeContextMenu);
     connect(m_treeViewSMS, &SourceTreeView::onSelectionChanged, this, &MainWindow::onSMSItemSelected);
     connect(m_treeViewSMS, &SourceTreeView::createContextMenu, this, &MainWindow::onSMSContextMenu);
-    connect(m_btnSearchHandle, &QPushButton::pressed, this, &MainWindow::searchCotnact);
-    connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchCotnact);
+    connect(m_btnSearchHandle, &QPushButton::pressed, this, &MainWindow::searchContact);
+    connect(m_txtHandleKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchContact);
     connect(m_btnSearchSMS, &QPushButton::pressed, this, &MainWindow::searchMessages);
     connect(m_txtSMSKeyword, &QLineEdit::returnPressed, this, &MainWindow::searchMessages);
     connect(m_txtSMSKeyword, &QLineEdit::textChanged, this, [this](const QString &text) {
@@ -662,7 +662,7 @@ void MainWindow::showSearchResult(const QString &text)
     m_lbSearchResult->setVisible(!text.isEmpty());
 }
 
-void MainWindow::searchCotnact()
+void MainWindow::searchContact()
 {
     ItemNode *node = currentNode();
     if (!node)

@@ -79,7 +79,7 @@ public slots:
     void searchMessages();
     void searchMessagesBackwards();
     void focusMessageSearch();
-    void searchCotnact();
+    void searchContact();
     void reloadSource();
     void copySelectedMessages();
 
