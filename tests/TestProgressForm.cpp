@@ -132,7 +132,7 @@ private slots:
                 names << QString::fromLatin1(name);
             methods << QString::fromLatin1(method.methodSignature()) + QLatin1Char(' ') + names.join(QLatin1Char(','));
         }
-        QCOMPARE(methods, (QStringList{"userCacel() ", "updateProgress(QString,int,QString) status,curProgress,progressText",
+        QCOMPARE(methods, (QStringList{"userCancel() ", "updateProgress(QString,int,QString) status,curProgress,progressText",
                                        "errorOccurred(QString) tipsStr", "succeed(QString) tipsStr", "onFinish(int) result",
                                        "tipsWait(QString) info", "cancel() "}));
         QCOMPARE(meta->method(meta->methodOffset()).methodType(), QMetaMethod::Signal);
@@ -194,7 +194,7 @@ private slots:
     void closeRequestLeavesItOpenAndEscapeCancels()
     {
         ProgressForm form;
-        QSignalSpy cancels(&form, &ProgressForm::userCacel);
+        QSignalSpy cancels(&form, &ProgressForm::userCancel);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.close());
@@ -232,7 +232,7 @@ private slots:
         QFETCH(int, result);
         QFETCH(int, box);
         ProgressForm form;
-        QSignalSpy cancels(&form, &ProgressForm::userCacel);
+        QSignalSpy cancels(&form, &ProgressForm::userCancel);
         QTimer::singleShot(0, &form, [&] {
             if (slot == QLatin1String("succeed"))
                 form.succeed(text);

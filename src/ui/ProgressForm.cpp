@@ -157,7 +157,7 @@ void ProgressForm::keyPressEvent(QKeyEvent *event)
 
 void ProgressForm::cancel()
 {
-    emit userCacel();
+    emit userCancel();
     done(0);
 }
 

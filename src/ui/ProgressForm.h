@@ -38,7 +38,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 signals:
-    void userCacel();
+    void userCancel();
 
 public slots:
     void updateProgress(const QString &status, int curProgress, const QString &progressText);
