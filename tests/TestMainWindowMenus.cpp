@@ -204,7 +204,7 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("expected");
         const QStringList phoneMenu = {"miBackupAll", "miI2iAll",       "miExportAll",
-                                       "miPrintAll",  "miUnmoutDevice", "miViewIOSCacheFiles"};
+                                       "miPrintAll",  "miUnmountDevice", "miViewIOSCacheFiles"};
         const QStringList phoneChatMenu = {"miBackupChat", "miI2iChat", "miExportChat", "miPrintChat"};
         const QStringList databaseMenu = {
             "miDb2iAll", "miExportAll", "miPrintAll", "miDeleteAll", "miImportiTunesToLocalDb", "miExport2ITunesBKAll"};

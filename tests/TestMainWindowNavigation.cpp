@@ -330,7 +330,7 @@ private slots:
         // Disconnecting a remembered phone by hand does the same.
         select(*window, child(model()->deviceRoot(), QStringLiteral("Saved")));
         QCOMPARE(window->smsModel()->rowCount(), 3);
-        window->miUnmoutDevice();
+        window->miUnmountDevice();
         QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Broken", "KikPhone"}));
         QCOMPARE(window->smsModel()->rowCount(), 0);
         QVERIFY(QFileInfo::exists(QDir(dataFolder()).filePath("virtual_ios/Saved/talvora-kik.db")));

@@ -158,7 +158,7 @@ QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) co
         add(QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", scope.devices >= 2);
         add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
         add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
-        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmoutDevice");
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice");
         add(QObject::tr("View Cache Files"), ":res/view-cache.svg", "miViewIOSCacheFiles");
     } else if (node->type == LocalDbNodeType) {
         add(QObject::tr("IDS_MI_DB2I_ALL"), Db2iIcon, "miDb2iAll", scope.devices >= 1);

@@ -116,7 +116,7 @@ public slots:
     void miOpenDBFolder();
     void miClearCache();
     void miViewIOSCacheFiles();
-    void miUnmoutDevice();
+    void miUnmountDevice();
     void miCheckUpdate();
     void miPreferences();
     void miHelp();

@@ -189,7 +189,7 @@ void MainWindow::miViewIOSCacheFiles()
     openInExplorer(folder);
 }
 
-void MainWindow::miUnmoutDevice()
+void MainWindow::miUnmountDevice()
 {
     ItemNode *node = currentNode();
     if (node && node->type == IOSDeviceNodeType)
