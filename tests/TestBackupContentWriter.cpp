@@ -22,8 +22,8 @@
 #include "itunes/MbFileArchive.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "plist/CFType.h"
-#include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/BackupFileMergeThread.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 #include "workers/KikBackupAccounts.h"
 

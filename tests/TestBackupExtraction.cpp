@@ -102,10 +102,10 @@ private slots:
         const auto backup = build(builder, QStringLiteral("plain"));
         QCOMPARE(backup->encrypted(), 0);
         const BackupFileNode *sqlite = backup->rootNode()
-                                            ->child(QStringLiteral("Applications"))
-                                            ->child(QStringLiteral("com.kik.chat"))
-                                            ->child(QStringLiteral("Documents"))
-                                            ->child(QStringLiteral("kik.sqlite"));
+                                           ->child(QStringLiteral("Applications"))
+                                           ->child(QStringLiteral("com.kik.chat"))
+                                           ->child(QStringLiteral("Documents"))
+                                           ->child(QStringLiteral("kik.sqlite"));
         QVERIFY(sqlite);
         const QString out = env.path(QStringLiteral("out/plain/new/folders/kik.sqlite"));
         QList<QPair<qint64, qint64>> calls;

@@ -158,7 +158,7 @@ private slots:
     {
         Source source;
         KikUser *ann = source.user(QStringLiteral("ann@talk.kik.com"), QStringLiteral("Ann"),
-                                    writtenFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
+                                   writtenFile(env.path(QStringLiteral("src/ann.jpg")), "ann's face"));
         KikChat *chat = source.chat(ann);
         // Given in reverse: the worker stores them in the message order.
         source.message(chat, QStringLiteral("m3"), 300);
@@ -195,13 +195,13 @@ private slots:
     {
         Source first;
         const KikMessage *shared = first.message(first.chat(first.user(QStringLiteral("a@x"), QStringLiteral("A"))),
-                                                  QStringLiteral("shared"), 10, QStringLiteral("first copy"));
+                                                 QStringLiteral("shared"), 10, QStringLiteral("first copy"));
         const QString folder = databaseFolder(QStringLiteral("shared"));
         backup({const_cast<KikMessage *>(shared)}, folder);
 
         Source second;
         KikMessage *again = second.message(second.chat(second.user(QStringLiteral("b@x"), QStringLiteral("B"))),
-                                            QStringLiteral("shared"), 10, QStringLiteral("second copy"));
+                                           QStringLiteral("shared"), 10, QStringLiteral("second copy"));
         QCOMPARE(backup({again}, folder).errors(), QStringList());
         // One message row, the first copy's, in both chats.
         QCOMPARE(rows(folder, QStringLiteral("select _id, body from kik_message")),
@@ -243,7 +243,7 @@ private slots:
 
         Source source;
         KikUser *ann = source.user(QStringLiteral("ann@x"), QStringLiteral("Ann"),
-                                    writtenFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
+                                   writtenFile(env.path(QStringLiteral("src/ann-g.jpg")), "ann"));
         KikUser *bobAgain = source.user(QStringLiteral("bob@x"), QStringLiteral("Bob"));
         KikUser *group = source.group(QStringLiteral("1100@groups.kik.com"), {ann, bobAgain});
         group->members.append({nullptr, false, true});   // a member whose record is missing
@@ -323,7 +323,7 @@ private slots:
 
         Source source;
         KikUser *newUser = source.user(QStringLiteral("new@x"), QStringLiteral("New"),
-                                        writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
+                                       writtenFile(env.path(QStringLiteral("src/new.jpg")), "new face"));
         KikChat *chat = source.chat(newUser);
         for (int i = 0; i < 5; ++i) {
             KikMessage *message = source.message(chat, QStringLiteral("n%1").arg(i), 10 + i);

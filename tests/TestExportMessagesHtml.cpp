@@ -161,8 +161,7 @@ private slots:
         KikChat *chat = addChat(QStringLiteral("Cy"));
         KikMessage *gone = addPicture(chat, env.path("store/files/gone"), QStringLiteral("a.png"));
         gone->attachment.insert(QStringLiteral("string:file-url"), QStringLiteral("http://kik.example/a.png"));
-        KikMessage *empty =
-            addPicture(chat, writtenFile(env.path(QStringLiteral("store/files/empty")), QByteArray()), QString());
+        KikMessage *empty = addPicture(chat, writtenFile(env.path(QStringLiteral("store/files/empty")), QByteArray()), QString());
         exportChat(out, QStringLiteral("Cy.html"), {gone, empty});
         const QString page = readAll(out + QStringLiteral("/Cy.html"));
         QVERIFY(page.contains(QLatin1String("<a href=\"http://kik.example/a.png\" target=\"_blank\">")));

@@ -157,12 +157,8 @@ private slots:
                           "choose database",       "last task BackupKikMessagesThread", "database written whole"};
         QTest::newRow("transfer to backup") << Flow([this](FlowInteraction &interaction, const QString &) {
             return TransferToBackup(interaction).run(source.allMessages());
-        }) << QStringList{"choose backup to write",
-                          "confirm WriteIntoBackup",
-                          "lock backup",
-                          "task IOSLoadKikFromiTunesThread",
-                          "task IOSRestoreKikMsgThread",
-                          "last task BackupFileMergeThread",
+        }) << QStringList{"choose backup to write",          "confirm WriteIntoBackup",     "lock backup",
+                          "task IOSLoadKikFromiTunesThread", "task IOSRestoreKikMsgThread", "last task BackupFileMergeThread",
                           "transferred into backup"};
         QTest::newRow("export") << Flow([this](FlowInteraction &interaction, const QString &) {
             return exportMessages(interaction, source.allMessages());

@@ -14,8 +14,8 @@
 #include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/BackupFileMergeThread.h"
+#include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 
 #include <QDir>
@@ -196,8 +196,7 @@ private slots:
                     // With the password it is written, encrypted.
                     QVERIFY(backup->unlock(QStringLiteral("pw")));
                     RecordingProgress unlocked;
-                    BackupFileMergeThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}},
-                                                         &unlocked);
+                    BackupFileMergeThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}}, &unlocked);
                     unlocked.run(again);
                     QCOMPARE(unlocked.errors(), QStringList());
                 } else {

@@ -437,7 +437,7 @@ private slots:
         };
         cases.at(5).message->attachment.insert(QStringLiteral("string:title"), QStringLiteral("Cats & dogs"));
         for (KikMessage *m : {cases.at(0).message, cases.at(1).message, cases.at(3).message, cases.at(4).message,
-                               cases.at(5).message, cases.at(6).message})
+                              cases.at(5).message, cases.at(6).message})
             m->preview_path = preview;
         for (const Case &c : cases) {
             const QString bubble = KikBubbleHtml().bubble(c.message);
@@ -489,7 +489,7 @@ private slots:
         add(card(QStringLiteral("Memes"), QStringLiteral("extra:jsonData"),
                  QStringLiteral("{\"image\":\"x'onmouseover='alert(1)\"}")));
         KikMessage *viral = add(card(QStringLiteral("Viral Videos"), QStringLiteral("extra:jsonData"),
-                                      QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
+                                     QStringLiteral("{\"pic\":\"vbscript:msgbox\"}")));
         viral->attachment.insert(QStringLiteral("string:title"), QStringLiteral("</div><script>alert(1)</script>"));
         KikMessage *strange = add(card(QStringLiteral("<img src=x onerror=alert(1)>")));
         strange->preview_path = QStringLiteral("http://x/\" onerror=\"alert(1)");

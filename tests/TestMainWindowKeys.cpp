@@ -15,8 +15,8 @@
 #include "ui/SourceTreeView.h"
 #include "ui/WindowMemory.h"
 #include "views/ItemModelMain.h"
-#include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"
+#include "views/MessageListModel.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -203,7 +203,7 @@ private slots:
         QTest::addColumn<int>("phoneCount");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("expected");
-        const QStringList phoneMenu = {"miBackupAll", "miI2iAll",       "miExportAll",
+        const QStringList phoneMenu = {"miBackupAll", "miI2iAll",        "miExportAll",
                                        "miPrintAll",  "miUnmountDevice", "miViewIOSCacheFiles"};
         const QStringList phoneChatMenu = {"miBackupChat", "miI2iChat", "miExportChat", "miPrintChat"};
         const QStringList databaseMenu = {

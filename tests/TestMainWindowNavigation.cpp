@@ -11,8 +11,8 @@
 #include "ui/MainWindow.h"
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
-#include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"
+#include "views/MessageListModel.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -4,8 +4,8 @@
 #include "app/AppFolders.h"
 #include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
-#include "ui/SourceTreeView.h"
 #include "ui/PictureLabel.h"
+#include "ui/SourceTreeView.h"
 
 #include <QAction>
 #include <QApplication>

@@ -57,7 +57,7 @@ KikMessage *KikDataBuilder::addLooseMessage(const QDateTime &ts, const QString &
 }
 
 KikMessage *KikDataBuilder::addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
-                                        KikUser *sender)
+                                       KikUser *sender)
 {
     KikMessage *message = addMessage(chat, ts, QString(), wasMe, sender);
     message->app_id = QStringLiteral("com.kik.ext.gallery");

@@ -25,8 +25,7 @@ public:
     KikMessage *addLooseMessage(const QDateTime &ts, const QString &body);
 
     // A picture message (gallery) whose preview is the given file.
-    KikMessage *addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe,
-                            KikUser *sender = nullptr);
+    KikMessage *addPicture(KikChat *chat, const QDateTime &ts, const QString &previewPath, bool wasMe, KikUser *sender = nullptr);
 
 private:
     qint64 nextId() { return m_nextId++; }

@@ -1,7 +1,6 @@
 #include "itunes/BackupFileNode.h"
 
-BackupFileNode::BackupFileNode(const QString &name, const MbdbRecord &record, const QString &backupName,
-                                 BackupFileNode *parent)
+BackupFileNode::BackupFileNode(const QString &name, const MbdbRecord &record, const QString &backupName, BackupFileNode *parent)
     : m_name(name)
     , m_record(record)
     , m_backupName(backupName)

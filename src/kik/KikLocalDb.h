@@ -46,7 +46,7 @@ public:
     qint64 findUserByJid(const KikUser *user);   // 0 when absent or no user
     qint64 insertUser(const KikUser *user);
     qint64 findChatByUserId(qint64 userId);
-    qint64 insertChat(qint64 userId, const KikChat *chat);     // last_ts stays NULL until updateLastTs
+    qint64 insertChat(qint64 userId, const KikChat *chat);      // last_ts stays NULL until updateLastTs
     void saveMember(qint64 groupId, const KikMember &member);   // replaces the pair's row
     qint64 findMessageByUid(const QString &uid);
     // The ids of the first two messages stored with this uid, in id order.

@@ -16,15 +16,15 @@
 #include "kik/LocalDbCatalogue.h"
 #include "ui/DropImport.h"
 #include "ui/MainMenus.h"
-#include "ui/SourceTreeView.h"
 #include "ui/PhoneServiceHint.h"
 #include "ui/PictureLabel.h"
 #include "ui/ProgressForm.h"
+#include "ui/SourceTreeView.h"
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
-#include "views/MessageListModel.h"
 #include "views/KikBubbleViewMgr.h"
+#include "views/MessageListModel.h"
 #include "workers/LoadKikDbThread.h"
 
 #include <QAction>

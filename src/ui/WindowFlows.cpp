@@ -44,8 +44,7 @@ void WindowFlows::transferToPhone(MessageVariant variant)
 bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
 {
     const CommandScope scope = m_window.commandScope();
-    const QString sourceUdid =
-        scope.sourceIsDevice() ? static_cast<const PhoneItemNode *>(scope.source)->device.udid : QString();
+    const QString sourceUdid = scope.sourceIsDevice() ? static_cast<const PhoneItemNode *>(scope.source)->device.udid : QString();
     QList<ChoiceEntry> entries;
     for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
         const auto *device = static_cast<const PhoneItemNode *>(node);

@@ -71,5 +71,5 @@ public:
     }
 
     KikChat *chat;   // owned by the parent's data set
-    QIcon picture;    // the icon as shown, read on first use
+    QIcon picture;   // the icon as shown, read on first use
 };

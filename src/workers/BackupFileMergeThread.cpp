@@ -10,9 +10,8 @@
 
 #include <stdexcept>
 
-BackupFileMergeThread::BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup,
-                                                               const BackupWriteLock &lock, const IOSFileItemList &files,
-                                                               AbsProgressTarget *progress, QObject *parent)
+BackupFileMergeThread::BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
+                                             const IOSFileItemList &files, AbsProgressTarget *progress, QObject *parent)
     : QThread(parent)
     , m_backup(backup)
     , m_lock(lock)

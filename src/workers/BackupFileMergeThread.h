@@ -19,8 +19,8 @@ class BackupFileMergeThread : public QThread
 {
     Q_OBJECT
 public:
-    BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
-                                   const IOSFileItemList &files, AbsProgressTarget *progress, QObject *parent = nullptr);
+    BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock, const IOSFileItemList &files,
+                          AbsProgressTarget *progress, QObject *parent = nullptr);
 
 protected:
     void run() override;

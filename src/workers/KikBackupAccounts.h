@@ -18,10 +18,10 @@ struct KikBackupLocation
 {
     static constexpr char DocumentsAccount[] = "Documents";   // the id of the app container's place
 
-    QString accountId;                         // 32 hex digits, or DocumentsAccount
+    QString accountId;                        // 32 hex digits, or DocumentsAccount
     const BackupFileNode *folder = nullptr;   // the node whose children are kik.sqlite ...
-    QString domain;                            // the backup domain
-    QString path;                              // the folder's path inside the domain
+    QString domain;                           // the backup domain
+    QString path;                             // the folder's path inside the domain
 };
 
 // What one account's store holds, shown when the user picks an account.
