@@ -211,7 +211,9 @@ void MobileBackupClient::runSession(Operation operation)
                                 0, true);
     }
 
-    const QString version = mobiledevice_copy_values(m_device, {QStringLiteral("ProductVersion")}).value(0).toQString();
+    // Every lockdown session costs a TLS handshake: the phone's values are read once.
+    const CFType device = mobiledevice_copy_values(m_device, {QString()}).value(0);
+    const QString version = device.value(QStringLiteral("ProductVersion")).toQString();
     try {
         m_notifications = std::make_unique<NotificationProxy>(m_device);
         m_notifications->observe({kPasscodeShown, kPasscodeGone, kCancelOnPhone});
@@ -234,7 +236,7 @@ void MobileBackupClient::runSession(Operation operation)
     hello();
 
     if (operation == Backup) {
-        writeInfoPlist(deviceFolder);
+        writeInfoPlist(deviceFolder, device);
     } else {
         writeRestoreApplications(deviceFolder);
     }
@@ -398,9 +400,8 @@ void MobileBackupClient::markUnfinished(const QString &deviceFolder)
     }
 }
 
-void MobileBackupClient::writeInfoPlist(const QString &deviceFolder)
+void MobileBackupClient::writeInfoPlist(const QString &deviceFolder, const CFType &device)
 {
-    const CFType device = mobiledevice_copy_values(m_device, {QString()}).value(0);
     CFType info = CFType::newDictionary();
     copyValue(device, "BuildVersion", &info, "Build Version");
     copyValue(device, "DeviceName", &info, "Device Name");
