@@ -4,6 +4,7 @@
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
 #include "device/DeviceSyncLock.h"
+#include "device/LockdownSession.h"
 #include "device/MobileBackupError.h"
 #include "device/MobileBackupFolder.h"
 #include "device/MobileBackupLink.h"
@@ -195,6 +196,9 @@ void MobileBackupClient::runSession(Operation operation)
             throw MobileBackupErrors::connectionLost();
         m_device = MobileDeviceHandle::attach(m_udid);
     }
+    // One lockdown session for the values and the services this run starts.
+    std::optional<SharedLockdownSession> lockdown;
+    lockdown.emplace(m_device);
     const QString folderName = operation == Restore && !m_sourceUdid.isEmpty() ? m_sourceUdid : m_udid;
     m_folder = std::make_unique<MobileBackupFolder>(m_root, folderName);
     const QString deviceFolder = m_folder->folderPath();
@@ -243,6 +247,8 @@ void MobileBackupClient::runSession(Operation operation)
     std::unique_ptr<DeviceSyncLock> lock;
     if (m_notifications)
         lock = std::make_unique<DeviceSyncLock>(m_device, *m_notifications, [this] { throwIfCanceled(); });
+
+    lockdown.reset();
 
     sendRequest(operation);
     m_report.preparing = true;
