@@ -14,6 +14,7 @@
 #include "PhoneLog.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
+#include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
@@ -23,6 +24,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +60,17 @@ int shownMessages(const CliRun &run)
     for (const QJsonValue chat : QJsonDocument::fromJson(run.out).object().value("chats").toArray())
         count += int(chat.toObject().value("messages").toArray().size());
     return count;
+}
+
+// Every message shown, in order, but those that name skippedUid.
+QJsonArray shownMessagesWithout(const CliRun &run, const QString &skippedUid)
+{
+    QJsonArray kept;
+    for (const QJsonValue chat : QJsonDocument::fromJson(run.out).object().value("chats").toArray())
+        for (const QJsonValue message : chat.toObject().value("messages").toArray())
+            if (!QJsonDocument(message.toObject()).toJson().contains(skippedUid.toUtf8()))
+                kept.append(message);
+    return kept;
 }
 
 }   // namespace
@@ -268,6 +282,37 @@ private slots:
         QString integrity;
         QCOMPARE(shownMessageUids(store, &integrity).size(), closedStore.messages + walOnly.size() + 1);
         QCOMPARE(integrity, QStringLiteral("ok"));
+    }
+
+    // --backup-dir keeps the device backup in the folder named, owner-only, and nowhere else; the
+    // second load there takes only what changed on the phone and shows exactly one more message.
+    void aChosenBackupFolderIsKeptAndLoadedIncrementally()
+    {
+        const QString chosen = env.path("chosen/backups");
+        const QMap<QString, QByteArray> elsewhere = treeOf(env.path("backuproot"));
+        const QStringList args{"show", "--device", kClosed, "--json", "--backup-dir", chosen};
+        const CliRun first = runCliTool(args);
+        QVERIFY2(first.code == 0, qPrintable(first.err));
+        struct stat info
+        { };
+        QCOMPARE(::stat(QFile::encodeName(chosen + '/' + kClosed).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0700));
+        QVERIFY(QFileInfo::exists(chosen + '/' + kClosed + "/Manifest.db"));
+        QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
+        QVERIFY(!QFileInfo::exists(privateCachePath("device-backups")));
+
+        const QString added = addWalOnlyMessages(groupKikStorePath(sim.phone(kClosed)), 1).first();
+        sim.phone(kClosed).clearReceived();
+        const CliRun second = runCliTool(args);
+        QVERIFY2(second.code == 0, qPrintable(second.err));
+        QCOMPARE(shownMessages(second), shownMessages(first) + 1);
+        QVERIFY(second.out.contains(added.toUtf8()));
+        QCOMPARE(shownMessagesWithout(second, added), shownMessagesWithout(first, added));
+        const QList<QJsonObject> made = PhoneLog::entries(sim.phone(kClosed), {{"kind", "backup"}});
+        QCOMPARE(made.size(), 1);
+        QVERIFY(made.first().value("incremental").toBool());
+        QVERIFY(made.first().value("files").toInt() <= 2);   // the store's log and its index
+        QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
     }
 
     void cleanupTestCase() { sim.stop(); }

@@ -13,6 +13,8 @@
 #include "app/AppFolders.h"
 #include "device/MobileBackupClient.h"
 #include "device/TempBackupFolder.h"
+#include "itunes/ManifestFilesDb.h"
+#include "plist/CFType.h"
 #include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSMobileBackupThread.h"
 #include "workers/IOSMobileRestoreThread.h"
@@ -32,6 +34,19 @@ const QString kKik = QStringLiteral("com.kik.chat");
 DeviceDescription device()
 {
     return simulatedPhoneDescription(kUdid);
+}
+
+// Path -> bytes of the files a device backup lists in a domain, read from their payloads.
+QMap<QString, QByteArray> filesBackedUp(const QString &folder, const QString &domain)
+{
+    QMap<QString, QByteArray> files;
+    const QString list = folder + QStringLiteral("/Manifest.db");
+    const MbdbIndex index = readManifestFilesDb(list, list).index;
+    for (auto it = index.begin(); it != index.end(); ++it) {
+        if (it->domain.bytes == domain.toUtf8() && (it->mode & 0170000) == 0100000)
+            files.insert(QString::fromUtf8(it->path.bytes), readFileBytes(folder + '/' + it.key().left(2) + '/' + it.key()));
+    }
+    return files;
 }
 
 }   // namespace
@@ -245,6 +260,55 @@ private slots:
         QCOMPARE(progress.cancels(), 1);
         QCOMPARE(progress.successes() + progress.errors(), QStringList());
         QVERIFY(!QFileInfo::exists(folder) || !MobileBackupClient::snapshotFinished(folder));
+    }
+
+    // A kept backup the phone finds whole takes only what changed; one that is not whole (or is
+    // another computer's) gets everything again, never a mix of two backups.
+    void aKeptBackupTakesOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QString>("spoil");   // what happens to the kept backup before the next
+        QTest::addColumn<bool>("incremental");
+        QTest::newRow("whole") << QString() << true;
+        QTest::newRow("unfinished") << "Status.plist" << false;
+        QTest::newRow("damaged file list") << "Manifest.db" << false;
+        QTest::newRow("another backup") << "UUID" << false;
+    }
+
+    void aKeptBackupTakesOnlyWhatChanged()
+    {
+        QFETCH(QString, spoil);
+        QFETCH(bool, incremental);
+        const QString container = phone().containerPath(kKik);
+        writeFileBytes(container + "/Documents/going.txt", "removed before the next backup");
+        writeFileBytes(container + "/Documents/staying.txt", "never changes");
+        backUpOrFail();
+        const QString folder = m_tempFolder + '/' + kUdid;
+        if (spoil == "Status.plist" || spoil == "UUID") {
+            CFType status = CFType::fromPlistFile(folder + "/Status.plist");
+            if (spoil == "UUID")
+                status.setValue("UUID", CFType("0C5F7E8A-another-computer"));
+            else
+                status.setValue("SnapshotState", CFType("uploading"));
+            writeFileBytes(folder + "/Status.plist", status.toPlistData(CFType::BinaryFormat));
+        } else if (!spoil.isEmpty()) {
+            QByteArray list = readFileBytes(folder + "/Manifest.db");
+            writeFileBytes(folder + "/Manifest.db", list.left(list.size() / 2));
+        }
+        QFile::remove(container + "/Documents/going.txt");
+        writeFileBytes(kikFile(), "one more message");
+        phone().clearReceived();
+        backUpOrFail();
+
+        const QList<QJsonObject> made = PhoneLog::entries(phone(), {{"kind", "backup"}});
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(made.first().value("incremental").toBool(), incremental);
+        QCOMPARE(made.first().value("removed").toInt(), incremental ? 1 : 0);
+        if (incremental)
+            QCOMPARE(made.first().value("files").toInt(), 1);
+        QMap<QString, QByteArray> expected = treeOf(container);
+        expected.remove("Documents/going.txt");
+        QCOMPARE(filesBackedUp(folder, "AppDomain-" + kKik), expected);
+        QVERIFY(MobileBackupClient::snapshotFinished(folder));
     }
 
     void firstBackupRefusesADiskTooSmall()

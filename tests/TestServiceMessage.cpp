@@ -8,6 +8,7 @@
 #include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceService.h"
 #include "device/ServiceMessage.h"
+#include "device/ServiceSocket.h"
 #include "simiphone/SimulatedIPhone.h"
 
 #include <QElapsedTimer>
@@ -165,6 +166,17 @@ private slots:
         atLimit.closePeer();
         QCOMPARE(thrownText([&] { mobiledevice_recmsg(atLimit.program); }),
                  QStringLiteral("mobiledevice_recmsg(msg) error, received length: 5."));
+    }
+
+    // A timeout of 0 looks once: a socket with nothing to read is no reason to block.
+    void aWaitOfNoTimeLooksOnce()
+    {
+        SocketPair pair;
+        char byte = 0;
+        QCOMPARE(ServiceSocket::wait(pair.program, false, 0), ServiceSocket::TimedOut);
+        QCOMPARE(ServiceSocket::receive(pair.program, &byte, 1, 0), qint64(0));
+        pair.peerSends("x");
+        QCOMPARE(ServiceSocket::wait(pair.program, false, 0), ServiceSocket::Ready);
     }
 
     void sendingToAPeerThatHungUpRaisesInsteadOfEndingTheProgram()

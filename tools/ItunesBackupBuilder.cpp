@@ -150,6 +150,11 @@ void ItunesBackupBuilder::makeKeybag()
 void ItunesBackupBuilder::storeEntry(const Entry &entry, const QString &folder, MbdbIndex &index)
 {
     const QString name = backupFileName(entry.domain, entry.path);
+    if (entry.options.keptDigest && m_password.isEmpty()) {
+        addFileRecord(index, entry.localFile, entry.domain, entry.path, *entry.options.keptDigest);
+        index[name].protectionClass = entry.options.protectionClass;
+        return;
+    }
     const QString target = payloadTarget(folder, name);
     const bool encrypt = !m_password.isEmpty() && entry.options.encrypt;
     const QString plain = encrypt ? target + QStringLiteral(".plain") : target;
@@ -306,5 +311,6 @@ void ItunesBackupBuilder::build(const QString &folder)
     for (const Entry &entry : std::as_const(m_entries))
         storeEntry(entry, folder, index);
     writeFileList(index, folder);
+    m_records = index;
     writePlists(folder);
 }

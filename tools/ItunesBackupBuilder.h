@@ -27,6 +27,9 @@ struct ItunesBackupFileOptions
     quint8 protectionClass = 3;
     bool encrypt = true;                  // in an encrypted backup; false stores the bytes as given
     std::optional<QByteArray> keyField;   // replaces the record's encryption key field
+    // Set, for a local file of a plain backup: the backup's folder keeps it from an earlier
+    // backup (this is the SHA-1 of its bytes there), so only its record is written.
+    std::optional<QByteArray> keptDigest;
 };
 
 // Makes iTunes backup folders for tests and benchmarks: Manifest.plist, Info.plist,
@@ -79,6 +82,8 @@ public:
     // Manifest.plist (4-byte little-endian class, then the key wrapped with that class's key).
     QByteArray manifestDbKey() const { return m_manifestDbKey; }
     QByteArray manifestKey() const { return m_manifestKey; }
+    // The file list of the last build, by backup file name.
+    const MbdbIndex &records() const { return m_records; }
 
 private:
     struct Entry
@@ -118,5 +123,6 @@ private:
     quint32 m_dpic = 1000;
     QByteArray m_manifestDbKey;
     QByteArray m_manifestKey;
+    MbdbIndex m_records;
     QRandomGenerator m_random{20160314};
 };

@@ -107,3 +107,40 @@ void LockdownSession::close()
     m_started = false;
     m_link.reset();
 }
+
+namespace {
+
+thread_local SharedLockdownSession *sharedOnThisThread = nullptr;
+
+}   // namespace
+
+SharedLockdownSession::SharedLockdownSession(MobileDeviceHandle *device)
+    : m_session(device)
+    , m_outer(sharedOnThisThread)
+{
+    m_session.openThrow();
+    sharedOnThisThread = this;
+}
+
+SharedLockdownSession::~SharedLockdownSession()
+{
+    sharedOnThisThread = m_outer;
+}
+
+LockdownSession *SharedLockdownSession::current(MobileDeviceHandle *device)
+{
+    for (SharedLockdownSession *shared = sharedOnThisThread; shared; shared = shared->m_outer) {
+        if (shared->m_session.device() == device)
+            return &shared->m_session;
+    }
+    return nullptr;
+}
+
+LockdownSession &SharedLockdownSession::currentOrOpen(MobileDeviceHandle *device, std::optional<LockdownSession> &own)
+{
+    if (LockdownSession *shared = current(device))
+        return *shared;
+    own.emplace(device);
+    own->openThrow();
+    return *own;
+}

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 struct lockdownd_client_private;
 
 // A lockdown session with one phone, opened in the usual steps (connect, pair when there
@@ -40,4 +42,25 @@ private:
     MobileDeviceHandle::Link m_link;
     lockdownd_client_private *m_client = nullptr;
     bool m_started = false;
+};
+
+// While one lives, the calls of its thread for its phone (mobiledevice_copy_values,
+// mobiledevice_start_service) go through its one lockdown session instead of opening one each:
+// every session costs the phone library a TLS handshake, which waits 100 ms a round trip.
+class SharedLockdownSession
+{
+public:
+    explicit SharedLockdownSession(MobileDeviceHandle *device);   // opens it; throws
+    ~SharedLockdownSession();
+    SharedLockdownSession(const SharedLockdownSession &) = delete;
+    SharedLockdownSession &operator=(const SharedLockdownSession &) = delete;
+
+    // The session this thread shares for the phone, or null.
+    static LockdownSession *current(MobileDeviceHandle *device);
+    // That session, else a new one opened into own (throws).
+    static LockdownSession &currentOrOpen(MobileDeviceHandle *device, std::optional<LockdownSession> &own);
+
+private:
+    LockdownSession m_session;
+    SharedLockdownSession *m_outer;
 };

@@ -4,6 +4,7 @@
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
 #include "device/DeviceSyncLock.h"
+#include "device/LockdownSession.h"
 #include "device/MobileBackupError.h"
 #include "device/MobileBackupFolder.h"
 #include "device/MobileBackupLink.h"
@@ -195,6 +196,9 @@ void MobileBackupClient::runSession(Operation operation)
             throw MobileBackupErrors::connectionLost();
         m_device = MobileDeviceHandle::attach(m_udid);
     }
+    // One lockdown session for the values and the services this run starts.
+    std::optional<SharedLockdownSession> lockdown;
+    lockdown.emplace(m_device);
     const QString folderName = operation == Restore && !m_sourceUdid.isEmpty() ? m_sourceUdid : m_udid;
     m_folder = std::make_unique<MobileBackupFolder>(m_root, folderName);
     const QString deviceFolder = m_folder->folderPath();
@@ -211,7 +215,9 @@ void MobileBackupClient::runSession(Operation operation)
                                 0, true);
     }
 
-    const QString version = mobiledevice_copy_values(m_device, {QStringLiteral("ProductVersion")}).value(0).toQString();
+    // Every lockdown session costs a TLS handshake: the phone's values are read once.
+    const CFType device = mobiledevice_copy_values(m_device, {QString()}).value(0);
+    const QString version = device.value(QStringLiteral("ProductVersion")).toQString();
     try {
         m_notifications = std::make_unique<NotificationProxy>(m_device);
         m_notifications->observe({kPasscodeShown, kPasscodeGone, kCancelOnPhone});
@@ -234,13 +240,15 @@ void MobileBackupClient::runSession(Operation operation)
     hello();
 
     if (operation == Backup) {
-        writeInfoPlist(deviceFolder);
+        writeInfoPlist(deviceFolder, device);
     } else {
         writeRestoreApplications(deviceFolder);
     }
     std::unique_ptr<DeviceSyncLock> lock;
     if (m_notifications)
         lock = std::make_unique<DeviceSyncLock>(m_device, *m_notifications, [this] { throwIfCanceled(); });
+
+    lockdown.reset();
 
     sendRequest(operation);
     m_report.preparing = true;
@@ -398,9 +406,8 @@ void MobileBackupClient::markUnfinished(const QString &deviceFolder)
     }
 }
 
-void MobileBackupClient::writeInfoPlist(const QString &deviceFolder)
+void MobileBackupClient::writeInfoPlist(const QString &deviceFolder, const CFType &device)
 {
-    const CFType device = mobiledevice_copy_values(m_device, {QString()}).value(0);
     CFType info = CFType::newDictionary();
     copyValue(device, "BuildVersion", &info, "Build Version");
     copyValue(device, "DeviceName", &info, "Device Name");

@@ -65,7 +65,8 @@ public:
 private:
     void runSession(Operation operation);
     void checkFirstBackupSpace(const QString &deviceFolder);
-    void writeInfoPlist(const QString &deviceFolder);
+    // device: the phone's lockdown values (no domain).
+    void writeInfoPlist(const QString &deviceFolder, const CFType &device);
     void writeRestoreApplications(const QString &deviceFolder);
     void versionExchange();
     void hello();

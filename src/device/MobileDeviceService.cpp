@@ -43,8 +43,8 @@ QString startFailure(MobileDeviceHandle *device, const QString &name, int code)
 
 int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name, bool withEscrowBag)
 {
-    LockdownSession session(device);
-    session.openThrow();
+    std::optional<LockdownSession> own;
+    LockdownSession &session = SharedLockdownSession::currentOrOpen(device, own);
 
     lockdownd_service_descriptor_t service = nullptr;
     const QByteArray serviceName = name.toUtf8();
@@ -64,7 +64,8 @@ int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name, 
     if (service)
         MD_FUNCTION(lockdownd_service_descriptor_free)(service);
     const MobileDeviceHandle::Link link = session.link();
-    session.close();
+    if (own)
+        own->close();
 
     int socket = -1;
     if (code == 0 && MD_FUNCTION(idevice_connection_get_fd)(connection, &socket) != IDEVICE_E_SUCCESS) {

@@ -54,8 +54,8 @@ void mobiledevice_disconnect(MobileDeviceHandle *device)
 
 QList<CFType> mobiledevice_copy_values(MobileDeviceHandle *device, const QStringList &keys, const QString &domain)
 {
-    LockdownSession session(device);
-    session.openThrow();
+    std::optional<LockdownSession> own;
+    LockdownSession &session = SharedLockdownSession::currentOrOpen(device, own);
     const QByteArray domainBytes = domain.toUtf8();
     auto getValue = MD_FUNCTION(lockdownd_get_value);
     QList<CFType> values;

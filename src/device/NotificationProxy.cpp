@@ -64,8 +64,7 @@ void NotificationProxy::observe(const QStringList &names)
 QStringList NotificationProxy::takeRelayed()
 {
     QStringList relayed;
-    // A wait of 1 ms: 0 would mean no limit.
-    while (!m_broken && ServiceSocket::wait(m_socket, false, 1) == ServiceSocket::Ready) {
+    while (!m_broken && ServiceSocket::wait(m_socket, false, 0) == ServiceSocket::Ready) {
         try {
             const CFType message = mobiledevice_recmsg(m_socket, CFType(), kSendTimeoutMs);
             const QString said = message.value(QStringLiteral("Command")).toQString();

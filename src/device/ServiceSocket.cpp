@@ -24,7 +24,7 @@ WaitResult wait(int socket, bool forWriting, int timeoutMs)
     pollfd entry{socket, short(forWriting ? POLLOUT : POLLIN), 0};
     int rc;
     do {
-        rc = ::poll(&entry, 1, timeoutMs >= 1 ? timeoutMs : -1);
+        rc = ::poll(&entry, 1, timeoutMs >= 0 ? timeoutMs : -1);
     } while (rc < 0 && errno == EINTR);
     if (rc == 0)
         return TimedOut;

@@ -3,8 +3,9 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-// Waiting, sending and receiving on a service socket. Timeouts are in milliseconds; below 1
-// means no limit. The timeout applies to each wait, not to the whole transfer.
+// Waiting, sending and receiving on a service socket. Timeouts are in milliseconds; 0 looks
+// once without waiting, below 0 means no limit. The timeout applies to each wait, not to the
+// whole transfer.
 namespace ServiceSocket {
 
 inline constexpr int DefaultTimeoutMs = 60000;   // what every caller of the program uses

@@ -305,7 +305,8 @@ void writeManifestDb(const MbdbIndex &index, const QString &path)
         throw std::runtime_error(QStringLiteral("can not write %1. %2").arg(path, fileWriteReason(file)).toStdString());
 }
 
-void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path)
+void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path,
+                   const QByteArray &knownDigest)
 {
     const QFileInfo info(localFile);
     const quint32 modified = unixSeconds(info.lastModified());
@@ -345,7 +346,7 @@ void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &do
     if (it == index.end())
         it = index.insert(key, newRecord(path, 0100644));
     MbdbRecord &rec = it.value();
-    rec.dataHash = fileSha1(localFile);
+    rec.dataHash = knownDigest.isEmpty() ? fileSha1(localFile) : knownDigest;
     rec.modificationTime = modified;
     rec.accessTime = modified;
     rec.changeTime = created;

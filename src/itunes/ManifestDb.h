@@ -30,5 +30,7 @@ QByteArray serializeManifestDb(const MbdbIndex &index);
 void writeManifestDb(const MbdbIndex &index, const QString &path);
 
 // Records a file just placed into the backup as domain/path: adds the folder records it lacks
-// and adds or refreshes the file's own record (hash, times and size of localFile).
-void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path);
+// and adds or refreshes the file's own record (hash, times and size of localFile). A known
+// digest of the file's bytes spares reading them again.
+void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path,
+                   const QByteArray &knownDigest = QByteArray());

@@ -58,7 +58,7 @@ void MobileBackup2Service::run()
         m_root = m_context.phone->udid();
         try {
             if (name == QLatin1String("Backup"))
-                backup();
+                backup(request);
             else if (name == QLatin1String("Restore"))
                 restore(request);
             else
@@ -267,6 +267,10 @@ void MobileBackup2Service::upload(const QString &folder, const QStringList &name
             const QString backupName = m_root + QLatin1Char('/') + names[i] + suffix;
             if (m_filesUploaded == faults.stallAfterFiles())
                 stall();
+            if (m_filesUploaded + 1 == faults.stallInFile()) {
+                m_link.sendFile(names[i], backupName, local, QFileInfo(local).size() / 2);
+                stall();
+            }
             if (m_filesCrossed + 1 == faults.cablePulledInFile()) {
                 m_link.sendFile(names[i], backupName, local, QFileInfo(local).size() / 2);
                 pullCable(QStringLiteral("CablePulledInFile"));
@@ -333,20 +337,37 @@ QSet<QString> MobileBackup2Service::download(const QStringList &names, const QSt
     return arrived;
 }
 
-void MobileBackup2Service::backup()
+bool MobileBackup2Service::computerHolds(const PhoneBackupSnapshot &last, const QString &folder)
+{
+    // Only the very backup this phone last sent, finished and with its file list as sent, may
+    // take just the changes: anything else would mix two backups.
+    const QVariantMap status = PlistCodec::readFile(folder + QStringLiteral("/Status.plist"));
+    if (status.value(QStringLiteral("SnapshotState")).toString() != QLatin1String("finished")
+        || status.value(QStringLiteral("UUID")).toString() != last.uuid)
+        return false;
+    return !download({QStringLiteral("Manifest.db")}, folder).isEmpty()
+           && PhoneBackupSnapshot::digestOf(folder + QStringLiteral("/Manifest.db")) == last.fileListDigest;
+}
+
+void MobileBackup2Service::backup(const QVariantMap &request)
 {
     const QString operation = QStringLiteral("Backup");
     failAt(operation, Stage::Requested);
     waitForPasscode();
     failAt(operation, Stage::PasscodeTyped);
     QTemporaryDir work(m_context.phone->folder().path() + QStringLiteral("/.backup-XXXXXX"));
-    const QString made = work.path() + QStringLiteral("/made");
-    makePhoneBackup(m_context.phone->folder(), made);
     prepare();
     sendHostileRequest(operation);
 
     // The computer's last backup tells where the phone left off; a full backup ignores it.
-    download({QStringLiteral("Status.plist")}, work.path() + QStringLiteral("/previous"));
+    const QString previous = work.path() + QStringLiteral("/previous");
+    download({QStringLiteral("Status.plist")}, previous);
+    const bool forceFull = request.value(QStringLiteral("Options")).toMap().value(QStringLiteral("ForceFullBackup")).toBool();
+    const std::optional<PhoneBackupSnapshot> last =
+        forceFull ? std::nullopt : PhoneBackupSnapshot::read(m_context.phone->folder());
+    const bool sinceLast = last && computerHolds(*last, previous);
+    const QString made = work.path() + QStringLiteral("/made");
+    const PhoneBackupMade backup = makePhoneBackup(m_context.phone->folder(), made, sinceLast ? &*last : nullptr);
 
     QStringList payloads;
     QStringList folders;
@@ -367,6 +388,10 @@ void MobileBackup2Service::backup()
     }
     payloads.sort();
     folders.sort();
+    m_context.record({{QStringLiteral("kind"), QStringLiteral("backup")},
+                      {QStringLiteral("incremental"), backup.incremental},
+                      {QStringLiteral("files"), payloads.size()},
+                      {QStringLiteral("removed"), backup.removed.size()}});
 
     const DeviceLinkChannel::Status space = ask({QStringLiteral("DLMessageGetFreeDiskSpace")});
     const bool since26 = m_context.phone->folder().iosAtLeast(26, 0);
@@ -406,17 +431,22 @@ void MobileBackup2Service::backup()
         moves.insert(m_root + QLatin1Char('/') + name + QStringLiteral(".new"), m_root + QLatin1Char('/') + name);
     if (ask({QStringLiteral("DLMessageMoveItems"), moves, QVariantMap(), m_progress}).code != 0)
         throw MobileBackupFailure::of(104);
-    // A file list of the other kind left from an older backup would be read instead.
+    // A file list of the other kind left from an older backup would be read instead; files
+    // gone from the phone since the last backup go from the computer's copy too.
     QStringList stale;
     for (const QString &name : kManifestNames)
         if (before.contains(name) && !manifests.contains(name))
             stale << m_root + QLatin1Char('/') + name;
+    for (const QString &name : backup.removed)
+        stale << m_root + QLatin1Char('/') + name.left(2) + QLatin1Char('/') + name;
     if (!stale.isEmpty() && ask({QStringLiteral("DLMessageRemoveItems"), stale, QVariantMap(), m_progress}).code != 0)
         throw MobileBackupFailure::of(104);
 
     failAt(operation, Stage::FilesCrossed);
     m_progress = 100;
     upload(made, {QStringLiteral("Status.plist")});
+    if (!backup.snapshot.save(m_context.phone->folder()))
+        PhoneBackupSnapshot::forget(m_context.phone->folder());
 }
 
 void MobileBackup2Service::restore(const QVariantMap &request)

@@ -11,6 +11,7 @@
 #include <optional>
 
 struct MobileBackupFailure;
+struct PhoneBackupSnapshot;
 
 // com.apple.mobilebackup2, the phone's side: after the DeviceLink version exchange the computer
 // says Hello (protocol versions) and asks for a Backup or a Restore; the phone then drives the
@@ -33,7 +34,9 @@ private:
     enum class Stage { Requested, PasscodeTyped, SpaceAnswered, BackupOpened, FilesCrossed };
 
     QVariantMap hello(const QVariantMap &request) const;
-    void backup();
+    void backup(const QVariantMap &request);
+    // Whether the computer's folder (its Status.plist in folder already) holds that backup whole.
+    bool computerHolds(const PhoneBackupSnapshot &last, const QString &folder);
     void restore(const QVariantMap &request);
     void failAt(const QString &operation, Stage stage) const;
     void post(const QString &name) const;   // to the computer's notification observers

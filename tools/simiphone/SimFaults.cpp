@@ -83,6 +83,10 @@ int SimFaults::stallAfterFiles() const
 {
     return int(numberOf(m_faults.value(QStringLiteral("StallAfterFiles")), -1));
 }
+int SimFaults::stallInFile() const
+{
+    return int(numberOf(m_faults.value(QStringLiteral("StallInFile")), -1));
+}
 QString SimFaults::hostileName() const
 {
     return m_faults.value(QStringLiteral("HostileName")).toString();

@@ -26,6 +26,7 @@
 //   PrepareSeconds   seconds a backup prepares before the phone sends anything (clearing ends it)
 //   StallAfterFiles  integer: the phone stops sending after uploading that many files and
 //                    stays connected until the computer hangs up
+//   StallInFile      integer: the same halfway through the N-th file it uploads (from 1)
 //   HostileName      "message:kind": one request of the phone carries a name leading out of the
 //                    backup folder (HostileNames.h)
 //   FindMyEnabled    bool: restores fail with 211
@@ -53,6 +54,7 @@ public:
     bool purgeDiskSpace(bool byDefault) const;
     double prepareSeconds() const;
     int stallAfterFiles() const;   // -1 when the phone keeps sending
+    int stallInFile() const;       // -1 when the phone keeps sending
     QString hostileName() const;   // empty when every name is fair
     bool findMyEnabled() const;
     int mobileBackupError(const QString &operation) const;   // 0 when none
