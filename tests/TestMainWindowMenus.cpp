@@ -172,12 +172,12 @@ private slots:
         const QStringList phone = {"miBackupToolbar", "miExportToolbar", "miPrintToolbar"};
         const QStringList phoneWithOther = {"miBackupToolbar", "miI2iToolbar", "miExportToolbar", "miPrintToolbar"};
         for (int count : {0, 1, 2}) {
-            const QByteArray phones = QByteArray::number(count) + " phones: ";
-            QTest::newRow(phones + "nothing") << count << QString() << none;
-            QTest::newRow(phones + "devices root") << count << "devicesRoot" << none;
-            QTest::newRow(phones + "databases root") << count << "localDbRoot" << none;
-            QTest::newRow(phones + "database") << count << "localDb" << (count ? databaseWithPhone : database);
-            QTest::newRow(phones + "database chat") << count << "localDbChat" << (count ? databaseWithPhone : database);
+            const QByteArray listed = QByteArray::number(count) + " phones: ";
+            QTest::newRow(listed + "nothing") << count << QString() << none;
+            QTest::newRow(listed + "devices root") << count << "devicesRoot" << none;
+            QTest::newRow(listed + "databases root") << count << "localDbRoot" << none;
+            QTest::newRow(listed + "database") << count << "localDb" << (count ? databaseWithPhone : database);
+            QTest::newRow(listed + "database chat") << count << "localDbChat" << (count ? databaseWithPhone : database);
         }
         QTest::newRow("1 phone: phone") << 1 << "device" << phone;
         QTest::newRow("1 phone: phone chat") << 1 << "deviceChat" << phone;

@@ -107,12 +107,12 @@ private slots:
     void onlyTheGoAheadButtonGoesAhead()
     {
         setMessageBoxTestHook({});
-        for (const ModalKeys::Answer answer : {ModalKeys::Escape, ModalKeys::Close, ModalKeys::Return}) {
-            ModalKeys keys(answer);
+        for (const ModalKeys::Answer key : {ModalKeys::Escape, ModalKeys::Close, ModalKeys::Return}) {
+            ModalKeys keys(key);
             // Return alone never answers Yes to a question, nor the accept button of a box that
             // has a second one.
             QVERIFY(!askQuestion(QStringLiteral("Delete?")));
-            QCOMPARE(askToContinue(QStringLiteral("Close Kik first.")), answer == ModalKeys::Return);
+            QCOMPARE(askToContinue(QStringLiteral("Close Kik first.")), key == ModalKeys::Return);
             QVERIFY(!askWithButtons(QMessageBox::Question, QStringLiteral("Write?"), QStringLiteral("Write"),
                                     QStringLiteral("Cancel")));
             QCOMPARE(keys.texts(), QStringList({"Delete?", "Close Kik first.", "Write?"}));

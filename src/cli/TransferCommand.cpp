@@ -87,8 +87,8 @@ public:
         };
         if (args.isSet(kToDevice)) {
             // The phone's user agrees first, before a long load of the source.
-            const DeviceDescription target = connectedDeviceThrow(args.value(kToDevice));
-            ConsoleInteraction::requireDone(TransferToPhone(interaction, target).run(messages));
+            const DeviceDescription phone = connectedDeviceThrow(args.value(kToDevice));
+            ConsoleInteraction::requireDone(TransferToPhone(interaction, phone).run(messages));
             return CliExitOk;
         }
         const KikMessageList chosen = messages();

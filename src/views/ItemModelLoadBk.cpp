@@ -8,9 +8,9 @@
 #include <QLocale>
 #include <QSize>
 
-ItemModelLoadBk::BackupItemNode::BackupItemNode(const QSharedPointer<BackupManifest> &backup)
-    : ItemNode(Type, backup->displayName())
-    , backup(backup)
+ItemModelLoadBk::BackupItemNode::BackupItemNode(const QSharedPointer<BackupManifest> &listed)
+    : ItemNode(Type, listed->displayName())
+    , backup(listed)
 {
 }
 

@@ -16,7 +16,7 @@ public:
     {
     public:
         static constexpr int Type = 10;
-        explicit BackupItemNode(const QSharedPointer<BackupManifest> &backup);
+        explicit BackupItemNode(const QSharedPointer<BackupManifest> &listed);
         QSharedPointer<BackupManifest> backup;
     };
 
