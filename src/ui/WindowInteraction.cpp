@@ -140,16 +140,25 @@ void WindowInteraction::showPhone(const DeviceDescription &device, const KikData
     }
     PhoneItemNode *node = model->addDevice(device);
     node->dataSet = data;
+    m_shownPhoneData = data;
     model->addChats(node);
     m_window.selectNode(node);
 }
 
 void WindowInteraction::phoneWritten(const DeviceDescription &device, bool restarting)
 {
-    // A restarting phone's node goes now; the phone is loaded again when it comes back.
-    if (restarting)
-        m_window.iosDeviceDisconnected(device.handle);
-    else
+    // A restarting phone's node goes now; the phone is loaded again when it comes back. A phone
+    // that came back before this flow ended (a busy computer) is already listed anew, perhaps
+    // under the same handle: only the node with the data this flow read goes.
+    if (restarting) {
+        for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
+            auto *known = static_cast<PhoneItemNode *>(node);
+            if (known->device.handle == device.handle && known->dataSet == m_shownPhoneData) {
+                m_window.removeSourceNode(known);
+                break;
+            }
+        }
+    } else
         run([&] { return LoadPhone(*this, device).run(); });
 }
 

@@ -44,4 +44,5 @@ public:
 
 private:
     MainWindow &m_window;
+    KikDataSetPtr m_shownPhoneData;   // the phone's data this flow showed last (held: never reused)
 };
