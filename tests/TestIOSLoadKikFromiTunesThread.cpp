@@ -6,6 +6,7 @@
 #include "KikBackupFixture.h"
 #include "RecordingProgress.h"
 #include "app/AppFolders.h"
+#include "app/FileIdentity.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
@@ -317,6 +318,17 @@ private slots:
         QCOMPARE(treeOf(run.appFolder + QStringLiteral("/Documents")), m_expected);
         QVERIFY(sameFile(own, attachment, run.appFolder + QStringLiteral("/Documents/content_manager/data_cache/0b1c-content")));
         QVERIFY(!sameFile(own, store, run.appFolder + QStringLiteral("/Documents/kik.sqlite")));
+        // The next load keeps the store's copy while neither it nor its payload changed.
+        const QString storeCopy = run.appFolder + QStringLiteral("/Documents/kik.sqlite");
+        const FileIdentity firstCopy = FileIdentity::of(storeCopy);
+        QVERIFY(load(openBackup(folder), cacheRoot).found);
+        QCOMPARE(FileIdentity::of(storeCopy), firstCopy);
+        QFile written(storeCopy);
+        QVERIFY(written.open(QIODevice::Append) && written.write("written in place") > 0);
+        written.close();
+        QVERIFY(load(openBackup(folder), cacheRoot).found);
+        QVERIFY(FileIdentity::of(storeCopy) != firstCopy);
+        QCOMPARE(readFileBytes(storeCopy), readFileBytes(own->payloadPath(own->fileTree().node(store))));
         const auto users = buildBackup(QStringLiteral("users"));
         const Run copied = load(users, QDir(iosCacheFolder()).filePath(QStringLiteral("other")));
         QVERIFY(!sameFile(users, attachment,

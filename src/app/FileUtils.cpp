@@ -13,6 +13,10 @@
 #include <cerrno>
 #include <stdexcept>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Device names Windows reserves; a file called like one of them cannot be created there.
@@ -94,7 +98,7 @@ QString sanitizeFileName(const QString &name)
 QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn)
 {
     for (int n = 0;; ++n) {
-        const QString candidate = numberedFilePath(path, n);
+        QString candidate = numberedFilePath(path, n);
         if (!entryExists(candidate) && !takenIn(alsoFreeIn, candidate))
             return candidate;
     }
@@ -103,7 +107,7 @@ QString uniqueFilePath(const QString &path, const QStringList &alsoFreeIn)
 QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn)
 {
     for (int n = 0; n < 10000; ++n) {
-        const QString candidate = numberedFilePath(path, n);
+        QString candidate = numberedFilePath(path, n);
         if (takenIn(alsoFreeIn, candidate))
             continue;
         // Exclusive creation: an entry that appeared since the name was chosen, or a link
@@ -136,7 +140,7 @@ QString fileWriteReason(const QFileDevice &file)
     if (!QFileInfo(folder).isDir())
         return QStringLiteral("the folder %1 does not exist.").arg(QDir::toNativeSeparators(folder));
     // A full disk often comes back as "Unknown error".
-    const QString reason = file.errorString();
+    QString reason = file.errorString();
     const QStorageInfo storage(folder);
     if (reason == qt_error_string(ENOSPC) || reason == qt_error_string(EDQUOT)
         || (storage.isValid() && storage.bytesAvailable() == 0))
@@ -269,4 +273,21 @@ QString styleSheet()
     }();
     // Filled each time: the colours follow the application palette of the moment.
     return ColourRoles::current().fillStyleSheet(sheet);
+}
+
+bool linkInPlaceOf(const QString &existing, const QString &target)
+{
+#ifdef Q_OS_UNIX
+    const QString staged = target + QStringLiteral(".parlewick-link");
+    QFile::remove(staged);
+    if (::link(QFile::encodeName(existing).constData(), QFile::encodeName(staged).constData()) != 0)
+        return false;
+    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) == 0)
+        return true;
+    QFile::remove(staged);
+#else
+    Q_UNUSED(existing);
+    Q_UNUSED(target);
+#endif
+    return false;
 }

@@ -28,4 +28,7 @@ QString escapeHtml(const QString &text);   // convenience for temporaries
 QString md5Hex(const QString &text);
 QString md5Hex(const QByteArray &bytes, bool asGuid);
 void removeFolderTree(const QString &path);
+// Puts a second name on existing, replacing target at once; false when the file system will
+// not (another volume, no hard links), and nothing is left behind then.
+bool linkInPlaceOf(const QString &existing, const QString &target);
 QString styleSheet();   // ":style.css" in the colours of ColourRoles::current()

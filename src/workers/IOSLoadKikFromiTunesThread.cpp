@@ -104,25 +104,6 @@ bool isInside(const QString &path, const QString &folder)
     return !canonicalFolder.isEmpty() && QFileInfo(path).canonicalFilePath().startsWith(canonicalFolder + QLatin1Char('/'));
 }
 
-// Puts a second name on the payload, replacing local at once; false when the file system will
-// not (another volume, no hard links), and nothing is left behind then.
-bool linkPayload(const QString &payload, const QString &local)
-{
-#ifdef Q_OS_UNIX
-    const QString staged = local + QStringLiteral(".parlewick-link");
-    QFile::remove(staged);
-    if (::link(QFile::encodeName(payload).constData(), QFile::encodeName(staged).constData()) != 0)
-        return false;
-    if (::rename(QFile::encodeName(staged).constData(), QFile::encodeName(local).constData()) == 0)
-        return true;
-    QFile::remove(staged);
-#else
-    Q_UNUSED(payload);
-    Q_UNUSED(local);
-#endif
-    return false;
-}
-
 }   // namespace
 
 IOSLoadKikFromiTunesThread::IOSLoadKikFromiTunesThread(const QSharedPointer<BackupManifest> &backup, AbsProgressTarget *progress,
@@ -229,6 +210,9 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
 {
     prepareCacheRootThrow();
     m_linkPayloads = linksPayloads();
+    m_storeCopies.reset();
+    if (m_linkPayloads)
+        m_storeCopies.emplace(appFolder());
     const QDir app(appFolder());
     const QString documents = app.filePath(kNewDocuments);
     removeTreeOrLink(documents);
@@ -244,11 +228,13 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
                 storeFiles.append(child);
         }
         cacheNodes(kept, documents, Rule::KeepExisting);
-        cacheNodes(storeFiles, documents, Rule::AlwaysCopy);
+        cacheNodes(storeFiles, documents, Rule::CopyUnlessKept);
     }
     const QFileInfo store(QDir(documents).filePath(QStringLiteral("kik.sqlite")));
     m_found = store.isFile() && store.size() > 0;
     replaceDocumentsThrow();
+    if (m_storeCopies)
+        m_storeCopies->save();
     if (m_found)
         m_location = *place;
 }
@@ -328,10 +314,16 @@ void IOSLoadKikFromiTunesThread::cacheNode(const BackupFileNode *node, const QSt
     }
     // The store is written in place by SQLite: it is always a copy of its own.
     if (m_linkPayloads && !node->name().startsWith(QLatin1String("kik.sqlite"))
-        && QFileInfo(payload).size() == qint64(node->record().size) && linkPayload(payload, local))
+        && QFileInfo(payload).size() == qint64(node->record().size) && linkInPlaceOf(payload, local))
+        return;
+    const bool keepsCopies = rule == Rule::CopyUnlessKept && m_storeCopies;
+    const QString earlierCopy = QDir(appFolder()).filePath(kDocuments + QLatin1Char('/') + QFileInfo(local).fileName());
+    if (keepsCopies && m_storeCopies->linkUnchanged(node->name(), payload, earlierCopy, local))
         return;
     // A cancel during a large file stops it at the next chunk; the partial copy is discarded.
     m_backup->extractFile(node, local, [this](qint64, qint64) { m_progress->throwIfCanceled(); });
+    if (keepsCopies)
+        m_storeCopies->remember(node->name(), payload, local);
 }
 
 void IOSLoadKikFromiTunesThread::takeBack()

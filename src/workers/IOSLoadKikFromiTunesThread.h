@@ -1,10 +1,13 @@
 #pragma once
 
+#include "workers/KeptStoreCopies.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QSharedPointer>
 #include <QString>
 #include <QThread>
+
+#include <optional>
 
 class AbsProgressTarget;
 class BackupManifest;
@@ -55,7 +58,8 @@ protected:
     void run() override;
 
 private:
-    enum class Rule { KeepExisting, AlwaysCopy };
+    // CopyUnlessKept: a copy the last load made and nothing changed since is linked instead.
+    enum class Rule { KeepExisting, AlwaysCopy, CopyUnlessKept };
 
     const KikBackupLocation *chooseLocationThrow(const QList<KikBackupLocation> &places);
     void surveyAccountsThrow(const QList<KikBackupLocation> &places);
@@ -79,6 +83,7 @@ private:
     bool m_documentsReplaced = false;
     bool m_found = false;
     bool m_linkPayloads = false;
+    std::optional<KeptStoreCopies> m_storeCopies;
     QString m_account;
     bool m_needsAccountChoice = false;
     QList<KikAccountSummary> m_accounts;
