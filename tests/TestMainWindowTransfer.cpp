@@ -33,6 +33,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -65,6 +66,7 @@ class TestMainWindowTransfer : public QObject
     QString chosenBackup;
     QString chosenDevice = QStringLiteral("Target iPhone");
     QStringList passwords;   // typed into the password dialog, one a try; none left: Cancel
+    QStringList prompts;     // what each password dialog said
 
     ItemModelMain *model() const { return window->mainModel(); }
 
@@ -211,6 +213,7 @@ private slots:
         window->dialogs().unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, QString *password) {
             PasscodeDlg dialog(backup, window.get());
             dialog.setKeepPassword(password != nullptr);
+            prompts << dialog.findChild<QLabel *>(QStringLiteral("lbTitle2"))->text();
             while (!passwords.isEmpty() && dialog.result() != QDialog::Accepted) {
                 dialog.findChild<QLineEdit *>(QStringLiteral("txtPasscode"))->setText(passwords.takeFirst());
                 dialog.btnOKPressed();
@@ -325,31 +328,39 @@ private slots:
         checkPhoneStore(QStringLiteral("Closed iPhone"), sim.phone(kClosedUdid), closedStore);
     }
 
-    // The phone encrypts its backups: its password is asked once per transfer with the password
-    // dialog and handed to the restore; a wrong one is said so and nothing reaches the phone.
+    // The phone encrypts its backups: its password is asked once, naming the phone, and reused
+    // for the transfer and for the load after the restart. One that no longer unlocks (changed on
+    // the phone) is asked for again; a wrong one is said so and nothing reaches the phone.
     void anEncryptedPhoneIsRestoredWithItsPassword()
     {
-        passwords = {QStringLiteral("phone-pw")};   // for the load when it is plugged in
+        passwords = {QStringLiteral("wrong"), QStringLiteral("phone-pw")};   // for the load when it is plugged in
+        prompts.clear();
         const GeneratedKikStore sealedStore =
             plugInClosedPhone(kSealedUdid, QStringLiteral("Sealed iPhone"), QStringLiteral("phone-pw"));
         QVERIFY(passwords.isEmpty());
+        QCOMPARE(prompts.size(), 1);
+        QVERIFY2(prompts.first().startsWith(QStringLiteral("Sealed iPhone keeps its backups encrypted.")),
+                 qPrintable(prompts.first()));
         const QMap<QString, QByteArray> before = treeOf(sim.phone(kSealedUdid).path() + "/groups");
 
+        sim.phone(kSealedUdid).setBackupPassword(QStringLiteral("new-pw"), 10);
         passwords = {QStringLiteral("wrong")};   // then the dialog is cancelled
         boxes->clear();
         selectSource();
         chosenDevice = QStringLiteral("Sealed iPhone");
         window->miDb2iAll();
         QVERIFY(passwords.isEmpty());
+        QCOMPARE(prompts.size(), 2);
         QCOMPARE(boxes->texts(QMessageBox::Warning).filter("Invalid password.").size(), 1);
         QVERIFY(boxes->texts().filter("Successfully transferred").isEmpty());
         QCOMPARE(treeOf(sim.phone(kSealedUdid).path() + "/groups"), before);
         QVERIFY(PhoneLog::entries(sim.phone(kSealedUdid), {{"kind", "restored"}}).isEmpty());
 
-        // Once for the transfer, once for the load after the restart.
-        passwords = {QStringLiteral("phone-pw"), QStringLiteral("phone-pw")};
+        // Asked for the transfer only: the load after the restart reuses it.
+        passwords = {QStringLiteral("new-pw")};
         transferAndWaitForTheRestart(QStringLiteral("Sealed iPhone"));
         QVERIFY(passwords.isEmpty());
+        QCOMPARE(prompts.size(), 3);
         QVERIFY(boxes->texts(QMessageBox::Critical).isEmpty());
         QCOMPARE(boxes->texts().filter("Successfully transferred").size(), 1);
         checkPhoneStore(QStringLiteral("Sealed iPhone"), sim.phone(kSealedUdid), sealedStore);

@@ -3,6 +3,7 @@
 #include "flows/FlowInteraction.h"
 #include "itunes/BackupManifest.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
+#include "workers/UnlockBackupThread.h"
 
 #include <stdexcept>
 
@@ -11,6 +12,19 @@ void readBackupInfoThrow(BackupManifest &backup)
     backup.readInfo();
     if (!backup.isFinished())
         throw std::runtime_error(backup.unfinishedText().toStdString());
+}
+
+KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
+                                      const QString &password)
+{
+    const std::unique_ptr<FlowTask> task = interaction.task();
+    UnlockBackupThread worker(backup, password, &task->target());
+    if (!task->run(worker))
+        return KnownPassword::Stopped;
+    if (!worker.keybag())
+        return KnownPassword::Refused;
+    backup->setKeybag(worker.keybag());
+    return KnownPassword::Unlocked;
 }
 
 namespace {

@@ -28,5 +28,11 @@ struct KikExtraction
 bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
                        const QString &notFoundText, KikExtraction *out, QString *password = nullptr);
 
+// Tries a password the user gave before on an encrypted backup, behind the front end's progress
+// (the key derivation takes seconds); the keybag is set when it unlocks.
+enum class KnownPassword { Unlocked, Refused, Stopped };
+KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
+                                      const QString &password);
+
 // The text when a backup holds no Kik data.
 QString kikNotFoundText();

@@ -9,7 +9,6 @@
 #include "workers/DeviceTransferNotes.h"
 #include "workers/IOSMobileRestoreThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
-#include "workers/UnlockBackupThread.h"
 
 #include <QFileInfo>
 
@@ -87,13 +86,13 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
 bool TransferToPhone::unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password)
 {
     if (!password->isEmpty()) {
-        const std::unique_ptr<FlowTask> task = m_interaction.task();
-        UnlockBackupThread worker(backup, *password, &task->target());
-        if (!task->run(worker))
-            return false;
-        if (worker.keybag()) {
-            backup->setKeybag(worker.keybag());
+        switch (unlockWithKnownPassword(m_interaction, backup, *password)) {
+        case KnownPassword::Unlocked:
             return true;
+        case KnownPassword::Stopped:
+            return false;
+        case KnownPassword::Refused:
+            break;
         }
     }
     return m_interaction.unlockBackup(backup, password);

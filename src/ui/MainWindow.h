@@ -4,6 +4,7 @@
 #include "ui/CommandDialogs.h"
 #include "ui/CommandScope.h"
 #include "ui/MessageOrderCache.h"
+#include "ui/PhonePasswords.h"
 #include "views/ItemNodes.h"
 
 #include <QItemSelection>
@@ -45,6 +46,7 @@ public:
     QLabel *advertisementLabel() const { return m_lbAdv; }
     // Replaced by tests so that no dialog blocks.
     CommandDialogs &dialogs() { return m_dialogs; }
+    PhonePasswords &phonePasswords() { return m_phonePasswords; }
 
     ItemNode *currentNode() const;
     CommandScope commandScope() const;
@@ -181,6 +183,7 @@ private:
     KikBubbleViewMgr *m_bubbleView = nullptr;
     MainMenus *m_menus = nullptr;
     CommandDialogs m_dialogs;
+    PhonePasswords m_phonePasswords;
     QNetworkAccessManager *m_checkVersionHttp = nullptr;
     QNetworkAccessManager *m_advHttp = nullptr;
 

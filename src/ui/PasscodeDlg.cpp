@@ -23,7 +23,15 @@ PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *
     setStyleSheet(::styleSheet());
     installEventFilter(new WinMovable(this));
 
-    m_lbTitle2 = new QLabel(QObject::tr("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP"), this);
+    // The phone is named: with several phones, "this backup" says nothing of which one.
+    const QString phone = backup->deviceName();
+    m_lbTitle2 = new QLabel(phone.isEmpty() ? QObject::tr("IDS_PLEASE_ENTER_PASSWORD_TO_LOAD_BACKUP")
+                                            : QStringLiteral("%1 keeps its backups encrypted. Type its backup password (the "
+                                                             "one set in iTunes or Finder) to read them:")
+                                                  .arg(phone),
+                            this);
+    m_lbTitle2->setTextFormat(Qt::PlainText);
+    m_lbTitle2->setWordWrap(true);
     m_lbTitle2->setObjectName(QStringLiteral("lbTitle2"));
     m_txtPasscode = new QLineEdit(this);
     m_txtPasscode->setObjectName(QStringLiteral("txtPasscode"));

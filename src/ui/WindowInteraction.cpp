@@ -1,8 +1,10 @@
 #include "ui/WindowInteraction.h"
 
 #include "app/MessageBoxes.h"
+#include "flows/BackupReading.h"
 #include "flows/LoadPhone.h"
 #include "flows/TransferToBackup.h"
+#include "itunes/BackupManifest.h"
 #include "itunes/BackupWriteLock.h"
 #include "kik/AbsKikDb.h"
 #include "kik/LocalDbCatalogue.h"
@@ -62,9 +64,32 @@ QSharedPointer<BackupManifest> WindowInteraction::chooseBackup(BackupUse use)
     return use == BackupUse::Read ? m_window.dialogs().chooseBackup() : m_window.dialogs().chooseBackupToWrite();
 }
 
+// One password per phone and session: the one that unlocked the phone's backup last is tried
+// first; the user is asked only when there is none or it no longer unlocks.
 bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
 {
-    return m_window.dialogs().unlockBackup(backup, password);
+    PhonePasswords &kept = m_window.phonePasswords();
+    const QString phone = backup->uniqueDeviceId();
+    const QString known = kept.of(phone);
+    if (!known.isEmpty()) {
+        switch (unlockWithKnownPassword(*this, backup, known)) {
+        case KnownPassword::Unlocked:
+            if (password)
+                *password = known;
+            return true;
+        case KnownPassword::Stopped:
+            return false;
+        case KnownPassword::Refused:
+            break;
+        }
+    }
+    QString given;
+    if (!m_window.dialogs().unlockBackup(backup, &given))
+        return false;
+    kept.keep(phone, given);
+    if (password)
+        *password = given;
+    return true;
 }
 
 QString WindowInteraction::chooseKikAccount(const QList<KikAccountSummary> &accounts)
