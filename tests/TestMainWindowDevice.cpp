@@ -138,11 +138,17 @@ private slots:
         QCOMPARE(model()->deviceRoot()->children.size(), 2);
     }
 
-    void unpluggingRemovesThePhone()
+    // Unplugged, the phone goes; plugged in again in the same session, it is loaded without the
+    // notes a second time.
+    void unpluggingRemovesThePhoneAndItsReturnSkipsTheNotes()
     {
         sim.unplug(kOpen);
         QTRY_COMPARE(childTexts(model()->deviceRoot()), QStringList("Locked iPhone"));
         QVERIFY(!window->findChild<QWidget *>(QStringLiteral("lbPhoneService"))->isVisible());
+        boxes->clear();
+        sim.plugIn(kOpen);
+        QTRY_COMPARE_WITH_TIMEOUT(childTexts(model()->deviceRoot()).size(), 2, 20000);
+        QVERIFY(boxes->texts().filter("Please make sure you have installed and verified Kik").isEmpty());
     }
 
     void cleanupTestCase()

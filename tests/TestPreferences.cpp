@@ -35,7 +35,8 @@ private slots:
     {
         {
             PreferencesDialog dialog;
-            QVERIFY(!dialog.findChild<QCheckBox *>());
+            QVERIFY(!dialog.findChild<QCheckBox *>(QStringLiteral("chkUpdateChecks")));
+            QVERIFY(!dialog.findChild<QCheckBox *>(QStringLiteral("chkErrorReports")));
             QVERIFY(dialog.findChild<QLabel *>(QStringLiteral("lbOffline")));
             dialog.accept();
             QVERIFY(!Preferences::load().errorReportsAsked);   // nothing was offered, so nothing answered

@@ -7,6 +7,7 @@
 #include "app/VendorHost.h"
 #include "app/WinMovable.h"
 
+#include <QCheckBox>
 #include <QDebug>
 #include <QDir>
 #include <QObject>
@@ -119,6 +120,22 @@ bool askToContinue(const QString &text)
 void showInformation(const QString &text)
 {
     messageBox(QMessageBox::Information, text, QMessageBox::Ok);
+}
+
+bool showInformationWithOptOut(const QString &text)
+{
+    logBox(QMessageBox::Information, text);
+    if (testHook())
+        return testHook()(QMessageBox::Information, text) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Information, QObject::tr(AppConstants::ProductName), text, QMessageBox::Ok, nullptr,
+                    Qt::Dialog | Qt::FramelessWindowHint);
+    styleBox(box);
+    auto *optOut = new QCheckBox(QStringLiteral("Don't show this again"), &box);
+    box.setCheckBox(optOut);
+    box.exec();
+    if (optOut->isChecked())
+        logAnswer(QStringLiteral("don't show again"));
+    return optOut->isChecked();
 }
 
 void showWarning(const QString &text)

@@ -15,6 +15,9 @@ bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &
 // stop. True only for Ok.
 bool askToContinue(const QString &text);
 void showInformation(const QString &text);
+// An information box with a "Don't show this again" box: true when the user ticked it. The test
+// hook ticks it by answering Yes.
+bool showInformationWithOptOut(const QString &text);
 void showWarning(const QString &text);
 void showCritical(const QString &text);
 // Yes and No, No being the default: Return alone, Escape and closing the box all answer No.

@@ -34,6 +34,7 @@ Preferences Preferences::load()
     preferences.clock = storedChoice(*settings, "view/clock", ClockStyle::Default, ClockStyle::TwentyFourHour);
     preferences.theme = storedChoice(*settings, "view/theme", ThemeChoice::System, ThemeChoice::Dark);
     preferences.deviceBackupFolder = settings->value(QStringLiteral("device/backupFolder")).toString();
+    preferences.connectNotes = settings->value(QStringLiteral("device/connectNotes"), true).toBool();
     return preferences;
 }
 
@@ -46,6 +47,7 @@ void Preferences::save() const
     settings->setValue(QStringLiteral("view/clock"), int(clock));
     settings->setValue(QStringLiteral("view/theme"), int(theme));
     settings->setValue(QStringLiteral("device/backupFolder"), deviceBackupFolder);
+    settings->setValue(QStringLiteral("device/connectNotes"), connectNotes);
     settings->sync();
     if (settings->status() != QSettings::NoError)
         qDebug() << "preferences not saved:" << settings->fileName();

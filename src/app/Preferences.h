@@ -21,6 +21,7 @@ struct Preferences
     ClockStyle clock = ClockStyle::Default;
     ThemeChoice theme = ThemeChoice::System;
     QString deviceBackupFolder;   // where device backups are kept; empty: the program's own private folder
+    bool connectNotes = true;     // the notes before the first load of each phone in a session
 
     static Preferences load();
     void save() const;

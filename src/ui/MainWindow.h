@@ -9,6 +9,7 @@
 
 #include <QItemSelection>
 #include <QMainWindow>
+#include <QSet>
 
 #include <memory>
 
@@ -152,6 +153,7 @@ private:
     void openChatPicture();
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);
+    void showConnectNotesOnce(const QString &udid);
     // The node with those texts from a top node down, or the nearest one of them still there.
     ItemNode *nodeAtPath(const QStringList &path) const;
     void restoreSelection(const QStringList &path);
@@ -184,6 +186,7 @@ private:
     MainMenus *m_menus = nullptr;
     CommandDialogs m_dialogs;
     PhonePasswords m_phonePasswords;
+    QSet<QString> m_notedPhones;   // the phones shown the notes before their load, this session
     QNetworkAccessManager *m_checkVersionHttp = nullptr;
     QNetworkAccessManager *m_advHttp = nullptr;
 

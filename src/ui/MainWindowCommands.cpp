@@ -6,6 +6,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
+#include "app/Preferences.h"
 #include "app/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "app/VolumeSerial.h"
@@ -251,11 +252,24 @@ void MainWindow::iosDeviceConnected(void *handle)
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    showInformation(
-        QStringLiteral("<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
-                       "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
-                       "Kik on your iPhone.</nobr></p>"));
+    showConnectNotesOnce(description.udid);
     loadKikFromDevice(description);
+}
+
+// Before the first load of each phone in a session, unless the user asked not to see them again.
+void MainWindow::showConnectNotesOnce(const QString &udid)
+{
+    Preferences preferences = Preferences::load();
+    if (!preferences.connectNotes || m_notedPhones.contains(udid))
+        return;
+    m_notedPhones.insert(udid);
+    if (showInformationWithOptOut(QStringLiteral(
+            "<p><b>Notes:</b></p><p><nobr><b>1.</b>  If your iPhone is protected with a passcode, please enter your "
+            "passcode on iPhone first.</nobr></p><p><nobr><b>2.</b>  Please make sure you have installed and verified "
+            "Kik on your iPhone.</nobr></p>"))) {
+        preferences.connectNotes = false;
+        preferences.save();
+    }
 }
 
 void MainWindow::loadKikFromDevice(const DeviceDescription &description)

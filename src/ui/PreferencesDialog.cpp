@@ -88,6 +88,9 @@ PreferencesDialog::PreferencesDialog(QWidget *parent)
     folderRow->addWidget(m_backupFolder);
     folderRow->addWidget(chooseFolder);
     form->addRow(QStringLiteral("Device &backups:"), folderRow);
+    m_connectNotes = checkBox(QStringLiteral("chkConnectNotes"), QStringLiteral("Show the &notes before an iPhone is loaded"),
+                              m_preferences.connectNotes, this);
+    form->addRow(QString(), m_connectNotes);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -107,6 +110,7 @@ void PreferencesDialog::accept()
     const QString folder = QDir::fromNativeSeparators(m_backupFolder->text().trimmed());
     // A relative folder would depend on where the program was started.
     m_preferences.deviceBackupFolder = QDir::isAbsolutePath(folder) ? QDir::cleanPath(folder) : QString();
+    m_preferences.connectNotes = m_connectNotes->isChecked();
     m_preferences.save();
     applyPreferences(m_preferences);
     qInfo().noquote() << "preferences saved: update checks" << m_preferences.updateChecks << "error reports"

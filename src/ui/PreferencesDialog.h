@@ -26,6 +26,7 @@ private:
     QComboBox *m_clock = nullptr;
     QComboBox *m_theme = nullptr;
     QLineEdit *m_backupFolder = nullptr;
+    QCheckBox *m_connectNotes = nullptr;
 };
 
 // Puts the clock and the theme into effect; run at start-up and after the dialog.
