@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(outcome.errors, QStringList());
         QCOMPARE(outcome.successes, QStringList(QString()));
         QCOMPARE(outcome.transferred, 4);
-        QCOMPARE(outcome.reports.first().status, QStringLiteral("Transferring messages to iPhone..."));
+        QCOMPARE(outcome.reports.first().status, QStringLiteral("Writing the messages into Kik's store..."));
         QStringList counts;
         for (const RecordingProgress::Report &report : outcome.reports)
             if (report.text.startsWith("Messages:"))

@@ -155,6 +155,19 @@ private slots:
         QCOMPARE(bar(form)->value(), 0);
         QCOMPARE(label(form, "lbProgress")->text(), QString());
         QCOMPARE(label(form, "lbStatus")->text(), QStringLiteral("Backing up"));
+
+        // A step that cannot count moves the bar; the next percentage sets it again. A long
+        // name loses its middle, whole in the tip.
+        form.updateProgress(QStringLiteral("Unlocking"), AbsProgressTarget::Busy, QString());
+        QCOMPARE(bar(form)->maximum(), 0);
+        const QString longName = QStringLiteral("Loading %1...").arg(QString(200, QLatin1Char('f')));
+        form.updateProgress(QString(), 7, longName);
+        QCOMPARE(bar(form)->maximum(), 100);
+        QCOMPARE(bar(form)->value(), 7);
+        QVERIFY(label(form, "lbProgress")->text().startsWith(QStringLiteral("Loading ")));
+        QVERIFY(label(form, "lbProgress")->text().endsWith(QStringLiteral("f...")));
+        QVERIFY(label(form, "lbProgress")->text().size() < longName.size());
+        QCOMPARE(label(form, "lbProgress")->toolTip(), longName);
     }
 
     // The passcode notice takes a band of its own; the bar and Cancel move down and back.

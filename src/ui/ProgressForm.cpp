@@ -114,10 +114,27 @@ void ProgressForm::updateProgress(const QString &status, int curProgress, const 
 {
     if (!status.isEmpty())
         lbStatus->setText(status);
-    if (curProgress >= 0)
+    if (curProgress == Busy) {
+        progressBar->setRange(0, 0);
+    } else if (curProgress >= 0) {
+        progressBar->setRange(0, 100);
         progressBar->setValue(curProgress);
-    // The bar shows the percentage itself; the line below it only says what it counts.
-    lbProgress->setText(progressText);
+    }
+    // The bar shows the percentage itself; the line below it only says what it counts. A long
+    // file name loses its middle rather than its end.
+    lbProgress->setText(lbProgress->fontMetrics().elidedText(progressText, Qt::ElideMiddle, lbProgress->width()));
+    lbProgress->setToolTip(progressText);
+}
+
+// Centred on the program's window, whatever dialog in front of it started the task.
+void ProgressForm::showEvent(QShowEvent *event)
+{
+    QWidget *window = parentWidget();
+    while (window && window->parentWidget())
+        window = window->parentWidget();
+    if (window)
+        move(window->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    QDialog::showEvent(event);
 }
 
 void ProgressForm::errorOccurred(const QString &tipsStr)

@@ -43,6 +43,11 @@ AbsDeviceBackupThread::AbsDeviceBackupThread(const DeviceDescription &device, co
 
 AbsDeviceBackupThread::~AbsDeviceBackupThread() = default;
 
+QString AbsDeviceBackupThread::phoneName(const DeviceDescription &device)
+{
+    return device.deviceName.isEmpty() ? QStringLiteral("the iPhone") : device.deviceName;
+}
+
 QString AbsDeviceBackupThread::backupRoot() const
 {
     return m_client->backupRoot();

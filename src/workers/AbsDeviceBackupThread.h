@@ -46,15 +46,17 @@ protected:
     AbsDeviceBackupThread(const DeviceDescription &device, const QString &backupRoot, const QString &title,
                           AbsProgressTarget *progress, QObject *parent);
     void runClientThrow(MobileBackupClient::Operation operation);
+    // The phone as the progress names it: its own name, else "the iPhone".
+    static QString phoneName(const DeviceDescription &device);
 
     DeviceDescription m_device;
     AbsProgressTarget *m_progress;
     std::unique_ptr<MobileBackupClient> m_client;
+    const QString m_title;
 
 private:
     void postReport(const MobileBackupClient::Report &report, MobileBackupClient::Operation operation);
 
-    QString m_title;
     QString m_notice;
     QElapsedTimer m_sinceFirstPercent;
 };

@@ -11,6 +11,9 @@
 class AbsProgressTarget
 {
 public:
+    // The value of a step that cannot say how far it is (a key derivation): a moving bar.
+    static constexpr int Busy = -2;
+
     virtual ~AbsProgressTarget() = default;
 
     virtual bool isCanceled() const = 0;

@@ -67,7 +67,9 @@ void ConsoleProgress::postProgress(const QString &status, int value, const QStri
     QMutexLocker lock(&m_mutex);
     if (!status.isEmpty())
         m_status = status;
-    if (value >= 0)
+    if (value == Busy)
+        m_value = -1;
+    else if (value >= 0)
         m_value = value;
     if (m_lineOpen && m_sinceDrawn.isValid() && m_sinceDrawn.elapsed() < kRedrawMs && status.isEmpty())
         return;
@@ -77,7 +79,8 @@ void ConsoleProgress::postProgress(const QString &status, int value, const QStri
     if (!m_notice.isEmpty())
         writeStderr(QStringLiteral("\r%1\x1b[K").arg(m_notice));
     else
-        writeStderr(QStringLiteral("\r%1 %2% %3\x1b[K").arg(m_status).arg(m_value).arg(text));
+        writeStderr(m_value < 0 ? QStringLiteral("\r%1 %2\x1b[K").arg(m_status, text)
+                                : QStringLiteral("\r%1 %2% %3\x1b[K").arg(m_status).arg(m_value).arg(text));
 }
 
 void ConsoleProgress::postNotice(const QString &notice)

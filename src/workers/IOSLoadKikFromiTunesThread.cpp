@@ -42,6 +42,15 @@ bool isFolderNode(const BackupFileNode *node)
     return node->isFolder() && (node->record().mode & typeBits) != regularFile;
 }
 
+qint64 fileCount(const QList<const BackupFileNode *> &nodes)
+{
+    qint64 count = 0;
+    for (const BackupFileNode *node : nodes)
+        count +=
+            isFolderNode(node) ? fileCount(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend())) : 1;
+    return count;
+}
+
 bool isKeptFolder(const QString &name)
 {
     for (const char *kept : {"attachments", "content_manager", "profpix"}) {
@@ -132,11 +141,12 @@ void IOSLoadKikFromiTunesThread::run()
 {
     m_found = false;
     m_needsAccountChoice = false;
+    m_filesDone = m_filesTotal = 0;
     m_accounts.clear();
     m_location = KikBackupLocation();
     m_cleanup = Cleanup::Nothing;
     m_documentsReplaced = false;
-    postProgress(m_progress, QObject::tr("IDS_LOADING_ITUNES_BACKUP"), 99, QString());
+    postProgress(m_progress, QStringLiteral("Reading Kik's files from the backup..."), 0, QString());
     runTask(
         m_progress,
         [this] {
@@ -227,6 +237,8 @@ void IOSLoadKikFromiTunesThread::mirrorThrow(const KikBackupLocation *place)
             else if (isStoreFile(child->name()))
                 storeFiles.append(child);
         }
+        m_filesDone = 0;
+        m_filesTotal = fileCount(kept) + fileCount(storeFiles);
         cacheNodes(kept, documents, Rule::KeepExisting);
         cacheNodes(storeFiles, documents, Rule::CopyUnlessKept);
     }
@@ -295,14 +307,15 @@ void IOSLoadKikFromiTunesThread::cacheNodes(const QList<const BackupFileNode *> 
 
 void IOSLoadKikFromiTunesThread::cacheNode(const BackupFileNode *node, const QString &local, Rule rule)
 {
-    postProgress(m_progress, QString(), -1, QObject::tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name()));
     m_progress->throwIfCanceled();
-
     if (isFolderNode(node)) {
         makeFolderThrow(local);
         cacheNodes(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend()), local, rule);
         return;
     }
+    ++m_filesDone;
+    postProgress(m_progress, QString(), m_filesTotal > 0 ? int(100 * m_filesDone / m_filesTotal) : -1,
+                 QObject::tr("IDS_CACHING_BACKUP_FILE_%1").arg(node->name()));
     // A file missing from the backup is left out; the rest is still read.
     const QString payload = m_backup->payloadPath(node);
     if (payload.isEmpty() || !QFileInfo(payload).isFile())

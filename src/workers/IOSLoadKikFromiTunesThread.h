@@ -84,6 +84,8 @@ private:
     bool m_found = false;
     bool m_linkPayloads = false;
     std::optional<KeptStoreCopies> m_storeCopies;
+    qint64 m_filesDone = 0;   // of the mirror's files, for the percentage
+    qint64 m_filesTotal = 0;
     QString m_account;
     bool m_needsAccountChoice = false;
     QList<KikAccountSummary> m_accounts;

@@ -46,7 +46,7 @@ IOSLoadKikMessagesThread::~IOSLoadKikMessagesThread() = default;
 void IOSLoadKikMessagesThread::run()
 {
     m_useBackup = false;
-    postProgress(m_progress, QObject::tr("IDS_LOADING_IOS_KIK"), 99, QString());
+    postProgress(m_progress, QObject::tr("IDS_LOADING_IOS_KIK"), AbsProgressTarget::Busy, QString());
     runTask(m_progress, [this] {
         loadThrow();
         return QString();

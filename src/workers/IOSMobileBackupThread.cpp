@@ -11,7 +11,8 @@
 #include <QFileInfo>
 
 IOSMobileBackupThread::IOSMobileBackupThread(const DeviceDescription &device, AbsProgressTarget *progress, QObject *parent)
-    : AbsDeviceBackupThread(device, deviceBackupRoot(), QStringLiteral("Loading data from Device..."), progress, parent)
+    : AbsDeviceBackupThread(device, deviceBackupRoot(), QStringLiteral("Backing up %1...").arg(phoneName(device)), progress,
+                            parent)
 {
 }
 
@@ -34,7 +35,7 @@ bool IOSMobileBackupThread::canContinueBackup(const QString &deviceFolder, const
 
 void IOSMobileBackupThread::run()
 {
-    postProgress(m_progress, QStringLiteral("Loading data from Device..."), 0, QString());
+    postProgress(m_progress, m_title, 0, QString());
     QString deviceFolder;
     runTask(
         m_progress,

@@ -8,7 +8,8 @@
 
 IOSMobileRestoreThread::IOSMobileRestoreThread(const DeviceDescription &device, const QString &backupRoot,
                                                AbsProgressTarget *progress, QObject *parent)
-    : AbsDeviceBackupThread(device, backupRoot, QStringLiteral("Transferring data to Device..."), progress, parent)
+    : AbsDeviceBackupThread(device, backupRoot, QStringLiteral("Restoring to %1: it will restart...").arg(phoneName(device)),
+                            progress, parent)
 {
 }
 
@@ -43,7 +44,7 @@ QString IOSMobileRestoreThread::restoreErrorText(const std::exception &error)
 
 void IOSMobileRestoreThread::run()
 {
-    postProgress(m_progress, QStringLiteral("Transferring data to Device..."), 0, QString());
+    postProgress(m_progress, m_title, 0, QString());
     runTask(
         m_progress,
         [this] {

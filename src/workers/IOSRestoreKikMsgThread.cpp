@@ -64,7 +64,7 @@ void IOSRestoreKikMsgThread::run()
 {
     m_transferred = 0;
     m_fileList.clear();
-    postProgress(m_progress, QObject::tr("IDS_RESTORING_KIK_MSG_TO_IOS"), 0, QString());
+    postProgress(m_progress, QStringLiteral("Writing the messages into Kik's store..."), 0, QString());
     runTask(
         m_progress,
         [this] {

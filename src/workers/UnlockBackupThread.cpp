@@ -34,7 +34,7 @@ UnlockBackupThread::~UnlockBackupThread()
 void UnlockBackupThread::run()
 {
     m_keybag.reset();
-    postProgress(m_progress, QStringLiteral("Checking the password of the iTunes Backup..."), 0, QString());
+    postProgress(m_progress, QStringLiteral("Unlocking the backup with its password..."), AbsProgressTarget::Busy, QString());
     runTask(
         m_progress,
         [this] {
