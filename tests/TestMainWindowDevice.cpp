@@ -17,12 +17,14 @@
 #include "itunes/BackupManifest.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/SimulatedIPhone.h"
+#include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QtTest>
 
 #include <memory>
@@ -136,6 +138,39 @@ private slots:
         QVERIFY(!WindowFlows(*window).loadFromDeviceBackup(locked, env.path("nothing-here")));
         QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
         QCOMPARE(model()->deviceRoot()->children.size(), 2);
+    }
+
+    // A load that fails keeps the phone listed, marked, with Retry in its menu; Retry loads it.
+    void aFailedLoadKeepsThePhoneForRetry()
+    {
+        const QString udid = QStringLiteral("00008120-0004F1A2B3C4D5E6");
+        SimPhoneOptions options;
+        options.developmentApps = {kKik};
+        options.deviceName = QStringLiteral("Unready iPhone");
+        boxes->clear();
+        // Plugged in at once; its load starts once the test yields to the event loop.
+        SimPhoneFolder unready = sim.createPhone(udid, options);
+        unready.setFault("ContainerRefused", true);
+        unready.setFault("MobileBackupErrors", QVariantMap{{QStringLiteral("Backup"), 212}});
+        const QMap<QString, QByteArray> container = treeOf(sim.phone(kOpen).containerPath(kKik));
+        for (auto file = container.begin(); file != container.end(); ++file)
+            writeFileBytes(unready.containerPath(kKik) + '/' + file.key(), file.value());
+        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), "Unready iPhone (not loaded)"), 20000);
+        QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
+        auto *failed = child(model()->deviceRoot(), "Unready iPhone (not loaded)");
+        select(*window, failed);
+        const std::unique_ptr<QMenu> menu(window->menus()->treeContextMenu(window->commandScope(), window.get()));
+        QCOMPARE(menu->actions().first()->text().remove('&'), QStringLiteral("Retry Loading"));
+
+        unready.setFault("MobileBackupErrors", QVariant());
+        menu->actions().first()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), "Unready iPhone"), 20000);
+        QVERIFY(!child(model()->deviceRoot(), "Unready iPhone (not loaded)"));
+        QCOMPARE(
+            qint64(static_cast<PhoneItemNode *>(child(model()->deviceRoot(), "Unready iPhone"))->dataSet->allMessages().size()),
+            store.messages);
+        sim.unplug(udid);
+        QTRY_VERIFY(!child(model()->deviceRoot(), "Unready iPhone"));
     }
 
     // Unplugged, the phone goes; plugged in again in the same session, it is loaded without the

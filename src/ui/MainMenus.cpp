@@ -153,6 +153,9 @@ QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) co
     if (node->type == RootLocalDbNodeType) {
         add(QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
         add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
+    } else if (node->type == IOSDeviceNodeType && static_cast<const PhoneItemNode *>(node)->loadFailed) {
+        add(QStringLiteral("Retry Loading"), nullptr, "reloadSource");
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice");
     } else if (node->type == IOSDeviceNodeType) {
         add(QObject::tr("IDS_MI_BACKUP_ALL"), BackupIcon, "miBackupAll");
         add(QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", scope.devices >= 2);

@@ -154,6 +154,7 @@ private:
     void print(MessageVariant variant);
     void loadKikFromDevice(const DeviceDescription &description);
     void showConnectNotesOnce(const QString &udid);
+    void keepUnloadedPhone(const DeviceDescription &description);
     // The node with those texts from a top node down, or the nearest one of them still there.
     ItemNode *nodeAtPath(const QStringList &path) const;
     void restoreSelection(const QStringList &path);

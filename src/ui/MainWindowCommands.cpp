@@ -275,7 +275,25 @@ void MainWindow::showConnectNotesOnce(const QString &udid)
 void MainWindow::loadKikFromDevice(const DeviceDescription &description)
 {
     qDebug() << "iPhone" << description.deviceName << description.udid << "connected";
-    WindowFlows(*this).loadPhone(description);
+    if (!WindowFlows(*this).loadPhone(description))
+        keepUnloadedPhone(description);
+}
+
+// A phone whose load failed or was cancelled stays listed while it is plugged in, marked, so
+// that Retry (or F5) can load it again without pulling the cable.
+void MainWindow::keepUnloadedPhone(const DeviceDescription &description)
+{
+    const auto *device = static_cast<const MobileDeviceHandle *>(description.handle);
+    if (!device || !device->isAttached())
+        return;
+    for (ItemNode *node : mainModel()->deviceRoot()->children) {
+        if (static_cast<const PhoneItemNode *>(node)->device.handle == description.handle)
+            return;
+    }
+    PhoneItemNode *node = mainModel()->addDevice(description);
+    node->loadFailed = true;
+    node->text = QStringLiteral("%1 (not loaded)").arg(description.deviceName);
+    selectNode(node);
 }
 
 void MainWindow::iosDeviceDisconnected(void *handle)

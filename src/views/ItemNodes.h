@@ -49,6 +49,7 @@ public:
     }
 
     DeviceDescription device;
+    bool loadFailed = false;   // its last load failed or was cancelled: it waits for Retry
 };
 
 class LocalDbItemNode : public SourceItemNode
