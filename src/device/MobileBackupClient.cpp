@@ -91,7 +91,11 @@ void MobileBackupClient::setLimits(int prepareSeconds, int stallSeconds)
 
 bool MobileBackupClient::snapshotFinished(const QString &deviceFolder)
 {
-    const CFType status = CFType::fromPlistFile(QDir(deviceFolder).filePath(QStringLiteral("Status.plist")));
+    // No backup yet is no finished one; only a file that is there is read (and its trouble logged).
+    const QString path = QDir(deviceFolder).filePath(QStringLiteral("Status.plist"));
+    if (!QFileInfo(path).isFile())
+        return false;
+    const CFType status = CFType::fromPlistFile(path);
     return status.value(QStringLiteral("SnapshotState")).toQString() == QLatin1String("finished");
 }
 
