@@ -274,7 +274,8 @@ private slots:
         QCOMPARE(sqlite->backupName(),
                  backupFileName(QStringLiteral("AppDomain-com.kik.chat"), QStringLiteral("Documents/kik.sqlite")));
         QCOMPARE(sqlite->record().path.toString(), QStringLiteral("Documents/kik.sqlite"));
-        QVERIFY(tree.node(QStringLiteral("Applications/com.kik.chat/Documents/empty"))->isFolder());
+        // An empty regular file is a file (its mode says so), not a folder.
+        QVERIFY(!tree.node(QStringLiteral("Applications/com.kik.chat/Documents/empty"))->isFolder());
         QCOMPARE(tree.node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite")), sqlite);
 
         QVERIFY(root->child(QStringLiteral("AppDomainGroup"))->child(QStringLiteral("group.com.kik")));

@@ -52,7 +52,7 @@ QByteArray sha1OfFileThrow(const QString &path)
 
 bool isRegularFile(const MbdbRecord &rec)
 {
-    return (rec.mode & 0170000) == 0100000 || ((rec.mode & 0170000) == 0 && !rec.isFolder());
+    return rec.kind() == MbdbRecord::Kind::File;
 }
 
 // A row of a phone's user (mobile) that the list lacked, all its times the given one.

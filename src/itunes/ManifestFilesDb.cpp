@@ -108,16 +108,15 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
 
 int manifestFilesFlags(const MbdbRecord &rec)
 {
-    switch (rec.mode & 0170000) {
-    case 0040000:
+    switch (rec.kind()) {
+    case MbdbRecord::Kind::Folder:
         return FolderFlag;
-    case 0120000:
+    case MbdbRecord::Kind::Link:
         return LinkFlag;
-    case 0100000:
-        return FileFlag;
-    default:
-        return !rec.linkTarget.isEmpty() ? LinkFlag : rec.isFolder() ? FolderFlag : FileFlag;
+    case MbdbRecord::Kind::File:
+        break;
     }
+    return FileFlag;
 }
 
 void writeManifestFilesDb(const MbdbIndex &index, const QString &path)

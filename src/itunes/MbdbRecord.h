@@ -26,8 +26,23 @@ struct MbdbRecord
     QList<QPair<MbdbString, MbdbString>> properties;   // extended attributes
     quint32 birthTime = 0;                             // Manifest.db only: Manifest.mbdb has no place for it
 
-    // A folder is what holds no bytes and points nowhere (an empty regular file counts too).
-    bool isFolder() const { return size == 0 && linkTarget.isEmpty(); }
+    enum class Kind { File, Folder, Link };
+    // What the mode's type bits say; a record without them (written by tools that leave the mode
+    // out) by what it holds: a link target makes a link, bytes a file, nothing a folder.
+    Kind kind() const
+    {
+        switch (mode & 0170000) {
+        case 0040000:
+            return Kind::Folder;
+        case 0100000:
+            return Kind::File;
+        case 0120000:
+            return Kind::Link;
+        default:
+            return !linkTarget.isEmpty() ? Kind::Link : size == 0 ? Kind::Folder : Kind::File;
+        }
+    }
+    bool isFolder() const { return kind() == Kind::Folder; }
 
     bool operator==(const MbdbRecord &other) const = default;
 };

@@ -32,22 +32,12 @@ const QString kOldDocuments = QStringLiteral("Documents.parlewick-old");
     throw std::runtime_error(text.toStdString());
 }
 
-// The manifest's folder test also takes every empty file for a folder; an empty store side
-// file ("kik.sqlite-wal" after a checkpoint) made into a folder would stop the store from
-// opening. A record that says it is a regular file stays a file.
-bool isFolderNode(const BackupFileNode *node)
-{
-    constexpr quint16 typeBits = 0170000;
-    constexpr quint16 regularFile = 0100000;
-    return node->isFolder() && (node->record().mode & typeBits) != regularFile;
-}
-
 qint64 fileCount(const QList<const BackupFileNode *> &nodes)
 {
     qint64 count = 0;
     for (const BackupFileNode *node : nodes)
         count +=
-            isFolderNode(node) ? fileCount(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend())) : 1;
+            node->isFolder() ? fileCount(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend())) : 1;
     return count;
 }
 
@@ -308,7 +298,7 @@ void IOSLoadKikFromiTunesThread::cacheNodes(const QList<const BackupFileNode *> 
 void IOSLoadKikFromiTunesThread::cacheNode(const BackupFileNode *node, const QString &local, Rule rule)
 {
     m_progress->throwIfCanceled();
-    if (isFolderNode(node)) {
+    if (node->isFolder()) {
         makeFolderThrow(local);
         cacheNodes(QList<const BackupFileNode *>(node->children().cbegin(), node->children().cend()), local, rule);
         return;
