@@ -228,7 +228,7 @@ quint8 BackupContentWriter::findSiblingClassThrow(const QString &domain, const Q
 
 QByteArray BackupContentWriter::classKeyThrow(quint8 protectionClass) const
 {
-    const QByteArray key = m_keybag->classKeys().value(protectionClass).value("KEY");
+    QByteArray key = m_keybag->classKeys().value(protectionClass).value("KEY");
     if (key.isEmpty())
         fail(QStringLiteral("The files there are kept with protection class %1, whose key the backup password does "
                             "not unlock; nothing was changed.")
@@ -303,12 +303,12 @@ void BackupContentWriter::addFolderRowsThrow(const QString &domain, const QStrin
 QString BackupContentWriter::writeListThrow()
 {
     if (!m_filesDb) {
-        const QString list = m_work->filePath(QStringLiteral("Manifest.mbdb"));
+        QString list = m_work->filePath(QStringLiteral("Manifest.mbdb"));
         writeManifestDb(m_index, list);
         checkListThrow(list);
         return list;
     }
-    const QString plain = m_work->filePath(QStringLiteral("Manifest.db"));
+    QString plain = m_work->filePath(QStringLiteral("Manifest.db"));
     m_db->commitTran();
     m_db->execScriptThrow("PRAGMA wal_checkpoint(TRUNCATE);");
     Sqlite3Cursor integrity = m_db->queryThrow("PRAGMA integrity_check");
@@ -319,7 +319,7 @@ QString BackupContentWriter::writeListThrow()
         checkListThrow(plain);
         return plain;
     }
-    const QString encrypted = m_work->filePath(QStringLiteral("Manifest.db.encrypted"));
+    QString encrypted = m_work->filePath(QStringLiteral("Manifest.db.encrypted"));
     const QString readBack = m_work->filePath(QStringLiteral("Manifest.db.read-back"));
     QByteArray key = m_keybag->unwrapManifestKey(m_backup.manifestKey());
     const ScopedWipe wipeKey(key);

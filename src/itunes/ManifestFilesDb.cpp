@@ -96,7 +96,7 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
             }
             if ((rec.mode & 0170000) == 0)
                 rec.mode |= typeBitsOf(flags);
-            content.index.insert(name, std::move(rec));
+            content.index.insert(name, rec);
         }
     } catch (const std::runtime_error &error) {
         fail(QStringLiteral("%1 cannot be read as the file list of an iTunes Backup. %2")
