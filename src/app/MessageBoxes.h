@@ -15,6 +15,10 @@ bool askWithButtons(QMessageBox::Icon icon, const QString &text, const QString &
 // stop. True only for Ok.
 bool askToContinue(const QString &text);
 void showInformation(const QString &text);
+// An information box with Ok and a button of the caller's words ("Open folder"): true when that
+// button closed it. Return, Escape and closing the box choose Ok. The test hook answers it with
+// Open for that button.
+bool showInformationOffering(const QString &text, const QString &actionText);
 void showWarning(const QString &text);
 void showCritical(const QString &text);
 // Yes and No, No being the default: Return alone, Escape and closing the box all answer No.
