@@ -45,7 +45,7 @@ QString ExportTarget::kindOfSuffix(const QString &path)
         return QStringLiteral("html");
     for (const char *kind : {"txt", "doc", "csv", "pdf", "html"}) {
         if (suffix == QLatin1String(kind))
-            return suffix;
+            return QString::fromLatin1(kind);
     }
     return QString();
 }
