@@ -166,12 +166,6 @@ private slots:
         QTest::newRow("csv typed under pdf") << "PDF Files(*.pdf)"
                                              << "t.Csv"
                                              << "t.Csv" << csv;
-        QTest::newRow("pdf typed under html") << "HTML Files(*.html)"
-                                              << "p.pdf"
-                                              << "p-pdf/Bob.pdf" << pdf;
-        QTest::newRow("doc typed under text") << "Text Files(*.txt)"
-                                              << "w.doc"
-                                              << "w.doc" << text;
     }
 
     void exportAsksForAPathAndFollowsItsRules()
@@ -274,20 +268,14 @@ private slots:
         QTest::addColumn<QList<int>>("rows");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("what");
-        QTest::newRow("selection") << "Bob" << QList<int>{0, 2} << "miExport"
-                                   << "2 selected messages of Bob";
         QTest::newRow("one selected") << "Bob" << QList<int>{1} << "miExportToolbar"
                                       << "1 selected message of Bob";
         QTest::newRow("selection of a source") << "" << QList<int>{0} << "miExport"
                                                << "1 selected message of Archive";
         QTest::newRow("chat") << "Bob" << QList<int>{} << "miExportChat"
                               << "the chat with Bob (3 messages)";
-        QTest::newRow("chat of one message") << "Solo" << QList<int>{} << "miExportToolbar"
-                                             << "the chat with Solo (1 message)";
         QTest::newRow("all chats") << "Bob" << QList<int>{} << "miExportAll"
                                    << "all 3 chats of Archive";
-        QTest::newRow("all from the source") << "" << QList<int>{} << "miExportToolbar"
-                                             << "all 3 chats of Archive";
     }
 
     void exportDialogNamesWhatGoes()
