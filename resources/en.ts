@@ -332,6 +332,27 @@
             <numerusform>Successfully transferred %n messages into the iTunes backup&lt;br/&gt;%1.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n selected messages of %1</source>
+        <translation>
+            <numerusform>%n selected message of %1</numerusform>
+            <numerusform>%n selected messages of %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>the chat with %1 (%n messages)</source>
+        <translation>
+            <numerusform>the chat with %1 (%n message)</numerusform>
+            <numerusform>the chat with %1 (%n messages)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>all %n chats of %1</source>
+        <translation>
+            <numerusform>the only chat of %1</numerusform>
+            <numerusform>all %n chats of %1</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>

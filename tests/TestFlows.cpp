@@ -69,7 +69,7 @@ class TestFlows : public QObject
         dialogs.chooseBackup = readBackup;
         dialogs.chooseBackupToWrite = readBackup;
         dialogs.chooseLocalDb = [tag](const QStringList &, const QString &) { return QStringLiteral("Imported ") + tag; };
-        dialogs.chooseExportFile = [this, tag](const QString &, const QString &, const QString &) {
+        dialogs.chooseExportFile = [this, tag](const QString &, const QString &, const QString &, const QString &) {
             return CommandDialogs::ExportChoice{env.path(tag + ".txt"), WindowInteraction::exportFilters().constFirst(), false};
         };
     }
@@ -161,8 +161,8 @@ private slots:
                           "task IOSLoadKikFromiTunesThread", "task IOSRestoreKikMsgThread", "last task BackupFileMergeThread",
                           "transferred into backup"};
         QTest::newRow("export") << Flow([this](FlowInteraction &interaction, const QString &) {
-            return exportMessages(interaction, source.allMessages());
-        }) << QStringList{"choose export", "last task ExportMessagesThread"};
+            return exportMessages(interaction, source.allMessages(), QStringLiteral("all chats"));
+        }) << QStringList{"choose export", "export task ExportMessagesThread", "exported"};
         QTest::newRow("load phone") << Flow([this](FlowInteraction &interaction, const QString &) {
             return LoadPhone(interaction, phone).run();
         }) << QStringList{"task IOSLoadKikMessagesThread", "load Kik", "show phone"};

@@ -5,6 +5,7 @@
 #include "ModalKeys.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
+#include "app/MessageBoxes.h"
 #include "ui/AboutUsForm.h"
 #include "ui/ExportFileDialog.h"
 #include "ui/MainWindow.h"
@@ -50,6 +51,15 @@ QByteArray readAll(const QString &path)
 }
 
 using SaveAnswer = CommandDialogs::ExportChoice;
+
+// The first line of an export's end box; the place follows it.
+QStringList firstLines(const QStringList &texts)
+{
+    QStringList lines;
+    for (const QString &text : texts)
+        lines << text.section(QStringLiteral("<br/>"), 0, 0);
+    return lines;
+}
 
 }   // namespace
 
@@ -100,8 +110,9 @@ private slots:
                                                                                {"Carol", {"carol one", "carol two"}}}));
         window = std::make_unique<MainWindow>();
         CommandDialogs &dialogs = window->dialogs();
-        dialogs.chooseExportFile = [this](const QString &title, const QString &initialPath, const QString &filters) {
-            saveDialogAsked = {title, initialPath, filters};
+        dialogs.chooseExportFile = [this](const QString &title, const QString &initialPath, const QString &filters,
+                                          const QString &what) {
+            saveDialogAsked = {title, initialPath, filters, what};
             return saveAnswer;
         };
         dialogs.chooseLocalDb = [this](const QStringList &existingNames, const QString &proposedName) {
@@ -125,24 +136,36 @@ private slots:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("begins");   // the kind that was written
+        const QByteArray text("Date "), csv("date,send"), pdf("%PDF"), html("<!DOCTYPE");
         QTest::newRow("text without suffix") << "Text Files(*.txt)"
                                              << "notes"
-                                             << "notes.txt";
+                                             << "notes.txt" << text;
         QTest::newRow("word") << "Doc Files(*.doc)"
                               << "letter"
-                              << "letter.doc";
+                              << "letter.doc" << text;
         QTest::newRow("csv with its suffix") << "CSV Files(*.csv)"
                                              << "table.csv"
-                                             << "table.csv";
+                                             << "table.csv" << csv;
         QTest::newRow("text named otherwise") << "Text Files(*.txt)"
                                               << "log.dat"
-                                              << "log.dat";
+                                              << "log.dat" << text;
         QTest::newRow("pdf: a folder before the first dot") << "PDF Files(*.pdf)"
                                                             << "a.b.pdf"
-                                                            << "a-pdf/Bob.pdf";
+                                                            << "a-pdf/Bob.pdf" << pdf;
         QTest::newRow("html") << "HTML Files(*.html)"
                               << "page.html"
-                              << "page-html/Bob.html";
+                              << "page-html/Bob.html" << html;
+        // The typed suffix outranks the selected filter.
+        QTest::newRow("html typed under text") << "Text Files(*.txt)"
+                                               << "x.html"
+                                               << "x-html/Bob.html" << html;
+        QTest::newRow("htm in capitals under csv") << "CSV Files(*.csv)"
+                                                   << "y.HTM"
+                                                   << "y-html/Bob.html" << html;
+        QTest::newRow("csv typed under pdf") << "PDF Files(*.pdf)"
+                                             << "t.Csv"
+                                             << "t.Csv" << csv;
     }
 
     void exportAsksForAPathAndFollowsItsRules()
@@ -150,6 +173,7 @@ private slots:
         QFETCH(QString, filter);
         QFETCH(QString, chosen);
         QFETCH(QString, written);
+        QFETCH(QByteArray, begins);
         BoxRecorder boxes;
         const QDir out(env.path(QStringLiteral("out-%1").arg(QTest::currentDataTag()).replace(' ', '_')));
         QVERIFY(out.mkpath("."));
@@ -164,8 +188,10 @@ private slots:
                  qPrintable(initial));
         QCOMPARE(saveDialogAsked.value(2), QStringLiteral("Text Files(*.txt);;Doc Files(*.doc);;CSV Files(*.csv);;"
                                                           "PDF Files(*.pdf);;HTML Files(*.html)"));
-        QVERIFY2(QFileInfo(out.filePath(written)).size() > 0, qPrintable(out.entryList().join(' ')));
-        QCOMPARE(boxes.texts(), QStringList("Successfully exported 3 Messages."));
+        QVERIFY2(readAll(out.filePath(written)).startsWith(begins), qPrintable(out.entryList().join(' ')));
+        // The end box names the file, or the folder of the pages.
+        const QString place = out.filePath(written.section('/', 0, 0));
+        QCOMPARE(boxes.texts(), QStringList("Successfully exported 3 Messages.<br/><br/>" + place));
     }
 
     void exportWithoutAnswerOrWithAStrangeFilterWritesNothing()
@@ -232,8 +258,69 @@ private slots:
         window->miExportToolbar();
         const QByteArray all = readAll(out.filePath("all.csv"));
         QVERIFY(all.contains("bob two") && all.contains("carol two") && all.contains("only one"));
-        QCOMPARE(boxes.texts(), QStringList({"Successfully exported 2 Messages.", "Successfully exported 3 Messages.",
-                                             "Successfully exported 6 Messages."}));
+        QCOMPARE(firstLines(boxes.texts()), QStringList({"Successfully exported 2 Messages.", "Successfully exported 3 Messages.",
+                                                         "Successfully exported 6 Messages."}));
+    }
+
+    void exportDialogNamesWhatGoes_data()
+    {
+        QTest::addColumn<QString>("chat");   // empty: the source's node
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("one selected") << "Bob" << QList<int>{1} << "miExportToolbar"
+                                      << "1 selected message of Bob";
+        QTest::newRow("selection of a source") << "" << QList<int>{0} << "miExport"
+                                               << "1 selected message of Archive";
+        QTest::newRow("chat") << "Bob" << QList<int>{} << "miExportChat"
+                              << "the chat with Bob (3 messages)";
+        QTest::newRow("all chats") << "Bob" << QList<int>{} << "miExportAll"
+                                   << "all 3 chats of Archive";
+    }
+
+    void exportDialogNamesWhatGoes()
+    {
+        QFETCH(QString, chat);
+        QFETCH(QList<int>, rows);
+        QFETCH(QString, command);
+        QFETCH(QString, what);
+        select(*window, chat.isEmpty() ? database(QStringLiteral("Archive")) : archiveChat(chat));
+        selectRows(rows);
+        saveAnswer = {};   // closed without a name: nothing is written
+        saveDialogAsked.clear();
+        QVERIFY(QMetaObject::invokeMethod(window.get(), qPrintable(command)));
+        QCOMPARE(saveDialogAsked.value(3), what);
+    }
+
+    // One box after the progress dialog has closed, naming the file; its button shows the folder.
+    void exportEndsWithOneBoxThatOpensTheFolder()
+    {
+        const QDir out(env.path("out-end"));
+        QVERIFY(out.mkpath("."));
+        select(*window, archiveChat(QStringLiteral("Bob")));
+        selectRows({1});
+        saveAnswer = {out.filePath("one.txt"), QStringLiteral("Text Files(*.txt)")};
+        QStringList shown;
+        bool progressShown = false;
+        setMessageBoxTestHook([&](QMessageBox::Icon, const QString &text) {
+            shown << text;
+            for (const QWidget *form : window->findChildren<QDialog *>(QStringLiteral("ProgressForm")))
+                progressShown = progressShown || form->isVisible();
+            return QMessageBox::Open;
+        });
+        opened.clear();
+        window->miExport();
+        setMessageBoxTestHook({});
+
+        QCOMPARE(shown, QStringList("Successfully exported 1 Message.<br/><br/>" + out.filePath("one.txt")));
+        QVERIFY(!progressShown);
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(out.absolutePath())});
+        QVERIFY(readAll(out.filePath("one.txt")).contains("bob two"));
+
+        ExportFileDialog dialog(window.get(), QString(), QString(), QString());
+        dialog.setWhat(saveDialogAsked.value(3));
+        QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("lbWhat"))->text(),
+                 QStringLiteral("This exports 1 selected message of Bob."));
     }
 
     void deletePromptsKeepEverythingUnlessYesIsChosen()

@@ -54,7 +54,7 @@ class TestMainWindowKeys : public QObject
     void openWindow()
     {
         window = std::make_unique<MainWindow>();
-        window->dialogs().chooseExportFile = [this](const QString &, const QString &, const QString &) {
+        window->dialogs().chooseExportFile = [this](const QString &, const QString &, const QString &, const QString &) {
             ++saveDialogs;
             return CommandDialogs::ExportChoice();
         };

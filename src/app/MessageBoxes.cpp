@@ -138,6 +138,22 @@ bool showInformationWithOptOut(const QString &text)
     return optOut->isChecked();
 }
 
+bool showInformationOffering(const QString &text, const QString &actionText)
+{
+    logBox(QMessageBox::Information, text);
+    if (testHook())
+        return testHook()(QMessageBox::Information, text) == QMessageBox::Open;
+    QMessageBox box(QMessageBox::Information, QObject::tr(AppConstants::ProductName), text, QMessageBox::NoButton, nullptr,
+                    Qt::Dialog | Qt::FramelessWindowHint);
+    styleBox(box);
+    const QPushButton *action = box.addButton(actionText, QMessageBox::ActionRole);
+    box.addButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == action;
+}
+
 void showWarning(const QString &text)
 {
     messageBox(QMessageBox::Warning, text, QMessageBox::Ok);

@@ -18,6 +18,10 @@ void showInformation(const QString &text);
 // An information box with a "Don't show this again" box: true when the user ticked it. The test
 // hook ticks it by answering Yes.
 bool showInformationWithOptOut(const QString &text);
+// An information box with Ok and a button of the caller's words ("Open folder"): true when that
+// button closed it. Return, Escape and closing the box choose Ok. The test hook answers it with
+// Open for that button.
+bool showInformationOffering(const QString &text, const QString &actionText);
 void showWarning(const QString &text);
 void showCritical(const QString &text);
 // Yes and No, No being the default: Return alone, Escape and closing the box all answer No.

@@ -31,12 +31,14 @@ public:
 
     std::unique_ptr<FlowTask> task() override;
     std::unique_ptr<FlowTask> lastTask() override;
+    // Prints the success line as any last task does; exported() adds nothing.
+    std::unique_ptr<FlowTask> exportTask() override { return lastTask(); }
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
     bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
     QString givenKikAccount() override { return m_account; }
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &, const QString &) override { return m_localDb; }
-    ExportChoice chooseExport() override { return m_export; }
+    ExportChoice chooseExport(const QString &) override { return m_export; }
     bool confirm(Question question, const QString &text) override;
     void acquireWriteLock(BackupWriteLock &lock) override;
     KikDataSetPtr loadKik(std::unique_ptr<AbsKikDb> store, const QString &title) override;
@@ -44,6 +46,7 @@ public:
     void phoneWritten(const DeviceDescription &, bool) override { }
     void localDbWritten(const QString &, bool) override { }
     void transferred(int messages, const BackupManifest *backup) override;
+    void exported(int, const QString &) override { }
     void tell(const QString &text) override;
     void warn(const QString &text) override;
     void mention(const QString &text) override;

@@ -95,6 +95,6 @@ int ExportCommand::run(const QCommandLineParser &args)
     choice.emoji = emoji == QLatin1String("keep") ? EmojiStyle::Characters : EmojiStyle::Placeholder;
     choice.csvGuard = args.isSet(CsvRawOption) ? ExportMessagesCsv::FormulaGuard::Off : ExportMessagesCsv::FormulaGuard::On;
     interaction.setExportChoice(choice);
-    ConsoleInteraction::requireDone(exportMessages(interaction, messages));
+    ConsoleInteraction::requireDone(exportMessages(interaction, messages, QString()));
     return CliExitOk;
 }

@@ -5,6 +5,7 @@
 class FlowInteraction;
 
 // Exports messages into a file (text, Word, CSV) or a folder of pages (PDF, HTML), as the user
-// chose: where, which kind, how emoji are written. False when nothing was chosen, or the task
-// failed (the user was told) or was canceled; raises when the choice names no kind of export.
-bool exportMessages(FlowInteraction &interaction, const KikMessageList &messages);
+// chose: where, which kind, how emoji are written; `what` names the messages for the front end.
+// False when nothing was chosen, or the task failed (the user was told) or was canceled; raises
+// when the choice names no kind of export.
+bool exportMessages(FlowInteraction &interaction, const KikMessageList &messages, const QString &what);

@@ -60,6 +60,9 @@ public:
     virtual std::unique_ptr<FlowTask> task() = 0;
     // The task that ends the workflow (it commits its work): its success stands.
     virtual std::unique_ptr<FlowTask> lastTask() = 0;
+    // The last task of an export. A front end may leave its success text unshown and say it in
+    // exported(), with the place (the window does, after its progress dialog has closed).
+    virtual std::unique_ptr<FlowTask> exportTask() = 0;
 
     // The iTunes backup to read or write, its metadata read and finished; null when none.
     virtual QSharedPointer<BackupManifest> chooseBackup(BackupUse use) = 0;
@@ -72,7 +75,8 @@ public:
     virtual QString chooseKikAccount(const QList<KikAccountSummary> &accounts) = 0;
     // The local database to back up into, existing or new; empty when none was chosen.
     virtual QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) = 0;
-    virtual ExportChoice chooseExport() = 0;
+    // How and where to export; `what` names the messages that go ("the chat with Bob (3 messages)").
+    virtual ExportChoice chooseExport(const QString &what) = 0;
     virtual bool confirm(Question question, const QString &text) = 0;
     // Takes the writer's lock of a backup, waiting or refusing while another writer holds it.
     virtual void acquireWriteLock(BackupWriteLock &lock) = 0;
@@ -88,6 +92,8 @@ public:
     virtual void localDbWritten(const QString &storedName, bool succeeded) = 0;
     // The messages went into Kik: onto the phone (backup null) or into the backup.
     virtual void transferred(int messages, const BackupManifest *backup) = 0;
+    // An export ended well: that many messages went to path (a file, or the folder of the pages).
+    virtual void exported(int messages, const QString &path) = 0;
 
     // Something the user must read before the workflow goes on.
     virtual void tell(const QString &text) = 0;

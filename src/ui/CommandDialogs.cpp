@@ -36,8 +36,10 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
         LocalDbSelForm form(existingNames, proposedName, owner);
         return form.chooseDatabaseName();
     };
-    dialogs.chooseExportFile = [owner](const QString &title, const QString &initialPath, const QString &filters) {
+    dialogs.chooseExportFile = [owner](const QString &title, const QString &initialPath, const QString &filters,
+                                       const QString &what) {
         ExportFileDialog dialog(owner, title, initialPath, filters);
+        dialog.setWhat(what);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return ExportChoice();
         return ExportChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter(), dialog.emojiAsCharacters()};

@@ -27,14 +27,15 @@ struct CommandDialogs
     // The local database to back up into, existing or new; empty when cancelled.
     std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
     // What an export goes into and how: the path (empty when cancelled), the chosen filter and
-    // whether emoji are written as characters.
+    // whether emoji are written as characters. `what` names the messages that go.
     struct ExportChoice
     {
         QString path;
         QString filter;
         bool emojiAsCharacters = false;
     };
-    std::function<ExportChoice(const QString &title, const QString &initialPath, const QString &filters)> chooseExportFile;
+    std::function<ExportChoice(const QString &title, const QString &initialPath, const QString &filters, const QString &what)>
+        chooseExportFile;
 
     // One of the offered phones (the entry's node); nullptr when cancelled.
     std::function<void *(const QString &title, const QList<ChoiceEntry> &entries)> chooseDevice;

@@ -14,11 +14,19 @@ enum class MessageVariant {
 };
 
 // The messages a command works on, with the data set that owns them: it stays alive while the
-// command runs even when its node goes away meanwhile.
+// command runs even when its node goes away meanwhile. `what` names them for the dialogs: "3
+// selected messages of Bob", "the chat with Bob (120 messages)", "all 12 chats of Archive".
 struct CommandMessages
 {
     KikDataSetPtr dataSet;
     KikMessageList messages;
+    QString what;
+
+    static QString selectionWords(int messages, const QString &chatOrSource);
+    static QString chatWords(const QString &chat, int messages);
+    static QString allChatsWords(int chats, const QString &source);
+    // The number of chats the messages belong to.
+    static int chatsOf(const KikMessageList &messages);
 };
 
 // Where commands stand in the tree of sources: the current node, the data source S it belongs

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QSettings>
 
 namespace {
@@ -14,6 +15,7 @@ const QString EmojiKey = QStringLiteral("export/emojiAsCharacters");
 
 ExportFileDialog::ExportFileDialog(QWidget *parent, const QString &title, const QString &initialPath, const QString &filters)
     : QFileDialog(parent, title)
+    , m_what(new QLabel(this))
     , m_emoji(new QCheckBox(QStringLiteral("Write &emoji as characters in text, CSV and PDF (not as \"[EMOJI]\")"), this))
 {
     // The platform's own dialog could not show the extra choice.
@@ -23,8 +25,19 @@ ExportFileDialog::ExportFileDialog(QWidget *parent, const QString &title, const 
     setNameFilters(filters.split(QStringLiteral(";;")));
     selectFile(initialPath);
     m_emoji->setChecked(programSettings()->value(EmojiKey, true).toBool());
-    if (auto *grid = qobject_cast<QGridLayout *>(layout()))
+    m_what->setObjectName(QStringLiteral("lbWhat"));
+    m_what->setTextFormat(Qt::PlainText);   // chat names are the senders' own words
+    m_what->hide();
+    if (auto *grid = qobject_cast<QGridLayout *>(layout())) {
+        grid->addWidget(m_what, grid->rowCount(), 0, 1, grid->columnCount());
         grid->addWidget(m_emoji, grid->rowCount(), 0, 1, grid->columnCount());
+    }
+}
+
+void ExportFileDialog::setWhat(const QString &what)
+{
+    m_what->setText(QStringLiteral("This exports %1.").arg(what));
+    m_what->setVisible(!what.isEmpty());
 }
 
 bool ExportFileDialog::emojiAsCharacters() const

@@ -379,21 +379,31 @@ CommandMessages MainWindow::messagesFor(MessageVariant variant) const
         else
             variant = scope.currentIsChat() ? MessageVariant::Chat : MessageVariant::All;
     }
+    const QString sourceName = scope.source ? scope.source->text : QString();
+    const auto allChats = [&](const KikDataSetPtr &dataSet, const KikMessageList &messages) {
+        return CommandMessages{dataSet, messages, CommandMessages::allChatsWords(CommandMessages::chatsOf(messages), sourceName)};
+    };
     switch (variant) {
     case MessageVariant::Selection: {
-        CommandMessages result{m_shownDataSet, {}};
+        CommandMessages result{m_shownDataSet, {}, {}};
         for (const QModelIndex &row : m_treeViewSMS->selectionModel()->selectedRows(0)) {
             if (KikMessage *message = MessageListModel::messageOf(row))
                 result.messages.append(message);
         }
+        result.what = CommandMessages::selectionWords(int(result.messages.size()),
+                                                      m_currentChat ? chatDisplayName(m_currentChat) : sourceName);
         return result;
     }
     case MessageVariant::Chat:
-        return {m_shownDataSet, m_smsModel->messages()};
+        // A source's node shows all its messages in the list.
+        if (!m_currentChat)
+            return allChats(m_shownDataSet, m_smsModel->messages());
+        return {m_shownDataSet, m_smsModel->messages(),
+                CommandMessages::chatWords(chatDisplayName(m_currentChat), int(m_smsModel->messages().size()))};
     default:
         if (!scope.source || !scope.source->dataSet)
             return {};
-        return {scope.source->dataSet, scope.source->dataSet->allMessages()};
+        return allChats(scope.source->dataSet, scope.source->dataSet->allMessages());
     }
 }
 

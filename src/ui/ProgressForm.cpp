@@ -145,7 +145,10 @@ void ProgressForm::errorOccurred(const QString &tipsStr)
 
 void ProgressForm::succeed(const QString &tipsStr)
 {
-    if (!tipsStr.isEmpty())
+    // A task that ended well just after the user canceled: the user was told it stopped.
+    if (canceled)
+        return;
+    if (showsSuccess && !tipsStr.isEmpty())
         showInformation(tipsStr);
     done(1);
 }

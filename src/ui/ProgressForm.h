@@ -21,6 +21,8 @@ public:
     explicit ProgressForm(QWidget *parent = nullptr);
 
     bool isCanceled() const override { return canceled; }
+    // The task's success text is not shown: the caller says it once the dialog has closed.
+    void leaveSuccessUnshown() { showsSuccess = false; }
     bool isWaitingForTips() const override { return waitingForTips; }
 
     void postProgress(const QString &status, int value, const QString &text) override;
@@ -55,6 +57,7 @@ private:
     // Written on the GUI thread, read by the worker.
     std::atomic<bool> canceled{false};
     std::atomic<bool> waitingForTips{false};
+    bool showsSuccess = true;
 
     QLabel *lbStatus = nullptr;
     QLabel *lbNotice = nullptr;

@@ -28,7 +28,7 @@ void WindowFlows::exportToFile(MessageVariant variant)
 {
     const CommandMessages messages = m_window.messagesFor(variant);
     WindowInteraction interaction(m_window);
-    WindowInteraction::run([&] { return exportMessages(interaction, messages.messages); });
+    WindowInteraction::run([&] { return exportMessages(interaction, messages.messages, messages.what); });
 }
 
 void WindowFlows::transferToPhone(MessageVariant variant)

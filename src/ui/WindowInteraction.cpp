@@ -1,5 +1,7 @@
 #include "ui/WindowInteraction.h"
 
+#include "app/DesktopServices.h"
+#include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "flows/BackupReading.h"
 #include "flows/LoadPhone.h"
@@ -11,9 +13,11 @@
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
+#include "workers/ExportTarget.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 #include <stdexcept>
 
@@ -27,6 +31,7 @@ public:
         : m_form(parent)
     {
     }
+    void leaveSuccessUnshown() { m_form.leaveSuccessUnshown(); }
     AbsProgressTarget &target() override { return m_form; }
     bool run(QThread &worker) override { return runWithProgress(m_form, worker); }
 
@@ -57,6 +62,14 @@ std::unique_ptr<FlowTask> WindowInteraction::task()
 std::unique_ptr<FlowTask> WindowInteraction::lastTask()
 {
     return task();
+}
+
+// The end of an export is told in one box by exported(), after the progress dialog has closed.
+std::unique_ptr<FlowTask> WindowInteraction::exportTask()
+{
+    auto task = std::make_unique<WindowTask>(&m_window);
+    task->leaveSuccessUnshown();
+    return task;
 }
 
 QSharedPointer<BackupManifest> WindowInteraction::chooseBackup(BackupUse use)
@@ -117,15 +130,18 @@ QString WindowInteraction::kindOfFilter(const QString &filter)
     return index < 0 ? filter : FilterKinds.at(index);
 }
 
-ExportChoice WindowInteraction::chooseExport()
+// A name typed with a known suffix ("x.html") is exported as that kind whatever filter is
+// selected; any other name takes the filter's kind.
+ExportChoice WindowInteraction::chooseExport(const QString &what)
 {
     const QString initialPath = QDir::home().filePath(
         QStringLiteral("chats(%1)").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"))));
     const CommandDialogs::ExportChoice chosen = m_window.dialogs().chooseExportFile(
-        QObject::tr("IDS_SEL_EXPORT_MESSAGES_PATH"), initialPath, exportFilters().join(QStringLiteral(";;")));
+        QObject::tr("IDS_SEL_EXPORT_MESSAGES_PATH"), initialPath, exportFilters().join(QStringLiteral(";;")), what);
     ExportChoice choice;
     choice.path = chosen.path;
-    choice.kind = kindOfFilter(chosen.filter);
+    const QString typedKind = ExportTarget::kindOfSuffix(chosen.path);
+    choice.kind = typedKind.isEmpty() ? kindOfFilter(chosen.filter) : typedKind;
     choice.emoji = chosen.emojiAsCharacters ? EmojiStyle::Characters : EmojiStyle::Placeholder;
     return choice;
 }
@@ -212,6 +228,17 @@ void WindowInteraction::transferred(int messages, const BackupManifest *backup)
     // Rich text (the break), so that the escaped name reads as it is.
     showInformation(QObject::tr("Successfully transferred %n messages into the iTunes backup<br/>%1.", nullptr, messages)
                         .arg(TransferToBackup::describe(*backup)));
+}
+
+void WindowInteraction::exported(int messages, const QString &path)
+{
+    const QString text = QObject::tr("IDS_SUC_EXPORT_%n_MMS", nullptr, messages) + QStringLiteral("<br/><br/>")
+                         + escapeHtml(QDir::toNativeSeparators(path));
+    if (!showInformationOffering(text, QStringLiteral("Open folder")))
+        return;
+    // A PDF or HTML export is a folder of pages: that folder is the one to see.
+    const QFileInfo written(path);
+    openInExplorer(written.isDir() ? written.filePath() : written.path());
 }
 
 void WindowInteraction::tell(const QString &text)

@@ -21,12 +21,13 @@ public:
 
     std::unique_ptr<FlowTask> task() override;
     std::unique_ptr<FlowTask> lastTask() override;
+    std::unique_ptr<FlowTask> exportTask() override;
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
     bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
     QString givenKikAccount() override { return QString(); }
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) override;
-    ExportChoice chooseExport() override;
+    ExportChoice chooseExport(const QString &what) override;
     bool confirm(Question question, const QString &text) override;
     void acquireWriteLock(BackupWriteLock &lock) override;
     KikDataSetPtr loadKik(std::unique_ptr<AbsKikDb> store, const QString &title) override;
@@ -34,6 +35,8 @@ public:
     void phoneWritten(const DeviceDescription &device, bool restarting) override;
     void localDbWritten(const QString &storedName, bool succeeded) override;
     void transferred(int messages, const BackupManifest *backup) override;
+    // One box with the count and the place, offering to open its folder.
+    void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
     void warn(const QString &text) override;
     void mention(const QString &text) override;

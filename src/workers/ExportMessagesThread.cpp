@@ -116,7 +116,11 @@ void ExportMessagesThread::run()
 {
     postProgress(m_form, QObject::tr("IDS_EXPORTING_MESSAGES_TO_FILE"), -1, QString());
     runTask(
-        m_form, [this] { return QObject::tr("IDS_SUC_EXPORT_%n_MMS", nullptr, int(exportMessages())); },
+        m_form,
+        [this] {
+            m_exported = exportMessages();
+            return QObject::tr("IDS_SUC_EXPORT_%n_MMS", nullptr, m_exported);
+        },
         [this] { discardOutput(); });
 }
 

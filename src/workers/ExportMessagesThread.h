@@ -35,6 +35,9 @@ public:
     // they are (for scripts).
     void setCsvFormulaGuard(ExportMessagesCsv::FormulaGuard guard) { m_csvGuard = guard; }
 
+    // How many messages the run wrote; read once it has ended.
+    int exportedCount() const { return m_exported; }
+
     // The name of a chat's PDF or HTML file, made safe to use in a folder.
     static QString chatFileName(const KikChat *chat, const QString &suffix);
 
@@ -58,4 +61,5 @@ private:
     ExportMessagesCsv::FormulaGuard m_csvGuard = ExportMessagesCsv::FormulaGuard::On;
     AbsProgressTarget *m_form;
     ExportStaging m_staging;
+    int m_exported = 0;
 };

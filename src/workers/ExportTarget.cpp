@@ -37,3 +37,15 @@ ExportTarget ExportTarget::forChosenPath(const QString &chosenPath, const QStrin
         return {withoutSuffix(chosenPath) + QLatin1String("-html"), ExportMessagesThread::FormatHtml};
     throw std::runtime_error("unknown export format.");
 }
+
+QString ExportTarget::kindOfSuffix(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("htm"))
+        return QStringLiteral("html");
+    for (const char *kind : {"txt", "doc", "csv", "pdf", "html"}) {
+        if (suffix == QLatin1String(kind))
+            return QString::fromLatin1(kind);
+    }
+    return QString();
+}

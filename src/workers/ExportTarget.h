@@ -12,4 +12,6 @@ struct ExportTarget
 
     // Raises "unknown export format." for any other kind.
     static ExportTarget forChosenPath(const QString &chosenPath, const QString &kind);
+    // The kind a name's suffix asks for (.txt .doc .csv .pdf .html .htm, any case); empty for others.
+    static QString kindOfSuffix(const QString &path);
 };

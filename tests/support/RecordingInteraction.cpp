@@ -59,6 +59,11 @@ std::unique_ptr<FlowTask> RecordingInteraction::lastTask()
     return recorded(m_inner.lastTask(), QStringLiteral("last task"));
 }
 
+std::unique_ptr<FlowTask> RecordingInteraction::exportTask()
+{
+    return recorded(m_inner.exportTask(), QStringLiteral("export task"));
+}
+
 QSharedPointer<BackupManifest> RecordingInteraction::chooseBackup(BackupUse use)
 {
     m_steps << (use == BackupUse::Read ? QStringLiteral("choose backup to read") : QStringLiteral("choose backup to write"));
@@ -88,10 +93,10 @@ QString RecordingInteraction::chooseLocalDb(const QStringList &existingNames, co
     return m_inner.chooseLocalDb(existingNames, proposedName);
 }
 
-ExportChoice RecordingInteraction::chooseExport()
+ExportChoice RecordingInteraction::chooseExport(const QString &what)
 {
     m_steps << QStringLiteral("choose export");
-    return m_inner.chooseExport();
+    return m_inner.chooseExport(what);
 }
 
 bool RecordingInteraction::confirm(Question question, const QString &text)
@@ -135,6 +140,12 @@ void RecordingInteraction::transferred(int messages, const BackupManifest *backu
 {
     m_steps << (backup ? QStringLiteral("transferred into backup") : QStringLiteral("transferred to phone"));
     m_inner.transferred(messages, backup);
+}
+
+void RecordingInteraction::exported(int messages, const QString &path)
+{
+    m_steps << QStringLiteral("exported");
+    m_inner.exported(messages, path);
 }
 
 void RecordingInteraction::tell(const QString &text)

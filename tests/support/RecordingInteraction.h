@@ -19,12 +19,13 @@ public:
 
     std::unique_ptr<FlowTask> task() override;
     std::unique_ptr<FlowTask> lastTask() override;
+    std::unique_ptr<FlowTask> exportTask() override;
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
     bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
     QString givenKikAccount() override;
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) override;
-    ExportChoice chooseExport() override;
+    ExportChoice chooseExport(const QString &what) override;
     bool confirm(Question question, const QString &text) override;
     void acquireWriteLock(BackupWriteLock &lock) override;
     KikDataSetPtr loadKik(std::unique_ptr<AbsKikDb> store, const QString &title) override;
@@ -32,6 +33,7 @@ public:
     void phoneWritten(const DeviceDescription &device, bool restarting) override;
     void localDbWritten(const QString &storedName, bool succeeded) override;
     void transferred(int messages, const BackupManifest *backup) override;
+    void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
     void warn(const QString &text) override;
     void mention(const QString &text) override;
