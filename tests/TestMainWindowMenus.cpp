@@ -68,7 +68,8 @@ class TestMainWindowMenus : public QObject
             DeviceDescription description;
             description.deviceName = QStringLiteral("Phone %1").arg(phones.size() + 1);
             description.udid = QStringLiteral("udid-%1").arg(nextHandle);
-            description.handle = reinterpret_cast<void *>(quintptr(nextHandle++));
+            // A token, never used as a phone.
+            description.handle = reinterpret_cast<MobileDeviceHandle *>(quintptr(nextHandle++));
             PhoneItemNode *phone = model()->addDevice(description);
             phone->dataSet = twoChats(description.deviceName);
             model()->addChats(phone);

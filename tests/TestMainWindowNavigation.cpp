@@ -306,7 +306,7 @@ private slots:
             DeviceDescription description;
             description.deviceName = QStringLiteral("Plugged %1").arg(i);
             description.udid = QStringLiteral("plugged-%1").arg(i);
-            description.handle = &handles[i];
+            description.handle = reinterpret_cast<MobileDeviceHandle *>(&handles[i]);   // a token only
             phones << model()->addDevice(description);
             phones.last()->dataSet = smallData(QStringLiteral("Erin %1").arg(i), 3);
             model()->addChats(phones.last());

@@ -3,6 +3,8 @@
 #include <QMetaType>
 #include <QString>
 
+class MobileDeviceHandle;
+
 // What the program knows of a connected phone, read when it is plugged in and kept by its
 // node in the tree. A remembered (virtual) device has no handle.
 struct DeviceDescription
@@ -12,12 +14,10 @@ struct DeviceDescription
     QString mobileSubscriberCountryCode;
     QString productVersion;
     QString productType;
-    void *handle = nullptr;   // the phone library's device handle; not owned
+    MobileDeviceHandle *handle = nullptr;   // not owned
 };
 
 Q_DECLARE_METATYPE(DeviceDescription)
-
-class MobileDeviceHandle;
 
 // Asks the plugged-in phone for its name, UDID, versions and country code; raises
 // std::runtime_error when it does not answer. The UDID falls back to the multiplexer's.

@@ -17,7 +17,7 @@
 
 QString restorePreflightWarning(const DeviceDescription &device)
 {
-    return IOSRestorePreflight().warning(static_cast<MobileDeviceHandle *>(device.handle));
+    return IOSRestorePreflight().warning(device.handle);
 }
 
 bool LoadPhone::run()

@@ -283,7 +283,7 @@ void MainWindow::loadKikFromDevice(const DeviceDescription &description)
 // that Retry (or F5) can load it again without pulling the cable.
 void MainWindow::keepUnloadedPhone(const DeviceDescription &description)
 {
-    const auto *device = static_cast<const MobileDeviceHandle *>(description.handle);
+    const MobileDeviceHandle *device = description.handle;
     if (!device || !device->isAttached())
         return;
     for (ItemNode *node : mainModel()->deviceRoot()->children) {

@@ -35,7 +35,7 @@ AbsDeviceBackupThread::AbsDeviceBackupThread(const DeviceDescription &device, co
     : QThread(parent)
     , m_device(device)
     , m_progress(progress)
-    , m_client(std::make_unique<MobileBackupClient>(static_cast<MobileDeviceHandle *>(device.handle), device.udid, backupRoot))
+    , m_client(std::make_unique<MobileBackupClient>(device.handle, device.udid, backupRoot))
     , m_title(title)
 {
     m_client->setCancelCheck([progress] { return progress->isCanceled(); });

@@ -60,7 +60,7 @@ void IOSLoadKikMessagesThread::loadThrow()
     // A store left from an earlier load must not pass for this phone's.
     removeLocalStore();
 
-    AfcClient client(static_cast<MobileDeviceHandle *>(m_device.handle));
+    AfcClient client(m_device.handle);
     try {
         client.open(QLatin1String(BundleId));
     } catch (const std::exception &error) {

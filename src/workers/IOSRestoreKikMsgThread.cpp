@@ -69,7 +69,7 @@ void IOSRestoreKikMsgThread::run()
         m_progress,
         [this] {
             if (m_direct) {
-                m_client = std::make_unique<AfcClient>(static_cast<MobileDeviceHandle *>(m_device.handle));
+                m_client = std::make_unique<AfcClient>(m_device.handle);
                 try {
                     m_client->open(QLatin1String(IOSLoadKikMessagesThread::BundleId));
                 } catch (const std::exception &error) {
