@@ -50,13 +50,7 @@ class TestCli : public QObject
         return readBackupPasswordThrow(parser);
     }
 
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(env.path(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(bytes);
-        return file.fileName();
-    }
+    QString writeFile(const QString &name, const QByteArray &bytes) { return writtenFile(env.path(name), bytes); }
 
 private slots:
     void versionPrintsOnlyTheVersionAndLogsToTheDataFolder()

@@ -3,6 +3,7 @@
 #include "TestEnv.h"
 
 #include "CliRun.h"
+#include "TestFiles.h"
 
 #include "simiphone/SimulatedIPhone.h"
 
@@ -21,11 +22,7 @@ const QString kOther = QStringLiteral("00008101-000A11B22C33D44E");
 
 void writeFile(const QString &path, const QByteArray &bytes, qint64 mtimeSeconds)
 {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    writeFileBytes(path, bytes);
     const timespec times[2] = {{mtimeSeconds, 0}, {mtimeSeconds, 0}};
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
 }

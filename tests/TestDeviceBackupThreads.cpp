@@ -5,6 +5,7 @@
 #include "TestEnv.h"
 
 #include "RecordingProgress.h"
+#include "TestFiles.h"
 #include "app/AppFolders.h"
 #include "device/TempBackupFolder.h"
 #include "plist/CFType.h"
@@ -20,14 +21,6 @@ namespace {
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kNote = QStringLiteral("<br/><br/>Note: You can restart your device to try again.");
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
@@ -40,15 +33,16 @@ void makeBackup(const QString &folder, const QString &snapshotState, const QStri
 {
     CFType status = CFType::newDictionary();
     status.setValue(QStringLiteral("SnapshotState"), CFType(snapshotState));
-    writeFile(QDir(folder).filePath("Status.plist"), status.toPlistData(CFType::BinaryFormat));
+    writeFileBytes(QDir(folder).filePath("Status.plist"), status.toPlistData(CFType::BinaryFormat));
     CFType lockdown = CFType::newDictionary();
     lockdown.setValue(QStringLiteral("ProductVersion"), CFType(version));
     CFType manifest = CFType::newDictionary();
     manifest.setValue(QStringLiteral("Lockdown"), lockdown);
-    writeFile(QDir(folder).filePath("Manifest.plist"), manifest.toPlistData());
+    writeFileBytes(QDir(folder).filePath("Manifest.plist"), manifest.toPlistData());
     if (!fileList.isEmpty())
-        writeFile(QDir(folder).filePath(fileList), fileList.endsWith(QLatin1String(".db")) ? "SQLite format 3" : "mbdb\x05\x00");
-    writeFile(QDir(folder).filePath("old.txt"), "earlier backup");
+        writeFileBytes(QDir(folder).filePath(fileList),
+                       fileList.endsWith(QLatin1String(".db")) ? "SQLite format 3" : "mbdb\x05\x00");
+    writeFileBytes(QDir(folder).filePath("old.txt"), "earlier backup");
 }
 
 DeviceDescription phone(const QString &udid = kUdid)
@@ -117,17 +111,17 @@ private slots:
     void damagedBackupFilesAreNotContinued()
     {
         makeBackup(m_deviceFolder, QStringLiteral("finished"), QStringLiteral("14.8"));
-        writeFile(QDir(m_deviceFolder).filePath("Status.plist"), "bplist00\xff\xff garbage");
+        writeFileBytes(QDir(m_deviceFolder).filePath("Status.plist"), "bplist00\xff\xff garbage");
         QVERIFY(!IOSMobileBackupThread::canContinueBackup(m_deviceFolder, QStringLiteral("14.8")));
         makeBackup(m_deviceFolder, QStringLiteral("finished"), QStringLiteral("14.8"));
-        writeFile(QDir(m_deviceFolder).filePath("Manifest.plist"), "<plist><string>14.8</string></plist>");
+        writeFileBytes(QDir(m_deviceFolder).filePath("Manifest.plist"), "<plist><string>14.8</string></plist>");
         QVERIFY(!IOSMobileBackupThread::canContinueBackup(m_deviceFolder, QStringLiteral("14.8")));
         QVERIFY(!IOSMobileBackupThread::canContinueBackup(env.path(QStringLiteral("none")), QString()));
     }
 
     void identifierThatIsNoFolderNameIsRefused()
     {
-        writeFile(QDir(m_tempRoot).filePath("victim/keep.txt"), "mine");
+        writeFileBytes(QDir(m_tempRoot).filePath("victim/keep.txt"), "mine");
         for (const QString &udid : {QStringLiteral("../victim"), QStringLiteral("--help"), QString()}) {
             RecordingProgress progress;
             IOSMobileBackupThread worker(phone(udid), &progress);
