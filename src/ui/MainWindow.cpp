@@ -6,8 +6,6 @@
 #include "app/FileUtils.h"
 #include "app/MessageBoxes.h"
 #include "app/PrivateCache.h"
-#include "app/UpdateCheck.h"
-#include "app/VendorHost.h"
 #include "device/DeviceNotifications.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "kik/IOSKikDb.h"
@@ -20,6 +18,7 @@
 #include "ui/PictureLabel.h"
 #include "ui/ProgressForm.h"
 #include "ui/SourceTreeView.h"
+#include "ui/VendorNews.h"
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
@@ -42,8 +41,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
@@ -152,7 +149,7 @@ MainWindow::MainWindow(QWidget *parent)
     addKeyboardCommands();
     WindowMemory::restore(*this, *m_splitter, *m_treeViewSMS->header());
     restoreSelection(WindowMemory::selectedNode());
-    startUpdateCheck();
+    (new VendorNews(m_lbAdv, this))->start();
 }
 
 MainWindow::~MainWindow()
@@ -324,35 +321,6 @@ void MainWindow::addRememberedDevice(const QString &folder)
         node->dataSet = dataSet;
         m_mainModel->addChats(node);
     }
-}
-
-void MainWindow::startUpdateCheck()
-{
-    m_checkVersionHttp = new QNetworkAccessManager(this);
-    m_advHttp = new QNetworkAccessManager(this);
-    m_lbAdv->setText(lastAdvertisement());
-    if (!updateChecksWanted() || !isUpdateCheckDue(QDateTime::currentSecsSinceEpoch()))
-        return;
-    QNetworkReply *check = getFromVendor(m_checkVersionHttp, versionCheckUrl());
-    connect(check, &QNetworkReply::finished, this, [this, check] { onCheckVersionReadyRead(check); });
-    QNetworkReply *adv = getFromVendor(m_advHttp, advertisementUrl());
-    connect(adv, &QNetworkReply::finished, this, [this, adv] { onGetAdvLinkRead(adv); });
-}
-
-void MainWindow::onCheckVersionReadyRead(QNetworkReply *reply)
-{
-    if (const std::optional<QByteArray> body = vendorAnswer(reply))
-        handleVersionAnswer(*body, this);
-}
-
-void MainWindow::onGetAdvLinkRead(QNetworkReply *reply)
-{
-    const std::optional<QByteArray> body = vendorAnswer(reply);
-    if (!body)
-        return;
-    const QString advertisement = takeAdvertisement(*body);
-    if (!advertisement.isEmpty())
-        m_lbAdv->setText(advertisement);
 }
 
 ItemNode *MainWindow::currentNode() const

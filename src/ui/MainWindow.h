@@ -23,8 +23,6 @@ class PhoneServiceHint;
 class PictureLabel;
 class QLabel;
 class QLineEdit;
-class QNetworkAccessManager;
-class QNetworkReply;
 class QPushButton;
 class QSplitter;
 class QToolBar;
@@ -72,8 +70,6 @@ public:
     void removeSourceNode(SourceItemNode *node);
 
 public slots:
-    void onCheckVersionReadyRead(QNetworkReply *reply);
-    void onGetAdvLinkRead(QNetworkReply *reply);
     void onMainTreeSelected(const QItemSelection &selected, const QItemSelection &deselected);
     void onMainTreeContextMenu();
     void onSMSItemSelected(const QItemSelection &selected, const QItemSelection &deselected);
@@ -144,7 +140,6 @@ private:
     void addLocalDatabases();
     void addRememberedDevices();
     void addRememberedDevice(const QString &folder);
-    void startUpdateCheck();
     void showChatTitle(KikChat *chat);
     void giveMessages(const KikMessageList &messages);
     // What the empty message list says: how to begin, where to choose, or that it is empty.
@@ -188,8 +183,6 @@ private:
     CommandDialogs m_dialogs;
     PhonePasswords m_phonePasswords;
     QSet<QString> m_notedPhones;   // the phones shown the notes before their load, this session
-    QNetworkAccessManager *m_checkVersionHttp = nullptr;
-    QNetworkAccessManager *m_advHttp = nullptr;
 
     // What the views show: the source's data set (kept alive while shown) and the chat, or
     // none for all of the source's messages.
