@@ -19,12 +19,16 @@
 #include "simiphone/SimulatedIPhone.h"
 #include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
+#include "ui/ProgressForm.h"
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
+#include "workers/AbsDeviceBackupThread.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QMenu>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -171,6 +175,45 @@ private slots:
             store.messages);
         sim.unplug(udid);
         QTRY_VERIFY(!child(model()->deviceRoot(), "Unready iPhone"));
+    }
+
+    // While the phone waits for its passcode, the progress dialog says so; once it is typed the
+    // notice goes and the load ends.
+    void thePasscodeNoticeShowsWhileThePhoneWaits()
+    {
+        const QString udid = QStringLiteral("00008120-0007A1B2C3D4E5F6");
+        SimPhoneOptions options;
+        options.developmentApps = {kKik};
+        options.deviceName = QStringLiteral("Waiting iPhone");
+        options.passcodeTypedAfter = -1;
+        SimPhoneFolder waiting = sim.createPhone(udid, options);
+        waiting.setFault("ContainerRefused", true);
+        const QMap<QString, QByteArray> container = treeOf(sim.phone(kOpen).containerPath(kKik));
+        for (auto file = container.begin(); file != container.end(); ++file)
+            writeFileBytes(waiting.containerPath(kKik) + '/' + file.key(), file.value());
+        const auto notice = [] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                const auto *form = qobject_cast<ProgressForm *>(widget);
+                const auto *label = form && form->isVisible() ? form->findChild<QLabel *>(QStringLiteral("lbNotice")) : nullptr;
+                if (label && label->isVisible())
+                    return label->text();
+            }
+            return QString();
+        };
+        // The load runs in the progress dialog's own loop: the passcode is typed from there, once
+        // the notice shows.
+        QString seen;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            if (seen.isEmpty() && !(seen = notice()).isEmpty())
+                waiting.typePasscode();
+        });
+        watcher.start(20);
+        QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), "Waiting iPhone"), 60000);
+        QCOMPARE(seen, AbsDeviceBackupThread::passcodeNotice());
+        QVERIFY(notice().isEmpty());
+        sim.unplug(udid);
+        QTRY_VERIFY(!child(model()->deviceRoot(), "Waiting iPhone"));
     }
 
     // Unplugged, the phone goes; plugged in again in the same session, it is loaded without the
