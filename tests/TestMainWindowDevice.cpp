@@ -178,7 +178,7 @@ private slots:
     }
 
     // While the phone waits for its passcode, the progress dialog says so; once it is typed the
-    // notice goes and the load ends.
+    // notice goes and the load ends, all in one progress dialog.
     void thePasscodeNoticeShowsWhileThePhoneWaits()
     {
         const QString udid = QStringLiteral("00008120-0007A1B2C3D4E5F6");
@@ -202,15 +202,22 @@ private slots:
         };
         // The load runs in the progress dialog's own loop: the passcode is typed from there, once
         // the notice shows.
+        // Its steps (backup, reading Kik's files, reading the store) run in one dialog.
         QString seen;
+        QSet<QWidget *> dialogs;
         QTimer watcher;
         connect(&watcher, &QTimer::timeout, this, [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (qobject_cast<ProgressForm *>(widget) && widget->isVisible())
+                    dialogs.insert(widget);
+            }
             if (seen.isEmpty() && !(seen = notice()).isEmpty())
                 waiting.typePasscode();
         });
         watcher.start(20);
         QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), "Waiting iPhone"), 60000);
         QCOMPARE(seen, AbsDeviceBackupThread::passcodeNotice());
+        QCOMPARE(dialogs.size(), 1);
         QVERIFY(notice().isEmpty());
         sim.unplug(udid);
         QTRY_VERIFY(!child(model()->deviceRoot(), "Waiting iPhone"));

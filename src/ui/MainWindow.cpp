@@ -49,6 +49,7 @@
 #include <QWebEngineView>
 
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -469,11 +470,12 @@ void MainWindow::clearSourceSelection()
     m_treeViewDS->selectionModel()->clear();
 }
 
-KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title)
+KikDataSetPtr MainWindow::loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title, ProgressForm *flowForm)
 {
-    ProgressForm form(this);
+    std::optional<ProgressForm> own;
+    ProgressForm &form = flowForm ? *flowForm : own.emplace(this);
     LoadKikDbThread worker(std::move(db), title, &form);
-    if (!runWithProgress(form, worker))
+    if (!(flowForm ? runInKeptForm(form, worker) : runWithProgress(form, worker)))
         return KikDataSetPtr();
     m_messageOrder.remember(worker.dataSet(), worker.sortedMessages());
     return worker.dataSet();

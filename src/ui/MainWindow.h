@@ -21,6 +21,7 @@ class MainMenus;
 class SourceTreeView;
 class PhoneServiceHint;
 class PictureLabel;
+class ProgressForm;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -60,7 +61,8 @@ public:
     void clearSourceSelection();
     // Reads a database into a new data set behind the progress dialog; null when that failed
     // (the error was shown) or was cancelled.
-    KikDataSetPtr loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title);
+    // In a dialog of its own, or as a step of a workflow in the workflow's dialog.
+    KikDataSetPtr loadWithProgress(std::unique_ptr<AbsKikDb> db, const QString &title, ProgressForm *flowForm = nullptr);
     // Reads the local database named after the node into a new data set with its chat nodes.
     // Errors are shown; the node then keeps no data.
     bool loadLocalDb(LocalDbItemNode *node);

@@ -4,6 +4,7 @@
 #include "app/MessageBoxes.h"
 #include "app/WinMovable.h"
 
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
@@ -148,6 +149,16 @@ void ProgressForm::succeed(const QString &tipsStr)
     // A task that ended well just after the user canceled: the user was told it stopped.
     if (canceled)
         return;
+    if (keptOpen) {
+        // A box never stands on a live progress dialog: a step with words to say ends the dialog.
+        if (showsSuccess && !tipsStr.isEmpty()) {
+            hide();
+            showInformation(tipsStr);
+        }
+        setResult(1);
+        emit taskSucceeded();
+        return;
+    }
     if (showsSuccess && !tipsStr.isEmpty())
         showInformation(tipsStr);
     done(1);
@@ -179,6 +190,22 @@ void ProgressForm::cancel()
 {
     emit userCancel();
     done(0);
+}
+
+bool runInKeptForm(ProgressForm &form, QThread &worker)
+{
+    form.setResult(0);
+    worker.start(QThread::InheritPriority);
+    if (!form.isVisible()) {
+        form.setWindowModality(Qt::ApplicationModal);
+        form.show();
+    }
+    QEventLoop loop;
+    QObject::connect(&form, &ProgressForm::taskSucceeded, &loop, &QEventLoop::quit);
+    QObject::connect(&form, &QDialog::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    worker.wait();
+    return form.result() == 1 && !form.isCanceled();
 }
 
 bool runWithProgress(ProgressForm &form, QThread &worker)

@@ -23,6 +23,9 @@ public:
     bool isCanceled() const override { return canceled; }
     // The task's success text is not shown: the caller says it once the dialog has closed.
     void leaveSuccessUnshown() { showsSuccess = false; }
+    // Kept open from one task of a workflow to the next (runInKeptForm): a task's success leaves
+    // it shown for the next step; an error or a cancel closes it as always.
+    void keepBetweenTasks() { keptOpen = true; }
     bool isWaitingForTips() const override { return waitingForTips; }
 
     void postProgress(const QString &status, int value, const QString &text) override;
@@ -42,6 +45,7 @@ protected:
 
 signals:
     void userCancel();
+    void taskSucceeded();   // kept open between tasks: the one that ran ended well
 
 public slots:
     void updateProgress(const QString &status, int curProgress, const QString &progressText);
@@ -58,6 +62,7 @@ private:
     std::atomic<bool> canceled{false};
     std::atomic<bool> waitingForTips{false};
     bool showsSuccess = true;
+    bool keptOpen = false;
 
     QLabel *lbStatus = nullptr;
     QLabel *lbNotice = nullptr;
@@ -70,3 +75,6 @@ private:
 // thread, shows the form until the task ends, then waits for the thread whatever happened.
 // True only when the task succeeded; only then may the caller read the worker's results.
 bool runWithProgress(ProgressForm &form, QThread &worker);
+// The same for one step of a workflow in a form kept open across its steps: shown (modal) if it is
+// not yet, and left shown when the step succeeded.
+bool runInKeptForm(ProgressForm &form, QThread &worker);

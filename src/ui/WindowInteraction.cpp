@@ -39,6 +39,21 @@ private:
     ProgressForm m_form;
 };
 
+// One step of the workflow in its progress dialog, which stays open for the next.
+class WindowStep : public FlowTask
+{
+public:
+    explicit WindowStep(ProgressForm &form)
+        : m_form(form)
+    {
+    }
+    AbsProgressTarget &target() override { return m_form; }
+    bool run(QThread &worker) override { return runInKeptForm(m_form, worker); }
+
+private:
+    ProgressForm &m_form;
+};
+
 const QStringList FilterKinds = {QStringLiteral("txt"), QStringLiteral("doc"), QStringLiteral("csv"), QStringLiteral("pdf"),
                                  QStringLiteral("html")};
 
@@ -54,9 +69,25 @@ bool WindowInteraction::run(const std::function<bool()> &flow)
     }
 }
 
+WindowInteraction::WindowInteraction(MainWindow &window)
+    : m_window(window)
+{
+}
+
+WindowInteraction::~WindowInteraction() = default;
+
+ProgressForm &WindowInteraction::flowForm()
+{
+    if (!m_flowForm) {
+        m_flowForm = std::make_unique<ProgressForm>(&m_window);
+        m_flowForm->keepBetweenTasks();
+    }
+    return *m_flowForm;
+}
+
 std::unique_ptr<FlowTask> WindowInteraction::task()
 {
-    return std::make_unique<WindowTask>(&m_window);
+    return std::make_unique<WindowStep>(flowForm());
 }
 
 std::unique_ptr<FlowTask> WindowInteraction::lastTask()
@@ -166,7 +197,7 @@ void WindowInteraction::acquireWriteLock(BackupWriteLock &lock)
 
 KikDataSetPtr WindowInteraction::loadKik(std::unique_ptr<AbsKikDb> store, const QString &title)
 {
-    return m_window.loadWithProgress(std::move(store), title);
+    return m_window.loadWithProgress(std::move(store), title, &flowForm());
 }
 
 void WindowInteraction::showPhone(const DeviceDescription &device, const KikDataSetPtr &data)

@@ -5,16 +5,15 @@
 #include <functional>
 
 class MainWindow;
+class ProgressForm;
 
 // The window's side of the workflows: its dialogs (replaceable by tests through
 // MainWindow::dialogs), message boxes, the progress dialog, and the tree of sources it updates.
 class WindowInteraction : public FlowInteraction
 {
 public:
-    explicit WindowInteraction(MainWindow &window)
-        : m_window(window)
-    {
-    }
+    explicit WindowInteraction(MainWindow &window);
+    ~WindowInteraction() override;
 
     // Runs a workflow; what it raises is shown as an error. False when it did not complete.
     static bool run(const std::function<bool()> &flow);
@@ -46,6 +45,10 @@ public:
     static QString kindOfFilter(const QString &filter);
 
 private:
+    // One progress dialog for the workflow's steps, open from the first to the last.
+    ProgressForm &flowForm();
+
     MainWindow &m_window;
+    std::unique_ptr<ProgressForm> m_flowForm;
     KikDataSetPtr m_shownPhoneData;   // the phone's data this flow showed last (held: never reused)
 };
