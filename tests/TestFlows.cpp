@@ -12,7 +12,6 @@
 #include "WindowTestKit.h"
 #include "cli/BackupPassword.h"
 #include "cli/ConsoleInteraction.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "flows/ExportMessages.h"
 #include "flows/ImportFromBackup.h"
 #include "flows/LoadPhone.h"
@@ -109,11 +108,8 @@ class TestFlows : public QObject
 private slots:
     void initTestCase()
     {
-        prepareApplication();
-        qputenv("TMPDIR", env.path("tmp").toUtf8());
-        QVERIFY(QDir().mkpath(env.path("tmp")));
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+        const QString error = preparePhoneApplication(env.path("tmp"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
 
         KikDataBuilder builder(source);
         KikChat *chat =

@@ -11,7 +11,6 @@
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "device/DeviceCacheFolder.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
@@ -57,11 +56,8 @@ class TestMainWindowDevice : public QObject
 private slots:
     void initTestCase()
     {
-        prepareApplication();
-        qputenv("TMPDIR", env.path("tmp").toUtf8());   // a store with a write-ahead log is read from a copy there
-        QVERIFY(QDir().mkpath(env.path("tmp")));
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+        const QString error = preparePhoneApplication(env.path("tmp"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
         SimPhoneOptions options;
         options.developmentApps = {kKik};
         options.deviceName = QStringLiteral("Ann's iPhone");

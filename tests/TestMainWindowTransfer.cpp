@@ -18,7 +18,6 @@
 #include "app/AppFolders.h"
 #include "app/PrivateCache.h"
 #include "device/IOSRestorePreflight.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
@@ -148,11 +147,8 @@ class TestMainWindowTransfer : public QObject
 private slots:
     void initTestCase()
     {
-        prepareApplication();
-        qputenv("TMPDIR", env.path("tmp").toUtf8());
-        QVERIFY(QDir().mkpath(env.path("tmp")));
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
+        const QString error = preparePhoneApplication(env.path("tmp"));
+        QVERIFY2(error.isEmpty(), qPrintable(error));
 
         KikDataSet set;
         KikDataBuilder builder(set);

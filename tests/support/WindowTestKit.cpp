@@ -5,6 +5,7 @@
 #include "KikDbTestKit.h"
 #include "app/AppFolders.h"
 #include "app/UpdateCheck.h"
+#include "device/MobileDeviceFrameworks.h"
 #include "kik/KikLocalDb.h"
 #include "ui/MainWindow.h"
 #include "ui/SourceTreeView.h"
@@ -24,6 +25,18 @@ void prepareApplication()
     QFile checked(QDir(dataFolder()).filePath(QLatin1String(LastCheckFileName)));
     if (checked.open(QIODevice::WriteOnly | QIODevice::Truncate))
         checked.write(QByteArray::number(QDateTime::currentSecsSinceEpoch()));
+}
+
+QString preparePhoneApplication(const QString &temporaryFolder)
+{
+    prepareApplication();
+    qputenv("TMPDIR", QFile::encodeName(temporaryFolder));
+    if (!QDir().mkpath(temporaryFolder))
+        return QStringLiteral("no folder %1").arg(temporaryFolder);
+    QString error;
+    if (!loadMobileDeviceFrameworks(&error) && error.isEmpty())
+        error = QStringLiteral("the phone library could not be loaded");
+    return error;
 }
 
 void writeLocalDb(const QString &folder, const KikDataSet &dataSet)

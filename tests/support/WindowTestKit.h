@@ -15,6 +15,9 @@ namespace WindowTestKit {
 // English texts for the text keys, and no update check: the window finds a check made just
 // now (and TestEnv configures no vendor host). Call after TestEnv exists.
 void prepareApplication();
+// The same for window tests with simulated phones: the phone library loaded, and a private
+// temporary folder (a store with a write-ahead log is read from a copy there). The error, or empty.
+QString preparePhoneApplication(const QString &temporaryFolder);
 
 // A local database in folder holding every message of the data set.
 void writeLocalDb(const QString &folder, const KikDataSet &dataSet);
