@@ -14,7 +14,8 @@ declare -A allowed=(
     [views]="app db plist device kik itunes views"
     [workers]="app db plist device kik itunes views workers"
     [flows]="app db plist device kik itunes views workers flows"
-    [ui]="app db plist device kik itunes views workers flows ui"
+    [widgets]="app db plist device kik itunes views widgets"
+    [ui]="app db plist device kik itunes views workers flows widgets ui"
     [cli]="app db plist device kik itunes views workers flows cli"
 )
 

@@ -3,7 +3,7 @@
 #include "BoxRecorder.h"
 #include "TestFiles.h"
 #include "app/LogHandler.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "ui/MainMenus.h"
 
 #include <QAction>

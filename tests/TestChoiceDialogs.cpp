@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/LocalDbSelForm.h"
 

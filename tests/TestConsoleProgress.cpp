@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
 #include "StreamCapture.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 #include "workers/TaskRun.h"
 
 #include <QThread>

@@ -2,9 +2,9 @@
 #include "TestEnv.h"
 
 #include "app/ErrorReport.h"
-#include "app/ErrorReportConsent.h"
+#include "widgets/ErrorReportConsent.h"
 #include "app/ErrorReportHook.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 
 #include <QThread>

@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
 #include "KikDataBuilder.h"
-#include "views/KikMsgPrinter.h"
+#include "widgets/KikMsgPrinter.h"
 
 #include <QPageLayout>
 #include <QPageSize>

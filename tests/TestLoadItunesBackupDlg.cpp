@@ -1,7 +1,7 @@
 #include "TestEnv.h"
 
 #include "ItunesBackupBuilder.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "ui/CommandDialogs.h"
 #include "ui/LoadItunesBackupDlg.h"

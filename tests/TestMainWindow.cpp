@@ -3,7 +3,7 @@
 #include "LoopbackHttpServer.h"
 #include "app/AppFolders.h"
 #include "app/Preferences.h"
-#include "app/UpdateCheck.h"
+#include "widgets/UpdateCheck.h"
 
 #include "app/FileUtils.h"
 #include "ui/MainWindow.h"

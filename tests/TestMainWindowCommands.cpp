@@ -5,7 +5,7 @@
 #include "ModalKeys.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "ui/AboutUsForm.h"
 #include "ui/ExportFileDialog.h"
 #include "ui/MainWindow.h"

@@ -15,7 +15,7 @@
 #include "ui/SourceTreeView.h"
 #include "ui/WindowMemory.h"
 #include "views/ItemModelMain.h"
-#include "views/KikBubbleViewMgr.h"
+#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
 
 #include <QClipboard>

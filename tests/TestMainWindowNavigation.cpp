@@ -11,7 +11,7 @@
 #include "ui/MainWindow.h"
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
-#include "views/KikBubbleViewMgr.h"
+#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
 
 #include <QDesktopServices>

@@ -5,7 +5,7 @@
 #include "app/AppFolders.h"
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "ui/ProgressForm.h"
 #include "workers/TaskRun.h"
 

@@ -4,8 +4,8 @@
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
-#include "app/MessageBoxes.h"
-#include "app/UpdateCheck.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "app/VolumeSerial.h"
 

@@ -1,6 +1,6 @@
 #include "TestEnv.h"
 
-#include "app/WinMovable.h"
+#include "widgets/WinMovable.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -3,7 +3,7 @@
 #include "cli/CliOutput.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 #include "workers/IOSMobileBackupThread.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
 #include <QString>
 

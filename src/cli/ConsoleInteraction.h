@@ -1,7 +1,7 @@
 #pragma once
 
 #include "flows/FlowInteraction.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
 #include <QCommandLineParser>
 

@@ -4,7 +4,7 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/VendorHost.h"
-#include "app/WinMovable.h"
+#include "widgets/WinMovable.h"
 #include "ui/PictureLabel.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "ui/ChoiceDialogLayout.h"
 
 #include "app/FileUtils.h"
-#include "app/WinMovable.h"
+#include "widgets/WinMovable.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "ui/DataSourceSelForm.h"
 
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "ui/ChoiceDialogLayout.h"
 
 #include <QComboBox>

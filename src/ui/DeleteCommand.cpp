@@ -1,7 +1,7 @@
 #include "ui/DeleteCommand.h"
 
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "kik/KikLocalDb.h"
 #include "kik/LocalDbCatalogue.h"
 #include "ui/MainWindow.h"

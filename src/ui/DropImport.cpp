@@ -2,7 +2,7 @@
 
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
 #include "ui/MainWindow.h"

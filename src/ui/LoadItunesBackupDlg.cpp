@@ -1,8 +1,8 @@
 #include "ui/LoadItunesBackupDlg.h"
 
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
-#include "app/WinMovable.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WinMovable.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupManifest.h"
 #include "views/ItemModelLoadBk.h"

@@ -1,6 +1,6 @@
 #include "ui/LocalDbSelForm.h"
 
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "kik/LocalDbCatalogue.h"
 #include "ui/ChoiceDialogLayout.h"
 

@@ -4,7 +4,7 @@
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/PrivateCache.h"
 #include "device/DeviceNotifications.h"
 #include "device/MobileDeviceFrameworks.h"
@@ -22,7 +22,7 @@
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
-#include "views/KikBubbleViewMgr.h"
+#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
 #include "workers/LoadKikDbThread.h"
 

@@ -5,9 +5,9 @@
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
-#include "app/UpdateCheck.h"
+#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "app/VolumeSerial.h"
 #include "device/DeviceCacheFolder.h"
@@ -21,7 +21,7 @@
 #include "ui/PreferencesDialog.h"
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
-#include "views/KikMsgPrinter.h"
+#include "widgets/KikMsgPrinter.h"
 
 #include <QApplication>
 #include <QDir>

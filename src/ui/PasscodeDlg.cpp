@@ -1,8 +1,8 @@
 #include "ui/PasscodeDlg.h"
 
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
-#include "app/WinMovable.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WinMovable.h"
 #include "itunes/BackupManifest.h"
 #include "ui/ProgressForm.h"
 #include "workers/UnlockBackupThread.h"

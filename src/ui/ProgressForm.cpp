@@ -1,8 +1,8 @@
 #include "ui/ProgressForm.h"
 
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
-#include "app/WinMovable.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WinMovable.h"
 
 #include <QEventLoop>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "ui/VendorNews.h"
 
-#include "app/UpdateCheck.h"
+#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 
 #include <QDateTime>

@@ -2,7 +2,7 @@
 
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "flows/BackupReading.h"
 #include "flows/LoadPhone.h"
 #include "flows/TransferToBackup.h"

@@ -1,6 +1,6 @@
 #include "BoxRecorder.h"
 
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 BoxRecorder::BoxRecorder(QMessageBox::StandardButton questionAnswer)
     : m_answer(questionAnswer)

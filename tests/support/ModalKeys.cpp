@@ -1,6 +1,6 @@
 #include "ModalKeys.h"
 
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QMessageBox>

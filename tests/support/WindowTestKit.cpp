@@ -4,7 +4,7 @@
 
 #include "KikDbTestKit.h"
 #include "app/AppFolders.h"
-#include "app/UpdateCheck.h"
+#include "widgets/UpdateCheck.h"
 #include "device/MobileDeviceFrameworks.h"
 #include "kik/KikLocalDb.h"
 #include "ui/MainWindow.h"

@@ -12,7 +12,7 @@
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "workers/BackupKikMessagesThread.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "itunes/BackupWriteLock.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
 #include <QDir>

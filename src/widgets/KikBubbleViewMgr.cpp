@@ -1,13 +1,13 @@
-#include "views/KikBubbleViewMgr.h"
+#include "widgets/KikBubbleViewMgr.h"
 
 #include "app/AppFolders.h"
 #include "app/ColourRoles.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/PrivateCache.h"
-#include "views/KikBubblePage.h"
+#include "widgets/KikBubblePage.h"
 
 #include <QDir>
 #include <QEvent>

@@ -1,11 +1,11 @@
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
 #include "app/VendorHost.h"
-#include "app/WinMovable.h"
+#include "widgets/WinMovable.h"
 
 #include <QCheckBox>
 #include <QDebug>

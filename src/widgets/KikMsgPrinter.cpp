@@ -1,4 +1,4 @@
-#include "views/KikMsgPrinter.h"
+#include "widgets/KikMsgPrinter.h"
 
 #include "kik/KikRules.h"
 #include "views/KikPagePainter.h"

@@ -1,4 +1,4 @@
-#include "workers/ConsoleProgress.h"
+#include "cli/ConsoleProgress.h"
 
 #include <QEventLoop>
 #include <QMutexLocker>

@@ -1,4 +1,4 @@
-#include "app/WinMovable.h"
+#include "widgets/WinMovable.h"
 
 #include <QMouseEvent>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "views/KikBubblePage.h"
+#include "widgets/KikBubblePage.h"
 
 #include <QWebEngineSettings>
 

@@ -1,9 +1,9 @@
-#include "app/ErrorReportConsent.h"
+#include "widgets/ErrorReportConsent.h"
 
 #include "app/AppConstants.h"
 #include "app/ErrorReport.h"
 #include "app/ErrorReportHook.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/VendorHost.h"
 

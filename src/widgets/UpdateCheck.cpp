@@ -1,9 +1,9 @@
-#include "app/UpdateCheck.h"
+#include "widgets/UpdateCheck.h"
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
-#include "app/MessageBoxes.h"
+#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/VendorHost.h"
 
