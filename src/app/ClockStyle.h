@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -8,11 +10,11 @@
 // user's preference; the command-line tool keeps the default. Safe to read from any thread.
 enum class ClockStyle { Default, TwelveHour, TwentyFourHour };
 
-void setClockStyle(ClockStyle style);
-ClockStyle clockStyle();
+PARLEWICK_APP_EXPORT void setClockStyle(ClockStyle style);
+PARLEWICK_APP_EXPORT ClockStyle clockStyle();
 
 // A date-and-time format given in 12-hour form ("hh:mm AP") as the current clock wants it.
-QString withClock(const QString &twelveHourFormat);
+PARLEWICK_APP_EXPORT QString withClock(const QString &twelveHourFormat);
 // The time of a message in the message list and text exports: the system's short date and time
 // by default.
-QString shortMessageTime(const QDateTime &local);
+PARLEWICK_APP_EXPORT QString shortMessageTime(const QDateTime &local);

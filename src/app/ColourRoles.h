@@ -1,12 +1,14 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QColor>
 #include <QString>
 
 class QPalette;
 
 // A text colour with the background it is drawn on: text is never given without its ground.
-struct ColourPair
+struct PARLEWICK_APP_EXPORT ColourPair
 {
     QColor text;
     QColor background;
@@ -15,7 +17,7 @@ struct ColourPair
 // Every colour of the window and its dialogs. The style sheet, the item models and the
 // application palette all take their colours from here, so that a dark desktop palette never
 // meets a fixed light background.
-struct ColourRoles
+struct PARLEWICK_APP_EXPORT ColourRoles
 {
     bool dark = false;
     ColourPair window;      // main window, dialogs, message boxes, the tree of sources
@@ -51,6 +53,6 @@ struct ColourRoles
 };
 
 // Picks the colour set that suits the desktop's palette and makes it the application's.
-void applyColourRoles();
+PARLEWICK_APP_EXPORT void applyColourRoles();
 // WCAG contrast ratio of two colours (1 to 21).
-double contrastRatio(const QColor &a, const QColor &b);
+PARLEWICK_APP_EXPORT double contrastRatio(const QColor &a, const QColor &b);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,8 +9,8 @@
 // paths of the user's files taken out, each field encoded with encodeReportField. Nothing is
 // sent without a vendor host. The answer is never read. Whether the user agreed is the
 // caller's business (see ErrorReportConsent.h).
-void sendErrorReport(const QString &text);
+PARLEWICK_APP_EXPORT void sendErrorReport(const QString &text);
 // The form body sendErrorReport posts for a text.
-QByteArray errorReportBody(const QString &text);
+PARLEWICK_APP_EXPORT QByteArray errorReportBody(const QString &text);
 // Base64 of the UTF-8 text with "/" turned into "!" and "=" into "-".
-QString encodeReportField(const QString &text);
+PARLEWICK_APP_EXPORT QString encodeReportField(const QString &text);

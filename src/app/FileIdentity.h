@@ -1,11 +1,13 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 
 // Which file a path names and in what state: device, inode, size and the time of its last
 // write. A file replaced under the name (a rename) or written in place no longer matches; a
 // second name linked to it or taken away (which changes only its status time) still does.
-struct FileIdentity
+struct PARLEWICK_APP_EXPORT FileIdentity
 {
     quint64 device = 0;
     quint64 inode = 0;

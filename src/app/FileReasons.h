@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 
 // Why a file operation failed, said in the program's words, for messages that otherwise would
@@ -7,15 +9,15 @@
 
 // The reason for a system error number: the common ones in the program's words ("the disk is
 // full."), others with the system's text. Ends in a full stop.
-QString systemErrorReason(int error, const QString &folder = QString());
+PARLEWICK_APP_EXPORT QString systemErrorReason(int error, const QString &folder = QString());
 
 // Why the folder at path (with its parents) could not be made; call it after a failed attempt.
-QString folderCreationReason(const QString &path);
+PARLEWICK_APP_EXPORT QString folderCreationReason(const QString &path);
 
 // Makes the folder with its parents; raises std::runtime_error ("Cannot create the folder PATH:
 // reason") when it cannot.
-void makeFolderThrow(const QString &path);
+PARLEWICK_APP_EXPORT void makeFolderThrow(const QString &path);
 
 // Renames from into to (replacing an entry there as rename(2) does); raises std::runtime_error
 // ("Cannot move FROM to TO: reason") when it cannot.
-void renameThrow(const QString &from, const QString &to);
+PARLEWICK_APP_EXPORT void renameThrow(const QString &from, const QString &to);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QDate>
 #include <QString>
 
@@ -10,6 +12,6 @@
 // to stdout unless echoDebug is false (the command-line tool keeps stdout for its results).
 // A line that repeats the one before is not written again; how often it came is written with
 // the next different line.
-void setupLogging(const QString &folder, int limit = 10, bool echoDebug = true);
+PARLEWICK_APP_EXPORT void setupLogging(const QString &folder, int limit = 10, bool echoDebug = true);
 // The day the next log file is named after: today, unless a test fixes it (empty: today again).
-void setLogClock(std::function<QDate()> today);
+PARLEWICK_APP_EXPORT void setLogClock(std::function<QDate()> today);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ClockStyle.h"
+#include "app/Export.h"
 
 #include <QString>
 
@@ -12,7 +13,7 @@ class QSettings;
 // reports, kept in the settings file of the data folder.
 enum class ThemeChoice { System, Light, Dark };
 
-struct Preferences
+struct PARLEWICK_APP_EXPORT Preferences
 {
     // Both only take effect while a vendor host is configured; off until the user turns them on.
     bool updateChecks = false;
@@ -28,4 +29,4 @@ struct Preferences
 };
 
 // The program's settings file ("settings.ini" in the data folder).
-std::unique_ptr<QSettings> programSettings();
+PARLEWICK_APP_EXPORT std::unique_ptr<QSettings> programSettings();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 
 #include <memory>
@@ -16,10 +18,10 @@ class QTemporaryDir;
 // else, a link or a file in its place is refused with a message, never followed.
 
 // The path of the cache folder, or of a folder in it; nothing is created or checked.
-QString privateCachePath(const QString &name = QString());
+PARLEWICK_APP_EXPORT QString privateCachePath(const QString &name = QString());
 // The same, created (owner-only) and checked; raises when it cannot be made or is not the user's.
-QString privateCacheFolderThrow(const QString &name = QString());
+PARLEWICK_APP_EXPORT QString privateCacheFolderThrow(const QString &name = QString());
 // A new, empty working folder in the cache, removed with everything in it when the object goes.
-std::unique_ptr<QTemporaryDir> privateTemporaryFolderThrow();
+PARLEWICK_APP_EXPORT std::unique_ptr<QTemporaryDir> privateTemporaryFolderThrow();
 // Makes path (its parent must exist) a folder only the user can enter, or checks that it is one.
-void ensurePrivateFolderThrow(const QString &path);
+PARLEWICK_APP_EXPORT void ensurePrivateFolderThrow(const QString &path);

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 
 // What both programs do first. SIGXFSZ is ignored, so that a write past a file size limit fails
 // (EFBIG, "the file is too large for this disk or limit") instead of ending the program without
 // a word. The backup password is taken out of the environment (takeEnvironmentBackupPassword),
 // so that no program started later, such as the backup tool, inherits it.
-void prepareProcess();
+PARLEWICK_APP_EXPORT void prepareProcess();
 
 // PARLEWICK_BACKUP_PASSWORD, removed from the environment and kept in memory: the value it had
 // when last seen (set anew since, it is taken again); null when it was never set.
-QString takeEnvironmentBackupPassword();
+PARLEWICK_APP_EXPORT QString takeEnvironmentBackupPassword();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,9 +13,9 @@ class QFile;
 
 // Opens path read-only into file (which must not be open). Raises std::runtime_error in the
 // program's words naming the file when it is missing, no regular file or cannot be opened.
-void openRegularFileThrow(QFile &file, const QString &path);
+PARLEWICK_APP_EXPORT void openRegularFileThrow(QFile &file, const QString &path);
 
 // The whole content of such a file of at most maxBytes; raises as openRegularFileThrow does,
 // and when it is larger or cannot be read. With `missing` given, a file that is not there gives
 // null bytes and *missing set instead.
-QByteArray readRegularFileThrow(const QString &path, qint64 maxBytes, bool *missing = nullptr);
+PARLEWICK_APP_EXPORT QByteArray readRegularFileThrow(const QString &path, qint64 maxBytes, bool *missing = nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,14 +16,14 @@ class QNetworkRequest;
 // The vendor web server (host or host:port): the environment variable PARLEWICK_VENDOR_HOST
 // when it is set, else the CMake cache variable of the same name. Empty (the default) means
 // there is none: then the program never goes online, and nothing asks to.
-QString vendorHost();
-bool vendorHostConfigured();
-QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path; empty without a host
+PARLEWICK_APP_EXPORT QString vendorHost();
+PARLEWICK_APP_EXPORT bool vendorHostConfigured();
+PARLEWICK_APP_EXPORT QString vendorUrl(const QString &path);   // "http://" + vendorHost() + path; empty without a host
 // "support@" and the vendor's domain (the host without port and "www."); empty without a host
 // or when the host is an address, which has no mailbox.
-QString vendorSupportAddress();
+PARLEWICK_APP_EXPORT QString vendorSupportAddress();
 // The vendor's page on switching off "Find My iPhone", which a restore onto a phone needs.
-QString findMyIPhoneHelpUrl();
+PARLEWICK_APP_EXPORT QString findMyIPhoneHelpUrl();
 
 // The vendor's answers are a line of text; anything longer is cut off and dropped.
 inline constexpr qint64 VendorAnswerLimit = 64 * 1024;
@@ -29,20 +31,20 @@ inline constexpr qint64 VendorAnswerLimit = 64 * 1024;
 inline constexpr int VendorTimeoutMsecs = 30000;
 
 // A request to the vendor server: redirects are not followed, a silent server is given up.
-QNetworkRequest vendorRequest(const QUrl &url);
+PARLEWICK_APP_EXPORT QNetworkRequest vendorRequest(const QUrl &url);
 // Aborts the reply as soon as its answer is known to exceed VendorAnswerLimit.
-void limitVendorAnswer(QNetworkReply *reply);
+PARLEWICK_APP_EXPORT void limitVendorAnswer(QNetworkReply *reply);
 // GET of a vendor page with the limits above.
-QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url);
+PARLEWICK_APP_EXPORT QNetworkReply *getFromVendor(QNetworkAccessManager *client, const QUrl &url);
 // Call from the reply's finished signal: the body when the server answered 200 and sent the
 // whole answer; nothing for an HTTP error, a network failure, an abort or a cut-off answer.
 // The reply is deleted later in every case.
-std::optional<QByteArray> vendorAnswer(QNetworkReply *reply);
+PARLEWICK_APP_EXPORT std::optional<QByteArray> vendorAnswer(QNetworkReply *reply);
 
 // Reading an answer's body. The server's answers are 8-bit text up to the first zero byte.
-QByteArray vendorText(const QByteArray &body);
+PARLEWICK_APP_EXPORT QByteArray vendorText(const QByteArray &body);
 // The download address a version-check answer offers; nothing when the answer is no
 // well-formed http address (the browser is never handed anything else).
-std::optional<QUrl> versionAnswerAddress(const QByteArray &body);
+PARLEWICK_APP_EXPORT std::optional<QUrl> versionAnswerAddress(const QByteArray &body);
 // The label markup of an advertisement answer; empty when the answer is no link.
-QString advertisementMarkup(const QByteArray &body);
+PARLEWICK_APP_EXPORT QString advertisementMarkup(const QByteArray &body);

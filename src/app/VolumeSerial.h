@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,9 +11,9 @@
 // volumeSerialFromUuid) or, without a UUID, its device number. UnknownVolumeSerial when none
 // can be read.
 inline constexpr quint32 UnknownVolumeSerial = 123456;
-quint32 currentVolumeSerial();
+PARLEWICK_APP_EXPORT quint32 currentVolumeSerial();
 
 // The serial number Windows reports for a file system UUID as Linux lists it: the whole
 // "XXXX-XXXX" of FAT, the low half of NTFS's 16 hex digits, the first 8 hex digits of any
 // other UUID. UnknownVolumeSerial when the text holds too few hex digits.
-quint32 volumeSerialFromUuid(const QString &uuid);
+PARLEWICK_APP_EXPORT quint32 volumeSerialFromUuid(const QString &uuid);

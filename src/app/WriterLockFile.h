@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Export.h"
+
 #include <QString>
 
 #include <functional>
@@ -11,5 +13,6 @@ class QLockFile;
 // has ended makes it stale (a write may take long), and it is then taken over. While another
 // holder has it, whileWaiting is called between tries, the first time with true; it may throw
 // to stop waiting. Raises cannotLockText when the file cannot be made at all.
-std::unique_ptr<QLockFile> takeWriterLockThrow(const QString &path, const std::function<void(bool first)> &whileWaiting,
-                                               const QString &cannotLockText);
+PARLEWICK_APP_EXPORT std::unique_ptr<QLockFile> takeWriterLockThrow(const QString &path,
+                                                                    const std::function<void(bool first)> &whileWaiting,
+                                                                    const QString &cannotLockText);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Export.h"
 #include "db/Sqlite3DB.h"
 
 #include <QString>
@@ -9,7 +10,7 @@
 // object stay in one transaction that is committed when the object is destroyed: a crash
 // only loses the memory of recent copies, and those files are copied again.
 // Used by one thread; not copyable.
-class FileCacheDb
+class PARLEWICK_DB_EXPORT FileCacheDb
 {
 public:
     explicit FileCacheDb(const QString &path);

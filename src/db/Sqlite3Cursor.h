@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Export.h"
 #include "db/Sqlite3Row.h"
 
 #include <QByteArray>
@@ -13,7 +14,7 @@ class Sqlite3Statement;
 // is current. Values are read by column name (or index); a missing column or NULL reads
 // as 0 / empty. Copies share the statement, which stays alive while any copy exists.
 // Errors while stepping raise std::runtime_error with the engine's message.
-class Sqlite3Cursor
+class PARLEWICK_DB_EXPORT Sqlite3Cursor
 {
 public:
     Sqlite3Cursor() = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Export.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3Sql.h"
 #include "db/Sqlite3StatementCache.h"
@@ -12,9 +13,9 @@
 struct sqlite3;
 
 // Version of the database access layer; start-up refuses to run unless it is 7.
-int sqlite_qt_version();
+PARLEWICK_DB_EXPORT int sqlite_qt_version();
 
-struct Sqlite3Column
+struct PARLEWICK_DB_EXPORT Sqlite3Column
 {
     QString name;
     QString type;
@@ -28,7 +29,7 @@ struct Sqlite3Column
 // and queryThrow are prepared once per SQL text and reused. Closing (or destroying) the
 // connection rolls back an open transaction; cursors that outlive it raise on moveNext()
 // and read empty values.
-class Sqlite3DB
+class PARLEWICK_DB_EXPORT Sqlite3DB
 {
 public:
     enum OpenFlags { ReadOnly = 1, ReadWrite = 2, ReadWriteCreate = 6, UriFileName = 0x40 };

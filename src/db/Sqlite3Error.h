@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QString>
 #include <stdexcept>
 
@@ -10,9 +12,9 @@ struct sqlite3;
 // are said in the program's words naming the file; the engine's own text and the statement go
 // to the log only. Other failures keep the engine's message; the statement goes to the log,
 // never into the message.
-std::runtime_error sqliteError(sqlite3 *db, const QString &context = QString());
+PARLEWICK_DB_EXPORT std::runtime_error sqliteError(sqlite3 *db, const QString &context = QString());
 // The same for a failed open or script, where the engine's code and the file are given.
 // systemError: the system's error number behind a failed write, when known.
-std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context,
-                               int systemError = 0);
-std::runtime_error sqliteError(const QString &message, const QString &context);
+PARLEWICK_DB_EXPORT std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context,
+                                                   int systemError = 0);
+PARLEWICK_DB_EXPORT std::runtime_error sqliteError(const QString &message, const QString &context);

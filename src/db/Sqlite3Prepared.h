@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Export.h"
 #include "db/Sqlite3StatementCache.h"
 
 #include <QByteArray>
@@ -10,7 +11,7 @@ class Sqlite3Statement;
 // One statement its holder keeps and runs many times, bound by position: no look-up by text
 // and no variants per run. It is prepared on first use, and again when the connection has
 // been closed and opened since. The connection must outlive the holder.
-class Sqlite3Prepared
+class PARLEWICK_DB_EXPORT Sqlite3Prepared
 {
 public:
     Sqlite3Prepared(Sqlite3DB &db, const QByteArray &sql);

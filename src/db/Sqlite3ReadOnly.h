@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QString>
 
 #include <functional>
@@ -15,4 +17,5 @@ class Sqlite3DB;
 // returned and must outlive the connection. Otherwise the file is opened in place as immutable
 // and null is returned. Raises on failure.
 using CopyFolderMaker = std::function<std::unique_ptr<QTemporaryDir>()>;
-std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path, const CopyFolderMaker &newCopyFolder);
+PARLEWICK_DB_EXPORT std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &path,
+                                                                     const CopyFolderMaker &newCopyFolder);

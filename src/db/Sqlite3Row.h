@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/Export.h"
 #include "db/Sqlite3Sql.h"
 
 #include <QList>
@@ -9,7 +10,7 @@
 #include <QVariant>
 
 // One row as column-name/value pairs, in the order the columns were set.
-class Sqlite3Row
+class PARLEWICK_DB_EXPORT Sqlite3Row
 {
 public:
     void setVal(const QString &column, const QVariant &value);

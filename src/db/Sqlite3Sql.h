@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
@@ -10,7 +12,7 @@
 // empty blob, a null one NULL); a QString always binds text; booleans and integers bind
 // integers. Any other type, or a parameter count that does not match the marks, raises
 // when the statement runs.
-class Sqlite3Sql
+class PARLEWICK_DB_EXPORT Sqlite3Sql
 {
 public:
     Sqlite3Sql() = default;

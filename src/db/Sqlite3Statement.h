@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -15,7 +17,7 @@ class Sqlite3StatementCache;
 // cache owns it and lends it out; the lender's last reference hands it back (endLease).
 // When the connection closes while it is lent, it is finalized and becomes detached:
 // stepping then raises, reading gives empty values.
-class Sqlite3Statement
+class PARLEWICK_DB_EXPORT Sqlite3Statement
 {
 public:
     Sqlite3Statement(sqlite3_stmt *stmt, const QByteArray &sql, Sqlite3StatementCache *cache, bool cached);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -16,7 +18,7 @@ using Sqlite3Lease = std::unique_ptr<Sqlite3Statement, void (*)(Sqlite3Statement
 // dropped beyond the capacity. A statement is lent out for one run; when the cached one
 // is still lent (a cursor is open on it), a fresh one is prepared for the new run.
 // Destroying the cache finalizes everything; statements still lent become detached.
-class Sqlite3StatementCache
+class PARLEWICK_DB_EXPORT Sqlite3StatementCache
 {
 public:
     explicit Sqlite3StatementCache(sqlite3 *db, int capacity = 64);

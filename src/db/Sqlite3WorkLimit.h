@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/Export.h"
+
 #include <QtGlobal>
 
 struct sqlite3;
@@ -8,7 +10,7 @@ struct sqlite3;
 // (a phone, a backup): a view that recurses for ever or a join made to explode would otherwise
 // hold the program at full speed without end. A run beyond the bound is interrupted, and the
 // engine reports SQLITE_INTERRUPT (sqliteError names the file as damaged).
-class Sqlite3WorkLimit
+class PARLEWICK_DB_EXPORT Sqlite3WorkLimit
 {
 public:
     // instructions: of SQLite's virtual machine, per run.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -8,7 +10,7 @@
 // time. Every packet starts with a 40-byte header: the magic "CFA6LPAA", then little-endian
 // 64-bit words: entire length, this length (header + header payload), packet number and
 // operation. Failures raise std::runtime_error with the protocol's texts.
-class AfcChannel
+class PARLEWICK_DEVICE_EXPORT AfcChannel
 {
 public:
     enum Operation : quint64 {

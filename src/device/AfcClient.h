@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/AfcFileInfo.h"
+#include "device/Export.h"
 #include "device/MobileDeviceHandle.h"
 
 #include <QList>
@@ -24,7 +25,7 @@ class AfcFile;
 // Names listed by the phone are its own: listEntries drops any that could step out of the
 // folder ("", ".", "..", or containing "/"); listDirectory hands back every name as given,
 // so a caller joining those to local paths must check them (sanitizeFileName).
-class AfcClient
+class PARLEWICK_DEVICE_EXPORT AfcClient
 {
 public:
     explicit AfcClient(MobileDeviceHandle *device);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QtGlobal>
 
 #include <memory>
@@ -9,7 +11,7 @@ class AfcChannel;
 // A file opened on the phone through AfcClient::openRead or openWrite. It shares its
 // client's channel, so it never writes into a socket the client has closed meanwhile.
 // Closed with the object.
-class AfcFile
+class PARLEWICK_DEVICE_EXPORT AfcFile
 {
 public:
     AfcFile() = default;

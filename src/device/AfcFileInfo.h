@@ -1,12 +1,14 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
 // What the phone says about one path. An empty type means the path does not exist or could
 // not be queried.
-struct AfcFileInfo
+struct PARLEWICK_DEVICE_EXPORT AfcFileInfo
 {
     QString path;         // as asked
     qint64 size = 0;      // "st_size"

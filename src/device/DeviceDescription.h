@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QMetaType>
 #include <QString>
 
@@ -7,7 +9,7 @@ class MobileDeviceHandle;
 
 // What the program knows of a connected phone, read when it is plugged in and kept by its
 // node in the tree. A remembered (virtual) device has no handle.
-struct DeviceDescription
+struct PARLEWICK_DEVICE_EXPORT DeviceDescription
 {
     QString deviceName;
     QString udid;
@@ -21,4 +23,4 @@ Q_DECLARE_METATYPE(DeviceDescription)
 
 // Asks the plugged-in phone for its name, UDID, versions and country code; raises
 // std::runtime_error when it does not answer. The UDID falls back to the multiplexer's.
-DeviceDescription describeDeviceThrow(MobileDeviceHandle *device);
+PARLEWICK_DEVICE_EXPORT DeviceDescription describeDeviceThrow(MobileDeviceHandle *device);

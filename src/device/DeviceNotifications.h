@@ -1,11 +1,13 @@
 #pragma once
 
+#include "device/Export.h"
+
 class QObject;
 
 // Who hears about phones coming and going: slots of the receiver, called by name (plain
 // names, no signature) with one void* argument, the phone's MobileDeviceHandle. Must outlive
 // the subscription (static storage).
-struct MobileDeviceSubscription
+struct PARLEWICK_DEVICE_EXPORT MobileDeviceSubscription
 {
     QObject *receiver = nullptr;
     const char *connectedSlot = nullptr;      // e.g. "iosDeviceConnected"
@@ -17,8 +19,8 @@ struct MobileDeviceSubscription
 // disconnected call per removal, both with the same handle. The notifications come on the
 // library's own thread, so the slots run queued on the receiver's thread. Loads the phone
 // library first if needed; raises std::runtime_error with the loader's text.
-void mobiledevice_subscribe(MobileDeviceSubscription *subscription);
+PARLEWICK_DEVICE_EXPORT void mobiledevice_subscribe(MobileDeviceSubscription *subscription);
 
 // Ends the subscription; no notification is delivered once this returns. For tests and
 // shutdown: the program itself never unsubscribes.
-void mobiledevice_unsubscribe();
+PARLEWICK_DEVICE_EXPORT void mobiledevice_unsubscribe();

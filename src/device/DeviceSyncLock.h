@@ -2,6 +2,7 @@
 
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
+#include "device/Export.h"
 
 #include <functional>
 
@@ -12,7 +13,7 @@ class NotificationProxy;
 // media area, waited for while another holder keeps it), posts syncLockRequest and
 // syncDidStart; at the end it unlocks and posts syncDidFinish. A phone whose lock file cannot
 // be opened is worked with unlocked, as other tools do.
-class DeviceSyncLock
+class PARLEWICK_DEVICE_EXPORT DeviceSyncLock
 {
 public:
     // idle runs between the tries (it throws to give up: a cancel). Raises MobileBackupError

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 
 class CFType;
@@ -8,7 +10,7 @@ class MobileDeviceHandle;
 // Before a device backup is made for a transfer or restored onto a phone: a phone that backs
 // up to iCloud would not take the restore, so the user is told how to switch that off and
 // nothing is changed on the phone. Encrypted backups are restored with their password.
-class IOSRestorePreflight
+class PARLEWICK_DEVICE_EXPORT IOSRestorePreflight
 {
 public:
     // Asks the phone for its backup settings; the warning (rich text) when the check fails,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "device/MobileDeviceHandle.h"
 
 #include <QByteArray>
@@ -11,7 +12,7 @@ struct lockdownd_client_private;
 
 // A lockdown session with one phone, opened in the usual steps (connect, pair when there
 // is no pairing yet, validate the pairing, start the session) and closed with the object.
-class LockdownSession
+class PARLEWICK_DEVICE_EXPORT LockdownSession
 {
 public:
     explicit LockdownSession(MobileDeviceHandle *device);
@@ -47,7 +48,7 @@ private:
 // While one lives, the calls of its thread for its phone (mobiledevice_copy_values,
 // mobiledevice_start_service) go through its one lockdown session instead of opening one each:
 // every session costs the phone library a TLS handshake, which waits 100 ms a round trip.
-class SharedLockdownSession
+class PARLEWICK_DEVICE_EXPORT SharedLockdownSession
 {
 public:
     explicit SharedLockdownSession(MobileDeviceHandle *device);   // opens it; throws

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "device/MobileBackupMessages.h"
 
 #include <QElapsedTimer>
@@ -25,7 +26,7 @@ class NotificationProxy;
 // has sent nothing since the request is waited for up to the prepare limit (it may prepare for
 // minutes, or wait for its passcode), one that stops sending later up to the stall limit; a
 // phone the multiplexer no longer lists ends the run at once.
-class MobileBackupClient
+class PARLEWICK_DEVICE_EXPORT MobileBackupClient
 {
 public:
     enum Operation { Backup, Restore };

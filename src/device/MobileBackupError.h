@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -7,7 +9,7 @@
 // A device backup or restore that failed, in the user's words. `known` marks a failure whose
 // message already tells the user what to do (a device error the program knows, a lost
 // connection, a stalled phone, an unsafe name).
-class MobileBackupError : public std::runtime_error
+class PARLEWICK_DEVICE_EXPORT MobileBackupError : public std::runtime_error
 {
 public:
     MobileBackupError(const QString &message, int deviceError, bool known)
@@ -39,14 +41,14 @@ enum Code {
 };
 
 // What to do about the phone's error code; empty for a code the program does not know.
-QString adviceFor(int code, const QString &backupRoot);
+PARLEWICK_DEVICE_EXPORT QString adviceFor(int code, const QString &backupRoot);
 // The error a request ended with: the advice for a known code, else the phone's own words.
-MobileBackupError fromDevice(int code, const QString &description, const QString &backupRoot);
+PARLEWICK_DEVICE_EXPORT MobileBackupError fromDevice(int code, const QString &description, const QString &backupRoot);
 
-MobileBackupError connectionLost();
-MobileBackupError notFinished();
-MobileBackupError stalled(int seconds);
-MobileBackupError unsafeName(const QString &name);
-MobileBackupError protocolError(const QString &what);
+PARLEWICK_DEVICE_EXPORT MobileBackupError connectionLost();
+PARLEWICK_DEVICE_EXPORT MobileBackupError notFinished();
+PARLEWICK_DEVICE_EXPORT MobileBackupError stalled(int seconds);
+PARLEWICK_DEVICE_EXPORT MobileBackupError unsafeName(const QString &name);
+PARLEWICK_DEVICE_EXPORT MobileBackupError protocolError(const QString &what);
 
 }   // namespace MobileBackupErrors

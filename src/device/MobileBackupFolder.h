@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QSet>
 #include <QString>
 
@@ -8,7 +10,7 @@
 // before it touches the disk: it must be relative, begin with that folder, have no empty, "."
 // or ".." part and no control character, and no existing part of it may be a link. A name
 // that fails raises MobileBackupError (unsafeName). Files are opened without following links.
-class MobileBackupFolder
+class PARLEWICK_DEVICE_EXPORT MobileBackupFolder
 {
 public:
     MobileBackupFolder(const QString &root, const QString &folderName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "plist/CFType.h"
 
 #include <QByteArray>
@@ -12,7 +13,7 @@
 // between them the raw file streams. Reads are buffered. Every wait is cut into short slices;
 // after each slice without progress the idler runs, which throws to stop the wait (a cancel,
 // a phone gone, a stall). A closed or failing socket raises the lost connection.
-class MobileBackupLink
+class PARLEWICK_DEVICE_EXPORT MobileBackupLink
 {
 public:
     using Idler = std::function<void()>;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "plist/CFType.h"
 
 #include <QString>
@@ -14,7 +15,7 @@ class MobileBackupLink;
 // listings, new folders, moves, removals, copies, the free space, and a status for anything
 // else, so that the phone never waits for an answer that does not come. Every name goes
 // through the folder's check first; an unsafe one raises and stops the run.
-class MobileBackupMessages
+class PARLEWICK_DEVICE_EXPORT MobileBackupMessages
 {
 public:
     struct Counters

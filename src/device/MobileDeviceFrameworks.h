@@ -1,11 +1,13 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 
 // The phone library (libimobiledevice) is loaded at run time, so that a machine without it
 // gets a helpful message instead of a loader failure.
-bool loadMobileDeviceFrameworks(QString *error);
-bool frameworksLoaded();
+PARLEWICK_DEVICE_EXPORT bool loadMobileDeviceFrameworks(QString *error);
+PARLEWICK_DEVICE_EXPORT bool frameworksLoaded();
 // Loads the phone library unless it is loaded; raises std::runtime_error with the loader's text.
-void loadMobileDeviceFrameworksThrow();
-void *resolveMD(const char *name);   // exported function of the phone library, or null
+PARLEWICK_DEVICE_EXPORT void loadMobileDeviceFrameworksThrow();
+PARLEWICK_DEVICE_EXPORT void *resolveMD(const char *name);   // exported function of the phone library, or null

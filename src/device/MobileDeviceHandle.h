@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QList>
 #include <QMutex>
 #include <QString>
@@ -16,7 +18,7 @@ struct idevice_private;
 // after the phone is gone, and the same phone plugged in again gets the same handle back.
 // The phone library's device is shared: an operation takes link() once and keeps the device
 // alive while it uses it, even when the phone is unplugged meanwhile.
-class MobileDeviceHandle
+class PARLEWICK_DEVICE_EXPORT MobileDeviceHandle
 {
 public:
     using Link = std::shared_ptr<idevice_private>;

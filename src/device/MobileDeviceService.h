@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "device/MobileDeviceHandle.h"
 
 #include <QString>
@@ -9,8 +10,9 @@
 // caller owns the socket and closes it with mobiledevice_closesocket. Raises
 // std::runtime_error with the session's text or the service's. withEscrowBag hands the phone the
 // pair record's escrow bag (the backup service wants it).
-int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name, bool withEscrowBag = false);
+PARLEWICK_DEVICE_EXPORT int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name,
+                                                       bool withEscrowBag = false);
 
 // Closes a socket of mobiledevice_start_service and the phone library's connection behind
 // it. Sockets it did not hand out are left alone.
-void mobiledevice_closesocket(int socket);
+PARLEWICK_DEVICE_EXPORT void mobiledevice_closesocket(int socket);

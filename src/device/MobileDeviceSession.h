@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/Export.h"
 #include "device/MobileDeviceHandle.h"
 #include "plist/CFType.h"
 
@@ -13,13 +14,14 @@
 // Opens a lockdown session on the device (connect, pair if not paired yet, validate the
 // pairing, start the session). Returns 0, or the failing step's code with the user's text in
 // *error. One such session per device at a time; mobiledevice_disconnect ends it.
-int mobiledevice_connect(MobileDeviceHandle *device, QString *error);
-void mobiledevice_disconnect(MobileDeviceHandle *device);
+PARLEWICK_DEVICE_EXPORT int mobiledevice_connect(MobileDeviceHandle *device, QString *error);
+PARLEWICK_DEVICE_EXPORT void mobiledevice_disconnect(MobileDeviceHandle *device);
 
 // The values of keys in one session, parallel to keys (a null value where the phone has
 // none). An empty domain means none; an empty key asks for the whole domain as one
 // dictionary. A session that cannot be opened raises its text.
-QList<CFType> mobiledevice_copy_values(MobileDeviceHandle *device, const QStringList &keys, const QString &domain = QString());
+PARLEWICK_DEVICE_EXPORT QList<CFType> mobiledevice_copy_values(MobileDeviceHandle *device, const QStringList &keys,
+                                                               const QString &domain = QString());
 
 // "name, product type, iOS version", as shown in service errors; empty when unreadable.
-QString mobiledevice_device_description(MobileDeviceHandle *device);
+PARLEWICK_DEVICE_EXPORT QString mobiledevice_device_description(MobileDeviceHandle *device);

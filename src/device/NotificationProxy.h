@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +11,7 @@ class MobileDeviceHandle;
 // notifications to the phone and observes the phone's own. Raises std::runtime_error with the
 // service's text when it cannot be started; later failures are logged and ignored, since
 // notifications only accompany the work.
-class NotificationProxy
+class PARLEWICK_DEVICE_EXPORT NotificationProxy
 {
 public:
     explicit NotificationProxy(MobileDeviceHandle *device);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QByteArray>
 #include <QtGlobal>
 
@@ -13,17 +15,17 @@ inline constexpr int DefaultTimeoutMs = 60000;   // what every caller of the pro
 enum WaitResult { Ready, TimedOut, Failed };
 // A failed wait is not a verdict: the send or receive that follows fails by itself if the
 // socket is broken.
-WaitResult wait(int socket, bool forWriting, int timeoutMs);
+PARLEWICK_DEVICE_EXPORT WaitResult wait(int socket, bool forWriting, int timeoutMs);
 
 // Bytes sent, 0 when length is not positive or the socket never became writable. A partial
 // send is continued while the socket keeps accepting bytes within the timeout.
-qint64 send(int socket, const char *data, qint64 length, int timeoutMs);
+PARLEWICK_DEVICE_EXPORT qint64 send(int socket, const char *data, qint64 length, int timeoutMs);
 
 // Bytes received; fewer than length on time-out, error or the peer closing.
-qint64 receive(int socket, char *buffer, qint64 length, int timeoutMs);
+PARLEWICK_DEVICE_EXPORT qint64 receive(int socket, char *buffer, qint64 length, int timeoutMs);
 
 // Appends up to length bytes to *buffer, which grows only as bytes arrive, so that a length
 // announced by the peer costs memory only once the bytes are really there.
-qint64 receiveAppend(int socket, QByteArray *buffer, qint64 length, int timeoutMs);
+PARLEWICK_DEVICE_EXPORT qint64 receiveAppend(int socket, QByteArray *buffer, qint64 length, int timeoutMs);
 
 }   // namespace ServiceSocket

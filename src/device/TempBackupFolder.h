@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 
 // A device backup is a full copy of the phone, unencrypted unless the phone encrypts: the
@@ -9,18 +11,18 @@
 // private cache folder. The root the program makes and every phone's folder are owner-only.
 
 // The root in use (not created or checked).
-QString deviceBackupRoot();
-QString defaultDeviceBackupRoot();
+PARLEWICK_DEVICE_EXPORT QString deviceBackupRoot();
+PARLEWICK_DEVICE_EXPORT QString defaultDeviceBackupRoot();
 // --backup-dir: this process uses folder (empty: the usual choice again).
-void setDeviceBackupRootForThisRun(const QString &folder);
+PARLEWICK_DEVICE_EXPORT void setDeviceBackupRootForThisRun(const QString &folder);
 // The root, created (owner-only when the program makes it); raises when it cannot be made or
 // is a link or somebody else's.
-QString chooseTempBackupFolder();
+PARLEWICK_DEVICE_EXPORT QString chooseTempBackupFolder();
 // <root>/<udid>, created owner-only (or made so); raises for a UDID that is no plain name.
-QString privateDeviceBackupFolderThrow(const QString &udid);
+PARLEWICK_DEVICE_EXPORT QString privateDeviceBackupFolderThrow(const QString &udid);
 // Tools > Clear Cache: the default root goes whole; in a folder the user chose only the
 // phones' backups (folders named like a UDID holding a backup's property lists).
-void clearTempBackupFolder();
+PARLEWICK_DEVICE_EXPORT void clearTempBackupFolder();
 
 // Earlier versions kept the backup in "__talvora_iosbk_temp" at the root of the volume with
 // the most free space, readable by everyone, remembered in "__talvora_iosbk_temp.path" in the
@@ -28,7 +30,7 @@ void clearTempBackupFolder();
 // volume, else removes it. Returns what the user is to be told (empty when nothing was left).
 inline constexpr char TempBackupFolderName[] = "__talvora_iosbk_temp";
 inline constexpr char TempBackupRootFileName[] = "__talvora_iosbk_temp.path";
-QString retireEarlierBackupFolder();
+PARLEWICK_DEVICE_EXPORT QString retireEarlierBackupFolder();
 
 // Bytes available to this user on the folder's volume; -1 when that cannot be told.
-qint64 freeDiskSpace(const QString &folder);
+PARLEWICK_DEVICE_EXPORT qint64 freeDiskSpace(const QString &folder);

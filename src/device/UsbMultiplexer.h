@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/Export.h"
+
 #include <QString>
 
 // The multiplexer daemon (usbmuxd) through which the phone library reaches every iPhone;
@@ -8,7 +10,7 @@
 
 // True when the multiplexer answers. Loads the phone library if needed; raises
 // std::runtime_error when it cannot be loaded.
-bool multiplexerReachable();
+PARLEWICK_DEVICE_EXPORT bool multiplexerReachable();
 
 // What to do when it does not answer, in the program's words (plain text).
-QString noMultiplexerText();
+PARLEWICK_DEVICE_EXPORT QString noMultiplexerText();

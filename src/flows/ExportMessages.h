@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flows/Export.h"
 #include "kik/KikMessage.h"
 
 class FlowInteraction;
@@ -8,4 +9,4 @@ class FlowInteraction;
 // chose: where, which kind, how emoji are written; `what` names the messages for the front end.
 // False when nothing was chosen, or the task failed (the user was told) or was canceled; raises
 // when the choice names no kind of export.
-bool exportMessages(FlowInteraction &interaction, const KikMessageList &messages, const QString &what);
+PARLEWICK_FLOWS_EXPORT bool exportMessages(FlowInteraction &interaction, const KikMessageList &messages, const QString &what);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceDescription.h"
+#include "flows/Export.h"
 #include "kik/KikDataSet.h"
 #include "workers/ExportMessagesThread.h"
 
@@ -19,7 +20,7 @@ class QThread;
 struct KikAccountSummary;
 
 // One background task of a workflow in front of the front end's progress display.
-class FlowTask
+class PARLEWICK_FLOWS_EXPORT FlowTask
 {
 public:
     virtual ~FlowTask() = default;
@@ -32,7 +33,7 @@ public:
 };
 
 // How an export is to be written; an empty path is no export.
-struct ExportChoice
+struct PARLEWICK_FLOWS_EXPORT ExportChoice
 {
     QString path;
     QString kind;   // txt, doc, csv, pdf, html (anything else is refused by the export rules)
@@ -44,7 +45,7 @@ struct ExportChoice
 // with its dialogs and message boxes, the command-line tool with its options and the terminal.
 // A question the user declines or a dialog closed returns false or an empty value, after which
 // the workflow stops without a word; a front end may raise instead (the tool's usage errors).
-class FlowInteraction
+class PARLEWICK_FLOWS_EXPORT FlowInteraction
 {
 public:
     enum class Question {

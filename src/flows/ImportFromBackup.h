@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flows/Export.h"
 #include "workers/BackupKikMessagesThread.h"
 
 #include <QSharedPointer>
@@ -11,7 +12,7 @@ class FlowInteraction;
 // "Import from iTunes Backup": Kik's messages out of an iTunes backup (its password asked for
 // when encrypted, one of several accounts chosen), read and backed up whole into a local
 // database the user names.
-class ImportFromBackup
+class PARLEWICK_FLOWS_EXPORT ImportFromBackup
 {
 public:
     explicit ImportFromBackup(FlowInteraction &interaction)

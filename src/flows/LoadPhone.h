@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceDescription.h"
+#include "flows/Export.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QString>
@@ -8,7 +9,7 @@
 class FlowInteraction;
 
 // Where Kik's files of a phone were mirrored to, and how they came.
-struct PhoneKikMirror
+struct PARLEWICK_FLOWS_EXPORT PhoneKikMirror
 {
     QString appFolder;            // the device's cache folder's com.kik.chat
     bool usedBackup = false;      // the phone keeps the container closed: they came from a device backup
@@ -21,7 +22,7 @@ struct PhoneKikMirror
 // phone serves it; otherwise a device backup of the phone is made (a phone that backs up to
 // iCloud would not take the restore a transfer needs, so it is refused first) and Kik's files
 // are taken out of it into the same mirror. Then the store is read and the phone shown.
-class LoadPhone
+class PARLEWICK_FLOWS_EXPORT LoadPhone
 {
 public:
     LoadPhone(FlowInteraction &interaction, const DeviceDescription &device)
@@ -51,4 +52,4 @@ private:
 };
 
 // The warning of a phone that would not take a restore (iCloud Backup on); empty when it would.
-QString restorePreflightWarning(const DeviceDescription &device);
+PARLEWICK_FLOWS_EXPORT QString restorePreflightWarning(const DeviceDescription &device);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flows/Export.h"
 #include "kik/KikMessage.h"
 #include "workers/BackupKikMessagesThread.h"
 
@@ -10,8 +11,9 @@ class FlowInteraction;
 // Backs messages up into a local database the user names (an existing one gets what it lacks).
 // False when nothing was chosen, the name cannot be a database, or the task failed or was
 // canceled (the user was told). proposedName is offered; wording says "imported" or "backed up".
-bool backUpIntoLocalDb(FlowInteraction &interaction, const KikMessageList &messages, const QString &proposedName,
-                       BackupKikMessagesThread::Wording wording = BackupKikMessagesThread::Wording::BackedUp);
+PARLEWICK_FLOWS_EXPORT bool backUpIntoLocalDb(
+    FlowInteraction &interaction, const KikMessageList &messages, const QString &proposedName,
+    BackupKikMessagesThread::Wording wording = BackupKikMessagesThread::Wording::BackedUp);
 
 // The database name proposed for the messages of a source.
-QString proposedLocalDbName(const QString &sourceName);
+PARLEWICK_FLOWS_EXPORT QString proposedLocalDbName(const QString &sourceName);

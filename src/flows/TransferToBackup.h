@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flows/Export.h"
 #include "kik/KikMessage.h"
 
 #include <QString>
@@ -10,7 +11,7 @@ class FlowInteraction;
 // "Export Messages to iTunes Backup": merges messages into Kik's data in an iTunes backup the
 // user chooses and agrees to change. The backup's writer lock is held from before Kik's files
 // are read until the commit has ended; the run merges into a private mirror of its own.
-class TransferToBackup
+class PARLEWICK_FLOWS_EXPORT TransferToBackup
 {
 public:
     explicit TransferToBackup(FlowInteraction &interaction)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceDescription.h"
+#include "flows/Export.h"
 #include "kik/KikMessage.h"
 #include "workers/IOSFileItem.h"
 
@@ -16,7 +17,7 @@ struct PhoneKikMirror;
 // serves it, else into the phone's device backup, which then goes back onto the phone. The
 // order is the safe one: the user agrees to close Kik before anything else; when a restore is
 // needed, its notes are accepted and the phone's preflight passed before anything is merged.
-class TransferToPhone
+class PARLEWICK_FLOWS_EXPORT TransferToPhone
 {
 public:
     TransferToPhone(FlowInteraction &interaction, const DeviceDescription &target)

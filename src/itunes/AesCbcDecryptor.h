@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 
 #include <memory>
@@ -7,7 +9,7 @@
 // AES-256-CBC decryption of one stream fed in pieces: the chaining value is carried from one
 // call to the next. No padding is removed here (see pkcs7Unpad); the library uses the
 // processor's AES instructions when it has them.
-class AesCbcDecryptor
+class PARLEWICK_ITUNES_EXPORT AesCbcDecryptor
 {
 public:
     // key: 32 bytes (std::invalid_argument otherwise); iv: 16 bytes, zeros when empty.

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 
 #include <memory>
 
 // AES-256-CBC encryption of one stream fed in pieces, ending in PKCS#7 padding (1 to 16 bytes),
 // as backups store files and Manifest.db.
-class AesCbcEncryptor
+class PARLEWICK_ITUNES_EXPORT AesCbcEncryptor
 {
 public:
     // key: 32 bytes (std::invalid_argument otherwise); iv: 16 bytes, zeros when empty.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -8,7 +10,7 @@ class BackupFileNode;
 
 // Well-known files of a backup (photos, voicemail, message attachments, recordings, system
 // databases), found while the file tree is built.
-class BackupCategoryIndex
+class PARLEWICK_ITUNES_EXPORT BackupCategoryIndex
 {
 public:
     enum Category {

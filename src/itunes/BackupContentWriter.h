@@ -1,6 +1,7 @@
 #pragma once
 
 #include "itunes/BackupFileStaging.h"
+#include "itunes/Export.h"
 #include "itunes/ManifestDb.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ class Sqlite3DB;
 // Manifest.db decrypted when it is encrypted). commitThrow writes the new list, reads it back
 // and checks it before anything is swapped in; until then, and after any failure, the backup
 // is byte for byte as it was. Manifest.plist, Status.plist and Info.plist are never touched.
-class BackupContentWriter
+class PARLEWICK_ITUNES_EXPORT BackupContentWriter
 {
 public:
     // lock must be held for the backup's folder. Throws std::runtime_error for an encrypted

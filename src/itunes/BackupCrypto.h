@@ -1,33 +1,37 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 
 // Primitives of encrypted iTunes backups.
 
 // PBKDF2 (RFC 2898) with HMAC-SHA-1 or HMAC-SHA-256; empty when the library refuses the input
 // (no iterations, more than it takes).
-QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
-QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
+PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations,
+                                                  int length);
+PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations,
+                                                    int length);
 
 // AES key wrap (RFC 3394) with a 256-bit key-encryption key. Unwrap gives n x 8 bytes out of
 // n x 8 + 8 (n >= 2), or an empty array when the key is wrong, the input malformed or the
 // integrity check fails.
-QByteArray aesKeyWrap(const QByteArray &kek, const QByteArray &plain);
-QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped);
+PARLEWICK_ITUNES_EXPORT QByteArray aesKeyWrap(const QByteArray &kek, const QByteArray &plain);
+PARLEWICK_ITUNES_EXPORT QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped);
 
 // Drops the PKCS#7 padding (1 to 16 bytes, each holding the count) from the end of decrypted
 // data. False, and data unchanged, when the data is not whole blocks or the padding is not valid.
-bool pkcs7Unpad(QByteArray &data);
+PARLEWICK_ITUNES_EXPORT bool pkcs7Unpad(QByteArray &data);
 
 // Bytes from the library's cryptographic generator, for new file keys. Throws
 // std::runtime_error when it has none to give.
-QByteArray secureRandomBytes(int count);
+PARLEWICK_ITUNES_EXPORT QByteArray secureRandomBytes(int count);
 
 // Overwrites secret bytes in place (not optimised away).
-void wipeBytes(QByteArray &bytes);
+PARLEWICK_ITUNES_EXPORT void wipeBytes(QByteArray &bytes);
 
 // Wipes a buffer of secrets however its scope is left.
-class ScopedWipe
+class PARLEWICK_ITUNES_EXPORT ScopedWipe
 {
 public:
     explicit ScopedWipe(QByteArray &bytes)

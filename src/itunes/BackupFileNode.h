@@ -1,5 +1,6 @@
 #pragma once
 
+#include "itunes/Export.h"
 #include "itunes/MbdbRecord.h"
 
 #include <QList>
@@ -7,7 +8,7 @@
 
 // One node of a backup's file tree: a path component with a copy of its record. Children are
 // owned and freed with the node.
-class BackupFileNode
+class PARLEWICK_ITUNES_EXPORT BackupFileNode
 {
 public:
     BackupFileNode(const QString &name, const MbdbRecord &record, const QString &backupName, BackupFileNode *parent);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -14,7 +16,7 @@
 // was. Copies never committed are removed on destruction. Moving the last file is the commit:
 // one cut short before it is taken back by the next writer, one cut short after it is finished
 // (recoverInterrupted). docs/architecture.md tells what readers see meanwhile.
-class BackupFileStaging
+class PARLEWICK_ITUNES_EXPORT BackupFileStaging
 {
 public:
     explicit BackupFileStaging(const QString &folder);

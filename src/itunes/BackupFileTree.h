@@ -1,6 +1,7 @@
 #pragma once
 
 #include "itunes/BackupCategoryIndex.h"
+#include "itunes/Export.h"
 #include "itunes/ManifestDb.h"
 
 #include <QHash>
@@ -15,7 +16,7 @@ class BackupFileNode;
 // The browsable tree of a backup's files, built from its manifest index: app domains under
 // "Applications" (or "AppDomain<Group>"), the shared-root domains at the top, any other
 // domain under a node of its own name.
-class BackupFileTree
+class PARLEWICK_ITUNES_EXPORT BackupFileTree
 {
 public:
     BackupFileTree();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -7,7 +9,7 @@
 // The keybag of an encrypted backup: attributes of the bag as a whole (UUID, WRAP, SALT, ITER,
 // and since iOS 10.2 DPWT, DPIC, DPSL, ...) and one tag map per protection class (CLAS, WRAP,
 // WPKY, KTYP, PBKY, and KEY once the class key was unwrapped with the backup password).
-class BackupKeybag
+class PARLEWICK_ITUNES_EXPORT BackupKeybag
 {
 public:
     using TagMap = QMap<QByteArray, QByteArray>;

@@ -3,6 +3,7 @@
 #include "app/FileIdentity.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupFileTree.h"
+#include "itunes/Export.h"
 #include "itunes/ManifestFilesDb.h"
 
 #include <QByteArray>
@@ -19,7 +20,7 @@ class BackupFileNode;
 // One iTunes backup folder: its metadata (Manifest.plist, Status.plist), its file tree (from
 // Manifest.db or Manifest.mbdb) and, for an encrypted backup, its unlocked keybag. Shared
 // through QSharedPointer.
-class BackupManifest : public QObject
+class PARLEWICK_ITUNES_EXPORT BackupManifest : public QObject
 {
     Q_OBJECT
 public:

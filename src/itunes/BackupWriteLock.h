@@ -1,5 +1,7 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QString>
 
 #include <functional>
@@ -12,7 +14,7 @@ class QLockFile;
 // every run sees it. A writer takes it before it reads anything for the write and holds it
 // until its commit has ended; letting go removes the file. A holder that has ended leaves it
 // stale: the next writer takes it over and settles what that holder left. Readers never make it.
-class BackupWriteLock
+class PARLEWICK_ITUNES_EXPORT BackupWriteLock
 {
 public:
     explicit BackupWriteLock(const QString &backupFolder);

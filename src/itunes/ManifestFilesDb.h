@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Sqlite3Prepared.h"
+#include "itunes/Export.h"
 #include "itunes/ManifestDb.h"
 
 #include <QString>
@@ -12,14 +13,14 @@ class Sqlite3DB;
 // Rows become the same records Manifest.mbdb gives, keyed by the same backup file name.
 
 // Rows left out of the index, by reason; the rest of the list still loads.
-struct ManifestFilesSkipped
+struct PARLEWICK_ITUNES_EXPORT ManifestFilesSkipped
 {
     int otherKinds = 0;   // flags other than file (1), folder (2) or link (4)
     int misnamed = 0;     // fileID is not the hash of domain-relativePath: not trusted as a name
     int damaged = 0;      // the file blob is no MBFile archive, or too large to be one
 };
 
-struct ManifestFilesContent
+struct PARLEWICK_ITUNES_EXPORT ManifestFilesContent
 {
     MbdbIndex index;
     ManifestFilesSkipped skipped;
@@ -28,17 +29,17 @@ struct ManifestFilesContent
 // Reads a plain (unencrypted) Manifest.db at path without writing anything beside it.
 // sourceName names the backup's own file in messages (path may be a decrypted copy).
 // Throws std::runtime_error when it is no such database or lists implausibly many rows.
-ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sourceName);
+PARLEWICK_ITUNES_EXPORT ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sourceName);
 
 // The flags value of a record's row, from its mode (or, without one, from its size and link).
-int manifestFilesFlags(const MbdbRecord &rec);
+PARLEWICK_ITUNES_EXPORT int manifestFilesFlags(const MbdbRecord &rec);
 
 // Writes a new Manifest.db at path holding the index's records (an existing file is replaced),
 // in write-ahead mode with the log folded back in, as a phone leaves it. Throws std::runtime_error.
-void writeManifestFilesDb(const MbdbIndex &index, const QString &path);
+PARLEWICK_ITUNES_EXPORT void writeManifestFilesDb(const MbdbIndex &index, const QString &path);
 
 // Writes rows of a Manifest.db on an open connection; the caller owns the transaction.
-class ManifestFilesDbWriter
+class PARLEWICK_ITUNES_EXPORT ManifestFilesDbWriter
 {
 public:
     explicit ManifestFilesDbWriter(Sqlite3DB &db);

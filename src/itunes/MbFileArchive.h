@@ -1,5 +1,6 @@
 #pragma once
 
+#include "itunes/Export.h"
 #include "itunes/MbdbRecord.h"
 
 #include <QByteArray>
@@ -12,10 +13,10 @@ namespace MbFileArchive {
 // link target from the archive; keys it lacks leave their fields as they are. Objects are
 // found by following UIDs, so their order and any extra objects do not matter. False when
 // blob is no MBFile archive (rec is then untouched).
-bool decode(const QByteArray &blob, MbdbRecord &rec);
+PARLEWICK_ITUNES_EXPORT bool decode(const QByteArray &blob, MbdbRecord &rec);
 
 // The archive a phone writes for rec, objects in the phone's order. Extended attributes are
 // not written.
-QByteArray encode(const MbdbRecord &rec);
+PARLEWICK_ITUNES_EXPORT QByteArray encode(const MbdbRecord &rec);
 
 }   // namespace MbFileArchive

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "itunes/Export.h"
 #include "itunes/MbdbString.h"
 
 #include <QList>
 #include <QPair>
 
 // One file, folder or link of the phone, as Manifest.mbdb or a row of Manifest.db lists it.
-struct MbdbRecord
+struct PARLEWICK_ITUNES_EXPORT MbdbRecord
 {
     MbdbString domain;   // "HomeDomain", "AppDomain-com.kik.chat", ...
     MbdbString path;     // inside the domain, "/"-separated, empty for the domain root

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "itunes/Export.h"
+
 #include <QByteArray>
 #include <QString>
 
 // A string of Manifest.mbdb: a 2-byte length word and that many UTF-8 bytes. The words 0 and
 // 0xFFFF both mean "empty, no bytes follow"; the word read is kept so that a record written
 // back comes out byte for byte as it was read.
-struct MbdbString
+struct PARLEWICK_ITUNES_EXPORT MbdbString
 {
     static constexpr quint16 kAbsent = 0xFFFF;
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "db/Sqlite3DB.h"
+#include "kik/Export.h"
 #include "kik/KikDataSet.h"
 #include "kik/KikSchemaMap.h"
 
 // A database of Kik records: the program's local databases and Kik's own store on a phone.
 // Every Kik database is also an open SQLite connection.
-class AbsKikDb : public Sqlite3DB
+class PARLEWICK_KIK_EXPORT AbsKikDb : public Sqlite3DB
 {
 public:
     ~AbsKikDb() override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikStringPool.h"
 
 #include <QSet>
@@ -14,7 +15,7 @@ class CFType;
 // "Documents/content_manager/metadata_cache/<content id>", and the content file's path.
 // Pictures carried inside a description are written to the thumbs folder under the GUID form
 // of their MD5. Missing or malformed files leave the attachment map empty or partial.
-class IOSAttachmentReader
+class PARLEWICK_KIK_EXPORT IOSAttachmentReader
 {
 public:
     IOSAttachmentReader(const QString &rootFolder, const QString &thumbsFolder);

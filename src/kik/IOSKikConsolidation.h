@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QList>
 
 class IOSKikDb;
@@ -8,7 +10,7 @@ class IOSKikDb;
 // display order (ZINTERNALID) and the newest becomes the chat's last message (ZLASTMESSAGE,
 // ZLASTMESSAGECHAT, ZCHATEXTRA, ZLASTSEENMESSAGE, ZDATEUPDATED); the Z_MAX counters follow the
 // tables; the three message indexes are rebuilt and the file is compacted.
-class IOSKikConsolidation
+class PARLEWICK_KIK_EXPORT IOSKikConsolidation
 {
 public:
     explicit IOSKikConsolidation(IOSKikDb &db)

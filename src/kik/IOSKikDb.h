@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/AbsKikDb.h"
+#include "kik/Export.h"
 #include "kik/KikSchemaMap.h"
 
 #include <QDateTime>
@@ -14,7 +15,7 @@
 class QTemporaryDir;
 
 // A many-to-many table of Kik's Core Data store: its name and its two key columns.
-struct IOSKikJoinTable
+struct PARLEWICK_KIK_EXPORT IOSKikJoinTable
 {
     QString table;
     QString first;
@@ -24,7 +25,7 @@ struct IOSKikJoinTable
 // Kik's own store ("Documents/kik.sqlite") in a local folder that mirrors the app container
 // of "com.kik.chat". Loads users, groups, chats and messages into a data set, and writes
 // messages into the store with everything Core Data would otherwise maintain itself.
-class IOSKikDb : public AbsKikDb
+class PARLEWICK_KIK_EXPORT IOSKikDb : public AbsKikDb
 {
 public:
     enum OpenMode {

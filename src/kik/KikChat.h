@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikEntity.h"
 #include "kik/KikMessage.h"
 
@@ -8,7 +9,7 @@
 class KikUser;
 
 // A conversation with one user or group; chats are identified across sources by their user.
-class KikChat : public KikEntity
+class PARLEWICK_KIK_EXPORT KikChat : public KikEntity
 {
 public:
     QDateTime last_ts;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikChat.h"
 #include "kik/KikMessage.h"
 #include "kik/KikRecordMap.h"
@@ -11,7 +12,7 @@
 
 // Owns every record of one loaded source, keyed by the records' id. Cross references
 // always point into the same data set. Shared through KikDataSetPtr.
-class KikDataSet
+class PARLEWICK_KIK_EXPORT KikDataSet
 {
 public:
     KikDataSet() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,27 +20,27 @@ using EmojiHandler = std::function<QString(const QString &code)>;
 // surrogate pairs D83C and D83D, and any other symbol that a presentation selector, a skin tone
 // or a joiner marks as emoji. Each emoji takes with it the sequence it begins. The second pass
 // also sees what the handler gave in the first.
-QString replaceEmoji(const QString &text, const EmojiHandler &handler);
+PARLEWICK_KIK_EXPORT QString replaceEmoji(const QString &text, const EmojiHandler &handler);
 
 // Where replaceEmoji finds emoji in the text: start and length of each, in order.
-struct EmojiSpan
+struct PARLEWICK_KIK_EXPORT EmojiSpan
 {
     qsizetype start = 0;
     qsizetype length = 0;
 };
-QList<EmojiSpan> emojiSpans(const QString &text);
+PARLEWICK_KIK_EXPORT QList<EmojiSpan> emojiSpans(const QString &text);
 
 // The code of the text when the whole text is exactly one emoji, else empty.
-QString wholeEmojiCode(const QString &text);
+PARLEWICK_KIK_EXPORT QString wholeEmojiCode(const QString &text);
 
 // The characters a code stands for, as emoji: symbols that also have a text style get the
 // emoji presentation selector, old carrier codes become the standard emoji.
-QString emojiCodeText(const QString &code);
+PARLEWICK_KIK_EXPORT QString emojiCodeText(const QString &code);
 
 // The text with the old carrier emoji (private use codes) replaced by the standard ones; other
 // private use codes stay as they are.
-QString standardEmoji(const QString &text);
+PARLEWICK_KIK_EXPORT QString standardEmoji(const QString &text);
 
 // Kik's text emoticons (":)", "<3") and the emoji each stands for (empty for other texts).
-const QStringList &kikEmoticons();
-QString emoticonEmoji(const QString &emoticon);
+PARLEWICK_KIK_EXPORT const QStringList &kikEmoticons();
+PARLEWICK_KIK_EXPORT QString emoticonEmoji(const QString &emoticon);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "plist/CFType.h"
 
 #include <QMap>
@@ -11,8 +12,8 @@
 
 // The dictionary of the archive at path as texts; values that are not texts read as empty.
 // A missing, oversized or malformed file gives an empty map.
-QMap<QString, QString> readKeyedArchive(const QString &path);
+PARLEWICK_KIK_EXPORT QMap<QString, QString> readKeyedArchive(const QString &path);
 
 // The metadata archive of one attachment: the template ":res/ios_meta_cache_demo.plist" with
 // the content id, application id and file URL put in. Null when the template is unreadable.
-CFType metadataArchive(const QString &contentId, const QString &appId, const QString &fileUrl);
+PARLEWICK_KIK_EXPORT CFType metadataArchive(const QString &contentId, const QString &appId, const QString &fileUrl);

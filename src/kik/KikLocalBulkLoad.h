@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Sqlite3Prepared.h"
+#include "kik/Export.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -21,7 +22,7 @@ struct sqlite3;
 // chat by chat, so that the primary-key index of their table grows at its end instead of all
 // over. Until the end the connection refuses to commit; a rollback undoes everything, indexes
 // included, and ends the load.
-class KikLocalBulkLoad
+class PARLEWICK_KIK_EXPORT KikLocalBulkLoad
 {
 public:
     // Null, with nothing changed, outside a transaction, when messages are stored already, or

@@ -2,6 +2,7 @@
 
 #include "db/Sqlite3Prepared.h"
 #include "kik/AbsKikDb.h"
+#include "kik/Export.h"
 
 #include <QDateTime>
 #include <QString>
@@ -16,7 +17,7 @@ class QTemporaryDir;
 // "thumbs" (attachment pictures), "prof" (profile pictures) and "files" (attachment content).
 // Rows are never updated once stored: merging only adds users, chats, messages and chat
 // memberships that are missing. Every operation opens the database first.
-class KikLocalDb : public AbsKikDb
+class PARLEWICK_KIK_EXPORT KikLocalDb : public AbsKikDb
 {
 public:
     static constexpr char DatabaseFileName[] = "talvora-kik.db";

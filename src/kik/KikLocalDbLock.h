@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 
 #include <functional>
@@ -11,7 +13,7 @@ class QLockFile;
 // the command-line tool: the database is made, filled and taken back by one writer at a time.
 // The lock file lies beside the database folder (hidden, in its parent), so that the folder can
 // be made and removed under it. A lock left by a process that has ended is taken over.
-class KikLocalDbLock
+class PARLEWICK_KIK_EXPORT KikLocalDbLock
 {
 public:
     explicit KikLocalDbLock(const QString &databaseFolder);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 
 // The files a backup run copies into a local database's folders ("thumbs", "prof", "files") go
@@ -8,7 +10,7 @@
 // the database does not name. A staging folder is renamed ".committed-…" before its files move,
 // so that the next run can tell a committed one (its files are moved on) from one whose run died
 // before the commit (it is removed). Used only under the database's writer lock (KikLocalDbLock).
-class KikLocalFileStaging
+class PARLEWICK_KIK_EXPORT KikLocalFileStaging
 {
 public:
     explicit KikLocalFileStaging(const QString &databaseFolder);

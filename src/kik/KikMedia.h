@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,29 +11,29 @@ class KikMessage;
 // and a sender's file name says little: the type is read from the file's first bytes.
 enum class KikMediaType { Unknown, Jpeg, Png, Gif, Webp, Mp4, Mov };
 
-KikMediaType mediaTypeOfBytes(const QByteArray &head);
+PARLEWICK_KIK_EXPORT KikMediaType mediaTypeOfBytes(const QByteArray &head);
 // Unknown for a file that is missing, empty or unreadable.
-KikMediaType mediaTypeOfFile(const QString &path);
+PARLEWICK_KIK_EXPORT KikMediaType mediaTypeOfFile(const QString &path);
 // "jpg", "png", "gif", "webp", "mp4", "mov"; empty for Unknown.
-QString mediaSuffix(KikMediaType type);
-bool isPictureType(KikMediaType type);
-bool isVideoType(KikMediaType type);
+PARLEWICK_KIK_EXPORT QString mediaSuffix(KikMediaType type);
+PARLEWICK_KIK_EXPORT bool isPictureType(KikMediaType type);
+PARLEWICK_KIK_EXPORT bool isVideoType(KikMediaType type);
 
 // The length of an MP4 or QuickTime film in whole seconds, read from its movie header; -1 when
 // the file does not say (or is no such film).
-qint64 videoSeconds(const QString &path);
+PARLEWICK_KIK_EXPORT qint64 videoSeconds(const QString &path);
 // "m:ss", or "h:mm:ss" from an hour on.
-QString videoLengthText(qint64 seconds);
+PARLEWICK_KIK_EXPORT QString videoLengthText(qint64 seconds);
 
 // A message's media file as it lies: its path when the file is there and not empty, else empty.
-struct KikMediaFile
+struct PARLEWICK_KIK_EXPORT KikMediaFile
 {
     QString path;
     KikMediaType type = KikMediaType::Unknown;
 };
-KikMediaFile messageMediaFile(const KikMessage *message);
+PARLEWICK_KIK_EXPORT KikMediaFile messageMediaFile(const KikMessage *message);
 // The small picture the description carries (its preview, else its PNG preview); empty when it
 // has none on disk. It stays when the media itself expired or was never fetched.
-QString messagePreviewPath(const KikMessage *message);
+PARLEWICK_KIK_EXPORT QString messagePreviewPath(const KikMessage *message);
 // A file name for a copy of the media: the content id with the suffix of its type.
-QString mediaCopyName(const KikMessage *message, const KikMediaFile &media);
+PARLEWICK_KIK_EXPORT QString mediaCopyName(const KikMessage *message, const KikMediaFile &media);

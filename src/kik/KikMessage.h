@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikEntity.h"
 #include "kik/SparseString.h"
 
@@ -12,7 +13,7 @@ class KikUser;
 class KikChat;
 
 // One message. Messages are identified across sources by uid. References are not owned.
-class KikMessage : public KikEntity
+class PARLEWICK_KIK_EXPORT KikMessage : public KikEntity
 {
 public:
     qint64 internal_id = 0;

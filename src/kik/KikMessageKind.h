@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 
 class KikMessage;
@@ -12,12 +14,12 @@ enum class KikMessageKind { Text, Picture, Video, Gif, Sticker, Card };
 enum class KikCardKind { ImageSearch, KikPoints, Memes, Stickers, ViralVideos, Sketch, OtherCard };
 
 // Kik on the phone matches app ids exactly; reading forgives their case.
-KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs = Qt::CaseInsensitive);
-KikMessageKind messageKindOf(const KikMessage *message);
-KikCardKind cardKindOf(const QString &subAppId);
+PARLEWICK_KIK_EXPORT KikMessageKind messageKindOf(const QString &appId, Qt::CaseSensitivity cs = Qt::CaseInsensitive);
+PARLEWICK_KIK_EXPORT KikMessageKind messageKindOf(const KikMessage *message);
+PARLEWICK_KIK_EXPORT KikCardKind cardKindOf(const QString &subAppId);
 
 // The kind's name on the command line's JSON: "text", "picture", "video", "gif", "sticker", "card".
-QString messageKindName(KikMessageKind kind);
+PARLEWICK_KIK_EXPORT QString messageKindName(KikMessageKind kind);
 
 // Everything but cards and text keeps its file in the content manager.
 inline bool carriesMediaFile(KikMessageKind kind)

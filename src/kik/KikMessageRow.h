@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QtGlobal>
 
 class Sqlite3Statement;
@@ -16,6 +18,7 @@ constexpr int ColumnCount = 12;
 // Binds the message to the ColumnCount parameters from firstPosition on; targetUserId is the
 // stored id of its target user, 0 for none, and ts its time in ms since 1970 (0 when invalid).
 // Absent values are bound as NULL, as the columns have no defaults.
-void bindThrow(Sqlite3Statement &statement, int firstPosition, const KikMessage *message, qint64 targetUserId, qint64 ts);
+PARLEWICK_KIK_EXPORT void bindThrow(Sqlite3Statement &statement, int firstPosition, const KikMessage *message,
+                                    qint64 targetUserId, qint64 ts);
 
 }

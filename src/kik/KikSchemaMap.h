@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Sqlite3DB.h"
+#include "kik/Export.h"
 
 #include <QHash>
 #include <QString>
@@ -8,7 +9,7 @@
 
 // The tables of an open database with their SQL text and columns. Look-ups ignore case,
 // as SQL does.
-class KikSchemaMap
+class PARLEWICK_KIK_EXPORT KikSchemaMap
 {
 public:
     struct Table

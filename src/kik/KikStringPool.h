@@ -1,10 +1,12 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QSet>
 #include <QString>
 
 // Shares one copy of texts that repeat across many records (application ids, picture paths).
-class KikStringPool
+class PARLEWICK_KIK_EXPORT KikStringPool
 {
 public:
     QString intern(const QString &text)

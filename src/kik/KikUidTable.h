@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikMessage.h"
 
 #include <functional>
@@ -13,7 +14,7 @@
 // slots a message, beside each message's slot and the ids by position: nothing is allocated per
 // message met, and the part looked up at random stays small. Made for going through the
 // sequence in order: what the next messages need is fetched from memory meanwhile.
-class KikUidTable
+class PARLEWICK_KIK_EXPORT KikUidTable
 {
 public:
     // Reads every uid once. The sequence must outlive the table.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kik/Export.h"
 #include "kik/KikEntity.h"
 
 #include <QDateTime>
@@ -9,7 +10,7 @@
 class KikUser;
 
 // One member entry of a group; the user is not owned and may be null.
-struct KikMember
+struct PARLEWICK_KIK_EXPORT KikMember
 {
     KikUser *user = nullptr;
     bool is_admin = false;
@@ -17,7 +18,7 @@ struct KikMember
 };
 
 // A contact or a group. Users are identified across sources by jid.
-class KikUser : public KikEntity
+class PARLEWICK_KIK_EXPORT KikUser : public KikEntity
 {
 public:
     QString display_name;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,7 +9,7 @@
 // database. This is the one place that turns a name into a folder: names are checked here (a
 // name becomes a folder, so it may not lead out of the databases folder) and matched here
 // (letters without case, as the window has always told databases apart).
-class LocalDbCatalogue
+class PARLEWICK_KIK_EXPORT LocalDbCatalogue
 {
 public:
     // The databases folder of the data folder (created).

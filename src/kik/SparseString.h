@@ -1,11 +1,13 @@
 #pragma once
 
+#include "kik/Export.h"
+
 #include <QString>
 
 // A text that is empty for almost every record (the picture paths of a message): one pointer
 // wide instead of a QString's three, which counts when a million messages are loaded. It reads
 // as a const QString& wherever one is expected.
-class SparseString
+class PARLEWICK_KIK_EXPORT SparseString
 {
 public:
     SparseString() = default;

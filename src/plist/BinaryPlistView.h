@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plist/Export.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QLatin1StringView>
@@ -9,7 +11,7 @@
 // so nothing is built, nothing nests deeper than the caller walks, and reading a few values of
 // a small list costs no allocation. Every offset, length and reference is checked against the
 // data; a broken object reads as Broken, never past the end.
-class BinaryPlistView
+class PARLEWICK_PLIST_EXPORT BinaryPlistView
 {
 public:
     enum Kind { Broken, Other, Integer, Real, Data, AsciiString, Utf16String, Uid, Array, Set, Dictionary };

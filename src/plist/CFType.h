@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plist/Export.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -14,7 +16,7 @@
 // Every accessor returns its default for a value of another type, never touching the node as
 // the wrong type. Wrappers of one tree belong to one thread at a time: even reading a child
 // records its wrapper in the tree.
-class CFType
+class PARLEWICK_PLIST_EXPORT CFType
 {
 public:
     enum PlistFormat { XmlFormat = 100, BinaryFormat = 200 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "plist/Export.h"
+
 #include <QByteArray>
 
 // libplist parses and frees recursively and expands shared binary objects into copies, so a
@@ -13,6 +15,6 @@ inline constexpr int MaxDepth = 512;
 // for a binary list whose tables are broken (the parser would refuse it anyway), and for a
 // text holding a zero character (a binary text, or a zero byte inside XML markup): the parser
 // mishandles those.
-bool withinLimits(const QByteArray &data);
+PARLEWICK_PLIST_EXPORT bool withinLimits(const QByteArray &data);
 
 }   // namespace PlistInputCheck

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QDialog>
 
 class PictureLabel;
@@ -8,7 +10,7 @@ class QPushButton;
 
 // The About box: product picture, name, version and licence, and the project's page
 // where the build names a vendor host.
-class AboutUsForm : public QDialog
+class PARLEWICK_UI_EXPORT AboutUsForm : public QDialog
 {
     Q_OBJECT
 public:

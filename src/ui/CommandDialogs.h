@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QList>
 #include <QSharedPointer>
 #include <QString>
@@ -14,7 +16,7 @@ struct KikAccountSummary;
 
 // The questions commands ask through dialogs. Each is a replaceable function so that tests
 // answer them without a dialog blocking; standard() gives the program's own dialogs.
-struct CommandDialogs
+struct PARLEWICK_UI_EXPORT CommandDialogs
 {
     // The iTunes backup to load, read and ready to open; null when cancelled.
     std::function<QSharedPointer<BackupManifest>()> chooseBackup;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikDataSet.h"
+#include "ui/Export.h"
 #include "views/ItemNodes.h"
 
 class ItemModelMain;
@@ -16,7 +17,7 @@ enum class MessageVariant {
 // The messages a command works on, with the data set that owns them: it stays alive while the
 // command runs even when its node goes away meanwhile. `what` names them for the dialogs: "3
 // selected messages of Bob", "the chat with Bob (120 messages)", "all 12 chats of Archive".
-struct CommandMessages
+struct PARLEWICK_UI_EXPORT CommandMessages
 {
     KikDataSetPtr dataSet;
     KikMessageList messages;
@@ -32,7 +33,7 @@ struct CommandMessages
 // Where commands stand in the tree of sources: the current node, the data source S it belongs
 // to (the node itself, or the parent of a chat node) and how many phones are listed. The
 // enable rules of the File menu, the tool bar and the context menus are read from it.
-struct CommandScope
+struct PARLEWICK_UI_EXPORT CommandScope
 {
     ItemNode *current = nullptr;
     SourceItemNode *source = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -10,7 +12,7 @@ class QPushButton;
 
 // One device offered by DataSourceSelForm: its icon (resource path), caption and the tree
 // node it stands for, handed back when chosen.
-struct ChoiceEntry
+struct PARLEWICK_UI_EXPORT ChoiceEntry
 {
     QString icon;
     QString text;
@@ -18,7 +20,7 @@ struct ChoiceEntry
 };
 
 // Asks the user to pick one device from a list.
-class DataSourceSelForm : public QDialog
+class PARLEWICK_UI_EXPORT DataSourceSelForm : public QDialog
 {
     Q_OBJECT
 public:

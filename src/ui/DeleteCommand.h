@@ -1,10 +1,12 @@
 #pragma once
 
+#include "ui/Export.h"
+
 class MainWindow;
 
 // The three deletions from local databases, each after the user confirmed it: selected
 // messages, one chat, or a whole database. Phone sources are never touched.
-class DeleteCommand
+class PARLEWICK_UI_EXPORT DeleteCommand
 {
 public:
     explicit DeleteCommand(MainWindow &window)

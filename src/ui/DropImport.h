@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QObject>
 #include <QString>
 
@@ -9,7 +11,7 @@ class QDropEvent;
 // A folder dropped on the main window starts the import that fits it: an iTunes backup
 // (holding Manifest.db or Manifest.mbdb) as "Import from iTunes Backup" does, a copy of Kik's
 // app folder (holding Documents/kik.sqlite) likewise. Anything else gets a message.
-class DropImport : public QObject
+class PARLEWICK_UI_EXPORT DropImport : public QObject
 {
     Q_OBJECT
 public:

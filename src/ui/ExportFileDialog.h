@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QFileDialog>
 
 class QCheckBox;
@@ -8,7 +10,7 @@ class QLabel;
 // The save dialog of exports: the file dialog with a line naming what goes, and the choice of
 // writing emoji as characters in text, CSV and PDF (else as "[EMOJI]"), ticked until the user
 // unticks it. The choice is remembered for the next export.
-class ExportFileDialog : public QFileDialog
+class PARLEWICK_UI_EXPORT ExportFileDialog : public QFileDialog
 {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/Export.h"
 #include "views/AbsTreeItemModel.h"
 
 #include <QDialog>
@@ -13,7 +14,7 @@ class QTreeView;
 
 // Modal list of the iTunes backups on this computer; the user picks one to load (or, with its
 // purpose set, to write into).
-class LoadItunesBackupDlg : public QDialog
+class PARLEWICK_UI_EXPORT LoadItunesBackupDlg : public QDialog
 {
     Q_OBJECT
 public:

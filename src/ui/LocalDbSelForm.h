@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -9,7 +11,7 @@ class QLabel;
 class QPushButton;
 
 // Asks for the local database to back up into: an existing one (merge) or a new name.
-class LocalDbSelForm : public QDialog
+class PARLEWICK_UI_EXPORT LocalDbSelForm : public QDialog
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QObject>
 
 class QAction;
@@ -12,7 +14,7 @@ struct CommandScope;
 // The menu bar, the tool bar and the two context menus of the main window. Every entry calls
 // the window's slot named by the action's object name, so a wrong slot name shows in a test
 // instead of doing nothing. Context menus are built anew each time from the scope.
-class MainMenus : public QObject
+class PARLEWICK_UI_EXPORT MainMenus : public QObject
 {
     Q_OBJECT
 public:

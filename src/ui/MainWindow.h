@@ -3,6 +3,7 @@
 #include "kik/KikDataSet.h"
 #include "ui/CommandDialogs.h"
 #include "ui/CommandScope.h"
+#include "ui/Export.h"
 #include "ui/MessageOrderCache.h"
 #include "ui/PhonePasswords.h"
 #include "views/ItemNodes.h"
@@ -32,7 +33,7 @@ class QWebEngineView;
 // The program's only top-level window: data sources on the left, the message list in the
 // middle, the selected conversation as chat bubbles on the right. Every user command is one of
 // its slots; the longer flows live in command classes that work through the operations below.
-class MainWindow : public QMainWindow
+class PARLEWICK_UI_EXPORT MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:

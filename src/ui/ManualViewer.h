@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QDialog>
 
 class QTextBrowser;
@@ -7,7 +9,7 @@ class QTextBrowser;
 // The user manual that ships inside the program (docs/manual.md), shown in a window of its own,
 // so that Help works offline and asks no server anything. Plain text that wraps at the window's
 // width, in the colours of the palette.
-class ManualViewer : public QDialog
+class PARLEWICK_UI_EXPORT ManualViewer : public QDialog
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikDataSet.h"
+#include "ui/Export.h"
 
 #include <QList>
 #include <QWeakPointer>
@@ -8,7 +9,7 @@
 // All messages of whole sources in display order, kept per data set. Sorting a million
 // messages takes most of a second, so a source's list is sorted once, in the background
 // while it loads, and showing the source again costs nothing.
-class MessageOrderCache
+class PARLEWICK_UI_EXPORT MessageOrderCache
 {
 public:
     void remember(const KikDataSetPtr &dataSet, const KikMessageList &ascending);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QDialog>
 #include <QSharedPointer>
 
@@ -9,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 
 // Asks for the password of an encrypted backup until it unlocks the keybag or the user cancels.
-class PasscodeDlg : public QDialog
+class PARLEWICK_UI_EXPORT PasscodeDlg : public QDialog
 {
     Q_OBJECT
 public:

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QHash>
 #include <QString>
 
 // The backup password of each phone (by its UDID) for this session only: asked once, then tried
 // first for every later load, transfer and reload of the same phone. Wiped when it goes.
-class PhonePasswords
+class PARLEWICK_UI_EXPORT PhonePasswords
 {
 public:
     PhonePasswords() = default;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QLabel>
 #include <QTimer>
 
 // Says in the window what to do while the multiplexer (usbmuxd) does not answer, since no
 // phone can appear then; hidden while it answers. While shown it asks again every few
 // seconds, so it goes away once the service runs.
-class PhoneServiceHint : public QLabel
+class PARLEWICK_UI_EXPORT PhoneServiceHint : public QLabel
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QImage>
 #include <QLabel>
 #include <QSize>
@@ -8,7 +10,7 @@
 // A label that shows one picture drawn for the screen it is on: an SVG source rendered at the
 // label's device pixel ratio, or a photo scaled down from its full size. It draws again when
 // its window moves to a screen of another ratio, so a picture is never a small raster scaled up.
-class PictureLabel : public QLabel
+class PARLEWICK_UI_EXPORT PictureLabel : public QLabel
 {
     Q_OBJECT
 public:
@@ -32,4 +34,4 @@ private:
 };
 
 // The SVG file rendered into a pixmap of `size` logical pixels at `ratio` device pixels each.
-QPixmap svgPixmap(const QString &source, const QSize &size, qreal ratio);
+PARLEWICK_UI_EXPORT QPixmap svgPixmap(const QString &source, const QSize &size, qreal ratio);

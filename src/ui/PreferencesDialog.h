@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Preferences.h"
+#include "ui/Export.h"
 
 #include <QDialog>
 
@@ -11,7 +12,7 @@ class QLineEdit;
 // The user's choices: update checks and error reports (offered only when a vendor host is
 // configured; both off until turned on), the clock of message times, the theme and the folder
 // device backups are kept in (empty: the program's own). OK saves and applies them at once.
-class PreferencesDialog : public QDialog
+class PARLEWICK_UI_EXPORT PreferencesDialog : public QDialog
 {
     Q_OBJECT
 public:
@@ -30,4 +31,4 @@ private:
 };
 
 // Puts the clock and the theme into effect; run at start-up and after the dialog.
-void applyPreferences(const Preferences &preferences);
+PARLEWICK_UI_EXPORT void applyPreferences(const Preferences &preferences);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/Export.h"
 #include "workers/AbsProgressTarget.h"
 
 #include <QDialog>
@@ -14,7 +15,7 @@ class QThread;
 // AbsProgressTarget operations, which queue the slot calls to the GUI thread. It closes only
 // through errorOccurred (result 0), succeed (result 1) or cancel (result 0; also a task's cancel
 // it did not ask for). Escape does what the Cancel button does; the window's close control is ignored.
-class ProgressForm : public QDialog, public AbsProgressTarget
+class PARLEWICK_UI_EXPORT ProgressForm : public QDialog, public AbsProgressTarget
 {
     Q_OBJECT
 public:
@@ -74,7 +75,7 @@ private:
 // Runs `worker` (built with `form` as its progress target) behind the modal form: starts the
 // thread, shows the form until the task ends, then waits for the thread whatever happened.
 // True only when the task succeeded; only then may the caller read the worker's results.
-bool runWithProgress(ProgressForm &form, QThread &worker);
+PARLEWICK_UI_EXPORT bool runWithProgress(ProgressForm &form, QThread &worker);
 // The same for one step of a workflow in a form kept open across its steps: shown (modal) if it is
 // not yet, and left shown when the step succeeded.
-bool runInKeptForm(ProgressForm &form, QThread &worker);
+PARLEWICK_UI_EXPORT bool runInKeptForm(ProgressForm &form, QThread &worker);

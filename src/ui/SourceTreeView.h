@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QItemSelection>
 #include <QTreeView>
 
 // Tree view that tells its owner about selection changes and context-menu requests before
 // the base class reacts, so the window can update commands and build the menu itself.
-class SourceTreeView : public QTreeView
+class PARLEWICK_UI_EXPORT SourceTreeView : public QTreeView
 {
     Q_OBJECT
 public:

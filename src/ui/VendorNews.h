@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QObject>
 
 class QLabel;
@@ -10,7 +12,7 @@ class QWidget;
 // The vendor's daily word, where a vendor host is configured and the user allowed it: the check
 // for a new version (whose answer may offer a download over the window) and the advertisement in
 // the status bar, which shows the last one at once and the new one once it came.
-class VendorNews : public QObject
+class PARLEWICK_UI_EXPORT VendorNews : public QObject
 {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "device/DeviceDescription.h"
 #include "ui/CommandScope.h"
+#include "ui/Export.h"
 
 #include <QSharedPointer>
 #include <QString>
@@ -11,7 +12,7 @@ class MainWindow;
 
 // The window's commands that run a workflow: they take the messages the command names (its
 // variant) and the source or phone it stands on, and leave the steps to the workflow.
-class WindowFlows
+class PARLEWICK_UI_EXPORT WindowFlows
 {
 public:
     explicit WindowFlows(MainWindow &window)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flows/FlowInteraction.h"
+#include "ui/Export.h"
 
 #include <functional>
 
@@ -9,7 +10,7 @@ class ProgressForm;
 
 // The window's side of the workflows: its dialogs (replaceable by tests through
 // MainWindow::dialogs), message boxes, the progress dialog, and the tree of sources it updates.
-class WindowInteraction : public FlowInteraction
+class PARLEWICK_UI_EXPORT WindowInteraction : public FlowInteraction
 {
 public:
     explicit WindowInteraction(MainWindow &window);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/Export.h"
+
 #include <QList>
 #include <QRect>
 #include <QStringList>
@@ -11,7 +13,7 @@ class QSplitter;
 // Where the user left the main window: its place and size, whether it was maximized, the
 // widths of the panes and of the message list's columns, and the node last selected (as the
 // texts from a top node down). Kept in "window.ini" in the data folder.
-class WindowMemory
+class PARLEWICK_UI_EXPORT WindowMemory
 {
 public:
     static QString settingsPath();

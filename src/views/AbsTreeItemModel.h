@@ -1,11 +1,13 @@
 #pragma once
 
+#include "views/Export.h"
+
 #include <QAbstractItemModel>
 #include <QList>
 #include <QString>
 
 // A generic tree model over owned ItemNode objects. Subclasses give columnCount and data.
-class AbsTreeItemModel : public QAbstractItemModel
+class PARLEWICK_VIEWS_EXPORT AbsTreeItemModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:

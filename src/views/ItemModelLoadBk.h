@@ -1,6 +1,7 @@
 #pragma once
 
 #include "views/AbsTreeItemModel.h"
+#include "views/Export.h"
 
 #include <QSharedPointer>
 
@@ -8,7 +9,7 @@ class BackupManifest;
 
 // The flat list of iTunes backups of the backup dialog: name, date, folder, iOS version and
 // whether the phone finished the backup; newest first.
-class ItemModelLoadBk : public AbsTreeItemModel
+class PARLEWICK_VIEWS_EXPORT ItemModelLoadBk : public AbsTreeItemModel
 {
     Q_OBJECT
 public:

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "views/AbsTreeItemModel.h"
+#include "views/Export.h"
 #include "views/ItemNodes.h"
 
 #include <QIcon>
 
 // The tree of data sources: connected devices and local databases, each with its chats.
-class ItemModelMain : public AbsTreeItemModel
+class PARLEWICK_VIEWS_EXPORT ItemModelMain : public AbsTreeItemModel
 {
     Q_OBJECT
 public:

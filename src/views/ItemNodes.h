@@ -3,6 +3,7 @@
 #include "device/DeviceDescription.h"
 #include "kik/KikDataSet.h"
 #include "views/AbsTreeItemModel.h"
+#include "views/Export.h"
 
 #include <QIcon>
 
@@ -17,7 +18,7 @@ enum ItemNodeType {
 
 using ItemNode = AbsTreeItemModel::ItemNode;
 
-class DevicesRootNode : public ItemNode
+class PARLEWICK_VIEWS_EXPORT DevicesRootNode : public ItemNode
 {
 public:
     explicit DevicesRootNode(const QString &nodeText)
@@ -27,7 +28,7 @@ public:
 };
 
 // A source of Kik records; the node holds the data set loaded from it.
-class SourceItemNode : public ItemNode
+class PARLEWICK_VIEWS_EXPORT SourceItemNode : public ItemNode
 {
 public:
     KikDataSetPtr dataSet = KikDataSetPtr::create();
@@ -39,7 +40,7 @@ protected:
     }
 };
 
-class PhoneItemNode : public SourceItemNode
+class PARLEWICK_VIEWS_EXPORT PhoneItemNode : public SourceItemNode
 {
 public:
     explicit PhoneItemNode(const DeviceDescription &description)
@@ -52,7 +53,7 @@ public:
     bool loadFailed = false;   // its last load failed or was cancelled: it waits for Retry
 };
 
-class LocalDbItemNode : public SourceItemNode
+class PARLEWICK_VIEWS_EXPORT LocalDbItemNode : public SourceItemNode
 {
 public:
     explicit LocalDbItemNode(const QString &name)
@@ -62,7 +63,7 @@ public:
 };
 
 // One chat of its parent's data set.
-class ChatItemNode : public ItemNode
+class PARLEWICK_VIEWS_EXPORT ChatItemNode : public ItemNode
 {
 public:
     ChatItemNode(KikChat *shownChat, const QString &nodeText)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "views/Export.h"
 #include "views/NineSlice.h"
 
 #include <QImage>
@@ -9,7 +10,7 @@
 // The pictures printed messages are drawn with: a received and a sent bubble frame, each with
 // the padding of its content, and the stand-in for a picture that cannot be read. They lie in
 // "kikbb" beside the program and are loaded once; missing files leave bubbles without a frame.
-class KikBubbleArt
+class PARLEWICK_VIEWS_EXPORT KikBubbleArt
 {
 public:
     struct Bubble

@@ -2,6 +2,7 @@
 
 #include "kik/KikMedia.h"
 #include "kik/KikMessage.h"
+#include "views/Export.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -17,7 +18,7 @@
 //
 // Everything taken from a message that ends up in an attribute is attribute-escaped, and a
 // link taken from a message stays live only for http, https and file addresses.
-class KikBubbleHtml
+class PARLEWICK_VIEWS_EXPORT KikBubbleHtml
 {
 public:
     static constexpr int PageSize = 50;

@@ -2,6 +2,7 @@
 
 #include "kik/KikMessage.h"
 #include "kik/KikRules.h"
+#include "views/Export.h"
 
 #include <QColor>
 #include <QFont>
@@ -24,7 +25,7 @@ class QPagedPaintDevice;
 // Lays printed messages out page by page as chat bubbles: a date line per minute, sent
 // bubbles on the right, received ones on the left, pictures and text each in their own
 // bubble, a page number under every page. Works on any paged device (a printer, a PDF writer).
-class KikPagePainter
+class PARLEWICK_VIEWS_EXPORT KikPagePainter
 {
 public:
     // One block put on a page, for whoever wants to follow the layout (the tests do).

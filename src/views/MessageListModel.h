@@ -1,12 +1,13 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "views/Export.h"
 
 #include <QAbstractItemModel>
 
 // The flat list of the selected chat's messages: date, direction, contact and text. Shows the
 // messages in the order given; the main window sorts them. Holds no ownership.
-class MessageListModel : public QAbstractItemModel
+class PARLEWICK_VIEWS_EXPORT MessageListModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/Export.h"
+
 #include <QImage>
 #include <QList>
 #include <QMargins>
@@ -10,7 +12,7 @@ class QRect;
 // A frame of nine pictures (top-left, top-middle, top-right, middle-left, ... bottom-right)
 // stretched over a rectangle: the corners keep the margin sizes, the edges stretch along one
 // direction, the middle fills the rest. Missing pictures leave their cell unpainted.
-class NineSlice
+class PARLEWICK_VIEWS_EXPORT NineSlice
 {
 public:
     NineSlice() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/Export.h"
+
 #include <QIcon>
 #include <QImage>
 #include <QString>
@@ -9,5 +11,5 @@
 inline constexpr int ViewIconWidth = 18;
 inline constexpr QSize ViewIconSize(ViewIconWidth, ViewIconWidth);
 
-QIcon viewIcon(const QImage &image);           // null for a null image
-QIcon resourceViewIcon(const QString &name);   // a compiled-in SVG picture, read once
+PARLEWICK_VIEWS_EXPORT QIcon viewIcon(const QImage &image);           // null for a null image
+PARLEWICK_VIEWS_EXPORT QIcon resourceViewIcon(const QString &name);   // a compiled-in SVG picture, read once

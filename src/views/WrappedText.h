@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/Export.h"
+
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -12,7 +14,7 @@ class QPoint;
 // Text broken into lines at a width, measured for a paint device. Words longer than the
 // width are broken too, so nothing runs past the width. The lines can be taken in pieces
 // of limited height, for text that does not fit on one page.
-class WrappedText
+class PARLEWICK_VIEWS_EXPORT WrappedText
 {
 public:
     struct Piece

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "widgets/Export.h"
+
 #include <QUrl>
 #include <QWebEnginePage>
 
 // The bubble view's page: it runs no script of its own and hands every clicked link to the
 // program instead of following it.
-class KikBubblePage : public QWebEnginePage
+class PARLEWICK_WIDGETS_EXPORT KikBubblePage : public QWebEnginePage
 {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "kik/KikMessage.h"
 #include "views/KikBubbleHtml.h"
+#include "widgets/Export.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,7 +17,7 @@ class QWebEngineView;
 
 // Shows messages as chat bubbles in a web view, 50 to a page, and answers the page's links:
 // paging, pictures and attachment files (opened or saved), web addresses.
-class KikBubbleViewMgr : public QObject
+class PARLEWICK_WIDGETS_EXPORT KikBubbleViewMgr : public QObject
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "widgets/Export.h"
 
 #include <QObject>
 
@@ -10,7 +11,7 @@ class QPrintPreviewDialog;
 class QPrinter;
 
 // Prints a selection of messages as chat bubbles through the print-preview dialog.
-class KikMsgPrinter : public QObject
+class PARLEWICK_WIDGETS_EXPORT KikMsgPrinter : public QObject
 {
     Q_OBJECT
 public:

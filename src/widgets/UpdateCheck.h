@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/Export.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
@@ -16,25 +18,25 @@ inline constexpr char LastAdvFileName[] = "last-adv";
 inline constexpr qint64 UpdateCheckInterval = 86401;   // seconds
 
 // Only with a vendor host and when the user turned the checks on in Preferences.
-bool updateChecksWanted();
+PARLEWICK_WIDGETS_EXPORT bool updateChecksWanted();
 // True unless the stored time of the last check lies less than the interval back.
-bool isUpdateCheckDue(qint64 nowSecs);
-QUrl versionCheckUrl();
-QUrl advertisementUrl();
+PARLEWICK_WIDGETS_EXPORT bool isUpdateCheckDue(qint64 nowSecs);
+PARLEWICK_WIDGETS_EXPORT QUrl versionCheckUrl();
+PARLEWICK_WIDGETS_EXPORT QUrl advertisementUrl();
 // The update page opened by the manual check.
-QUrl manualUpdateCheckUrl(quint32 volumeSerial);
+PARLEWICK_WIDGETS_EXPORT QUrl manualUpdateCheckUrl(quint32 volumeSerial);
 
 // Acts on the body of a successful version-check answer (see vendorAnswer): a download
 // address asks the user (or, for an install that never checked, insists) and then ends the
 // program; the check time is remembered unless the program must end. An answer that is no
 // well-formed http address shows nothing and only remembers the check time.
-void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow);
+PARLEWICK_WIDGETS_EXPORT void handleVersionAnswer(const QByteArray &body, QWidget *mainWindow);
 
 // The label markup for an advertisement answer, also remembered in "last-adv"; empty when the
 // answer is no link.
-QString takeAdvertisement(const QByteArray &body);
-QString lastAdvertisement();
+PARLEWICK_WIDGETS_EXPORT QString takeAdvertisement(const QByteArray &body);
+PARLEWICK_WIDGETS_EXPORT QString lastAdvertisement();
 
 // How the program ends after the user chose to download; tests replace it. An empty function
 // restores killSelf.
-void setUpdateExitForTests(std::function<void()> exit);
+PARLEWICK_WIDGETS_EXPORT void setUpdateExitForTests(std::function<void()> exit);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "widgets/Export.h"
+
 #include <QObject>
 #include <QPoint>
 
@@ -8,7 +10,7 @@ class QWidget;
 // Event filter that lets a frameless window be dragged with the left mouse button: by the
 // desktop's own move where the platform offers one, else by moving the widget.
 // It never consumes an event.
-class WinMovable : public QObject
+class PARLEWICK_WIDGETS_EXPORT WinMovable : public QObject
 {
     Q_OBJECT
 public:

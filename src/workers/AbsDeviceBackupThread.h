@@ -2,6 +2,7 @@
 
 #include "device/DeviceDescription.h"
 #include "device/MobileBackupClient.h"
+#include "workers/Export.h"
 
 #include <QElapsedTimer>
 #include <QString>
@@ -17,7 +18,7 @@ class AbsProgressTarget;
 // The client's reports become the dialog's lines: what the phone is doing or waiting for, the
 // passcode notice while the phone waits for it, bytes of the total announced, files, and the
 // time left.
-class AbsDeviceBackupThread : public QThread
+class PARLEWICK_WORKERS_EXPORT AbsDeviceBackupThread : public QThread
 {
     Q_OBJECT
 public:

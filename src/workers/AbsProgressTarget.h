@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TaskCanceled.h"
+#include "workers/Export.h"
 
 #include <QString>
 
@@ -8,7 +9,7 @@
 // reporter in the command-line tool, a recorder in tests. Workers call the post* operations
 // from their own thread; implementations queue them to their own thread and return at once.
 // The flags are written by the target's thread and read by the worker.
-class AbsProgressTarget
+class PARLEWICK_WORKERS_EXPORT AbsProgressTarget
 {
 public:
     // The value of a step that cannot say how far it is (a key derivation): a moving bar.

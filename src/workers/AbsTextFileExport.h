@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
+#include "workers/Export.h"
 
 #include <QByteArray>
 #include <QSaveFile>
@@ -11,7 +12,7 @@
 
 // A writer of one UTF-8 text file. The file appears under its name only when end() has
 // written it completely; a writer dropped before that leaves any earlier file untouched.
-class AbsTextFileExport : public AbsFormatExport<KikMessage>
+class PARLEWICK_WORKERS_EXPORT AbsTextFileExport : public AbsFormatExport<KikMessage>
 {
 public:
     AbsTextFileExport(const QString &filePath, EmojiStyle emoji);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workers/Export.h"
 #include "workers/IOSFileItem.h"
 
 #include <QSharedPointer>
@@ -15,7 +16,7 @@ class BackupWriteLock;
 // all at once at the end (BackupContentWriter): a failure or a cancel leaves it byte for byte
 // as it was. The caller holds the backup's write lock from before it read the backup until this
 // task has ended. Needs no widgets: the window and parlewick-cli run it alike.
-class BackupFileMergeThread : public QThread
+class PARLEWICK_WORKERS_EXPORT BackupFileMergeThread : public QThread
 {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikMessage.h"
+#include "workers/Export.h"
 
 #include <QString>
 #include <QThread>
@@ -13,7 +14,7 @@ class AbsProgressTarget;
 // stored once: by its uid when that names it alone, otherwise by what it is. A message that the
 // source lists in several chats of the selection is stored in each of them. The records belong
 // to a data set the caller keeps alive until the thread has ended.
-class BackupKikMessagesThread : public QThread
+class PARLEWICK_WORKERS_EXPORT BackupKikMessagesThread : public QThread
 {
     Q_OBJECT
 public:

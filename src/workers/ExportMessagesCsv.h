@@ -1,13 +1,14 @@
 #pragma once
 
 #include "workers/AbsTextFileExport.h"
+#include "workers/Export.h"
 
 #include <QHash>
 
 class KikUser;
 
 // CSV: date, direction (1 sent, 0 received), name and text of each message.
-class ExportMessagesCsv : public AbsTextFileExport
+class PARLEWICK_WORKERS_EXPORT ExportMessagesCsv : public AbsTextFileExport
 {
 public:
     // Spreadsheets run a value that begins with = + - @ (a tab or a carriage return may come

@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "views/KikBubbleHtml.h"
 #include "workers/AbsFormatExport.h"
+#include "workers/Export.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,7 +14,7 @@
 
 // One HTML page of chat bubbles. Content files and pictures are copied into the output folder's
 // "files" subfolder; the export worker puts the style sheet there and the emoji pictures beside it.
-class ExportMessagesHtml : public AbsFormatExport<KikMessage>
+class PARLEWICK_WORKERS_EXPORT ExportMessagesHtml : public AbsFormatExport<KikMessage>
 {
 public:
     // fileName must be a plain name (the caller sanitises it); the page lies in folder. When the

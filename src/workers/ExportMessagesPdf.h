@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "views/KikPagePainter.h"
 #include "workers/AbsFormatExport.h"
+#include "workers/Export.h"
 
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -10,7 +11,7 @@
 
 // PDF: the messages of one chat drawn on A4 pages exactly as they are printed. The file
 // appears under its name only when end() has finished it.
-class ExportMessagesPdf : public AbsFormatExport<KikMessage>
+class PARLEWICK_WORKERS_EXPORT ExportMessagesPdf : public AbsFormatExport<KikMessage>
 {
 public:
     explicit ExportMessagesPdf(const QString &filePath, EmojiStyle emoji = EmojiStyle::Placeholder);

@@ -3,6 +3,7 @@
 #include "kik/KikMessage.h"
 #include "kik/KikRules.h"
 #include "workers/AbsFormatExport.h"
+#include "workers/Export.h"
 #include "workers/ExportMessagesCsv.h"
 #include "workers/ExportMessagesTxt.h"
 #include "workers/ExportStaging.h"
@@ -18,7 +19,7 @@ class KikChat;
 // Writes messages to files in the background: text or CSV into one file, PDF or HTML into
 // one file per chat inside a folder (written beside it first, see ExportStaging). A cancel or an
 // error takes back what the run wrote.
-class ExportMessagesThread : public QThread
+class PARLEWICK_WORKERS_EXPORT ExportMessagesThread : public QThread
 {
     Q_OBJECT
 public:

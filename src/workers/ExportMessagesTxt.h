@@ -1,10 +1,11 @@
 #pragma once
 
 #include "workers/AbsTextFileExport.h"
+#include "workers/Export.h"
 
 // Plain text: one line per message with the date, the direction and the name in columns. A file
 // of several chats also names each line's chat, so that group messages can be told apart.
-class ExportMessagesTxt : public AbsTextFileExport
+class PARLEWICK_WORKERS_EXPORT ExportMessagesTxt : public AbsTextFileExport
 {
 public:
     enum class ChatColumn { Without, With };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workers/Export.h"
+
 #include <QString>
 
 // A PDF or HTML export is written into a staging folder beside the chosen folder and moved into
@@ -7,7 +9,7 @@
 // (only a hidden ".<name>.partial-<process>-…" beside it, which a later export to the same
 // folder removes once its process has ended). A cancel or an error removes the staging folder
 // and the parent folders the run made; nothing the user had is ever removed or written over.
-class ExportStaging
+class PARLEWICK_WORKERS_EXPORT ExportStaging
 {
 public:
     ~ExportStaging();   // discards what was not published

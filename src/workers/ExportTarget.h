@@ -1,11 +1,13 @@
 #pragma once
 
+#include "workers/Export.h"
+
 #include <QString>
 
 // Where an export goes, from the path the user chose and the kind of file they asked for
 // ("txt", "doc", "csv", "pdf" or "html"): text kinds get their suffix when the name has none;
 // PDF and HTML go into a folder named after the file, "<name>-pdf" or "<name>-html".
-struct ExportTarget
+struct PARLEWICK_WORKERS_EXPORT ExportTarget
 {
     QString path;
     int format = 0;   // an ExportMessagesThread format

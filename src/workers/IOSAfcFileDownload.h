@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/FileCacheDb.h"
+#include "workers/Export.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +18,7 @@ struct AfcFileInfo;
 // replaces the target only once complete; an upload goes to a temporary name on the phone and
 // is renamed over the file there. Names from the phone pass through sanitizeFileName before
 // they become local names.
-class IOSAfcFileDownload
+class PARLEWICK_WORKERS_EXPORT IOSAfcFileDownload
 {
 public:
     // cachePath: the file cache database remembering each device file's modification time.

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "workers/Export.h"
+
 #include <QList>
 #include <QString>
 
 // One file to be placed into an iTunes backup: the local file, the domain it belongs to
 // ("AppDomain-com.kik.chat") and its path inside the domain, without a leading "/".
-struct IOSFileItem
+struct PARLEWICK_WORKERS_EXPORT IOSFileItem
 {
     QString domain;
     QString localPath;

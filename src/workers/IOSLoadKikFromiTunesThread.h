@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workers/Export.h"
 #include "workers/KeptStoreCopies.h"
 #include "workers/KikBackupAccounts.h"
 
@@ -25,7 +26,7 @@ class BackupFileNode;
 // backup holds several and no account was set, nothing is mirrored: each store is copied
 // into a private temporary folder and counted, and needsAccountChoice() asks the caller to
 // pick one of accounts() and run the task again with setAccount.
-class IOSLoadKikFromiTunesThread : public QThread
+class PARLEWICK_WORKERS_EXPORT IOSLoadKikFromiTunesThread : public QThread
 {
     Q_OBJECT
 public:

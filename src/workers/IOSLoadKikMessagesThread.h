@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceDescription.h"
+#include "workers/Export.h"
 
 #include <QString>
 #include <QThread>
@@ -14,7 +15,7 @@ class IOSAfcFileDownload;
 // changed since the last load. When the phone will not open the container, nothing is copied
 // and useBackup() tells the caller to take Kik's files from a device backup instead; the task
 // still ends successfully then.
-class IOSLoadKikMessagesThread : public QThread
+class PARLEWICK_WORKERS_EXPORT IOSLoadKikMessagesThread : public QThread
 {
     Q_OBJECT
 public:

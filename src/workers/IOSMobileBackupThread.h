@@ -1,11 +1,12 @@
 #pragma once
 
 #include "workers/AbsDeviceBackupThread.h"
+#include "workers/Export.h"
 
 // Makes a backup of the phone into the temporary backup folder, continuing the one already
 // there (the phone sends only what changed) when it is complete and of the phone's iOS version. Once the task succeeded,
 // <backupFolder()>/<UDID> opens as an iTunes backup.
-class IOSMobileBackupThread : public AbsDeviceBackupThread
+class PARLEWICK_WORKERS_EXPORT IOSMobileBackupThread : public AbsDeviceBackupThread
 {
     Q_OBJECT
 public:

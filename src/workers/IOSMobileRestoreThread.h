@@ -1,9 +1,10 @@
 #pragma once
 
 #include "workers/AbsDeviceBackupThread.h"
+#include "workers/Export.h"
 
 // Restores the backup in <backup root>/<UDID> to the phone.
-class IOSMobileRestoreThread : public AbsDeviceBackupThread
+class PARLEWICK_WORKERS_EXPORT IOSMobileRestoreThread : public AbsDeviceBackupThread
 {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include "device/DeviceDescription.h"
 #include "kik/KikMessage.h"
+#include "workers/Export.h"
 #include "workers/IOSFileItem.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ class IOSKikDb;
 // straight into Kik's app container on the phone (direct), or as a list of file items for an
 // iTunes backup. The phone's store is replaced only by a complete, committed, consolidated
 // kik.sqlite, never beside a write-ahead log of the store it replaces.
-class IOSRestoreKikMsgThread : public QThread
+class PARLEWICK_WORKERS_EXPORT IOSRestoreKikMsgThread : public QThread
 {
     Q_OBJECT
 public:

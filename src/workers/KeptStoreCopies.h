@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileIdentity.h"
+#include "workers/Export.h"
 
 #include <QHash>
 #include <QString>
@@ -12,7 +13,7 @@
 // changed since (the same file, size and time of last write on both sides) gets a second name in
 // the new mirror instead. The record lives beside the mirror; one that no longer fits only costs
 // a copy.
-class KeptStoreCopies
+class PARLEWICK_WORKERS_EXPORT KeptStoreCopies
 {
 public:
     explicit KeptStoreCopies(const QString &appFolder);   // reads what the last load left

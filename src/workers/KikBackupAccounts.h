@@ -1,5 +1,6 @@
 #pragma once
 
+#include "workers/Export.h"
 #include "workers/IOSFileItem.h"
 
 #include <QDateTime>
@@ -14,7 +15,7 @@ class BackupFileNode;
 // container, one folder per account ("AppDomainGroup-group.com.kik.chat", folder
 // "cores/private/<account id>"). Either folder has the layout of the mirror's "Documents":
 // kik.sqlite with its -wal and -shm, attachments, content_manager, profpix.
-struct KikBackupLocation
+struct PARLEWICK_WORKERS_EXPORT KikBackupLocation
 {
     static constexpr char DocumentsAccount[] = "Documents";   // the id of the app container's place
 
@@ -25,7 +26,7 @@ struct KikBackupLocation
 };
 
 // What one account's store holds, shown when the user picks an account.
-struct KikAccountSummary
+struct PARLEWICK_WORKERS_EXPORT KikAccountSummary
 {
     QString accountId;
     qint64 messages = 0;   // received and sent messages; -1 when the store can not be read
@@ -39,20 +40,20 @@ struct KikAccountSummary
 // then the accounts in the order of their ids. The app container's Documents without a store
 // is listed only when there is no other place. Folders under cores/private whose names are
 // not account ids are passed over: a name from the backup is never used as a path.
-QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup);
+PARLEWICK_WORKERS_EXPORT QList<KikBackupLocation> kikBackupLocations(const BackupManifest &backup);
 // Whether the backup has any Kik container at all, with or without a store.
-bool hasKikContainer(const BackupManifest &backup);
+PARLEWICK_WORKERS_EXPORT bool hasKikContainer(const BackupManifest &backup);
 
-bool isKikAccountId(const QString &name);
+PARLEWICK_WORKERS_EXPORT bool isKikAccountId(const QString &name);
 
 // The files of the app container's Documents moved to where the backup keeps the store that
 // was read (on newer phones an account folder of the App Group container); other files stay.
-IOSFileItemList placedInBackup(IOSFileItemList files, const KikBackupLocation &location);
+PARLEWICK_WORKERS_EXPORT IOSFileItemList placedInBackup(IOSFileItemList files, const KikBackupLocation &location);
 
 // How people know an account: "<user name> (<display name>)"; the id only when the store names
 // no user, or beside the name when two accounts share it.
-QString kikAccountName(const KikAccountSummary &account, const QList<KikAccountSummary> &all);
+PARLEWICK_WORKERS_EXPORT QString kikAccountName(const KikAccountSummary &account, const QList<KikAccountSummary> &all);
 // One line per account for messages: "<name>  <n> messages, newest <time>" (local time).
-QString describeKikAccounts(const QList<KikAccountSummary> &accounts);
+PARLEWICK_WORKERS_EXPORT QString describeKikAccounts(const QList<KikAccountSummary> &accounts);
 // The account a user typed: its id, else its user name (either ignoring case); null for none.
-const KikAccountSummary *findKikAccount(const QList<KikAccountSummary> &accounts, const QString &typed);
+PARLEWICK_WORKERS_EXPORT const KikAccountSummary *findKikAccount(const QList<KikAccountSummary> &accounts, const QString &typed);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kik/KikDataSet.h"
+#include "workers/Export.h"
 
 #include <QString>
 #include <QThread>
@@ -13,7 +14,7 @@ class AbsProgressTarget;
 // Opens a Kik database and reads all of it into a new data set in the background, so that the
 // window keeps painting while a large source loads; its messages are sorted there too, ready
 // to be shown. Read dataSet() and sortedMessages() after the task succeeded.
-class LoadKikDbThread : public QThread
+class PARLEWICK_WORKERS_EXPORT LoadKikDbThread : public QThread
 {
     Q_OBJECT
 public:

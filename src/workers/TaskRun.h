@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workers/Export.h"
+
 #include <QString>
 
 #include <exception>
@@ -15,5 +17,6 @@ class AbsProgressTarget;
 // - work throws anything else: postError with a general text.
 // takeBack, when given, runs after a cancel or an error, before the post: it undoes what the run
 // made. Its own failure is logged; the outcome stays the first one.
-void runTask(AbsProgressTarget *progress, const std::function<QString()> &work, const std::function<void()> &takeBack = {},
-             const std::function<QString(const std::exception &)> &errorText = {});
+PARLEWICK_WORKERS_EXPORT void runTask(AbsProgressTarget *progress, const std::function<QString()> &work,
+                                      const std::function<void()> &takeBack = {},
+                                      const std::function<QString(const std::exception &)> &errorText = {});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "workers/Export.h"
+
 #include <QSharedPointer>
 #include <QString>
 #include <QThread>
@@ -13,7 +15,7 @@ class BackupManifest;
 // dialog. After the task succeeded, keybag() is the unlocked keybag for
 // BackupManifest::setKeybag, or null for a wrong password. A damaged keybag is the task's
 // error; a cancel keeps no key.
-class UnlockBackupThread : public QThread
+class PARLEWICK_WORKERS_EXPORT UnlockBackupThread : public QThread
 {
     Q_OBJECT
 public:
