@@ -31,6 +31,8 @@ SimulatedPhones::SimulatedPhones(const QString &phonesFolder)
 
 AddedPhone SimulatedPhones::add(const PhoneSetup &setup)
 {
+    if (setup.kikStore && setup.kik == PhoneKik::None)
+        throw std::runtime_error("a Kik store needs Kik on the phone");
     SimPhoneOptions options = static_cast<const SimPhoneOptions &>(setup);
     if (setup.kik == PhoneKik::Development)
         options.developmentApps << kKik;
@@ -49,8 +51,6 @@ AddedPhone SimulatedPhones::add(const PhoneSetup &setup)
         serveAfc(setup.udid, setup.afc);
     if (!setup.kikStore)
         return added;
-    if (setup.kik == PhoneKik::None)
-        throw std::runtime_error("a Kik store needs Kik on the phone");
     if (setup.kik == PhoneKik::AppStoreGroup)
         added.kikStore = putKikInGroupContainer(added.folder, *setup.kikStore, m_folder + QStringLiteral("-kik/") + setup.udid);
     else
