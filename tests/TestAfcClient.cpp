@@ -7,12 +7,10 @@
 #include "WireBytes.h"
 
 #include "PhoneLog.h"
+#include "SimulatedPhones.h"
 #include "device/AfcClient.h"
 #include "device/AfcFile.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "simiphone/AfcPacket.h"
-#include "simiphone/AfcService.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
 #include <QFile>
@@ -77,7 +75,7 @@ class TestAfcClient : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
 
     MobileDeviceHandle *device(const QString &udid = kUdid) { return MobileDeviceHandle::attach(udid); }
@@ -89,18 +87,10 @@ class TestAfcClient : public QObject
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        phone = sim.createPhone(kUdid, options);
-        sim.createPhone(kHostileUdid);
-        sim.addService(kAfc, [](ServiceContext &context) {
-            if (context.phone->udid() == kHostileUdid)
-                serveHostileAfc(context);
-            else
-                AfcService(context, context.phone->folder().mediaPath()).run();
-        });
+        phone = sim.add(PhoneSetup(kUdid, PhoneKik::Development)).folder;
+        PhoneSetup hostile(kHostileUdid);
+        hostile.afc = serveHostileAfc;
+        sim.add(hostile);
         sim.start();
 
         writeFileBytes(phone.mediaPath() + "/DCIM/100APPLE/IMG_0001.JPG", QByteArray(1234, 'j'));
@@ -391,8 +381,6 @@ private slots:
         QCOMPARE(file.read(buffer.data(), 16), 16);
         QCOMPARE(buffer, QByteArray(16, 'z') + QByteArray(48, 'b'));
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestAfcClient)

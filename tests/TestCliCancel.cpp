@@ -4,6 +4,7 @@
 // no half backup.
 
 #include "DeviceBackupPlace.h"
+#include "SimulatedPhones.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -12,7 +13,6 @@
 #include "app/AppFolders.h"
 #include "device/TempBackupFolder.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -29,7 +29,6 @@
 namespace {
 
 const QString kUdid = QStringLiteral("00008110-000A1B2C3D4E5F90");   // Kik from the App Store: no container
-const QString kKik = QStringLiteral("com.kik.chat");
 
 // parlewick-cli in a process group of its own, as a shell starts a job: a Ctrl-C at the
 // terminal reaches the whole group, the backup tool it runs included. Its standard input is the
@@ -90,7 +89,7 @@ class TestCliCancel : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     QString m_encrypted = env.path(QStringLiteral("encrypted"));
 
 private slots:
@@ -155,11 +154,10 @@ private slots:
 
     void whileThePhoneIsBackedUp()
     {
-        SimPhoneOptions options;
-        options.apps = {kKik};
-        const SimPhoneFolder phone = sim.createPhone(kUdid, options);
         // The phone waits for its passcode: the backup is under way until the Ctrl-C.
-        phone.setFaults({{QStringLiteral("DeviceLocked"), true}, {QStringLiteral("PasscodeTimeout"), 120}});
+        PhoneSetup locked(kUdid, PhoneKik::AppStore);
+        locked.faults = {{QStringLiteral("DeviceLocked"), true}, {QStringLiteral("PasscodeTimeout"), 120}};
+        const SimPhoneFolder phone = sim.add(locked).folder;
         sim.start();
 
         CliJob job({QStringLiteral("show"), QStringLiteral("--device"), kUdid});
@@ -177,8 +175,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("backuproot/%1/%2")).arg(QLatin1String(TempBackupFolderName), kUdid)));
         phone.setFaults({});
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestCliCancel)

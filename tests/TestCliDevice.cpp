@@ -3,9 +3,8 @@
 #include "TestEnv.h"
 
 #include "CliRun.h"
+#include "SimulatedPhones.h"
 #include "TestFiles.h"
-
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,20 +32,18 @@ class TestCliDevice : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
 
 private slots:
     void initTestCase()
     {
-        SimPhoneOptions options;
-        options.developmentApps = {QStringLiteral("com.kik.chat")};
-        phone = sim.createPhone(kUdid, options);
-        SimPhoneOptions other;
+        phone = sim.add(PhoneSetup(kUdid, PhoneKik::Development)).folder;
+        PhoneSetup other(kOther);
         other.deviceName = QStringLiteral("Tab\tand\nbreak");
         other.productType = QStringLiteral("iPhone14,2");
         other.productVersion = QStringLiteral("16.1");
-        sim.createPhone(kOther, other);
+        sim.add(other);
         sim.start();
 
         writeFile(phone.mediaPath() + "/DCIM/IMG_0001.JPG", QByteArray(2048, 'j'), 1600000000);
@@ -132,8 +129,7 @@ private slots:
     {
         // No multiplexer at all: an error that tells how to get one, not an empty list.
         QProcessEnvironment nowhere = QProcessEnvironment::systemEnvironment();
-        nowhere.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"),
-                       QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd")));
+        nowhere.insert(QStringLiteral("USBMUXD_SOCKET_ADDRESS"), SimulatedPhones::noMultiplexerAddress(env.home()));
         for (const QStringList &arguments : {QStringList{"devices"}, QStringList{"files", kUdid}}) {
             const CliRun run = runCliTool(arguments, nowhere);
             QCOMPARE(run.code, 1);
@@ -152,8 +148,6 @@ private slots:
         QCOMPARE(none.out, QByteArray());
         QVERIFY2(none.err.startsWith("No iPhone is connected."), qPrintable(none.err));
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestCliDevice)

@@ -12,12 +12,12 @@
 #include "KikDataBuilder.h"
 #include "PhoneKikStore.h"
 #include "PhoneLog.h"
+#include "SimulatedPhones.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "app/PrivateCache.h"
 #include "device/TempBackupFolder.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -34,7 +34,6 @@ const QString kClosed = QStringLiteral("00008110-000A1B2C3D4E5F81");   // iOS 17
 const QString kTarget = QStringLiteral("00008030-001A2B3C4D5E6F82");   // serves Kik's container
 const QString kSealed = QStringLiteral("00008120-000A1B2C3D4E5F83");   // closed, encrypts its backups
 const QString kKik = QStringLiteral("com.kik.chat");
-const QString kGroup = QStringLiteral("group.com.kik.chat");
 
 KikStoreOptions storeOptions(quint32 seed)
 {
@@ -79,14 +78,14 @@ class TestCliDeviceTransfer : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     GeneratedKikStore openStore;
     GeneratedKikStore closedStore;
     GeneratedKikStore targetStore;
     GeneratedKikStore sealedStore;
     QStringList walOnly;
 
-    QString targetStorePath() const { return sim.phone(kTarget).containerPath(kKik) + "/Documents/kik.sqlite"; }
+    QString targetStorePath() const { return kikStorePath(sim.phone(kTarget)); }
 
 private slots:
     void initTestCase()
@@ -98,21 +97,23 @@ private slots:
         QVERIFY(QDir().mkpath(dataFolder()) && QDir().mkpath(env.path("backuproot")));
         keepDeviceBackupsIn(env.path("backuproot/__talvora_iosbk_temp"));
 
-        SimPhoneOptions open;
-        open.developmentApps = {kKik};
-        openStore = KikStoreGenerator(storeOptions(1)).generate(sim.createPhone(kOpen, open).containerPath(kKik));
-        targetStore = KikStoreGenerator(storeOptions(3)).generate(sim.createPhone(kTarget, open).containerPath(kKik));
+        PhoneSetup open(kOpen, PhoneKik::Development);
+        open.kikStore = storeOptions(1);
+        openStore = sim.add(open).kikStore;
+        open.udid = kTarget;
+        open.kikStore = storeOptions(3);
+        targetStore = sim.add(open).kikStore;
 
         // Today's phone: Kik's store in an account folder of the App Group container, with
         // messages only in its write-ahead log.
-        SimPhoneOptions closed;
-        closed.apps = {kKik};
-        closed.groups = {kGroup};
-        closedStore = putKikInGroupContainer(sim.createPhone(kClosed, closed), storeOptions(2), env.path("closed-kik"));
+        PhoneSetup closed(kClosed, PhoneKik::AppStoreGroup);
+        closed.kikStore = storeOptions(2);
+        closedStore = sim.add(closed).kikStore;
         walOnly = addWalOnlyMessages(closedStore.storePath, 3);
+        closed.udid = kSealed;
+        closed.kikStore = storeOptions(4);
         closed.backupPassword = QStringLiteral("phone-pw");
-        closed.backupKeyRounds = 10;
-        sealedStore = putKikInGroupContainer(sim.createPhone(kSealed, closed), storeOptions(4), env.path("sealed-kik"));
+        sealedStore = sim.add(closed).kikStore;
         writeFileBytes(env.path("pw.txt"), "phone-pw\n");
         sim.start();
     }
@@ -254,7 +255,7 @@ private slots:
                  QStringLiteral("Successfully transferred %1 messages to iPhone.\n").arg(closedStore.messages + walOnly.size()));
         QCOMPARE(PhoneLog::entries(sealed, {{"kind", "restored"}}).size(), 1);
         QString integrity;
-        const QMap<QString, int> uids = shownMessageUids(groupKikStorePath(sealed), &integrity);
+        const QMap<QString, int> uids = shownMessageUids(kikStorePath(sealed), &integrity);
         QCOMPARE(integrity, QStringLiteral("ok"));
         QCOMPARE(qint64(uids.size()), sealedStore.messages + closedStore.messages + walOnly.size());
         for (const QStringList &set : {sealedStore.messageUids, closedStore.messageUids, walOnly}) {
@@ -270,7 +271,7 @@ private slots:
         KikChat *chat = builder.addChat(builder.addUser("Restored Friend", "restored_q@talk.kik.com"));
         builder.addMessage(chat, QDateTime(QDate(2020, 1, 2), QTime(3, 4), Qt::UTC), "through the backup", true);
         WindowTestKit::writeLocalDb(QDir(localDatabasesFolder()).filePath("One"), set);
-        const QString store = groupKikStorePath(sim.phone(kClosed));
+        const QString store = kikStorePath(sim.phone(kClosed));
         const QByteArray before = readFileBytes(store);
 
         const CliRun run = runCliTool({"transfer", "--db", "One", "--to-device", kClosed, "--yes"});
@@ -301,7 +302,7 @@ private slots:
         QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
         QVERIFY(!QFileInfo::exists(privateCachePath("device-backups")));
 
-        const QString added = addWalOnlyMessages(groupKikStorePath(sim.phone(kClosed)), 1).first();
+        const QString added = addWalOnlyMessages(kikStorePath(sim.phone(kClosed)), 1).first();
         sim.phone(kClosed).clearReceived();
         const CliRun second = runCliTool(args);
         QVERIFY2(second.code == 0, qPrintable(second.err));
@@ -314,8 +315,6 @@ private slots:
         QVERIFY(made.first().value("files").toInt() <= 2);   // the store's log and its index
         QCOMPARE(treeOf(env.path("backuproot")), elsewhere);
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestCliDeviceTransfer)

@@ -8,14 +8,15 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "PhoneKikStore.h"
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
+#include "SimulatedPhones.h"
 #include "app/AppFolders.h"
 #include "device/MobileBackupClient.h"
 #include "device/TempBackupFolder.h"
 #include "itunes/ManifestFilesDb.h"
 #include "plist/CFType.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSMobileBackupThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 
@@ -23,8 +24,6 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -56,12 +55,12 @@ class TestDeviceBackupOnPhone : public QObject
     Q_OBJECT
 
     TestEnv m_env;
-    std::unique_ptr<SimulatedIPhone> m_simulator;
+    SimulatedPhones m_sim{m_env.path(QStringLiteral("phones"))};
     QString m_tempRoot = m_env.path(QStringLiteral("disk"));
     QString m_tempFolder = QDir(m_tempRoot).filePath(QLatin1String(TempBackupFolderName));
 
-    SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
-    QString kikFile() const { return phone().containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"); }
+    SimPhoneFolder phone() const { return m_sim.phone(kUdid); }
+    QString kikFile() const { return kikStorePath(phone()); }
 
     void backUp(RecordingProgress &progress)
     {
@@ -74,12 +73,6 @@ class TestDeviceBackupOnPhone : public QObject
         IOSMobileRestoreThread worker(device(), root, &progress);
         worker.setBackupPassword(password);
         progress.run(worker);
-    }
-
-    // A restore restarts the phone: wait until it is back.
-    void waitForRestart(quint32 before)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0 && m_simulator->deviceId(kUdid) != before, 15000);
     }
 
     void backUpOrFail()
@@ -96,12 +89,9 @@ private slots:
         QVERIFY(m_env.isValid());
         QDir().mkpath(m_tempRoot);
         keepDeviceBackupsIn(m_tempFolder);
-        m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
-        SimPhoneOptions options;
-        options.apps = {kKik};
-        m_simulator->createPhone(kUdid, options);
+        m_sim.add(PhoneSetup(kUdid, PhoneKik::AppStore));
         writeFileBytes(kikFile(), "on the phone");
-        m_simulator->start();
+        m_sim.start();
     }
 
     void init() { phone().setFaults({}); }
@@ -115,13 +105,13 @@ private slots:
         QVERIFY(readFileBytes(m_tempFolder + '/' + kUdid + "/Status.plist").contains("finished"));
 
         writeFileBytes(kikFile(), "changed");
-        const quint32 before = m_simulator->deviceId(kUdid);
+        const quint32 before = m_sim.deviceId(kUdid);
         RecordingProgress restoring;
         restore(restoring, m_tempFolder);
         QCOMPARE(restoring.errors(), QStringList());
         QCOMPARE(restoring.successes(), QStringList{QString()});
         QCOMPARE(readFileBytes(kikFile()), QByteArray("on the phone"));
-        waitForRestart(before);
+        QVERIFY(m_sim.waitForPlugIn(kUdid, before));   // a restore restarts the phone
     }
 
     void deviceErrorsSayWhatToDo_data()
@@ -174,9 +164,9 @@ private slots:
             QVERIFY(!QFileInfo::exists(folder) || MobileBackupClient::snapshotFinished(folder));
         phone().setFaults({});
         if (fault.startsWith(QLatin1String("CablePulled"))) {
-            QTRY_COMPARE(m_simulator->deviceId(kUdid), 0u);
-            m_simulator->plugIn(kUdid);
-            QTRY_VERIFY(m_simulator->deviceId(kUdid) != 0);
+            QTRY_COMPARE(m_sim.deviceId(kUdid), 0u);
+            m_sim.plugIn(kUdid);
+            QVERIFY(m_sim.waitForPlugIn(kUdid));
         }
     }
 
@@ -192,13 +182,13 @@ private slots:
         QCOMPARE(wrong.successes(), QStringList());
         QCOMPARE(readFileBytes(kikFile()), QByteArray("changed"));
 
-        const quint32 before = m_simulator->deviceId(kUdid);
+        const quint32 before = m_sim.deviceId(kUdid);
         RecordingProgress progress;
         restore(progress, m_tempFolder, QStringLiteral("s3cret"));
         QCOMPARE(progress.errors(), QStringList());
         QCOMPARE(progress.successes(), QStringList{QString()});
         QCOMPARE(readFileBytes(kikFile()), QByteArray("on the phone"));
-        waitForRestart(before);
+        QVERIFY(m_sim.waitForPlugIn(kUdid, before));
         const QList<QJsonObject> requests =
             PhoneLog::entries(phone(), {{"service", "com.apple.mobilebackup2"}, {"kind", "plist"}});
         QVERIFY(std::any_of(requests.begin(), requests.end(), [](const QJsonObject &request) {
@@ -219,13 +209,13 @@ private slots:
         builder.addFile(QStringLiteral("AppDomain-") + kKik, QStringLiteral("Documents/kik.sqlite"), "from the backup");
         builder.build(root + '/' + kUdid);
 
-        const quint32 before = m_simulator->deviceId(kUdid);
+        const quint32 before = m_sim.deviceId(kUdid);
         RecordingProgress progress;
         restore(progress, root);
         QCOMPARE(progress.errors(), QStringList());
         QCOMPARE(progress.successes(), QStringList{QString()});
         QCOMPARE(readFileBytes(kikFile()), QByteArray("from the backup"));
-        waitForRestart(before);
+        QVERIFY(m_sim.waitForPlugIn(kUdid, before));
     }
 
     // An iOS 17 phone waits for its passcode from the request on: the notice shows until the phone
@@ -340,12 +330,10 @@ private slots:
     void restoreOntoAnotherPhone()
     {
         const QString other = QStringLiteral("00008110-000F0E0D0C0B0A09");
-        SimPhoneOptions options;
-        options.apps = {kKik};
-        const SimPhoneFolder newPhone = m_simulator->createPhone(other, options);
+        const SimPhoneFolder newPhone = m_sim.add(PhoneSetup(other, PhoneKik::AppStore)).folder;
         writeFileBytes(kikFile(), "from the old phone");
         backUpOrFail();
-        QTRY_VERIFY(m_simulator->deviceId(other) != 0);
+        QVERIFY(m_sim.waitForPlugIn(other));
         DeviceDescription target = device();
         target.udid = other;
         RecordingProgress progress;
@@ -353,7 +341,7 @@ private slots:
         worker.setSourceUdid(kUdid);
         progress.run(worker);
         QCOMPARE(progress.errors(), QStringList());
-        QCOMPARE(readFileBytes(newPhone.containerPath(kKik) + "/Documents/kik.sqlite"), QByteArray("from the old phone"));
+        QCOMPARE(readFileBytes(kikStorePath(newPhone)), QByteArray("from the old phone"));
         const QList<QJsonObject> requests =
             PhoneLog::entries(newPhone, {{"service", "com.apple.mobilebackup2"}, {"kind", "plist"}});
         QVERIFY(std::any_of(requests.begin(), requests.end(), [&](const QJsonObject &entry) {
@@ -378,8 +366,6 @@ private slots:
         QCOMPARE(progress.notices().first(), AbsDeviceBackupThread::passcodeNotice());
         QCOMPARE(progress.notices().last(), QString());
     }
-
-    void cleanupTestCase() { m_simulator.reset(); }
 };
 
 QTEST_GUILESS_MAIN(TestDeviceBackupOnPhone)

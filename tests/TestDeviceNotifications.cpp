@@ -1,15 +1,13 @@
 // Phones coming and going: the notifications the main window hears, through the real phone
 // library's device events from a simulated multiplexer.
 
+#include "SimulatedPhones.h"
 #include "TestEnv.h"
 
 #include "device/DeviceNotifications.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceSession.h"
-#include "simiphone/SimulatedIPhone.h"
 
-#include <QFile>
 #include <QThread>
 #include <QtTest>
 
@@ -49,16 +47,10 @@ class TestDeviceNotifications : public QObject
     static MobileDeviceHandle *handle(void *device) { return static_cast<MobileDeviceHandle *>(device); }
 
 private slots:
-    void initTestCase()
-    {
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-    }
-
     void onePlugOneCallWithTheSameHandleEachTime()
     {
-        SimulatedIPhone sim(env.path(QStringLiteral("phones")));
-        sim.createPhone(kFirst);
+        SimulatedPhones sim(env.path(QStringLiteral("phones")));
+        sim.add(PhoneSetup(kFirst));
         sim.start();
 
         DeviceListener listener;
@@ -86,7 +78,7 @@ private slots:
         QCOMPARE(listener.connected[1], listener.connected[0]);
         QCOMPARE(mobiledevice_copy_values(first, {"UniqueDeviceID"}).value(0).toQString(), kFirst);
 
-        sim.createPhone(kSecond);
+        sim.add(PhoneSetup(kSecond));
         QTRY_COMPARE(listener.connected.size(), 3);
         QCOMPARE(handle(listener.connected[2])->udid(), kSecond);
         QVERIFY(listener.connected[2] != listener.connected[0]);
@@ -115,8 +107,8 @@ private slots:
 
     void subscribingAgainAnnouncesThePhonesAgain()
     {
-        SimulatedIPhone sim(env.path(QStringLiteral("phones2")));
-        sim.createPhone(kFirst);
+        SimulatedPhones sim(env.path(QStringLiteral("phones2")));
+        sim.add(PhoneSetup(kFirst));
         sim.start();
         DeviceListener listener;
         static MobileDeviceSubscription subscription;
@@ -132,9 +124,9 @@ private slots:
 
     void connectedDevicesListsWhatIsPluggedInNow()
     {
-        SimulatedIPhone sim(env.path(QStringLiteral("phones3")));
-        sim.createPhone(kFirst);
-        sim.createPhone(kSecond);
+        SimulatedPhones sim(env.path(QStringLiteral("phones3")));
+        sim.add(PhoneSetup(kFirst));
+        sim.add(PhoneSetup(kSecond));
         sim.start();
         QList<MobileDeviceHandle *> now = MobileDeviceHandle::connectedDevices();
         QCOMPARE(now.size(), 2);
@@ -146,7 +138,7 @@ private slots:
         QVERIFY(!MobileDeviceHandle::find(kSecond)->isAttached());
         sim.stop();
         // No multiplexer is not "no phones": the user hears how to start one.
-        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        SimulatedPhones::useNoMultiplexer(env.home());
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, MobileDeviceHandle::connectedDevices());
         qunsetenv("USBMUXD_SOCKET_ADDRESS");
     }

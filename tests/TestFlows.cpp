@@ -9,6 +9,7 @@
 #include "ItunesBackupBuilder.h"
 #include "KikDataBuilder.h"
 #include "RecordingInteraction.h"
+#include "SimulatedPhones.h"
 #include "WindowTestKit.h"
 #include "cli/BackupPassword.h"
 #include "cli/ConsoleInteraction.h"
@@ -19,7 +20,6 @@
 #include "flows/TransferToPhone.h"
 #include "itunes/BackupManifest.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "ui/MainWindow.h"
 #include "ui/WindowInteraction.h"
 #include "views/ItemModelMain.h"
@@ -35,7 +35,6 @@ using namespace WindowTestKit;
 namespace {
 
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F90");
-const QString kKik = QStringLiteral("com.kik.chat");
 
 // A workflow as both front ends start it: tag is the front end ("window", "console"), so that
 // what each writes lands apart.
@@ -49,7 +48,7 @@ class TestFlows : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     std::unique_ptr<BoxRecorder> boxes;
     std::unique_ptr<MainWindow> window;
     KikDataSet source;
@@ -127,10 +126,10 @@ private slots:
         backupFolder = env.path("backups/plain");
         plain.build(backupFolder);
 
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Flow iPhone");
-        KikStoreGenerator(kik).generate(sim.createPhone(kUdid, options).containerPath(kKik));
+        PhoneSetup flowPhone(kUdid, PhoneKik::Development);
+        flowPhone.deviceName = QStringLiteral("Flow iPhone");
+        flowPhone.kikStore = kik;
+        sim.add(flowPhone);
         sim.start();
         keepDeviceBackupsIn(env.path("backuproot"));
 

@@ -8,11 +8,9 @@
 
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
+#include "SimulatedPhones.h"
 #include "device/AfcClient.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "simiphone/AfcPacket.h"
-#include "simiphone/AfcService.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSAfcFileDownload.h"
 
 #include <QDir>
@@ -83,7 +81,7 @@ class TestIOSAfcFileDownload : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
     QByteArray big = QByteArray(3 * 1024 * 1024 + 17, 'b');
 
@@ -97,16 +95,10 @@ class TestIOSAfcFileDownload : public QObject
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        phone = sim.createPhone(kUdid);
-        sim.createPhone(kHostileUdid);
-        sim.addService(kAfc, [](ServiceContext &context) {
-            if (context.phone->udid() == kHostileUdid)
-                serveHostileAfc(context);
-            else
-                AfcService(context, context.phone->folder().mediaPath()).run();
-        });
+        phone = sim.add(PhoneSetup(kUdid)).folder;
+        PhoneSetup hostile(kHostileUdid);
+        hostile.afc = serveHostileAfc;
+        sim.add(hostile);
         sim.start();
         writeFileBytes(media("/Album/one.jpg"), "first picture");
         writeFileBytes(media("/Album/sub/two.jpg"), "second picture");
@@ -283,8 +275,6 @@ private slots:
         QCOMPARE(readFileBytes(media("/Keep/kik.sqlite")), QByteArray("Kik's own store"));
         QCOMPARE(filesBelow(media("/Keep")), QStringList("kik.sqlite"));
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestIOSAfcFileDownload)

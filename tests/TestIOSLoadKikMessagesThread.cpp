@@ -6,13 +6,12 @@
 
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
+#include "SimulatedPhones.h"
 #include "device/DeviceCacheFolder.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/AfcPacket.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSLoadKikMessagesThread.h"
 
 #include <QDir>
@@ -39,7 +38,7 @@ class TestIOSLoadKikMessagesThread : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
     GeneratedKikStore store;
     DeviceDescription description;
@@ -86,19 +85,17 @@ private slots:
     void initTestCase()
     {
         QVERIFY(TestEnv::installEnglishTexts());
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        phone = sim.createPhone(kUdid, options);
-        sim.start();
-        KikStoreOptions kik;
+        PhoneSetup setup(kUdid, PhoneKik::Development);
+        KikStoreOptions &kik = setup.kikStore.emplace();
         kik.contacts = 6;
         kik.chats = 4;
         kik.groups = 1;
         kik.messagesPerChat = 30;
         kik.attachmentShare = 0.3;
-        store = KikStoreGenerator(kik).generate(phone.containerPath(kKik));
+        const AddedPhone added = sim.add(setup);
+        phone = added.folder;
+        store = added.kikStore;
+        sim.start();
         QVERIFY(store.messages > 0);
         QVERIFY(store.attachments > 0);
         writeFileBytes(phoneDocuments() + "/kik.sqlite-wal", {});   // as after a checkpoint
@@ -238,8 +235,6 @@ private slots:
             QVERIFY(treeOf(mirrorDocuments()).size() < treeOf(phoneDocuments()).size() - 1);
         }
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestIOSLoadKikMessagesThread)

@@ -7,14 +7,13 @@
 #include "KikDataBuilder.h"
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
+#include "SimulatedPhones.h"
 #include "db/Sqlite3DB.h"
 #include "device/DeviceCacheFolder.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "simiphone/AfcPacket.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSLoadKikMessagesThread.h"
 #include "workers/IOSRestoreKikMsgThread.h"
 
@@ -43,7 +42,7 @@ class TestIOSRestoreKikMsgThread : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
     GeneratedKikStore store;
     DeviceDescription description;
@@ -86,18 +85,16 @@ private slots:
     void initTestCase()
     {
         QVERIFY(TestEnv::installEnglishTexts());
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        phone = sim.createPhone(kUdid, options);
-        sim.start();
-        KikStoreOptions kik;
+        PhoneSetup setup(kUdid, PhoneKik::Development);
+        KikStoreOptions &kik = setup.kikStore.emplace();
         kik.contacts = 5;
         kik.chats = 3;
         kik.groups = 1;
         kik.messagesPerChat = 10;
-        store = KikStoreGenerator(kik).generate(phone.containerPath(kKik));
+        const AddedPhone added = sim.add(setup);
+        phone = added.folder;
+        store = added.kikStore;
+        sim.start();
         QVERIFY(!store.messageUids.isEmpty());
         description.udid = kUdid;
         description.deviceName = QStringLiteral("Simulated iPhone");

@@ -7,6 +7,7 @@
 
 #include "BoxRecorder.h"
 #include "ItunesBackupBuilder.h"
+#include "SimulatedPhones.h"
 #include "TestFiles.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
@@ -15,7 +16,6 @@
 #include "device/TempBackupFolder.h"
 #include "itunes/BackupManifest.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
@@ -40,13 +40,26 @@ const QString kOpen = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kClosed = QStringLiteral("00008101-000A11B22C33D44E");
 const QString kKik = QStringLiteral("com.kik.chat");
 
+// Every phone holds the same Kik data: the same options make the same store.
+PhoneSetup phoneWithKik(const QString &udid, const QString &name)
+{
+    PhoneSetup setup(udid, PhoneKik::Development);
+    setup.deviceName = name;
+    KikStoreOptions &kik = setup.kikStore.emplace();
+    kik.contacts = 6;
+    kik.chats = 4;
+    kik.groups = 1;
+    kik.messagesPerChat = 10;
+    return setup;
+}
+
 }   // namespace
 
 class TestMainWindowDevice : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     std::unique_ptr<BoxRecorder> boxes;
     std::unique_ptr<MainWindow> window;
     GeneratedKikStore store;
@@ -58,24 +71,11 @@ private slots:
     {
         const QString error = preparePhoneApplication(env.path("tmp"));
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Ann's iPhone");
-        SimPhoneFolder open = sim.createPhone(kOpen, options);
-        options.deviceName = QStringLiteral("Locked iPhone");
-        SimPhoneFolder closed = sim.createPhone(kClosed, options);
-        closed.setFault("ContainerRefused", true);
-        KikStoreOptions kik;
-        kik.contacts = 6;
-        kik.chats = 4;
-        kik.groups = 1;
-        kik.messagesPerChat = 10;
-        store = KikStoreGenerator(kik).generate(open.containerPath(kKik));
-
+        store = sim.add(phoneWithKik(kOpen, QStringLiteral("Ann's iPhone"))).kikStore;
         // The closed phone holds the same Kik data; Debian's idevicebackup2 backs it up.
-        const QMap<QString, QByteArray> container = treeOf(open.containerPath(kKik));
-        for (auto file = container.begin(); file != container.end(); ++file)
-            writeFileBytes(closed.containerPath(kKik) + '/' + file.key(), file.value());
+        PhoneSetup closed = phoneWithKik(kClosed, QStringLiteral("Locked iPhone"));
+        closed.faults = {{"ContainerRefused", true}};
+        sim.add(closed);
         keepDeviceBackupsIn(env.path("backuproot") + '/' + TempBackupFolderName);
         sim.start();
 
@@ -144,17 +144,12 @@ private slots:
     void aFailedLoadKeepsThePhoneForRetry()
     {
         const QString udid = QStringLiteral("00008120-0004F1A2B3C4D5E6");
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Unready iPhone");
+        PhoneSetup setup = phoneWithKik(udid, QStringLiteral("Unready iPhone"));
+        setup.faults = {{"ContainerRefused", true}};
+        setup.backupError = 212;
         boxes->clear();
         // Plugged in at once; its load starts once the test yields to the event loop.
-        SimPhoneFolder unready = sim.createPhone(udid, options);
-        unready.setFault("ContainerRefused", true);
-        unready.setFault("MobileBackupErrors", QVariantMap{{QStringLiteral("Backup"), 212}});
-        const QMap<QString, QByteArray> container = treeOf(sim.phone(kOpen).containerPath(kKik));
-        for (auto file = container.begin(); file != container.end(); ++file)
-            writeFileBytes(unready.containerPath(kKik) + '/' + file.key(), file.value());
+        const SimPhoneFolder unready = sim.add(setup).folder;
         QTRY_VERIFY_WITH_TIMEOUT(child(model()->deviceRoot(), "Unready iPhone (not loaded)"), 20000);
         QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
         auto *failed = child(model()->deviceRoot(), "Unready iPhone (not loaded)");
@@ -178,15 +173,10 @@ private slots:
     void thePasscodeNoticeShowsWhileThePhoneWaits()
     {
         const QString udid = QStringLiteral("00008120-0007A1B2C3D4E5F6");
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Waiting iPhone");
-        options.passcodeTypedAfter = -1;
-        SimPhoneFolder waiting = sim.createPhone(udid, options);
-        waiting.setFault("ContainerRefused", true);
-        const QMap<QString, QByteArray> container = treeOf(sim.phone(kOpen).containerPath(kKik));
-        for (auto file = container.begin(); file != container.end(); ++file)
-            writeFileBytes(waiting.containerPath(kKik) + '/' + file.key(), file.value());
+        PhoneSetup setup = phoneWithKik(udid, QStringLiteral("Waiting iPhone"));
+        setup.faults = {{"ContainerRefused", true}};
+        setup.passcodeTypedAfter = -1;
+        const SimPhoneFolder waiting = sim.add(setup).folder;
         const auto notice = [] {
             for (QWidget *widget : QApplication::topLevelWidgets()) {
                 const auto *form = qobject_cast<ProgressForm *>(widget);

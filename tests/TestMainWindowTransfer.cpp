@@ -14,6 +14,7 @@
 #include "ModalKeys.h"
 #include "PhoneKikStore.h"
 #include "PhoneLog.h"
+#include "SimulatedPhones.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "app/PrivateCache.h"
@@ -24,7 +25,6 @@
 #include "itunes/BackupWriteLock.h"
 #include "itunes/ManifestDb.h"
 #include "kikstore/KikStoreGenerator.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/MainWindow.h"
 #include "ui/PasscodeDlg.h"
@@ -45,7 +45,6 @@ namespace {
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F72");
 const QString kClosedUdid = QStringLiteral("00008101-000A11B22C33D44F");
 const QString kSealedUdid = QStringLiteral("00008120-000B22C33D44E55A");
-const QString kGroup = QStringLiteral("group.com.kik.chat");
 const QString kKik = QStringLiteral("com.kik.chat");
 const QString kDomain = QStringLiteral("AppDomain-com.kik.chat");
 const QString kBackupSettings = QStringLiteral("com.apple.mobile.backup");
@@ -56,7 +55,7 @@ class TestMainWindowTransfer : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
     std::unique_ptr<BoxRecorder> boxes;
     std::unique_ptr<MainWindow> window;
@@ -90,19 +89,15 @@ class TestMainWindowTransfer : public QObject
     // through a device backup made by Debian's idevicebackup2 once it is plugged in.
     GeneratedKikStore plugInClosedPhone(const QString &udid, const QString &name, const QString &password = QString())
     {
-        SimPhoneOptions options;
-        options.apps = {kKik};
-        options.groups = {kGroup};
-        options.deviceName = name;
-        options.backupPassword = password;
-        options.backupKeyRounds = 10;
-        KikStoreOptions kik;
+        PhoneSetup setup(udid, PhoneKik::AppStoreGroup);
+        setup.deviceName = name;
+        setup.backupPassword = password;
+        KikStoreOptions &kik = setup.kikStore.emplace();
         kik.chats = 2;
         kik.messagesPerChat = 4;
         kik.seed = quint32(qHash(udid));
         const qsizetype phonesBefore = model()->deviceRoot()->children.size();
-        GeneratedKikStore store = putKikInGroupContainer(sim.createPhone(udid, options), kik, env.path(udid));
-        sim.plugIn(udid);
+        GeneratedKikStore store = sim.add(setup).kikStore;
         [&] { QTRY_COMPARE_WITH_TIMEOUT(model()->deviceRoot()->children.size(), phonesBefore + 1, 120000); }();
         settle();
         return store;
@@ -136,7 +131,7 @@ class TestMainWindowTransfer : public QObject
         QVERIFY(node);
         QCOMPARE(qint64(node->dataSet->allMessages().size()), before.messages + sourceMessages);
         QString integrity;
-        const QMap<QString, int> uids = shownMessageUids(groupKikStorePath(target), &integrity);
+        const QMap<QString, int> uids = shownMessageUids(kikStorePath(target), &integrity);
         QCOMPARE(integrity, QStringLiteral("ok"));
         QCOMPARE(qint64(uids.size()), before.messages + sourceMessages);
         QCOMPARE(QSet<int>(uids.begin(), uids.end()), QSet<int>{1});
@@ -165,11 +160,12 @@ private slots:
         kik.chats = 3;
         kik.groups = 1;
         kik.messagesPerChat = 5;
-        SimPhoneOptions options;
-        options.developmentApps = {kKik};
-        options.deviceName = QStringLiteral("Target iPhone");
-        phone = sim.createPhone(kUdid, options);
-        phoneStore = KikStoreGenerator(kik).generate(phone.containerPath(kKik));
+        PhoneSetup target(kUdid, PhoneKik::Development);
+        target.deviceName = QStringLiteral("Target iPhone");
+        target.kikStore = kik;
+        const AddedPhone added = sim.add(target);
+        phone = added.folder;
+        phoneStore = added.kikStore;
         sim.start();
 
         const GeneratedKikStore backupStore = KikStoreGenerator(kik).generate(env.path("backup-kik"));

@@ -7,11 +7,12 @@
 #include "TestEnv.h"
 #include "TestFiles.h"
 
+#include "PhoneKikStore.h"
 #include "PhoneLog.h"
 #include "RecordingProgress.h"
+#include "SimulatedPhones.h"
 #include "device/MobileBackupClient.h"
 #include "device/TempBackupFolder.h"
-#include "simiphone/SimulatedIPhone.h"
 #include "workers/IOSMobileBackupThread.h"
 #include "workers/IOSMobileRestoreThread.h"
 
@@ -36,11 +37,11 @@ class TestMobileBackupFaults : public QObject
     Q_OBJECT
 
     TestEnv m_env;
-    std::unique_ptr<SimulatedIPhone> m_simulator;
+    SimulatedPhones m_sim{m_env.path(QStringLiteral("phones"))};
     QString m_tempRoot = m_env.path(QStringLiteral("disk"));
     QString m_tempFolder = QDir(m_tempRoot).filePath(QLatin1String(TempBackupFolderName));
 
-    SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
+    SimPhoneFolder phone() const { return m_sim.phone(kUdid); }
 
 private slots:
     void initTestCase()
@@ -48,12 +49,9 @@ private slots:
         QVERIFY(m_env.isValid());
         QDir().mkpath(m_tempRoot);
         keepDeviceBackupsIn(m_tempFolder);
-        m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
-        SimPhoneOptions options;
-        options.apps = {QStringLiteral("com.kik.chat")};
-        m_simulator->createPhone(kUdid, options);
-        writeFileBytes(phone().containerPath(options.apps.first()) + "/Documents/kik.sqlite", "on the phone");
-        m_simulator->start();
+        m_sim.add(PhoneSetup(kUdid, PhoneKik::AppStore));
+        writeFileBytes(kikStorePath(phone()), "on the phone");
+        m_sim.start();
     }
 
     void phoneFaults_data()
@@ -140,8 +138,6 @@ private slots:
                                     : !QFileInfo::exists(folder) || MobileBackupClient::snapshotFinished(folder));
         }
     }
-
-    void cleanupTestCase() { m_simulator.reset(); }
 };
 
 QTEST_GUILESS_MAIN(TestMobileBackupFaults)

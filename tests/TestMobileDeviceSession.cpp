@@ -5,12 +5,11 @@
 #include "ThrownText.h"
 
 #include "PhoneLog.h"
+#include "SimulatedPhones.h"
 #include "device/LockdownSession.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceService.h"
 #include "device/MobileDeviceSession.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QtTest>
 
@@ -29,24 +28,22 @@ class TestMobileDeviceSession : public QObject
 {
     Q_OBJECT
     TestEnv env;
-    SimulatedIPhone sim{env.path(QStringLiteral("phones"))};
+    SimulatedPhones sim{env.path(QStringLiteral("phones"))};
     SimPhoneFolder phone{QString()};
 
     MobileDeviceHandle *device(const QString &udid = kUdid) { return MobileDeviceHandle::attach(udid); }
 
     SimPhoneFolder unpairedPhone()
     {
-        SimPhoneOptions options;
-        options.paired = false;
-        return sim.phone(kNewUdid).exists() ? sim.phone(kNewUdid) : sim.createPhone(kNewUdid, options);
+        PhoneSetup unpaired(kNewUdid);
+        unpaired.paired = false;
+        return sim.phone(kNewUdid).exists() ? sim.phone(kNewUdid) : sim.add(unpaired).folder;
     }
 
 private slots:
     void initTestCase()
     {
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        phone = sim.createPhone(kUdid);
+        phone = sim.add(PhoneSetup(kUdid)).folder;
         sim.start();
     }
 
@@ -207,8 +204,6 @@ private slots:
         QCOMPARE(thrownText([&] { mobiledevice_start_service(device(), "com.apple.afc"); }),
                  kHint + "AMDeviceValidatePairing(-21)");
     }
-
-    void cleanupTestCase() { sim.stop(); }
 };
 
 QTEST_GUILESS_MAIN(TestMobileDeviceSession)

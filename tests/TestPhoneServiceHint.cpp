@@ -1,3 +1,4 @@
+#include "SimulatedPhones.h"
 #include "TestEnv.h"
 #include "WindowTestKit.h"
 
@@ -5,9 +6,6 @@
 #include "ui/MainWindow.h"
 #include "ui/PhoneServiceHint.h"
 
-#include "simiphone/SimulatedIPhone.h"
-
-#include <QFile>
 #include <QtTest>
 
 // The window's word on a missing multiplexer, against no multiplexer and the simulated one.
@@ -25,7 +23,7 @@ private slots:
 
     void shownOnlyWhileNoMultiplexerAnswers()
     {
-        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        SimulatedPhones::useNoMultiplexer(env.home());
         QWidget pane;
         auto *hint = new PhoneServiceHint(&pane);
         pane.show();
@@ -34,20 +32,20 @@ private slots:
         QVERIFY(hint->text().contains(QLatin1String("unlock it and answer \"Trust\" on it")));
 
         // The service starts: the hint goes by itself.
-        SimulatedIPhone sim(env.path(QStringLiteral("phones")));
+        SimulatedPhones sim(env.path(QStringLiteral("phones")));
         sim.start();
         QTRY_VERIFY_WITH_TIMEOUT(!hint->isVisible(), 15000);
 
         // It ends (as usbmuxd does with the last phone unplugged): asked again, the hint is back.
         sim.stop();
-        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        SimulatedPhones::useNoMultiplexer(env.home());
         hint->check();
         QVERIFY(hint->isVisible());
     }
 
     void theWindowShowsItBelowTheSources()
     {
-        qputenv("USBMUXD_SOCKET_ADDRESS", QFile::encodeName(QStringLiteral("UNIX:") + env.path(QStringLiteral("no-usbmuxd"))));
+        SimulatedPhones::useNoMultiplexer(env.home());
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -5,11 +5,11 @@
 #include "ThrownText.h"
 
 #include "PhoneLog.h"
-#include "device/MobileDeviceFrameworks.h"
+#include "SimulatedPhones.h"
+#include "device/MobileDeviceHandle.h"
 #include "device/MobileDeviceService.h"
 #include "device/ServiceMessage.h"
 #include "device/ServiceSocket.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QElapsedTimer>
 #include <QtEndian>
@@ -208,12 +208,8 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QVariantMap, settings);
         QFETCH(QString, expected);
-        QString error;
-        QVERIFY2(loadMobileDeviceFrameworks(&error), qPrintable(error));
-        SimulatedIPhone sim(env.path(QStringLiteral("phones-") + fault));
-        SimPhoneOptions options;
-        options.developmentApps = {QStringLiteral("com.kik.chat")};
-        SimPhoneFolder phone = sim.createPhone(kUdid, options);
+        SimulatedPhones sim(env.path(QStringLiteral("phones-") + fault));
+        SimPhoneFolder phone = sim.add(PhoneSetup(kUdid, PhoneKik::Development)).folder;
         sim.start();
         phone.setFaults(PhoneLog::answerFault("com.apple.mobile.house_arrest", "VendContainer", fault, settings));
 

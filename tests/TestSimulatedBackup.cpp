@@ -6,9 +6,9 @@
 #include "TestFiles.h"
 
 #include "ItunesBackupBuilder.h"
+#include "SimulatedPhones.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
-#include "simiphone/SimulatedIPhone.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,7 +23,6 @@
 #include <libimobiledevice/notification_proxy.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -151,10 +150,10 @@ class TestSimulatedBackup : public QObject
     Q_OBJECT
 
     TestEnv m_env;
-    std::unique_ptr<SimulatedIPhone> m_simulator;
+    SimulatedPhones m_sim{m_env.path(QStringLiteral("phones"))};
     QString m_backups;
 
-    SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
+    SimPhoneFolder phone() const { return m_sim.phone(kUdid); }
     QList<QJsonObject> phoneFaults(const QString &fault) const
     {
         QList<QJsonObject> found;
@@ -176,15 +175,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_env.isValid());
-        m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
-        SimPhoneOptions options;
-        options.apps = {kKik};
-        options.groups = {kGroup};
-        m_simulator->createPhone(kUdid, options);
+        m_sim.add(PhoneSetup(kUdid, PhoneKik::AppStoreGroup));
         writeFileBytes(kikFile(), "app store");
         writeFileBytes(phone().containerPath(kKik) + QStringLiteral("/Library/Caches/big.bin"), "left out");
         writeFileBytes(groupStore(), "group store");
-        m_simulator->start();
+        m_sim.start();
         m_backups = m_env.path(QStringLiteral("backups"));
         QDir().mkpath(m_backups);
     }
@@ -218,12 +213,12 @@ private slots:
     {
         writeFileBytes(kikFile(), "changed");
         QVERIFY(QFile::remove(groupStore()));
-        const quint32 before = m_simulator->deviceId(kUdid);
+        const quint32 before = m_sim.deviceId(kUdid);
         const ToolRun run = runTool({QStringLiteral("restore"), m_backups});
         QVERIFY2(run.exitCode == 0 && run.output.contains(QLatin1String("Restore Successful.")), qPrintable(run.output));
         QCOMPARE(readFileBytes(kikFile()), QByteArray("app store"));
         QCOMPARE(readFileBytes(groupStore()), QByteArray("group store"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0 && m_simulator->deviceId(kUdid) != before, 10000);
+        QVERIFY(m_sim.waitForPlugIn(kUdid, before));
     }
 
     void encryptedBackupAndRestore()
@@ -245,7 +240,7 @@ private slots:
         QVERIFY2(run.exitCode == 0, qPrintable(run.output));
         QCOMPARE(readFileBytes(groupStore()), QByteArray("group store"));
         phone().setBackupPassword(QString());
-        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0, 10000);
+        QVERIFY(m_sim.waitForPlugIn(kUdid));
         backupOrFail();
     }
 
@@ -344,7 +339,7 @@ private slots:
         RunningTool tool({QStringLiteral("backup"), m_backups});
         QTRY_VERIFY_WITH_TIMEOUT(!phoneFaults(QStringLiteral("Stalled")).isEmpty(), 60000);
         QCOMPARE(phoneFaults(QStringLiteral("Stalled")).first().value(QStringLiteral("files")).toInt(), 2);
-        QVERIFY(m_simulator->deviceId(kUdid) != 0);
+        QVERIFY(m_sim.deviceId(kUdid) != 0);
         QCOMPARE(tool.process.state(), QProcess::Running);
     }
 
@@ -395,9 +390,9 @@ private slots:
         QCOMPARE(run.exitCode, 255);
         QVERIFY2(run.output.contains(QLatin1String("Backup Aborted.")), qPrintable(run.output));
         QVERIFY(!readFileBytes(status).contains("finished"));   // the half backup says so
-        QTRY_COMPARE(m_simulator->deviceId(kUdid), 0u);
+        QTRY_COMPARE(m_sim.deviceId(kUdid), 0u);
         phone().setFaults({});
-        m_simulator->plugIn(kUdid);
+        m_sim.plugIn(kUdid);
         backupOrFail();
         QVERIFY(readFileBytes(status).contains("finished"));
     }
@@ -428,10 +423,8 @@ private slots:
         QCOMPARE(readFileBytes(phone().groupContainerPath(kGroup) + QStringLiteral("/fine.txt")), QByteArray("fine"));
         QVERIFY(!QFileInfo::exists(phone().path() + QStringLiteral("/apps/com.not.installed")));
         QFile::remove(phone().containerPath(kKik) + QStringLiteral("/Documents/link"));
-        QTRY_VERIFY_WITH_TIMEOUT(m_simulator->deviceId(kUdid) != 0, 10000);
+        QVERIFY(m_sim.waitForPlugIn(kUdid));
     }
-
-    void cleanupTestCase() { m_simulator.reset(); }
 };
 
 QTEST_GUILESS_MAIN(TestSimulatedBackup)

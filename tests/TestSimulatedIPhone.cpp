@@ -1,6 +1,7 @@
 // The simulated iPhone checked through the real phone library and its tools, and through raw
 // sockets where the exact bytes on the wire matter.
 
+#include "SimulatedPhones.h"
 #include "TestEnv.h"
 #include "TestFiles.h"
 
@@ -26,7 +27,6 @@
 #include <plist/plist.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -277,9 +277,10 @@ class TestSimulatedIPhone : public QObject
 
 private:
     TestEnv m_env;
-    std::unique_ptr<SimulatedIPhone> m_simulator;
+    SimulatedPhones m_sim{m_env.path(QStringLiteral("phones"))};
+    SimulatedIPhone &m_simulator = m_sim.simulator();   // what is tested here
 
-    SimPhoneFolder phone() const { return m_simulator->phone(kUdid); }
+    SimPhoneFolder phone() const { return m_sim.phone(kUdid); }
     QString runTool(const QString &tool, const QStringList &arguments, int *exitCode = nullptr)
     {
         QProcess process;
@@ -294,21 +295,19 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_env.isValid());
-        m_simulator = std::make_unique<SimulatedIPhone>(m_env.path(QStringLiteral("phones")));
-        SimPhoneOptions options;
-        options.deviceName = QStringLiteral("Ada's iPhone");
-        options.developmentApps = {kKik};
-        const SimPhoneFolder folder = m_simulator->createPhone(kUdid, options);
+        PhoneSetup ada(kUdid, PhoneKik::Development);
+        ada.deviceName = QStringLiteral("Ada's iPhone");
+        const SimPhoneFolder folder = m_sim.add(ada).folder;
         writeFileBytes(folder.containerPath(kKik) + QStringLiteral("/Documents/kik.sqlite"), "SQLite format 3");
         writeFileBytes(folder.mediaPath() + QStringLiteral("/hello.txt"), "hello");
-        const QString address = m_simulator->start();
+        const QString address = m_sim.start();
         QVERIFY(address.startsWith(QLatin1String("127.0.0.1:")));
         QCOMPARE(qgetenv("USBMUXD_SOCKET_ADDRESS"), address.toUtf8());
     }
 
     void cleanupTestCase()
     {
-        m_simulator.reset();
+        m_sim.stop();
         QVERIFY(qgetenv("USBMUXD_SOCKET_ADDRESS").isEmpty());
     }
 
@@ -355,7 +354,7 @@ private slots:
     // The multiplexer's own messages, including what no well-behaved client sends.
     void multiplexerMessages()
     {
-        RawMux mux(m_simulator->address());
+        RawMux mux(m_simulator.address());
         const QVariantList devices = mux.ask({{QStringLiteral("MessageType"), QStringLiteral("ListDevices")}})
                                          .value(QStringLiteral("DeviceList"))
                                          .toList();
@@ -365,9 +364,9 @@ private slots:
         QVERIFY(ours != devices.cend());
         const QVariantMap properties = ours->toMap().value(QStringLiteral("Properties")).toMap();
         QCOMPARE(properties.value(QStringLiteral("ConnectionType")).toString(), QStringLiteral("USB"));
-        QCOMPARE(properties.value(QStringLiteral("DeviceID")).toUInt(), m_simulator->deviceId(kUdid));
+        QCOMPARE(properties.value(QStringLiteral("DeviceID")).toUInt(), m_simulator.deviceId(kUdid));
         QCOMPARE(mux.ask({{QStringLiteral("MessageType"), QStringLiteral("ReadBUID")}}).value(QStringLiteral("BUID")).toString(),
-                 SimPhoneFolder::systemBuid(m_simulator->phonesDir()));
+                 SimPhoneFolder::systemBuid(m_simulator.phonesDir()));
 
         const auto result = [&mux](const QVariantMap &message) {
             return mux.ask(message).value(QStringLiteral("Number"), -1).toInt();
@@ -661,7 +660,7 @@ private slots:
         SimPhoneOptions unpaired;
         unpaired.paired = false;
         const QString fresh = QStringLiteral("00008030-0000000000000A01");
-        const SimPhoneFolder freshPhone = m_simulator->createPhone(fresh, unpaired);
+        const SimPhoneFolder freshPhone = m_simulator.createPhone(fresh, unpaired);
         QVERIFY(freshPhone.pairRecordData().isEmpty());
         {
             Lockdown session(fresh);
@@ -690,7 +689,7 @@ private slots:
 
         // The trust prompt declined.
         const QString shy = QStringLiteral("00008030-0000000000000A02");
-        const SimPhoneFolder shyPhone = m_simulator->createPhone(shy, unpaired);
+        const SimPhoneFolder shyPhone = m_simulator.createPhone(shy, unpaired);
         shyPhone.setFault(QStringLiteral("PairingRefused"), true);
         {
             Lockdown session(shy);
@@ -720,7 +719,7 @@ private slots:
     // A service added later plugs into StartService and is handed its connection.
     void servicesPlugIn()
     {
-        m_simulator->addService(QStringLiteral("com.example.echo"), [](ServiceContext &context) {
+        m_simulator.addService(QStringLiteral("com.example.echo"), [](ServiceContext &context) {
             PlistChannel channel(context);
             while (const std::optional<QVariantMap> message = channel.receive())
                 if (!channel.send(*message, QStringLiteral("Echo")))
@@ -729,8 +728,8 @@ private slots:
         Lockdown session(kUdid);
         const quint16 port = session.startService("com.example.echo");
         QVERIFY(port != 0);
-        RawMux mux(m_simulator->address());
-        QVERIFY(mux.connectTo(m_simulator->deviceId(kUdid), port));
+        RawMux mux(m_simulator.address());
+        QVERIFY(mux.connectTo(m_simulator.deviceId(kUdid), port));
         const QVariantMap ping{{QStringLiteral("Ping"), QStringLiteral("pong")}};
         mux.sendFrame(ping);
         const quint32 length = qFromBigEndian<quint32>(mux.receive(4).constData());
@@ -748,31 +747,31 @@ private slots:
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_ADD, kUdid), 1);
 
         const QString second = QStringLiteral("00008030-0000000000000B01");
-        m_simulator->createPhone(second);
+        m_simulator.createPhone(second);
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_ADD, second), 1);
-        m_simulator->unplug(second);
+        m_simulator.unplug(second);
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_REMOVE, second), 1);
         QVERIFY(runTool(QStringLiteral("idevice_id"), {QStringLiteral("-l")}).split('\n').contains(kUdid));
         QVERIFY(!runTool(QStringLiteral("idevice_id"), {QStringLiteral("-l")}).contains(second));
-        m_simulator->plugIn(second);
+        m_simulator.plugIn(second);
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_ADD, second), 2);
 
         // The folder watcher sees phones put in and taken away by hand.
         const auto putInByHand = [&](const QString &udid) {
             SimPhoneFolder::create(m_env.path(QStringLiteral("staging")), udid);
             return QDir().rename(m_env.path(QStringLiteral("staging/")) + udid,
-                                 m_simulator->phonesDir() + QLatin1Char('/') + udid);
+                                 m_simulator.phonesDir() + QLatin1Char('/') + udid);
         };
         const QString third = QStringLiteral("00008030-0000000000000B02");
         QVERIFY(putInByHand(third));
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_ADD, third), 1);
-        QVERIFY(QDir(m_simulator->phone(second).path()).removeRecursively());
+        QVERIFY(QDir(m_simulator.phone(second).path()).removeRecursively());
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_REMOVE, second), 2);
         // Events come in order: once a later phone comes and goes, no double can still be on its way.
         const QString marker = QStringLiteral("00008030-0000000000000B03");
         QVERIFY(putInByHand(marker));
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_ADD, marker), 1);
-        QVERIFY(QDir(m_simulator->phone(marker).path()).removeRecursively());
+        QVERIFY(QDir(m_simulator.phone(marker).path()).removeRecursively());
         QTRY_COMPARE(log.count(IDEVICE_DEVICE_REMOVE, marker), 1);
         QCOMPARE(log.count(IDEVICE_DEVICE_ADD, second), 2);
         QCOMPARE(log.count(IDEVICE_DEVICE_ADD, kUdid), 1);
@@ -782,7 +781,7 @@ private slots:
         // Unplugging ends the phone's open connections.
         Afc afc(third);
         QVERIFY(afc.client);
-        m_simulator->unplug(third);
+        m_simulator.unplug(third);
         afc_error_t error = AFC_E_SUCCESS;
         afc.list("/", &error);
         QVERIFY(error != AFC_E_SUCCESS);
@@ -791,7 +790,7 @@ private slots:
     // Answers spoiled on request reach the peer byte for byte.
     void spoiledAnswers()
     {
-        const quint32 deviceId = m_simulator->deviceId(kUdid);
+        const quint32 deviceId = m_simulator.deviceId(kUdid);
         auto lockdownRule = [](const char *fault, const QVariantMap &more = {}) {
             QVariantMap rule{{QStringLiteral("Service"), QStringLiteral("com.apple.mobile.lockdown")},
                              {QStringLiteral("Request"), QStringLiteral("GetValue")},
@@ -805,7 +804,7 @@ private slots:
 
         phone().setFaults(lockdownRule("CloseAfter", {{QStringLiteral("Bytes"), 2}}));
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.sendFrame(askName);
             QCOMPARE(mux.receive(100).size(), 2);
@@ -813,7 +812,7 @@ private slots:
         }
         phone().setFaults(lockdownRule("HugeLength"));
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.sendFrame(askName);
             QCOMPARE(qFromBigEndian<quint32>(mux.receive(4).constData()), quint32(3u << 30));
@@ -821,7 +820,7 @@ private slots:
         }
         phone().setFaults(lockdownRule("ZeroLength", {{QStringLiteral("Count"), 1}}));
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.sendFrame(askName);
             QCOMPARE(mux.receive(4), QByteArray(4, '\0'));
@@ -832,7 +831,7 @@ private slots:
         }
         phone().setFaults(lockdownRule("MalformedPlist"));
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.sendFrame(askName);
             const quint32 length = qFromBigEndian<quint32>(mux.receive(4).constData());
@@ -892,7 +891,7 @@ private slots:
         {
             Lockdown session(kUdid);
             const quint16 port = session.startService("com.apple.afc");
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, port));
             mux.send(AfcPacket::encode(AfcReadDirectory, 5, QByteArray("/\0", 2)));
             const QByteArray header = mux.receive(40);
@@ -906,27 +905,27 @@ private slots:
     // Whatever a peer sends, the simulator ends that connection and goes on serving.
     void hostilePeers()
     {
-        const quint32 deviceId = m_simulator->deviceId(kUdid);
+        const quint32 deviceId = m_simulator.deviceId(kUdid);
         phone().clearReceived();
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QByteArray header(16, '\0');
             qToLittleEndian(quint32(0xFFFFFFFF), header.data());
             mux.send(header);
             QVERIFY(mux.closedByPeer());
         }
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(!mux.connectTo(deviceId, 1234));   // nothing listens there
         }
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.send(QByteArray::fromHex("7fffffff"));
             QVERIFY(mux.closedByPeer());
         }
         {
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, 62078));
             mux.send(QByteArray::fromHex("00000005") + "hello");
             QVERIFY(mux.closedByPeer());
@@ -934,13 +933,13 @@ private slots:
         {
             Lockdown session(kUdid);
             const quint16 port = session.startService("com.apple.afc");
-            RawMux mux(m_simulator->address());
+            RawMux mux(m_simulator.address());
             QVERIFY(mux.connectTo(deviceId, port));
             QByteArray packet = AfcPacket::encode(AfcReadDirectory, 1, QByteArray("/\0", 2));
             qToLittleEndian(quint64(1ULL << 40), packet.data() + 8);
             mux.send(packet);
             QVERIFY(mux.closedByPeer());
-            RawMux again(m_simulator->address());
+            RawMux again(m_simulator.address());
             QVERIFY(!again.connectTo(deviceId, port));   // a service port takes one connection
         }
         QStringList reasons;

@@ -11,6 +11,7 @@
 
 namespace {
 
+const QString kKik = QStringLiteral("com.kik.chat");
 const QString kGroup = QStringLiteral("group.com.kik.chat");
 
 QString accountFolder(const SimPhoneFolder &phone)
@@ -30,9 +31,17 @@ GeneratedKikStore putKikInGroupContainer(const SimPhoneFolder &phone, const KikS
     return store;
 }
 
-QString groupKikStorePath(const SimPhoneFolder &phone)
+QString kikGroupId()
 {
-    return accountFolder(phone) + QStringLiteral("/kik.sqlite");
+    return kGroup;
+}
+
+QString kikStorePath(const SimPhoneFolder &phone)
+{
+    if (!phone.groupContainerPath(kGroup).isEmpty())
+        return accountFolder(phone) + QStringLiteral("/kik.sqlite");
+    const QString container = phone.containerPath(kKik);
+    return container.isEmpty() ? QString() : container + QStringLiteral("/Documents/kik.sqlite");
 }
 
 QMap<QString, int> shownMessageUids(const QString &storePath, QString *integrity)

@@ -4,13 +4,12 @@
 
 #include "KikDbTestKit.h"
 #include "app/AppFolders.h"
-#include "widgets/UpdateCheck.h"
-#include "device/MobileDeviceFrameworks.h"
 #include "kik/KikLocalDb.h"
 #include "ui/MainWindow.h"
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
+#include "widgets/UpdateCheck.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -31,12 +30,7 @@ QString preparePhoneApplication(const QString &temporaryFolder)
 {
     prepareApplication();
     qputenv("TMPDIR", QFile::encodeName(temporaryFolder));
-    if (!QDir().mkpath(temporaryFolder))
-        return QStringLiteral("no folder %1").arg(temporaryFolder);
-    QString error;
-    if (!loadMobileDeviceFrameworks(&error) && error.isEmpty())
-        error = QStringLiteral("the phone library could not be loaded");
-    return error;
+    return QDir().mkpath(temporaryFolder) ? QString() : QStringLiteral("no folder %1").arg(temporaryFolder);
 }
 
 void writeLocalDb(const QString &folder, const KikDataSet &dataSet)

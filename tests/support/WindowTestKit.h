@@ -15,8 +15,9 @@ namespace WindowTestKit {
 // English texts for the text keys, and no update check: the window finds a check made just
 // now (and TestEnv configures no vendor host). Call after TestEnv exists.
 void prepareApplication();
-// The same for window tests with simulated phones: the phone library loaded, and a private
-// temporary folder (a store with a write-ahead log is read from a copy there). The error, or empty.
+// The same for window tests with simulated phones (SimulatedPhones loads the phone library): a
+// private temporary folder, where a store with a write-ahead log is read from a copy. The error,
+// or empty.
 QString preparePhoneApplication(const QString &temporaryFolder);
 
 // A local database in folder holding every message of the data set.
