@@ -1,14 +1,14 @@
 #pragma once
 
-class MainWindow;
+class CommandHost;
 
 // The three deletions from local databases, each after the user confirmed it: selected
 // messages, one chat, or a whole database. Phone sources are never touched.
 class DeleteCommand
 {
 public:
-    explicit DeleteCommand(MainWindow &window)
-        : m_window(window)
+    explicit DeleteCommand(CommandHost &host)
+        : m_host(host)
     {
     }
 
@@ -19,5 +19,5 @@ public:
     void deleteFromToolbar();
 
 private:
-    MainWindow &m_window;
+    CommandHost &m_host;
 };

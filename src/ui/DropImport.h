@@ -3,7 +3,8 @@
 #include <QObject>
 #include <QString>
 
-class MainWindow;
+class CommandHost;
+class QWidget;
 class QDropEvent;
 
 // A folder dropped on the main window starts the import that fits it: an iTunes backup
@@ -17,7 +18,7 @@ public:
     static Kind classify(const QString &folder);
 
     // Accepts drops on the window from now on.
-    explicit DropImport(MainWindow &window);
+    DropImport(QWidget &window, CommandHost &host);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -26,5 +27,6 @@ private:
     void drop(const QDropEvent &event);
     void importFolder(const QString &folder, Kind kind);
 
-    MainWindow &m_window;
+    QWidget &m_window;
+    CommandHost &m_host;
 };
