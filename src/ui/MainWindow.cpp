@@ -42,13 +42,6 @@ namespace {
 
 const QString LoadingMessagesTitle = QStringLiteral("Loading messages...");
 
-template <typename T>
-T *named(T *object, const char *name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
-
 }   // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -110,18 +103,22 @@ void MainWindow::connectViews()
 
 void MainWindow::buildBars()
 {
-    setMenuBar(named(new QMenuBar(this), "menuBar"));
+    setMenuBar(new QMenuBar(this));
+    menuBar()->setObjectName(QStringLiteral("menuBar"));
 
-    auto *toolBar = named(new QToolBar(this), "mainToolBar");
+    auto *toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("mainToolBar"));
     toolBar->setMovable(false);
     toolBar->setFloatable(false);
     toolBar->setIconSize(QSize(52, 52));
     addToolBar(Qt::TopToolBarArea, toolBar);
     m_menus = new MainMenus(this, toolBar, m_commands);
 
-    setStatusBar(named(new QStatusBar(this), "statusBar"));
+    setStatusBar(new QStatusBar(this));
+    statusBar()->setObjectName(QStringLiteral("statusBar"));
     statusBar()->showMessage(tr("Total: 0"));
-    m_lbAdv = named(new QLabel(statusBar()), "lbAdv");
+    m_lbAdv = new QLabel(statusBar());
+    m_lbAdv->setObjectName(QStringLiteral("lbAdv"));
     m_lbAdv->setTextFormat(Qt::RichText);
     m_lbAdv->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     // The link comes from the network: only web addresses are handed to the browser.
