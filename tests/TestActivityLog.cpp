@@ -1,10 +1,12 @@
 #include "TestEnv.h"
 
 #include "BoxRecorder.h"
+#include "FakeCommandHost.h"
 #include "TestFiles.h"
 #include "app/LogHandler.h"
-#include "widgets/MessageBoxes.h"
 #include "ui/MainMenus.h"
+#include "ui/WindowCommands.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QAction>
 #include <QDir>
@@ -29,7 +31,9 @@ private slots:
     {
         QMainWindow window;
         QToolBar toolBar;
-        MainMenus menus(&window, &toolBar);
+        FakeCommandHost host;
+        WindowCommands commands(host);
+        MainMenus menus(&window, &toolBar, commands);
         QAction *exit = window.menuBar()->findChild<QAction *>(QStringLiteral("close"));
         QVERIFY(exit);
         exit->trigger();

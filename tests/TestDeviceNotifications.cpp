@@ -18,21 +18,23 @@ const QString kSecond = QStringLiteral("00008101-000A11B22C33D44E");
 
 }   // namespace
 
-// Stands in for the main window: the two slots, by name, recording what they were called with.
+// Stands in for the main window: the two callbacks, recording what they were called with.
 class DeviceListener : public QObject
 {
     Q_OBJECT
 public:
-    QList<void *> connected;
-    QList<void *> disconnected;
+    QList<MobileDeviceHandle *> connected;
+    QList<MobileDeviceHandle *> disconnected;
     bool offThread = false;
 
-public slots:
-    void iosDeviceConnected(void *device) { record(connected, device); }
-    void iosDeviceDisconnected(void *device) { record(disconnected, device); }
+    MobileDeviceSubscription subscription()
+    {
+        return {this, [this](MobileDeviceHandle *device) { record(connected, device); },
+                [this](MobileDeviceHandle *device) { record(disconnected, device); }};
+    }
 
 private:
-    void record(QList<void *> &calls, void *device)
+    void record(QList<MobileDeviceHandle *> &calls, MobileDeviceHandle *device)
     {
         offThread = offThread || QThread::currentThread() != thread();
         calls.append(device);
@@ -44,8 +46,6 @@ class TestDeviceNotifications : public QObject
     Q_OBJECT
     TestEnv env;
 
-    static MobileDeviceHandle *handle(void *device) { return static_cast<MobileDeviceHandle *>(device); }
-
 private slots:
     void onePlugOneCallWithTheSameHandleEachTime()
     {
@@ -55,12 +55,12 @@ private slots:
 
         DeviceListener listener;
         static MobileDeviceSubscription subscription;
-        subscription = {&listener, "iosDeviceConnected", "iosDeviceDisconnected"};
+        subscription = listener.subscription();
         mobiledevice_subscribe(&subscription);
 
         // A phone already plugged in is announced at once.
         QTRY_COMPARE(listener.connected.size(), 1);
-        MobileDeviceHandle *first = handle(listener.connected[0]);
+        MobileDeviceHandle *first = listener.connected[0];
         QCOMPARE(first->udid(), kFirst);
         QVERIFY(first->isAttached());
 
@@ -80,14 +80,14 @@ private slots:
 
         sim.add(PhoneSetup(kSecond));
         QTRY_COMPARE(listener.connected.size(), 3);
-        QCOMPARE(handle(listener.connected[2])->udid(), kSecond);
+        QCOMPARE(listener.connected[2]->udid(), kSecond);
         QVERIFY(listener.connected[2] != listener.connected[0]);
 
         sim.unplug(kSecond);
         sim.unplug(kFirst);
         QTRY_COMPARE(listener.disconnected.size(), 3);
-        QCOMPARE(QSet<void *>(listener.disconnected.begin() + 1, listener.disconnected.end()),
-                 (QSet<void *>{listener.connected[0], listener.connected[2]}));
+        QCOMPARE(QSet<MobileDeviceHandle *>(listener.disconnected.begin() + 1, listener.disconnected.end()),
+                 (QSet<MobileDeviceHandle *>{listener.connected[0], listener.connected[2]}));
 
         // No doubles arrive late: notifications come in order, so any would precede this plug-in.
         sim.plugIn(kSecond);
@@ -112,7 +112,7 @@ private slots:
         sim.start();
         DeviceListener listener;
         static MobileDeviceSubscription subscription;
-        subscription = {&listener, "iosDeviceConnected", "iosDeviceDisconnected"};
+        subscription = listener.subscription();
         for (int round = 1; round <= 2; ++round) {
             mobiledevice_subscribe(&subscription);
             QTRY_COMPARE(listener.connected.size(), round);

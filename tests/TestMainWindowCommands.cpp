@@ -5,13 +5,13 @@
 #include "ModalKeys.h"
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
-#include "widgets/MessageBoxes.h"
 #include "ui/AboutUsForm.h"
 #include "ui/ExportFileDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "views/MessageListModel.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -179,7 +179,7 @@ private slots:
         QVERIFY(out.mkpath("."));
         saveAnswer = {out.filePath(chosen), filter};
         select(*window, archiveChat(QStringLiteral("Bob")));
-        window->miExportChat();
+        window->commands().exportToFile(MessageVariant::Chat);
 
         QCOMPARE(saveDialogAsked.value(0), QStringLiteral("Please select Save Path for messages."));
         const QString initial = saveDialogAsked.value(1);
@@ -201,11 +201,11 @@ private slots:
         QVERIFY(out.mkpath("."));
         select(*window, archiveChat(QStringLiteral("Bob")));
         saveAnswer = {QString(), QStringLiteral("Text Files(*.txt)")};
-        window->miExportChat();
+        window->commands().exportToFile(MessageVariant::Chat);
         QVERIFY(boxes.boxes().isEmpty());
 
         saveAnswer = {out.filePath("x.rtf"), QStringLiteral("Rich Text(*.rtf)")};
-        window->miExportChat();
+        window->commands().exportToFile(MessageVariant::Chat);
         QCOMPARE(boxes.texts(QMessageBox::Critical).size(), 1);
         QVERIFY(boxes.texts(QMessageBox::Critical).first().contains("unknown export format."));
         QVERIFY(out.isEmpty());
@@ -221,10 +221,10 @@ private slots:
         QVERIFY(out.mkpath("."));
         select(*window, archiveChat(QStringLiteral("Solo")));
         saveAnswer = {out.filePath("kept.txt"), QStringLiteral("Text Files(*.txt)"), true};
-        window->miExportChat();
+        window->commands().exportToFile(MessageVariant::Chat);
         QVERIFY(readAll(out.filePath("kept.txt")).contains("only one \xF0\x9F\x98\x84"));
         saveAnswer = {out.filePath("marked.txt"), QStringLiteral("Text Files(*.txt)"), false};
-        window->miExportChat();
+        window->commands().exportToFile(MessageVariant::Chat);
         QVERIFY(readAll(out.filePath("marked.txt")).contains("only one [EMOJI]"));
 
         for (const bool keep : {true, false}) {
@@ -243,19 +243,19 @@ private slots:
         select(*window, archiveChat(QStringLiteral("Bob")));
         selectRows({0, 2});
         saveAnswer = {out.filePath("selected.csv"), QStringLiteral("CSV Files(*.csv)")};
-        window->miExportToolbar();
+        window->commands().exportToFile(MessageVariant::Toolbar);
         const QByteArray selected = readAll(out.filePath("selected.csv"));
         QVERIFY(selected.contains("bob one") && selected.contains("bob three") && !selected.contains("bob two"));
 
         selectRows({});
         saveAnswer = {out.filePath("chat.csv"), QStringLiteral("CSV Files(*.csv)")};
-        window->miExportToolbar();
+        window->commands().exportToFile(MessageVariant::Toolbar);
         const QByteArray chat = readAll(out.filePath("chat.csv"));
         QVERIFY(chat.contains("bob two") && !chat.contains("carol"));
 
         select(*window, database(QStringLiteral("Archive")));
         saveAnswer = {out.filePath("all.csv"), QStringLiteral("CSV Files(*.csv)")};
-        window->miExportToolbar();
+        window->commands().exportToFile(MessageVariant::Toolbar);
         const QByteArray all = readAll(out.filePath("all.csv"));
         QVERIFY(all.contains("bob two") && all.contains("carol two") && all.contains("only one"));
         QCOMPARE(firstLines(boxes.texts()), QStringList({"Successfully exported 2 Messages.", "Successfully exported 3 Messages.",
@@ -266,29 +266,26 @@ private slots:
     {
         QTest::addColumn<QString>("chat");   // empty: the source's node
         QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("variant");
         QTest::addColumn<QString>("what");
-        QTest::newRow("one selected") << "Bob" << QList<int>{1} << "miExportToolbar"
-                                      << "1 selected message of Bob";
-        QTest::newRow("selection of a source") << "" << QList<int>{0} << "miExport"
-                                               << "1 selected message of Archive";
-        QTest::newRow("chat") << "Bob" << QList<int>{} << "miExportChat"
-                              << "the chat with Bob (3 messages)";
-        QTest::newRow("all chats") << "Bob" << QList<int>{} << "miExportAll"
-                                   << "all 3 chats of Archive";
+        QTest::newRow("one selected") << "Bob" << QList<int>{1} << int(MessageVariant::Toolbar) << "1 selected message of Bob";
+        QTest::newRow("selection of a source")
+            << "" << QList<int>{0} << int(MessageVariant::Selection) << "1 selected message of Archive";
+        QTest::newRow("chat") << "Bob" << QList<int>{} << int(MessageVariant::Chat) << "the chat with Bob (3 messages)";
+        QTest::newRow("all chats") << "Bob" << QList<int>{} << int(MessageVariant::All) << "all 3 chats of Archive";
     }
 
     void exportDialogNamesWhatGoes()
     {
         QFETCH(QString, chat);
         QFETCH(QList<int>, rows);
-        QFETCH(QString, command);
+        QFETCH(int, variant);
         QFETCH(QString, what);
         select(*window, chat.isEmpty() ? database(QStringLiteral("Archive")) : archiveChat(chat));
         selectRows(rows);
         saveAnswer = {};   // closed without a name: nothing is written
         saveDialogAsked.clear();
-        QVERIFY(QMetaObject::invokeMethod(window.get(), qPrintable(command)));
+        window->commands().exportToFile(MessageVariant(variant));
         QCOMPARE(saveDialogAsked.value(3), what);
     }
 
@@ -309,7 +306,7 @@ private slots:
             return QMessageBox::Open;
         });
         opened.clear();
-        window->miExport();
+        window->commands().exportToFile(MessageVariant::Selection);
         setMessageBoxTestHook({});
 
         QCOMPARE(shown, QStringList("Successfully exported 1 Message.<br/><br/>" + out.filePath("one.txt")));
@@ -329,10 +326,10 @@ private slots:
             ModalKeys keys(answer);
             select(*window, archiveChat(QStringLiteral("Bob")));
             selectRows({0, 2});
-            window->miDelete();
-            window->miDeleteChat();
+            window->commands().deleteMessages(MessageVariant::Selection);
+            window->commands().deleteMessages(MessageVariant::Chat);
             select(*window, database(QStringLiteral("Archive")));
-            window->miDeleteAll();
+            window->commands().deleteMessages(MessageVariant::All);
             QCOMPARE(keys.texts(),
                      QStringList({"Confirm to delete selected Messages?<br/><br/>2 messages will be deleted from the "
                                   "database \"Archive\".",
@@ -351,14 +348,14 @@ private slots:
         BoxRecorder boxes(QMessageBox::No);
         select(*window, archiveChat(QStringLiteral("Bob")));
         selectRows({1});
-        window->miDelete();
+        window->commands().deleteMessages(MessageVariant::Selection);
         QCOMPARE(boxes.texts(), QStringList("Confirm to delete selected Messages?<br/><br/>1 message will be deleted "
                                             "from the database \"Archive\"."));
         QCOMPARE(window->smsModel()->rowCount(), 3);   // "No" changes nothing
 
         boxes.setQuestionAnswer(QMessageBox::Yes);
         selectRows({1});
-        window->miDelete();
+        window->commands().deleteMessages(MessageVariant::Selection);
         settle();
         QCOMPARE(window->currentNode(), archiveChat(QStringLiteral("Bob")));
         QCOMPARE(shownBodies(*window), QStringList({"bob one", "bob three"}));
@@ -369,7 +366,7 @@ private slots:
         BoxRecorder boxes;
         select(*window, archiveChat(QStringLiteral("Solo")));
         selectRows({0});
-        window->miDeleteToolbar();   // rows are selected: only those go
+        window->commands().deleteMessages(MessageVariant::Toolbar);   // rows are selected: only those go
         settle();
         QCOMPARE(childTexts(database(QStringLiteral("Archive"))), QStringList({"Carol", "Bob"}));
         QCOMPARE(window->currentNode(), database(QStringLiteral("Archive")));
@@ -380,7 +377,7 @@ private slots:
     {
         BoxRecorder boxes;
         select(*window, archiveChat(QStringLiteral("Carol")));
-        window->miDeleteToolbar();   // no rows selected: the chat goes
+        window->commands().deleteMessages(MessageVariant::Toolbar);   // no rows selected: the chat goes
         settle();
         QCOMPARE(boxes.texts(), QStringList("Confirm to delete Messages with this contact?<br/><br/>The chat with "
                                             "Carol and its 2 messages will be deleted from the database \"Archive\"."));
@@ -394,12 +391,12 @@ private slots:
         BoxRecorder boxes;
         select(*window, phone->children.first());
         selectRows({0});
-        window->miDelete();
-        window->miDeleteChat();
-        window->miDeleteToolbar();
+        window->commands().deleteMessages(MessageVariant::Selection);
+        window->commands().deleteMessages(MessageVariant::Chat);
+        window->commands().deleteMessages(MessageVariant::Toolbar);
         select(*window, phone);
-        window->miDeleteAll();
-        window->miDeleteToolbar();
+        window->commands().deleteMessages(MessageVariant::All);
+        window->commands().deleteMessages(MessageVariant::Toolbar);
         QVERIFY(boxes.boxes().isEmpty());
         QCOMPARE(phone->dataSet->messages.size(), 2);
         QCOMPARE(phone->children.size(), 1);
@@ -410,7 +407,7 @@ private slots:
         BoxRecorder boxes;
         select(*window, phone->children.first());
         databaseAnswer = QStringLiteral("aRCHIVE");
-        window->miBackupChat();
+        window->commands().backUp(MessageVariant::Chat);
         settle();
         QCOMPARE(databaseDialogAsked, QStringList({"X_Backup", "Archive"}));
         QCOMPARE(boxes.texts(), QStringList("Successfully backed up 2 messages."));
@@ -426,9 +423,9 @@ private slots:
         BoxRecorder boxes;
         select(*window, phone);
         databaseAnswer = QString();   // cancelled
-        window->miBackupAll();
+        window->commands().backUp(MessageVariant::All);
         databaseAnswer = QStringLiteral("../Escaped");
-        window->miBackupToolbar();
+        window->commands().backUp(MessageVariant::Toolbar);
         QCOMPARE(boxes.texts(QMessageBox::Warning),
                  QStringList("Invalid Local Database name(can't contain \\ / : * ? \" < > |)."));
         QCOMPARE(localDatabaseFolders(), QStringList("Archive"));
@@ -440,14 +437,14 @@ private slots:
         blocker.close();
         boxes.clear();
         databaseAnswer = QStringLiteral("Blocked");
-        window->miBackupAll();
+        window->commands().backUp(MessageVariant::All);
         QCOMPARE(boxes.texts(QMessageBox::Critical).size(), 1);
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Archive"));
         QVERIFY(QFileInfo(blocker.fileName()).isFile());
         QVERIFY(blocker.remove());
 
         databaseAnswer = QStringLiteral(" Fresh copy ");   // kept as typed, blanks too
-        window->miBackupToolbar();
+        window->commands().backUp(MessageVariant::Toolbar);
         settle();
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList({"Archive", " Fresh copy "}));
         QCOMPARE(window->currentNode(), database(QStringLiteral(" Fresh copy ")));
@@ -458,7 +455,7 @@ private slots:
     {
         BoxRecorder boxes;
         select(*window, database(QStringLiteral(" Fresh copy ")));
-        window->miDeleteAll();
+        window->commands().deleteMessages(MessageVariant::All);
         QCOMPARE(boxes.texts(), QStringList({"Confirm to delete this database?<br/><br/>The database \" Fresh copy \" "
                                              "and its 2 messages will be deleted.",
                                              "Successfully deleted database."}));
@@ -471,9 +468,9 @@ private slots:
     {
         BoxRecorder boxes;
         opened.clear();
-        window->miOpenDBFolder();
+        window->commands().openDatabaseFolder();
         select(*window, phone);
-        window->miViewIOSCacheFiles();
+        window->commands().viewPhoneCacheFiles();
         const QString phoneCache = QDir(iosCacheFolder()).filePath("0123456789abcdef");
         QCOMPARE(opened, QList<QUrl>({QUrl::fromLocalFile(localDatabasesFolder()), QUrl::fromLocalFile(phoneCache)}));
         QVERIFY(QFileInfo(phoneCache).isDir());
@@ -487,7 +484,7 @@ private slots:
         QVERIFY(remembered.open(QIODevice::WriteOnly));
         remembered.write(root.toUtf8());
         remembered.close();
-        window->miClearCache();
+        window->commands().clearCache();
         QCOMPARE(boxes.texts(), QStringList("Successfully cleared cache files."));
         QVERIFY(!QFileInfo::exists(phoneCache));
         QVERIFY(!QFileInfo::exists(root + "/__talvora_iosbk_temp"));
@@ -497,13 +494,13 @@ private slots:
 
         // The vendor's pages open only where a vendor host is configured; Help is the manual.
         opened.clear();
-        window->miHelp();
-        window->miFeedback();
+        window->commands().showHelp();
+        window->commands().sendFeedback();
         QVERIFY(opened.isEmpty());
         qputenv("PARLEWICK_VENDOR_HOST", "127.0.0.1:9");
-        window->miFeedback();
-        window->miHome();
-        window->miCheckUpdate();
+        window->commands().sendFeedback();
+        window->commands().openHomePage();
+        window->commands().checkForUpdate();
         qputenv("PARLEWICK_VENDOR_HOST", "");
         QCOMPARE(opened.size(), 3);
         for (const QUrl &page : std::as_const(opened))

@@ -94,10 +94,10 @@ private slots:
     {
         BoxRecorder boxes;
         chosenBackup.clear();
-        window->miImportiTunes();
+        window->commands().importBackup();
         chosenBackup = env.path("backups/encrypted");
         password.clear();
-        window->miImportiTunes();
+        window->commands().importBackup();
         QCOMPARE(asked, QStringList({"backup list", "backup list", "password"}));
         QVERIFY(boxes.boxes().isEmpty());
         QVERIFY(model()->localDbRoot()->children.isEmpty());
@@ -108,7 +108,7 @@ private slots:
         BoxRecorder boxes;
         chosenBackup = env.path("backups/encrypted");
         password = QStringLiteral("secret");
-        window->miImportiTunes();
+        window->commands().importBackup();
         settle();
         QCOMPARE(asked, QStringList({"backup list", "password", "database"}));
         QCOMPARE(proposedName, QStringLiteral("Test iPhone_Backup"));
@@ -127,11 +127,11 @@ private slots:
         BoxRecorder boxes;
         ItemNode *imported = child(model()->localDbRoot(), QStringLiteral("Test iPhone_Backup"));
         select(*window, imported->children.first());
-        window->miImportiTunesToLocalDb();   // a chat is current, not a database: nothing
+        window->commands().importIntoCurrentLocalDb();   // a chat is current, not a database: nothing
         QVERIFY(asked.isEmpty());
 
         select(*window, imported);
-        window->miImportiTunesToLocalDb();
+        window->commands().importIntoCurrentLocalDb();
         settle();
         QCOMPARE(proposedName, QStringLiteral("Test iPhone_Backup"));
         QCOMPARE(childTexts(model()->localDbRoot()), QStringList("Test iPhone_Backup"));
@@ -143,7 +143,7 @@ private slots:
     {
         BoxRecorder boxes;
         chosenBackup = env.path("backups/nokik");
-        window->miImportiTunes();
+        window->commands().importBackup();
         QCOMPARE(asked, QStringList("backup list"));
         const QStringList errors = boxes.texts(QMessageBox::Critical);
         QCOMPARE(errors.size(), 1);
@@ -173,7 +173,7 @@ private slots:
         BoxRecorder boxes;
         chosenBackup = env.path("backups/accounts");
         chosenAccount.clear();
-        window->miImportiTunes();
+        window->commands().importBackup();
         QCOMPARE(asked, QStringList({"backup list", "account"}));
         QVERIFY(boxes.boxes().isEmpty());
         QCOMPARE(offeredAccounts.size(), 2);
@@ -188,7 +188,7 @@ private slots:
 
         asked.clear();
         chosenAccount = kikFixtureAccountId(2);
-        window->miImportiTunes();
+        window->commands().importBackup();
         settle();
         QCOMPARE(asked, QStringList({"backup list", "account", "database"}));
         QCOMPARE(boxes.texts(), QStringList(QStringLiteral("Successfully imported %1 messages.").arg(second.messages)));

@@ -7,6 +7,7 @@
 #include "ui/DataSourceSelForm.h"
 #include "ui/MainMenus.h"
 #include "ui/MainWindow.h"
+#include "ui/PhoneConnections.h"
 #include "views/ItemModelMain.h"
 
 #include <QAction>
@@ -341,7 +342,7 @@ private slots:
         setPhoneCount(2);
         selectKind(QStringLiteral("deviceChat"));
         QVERIFY(fileAction("miI2iToolbar")->isEnabled());
-        window->iosDeviceDisconnected(phones.last()->device.handle);   // not the one selected
+        window->phones().disconnected(phones.last()->device.handle);   // not the one selected
         phones.removeLast();
         QCOMPARE(window->currentNode(), phones.first()->children.first());
         QCOMPARE(enabledToolbarActions(), QStringList({"miBackupToolbar", "miExportToolbar", "miPrintToolbar"}));

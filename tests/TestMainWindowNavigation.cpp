@@ -9,10 +9,12 @@
 #include "kik/IOSKikDb.h"
 #include "kikstore/KikStoreGenerator.h"
 #include "ui/MainWindow.h"
+#include "ui/MessageSearch.h"
+#include "ui/PhoneConnections.h"
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
-#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
+#include "widgets/KikBubbleViewMgr.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -229,36 +231,36 @@ private slots:
         select(*window, child(alpha(), QStringLiteral("Bob")));
         QLineEdit *keyword = edit("txtSMSKeyword");
         keyword->setText(QStringLiteral("  APPLE "));
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(currentMessageRow(), 0);
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(currentMessageRow(), 2);
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(currentMessageRow(), 0);   // round again from the top
 
         messageList(*window)->setCurrentIndex(window->smsModel()->indexForRow(4));
         keyword->setText(QStringLiteral("banana"));
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(currentMessageRow(), 1);
         QVERIFY(boxes.boxes().isEmpty());
 
         // Misses are said beside the box, not in a box of their own.
         const auto *result = window->findChild<QLabel *>(QStringLiteral("lbSearchResult"));
         keyword->setText(QStringLiteral("kiwi"));
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(result->text(), QStringLiteral("No message contains \"kiwi\"."));
         QVERIFY(boxes.boxes().isEmpty());
         QCOMPARE(currentMessageRow(), 1);
 
         boxes.clear();
         keyword->setText(QStringLiteral("   "));
-        window->searchMessages();
+        window->messageSearch().next();
         QVERIFY(boxes.boxes().isEmpty());
 
         select(*window, model()->localDbRoot());   // nothing listed
         QCOMPARE(window->smsModel()->rowCount(), 0);
         keyword->setText(QStringLiteral("apple"));
-        window->searchMessages();
+        window->messageSearch().next();
         QCOMPARE(result->text(), QStringLiteral("There are no messages to search here. Choose a chat or a source on the left."));
         QVERIFY(boxes.boxes().isEmpty());
     }
@@ -315,11 +317,11 @@ private slots:
         QCOMPARE(window->smsModel()->rowCount(), 3);
         QCOMPARE(window->bubbleView()->pageCount(), 1);
 
-        window->iosDeviceDisconnected(&handles[1]);   // another phone: the views stay
+        window->phones().disconnected(phones.last()->device.handle);   // another phone: the views stay
         QCOMPARE(window->smsModel()->rowCount(), 3);
         QVERIFY(!model()->deviceRoot()->children.contains(phones.last()));
 
-        window->iosDeviceDisconnected(&handles[0]);
+        window->phones().disconnected(phones.first()->device.handle);
         QVERIFY(!model()->deviceRoot()->children.contains(phones.first()));
         QCOMPARE(window->smsModel()->rowCount(), 0);
         QCOMPARE(window->bubbleView()->pageCount(), 0);
@@ -330,7 +332,7 @@ private slots:
         // Disconnecting a remembered phone by hand does the same.
         select(*window, child(model()->deviceRoot(), QStringLiteral("Saved")));
         QCOMPARE(window->smsModel()->rowCount(), 3);
-        window->miUnmountDevice();
+        window->commands().unmountPhone();
         QCOMPARE(childTexts(model()->deviceRoot()), QStringList({"Broken", "KikPhone"}));
         QCOMPARE(window->smsModel()->rowCount(), 0);
         QVERIFY(QFileInfo::exists(QDir(dataFolder()).filePath("virtual_ios/Saved/talvora-kik.db")));

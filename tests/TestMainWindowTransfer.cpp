@@ -118,7 +118,7 @@ class TestMainWindowTransfer : public QObject
         const qsizetype before = shownMessages();
         QVERIFY(before >= 0);
         chosenDevice = name;
-        window->miDb2iAll();
+        window->commands().transferToPhone(MessageVariant::All);
         chosenDevice = QStringLiteral("Target iPhone");
         QTRY_VERIFY_WITH_TIMEOUT(shownMessages() > before, 120000);
         settle();
@@ -224,7 +224,7 @@ private slots:
         chosenBackup = env.path("backups/encrypted");
         const QMap<QString, QByteArray> before = treeOf(chosenBackup);
         window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &, QString *) { return false; };
-        window->miExport2ITunesBKAll();
+        window->commands().transferToBackup(MessageVariant::All);
         QCOMPARE(boxes->texts(QMessageBox::Information), QStringList());
         QCOMPARE(treeOf(chosenBackup), before);
 
@@ -233,7 +233,7 @@ private slots:
         };
         selectSource();   // the phone's node, loaded meanwhile, may have taken the selection
         boxes->clear();
-        window->miExport2ITunesBKAll();
+        window->commands().transferToBackup(MessageVariant::All);
         QCOMPARE(boxes->texts(QMessageBox::Information), QStringList(writtenText(chosenBackup)));
         const QString storeName = backupFileName(kDomain, QStringLiteral("Documents/kik.sqlite"));
         QVERIFY(treeOf(chosenBackup).value(storeName) != before.value(storeName));
@@ -251,14 +251,14 @@ private slots:
             const QMap<QString, QByteArray> untouched = treeOf(chosenBackup);
             BackupWriteLock other(chosenBackup);
             other.acquireOrBusyThrow();
-            window->miExport2ITunesBKAll();
+            window->commands().transferToBackup(MessageVariant::All);
             QCOMPARE(boxes->texts(QMessageBox::Critical).size(), 1);
             QVERIFY2(boxes->texts(QMessageBox::Critical).first().contains("is being written by another task"),
                      qPrintable(boxes->texts(QMessageBox::Critical).first()));
             QCOMPARE(treeOf(chosenBackup).size(), untouched.size() + 1);   // the other's lock
         }
         boxes->clear();
-        window->miExport2ITunesBKAll();
+        window->commands().transferToBackup(MessageVariant::All);
         // Asked first, naming the backup that changes; told afterwards which one it was.
         QCOMPARE(boxes->texts(QMessageBox::Question).size(), 1);
         QVERIFY(boxes->texts(QMessageBox::Question).first().contains(QDir::toNativeSeparators(chosenBackup)));
@@ -282,8 +282,8 @@ private slots:
         boxes.reset();
         for (const ModalKeys::Answer answer : {ModalKeys::Escape, ModalKeys::Close}) {
             ModalKeys keys(answer);
-            window->miDb2iAll();
-            window->miExport2ITunesBKAll();
+            window->commands().transferToPhone(MessageVariant::All);
+            window->commands().transferToBackup(MessageVariant::All);
             QCOMPARE(keys.texts().size(), 2);
             QVERIFY2(keys.texts().at(0).contains("please close Kik on your iPhone first"), qPrintable(keys.texts().at(0)));
             QVERIFY2(keys.texts().at(1).contains(QDir::toNativeSeparators(chosenBackup)), qPrintable(keys.texts().at(1)));
@@ -297,7 +297,7 @@ private slots:
     void messagesGoOntoAPluggedInPhone()
     {
         selectSource();
-        window->miDb2iAll();
+        window->commands().transferToPhone(MessageVariant::All);
         QTRY_COMPARE_WITH_TIMEOUT(boxes->texts().size(), 2, 20000);
         QVERIFY(boxes->texts().first().startsWith("To transfer Kik messages to iPhone successfully"));
         QCOMPARE(boxes->texts().last(), QStringLiteral("Successfully transferred %1 messages to iPhone.").arg(sourceMessages));
@@ -340,7 +340,7 @@ private slots:
         boxes->clear();
         selectSource();
         chosenDevice = QStringLiteral("Sealed iPhone");
-        window->miDb2iAll();
+        window->commands().transferToPhone(MessageVariant::All);
         QVERIFY(passwords.isEmpty());
         QCOMPARE(prompts.size(), 2);
         QCOMPARE(boxes->texts(QMessageBox::Warning).filter("Invalid password.").size(), 1);

@@ -5,19 +5,19 @@
 #include "WindowTestKit.h"
 #include "app/AppFolders.h"
 #include "app/ErrorReport.h"
-#include "widgets/ErrorReportConsent.h"
 #include "app/ErrorReportHook.h"
 #include "app/LogHandler.h"
-#include "widgets/MessageBoxes.h"
 #include "app/PathScrub.h"
 #include "app/Preferences.h"
-#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "ui/AboutUsForm.h"
 #include "ui/MainWindow.h"
 #include "ui/ManualViewer.h"
 #include "ui/PreferencesDialog.h"
+#include "widgets/ErrorReportConsent.h"
 #include "widgets/KikBubblePage.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/UpdateCheck.h"
 #include "workers/DeviceTransferNotes.h"
 #include "workers/IOSMobileRestoreThread.h"
 
@@ -150,9 +150,9 @@ private slots:
             QVERIFY(!menuSlots(window).contains("miCheckUpdate"));
             QVERIFY(!menuSlots(window).contains("miFeedback"));
             QVERIFY(menuSlots(window).contains("miPreferences"));
-            window.miCheckUpdate();
-            window.miFeedback();
-            window.miHome();
+            window.commands().checkForUpdate();
+            window.commands().sendFeedback();
+            window.commands().openHomePage();
             reportError(QStringLiteral("disk full"));
             sendErrorReport(QStringLiteral("direct"));
 
@@ -264,7 +264,7 @@ private slots:
         QStringList texts;
         {
             MainWindow window;
-            window.miHelp();   // the manual is a child of the window
+            window.commands().showHelp();   // the manual is a child of the window
             texts << shownTexts(window);
         }
         AboutUsForm about;

@@ -26,12 +26,13 @@ Announced &announced()
     return *instance;
 }
 
-void deliver(const MobileDeviceSubscription *subscription, const char *slot, MobileDeviceHandle *handle)
+void deliver(const MobileDeviceSubscription *subscription, const MobileDeviceSubscription::Callback &callback,
+             MobileDeviceHandle *handle)
 {
-    if (!subscription->receiver || !slot)
+    if (!subscription->receiver || !callback)
         return;
-    if (!QMetaObject::invokeMethod(subscription->receiver, slot, Qt::AutoConnection, Q_ARG(void *, static_cast<void *>(handle))))
-        qDebug() << "device notification: the receiver has no slot" << slot;
+    QMetaObject::invokeMethod(
+        subscription->receiver, [callback, handle] { callback(handle); }, Qt::AutoConnection);
 }
 
 void onDeviceEvent(const idevice_event_t *event, void *context)
@@ -53,7 +54,7 @@ void onDeviceEvent(const idevice_event_t *event, void *context)
             known.handles.insert(handle);
         }
         qDebug() << "iPhone connected:" << udid;
-        deliver(subscription, subscription->connectedSlot, handle);
+        deliver(subscription, subscription->connected, handle);
     } else if (event->event == IDEVICE_DEVICE_REMOVE) {
         MobileDeviceHandle *handle = MobileDeviceHandle::find(udid);
         {
@@ -63,7 +64,7 @@ void onDeviceEvent(const idevice_event_t *event, void *context)
             MobileDeviceHandle::detach(udid);
         }
         qDebug() << "iPhone disconnected:" << udid;
-        deliver(subscription, subscription->disconnectedSlot, handle);
+        deliver(subscription, subscription->disconnected, handle);
     }
 }
 

@@ -1,11 +1,11 @@
 #include "ui/DeleteCommand.h"
 
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "kik/KikLocalDb.h"
 #include "kik/LocalDbCatalogue.h"
-#include "ui/MainWindow.h"
+#include "ui/CommandHost.h"
 #include "views/ItemModelMain.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,10 +44,10 @@ bool confirmDelete(const QString &question, const QString &whatGoes)
 
 void DeleteCommand::deleteSelected()
 {
-    const CommandScope scope = m_window.commandScope();
+    const CommandScope scope = m_host.commandScope();
     if (!scope.sourceIsLocalDb())
         return;
-    const CommandMessages selected = m_window.messagesFor(MessageVariant::Selection);
+    const CommandMessages selected = m_host.messagesFor(MessageVariant::Selection);
     auto *node = static_cast<LocalDbItemNode *>(scope.source);
     if (selected.messages.isEmpty()
         || !confirmDelete(QObject::tr("IDS_CONFIRM_DEL_SEL_MESSAGES"),
@@ -57,7 +57,7 @@ void DeleteCommand::deleteSelected()
     QList<qint64> messageIds;   // a local database's records carry their row ids
     for (const KikMessage *message : selected.messages)
         messageIds << message->id;
-    const KikChat *shownChat = m_window.currentChat();
+    const KikChat *shownChat = m_host.currentChat();
     const qint64 shownChatId = shownChat ? shownChat->id : 0;   // row ids start at 1
     try {
         KikLocalDb(databaseFolder(node)).deleteMessages(messageIds);
@@ -65,16 +65,16 @@ void DeleteCommand::deleteSelected()
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    if (!m_window.reloadLocalDb(node))
+    if (!m_host.reloadLocalDb(node))
         return;
     // The chat shown before, unless its last message went with the deletion.
     ItemNode *chatNode = shownChatId ? chatNodeWithId(node, shownChatId) : nullptr;
-    m_window.selectNode(chatNode ? chatNode : node);
+    m_host.selectNode(chatNode ? chatNode : node);
 }
 
 void DeleteCommand::deleteChat()
 {
-    const CommandScope scope = m_window.commandScope();
+    const CommandScope scope = m_host.commandScope();
     if (!scope.currentIsChat() || !scope.sourceIsLocalDb())
         return;
     const KikChat *chat = static_cast<ChatItemNode *>(scope.current)->chat;
@@ -94,13 +94,13 @@ void DeleteCommand::deleteChat()
         reportError(QString::fromUtf8(error.what()));
         return;
     }
-    if (m_window.reloadLocalDb(node))
-        m_window.selectNode(node);
+    if (m_host.reloadLocalDb(node))
+        m_host.selectNode(node);
 }
 
 void DeleteCommand::deleteDatabase()
 {
-    const CommandScope scope = m_window.commandScope();
+    const CommandScope scope = m_host.commandScope();
     if (!scope.current || scope.current->type != LocalDbNodeType)
         return;
     auto *node = static_cast<LocalDbItemNode *>(scope.current);
@@ -115,7 +115,7 @@ void DeleteCommand::deleteDatabase()
     const QString folder = databaseFolder(node);
     removeFolderTree(folder);
     if (!QFileInfo::exists(QDir(folder).filePath(QLatin1String(KikLocalDb::DatabaseFileName))))
-        m_window.removeSourceNode(node);
+        m_host.removeSourceNode(node);
     if (QFileInfo::exists(folder)) {
         // Something in it could not be removed; saying "deleted" would be untrue.
         reportError(QStringLiteral("Failed to delete the database folder %1 completely.").arg(QDir::toNativeSeparators(folder)));
@@ -126,9 +126,9 @@ void DeleteCommand::deleteDatabase()
 
 void DeleteCommand::deleteFromToolbar()
 {
-    if (m_window.hasSelectedMessages())
+    if (m_host.hasSelectedMessages())
         deleteSelected();
-    else if (m_window.commandScope().currentIsChat())
+    else if (m_host.commandScope().currentIsChat())
         deleteChat();
     else
         deleteDatabase();

@@ -2,15 +2,15 @@
 
 #include "ui/Export.h"
 
-class MainWindow;
+class CommandHost;
 
 // The three deletions from local databases, each after the user confirmed it: selected
 // messages, one chat, or a whole database. Phone sources are never touched.
 class PARLEWICK_UI_EXPORT DeleteCommand
 {
 public:
-    explicit DeleteCommand(MainWindow &window)
-        : m_window(window)
+    explicit DeleteCommand(CommandHost &host)
+        : m_host(host)
     {
     }
 
@@ -21,5 +21,5 @@ public:
     void deleteFromToolbar();
 
 private:
-    MainWindow &m_window;
+    CommandHost &m_host;
 };

@@ -2,11 +2,11 @@
 
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
-#include "ui/MainWindow.h"
+#include "ui/CommandHost.h"
 #include "ui/WindowFlows.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -56,9 +56,10 @@ DropImport::Kind DropImport::classify(const QString &folder)
     return Kind::Other;
 }
 
-DropImport::DropImport(MainWindow &window)
+DropImport::DropImport(QWidget &window, CommandHost &host)
     : QObject(&window)
     , m_window(window)
+    , m_host(host)
 {
     window.setAcceptDrops(true);
     window.installEventFilter(this);
@@ -122,11 +123,11 @@ void DropImport::importFolder(const QString &folder, Kind kind)
             showWarning(backup->unfinishedText());
             return;
         }
-        WindowFlows(m_window).importDroppedBackup(backup);
+        WindowFlows(m_host).importDroppedBackup(backup);
         return;
     }
     case Kind::KikFolder:
-        WindowFlows(m_window).importDroppedKikFolder(folder, picturesCache(folder));
+        WindowFlows(m_host).importDroppedKikFolder(folder, picturesCache(folder));
         return;
     }
 }

@@ -5,7 +5,8 @@
 #include <QObject>
 #include <QString>
 
-class MainWindow;
+class CommandHost;
+class QWidget;
 class QDropEvent;
 
 // A folder dropped on the main window starts the import that fits it: an iTunes backup
@@ -19,7 +20,7 @@ public:
     static Kind classify(const QString &folder);
 
     // Accepts drops on the window from now on.
-    explicit DropImport(MainWindow &window);
+    DropImport(QWidget &window, CommandHost &host);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -28,5 +29,6 @@ private:
     void drop(const QDropEvent &event);
     void importFolder(const QString &folder, Kind kind);
 
-    MainWindow &m_window;
+    QWidget &m_window;
+    CommandHost &m_host;
 };

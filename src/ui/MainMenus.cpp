@@ -2,6 +2,7 @@
 
 #include "app/VendorHost.h"
 #include "ui/CommandScope.h"
+#include "ui/WindowCommands.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -49,10 +50,12 @@ void addMnemonics(const QList<QAction *> &actions)
 
 }   // namespace
 
-MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
+MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar, WindowCommands &commands)
     : QObject(window)
     , m_window(window)
+    , m_commands(&commands)
 {
+    WindowCommands *c = m_commands;
     QMenuBar *bar = window->menuBar();
     buildFileMenu(bar->addMenu(menuTitle("File")), toolBar);
 
@@ -60,15 +63,18 @@ MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
     const bool online = vendorHostConfigured();
     QMenu *tools = bar->addMenu(menuTitle("Tools"));
     if (online)
-        tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.svg", "miCheckUpdate"));
-    tools->addAction(command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.svg", "miClearCache"));
-    tools->addAction(command(tools, QStringLiteral("Preferences..."), nullptr, "miPreferences"));
+        tools->addAction(command(tools, QObject::tr("IDS_MI_CHECK_UPDATE"), ":res/check-update.svg", "miCheckUpdate",
+                                 [c] { c->checkForUpdate(); }));
+    tools->addAction(
+        command(tools, QObject::tr("IDS_CLEAR_CACHE"), ":res/clear-cache.svg", "miClearCache", [c] { c->clearCache(); }));
+    tools->addAction(command(tools, QStringLiteral("Preferences..."), nullptr, "miPreferences", [c] { c->editPreferences(); }));
 
     QMenu *help = bar->addMenu(menuTitle("Help"));
-    help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.svg", "miHelp"));
+    help->addAction(command(help, QObject::tr("IDS_MI_HELP"), ":res/help.svg", "miHelp", [c] { c->showHelp(); }));
     if (online)
-        help->addAction(command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.svg", "miFeedback"));
-    help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.svg", "miAbout"));
+        help->addAction(
+            command(help, QObject::tr("IDS_MI_FEEDBACK"), ":res/feedback.svg", "miFeedback", [c] { c->sendFeedback(); }));
+    help->addAction(command(help, QObject::tr("IDS_MI_ABOUT"), ":res/about.svg", "miAbout", [c] { c->showAbout(); }));
     help->actions().first()->setShortcut(QKeySequence(Qt::Key_F1));
 
     addMnemonics(bar->actions());
@@ -78,15 +84,24 @@ MainMenus::MainMenus(QMainWindow *window, QToolBar *toolBar)
 
 void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
 {
-    m_backup = command(file, QObject::tr("IDS_MI_BACKUP_TOOLBAR"), BackupIcon, "miBackupToolbar");
-    m_i2i = command(file, QObject::tr("IDS_MI_I2I_TOOLBAR"), I2iIcon, "miI2iToolbar");
-    m_db2i = command(file, QObject::tr("IDS_MI_DB2I_TOOLBAR"), Db2iIcon, "miDb2iToolbar");
-    m_export = command(file, QObject::tr("IDS_MI_EXPORT_TOOLBAR"), ExportIcon, "miExportToolbar");
-    m_print = command(file, QObject::tr("IDS_MI_PRINT_TOOLBAR"), PrintIcon, "miPrintToolbar");
-    m_delete = command(file, QObject::tr("IDS_MI_DELETE_TOOLBAR"), DeleteIcon, "miDeleteToolbar");
-    QAction *import = command(file, QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
-    QAction *openFolder = command(file, QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
-    QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.svg", "close");
+    WindowCommands *c = m_commands;
+    m_backup = command(file, QObject::tr("IDS_MI_BACKUP_TOOLBAR"), BackupIcon, "miBackupToolbar",
+                       [c] { c->backUp(MessageVariant::Toolbar); });
+    m_i2i = command(file, QObject::tr("IDS_MI_I2I_TOOLBAR"), I2iIcon, "miI2iToolbar",
+                    [c] { c->transferToPhone(MessageVariant::Toolbar); });
+    m_db2i = command(file, QObject::tr("IDS_MI_DB2I_TOOLBAR"), Db2iIcon, "miDb2iToolbar",
+                     [c] { c->transferToPhone(MessageVariant::Toolbar); });
+    m_export = command(file, QObject::tr("IDS_MI_EXPORT_TOOLBAR"), ExportIcon, "miExportToolbar",
+                       [c] { c->exportToFile(MessageVariant::Toolbar); });
+    m_print = command(file, QObject::tr("IDS_MI_PRINT_TOOLBAR"), PrintIcon, "miPrintToolbar",
+                      [c] { c->print(MessageVariant::Toolbar); });
+    m_delete = command(file, QObject::tr("IDS_MI_DELETE_TOOLBAR"), DeleteIcon, "miDeleteToolbar",
+                       [c] { c->deleteMessages(MessageVariant::Toolbar); });
+    QAction *import =
+        command(file, QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes", [c] { c->importBackup(); });
+    QAction *openFolder =
+        command(file, QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder", [c] { c->openDatabaseFolder(); });
+    QAction *exit = command(file, QObject::tr("IDS_MI_EXIT"), ":res/exit.svg", "close", [this] { m_window->close(); });
     m_export->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     m_print->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     m_delete->setShortcut(QKeySequence(Qt::Key_Delete));
@@ -108,23 +123,22 @@ void MainMenus::buildFileMenu(QMenu *file, QToolBar *toolBar)
     updateEnabled(CommandScope());
 }
 
-QAction *MainMenus::command(QObject *owner, const QString &text, const char *icon, const char *slot) const
+QAction *MainMenus::command(QObject *owner, const QString &text, const char *icon, const char *name, const Command &run) const
 {
     auto *action = icon ? new QAction(QIcon(QLatin1String(icon)), text, owner) : new QAction(text, owner);
-    action->setObjectName(QLatin1String(slot));
-    QMainWindow *window = m_window;
-    const QByteArray name(slot);
-    connect(action, &QAction::triggered, window, [window, name, action] {
-        qInfo().noquote() << "user chose:" << QString(action->text()).remove(QLatin1Char('&')) << '(' + name + ')';
-        if (!QMetaObject::invokeMethod(window, name.constData()))
-            qWarning("no command slot %s", name.constData());
+    action->setObjectName(QLatin1String(name));
+    connect(action, &QAction::triggered, m_window, [action, run] {
+        qInfo().noquote() << "user chose:" << QString(action->text()).remove(QLatin1Char('&'))
+                          << '(' + action->objectName() + ')';
+        run();
     });
     return action;
 }
 
-void MainMenus::addCommand(QMenu *menu, const QString &text, const char *icon, const char *slot, bool enabled) const
+void MainMenus::addCommand(QMenu *menu, const QString &text, const char *icon, const char *name, const Command &run,
+                           bool enabled) const
 {
-    QAction *action = command(menu, text, icon, slot);
+    QAction *action = command(menu, text, icon, name, run);
     action->setEnabled(enabled);
     menu->addAction(action);
 }
@@ -145,42 +159,53 @@ QMenu *MainMenus::treeContextMenu(const CommandScope &scope, QWidget *parent) co
     if (!node)
         return nullptr;
     auto *menu = new QMenu(parent);
-    const auto add = [this, menu](const QString &text, const char *icon, const char *slot, bool enabled = true) {
-        addCommand(menu, text, icon, slot, enabled);
-    };
+    WindowCommands *c = m_commands;
+    const auto add = [this, menu](const QString &text, const char *icon, const char *name, const Command &run,
+                                  bool enabled = true) { addCommand(menu, text, icon, name, run, enabled); };
     const bool onDeviceChat = node->type == ChatSessionNodeType && scope.sourceIsDevice();
     const bool onLocalDbChat = node->type == ChatSessionNodeType && scope.sourceIsLocalDb();
     if (node->type == RootLocalDbNodeType) {
-        add(QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder");
-        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes");
+        add(QObject::tr("IDS_MI_OPEN_DB_FOLDER"), OpenDbFolderIcon, "miOpenDBFolder", [c] { c->openDatabaseFolder(); });
+        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunes", [c] { c->importBackup(); });
     } else if (node->type == IOSDeviceNodeType && static_cast<const PhoneItemNode *>(node)->loadFailed) {
-        add(QStringLiteral("Retry Loading"), nullptr, "reloadSource");
-        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice");
+        add(QStringLiteral("Retry Loading"), nullptr, "reloadSource", [c] { c->reloadSource(); });
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice", [c] { c->unmountPhone(); });
     } else if (node->type == IOSDeviceNodeType) {
-        add(QObject::tr("IDS_MI_BACKUP_ALL"), BackupIcon, "miBackupAll");
-        add(QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", scope.devices >= 2);
-        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
-        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
-        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice");
-        add(QObject::tr("View Cache Files"), ":res/view-cache.svg", "miViewIOSCacheFiles");
+        add(QObject::tr("IDS_MI_BACKUP_ALL"), BackupIcon, "miBackupAll", [c] { c->backUp(MessageVariant::All); });
+        add(
+            QObject::tr("IDS_MI_I2I_ALL"), I2iIcon, "miI2iAll", [c] { c->transferToPhone(MessageVariant::All); },
+            scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll", [c] { c->exportToFile(MessageVariant::All); });
+        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll", [c] { c->print(MessageVariant::All); });
+        add(QObject::tr("IDS_MI_UNMOUNT_DEVICE"), ":res/unmount.svg", "miUnmountDevice", [c] { c->unmountPhone(); });
+        add(QObject::tr("View Cache Files"), ":res/view-cache.svg", "miViewIOSCacheFiles", [c] { c->viewPhoneCacheFiles(); });
     } else if (node->type == LocalDbNodeType) {
-        add(QObject::tr("IDS_MI_DB2I_ALL"), Db2iIcon, "miDb2iAll", scope.devices >= 1);
-        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll");
-        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll");
-        add(QObject::tr("IDS_MI_DELETE_ALL"), DeleteIcon, "miDeleteAll");
-        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunesToLocalDb");
-        add(QObject::tr("Export Messages to iTunes Backup"), nullptr, "miExport2ITunesBKAll");
+        add(
+            QObject::tr("IDS_MI_DB2I_ALL"), Db2iIcon, "miDb2iAll", [c] { c->transferToPhone(MessageVariant::All); },
+            scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_ALL"), ExportIcon, "miExportAll", [c] { c->exportToFile(MessageVariant::All); });
+        add(QObject::tr("IDS_MI_PRINT_ALL"), PrintIcon, "miPrintAll", [c] { c->print(MessageVariant::All); });
+        add(QObject::tr("IDS_MI_DELETE_ALL"), DeleteIcon, "miDeleteAll", [c] { c->deleteMessages(MessageVariant::All); });
+        add(QObject::tr("IDS_MI_IMPORT_FROM_ITUNES"), ImportIcon, "miImportiTunesToLocalDb",
+            [c] { c->importIntoCurrentLocalDb(); });
+        add(QObject::tr("Export Messages to iTunes Backup"), nullptr, "miExport2ITunesBKAll",
+            [c] { c->transferToBackup(MessageVariant::All); });
     } else if (onDeviceChat) {
-        add(QObject::tr("IDS_MI_BACKUP_CHAT"), BackupIcon, "miBackupChat");
-        add(QObject::tr("IDS_MI_I2I_CHAT"), I2iIcon, "miI2iChat", scope.devices >= 2);
-        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat");
-        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat");
+        add(QObject::tr("IDS_MI_BACKUP_CHAT"), BackupIcon, "miBackupChat", [c] { c->backUp(MessageVariant::Chat); });
+        add(
+            QObject::tr("IDS_MI_I2I_CHAT"), I2iIcon, "miI2iChat", [c] { c->transferToPhone(MessageVariant::Chat); },
+            scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat", [c] { c->exportToFile(MessageVariant::Chat); });
+        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat", [c] { c->print(MessageVariant::Chat); });
     } else if (onLocalDbChat) {
-        add(QObject::tr("IDS_MI_DB2I_CHAT"), Db2iIcon, "miDb2iChat", scope.devices >= 1);
-        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat");
-        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat");
-        add(QObject::tr("IDS_MI_DELETE_CHAT"), DeleteIcon, "miDeleteChat");
-        add(QObject::tr("Export Messages with this contact to iTunes Backup"), nullptr, "miExport2ITunesBKChat");
+        add(
+            QObject::tr("IDS_MI_DB2I_CHAT"), Db2iIcon, "miDb2iChat", [c] { c->transferToPhone(MessageVariant::Chat); },
+            scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_CHAT"), ExportIcon, "miExportChat", [c] { c->exportToFile(MessageVariant::Chat); });
+        add(QObject::tr("IDS_MI_PRINT_CHAT"), PrintIcon, "miPrintChat", [c] { c->print(MessageVariant::Chat); });
+        add(QObject::tr("IDS_MI_DELETE_CHAT"), DeleteIcon, "miDeleteChat", [c] { c->deleteMessages(MessageVariant::Chat); });
+        add(QObject::tr("Export Messages with this contact to iTunes Backup"), nullptr, "miExport2ITunesBKChat",
+            [c] { c->transferToBackup(MessageVariant::Chat); });
     }
     if (menu->isEmpty()) {
         delete menu;
@@ -195,20 +220,25 @@ QMenu *MainMenus::listContextMenu(const CommandScope &scope, QWidget *parent) co
     if (!scope.source)
         return nullptr;
     auto *menu = new QMenu(parent);
-    const auto add = [this, menu](const QString &text, const char *icon, const char *slot, bool enabled = true) {
-        addCommand(menu, text, icon, slot, enabled);
-    };
+    WindowCommands *c = m_commands;
+    const auto add = [this, menu](const QString &text, const char *icon, const char *name, const Command &run,
+                                  bool enabled = true) { addCommand(menu, text, icon, name, run, enabled); };
     if (scope.sourceIsDevice()) {
-        add(QObject::tr("IDS_MI_BACKUP_SEL"), BackupIcon, "miBackup");
-        add(QObject::tr("IDS_MI_I2I_SEL"), I2iIcon, "miI2i", scope.devices >= 2);
-        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport");
-        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint");
+        add(QObject::tr("IDS_MI_BACKUP_SEL"), BackupIcon, "miBackup", [c] { c->backUp(MessageVariant::Selection); });
+        add(
+            QObject::tr("IDS_MI_I2I_SEL"), I2iIcon, "miI2i", [c] { c->transferToPhone(MessageVariant::Selection); },
+            scope.devices >= 2);
+        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport", [c] { c->exportToFile(MessageVariant::Selection); });
+        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint", [c] { c->print(MessageVariant::Selection); });
     } else {
-        add(QObject::tr("IDS_MI_DB2I_SEL"), Db2iIcon, "miDb2i", scope.devices >= 1);
-        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport");
-        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint");
-        add(QObject::tr("IDS_MI_DELETE_SEL"), DeleteIcon, "miDelete");
-        add(QObject::tr("Export selected Messages to iTunes Backup"), nullptr, "miExport2ITunesBKSel");
+        add(
+            QObject::tr("IDS_MI_DB2I_SEL"), Db2iIcon, "miDb2i", [c] { c->transferToPhone(MessageVariant::Selection); },
+            scope.devices >= 1);
+        add(QObject::tr("IDS_MI_EXPORT_SEL"), ExportIcon, "miExport", [c] { c->exportToFile(MessageVariant::Selection); });
+        add(QObject::tr("IDS_MI_PRINT_SEL"), PrintIcon, "miPrint", [c] { c->print(MessageVariant::Selection); });
+        add(QObject::tr("IDS_MI_DELETE_SEL"), DeleteIcon, "miDelete", [c] { c->deleteMessages(MessageVariant::Selection); });
+        add(QObject::tr("Export selected Messages to iTunes Backup"), nullptr, "miExport2ITunesBKSel",
+            [c] { c->transferToBackup(MessageVariant::Selection); });
     }
     addMnemonics(menu->actions());
     return menu;

@@ -6,8 +6,9 @@
 #include "flows/LocalDbBackup.h"
 #include "flows/TransferToBackup.h"
 #include "flows/TransferToPhone.h"
+#include "ui/CommandDialogs.h"
+#include "ui/CommandHost.h"
 #include "ui/DataSourceSelForm.h"
-#include "ui/MainWindow.h"
 #include "ui/WindowInteraction.h"
 #include "views/ItemModelMain.h"
 
@@ -15,45 +16,45 @@
 
 void WindowFlows::backUp(MessageVariant variant)
 {
-    const CommandScope scope = m_window.commandScope();
+    const CommandScope scope = m_host.commandScope();
     if (!scope.source)
         return;
-    const CommandMessages messages = m_window.messagesFor(variant);
-    WindowInteraction interaction(m_window);
+    const CommandMessages messages = m_host.messagesFor(variant);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run(
         [&] { return backUpIntoLocalDb(interaction, messages.messages, proposedLocalDbName(scope.source->text)); });
 }
 
 void WindowFlows::exportToFile(MessageVariant variant)
 {
-    const CommandMessages messages = m_window.messagesFor(variant);
-    WindowInteraction interaction(m_window);
+    const CommandMessages messages = m_host.messagesFor(variant);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] { return exportMessages(interaction, messages.messages, messages.what); });
 }
 
 void WindowFlows::transferToPhone(MessageVariant variant)
 {
-    const CommandMessages messages = m_window.messagesFor(variant);
+    const CommandMessages messages = m_host.messagesFor(variant);
     DeviceDescription target;
     if (messages.messages.isEmpty() || !chooseTargetDevice(&target))
         return;
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] { return TransferToPhone(interaction, target).run([&] { return messages.messages; }); });
 }
 
 bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
 {
-    const CommandScope scope = m_window.commandScope();
+    const CommandScope scope = m_host.commandScope();
     const QString sourceUdid = scope.sourceIsDevice() ? static_cast<const PhoneItemNode *>(scope.source)->device.udid : QString();
     QList<ChoiceEntry> entries;
-    for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
+    for (ItemNode *node : m_host.sources().deviceRoot()->children) {
         const auto *device = static_cast<const PhoneItemNode *>(node);
         if (device->device.udid != sourceUdid)
             entries.append({QStringLiteral(":res/iphone.svg"), device->text, node});
     }
     if (entries.isEmpty())
         return false;
-    void *chosen = m_window.dialogs().chooseDevice(QObject::tr("IDS_SEL_ONE_IOS_DEVICE"), entries);
+    void *chosen = m_host.dialogs().chooseDevice(QObject::tr("IDS_SEL_ONE_IOS_DEVICE"), entries);
     if (!chosen)
         return false;
     *target = static_cast<const PhoneItemNode *>(chosen)->device;
@@ -62,26 +63,26 @@ bool WindowFlows::chooseTargetDevice(DeviceDescription *target)
 
 void WindowFlows::transferToBackup(MessageVariant variant)
 {
-    const CommandMessages messages = m_window.messagesFor(variant);
-    WindowInteraction interaction(m_window);
+    const CommandMessages messages = m_host.messagesFor(variant);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] { return TransferToBackup(interaction).run(messages.messages); });
 }
 
 void WindowFlows::importBackup(const QString &proposedName)
 {
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] { return ImportFromBackup(interaction).run(proposedName); });
 }
 
 void WindowFlows::importDroppedBackup(const QSharedPointer<BackupManifest> &backup)
 {
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] { return ImportFromBackup(interaction).importBackup(backup); });
 }
 
 void WindowFlows::importDroppedKikFolder(const QString &folder, const QString &thumbsFolder)
 {
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     WindowInteraction::run([&] {
         return ImportFromBackup(interaction)
             .importKikFolder(folder, thumbsFolder, QObject::tr("IDS_LOADING_IOS_KIK"),
@@ -91,12 +92,12 @@ void WindowFlows::importDroppedKikFolder(const QString &folder, const QString &t
 
 bool WindowFlows::loadPhone(const DeviceDescription &device)
 {
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     return WindowInteraction::run([&] { return LoadPhone(interaction, device).run(); });
 }
 
 bool WindowFlows::loadFromDeviceBackup(const DeviceDescription &device, const QString &backupFolder)
 {
-    WindowInteraction interaction(m_window);
+    WindowInteraction interaction(m_host);
     return WindowInteraction::run([&] { return LoadPhone(interaction, device).loadFromDeviceBackup(backupFolder); });
 }

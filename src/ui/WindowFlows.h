@@ -8,15 +8,15 @@
 #include <QString>
 
 class BackupManifest;
-class MainWindow;
+class CommandHost;
 
 // The window's commands that run a workflow: they take the messages the command names (its
 // variant) and the source or phone it stands on, and leave the steps to the workflow.
 class PARLEWICK_UI_EXPORT WindowFlows
 {
 public:
-    explicit WindowFlows(MainWindow &window)
-        : m_window(window)
+    explicit WindowFlows(CommandHost &host)
+        : m_host(host)
     {
     }
 
@@ -40,5 +40,5 @@ private:
     // The connected phone to transfer to; false when none was chosen.
     bool chooseTargetDevice(DeviceDescription *target);
 
-    MainWindow &m_window;
+    CommandHost &m_host;
 };

@@ -2,7 +2,6 @@
 
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "flows/BackupReading.h"
 #include "flows/LoadPhone.h"
 #include "flows/TransferToBackup.h"
@@ -10,9 +9,12 @@
 #include "itunes/BackupWriteLock.h"
 #include "kik/AbsKikDb.h"
 #include "kik/LocalDbCatalogue.h"
-#include "ui/MainWindow.h"
+#include "ui/CommandDialogs.h"
+#include "ui/CommandHost.h"
+#include "ui/PhonePasswords.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
+#include "widgets/MessageBoxes.h"
 #include "workers/ExportTarget.h"
 
 #include <QDateTime>
@@ -69,8 +71,8 @@ bool WindowInteraction::run(const std::function<bool()> &flow)
     }
 }
 
-WindowInteraction::WindowInteraction(MainWindow &window)
-    : m_window(window)
+WindowInteraction::WindowInteraction(CommandHost &host)
+    : m_window(host)
 {
 }
 
@@ -79,7 +81,7 @@ WindowInteraction::~WindowInteraction() = default;
 ProgressForm &WindowInteraction::flowForm()
 {
     if (!m_flowForm) {
-        m_flowForm = std::make_unique<ProgressForm>(&m_window);
+        m_flowForm = std::make_unique<ProgressForm>(m_window.dialogParent());
         m_flowForm->keepBetweenTasks();
     }
     return *m_flowForm;
@@ -98,7 +100,7 @@ std::unique_ptr<FlowTask> WindowInteraction::lastTask()
 // The end of an export is told in one box by exported(), after the progress dialog has closed.
 std::unique_ptr<FlowTask> WindowInteraction::exportTask()
 {
-    auto task = std::make_unique<WindowTask>(&m_window);
+    auto task = std::make_unique<WindowTask>(m_window.dialogParent());
     task->leaveSuccessUnshown();
     return task;
 }
@@ -202,7 +204,7 @@ KikDataSetPtr WindowInteraction::loadKik(std::unique_ptr<AbsKikDb> store, const 
 
 void WindowInteraction::showPhone(const DeviceDescription &device, const KikDataSetPtr &data)
 {
-    ItemModelMain *model = m_window.mainModel();
+    ItemModelMain *model = &m_window.sources();
     // A phone announced again (loaded anew) replaces its node rather than doubling it.
     const QList<ItemNode *> devices = model->deviceRoot()->children;
     for (ItemNode *node : devices) {
@@ -223,7 +225,7 @@ void WindowInteraction::phoneWritten(const DeviceDescription &device, bool resta
     // that came back before this flow ended (a busy computer) is already listed anew, perhaps
     // under the same handle: only the node with the data this flow read goes.
     if (restarting) {
-        for (ItemNode *node : m_window.mainModel()->deviceRoot()->children) {
+        for (ItemNode *node : m_window.sources().deviceRoot()->children) {
             auto *known = static_cast<PhoneItemNode *>(node);
             if (known->device.handle == device.handle && known->dataSet == m_shownPhoneData) {
                 m_window.removeSourceNode(known);
@@ -238,14 +240,14 @@ void WindowInteraction::localDbWritten(const QString &storedName, bool succeeded
 {
     const LocalDbCatalogue catalogue;
     LocalDbItemNode *node = nullptr;
-    for (ItemNode *known : m_window.mainModel()->localDbRoot()->children) {
+    for (ItemNode *known : m_window.sources().localDbRoot()->children) {
         if (LocalDbCatalogue::sameName(known->text, storedName))
             node = static_cast<LocalDbItemNode *>(known);
     }
     // A failed or canceled first backup that left no database gets no node: it would make an
     // empty database when selected.
     if (!node && LocalDbCatalogue::holdsDatabase(catalogue.folderOf(storedName)))
-        node = m_window.mainModel()->addLocalDb(storedName);
+        node = m_window.sources().addLocalDb(storedName);
     if (succeeded && node && m_window.reloadLocalDb(node))
         m_window.selectNode(node);
 }

@@ -5,15 +5,15 @@
 
 #include <functional>
 
-class MainWindow;
+class CommandHost;
 class ProgressForm;
 
 // The window's side of the workflows: its dialogs (replaceable by tests through
-// MainWindow::dialogs), message boxes, the progress dialog, and the tree of sources it updates.
+// CommandHost::dialogs), message boxes, the progress dialog, and the tree of sources it updates.
 class PARLEWICK_UI_EXPORT WindowInteraction : public FlowInteraction
 {
 public:
-    explicit WindowInteraction(MainWindow &window);
+    explicit WindowInteraction(CommandHost &host);
     ~WindowInteraction() override;
 
     // Runs a workflow; what it raises is shown as an error. False when it did not complete.
@@ -49,7 +49,7 @@ private:
     // One progress dialog for the workflow's steps, open from the first to the last.
     ProgressForm &flowForm();
 
-    MainWindow &m_window;
+    CommandHost &m_window;
     std::unique_ptr<ProgressForm> m_flowForm;
     KikDataSetPtr m_shownPhoneData;   // the phone's data this flow showed last (held: never reused)
 };
