@@ -1,5 +1,6 @@
 #include "cli/BackupPassword.h"
 
+#include "app/AppError.h"
 #include "app/ProcessSetup.h"
 #include "cli/CliCommand.h"
 
@@ -19,18 +20,17 @@ QString fromFileThrow(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString()).toStdString());
+        failWith(QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString()));
     // Read one byte more than allowed: a device or a huge file is refused, not read forever.
     QByteArray bytes = file.read(kMaxPasswordFileSize + 1);
     if (bytes.size() > kMaxPasswordFileSize)
-        throw std::runtime_error(QStringLiteral("The password file %1 is too large.").arg(path).toStdString());
+        failWith(QStringLiteral("The password file %1 is too large.").arg(path));
     if (bytes.endsWith('\n'))
         bytes.chop(1);
     if (bytes.endsWith('\r'))
         bytes.chop(1);
     if (bytes.isEmpty())
-        throw std::runtime_error(QStringLiteral("The password file %1 is empty.").arg(path).toStdString());
+        failWith(QStringLiteral("The password file %1 is empty.").arg(path));
     return QString::fromUtf8(bytes);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "flows/FlowInteraction.h"
 #include "cli/ConsoleProgress.h"
+#include "flows/FlowInteraction.h"
 
 #include <QCommandLineParser>
 
@@ -48,7 +48,7 @@ public:
     void transferred(int messages, const BackupManifest *backup) override;
     void exported(int, const QString &) override { }
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
 private:

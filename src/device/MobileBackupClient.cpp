@@ -373,7 +373,7 @@ void MobileBackupClient::serveUntilEnd(Operation operation, const QString &devic
                 const QString problem = m_messages->writeProblem();
                 if (!problem.isEmpty())
                     throw MobileBackupError(MobileBackupErrors::adviceFor(MobileBackupErrors::ComputerFull, m_root)
-                                                + QStringLiteral("<br/>") + problem,
+                                                + QLatin1Char('\n') + problem,
                                             int(code), true);
                 throw MobileBackupErrors::fromDevice(int(code), description, m_root);
             }

@@ -1,17 +1,17 @@
 #pragma once
 
-#include <QString>
+#include "app/AppError.h"
 
-#include <stdexcept>
+#include <QString>
 
 // A device backup or restore that failed, in the user's words. `known` marks a failure whose
 // message already tells the user what to do (a device error the program knows, a lost
 // connection, a stalled phone, an unsafe name).
-class MobileBackupError : public std::runtime_error
+class MobileBackupError : public AppError
 {
 public:
     MobileBackupError(const QString &message, int deviceError, bool known)
-        : std::runtime_error(message.toStdString())
+        : AppError(message)
         , m_deviceError(deviceError)
         , m_known(known)
     {

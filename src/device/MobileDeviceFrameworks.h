@@ -6,6 +6,6 @@
 // gets a helpful message instead of a loader failure.
 bool loadMobileDeviceFrameworks(QString *error);
 bool frameworksLoaded();
-// Loads the phone library unless it is loaded; raises std::runtime_error with the loader's text.
+// Loads the phone library unless it is loaded; raises AppError with the loader's text.
 void loadMobileDeviceFrameworksThrow();
 void *resolveMD(const char *name);   // exported function of the phone library, or null

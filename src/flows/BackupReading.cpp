@@ -1,17 +1,16 @@
 #include "flows/BackupReading.h"
 
+#include "app/AppError.h"
 #include "flows/FlowInteraction.h"
 #include "itunes/BackupManifest.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/UnlockBackupThread.h"
 
-#include <stdexcept>
-
 void readBackupInfoThrow(BackupManifest &backup)
 {
     backup.readInfo();
     if (!backup.isFinished())
-        throw std::runtime_error(backup.unfinishedText().toStdString());
+        failWith(backup.unfinishedText());
 }
 
 KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
@@ -60,7 +59,7 @@ bool extractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifes
     }
     if (!worker->found()) {
         worker->takeBack();   // side files without their store are of no use, and may be decrypted
-        throw std::runtime_error(notFoundText.toStdString());
+        failWith(notFoundText);
     }
     *out = {worker->appFolder(), worker->location()};
     return true;

@@ -53,6 +53,10 @@ public:
         WriteIntoBackup,   // messages are about to be merged into an iTunes backup
     };
     enum class BackupUse { Read, Write };
+    enum class Warning {
+        Stop,            // any reason to stop
+        CloudBackupOn,   // the phone backs up to iCloud and would not take a restore
+    };
 
     virtual ~FlowInteraction() = default;
 
@@ -98,7 +102,7 @@ public:
     // Something the user must read before the workflow goes on.
     virtual void tell(const QString &text) = 0;
     // Why the workflow stops here (not a failure of the program: the phone or the user's choice).
-    virtual void warn(const QString &text) = 0;
+    virtual void warn(Warning warning, const QString &text) = 0;
     // A passing remark on the way (the window logs it).
     virtual void mention(const QString &text) = 0;
 };

@@ -1,12 +1,13 @@
 #include "itunes/BackupCrypto.h"
 
+#include "app/AppError.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
 #include <limits>
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -102,7 +103,7 @@ QByteArray secureRandomBytes(int count)
 {
     QByteArray bytes(count, '\0');
     if (RAND_bytes(reinterpret_cast<uchar *>(bytes.data()), count) != 1)
-        throw std::runtime_error("The system gave no random bytes for a new encryption key.");
+        failWith(QStringLiteral("The system gave no random bytes for a new encryption key."));
     return bytes;
 }
 

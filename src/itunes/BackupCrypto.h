@@ -20,7 +20,7 @@ QByteArray aesKeyUnwrap(const QByteArray &kek, const QByteArray &wrapped);
 bool pkcs7Unpad(QByteArray &data);
 
 // Bytes from the library's cryptographic generator, for new file keys. Throws
-// std::runtime_error when it has none to give.
+// AppError when it has none to give.
 QByteArray secureRandomBytes(int count);
 
 // Overwrites secret bytes in place (not optimised away).

@@ -30,7 +30,7 @@ public:
     explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
     ~BackupManifest() override;
 
-    // Reads Manifest.plist and Status.plist; throws std::runtime_error naming the file when
+    // Reads Manifest.plist and Status.plist; throws AppError naming the file when
     // Manifest.plist is missing, unreadable or damaged, or either is no regular file (a FIFO
     // planted under the name is never waited on). A missing Status.plist leaves it unfinished.
     void readInfo();
@@ -58,7 +58,7 @@ public:
     QString unfinishedReason() const { return m_unfinishedReason; }
 
     // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
-    // Throws std::runtime_error; never writes into the backup folder.
+    // Throws AppError; never writes into the backup folder.
     void load();
     // The file list is still the file the load read (nothing replaced or wrote it since); true
     // before a load.
@@ -76,7 +76,7 @@ public:
     const BackupFileTree &fileTree() const { return m_tree; }
 
     // Unlocks the keybag with the backup password. False for an empty or wrong password;
-    // throws std::runtime_error for a damaged keybag. The password is not kept. The key
+    // throws AppError for a damaged keybag. The password is not kept. The key
     // derivation takes seconds: the program runs it on a worker (UnlockBackupThread).
     bool unlock(const QString &password);
     // The keybag unlocked with the password, or null for an empty or wrong password; leaves
@@ -90,7 +90,7 @@ public:
     // by the first two characters of its name in modern ones. Empty for nodes made up for the tree.
     QString payloadPath(const BackupFileNode *node) const;
     // Copies a file node's content to destination (created with its folders), decrypting it in
-    // an encrypted backup, and gives the copy the record's times. Throws std::runtime_error;
+    // an encrypted backup, and gives the copy the record's times. Throws AppError;
     // on any failure the destination is untouched.
     void extractFile(const BackupFileNode *node, const QString &destination,
                      const ExtractProgress &progress = ExtractProgress()) const;

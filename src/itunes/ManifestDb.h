@@ -14,7 +14,7 @@ using MbdbIndex = QHash<QString, MbdbRecord>;
 QString backupFileName(const QString &domain, const QString &path);
 QString backupFileName(const QByteArray &domainUtf8, const QByteArray &pathUtf8);
 
-// Reads the whole file and parses it. Throws std::runtime_error when the file cannot be read or
+// Reads the whole file and parses it. Throws AppError when the file cannot be read or
 // is damaged (a record running past the end of the file): nothing of a damaged file is kept.
 MbdbIndex readManifestDb(const QString &path);
 MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName);
@@ -26,7 +26,7 @@ MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName);
 QList<MbdbIndex::const_iterator> sortedRecords(const MbdbIndex &index);
 
 QByteArray serializeManifestDb(const MbdbIndex &index);
-// Replaces the file atomically (temporary file + rename). Throws std::runtime_error on failure.
+// Replaces the file atomically (temporary file + rename). Throws AppError on failure.
 void writeManifestDb(const MbdbIndex &index, const QString &path);
 
 // Records a file just placed into the backup as domain/path: adds the folder records it lacks

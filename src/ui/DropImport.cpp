@@ -2,11 +2,12 @@
 
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "kik/IOSKikDb.h"
 #include "ui/MainWindow.h"
 #include "ui/WindowFlows.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -115,11 +116,11 @@ void DropImport::importFolder(const QString &folder, Kind kind)
         try {
             backup->readInfo();
         } catch (const std::exception &error) {
-            reportError(QString::fromUtf8(error.what()));
+            reportError(richTextOf(QString::fromUtf8(error.what())));
             return;
         }
         if (!backup->isFinished()) {
-            showWarning(backup->unfinishedText());
+            showWarning(richTextOf(backup->unfinishedText()));
             return;
         }
         WindowFlows(m_window).importDroppedBackup(backup);

@@ -4,7 +4,6 @@
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "app/PrivateCache.h"
 #include "device/DeviceNotifications.h"
 #include "device/MobileDeviceFrameworks.h"
@@ -22,8 +21,10 @@
 #include "ui/WindowMemory.h"
 #include "ui/WrappedSearch.h"
 #include "views/ItemModelMain.h"
-#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
+#include "widgets/KikBubbleViewMgr.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 #include "workers/LoadKikDbThread.h"
 
 #include <QAction>
@@ -287,7 +288,7 @@ void MainWindow::subscribeToDevices()
         mobiledevice_subscribe(&subscription);
         m_subscribed = true;
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
     }
 }
 
@@ -664,7 +665,7 @@ void MainWindow::searchContact()
     const int row =
         wrappedSearch(int(chats.size()), start, [&](int i) { return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive); });
     if (row < 0) {
-        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
+        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(richTextOf(keyword)));
         return;
     }
     m_treeViewDS->setCurrentIndex(m_mainModel->indexOfNode(chats.at(row)));
@@ -792,7 +793,7 @@ void MainWindow::openChatPicture()
         copy =
             QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
     } catch (const std::exception &error) {
-        showWarning(QString::fromUtf8(error.what()));
+        showWarning(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     QFile::remove(copy);

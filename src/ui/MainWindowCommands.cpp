@@ -5,9 +5,7 @@
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
-#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "app/VolumeSerial.h"
 #include "device/DeviceCacheFolder.h"
@@ -22,6 +20,9 @@
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "widgets/KikMsgPrinter.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
+#include "widgets/UpdateCheck.h"
 
 #include <QApplication>
 #include <QDir>
@@ -249,7 +250,7 @@ void MainWindow::iosDeviceConnected(void *handle)
     try {
         description = describeDeviceThrow(device);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     showConnectNotesOnce(description.udid);

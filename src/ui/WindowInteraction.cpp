@@ -2,7 +2,6 @@
 
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "flows/BackupReading.h"
 #include "flows/LoadPhone.h"
 #include "flows/TransferToBackup.h"
@@ -13,6 +12,8 @@
 #include "ui/MainWindow.h"
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 #include "workers/ExportTarget.h"
 
 #include <QDateTime>
@@ -64,7 +65,7 @@ bool WindowInteraction::run(const std::function<bool()> &flow)
     try {
         return flow();
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return false;
     }
 }
@@ -181,11 +182,11 @@ bool WindowInteraction::confirm(Question question, const QString &text)
 {
     switch (question) {
     case Question::CloseKik:
-        return askToContinue(text + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+        return askToContinue(richTextOf(text) + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
     case Question::RestoreNotes:
-        return askToContinue(text);
+        return askToContinue(richTextOf(text));
     case Question::WriteIntoBackup:
-        return askWithButtons(QMessageBox::Question, text, QStringLiteral("Write"), QStringLiteral("Cancel"));
+        return askWithButtons(QMessageBox::Question, richTextOf(text), QStringLiteral("Write"), QStringLiteral("Cancel"));
     }
     return false;
 }
@@ -256,9 +257,8 @@ void WindowInteraction::transferred(int messages, const BackupManifest *backup)
         showInformation(QObject::tr("Successfully transferred %n messages to iPhone.", nullptr, messages));
         return;
     }
-    // Rich text (the break), so that the escaped name reads as it is.
     showInformation(QObject::tr("Successfully transferred %n messages into the iTunes backup<br/>%1.", nullptr, messages)
-                        .arg(TransferToBackup::describe(*backup)));
+                        .arg(richTextOf(TransferToBackup::describe(*backup))));
 }
 
 void WindowInteraction::exported(int messages, const QString &path)
@@ -274,12 +274,14 @@ void WindowInteraction::exported(int messages, const QString &path)
 
 void WindowInteraction::tell(const QString &text)
 {
-    showInformation(text);
+    showInformation(richTextOf(text));
 }
 
-void WindowInteraction::warn(const QString &text)
+void WindowInteraction::warn(Warning warning, const QString &text)
 {
-    showWarning(text);
+    const QString picture =
+        warning == Warning::CloudBackupOn ? QStringLiteral("<br/><br/><img src=\":res/close_icloudbk.png\"/>") : QString();
+    showWarning(richTextOf(text) + picture);
 }
 
 void WindowInteraction::mention(const QString &text)

@@ -37,7 +37,7 @@ public:
     // One box with the count and the place, offering to open its folder.
     void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
     // The save dialog's filters, in the order shown, and the kind of export each one asks for.

@@ -154,10 +154,10 @@ void RecordingInteraction::tell(const QString &text)
     m_inner.tell(text);
 }
 
-void RecordingInteraction::warn(const QString &text)
+void RecordingInteraction::warn(Warning warning, const QString &text)
 {
     m_steps << QStringLiteral("warn");
-    m_inner.warn(text);
+    m_inner.warn(warning, text);
 }
 
 void RecordingInteraction::mention(const QString &text)

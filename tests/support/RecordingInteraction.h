@@ -35,7 +35,7 @@ public:
     void transferred(int messages, const BackupManifest *backup) override;
     void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
 private:
