@@ -47,7 +47,7 @@ class TestCli : public QObject
         QCommandLineParser parser;
         parser.addOption(passwordFileOption());
         parser.parse(QStringList{QStringLiteral("parlewick-cli")} + arguments);
-        return readBackupPasswordThrow(parser);
+        return QString::fromUtf8(readBackupPasswordThrow(parser).bytes());
     }
 
     QString writeFile(const QString &name, const QByteArray &bytes) { return writtenFile(env.path(name), bytes); }

@@ -206,7 +206,7 @@ private slots:
     {
         boxes->clear();
         // The password dialog itself, typed into: a wrong password keeps it open.
-        window->dialogs().unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, QString *password) {
+        window->dialogs().unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, Secret *password) {
             PasscodeDlg dialog(backup, window.get());
             dialog.setKeepPassword(password != nullptr);
             prompts << dialog.findChild<QLabel *>(QStringLiteral("lbTitle2"))->text();
@@ -227,13 +227,13 @@ private slots:
         selectSource();
         chosenBackup = env.path("backups/encrypted");
         const QMap<QString, QByteArray> before = treeOf(chosenBackup);
-        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &, QString *) { return false; };
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &, Secret *) { return false; };
         window->miExport2ITunesBKAll();
         QCOMPARE(boxes->texts(QMessageBox::Information), QStringList());
         QCOMPARE(treeOf(chosenBackup), before);
 
-        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup, QString *) {
-            return backup->unlock(QStringLiteral("secret"));
+        window->dialogs().unlockBackup = [](const QSharedPointer<BackupManifest> &backup, Secret *) {
+            return backup->unlock(Secret::fromUtf8("secret"));
         };
         selectSource();   // the phone's node, loaded meanwhile, may have taken the selection
         boxes->clear();

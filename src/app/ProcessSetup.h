@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include "app/Secret.h"
 
 // What both programs do first. SIGXFSZ is ignored, so that a write past a file size limit fails
 // (EFBIG, "the file is too large for this disk or limit") instead of ending the program without
@@ -9,5 +9,6 @@
 void prepareProcess();
 
 // PARLEWICK_BACKUP_PASSWORD, removed from the environment and kept in memory: the value it had
-// when last seen (set anew since, it is taken again); null when it was never set.
-QString takeEnvironmentBackupPassword();
+// when last seen (set anew since, it is taken again); empty when it was never set. Each call
+// gives a copy of its own.
+Secret takeEnvironmentBackupPassword();

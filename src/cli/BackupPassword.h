@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Secret.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -13,4 +15,4 @@ QCommandLineOption passwordFileOption();
 // environment at start-up, see prepareProcess), a prompt without echo when stdin is a
 // terminal. Raises CliUsageError when none of them gives one, and AppError when the
 // file cannot be read.
-QString readBackupPasswordThrow(const QCommandLineParser &args);
+Secret readBackupPasswordThrow(const QCommandLineParser &args);

@@ -73,18 +73,18 @@ QSharedPointer<BackupManifest> ConsoleInteraction::chooseBackup(BackupUse)
     return backup;
 }
 
-bool ConsoleInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool ConsoleInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
-    const QString given = readBackupPasswordThrow(m_args);
+    Secret given = readBackupPasswordThrow(m_args);
     // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
     const std::unique_ptr<FlowTask> unlock = task();
-    UnlockBackupThread worker(backup, given, &unlock->target());
+    UnlockBackupThread worker(backup, password ? given.clone() : std::move(given), &unlock->target());
     unlock->run(worker);
     if (!worker.keybag())
         failWith(QObject::tr("IDS_INVALID_PASSWORD"));
     backup->setKeybag(worker.keybag());
     if (password)
-        *password = given;
+        *password = std::move(given);
     return true;
 }
 

@@ -34,7 +34,7 @@ public:
     // Prints the success line as any last task does; exported() adds nothing.
     std::unique_ptr<FlowTask> exportTask() override { return lastTask(); }
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
-    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
+    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) override;
     QString givenKikAccount() override { return m_account; }
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &, const QString &) override { return m_localDb; }

@@ -14,10 +14,10 @@ void readBackupInfoThrow(BackupManifest &backup)
 }
 
 KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
-                                      const QString &password)
+                                      const Secret &password)
 {
     const std::unique_ptr<FlowTask> task = interaction.task();
-    UnlockBackupThread worker(backup, password, &task->target());
+    UnlockBackupThread worker(backup, password.clone(), &task->target());
     if (!task->run(worker))
         return KnownPassword::Stopped;
     if (!worker.keybag())
@@ -28,7 +28,7 @@ KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QShare
 
 namespace {
 
-bool openBackup(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, QString *password)
+bool openBackup(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     if (backup->encrypted() && !interaction.unlockBackup(backup, password))
         return false;
@@ -68,7 +68,7 @@ bool extractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifes
 }   // namespace
 
 bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText, KikExtraction *out, QString *password)
+                       const QString &notFoundText, KikExtraction *out, Secret *password)
 {
     return openBackup(interaction, backup, password) && extractKik(interaction, backup, cacheRoot, notFoundText, out);
 }

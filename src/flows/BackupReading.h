@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "workers/KikBackupAccounts.h"
 
 #include <QSharedPointer>
@@ -26,13 +27,13 @@ struct KikExtraction
 // the user gave up, a task failed or was canceled; raises when the list cannot be read, and
 // notFoundText when the backup holds no Kik store (taking back the side files copied without it).
 bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText, KikExtraction *out, QString *password = nullptr);
+                       const QString &notFoundText, KikExtraction *out, Secret *password = nullptr);
 
 // Tries a password the user gave before on an encrypted backup, behind the front end's progress
 // (the key derivation takes seconds); the keybag is set when it unlocks.
 enum class KnownPassword { Unlocked, Refused, Stopped };
 KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
-                                      const QString &password);
+                                      const Secret &password);
 
 // The text when a backup holds no Kik data.
 QString kikNotFoundText();

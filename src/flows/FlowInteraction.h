@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "device/DeviceDescription.h"
 #include "kik/KikDataSet.h"
 #include "workers/ExportMessagesThread.h"
@@ -72,7 +73,7 @@ public:
     virtual QSharedPointer<BackupManifest> chooseBackup(BackupUse use) = 0;
     // Unlocks an encrypted backup with the user's password (backup->setKeybag); false when the
     // user gave up. *password, when asked for, receives the password that unlocked it.
-    virtual bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) = 0;
+    virtual bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) = 0;
     // The Kik account named before any was found (user name or id); empty for none.
     virtual QString givenKikAccount() = 0;
     // One of several Kik accounts of a backup (its id); empty when none was chosen.

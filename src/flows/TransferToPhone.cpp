@@ -59,7 +59,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
     BackupWriteLock lock(backup->folder());
     lock.acquireOrBusyThrow();
     readBackupInfoThrow(*backup);
-    QString password = mirror.backupPassword;
+    Secret password = mirror.backupPassword.clone();
     if (backup->encrypted() && !unlockForRestore(backup, &password))
         return false;
     backup->load();
@@ -71,7 +71,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
     }
     const std::unique_ptr<FlowTask> task = m_interaction.lastTask();
     IOSMobileRestoreThread restore(m_target, QFileInfo(mirror.backupFolder).path(), &task->target());
-    restore.setBackupPassword(password);
+    restore.setBackupPassword(std::move(password));
     if (!task->run(restore))
         return false;
     m_interaction.transferred(transferred, nullptr);
@@ -82,7 +82,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
 // The phone needs the password of an encrypted backup to restore it. Only one that unlocks the
 // backup is used, so a wrong one never reaches the phone: the one the load of this backup was
 // given (tried behind the progress: the key derivation takes seconds), else the user is asked.
-bool TransferToPhone::unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool TransferToPhone::unlockForRestore(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     if (!password->isEmpty()) {
         switch (unlockWithKnownPassword(m_interaction, backup, *password)) {

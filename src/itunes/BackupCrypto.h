@@ -6,8 +6,8 @@
 
 // PBKDF2 (RFC 2898) with HMAC-SHA-1 or HMAC-SHA-256; empty when the library refuses the input
 // (no iterations, more than it takes).
-QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
-QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length);
+QByteArray pbkdf2HmacSha1(QByteArrayView password, const QByteArray &salt, quint32 iterations, int length);
+QByteArray pbkdf2HmacSha256(QByteArrayView password, const QByteArray &salt, quint32 iterations, int length);
 
 // AES key wrap (RFC 3394) with a 256-bit key-encryption key. Unwrap gives n x 8 bytes out of
 // n x 8 + 8 (n >= 2), or an empty array when the key is wrong, the input malformed or the

@@ -82,7 +82,7 @@ BackupKeybag BackupKeybag::parseKeybag(const QByteArray &blob, const QString &so
     return bag;
 }
 
-QByteArray BackupKeybag::derivePasswordKey(const QByteArray &passwordUtf8) const
+QByteArray BackupKeybag::derivePasswordKey(QByteArrayView passwordUtf8) const
 {
     const QByteArray salt = m_attributes.value("SALT");
     const quint32 iterations = number(m_attributes.value("ITER"));
@@ -115,7 +115,7 @@ QByteArray BackupKeybag::derivePasswordKey(const QByteArray &passwordUtf8) const
     return key;
 }
 
-bool BackupKeybag::unlock(const QByteArray &passwordUtf8)
+bool BackupKeybag::unlock(QByteArrayView passwordUtf8)
 {
     forgetKeys();
     bool anyProtected = false;

@@ -30,7 +30,7 @@ public:
     // password (the unwrap's integrity check fails), which keeps no key. Throws
     // AppError, never a wrong password, for a keybag no password can unlock (no
     // password-protected class; missing or malformed SALT, ITER, DPSL, DPIC, WPKY; absurd counts).
-    bool unlock(const QByteArray &passwordUtf8);
+    bool unlock(QByteArrayView passwordUtf8);
 
     // The 32-byte key of Manifest.db from its ManifestKey: a 4-byte little-endian protection
     // class and a 40-byte wrapped key. Throws AppError when the value is malformed,
@@ -46,7 +46,7 @@ public:
     static quint32 number(const QByteArray &value);
 
 private:
-    QByteArray derivePasswordKey(const QByteArray &passwordUtf8) const;
+    QByteArray derivePasswordKey(QByteArrayView passwordUtf8) const;
     QByteArray unwrapWithClass(quint32 protectionClass, const QByteArray &wrapped) const;
     [[noreturn]] void damaged(const QString &reason) const;
     void forgetKeys();

@@ -209,7 +209,7 @@ QString BackupManifest::payloadPath(const BackupFileNode *node) const
     return m_readOldContent && QFileInfo::exists(old) ? old : path;
 }
 
-bool BackupManifest::unlock(const QString &password)
+bool BackupManifest::unlock(const Secret &password)
 {
     const QSharedPointer<BackupKeybag> bag = unlockedKeybag(password);
     if (!bag)
@@ -218,15 +218,13 @@ bool BackupManifest::unlock(const QString &password)
     return true;
 }
 
-QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &password) const
+QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const Secret &password) const
 {
     if (password.isEmpty())
         return {};
     const QString source = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
     auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob, source));
-    QByteArray utf8 = password.toUtf8();
-    const ScopedWipe wipePassword(utf8);
-    return bag->unlock(utf8) ? bag : QSharedPointer<BackupKeybag>();
+    return bag->unlock(password.bytes()) ? bag : QSharedPointer<BackupKeybag>();
 }
 
 void BackupManifest::extractFile(const BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileIdentity.h"
+#include "app/Secret.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupFileTree.h"
 #include "itunes/ManifestFilesDb.h"
@@ -78,10 +79,10 @@ public:
     // Unlocks the keybag with the backup password. False for an empty or wrong password;
     // throws AppError for a damaged keybag. The password is not kept. The key
     // derivation takes seconds: the program runs it on a worker (UnlockBackupThread).
-    bool unlock(const QString &password);
+    bool unlock(const Secret &password);
     // The keybag unlocked with the password, or null for an empty or wrong password; leaves
     // this backup as it is, so a worker may call it. Throws as unlock does.
-    QSharedPointer<BackupKeybag> unlockedKeybag(const QString &password) const;
+    QSharedPointer<BackupKeybag> unlockedKeybag(const Secret &password) const;
     // Takes a keybag that unlockedKeybag gave.
     void setKeybag(const QSharedPointer<BackupKeybag> &keybag) { m_keybag = keybag; }
     QSharedPointer<const BackupKeybag> keybag() const { return m_keybag; }

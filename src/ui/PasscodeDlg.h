@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Secret.h"
+
 #include <QDialog>
 #include <QSharedPointer>
 
@@ -19,7 +21,7 @@ public:
     // Keeps the password that unlocked the backup for takePassword (a restore needs it);
     // otherwise it is dropped once used.
     void setKeepPassword(bool keep) { m_keepPassword = keep; }
-    QString takePassword();
+    Secret takePassword();
 
 public slots:
     void btnOKPressed();
@@ -31,5 +33,5 @@ private:
     QPushButton *m_btnOK = nullptr;
     QPushButton *m_btnCancel = nullptr;
     bool m_keepPassword = false;
-    QString m_password;
+    Secret m_password;
 };

@@ -111,16 +111,15 @@ QSharedPointer<BackupManifest> WindowInteraction::chooseBackup(BackupUse use)
 
 // One password per phone and session: the one that unlocked the phone's backup last is tried
 // first; the user is asked only when there is none or it no longer unlocks.
-bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     PhonePasswords &kept = m_window.phonePasswords();
     const QString phone = backup->uniqueDeviceId();
-    const QString known = kept.of(phone);
-    if (!known.isEmpty()) {
-        switch (unlockWithKnownPassword(*this, backup, known)) {
+    if (const Secret *known = kept.of(phone)) {
+        switch (unlockWithKnownPassword(*this, backup, *known)) {
         case KnownPassword::Unlocked:
             if (password)
-                *password = known;
+                *password = known->clone();
             return true;
         case KnownPassword::Stopped:
             return false;
@@ -128,12 +127,12 @@ bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backu
             break;
         }
     }
-    QString given;
+    Secret given;
     if (!m_window.dialogs().unlockBackup(backup, &given))
         return false;
-    kept.keep(phone, given);
     if (password)
-        *password = given;
+        *password = given.clone();
+    kept.keep(phone, std::move(given));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Secret.h"
+
 #include <QSharedPointer>
 #include <QString>
 #include <QThread>
@@ -17,7 +19,7 @@ class UnlockBackupThread : public QThread
 {
     Q_OBJECT
 public:
-    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password, AbsProgressTarget *progress,
+    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, Secret password, AbsProgressTarget *progress,
                        QObject *parent = nullptr);
     ~UnlockBackupThread() override;
 
@@ -28,7 +30,7 @@ protected:
 
 private:
     QSharedPointer<const BackupManifest> m_backup;
-    QString m_password;
+    Secret m_password;
     AbsProgressTarget *m_progress;
     QSharedPointer<BackupKeybag> m_keybag;
 };

@@ -70,7 +70,7 @@ QSharedPointer<BackupManifest> RecordingInteraction::chooseBackup(BackupUse use)
     return m_inner.chooseBackup(use);
 }
 
-bool RecordingInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool RecordingInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     m_steps << QStringLiteral("unlock backup");
     return m_inner.unlockBackup(backup, password);
