@@ -84,7 +84,7 @@ int main(int argc, char *argv[])
     BackupManifest backup(folder);
     backup.readInfo();
     backup.load();
-    if (!backup.unlock(QStringLiteral("bench"))) {
+    if (!backup.unlock(Secret::fromUtf8("bench"))) {
         std::fprintf(stderr, "backup does not unlock\n");
         return 1;
     }

@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
         QElapsedTimer timer;
         timer.start();
         BenchSupport::QuietProgress progress;
-        UnlockBackupThread worker(backup, kPassword, &progress);
+        UnlockBackupThread worker(backup, Secret::fromUtf8(kPassword.toUtf8()), &progress);
         worker.start();
         worker.wait();
         const qint64 oursNs = timer.nsecsElapsed();

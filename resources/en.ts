@@ -319,10 +319,16 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.&lt;br/&gt;&lt;br/&gt;Write into this backup?</source>
+        <source>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.
+
+Write into this backup?</source>
         <translation>
-            <numerusform>%n message will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets this message.&lt;br/&gt;&lt;br/&gt;Write into this backup?</numerusform>
-            <numerusform>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.&lt;br/&gt;&lt;br/&gt;Write into this backup?</numerusform>
+            <numerusform>%n message will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets this message.
+
+Write into this backup?</numerusform>
+            <numerusform>%n messages will be merged into Kik&apos;s data in the iTunes backup %1. This changes the backup; a phone restored from it gets these messages.
+
+Write into this backup?</numerusform>
         </translation>
     </message>
     <message numerus="yes">

@@ -69,7 +69,7 @@ class TestBackupContentWriter : public QObject
     {
         auto backup = QSharedPointer<BackupManifest>::create(folder);
         backup->readInfo();
-        if (backup->encrypted() && !backup->unlock(kPassword))
+        if (backup->encrypted() && !backup->unlock(Secret::fromUtf8(kPassword.toUtf8())))
             return {};
         backup->load();
         return backup;

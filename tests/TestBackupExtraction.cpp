@@ -142,10 +142,10 @@ private slots:
         QCOMPARE(stored.size(), (original.size() / 16 + 1) * 16);
         QVERIFY(stored != original.left(stored.size()));
 
-        QVERIFY(!backup->unlock(QString()));
-        QVERIFY(!backup->unlock(QStringLiteral("s3cret u")));
+        QVERIFY(!backup->unlock(Secret()));
+        QVERIFY(!backup->unlock(Secret::fromUtf8("s3cret u")));
         QVERIFY(!backup->keybag());
-        QVERIFY(backup->unlock(QStringLiteral("s3cret ü")));
+        QVERIFY(backup->unlock(Secret::fromUtf8("s3cret ü")));
 
         const QString out = env.path(QStringLiteral("out/encrypted"));
         backup->extractFile(sqlite, out + QStringLiteral("/kik.sqlite"));
@@ -181,7 +181,7 @@ private slots:
 
         const BackupFileNode *sqlite = kikFile(*backup, QStringLiteral("Documents/kik.sqlite"));
         QVERIFY(extractError(*backup, sqlite, out).contains(QStringLiteral("password is needed")));
-        QVERIFY(backup->unlock(QStringLiteral("pw")));
+        QVERIFY(backup->unlock(Secret::fromUtf8("pw")));
         for (const QString &name : {QStringLiteral("hardware.bin"), QStringLiteral("oddkey.bin"), QStringLiteral("nokey.bin")}) {
             const BackupFileNode *node = kikFile(*backup, QStringLiteral("Library/") + name);
             const QString stored = QDir(backup->folder()).filePath(node->backupName());
@@ -230,7 +230,7 @@ private slots:
         ItunesBackupBuilder builder;
         builder.setPassword(QStringLiteral("pw"), 10);
         const auto backup = build(builder, QStringLiteral("failures"));
-        QVERIFY(backup->unlock(QStringLiteral("pw")));
+        QVERIFY(backup->unlock(Secret::fromUtf8("pw")));
         const QString out = env.path(QStringLiteral("out/failures/kik.sqlite"));
         QDir().mkpath(QFileInfo(out).absolutePath());
         QFile previous(out);

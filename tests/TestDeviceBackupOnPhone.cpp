@@ -71,7 +71,7 @@ class TestDeviceBackupOnPhone : public QObject
     void restore(RecordingProgress &progress, const QString &root, const QString &password = QString())
     {
         IOSMobileRestoreThread worker(device(), root, &progress);
-        worker.setBackupPassword(password);
+        worker.setBackupPassword(Secret::fromUtf8(password.toUtf8()));
         progress.run(worker);
     }
 

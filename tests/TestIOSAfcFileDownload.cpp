@@ -193,8 +193,8 @@ private slots:
         RecordingProgress progress;
         IOSAfcFileDownload download(env.path("failed.db"), &progress);
         const AfcFileInfo bigFile = client.fileInfo("/big.bin");
-        const QString expected = QStringLiteral(
-            "Please restart your phone to try again.<br/><br/>can not read /big.bin: the iPhone broke off sending it.");
+        const QString expected =
+            QStringLiteral("Please restart your phone to try again.\n\ncan not read /big.bin: the iPhone broke off sending it.");
 
         phone.setFaults(PhoneLog::answerFault(kAfc, AfcFileRead, "Status", {{"Skip", 10}}));
         QCOMPARE(thrownText([&] { download.downloadFile(client, bigFile, folder + "/big.bin", true); }), expected);
@@ -203,7 +203,7 @@ private slots:
         // Refused at the open: the phone's answer says why.
         phone.setFaults(PhoneLog::answerFault(kAfc, AfcFileOpen, "Status"));
         const QString refused = thrownText([&] { download.downloadFile(client, bigFile, folder + "/big.bin", true); });
-        QVERIFY2(refused.startsWith(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read /big.bin: read "
+        QVERIFY2(refused.startsWith(QStringLiteral("Please restart your phone to try again.\n\ncan not read /big.bin: read "
                                                    "AFC failed, received AFC_OP_STATUS")),
                  qPrintable(refused));
         QCOMPARE(filesBelow(folder), QStringList());

@@ -74,7 +74,7 @@ class TestIOSLoadKikFromiTunesThread : public QObject
         auto backup = QSharedPointer<BackupManifest>::create(folder);
         backup->readInfo();
         if (!password.isEmpty())
-            [&] { QVERIFY(backup->unlock(password)); }();
+            [&] { QVERIFY(backup->unlock(Secret::fromUtf8(password.toUtf8()))); }();
         backup->load();
         return backup;
     }

@@ -179,7 +179,7 @@ private slots:
         load();
         phone.setFaults(PhoneLog::answerFault(kHouseArrest, int(AfcFileRead), "Status"));
         const Run run = load();
-        QCOMPARE(run.errors, QStringList("Please restart your phone to try again.<br/><br/>can not read /Documents/kik.sqlite: "
+        QCOMPARE(run.errors, QStringList("Please restart your phone to try again.\n\ncan not read /Documents/kik.sqlite: "
                                          "the iPhone broke off sending it."));
         QCOMPARE(run.successes, QStringList());
         QVERIFY(!QFileInfo::exists(mirrorDocuments() + "/kik.sqlite"));

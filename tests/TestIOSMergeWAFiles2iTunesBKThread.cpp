@@ -194,7 +194,7 @@ private slots:
                                                             "current iTunes backup is encrypted."));
                     QCOMPARE(treeOf(folder).keys().size(), before.size() + 1);   // the lock file, while held
                     // With the password it is written, encrypted.
-                    QVERIFY(backup->unlock(QStringLiteral("pw")));
+                    QVERIFY(backup->unlock(Secret::fromUtf8("pw")));
                     RecordingProgress unlocked;
                     BackupFileMergeThread again(backup, *lock, {{kDomain, local, "Documents/attachments/new", false}}, &unlocked);
                     unlocked.run(again);
@@ -204,7 +204,7 @@ private slots:
                 }
                 lock.reset();
                 const QSharedPointer<BackupManifest> after = openBackup(folder);
-                QVERIFY(!encrypted || after->unlock(QStringLiteral("pw")));
+                QVERIFY(!encrypted || after->unlock(Secret::fromUtf8("pw")));
                 const BackupFileNode *node = after->fileTree().node("Applications/com.kik.chat/Documents/attachments/new");
                 QVERIFY(node);
                 QCOMPARE(node->record().size, quint64(9));

@@ -117,9 +117,9 @@ private slots:
         const QString folder = env.path("devicebackup/" + kClosed);
         builder.build(folder);
         QStringList typed;
-        window->dialogs().unlockBackup = [&typed](const QSharedPointer<BackupManifest> &backup, QString *) {
+        window->dialogs().unlockBackup = [&typed](const QSharedPointer<BackupManifest> &backup, Secret *) {
             typed << QStringLiteral("secret");
-            return backup->unlock(QStringLiteral("secret"));
+            return backup->unlock(Secret::fromUtf8("secret"));
         };
 
         DeviceDescription locked;

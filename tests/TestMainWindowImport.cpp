@@ -68,9 +68,9 @@ private slots:
             backup->readInfo();
             return backup;
         };
-        dialogs.unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, QString *) {
+        dialogs.unlockBackup = [this](const QSharedPointer<BackupManifest> &backup, Secret *) {
             asked << QStringLiteral("password");
-            return !password.isEmpty() && backup->unlock(password);
+            return !password.isEmpty() && backup->unlock(Secret::fromUtf8(password.toUtf8()));
         };
         dialogs.chooseKikAccount = [this](const QList<KikAccountSummary> &accounts) {
             asked << QStringLiteral("account");

@@ -129,7 +129,7 @@ class TestManifestFilesDb : public QObject
     {
         BackupManifest backup(folder);
         backup.readInfo();
-        if (!password.isEmpty() && !backup.unlock(password))
+        if (!password.isEmpty() && !backup.unlock(Secret::fromUtf8(password.toUtf8())))
             return QStringLiteral("wrong password");
         return thrownText([&] { backup.load(); });
     }
@@ -241,7 +241,7 @@ private slots:
         BackupManifest backup(folder);
         backup.readInfo();
         QVERIFY(backup.encrypted());
-        QVERIFY(backup.unlock(QStringLiteral("secret")));
+        QVERIFY(backup.unlock(Secret::fromUtf8("secret")));
         backup.load();
         const BackupFileNode *store = backup.fileTree().node(QStringLiteral("Applications/com.kik.chat/Documents/kik.sqlite"));
         QVERIFY(store);
@@ -352,7 +352,7 @@ private slots:
 
         BackupManifest backup(folder), plain(plainFolder);
         backup.readInfo();
-        QVERIFY(backup.unlock(QStringLiteral("secret")));
+        QVERIFY(backup.unlock(Secret::fromUtf8("secret")));
         backup.load();
         plain.load();
         // The same rows; digests and keys differ, being of encrypted bytes.

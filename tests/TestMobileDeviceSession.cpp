@@ -20,7 +20,7 @@ namespace {
 const QString kUdid = QStringLiteral("00008030-001A2B3C4D5E6F70");
 const QString kNewUdid = QStringLiteral("00008101-000A11B22C33D44E");
 const QString kHint = QStringLiteral("Please restart your iPhone and computer to try again. If a prompt message "
-                                     "pops out on your iPhone, please click \"Trust\".<br/><br/>Error code: ");
+                                     "pops out on your iPhone, please click \"Trust\".\n\nError code: ");
 
 }   // namespace
 
@@ -194,9 +194,9 @@ private slots:
     {
         phone.setFault("LockdownErrors", QVariantMap{{"StartService:com.apple.afc", "InvalidService"}});
         QCOMPARE(thrownText([&] { mobiledevice_start_service(device(), "com.apple.afc"); }),
-                 QStringLiteral("<br/><br/>device:Simulated iPhone, iPhone10,3, iOS 17.5 <br/><br/>"
+                 QStringLiteral("\n\ndevice:Simulated iPhone, iPhone10,3, iOS 17.5 \n\n"
                                 "Please turn off Wifi Sync on iTunes or disconnect computer internet connections "
-                                "to try again.<br/>Error code: AMDeviceStartService(com.apple.afc)=-27"));
+                                "to try again.\nError code: AMDeviceStartService(com.apple.afc)=-27"));
         // The session was stopped although the service did not start.
         QCOMPARE(PhoneLog::lockdownRequests(phone).count("StopSession"), 2);   // start and description
 

@@ -2,8 +2,8 @@
 
 #include "app/ErrorReportHook.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "ui/ProgressForm.h"
+#include "widgets/MessageBoxes.h"
 #include "workers/TaskRun.h"
 
 #include <QApplication>
@@ -54,7 +54,7 @@ protected:
                     waitForCancel();
             }
             if (m_ending == Fail)
-                throw std::runtime_error("Disk full<br/>while writing");
+                throw std::runtime_error("Disk full <1%>\nwhile writing");
             if (m_ending == CancelUnasked)
                 throw TaskCanceled();
             return QStringLiteral("Successfully counted %1.").arg(done.load());
@@ -303,7 +303,7 @@ private slots:
         QCOMPARE(form.result(), 0);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes.first().first, QMessageBox::Critical);
-        QVERIFY(boxes.first().second.contains(QStringLiteral("Disk full<br/>while writing")));
+        QVERIFY(boxes.first().second.contains(QStringLiteral("Disk full &lt;1%&gt;<br/>while writing")));
     }
 
     void cancelStopsTheWorkerAtItsNextCheck()

@@ -128,7 +128,7 @@ QMap<QString, QByteArray> backupContent(const QString &folder, const QString &pa
     QMap<QString, QByteArray> content;
     BackupManifest backup(folder);
     backup.readInfo();
-    if (backup.encrypted() && !backup.unlock(password))
+    if (backup.encrypted() && !backup.unlock(Secret::fromUtf8(password.toUtf8())))
         return content;
     backup.load();
     QTemporaryDir out;

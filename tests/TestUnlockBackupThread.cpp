@@ -36,7 +36,7 @@ private slots:
         for (auto format : {ItunesBackupBuilder::KeybagFormat::Modern, ItunesBackupBuilder::KeybagFormat::Old}) {
             const auto backup = makeBackup(QStringLiteral("bag%1").arg(int(format)), format);
             RecordingProgress wrong;
-            UnlockBackupThread wrongWorker(backup, QStringLiteral("password"), &wrong);
+            UnlockBackupThread wrongWorker(backup, Secret::fromUtf8("password"), &wrong);
             wrong.run(wrongWorker);
             // A wrong password is an answer, not a failure: the dialog asks again.
             QCOMPARE(wrong.successes().size(), 1);
@@ -44,7 +44,7 @@ private slots:
             QVERIFY(!wrongWorker.keybag());
 
             RecordingProgress right;
-            UnlockBackupThread worker(backup, QStringLiteral("pässword"), &right);
+            UnlockBackupThread worker(backup, Secret::fromUtf8("pässword"), &right);
             right.run(worker);
             QCOMPARE(right.successes().size(), 1);
             QVERIFY(worker.keybag());
@@ -58,7 +58,7 @@ private slots:
         const auto backup = makeBackup(QStringLiteral("cancel"), ItunesBackupBuilder::KeybagFormat::Modern);
         RecordingProgress progress;
         progress.cancelWhen([](const RecordingProgress::Report &) { return true; });
-        UnlockBackupThread worker(backup, QStringLiteral("pässword"), &progress);
+        UnlockBackupThread worker(backup, Secret::fromUtf8("pässword"), &progress);
         progress.run(worker);
         QVERIFY(progress.successes().isEmpty());
         QVERIFY(progress.errors().isEmpty());
@@ -83,7 +83,7 @@ private slots:
         auto backup = QSharedPointer<BackupManifest>::create(built->folder());
         backup->readInfo();
         RecordingProgress progress;
-        UnlockBackupThread worker(backup, QStringLiteral("pässword"), &progress);
+        UnlockBackupThread worker(backup, Secret::fromUtf8("pässword"), &progress);
         progress.run(worker);
         QVERIFY(progress.successes().isEmpty());
         QCOMPARE(

@@ -1,5 +1,7 @@
 #include "app/FileReasons.h"
 
+#include "app/AppError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +9,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <sys/stat.h>
 
 namespace {
@@ -15,11 +16,6 @@ namespace {
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);
-}
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
 }
 
 }   // namespace
@@ -78,7 +74,7 @@ void makeFolderThrow(const QString &path)
     if (QFileInfo(path).isDir())
         return;
     if (!QDir().mkpath(path))
-        fail(QStringLiteral("Cannot create the folder %1: %2").arg(shown(path), folderCreationReason(path)));
+        failWith(QStringLiteral("Cannot create the folder %1: %2").arg(shown(path), folderCreationReason(path)));
 }
 
 void renameThrow(const QString &from, const QString &to)
@@ -101,5 +97,5 @@ void renameThrow(const QString &from, const QString &to)
     default:
         reason = systemErrorReason(error, QFileInfo(to).absolutePath());
     }
-    fail(QStringLiteral("Cannot move %1 to %2: %3").arg(shown(from), shown(to), reason));
+    failWith(QStringLiteral("Cannot move %1 to %2: %3").arg(shown(from), shown(to), reason));
 }

@@ -14,10 +14,10 @@ PARLEWICK_APP_EXPORT QString systemErrorReason(int error, const QString &folder 
 // Why the folder at path (with its parents) could not be made; call it after a failed attempt.
 PARLEWICK_APP_EXPORT QString folderCreationReason(const QString &path);
 
-// Makes the folder with its parents; raises std::runtime_error ("Cannot create the folder PATH:
+// Makes the folder with its parents; raises AppError ("Cannot create the folder PATH:
 // reason") when it cannot.
 PARLEWICK_APP_EXPORT void makeFolderThrow(const QString &path);
 
-// Renames from into to (replacing an entry there as rename(2) does); raises std::runtime_error
+// Renames from into to (replacing an entry there as rename(2) does); raises AppError
 // ("Cannot move FROM to TO: reason") when it cannot.
 PARLEWICK_APP_EXPORT void renameThrow(const QString &from, const QString &to);

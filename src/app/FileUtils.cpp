@@ -1,5 +1,6 @@
 #include "app/FileUtils.h"
 
+#include "app/AppError.h"
 #include "app/ColourRoles.h"
 
 #include <QCryptographicHash>
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <stdexcept>
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -116,15 +116,11 @@ QString createUniqueFile(const QString &path, const QStringList &alsoFreeIn)
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return candidate;
         if (!entryExists(candidate))
-            throw std::runtime_error(QStringLiteral("Cannot create the file %1: %2")
-                                         .arg(QDir::toNativeSeparators(candidate), file.errorString())
-                                         .toUtf8()
-                                         .toStdString());
+            failWith(
+                QStringLiteral("Cannot create the file %1: %2").arg(QDir::toNativeSeparators(candidate), file.errorString()));
     }
-    throw std::runtime_error(QStringLiteral("Cannot find a free name for %1: it and 9999 numbered names beside it are taken.")
-                                 .arg(QDir::toNativeSeparators(path))
-                                 .toUtf8()
-                                 .toStdString());
+    failWith(QStringLiteral("Cannot find a free name for %1: it and 9999 numbered names beside it are taken.")
+                 .arg(QDir::toNativeSeparators(path)));
 }
 
 QString fileWriteProblem(const QFileDevice &file)
@@ -166,11 +162,10 @@ void copyToNewFileThrow(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+        failWith(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()));
     QFile out(target);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        throw std::runtime_error(fileWriteProblem(out).toUtf8().toStdString());
+        failWith(fileWriteProblem(out));
     while (!in.atEnd()) {
         const QByteArray block = in.read(1 << 16);
         if (block.isEmpty() && in.error() != QFileDevice::NoError)
@@ -178,13 +173,12 @@ void copyToNewFileThrow(const QString &source, const QString &target)
         if (out.write(block) != block.size() || !out.flush()) {
             const QString problem = fileWriteProblem(out);
             removeUnfinished(out);
-            throw std::runtime_error(problem.toUtf8().toStdString());
+            failWith(problem);
         }
     }
     if (in.error() != QFileDevice::NoError) {
         removeUnfinished(out);
-        throw std::runtime_error(
-            QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()).toUtf8().toStdString());
+        failWith(QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(source), in.errorString()));
     }
 }
 

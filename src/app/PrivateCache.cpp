@@ -1,5 +1,6 @@
 #include "app/PrivateCache.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "app/FileReasons.h"
 
@@ -10,8 +11,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
-#include <stdexcept>
-
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <sys/stat.h>
@@ -21,11 +20,6 @@
 namespace {
 
 const QString kCacheName = QStringLiteral("parlewick");
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 QString notPrivateText(const QString &path)
 {
@@ -49,21 +43,21 @@ void ensurePrivateFolderThrow(const QString &path)
 #ifdef Q_OS_UNIX
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
-        fail(QStringLiteral("Cannot create the cache folder %1: %2")
-                 .arg(QDir::toNativeSeparators(path), systemErrorReason(errno, QFileInfo(path).absolutePath())));
+        failWith(QStringLiteral("Cannot create the cache folder %1: %2")
+                     .arg(QDir::toNativeSeparators(path), systemErrorReason(errno, QFileInfo(path).absolutePath())));
     // lstat: a link is judged itself, never its target.
     struct stat info;
     if (::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-        fail(notPrivateText(path));
+        failWith(notPrivateText(path));
     if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
-        fail(notPrivateText(path));
+        failWith(notPrivateText(path));
 #else
     const QFileInfo info(path);
     if (info.isSymLink() || (info.exists() && !info.isDir()))
-        fail(notPrivateText(path));
+        failWith(notPrivateText(path));
     if (!QDir().mkdir(path) && !QFileInfo(path).isDir())
-        fail(QStringLiteral("Cannot create the cache folder %1: %2")
-                 .arg(QDir::toNativeSeparators(path), folderCreationReason(path)));
+        failWith(QStringLiteral("Cannot create the cache folder %1: %2")
+                     .arg(QDir::toNativeSeparators(path), folderCreationReason(path)));
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 #endif
 }
@@ -87,7 +81,7 @@ std::unique_ptr<QTemporaryDir> privateTemporaryFolderThrow()
     auto folder = std::make_unique<QTemporaryDir>(
         QDir(privateCacheFolderThrow()).filePath(QStringLiteral("work-%1-XXXXXX").arg(QCoreApplication::applicationPid())));
     if (!folder->isValid())
-        fail(QStringLiteral("Cannot create a working folder in %1. %2")
-                 .arg(QDir::toNativeSeparators(privateCachePath()), folder->errorString()));
+        failWith(QStringLiteral("Cannot create a working folder in %1. %2")
+                     .arg(QDir::toNativeSeparators(privateCachePath()), folder->errorString()));
     return folder;
 }

@@ -9,7 +9,7 @@ namespace {
 const char PasswordVariable[] = "PARLEWICK_BACKUP_PASSWORD";
 
 QMutex passwordMutex;
-QString takenPassword;
+Secret takenPassword;
 
 }   // namespace
 
@@ -21,14 +21,13 @@ void prepareProcess()
     takeEnvironmentBackupPassword();
 }
 
-QString takeEnvironmentBackupPassword()
+Secret takeEnvironmentBackupPassword()
 {
     const QMutexLocker lock(&passwordMutex);
     if (qEnvironmentVariableIsSet(PasswordVariable)) {
-        takenPassword = qEnvironmentVariable(PasswordVariable);
-        if (takenPassword.isNull())
-            takenPassword = QLatin1String("");
+        QString value = qEnvironmentVariable(PasswordVariable);
+        takenPassword = Secret::takeText(value);
         qunsetenv(PasswordVariable);
     }
-    return takenPassword;
+    return takenPassword.clone();
 }

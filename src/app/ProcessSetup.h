@@ -1,8 +1,7 @@
 #pragma once
 
 #include "app/Export.h"
-
-#include <QString>
+#include "app/Secret.h"
 
 // What both programs do first. SIGXFSZ is ignored, so that a write past a file size limit fails
 // (EFBIG, "the file is too large for this disk or limit") instead of ending the program without
@@ -11,5 +10,6 @@
 PARLEWICK_APP_EXPORT void prepareProcess();
 
 // PARLEWICK_BACKUP_PASSWORD, removed from the environment and kept in memory: the value it had
-// when last seen (set anew since, it is taken again); null when it was never set.
-PARLEWICK_APP_EXPORT QString takeEnvironmentBackupPassword();
+// when last seen (set anew since, it is taken again); empty when it was never set. Each call
+// gives a copy of its own.
+PARLEWICK_APP_EXPORT Secret takeEnvironmentBackupPassword();

@@ -1,5 +1,6 @@
 #include "app/RegularFile.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 
 #include <QDir>
@@ -7,22 +8,21 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-class NotThere : public std::runtime_error
+class NotThere : public AppError
 {
 public:
-    using std::runtime_error::runtime_error;
+    using AppError::AppError;
 };
 
 [[noreturn]] void failReading(const QString &path, const QString &reason)
 {
     const QString text = QStringLiteral("Cannot read %1: %2").arg(QDir::toNativeSeparators(path), reason);
-    throw std::runtime_error(text.toUtf8().toStdString());
+    failWith(text);
 }
 
 // An open file descriptor of a regular file; NotThere when nothing has that name.
@@ -32,8 +32,7 @@ int openRegularDescriptorThrow(const QString &path)
     if (fd < 0) {
         const int error = errno;
         if (error == ENOENT)
-            throw NotThere(
-                QStringLiteral("Cannot read %1: it does not exist.").arg(QDir::toNativeSeparators(path)).toStdString());
+            throw NotThere(QStringLiteral("Cannot read %1: it does not exist.").arg(QDir::toNativeSeparators(path)));
         failReading(path, systemErrorReason(error));
     }
     struct stat info

@@ -11,7 +11,7 @@ class QFile;
 // regular files, and without waiting: a FIFO planted under a file's name would block an open or
 // a read for ever, and a device never ends.
 
-// Opens path read-only into file (which must not be open). Raises std::runtime_error in the
+// Opens path read-only into file (which must not be open). Raises AppError in the
 // program's words naming the file when it is missing, no regular file or cannot be opened.
 PARLEWICK_APP_EXPORT void openRegularFileThrow(QFile &file, const QString &path);
 

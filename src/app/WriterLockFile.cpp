@@ -1,10 +1,10 @@
 #include "app/WriterLockFile.h"
 
+#include "app/AppError.h"
+
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLockFile>
-
-#include <stdexcept>
 
 namespace {
 
@@ -23,7 +23,7 @@ std::unique_ptr<QLockFile> takeWriterLockThrow(const QString &path, const std::f
     bool first = true;
     while (!lock->tryLock(kTryMs)) {
         if (lock->error() != QLockFile::LockFailedError)
-            throw std::runtime_error(cannotLockText.toStdString());
+            failWith(cannotLockText);
         qint64 pid = 0;
         QString host, application;
         const QFileInfo file(path);

@@ -1,5 +1,6 @@
 #include "cli/BackupPassword.h"
 
+#include "app/AppError.h"
 #include "app/ProcessSetup.h"
 #include "cli/CliCommand.h"
 
@@ -15,23 +16,24 @@ namespace {
 
 constexpr qint64 kMaxPasswordFileSize = 4096;
 
-QString fromFileThrow(const QString &path)
+Secret fromFileThrow(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw std::runtime_error(
-            QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString()).toStdString());
+        failWith(QStringLiteral("Cannot read the password file %1: %2").arg(path, file.errorString()));
     // Read one byte more than allowed: a device or a huge file is refused, not read forever.
     QByteArray bytes = file.read(kMaxPasswordFileSize + 1);
     if (bytes.size() > kMaxPasswordFileSize)
-        throw std::runtime_error(QStringLiteral("The password file %1 is too large.").arg(path).toStdString());
+        failWith(QStringLiteral("The password file %1 is too large.").arg(path));
     if (bytes.endsWith('\n'))
         bytes.chop(1);
     if (bytes.endsWith('\r'))
         bytes.chop(1);
     if (bytes.isEmpty())
-        throw std::runtime_error(QStringLiteral("The password file %1 is empty.").arg(path).toStdString());
-    return QString::fromUtf8(bytes);
+        failWith(QStringLiteral("The password file %1 is empty.").arg(path));
+    Secret password = Secret::fromUtf8(bytes);
+    wipeMemory(bytes.data(), size_t(bytes.size()));
+    return password;
 }
 
 termios g_savedTerminal;
@@ -46,10 +48,10 @@ void restoreTerminalAndCancel(int)
     _exit(CliExitCanceled);
 }
 
-QString promptWithoutEcho()
+Secret promptWithoutEcho()
 {
     if (tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
-        return QString();
+        return Secret();
     struct sigaction onInterrupt
     { };
     struct sigaction previous
@@ -72,7 +74,9 @@ QString promptWithoutEcho()
     sigaction(SIGINT, &previous, nullptr);
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
-    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+    QString typed = QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+    wipeMemory(line.data(), line.size());
+    return Secret::takeText(typed);
 }
 
 }   // namespace
@@ -83,15 +87,15 @@ QCommandLineOption passwordFileOption()
                               QStringLiteral("FILE"));
 }
 
-QString readBackupPasswordThrow(const QCommandLineParser &args)
+Secret readBackupPasswordThrow(const QCommandLineParser &args)
 {
     if (args.isSet(QStringLiteral("password-file")))
         return fromFileThrow(args.value(QStringLiteral("password-file")));
-    const QString fromEnvironment = takeEnvironmentBackupPassword();
+    Secret fromEnvironment = takeEnvironmentBackupPassword();
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     if (isatty(STDIN_FILENO) == 1) {
-        const QString typed = promptWithoutEcho();
+        Secret typed = promptWithoutEcho();
         if (!typed.isEmpty())
             return typed;
     }

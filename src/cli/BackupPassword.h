@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/Secret.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -11,6 +13,6 @@ QCommandLineOption passwordFileOption();
 // The backup password from, in this order: the file named by --password-file (one trailing
 // line break dropped), the environment variable PARLEWICK_BACKUP_PASSWORD (taken out of the
 // environment at start-up, see prepareProcess), a prompt without echo when stdin is a
-// terminal. Raises CliUsageError when none of them gives one, and std::runtime_error when the
+// terminal. Raises CliUsageError when none of them gives one, and AppError when the
 // file cannot be read.
-QString readBackupPasswordThrow(const QCommandLineParser &args);
+Secret readBackupPasswordThrow(const QCommandLineParser &args);

@@ -54,7 +54,7 @@ public:
                     backup.readInfo();
                 } catch (const std::exception &error) {
                     // One unreadable backup does not hide the others.
-                    printErr(QStringLiteral("load %1 error. %2").arg(folder, plainText(QString::fromUtf8(error.what()))));
+                    printErr(QStringLiteral("load %1 error. %2").arg(folder, QString::fromUtf8(error.what()).trimmed()));
                     continue;
                 }
                 const QString date =

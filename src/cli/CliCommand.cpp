@@ -24,7 +24,7 @@ QString optionSynopsis(const QCommandLineOption &option)
 }   // namespace
 
 CliUsageError::CliUsageError(const QString &message)
-    : std::runtime_error(message.toStdString())
+    : AppError(message)
 {
 }
 

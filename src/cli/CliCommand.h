@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AppError.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QList>
@@ -18,7 +20,7 @@ enum CliExitCode {
 };
 
 // A command line the tool cannot use (missing argument, unknown option...): exit code 2.
-class CliUsageError : public std::runtime_error
+class CliUsageError : public AppError
 {
 public:
     explicit CliUsageError(const QString &message);
@@ -33,7 +35,7 @@ public:
 
 // One command of parlewick-cli. The frame parses the options a command declares, answers
 // --help for it, and turns exceptions into exit codes: CliUsageError -> 2, any other
-// std::exception (its UTF-8 text, rich text allowed) -> 1, CliCanceled -> 130.
+// std::exception (its UTF-8 plain text) -> 1, CliCanceled -> 130.
 class CliCommand
 {
 public:

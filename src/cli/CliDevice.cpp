@@ -1,22 +1,17 @@
 #include "cli/CliDevice.h"
 
+#include "app/AppError.h"
 #include "cli/CliOutput.h"
+#include "cli/ConsoleProgress.h"
 #include "device/MobileDeviceHandle.h"
 #include "device/TempBackupFolder.h"
-#include "cli/ConsoleProgress.h"
 #include "workers/IOSMobileBackupThread.h"
 
 #include <QDir>
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 }   // namespace
 
@@ -38,7 +33,7 @@ DeviceDescription connectedDeviceThrow(const QString &udid)
         text += QStringLiteral(" Connected iPhones:");
     for (MobileDeviceHandle *device : connected)
         text += QStringLiteral("\n  ") + tabField(device->udid());
-    fail(text);
+    failWith(text);
 }
 
 QCommandLineOption backupDirOption()

@@ -6,7 +6,7 @@
 #include <QString>
 
 // The connected iPhone whose UDID is udid, described by the phone itself. Raises
-// std::runtime_error naming the phones that are connected when it is not one of them.
+// AppError naming the phones that are connected when it is not one of them.
 DeviceDescription connectedDeviceThrow(const QString &udid);
 
 // Makes a device backup of the phone into the device backup folder, as the window does, and

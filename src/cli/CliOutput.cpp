@@ -1,8 +1,7 @@
 #include "cli/CliOutput.h"
 
+#include "app/AppError.h"
 #include "cli/CliCommand.h"
-
-#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -27,22 +26,6 @@ void printErr(const QString &text)
     print(stderr, text);
 }
 
-QString plainText(const QString &richText)
-{
-    static const QRegularExpression lineBreak(QStringLiteral("<br\\s*/?>|</p>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
-    QString text = richText;
-    text.replace(lineBreak, QStringLiteral("\n"));
-    text.remove(tag);
-    text.replace(QLatin1String("&lt;"), QLatin1String("<"))
-        .replace(QLatin1String("&gt;"), QLatin1String(">"))
-        .replace(QLatin1String("&quot;"), QLatin1String("\""))
-        .replace(QLatin1String("&#39;"), QLatin1String("'"))
-        .replace(QLatin1String("&nbsp;"), QLatin1String(" "))
-        .replace(QLatin1String("&amp;"), QLatin1String("&"));
-    return text.trimmed();
-}
-
 QString tabField(const QString &text)
 {
     QString field = text;
@@ -58,7 +41,7 @@ int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outc
     switch (outcome) {
     case ConsoleProgress::Succeeded:
         if (!progress.successText().isEmpty())
-            printOut(plainText(progress.successText()));
+            printOut(progress.successText().trimmed());
         return CliExitOk;
     case ConsoleProgress::Canceled:
         printErr(QStringLiteral("Canceled."));
@@ -66,7 +49,7 @@ int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outc
     case ConsoleProgress::Failed:
         break;
     }
-    printErr(plainText(progress.errorText()));
+    printErr(progress.errorText().trimmed());
     return CliExitFailed;
 }
 
@@ -80,7 +63,7 @@ QString runTaskThrow(ConsoleProgress &progress, QThread &worker)
     case ConsoleProgress::Failed:
         break;
     }
-    throw std::runtime_error(progress.errorText().toStdString());
+    failWith(progress.errorText());
 }
 
 void runStepsThrow(const std::function<void()> &steps)

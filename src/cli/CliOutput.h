@@ -12,10 +12,6 @@ class QThread;
 void printOut(const QString &text);
 void printErr(const QString &text);
 
-// The program's messages are often rich text ("<br/>", escaped characters): the console
-// shows them as plain lines.
-QString plainText(const QString &richText);
-
 // One field of a tab-separated result line: tabs, line breaks and other control characters
 // (which a name from a phone or a backup may hold) become blanks.
 QString tabField(const QString &text);
@@ -25,7 +21,7 @@ QString tabField(const QString &text);
 int reportOutcome(const ConsoleProgress &progress, ConsoleProgress::Outcome outcome);
 
 // Runs a worker built with progress as its target and returns its success text. A failure
-// raises std::runtime_error with the worker's message, a Ctrl-C raises CliCanceled.
+// raises AppError with the worker's message, a Ctrl-C raises CliCanceled.
 QString runTaskThrow(ConsoleProgress &progress, QThread &worker);
 
 // Runs steps (tasks and the work between them, such as loading a source) as one stretch for

@@ -64,7 +64,7 @@ int runCommand(CliCommand &command, const QStringList &arguments)
     } catch (const std::exception &error) {
         const QString message = QString::fromUtf8(error.what());
         qDebug().noquote() << command.name() << "failed:" << message;
-        printErr(plainText(message));
+        printErr(message.trimmed());
         return CliExitFailed;
     }
 }

@@ -1,5 +1,6 @@
 #include "cli/CliSource.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
@@ -19,8 +20,6 @@
 #include <QFileInfo>
 #include <QObject>
 
-#include <stdexcept>
-
 namespace {
 
 // Constant-initialised: commands built during static initialisation ask for the options.
@@ -31,15 +30,10 @@ constexpr QLatin1StringView kBackup("backup");
 constexpr QLatin1StringView kDevice("device");
 constexpr QLatin1StringView kAccount("account");
 
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 void requireFolder(const QString &folder)
 {
     if (!QFileInfo(folder).isDir())
-        fail(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
+        failWith(QStringLiteral("The folder %1 does not exist.").arg(QDir::toNativeSeparators(folder)));
 }
 
 KikDataSetPtr loadLocalDbThrow(const QString &folder)
@@ -58,7 +52,8 @@ KikDataSetPtr loadKikFolderThrow(const QString &root, const QString &thumbsFolde
 {
     requireFolder(root);
     if (!QFileInfo(QDir(root).filePath(QLatin1String(IOSKikDb::StoreFile))).isFile())
-        fail(QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
+        failWith(
+            QStringLiteral("Found no Kik data in %1: there is no Documents/kik.sqlite.").arg(QDir::toNativeSeparators(root)));
     IOSKikDb db(root, thumbsFolder);
     db.setOpenMode(IOSKikDb::ReadOnlyMode);
     const KikDataSetPtr data = KikDataSetPtr::create();
@@ -105,7 +100,7 @@ KikDataSetPtr loadSourceThrow(const QCommandLineParser &args, QLatin1StringView 
     if (args.isSet(kDb)) {
         const QString folder = localDatabaseFolderThrow(args.value(kDb));
         if (!QFileInfo(folder).isDir())
-            fail(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
+            failWith(QStringLiteral("There is no local database named %1.").arg(args.value(kDb)));
         return loadLocalDbThrow(folder);
     }
     if (args.isSet(kDbPath))
@@ -196,7 +191,7 @@ QList<KikChat *> CliSource::chatsNamedThrow(const KikDataSet &data, const QStrin
                && (!chat->user || chat->user->jid.compare(name, Qt::CaseInsensitive) != 0);
     });
     if (chats.isEmpty())
-        fail(QStringLiteral("There is no chat named %1.").arg(name));
+        failWith(QStringLiteral("There is no chat named %1.").arg(name));
     return chats;
 }
 

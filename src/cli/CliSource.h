@@ -25,7 +25,7 @@ public:
 
     // Loads the source the options name. Pictures the reader takes out of attachment
     // descriptions go to a cache folder of the program's, never into the source folder.
-    // Raises CliUsageError unless exactly one source is given, std::runtime_error when it
+    // Raises CliUsageError unless exactly one source is given, AppError when it
     // cannot be read, CliCanceled on Ctrl-C.
     static KikDataSetPtr loadThrow(const QCommandLineParser &args);
     // The same, with the backup's account named by another option (a command whose --account
@@ -37,7 +37,7 @@ public:
     static QString backupFolderThrow(const QCommandLineParser &args);
 
     // The chats whose node label or Kik address is name, ignoring case; raises
-    // std::runtime_error when there is none.
+    // AppError when there is none.
     static QList<KikChat *> chatsNamedThrow(const KikDataSet &data, const QString &name);
 };
 

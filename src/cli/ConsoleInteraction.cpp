@@ -1,5 +1,6 @@
 #include "cli/ConsoleInteraction.h"
 
+#include "app/AppError.h"
 #include "cli/BackupPassword.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
@@ -12,20 +13,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <csignal>
 #include <cstdio>
-#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
 namespace {
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 // One task on the console. A step that others follow ends the workflow on a Ctrl-C that came
 // after its success; the last task's success stands, and its text is the command's result.
@@ -43,7 +37,7 @@ public:
         if (!m_last && m_progress.isCanceled())
             throw CliCanceled();
         if (m_last && !success.isEmpty())
-            printOut(plainText(success));
+            printOut(success.trimmed());
         return true;
     }
 
@@ -51,14 +45,6 @@ private:
     ConsoleProgress m_progress;
     const bool m_last;
 };
-
-// The console shows a link's address beside its label.
-QString noteText(const QString &richText)
-{
-    static const QRegularExpression link(QStringLiteral("<a\\s+href=\"([^\"]*)\"\\s*>([^<]*)</a>"),
-                                         QRegularExpression::CaseInsensitiveOption);
-    return plainText(QString(richText).replace(link, QStringLiteral("\\2: \\1")));
-}
 
 }   // namespace
 
@@ -81,39 +67,39 @@ std::unique_ptr<FlowTask> ConsoleInteraction::lastTask()
 QSharedPointer<BackupManifest> ConsoleInteraction::chooseBackup(BackupUse)
 {
     if (!QFileInfo(m_backupFolder).isDir())
-        fail(QStringLiteral("The folder %1 does not exist.").arg(m_backupFolder));
+        failWith(QStringLiteral("The folder %1 does not exist.").arg(m_backupFolder));
     auto backup = QSharedPointer<BackupManifest>::create(m_backupFolder);
     readBackupInfoThrow(*backup);
     return backup;
 }
 
-bool ConsoleInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool ConsoleInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
-    const QString given = readBackupPasswordThrow(m_args);
+    Secret given = readBackupPasswordThrow(m_args);
     // Seconds of key derivation: on a worker, so that Ctrl-C cancels.
     const std::unique_ptr<FlowTask> unlock = task();
-    UnlockBackupThread worker(backup, given, &unlock->target());
+    UnlockBackupThread worker(backup, password ? given.clone() : std::move(given), &unlock->target());
     unlock->run(worker);
     if (!worker.keybag())
-        fail(QObject::tr("IDS_INVALID_PASSWORD"));
+        failWith(QObject::tr("IDS_INVALID_PASSWORD"));
     backup->setKeybag(worker.keybag());
     if (password)
-        *password = given;
+        *password = std::move(given);
     return true;
 }
 
 QString ConsoleInteraction::chooseKikAccount(const QList<KikAccountSummary> &accounts)
 {
-    fail(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account NAME (its Kik user "
-                        "name, or its id where no name is shown):\n")
-         + describeKikAccounts(accounts));
+    failWith(QStringLiteral("The iTunes backup holds several Kik accounts; choose one with --account NAME (its Kik user "
+                            "name, or its id where no name is shown):\n")
+             + describeKikAccounts(accounts));
 }
 
 bool ConsoleInteraction::confirm(Question question, const QString &text)
 {
     if (question == Question::WriteIntoBackup)
         return true;   // naming the backup on the command line is the consent
-    printErr(noteText(text));
+    printErr(text);
     if (m_args.isSet(QStringLiteral("yes")))
         return true;
     if (isatty(STDIN_FILENO) != 1)
@@ -174,9 +160,9 @@ void ConsoleInteraction::tell(const QString &text)
     printErr(text);
 }
 
-void ConsoleInteraction::warn(const QString &text)
+void ConsoleInteraction::warn(Warning, const QString &text)
 {
-    fail(plainText(text));
+    failWith(text);
 }
 
 void ConsoleInteraction::mention(const QString &text)

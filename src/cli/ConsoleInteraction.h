@@ -1,7 +1,7 @@
 #pragma once
 
-#include "flows/FlowInteraction.h"
 #include "cli/ConsoleProgress.h"
+#include "flows/FlowInteraction.h"
 
 #include <QCommandLineParser>
 
@@ -34,7 +34,7 @@ public:
     // Prints the success line as any last task does; exported() adds nothing.
     std::unique_ptr<FlowTask> exportTask() override { return lastTask(); }
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
-    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
+    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) override;
     QString givenKikAccount() override { return m_account; }
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &, const QString &) override { return m_localDb; }
@@ -48,7 +48,7 @@ public:
     void transferred(int messages, const BackupManifest *backup) override;
     void exported(int, const QString &) override { }
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
 private:

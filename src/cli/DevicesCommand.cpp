@@ -36,7 +36,7 @@ public:
             } catch (const std::exception &e) {
                 // The phone is there even when it does not answer: its line stays, the reason
                 // goes to stderr.
-                printErr(device->udid() + QLatin1String(": ") + plainText(QString::fromUtf8(e.what())));
+                printErr(device->udid() + QLatin1String(": ") + QString::fromUtf8(e.what()).trimmed());
                 result = CliExitFailed;
             }
             printOut(fields.join(QLatin1Char('\t')));

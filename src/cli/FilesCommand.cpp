@@ -1,11 +1,10 @@
+#include "app/AppError.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "device/AfcClient.h"
 #include "device/MobileDeviceHandle.h"
 
 #include <QDateTime>
-
-#include <stdexcept>
 
 namespace {
 
@@ -49,15 +48,15 @@ public:
                 device = connected;
         }
         if (!device)
-            throw std::runtime_error(QStringLiteral("No iPhone with the UDID %1 is connected.").arg(udid).toStdString());
+            failWith(QStringLiteral("No iPhone with the UDID %1 is connected.").arg(udid));
 
         AfcClient client(device);
         client.open(args.value(QStringLiteral("app")));
         const AfcFileInfo info = client.fileInfo(path);
         if (!info.exists())
-            throw std::runtime_error(QStringLiteral("%1 was not found on the iPhone.").arg(path).toStdString());
+            failWith(QStringLiteral("%1 was not found on the iPhone.").arg(path));
         if (!info.isDir() && !info.isFile())
-            throw std::runtime_error(QStringLiteral("%1 is neither a file nor a folder.").arg(path).toStdString());
+            failWith(QStringLiteral("%1 is neither a file nor a folder.").arg(path));
 
         const QList<AfcFileInfo> entries = info.isDir() ? client.listEntriesThrow(path) : QList<AfcFileInfo>{info};
         for (const AfcFileInfo &entry : entries)

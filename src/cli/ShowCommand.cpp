@@ -1,3 +1,4 @@
+#include "app/AppError.h"
 #include "cli/CliCommand.h"
 #include "cli/CliOutput.h"
 #include "cli/CliSource.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <stdexcept>
 
 namespace {
 
@@ -69,7 +69,7 @@ QByteArray jsonBool(bool value)
 void write(const QByteArray &bytes)
 {
     if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
-        throw std::runtime_error("Cannot write to the standard output.");
+        failWith(QStringLiteral("Cannot write to the standard output."));
 }
 
 QByteArray jsonMessage(const KikMessage *message)

@@ -1,11 +1,10 @@
+#include "app/AppError.h"
 #include "cli/CliCommand.h"
 #include "cli/CliDevice.h"
 #include "cli/CliSource.h"
 #include "cli/ConsoleInteraction.h"
 #include "flows/TransferToBackup.h"
 #include "flows/TransferToPhone.h"
-
-#include <stdexcept>
 
 namespace {
 
@@ -93,7 +92,7 @@ public:
         }
         const KikMessageList chosen = messages();
         if (chosen.isEmpty())
-            throw std::runtime_error("There are no messages to transfer.");
+            failWith(QStringLiteral("There are no messages to transfer."));
         interaction.setBackupFolder(args.value(kToBackup));
         ConsoleInteraction::requireDone(TransferToBackup(interaction).run(chosen));
         return CliExitOk;

@@ -1,5 +1,7 @@
 #include "db/FileCacheDb.h"
 
+#include "app/AppError.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +69,7 @@ void FileCacheDb::createTableThrow()
     QFile resource(QStringLiteral(":res/cache_db.sql"));
     try {
         if (!resource.open(QIODevice::ReadOnly))
-            throw std::runtime_error(resource.errorString().toStdString());
+            failWith(resource.errorString());
         const QByteArray script = resource.readAll();
         m_db.beginTran();
         m_db.execScriptThrow(script);

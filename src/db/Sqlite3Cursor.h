@@ -13,7 +13,7 @@ class Sqlite3Statement;
 // Rows of one query. moveNext() is called before the first row and is true while a row
 // is current. Values are read by column name (or index); a missing column or NULL reads
 // as 0 / empty. Copies share the statement, which stays alive while any copy exists.
-// Errors while stepping raise std::runtime_error with the engine's message.
+// Errors while stepping raise AppError with the engine's message.
 class PARLEWICK_DB_EXPORT Sqlite3Cursor
 {
 public:

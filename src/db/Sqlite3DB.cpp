@@ -40,9 +40,8 @@ void Sqlite3DB::openThrow(const QString &path, int flags)
         rc = sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
-        const std::runtime_error error =
-            db ? sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)), path, path)
-               : sqliteError(QStringLiteral("out of memory"), path);
+        const AppError error = db ? sqliteError(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)), path, path)
+                                  : sqliteError(QStringLiteral("out of memory"), path);
         sqlite3_close_v2(db);
         throw error;
     }

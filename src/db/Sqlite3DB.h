@@ -25,7 +25,7 @@ struct PARLEWICK_DB_EXPORT Sqlite3Column
 };
 
 // One open SQLite connection, closed on destruction. Operations ending in Throw raise
-// std::runtime_error carrying the engine's message. Statements run through executeThrow
+// AppError carrying the engine's message. Statements run through executeThrow
 // and queryThrow are prepared once per SQL text and reused. Closing (or destroying) the
 // connection rolls back an open transaction; cursors that outlive it raise on moveNext()
 // and read empty values.

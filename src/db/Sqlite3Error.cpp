@@ -16,7 +16,7 @@ const int kMaxContext = 300;   // of a long script, the log keeps the start
 QString shownFileName(const QString &file)
 {
     const QString path = file.startsWith(QLatin1String("file:")) ? QUrl(file).toLocalFile() : file;
-    return QDir::toNativeSeparators(path).toHtmlEscaped();
+    return QDir::toNativeSeparators(path);
 }
 
 // Empty for failures the program has no words of its own for.
@@ -65,25 +65,25 @@ QString describedFailure(int code, const QString &file, int systemError = 0)
 
 }   // namespace
 
-std::runtime_error sqliteError(const QString &message, const QString &context)
+AppError sqliteError(const QString &message, const QString &context)
 {
     // The statement is for the log only: SQL says nothing to the user, and shows what the
     // program asked of a file that may be hostile.
     if (!context.isEmpty())
         qWarning().noquote() << "SQLite error:" << message << "|" << context.left(kMaxContext);
-    return std::runtime_error(message.toUtf8().toStdString());
+    return AppError(message);
 }
 
-std::runtime_error sqliteError(int code, const QString &message, const QString &file, const QString &context, int systemError)
+AppError sqliteError(int code, const QString &message, const QString &file, const QString &context, int systemError)
 {
     const QString described = describedFailure(code, file, systemError);
     if (described.isEmpty())
         return sqliteError(message, context);
     qWarning().noquote() << "SQLite error" << code << "on" << file << ":" << message << "|" << context.left(kMaxContext);
-    return std::runtime_error(described.toUtf8().toStdString());
+    return AppError(described);
 }
 
-std::runtime_error sqliteError(sqlite3 *db, const QString &context)
+AppError sqliteError(sqlite3 *db, const QString &context)
 {
     if (!db)
         return sqliteError(QStringLiteral("out of memory"), context);

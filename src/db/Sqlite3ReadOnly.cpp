@@ -1,5 +1,6 @@
 #include "db/Sqlite3ReadOnly.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "db/Sqlite3DB.h"
 
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
-
-#include <stdexcept>
 
 namespace {
 
@@ -28,7 +27,7 @@ std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &p
 {
     // The engine would wait for ever on a FIFO planted under the name.
     if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
-        throw std::runtime_error(QStringLiteral("Cannot read %1: it is not a regular file.").arg(path).toStdString());
+        failWith(QStringLiteral("Cannot read %1: it is not a regular file.").arg(path));
     bool sideData = false;
     for (const char *suffix : kSideFiles)
         sideData = sideData || hasData(path + QLatin1String(suffix));
@@ -43,8 +42,7 @@ std::unique_ptr<QTemporaryDir> openReadOnlyThrow(Sqlite3DB &db, const QString &p
     std::unique_ptr<QTemporaryDir> copyFolder = newCopyFolder();
     const QString copy = copyFolder->filePath(QFileInfo(path).fileName());
     if (!copyFolder->isValid())
-        throw std::runtime_error(
-            QStringLiteral("Can not copy %1 for reading: %2").arg(path, copyFolder->errorString()).toStdString());
+        failWith(QStringLiteral("Can not copy %1 for reading: %2").arg(path, copyFolder->errorString()));
     copyToNewFileThrow(path, copy);
     // Only side files with data: an empty one says nothing, and no other kind of file is read.
     for (const char *suffix : kSideFiles) {

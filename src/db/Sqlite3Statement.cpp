@@ -148,7 +148,7 @@ bool Sqlite3Statement::stepThrow()
         sqlite3_reset(m_stmt);   // releases the read lock while the cursor is still around
         return false;
     }
-    const std::runtime_error error = sqliteError(sqlite3_db_handle(m_stmt), QString::fromUtf8(m_sql));
+    const AppError error = sqliteError(sqlite3_db_handle(m_stmt), QString::fromUtf8(m_sql));
     sqlite3_reset(m_stmt);
     throw error;
 }

@@ -1,13 +1,12 @@
 #include "device/AfcChannel.h"
 
+#include "app/AppError.h"
 #include "device/MobileDeviceService.h"
 #include "device/ServiceSocket.h"
 
 #include <QDebug>
 #include <QString>
 #include <QtEndian>
-
-#include <stdexcept>
 
 namespace {
 
@@ -16,7 +15,7 @@ const char kMagic[] = "CFA6LPAA";
 [[noreturn]] void fail(const QString &text)
 {
     qDebug().noquote() << text;
-    throw std::runtime_error(text.toStdString());
+    failWith(text);
 }
 
 // What the phone's status answer means, for messages that say why a request failed.

@@ -9,7 +9,7 @@
 // The AFC protocol on one service socket: requests and their answers, strictly one at a
 // time. Every packet starts with a 40-byte header: the magic "CFA6LPAA", then little-endian
 // 64-bit words: entire length, this length (header + header payload), packet number and
-// operation. Failures raise std::runtime_error with the protocol's texts.
+// operation. Failures raise AppError with the protocol's texts.
 class PARLEWICK_DEVICE_EXPORT AfcChannel
 {
 public:

@@ -1,5 +1,6 @@
 #include "device/AfcClient.h"
 
+#include "app/AppError.h"
 #include "device/AfcChannel.h"
 #include "device/AfcFile.h"
 #include "device/MobileDeviceService.h"
@@ -27,11 +28,10 @@ void vendContainer(int socket, const QString &bundleId)
     // An answer that is no dictionary at all is no permission either.
     if (answer.isDictionary() && answer.value(QStringLiteral("Error")).isNull())
         return;
-    QString shown = QString::fromUtf8(answer.toPlistData(CFType::XmlFormat));
-    shown.replace(QLatin1String("<"), QLatin1String("&lt;")).replace(QLatin1String(">"), QLatin1String("&gt;"));
-    const QString text = QStringLiteral("can not find %1.<br/>%2").arg(bundleId, shown);
+    const QString shown = QString::fromUtf8(answer.toPlistData(CFType::XmlFormat));
+    const QString text = QStringLiteral("can not find %1.\n%2").arg(bundleId, shown);
     qDebug().noquote() << text;
-    throw std::runtime_error(text.toStdString());
+    failWith(text);
 }
 
 // A name that, joined to its folder, stays one entry inside it.
@@ -87,7 +87,7 @@ int AfcClient::socket() const
 AfcChannel &AfcClient::channelThrow(quint64 operation)
 {
     if (!m_channel)
-        throw std::runtime_error(QStringLiteral("send AFC header (%1) error.").arg(operation).toStdString());
+        failWith(QStringLiteral("send AFC header (%1) error.").arg(operation));
     return *m_channel;
 }
 
@@ -188,8 +188,7 @@ AfcFileInfo AfcClient::fileInfo(const QString &path)
     }
     // Any other answer is no proof of absence: taken for one, a store would be copied without its log.
     if (status != 0)
-        throw std::runtime_error(
-            QStringLiteral("can not read the details of %1 on the iPhone (AFC status %2).").arg(path).arg(status).toStdString());
+        failWith(QStringLiteral("can not read the details of %1 on the iPhone (AFC status %2).").arg(path).arg(status));
     return AfcFileInfo::fromAnswer(path, answer);
 }
 

@@ -34,8 +34,8 @@ public:
     AfcClient &operator=(const AfcClient &) = delete;
 
     // An empty bundle identifier opens the media area ("com.apple.afc"), any other the app's
-    // container ("com.apple.mobile.house_arrest"). Raises std::runtime_error: the session's
-    // or the service's text, or "can not find <bundle>.<br/>" with the phone's answer.
+    // container ("com.apple.mobile.house_arrest"). Raises AppError: the session's
+    // or the service's text, or "can not find <bundle>." and a line with the phone's answer.
     void open(const QString &bundleId = QString());
     void close();   // safe to call twice; files opened through the client stop working
     bool isOpen() const;

@@ -22,5 +22,5 @@ struct PARLEWICK_DEVICE_EXPORT DeviceDescription
 Q_DECLARE_METATYPE(DeviceDescription)
 
 // Asks the plugged-in phone for its name, UDID, versions and country code; raises
-// std::runtime_error when it does not answer. The UDID falls back to the multiplexer's.
+// AppError when it does not answer. The UDID falls back to the multiplexer's.
 PARLEWICK_DEVICE_EXPORT DeviceDescription describeDeviceThrow(MobileDeviceHandle *device);

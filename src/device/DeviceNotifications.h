@@ -22,7 +22,7 @@ struct PARLEWICK_DEVICE_EXPORT MobileDeviceSubscription
 // Only phones plugged in by USB are reported: one connected call per arrival, one
 // disconnected call per removal, both with the same handle. The notifications come on the
 // library's own thread, so the callbacks run queued on the receiver's thread. Loads the phone
-// library first if needed; raises std::runtime_error with the loader's text.
+// library first if needed; raises AppError with the loader's text.
 PARLEWICK_DEVICE_EXPORT void mobiledevice_subscribe(MobileDeviceSubscription *subscription);
 
 // Ends the subscription; no notification is delivered once this returns. For tests and

@@ -7,15 +7,6 @@
 
 #include <stdexcept>
 
-namespace {
-
-QString warningText(const QString &text, const QString &picture)
-{
-    return QStringLiteral("%1<br/><br/><img src=\"%2\"/>").arg(text, picture);
-}
-
-}   // namespace
-
 QString IOSRestorePreflight::warning(MobileDeviceHandle *device) const
 {
     CFType domain;
@@ -33,8 +24,7 @@ QString IOSRestorePreflight::warningFor(const CFType &backupDomain) const
     if (!backupDomain.isDictionary() || backupDomain.count() == 0)
         return QString();
     if (backupDomain.value(QStringLiteral("CloudBackupEnabled")).toBool())
-        return warningText(QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your "
-                                          "iPhone to try again."),
-                           QStringLiteral(":res/close_icloudbk.png"));
+        return QStringLiteral("Failed to transfer data to device. Please turn off iCloud backup on your iPhone to try "
+                              "again.");
     return QString();
 }

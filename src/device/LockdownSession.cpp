@@ -1,5 +1,6 @@
 #include "device/LockdownSession.h"
 
+#include "app/AppError.h"
 #include "device/MobileDeviceCall.h"
 #include "plist/CFType.h"
 
@@ -32,7 +33,7 @@ QString LockdownSession::stepError(const char *step, int code)
     const QString hint = QStringLiteral("Please restart your iPhone and computer to try again. If a prompt "
                                         "message pops out on your iPhone, please click \"Trust\".");
     const QString stepText = QStringLiteral("%1(%2)").arg(QLatin1String(step)).arg(code);
-    return QStringLiteral("%1<br/><br/>Error code: %2").arg(hint, stepText);
+    return QStringLiteral("%1\n\nError code: %2").arg(hint, stepText);
 }
 
 QByteArray LockdownSession::readHostId() const
@@ -95,7 +96,7 @@ void LockdownSession::openThrow()
 {
     QString error;
     if (open(&error) != 0)
-        throw std::runtime_error(error.toStdString());
+        failWith(error);
 }
 
 void LockdownSession::close()

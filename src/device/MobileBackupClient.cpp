@@ -78,10 +78,7 @@ MobileBackupClient::MobileBackupClient(MobileDeviceHandle *device, const QString
 {
 }
 
-MobileBackupClient::~MobileBackupClient()
-{
-    m_password.fill(QChar());
-}
+MobileBackupClient::~MobileBackupClient() = default;
 
 void MobileBackupClient::setLimits(int prepareSeconds, int stallSeconds)
 {
@@ -173,8 +170,7 @@ void MobileBackupClient::run(Operation operation)
     try {
         runSession(operation);
     } catch (...) {
-        m_password.fill(QChar());
-        m_password.clear();
+        m_password.reset();
         if (m_messages)
             m_changed = m_messages->changedFolder();
         m_link.reset();
@@ -342,12 +338,11 @@ void MobileBackupClient::sendRequest(Operation operation)
         options.setValue(QStringLiteral("RestorePreserveSettings"), CFType::fromBool(false));
         options.setValue(QStringLiteral("RemoveItemsNotRestored"), CFType::fromBool(false));
         if (!m_password.isEmpty())
-            options.setValue(QStringLiteral("Password"), CFType(m_password));
+            options.setValue(QStringLiteral("Password"), CFType(QString::fromUtf8(m_password.bytes())));
     }
     request.setValue(QStringLiteral("Options"), options);
     m_link->sendMessage(processMessage(request));
-    m_password.fill(QChar());
-    m_password.clear();
+    m_password.reset();
 }
 
 void MobileBackupClient::serveUntilEnd(Operation operation, const QString &deviceFolder)
@@ -373,7 +368,7 @@ void MobileBackupClient::serveUntilEnd(Operation operation, const QString &devic
                 const QString problem = m_messages->writeProblem();
                 if (!problem.isEmpty())
                     throw MobileBackupError(MobileBackupErrors::adviceFor(MobileBackupErrors::ComputerFull, m_root)
-                                                + QStringLiteral("<br/>") + problem,
+                                                + QLatin1Char('\n') + problem,
                                             int(code), true);
                 throw MobileBackupErrors::fromDevice(int(code), description, m_root);
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "device/Export.h"
 #include "device/MobileBackupMessages.h"
 
@@ -48,7 +49,7 @@ public:
     void setSourceUdid(const QString &udid) { m_sourceUdid = udid; }
     // An encrypted backup's password for a restore: it goes into the request only, never into
     // the log, and is wiped once sent.
-    void setPassword(const QString &password) { m_password = password; }
+    void setPassword(Secret password) { m_password = std::move(password); }
     void setCancelCheck(std::function<bool()> canceled) { m_canceled = std::move(canceled); }
     void setReporter(std::function<void(const Report &)> reporter) { m_reporter = std::move(reporter); }
     // Seconds; PARLEWICK_PHONE_PREPARE_SECONDS and PARLEWICK_PHONE_STALL_SECONDS set the defaults.
@@ -86,7 +87,7 @@ private:
     QString m_udid;
     QString m_sourceUdid;
     QString m_root;
-    QString m_password;
+    Secret m_password;
     std::function<bool()> m_canceled;
     std::function<void(const Report &)> m_reporter;
     int m_prepareSeconds;

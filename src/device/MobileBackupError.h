@@ -1,19 +1,18 @@
 #pragma once
 
+#include "app/AppError.h"
 #include "device/Export.h"
 
 #include <QString>
 
-#include <stdexcept>
-
 // A device backup or restore that failed, in the user's words. `known` marks a failure whose
 // message already tells the user what to do (a device error the program knows, a lost
 // connection, a stalled phone, an unsafe name).
-class PARLEWICK_DEVICE_EXPORT MobileBackupError : public std::runtime_error
+class PARLEWICK_DEVICE_EXPORT MobileBackupError : public AppError
 {
 public:
     MobileBackupError(const QString &message, int deviceError, bool known)
-        : std::runtime_error(message.toStdString())
+        : AppError(message)
         , m_deviceError(deviceError)
         , m_known(known)
     {

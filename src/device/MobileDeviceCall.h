@@ -1,8 +1,8 @@
 #pragma once
 
+#include "app/AppError.h"
 #include "device/MobileDeviceFrameworks.h"
 
-#include <stdexcept>
 #include <string>
 
 // The phone library is not linked: each of its functions is looked up by name where it is
@@ -12,10 +12,10 @@ template <typename Function>
 Function *resolveMDFunction(const char *name)
 {
     if (!frameworksLoaded())
-        throw std::runtime_error("Failed to load (Mobile Device) framework.");
+        failWith(QStringLiteral("Failed to load (Mobile Device) framework."));
     void *address = resolveMD(name);
     if (!address)
-        throw std::runtime_error(std::string("The phone library has no function ") + name + ".");
+        failWith(QStringLiteral("The phone library has no function %1.").arg(QLatin1String(name)));
     return reinterpret_cast<Function *>(address);
 }
 

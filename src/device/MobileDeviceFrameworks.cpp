@@ -1,9 +1,9 @@
 #include "device/MobileDeviceFrameworks.h"
 
+#include "app/AppError.h"
+
 #include <QDebug>
 #include <QLibrary>
-
-#include <stdexcept>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -40,7 +40,7 @@ void loadMobileDeviceFrameworksThrow()
 {
     QString error;
     if (!frameworksLoaded() && !loadMobileDeviceFrameworks(&error))
-        throw std::runtime_error(error.toStdString());
+        failWith(error);
 }
 
 bool frameworksLoaded()

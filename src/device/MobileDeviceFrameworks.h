@@ -8,6 +8,6 @@
 // gets a helpful message instead of a loader failure.
 PARLEWICK_DEVICE_EXPORT bool loadMobileDeviceFrameworks(QString *error);
 PARLEWICK_DEVICE_EXPORT bool frameworksLoaded();
-// Loads the phone library unless it is loaded; raises std::runtime_error with the loader's text.
+// Loads the phone library unless it is loaded; raises AppError with the loader's text.
 PARLEWICK_DEVICE_EXPORT void loadMobileDeviceFrameworksThrow();
 PARLEWICK_DEVICE_EXPORT void *resolveMD(const char *name);   // exported function of the phone library, or null

@@ -1,5 +1,6 @@
 #include "device/MobileDeviceHandle.h"
 
+#include "app/AppError.h"
 #include "device/MobileDeviceCall.h"
 #include "device/UsbMultiplexer.h"
 
@@ -97,7 +98,7 @@ QList<MobileDeviceHandle *> MobileDeviceHandle::connectedDevices()
         // The library fails only when the multiplexer does not answer: no phone can be seen,
         // which the user has to hear rather than an empty list.
         qDebug() << "idevice_get_device_list_extended failed:" << rc;
-        throw std::runtime_error(noMultiplexerText().toStdString());
+        failWith(noMultiplexerText());
     }
     QSet<QString> seen;
     QList<MobileDeviceHandle *> result;

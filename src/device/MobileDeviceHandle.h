@@ -36,7 +36,7 @@ public:
     // The phone left: drops its link. Returns the handle, null for a phone never seen.
     static MobileDeviceHandle *detach(const QString &udid);
     // The phones plugged in by USB now, as the multiplexer lists them (phones on the network
-    // only are left out). Loads the phone library if needed; raises std::runtime_error, with
+    // only are left out). Loads the phone library if needed; raises AppError, with
     // noMultiplexerText() when the multiplexer does not answer.
     static QList<MobileDeviceHandle *> connectedDevices();
 

@@ -1,5 +1,6 @@
 #include "device/MobileDeviceService.h"
 
+#include "app/AppError.h"
 #include "device/LockdownSession.h"
 #include "device/MobileDeviceCall.h"
 #include "device/MobileDeviceSession.h"
@@ -34,8 +35,8 @@ OpenServices &openServices()
 
 QString startFailure(MobileDeviceHandle *device, const QString &name, int code)
 {
-    return QStringLiteral("<br/><br/>device:%1 <br/><br/>").arg(mobiledevice_device_description(device))
-           + QStringLiteral("Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.<br/>")
+    return QStringLiteral("\n\ndevice:%1 \n\n").arg(mobiledevice_device_description(device))
+           + QStringLiteral("Please turn off Wifi Sync on iTunes or disconnect computer internet connections to try again.\n")
            + QStringLiteral("Error code: AMDeviceStartService(%1)=%2").arg(name).arg(code);
 }
 
@@ -75,7 +76,7 @@ int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name, 
     if (code != 0) {
         const QString text = startFailure(device, name, code);
         qDebug().noquote() << "mobiledevice_start_service" << text;
-        throw std::runtime_error(text.toStdString());
+        failWith(text);
     }
 
     OpenServices &open = openServices();

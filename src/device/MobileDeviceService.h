@@ -8,7 +8,7 @@
 // Starts a service of the phone ("com.apple.afc", "com.apple.mobile.house_arrest", ...) in a
 // session of its own and returns the socket to talk to it, which outlives the session. The
 // caller owns the socket and closes it with mobiledevice_closesocket. Raises
-// std::runtime_error with the session's text or the service's. withEscrowBag hands the phone the
+// AppError with the session's text or the service's. withEscrowBag hands the phone the
 // pair record's escrow bag (the backup service wants it).
 PARLEWICK_DEVICE_EXPORT int mobiledevice_start_service(MobileDeviceHandle *device, const QString &name,
                                                        bool withEscrowBag = false);

@@ -8,7 +8,7 @@
 class MobileDeviceHandle;
 
 // The phone's notification proxy ("com.apple.mobile.notification_proxy"): the computer posts
-// notifications to the phone and observes the phone's own. Raises std::runtime_error with the
+// notifications to the phone and observes the phone's own. Raises AppError with the
 // service's text when it cannot be started; later failures are logged and ignored, since
 // notifications only accompany the work.
 class PARLEWICK_DEVICE_EXPORT NotificationProxy

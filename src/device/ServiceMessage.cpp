@@ -1,9 +1,9 @@
 #include "device/ServiceMessage.h"
 
+#include "app/AppError.h"
+
 #include <QDebug>
 #include <QtEndian>
-
-#include <stdexcept>
 
 namespace {
 
@@ -17,7 +17,7 @@ QString quoted(const QByteArray &xml)
 [[noreturn]] void fail(const QString &text)
 {
     qDebug().noquote() << text;
-    throw std::runtime_error(text.toStdString());
+    failWith(text);
 }
 
 [[noreturn]] void failReceiving(const char *what, qint64 received, const CFType &request)

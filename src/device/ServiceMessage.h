@@ -6,7 +6,7 @@
 
 // Property-list messages on a service socket: each is a 4-byte big-endian length followed by
 // the property list. The program sends XML and accepts any format. Failures raise
-// std::runtime_error with the texts the user sees.
+// AppError with the texts the user sees.
 
 // Sends nothing for a message that does not serialise.
 PARLEWICK_DEVICE_EXPORT void mobiledevice_sendmsg(int socket, const CFType &message,

@@ -1,5 +1,6 @@
 #include "device/TempBackupFolder.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "app/FileUtils.h"
 #include "app/Preferences.h"
@@ -116,12 +117,10 @@ QString chooseTempBackupFolder()
         return privateCacheFolderThrow(QStringLiteral("device-backups"));
     const QFileInfo info(root);
     if (info.isSymLink() || (info.exists() && !info.isDir()))
-        throw std::runtime_error(
-            QStringLiteral("The device backup folder %1 is a link or a file; choose a folder.").arg(native(root)).toStdString());
+        failWith(QStringLiteral("The device backup folder %1 is a link or a file; choose a folder.").arg(native(root)));
     if (!info.exists()) {
         if (!QDir().mkpath(QFileInfo(root).absolutePath()))
-            throw std::runtime_error(
-                QStringLiteral("Cannot create the device backup folder %1.").arg(native(root)).toStdString());
+            failWith(QStringLiteral("Cannot create the device backup folder %1.").arg(native(root)));
         ensurePrivateFolderThrow(root);
     }
     return root;
@@ -130,7 +129,7 @@ QString chooseTempBackupFolder()
 QString privateDeviceBackupFolderThrow(const QString &udid)
 {
     if (!isPhoneFolderName(udid))
-        throw std::runtime_error(QStringLiteral("The iPhone's identifier %1 is no plain name.").arg(udid).toStdString());
+        failWith(QStringLiteral("The iPhone's identifier %1 is no plain name.").arg(udid));
     const QString folder = QDir(chooseTempBackupFolder()).filePath(udid);
     ensurePrivateFolderThrow(folder);
     return folder;

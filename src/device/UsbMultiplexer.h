@@ -9,7 +9,7 @@
 // Without it no phone is ever seen, which is not the same as "no phone plugged in".
 
 // True when the multiplexer answers. Loads the phone library if needed; raises
-// std::runtime_error when it cannot be loaded.
+// AppError when it cannot be loaded.
 PARLEWICK_DEVICE_EXPORT bool multiplexerReachable();
 
 // What to do when it does not answer, in the program's words (plain text).

@@ -1,24 +1,23 @@
 #include "flows/BackupReading.h"
 
+#include "app/AppError.h"
 #include "flows/FlowInteraction.h"
 #include "itunes/BackupManifest.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 #include "workers/UnlockBackupThread.h"
 
-#include <stdexcept>
-
 void readBackupInfoThrow(BackupManifest &backup)
 {
     backup.readInfo();
     if (!backup.isFinished())
-        throw std::runtime_error(backup.unfinishedText().toStdString());
+        failWith(backup.unfinishedText());
 }
 
 KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
-                                      const QString &password)
+                                      const Secret &password)
 {
     const std::unique_ptr<FlowTask> task = interaction.task();
-    UnlockBackupThread worker(backup, password, &task->target());
+    UnlockBackupThread worker(backup, password.clone(), &task->target());
     if (!task->run(worker))
         return KnownPassword::Stopped;
     if (!worker.keybag())
@@ -29,7 +28,7 @@ KnownPassword unlockWithKnownPassword(FlowInteraction &interaction, const QShare
 
 namespace {
 
-bool openBackup(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, QString *password)
+bool openBackup(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     if (backup->encrypted() && !interaction.unlockBackup(backup, password))
         return false;
@@ -60,7 +59,7 @@ bool extractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifes
     }
     if (!worker->found()) {
         worker->takeBack();   // side files without their store are of no use, and may be decrypted
-        throw std::runtime_error(notFoundText.toStdString());
+        failWith(notFoundText);
     }
     *out = {worker->appFolder(), worker->location()};
     return true;
@@ -69,7 +68,7 @@ bool extractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifes
 }   // namespace
 
 bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup, const QString &cacheRoot,
-                       const QString &notFoundText, KikExtraction *out, QString *password)
+                       const QString &notFoundText, KikExtraction *out, Secret *password)
 {
     return openBackup(interaction, backup, password) && extractKik(interaction, backup, cacheRoot, notFoundText, out);
 }

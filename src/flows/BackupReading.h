@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "flows/Export.h"
 #include "workers/KikBackupAccounts.h"
 
@@ -28,14 +29,14 @@ struct PARLEWICK_FLOWS_EXPORT KikExtraction
 // notFoundText when the backup holds no Kik store (taking back the side files copied without it).
 PARLEWICK_FLOWS_EXPORT bool openAndExtractKik(FlowInteraction &interaction, const QSharedPointer<BackupManifest> &backup,
                                               const QString &cacheRoot, const QString &notFoundText, KikExtraction *out,
-                                              QString *password = nullptr);
+                                              Secret *password = nullptr);
 
 // Tries a password the user gave before on an encrypted backup, behind the front end's progress
 // (the key derivation takes seconds); the keybag is set when it unlocks.
 enum class KnownPassword { Unlocked, Refused, Stopped };
 PARLEWICK_FLOWS_EXPORT KnownPassword unlockWithKnownPassword(FlowInteraction &interaction,
                                                              const QSharedPointer<BackupManifest> &backup,
-                                                             const QString &password);
+                                                             const Secret &password);
 
 // The text when a backup holds no Kik data.
 PARLEWICK_FLOWS_EXPORT QString kikNotFoundText();

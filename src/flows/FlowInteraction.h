@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "device/DeviceDescription.h"
 #include "flows/Export.h"
 #include "kik/KikDataSet.h"
@@ -54,6 +55,10 @@ public:
         WriteIntoBackup,   // messages are about to be merged into an iTunes backup
     };
     enum class BackupUse { Read, Write };
+    enum class Warning {
+        Stop,            // any reason to stop
+        CloudBackupOn,   // the phone backs up to iCloud and would not take a restore
+    };
 
     virtual ~FlowInteraction() = default;
 
@@ -69,7 +74,7 @@ public:
     virtual QSharedPointer<BackupManifest> chooseBackup(BackupUse use) = 0;
     // Unlocks an encrypted backup with the user's password (backup->setKeybag); false when the
     // user gave up. *password, when asked for, receives the password that unlocked it.
-    virtual bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) = 0;
+    virtual bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) = 0;
     // The Kik account named before any was found (user name or id); empty for none.
     virtual QString givenKikAccount() = 0;
     // One of several Kik accounts of a backup (its id); empty when none was chosen.
@@ -99,7 +104,7 @@ public:
     // Something the user must read before the workflow goes on.
     virtual void tell(const QString &text) = 0;
     // Why the workflow stops here (not a failure of the program: the phone or the user's choice).
-    virtual void warn(const QString &text) = 0;
+    virtual void warn(Warning warning, const QString &text) = 0;
     // A passing remark on the way (the window logs it).
     virtual void mention(const QString &text) = 0;
 };

@@ -1,5 +1,6 @@
 #include "flows/LoadPhone.h"
 
+#include "app/AppError.h"
 #include "device/DeviceCacheFolder.h"
 #include "device/IOSRestorePreflight.h"
 #include "device/MobileDeviceHandle.h"
@@ -12,8 +13,6 @@
 #include "workers/IOSMobileBackupThread.h"
 
 #include <QDir>
-
-#include <stdexcept>
 
 QString restorePreflightWarning(const DeviceDescription &device)
 {
@@ -35,7 +34,7 @@ bool LoadPhone::mirror()
     if (direct.useBackup())
         return mirrorThroughDeviceBackup();
     if (!m_interaction.givenKikAccount().isEmpty())
-        throw std::runtime_error("This iPhone serves Kik's app container, which holds no other accounts: leave out --account.");
+        failWith(QStringLiteral("This iPhone serves Kik's app container, which holds no other accounts: leave out --account."));
     m_mirror.appFolder = direct.appFolder();
     return true;
 }
@@ -43,7 +42,7 @@ bool LoadPhone::mirror()
 bool LoadPhone::mirrorThroughDeviceBackup()
 {
     if (const QString warning = restorePreflightWarning(m_device); !warning.isEmpty()) {
-        m_interaction.warn(warning);
+        m_interaction.warn(FlowInteraction::Warning::CloudBackupOn, warning);
         return false;
     }
     m_interaction.mention(QStringLiteral("The iPhone keeps Kik's container closed: its Kik data comes through a device backup."));

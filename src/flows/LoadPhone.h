@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "device/DeviceDescription.h"
 #include "flows/Export.h"
 #include "workers/KikBackupAccounts.h"
@@ -15,7 +16,7 @@ struct PARLEWICK_FLOWS_EXPORT PhoneKikMirror
     bool usedBackup = false;      // the phone keeps the container closed: they came from a device backup
     QString backupFolder;         // that backup (<device backup folder>/<UDID>)
     KikBackupLocation location;   // where that backup keeps the store that was read
-    QString backupPassword;       // what unlocked an encrypted device backup, for a restore
+    Secret backupPassword;        // what unlocked an encrypted device backup, for a restore
 };
 
 // Loads Kik's data from a plugged-in phone: its app container is mirrored directly when the

@@ -14,7 +14,7 @@ bool backUpIntoLocalDb(FlowInteraction &interaction, const KikMessageList &messa
         return false;
     // The name becomes a folder: whatever chose it, it may not lead out of the databases folder.
     if (const QString problem = LocalDbCatalogue::nameProblem(name); !problem.isEmpty()) {
-        interaction.warn(problem);
+        interaction.warn(FlowInteraction::Warning::Stop, problem);
         return false;
     }
     const QString storedName = catalogue.storedName(name);

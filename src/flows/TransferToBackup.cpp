@@ -16,15 +16,14 @@
 QString TransferToBackup::describe(const BackupManifest &backup)
 {
     return QStringLiteral("\"%1\" (made %2, in %3)")
-        .arg(escapeHtml(backup.displayName()),
-             QLocale::system().toString(backup.backupDate().toLocalTime(), QLocale::ShortFormat),
-             escapeHtml(QDir::toNativeSeparators(backup.folder())));
+        .arg(backup.displayName(), QLocale::system().toString(backup.backupDate().toLocalTime(), QLocale::ShortFormat),
+             QDir::toNativeSeparators(backup.folder()));
 }
 
 QString TransferToBackup::question(const BackupManifest &backup, int messages)
 {
     return QObject::tr("%n messages will be merged into Kik's data in the iTunes backup %1. This changes the "
-                       "backup; a phone restored from it gets these messages.<br/><br/>Write into this backup?",
+                       "backup; a phone restored from it gets these messages.\n\nWrite into this backup?",
                        nullptr, messages)
         .arg(describe(backup));
 }

@@ -1,5 +1,6 @@
 #include "flows/TransferToPhone.h"
 
+#include "app/AppError.h"
 #include "flows/BackupReading.h"
 #include "flows/FlowInteraction.h"
 #include "flows/LoadPhone.h"
@@ -12,8 +13,6 @@
 
 #include <QFileInfo>
 
-#include <stdexcept>
-
 bool TransferToPhone::run(const std::function<KikMessageList()> &messages)
 {
     // The last chance to stop before the phone is written to.
@@ -21,7 +20,7 @@ bool TransferToPhone::run(const std::function<KikMessageList()> &messages)
         return false;
     const KikMessageList toTransfer = messages();
     if (toTransfer.isEmpty())
-        throw std::runtime_error("There are no messages to transfer.");
+        failWith(QStringLiteral("There are no messages to transfer."));
     // The phone's store as it is now: the messages are merged into it.
     LoadPhone phone(m_interaction, m_target);
     if (!phone.run())
@@ -32,7 +31,7 @@ bool TransferToPhone::run(const std::function<KikMessageList()> &messages)
         if (!m_interaction.confirm(FlowInteraction::Question::RestoreNotes, deviceRestoreNotes()))
             return false;
         if (const QString warning = restorePreflightWarning(m_target); !warning.isEmpty()) {
-            m_interaction.warn(warning);
+            m_interaction.warn(FlowInteraction::Warning::CloudBackupOn, warning);
             return false;
         }
     }
@@ -54,13 +53,13 @@ bool TransferToPhone::run(const std::function<KikMessageList()> &messages)
 bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, int transferred, const IOSFileItemList &files)
 {
     if (!QFileInfo(mirror.backupFolder).isDir())
-        throw std::runtime_error("The device backup of this iPhone is missing.");
+        failWith(QStringLiteral("The device backup of this iPhone is missing."));
     const auto backup = QSharedPointer<BackupManifest>::create(mirror.backupFolder);
     // Held until the restore has read the backup: no other writer changes it meanwhile.
     BackupWriteLock lock(backup->folder());
     lock.acquireOrBusyThrow();
     readBackupInfoThrow(*backup);
-    QString password = mirror.backupPassword;
+    Secret password = mirror.backupPassword.clone();
     if (backup->encrypted() && !unlockForRestore(backup, &password))
         return false;
     backup->load();
@@ -72,7 +71,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
     }
     const std::unique_ptr<FlowTask> task = m_interaction.lastTask();
     IOSMobileRestoreThread restore(m_target, QFileInfo(mirror.backupFolder).path(), &task->target());
-    restore.setBackupPassword(password);
+    restore.setBackupPassword(std::move(password));
     if (!task->run(restore))
         return false;
     m_interaction.transferred(transferred, nullptr);
@@ -83,7 +82,7 @@ bool TransferToPhone::restoreThroughDeviceBackup(const PhoneKikMirror &mirror, i
 // The phone needs the password of an encrypted backup to restore it. Only one that unlocks the
 // backup is used, so a wrong one never reaches the phone: the one the load of this backup was
 // given (tried behind the progress: the key derivation takes seconds), else the user is asked.
-bool TransferToPhone::unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool TransferToPhone::unlockForRestore(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     if (!password->isEmpty()) {
         switch (unlockWithKnownPassword(m_interaction, backup, *password)) {

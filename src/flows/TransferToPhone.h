@@ -10,6 +10,7 @@
 #include <functional>
 
 class BackupManifest;
+class Secret;
 class FlowInteraction;
 struct PhoneKikMirror;
 
@@ -32,7 +33,7 @@ public:
 
 private:
     bool restoreThroughDeviceBackup(const PhoneKikMirror &mirror, int transferred, const IOSFileItemList &files);
-    bool unlockForRestore(const QSharedPointer<BackupManifest> &backup, QString *password);
+    bool unlockForRestore(const QSharedPointer<BackupManifest> &backup, Secret *password);
 
     FlowInteraction &m_interaction;
     const DeviceDescription m_target;

@@ -1,5 +1,7 @@
 #include "itunes/AesCbcDecryptor.h"
 
+#include "app/AppError.h"
+
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -23,7 +25,7 @@ AesCbcDecryptor::AesCbcDecryptor(const QByteArray &key, const QByteArray &iv)
                               reinterpret_cast<const uchar *>(chainStart.constData()))
                != 1
         || EVP_CIPHER_CTX_set_padding(m_state->ctx, 0) != 1)
-        throw std::runtime_error("AES-256-CBC is not available");
+        failWith(QStringLiteral("AES-256-CBC is not available"));
 }
 
 AesCbcDecryptor::~AesCbcDecryptor() = default;
@@ -36,7 +38,7 @@ void AesCbcDecryptor::decrypt(const uchar *in, uchar *out, size_t length)
         const size_t piece = std::min(length - done, kPiece);
         int produced = 0;
         if (EVP_DecryptUpdate(m_state->ctx, out + done, &produced, in + done, int(piece)) != 1 || size_t(produced) != piece)
-            throw std::runtime_error("AES-256-CBC decryption failed");
+            failWith(QStringLiteral("AES-256-CBC decryption failed"));
         done += piece;
     }
 }

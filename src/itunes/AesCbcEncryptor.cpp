@@ -1,5 +1,7 @@
 #include "itunes/AesCbcEncryptor.h"
 
+#include "app/AppError.h"
+
 #include <openssl/evp.h>
 
 #include <climits>
@@ -21,7 +23,7 @@ AesCbcEncryptor::AesCbcEncryptor(const QByteArray &key, const QByteArray &iv)
         || EVP_EncryptInit_ex(m_state->ctx, EVP_aes_256_cbc(), nullptr, reinterpret_cast<const uchar *>(key.constData()),
                               reinterpret_cast<const uchar *>(chainStart.constData()))
                != 1)
-        throw std::runtime_error("AES-256-CBC is not available");
+        failWith(QStringLiteral("AES-256-CBC is not available"));
 }
 
 AesCbcEncryptor::~AesCbcEncryptor() = default;
@@ -35,7 +37,7 @@ QByteArray AesCbcEncryptor::encrypt(const QByteArray &plain)
     if (EVP_EncryptUpdate(m_state->ctx, reinterpret_cast<uchar *>(out.data()), &produced,
                           reinterpret_cast<const uchar *>(plain.constData()), int(plain.size()))
         != 1)
-        throw std::runtime_error("AES-256-CBC encryption failed");
+        failWith(QStringLiteral("AES-256-CBC encryption failed"));
     out.truncate(produced);
     return out;
 }
@@ -45,7 +47,7 @@ QByteArray AesCbcEncryptor::finish()
     QByteArray out(16, Qt::Uninitialized);
     int produced = 0;
     if (EVP_EncryptFinal_ex(m_state->ctx, reinterpret_cast<uchar *>(out.data()), &produced) != 1)
-        throw std::runtime_error("AES-256-CBC encryption failed");
+        failWith(QStringLiteral("AES-256-CBC encryption failed"));
     out.truncate(produced);
     return out;
 }

@@ -1,5 +1,6 @@
 #include "itunes/BackupContentWriter.h"
 
+#include "app/AppError.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3Cursor.h"
 #include "db/Sqlite3DB.h"
@@ -30,11 +31,6 @@ constexpr quint8 kDefaultFileClass = 3;
 constexpr quint8 kOldDefaultFileClass = 4;
 constexpr qint64 kBlockBytes = 16;
 
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 QByteArray littleEndian32(quint32 v)
 {
     const char bytes[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
@@ -46,7 +42,7 @@ QByteArray sha1OfFileThrow(const QString &path)
     QFile file(path);
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file))
-        fail(QStringLiteral("can not read %1. %2").arg(path, file.errorString()));
+        failWith(QStringLiteral("can not read %1. %2").arg(path, file.errorString()));
     return hash.result();
 }
 
@@ -79,7 +75,7 @@ qint64 plainLengthThrow(const QString &path, const QByteArray &key)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("can not open %1. %2").arg(path, file.errorString()));
+        failWith(QStringLiteral("can not open %1. %2").arg(path, file.errorString()));
     const qint64 size = file.size();
     if (size < kBlockBytes || size % kBlockBytes != 0)
         return -1;
@@ -115,8 +111,8 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup, const Bac
     if (backup.encrypted()) {
         m_keybag = backup.keybag();
         if (!m_keybag)
-            fail(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
-                                "encrypted."));
+            failWith(QStringLiteral("Failed to export messages to iTunes backup because your current iTunes backup is "
+                                    "encrypted."));
     }
     m_work = privateTemporaryFolderThrow();
     const QDir folder(backup.folder());
@@ -133,12 +129,12 @@ BackupContentWriter::BackupContentWriter(const BackupManifest &backup, const Bac
     const QString list = folder.filePath(QStringLiteral("Manifest.db"));
     // Changes SQLite left beside it would be lost with the list, and then replayed onto the new one.
     if (QFileInfo(list + QStringLiteral("-wal")).size() > 0)
-        fail(QStringLiteral("%1 has unfinished changes beside it (Manifest.db-wal); nothing was changed.").arg(list));
+        failWith(QStringLiteral("%1 has unfinished changes beside it (Manifest.db-wal); nothing was changed.").arg(list));
     const QString plain = m_work->filePath(QStringLiteral("Manifest.db"));
     if (backup.manifestKey().isEmpty()) {
         QFile source(list);
         if (!source.copy(plain))
-            fail(QStringLiteral("can not read %1. %2").arg(list, source.errorString()));
+            failWith(QStringLiteral("can not read %1. %2").arg(list, source.errorString()));
     } else {
         QByteArray key = m_keybag->unwrapManifestKey(backup.manifestKey());
         const ScopedWipe wipeKey(key);
@@ -174,7 +170,7 @@ BackupContentWriter::Existing BackupContentWriter::existingFileThrow(const QStri
     existing.found = true;
     existing.blob = row.getBlob(0);
     if (!MbFileArchive::decode(existing.blob, existing.rec))
-        fail(QStringLiteral("The record of %1 in Manifest.db is damaged; nothing was changed.").arg(name));
+        failWith(QStringLiteral("The record of %1 in Manifest.db is damaged; nothing was changed.").arg(name));
     return existing;
 }
 
@@ -230,9 +226,9 @@ QByteArray BackupContentWriter::classKeyThrow(quint8 protectionClass) const
 {
     QByteArray key = m_keybag->classKeys().value(protectionClass).value("KEY");
     if (key.isEmpty())
-        fail(QStringLiteral("The files there are kept with protection class %1, whose key the backup password does "
-                            "not unlock; nothing was changed.")
-                 .arg(protectionClass));
+        failWith(QStringLiteral("The files there are kept with protection class %1, whose key the backup password does "
+                                "not unlock; nothing was changed.")
+                     .arg(protectionClass));
     return key;
 }
 
@@ -313,7 +309,7 @@ QString BackupContentWriter::writeListThrow()
     m_db->execScriptThrow("PRAGMA wal_checkpoint(TRUNCATE);");
     Sqlite3Cursor integrity = m_db->queryThrow("PRAGMA integrity_check");
     if (!integrity.moveNext() || integrity.getBlob(0) != "ok")
-        fail(QStringLiteral("The new Manifest.db failed its integrity check; nothing was changed."));
+        failWith(QStringLiteral("The new Manifest.db failed its integrity check; nothing was changed."));
     m_db.reset();
     if (m_backup.manifestKey().isEmpty()) {
         checkListThrow(plain);
@@ -335,7 +331,7 @@ void BackupContentWriter::checkListThrow(const QString &list)
     const QString lost = QStringLiteral("The new file list of the backup failed its check (%1); nothing was changed.");
     for (auto it = m_before.cbegin(); it != m_before.cend(); ++it) {
         if (!index.contains(it.key()))
-            fail(lost.arg(QStringLiteral("%1 is missing").arg(it.key())));
+            failWith(lost.arg(QStringLiteral("%1 is missing").arg(it.key())));
     }
     const QDir folder(m_backup.folder());
     for (auto it = index.cbegin(); it != index.cend(); ++it) {
@@ -346,7 +342,7 @@ void BackupContentWriter::checkListThrow(const QString &list)
             checkStoredThrow(it.key(), *it, copy);
         // A file the backup lacked before is not this write's fault; a new one is.
         else if (!m_before.contains(it.key()) && !QFileInfo::exists(folder.filePath(stagingName(it.key()))))
-            fail(lost.arg(QStringLiteral("%1 has no content").arg(it.key())));
+            failWith(lost.arg(QStringLiteral("%1 has no content").arg(it.key())));
     }
 }
 
@@ -358,13 +354,13 @@ void BackupContentWriter::checkStoredThrow(const QString &name, const MbdbRecord
         QByteArray key = m_keybag->fileKey(rec.protectionClass, rec.encryptionKey.bytes);
         const ScopedWipe wipeKey(key);
         if (key.isEmpty())
-            fail(wrong.arg(name, QStringLiteral("its key does not unwrap")));
+            failWith(wrong.arg(name, QStringLiteral("its key does not unwrap")));
         length = plainLengthThrow(copy, key);
     }
     if (length < 0 || quint64(length) != rec.size)
-        fail(wrong.arg(name, QStringLiteral("its size does not match")));
+        failWith(wrong.arg(name, QStringLiteral("its size does not match")));
     if (!rec.dataHash.isEmpty() && rec.dataHash.bytes != sha1OfFileThrow(copy))
-        fail(wrong.arg(name, QStringLiteral("its digest does not match")));
+        failWith(wrong.arg(name, QStringLiteral("its digest does not match")));
 }
 
 void BackupContentWriter::commitThrow(const std::function<void()> &checkCanceled)
@@ -381,5 +377,5 @@ void BackupContentWriter::commitThrow(const std::function<void()> &checkCanceled
 void BackupContentWriter::checkListUnchangedThrow() const
 {
     if (!m_backup.listIsAsLoaded())
-        fail(m_backup.listChangedText());
+        failWith(m_backup.listChangedText());
 }

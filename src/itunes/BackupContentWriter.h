@@ -28,7 +28,7 @@ class Sqlite3DB;
 class PARLEWICK_ITUNES_EXPORT BackupContentWriter
 {
 public:
-    // lock must be held for the backup's folder. Throws std::runtime_error for an encrypted
+    // lock must be held for the backup's folder. Throws AppError for an encrypted
     // backup whose keybag was not unlocked, and when the backup's file list is no longer the
     // one it loaded.
     BackupContentWriter(const BackupManifest &backup, const BackupWriteLock &lock);

@@ -1,12 +1,15 @@
 #include "itunes/BackupCrypto.h"
 
+#include "app/Secret.h"
+
+#include "app/AppError.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
 
 #include <limits>
 #include <memory>
-#include <stdexcept>
 
 namespace {
 
@@ -24,7 +27,7 @@ const uchar *bytesOf(const QByteArray &bytes)
     return reinterpret_cast<const uchar *>(bytes.constData());
 }
 
-QByteArray pbkdf2(const EVP_MD *digest, const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
+QByteArray pbkdf2(const EVP_MD *digest, QByteArrayView password, const QByteArray &salt, quint32 iterations, int length)
 {
     if (iterations < 1 || iterations > quint32(std::numeric_limits<int>::max()) || length < 1)
         return QByteArray();
@@ -63,12 +66,12 @@ QByteArray keyWrap(bool wrap, const QByteArray &kek, const QByteArray &input)
 
 }   // namespace
 
-QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
+QByteArray pbkdf2HmacSha1(QByteArrayView password, const QByteArray &salt, quint32 iterations, int length)
 {
     return pbkdf2(EVP_sha1(), password, salt, iterations, length);
 }
 
-QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations, int length)
+QByteArray pbkdf2HmacSha256(QByteArrayView password, const QByteArray &salt, quint32 iterations, int length)
 {
     return pbkdf2(EVP_sha256(), password, salt, iterations, length);
 }
@@ -102,13 +105,14 @@ QByteArray secureRandomBytes(int count)
 {
     QByteArray bytes(count, '\0');
     if (RAND_bytes(reinterpret_cast<uchar *>(bytes.data()), count) != 1)
-        throw std::runtime_error("The system gave no random bytes for a new encryption key.");
+        failWith(QStringLiteral("The system gave no random bytes for a new encryption key."));
     return bytes;
 }
 
 void wipeBytes(QByteArray &bytes)
 {
-    if (!bytes.isEmpty())
-        OPENSSL_cleanse(bytes.data(), size_t(bytes.size()));
+    // data() of shared bytes would copy them and wipe the copy; the last holder wipes them.
+    if (bytes.isDetached())
+        wipeMemory(bytes.data(), size_t(bytes.size()));
     bytes.clear();
 }

@@ -8,9 +8,9 @@
 
 // PBKDF2 (RFC 2898) with HMAC-SHA-1 or HMAC-SHA-256; empty when the library refuses the input
 // (no iterations, more than it takes).
-PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha1(const QByteArray &password, const QByteArray &salt, quint32 iterations,
+PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha1(QByteArrayView password, const QByteArray &salt, quint32 iterations,
                                                   int length);
-PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha256(const QByteArray &password, const QByteArray &salt, quint32 iterations,
+PARLEWICK_ITUNES_EXPORT QByteArray pbkdf2HmacSha256(QByteArrayView password, const QByteArray &salt, quint32 iterations,
                                                     int length);
 
 // AES key wrap (RFC 3394) with a 256-bit key-encryption key. Unwrap gives n x 8 bytes out of
@@ -24,7 +24,7 @@ PARLEWICK_ITUNES_EXPORT QByteArray aesKeyUnwrap(const QByteArray &kek, const QBy
 PARLEWICK_ITUNES_EXPORT bool pkcs7Unpad(QByteArray &data);
 
 // Bytes from the library's cryptographic generator, for new file keys. Throws
-// std::runtime_error when it has none to give.
+// AppError when it has none to give.
 PARLEWICK_ITUNES_EXPORT QByteArray secureRandomBytes(int count);
 
 // Overwrites secret bytes in place (not optimised away).

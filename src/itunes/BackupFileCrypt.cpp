@@ -1,5 +1,6 @@
 #include "itunes/BackupFileCrypt.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "app/RegularFile.h"
 #include "itunes/AesCbcDecryptor.h"
@@ -7,8 +8,6 @@
 #include "itunes/BackupCrypto.h"
 
 #include <QFile>
-
-#include <stdexcept>
 
 namespace {
 
@@ -24,29 +23,24 @@ qint64 sqlitePageBytes(const QByteArray &header)
     return value == 1 ? 65536 : value >= 512 ? value : 512;
 }
 
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 void openBoth(QFile &in, QFile &out)
 {
     openRegularFileThrow(in, in.fileName());
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(QStringLiteral("can not create %1. %2").arg(out.fileName(), fileWriteReason(out)));
+        failWith(QStringLiteral("can not create %1. %2").arg(out.fileName(), fileWriteReason(out)));
 }
 
 void writeAll(QFile &out, const QByteArray &bytes)
 {
     if (out.write(bytes) != bytes.size())
-        fail(QStringLiteral("can not write %1. %2").arg(out.fileName(), fileWriteReason(out)));
+        failWith(QStringLiteral("can not write %1. %2").arg(out.fileName(), fileWriteReason(out)));
 }
 
 QByteArray readBatch(QFile &in)
 {
     QByteArray bytes = in.read(kBatchBytes);
     if (bytes.isEmpty() && in.error() != QFileDevice::NoError)
-        fail(QStringLiteral("can not read %1. %2").arg(in.fileName(), in.errorString()));
+        failWith(QStringLiteral("can not read %1. %2").arg(in.fileName(), in.errorString()));
     return bytes;
 }
 
@@ -67,7 +61,7 @@ qint64 encryptBackupFileThrow(const QString &source, const QString &target, cons
     const QByteArray last = encryptor.finish();
     writeAll(out, last);
     if (!out.flush())
-        fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
+        failWith(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
     return written + last.size();
 }
 
@@ -79,18 +73,18 @@ void decryptManifestFilesDbThrow(const QString &source, const QString &target, c
     QFile out(target);
     openBoth(in, out);
     if (in.size() == 0 || in.size() % kBlockBytes != 0)
-        fail(damaged);
+        failWith(damaged);
     AesCbcDecryptor decryptor(key);
     QByteArray held;   // the last block seen, written once it is known not to be the last
     qint64 pageBytes = 0;
     for (QByteArray batch = readBatch(in); !batch.isEmpty(); batch = readBatch(in)) {
         if (batch.size() % kBlockBytes != 0)
-            fail(damaged);   // the file changed while it was read
+            failWith(damaged);   // the file changed while it was read
         auto *bytes = reinterpret_cast<uchar *>(batch.data());
         decryptor.decrypt(bytes, bytes, size_t(batch.size()));
         if (pageBytes == 0) {
             if (!batch.startsWith(kSqliteHeader) || batch.size() < kPageSizeOffset + 2)
-                fail(damaged);
+                failWith(damaged);
             pageBytes = sqlitePageBytes(batch);
         }
         writeAll(out, held);
@@ -101,9 +95,9 @@ void decryptManifestFilesDbThrow(const QString &source, const QString &target, c
     // A file of whole pages was written without a padding block (some tools do so); any other
     // ends in one, and a byte changed near its end spoils it.
     if (in.size() % pageBytes != 0 && !pkcs7Unpad(held))
-        fail(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
-                 .arg(sourceName));
+        failWith(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
+                     .arg(sourceName));
     writeAll(out, held);
     if (!out.flush())
-        fail(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
+        failWith(QStringLiteral("can not write %1. %2").arg(target, fileWriteReason(out)));
 }

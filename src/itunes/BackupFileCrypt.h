@@ -9,12 +9,12 @@
 // store every file and, since iOS 10.2, Manifest.db.
 
 // Encrypts source into target (created or replaced); returns the number of bytes written.
-// Throws std::runtime_error.
+// Throws AppError.
 PARLEWICK_ITUNES_EXPORT qint64 encryptBackupFileThrow(const QString &source, const QString &target, const QByteArray &key);
 
 // Decrypts the backup's Manifest.db (sourceName in messages) into target and drops its
 // padding. A file of whole database pages is taken as it is (some tools write no padding
-// block); any other must end in valid padding. Throws std::runtime_error naming sourceName
+// block); any other must end in valid padding. Throws AppError naming sourceName
 // when the result is no SQLite database (the file is damaged or the key wrong) or its padding
 // is not valid (damaged).
 PARLEWICK_ITUNES_EXPORT void decryptManifestFilesDbThrow(const QString &source, const QString &target, const QByteArray &key,

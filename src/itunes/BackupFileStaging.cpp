@@ -1,5 +1,6 @@
 #include "itunes/BackupFileStaging.h"
 
+#include "app/AppError.h"
 #include "app/DiskSync.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
@@ -24,11 +25,6 @@ const QString kAsideSuffix = QStringLiteral(".parlewick-old");
 // The files a commit adds (none of that name was there), written before the first is placed:
 // a commit cut short takes them back (recoverInterrupted).
 const QString kAddedList = QStringLiteral(".parlewick-added");
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 // rename(2): replaces the target at once, where QFile::rename refuses to.
 bool replaceFile(const QString &from, const QString &to)
@@ -156,7 +152,7 @@ QString BackupFileStaging::stageThrow(const QString &localPath, const QString &f
     try {
         copyToNewFileThrow(localPath, copy);
     } catch (const std::runtime_error &error) {
-        fail(QStringLiteral("can not write %1. %2").arg(target, QString::fromUtf8(error.what())));
+        failWith(QStringLiteral("can not write %1. %2").arg(target, QString::fromUtf8(error.what())));
     }
     if (!m_staged.contains(fileName))
         m_order << fileName;
@@ -176,16 +172,16 @@ void BackupFileStaging::makeFoldersThrow(const QString &target)
         { };
         if (::lstat(QFile::encodeName(folder).constData(), &info) == 0) {
             if (S_ISLNK(info.st_mode))
-                fail(QStringLiteral("can not write %1. The folder %2 in the backup is a link to somewhere else; nothing "
-                                    "was written through it.")
-                         .arg(target, folder));
+                failWith(QStringLiteral("can not write %1. The folder %2 in the backup is a link to somewhere else; nothing "
+                                        "was written through it.")
+                             .arg(target, folder));
             if (!S_ISDIR(info.st_mode))
-                fail(QStringLiteral("can not write %1. %2 is a file where the backup needs a folder.").arg(target, folder));
+                failWith(QStringLiteral("can not write %1. %2 is a file where the backup needs a folder.").arg(target, folder));
             continue;
         }
         if (::mkdir(QFile::encodeName(folder).constData(), 0755) != 0)
-            fail(QStringLiteral("can not write %1. The folder %2 can not be created: %3")
-                     .arg(target, folder, QString::fromLocal8Bit(std::strerror(errno))));
+            failWith(QStringLiteral("can not write %1. The folder %2 can not be created: %3")
+                         .arg(target, folder, QString::fromLocal8Bit(std::strerror(errno))));
         m_madeFolders.prepend(folder);
     }
 }
@@ -209,7 +205,8 @@ void BackupFileStaging::writeAddedListThrow()
     list.close();
     if (!written || !replaceFile(list.fileName(), path)) {
         QFile::remove(list.fileName());
-        fail(QStringLiteral("can not write %1. %2").arg(path, written ? QString::fromLocal8Bit(std::strerror(errno)) : problem));
+        failWith(
+            QStringLiteral("can not write %1. %2").arg(path, written ? QString::fromLocal8Bit(std::strerror(errno)) : problem));
     }
 }
 
@@ -228,8 +225,8 @@ void BackupFileStaging::commitThrow(const std::function<void()> &lastStep)
             if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
                 if (!setAside(target)) {
                     const int error = errno;
-                    fail(QStringLiteral("can not overwrite %1: its old content cannot be kept aside, %2")
-                             .arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
+                    failWith(QStringLiteral("can not overwrite %1: its old content cannot be kept aside, %2")
+                                 .arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
                 }
                 setAsideTargets << target;
             }
@@ -271,7 +268,7 @@ void BackupFileStaging::placeThrow(const QString &name, QStringList *placed)
     const QString target = targetPath(name);
     if (!replaceFile(m_staged.value(name), target)) {
         const int error = errno;
-        fail(QStringLiteral("can not write %1: %2").arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
+        failWith(QStringLiteral("can not write %1: %2").arg(target, systemErrorReason(error, QFileInfo(target).absolutePath())));
     }
     *placed << target;
 }
@@ -291,9 +288,9 @@ void BackupFileStaging::syncThrow(const QStringList &folders, const QStringList 
 {
     for (const QString &path : files + folders) {
         if (!syncToDisk(path))
-            fail(QStringLiteral("can not write %1. %2")
-                     .arg(path, QStringLiteral("The disk reported an error while keeping it (%1).")
-                                    .arg(QString::fromLocal8Bit(std::strerror(errno)))));
+            failWith(QStringLiteral("can not write %1. %2")
+                         .arg(path, QStringLiteral("The disk reported an error while keeping it (%1).")
+                                        .arg(QString::fromLocal8Bit(std::strerror(errno)))));
     }
 }
 

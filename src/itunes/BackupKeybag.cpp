@@ -1,10 +1,9 @@
 #include "itunes/BackupKeybag.h"
 
+#include "app/AppError.h"
 #include "itunes/BackupCrypto.h"
 
 #include <QList>
-
-#include <stdexcept>
 
 namespace {
 
@@ -42,7 +41,7 @@ void BackupKeybag::damaged(const QString &reason) const
 {
     const QString where = m_sourceName.isEmpty() ? QStringLiteral("The keybag of this iTunes Backup")
                                                  : QStringLiteral("The keybag in %1").arg(m_sourceName);
-    throw std::runtime_error(QStringLiteral("%1 is damaged: %2.").arg(where, reason).toStdString());
+    failWith(QStringLiteral("%1 is damaged: %2.").arg(where, reason));
 }
 
 BackupKeybag BackupKeybag::parseKeybag(const QByteArray &blob, const QString &sourceName)
@@ -83,7 +82,7 @@ BackupKeybag BackupKeybag::parseKeybag(const QByteArray &blob, const QString &so
     return bag;
 }
 
-QByteArray BackupKeybag::derivePasswordKey(const QByteArray &passwordUtf8) const
+QByteArray BackupKeybag::derivePasswordKey(QByteArrayView passwordUtf8) const
 {
     const QByteArray salt = m_attributes.value("SALT");
     const quint32 iterations = number(m_attributes.value("ITER"));
@@ -112,11 +111,11 @@ QByteArray BackupKeybag::derivePasswordKey(const QByteArray &passwordUtf8) const
         key = pbkdf2HmacSha1(passwordUtf8, salt, iterations, kPasswordKeyBytes);
     }
     if (key.isEmpty())
-        throw std::runtime_error("The key of this iTunes Backup could not be derived from the password.");
+        failWith(QStringLiteral("The key of this iTunes Backup could not be derived from the password."));
     return key;
 }
 
-bool BackupKeybag::unlock(const QByteArray &passwordUtf8)
+bool BackupKeybag::unlock(QByteArrayView passwordUtf8)
 {
     forgetKeys();
     bool anyProtected = false;
@@ -170,9 +169,7 @@ QByteArray BackupKeybag::unwrapManifestKey(const QByteArray &manifestKey) const
 {
     const QString where =
         m_sourceName.isEmpty() ? QStringLiteral("of this iTunes Backup") : QStringLiteral("in %1").arg(m_sourceName);
-    auto fail = [&](const QString &reason) {
-        throw std::runtime_error(QStringLiteral("The ManifestKey %1 %2.").arg(where, reason).toStdString());
-    };
+    auto fail = [&](const QString &reason) { failWith(QStringLiteral("The ManifestKey %1 %2.").arg(where, reason)); };
     if (manifestKey.size() != 4 + kWrappedKeyBytes)
         fail(QStringLiteral("is %1 bytes long instead of %2").arg(manifestKey.size()).arg(4 + kWrappedKeyBytes));
     const quint32 protectionClass = littleEndian32(manifestKey);

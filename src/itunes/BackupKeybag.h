@@ -15,7 +15,7 @@ public:
     using TagMap = QMap<QByteArray, QByteArray>;
 
     // sourceName names the file the blob came from in error messages. Throws
-    // std::runtime_error when a record runs past the end of the blob.
+    // AppError when a record runs past the end of the blob.
     static BackupKeybag parseKeybag(const QByteArray &blob, const QString &sourceName = QString());
 
     BackupKeybag() = default;
@@ -30,12 +30,12 @@ public:
     // the bag has DPSL and DPIC, PBKDF2-HMAC-SHA256 over DPSL and DPIC first, its result then
     // taking the password's place in PBKDF2-HMAC-SHA1 over SALT and ITER. False for a wrong
     // password (the unwrap's integrity check fails), which keeps no key. Throws
-    // std::runtime_error, never a wrong password, for a keybag no password can unlock (no
+    // AppError, never a wrong password, for a keybag no password can unlock (no
     // password-protected class; missing or malformed SALT, ITER, DPSL, DPIC, WPKY; absurd counts).
-    bool unlock(const QByteArray &passwordUtf8);
+    bool unlock(QByteArrayView passwordUtf8);
 
     // The 32-byte key of Manifest.db from its ManifestKey: a 4-byte little-endian protection
-    // class and a 40-byte wrapped key. Throws std::runtime_error when the value is malformed,
+    // class and a 40-byte wrapped key. Throws AppError when the value is malformed,
     // names a class that is not unlocked, or does not unwrap.
     QByteArray unwrapManifestKey(const QByteArray &manifestKey) const;
 
@@ -48,7 +48,7 @@ public:
     static quint32 number(const QByteArray &value);
 
 private:
-    QByteArray derivePasswordKey(const QByteArray &passwordUtf8) const;
+    QByteArray derivePasswordKey(QByteArrayView passwordUtf8) const;
     QByteArray unwrapWithClass(quint32 protectionClass, const QByteArray &wrapped) const;
     [[noreturn]] void damaged(const QString &reason) const;
     void forgetKeys();

@@ -1,5 +1,6 @@
 #include "itunes/BackupManifest.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "app/RegularFile.h"
@@ -19,7 +20,6 @@
 #include <QtDebug>
 
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
@@ -30,11 +30,6 @@ constexpr qint64 kBatchBytes = 128 * kChunkBytes;
 constexpr qint64 kMaxPlistBytes = 256LL * 1024 * 1024;
 // Status.plist holds a handful of values.
 constexpr qint64 kMaxStatusBytes = 1024 * 1024;
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 QString displayNameFor(const QString &folderName, const QString &uniqueDeviceId, const QString &deviceName)
 {
@@ -80,9 +75,9 @@ void BackupManifest::readInfo()
     bool missing = false;
     const CFType root = CFType::fromPlistData(readRegularFileThrow(path, kMaxPlistBytes, &missing));
     if (missing)
-        fail(QStringLiteral("Cannot find ") + QFileInfo(path).absoluteFilePath());
+        failWith(QStringLiteral("Cannot find ") + QFileInfo(path).absoluteFilePath());
     if (!root.isDictionary())
-        fail(damagedText(path));
+        failWith(damagedText(path));
     const CFType lockdown = root.value(QStringLiteral("Lockdown"));
     m_uniqueDeviceId = lockdown.value(QStringLiteral("UniqueDeviceID")).toQString();
     m_deviceName = lockdown.value(QStringLiteral("DeviceName")).toQString();
@@ -94,14 +89,14 @@ void BackupManifest::readInfo()
     // encrypted backup, whose files would then be copied as they are stored.
     const CFType encrypted = root.value(QStringLiteral("IsEncrypted"));
     if (!encrypted.isBoolean() && !encrypted.isNumber())
-        fail(QStringLiteral("%1 is damaged: it does not say whether the backup is encrypted.")
-                 .arg(QDir::toNativeSeparators(path)));
+        failWith(QStringLiteral("%1 is damaged: it does not say whether the backup is encrypted.")
+                     .arg(QDir::toNativeSeparators(path)));
     m_encrypted = encrypted.isBoolean() ? int(encrypted.toBool()) : int(encrypted.toInt(0) != 0);
     m_keybagBlob = root.value(QStringLiteral("BackupKeyBag")).toByteArray();
     m_manifestKey = root.value(QStringLiteral("ManifestKey")).toByteArray();
     if (m_encrypted && m_keybagBlob.isEmpty())
-        fail(QStringLiteral("%1 is damaged: the backup is encrypted but its keybag is missing.")
-                 .arg(QDir::toNativeSeparators(path)));
+        failWith(QStringLiteral("%1 is damaged: the backup is encrypted but its keybag is missing.")
+                     .arg(QDir::toNativeSeparators(path)));
     readStatus();
     m_displayName = displayNameFor(QDir(m_folder).dirName(), m_uniqueDeviceId, m_deviceName);
 }
@@ -119,7 +114,7 @@ void BackupManifest::readStatus()
     else if (state.isEmpty())
         m_unfinishedReason = QStringLiteral("Status.plist does not say whether the backup is finished");
     else if (!m_finished)
-        m_unfinishedReason = QStringLiteral("Status.plist says it is %1, not finished").arg(state.left(40).toHtmlEscaped());
+        m_unfinishedReason = QStringLiteral("Status.plist says it is %1, not finished").arg(state.left(40));
     else
         m_unfinishedReason.clear();
 }
@@ -149,8 +144,8 @@ void BackupManifest::load()
         break;
     }
     case BackupFormat::None:
-        fail(QStringLiteral("%1 is not an iTunes Backup: it holds neither Manifest.db nor Manifest.mbdb.")
-                 .arg(QDir::toNativeSeparators(m_folder)));
+        failWith(QStringLiteral("%1 is not an iTunes Backup: it holds neither Manifest.db nor Manifest.mbdb.")
+                     .arg(QDir::toNativeSeparators(m_folder)));
     }
 }
 
@@ -180,7 +175,7 @@ QSharedPointer<BackupManifest> BackupManifest::currentThrow(const QSharedPointer
     fresh->readInfo();
     // Another keybag is another password: the one given does not belong to it.
     if (fresh->m_keybagBlob != backup->m_keybagBlob || fresh->m_manifestKey != backup->m_manifestKey)
-        fail(backup->listChangedText());
+        failWith(backup->listChangedText());
     fresh->m_keybag = backup->m_keybag;
     fresh->load();
     return fresh;
@@ -192,7 +187,7 @@ ManifestFilesContent BackupManifest::readFilesDbThrow() const
     if (m_manifestKey.isEmpty())
         return readManifestFilesDb(path, path);   // plain: iOS 10.0 and 10.1 encrypt only the files
     if (!m_keybag)
-        fail(QStringLiteral("%1 is encrypted: the backup password is needed to read it.").arg(path));
+        failWith(QStringLiteral("%1 is encrypted: the backup password is needed to read it.").arg(path));
     QByteArray key = m_keybag->unwrapManifestKey(m_manifestKey);
     const ScopedWipe wipeKey(key);
     // Owner-only and removed however this ends: the decrypted list names every file of the phone.
@@ -214,7 +209,7 @@ QString BackupManifest::payloadPath(const BackupFileNode *node) const
     return m_readOldContent && QFileInfo::exists(old) ? old : path;
 }
 
-bool BackupManifest::unlock(const QString &password)
+bool BackupManifest::unlock(const Secret &password)
 {
     const QSharedPointer<BackupKeybag> bag = unlockedKeybag(password);
     if (!bag)
@@ -223,15 +218,13 @@ bool BackupManifest::unlock(const QString &password)
     return true;
 }
 
-QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const QString &password) const
+QSharedPointer<BackupKeybag> BackupManifest::unlockedKeybag(const Secret &password) const
 {
     if (password.isEmpty())
         return {};
     const QString source = QDir(m_folder).filePath(QStringLiteral("Manifest.plist"));
     auto bag = QSharedPointer<BackupKeybag>::create(BackupKeybag::parseKeybag(m_keybagBlob, source));
-    QByteArray utf8 = password.toUtf8();
-    const ScopedWipe wipePassword(utf8);
-    return bag->unlock(utf8) ? bag : QSharedPointer<BackupKeybag>();
+    return bag->unlock(password.bytes()) ? bag : QSharedPointer<BackupKeybag>();
 }
 
 void BackupManifest::extractFile(const BackupFileNode *node, const QString &destination, const ExtractProgress &progress) const
@@ -239,24 +232,24 @@ void BackupManifest::extractFile(const BackupFileNode *node, const QString &dest
     const MbdbRecord &rec = node->record();
     const QString source = payloadPath(node);
     if (source.isEmpty())
-        fail(QStringLiteral("can not open %1. %2").arg(node->name(), QStringLiteral("No file in the backup.")));
+        failWith(QStringLiteral("can not open %1. %2").arg(node->name(), QStringLiteral("No file in the backup.")));
     QFile in;
     openRegularFileThrow(in, source);
 
     QDir().mkpath(QFileInfo(destination).absolutePath());
     QSaveFile out(destination);
     if (!out.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not create %1. %2").arg(destination, fileWriteReason(out)));
+        failWith(QStringLiteral("can not create %1. %2").arg(destination, fileWriteReason(out)));
 
     const QString named = QStringLiteral("%1 (%2)").arg(node->name(), QDir::toNativeSeparators(source));
     // Ciphertext never comes out as if it were the file.
     QByteArray key;
     if (m_encrypted) {
         if (!m_keybag)
-            fail(QStringLiteral("%1 is encrypted: the backup password is needed to extract it.").arg(named));
+            failWith(QStringLiteral("%1 is encrypted: the backup password is needed to extract it.").arg(named));
         key = m_keybag->fileKey(rec.protectionClass, rec.encryptionKey.bytes);
         if (key.isEmpty())
-            fail(QStringLiteral("%1 cannot be decrypted: its key in the backup's file list is damaged.").arg(named));
+            failWith(QStringLiteral("%1 cannot be decrypted: its key in the backup's file list is damaged.").arg(named));
     }
     const ScopedWipe wipeKey(key);
     std::optional<AesCbcDecryptor> decryptor;
@@ -268,11 +261,11 @@ void BackupManifest::extractFile(const BackupFileNode *node, const QString &dest
     const auto damaged = [&] {
         // A transfer that committed while this was read replaced the file: that is no damage.
         if (!listIsAsLoaded())
-            fail(QStringLiteral("The iTunes backup %1 was written by another task while it was read; read it again.")
-                     .arg(QDir::toNativeSeparators(m_folder)));
-        fail(QStringLiteral("%1 is damaged: its content does not agree with the %2 bytes the backup's file list gives.")
-                 .arg(named)
-                 .arg(rec.size));
+            failWith(QStringLiteral("The iTunes backup %1 was written by another task while it was read; read it again.")
+                         .arg(QDir::toNativeSeparators(m_folder)));
+        failWith(QStringLiteral("%1 is damaged: its content does not agree with the %2 bytes the backup's file list gives.")
+                     .arg(named)
+                     .arg(rec.size));
     };
 
     const qint64 total = in.size();
@@ -285,21 +278,21 @@ void BackupManifest::extractFile(const BackupFileNode *node, const QString &dest
     for (;;) {
         const qint64 got = in.read(buffer.data(), kBatchBytes);
         if (got < 0)
-            fail(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
+            failWith(QStringLiteral("can not read %1. %2").arg(source, in.errorString()));
         if (got == 0)
             break;
         qint64 keep = got;
         if (decryptor) {
             if (got % 16 != 0)
-                fail(QStringLiteral("%1 is damaged: its encrypted content is not a whole number of blocks.").arg(named));
+                failWith(QStringLiteral("%1 is damaged: its encrypted content is not a whole number of blocks.").arg(named));
             decryptor->decrypt(bytes, bytes, size_t(got));
             keep = got - 16;
             if (out.write(lastBlock) != lastBlock.size())
-                fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
+                failWith(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
             lastBlock = buffer.mid(keep, 16);
         }
         if (out.write(buffer.constData(), keep) != keep)
-            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
+            failWith(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         if (progress) {
             for (qint64 chunkEnd = done; chunkEnd < done + got;) {
                 chunkEnd = std::min(chunkEnd + kChunkBytes, done + got);
@@ -313,15 +306,15 @@ void BackupManifest::extractFile(const BackupFileNode *node, const QString &dest
         // Every encrypted file ends in padding, a log written during the backup too: without
         // it the end was changed or cut.
         if (!pkcs7Unpad(lastBlock))
-            fail(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
-                     .arg(named));
+            failWith(QStringLiteral("%1 is damaged: its last block does not end in valid padding, so its end was changed or cut.")
+                         .arg(named));
         if (out.write(lastBlock) != lastBlock.size())
-            fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
+            failWith(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
         length = done - 16 + lastBlock.size();
     }
     if (quint64(length) != rec.size && !sizeMayDiffer)
         damaged();
     if (!out.commit())
-        fail(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
+        failWith(QStringLiteral("can not write %1. %2").arg(destination, fileWriteReason(out)));
     setFileTimes(destination, rec.modificationTime);
 }

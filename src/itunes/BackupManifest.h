@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FileIdentity.h"
+#include "app/Secret.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupFileTree.h"
 #include "itunes/Export.h"
@@ -31,7 +32,7 @@ public:
     explicit BackupManifest(const QString &folder, QObject *parent = nullptr);
     ~BackupManifest() override;
 
-    // Reads Manifest.plist and Status.plist; throws std::runtime_error naming the file when
+    // Reads Manifest.plist and Status.plist; throws AppError naming the file when
     // Manifest.plist is missing, unreadable or damaged, or either is no regular file (a FIFO
     // planted under the name is never waited on). A missing Status.plist leaves it unfinished.
     void readInfo();
@@ -59,7 +60,7 @@ public:
     QString unfinishedReason() const { return m_unfinishedReason; }
 
     // Reads the file list (Manifest.db or Manifest.mbdb) and builds the file tree, once.
-    // Throws std::runtime_error; never writes into the backup folder.
+    // Throws AppError; never writes into the backup folder.
     void load();
     // The file list is still the file the load read (nothing replaced or wrote it since); true
     // before a load.
@@ -77,12 +78,12 @@ public:
     const BackupFileTree &fileTree() const { return m_tree; }
 
     // Unlocks the keybag with the backup password. False for an empty or wrong password;
-    // throws std::runtime_error for a damaged keybag. The password is not kept. The key
+    // throws AppError for a damaged keybag. The password is not kept. The key
     // derivation takes seconds: the program runs it on a worker (UnlockBackupThread).
-    bool unlock(const QString &password);
+    bool unlock(const Secret &password);
     // The keybag unlocked with the password, or null for an empty or wrong password; leaves
     // this backup as it is, so a worker may call it. Throws as unlock does.
-    QSharedPointer<BackupKeybag> unlockedKeybag(const QString &password) const;
+    QSharedPointer<BackupKeybag> unlockedKeybag(const Secret &password) const;
     // Takes a keybag that unlockedKeybag gave.
     void setKeybag(const QSharedPointer<BackupKeybag> &keybag) { m_keybag = keybag; }
     QSharedPointer<const BackupKeybag> keybag() const { return m_keybag; }
@@ -91,7 +92,7 @@ public:
     // by the first two characters of its name in modern ones. Empty for nodes made up for the tree.
     QString payloadPath(const BackupFileNode *node) const;
     // Copies a file node's content to destination (created with its folders), decrypting it in
-    // an encrypted backup, and gives the copy the record's times. Throws std::runtime_error;
+    // an encrypted backup, and gives the copy the record's times. Throws AppError;
     // on any failure the destination is untouched.
     void extractFile(const BackupFileNode *node, const QString &destination,
                      const ExtractProgress &progress = ExtractProgress()) const;

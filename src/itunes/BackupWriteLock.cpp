@@ -1,12 +1,11 @@
 #include "itunes/BackupWriteLock.h"
 
+#include "app/AppError.h"
 #include "app/WriterLockFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-
-#include <stdexcept>
 
 BackupWriteLock::BackupWriteLock(const QString &backupFolder)
     : m_folder(QDir(backupFolder).absolutePath())
@@ -38,9 +37,7 @@ void BackupWriteLock::acquireThrow(const std::function<void(bool first)> &whileW
 
 void BackupWriteLock::acquireOrBusyThrow()
 {
-    acquireThrow([this](bool) {
-        throw std::runtime_error((busyText(m_folder) + QStringLiteral(" Try again when it has finished.")).toStdString());
-    });
+    acquireThrow([this](bool) { failWith((busyText(m_folder) + QStringLiteral(" Try again when it has finished."))); });
 }
 
 bool BackupWriteLock::holds(const QString &backupFolder) const

@@ -1,5 +1,6 @@
 #include "itunes/ManifestDb.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "app/RegularFile.h"
 
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <stdexcept>
 
 namespace {
 
@@ -136,7 +136,7 @@ public:
     {
         // 0xFFFF is taken by "empty": longer strings cannot be written.
         if (s.bytes.size() >= MbdbString::kAbsent)
-            throw std::runtime_error("A name in Manifest.mbdb is too long to be written.");
+            failWith(QStringLiteral("A name in Manifest.mbdb is too long to be written."));
         u16(s.lengthWord());
         m_out.append(s.bytes);
     }
@@ -163,7 +163,7 @@ void writeRecord(Writer &out, const MbdbRecord &rec)
     out.u64(rec.size);
     out.u8(rec.protectionClass);
     if (rec.properties.size() > 0xFF)
-        throw std::runtime_error("A record of Manifest.mbdb has too many properties to be written.");
+        failWith(QStringLiteral("A record of Manifest.mbdb has too many properties to be written."));
     out.u8(quint8(rec.properties.size()));
     for (const auto &property : rec.properties) {
         out.string(property.first);
@@ -203,7 +203,7 @@ QString backupFileName(const QString &domain, const QString &path)
 MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName)
 {
     if (!data.startsWith(QByteArrayView(kHeader, 4)) || data.size() < qsizetype(sizeof kHeader))
-        throw std::runtime_error(QStringLiteral("%1 is not an iTunes Backup manifest.").arg(sourceName).toStdString());
+        failWith(QStringLiteral("%1 is not an iTunes Backup manifest.").arg(sourceName));
 
     const auto *begin = reinterpret_cast<const uchar *>(data.constData());
     Cursor in(begin + sizeof kHeader, begin + data.size());
@@ -214,8 +214,7 @@ MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName)
         const qsizetype offset = in.pos() - begin;
         MbdbRecord rec;
         if (!readRecord(in, rec)) {
-            throw std::runtime_error(
-                QStringLiteral("%1 is damaged: the record at byte %2 is cut short.").arg(sourceName).arg(offset).toStdString());
+            failWith(QStringLiteral("%1 is damaged: the record at byte %2 is cut short.").arg(sourceName).arg(offset));
         }
         index.insert(hexSha1(hash, rec.domain.bytes, rec.path.bytes), std::move(rec));
     }
@@ -229,7 +228,7 @@ MbdbIndex readManifestDb(const QString &path)
     const qint64 expected = file.size();
     const QByteArray data = file.readAll();
     if (data.size() != expected)
-        throw std::runtime_error(QStringLiteral("can not read %1. %2").arg(path, file.errorString()).toStdString());
+        failWith(QStringLiteral("can not read %1. %2").arg(path, file.errorString()));
     return parseManifestDb(data, path);
 }
 
@@ -302,7 +301,7 @@ void writeManifestDb(const MbdbIndex &index, const QString &path)
     const QByteArray data = serializeManifestDb(index);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw std::runtime_error(QStringLiteral("can not write %1. %2").arg(path, fileWriteReason(file)).toStdString());
+        failWith(QStringLiteral("can not write %1. %2").arg(path, fileWriteReason(file)));
 }
 
 void addFileRecord(MbdbIndex &index, const QString &localFile, const QString &domain, const QString &path,

@@ -15,7 +15,7 @@ using MbdbIndex = QHash<QString, MbdbRecord>;
 PARLEWICK_ITUNES_EXPORT QString backupFileName(const QString &domain, const QString &path);
 PARLEWICK_ITUNES_EXPORT QString backupFileName(const QByteArray &domainUtf8, const QByteArray &pathUtf8);
 
-// Reads the whole file and parses it. Throws std::runtime_error when the file cannot be read or
+// Reads the whole file and parses it. Throws AppError when the file cannot be read or
 // is damaged (a record running past the end of the file): nothing of a damaged file is kept.
 PARLEWICK_ITUNES_EXPORT MbdbIndex readManifestDb(const QString &path);
 PARLEWICK_ITUNES_EXPORT MbdbIndex parseManifestDb(const QByteArray &data, const QString &sourceName);
@@ -27,7 +27,7 @@ PARLEWICK_ITUNES_EXPORT MbdbIndex parseManifestDb(const QByteArray &data, const 
 PARLEWICK_ITUNES_EXPORT QList<MbdbIndex::const_iterator> sortedRecords(const MbdbIndex &index);
 
 PARLEWICK_ITUNES_EXPORT QByteArray serializeManifestDb(const MbdbIndex &index);
-// Replaces the file atomically (temporary file + rename). Throws std::runtime_error on failure.
+// Replaces the file atomically (temporary file + rename). Throws AppError on failure.
 PARLEWICK_ITUNES_EXPORT void writeManifestDb(const MbdbIndex &index, const QString &path);
 
 // Records a file just placed into the backup as domain/path: adds the folder records it lacks

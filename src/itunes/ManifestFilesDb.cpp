@@ -1,5 +1,6 @@
 #include "itunes/ManifestFilesDb.h"
 
+#include "app/AppError.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3DB.h"
 #include "db/Sqlite3ReadOnly.h"
@@ -22,11 +23,6 @@ constexpr qint64 kMaxBlobBytes = 1 << 20;
 constexpr qsizetype kMaxNameBytes = 16 * 1024;
 
 enum Flags { FileFlag = 1, FolderFlag = 2, LinkFlag = 4 };
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 quint16 typeBitsOf(int flags)
 {
@@ -61,12 +57,12 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
         Sqlite3Cursor kind = db.queryThrow("SELECT type FROM sqlite_master WHERE name = 'Files' COLLATE NOCASE");
         const QString type = kind.moveNext() ? kind.getText(0) : QString();
         if (type != QLatin1String("table"))
-            fail(type.isEmpty() ? QStringLiteral("It has no Files table.")
-                                : QStringLiteral("Its Files is a %1, not a table.").arg(type.toHtmlEscaped()));
+            failWith(type.isEmpty() ? QStringLiteral("It has no Files table.")
+                                    : QStringLiteral("Its Files is a %1, not a table.").arg(type));
         Sqlite3Cursor count = db.queryThrow("SELECT count(*) FROM Files");
         const qint64 rows = count.moveNext() ? count.getInt64(0) : 0;
         if (rows > kMaxRows)
-            fail(QStringLiteral("It lists %1 files, more than any iPhone holds.").arg(rows));
+            failWith(QStringLiteral("It lists %1 files, more than any iPhone holds.").arg(rows));
         content.index.reserve(rows);
 
         Sqlite3Cursor cursor = db.queryThrow(
@@ -99,8 +95,8 @@ ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sou
             content.index.insert(name, rec);
         }
     } catch (const std::runtime_error &error) {
-        fail(QStringLiteral("%1 cannot be read as the file list of an iTunes Backup. %2")
-                 .arg(sourceName, QString::fromUtf8(error.what())));
+        failWith(QStringLiteral("%1 cannot be read as the file list of an iTunes Backup. %2")
+                     .arg(sourceName, QString::fromUtf8(error.what())));
     }
     logSkipped(skipped, sourceName);
     return content;

@@ -28,14 +28,14 @@ struct PARLEWICK_ITUNES_EXPORT ManifestFilesContent
 
 // Reads a plain (unencrypted) Manifest.db at path without writing anything beside it.
 // sourceName names the backup's own file in messages (path may be a decrypted copy).
-// Throws std::runtime_error when it is no such database or lists implausibly many rows.
+// Throws AppError when it is no such database or lists implausibly many rows.
 PARLEWICK_ITUNES_EXPORT ManifestFilesContent readManifestFilesDb(const QString &path, const QString &sourceName);
 
 // The flags value of a record's row, from its mode (or, without one, from its size and link).
 PARLEWICK_ITUNES_EXPORT int manifestFilesFlags(const MbdbRecord &rec);
 
 // Writes a new Manifest.db at path holding the index's records (an existing file is replaced),
-// in write-ahead mode with the log folded back in, as a phone leaves it. Throws std::runtime_error.
+// in write-ahead mode with the log folded back in, as a phone leaves it. Throws AppError.
 PARLEWICK_ITUNES_EXPORT void writeManifestFilesDb(const MbdbIndex &index, const QString &path);
 
 // Writes rows of a Manifest.db on an open connection; the caller owns the transaction.

@@ -1,5 +1,6 @@
 #include "kik/IOSKikConsolidation.h"
 
+#include "app/AppError.h"
 #include "kik/IOSKikDb.h"
 #include "kik/NeighbourSort.h"
 
@@ -49,7 +50,7 @@ void IOSKikConsolidation::run()
     m_db.open();
     // Rolling back a failed pass must not take the caller's merge with it.
     if (m_db.inTransaction())
-        throw std::runtime_error("The merge into Kik's database has to be committed before it is consolidated.");
+        failWith(QStringLiteral("The merge into Kik's database has to be committed before it is consolidated."));
     QList<Row> rows = readRows();
     // Chat by chat, in the order the store gave them within each chat.
     std::stable_sort(rows.begin(), rows.end(), [](const Row &a, const Row &b) { return a.chat < b.chat; });

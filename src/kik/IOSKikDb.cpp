@@ -1,6 +1,7 @@
 #include "kik/IOSKikDb.h"
 
 #include "app/AppConstants.h"
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
 #include "db/Sqlite3ReadOnly.h"
@@ -18,8 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
-#include <stdexcept>
 
 namespace {
 
@@ -106,10 +105,9 @@ void IOSKikDb::readLayoutThrow()
     // numbers in their names. Without them no table name can be formed.
     for (const QString &entity : {QStringLiteral("KikChat"), QStringLiteral("KikMessage"), QStringLiteral("KikUser")}) {
         if (entityNumber(entity) <= 0)
-            throw std::runtime_error(QStringLiteral("%1 is not a complete Kik store: it does not list the entity %2 in "
-                                                    "Z_PRIMARYKEY (it is damaged or not a Kik database).")
-                                         .arg(what, entity)
-                                         .toStdString());
+            failWith(QStringLiteral("%1 is not a complete Kik store: it does not list the entity %2 in "
+                                    "Z_PRIMARYKEY (it is damaged or not a Kik database).")
+                         .arg(what, entity));
     }
     const qint64 chat = entityNumber(QStringLiteral("KikChat"));
     const qint64 message = entityNumber(QStringLiteral("KikMessage"));
@@ -138,7 +136,7 @@ void IOSKikDb::openStoreThrow()
         openThrow(path, ReadWrite);
     } else {
         if (!QFileInfo::exists(path))
-            throw std::runtime_error(QStringLiteral("%1 was not found.").arg(storeName()).toStdString());
+            failWith(QStringLiteral("%1 was not found.").arg(storeName()));
         m_readCopy = openReadOnlyThrow(*this, path, privateTemporaryFolderThrow);
     }
     // The store comes from a phone or a backup: a view in it must not hold the program for ever.
@@ -559,7 +557,7 @@ void IOSKikDb::writeSideFiles(const KikMessage *message, const QString &mirrorFo
     if (!isNonEmptyFile(metadata)) {
         const CFType archive = metadataArchive(contentId, message->app_id, attachmentFileUrl(message));
         if (archive.isNull())
-            throw std::runtime_error("The metadata template of attachments is missing.");
+            failWith(QStringLiteral("The metadata template of attachments is missing."));
         writeSideFileThrow(metadata, archive.toPlistData(CFType::BinaryFormat));
     }
     handOver(metadata, MetadataCachePath + contentId);

@@ -1,5 +1,6 @@
 #include "kik/KikLocalDb.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "app/PrivateCache.h"
@@ -115,8 +116,7 @@ void KikLocalDb::open()
     m_bulkLoad.reset();   // it belonged to the connection closed since
     if (m_readOnly) {
         if (!QFileInfo(databasePath()).isFile())
-            throw std::runtime_error(
-                QStringLiteral("There is no local database in %1.").arg(QDir::toNativeSeparators(m_folder)).toStdString());
+            failWith(QStringLiteral("There is no local database in %1.").arg(QDir::toNativeSeparators(m_folder)));
         // Another run may be writing it: read it as SQLite shares it, waiting for a commit.
         // An immutable open would read a commit half done.
         try {
@@ -162,7 +162,7 @@ QByteArray KikLocalDb::readSchemaThrow()
 {
     QFile resource(QString::fromLatin1(SchemaResource));
     if (!resource.open(QIODevice::ReadOnly))
-        throw std::runtime_error(resource.errorString().toStdString());
+        failWith(resource.errorString());
     return resource.readAll();
 }
 
@@ -180,9 +180,8 @@ void KikLocalDb::createThrow(const QString &path)
     const QByteArray script = readSchemaThrow();
     QTemporaryFile made(path + QStringLiteral(".new-XXXXXX"));
     if (!made.open())
-        throw std::runtime_error(QStringLiteral("Can not create the local database %1: %2")
-                                     .arg(QDir::toNativeSeparators(path), made.errorString())
-                                     .toStdString());
+        failWith(
+            QStringLiteral("Can not create the local database %1: %2").arg(QDir::toNativeSeparators(path), made.errorString()));
     made.close();
     try {
         openThrow(made.fileName(), ReadWrite);
@@ -202,10 +201,8 @@ void KikLocalDb::createThrow(const QString &path)
         m_createdDatabase = true;
         made.setAutoRemove(false);
     } else if (!QFileInfo::exists(path)) {
-        throw std::runtime_error(
-            QStringLiteral("Can not create the local database %1: %2")
-                .arg(QDir::toNativeSeparators(path), systemErrorReason(linked, QFileInfo(path).absolutePath()))
-                .toStdString());
+        failWith(QStringLiteral("Can not create the local database %1: %2")
+                     .arg(QDir::toNativeSeparators(path), systemErrorReason(linked, QFileInfo(path).absolutePath())));
     }
     openThrow(path, ReadWrite);
 }

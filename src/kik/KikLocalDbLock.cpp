@@ -1,12 +1,11 @@
 #include "kik/KikLocalDbLock.h"
 
+#include "app/AppError.h"
 #include "app/WriterLockFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
-
-#include <stdexcept>
 
 namespace {
 
@@ -37,7 +36,7 @@ void KikLocalDbLock::acquireThrow(const std::function<void(bool first)> &whileWa
         return;
     const QString path = lockPathFor(m_folder);
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
-        throw std::runtime_error(lockErrorText(m_folder).toStdString());
+        failWith(lockErrorText(m_folder));
     // An import may run for a long time: only an owner that has ended makes a lock stale.
     m_lock = takeWriterLockThrow(path, whileWaiting, lockErrorText(m_folder));
 }

@@ -1,5 +1,6 @@
 #include "kik/KikLocalFileStaging.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "kik/KikFileNames.h"
 
@@ -8,8 +9,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtDebug>
-
-#include <stdexcept>
 
 namespace {
 
@@ -68,10 +67,8 @@ void KikLocalFileStaging::copy(const QString &source, const QString &folder, con
     if (m_staging.isEmpty()) {
         QTemporaryDir staging(QDir(m_databaseFolder).filePath(kStagingPrefix + QStringLiteral("XXXXXX")));
         if (!staging.isValid())
-            throw std::runtime_error(QStringLiteral("Cannot make a folder for attachment copies in %1: %2")
-                                         .arg(QDir::toNativeSeparators(m_databaseFolder), staging.errorString())
-                                         .toUtf8()
-                                         .toStdString());
+            failWith(QStringLiteral("Cannot make a folder for attachment copies in %1: %2")
+                         .arg(QDir::toNativeSeparators(m_databaseFolder), staging.errorString()));
         staging.setAutoRemove(false);
         m_staging = staging.path();
         for (const QString &sub : kFolders)

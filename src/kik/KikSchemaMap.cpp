@@ -1,6 +1,6 @@
 #include "kik/KikSchemaMap.h"
 
-#include <stdexcept>
+#include "app/AppError.h"
 
 KikSchemaMap KikSchemaMap::read(Sqlite3DB &db)
 {
@@ -48,12 +48,10 @@ QStringList KikSchemaMap::tableNames() const
 void KikSchemaMap::requireThrow(const QString &what, const QString &table, const QStringList &columns) const
 {
     if (!hasTable(table))
-        throw std::runtime_error(
-            QStringLiteral("%1 is not a complete Kik store: it has no table %2.").arg(what, table).toStdString());
+        failWith(QStringLiteral("%1 is not a complete Kik store: it has no table %2.").arg(what, table));
     for (const QString &column : columns) {
         if (!hasColumn(table, column))
-            throw std::runtime_error(QStringLiteral("%1 is not a complete Kik store: it has no column %2 in the table %3.")
-                                         .arg(what, column, table)
-                                         .toStdString());
+            failWith(
+                QStringLiteral("%1 is not a complete Kik store: it has no column %2 in the table %3.").arg(what, column, table));
     }
 }

@@ -1,9 +1,10 @@
 #include "kik/KikUidTable.h"
 
+#include "app/AppError.h"
+
 #include <QHash>
 
 #include <limits>
-#include <stdexcept>
 
 namespace {
 
@@ -38,7 +39,7 @@ KikUidTable::KikUidTable(const KikMessageList &messages)
     : m_messages(messages)
 {
     if (quint64(messages.size()) >= std::numeric_limits<quint32>::max() / 2)
-        throw std::runtime_error("Too many messages at once.");
+        failWith(QStringLiteral("Too many messages at once."));
     size_t size = 16;
     while (size < size_t(messages.size()) * 2)
         size *= 2;

@@ -1,5 +1,6 @@
 #include "kik/LocalDbCatalogue.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "kik/KikLocalDb.h"
 
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 #include <QObject>
 #include <QRegularExpression>
-
-#include <stdexcept>
 
 namespace {
 
@@ -71,7 +70,7 @@ QString LocalDbCatalogue::folderOf(const QString &storedName) const
 QString LocalDbCatalogue::folderForThrow(const QString &name) const
 {
     if (const QString problem = nameProblem(name); !problem.isEmpty())
-        throw std::runtime_error(problem.toStdString());
+        failWith(problem);
     return folderOf(storedName(name));
 }
 

@@ -28,7 +28,7 @@ public:
     QString storedName(const QString &name) const;
     // The folder of the database name as it is stored (storedName gives that name).
     QString folderOf(const QString &storedName) const;
-    // The folder a name a user typed means; throws std::runtime_error with nameProblem's text.
+    // The folder a name a user typed means; throws AppError with nameProblem's text.
     QString folderForThrow(const QString &name) const;
     // Whether the database's folder holds its database file.
     static bool holdsDatabase(const QString &folder);

@@ -23,7 +23,7 @@ CommandDialogs CommandDialogs::standard(QWidget *parent)
         dialog.setPurpose(QStringLiteral("Choose the backup to write into"), QStringLiteral("Write"));
         return dialog.exec() == QDialog::Accepted ? dialog.selectedBackup() : QSharedPointer<BackupManifest>();
     };
-    dialogs.unlockBackup = [owner](const QSharedPointer<BackupManifest> &backup, QString *password) {
+    dialogs.unlockBackup = [owner](const QSharedPointer<BackupManifest> &backup, Secret *password) {
         PasscodeDlg dialog(backup, owner);
         dialog.setKeepPassword(password != nullptr);
         if (dialog.exec() != QDialog::Accepted)

@@ -10,6 +10,7 @@
 #include <functional>
 
 class BackupManifest;
+class Secret;
 class QWidget;
 struct ChoiceEntry;
 struct KikAccountSummary;
@@ -25,7 +26,7 @@ struct PARLEWICK_UI_EXPORT CommandDialogs
     std::function<QSharedPointer<BackupManifest>()> chooseBackupToWrite;
     // Unlocks an encrypted backup with the user's password; false when the user gave up.
     // *password, when asked for, receives the password that unlocked it (a restore hands it on).
-    std::function<bool(const QSharedPointer<BackupManifest> &backup, QString *password)> unlockBackup;
+    std::function<bool(const QSharedPointer<BackupManifest> &backup, Secret *password)> unlockBackup;
     // The local database to back up into, existing or new; empty when cancelled.
     std::function<QString(const QStringList &existingNames, const QString &proposedName)> chooseLocalDb;
     // What an export goes into and how: the path (empty when cancelled), the chosen filter and

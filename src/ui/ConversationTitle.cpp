@@ -7,6 +7,7 @@
 #include "kik/KikRules.h"
 #include "ui/PictureLabel.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QDebug>
 #include <QDir>
@@ -84,7 +85,7 @@ void ConversationTitle::openPicture() const
         copy =
             QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(md5Hex(user->photo_path) + QStringLiteral(".jpg"));
     } catch (const std::exception &error) {
-        showWarning(QString::fromUtf8(error.what()));
+        showWarning(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     QFile::remove(copy);

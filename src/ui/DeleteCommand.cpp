@@ -6,6 +6,7 @@
 #include "ui/CommandHost.h"
 #include "views/ItemModelMain.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -62,7 +63,7 @@ void DeleteCommand::deleteSelected()
     try {
         KikLocalDb(databaseFolder(node)).deleteMessages(messageIds);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     if (!m_host.reloadLocalDb(node))
@@ -91,7 +92,7 @@ void DeleteCommand::deleteChat()
         if (chatId != 0)
             db.deleteChat(chatId);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     if (m_host.reloadLocalDb(node))
@@ -118,7 +119,8 @@ void DeleteCommand::deleteDatabase()
         m_host.removeSourceNode(node);
     if (QFileInfo::exists(folder)) {
         // Something in it could not be removed; saying "deleted" would be untrue.
-        reportError(QStringLiteral("Failed to delete the database folder %1 completely.").arg(QDir::toNativeSeparators(folder)));
+        reportError(richTextOf(
+            QStringLiteral("Failed to delete the database folder %1 completely.").arg(QDir::toNativeSeparators(folder))));
         return;
     }
     showInformation(QObject::tr("IDS_DEL_LOCALDB_SUC"));

@@ -7,6 +7,7 @@
 #include "ui/CommandHost.h"
 #include "ui/WindowFlows.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -116,11 +117,11 @@ void DropImport::importFolder(const QString &folder, Kind kind)
         try {
             backup->readInfo();
         } catch (const std::exception &error) {
-            reportError(QString::fromUtf8(error.what()));
+            reportError(richTextOf(QString::fromUtf8(error.what())));
             return;
         }
         if (!backup->isFinished()) {
-            showWarning(backup->unfinishedText());
+            showWarning(richTextOf(backup->unfinishedText()));
             return;
         }
         WindowFlows(m_host).importDroppedBackup(backup);

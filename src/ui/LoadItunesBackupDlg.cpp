@@ -1,12 +1,13 @@
 #include "ui/LoadItunesBackupDlg.h"
 
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/WinMovable.h"
 #include "itunes/BackupDiscovery.h"
 #include "itunes/BackupManifest.h"
 #include "views/ItemModelLoadBk.h"
 #include "views/ViewIcons.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
+#include "widgets/WinMovable.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -93,7 +94,7 @@ AbsTreeItemModel::ItemNode *LoadItunesBackupDlg::listBackup(const QString &folde
         backup->readInfo();
     } catch (const std::runtime_error &e) {
         qWarning("%s", e.what());
-        reportError(QStringLiteral("load %1 error. %2").arg(folder, QString::fromUtf8(e.what())));
+        reportError(richTextOf(QStringLiteral("load %1 error. %2").arg(folder, QString::fromUtf8(e.what()))));
         return nullptr;
     }
     return m_model->insert(backup);
@@ -104,7 +105,7 @@ void LoadItunesBackupDlg::fillList()
     for (const QString &root : backupRootFolders()) {
         if (const QString problem = backupRootProblem(root); !problem.isEmpty()) {
             qWarning("%s", qUtf8Printable(problem));
-            reportError(problem);
+            reportError(richTextOf(problem));
         }
         for (const QString &folder : backupFolders(root))
             listBackup(folder);

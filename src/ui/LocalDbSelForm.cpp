@@ -1,8 +1,9 @@
 #include "ui/LocalDbSelForm.h"
 
-#include "widgets/MessageBoxes.h"
 #include "kik/LocalDbCatalogue.h"
 #include "ui/ChoiceDialogLayout.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -50,7 +51,7 @@ void LocalDbSelForm::onBtnOkPress()
 {
     m_chosenName = cbLocalDbNames->currentText();
     if (const QString problem = LocalDbCatalogue::nameProblem(m_chosenName); !problem.isEmpty())
-        showWarning(problem);
+        showWarning(richTextOf(problem));
     else
         accept();
 }

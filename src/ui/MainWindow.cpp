@@ -21,6 +21,7 @@
 #include "views/MessageListModel.h"
 #include "widgets/KikBubbleViewMgr.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 #include "workers/LoadKikDbThread.h"
 
 #include <QAction>
@@ -318,7 +319,7 @@ void MainWindow::searchContact()
     const int row =
         wrappedSearch(int(chats.size()), start, [&](int i) { return chats.at(i)->text.contains(keyword, Qt::CaseInsensitive); });
     if (row < 0) {
-        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(keyword));
+        showInformation(QObject::tr("IDS_CAN_NOT_FOUNDCONTACT_KEYWORD_%0").arg(richTextOf(keyword)));
         return;
     }
     m_panes.sourceTree->setCurrentIndex(m_mainModel->indexOfNode(chats.at(row)));

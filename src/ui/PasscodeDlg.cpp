@@ -1,10 +1,10 @@
 #include "ui/PasscodeDlg.h"
 
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/WinMovable.h"
 #include "itunes/BackupManifest.h"
 #include "ui/ProgressForm.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/WinMovable.h"
 #include "workers/UnlockBackupThread.h"
 
 #include <QHBoxLayout>
@@ -58,22 +58,25 @@ PasscodeDlg::PasscodeDlg(const QSharedPointer<BackupManifest> &backup, QWidget *
 
 PasscodeDlg::~PasscodeDlg() = default;
 
-QString PasscodeDlg::takePassword()
+Secret PasscodeDlg::takePassword()
 {
-    return std::exchange(m_password, QString());
+    return std::move(m_password);
 }
 
 void PasscodeDlg::btnOKPressed()
 {
-    const QString password = m_txtPasscode->text();
+    // Read once; setText (unlike clear) also drops the edit's undo steps, so that the typed
+    // characters are left only in the text taken here, which is wiped as it becomes a secret.
+    QString typed = m_txtPasscode->text();
+    m_txtPasscode->setText(QString());
+    Secret password = Secret::takeText(typed);
     if (password.isEmpty()) {
         showWarning(QObject::tr("IDS_PWD_IS_NULL"));
         return;
     }
     // The derivation takes seconds: it runs behind the progress dialog, not here.
     ProgressForm form(this);
-    UnlockBackupThread worker(m_backup, password, &form);
-    m_txtPasscode->clear();   // the password is not kept around once used
+    UnlockBackupThread worker(m_backup, m_keepPassword ? password.clone() : std::move(password), &form);
     if (!runWithProgress(form, worker))
         return;   // a damaged keybag was shown already; a cancel asks again
     if (!worker.keybag()) {
@@ -82,6 +85,6 @@ void PasscodeDlg::btnOKPressed()
     }
     m_backup->setKeybag(worker.keybag());
     if (m_keepPassword)
-        m_password = password;
+        m_password = std::move(password);
     accept();
 }

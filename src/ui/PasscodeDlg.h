@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "ui/Export.h"
 
 #include <QDialog>
@@ -21,7 +22,7 @@ public:
     // Keeps the password that unlocked the backup for takePassword (a restore needs it);
     // otherwise it is dropped once used.
     void setKeepPassword(bool keep) { m_keepPassword = keep; }
-    QString takePassword();
+    Secret takePassword();
 
 public slots:
     void btnOKPressed();
@@ -33,5 +34,5 @@ private:
     QPushButton *m_btnOK = nullptr;
     QPushButton *m_btnCancel = nullptr;
     bool m_keepPassword = false;
-    QString m_password;
+    Secret m_password;
 };

@@ -10,6 +10,7 @@
 #include "ui/WindowFlows.h"
 #include "views/ItemModelMain.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QApplication>
 #include <QDebug>
@@ -42,7 +43,7 @@ void PhoneConnections::subscribe()
         mobiledevice_subscribe(&subscription);
         m_subscribed = true;
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
     }
 }
 
@@ -60,7 +61,7 @@ void PhoneConnections::connected(MobileDeviceHandle *device)
     try {
         description = describeDeviceThrow(device);
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     showConnectNotesOnce(description.udid);

@@ -1,27 +1,15 @@
 #include "ui/PhonePasswords.h"
 
-namespace {
-
-void wipe(QString &password)
+const Secret *PhonePasswords::of(const QString &udid) const
 {
-    password.fill(QChar());
-    password.clear();
+    const auto kept = m_passwords.find(udid);
+    return kept == m_passwords.end() ? nullptr : &kept->second;
 }
 
-}   // namespace
-
-PhonePasswords::~PhonePasswords()
-{
-    for (QString &password : m_passwords)
-        wipe(password);
-}
-
-void PhonePasswords::keep(const QString &udid, const QString &password)
+void PhonePasswords::keep(const QString &udid, Secret password)
 {
     if (udid.isEmpty() || password.isEmpty())
         return;
-    auto kept = m_passwords.find(udid);
-    if (kept != m_passwords.end())
-        wipe(*kept);
-    m_passwords.insert(udid, password);
+    // The one it replaces is wiped as it goes.
+    m_passwords[udid] = std::move(password);
 }

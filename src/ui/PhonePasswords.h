@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "ui/Export.h"
 
-#include <QHash>
 #include <QString>
+
+#include <map>
 
 // The backup password of each phone (by its UDID) for this session only: asked once, then tried
 // first for every later load, transfer and reload of the same phone. Wiped when it goes.
@@ -11,13 +13,13 @@ class PARLEWICK_UI_EXPORT PhonePasswords
 {
 public:
     PhonePasswords() = default;
-    ~PhonePasswords();
     PhonePasswords(const PhonePasswords &) = delete;
     PhonePasswords &operator=(const PhonePasswords &) = delete;
 
-    QString of(const QString &udid) const { return m_passwords.value(udid); }
-    void keep(const QString &udid, const QString &password);
+    // The phone's password, or null when none is kept.
+    const Secret *of(const QString &udid) const;
+    void keep(const QString &udid, Secret password);
 
 private:
-    QHash<QString, QString> m_passwords;
+    std::map<QString, Secret> m_passwords;
 };

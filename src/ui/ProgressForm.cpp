@@ -2,6 +2,7 @@
 
 #include "app/FileUtils.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 #include "widgets/WinMovable.h"
 
 #include <QEventLoop>
@@ -23,6 +24,7 @@ ProgressForm::ProgressForm(QWidget *parent)
     lbStatus->setGeometry(20, 20, 311, 16);
 
     lbNotice = new QLabel(this);
+    lbNotice->setTextFormat(Qt::PlainText);
     lbNotice->setObjectName(QStringLiteral("lbNotice"));
     lbNotice->setWordWrap(true);
     lbNotice->hide();
@@ -140,7 +142,7 @@ void ProgressForm::showEvent(QShowEvent *event)
 
 void ProgressForm::errorOccurred(const QString &tipsStr)
 {
-    reportError(tipsStr);
+    reportError(richTextOf(tipsStr));
     done(0);
 }
 
@@ -153,14 +155,14 @@ void ProgressForm::succeed(const QString &tipsStr)
         // A box never stands on a live progress dialog: a step with words to say ends the dialog.
         if (showsSuccess && !tipsStr.isEmpty()) {
             hide();
-            showInformation(tipsStr);
+            showInformation(richTextOf(tipsStr));
         }
         setResult(1);
         emit taskSucceeded();
         return;
     }
     if (showsSuccess && !tipsStr.isEmpty())
-        showInformation(tipsStr);
+        showInformation(richTextOf(tipsStr));
     done(1);
 }
 
@@ -171,7 +173,7 @@ void ProgressForm::onFinish(int result)
 
 void ProgressForm::tipsWait(const QString &info)
 {
-    showInformation(info);
+    showInformation(richTextOf(info));
     waitingForTips = false;
 }
 

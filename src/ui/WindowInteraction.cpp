@@ -15,6 +15,7 @@
 #include "ui/ProgressForm.h"
 #include "views/ItemModelMain.h"
 #include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 #include "workers/ExportTarget.h"
 
 #include <QDateTime>
@@ -66,7 +67,7 @@ bool WindowInteraction::run(const std::function<bool()> &flow)
     try {
         return flow();
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        reportError(richTextOf(QString::fromUtf8(error.what())));
         return false;
     }
 }
@@ -112,16 +113,15 @@ QSharedPointer<BackupManifest> WindowInteraction::chooseBackup(BackupUse use)
 
 // One password per phone and session: the one that unlocked the phone's backup last is tried
 // first; the user is asked only when there is none or it no longer unlocks.
-bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     PhonePasswords &kept = m_window.phonePasswords();
     const QString phone = backup->uniqueDeviceId();
-    const QString known = kept.of(phone);
-    if (!known.isEmpty()) {
-        switch (unlockWithKnownPassword(*this, backup, known)) {
+    if (const Secret *known = kept.of(phone)) {
+        switch (unlockWithKnownPassword(*this, backup, *known)) {
         case KnownPassword::Unlocked:
             if (password)
-                *password = known;
+                *password = known->clone();
             return true;
         case KnownPassword::Stopped:
             return false;
@@ -129,12 +129,12 @@ bool WindowInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backu
             break;
         }
     }
-    QString given;
+    Secret given;
     if (!m_window.dialogs().unlockBackup(backup, &given))
         return false;
-    kept.keep(phone, given);
     if (password)
-        *password = given;
+        *password = given.clone();
+    kept.keep(phone, std::move(given));
     return true;
 }
 
@@ -183,11 +183,11 @@ bool WindowInteraction::confirm(Question question, const QString &text)
 {
     switch (question) {
     case Question::CloseKik:
-        return askToContinue(text + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
+        return askToContinue(richTextOf(text) + QStringLiteral("<br/><br/><img src=\":res/kill_kik.png\">"));
     case Question::RestoreNotes:
-        return askToContinue(text);
+        return askToContinue(richTextOf(text));
     case Question::WriteIntoBackup:
-        return askWithButtons(QMessageBox::Question, text, QStringLiteral("Write"), QStringLiteral("Cancel"));
+        return askWithButtons(QMessageBox::Question, richTextOf(text), QStringLiteral("Write"), QStringLiteral("Cancel"));
     }
     return false;
 }
@@ -258,9 +258,8 @@ void WindowInteraction::transferred(int messages, const BackupManifest *backup)
         showInformation(QObject::tr("Successfully transferred %n messages to iPhone.", nullptr, messages));
         return;
     }
-    // Rich text (the break), so that the escaped name reads as it is.
     showInformation(QObject::tr("Successfully transferred %n messages into the iTunes backup<br/>%1.", nullptr, messages)
-                        .arg(TransferToBackup::describe(*backup)));
+                        .arg(richTextOf(TransferToBackup::describe(*backup))));
 }
 
 void WindowInteraction::exported(int messages, const QString &path)
@@ -276,12 +275,14 @@ void WindowInteraction::exported(int messages, const QString &path)
 
 void WindowInteraction::tell(const QString &text)
 {
-    showInformation(text);
+    showInformation(richTextOf(text));
 }
 
-void WindowInteraction::warn(const QString &text)
+void WindowInteraction::warn(Warning warning, const QString &text)
 {
-    showWarning(text);
+    const QString picture =
+        warning == Warning::CloudBackupOn ? QStringLiteral("<br/><br/><img src=\":res/close_icloudbk.png\"/>") : QString();
+    showWarning(richTextOf(text) + picture);
 }
 
 void WindowInteraction::mention(const QString &text)

@@ -23,7 +23,7 @@ public:
     std::unique_ptr<FlowTask> lastTask() override;
     std::unique_ptr<FlowTask> exportTask() override;
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
-    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
+    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) override;
     QString givenKikAccount() override { return QString(); }
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) override;
@@ -38,7 +38,7 @@ public:
     // One box with the count and the place, offering to open its folder.
     void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
     // The save dialog's filters, in the order shown, and the kind of export each one asks for.

@@ -4,10 +4,11 @@
 #include "app/ColourRoles.h"
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/PrivateCache.h"
 #include "widgets/KikBubblePage.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/RichText.h"
 
 #include <QDir>
 #include <QEvent>
@@ -295,7 +296,7 @@ void KikBubbleViewMgr::openOrSaveLocalFile(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isFile() || info.size() == 0) {
-        showWarning(QStringLiteral("can not find %1.").arg(shortPath(path)));
+        showWarning(richTextOf(QStringLiteral("can not find %1.").arg(shortPath(path))));
         return;
     }
     const QString suffix = info.suffix().trimmed();
@@ -347,7 +348,7 @@ void KikBubbleViewMgr::openAttachmentCopy(const QUrl &url)
     try {
         copy = QDir(privateCacheFolderThrow(QStringLiteral("opened"))).filePath(name);
     } catch (const std::exception &error) {
-        showWarning(QString::fromUtf8(error.what()));
+        showWarning(richTextOf(QString::fromUtf8(error.what())));
         return;
     }
     if (!QFileInfo::exists(copy))

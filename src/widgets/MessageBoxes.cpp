@@ -53,6 +53,8 @@ void logAnswer(const QString &answer)
 
 void styleBox(QMessageBox &box)
 {
+    // Never guessed: a plain text that holds only an escaped "<" would show the escape.
+    box.setTextFormat(Qt::RichText);
     box.setStyleSheet(styleSheet());
     box.installEventFilter(new WinMovable(&box));
 }

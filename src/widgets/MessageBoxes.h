@@ -6,7 +6,9 @@
 #include <QString>
 #include <functional>
 
-// Every message box of the program: modal, frameless, styled and draggable.
+// Every message box of the program: modal, frameless, styled and draggable. Texts are the
+// window's rich text; a plain text from the layers below goes in through richTextOf
+// (widgets/RichText.h).
 PARLEWICK_WIDGETS_EXPORT QMessageBox::StandardButton messageBox(QMessageBox::Icon icon, const QString &text,
                                                                 QMessageBox::StandardButtons buttons);
 // A box with buttons of the caller's own texts (the second one only when given): true when

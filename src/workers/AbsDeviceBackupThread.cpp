@@ -1,5 +1,6 @@
 #include "workers/AbsDeviceBackupThread.h"
 
+#include "app/AppError.h"
 #include "device/MobileBackupError.h"
 #include "device/MobileDeviceHandle.h"
 #include "workers/AbsProgressTarget.h"
@@ -59,24 +60,18 @@ QString AbsDeviceBackupThread::deviceFolderThrow() const
     static const QRegularExpression plainUdid(QStringLiteral("^[0-9A-Za-z][0-9A-Za-z-]{0,63}$"));
     const QString udid = m_device.udid;
     if (!plainUdid.match(udid).hasMatch())
-        throw std::runtime_error(QStringLiteral("invalid device identifier %1.").arg(udid).toStdString());
+        failWith(QStringLiteral("invalid device identifier %1.").arg(udid));
     return QDir(backupRoot()).filePath(udid);
-}
-
-QString AbsDeviceBackupThread::escapeAngles(QString text)
-{
-    return text.replace(QLatin1Char('<'), QLatin1String("&lt;")).replace(QLatin1Char('>'), QLatin1String("&gt;"));
 }
 
 QString AbsDeviceBackupThread::withRestartNote(const QString &text)
 {
-    return text + QStringLiteral("<br/><br/>Note: You can restart your device to try again.");
+    return text + QStringLiteral("\n\nNote: You can restart your device to try again.");
 }
 
 QString AbsDeviceBackupThread::errorText(const std::exception &error)
 {
-    const QString text =
-        escapeAngles(QString::fromUtf8(error.what())).replace(QStringLiteral("&lt;br/&gt;"), QStringLiteral("<br/>"));
+    const QString text = QString::fromUtf8(error.what());
     const auto *failure = dynamic_cast<const MobileBackupError *>(&error);
     return failure && failure->known() ? text : withRestartNote(text);
 }

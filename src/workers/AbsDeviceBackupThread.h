@@ -30,8 +30,6 @@ public:
     // The client, for its limits and (restore) the source and password.
     MobileBackupClient &client() { return *m_client; }
 
-    // The client's message made fit for the rich-text error dialog.
-    static QString escapeAngles(QString text);
     static QString withRestartNote(const QString &text);
     // The failure for the error dialog: a message that already tells the user what to do
     // stands alone, any other gets the note that a restart may help.

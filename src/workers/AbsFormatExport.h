@@ -1,7 +1,7 @@
 #pragma once
 
 // A writer of one export format. The export worker calls begin once, write per item and
-// end once; each raises std::runtime_error when the output cannot be written.
+// end once; each raises AppError when the output cannot be written.
 template <typename T>
 class AbsFormatExport
 {

@@ -1,11 +1,10 @@
 #include "workers/AbsTextFileExport.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
 #include "kik/KikRules.h"
 #include "kik/KikUser.h"
-
-#include <stdexcept>
 
 namespace {
 
@@ -22,7 +21,7 @@ AbsTextFileExport::AbsTextFileExport(const QString &filePath, EmojiStyle emoji)
 void AbsTextFileExport::begin()
 {
     if (!m_file.open(QIODevice::WriteOnly))
-        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+        failWith(fileWriteProblem(m_file));
     m_buffer.reserve(BlockBytes + BlockBytes / 4);
     writeHeader();
 }
@@ -31,7 +30,7 @@ void AbsTextFileExport::end()
 {
     flushThrow();
     if (!m_file.commit())
-        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+        failWith(fileWriteProblem(m_file));
 }
 
 void AbsTextFileExport::put(QStringView text)
@@ -51,7 +50,7 @@ void AbsTextFileExport::flushIfFull()
 void AbsTextFileExport::flushThrow()
 {
     if (!m_buffer.isEmpty() && m_file.write(m_buffer) != m_buffer.size())
-        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+        failWith(fileWriteProblem(m_file));
     m_buffer.resize(0);
 }
 

@@ -1,5 +1,6 @@
 #include "workers/BackupFileMergeThread.h"
 
+#include "app/AppError.h"
 #include "itunes/BackupContentWriter.h"
 #include "itunes/BackupManifest.h"
 #include "workers/AbsProgressTarget.h"
@@ -7,8 +8,6 @@
 
 #include <QDebug>
 #include <QFileInfo>
-
-#include <stdexcept>
 
 BackupFileMergeThread::BackupFileMergeThread(const QSharedPointer<BackupManifest> &backup, const BackupWriteLock &lock,
                                              const IOSFileItemList &files, AbsProgressTarget *progress, QObject *parent)
@@ -37,9 +36,8 @@ void BackupFileMergeThread::mergeThrow()
     // elsewhere on newer phones): nothing is written then.
     for (const IOSFileItem &item : std::as_const(m_files)) {
         if (item.path.endsWith(QLatin1String("/kik.sqlite")) && !writer.holdsFile(item.domain, item.path))
-            throw std::runtime_error(QStringLiteral("This iTunes backup holds no Kik database at %1 %2; nothing was changed.")
-                                         .arg(item.domain, item.path)
-                                         .toStdString());
+            failWith(QStringLiteral("This iTunes backup holds no Kik database at %1 %2; nothing was changed.")
+                         .arg(item.domain, item.path));
     }
     const int total = int(m_files.size());
     for (int k = 0; k < total; ++k) {

@@ -1,5 +1,6 @@
 #include "workers/BackupKikMessagesThread.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 #include "kik/KikChat.h"
 #include "kik/KikFileNames.h"
@@ -20,7 +21,6 @@
 #include <QStringList>
 
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
@@ -302,7 +302,7 @@ void BackupKikMessagesThread::run()
         [&] {
             // An empty folder name would mean the working folder.
             if (m_databaseFolder.trimmed().isEmpty())
-                throw std::runtime_error("No local database folder was given.");
+                failWith(QStringLiteral("No local database folder was given."));
             // Sorted here, not by the caller: a large selection takes a while.
             sortMessages(m_messages, Qt::AscendingOrder, &times);
             backup.emplace(m_databaseFolder, m_progress);

@@ -13,10 +13,10 @@ QString deviceRestoreNotes()
 {
     // The vendor's tutorial only where there is a vendor; the way to the switch is said either way.
     const QString url = findMyIPhoneHelpUrl();
-    const QString detail = url.isEmpty() ? QString() : QStringLiteral(" Check <a href=\"%1\">detail</a>.").arg(url);
-    return QStringLiteral("Notes:<br/>1) If your iPhone is protected with a passcode, please enter your passcode on "
-                          "iPhone first.<br/>2) Please make sure you've turned off \"iCloud Backup\" on your "
-                          "iPhone.<br/>3) \"Find My iPhone\" must be disabled before restoring (Settings > your name > "
+    const QString detail = url.isEmpty() ? QString() : QStringLiteral(" Check detail: %1.").arg(url);
+    return QStringLiteral("Notes:\n1) If your iPhone is protected with a passcode, please enter your passcode on "
+                          "iPhone first.\n2) Please make sure you've turned off \"iCloud Backup\" on your "
+                          "iPhone.\n3) \"Find My iPhone\" must be disabled before restoring (Settings > your name > "
                           "Find My).")
            + detail;
 }

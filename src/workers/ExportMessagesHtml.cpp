@@ -1,12 +1,11 @@
 #include "workers/ExportMessagesHtml.h"
 
 #include "app/AppConstants.h"
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 
 #include <QDir>
 #include <QObject>
-
-#include <stdexcept>
 
 namespace {
 
@@ -29,7 +28,7 @@ void ExportMessagesHtml::begin()
 {
     // Unbuffered: the pieces are large already, and a failed write shows at once.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
-        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+        failWith(fileWriteProblem(m_file));
     m_pending.reserve(PendingLimit + 4096);
     m_pending += KikBubbleHtml::documentStart() + QLatin1Char('\n') + QLatin1String("<head>") + KikBubbleHtml::contentTypeMeta()
                  + QLatin1Char('\n') + QLatin1String("<title>") + QObject::tr(AppConstants::ProductName)
@@ -62,5 +61,5 @@ void ExportMessagesHtml::writePending()
     m_pending.resize(0);   // keeps its capacity for the next piece
     // A full disk must not end in a page reported as written.
     if (m_file.write(m_bytes.constData(), size) != size)
-        throw std::runtime_error(fileWriteProblem(m_file).toUtf8().toStdString());
+        failWith(fileWriteProblem(m_file));
 }

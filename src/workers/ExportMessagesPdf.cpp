@@ -1,12 +1,11 @@
 #include "workers/ExportMessagesPdf.h"
 
+#include "app/AppError.h"
 #include "app/FileUtils.h"
 
 #include <QImage>
 #include <QPageLayout>
 #include <QPageSize>
-
-#include <stdexcept>
 
 namespace {
 
@@ -20,7 +19,7 @@ int screenResolution()
 
 [[noreturn]] void raise(const QString &text)
 {
-    throw std::runtime_error(text.toUtf8().toStdString());
+    failWith(text);
 }
 
 }   // namespace

@@ -1,5 +1,6 @@
 #include "workers/ExportMessagesThread.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
@@ -23,7 +24,6 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -176,7 +176,7 @@ int ExportMessagesThread::exportMessages()
             }
             break;
         default:
-            throw std::runtime_error("not support export format.");
+            failWith(QStringLiteral("not support export format."));
         }
         writer->write(message);
     }

@@ -1,5 +1,6 @@
 #include "workers/ExportStaging.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
 
@@ -9,19 +10,12 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
-#include <stdexcept>
-
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <csignal>
 #endif
 
 namespace {
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toUtf8().toStdString());
-}
 
 QString partialPrefix(const QFileInfo &target)
 {
@@ -60,8 +54,9 @@ void moveUnderFreeNameThrow(const QString &file, const QString &target)
         if (moved.rename(uniqueFilePath(target)))
             return;
     }
-    fail(QStringLiteral("Cannot move %1 into %2: %3")
-             .arg(QFileInfo(file).fileName(), QDir::toNativeSeparators(QFileInfo(target).absolutePath()), moved.errorString()));
+    failWith(
+        QStringLiteral("Cannot move %1 into %2: %3")
+            .arg(QFileInfo(file).fileName(), QDir::toNativeSeparators(QFileInfo(target).absolutePath()), moved.errorString()));
 }
 
 void mergeInto(const QString &staging, const QString &target)
@@ -76,7 +71,7 @@ void mergeInto(const QString &staging, const QString &target)
         if (!QFileInfo::exists(there) && !QFileInfo(there).isSymLink() && QDir().rename(entry.filePath(), there))
             continue;
         if (!QFileInfo(there).isDir() || QFileInfo(there).isSymLink())
-            fail(QStringLiteral("Cannot write into %1: it is not a folder.").arg(QDir::toNativeSeparators(there)));
+            failWith(QStringLiteral("Cannot write into %1: it is not a folder.").arg(QDir::toNativeSeparators(there)));
         // What is there already stays: the style sheet and pictures are the same, and the pages'
         // own files took names that were free.
         const QDir sub(entry.filePath());
@@ -97,7 +92,7 @@ void ExportStaging::beginThrow(const QString &target)
     const QFileInfo info(QFileInfo(target).absoluteFilePath());
     m_target = info.absoluteFilePath();
     if (info.exists() && !info.isDir())
-        fail(QStringLiteral("Cannot create the folder %1: a file has its name.").arg(QDir::toNativeSeparators(m_target)));
+        failWith(QStringLiteral("Cannot create the folder %1: a file has its name.").arg(QDir::toNativeSeparators(m_target)));
     const QString parent = info.absolutePath();
     for (QString at = parent; !QFileInfo::exists(at) && !QFileInfo(at).isSymLink();) {
         m_topmostMadeParent = at;
@@ -117,8 +112,8 @@ void ExportStaging::beginThrow(const QString &target)
             m_staging = candidate;
     }
     if (m_staging.isEmpty())
-        fail(QStringLiteral("Cannot create a folder in %1: %2")
-                 .arg(QDir::toNativeSeparators(parent), folderCreationReason(candidate)));
+        failWith(QStringLiteral("Cannot create a folder in %1: %2")
+                     .arg(QDir::toNativeSeparators(parent), folderCreationReason(candidate)));
 }
 
 void ExportStaging::publishThrow()

@@ -1,11 +1,10 @@
 #include "workers/ExportTarget.h"
 
+#include "app/AppError.h"
 #include "workers/ExportMessagesThread.h"
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <stdexcept>
 
 namespace {
 
@@ -35,7 +34,7 @@ ExportTarget ExportTarget::forChosenPath(const QString &chosenPath, const QStrin
         return {withoutSuffix(chosenPath) + QLatin1String("-pdf"), ExportMessagesThread::FormatPdf};
     if (kind == QLatin1String("html"))
         return {withoutSuffix(chosenPath) + QLatin1String("-html"), ExportMessagesThread::FormatHtml};
-    throw std::runtime_error("unknown export format.");
+    failWith(QStringLiteral("unknown export format."));
 }
 
 QString ExportTarget::kindOfSuffix(const QString &path)

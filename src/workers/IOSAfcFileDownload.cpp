@@ -1,5 +1,6 @@
 #include "workers/IOSAfcFileDownload.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "device/AfcClient.h"
@@ -22,14 +23,9 @@ constexpr int kDownloadBlock = 512 * 1024;
 constexpr int kUploadBlock = 128 * 1024;
 const QString kUploadSuffix = QStringLiteral(".upload");
 
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
-
 [[noreturn]] void failReading(const QString &devicePath, const QString &reason)
 {
-    fail(QStringLiteral("Please restart your phone to try again.<br/><br/>can not read %1: %2").arg(devicePath, reason));
+    failWith(QStringLiteral("Please restart your phone to try again.\n\ncan not read %1: %2").arg(devicePath, reason));
 }
 
 // "<name>, <done>KB / <total>KB" in one pass, so that a "%" in a name from the phone stays text.
@@ -84,7 +80,7 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         failReading(deviceFile.path, client.lastError());
     QSaveFile target(localPath);
     if (!target.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("can not create %1.%2").arg(localPath, fileWriteReason(target)));
+        failWith(QStringLiteral("can not create %1.%2").arg(localPath, fileWriteReason(target)));
     if (m_buffer.size() < kDownloadBlock)
         m_buffer.resize(kDownloadBlock);
     const QString name = lastComponent(deviceFile.path);
@@ -100,12 +96,12 @@ void IOSAfcFileDownload::downloadFile(AfcClient &client, const AfcFileInfo &devi
         if (got == 0)
             break;
         if (target.write(m_buffer.constData(), got) != got)
-            fail(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
+            failWith(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
         done += got;
         postProgress(m_progress, QString(), -1, transferText("Loading", name, done, deviceFile.size));
     }
     if (!target.commit())
-        fail(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
+        failWith(QStringLiteral("write file %1 failed. %2").arg(localPath, fileWriteReason(target)));
     if (useCache && deviceFile.modified.isValid())
         m_cache.setLastDate(deviceFile.path, deviceFile.modified.toSecsSinceEpoch());
 }
@@ -168,12 +164,12 @@ void IOSAfcFileDownload::sendThrow(AfcClient &client, const QString &localPath, 
 {
     QFile source(localPath);
     if (!source.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("can not read %1: %2").arg(localPath, source.errorString()));
+        failWith(QStringLiteral("can not read %1: %2").arg(localPath, source.errorString()));
     const QString partial = devicePath + kUploadSuffix;
     const QString writeError = QStringLiteral("IOSAfcFileDownload::uploadFileThrow, write device file %1 error.").arg(devicePath);
     AfcFile target;
     if (!client.openWrite(partial, &target))
-        fail(QStringLiteral("can not create %1 on the iPhone: %2").arg(devicePath, client.lastError()));
+        failWith(QStringLiteral("can not create %1 on the iPhone: %2").arg(devicePath, client.lastError()));
     try {
         if (m_buffer.size() < kUploadBlock)
             m_buffer.resize(kUploadBlock);
@@ -183,18 +179,18 @@ void IOSAfcFileDownload::sendThrow(AfcClient &client, const QString &localPath, 
         while (!source.atEnd()) {
             const qint64 got = source.read(m_buffer.data(), kUploadBlock);
             if (got < 0)
-                fail(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2")
-                         .arg(localPath, source.errorString()));
+                failWith(QStringLiteral("IOSAfcFileDownload::uploadFileThrow, read %1 error. %2")
+                             .arg(localPath, source.errorString()));
             if (got == 0)
                 break;
             if (target.write(m_buffer.constData(), int(got)) != int(got))
-                fail(writeError);
+                failWith(writeError);
             done += got;
             postProgress(m_progress, QString(), -1, transferText("Sending", name, done, total));
         }
         target.close();
         if (!client.rename(partial, devicePath))
-            fail(writeError);
+            failWith(writeError);
     } catch (...) {
         target.close();
         client.remove(partial);

@@ -12,7 +12,7 @@ struct AfcFileInfo;
 
 // Copies files and folder trees from the phone to the computer, and single files back, over
 // AFC, reporting to a progress target. A cancel throws TaskCanceled; failures raise
-// std::runtime_error with the user's text. Used on one worker thread.
+// AppError with the user's text. Used on one worker thread.
 //
 // Nothing is ever left half-written: a download goes to a temporary file beside its target and
 // replaces the target only once complete; an upload goes to a temporary name on the phone and

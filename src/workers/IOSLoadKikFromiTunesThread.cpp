@@ -1,5 +1,6 @@
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
+#include "app/AppError.h"
 #include "app/AppFolders.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
@@ -26,11 +27,6 @@ const QString kDocuments = QStringLiteral("Documents");
 // The new mirror is made beside the old one, which it replaces only once complete.
 const QString kNewDocuments = QStringLiteral("Documents.parlewick-new");
 const QString kOldDocuments = QStringLiteral("Documents.parlewick-old");
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 qint64 fileCount(const QList<const BackupFileNode *> &nodes)
 {
@@ -142,8 +138,8 @@ void IOSLoadKikFromiTunesThread::run()
         [this] {
             const QList<KikBackupLocation> places = kikBackupLocations(*m_backup);
             if (places.isEmpty() && !hasKikContainer(*m_backup))
-                fail(QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
-                                    "installed and verified Kik Messenger on your iPhone."));
+                failWith(QStringLiteral("Found no Kik data in your iTunes Backup. Please check if you have "
+                                        "installed and verified Kik Messenger on your iPhone."));
             if (m_account.isEmpty() && places.size() > 1) {
                 surveyAccountsThrow(places);
                 m_needsAccountChoice = true;
@@ -171,8 +167,8 @@ const KikBackupLocation *IOSLoadKikFromiTunesThread::chooseLocationThrow(const Q
         m_accounts.clear();
         return &places.at(index);
     }
-    fail(QStringLiteral("The iTunes backup holds no Kik account %1. Its Kik accounts:\n%2")
-             .arg(m_account, m_accounts.isEmpty() ? QStringLiteral("none") : describeKikAccounts(m_accounts)));
+    failWith(QStringLiteral("The iTunes backup holds no Kik account %1. Its Kik accounts:\n%2")
+                 .arg(m_account, m_accounts.isEmpty() ? QStringLiteral("none") : describeKikAccounts(m_accounts)));
 }
 
 // Each account's store (with its log) is copied into a private temporary folder and counted

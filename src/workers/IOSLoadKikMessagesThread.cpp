@@ -1,5 +1,6 @@
 #include "workers/IOSLoadKikMessagesThread.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 #include "device/AfcClient.h"
 #include "device/DeviceCacheFolder.h"
@@ -19,11 +20,6 @@ namespace {
 
 const char *const kStoreFiles[] = {"kik.sqlite", "kik.sqlite-shm", "kik.sqlite-wal"};
 const char *const kSideFolders[] = {"profpix", "attachments", "content_manager"};
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 QString devicePath(const char *name)
 {
@@ -87,7 +83,7 @@ void IOSLoadKikMessagesThread::downloadStoreThrow(AfcClient &client, IOSAfcFileD
             downloader.downloadFile(client, client.fileInfo(devicePath(name)), documents.filePath(QLatin1String(name)), false);
         const QFileInfo store(documents.filePath(QLatin1String(kStoreFiles[0])));
         if (!store.isFile() || store.size() == 0)
-            fail(QStringLiteral("Failded to load messages, please reinstall and verify Kik on your iPhone to try again."));
+            failWith(QStringLiteral("Failded to load messages, please reinstall and verify Kik on your iPhone to try again."));
     } catch (...) {
         // Half a store (the database without its log) reads as other data than the phone's.
         removeLocalStore();

@@ -22,10 +22,10 @@ QString IOSMobileRestoreThread::restoreErrorText(const std::exception &error)
             "off away from familiar places.");
         if (!vendorHostConfigured())
             return QStringLiteral("Please turn off \"Find my iPhone\" on your iPhone first (Settings > your name > Find "
-                                  "My) and then restart your iPhone to try again.%1<br/><br/>")
+                                  "My) and then restart your iPhone to try again.%1\n\n")
                 .arg(stolenDeviceHour);
-        return QStringLiteral("Please follow <a href=\"%1\"> this tutorial</a> to disable \"Find my iPhone\" first "
-                              "and then restart your iPhone to try again.%2<br/><br/>")
+        return QStringLiteral("Please follow this tutorial: %1 to disable \"Find my iPhone\" first and then restart "
+                              "your iPhone to try again.%2\n\n")
             .arg(findMyIPhoneHelpUrl(), stolenDeviceHour);
     }
     static const QRegularExpression noSpace(

@@ -12,7 +12,7 @@ public:
                            QObject *parent = nullptr);
 
     // The password of an encrypted device backup; it lives in memory for this run only.
-    void setBackupPassword(const QString &password) { m_client->setPassword(password); }
+    void setBackupPassword(Secret password) { m_client->setPassword(std::move(password)); }
     // Restores the backup of another phone: <backup root>/<sourceUdid>.
     void setSourceUdid(const QString &sourceUdid) { m_client->setSourceUdid(sourceUdid); }
 

@@ -1,5 +1,6 @@
 #include "workers/IOSRestoreKikMsgThread.h"
 
+#include "app/AppError.h"
 #include "app/FileReasons.h"
 #include "app/FileUtils.h"
 #include "device/AfcClient.h"
@@ -31,19 +32,11 @@ const char *const kSideFolders[] = {"Documents/attachments", "Documents/content_
                                     "Documents/content_manager/metadata_cache"};
 
 // Kik's container cannot be opened: said as it is, without the advice to restart the phone.
-class KikNotInstalled : public std::runtime_error
+class KikNotInstalled : public AppError
 {
 public:
-    explicit KikNotInstalled(const QString &text)
-        : std::runtime_error(text.toStdString())
-    {
-    }
+    using AppError::AppError;
 };
-
-[[noreturn]] void fail(const QString &text)
-{
-    throw std::runtime_error(text.toStdString());
-}
 
 }   // namespace
 
@@ -87,7 +80,7 @@ void IOSRestoreKikMsgThread::run()
         [](const std::exception &error) {
             if (dynamic_cast<const KikNotInstalled *>(&error))
                 return QString::fromUtf8(error.what());
-            return QStringLiteral("Please restart your phone to try again.<br/><br/>") + QString::fromUtf8(error.what());
+            return QStringLiteral("Please restart your phone to try again.\n\n") + QString::fromUtf8(error.what());
         });
     m_uploader.reset();
     m_client.reset();
@@ -128,7 +121,7 @@ void IOSRestoreKikMsgThread::mergeThrow()
     {
         Sqlite3Cursor checkpoint = store.queryThrow("PRAGMA wal_checkpoint(TRUNCATE)");
         if (checkpoint.moveNext() && checkpoint.getInt(0) != 0)
-            fail(QStringLiteral("kik.sqlite is busy and could not be completed."));
+            failWith(QStringLiteral("kik.sqlite is busy and could not be completed."));
     }
     store.close();
 }
@@ -146,7 +139,7 @@ void IOSRestoreKikMsgThread::deliverStoreThrow()
     const QString empty = QDir(m_cacheFolder).filePath(QStringLiteral("empty-store-log"));
     QFile emptyFile(empty);
     if (!emptyFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        fail(QStringLiteral("can not create %1. %2").arg(empty, fileWriteReason(emptyFile)));
+        failWith(QStringLiteral("can not create %1. %2").arg(empty, fileWriteReason(emptyFile)));
     emptyFile.close();
     for (const QString &log : kStoreLogs)
         putFile(empty, kDeviceStore + log, true);
@@ -168,11 +161,11 @@ void IOSRestoreKikMsgThread::replaceStoreOnPhoneThrow()
                 continue;
             m_client->remove(path + kAsideSuffix);
             if (!m_client->rename(path, path + kAsideSuffix))
-                fail(QStringLiteral("can not move %1 aside: %2").arg(path, m_client->lastError()));
+                failWith(QStringLiteral("can not move %1 aside: %2").arg(path, m_client->lastError()));
             setAside << path;
         }
         if (!m_client->rename(staged, kDeviceStore))
-            fail(QStringLiteral("can not replace %1: %2").arg(kDeviceStore, m_client->lastError()));
+            failWith(QStringLiteral("can not replace %1: %2").arg(kDeviceStore, m_client->lastError()));
     } catch (...) {
         for (const QString &path : setAside)
             m_client->rename(path + kAsideSuffix, path);

@@ -7,29 +7,16 @@
 
 #include <stdexcept>
 
-namespace {
-
-void wipeText(QString &text)
-{
-    text.fill(QChar(0));
-    text.clear();
-}
-
-}   // namespace
-
-UnlockBackupThread::UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password,
+UnlockBackupThread::UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, Secret password,
                                        AbsProgressTarget *progress, QObject *parent)
     : QThread(parent)
     , m_backup(backup)
-    , m_password(password)
+    , m_password(std::move(password))
     , m_progress(progress)
 {
 }
 
-UnlockBackupThread::~UnlockBackupThread()
-{
-    wipeText(m_password);
-}
+UnlockBackupThread::~UnlockBackupThread() = default;
 
 void UnlockBackupThread::run()
 {
@@ -40,11 +27,11 @@ void UnlockBackupThread::run()
         [this] {
             m_progress->throwIfCanceled();
             QSharedPointer<BackupKeybag> keybag = m_backup->unlockedKeybag(m_password);
-            wipeText(m_password);
+            m_password.reset();
             // The derivation cannot stop half-way; a cancel during it drops the keys it gave.
             m_progress->throwIfCanceled();
             m_keybag = keybag;
             return QString();
         },
-        [this] { wipeText(m_password); });
+        [this] { m_password.reset(); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Secret.h"
 #include "workers/Export.h"
 
 #include <QSharedPointer>
@@ -19,7 +20,7 @@ class PARLEWICK_WORKERS_EXPORT UnlockBackupThread : public QThread
 {
     Q_OBJECT
 public:
-    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, const QString &password, AbsProgressTarget *progress,
+    UnlockBackupThread(const QSharedPointer<const BackupManifest> &backup, Secret password, AbsProgressTarget *progress,
                        QObject *parent = nullptr);
     ~UnlockBackupThread() override;
 
@@ -30,7 +31,7 @@ protected:
 
 private:
     QSharedPointer<const BackupManifest> m_backup;
-    QString m_password;
+    Secret m_password;
     AbsProgressTarget *m_progress;
     QSharedPointer<BackupKeybag> m_keybag;
 };

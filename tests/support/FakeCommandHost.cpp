@@ -33,7 +33,7 @@ FakeCommandHost::FakeCommandHost()
         asked << QStringLiteral("backup to write");
         return QSharedPointer<BackupManifest>();
     };
-    answers.unlockBackup = [this](const QSharedPointer<BackupManifest> &, QString *) {
+    answers.unlockBackup = [this](const QSharedPointer<BackupManifest> &, Secret *) {
         asked << QStringLiteral("password");
         return false;
     };

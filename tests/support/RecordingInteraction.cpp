@@ -70,7 +70,7 @@ QSharedPointer<BackupManifest> RecordingInteraction::chooseBackup(BackupUse use)
     return m_inner.chooseBackup(use);
 }
 
-bool RecordingInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password)
+bool RecordingInteraction::unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password)
 {
     m_steps << QStringLiteral("unlock backup");
     return m_inner.unlockBackup(backup, password);
@@ -154,10 +154,10 @@ void RecordingInteraction::tell(const QString &text)
     m_inner.tell(text);
 }
 
-void RecordingInteraction::warn(const QString &text)
+void RecordingInteraction::warn(Warning warning, const QString &text)
 {
     m_steps << QStringLiteral("warn");
-    m_inner.warn(text);
+    m_inner.warn(warning, text);
 }
 
 void RecordingInteraction::mention(const QString &text)

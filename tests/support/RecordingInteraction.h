@@ -21,7 +21,7 @@ public:
     std::unique_ptr<FlowTask> lastTask() override;
     std::unique_ptr<FlowTask> exportTask() override;
     QSharedPointer<BackupManifest> chooseBackup(BackupUse use) override;
-    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, QString *password) override;
+    bool unlockBackup(const QSharedPointer<BackupManifest> &backup, Secret *password) override;
     QString givenKikAccount() override;
     QString chooseKikAccount(const QList<KikAccountSummary> &accounts) override;
     QString chooseLocalDb(const QStringList &existingNames, const QString &proposedName) override;
@@ -35,7 +35,7 @@ public:
     void transferred(int messages, const BackupManifest *backup) override;
     void exported(int messages, const QString &path) override;
     void tell(const QString &text) override;
-    void warn(const QString &text) override;
+    void warn(Warning warning, const QString &text) override;
     void mention(const QString &text) override;
 
 private:

@@ -61,7 +61,7 @@ void PhoneRestore::open(const QString &password)
     if (m_backup.encrypted()) {
         bool unlocked = false;
         try {
-            unlocked = m_backup.unlock(password);
+            unlocked = m_backup.unlock(Secret::fromUtf8(password.toUtf8()));
         } catch (const std::exception &) {
             unreadable(QStringLiteral("No keybag in manifest"));
         }
