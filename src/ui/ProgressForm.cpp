@@ -57,24 +57,27 @@ ProgressForm::ProgressForm(QWidget *parent)
 // box) inside the caller, and reports arrive in the order they were posted.
 void ProgressForm::postProgress(const QString &status, int value, const QString &text)
 {
-    QMetaObject::invokeMethod(this, "updateProgress", Qt::QueuedConnection, Q_ARG(QString, status), Q_ARG(int, value),
-                              Q_ARG(QString, text));
+    QMetaObject::invokeMethod(
+        this, [this, status, value, text] { updateProgress(status, value, text); }, Qt::QueuedConnection);
 }
 
 void ProgressForm::postError(const QString &message)
 {
-    QMetaObject::invokeMethod(this, "errorOccurred", Qt::QueuedConnection, Q_ARG(QString, message));
+    QMetaObject::invokeMethod(
+        this, [this, message] { errorOccurred(message); }, Qt::QueuedConnection);
 }
 
 void ProgressForm::postSuccess(const QString &message)
 {
-    QMetaObject::invokeMethod(this, "succeed", Qt::QueuedConnection, Q_ARG(QString, message));
+    QMetaObject::invokeMethod(
+        this, [this, message] { succeed(message); }, Qt::QueuedConnection);
 }
 
 void ProgressForm::postTipsWait(const QString &info)
 {
     waitingForTips = true;
-    QMetaObject::invokeMethod(this, "tipsWait", Qt::QueuedConnection, Q_ARG(QString, info));
+    QMetaObject::invokeMethod(
+        this, [this, info] { tipsWait(info); }, Qt::QueuedConnection);
 }
 
 // The cancel came from this dialog, which closed then; should it still be open, it closes as
