@@ -1,9 +1,9 @@
 #include "TestEnv.h"
 
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "ui/DataSourceSelForm.h"
 #include "ui/LocalDbSelForm.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QLabel>

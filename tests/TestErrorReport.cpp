@@ -2,10 +2,10 @@
 #include "TestEnv.h"
 
 #include "app/ErrorReport.h"
-#include "widgets/ErrorReportConsent.h"
 #include "app/ErrorReportHook.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
+#include "widgets/ErrorReportConsent.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QThread>
 #include <QtTest>

@@ -4,11 +4,11 @@
 #include "app/AppFolders.h"
 #include "app/ColourRoles.h"
 #include "app/FileUtils.h"
-#include "widgets/MessageBoxes.h"
 #include "app/PrivateCache.h"
 #include "kik/KikDataSet.h"
 #include "kikstore/KikFakeMedia.h"
 #include "widgets/KikBubbleViewMgr.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDesktopServices>

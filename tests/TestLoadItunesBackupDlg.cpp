@@ -1,13 +1,13 @@
 #include "TestEnv.h"
 
 #include "ItunesBackupBuilder.h"
-#include "widgets/MessageBoxes.h"
 #include "itunes/BackupManifest.h"
 #include "ui/CommandDialogs.h"
 #include "ui/LoadItunesBackupDlg.h"
 #include "ui/PasscodeDlg.h"
 #include "views/ItemModelLoadBk.h"
 #include "views/ViewIcons.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -15,8 +15,8 @@
 #include "ui/SourceTreeView.h"
 #include "ui/WindowMemory.h"
 #include "views/ItemModelMain.h"
-#include "widgets/KikBubbleViewMgr.h"
 #include "views/MessageListModel.h"
+#include "widgets/KikBubbleViewMgr.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -4,10 +4,10 @@
 
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
-#include "widgets/MessageBoxes.h"
-#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
 #include "app/VolumeSerial.h"
+#include "widgets/MessageBoxes.h"
+#include "widgets/UpdateCheck.h"
 
 #include <QDateTime>
 #include <QDesktopServices>

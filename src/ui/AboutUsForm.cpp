@@ -4,8 +4,8 @@
 #include "app/DesktopServices.h"
 #include "app/FileUtils.h"
 #include "app/VendorHost.h"
-#include "widgets/WinMovable.h"
 #include "ui/PictureLabel.h"
+#include "widgets/WinMovable.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

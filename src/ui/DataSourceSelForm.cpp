@@ -1,7 +1,7 @@
 #include "ui/DataSourceSelForm.h"
 
-#include "widgets/MessageBoxes.h"
 #include "ui/ChoiceDialogLayout.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "ui/VendorNews.h"
 
-#include "widgets/UpdateCheck.h"
 #include "app/VendorHost.h"
+#include "widgets/UpdateCheck.h"
 
 #include <QDateTime>
 #include <QLabel>

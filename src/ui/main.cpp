@@ -2,9 +2,7 @@
 #include "app/AppFolders.h"
 #include "app/ColourRoles.h"
 #include "app/ErrorReport.h"
-#include "widgets/ErrorReportConsent.h"
 #include "app/LogHandler.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/PrivateCacheSweep.h"
 #include "app/ProcessSetup.h"
@@ -14,6 +12,8 @@
 #include "device/MobileDeviceFrameworks.h"
 #include "ui/MainWindow.h"
 #include "ui/PreferencesDialog.h"
+#include "widgets/ErrorReportConsent.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,9 +3,9 @@
 #include "app/AppConstants.h"
 #include "app/ErrorReport.h"
 #include "app/ErrorReportHook.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/VendorHost.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QThread>

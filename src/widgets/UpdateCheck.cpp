@@ -3,9 +3,9 @@
 #include "app/AppConstants.h"
 #include "app/AppFolders.h"
 #include "app/DesktopServices.h"
-#include "widgets/MessageBoxes.h"
 #include "app/Preferences.h"
 #include "app/VendorHost.h"
+#include "widgets/MessageBoxes.h"
 
 #include <QDateTime>
 #include <QDebug>

@@ -5,6 +5,7 @@
 // folder: a real data folder is never touched.
 #include "KikDataBuilder.h"
 #include "app/AppFolders.h"
+#include "cli/ConsoleProgress.h"
 #include "kik/KikChat.h"
 #include "kik/KikUser.h"
 #include "ui/AppTheme.h"
@@ -12,7 +13,6 @@
 #include "ui/SourceTreeView.h"
 #include "views/ItemModelMain.h"
 #include "workers/BackupKikMessagesThread.h"
-#include "cli/ConsoleProgress.h"
 
 #include <QApplication>
 #include <QDir>

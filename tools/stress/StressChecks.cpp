@@ -1,11 +1,11 @@
 #include "StressChecks.h"
 
+#include "cli/ConsoleProgress.h"
 #include "itunes/BackupFileNode.h"
 #include "itunes/BackupManifest.h"
 #include "itunes/BackupWriteLock.h"
 #include "kik/IOSKikDb.h"
 #include "kik/KikLocalDb.h"
-#include "cli/ConsoleProgress.h"
 #include "workers/IOSLoadKikFromiTunesThread.h"
 
 #include <QDir>
