@@ -69,7 +69,7 @@ class TestIOSRestoreKikMsgThread : public QObject
     // of its own in the phone's folder.
     QString copyOfPhoneStore(const QString &name)
     {
-        const QString folder = env.path(name);
+        QString folder = env.path(name);
         QDir(folder).removeRecursively();
         QDir().mkpath(folder + "/Documents");
         QFile::copy(phoneDocuments() + "/kik.sqlite", folder + "/Documents/kik.sqlite");
