@@ -23,7 +23,7 @@ ExportCommand::Source testSource()
     source.options = {QCommandLineOption(QStringLiteral("db"), QStringLiteral("A test source."), QStringLiteral("NAME"))};
     source.load = [](const QCommandLineParser &args) -> KikDataSetPtr {
         if (args.value(QStringLiteral("db")) == QLatin1String("broken"))
-            throw std::runtime_error("Cannot open <b>broken</b>.");
+            throw std::runtime_error("Cannot open broken.");
         KikDataSetPtr data(new KikDataSet);
         KikDataBuilder build(*data);
         const QDateTime t0(QDate(2019, 1, 2), QTime(3, 4), QTimeZone::utc());

@@ -427,7 +427,7 @@ private slots:
         databaseAnswer = QStringLiteral("../Escaped");
         window->commands().backUp(MessageVariant::Toolbar);
         QCOMPARE(boxes.texts(QMessageBox::Warning),
-                 QStringList("Invalid Local Database name(can't contain \\ / : * ? \" < > |)."));
+                 QStringList("Invalid Local Database name(can't contain \\ / : * ? \" &lt; &gt; |)."));
         QCOMPARE(localDatabaseFolders(), QStringList("Archive"));
         QVERIFY(!QFileInfo::exists(QDir(dataFolder()).filePath("Escaped")));
 
